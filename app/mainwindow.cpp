@@ -1,0 +1,292 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "app/messagebox.h"
+#include "app/updateinterface.h"
+#include "share/logshareddialog.h"
+#include "shell/extrasettingdialog.h"
+#include "shell/welcomedialog.h"
+#include "tools/additionfunction.h"
+#include "tools/advancedsend.h"
+#include "views/keyhighlight.h"
+#include "views/keyhighlightdialog.h"
+#include "views/logfilterdialog.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QLabel>
+#include <QSettings>
+#include <QStyleFactory>
+#include <QTextCodec>
+#include <QTimer>
+#include <QWindow>
+
+static void initResources()
+{
+    // The images live in a static library: register them explicitly.
+    Q_INIT_RESOURCE(resources);
+}
+
+static void registerMetaTypes()
+{
+    qRegisterMetaType<MainWindow::eBaudRate>("MainWindow::eBaudRate");
+    qRegisterMetaType<QSerialPort::DataBits>("QSerialPort::DataBits");
+    qRegisterMetaType<QSerialPort::Parity>("QSerialPort::Parity");
+    qRegisterMetaType<QSerialPort::StopBits>("QSerialPort::StopBits");
+    qRegisterMetaType<QAction*>("QAction*");
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    initResources();
+    registerMetaTypes();
+
+    settings = new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
+
+    serialPort = new QSerialPort;
+    updatePlugin = nullptr;
+
+    additionFunction = new AdditionFunction(this);
+    advancedSend = new AdvancedSend(this);
+    keyHighlightDialog = new KeyHighlightDialog(settings, this);
+    extraSettingDialog = new ExtraSettingDialog(this);
+    logSharedDialog = new LogSharedDialog(this);
+    logFilterDialog = new LogFilterDialog(this);
+    welcomeDialog = new WelcomeDialog(this);
+
+    maxLines = 100000;
+    lineCount = recvCount = sendCount = 0;
+    recvBuffer.clear();
+    autoSendTimer = new QTimer(this);
+    showDataTimer = new QTimer(this);
+    fileSendTimer = new QTimer(this);
+    displayEnabled = true;
+    checkUpdatePending = true;
+    displayText.clear();
+    fileData.clear();
+    fileSentData.clear();
+
+    ui->setupUi(this);
+    resize(1034, 706);
+    ui->burdrateComboBox->setCurrentIndex(0);
+    ui->dataBitsComboBox->setCurrentIndex(3);
+    ui->showTimeCheckBox->setChecked(true);
+    ui->maxRowsSpinBox->setMaximum(100000);
+    ui->maxRowsSpinBox->setSingleStep(100);
+    ui->maxRowsSpinBox->setValue(100000);
+    ui->timeAutoSpinBox->setMaximum(300000);
+    ui->timeAutoSpinBox->setSingleStep(1000);
+    ui->timeAutoSpinBox->setValue(1000);
+
+    setWindowTitle(tr("%1").arg(QStringLiteral("Quillon V2.8.2  (2022-09-20)")));
+
+    // There is no "System" codec on Linux: the locale codec (UTF-8) stays in force then.
+    if (QTextCodec* system = QTextCodec::codecForName("System"))
+        QTextCodec::setCodecForLocale(system);
+
+    ui->recvShowText->viewport()->installEventFilter(this);
+    ui->recvShowText->setFocus(Qt::OtherFocusReason);
+    QFont viewFont(QStringLiteral("新宋体"), 10);
+    // Most Linux desktops lack this family: ask for a fixed-pitch fallback so hex columns align.
+    viewFont.setStyleHint(QFont::TypeWriter);
+    viewFont.setFixedPitch(true);
+    ui->recvShowText->setFont(viewFont);
+
+    ui->fileProgressLabel->hide();
+    ui->fileProgressBar->hide();
+    ui->fileProgressBar->setRange(0, 5000);
+
+    ui->pauseRecvButton->setEnabled(false);
+    ui->sendDataButton->setEnabled(false);
+    ui->fileAreaGroupBox->setEnabled(false);
+    ui->advancedSendButton->setEnabled(false);
+    ui->keyHighlightToolButton->setEnabled(false);
+
+    if (QLayout* layout = centralWidget()->layout()) {
+        layout->setContentsMargins(16, 16, 16, 16);
+        layout->setSpacing(5);
+    }
+
+    ui->recvAreaGroupBox->setStyleSheet(QStringLiteral("QGroupBox::title{color:#FF0000}"));
+    ui->openSerialButton->setStyleSheet(
+        QStringLiteral("QPushButton{color:#000000;font-weight:bold;}"));
+
+    styleActionGroup = new QActionGroup(this);
+    styleActionGroup->setExclusive(true);
+    QAction* lastStyle = nullptr;
+    const QStringList styles = QStyleFactory::keys();
+    for (int i = 0; i < styles.size(); ++i) {
+        lastStyle = styleActionGroup->addAction(styles.at(i));
+        lastStyle->setCheckable(true);
+        lastStyle->setShortcut(QKeySequence(tr("F%1").arg(i + 3)));
+    }
+    if (lastStyle)
+        slotStyleActions(lastStyle);
+    ui->styleMenu->addActions(styleActionGroup->actions());
+
+    currentTimeTimer = new QTimer(this);
+    portScanTimer = new QTimer(this);
+
+    const QString recordPath = QStringLiteral("%1/%2").arg(QDir::currentPath(),
+                                                           QStringLiteral("Record"));
+    if (!QDir(recordPath).exists())
+        QDir().mkdir(recordPath);
+
+    keyHighlight = new KeyHighlight(ui->recvShowText->document(), keyHighlightDialog);
+
+    connect(styleActionGroup, &QActionGroup::triggered, this, &MainWindow::slotStyleActions);
+    connect(portScanTimer, &QTimer::timeout, this, &MainWindow::slotUpdateSerialPort);
+    connect(currentTimeTimer, &QTimer::timeout, this, &MainWindow::slotUpdateCurrentTime);
+    connect(autoSendTimer, &QTimer::timeout, this, &MainWindow::slotSendDataButton);
+    connect(showDataTimer, &QTimer::timeout, this, &MainWindow::slotShowDataTimeout);
+    connect(fileSendTimer, &QTimer::timeout, this, &MainWindow::slotFileSendData);
+    connect(advancedSend, &AdvancedSend::signalSendData, this, &MainWindow::slotSerialSendData);
+    connect(additionFunction, &AdditionFunction::signalSendData, this,
+            &MainWindow::slotSerialSendData);
+    connect(ui->openSerialButton, &QPushButton::clicked, this, &MainWindow::slotOpenSerialButton);
+    connect(ui->pauseRecvButton, &QPushButton::clicked, this,
+            &MainWindow::slotPauseRecoverButton);
+    connect(ui->saveDataButton, &QPushButton::clicked, this, &MainWindow::slotSaveLogButton);
+    connect(ui->clearWindowButton, &QPushButton::clicked, this,
+            &MainWindow::slotClearWindowButton);
+    connect(ui->sendDataButton, &QPushButton::clicked, this, &MainWindow::slotSendDataButton);
+    connect(ui->openFileButton, &QPushButton::clicked, this, &MainWindow::slotOpenFileButton);
+    connect(ui->sendFileButton, &QPushButton::clicked, this, &MainWindow::slotSendFileButton);
+    connect(ui->recvShowText, &QTextEdit::selectionChanged, this,
+            &MainWindow::slotSelectionChanged);
+    connect(ui->recvShowText, &TextBrowser::signalSaveLog, this, &MainWindow::slotSaveLogButton);
+    connect(ui->sendDataTextEdit, &QTextEdit::textChanged, this, &MainWindow::slotSendTextChanged);
+    connect(ui->additonFuncButton, &QPushButton::clicked, additionFunction, &QWidget::show);
+    connect(ui->advancedSendButton, &QPushButton::clicked, advancedSend, &QWidget::show);
+    connect(ui->keyHighlightToolButton, &QToolButton::clicked, keyHighlightDialog,
+            &QWidget::show);
+    connect(ui->autoSlaveLogToFileCheckBox, &QCheckBox::stateChanged, this,
+            &MainWindow::slotSetRecvAutoClearBox);
+    connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
+    connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWindow::slotUpdateMaxLines);
+    connect(ui->keyHighlightCheckBox, &QCheckBox::stateChanged, this,
+            &MainWindow::slotKeyHighlightHandle);
+    connect(ui->actionTechnicalSupport, &QAction::triggered, this,
+            &MainWindow::slotTechnicalSupport);
+    connect(ui->actionDownLastVersion, &QAction::triggered, this,
+            &MainWindow::slotDownLastVersion);
+    connect(ui->actionExtraSetting, &QAction::triggered, extraSettingDialog, &QWidget::show);
+    connect(ui->actionLogShared, &QAction::triggered, logSharedDialog, &QWidget::show);
+    connect(ui->actionLogFilter, &QAction::triggered, logFilterDialog, &QWidget::show);
+    connect(logSharedDialog, &LogSharedDialog::stateInfo, this, &MainWindow::slotStateInfo);
+    connect(ui->actionOrvWeb, &QAction::triggered, this, &MainWindow::slotOpenOrvWeb);
+    connect(ui->actionUpdateLog, &QAction::triggered, this, &MainWindow::slotOpenUpdateLog);
+    connect(ui->actionOperator, &QAction::triggered, this, &MainWindow::slotShowHideOperator);
+    connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::slotSerialError);
+
+    ui->supportMenu->menuAction()->setVisible(false);
+    ui->actionWelcome->setVisible(false);
+
+    seedChangeLog();
+    loadUpdatePlugin();
+
+    loadSerialConfig();
+
+    buildStatusBar();
+    buildTrayIcon();
+    applyShellStyle();
+
+    settings->beginGroup(QStringLiteral("SendAreaData"));
+    ui->sendDataTextEdit->setText(settings->value(QStringLiteral("SendData"), QString()).toString());
+    settings->endGroup();
+
+    settings->beginGroup(QStringLiteral("CustomConfig"));
+    const bool minTray = settings->value(QStringLiteral("MinTray"), true).toBool();
+    settings->endGroup();
+    extraSettingDialog->setMinTray(minTray);
+
+    settings->beginGroup(QStringLiteral("LogSharedConfig"));
+    const QString toAddress
+        = settings->value(QStringLiteral("ToAddress"), QStringLiteral("192.168.1.100")).toString();
+    settings->endGroup();
+    logSharedDialog->setToAddressText(toAddress);
+
+    currentTimeTimer->start(100);
+    portScanTimer->start(3000);
+}
+
+MainWindow::~MainWindow()
+{
+    if (serialPort->isOpen())
+        serialPort->close();
+    delete serialPort;
+    serialPort = nullptr;
+    delete updatePluginObject;
+    updatePluginObject = nullptr;
+    updatePlugin = nullptr;
+    delete additionFunction;
+    delete advancedSend;
+    delete welcomeLabel;
+    delete serialStateLabel;
+    delete selLabel;
+    delete linesLabel;
+    delete recvLabel;
+    delete sendLabel;
+    delete timeLabel;
+    delete trayIcon;
+    delete autoSendTimer;
+    delete showDataTimer;
+    delete fileSendTimer;
+    delete settings;
+    delete keyHighlightDialog;
+    delete keyHighlight;
+    delete extraSettingDialog;
+    delete logSharedDialog;
+    delete welcomeDialog;
+    delete ui;
+}
+
+void MainWindow::slotStyleActions(QAction* action)
+{
+    if (!action)
+        return;
+    action->setChecked(true);
+    QApplication::setStyle(QStyleFactory::create(action->text()));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Holding a mouse button on the view keeps new lines back so a selection is not disturbed.
+    if (event->type() == QEvent::MouseButtonPress)
+        displayEnabled = false;
+    else if (event->type() == QEvent::MouseButtonRelease)
+        displayEnabled = true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::slotWindowOnTop(bool checked)
+{
+    if (QWindow* handle = windowHandle())
+        handle->setFlag(Qt::WindowStaysOnTopHint, checked);
+}
+
+void MainWindow::slotAutoCheckUpdate(bool checked)
+{
+    checkUpdatePending = checked;
+    settings->beginGroup(QStringLiteral("CustomConfig"));
+    settings->setValue(QStringLiteral("AutoUpdate"), checked);
+    settings->endGroup();
+}
+
+void MainWindow::slotMinTrayArea(bool checked)
+{
+    settings->beginGroup(QStringLiteral("CustomConfig"));
+    settings->setValue(QStringLiteral("MinTray"), checked);
+    settings->endGroup();
+}
+
+void MainWindow::slotEnableDebugLog(bool) { }
+void MainWindow::slotLogShared() { }
+void MainWindow::slotStateInfo(QString) { }
+void MainWindow::slotKeyHighlightHandle(int) { }
+void MainWindow::on_actionWelcome_triggered() { welcomeDialog->show(); }

@@ -1,0 +1,211 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QTime>
+#include <QVector>
+#include <QPair>
+
+#include "serial/rxformat.h"
+
+class QLabel;
+class QSettings;
+class QTimer;
+class QAction;
+class QActionGroup;
+class AdditionFunction;
+class AdvancedSend;
+class KeyHighlightDialog;
+class KeyHighlight;
+class ExtraSettingDialog;
+class LogSharedDialog;
+class LogFilterDialog;
+class WelcomeDialog;
+class OrvUpdateInterface;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The hub: owns the port, the settings, every secondary window and every timer.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    enum eBaudRate {
+        Baud110 = 110,
+        Baud300 = 300,
+        Baud600 = 600,
+        Baud1200 = 1200,
+        Baud2400 = 2400,
+        Baud4800 = 4800,
+        Baud9600 = 9600,
+        Baud19200 = 19200,
+        Baud38400 = 38400,
+        Baud57600 = 57600,
+        Baud115200 = 115200,
+        Baud230400 = 230400,
+        Baud460800 = 460800,
+        Baud921600 = 921600,
+        Baud1000000 = 1000000,
+        Baud1500000 = 1500000,
+        Baud2000000 = 2000000
+    };
+    Q_ENUM(eBaudRate)
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Test and benchmark access to the state the pipeline keeps.
+    Ui::MainWindow* form() const { return ui; }
+    QSerialPort* port() const { return serialPort; }
+    OrvUpdateInterface* updateInterface() const { return updatePlugin; }
+    int lines() const { return lineCount; }
+    int received() const { return recvCount; }
+    int sent() const { return sendCount; }
+    qint64 displayedLines() const { return totalLinesShown; }
+    qint64 pendingBytes() const { return recvBuffer.size() + pendingDisplay.size(); }
+    AdditionFunction* additionWindow() const { return additionFunction; }
+    ExtraSettingDialog* extraSettings() const { return extraSettingDialog; }
+    LogSharedDialog* logShared() const { return logSharedDialog; }
+    LogFilterDialog* logFilter() const { return logFilterDialog; }
+    QTimer* displayTimer() const { return showDataTimer; }
+    QTimer* autoSend() const { return autoSendTimer; }
+    QTimer* fileTimer() const { return fileSendTimer; }
+
+    void showAboutBox();
+    QObject* loadPlugin(QObject* parent, const QString& fileName);
+
+    // Port names and descriptions of one scan, in display order.
+    using PortTable = QVector<QPair<QString, QString>>;
+    static PortTable scanPorts();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+public slots:
+    void slotOpenSerialButton();
+    void slotPauseRecoverButton();
+    void slotClearWindowButton();
+    void slotSaveLogButton();
+    void slotSendDataButton();
+    void slotOpenFileButton();
+    void slotSendFileButton();
+    void slotSendTextChanged();
+    void slotSelectionChanged();
+    void slotShowDataTimeout();
+    void slotUpdateSerialPort();
+    void slotUpdateCurrentTime();
+    void slotFileSendData();
+    void slotTrayIconActivated(QSystemTrayIcon::ActivationReason activationReason);
+    void slotStyleActions(QAction* action);
+    void slotSerialSendData(QString data, bool isHex, int delayms);
+    void slotAutoSendTimer(int index);
+    void slotSetRecvAutoClearBox(int index);
+    void slotWindowOnTop(bool checked);
+    void slotAutoCheckUpdate(bool checked);
+    void slotMinTrayArea(bool checked);
+    void slotEnableDebugLog(bool checked);
+    void slotLogShared();
+    void slotStateInfo(QString info);
+    void slotUpdateMaxLines(int lines);
+    void slotRecvSerialData();
+    void slotRecvFromData(QByteArray data);
+    void slotKeyHighlightHandle(int index);
+    void slotTechnicalSupport();
+    void slotDownLastVersion();
+    void slotOpenOrvWeb();
+    void slotOpenUpdateLog();
+    void slotShowHideOperator();
+    void on_showHexCheckBox_clicked(bool checked);
+    void on_actionWelcome_triggered();
+    void on_serialNumComboBox_currentTextChanged(QString text);
+
+private slots:
+    void slotSerialError(QSerialPort::SerialPortError error);
+
+private:
+    void loadSerialConfig();
+    void closePort();
+    void portVanished(const QString& name);
+    void setReceiving(bool on);
+    void updateCounters(QLabel* label, int n);
+    void refreshCounterLabels();
+    void automaticClear();
+    bool automaticSave();
+    bool saveViewTo(const QString& path, const QString& text);
+    QString recordSourceName() const;
+    QString recordPath(const QString& pattern) const;
+    void countLine();
+    void showPending();
+    void appendToView(const QString& text);
+    void buildStatusBar();
+    void buildTrayIcon();
+    void applyShellStyle();
+    void seedChangeLog();
+    void loadUpdatePlugin();
+    bool portIsOpen() const;
+    int receiveThrottleBytes() const;
+
+    Ui::MainWindow* ui = nullptr;
+    QSettings* settings = nullptr;
+    QSerialPort* serialPort = nullptr;
+    OrvUpdateInterface* updatePlugin = nullptr;
+    QObject* updatePluginObject = nullptr;
+    AdditionFunction* additionFunction = nullptr;
+    AdvancedSend* advancedSend = nullptr;
+    KeyHighlightDialog* keyHighlightDialog = nullptr;
+    KeyHighlight* keyHighlight = nullptr;
+    ExtraSettingDialog* extraSettingDialog = nullptr;
+    LogSharedDialog* logSharedDialog = nullptr;
+    LogFilterDialog* logFilterDialog = nullptr;
+    WelcomeDialog* welcomeDialog = nullptr;
+
+    QLabel* welcomeLabel = nullptr;
+    QLabel* serialStateLabel = nullptr;
+    QLabel* selLabel = nullptr;
+    QLabel* linesLabel = nullptr;
+    QLabel* recvLabel = nullptr;
+    QLabel* sendLabel = nullptr;
+    QLabel* timeLabel = nullptr;
+    QSystemTrayIcon* trayIcon = nullptr;
+    QActionGroup* styleActionGroup = nullptr;
+
+    int maxLines = 100000;
+    int lineCount = 0;
+    int recvCount = 0;
+    int sendCount = 0;
+    QByteArray recvBuffer;
+    QTimer* autoSendTimer = nullptr;
+    QTimer* showDataTimer = nullptr;
+    QTimer* fileSendTimer = nullptr;
+    QTimer* currentTimeTimer = nullptr;
+    QTimer* portScanTimer = nullptr;
+    QByteArray fileData;
+    QByteArray fileSentData;
+    int fileDotTick = 0;
+    bool displayEnabled = true;
+    QString displayText;
+    bool checkUpdatePending = true;
+
+    // Display stage state, kept across open and close.
+    QByteArray pendingDisplay;
+    QElapsedTimer lastShowTime;
+    qint64 totalLinesShown = 0;
+    bool countersDirty = false;
+    RxFormat::PrefixCache prefixCache;
+
+    PortTable previousPorts;
+    QString openPortName;
+    bool receiving = false;
+    bool vanishing = false;
+};
+
+Q_DECLARE_METATYPE(MainWindow::eBaudRate)

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+// Every modal box of the program goes through here, so tests can watch and answer them.
+namespace MsgBox {
+
+enum Kind { Warning, Information, Question, About };
+
+struct Call {
+    Kind kind;
+    QString title;
+    QString text;
+};
+
+// Returns the button the user "pressed"; an empty handler restores the real boxes.
+using Handler = std::function<QMessageBox::StandardButton(const Call&)>;
+void setHandler(Handler handler);
+
+QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);
+QMessageBox::StandardButton information(QWidget* parent, const QString& title,
+                                        const QString& text);
+QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+                                     QMessageBox::StandardButtons buttons,
+                                     QMessageBox::StandardButton defaultButton
+                                     = QMessageBox::NoButton);
+void about(QWidget* parent, const QString& title, const QString& text);
+
+}

@@ -1,0 +1,182 @@
+// The receive pipeline of the main window: intake, the 10 ms display tick, counters, clearing.
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "serial/rxformat.h"
+#include "share/logshareddialog.h"
+#include "shell/extrasettingdialog.h"
+#include "tools/additionfunction.h"
+#include "views/logfilterdialog.h"
+
+#include <QLabel>
+#include <QTimer>
+
+// Bytes waiting for display are bounded: past this the port (or peer) is left unread.
+static const int kMaxWaitingBytes = 16 << 20;
+// One tick formats at most about this much, so a backlog never stalls the event loop.
+static const int kTickSliceBytes = 64 << 10;
+
+int MainWindow::receiveThrottleBytes() const { return kMaxWaitingBytes; }
+
+void MainWindow::slotRecvSerialData()
+{
+    const qint64 room = kMaxWaitingBytes - pendingBytes();
+    if (room <= 0)
+        return;  // the display tick pulls the rest once it has caught up
+    const QByteArray data = serialPort->read(room);
+    if (data.isEmpty())
+        return;
+    updateCounters(recvLabel, data.size());
+    additionFunction->feedDeviceReply(data);
+    recvBuffer.append(data);
+    if (logSharedDialog->shareMode() == 2)
+        logSharedDialog->sendShareData(data);
+    if (!showDataTimer->isActive())
+        showDataTimer->start(10);
+}
+
+void MainWindow::slotRecvFromData(QByteArray data)
+{
+    if (data.isEmpty())
+        return;
+    updateCounters(recvLabel, data.size());
+    recvBuffer.append(data);
+    if (!showDataTimer->isActive())
+        showDataTimer->start(10);
+}
+
+void MainWindow::slotShowDataTimeout()
+{
+    const int mode = extraSettingDialog->wrapMode();
+    if (!lastShowTime.isValid())
+        lastShowTime.start();
+
+    // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
+    RxFormat::moveCompleteLines(recvBuffer, pendingDisplay,
+                                mode == RxFormat::FrameTimeWrap ? INT_MAX : kTickSliceBytes);
+
+    const bool delimiterMode
+        = mode == RxFormat::FrontDelimiterWrap || mode == RxFormat::BackDelimiterWrap;
+    const bool delimiterFound = delimiterMode && extraSettingDialog->delimiterPresent(pendingDisplay);
+    if (RxFormat::gatePasses(mode, pendingDisplay, lastShowTime.elapsed(),
+                             extraSettingDialog->frameTimeInterval(), delimiterFound)) {
+        lastShowTime.restart();
+        if (!pendingDisplay.isEmpty()) {
+            const QString& prefix = prefixCache.prefix(ui->showTimeCheckBox->isChecked(),
+                                                       RxFormat::rxMarker(), QTime::currentTime());
+            const auto onLine = [this] { countLine(); };
+            if (ui->showHexCheckBox->isChecked()) {
+                const QByteArray rest = RxFormat::splitHexFrames(
+                    pendingDisplay, mode, extraSettingDialog->frontDelimiter(),
+                    extraSettingDialog->backDelimiter(), prefix, displayText, onLine);
+                if (!rest.isEmpty())
+                    recvBuffer.prepend(rest);
+            } else {
+                RxFormat::formatTextLines(RxFormat::foldCrLf(pendingDisplay), prefix, displayText,
+                                          onLine);
+            }
+            pendingDisplay.clear();
+        }
+        showPending();
+    }
+
+    if (countersDirty)
+        refreshCounterLabels();
+
+    // Bytes left in the port while the display was behind: readyRead will not announce them again.
+    if (receiving && serialPort->isOpen() && serialPort->bytesAvailable() > 0
+        && pendingBytes() < kMaxWaitingBytes)
+        slotRecvSerialData();
+}
+
+void MainWindow::countLine()
+{
+    ++lineCount;
+    ++totalLinesShown;
+    countersDirty = true;
+    if (lineCount >= maxLines)
+        automaticClear();
+}
+
+void MainWindow::showPending()
+{
+    if (!displayEnabled || displayText.isEmpty())
+        return;
+    if (displayText.endsWith(QLatin1Char('\n')))
+        displayText.chop(1);
+    appendToView(displayText);
+    logFilterDialog->appendFilteredLog(displayText);
+    displayText.clear();
+}
+
+void MainWindow::appendToView(const QString& text) { ui->recvShowText->appendPlainText(text); }
+
+void MainWindow::updateCounters(QLabel* label, int n)
+{
+    bool clear = false;
+    if (label == recvLabel) {
+        recvCount += n;
+        clear = recvCount > 9999999;
+    } else if (label == sendLabel) {
+        sendCount += n;
+        clear = sendCount > 9999999;
+    } else if (label == linesLabel) {
+        lineCount += n;
+        clear = lineCount >= maxLines;
+    }
+    if (clear)
+        automaticClear();
+    refreshCounterLabels();
+}
+
+void MainWindow::automaticClear()
+{
+    lineCount = 0;
+    sendCount = 0;
+    recvCount = 0;
+    if (ui->autoSlaveLogToFileCheckBox->isChecked()) {
+        if (!displayText.isEmpty()) {
+            if (displayText.endsWith(QLatin1Char('\n')))
+                displayText.chop(1);
+            appendToView(displayText);
+            logFilterDialog->appendFilteredLog(displayText);
+            displayText.clear();
+        }
+        // A failed save keeps the view: clearing it would lose what could not be written.
+        if (!automaticSave()) {
+            refreshCounterLabels();
+            return;
+        }
+    }
+    ui->recvShowText->clear();
+    refreshCounterLabels();
+}
+
+void MainWindow::refreshCounterLabels()
+{
+    countersDirty = false;
+    if (!linesLabel)
+        return;
+    linesLabel->setText(tr("Lines: %1").arg(lineCount, 6, 10, QLatin1Char('0')));
+    recvLabel->setText(tr("Recv: %1").arg(recvCount, 7, 10, QLatin1Char('0')));
+    sendLabel->setText(tr("Send: %1").arg(sendCount, 7, 10, QLatin1Char('0')));
+}
+
+void MainWindow::slotClearWindowButton() { updateCounters(linesLabel, maxLines); }
+
+void MainWindow::slotUpdateMaxLines(int lines) { maxLines = lines; }
+
+void MainWindow::slotSetRecvAutoClearBox(int index)
+{
+    if (index != 0) {
+        ui->recvAutoClearCheckBox->setChecked(true);
+        ui->recvAutoClearCheckBox->setEnabled(false);
+    } else {
+        ui->recvAutoClearCheckBox->setEnabled(true);
+    }
+}
+
+void MainWindow::on_showHexCheckBox_clicked(bool checked)
+{
+    extraSettingDialog->setDelimiterWrapEnabled(checked);
+}

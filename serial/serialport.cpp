@@ -1,0 +1,295 @@
+// Port discovery, opening, closing, pausing and unplug handling of the main window.
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "app/messagebox.h"
+#include "app/updateinterface.h"
+#include "serial/portlist.h"
+#include "share/logshareddialog.h"
+#include "shell/extrasettingdialog.h"
+#include "tools/advancedsend.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QTimer>
+
+static const QString kOpenCaption = QStringLiteral("打开串口");
+static const QString kCloseCaption = QStringLiteral("关闭串口");
+static const QString kPauseCaption = QStringLiteral("暂停接收");
+static const QString kResumeCaption = QStringLiteral("恢复接收");
+
+static const char* const kClosedStyle = "QPushButton{color:#000000;font-weight:bold;}";
+static const char* const kOpenStyle = "QPushButton{color:#0000FF;font-weight:bold;}";
+static const char* const kPausedStyle = "QPushButton{color:#969696;font-weight:bold;}";
+
+// The port's own read buffer: with the display behind, a flood waits in the driver, not here.
+static const qint64 kPortReadBuffer = 1 << 20;
+
+MainWindow::PortTable MainWindow::scanPorts()
+{
+    PortTable raw;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos)
+        raw.append({ info.portName(), info.description() });
+    // Virtual ports (ptys, socat links) are not listed by the system: they come from the environment.
+    const auto extra = PortList::parseExtraPorts(
+        QString::fromLocal8Bit(qgetenv("QUILLON_EXTRA_PORTS")),
+        QCoreApplication::translate("MainWindow", "Virtual serial port"));
+    for (const auto& port : extra)
+        if (QFileInfo::exists(port.first))
+            raw.append(port);
+    return PortList::normalized(raw);
+}
+
+bool MainWindow::portIsOpen() const { return ui->openSerialButton->text() == tr("关闭串口"); }
+
+void MainWindow::slotUpdateSerialPort()
+{
+    if (extraSettingDialog->isHidden() && checkUpdatePending) {
+        checkUpdatePending = false;
+        if (updatePlugin)
+            updatePlugin->checkForUpdate(QStringLiteral("Quillon-Setup"), QStringLiteral("2.8.2"),
+                                         &QCoreApplication::quit);
+    }
+
+    if (logSharedDialog->shareMode() == 1)
+        return;
+
+    const PortTable table = scanPorts();
+
+    if (table.isEmpty())
+        ui->openSerialButton->setEnabled(false);
+    else
+        ui->openSerialButton->setEnabled(ui->pauseRecvButton->text() == tr("暂停接收"));
+
+    // On Linux built-in and virtual ports have empty descriptions: the name alone decides.
+    const QString currentName = PortList::portNameOf(ui->serialNumComboBox->currentText());
+    if (!PortList::contains(table, currentName) && portIsOpen()) {
+        ui->serialNumComboBox->setCurrentText(QString());
+        MsgBox::warning(this, tr("警告"), tr("%1: 端口号断开\t").arg(currentName));
+        emit ui->openSerialButton->clicked(true);
+    }
+
+    if (PortList::sameNames(table, previousPorts))
+        return;
+    previousPorts = table;
+
+    ui->serialNumComboBox->clear();
+    for (const auto& port : table)
+        ui->serialNumComboBox->addItem(PortList::entryText(port.first, port.second));
+    if (PortList::contains(table, currentName)) {
+        const QString entry
+            = PortList::entryText(currentName, PortList::descriptionOf(table, currentName));
+        ui->serialNumComboBox->setCurrentIndex(
+            ui->serialNumComboBox->findData(entry, Qt::DisplayRole, Qt::MatchCaseSensitive));
+    }
+}
+
+void MainWindow::on_serialNumComboBox_currentTextChanged(QString text)
+{
+    ui->serialNumComboBox->setToolTip(text.simplified());
+}
+
+void MainWindow::loadSerialConfig()
+{
+    static const int rates[] = { Baud110,    Baud300,     Baud600,     Baud1200,    Baud2400,
+                                 Baud4800,   Baud9600,    Baud19200,   Baud38400,   Baud57600,
+                                 Baud115200, Baud230400,  Baud460800,  Baud921600,  Baud1000000,
+                                 Baud1500000, Baud2000000 };
+    for (int i = 0; i < ui->burdrateComboBox->count() && i < int(std::size(rates)); ++i)
+        ui->burdrateComboBox->setItemData(i, rates[i]);
+    static const int dataBits[]
+        = { QSerialPort::Data5, QSerialPort::Data6, QSerialPort::Data7, QSerialPort::Data8 };
+    for (int i = 0; i < ui->dataBitsComboBox->count() && i < int(std::size(dataBits)); ++i)
+        ui->dataBitsComboBox->setItemData(i, dataBits[i]);
+    static const int parities[] = { QSerialPort::NoParity, QSerialPort::OddParity,
+                                    QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                    QSerialPort::SpaceParity };
+    for (int i = 0; i < ui->checksumComboBox->count() && i < int(std::size(parities)); ++i)
+        ui->checksumComboBox->setItemData(i, parities[i]);
+    static const int stopBits[]
+        = { QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop };
+    for (int i = 0; i < ui->stopBitsComboBox->count() && i < int(std::size(stopBits)); ++i)
+        ui->stopBitsComboBox->setItemData(i, stopBits[i]);
+
+    slotUpdateSerialPort();
+
+    settings->beginGroup(QStringLiteral("SerialConfig"));
+    const QString commPort = settings->value(QStringLiteral("CommPort"), QString()).toString();
+    const int baud = settings->value(QStringLiteral("BaudRate"), 4).toInt();
+    const int bits = settings->value(QStringLiteral("DataBits"), 3).toInt();
+    const int parity = settings->value(QStringLiteral("ChckBits"), 0).toInt();
+    const int stop = settings->value(QStringLiteral("StopBits"), 0).toInt();
+    settings->endGroup();
+
+    ui->serialNumComboBox->setCurrentText(commPort);
+    ui->burdrateComboBox->setCurrentIndex(baud);
+    ui->dataBitsComboBox->setCurrentIndex(bits);
+    ui->checksumComboBox->setCurrentIndex(parity);
+    ui->stopBitsComboBox->setCurrentIndex(stop);
+}
+
+void MainWindow::setReceiving(bool on)
+{
+    if (on == receiving)
+        return;
+    receiving = on;
+    if (on)
+        connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::slotRecvSerialData);
+    else
+        disconnect(serialPort, &QSerialPort::readyRead, this, &MainWindow::slotRecvSerialData);
+}
+
+void MainWindow::slotOpenSerialButton()
+{
+    if (ui->openSerialButton->text() == tr("打开串口")) {
+        recvBuffer.clear();
+
+        const auto rate = static_cast<eBaudRate>(ui->burdrateComboBox->currentData().toInt());
+        const auto dataBits
+            = static_cast<QSerialPort::DataBits>(ui->dataBitsComboBox->currentData().toInt());
+        const auto parity
+            = static_cast<QSerialPort::Parity>(ui->checksumComboBox->currentData().toInt());
+        const auto stopBits
+            = static_cast<QSerialPort::StopBits>(ui->stopBitsComboBox->currentData().toInt());
+        const QString entry = ui->serialNumComboBox->currentText();
+        const QString name = PortList::portNameOf(entry);
+
+        serialPort->setPortName(name);
+        serialPort->setBaudRate(rate, QSerialPort::AllDirections);
+        serialPort->setDataBits(dataBits);
+        serialPort->setParity(parity);
+        serialPort->setStopBits(stopBits);
+        serialPort->setFlowControl(QSerialPort::NoFlowControl);
+        serialPort->setReadBufferSize(kPortReadBuffer);
+        if (!serialPort->open(QIODevice::ReadWrite)) {
+            MsgBox::warning(this, tr("警告"),
+                            tr("串口打开失败：%1 \n[ 请检查是否串口被占用或未连接 ]\t")
+                                .arg(serialPort->errorString()));
+            return;
+        }
+        vanishing = false;
+        openPortName = name;
+
+        if (trayIcon)
+            trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2\r\n端口号：%3")
+                                     .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2"),
+                                          name));
+        qDebug() << "serialname:" << entry << rate << dataBits << parity << stopBits;
+
+        settings->beginGroup(QStringLiteral("SerialConfig"));
+        settings->setValue(QStringLiteral("CommPort"), entry);
+        settings->setValue(QStringLiteral("BaudRate"), ui->burdrateComboBox->currentIndex());
+        settings->setValue(QStringLiteral("DataBits"), ui->dataBitsComboBox->currentIndex());
+        settings->setValue(QStringLiteral("ChckBits"), ui->checksumComboBox->currentIndex());
+        settings->setValue(QStringLiteral("StopBits"), ui->stopBitsComboBox->currentIndex());
+        settings->endGroup();
+
+        ui->serialNumComboBox->setEnabled(false);
+        ui->burdrateComboBox->setEnabled(false);
+        ui->dataBitsComboBox->setEnabled(false);
+        ui->checksumComboBox->setEnabled(false);
+        ui->stopBitsComboBox->setEnabled(false);
+        ui->fileAreaGroupBox->setEnabled(true);
+        ui->sendDataButton->setEnabled(true);
+        ui->pauseRecvButton->setEnabled(true);
+        ui->advancedSendButton->setEnabled(true);
+
+        ui->openSerialButton->setText(tr("关闭串口"));
+        ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
+        serialStateLabel->setText(tr("串口已打开 "));
+        setReceiving(true);
+        // Bytes that arrived before the connection was made would otherwise wait for the next ones.
+        if (serialPort->bytesAvailable() > 0)
+            QTimer::singleShot(0, this, &MainWindow::slotRecvSerialData);
+        return;
+    }
+
+    if (autoSendTimer->isActive()) {
+        MsgBox::information(this, tr("通知"), tr("请先停用自动发送功能，再尝试关闭串口！\t"));
+        return;
+    }
+    closePort();
+}
+
+void MainWindow::closePort()
+{
+    setReceiving(false);
+    if (trayIcon)
+        trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2")
+                                 .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
+    serialPort->close();
+    advancedSend->hide();
+    showDataTimer->stop();
+
+    ui->serialNumComboBox->setEnabled(true);
+    ui->burdrateComboBox->setEnabled(true);
+    ui->dataBitsComboBox->setEnabled(true);
+    ui->checksumComboBox->setEnabled(true);
+    ui->stopBitsComboBox->setEnabled(true);
+    ui->pauseRecvButton->setEnabled(false);
+    ui->fileAreaGroupBox->setEnabled(false);
+    ui->sendDataButton->setEnabled(false);
+    ui->advancedSendButton->setEnabled(false);
+    // A port that vanished while paused must not leave the open button disabled for good.
+    ui->pauseRecvButton->setText(tr("暂停接收"));
+
+    ui->openSerialButton->setText(tr("打开串口"));
+    ui->openSerialButton->setStyleSheet(QLatin1String(kClosedStyle));
+    serialStateLabel->setText(tr("串口未打开 "));
+
+    if (ui->sendFileButton->text() != tr("发送文件"))
+        slotSendFileButton();
+}
+
+void MainWindow::slotPauseRecoverButton()
+{
+    if (!ui->pauseRecvButton->isEnabled())
+        return;
+    if (ui->pauseRecvButton->text() == tr("暂停接收")) {
+        ui->pauseRecvButton->setText(tr("恢复接收"));
+        ui->openSerialButton->setEnabled(false);
+        ui->openSerialButton->setStyleSheet(QLatin1String(kPausedStyle));
+        setReceiving(false);
+    } else {
+        ui->pauseRecvButton->setText(tr("暂停接收"));
+        ui->openSerialButton->setEnabled(true);
+        ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
+        setReceiving(true);
+        // Bytes that piled up during the pause are already buffered: readyRead will not repeat.
+        if (serialPort->bytesAvailable() > 0)
+            QTimer::singleShot(0, this, &MainWindow::slotRecvSerialData);
+    }
+}
+
+void MainWindow::slotSerialError(QSerialPort::SerialPortError error)
+{
+    // The device is gone: Qt would keep firing the dead descriptor until the port is closed.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    if (!serialPort->isOpen() || vanishing)
+        return;
+    vanishing = true;
+    // Leave the error signal first: closing the port inside its own signal is not safe.
+    QTimer::singleShot(0, this, [this] { portVanished(openPortName); });
+}
+
+void MainWindow::portVanished(const QString& name)
+{
+    if (!portIsOpen()) {
+        vanishing = false;
+        return;
+    }
+    // A vanished port cannot be sent to; auto-send would also keep it from closing.
+    if (ui->autoSendCheckBox->isChecked())
+        ui->autoSendCheckBox->setChecked(false);
+    autoSendTimer->stop();
+    // Close before the modal warning so the dead descriptor does not spin inside its event loop.
+    closePort();
+    vanishing = false;
+    MsgBox::warning(this, tr("警告"), tr("%1: 端口号断开\t").arg(name));
+}

@@ -1,0 +1,133 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    int slave = -1;
+    char name[128] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        master = -1;
+        return;
+    }
+    termios t;
+    ::tcgetattr(slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(slave, TCSANOW, &t);
+    // The program opens the slave by its path, like any serial device.
+    ::close(slave);
+    path = QString::fromLocal8Bit(name);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+}
+
+PtyPair::~PtyPair() { closeMaster(); }
+
+bool PtyPair::write(const QByteArray& bytes)
+{
+    qint64 done = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (done < bytes.size() && timer.elapsed() < 10000) {
+        const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else {
+            pollfd p { master, POLLOUT, 0 };
+            ::poll(&p, 1, 10);
+        }
+    }
+    return done == bytes.size();
+}
+
+QByteArray PtyPair::read(int timeoutMs)
+{
+    QByteArray out;
+    pollfd p { master, POLLIN, 0 };
+    if (::poll(&p, 1, timeoutMs) <= 0)
+        return out;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, int(n));
+    }
+    return out;
+}
+
+void PtyPair::closeMaster()
+{
+    if (master >= 0)
+        ::close(master);
+    master = -1;
+}
+
+MsgRecorder::MsgRecorder(QMessageBox::StandardButton a)
+    : answer(a)
+{
+    MsgBox::setHandler([this](const MsgBox::Call& call) {
+        calls.append(call);
+        return answer;
+    });
+}
+
+MsgRecorder::~MsgRecorder() { MsgBox::setHandler({}); }
+
+int MsgRecorder::count(MsgBox::Kind kind) const
+{
+    int n = 0;
+    for (const auto& c : calls)
+        n += c.kind == kind;
+    return n;
+}
+
+bool MsgRecorder::hasText(const QString& text) const
+{
+    for (const auto& c : calls)
+        if (c.text == text)
+            return true;
+    return false;
+}
+
+TempWorkDir::TempWorkDir()
+    : previous(QDir::currentPath())
+{
+    QDir::setCurrent(dir.path());
+}
+
+TempWorkDir::~TempWorkDir() { QDir::setCurrent(previous); }
+
+bool TempWorkDir::installPlugin()
+{
+    const QString from = QString::fromLocal8Bit(qgetenv("QUILLON_TEST_PLUGIN_DIR"))
+        + QStringLiteral("/libOrvUpdatePlugin.so");
+    QDir().mkpath(QStringLiteral("plugins"));
+    return QFile::copy(from, QStringLiteral("plugins/libOrvUpdatePlugin.so"));
+}
+
+ExtraPorts::ExtraPorts(const QString& spec)
+    : previous(qgetenv("QUILLON_EXTRA_PORTS"))
+    , had(qEnvironmentVariableIsSet("QUILLON_EXTRA_PORTS"))
+{
+    qputenv("QUILLON_EXTRA_PORTS", spec.toLocal8Bit());
+}
+
+ExtraPorts::~ExtraPorts()
+{
+    if (had)
+        qputenv("QUILLON_EXTRA_PORTS", previous);
+    else
+        qunsetenv("QUILLON_EXTRA_PORTS");
+}

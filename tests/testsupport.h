@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/messagebox.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+// A pseudo-terminal pair in raw mode; the program opens the slave side by its path.
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    bool isOpen() const { return master >= 0; }
+    QString slavePath() const { return path; }
+    bool write(const QByteArray& bytes);
+    // Reads what the program wrote, waiting up to timeoutMs for the first bytes.
+    QByteArray read(int timeoutMs = 1000);
+    void closeMaster();
+    int masterFd() const { return master; }
+
+private:
+    int master = -1;
+    QString path;
+};
+
+// Watches and answers every message box while it lives.
+class MsgRecorder {
+public:
+    explicit MsgRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok);
+    ~MsgRecorder();
+    QList<MsgBox::Call> calls;
+    QMessageBox::StandardButton answer;
+    int count(MsgBox::Kind kind) const;
+    bool hasText(const QString& text) const;
+    QString lastText() const { return calls.isEmpty() ? QString() : calls.last().text; }
+    void clear() { calls.clear(); }
+};
+
+// Runs the test inside a fresh temporary working folder (Settings.ini, Record/, plugins/).
+class TempWorkDir {
+public:
+    TempWorkDir();
+    ~TempWorkDir();
+    QString path() const { return dir.path(); }
+    // Puts our update plug-in into ./plugins so start-up finds it.
+    bool installPlugin();
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
+
+// Sets QUILLON_EXTRA_PORTS for the life of the object.
+class ExtraPorts {
+public:
+    explicit ExtraPorts(const QString& spec);
+    ~ExtraPorts();
+
+private:
+    QByteArray previous;
+    bool had;
+};

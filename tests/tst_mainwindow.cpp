@@ -1,0 +1,304 @@
+// Start-up: the form, the settings store, the update plug-in and the shell chores.
+#include "app/mainwindow.h"
+#include "app/updateinterface.h"
+#include "share/logshareddialog.h"
+#include "shell/extrasettingdialog.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyleFactory>
+#include <QtTest>
+
+class tst_MainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void defaultsWithoutSettingsFile();
+    void formAtStart();
+    void statusBar();
+    void savedValuesRestored();
+    void outOfRangeIndexLeavesNoSelection();
+    void missingPluginWarnsOnce();
+    void pluginFoundAndCalledOnce();
+    void styleMenu();
+    void recordFolderCreated();
+    void changeLogSeed_data();
+    void changeLogSeed();
+    void sendAreaWrittenOnEveryChange();
+    void showHideOperator();
+    void selectionGoesToClipboard();
+
+private:
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+};
+
+void tst_MainWindow::init()
+{
+    work = new TempWorkDir;
+    boxes = new MsgRecorder;
+    qputenv("QUILLON_EXTRA_PORTS", "");
+}
+
+void tst_MainWindow::cleanup()
+{
+    delete boxes;
+    delete work;
+}
+
+void tst_MainWindow::defaultsWithoutSettingsFile()
+{
+    QVERIFY(!QFile::exists("Settings.ini"));
+    MainWindow w;
+    auto* ui = w.form();
+    QCOMPARE(ui->burdrateComboBox->currentText(), QString("2400 bps"));
+    QCOMPARE(ui->dataBitsComboBox->currentText(), QString("8 bit"));
+    QCOMPARE(ui->checksumComboBox->currentText(), QString("None"));
+    QCOMPARE(ui->stopBitsComboBox->currentText(), QString("1 bit"));
+    QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString());
+    QVERIFY(w.extraSettings()->isMinTray());
+    QCOMPARE(w.logShared()->toAddressText(), QString("192.168.1.100"));
+    // The hand-over of the close mode writes it back at once.
+    QSettings s("Settings.ini", QSettings::IniFormat);
+    QCOMPARE(s.value("CustomConfig/MinTray").toBool(), true);
+    QVERIFY(!s.contains("SerialConfig/CommPort"));
+}
+
+void tst_MainWindow::formAtStart()
+{
+    MainWindow w;
+    auto* ui = w.form();
+    QCOMPARE(w.windowTitle(), QString("Quillon V2.8.2  (2022-09-20)"));
+    QCOMPARE(w.size(), QSize(1034, 706));
+    QCOMPARE(ui->openSerialButton->text(), QString("打开串口"));
+    QCOMPARE(ui->pauseRecvButton->text(), QString("暂停接收"));
+    QVERIFY(!ui->pauseRecvButton->isEnabled());
+    QVERIFY(!ui->sendDataButton->isEnabled());
+    QVERIFY(!ui->fileAreaGroupBox->isEnabled());
+    QVERIFY(!ui->advancedSendButton->isEnabled());
+    QVERIFY(!ui->keyHighlightToolButton->isEnabled());
+    QVERIFY(ui->showTimeCheckBox->isChecked());
+    QVERIFY(!ui->showHexCheckBox->isChecked());
+    QCOMPARE(ui->maxRowsSpinBox->value(), 100000);
+    QCOMPARE(ui->maxRowsSpinBox->maximum(), 100000);
+    QCOMPARE(ui->maxRowsSpinBox->singleStep(), 100);
+    QCOMPARE(ui->timeAutoSpinBox->value(), 1000);
+    QCOMPARE(ui->timeAutoSpinBox->maximum(), 300000);
+    QCOMPARE(ui->burdrateComboBox->count(), 17);
+    QCOMPARE(ui->burdrateComboBox->itemData(16).toInt(), 2000000);
+    QCOMPARE(ui->burdrateComboBox->itemData(0).toInt(), 110);
+    QCOMPARE(ui->stopBitsComboBox->itemData(1).toInt(), int(QSerialPort::OneAndHalfStop));
+    QCOMPARE(ui->checksumComboBox->itemData(3).toInt(), int(QSerialPort::MarkParity));
+    QCOMPARE(ui->dataBitsComboBox->itemData(0).toInt(), int(QSerialPort::Data5));
+    QVERIFY(ui->fileProgressBar->isHidden());
+    QVERIFY(ui->fileProgressLabel->isHidden());
+    QCOMPARE(ui->fileProgressBar->maximum(), 5000);
+    QCOMPARE(ui->recvShowText->font().family(), QString("新宋体"));
+    QCOMPARE(ui->recvShowText->font().pointSize(), 10);
+    QCOMPARE(ui->recvShowText->font().styleHint(), QFont::TypeWriter);
+    QVERIFY(!ui->supportMenu->menuAction()->isVisible());
+    QVERIFY(!ui->actionWelcome->isVisible());
+    QCOMPARE(ui->recvAreaGroupBox->title(), QString("接收区 - 来源串口"));
+    QCOMPARE(ui->openSerialButton->toolTip(), QString("打开/关闭指定串口"));
+}
+
+void tst_MainWindow::statusBar()
+{
+    MainWindow w;
+    auto label = [&](const char* name) { return w.findChild<QLabel*>(name); };
+    QVERIFY(label("serialStateLabel"));
+    QCOMPARE(label("serialStateLabel")->text(), QString("串口未打开 "));
+    QCOMPARE(label("serialStateLabel")->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QVERIFY(label("serialStateLabel")->font().bold());
+    QCOMPARE(label("linesLabel")->text(), QString("Lines: 000000"));
+    QCOMPARE(label("recvLabel")->text(), QString("Recv: 0000000"));
+    QCOMPARE(label("sendLabel")->text(), QString("Send: 0000000"));
+    QCOMPARE(label("selLabel")->text(), QString("Sel: 0"));
+    QCOMPARE(label("welcomeLabel")->text(), QString("欢迎使用quillon - 串口调试助手"));
+    QCOMPARE(label("welcomeLabel")->minimumSize(), QSize(280, 20));
+    QCOMPARE(label("timeLabel")->text(), QString("当前时间: "));
+    QTRY_VERIFY(label("timeLabel")->text().startsWith("时间: "));
+}
+
+void tst_MainWindow::savedValuesRestored()
+{
+    {
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        s.setValue("SerialConfig/BaudRate", 10);
+        s.setValue("SerialConfig/DataBits", 1);
+        s.setValue("SerialConfig/ChckBits", 2);
+        s.setValue("SerialConfig/StopBits", 2);
+        s.setValue("SendAreaData/SendData", QString("AT+GMR\n第二行"));
+        s.setValue("CustomConfig/MinTray", false);
+        s.setValue("LogSharedConfig/ToAddress", "10.0.0.7");
+    }
+    MainWindow w;
+    auto* ui = w.form();
+    QCOMPARE(ui->burdrateComboBox->currentText(), QString("115200 bps"));
+    QCOMPARE(ui->dataBitsComboBox->currentText(), QString("6 bit"));
+    QCOMPARE(ui->checksumComboBox->currentText(), QString("Even"));
+    QCOMPARE(ui->stopBitsComboBox->currentText(), QString("2 bit"));
+    QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString("AT+GMR\n第二行"));
+    QVERIFY(!w.extraSettings()->isMinTray());
+    QCOMPARE(w.logShared()->toAddressText(), QString("10.0.0.7"));
+}
+
+void tst_MainWindow::outOfRangeIndexLeavesNoSelection()
+{
+    {
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        s.setValue("SerialConfig/BaudRate", 99);
+        s.setValue("SerialConfig/StopBits", -5);
+        s.setValue("SerialConfig/CommPort", "ttyNOPE0 gone   ");
+    }
+    MainWindow w;
+    QCOMPARE(w.form()->burdrateComboBox->currentIndex(), -1);
+    QCOMPARE(w.form()->stopBitsComboBox->currentIndex(), -1);
+    QCOMPARE(w.form()->dataBitsComboBox->currentIndex(), 3);
+}
+
+void tst_MainWindow::missingPluginWarnsOnce()
+{
+    MainWindow w;
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+    QCOMPARE(boxes->calls.first().title, QString("警告"));
+    QCOMPARE(boxes->calls.first().text, QString("缺少 OrvUpdatePlugin.dll 库\t"));
+    QVERIFY(!w.updateInterface());
+}
+
+static QStringList* capturedMessages = nullptr;
+static void captureHandler(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (capturedMessages)
+        capturedMessages->append(text);
+}
+
+void tst_MainWindow::pluginFoundAndCalledOnce()
+{
+    QVERIFY(work->installPlugin());
+    QStringList messages;
+    capturedMessages = &messages;
+    const auto previous = qInstallMessageHandler(captureHandler);
+    {
+        MainWindow w;
+        QVERIFY(w.updateInterface());
+        QVERIFY(boxes->calls.isEmpty());
+        // The construction scan runs the one update check.
+        QCOMPARE(messages.filter("checkForUpdate").size(), 1);
+        QVERIFY(messages.filter("checkForUpdate").first().contains("Quillon-Setup"));
+        w.slotUpdateSerialPort();
+        QCOMPARE(messages.filter("checkForUpdate").size(), 1);
+        // Re-arming from the settings dialog allows one more.
+        w.slotAutoCheckUpdate(true);
+        w.slotUpdateSerialPort();
+        QCOMPARE(messages.filter("checkForUpdate").size(), 2);
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        QCOMPARE(s.value("CustomConfig/AutoUpdate").toBool(), true);
+    }
+    qInstallMessageHandler(previous);
+    capturedMessages = nullptr;
+}
+
+void tst_MainWindow::styleMenu()
+{
+    MainWindow w;
+    const QStringList keys = QStyleFactory::keys();
+    const auto actions = w.form()->styleMenu->actions();
+    QCOMPARE(actions.size(), keys.size());
+    for (int i = 0; i < actions.size(); ++i) {
+        QCOMPARE(actions.at(i)->text(), keys.at(i));
+        QCOMPARE(actions.at(i)->shortcut(), QKeySequence(QString("F%1").arg(i + 3)));
+    }
+    if (!actions.isEmpty())
+        QVERIFY(actions.last()->isChecked());
+}
+
+void tst_MainWindow::recordFolderCreated()
+{
+    QVERIFY(!QDir("Record").exists());
+    MainWindow w;
+    QVERIFY(QDir("Record").exists());
+}
+
+void tst_MainWindow::changeLogSeed_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("rewritten");
+    QTest::newRow("missing") << -1 << true;
+    QTest::newRow("63 bytes") << 63 << true;
+    QTest::newRow("64 bytes") << 64 << false;
+}
+
+void tst_MainWindow::changeLogSeed()
+{
+    QFETCH(int, size);
+    QFETCH(bool, rewritten);
+    if (size >= 0) {
+        QFile f("change.log");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size, 'x'));
+    }
+    MainWindow w;
+    QFile f("change.log");
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    if (rewritten) {
+        QVERIFY(text.startsWith("/" + QString(95, '*') + "\n* 项目名称：Quillon\n"));
+        QVERIFY(text.contains("* 项目简介：一个串口通信应用程序\n* 创建日期：2022.05.11\n"));
+        QVERIFY(text.endsWith(QString(95, '*') + "/\n\n"));
+    } else {
+        QCOMPARE(text, QString(64, 'x'));
+    }
+}
+
+void tst_MainWindow::sendAreaWrittenOnEveryChange()
+{
+    MainWindow w;
+    QTest::keyClicks(w.form()->sendDataTextEdit, "ab");
+    QSettings s("Settings.ini", QSettings::IniFormat);
+    QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("ab"));
+    QTest::keyClicks(w.form()->sendDataTextEdit, "c");
+    s.sync();
+    QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("abc"));
+}
+
+void tst_MainWindow::showHideOperator()
+{
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.form()->actionOperator->trigger();
+    QVERIFY(!w.form()->controlAreaGroupBox->isVisible());
+    QVERIFY(!w.form()->advancedGroupBox->isVisible());
+    QCOMPARE(w.form()->actionOperator->text(), QString("操作显示(&H)"));
+    w.form()->actionOperator->trigger();
+    QVERIFY(w.form()->controlAreaGroupBox->isVisible());
+    QCOMPARE(w.form()->actionOperator->text(), QString("操作隐藏(&H)"));
+    QCOMPARE(w.form()->actionOperator->toolTip(), QString("操作隐藏"));
+}
+
+void tst_MainWindow::selectionGoesToClipboard()
+{
+    MainWindow w;
+    w.form()->recvShowText->setPlainText("第一行\nsecond");
+    w.form()->recvShowText->selectAll();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("第一行\nsecond"));
+    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
+    QTextCursor c = w.form()->recvShowText->textCursor();
+    c.clearSelection();
+    w.form()->recvShowText->setTextCursor(c);
+    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

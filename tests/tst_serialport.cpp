@@ -1,0 +1,347 @@
+// Port discovery, open, close, pause and unplug, against real pseudo-terminals.
+#include "app/mainwindow.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QSerialPort>
+#include <QSettings>
+#include <QtTest>
+
+#include <unistd.h>
+
+class tst_SerialPort : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void portListedAtStart();
+    void hotPlugAppearsWithinOneScan();
+    void openAppliesParameters_data();
+    void openAppliesParameters();
+    void settingsWrittenOnlyAfterOpen();
+    void savedPortSelectedAtStart();
+    void openFailureChangesNothing_data();
+    void openFailureChangesNothing();
+    void closingMasterClosesAtOnce();
+    void vanishedFromTableClosesOnNextScan();
+    void vanishWhilePausedFreesOpenButton();
+    void pauseAndResume();
+    void closeRefusedWhileAutoSend();
+    void unplugStopsAutoSend();
+
+private:
+    void selectPort(MainWindow& w, const QString& path);
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+};
+
+void tst_SerialPort::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+}
+
+void tst_SerialPort::cleanup()
+{
+    delete boxes;
+    delete work;
+    qunsetenv("QUILLON_EXTRA_PORTS");
+}
+
+void tst_SerialPort::selectPort(MainWindow& w, const QString& path)
+{
+    auto* combo = w.form()->serialNumComboBox;
+    for (int i = 0; i < combo->count(); ++i)
+        if (combo->itemText(i).startsWith(path + " "))
+            combo->setCurrentIndex(i);
+    QVERIFY2(combo->currentText().startsWith(path + " "), qPrintable(combo->currentText()));
+}
+
+void tst_SerialPort::portListedAtStart()
+{
+    PtyPair pty;
+    QVERIFY(pty.isOpen());
+    ExtraPorts env(pty.slavePath() + "=Bench board");
+    MainWindow w;
+    auto* combo = w.form()->serialNumComboBox;
+    QVERIFY(combo->findText(pty.slavePath() + " Bench board   ") >= 0);
+    QVERIFY(w.form()->openSerialButton->isEnabled());
+}
+
+void tst_SerialPort::hotPlugAppearsWithinOneScan()
+{
+    ExtraPorts none("");
+    MainWindow w;
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    const QString entry = pty.slavePath() + " Virtual serial port   ";
+    QTRY_VERIFY_WITH_TIMEOUT(w.form()->serialNumComboBox->findText(entry) >= 0, 4000);
+}
+
+void tst_SerialPort::openAppliesParameters_data()
+{
+    QTest::addColumn<int>("baudIndex");
+    QTest::addColumn<int>("bitsIndex");
+    QTest::addColumn<int>("parityIndex");
+    QTest::addColumn<int>("stopIndex");
+    QTest::addColumn<qint32>("baud");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("stop");
+    QTest::newRow("defaults: 2400 8N1") << 4 << 3 << 0 << 0 << 2400 << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
+    QTest::newRow("115200 7E2") << 10 << 2 << 2 << 2 << 115200 << 7 << int(QSerialPort::EvenParity) << int(QSerialPort::TwoStop);
+    QTest::newRow("9600 5O1") << 6 << 0 << 1 << 0 << 9600 << 5 << int(QSerialPort::OddParity) << int(QSerialPort::OneStop);
+    QTest::newRow("921600 6 space") << 13 << 1 << 4 << 0 << 921600 << 6 << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
+    QTest::newRow("2400 8N1.5") << 4 << 3 << 0 << 1 << 2400 << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneAndHalfStop);
+    QTest::newRow("110 mark") << 0 << 3 << 3 << 0 << 110 << 8 << int(QSerialPort::MarkParity) << int(QSerialPort::OneStop);
+}
+
+void tst_SerialPort::openAppliesParameters()
+{
+    QFETCH(int, baudIndex);
+    QFETCH(int, bitsIndex);
+    QFETCH(int, parityIndex);
+    QFETCH(int, stopIndex);
+    QFETCH(qint32, baud);
+    QFETCH(int, bits);
+    QFETCH(int, parity);
+    QFETCH(int, stop);
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    selectPort(w, pty.slavePath());
+    auto* ui = w.form();
+    ui->burdrateComboBox->setCurrentIndex(baudIndex);
+    ui->dataBitsComboBox->setCurrentIndex(bitsIndex);
+    ui->checksumComboBox->setCurrentIndex(parityIndex);
+    ui->stopBitsComboBox->setCurrentIndex(stopIndex);
+    ui->openSerialButton->click();
+    QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
+    QVERIFY(w.port()->isOpen());
+    QCOMPARE(w.port()->baudRate(), baud);
+    QCOMPARE(int(w.port()->dataBits()), bits);
+    QCOMPARE(int(w.port()->parity()), parity);
+    QCOMPARE(int(w.port()->stopBits()), stop);
+    QCOMPARE(w.port()->flowControl(), QSerialPort::NoFlowControl);
+    QCOMPARE(ui->openSerialButton->text(), QString("关闭串口"));
+    QCOMPARE(ui->openSerialButton->styleSheet(), QString("QPushButton{color:#0000FF;font-weight:bold;}"));
+    QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口已打开 "));
+    QVERIFY(!ui->serialNumComboBox->isEnabled());
+    QVERIFY(!ui->burdrateComboBox->isEnabled());
+    QVERIFY(ui->pauseRecvButton->isEnabled());
+    QVERIFY(ui->sendDataButton->isEnabled());
+    QVERIFY(ui->fileAreaGroupBox->isEnabled());
+    QVERIFY(ui->advancedSendButton->isEnabled());
+
+    ui->openSerialButton->click();
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(ui->openSerialButton->text(), QString("打开串口"));
+    QCOMPARE(ui->openSerialButton->styleSheet(), QString("QPushButton{color:#000000;font-weight:bold;}"));
+    QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口未打开 "));
+    QVERIFY(ui->serialNumComboBox->isEnabled());
+    QVERIFY(!ui->pauseRecvButton->isEnabled());
+    QVERIFY(!ui->sendDataButton->isEnabled());
+}
+
+void tst_SerialPort::settingsWrittenOnlyAfterOpen()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath() + "=USB-SERIAL CH340");
+    MainWindow w;
+    selectPort(w, pty.slavePath());
+    w.form()->burdrateComboBox->setCurrentIndex(12);
+    w.form()->checksumComboBox->setCurrentIndex(1);
+    {
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        QVERIFY(!s.contains("SerialConfig/CommPort"));
+        QVERIFY(!s.contains("SerialConfig/BaudRate"));
+    }
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    QSettings s("Settings.ini", QSettings::IniFormat);
+    QCOMPARE(s.value("SerialConfig/CommPort").toString(), pty.slavePath() + " USB-SERIAL CH340   ");
+    QCOMPARE(s.value("SerialConfig/BaudRate").toInt(), 12);
+    QCOMPARE(s.value("SerialConfig/DataBits").toInt(), 3);
+    QCOMPARE(s.value("SerialConfig/ChckBits").toInt(), 1);
+    QCOMPARE(s.value("SerialConfig/StopBits").toInt(), 0);
+}
+
+void tst_SerialPort::savedPortSelectedAtStart()
+{
+    PtyPair first, second;
+    ExtraPorts env(first.slavePath() + ";" + second.slavePath() + "=Second");
+    {
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        s.setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
+    }
+    MainWindow w;
+    QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
+}
+
+void tst_SerialPort::openFailureChangesNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("not a tty") << "file";
+    QTest::newRow("port already in use") << "locked";
+}
+
+void tst_SerialPort::openFailureChangesNothing()
+{
+    QFETCH(QString, kind);
+    PtyPair pty;
+    QString path = pty.slavePath();
+    QSerialPort holder;
+    if (kind == "file") {
+        path = work->path() + "/plain.txt";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a serial port");
+    } else {
+        holder.setPortName(path);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    }
+    ExtraPorts env(path);
+    MainWindow w;
+    selectPort(w, path);
+    w.form()->openSerialButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().title, QString("警告"));
+    QVERIFY2(boxes->lastText().startsWith("串口打开失败："), qPrintable(boxes->lastText()));
+    QVERIFY(boxes->lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+    QVERIFY(w.form()->serialNumComboBox->isEnabled());
+    QVERIFY(!w.form()->pauseRecvButton->isEnabled());
+    QSettings s("Settings.ini", QSettings::IniFormat);
+    QVERIFY(!s.contains("SerialConfig/CommPort"));
+}
+
+void tst_SerialPort::closingMasterClosesAtOnce()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    selectPort(w, pty.slavePath());
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    pty.closeMaster();
+    // Well before the next port scan: the port's own error closes it.
+    QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, pty.slavePath() + ": 端口号断开\t");
+    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+    QVERIFY(w.form()->serialNumComboBox->isEnabled());
+    // Nothing repeats afterwards.
+    QTest::qWait(300);
+    QCOMPARE(boxes->calls.size(), 1);
+}
+
+void tst_SerialPort::vanishedFromTableClosesOnNextScan()
+{
+    PtyPair pty;
+    const QString link = work->path() + "/ttyLINK0";
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    ExtraPorts env(link);
+    MainWindow w;
+    selectPort(w, link);
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    QVERIFY(QFile::remove(link));
+    w.slotUpdateSerialPort();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, link + ": 端口号断开\t");
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+}
+
+void tst_SerialPort::vanishWhilePausedFreesOpenButton()
+{
+    PtyPair pty, other;
+    const QString link = work->path() + "/ttyLINK1";
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    ExtraPorts env(link + ";" + other.slavePath());
+    MainWindow w;
+    selectPort(w, link);
+    w.form()->openSerialButton->click();
+    w.form()->pauseRecvButton->click();
+    QVERIFY(!w.form()->openSerialButton->isEnabled());
+    QVERIFY(QFile::remove(link));
+    w.slotUpdateSerialPort();
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
+    w.slotUpdateSerialPort();
+    QVERIFY(w.form()->openSerialButton->isEnabled());
+}
+
+void tst_SerialPort::pauseAndResume()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    selectPort(w, pty.slavePath());
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->openSerialButton->click();
+    QVERIFY(pty.write("one\n"));
+    QTRY_COMPARE(w.received(), 4);
+
+    w.form()->pauseRecvButton->click();
+    QCOMPARE(w.form()->pauseRecvButton->text(), QString("恢复接收"));
+    QVERIFY(!w.form()->openSerialButton->isEnabled());
+    QCOMPARE(w.form()->openSerialButton->styleSheet(), QString("QPushButton{color:#969696;font-weight:bold;}"));
+    QVERIFY(pty.write("two\n"));
+    QTest::qWait(300);
+    QCOMPARE(w.received(), 4);
+    // While paused the scan keeps the open button disabled.
+    w.slotUpdateSerialPort();
+    QVERIFY(!w.form()->openSerialButton->isEnabled());
+
+    w.form()->pauseRecvButton->click();
+    QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
+    QVERIFY(w.form()->openSerialButton->isEnabled());
+    QTRY_COMPARE(w.received(), 8);
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆one\nRX←◆two"));
+}
+
+void tst_SerialPort::closeRefusedWhileAutoSend()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    selectPort(w, pty.slavePath());
+    w.form()->openSerialButton->click();
+    w.form()->timeAutoSpinBox->setValue(100000);
+    w.form()->autoSendCheckBox->setChecked(true);
+    w.form()->openSerialButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
+    QCOMPARE(boxes->calls.first().title, QString("通知"));
+    QCOMPARE(boxes->calls.first().text, QString("请先停用自动发送功能，再尝试关闭串口！\t"));
+    QVERIFY(w.port()->isOpen());
+    w.form()->autoSendCheckBox->setChecked(false);
+    w.form()->openSerialButton->click();
+    QVERIFY(!w.port()->isOpen());
+}
+
+void tst_SerialPort::unplugStopsAutoSend()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    selectPort(w, pty.slavePath());
+    w.form()->openSerialButton->click();
+    w.form()->timeAutoSpinBox->setValue(100000);
+    w.form()->autoSendCheckBox->setChecked(true);
+    pty.closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
+    QVERIFY(!w.form()->autoSendCheckBox->isChecked());
+    QVERIFY(!w.autoSend()->isActive());
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, pty.slavePath() + ": 端口号断开\t");
+}
+
+QTEST_MAIN(tst_SerialPort)
+#include "tst_serialport.moc"
