@@ -1,0 +1,355 @@
+// The receive pipeline and record files through a pty and the real window.
+#include "app/mainwindow.h"
+#include "shell/extrasettingdialog.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QLineEdit>
+#include <QTextCodec>
+#include <QtTest>
+
+class tst_Receive : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void textLines_data();
+    void textLines();
+    void timeStampPrefix();
+    void hexDisplay_data();
+    void hexDisplay();
+    void markupShownLiterally();
+    void countersAndLabels();
+    void lineLimitClearsAndResets();
+    void autoSaveBeforeClearEqualsView();
+    void clearButtonWithAutoSaveOnEmptyView();
+    void failedAutoSaveKeepsView();
+    void manualSave();
+    void manualSaveEmptyView();
+    void twoSavesInOneSecondKeepBoth();
+    void holdRuleKeepsLinesBack();
+    void autoSaveChecksAndGreysAutoClear();
+    void largeBurstArrivesInOrder();
+
+private:
+    void openPort(MainWindow& w);
+    QString waitForView(MainWindow& w, const QString& expected);
+    QStringList recordFiles(const QString& kind) const;
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
+    ExtraPorts* env = nullptr;
+};
+
+void tst_Receive::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+    pty = new PtyPair;
+    QVERIFY(pty->isOpen());
+    env = new ExtraPorts(pty->slavePath() + "=USB-SERIAL CH340");
+}
+
+void tst_Receive::cleanup()
+{
+    delete env;
+    delete pty;
+    delete boxes;
+    delete work;
+}
+
+void tst_Receive::openPort(MainWindow& w)
+{
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(pty->slavePath() + " USB-SERIAL CH340   "));
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+}
+
+QStringList tst_Receive::recordFiles(const QString& kind) const
+{
+    return QDir("Record").entryList({ QString("Orv_%1_Rec_*.txt").arg(kind) }, QDir::Files,
+                                    QDir::Name);
+}
+
+static QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void tst_Receive::textLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("CR LF folded") << QByteArray("A\r\nB\r\n") << "RX←◆A\nRX←◆B" << 2;
+    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << "RX←◆A" << 1;
+    QTest::newRow("leading zeros become blanks")
+        << QByteArray("\0\0x\0y\n", 6) << QString("RX←◆  x") + QChar(0) + "y" << 1;
+    QTest::newRow("GBK text") << QByteArray("\xce\xc2\xb6\xc8 25\n") << "RX←◆温度 25" << 1;
+}
+
+void tst_Receive::textLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, view);
+    QFETCH(int, lines);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QVERIFY(pty->write(bytes));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), view);
+    QCOMPARE(w.lines(), lines);
+    QCOMPARE(w.received(), bytes.size());
+}
+
+void tst_Receive::timeStampPrefix()
+{
+    MainWindow w;
+    openPort(w);
+    QVERIFY(pty->write("hello\r\n"));
+    QTRY_VERIFY(!w.form()->recvShowText->toPlainText().isEmpty());
+    const QString text = w.form()->recvShowText->toPlainText();
+    QVERIFY2(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆hello$").match(text).hasMatch(),
+             qPrintable(text));
+}
+
+void tst_Receive::hexDisplay_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("delimiter");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("view");
+    QTest::newRow("newline") << 0 << "" << QByteArray("\x41\x0d\x0a\x42\x0a") << "RX←◆41 0D 0A \nRX←◆42 0A ";
+    QTest::newRow("back delimiter keeps the tail")
+        << 3 << "0D 0A" << QByteArray("\x01\x02\x0d\x0a\x03") << "RX←◆01 02 0D 0A ";
+    QTest::newRow("front delimiter keeps the last frame")
+        << 2 << "AA" << QByteArray("\xaa\x01\xaa\x02") << "RX←◆AA 01 ";
+}
+
+void tst_Receive::hexDisplay()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, delimiter);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, view);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->showHexCheckBox->click();
+    auto* dialog = w.extraSettings();
+    if (mode == 2) {
+        dialog->findChild<QLineEdit*>("frontWrapLineEdit")->setText(delimiter);
+        dialog->findChild<QRadioButton*>("frontWrapRadioButton")->click();
+    } else if (mode == 3) {
+        dialog->findChild<QLineEdit*>("backWrapLineEdit")->setText(delimiter);
+        dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
+    }
+    QCOMPARE(dialog->wrapMode(), mode);
+    openPort(w);
+    QVERIFY(pty->write(bytes));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), view);
+    QTest::qWait(100);
+    QCOMPARE(w.form()->recvShowText->toPlainText(), view);
+}
+
+void tst_Receive::markupShownLiterally()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QVERIFY(pty->write("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(),
+                 QString("RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">"));
+    QVERIFY(!w.form()->recvShowText->toHtml().contains("<img"));
+}
+
+void tst_Receive::countersAndLabels()
+{
+    MainWindow w;
+    openPort(w);
+    QVERIFY(pty->write("12345\n6789\n"));
+    QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(), QString("Lines: 000002"));
+    QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(), QString("Recv: 0000011"));
+    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
+}
+
+void tst_Receive::lineLimitClearsAndResets()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(100);
+    openPort(w);
+    QByteArray first, second;
+    for (int i = 1; i <= 50; ++i)
+        first += "line " + QByteArray::number(i) + "\n";
+    for (int i = 51; i <= 130; ++i)
+        second += "line " + QByteArray::number(i) + "\n";
+    QVERIFY(pty->write(first));
+    QTRY_COMPARE(w.displayedLines(), qint64(50));
+    QVERIFY(pty->write(second));
+    QTRY_COMPARE(w.displayedLines(), qint64(130));
+    QCOMPARE(w.lines(), 30);
+    QCOMPARE(w.received(), 0);  // reset by the clear; the bytes had all been counted before it
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    QCOMPARE(view.last(), QString("RX←◆line 130"));
+    // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
+    QVERIFY(!view.contains("RX←◆line 50"));
+}
+
+void tst_Receive::autoSaveBeforeClearEqualsView()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(100);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    openPort(w);
+    QByteArray burst;
+    for (int i = 1; i <= 250; ++i)
+        burst += "第" + QByteArray::number(i) + "行 data\r\n";
+    // The board speaks GBK.
+    QVERIFY(pty->write(QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(burst))));
+    QTRY_COMPARE(w.displayedLines(), qint64(250));
+    const QStringList files = recordFiles("Auto");
+    QCOMPARE(files.size(), 2);
+    for (const QString& f : files)
+        QVERIFY2(f.startsWith("Orv_Auto_Rec_" + QString(pty->slavePath()).replace('/', '_') + " USB-SERIAL CH340_"), qPrintable(f));
+    QStringList all;
+    for (const QString& f : files)
+        all += QString::fromUtf8(readFile("Record/" + f)).split('\n');
+    all += w.form()->recvShowText->toPlainText().split('\n');
+    QStringList expected;
+    for (int i = 1; i <= 250; ++i)
+        expected << QString("RX←◆第%1行 data").arg(i);
+    QCOMPARE(all, expected);
+}
+
+void tst_Receive::clearButtonWithAutoSaveOnEmptyView()
+{
+    MainWindow w;
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    w.form()->clearWindowButton->click();
+    const QStringList files = recordFiles("Auto");
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(readFile("Record/" + files.first()), QByteArray());
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Receive::failedAutoSaveKeepsView()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    openPort(w);
+    QVERIFY(pty->write("keep me\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆keep me"));
+    QVERIFY(QDir("Record").removeRecursively());
+    QFile blocker("Record");  // a file where the folder should be: every save fails
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    w.form()->clearWindowButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, QString("文件保存失败！\t"));
+    QCOMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆keep me"));
+    QCOMPARE(w.lines(), 0);
+}
+
+void tst_Receive::manualSave()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QVERIFY(pty->write("a\nb\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆a\nRX←◆b"));
+    w.form()->saveDataButton->click();
+    const QStringList files = recordFiles("All");
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(readFile("Record/" + files.first()), QByteArray("RX←◆a\nRX←◆b"));
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().title, QString("通知"));
+    QCOMPARE(boxes->calls.first().text,
+             QString("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo("Record/" + files.first()).absoluteFilePath()));
+    // The view's menu entry saves the same way.
+    emit w.form()->recvShowText->signalSaveLog();
+    QCOMPARE(recordFiles("All").size(), 2);
+}
+
+void tst_Receive::manualSaveEmptyView()
+{
+    MainWindow w;
+    w.form()->saveDataButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, QString("尚无任何数据，无需保存！\t"));
+    QVERIFY(recordFiles("All").isEmpty());
+}
+
+void tst_Receive::twoSavesInOneSecondKeepBoth()
+{
+    MainWindow w;
+    w.form()->recvShowText->appendPlainText("first");
+    w.form()->saveDataButton->click();
+    w.form()->recvShowText->appendPlainText("second");
+    w.form()->saveDataButton->click();
+    w.form()->saveDataButton->click();
+    const QStringList files = recordFiles("All");
+    QCOMPARE(files.size(), 3);
+}
+
+void tst_Receive::holdRuleKeepsLinesBack()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.show();
+    openPort(w);
+    QWidget* viewport = w.form()->recvShowText->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(pty->write("held\n"));
+    QTRY_COMPARE(w.displayedLines(), qint64(1));
+    QTest::qWait(100);
+    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    // Shown with the next line that passes the newline gate.
+    QVERIFY(pty->write("next\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆held\nRX←◆next"));
+}
+
+void tst_Receive::autoSaveChecksAndGreysAutoClear()
+{
+    MainWindow w;
+    auto* autoClear = w.form()->recvAutoClearCheckBox;
+    QVERIFY(!autoClear->isChecked());
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    QVERIFY(autoClear->isChecked());
+    QVERIFY(!autoClear->isEnabled());
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(false);
+    QVERIFY(autoClear->isChecked());
+    QVERIFY(autoClear->isEnabled());
+}
+
+void tst_Receive::largeBurstArrivesInOrder()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QByteArray burst;
+    const int n = 20000;
+    for (int i = 0; i < n; ++i)
+        burst += QByteArray("seq=") + QByteArray::number(i).rightJustified(6, '0') + " payload-payload-payload\n";
+    QVERIFY(pty->write(burst));
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    QCOMPARE(view.size(), n);
+    for (int i = 0; i < n; i += 997)
+        QCOMPARE(view.at(i), QString("RX←◆seq=%1 payload-payload-payload").arg(i, 6, 10, QChar('0')));
+    QCOMPARE(w.received(), burst.size());
+}
+
+QTEST_MAIN(tst_Receive)
+#include "tst_receive.moc"
