@@ -134,6 +134,7 @@ private slots:
 private:
     void loadSerialConfig();
     void closePort();
+    void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
     void updateCounters(QLabel* label, int n);

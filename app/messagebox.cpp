@@ -1,5 +1,7 @@
 #include "app/messagebox.h"
 
+#include <QFileDialog>
+
 namespace MsgBox {
 
 static Handler& handler()
@@ -41,6 +43,22 @@ void about(QWidget* parent, const QString& title, const QString& text)
         return;
     }
     QMessageBox::about(parent, title, text);
+}
+
+static FileHandler& fileHandler()
+{
+    static FileHandler h;
+    return h;
+}
+
+void setOpenFileHandler(FileHandler h) { fileHandler() = std::move(h); }
+
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                        const QString& filter)
+{
+    if (fileHandler())
+        return fileHandler()(caption, dir);
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
 }

@@ -28,4 +28,10 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
                                      = QMessageBox::NoButton);
 void about(QWidget* parent, const QString& title, const QString& text);
 
+// The open-file dialog, answerable the same way (returns the chosen path, empty when cancelled).
+using FileHandler = std::function<QString(const QString& caption, const QString& dir)>;
+void setOpenFileHandler(FileHandler handler);
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                        const QString& filter);
+
 }

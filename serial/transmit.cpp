@@ -2,8 +2,72 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/messagebox.h"
+#include "serial/rxformat.h"
+#include "serial/txformat.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTimer>
+
+// Whole files are held in memory and paced at 10 KB/s: anything larger would take hours.
+static const qint64 kMaxFileBytes = 64 << 20;
+
+void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
+{
+    QString echo;
+    QByteArray bytes;
+    if (isHex) {
+        bytes = TxFormat::hexToBytes(data, &echo);
+    } else {
+        bytes = TxFormat::textToBytes(data);
+        echo = data;
+    }
+    if (ui->addLFCheckBox->isChecked()) {
+        bytes += "\r\n";
+        echo += isHex ? QStringLiteral("0D 0A") : QStringLiteral("\r\n");
+    }
+    echo.prepend(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(), RxFormat::txMarker(),
+                                      QTime::currentTime()));
+
+    if (delayms > 0) {
+        // A monotonic clock, so a wait across midnight is not cut short; the single-shot timer
+        // wakes the loop at the end instead of spinning.
+        QElapsedTimer waited;
+        waited.start();
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.start(delayms);
+        while (waited.elapsed() < delayms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+
+    if (serialPort->write(bytes) == -1) {
+        MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));
+        return;
+    }
+    appendToView(echo);
+    updateCounters(sendLabel, bytes.size());
+}
+
+void MainWindow::slotSendDataButton()
+{
+    QString text = ui->sendDataTextEdit->toPlainText();
+    text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    const bool hex = ui->sendHexCheckBox->isChecked();
+    if (hex) {
+        text.remove(QLatin1Char(' '));
+        if (!TxFormat::isValidHex(text)) {
+            MsgBox::warning(this, tr("警告"),
+                            tr("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
+            return;
+        }
+    }
+    slotSerialSendData(text, hex, 0);
+}
 
 void MainWindow::slotSendTextChanged()
 {
@@ -20,8 +84,122 @@ void MainWindow::slotAutoSendTimer(int index)
         autoSendTimer->stop();
 }
 
-void MainWindow::slotSendDataButton() { }
-void MainWindow::slotSerialSendData(QString, bool, int) { }
-void MainWindow::slotOpenFileButton() { }
-void MainWindow::slotSendFileButton() { }
-void MainWindow::slotFileSendData() { }
+void MainWindow::slotOpenFileButton()
+{
+    settings->beginGroup(QStringLiteral("FileOpenDir"));
+    const QString start = settings->value(QStringLiteral("FilePath"), QString()).toString();
+    settings->endGroup();
+
+    const QString path = MsgBox::getOpenFileName(
+        this, tr("打开文件"), start,
+        tr("所有支持的文件(*.*);;bin文件(*.bin);;hex文件(*.hex);;dat文件(*.dat)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MsgBox::warning(this, tr("警告"), tr("文件 %1 打开失败\t").arg(path));
+        return;
+    }
+    const QByteArray head = file.read(TxFormat::PreviewBytes);
+    const qint64 size = file.size();
+    file.close();
+
+    ui->recvShowText->appendPlainText(
+        tr("文件大小:%1字节,下面是预览的前4000字节内容:\n\n").arg(size));
+    if (!head.isEmpty())
+        ui->recvShowText->insertPlainText(TxFormat::previewText(head));
+
+    settings->beginGroup(QStringLiteral("FileOpenDir"));
+    settings->setValue(QStringLiteral("FilePath"), QFileInfo(path).absoluteFilePath());
+    settings->endGroup();
+    ui->fileDataLineEdit->setText(path);
+}
+
+void MainWindow::finishFileTransfer()
+{
+    ui->sendFileButton->setText(tr("发送文件"));
+    ui->openFileButton->setEnabled(true);
+    ui->fileProgressLabel->hide();
+    ui->fileProgressBar->hide();
+    ui->sendDataTextEdit->show();
+    fileSendTimer->stop();
+}
+
+void MainWindow::slotSendFileButton()
+{
+    if (ui->sendFileButton->text() != tr("发送文件")) {
+        finishFileTransfer();
+        return;
+    }
+
+    const QString path = ui->fileDataLineEdit->text();
+    if (path.isEmpty()) {
+        MsgBox::warning(this, tr("警告"), tr("没有指定文件路径！\t"));
+        return;
+    }
+    // F8 and the upgrade dialogue reach here with the file area disabled: never fake a success.
+    if (!serialPort->isOpen()) {
+        MsgBox::warning(this, tr("警告"), tr("串口未打开，无法发送文件！\t"));
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MsgBox::warning(this, tr("警告"), tr("打开文件失败！\t"));
+        return;
+    }
+    const qint64 size = file.size();
+    if (size > kMaxFileBytes) {
+        MsgBox::warning(this, tr("警告"), tr("文件过大（超过64MB），无法发送！\t"));
+        return;
+    }
+    const float estimate = TxFormat::estimateSeconds(size);
+    ui->recvShowText->appendPlainText(tr("文件大小: %1").arg(size));
+    ui->recvShowText->appendPlainText(tr("波特率: %1").arg(ui->burdrateComboBox->currentText()));
+    ui->recvShowText->appendPlainText(
+        tr("需要时间: 大约用时 %1 秒(每包数据512字节，周期50毫秒)").arg(double(estimate)));
+    ui->recvShowText->appendPlainText(tr("请稍候...\n"));
+
+    fileSentData.clear();
+    fileData = file.readAll();
+    file.close();
+
+    ui->fileProgressLabel->setText(tr("文件大小：%1 字节，已发送：%2 字节，状态：传输中")
+                                       .arg(fileData.size())
+                                       .arg(fileSentData.size()));
+    ui->sendFileButton->setText(tr("停止发送"));
+    ui->openFileButton->setEnabled(false);
+    ui->fileProgressLabel->show();
+    ui->fileProgressBar->show();
+    ui->sendDataTextEdit->hide();
+    fileSendTimer->start(50);
+}
+
+void MainWindow::slotFileSendData()
+{
+    const qint64 sent = fileSentData.size();
+    const qint64 total = fileData.size();
+    if (sent < total) {
+        const int n = TxFormat::nextPacketSize(sent, total);
+        const QByteArray packet = fileData.mid(int(sent), n);
+        if (serialPort->write(packet) == -1) {
+            const QString reason = serialPort->errorString();
+            finishFileTransfer();
+            MsgBox::warning(this, tr("警告"), tr("文件发送失败：%1\t").arg(reason));
+            return;
+        }
+        serialPort->flush();
+        fileSentData.append(packet);
+        updateCounters(sendLabel, n);
+        ui->fileProgressBar->setValue(TxFormat::progressValue(fileSentData.size(), total));
+        ui->fileProgressLabel->setText(tr("文件大小：%1 字节，已发送：%2 字节，状态：传输中")
+                                           .arg(total)
+                                           .arg(fileSentData.size()));
+        ui->fileProgressLabel->setText(
+            TxFormat::dotFormat(&fileDotTick).arg(ui->fileProgressLabel->text()));
+        return;
+    }
+    ui->fileProgressLabel->setText(
+        tr("文件大小：%1 字节，已发送：%2 字节，状态：传输完成").arg(total).arg(sent));
+    ui->recvShowText->appendPlainText(tr("发送完毕！"));
+    finishFileTransfer();
+}

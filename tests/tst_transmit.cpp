@@ -1,0 +1,404 @@
+// Sending from the send area, auto-send, the send delay and file transfer, through a pty.
+#include "app/mainwindow.h"
+#include "serial/txformat.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QSettings>
+#include <QtTest>
+
+class tst_Transmit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void hexConversion_data();
+    void hexConversion();
+    void fileArithmetic();
+    void dotAnimation();
+    void sendArea_data();
+    void sendArea();
+    void invalidHexSendsNothing();
+    void autoSendAtItsPeriod();
+    void delayKeepsEventsRunning();
+    void writeOnClosedPortWarns();
+    void fileTransfer_data();
+    void fileTransfer();
+    void progressAfterFirstOfThreePackets();
+    void stopAndRestartFromBeginning();
+    void closingPortStopsTransfer();
+    void refusedWhilePortClosed();
+    void refusedWithoutPath();
+    void openFilePreview();
+    void functionKeys();
+
+private:
+    void openPort(MainWindow& w);
+    QByteArray readExactly(int n, int timeoutMs = 5000);
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
+    ExtraPorts* env = nullptr;
+};
+
+void tst_Transmit::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+    pty = new PtyPair;
+    env = new ExtraPorts(pty->slavePath());
+}
+
+void tst_Transmit::cleanup()
+{
+    MsgBox::setOpenFileHandler({});
+    delete env;
+    delete pty;
+    delete boxes;
+    delete work;
+}
+
+void tst_Transmit::openPort(MainWindow& w)
+{
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+}
+
+QByteArray tst_Transmit::readExactly(int n, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < n && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        got += pty->read(5);
+    }
+    return got;
+}
+
+void tst_Transmit::hexConversion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("echo");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("blanks dropped, case kept") << "01 02 0a" << QByteArray("\x01\x02\x0a") << "01 02 0a " << true;
+    QTest::newRow("odd length: last digit alone") << "123" << QByteArray("\x12\x03") << "12 3 " << true;
+    QTest::newRow("non-hex group gives zero") << "zz41" << QByteArray("\x00\x41", 2) << "zz 41 " << false;
+    QTest::newRow("line break is not hex") << "01\r\n02" << QByteArray("\x01\x00\x02", 3) << "01 \r\n 02 " << false;
+    QTest::newRow("empty") << "" << QByteArray() << "" << true;
+}
+
+void tst_Transmit::hexConversion()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, echo);
+    QFETCH(bool, valid);
+    QString gotEcho;
+    QCOMPARE(TxFormat::hexToBytes(text, &gotEcho), bytes);
+    QCOMPARE(gotEcho, echo);
+    QCOMPARE(TxFormat::isValidHex(text), valid);
+}
+
+void tst_Transmit::fileArithmetic()
+{
+    QCOMPARE(QString::number(double(TxFormat::estimateSeconds(10000))), QString("1.14"));
+    QCOMPARE(QString("%1").arg(double(TxFormat::estimateSeconds(1000))), QString("0.06"));
+    QCOMPARE(QString("%1").arg(double(TxFormat::estimateSeconds(300))), QString("0"));
+    QCOMPARE(TxFormat::progressValue(512, 1536), 1666);
+    QCOMPARE(TxFormat::progressValue(0, 0), 0);
+    QCOMPARE(TxFormat::nextPacketSize(512, 1000), 488);
+    QCOMPARE(TxFormat::nextPacketSize(0, 1000), 512);
+    QCOMPARE(TxFormat::nextPacketSize(1000, 1000), 0);
+    QCOMPARE(TxFormat::previewText(QByteArray("ab\0cd", 5)), QString("ab"));
+    QCOMPARE(TxFormat::previewText(QByteArray("\0cd", 3)), QString());
+}
+
+void tst_Transmit::dotAnimation()
+{
+    int tick = 0;
+    QStringList formats;
+    for (int i = 0; i < 52; ++i)
+        formats << TxFormat::dotFormat(&tick);
+    QCOMPARE(formats.at(0), QString("%1 ."));
+    QCOMPARE(formats.at(9), QString("%1 ."));
+    QCOMPARE(formats.at(10), QString("%1 .."));
+    QCOMPARE(formats.at(40), QString("%1 ....."));
+    QCOMPARE(formats.at(49), QString("%1 ....."));
+    QCOMPARE(formats.at(50), QString("%1 ."));  // the phase starts again after 50 ticks
+    QCOMPARE(tick, 2);
+}
+
+void tst_Transmit::sendArea_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("echo");
+    QTest::newRow("hex with CR LF") << "01 02 0a" << true << true << QByteArray("\x01\x02\x0a\x0d\x0a") << "TX→◇01 02 0a 0D 0A";
+    QTest::newRow("odd hex") << "123" << true << false << QByteArray("\x12\x03") << "TX→◇12 3 ";
+    QTest::newRow("multi-line text") << "ab\ncd" << false << false << QByteArray("ab\r\ncd") << "TX→◇ab\nTX→◇cd";
+    QTest::newRow("outside Latin-1") << "温a" << false << false << QByteArray("?a") << "TX→◇温a";
+    QTest::newRow("text with CR LF") << "AT" << false << true << QByteArray("AT\r\n") << "TX→◇AT\n";
+}
+
+void tst_Transmit::sendArea()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, hex);
+    QFETCH(bool, crlf);
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, echo);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->sendHexCheckBox->setChecked(hex);
+    w.form()->addLFCheckBox->setChecked(crlf);
+    w.form()->sendDataTextEdit->setPlainText(text);
+    openPort(w);
+    w.form()->sendDataButton->click();
+    QCOMPARE(readExactly(wire.size()), wire);
+    QCOMPARE(w.sent(), wire.size());
+    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: %1").arg(wire.size(), 7, 10, QChar('0')));
+    // "multi-line text" echoes as two paragraphs with one marker: compare the first line only.
+    QCOMPARE(w.form()->recvShowText->toPlainText().split('\n').first(), echo.split('\n').first());
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Transmit::invalidHexSendsNothing()
+{
+    MainWindow w;
+    w.form()->sendHexCheckBox->setChecked(true);
+    w.form()->sendDataTextEdit->setPlainText("01\n02");
+    openPort(w);
+    w.form()->sendDataButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, QString("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
+    QCOMPARE(pty->read(200), QByteArray());
+    QCOMPARE(w.sent(), 0);
+}
+
+void tst_Transmit::autoSendAtItsPeriod()
+{
+    MainWindow w;
+    w.form()->sendDataTextEdit->setPlainText("P");
+    openPort(w);
+    w.form()->timeAutoSpinBox->setValue(100);
+    w.form()->autoSendCheckBox->setChecked(true);
+    QCOMPARE(w.autoSend()->interval(), 100);
+    QTRY_VERIFY_WITH_TIMEOUT(w.sent() >= 3, 3000);
+    w.form()->autoSendCheckBox->setChecked(false);
+    QVERIFY(!w.autoSend()->isActive());
+    const QByteArray got = readExactly(w.sent(), 1000);
+    QCOMPARE(got, QByteArray(w.sent(), 'P'));
+}
+
+void tst_Transmit::delayKeepsEventsRunning()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QElapsedTimer t;
+    t.start();
+    w.slotSerialSendData("late", false, 500);
+    const qint64 took = t.elapsed();
+    QVERIFY2(took >= 500, qPrintable(QString::number(took)));
+    QVERIFY(ticks >= 5);  // other events ran during the wait
+    QCOMPARE(readExactly(4), QByteArray("late"));
+}
+
+void tst_Transmit::writeOnClosedPortWarns()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.slotSerialSendData("x", false, 0);
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, QString("发送失败：TX→◇x\t"));
+    QCOMPARE(w.sent(), 0);
+    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+}
+
+static QByteArray makeFile(const QString& path, int size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 7 + i / 251) & 0xFF);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(data);
+    return data;
+}
+
+void tst_Transmit::fileTransfer_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("estimate");
+    QTest::newRow("empty file") << 0 << "0";
+    QTest::newRow("1000 bytes") << 1000 << "0.06";
+    QTest::newRow("20000 bytes") << 20000 << "2.34";
+}
+
+void tst_Transmit::fileTransfer()
+{
+    QFETCH(int, size);
+    QFETCH(QString, estimate);
+    const QByteArray data = makeFile(work->path() + "/fw.bin", size);
+    MainWindow w;
+    openPort(w);
+    w.form()->fileDataLineEdit->setText(work->path() + "/fw.bin");
+    w.form()->sendFileButton->click();
+    QCOMPARE(w.form()->sendFileButton->text(), QString("停止发送"));
+    QVERIFY(w.form()->sendDataTextEdit->isHidden());
+    QVERIFY(!w.form()->fileProgressBar->isHidden());
+    QVERIFY(!w.form()->openFileButton->isEnabled());
+    QCOMPARE(readExactly(size, 15000), data);
+    QTRY_COMPARE_WITH_TIMEOUT(w.form()->sendFileButton->text(), QString("发送文件"), 5000);
+    QCOMPARE(w.sent(), size);
+    QVERIFY(!w.form()->sendDataTextEdit->isHidden());
+    QVERIFY(w.form()->fileProgressBar->isHidden());
+    const QString view = w.form()->recvShowText->toPlainText();
+    QVERIFY2(view.startsWith(QString("文件大小: %1\n波特率: 2400 bps\n需要时间: 大约用时 %2 秒(每包数据512字节，周期50毫秒)\n请稍候...\n")
+                                 .arg(size).arg(estimate)), qPrintable(view));
+    QVERIFY(view.endsWith("\n发送完毕！"));
+    QVERIFY(w.form()->fileProgressLabel->text().contains("状态：传输完成"));
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Transmit::progressAfterFirstOfThreePackets()
+{
+    makeFile(work->path() + "/three.bin", 1536);
+    MainWindow w;
+    openPort(w);
+    w.form()->fileDataLineEdit->setText(work->path() + "/three.bin");
+    w.form()->sendFileButton->click();
+    w.fileTimer()->stop();  // drive the ticks by hand
+    w.slotFileSendData();
+    QCOMPARE(w.form()->fileProgressBar->value(), 1666);
+    QCOMPARE(readExactly(512), QByteArray(makeFile(work->path() + "/three.bin", 1536).left(512)));
+    QVERIFY(w.form()->fileProgressLabel->text().startsWith("文件大小：1536 字节，已发送：512 字节，状态：传输中 ."));
+    w.slotFileSendData();
+    w.slotFileSendData();
+    QCOMPARE(w.form()->fileProgressBar->value(), 5000);
+    QCOMPARE(w.form()->sendFileButton->text(), QString("停止发送"));  // completion comes one tick later
+    w.slotFileSendData();
+    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+}
+
+void tst_Transmit::stopAndRestartFromBeginning()
+{
+    const QByteArray data = makeFile(work->path() + "/f.bin", 3000);
+    MainWindow w;
+    openPort(w);
+    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
+    w.form()->sendFileButton->click();
+    w.fileTimer()->stop();
+    w.slotFileSendData();
+    QCOMPARE(readExactly(512), data.left(512));
+    w.form()->sendFileButton->click();  // stop
+    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+    QVERIFY(!w.fileTimer()->isActive());
+    QVERIFY(!w.form()->recvShowText->toPlainText().contains("发送完毕！"));
+    w.form()->sendFileButton->click();  // start again
+    QCOMPARE(readExactly(3000, 10000), data);
+    QTRY_COMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+}
+
+void tst_Transmit::closingPortStopsTransfer()
+{
+    makeFile(work->path() + "/f.bin", 20000);
+    MainWindow w;
+    openPort(w);
+    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
+    w.form()->sendFileButton->click();
+    w.form()->openSerialButton->click();
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+    QVERIFY(!w.fileTimer()->isActive());
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Transmit::refusedWhilePortClosed()
+{
+    makeFile(work->path() + "/f.bin", 100);
+    MainWindow w;
+    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
+    w.show();
+    QTest::keyClick(&w, Qt::Key_F8);
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, QString("串口未打开，无法发送文件！\t"));
+    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+    QVERIFY(!w.fileTimer()->isActive());
+}
+
+void tst_Transmit::refusedWithoutPath()
+{
+    MainWindow w;
+    openPort(w);
+    w.form()->sendFileButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, QString("没有指定文件路径！\t"));
+    w.form()->fileDataLineEdit->setText(work->path() + "/missing.bin");
+    w.form()->sendFileButton->click();
+    QCOMPARE(boxes->calls.last().text, QString("打开文件失败！\t"));
+    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+}
+
+void tst_Transmit::openFilePreview()
+{
+    QFile f(work->path() + "/text.bin");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("hello 世界\0tail", 17));
+    f.close();
+    QString askedDir = "unset";
+    MsgBox::setOpenFileHandler([&](const QString&, const QString& dir) {
+        askedDir = dir;
+        return work->path() + "/text.bin";
+    });
+    MainWindow w;
+    w.slotOpenFileButton();  // the file area is disabled while the port is closed
+    QCOMPARE(askedDir, QString());
+    QCOMPARE(w.form()->recvShowText->toPlainText(),
+             QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
+    QCOMPARE(w.form()->fileDataLineEdit->text(), work->path() + "/text.bin");
+    w.slotOpenFileButton();  // the file area is disabled while the port is closed
+    QCOMPARE(askedDir, work->path() + "/text.bin");
+    // A cancelled dialog changes nothing.
+    MsgBox::setOpenFileHandler([](const QString&, const QString&) { return QString(); });
+    w.form()->fileDataLineEdit->clear();
+    w.slotOpenFileButton();  // the file area is disabled while the port is closed
+    QCOMPARE(w.form()->fileDataLineEdit->text(), QString());
+}
+
+void tst_Transmit::functionKeys()
+{
+    MainWindow w;
+    w.show();
+    QTest::keyClick(&w, Qt::Key_F12);
+    QCOMPARE(boxes->lastText(), QString("尚无任何数据，无需保存！\t"));
+    QTest::keyClick(&w, Qt::Key_F1);
+    QCOMPARE(boxes->calls.last().kind, MsgBox::About);
+    QCOMPARE(boxes->calls.last().title, QString("程序功能简介：Quillon V2.8.2  (2022-09-20)"));
+    const QStringList lines = boxes->calls.last().text.split('\n');
+    QCOMPARE(lines.size(), 17);
+    QVERIFY(lines.first().startsWith(QString(67, QChar(0x2500)) + "\t\t"));
+    QVERIFY(lines.first().endsWith("主要功能如下："));
+    QCOMPARE(lines.last(), QString(67, QChar(0x2500)));
+    QVERIFY(lines.at(2).startsWith("  A、自动扫描"));
+    QCOMPARE(lines.at(2).size(), lines.at(12).size());
+    QVERIFY(lines.at(15).endsWith("\t\t创建于2021.05.17"));
+}
+
+QTEST_MAIN(tst_Transmit)
+#include "tst_transmit.moc"
