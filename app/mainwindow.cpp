@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/debuglog.h"
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
 #include "share/logshareddialog.h"
@@ -14,6 +15,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QEvent>
 #include <QLabel>
@@ -285,7 +287,11 @@ void MainWindow::slotMinTrayArea(bool checked)
     settings->endGroup();
 }
 
-void MainWindow::slotEnableDebugLog(bool) { }
+void MainWindow::slotEnableDebugLog(bool checked)
+{
+    qInstallMessageHandler(checked ? DebugLog::handler : nullptr);
+    qDebug() << "slotEnableDebugLog" << checked;
+}
 void MainWindow::slotLogShared() { }
 void MainWindow::slotStateInfo(QString) { }
 void MainWindow::slotKeyHighlightHandle(int) { }

@@ -78,6 +78,8 @@ public:
     QTimer* fileTimer() const { return fileSendTimer; }
 
     void showAboutBox();
+    // Tests stand in for the desktop: 1 with a notification area, 0 without, -1 ask the desktop.
+    static void setTrayAvailability(int available);
     QObject* loadPlugin(QObject* parent, const QString& fileName);
 
     // Port names and descriptions of one scan, in display order.

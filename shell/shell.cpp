@@ -32,6 +32,17 @@ static const QString kPluginFile = QStringLiteral("OrvUpdatePlugin.dll");
 static const QString kPluginFile = QStringLiteral("libOrvUpdatePlugin.so");
 #endif
 
+static int trayAvailability = -1;
+
+void MainWindow::setTrayAvailability(int available) { trayAvailability = available; }
+
+static bool trayUsable()
+{
+    if (trayAvailability >= 0)
+        return trayAvailability == 1;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void MainWindow::buildStatusBar()
 {
     auto makeLabel = [this](const QString& text, int minWidth, int stretch) {
@@ -200,8 +211,7 @@ void MainWindow::changeEvent(QEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Without a notification area a hidden window could not be brought back: quit instead.
-    const bool trayUsable = QSystemTrayIcon::isSystemTrayAvailable();
-    if (extraSettingDialog->isMinTray() && trayUsable) {
+    if (extraSettingDialog->isMinTray() && trayUsable()) {
         QGuiApplication::setQuitOnLastWindowClosed(false);
         if (isVisible()) {
             hide();

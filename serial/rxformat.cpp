@@ -1,0 +1,306 @@
+#include "serial/rxformat.h"
+
+#include <QCoreApplication>
+#include <QTextCodec>
+
+#include <cstring>
+
+namespace RxFormat {
+
+namespace {
+
+    // Two upper-case hex digits per byte value, so a byte costs one table read.
+    struct HexPairs {
+        ushort digits[256][2];
+    };
+
+    constexpr HexPairs makeHexPairs()
+    {
+        HexPairs table {};
+        const char hex[] = "0123456789ABCDEF";
+        for (int i = 0; i < 256; ++i) {
+            table.digits[i][0] = ushort(hex[i >> 4]);
+            table.digits[i][1] = ushort(hex[i & 15]);
+        }
+        return table;
+    }
+
+    constexpr HexPairs hexPairs = makeHexPairs();
+
+    QTextCodec* gbkCodec()
+    {
+        static QTextCodec* const codec = QTextCodec::codecForName("GBK");
+        return codec;
+    }
+
+    // Grows out geometrically: repeated calls on a string that collects many ticks (while the
+    // view is held) must not copy it each time.
+    void ensureRoom(QString& out, qint64 extra)
+    {
+        const qint64 needed = qint64(out.size()) + extra;
+        if (needed > out.capacity() && needed < INT_MAX / 2)
+            out.reserve(int(qMax(needed, qint64(out.capacity()) * 2)));
+    }
+
+    // Decodes one piece with its line end. The codec drops a lead byte left unpaired at the end of
+    // its input; followed by '\n' it shows that byte as a replacement character instead, so half a
+    // character cut off by a flush stays visible. '\n' is never a trail byte, so nothing else
+    // changes.
+    QString decodeLine(QTextCodec* codec, const char* data, int size, bool newlineFollows)
+    {
+        if (!codec)
+            return QString::fromLocal8Bit(data, size) + QLatin1Char('\n');
+        if (newlineFollows)
+            return codec->toUnicode(data, size + 1);
+        QByteArray line(data, size);
+        line.append('\n');
+        return codec->toUnicode(line);
+    }
+
+    bool isAscii(const char* data, int size)
+    {
+        unsigned char bits = 0;
+        for (int i = 0; i < size; ++i)
+            bits |= static_cast<unsigned char>(data[i]);
+        return (bits & 0x80) == 0;
+    }
+
+    void appendHexLine(
+        const char* data, int size, const QString& prefix, QString& out, const LineSink& onLine)
+    {
+        if (size <= 0)
+            return;
+        const int start = out.size();
+        out.resize(start + prefix.size() + 3 * size + 1);
+        QChar* dst = out.data() + start;
+        std::memcpy(
+            static_cast<void*>(dst), prefix.constData(), size_t(prefix.size()) * sizeof(QChar));
+        ushort* p = reinterpret_cast<ushort*>(dst + prefix.size());
+        for (int i = 0; i < size; ++i) {
+            const ushort* pair = hexPairs.digits[static_cast<unsigned char>(data[i])];
+            *p++ = pair[0];
+            *p++ = pair[1];
+            *p++ = ' ';
+        }
+        *p = '\n';
+        if (onLine)
+            onLine();
+    }
+
+} // namespace
+
+QString rxMarker() { return QCoreApplication::translate("RxFormat", "RX←◆"); }
+
+QString txMarker() { return QCoreApplication::translate("RxFormat", "TX→◇"); }
+
+void moveCompleteLines(QByteArray& recvBuffer, QByteArray& pending, int maxBytes)
+{
+    if (recvBuffer.isEmpty())
+        return;
+    int last = recvBuffer.lastIndexOf('\n');
+    if (last < 0) {
+        pending.append(recvBuffer);
+        recvBuffer.clear();
+        return;
+    }
+    if (maxBytes > 0 && recvBuffer.size() > maxBytes) {
+        const int withinSlice = recvBuffer.lastIndexOf('\n', maxBytes - 1);
+        if (withinSlice >= 0)
+            last = withinSlice;
+    }
+    if (last == recvBuffer.size() - 1) {
+        pending.append(recvBuffer);
+        recvBuffer.clear();
+        return;
+    }
+    pending.append(recvBuffer.constData(), last + 1);
+    recvBuffer.remove(0, last + 1);
+}
+
+QByteArray delimiterBytes(const QString& lineEditText)
+{
+    QString text = lineEditText;
+    text.remove(QLatin1Char(' '));
+    return QByteArray::fromHex(text.toLatin1());
+}
+
+bool delimiterPresent(const QByteArray& bytes, const QString& lineEditText)
+{
+    QString pattern = lineEditText;
+    pattern.remove(QLatin1Char(' '));
+    if (pattern.isEmpty() || bytes.isEmpty())
+        return false;
+    return bytes.toHex().contains(pattern.toUtf8().toLower());
+}
+
+bool gatePasses(int wrapMode, const QByteArray& pending, qint64 elapsedMs, int frameIntervalMs,
+    bool delimiterFound)
+{
+    switch (wrapMode) {
+    case NewlineWrap:
+        return pending.endsWith('\n') || pending.size() >= NewlineFlushBytes;
+    case FrameTimeWrap:
+        return elapsedMs >= frameIntervalMs;
+    case FrontDelimiterWrap:
+    case BackDelimiterWrap:
+        // The size bound keeps memory in check when the delimiter never comes.
+        return delimiterFound || pending.size() >= NewlineFlushBytes;
+    default:
+        return true;
+    }
+}
+
+QString linePrefix(bool showTime, const QString& marker, const QTime& time)
+{
+    if (!showTime)
+        return marker;
+    return QCoreApplication::translate("RxFormat", "[%1]%2")
+        .arg(time.toString(QStringLiteral("hh:mm:ss.zzz")), marker);
+}
+
+const QString& PrefixCache::prefix(bool showTime, const QString& marker, const QTime& time)
+{
+    if (!m_valid || showTime != m_showTime || (showTime && time != m_time) || marker != m_marker) {
+        m_prefix = linePrefix(showTime, marker, time);
+        m_showTime = showTime;
+        m_time = time;
+        m_marker = marker;
+        m_valid = true;
+    }
+    return m_prefix;
+}
+
+QByteArray foldCrLf(const QByteArray& bytes)
+{
+    const int first = bytes.indexOf("\r\n");
+    if (first < 0)
+        return bytes;
+    const char* src = bytes.constData();
+    const int size = bytes.size();
+    QByteArray folded(size, Qt::Uninitialized);
+    char* dst = folded.data();
+    std::memcpy(dst, src, size_t(first));
+    int out = first;
+    for (int i = first; i < size; ++i) {
+        if (src[i] == '\r' && i + 1 < size && src[i + 1] == '\n')
+            continue; // the '\n' that follows is copied on the next round
+        dst[out++] = src[i];
+    }
+    folded.truncate(out);
+    return folded;
+}
+
+int formatTextLines(
+    const QByteArray& pending, const QString& prefix, QString& out, const LineSink& onLine)
+{
+    // Shallow copies: the callback may touch the caller's buffers.
+    const QByteArray bytes = pending;
+    const QString head = prefix;
+    const char* data = bytes.constData();
+    const int size = bytes.size();
+    if (size == 0)
+        return 0;
+
+    const qint64 pieces = qint64(bytes.count('\n')) + 1;
+    ensureRoom(out, size + pieces * (head.size() + 1));
+
+    QTextCodec* codec = gbkCodec();
+    int lines = 0;
+    int start = 0;
+    while (start < size) {
+        const void* found = std::memchr(data + start, '\n', size_t(size - start));
+        const int end = found ? int(static_cast<const char*>(found) - data) : size;
+        if (end > start) {
+            const char* piece = data + start;
+            const int length = end - start;
+            int zeros = 0;
+            while (zeros < length && piece[zeros] == '\0')
+                ++zeros;
+            out.append(head);
+            if (zeros > 0)
+                out.append(QString(zeros, QLatin1Char(' ')));
+            // Blanks are single bytes in GBK, so decoding after them equals decoding with them.
+            const char* rest = piece + zeros;
+            const int restLength = length - zeros;
+            if (isAscii(rest, restLength)) {
+                out.append(QLatin1String(rest, restLength));
+                out.append(QLatin1Char('\n'));
+            } else {
+                out.append(decodeLine(codec, rest, restLength, end < size));
+            }
+            ++lines;
+            if (onLine)
+                onLine();
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+void formatHexLine(
+    const QByteArray& bytes, const QString& prefix, QString& out, const LineSink& onLine)
+{
+    const QByteArray copy = bytes;
+    const QString head = prefix;
+    appendHexLine(copy.constData(), copy.size(), head, out, onLine);
+}
+
+QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
+    const QByteArray& backDelimiter, const QString& prefix, QString& out, const LineSink& onLine)
+{
+    const QByteArray bytes = pending;
+    const QString head = prefix;
+    const char* data = bytes.constData();
+    const int size = bytes.size();
+    if (size == 0)
+        return {};
+
+    int start = 0; // first byte of the unfinished line
+    switch (wrapMode) {
+    case FrameTimeWrap:
+        appendHexLine(data, size, head, out, onLine);
+        return {};
+    case NewlineWrap:
+    case BackDelimiterWrap: {
+        const QByteArray delimiter = wrapMode == NewlineWrap ? QByteArray(1, '\n') : backDelimiter;
+        if (delimiter.isEmpty())
+            break;
+        ensureRoom(out, qint64(size) * 3);
+        for (int at; (at = bytes.indexOf(delimiter, start)) >= 0;) {
+            const int end = at + delimiter.size();
+            appendHexLine(data + start, end - start, head, out, onLine);
+            start = end;
+        }
+        break;
+    }
+    case FrontDelimiterWrap: {
+        const QByteArray& delimiter = frontDelimiter;
+        if (delimiter.isEmpty())
+            break;
+        int at = bytes.indexOf(delimiter);
+        if (at < 0)
+            break;
+        ensureRoom(out, qint64(size) * 3);
+        appendHexLine(data, at, head, out, onLine); // nothing when the data begins with it
+        start = at;
+        while ((at = bytes.indexOf(delimiter, start + delimiter.size())) >= 0) {
+            appendHexLine(data + start, at - start, head, out, onLine);
+            start = at;
+        }
+        break;
+    }
+    default:
+        return {};
+    }
+
+    if (start >= size)
+        return {};
+    const int rest = size - start;
+    if (data[size - 1] == '\n' || rest > HexRemainderBytes) {
+        appendHexLine(data + start, rest, head, out, onLine);
+        return {};
+    }
+    return bytes.mid(start);
+}
+
+} // namespace RxFormat

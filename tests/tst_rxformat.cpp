@@ -1,0 +1,1101 @@
+#include "serial/rxformat.h"
+
+#include <QRandomGenerator>
+#include <QTextCodec>
+#include <QtTest>
+
+using namespace RxFormat;
+
+namespace {
+
+QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
+
+QByteArray zeros(int n) { return QByteArray(n, '\0'); }
+
+// Reference hex rendering, built independently of the lookup table.
+QString hexText(const QByteArray& bytes)
+{
+    const QByteArray hex = bytes.toHex().toUpper();
+    QString text;
+    for (int i = 0; i < hex.size(); i += 2)
+        text += QString::fromLatin1(hex.mid(i, 2)) + QLatin1Char(' ');
+    return text;
+}
+
+QStringList linesOf(const QString& out)
+{
+    QStringList lines = out.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Parses hex lines back into bytes; fails the test on any malformed line.
+bool bytesFromHexLines(const QString& text, const QString& prefix, QByteArray& bytes)
+{
+    for (const QString& line : linesOf(text)) {
+        if (!line.startsWith(prefix))
+            return false;
+        const QString payload = line.mid(prefix.size());
+        if (payload.isEmpty() || payload.size() % 3 != 0)
+            return false;
+        for (int i = 0; i < payload.size(); i += 3) {
+            const QChar hi = payload.at(i), lo = payload.at(i + 1);
+            const auto isUpperHex
+                = [](QChar c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+            if (!isUpperHex(hi) || !isUpperHex(lo) || payload.at(i + 2) != QLatin1Char(' '))
+                return false;
+        }
+        bytes += QByteArray::fromHex(payload.toLatin1());
+    }
+    return true;
+}
+
+// The display tick of the main window, reduced to these functions: every 10 ms move complete
+// lines, ask the wrap gate, format, put an unfinished hex tail back in front.
+struct DisplayStage {
+    int mode = NewlineWrap;
+    bool hex = false;
+    QString delimiterText; // the front field in mode 2, the back field in mode 3
+    int frameInterval = 20;
+    int maxBytes = INT_MAX;
+
+    QByteArray recvBuffer;
+    QByteArray pending;
+    QString out;
+    int lines = 0;
+    qint64 now = 0;
+    qint64 lastShow = 0;
+
+    void feed(const QByteArray& bytes) { recvBuffer += bytes; }
+
+    void tick()
+    {
+        now += 10;
+        moveCompleteLines(recvBuffer, pending, maxBytes);
+        const bool delimited = mode == FrontDelimiterWrap || mode == BackDelimiterWrap;
+        const bool found = delimited && delimiterPresent(pending, delimiterText);
+        if (!gatePasses(mode, pending, now - lastShow, frameInterval, found))
+            return;
+        lastShow = now;
+        if (pending.isEmpty())
+            return;
+        const auto countLine = [this] { ++lines; };
+        if (hex) {
+            const QByteArray delimiter = delimiterBytes(delimiterText);
+            const QByteArray front = mode == FrontDelimiterWrap ? delimiter : QByteArray();
+            const QByteArray back = mode == BackDelimiterWrap ? delimiter : QByteArray();
+            recvBuffer.prepend(
+                splitHexFrames(pending, mode, front, back, rxMarker(), out, countLine));
+        } else {
+            formatTextLines(foldCrLf(pending), rxMarker(), out, countLine);
+        }
+        pending.clear();
+    }
+
+    QByteArray leftover() const { return pending + recvBuffer; }
+};
+
+// Deterministic streams for the chunking tests.
+QByteArray textStream(quint32 variant, int size)
+{
+    QRandomGenerator random(variant);
+    QByteArray stream;
+    while (stream.size() < size) {
+        switch (random.bounded(10)) {
+        case 0:
+            stream += "\r\n";
+            break;
+        case 1:
+            stream += "\n\n";
+            break;
+        case 2:
+            stream += zeros(random.bounded(1, 4));
+            break;
+        case 3:
+            stream += "\xD6\xD0\xCE\xC4"; // GBK text
+            break;
+        case 4:
+            stream += hexBytes("AA 0D 0A");
+            break;
+        default: {
+            const int length = random.bounded(1, 300);
+            for (int i = 0; i < length; ++i)
+                stream += char('a' + random.bounded(26));
+            stream += '\n';
+        }
+        }
+    }
+    if (!stream.endsWith('\n'))
+        stream += '\n';
+    return stream;
+}
+
+QByteArray binaryStream(quint32 variant, int size)
+{
+    QRandomGenerator random(variant);
+    QByteArray stream(size, Qt::Uninitialized);
+    for (char& c : stream)
+        c = char(random.bounded(256));
+    stream += '\n';
+    return stream;
+}
+
+// A long run without newline or delimiter, framed by short lines.
+QByteArray unterminatedStream(quint32 variant)
+{
+    QRandomGenerator random(variant);
+    QByteArray stream = "head\n";
+    for (int i = 0; i < 20000; ++i)
+        stream += char('a' + random.bounded(26));
+    stream += "\ntail\n";
+    return stream;
+}
+
+QByteArray lettersStream(quint32 variant)
+{
+    QRandomGenerator random(variant);
+    QByteArray stream;
+    while (stream.size() < 12000) {
+        const int length = random.bounded(0, 200);
+        for (int i = 0; i < length; ++i)
+            stream += "abcdefgh#xyz"[random.bounded(12)];
+        stream += '\n';
+    }
+    stream += QByteArray(9000, 'q'); // past the flush size without a newline or '#'
+    stream += '\n';
+    return stream;
+}
+
+void feedInChunks(DisplayStage& stage, const QByteArray& stream, int chunk)
+{
+    for (int at = 0; at < stream.size(); at += chunk) {
+        stage.feed(stream.mid(at, chunk));
+        stage.tick();
+    }
+}
+
+} // namespace
+
+class TestRxFormat : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void markers();
+    void linePrefix_data();
+    void linePrefix();
+    void prefixCacheFollowsItsInputs();
+
+    void foldCrLf_data();
+    void foldCrLf();
+    void formatTextLines_data();
+    void formatTextLines();
+    void asciiFastPathMatchesCodec();
+    void gbkCharacterSplitOverTwoPieces();
+    void lineSinkMayEmptyTheOutput();
+
+    void formatHexLine_data();
+    void formatHexLine();
+    void formatHexLineAllByteValues();
+
+    void delimiterBytes_data();
+    void delimiterBytes();
+    void delimiterPresent_data();
+    void delimiterPresent();
+    void gatePasses_data();
+    void gatePasses();
+
+    void moveCompleteLines_data();
+    void moveCompleteLines();
+    void moveCompleteLinesKeepsEveryByte_data();
+    void moveCompleteLinesKeepsEveryByte();
+
+    void splitHexFrames_data();
+    void splitHexFrames();
+
+    void displayStage_data();
+    void displayStage();
+    void chunkingKeepsNewlineLines_data();
+    void chunkingKeepsNewlineLines();
+    void chunkingKeepsEveryHexByte_data();
+    void chunkingKeepsEveryHexByte();
+    void chunkingKeepsEveryTextByte_data();
+    void chunkingKeepsEveryTextByte();
+};
+
+void TestRxFormat::initTestCase()
+{
+    QVERIFY2(QTextCodec::codecForName("GBK"), "the GBK codec is needed for received text");
+}
+
+void TestRxFormat::markers()
+{
+    QCOMPARE(rxMarker(), QStringLiteral("RX←◆"));
+    QCOMPARE(txMarker(), QStringLiteral("TX→◇"));
+}
+
+void TestRxFormat::linePrefix_data()
+{
+    QTest::addColumn<bool>("showTime");
+    QTest::addColumn<QString>("marker");
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("rx with time") << true << rxMarker() << QTime(12, 0) << "[12:00:00.000]RX←◆";
+    QTest::newRow("tx with time") << true << txMarker() << QTime(9, 5, 7, 42)
+                                  << "[09:05:07.042]TX→◇";
+    QTest::newRow("24-hour clock")
+        << true << rxMarker() << QTime(23, 59, 59, 999) << "[23:59:59.999]RX←◆";
+    QTest::newRow("rx without time") << false << rxMarker() << QTime(12, 0) << "RX←◆";
+    QTest::newRow("without time ignores the clock") << false << txMarker() << QTime() << "TX→◇";
+}
+
+void TestRxFormat::linePrefix()
+{
+    QFETCH(bool, showTime);
+    QFETCH(QString, marker);
+    QFETCH(QTime, time);
+    QFETCH(QString, expected);
+    QCOMPARE(RxFormat::linePrefix(showTime, marker, time), expected);
+}
+
+void TestRxFormat::prefixCacheFollowsItsInputs()
+{
+    PrefixCache cache;
+    const QTime noon(12, 0);
+    QCOMPARE(cache.prefix(true, rxMarker(), noon), QStringLiteral("[12:00:00.000]RX←◆"));
+    QCOMPARE(cache.prefix(true, rxMarker(), noon), QStringLiteral("[12:00:00.000]RX←◆"));
+    QCOMPARE(
+        cache.prefix(true, rxMarker(), noon.addMSecs(1)), QStringLiteral("[12:00:00.001]RX←◆"));
+    QCOMPARE(
+        cache.prefix(true, txMarker(), noon.addMSecs(1)), QStringLiteral("[12:00:00.001]TX→◇"));
+    QCOMPARE(cache.prefix(false, txMarker(), noon.addMSecs(1)), QStringLiteral("TX→◇"));
+    QCOMPARE(cache.prefix(false, rxMarker(), noon.addMSecs(2)), QStringLiteral("RX←◆"));
+    QCOMPARE(
+        cache.prefix(true, rxMarker(), noon.addMSecs(2)), QStringLiteral("[12:00:00.002]RX←◆"));
+    // Midnight and an invalid time must not be taken for one another.
+    QCOMPARE(cache.prefix(true, rxMarker(), QTime(0, 0)), QStringLiteral("[00:00:00.000]RX←◆"));
+    QCOMPARE(
+        cache.prefix(true, rxMarker(), QTime()), RxFormat::linePrefix(true, rxMarker(), QTime()));
+}
+
+void TestRxFormat::foldCrLf_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("no CR") << QByteArray("a\nb") << QByteArray("a\nb");
+    QTest::newRow("CR LF pairs") << QByteArray("A\r\nB\r\n") << QByteArray("A\nB\n");
+    QTest::newRow("bare CR kept") << QByteArray("a\rb\r") << QByteArray("a\rb\r");
+    QTest::newRow("LF CR not a pair") << QByteArray("a\n\rb") << QByteArray("a\n\rb");
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QByteArray("a\r\nb");
+    QTest::newRow("CR LF CR LF") << QByteArray("\r\n\r\n") << QByteArray("\n\n");
+    QTest::newRow("zero bytes kept") << QByteArray("\0\r\n\0", 4) << QByteArray("\0\n\0", 3);
+    QTest::newRow("bare CR after a pair") << QByteArray("A\r\nB\rC\r") << QByteArray("A\nB\rC\r");
+    QTest::newRow("final CR alone") << QByteArray("ab\r") << QByteArray("ab\r");
+}
+
+void TestRxFormat::foldCrLf()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(RxFormat::foldCrLf(bytes), expected);
+}
+
+void TestRxFormat::formatTextLines_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("lines");
+
+    const QString rx = rxMarker();
+    const QChar nul(0);
+    const QChar bad(QChar::ReplacementCharacter);
+
+    QTest::newRow("empty") << QByteArray() << QString() << 0;
+    QTest::newRow("CR LF lines") << QByteArray("A\r\nB\r\n") << rx + "A\n" + rx + "B\n" << 2;
+    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << rx + "A\n" << 1;
+    QTest::newRow("only newlines") << QByteArray("\n\n") << QString() << 0;
+    QTest::newRow("piece after last newline shown") << QByteArray("A\nB") << rx + "A\n" + rx + "B\n"
+                                                    << 2;
+    QTest::newRow("leading zeros become blanks") << QByteArray("\0\0AB\n", 5) << rx + "  AB\n" << 1;
+    QTest::newRow("later zeros stay")
+        << QByteArray("A\0B\0\n", 5) << rx + "A" + nul + "B" + nul + "\n"
+        << 1;
+    QTest::newRow("zeros after a blank stay") << QByteArray(" \0A\n", 4) << rx + " " + nul + "A\n"
+                                              << 1;
+    QTest::newRow("only zeros") << QByteArray("\0\0\0\n", 4) << rx + "   \n" << 1;
+    QTest::newRow("zero rule per line") << QByteArray("\0a\n\0b\n", 6) << rx + " a\n" + rx + " b\n"
+                                        << 2;
+    QTest::newRow("bare CR kept") << QByteArray("a\rb\n") << rx + "a\rb\n" << 1;
+    QTest::newRow("CR CR LF keeps one CR") << QByteArray("a\r\r\nb") << rx + "a\r\n" + rx + "b\n"
+                                           << 2;
+    QTest::newRow("GBK text") << QByteArray("\xD6\xD0\xCE\xC4\n") << rx + "中文\n" << 1;
+    QTest::newRow("GBK without newline") << QByteArray("abc\xD6\xD0") << rx + "abc中\n" << 1;
+    QTest::newRow("GBK after leading zeros") << QByteArray("\0\0\xD6\xD0\n", 5) << rx + "  中\n"
+                                             << 1;
+    QTest::newRow("GBK and ASCII lines") << QByteArray("ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n")
+                                         << rx + "ok\n" + rx + "文件\n" + rx + "end\n"
+                                         << 3;
+    QTest::newRow("unpaired lead byte before newline")
+        << QByteArray("a\xD6\nb\n") << rx + "a" + bad + "\n" + rx + "b\n"
+        << 2;
+    QTest::newRow("unpaired lead byte at the end") << QByteArray("a\xD6") << rx + "a" + bad + "\n"
+                                                   << 1;
+}
+
+void TestRxFormat::formatTextLines()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QString, expected);
+    QFETCH(int, lines);
+
+    QString out = QStringLiteral("kept\n");
+    int calls = 0;
+    const int count = RxFormat::formatTextLines(RxFormat::foldCrLf(received), rxMarker(), out, [&] {
+        ++calls;
+        QVERIFY(out.endsWith(QLatin1Char('\n')));
+    });
+    QCOMPARE(out, QStringLiteral("kept\n") + expected);
+    QCOMPARE(count, lines);
+    QCOMPARE(calls, lines);
+}
+
+void TestRxFormat::asciiFastPathMatchesCodec()
+{
+    QTextCodec* codec = QTextCodec::codecForName("GBK");
+    QByteArray line;
+    for (int c = 1; c < 128; ++c) {
+        if (c != '\n')
+            line += char(c);
+    }
+    line += QByteArray("\0x\0", 3);
+    QString out;
+    RxFormat::formatTextLines(line, QString(), out);
+    QCOMPARE(out, codec->toUnicode(line) + QLatin1Char('\n'));
+}
+
+void TestRxFormat::gbkCharacterSplitOverTwoPieces()
+{
+    // After a frame-time cut or a flush, each piece is decoded on its own, without codec state:
+    // the lead byte left at the end of the first piece shows as a replacement character, and the
+    // trail byte starting the second is read afresh (here it pairs with the next lead byte).
+    const QByteArray whole("ab\xD6\xD0\xCE\xC4"); // "ab中文"
+    const QByteArray first = whole.left(3), second = whole.mid(3);
+    const QChar bad(QChar::ReplacementCharacter);
+
+    QString firstOut, secondOut;
+    RxFormat::formatTextLines(first, QString(), firstOut);
+    RxFormat::formatTextLines(second, QString(), secondOut);
+    QCOMPARE(firstOut, QStringLiteral("ab") + bad + QLatin1Char('\n'));
+    QVERIFY(!secondOut.contains(QStringLiteral("中")));
+    QVERIFY(!secondOut.contains(QStringLiteral("文")));
+
+    QString wholeOut;
+    RxFormat::formatTextLines(whole, QString(), wholeOut);
+    QCOMPARE(wholeOut, QStringLiteral("ab中文\n"));
+}
+
+void TestRxFormat::lineSinkMayEmptyTheOutput()
+{
+    // The line limit clears the view from inside the callback: lines after it start afresh.
+    QString out;
+    int lines = 0;
+    const auto clearAtTwo = [&] {
+        if (++lines == 2)
+            out.clear();
+    };
+    RxFormat::formatTextLines("a\nb\nc\n", QStringLiteral(">"), out, clearAtTwo);
+    QCOMPARE(out, QStringLiteral(">c\n"));
+
+    out.clear();
+    lines = 0;
+    const QByteArray rest = RxFormat::splitHexFrames(
+        hexBytes("01 0A 02 0A 03 0A"), NewlineWrap, {}, {}, QStringLiteral(">"), out, clearAtTwo);
+    QVERIFY(rest.isEmpty());
+    QCOMPARE(out, QStringLiteral(">03 0A \n"));
+}
+
+void TestRxFormat::formatHexLine_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("showTime");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("with time") << hexBytes("41 0D 0A") << true << "[12:00:00.000]RX←◆41 0D 0A \n";
+    QTest::newRow("without time") << hexBytes("41 0D 0A") << false << "RX←◆41 0D 0A \n";
+    QTest::newRow("upper-case digits") << hexBytes("ab cd ef") << false << "RX←◆AB CD EF \n";
+    QTest::newRow("extreme values") << hexBytes("00 7F 80 FF") << false << "RX←◆00 7F 80 FF \n";
+    QTest::newRow("one byte") << hexBytes("0A") << false << "RX←◆0A \n";
+    QTest::newRow("empty gives nothing") << QByteArray() << true << QString();
+}
+
+void TestRxFormat::formatHexLine()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, showTime);
+    QFETCH(QString, expected);
+
+    QString out;
+    int calls = 0;
+    RxFormat::formatHexLine(
+        bytes, RxFormat::linePrefix(showTime, rxMarker(), QTime(12, 0)), out, [&] { ++calls; });
+    QCOMPARE(out, expected);
+    QCOMPARE(calls, expected.isEmpty() ? 0 : 1);
+}
+
+void TestRxFormat::formatHexLineAllByteValues()
+{
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all += char(i);
+    QString out = QStringLiteral("before\n");
+    RxFormat::formatHexLine(all, QStringLiteral("p"), out);
+    QCOMPARE(out, QStringLiteral("before\np") + hexText(all) + QLatin1Char('\n'));
+}
+
+void TestRxFormat::delimiterBytes_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("CR LF") << "0D 0A" << QByteArray("\r\n");
+    QTest::newRow("lower case without blanks") << "0d0a" << QByteArray("\r\n");
+    QTest::newRow("mask blanks of an empty field") << "         " << QByteArray();
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("one byte with trailing blanks") << "AA       " << QByteArray("\xAA");
+    QTest::newRow("ten bytes") << "01 02 03 04 05 06 07 08 09 0A"
+                               << hexBytes("01 02 03 04 05 06 07 08 09 0A");
+    QTest::newRow("single digit is a byte") << "A" << QByteArray("\n");
+}
+
+void TestRxFormat::delimiterBytes()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(RxFormat::delimiterBytes(typed), expected);
+}
+
+void TestRxFormat::delimiterPresent_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("empty pattern") << QByteArray("\r\n") << QString() << false;
+    QTest::newRow("blank pattern") << QByteArray("\r\n") << "   " << false;
+    QTest::newRow("empty bytes") << QByteArray() << "0D 0A" << false;
+    QTest::newRow("upper-case typed CR LF") << hexBytes("01 0D 0A 02") << "0D 0A" << true;
+    QTest::newRow("lower-case typed") << hexBytes("01 0D 0A") << "0d 0a" << true;
+    QTest::newRow("absent") << hexBytes("01 02 03") << "0D 0A" << false;
+    QTest::newRow("match starts mid-byte") << hexBytes("0D 0A") << "d0" << true;
+    QTest::newRow("mid-byte across bytes") << hexBytes("1A A1") << "AA" << true;
+    QTest::newRow("pattern longer than data") << hexBytes("0D") << "0D 0A" << false;
+    QTest::newRow("single digit") << hexBytes("A0") << "a" << true;
+    QTest::newRow("mask blanks around") << hexBytes("AA") << " AA        " << true;
+    QTest::newRow("non-hex pattern") << hexBytes("AA") << "zz" << false;
+}
+
+void TestRxFormat::delimiterPresent()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, typed);
+    QFETCH(bool, expected);
+    QCOMPARE(RxFormat::delimiterPresent(bytes, typed), expected);
+}
+
+void TestRxFormat::gatePasses_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("pending");
+    QTest::addColumn<qint64>("elapsed");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<bool>("expected");
+
+    const QByteArray below(NewlineFlushBytes - 1, 'x');
+    const QByteArray at(NewlineFlushBytes, 'x');
+
+    QTest::newRow("newline: empty waits") << 0 << QByteArray() << 0ll << 10 << false << false;
+    QTest::newRow("newline: ends with newline")
+        << 0 << QByteArray("a\n") << 0ll << 10 << false << true;
+    QTest::newRow("newline: newline inside only")
+        << 0 << QByteArray("a\nb") << 0ll << 10 << false << false;
+    QTest::newRow("newline: ends with CR waits")
+        << 0 << QByteArray("a\r") << 0ll << 10 << false << false;
+    QTest::newRow("newline: 10 bytes wait")
+        << 0 << QByteArray(10, 'x') << 0ll << 10 << false << false;
+    QTest::newRow("newline: 8191 wait") << 0 << below << 0ll << 10 << false << false;
+    QTest::newRow("newline: 8192 flush") << 0 << at << 0ll << 10 << false << true;
+    QTest::newRow("newline: found is no concern")
+        << 0 << QByteArray("ab") << 99ll << 10 << true << false;
+
+    QTest::newRow("frame: before the interval")
+        << 1 << QByteArray("a") << 9ll << 10 << false << false;
+    QTest::newRow("frame: at the interval") << 1 << QByteArray("a") << 10ll << 10 << false << true;
+    QTest::newRow("frame: after the interval")
+        << 1 << QByteArray("a") << 11ll << 10 << false << true;
+    QTest::newRow("frame: empty pending passes")
+        << 1 << QByteArray() << 10ll << 10 << false << true;
+    QTest::newRow("frame: size is no concern") << 1 << at << 0ll << 10 << false << false;
+
+    for (int mode : { 2, 3 }) {
+        const QByteArray name = mode == 2 ? "front: " : "back: ";
+        QTest::newRow((name + "delimiter found").constData())
+            << mode << QByteArray("a") << 0ll << 10 << true << true;
+        QTest::newRow((name + "not found waits").constData())
+            << mode << QByteArray("a\n") << 99ll << 10 << false << false;
+        QTest::newRow((name + "empty waits").constData())
+            << mode << QByteArray() << 99ll << 10 << false << false;
+        QTest::newRow((name + "8191 wait").constData())
+            << mode << below << 0ll << 10 << false << false;
+        QTest::newRow((name + "8192 bound").constData())
+            << mode << at << 0ll << 10 << false << true;
+    }
+
+    QTest::newRow("other mode passes") << 4 << QByteArray() << 0ll << 10 << false << true;
+    QTest::newRow("negative mode passes") << -1 << QByteArray("a") << 0ll << 10 << false << true;
+}
+
+void TestRxFormat::gatePasses()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, pending);
+    QFETCH(qint64, elapsed);
+    QFETCH(int, interval);
+    QFETCH(bool, found);
+    QFETCH(bool, expected);
+    QCOMPARE(RxFormat::gatePasses(mode, pending, elapsed, interval, found), expected);
+}
+
+void TestRxFormat::moveCompleteLines_data()
+{
+    QTest::addColumn<QByteArray>("recv");
+    QTest::addColumn<QByteArray>("pending");
+    QTest::addColumn<int>("maxBytes");
+    QTest::addColumn<QByteArray>("expectedRecv");
+    QTest::addColumn<QByteArray>("expectedPending");
+
+    const int none = INT_MAX;
+    QTest::newRow("empty buffer") << QByteArray() << QByteArray("p") << none << QByteArray()
+                                  << QByteArray("p");
+    QTest::newRow("no newline: all moves")
+        << QByteArray("abc") << QByteArray() << none << QByteArray() << QByteArray("abc");
+    QTest::newRow("appends to pending")
+        << QByteArray("abc") << QByteArray("xy") << none << QByteArray() << QByteArray("xyabc");
+    QTest::newRow("ends with newline")
+        << QByteArray("a\nb\n") << QByteArray() << none << QByteArray() << QByteArray("a\nb\n");
+    QTest::newRow("tail waits") << QByteArray("a\nb\nc") << QByteArray() << none << QByteArray("c")
+                                << QByteArray("a\nb\n");
+    QTest::newRow("lone newline") << QByteArray("\n") << QByteArray() << none << QByteArray()
+                                  << QByteArray("\n");
+    QTest::newRow("slice: first line only") << QByteArray("aa\nbb\ncc\n") << QByteArray() << 4
+                                            << QByteArray("bb\ncc\n") << QByteArray("aa\n");
+    QTest::newRow("slice: last newline within") << QByteArray("a\nb\ncccc\n") << QByteArray() << 5
+                                                << QByteArray("cccc\n") << QByteArray("a\nb\n");
+    QTest::newRow("slice: newline on the last byte allowed")
+        << QByteArray("abc\ndef\n") << QByteArray() << 4 << QByteArray("def\n")
+        << QByteArray("abc\n");
+    QTest::newRow("slice: newline one past the limit")
+        << QByteArray("abcd\nef\n") << QByteArray() << 4 << QByteArray()
+        << QByteArray("abcd\nef\n");
+    QTest::newRow("slice: newline past the limit keeps the tail")
+        << QByteArray("abcd\nef") << QByteArray() << 4 << QByteArray("ef") << QByteArray("abcd\n");
+    QTest::newRow("slice: buffer not longer than the limit")
+        << QByteArray("ab\ncd\n") << QByteArray() << 6 << QByteArray() << QByteArray("ab\ncd\n");
+    QTest::newRow("slice: no newline at all")
+        << QByteArray("abcdefgh") << QByteArray() << 4 << QByteArray() << QByteArray("abcdefgh");
+    QTest::newRow("slice: tail waits") << QByteArray("ab\ncdefg") << QByteArray("p") << 4
+                                       << QByteArray("cdefg") << QByteArray("pab\n");
+    QTest::newRow("zero limit is no limit")
+        << QByteArray("a\nb\n") << QByteArray() << 0 << QByteArray() << QByteArray("a\nb\n");
+}
+
+void TestRxFormat::moveCompleteLines()
+{
+    QFETCH(QByteArray, recv);
+    QFETCH(QByteArray, pending);
+    QFETCH(int, maxBytes);
+    QFETCH(QByteArray, expectedRecv);
+    QFETCH(QByteArray, expectedPending);
+
+    RxFormat::moveCompleteLines(recv, pending, maxBytes);
+    QCOMPARE(recv, expectedRecv);
+    QCOMPARE(pending, expectedPending);
+}
+
+void TestRxFormat::moveCompleteLinesKeepsEveryByte_data()
+{
+    QTest::addColumn<int>("maxBytes");
+    QTest::newRow("no limit") << INT_MAX;
+    QTest::newRow("limit 1") << 1;
+    QTest::newRow("limit 3") << 3;
+    QTest::newRow("limit 16") << 16;
+    QTest::newRow("limit 100") << 100;
+}
+
+void TestRxFormat::moveCompleteLinesKeepsEveryByte()
+{
+    QFETCH(int, maxBytes);
+    QRandomGenerator random { quint32(maxBytes) };
+    QByteArray fed, taken, recv, pending;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray chunk;
+        const int length = random.bounded(0, 40);
+        for (int i = 0; i < length; ++i)
+            chunk += random.bounded(6) == 0 ? '\n' : char('a' + random.bounded(26));
+        recv += chunk;
+        fed += chunk;
+
+        const QByteArray before = recv;
+        const int pendingBefore = pending.size();
+        RxFormat::moveCompleteLines(recv, pending, maxBytes);
+        const QByteArray moved = pending.mid(pendingBefore);
+
+        QCOMPARE(moved + recv, before);
+        if (!before.contains('\n')) {
+            QVERIFY(recv.isEmpty());
+        } else {
+            QVERIFY(moved.endsWith('\n'));
+            QVERIFY(!recv.contains('\n') || before.size() > maxBytes);
+            if (before.size() > maxBytes && before.left(maxBytes).contains('\n'))
+                QVERIFY(moved.size() <= maxBytes);
+        }
+        if (random.bounded(3) == 0) {
+            taken += pending;
+            pending.clear();
+        }
+        QCOMPARE(taken + pending + recv, fed);
+    }
+}
+
+void TestRxFormat::splitHexFrames_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("delimiter");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("remainder");
+
+    const QByteArray none;
+    const QByteArray keep4096(HexRemainderBytes, 'x');
+    const QByteArray show4097(HexRemainderBytes + 1, 'x');
+    const QByteArray crlf = hexBytes("0D 0A");
+    const QByteArray aa = hexBytes("AA");
+
+    // Newline wrap.
+    QTest::newRow("newline: two lines")
+        << hexBytes("01 0A 02 0A") << 0 << none << QStringList { "01 0A ", "02 0A " } << none;
+    QTest::newRow("newline: short tail put back")
+        << hexBytes("01 0A 02 03") << 0 << none << QStringList { "01 0A " } << hexBytes("02 03");
+    QTest::newRow("newline: only newlines")
+        << hexBytes("0A 0A") << 0 << none << QStringList { "0A ", "0A " } << none;
+    QTest::newRow("newline: 4096 tail put back")
+        << keep4096 << 0 << none << QStringList() << keep4096;
+    QTest::newRow("newline: 4097 tail shown")
+        << show4097 << 0 << none << QStringList { hexText(show4097) } << none;
+    QTest::newRow("newline: line then 4096 tail")
+        << QByteArray("a\n") + keep4096 << 0 << none << QStringList { "61 0A " } << keep4096;
+    QTest::newRow("newline: line then 4097 tail")
+        << QByteArray("a\n") + show4097 << 0 << none << QStringList { "61 0A ", hexText(show4097) }
+        << none;
+    QTest::newRow("newline: delimiters ignored")
+        << hexBytes("AA 01 0A") << 0 << aa << QStringList { "AA 01 0A " } << none;
+
+    // Frame-time wrap.
+    QTest::newRow("frame: all in one line")
+        << hexBytes("01 0A 02") << 1 << none << QStringList { "01 0A 02 " } << none;
+    QTest::newRow("frame: long data in one line")
+        << show4097 + show4097 << 1 << none << QStringList { hexText(show4097 + show4097) } << none;
+
+    // Back-delimiter wrap.
+    QTest::newRow("back: CR LF keeps 03") << hexBytes("01 02 0D 0A 03") << 3 << crlf
+                                          << QStringList { "01 02 0D 0A " } << hexBytes("03");
+    QTest::newRow("back: frames") << hexBytes("AA 01 BB AA 02 BB") << 3 << hexBytes("BB")
+                                  << QStringList { "AA 01 BB ", "AA 02 BB " } << none;
+    QTest::newRow("back: tail ending with newline shown")
+        << hexBytes("01 BB 02 0A") << 3 << hexBytes("BB") << QStringList { "01 BB ", "02 0A " }
+        << none;
+    QTest::newRow("back: no delimiter, newline at the end")
+        << hexBytes("01 0A") << 3 << hexBytes("BB") << QStringList { "01 0A " } << none;
+    QTest::newRow("back: partial delimiter put back")
+        << hexBytes("01 0D 0A 02 0D") << 3 << crlf << QStringList { "01 0D 0A " }
+        << hexBytes("02 0D");
+    QTest::newRow("back: delimiter longer than data")
+        << hexBytes("0D") << 3 << crlf << QStringList() << hexBytes("0D");
+    QTest::newRow("back: 4096 tail put back")
+        << crlf + keep4096 << 3 << crlf << QStringList { "0D 0A " } << keep4096;
+    QTest::newRow("back: 4097 tail shown")
+        << crlf + show4097 << 3 << crlf << QStringList { "0D 0A ", hexText(show4097) } << none;
+    QTest::newRow("back: empty delimiter, short")
+        << hexBytes("01 02") << 3 << none << QStringList() << hexBytes("01 02");
+    QTest::newRow("back: empty delimiter, 4096")
+        << keep4096 << 3 << none << QStringList() << keep4096;
+    QTest::newRow("back: empty delimiter, 4097")
+        << show4097 << 3 << none << QStringList { hexText(show4097) } << none;
+    QTest::newRow("back: empty delimiter, newline at the end")
+        << hexBytes("01 0A 02 0A") << 3 << none << QStringList { "01 0A 02 0A " } << none;
+
+    // Front-delimiter wrap.
+    QTest::newRow("front: AA 02 goes back")
+        << hexBytes("AA 01 AA 02") << 2 << aa << QStringList { "AA 01 " } << hexBytes("AA 02");
+    QTest::newRow("front: bytes before the first")
+        << hexBytes("01 02 AA 03 AA 04") << 2 << aa << QStringList { "01 02 ", "AA 03 " }
+        << hexBytes("AA 04");
+    QTest::newRow("front: delimiter alone") << aa << 2 << aa << QStringList() << aa;
+    QTest::newRow("front: adjacent delimiters")
+        << hexBytes("AA AA 01") << 2 << aa << QStringList { "AA " } << hexBytes("AA 01");
+    QTest::newRow("front: two-byte delimiter")
+        << hexBytes("55 AA 01 55 AA 02") << 2 << hexBytes("55 AA") << QStringList { "55 AA 01 " }
+        << hexBytes("55 AA 02");
+    QTest::newRow("front: overlapping occurrences count once")
+        << hexBytes("AA AA AA 01") << 2 << hexBytes("AA AA") << QStringList()
+        << hexBytes("AA AA AA 01");
+    QTest::newRow("front: last frame ending with newline shown")
+        << hexBytes("AA 01 AA 02 0A") << 2 << aa << QStringList { "AA 01 ", "AA 02 0A " } << none;
+    QTest::newRow("front: no delimiter, short")
+        << hexBytes("01 02") << 2 << aa << QStringList() << hexBytes("01 02");
+    QTest::newRow("front: no delimiter, newline at the end")
+        << hexBytes("01 0A") << 2 << aa << QStringList { "01 0A " } << none;
+    QTest::newRow("front: no delimiter, 4097")
+        << show4097 << 2 << aa << QStringList { hexText(show4097) } << none;
+    QTest::newRow("front: 4096 frame put back")
+        << hexBytes("01 AA") + QByteArray(HexRemainderBytes - 1, 'x') << 2 << aa
+        << QStringList { "01 " } << hexBytes("AA") + QByteArray(HexRemainderBytes - 1, 'x');
+    QTest::newRow("front: 4097 frame shown")
+        << hexBytes("01 AA") + keep4096 << 2 << aa
+        << QStringList { "01 ", hexText(hexBytes("AA") + keep4096) } << none;
+    QTest::newRow("front: empty delimiter, short")
+        << hexBytes("AA 01") << 2 << none << QStringList() << hexBytes("AA 01");
+    QTest::newRow("front: empty delimiter, 4097")
+        << show4097 << 2 << none << QStringList { hexText(show4097) } << none;
+    QTest::newRow("front: empty delimiter, newline at the end")
+        << hexBytes("01 0A") << 2 << none << QStringList { "01 0A " } << none;
+
+    // Anything else.
+    QTest::newRow("other mode formats nothing")
+        << hexBytes("01 0A") << 4 << aa << QStringList() << none;
+    QTest::newRow("empty data") << QByteArray() << 0 << none << QStringList() << none;
+}
+
+void TestRxFormat::splitHexFrames()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, mode);
+    QFETCH(QByteArray, delimiter);
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, remainder);
+
+    // The delimiter of the other kind must not matter.
+    const QByteArray front = mode == FrontDelimiterWrap ? delimiter : hexBytes("0A");
+    const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : delimiter;
+
+    QString out;
+    int calls = 0;
+    const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
+    const QByteArray rest
+        = RxFormat::splitHexFrames(data, mode, front, back, prefix, out, [&] { ++calls; });
+
+    QStringList expected;
+    for (const QString& line : lines)
+        expected << prefix + line;
+    QCOMPARE(linesOf(out), expected);
+    QVERIFY(out.isEmpty() || out.endsWith(QLatin1Char('\n')));
+    QCOMPARE(calls, lines.size());
+    QCOMPARE(rest, remainder);
+}
+
+void TestRxFormat::displayStage_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("delimiter");
+    QTest::addColumn<QByteArrayList>("ticks"); // bytes received before each tick
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QByteArray>("leftover");
+
+    const QString rx = rxMarker();
+    const QByteArray below(NewlineFlushBytes - 1, 'x');
+    const QByteArray at(NewlineFlushBytes, 'x');
+    const QByteArray binaryAt(NewlineFlushBytes, '\x01');
+
+    QTest::newRow("newline text: CR LF lines")
+        << 0 << false << QString() << QByteArrayList { "A\r\nB\r\n" } << rx + "A\n" + rx + "B\n"
+        << QByteArray();
+    QTest::newRow("newline text: blank lines")
+        << 0 << false << QString() << QByteArrayList { "\n\n\nA\n" } << rx + "A\n"
+        << QByteArray();
+    QTest::newRow("newline text: 10 bytes wait")
+        << 0 << false << QString() << QByteArrayList { "0123456789", {}, {} } << QString()
+        << QByteArray("0123456789");
+    QTest::newRow("newline text: line completed later")
+        << 0 << false << QString() << QByteArrayList { "abc", "def\nxy" } << rx + "abcdef\n"
+        << QByteArray("xy");
+    QTest::newRow("newline text: 8191 wait")
+        << 0 << false << QString() << QByteArrayList { below } << QString() << below;
+    QTest::newRow("newline text: 8192 flushed")
+        << 0 << false << QString() << QByteArrayList { at } << rx + at + "\n"
+        << QByteArray();
+    QTest::newRow("newline text: flush over two ticks")
+        << 0 << false << QString() << QByteArrayList { below, "xy" } << rx + at + "y\n"
+        << QByteArray();
+    QTest::newRow("newline hex: tail waits")
+        << 0 << true << QString() << QByteArrayList { hexBytes("01 0A 02") } << rx + "01 0A \n"
+        << hexBytes("02");
+    QTest::newRow("newline hex: 8192 flushed")
+        << 0 << true << QString() << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
+        << QByteArray();
+
+    QTest::newRow("frame text: shown after the interval")
+        << 1 << false << QString() << QByteArrayList { "ab", {}, {} } << rx + "ab\n"
+        << QByteArray();
+    QTest::newRow("frame text: waits within the interval")
+        << 1 << false << QString() << QByteArrayList { "ab" } << QString() << QByteArray("ab");
+    QTest::newRow("frame text: several lines at once")
+        << 1 << false << QString() << QByteArrayList { "a\nb", "\nc" } << rx + "a\n" + rx + "b\n"
+        << QByteArray("c");
+    QTest::newRow("frame text: tail shown one interval later")
+        << 1 << false << QString() << QByteArrayList { "a\nb", "\nc", {}, {} }
+        << rx + "a\n" + rx + "b\n" + rx + "c\n"
+        << QByteArray();
+    QTest::newRow("frame hex: ticks joined")
+        << 1 << true << QString() << QByteArrayList { hexBytes("01"), hexBytes("0A 02") }
+        << rx + "01 0A \n"
+        << hexBytes("02");
+
+    QTest::newRow("front hex: AA 02 waits")
+        << 2 << true << "AA" << QByteArrayList { hexBytes("AA 01 AA 02") } << rx + "AA 01 \n"
+        << hexBytes("AA 02");
+    QTest::newRow("front hex: next frame completes it")
+        << 2 << true << "AA" << QByteArrayList { hexBytes("AA 01 AA 02"), hexBytes("AA 03") }
+        << rx + "AA 01 \n" + rx + "AA 02 \n"
+        << hexBytes("AA 03");
+    QTest::newRow("front text: shown whole")
+        << 2 << false << "23" << QByteArrayList { "#a#b" } << rx + "#a#b\n"
+        << QByteArray();
+    QTest::newRow("front hex: missing delimiter waits")
+        << 2 << true << "AA" << QByteArrayList { below } << QString() << below;
+    QTest::newRow("front hex: 8192 without delimiter shown")
+        << 2 << true << "AA" << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
+        << QByteArray();
+    QTest::newRow("front hex: empty delimiter, 8192 shown")
+        << 2 << true << QString() << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
+        << QByteArray();
+
+    QTest::newRow("back hex: CR LF keeps 03")
+        << 3 << true << "0D 0A" << QByteArrayList { hexBytes("01 02 0D 0A 03") }
+        << rx + "01 02 0D 0A \n"
+        << hexBytes("03");
+    QTest::newRow("back text: tail waits")
+        << 3 << false << "0D 0A" << QByteArrayList { "ab\r\ncd" } << rx + "ab\n"
+        << QByteArray("cd");
+    QTest::newRow("back hex: missing delimiter waits")
+        << 3 << true << "0D 0A" << QByteArrayList { hexBytes("01 02 03"), {} } << QString()
+        << hexBytes("01 02 03");
+    QTest::newRow("back hex: 8191 without delimiter waits")
+        << 3 << true << "0D 0A" << QByteArrayList { below } << QString() << below;
+    QTest::newRow("back hex: 8192 without delimiter shown")
+        << 3 << true << "0D 0A" << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
+        << QByteArray();
+    QTest::newRow("back hex: empty delimiter waits")
+        << 3 << true << QString() << QByteArrayList { hexBytes("01 02"), {} } << QString()
+        << hexBytes("01 02");
+    QTest::newRow("back hex: mid-byte match cuts nothing")
+        << 3 << true << "D0" << QByteArrayList { hexBytes("01 0D 02"), {} } << QString()
+        << hexBytes("01 0D 02");
+}
+
+void TestRxFormat::displayStage()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, hex);
+    QFETCH(QString, delimiter);
+    QFETCH(QByteArrayList, ticks);
+    QFETCH(QString, expected);
+    QFETCH(QByteArray, leftover);
+
+    DisplayStage stage;
+    stage.mode = mode;
+    stage.hex = hex;
+    stage.delimiterText = delimiter;
+    for (const QByteArray& bytes : ticks) {
+        stage.feed(bytes);
+        stage.tick();
+    }
+    QCOMPARE(stage.out, expected);
+    QCOMPARE(stage.lines, linesOf(expected).size());
+    QCOMPARE(stage.leftover(), leftover);
+}
+
+void TestRxFormat::chunkingKeepsNewlineLines_data()
+{
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("maxBytes");
+
+    for (bool hex : { false, true }) {
+        for (int chunk : { 1, 7, 4096 }) {
+            for (int maxBytes : { INT_MAX, 512 }) {
+                const QByteArray name = QByteArray(hex ? "hex" : "text") + ", chunks of "
+                    + QByteArray::number(chunk) + (maxBytes == INT_MAX ? ", whole" : ", sliced");
+                QTest::newRow(name.constData()) << hex << chunk << maxBytes;
+            }
+        }
+    }
+}
+
+void TestRxFormat::chunkingKeepsNewlineLines()
+{
+    QFETCH(bool, hex);
+    QFETCH(int, chunk);
+    QFETCH(int, maxBytes);
+
+    const QByteArray stream = textStream(7, 30000);
+    DisplayStage whole;
+    whole.hex = hex;
+    whole.feed(stream);
+    whole.tick();
+    QVERIFY(whole.leftover().isEmpty());
+    QVERIFY(whole.lines > 100);
+
+    DisplayStage chunked;
+    chunked.hex = hex;
+    chunked.maxBytes = maxBytes;
+    feedInChunks(chunked, stream, chunk);
+    for (int i = 0; i < 1000 && !chunked.leftover().isEmpty(); ++i)
+        chunked.tick(); // a sliced stage needs a few more ticks to catch up
+    QVERIFY(chunked.leftover().isEmpty());
+    QCOMPARE(chunked.lines, whole.lines);
+    QCOMPARE(chunked.out, whole.out);
+}
+
+void TestRxFormat::chunkingKeepsEveryHexByte_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("delimiter");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("maxBytes");
+
+    const QList<QPair<QByteArray, QByteArray>> streams {
+        { "lines", textStream(11, 12000) },
+        { "binary", binaryStream(12, 12000) },
+        { "unterminated", unterminatedStream(13) },
+    };
+    const char* modeNames[] = { "newline", "frame", "front", "back" };
+    for (int mode = 0; mode < 4; ++mode) {
+        const QString delimiter = mode == 2 ? "AA" : mode == 3 ? "0D 0A" : QString();
+        for (const auto& stream : streams) {
+            for (int chunk : { 1, 7, 4096 }) {
+                for (int maxBytes : { INT_MAX, 300 }) {
+                    const QByteArray name = QByteArray(modeNames[mode]) + ", " + stream.first
+                        + ", chunks of " + QByteArray::number(chunk)
+                        + (maxBytes == INT_MAX ? "" : ", sliced");
+                    QTest::newRow(name.constData())
+                        << mode << delimiter << stream.second << chunk << maxBytes;
+                }
+            }
+        }
+    }
+}
+
+void TestRxFormat::chunkingKeepsEveryHexByte()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, delimiter);
+    QFETCH(QByteArray, stream);
+    QFETCH(int, chunk);
+    QFETCH(int, maxBytes);
+
+    DisplayStage stage;
+    stage.mode = mode;
+    stage.hex = true;
+    stage.delimiterText = delimiter;
+    stage.maxBytes = maxBytes;
+
+    QByteArray fed, shown;
+    int parsedUpTo = 0;
+    int round = 0;
+    // Every byte shown so far must be the start of the stream, in order; the rest still waits.
+    const auto check = [&](bool full) {
+        QByteArray fresh;
+        QVERIFY(bytesFromHexLines(stage.out.mid(parsedUpTo), rxMarker(), fresh));
+        parsedUpTo = stage.out.size();
+        QCOMPARE(fresh, fed.mid(shown.size(), fresh.size()));
+        shown += fresh;
+        QCOMPARE(shown.size() + stage.pending.size() + stage.recvBuffer.size(), fed.size());
+        if (full)
+            QCOMPARE(stage.leftover(), fed.mid(shown.size()));
+        // Without a delimiter, pending stays below the flush size; a stage that takes whole
+        // lines also keeps little more than an unfinished line in its receive buffer.
+        if (mode != FrameTimeWrap)
+            QVERIFY(stage.pending.size() < NewlineFlushBytes);
+        if (maxBytes == INT_MAX)
+            QVERIFY(stage.recvBuffer.size() <= HexRemainderBytes + 2 * chunk);
+    };
+    for (int at = 0; at < stream.size(); at += chunk) {
+        stage.feed(stream.mid(at, chunk));
+        fed += stream.mid(at, chunk);
+        stage.tick();
+        check(++round % 64 == 0);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    for (int i = 0; i < 100; ++i)
+        stage.tick();
+    check(true);
+    QCOMPARE(fed, stream);
+
+    // Newline and frame-time wrap show everything of a stream that ends with a newline.
+    if (mode == NewlineWrap || mode == FrameTimeWrap)
+        QCOMPARE(shown, stream);
+}
+
+void TestRxFormat::chunkingKeepsEveryTextByte_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("chunk");
+
+    const char* modeNames[] = { "newline", "frame", "front", "back" };
+    for (int mode = 0; mode < 4; ++mode) {
+        for (int chunk : { 1, 7, 4096 }) {
+            const QByteArray name
+                = QByteArray(modeNames[mode]) + ", chunks of " + QByteArray::number(chunk);
+            QTest::newRow(name.constData()) << mode << chunk;
+        }
+    }
+}
+
+void TestRxFormat::chunkingKeepsEveryTextByte()
+{
+    QFETCH(int, mode);
+    QFETCH(int, chunk);
+
+    // Letters, '#' as the delimiter and newlines only: the shown text is then the stream
+    // without its newlines, whatever the cuts.
+    const QByteArray stream = lettersStream(quint32(mode * 10 + chunk));
+    DisplayStage stage;
+    stage.mode = mode;
+    stage.delimiterText = QStringLiteral("23");
+    feedInChunks(stage, stream, chunk);
+    for (int i = 0; i < 100; ++i)
+        stage.tick();
+
+    QString shown;
+    for (const QString& line : linesOf(stage.out)) {
+        QVERIFY(line.startsWith(rxMarker()));
+        QVERIFY(line.size() > rxMarker().size());
+        shown += line.mid(rxMarker().size());
+    }
+    QByteArray rest = stage.leftover();
+    QByteArray expected = stream;
+    QCOMPARE(
+        shown.toLatin1() + rest.replace('\n', QByteArray()), expected.replace('\n', QByteArray()));
+    if (mode == NewlineWrap || mode == FrameTimeWrap)
+        QVERIFY(stage.leftover().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestRxFormat)
+#include "tst_rxformat.moc"
