@@ -1,0 +1,811 @@
+#include "devsim/device.h"
+#include "devsim/devsimoptions.h"
+#include "devsim/logstream.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <cerrno>
+#include <functional>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The simulator is built beside the plug-in folder that CTest names.
+QString simulatorPath()
+{
+    const QByteArray plugins = qgetenv("QUILLON_TEST_PLUGIN_DIR");
+    if (plugins.isEmpty())
+        return QString();
+    return QDir::cleanPath(QString::fromLocal8Bit(plugins) + QStringLiteral("/../quillon-devsim"));
+}
+
+#define REQUIRE_SIMULATOR()                                                                        \
+    do {                                                                                           \
+        if (simulatorPath().isEmpty())                                                             \
+            QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");                        \
+        QVERIFY2(QFileInfo(simulatorPath()).isExecutable(),                                        \
+            qPrintable(simulatorPath() + QStringLiteral(" is not built")));                        \
+    } while (false)
+
+// What a reader got from the simulator: log line numbers in order, and every other byte.
+struct Stream {
+    QList<qint64> sequences;
+    QByteArray other;
+};
+
+// Log lines start with '#' and end with CR LF; everything between them is answer bytes. A line
+// not yet complete at the end is left out.
+Stream split(const QByteArray& bytes)
+{
+    Stream s;
+    int i = 0;
+    while (i < bytes.size()) {
+        if (bytes.at(i) == '#') {
+            const int end = bytes.indexOf("\r\n", i);
+            if (end < 0)
+                break;
+            const qint64 seq = LogStream::sequenceOf(bytes.mid(i, end + 2 - i));
+            if (seq >= 0) {
+                s.sequences << seq;
+                i = end + 2;
+                continue;
+            }
+        }
+        s.other += bytes.at(i++);
+    }
+    return s;
+}
+
+bool consecutiveFrom(const QList<qint64>& sequences, qint64 first)
+{
+    for (int i = 0; i < sequences.size(); ++i) {
+        if (sequences.at(i) != first + i)
+            return false;
+    }
+    return true;
+}
+
+bool isLinkOrFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() || info.exists();
+}
+
+// The program's side of the pty, opened by the link's path as a serial program would.
+class Port {
+public:
+    explicit Port(const QString& path) { open(path); }
+    ~Port() { close(); }
+
+    bool open(const QString& path)
+    {
+        const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+        fd = ::open(QFile::encodeName(path).constData(), flags);
+        if (fd < 0)
+            return false;
+        termios t;
+        ::tcgetattr(fd, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(fd, TCSANOW, &t); // TCSANOW: bytes already waiting must stay
+        return true;
+    }
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    bool isOpen() const { return fd >= 0; }
+    bool write(const QByteArray& bytes)
+    {
+        return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+
+    // Appends to `into` until `done` holds, the time is up or the other side has gone (then
+    // `hungUp` is set); returns `done`'s last answer.
+    bool readUntil(
+        QByteArray* into, const std::function<bool(const QByteArray&)>& done, int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            if (done(*into))
+                return true;
+            const qint64 left = timeoutMs - timer.elapsed();
+            if (left <= 0 || hungUp)
+                return false;
+            pollfd p { fd, POLLIN, 0 };
+            if (::poll(&p, 1, int(left)) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                into->append(buffer, int(n));
+            else if (n == 0 || errno != EAGAIN)
+                hungUp = true;
+        }
+    }
+    // Everything that arrives within `ms`.
+    QByteArray readFor(int ms)
+    {
+        QByteArray bytes;
+        readUntil(
+            &bytes, [](const QByteArray&) { return false; }, ms);
+        return bytes;
+    }
+
+    bool hungUp = false;
+
+private:
+    int fd = -1;
+};
+
+// One simulator process with its link in a temporary folder.
+class Simulator {
+public:
+    Simulator()
+        : link(dir.filePath(QStringLiteral("ttySIM0")))
+        , record(dir.filePath(QStringLiteral("sent.bin")))
+    {
+    }
+    // Starts with the link in the temporary folder and waits for "PTY <path>"; returns the path.
+    QString start(const QStringList& extra)
+    {
+        process.start(simulatorPath(), QStringList { QStringLiteral("--link"), link } + extra);
+        return waitForPty();
+    }
+    ~Simulator()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    QString waitForPty()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!process.canReadLine() && timer.elapsed() < 5000)
+            process.waitForReadyRead(100);
+        const QByteArray line = process.readLine().trimmed();
+        return line.startsWith("PTY ") ? QString::fromLocal8Bit(line.mid(4)) : QString();
+    }
+    bool stop(int signal)
+    {
+        ::kill(pid_t(process.processId()), signal);
+        return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit;
+    }
+
+    QTemporaryDir dir;
+    QString link;
+    QString record;
+    QProcess process;
+};
+
+} // namespace
+
+class tst_DevSim : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Log generator
+    void logLinesAreNumberedAndTerminated();
+    void logLinesAreGbkText();
+    void logMixesLevels();
+    void sequenceOf_data();
+    void sequenceOf();
+    // Answers
+    void device_data();
+    void device();
+    // Command line
+    void options_data();
+    void options();
+    void badOptions_data();
+    void badOptions();
+    void defaultLink_data();
+    void defaultLink();
+    // The running simulator
+    void help();
+    void startFailures_data();
+    void startFailures();
+    void replacesOldLink();
+    void streamSurvivesReopenAndIsRecorded();
+    void serialPortReopens();
+    void batchesPerPeriod();
+    void quietOnlyAnswers_data();
+    void quietOnlyAnswers();
+    void fullSpeedLosesNothing();
+    void answersBetweenLines();
+    void signalWaitsForReader();
+    void pacedRate();
+    void durationEndsRun();
+    void signalsRemoveLink_data();
+    void signalsRemoveLink();
+};
+
+void tst_DevSim::logLinesAreNumberedAndTerminated()
+{
+    LogStream log;
+    QCOMPARE(log.nextSequence(), quint64(1));
+    QByteArray all = log.nextLine();
+    all += log.nextLines(299);
+    QCOMPARE(log.nextSequence(), quint64(301));
+
+    const QList<QByteArray> parts = all.split('\n');
+    QCOMPARE(parts.size(), 301); // 300 lines and the empty rest after the last LF
+    QVERIFY(parts.last().isEmpty());
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray& line = parts.at(i);
+        QVERIFY2(line.endsWith('\r'), line.constData());
+        QVERIFY2(!line.chopped(1).contains('\r'), line.constData());
+        QCOMPARE(LogStream::sequenceOf(line), qint64(i + 1));
+    }
+    QVERIFY(split(all).other.isEmpty());
+    QVERIFY(consecutiveFrom(split(all).sequences, 1));
+    QCOMPARE(log.nextLines(0), QByteArray());
+}
+
+void tst_DevSim::logLinesAreGbkText()
+{
+    QTextCodec* gbk = QTextCodec::codecForName("GBK");
+    QVERIFY(gbk);
+    LogStream log;
+    bool sawChinese = false;
+    for (int i = 0; i < 50; ++i) {
+        const QByteArray line = log.nextLine();
+        QTextCodec::ConverterState state;
+        const QString text = gbk->toUnicode(line.constData(), line.size(), &state);
+        QCOMPARE(state.invalidChars, 0);
+        QCOMPARE(state.remainingChars, 0);
+        QVERIFY2(!text.contains(QChar::ReplacementCharacter) && !text.contains(QLatin1Char('?')),
+            qPrintable(text));
+        QCOMPARE(gbk->fromUnicode(text), line);
+        // GBK, not UTF-8: a UTF-8 decoder must not read the same bytes as the same text.
+        if (text.contains(QStringLiteral("温度传感器读数"))) {
+            sawChinese = true;
+            QVERIFY(text.contains(QChar(0x2103)));
+            QVERIFY(QString::fromUtf8(line) != text);
+        }
+    }
+    QVERIFY(sawChinese);
+}
+
+void tst_DevSim::logMixesLevels()
+{
+    QTextCodec* gbk = QTextCodec::codecForName("GBK");
+    LogStream log;
+    QMap<QString, int> levels;
+    for (int i = 0; i < 100; ++i) {
+        const QString text = gbk->toUnicode(log.nextLine());
+        const QRegularExpressionMatch m
+            = QRegularExpression(QStringLiteral("^#\\d{6,} \\[(INFO|WARN|ERR)\\] \\S")).match(text);
+        QVERIFY2(m.hasMatch(), qPrintable(text));
+        ++levels[m.captured(1)];
+    }
+    QCOMPARE(levels.value(QStringLiteral("INFO")), 70);
+    QCOMPARE(levels.value(QStringLiteral("WARN")), 20);
+    QCOMPARE(levels.value(QStringLiteral("ERR")), 10);
+}
+
+void tst_DevSim::sequenceOf_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("sequence");
+    QTest::newRow("log line") << QByteArray("#000042 [INFO] x\r\n") << qint64(42);
+    QTest::newRow("without line end") << QByteArray("#7 [ERR] y") << qint64(7);
+    QTest::newRow("wider than six digits") << QByteArray("#12345678 [WARN] z") << qint64(12345678);
+    QTest::newRow("zero") << QByteArray("#000000 [INFO]") << qint64(0);
+    QTest::newRow("no hash") << QByteArray("000042 [INFO] x") << qint64(-1);
+    QTest::newRow("hash alone") << QByteArray("#") << qint64(-1);
+    QTest::newRow("no digits") << QByteArray("# 42 [INFO]") << qint64(-1);
+    QTest::newRow("letter after digits") << QByteArray("#42x [INFO]") << qint64(-1);
+    QTest::newRow("digits without blank") << QByteArray("#42") << qint64(-1);
+    QTest::newRow("too many digits") << QByteArray("#12345678901234567890 x") << qint64(-1);
+    QTest::newRow("empty") << QByteArray() << qint64(-1);
+    QTest::newRow("echo bytes") << QByteArray("hello\xd6\xd0") << qint64(-1);
+}
+
+void tst_DevSim::sequenceOf()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, sequence);
+    QCOMPARE(LogStream::sequenceOf(bytes), sequence);
+}
+
+void tst_DevSim::device_data()
+{
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
+    const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
+    QTest::newRow("echo text") << true << QByteArray("AT\r\n") << QByteArray("AT\r\n");
+    QTest::newRow("echo binary with NUL") << true << binary << binary;
+    QTest::newRow("echo GBK") << true << chinese << chinese;
+    QTest::newRow("echo nothing") << true << QByteArray() << QByteArray();
+    QTest::newRow("silent text") << false << QByteArray("AT\r\n") << QByteArray();
+    QTest::newRow("silent binary") << false << binary << QByteArray();
+}
+
+void tst_DevSim::device()
+{
+    QFETCH(bool, echo);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, answer);
+    Device dev;
+    QVERIFY(dev.echo());
+    dev.setEcho(echo);
+    QCOMPARE(dev.feed(input), answer);
+    // Pieces of any size give the same answer as the whole.
+    QByteArray pieces;
+    for (char c : input)
+        pieces += dev.feed(QByteArray(1, c));
+    QCOMPARE(pieces, answer);
+}
+
+void tst_DevSim::options_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("paced");
+    QTest::addColumn<qint64>("rate");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<qint64>("durationMs");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<QString>("record");
+
+    const QString def = DevSimOptions::defaultLinkPath();
+    QTest::newRow("defaults") << QStringList {} << def << 1000 << 1 << false << qint64(0)
+                              << qint64(-1) << qint64(-1) << false << true << QString();
+    QTest::newRow("period and lines")
+        << QStringList { "--interval", "50", "--lines", "3" } << def << 50 << 3 << false
+        << qint64(0) << qint64(-1) << qint64(-1) << false << true << QString();
+    QTest::newRow("rate zero is full speed")
+        << QStringList { "--rate", "0" } << def << 1000 << 1 << true << qint64(0) << qint64(-1)
+        << qint64(-1) << false << true << QString();
+    QTest::newRow("rate with equals sign")
+        << QStringList { "--rate=115200" } << def << 1000 << 1 << true << qint64(115200)
+        << qint64(-1) << qint64(-1) << false << true << QString();
+    QTest::newRow("count, fractional duration")
+        << QStringList { "--count", "10", "--duration", "0.25" } << def << 1000 << 1 << false
+        << qint64(0) << qint64(10) << qint64(250) << false << true << QString();
+    QTest::newRow("count zero") << QStringList { "--count", "0" } << def << 1000 << 1 << false
+                                << qint64(0) << qint64(0) << qint64(-1) << false << true
+                                << QString();
+    QTest::newRow("quiet, no echo, link, record")
+        << QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }
+        << "/x/tty" << 1000 << 1 << false << qint64(0) << qint64(-1) << qint64(-1) << true << false
+        << "r.bin";
+}
+
+void tst_DevSim::options()
+{
+    QFETCH(QStringList, args);
+    DevSimOptions o;
+    QString message;
+    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
+        DevSimOptions::Parse::Ok);
+    QTEST(o.linkPath, "link");
+    QTEST(o.intervalMs, "interval");
+    QTEST(o.linesPerPeriod, "lines");
+    QTEST(o.paced, "paced");
+    QTEST(o.bytesPerSecond, "rate");
+    QTEST(o.count, "count");
+    QTEST(o.durationMs, "durationMs");
+    QTEST(o.quiet, "quiet");
+    QTEST(o.echo, "echo");
+    QTEST(o.recordPath, "record");
+}
+
+void tst_DevSim::badOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("interval zero") << QStringList { "--interval", "0" } << "--interval";
+    QTest::newRow("interval not a number") << QStringList { "--interval", "1s" } << "--interval";
+    QTest::newRow("interval beyond int")
+        << QStringList { "--interval", "99999999999" } << "--interval";
+    QTest::newRow("lines zero") << QStringList { "--lines", "0" } << "--lines";
+    QTest::newRow("negative rate") << QStringList { "--rate", "-1" } << "--rate";
+    QTest::newRow("negative count") << QStringList { "--count", "-5" } << "--count";
+    QTest::newRow("zero duration") << QStringList { "--duration", "0" } << "--duration";
+    QTest::newRow("duration not a number") << QStringList { "--duration", "soon" } << "--duration";
+    QTest::newRow("empty link") << QStringList { "--link", "" } << "--link";
+    QTest::newRow("empty record") << QStringList { "--record", "" } << "--record";
+    QTest::newRow("missing value") << QStringList { "--interval" } << "interval";
+    QTest::newRow("unknown option") << QStringList { "--baud", "9600" } << "baud";
+    QTest::newRow("stray argument") << QStringList { "/dev/ttyS0" } << "/dev/ttyS0";
+}
+
+void tst_DevSim::badOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, mentions);
+    DevSimOptions o;
+    QString message;
+    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
+        DevSimOptions::Parse::Error);
+    QVERIFY2(message.contains(mentions), qPrintable(message));
+}
+
+void tst_DevSim::defaultLink_data()
+{
+    QTest::addColumn<QByteArray>("runtimeDir");
+    QTest::addColumn<QString>("link");
+    QTest::newRow("runtime folder")
+        << QByteArray("/run/user/1000") << "/run/user/1000/quillon-devsim";
+    QTest::newRow("trailing slash") << QByteArray("/run/user/7/") << "/run/user/7/quillon-devsim";
+    QTest::newRow("unset") << QByteArray() << "/tmp/quillon-devsim";
+}
+
+void tst_DevSim::defaultLink()
+{
+    QFETCH(QByteArray, runtimeDir);
+    const bool had = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+    if (runtimeDir.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimeDir);
+    const QString link = DevSimOptions::defaultLinkPath();
+    if (had)
+        qputenv("XDG_RUNTIME_DIR", old);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+    QTEST(link, "link");
+}
+
+void tst_DevSim::help()
+{
+    REQUIRE_SIMULATOR();
+    QProcess p;
+    p.start(simulatorPath(), { "--help" });
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    for (const char* option : { "--link", "--interval", "--lines", "--rate", "--count",
+             "--duration", "--quiet", "--record", "--no-echo", "--help" })
+        QVERIFY2(out.contains(QLatin1String(option)), option);
+    QVERIFY(out.contains(QStringLiteral("PTY <path>")));
+}
+
+void tst_DevSim::startFailures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("regular file at the link") << "file" << QStringList {} << 1;
+    QTest::newRow("link folder missing") << "" << QStringList { "--link", "<dir>/none/tty" } << 1;
+    QTest::newRow("record folder missing")
+        << "" << QStringList { "--record", "<dir>/none/sent.bin" } << 1;
+    QTest::newRow("bad option") << "" << QStringList { "--lines", "-1" } << 2;
+}
+
+void tst_DevSim::startFailures()
+{
+    REQUIRE_SIMULATOR();
+    QFETCH(QString, setup);
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttySIM0"));
+    if (setup == QLatin1String("file")) {
+        QFile f(link);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    for (QString& a : args)
+        a.replace(QStringLiteral("<dir>"), dir.path());
+    QProcess p;
+    p.start(simulatorPath(), QStringList { "--link", link } + args);
+    QVERIFY(p.waitForFinished(5000));
+    QTEST(p.exitCode(), "exitCode");
+    QVERIFY(p.readAllStandardOutput().isEmpty()); // no PTY line on failure
+    QVERIFY(!p.readAllStandardError().isEmpty());
+    if (setup == QLatin1String("file")) {
+        QFile f(link);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("keep me"));
+    } else {
+        QVERIFY(!isLinkOrFile(link));
+    }
+}
+
+void tst_DevSim::replacesOldLink()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.link));
+    const QString pty = sim.start({ "--quiet" });
+    QVERIFY(pty.startsWith(QStringLiteral("/dev/")));
+    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), pty);
+    QVERIFY(sim.stop(SIGTERM));
+    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(QDir(sim.dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                .isEmpty());
+}
+
+void tst_DevSim::streamSurvivesReopenAndIsRecorded()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    const QString pty = sim.start(
+        { "--interval", "30", "--lines", "2", "--count", "20", "--record", sim.record });
+    QVERIFY2(!pty.isEmpty(), sim.process.readAllStandardError().constData());
+    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), pty);
+
+    QByteArray got;
+    auto lines
+        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
+    {
+        Port port(sim.link);
+        QVERIFY(port.isOpen());
+        QVERIFY(port.readUntil(&got, lines(5), 3000));
+    }
+    // The program closes its port for a while; the board goes on and nothing may be lost.
+    QTest::qWait(150);
+    Port port(sim.link);
+    QVERIFY(port.isOpen());
+    QVERIFY(port.readUntil(&got, lines(20), 5000));
+
+    // Answers come between whole lines, never inside one.
+    const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
+    QVERIFY(port.write(payload));
+    QVERIFY(port.readUntil(
+        &got, [&](const QByteArray& b) { return split(b).other == payload; }, 3000));
+    got += port.readFor(200);
+
+    const Stream s = split(got);
+    QCOMPARE(s.sequences.size(), 20); // --count ends the log
+    QVERIFY(consecutiveFrom(s.sequences, 1));
+    QCOMPARE(s.other, payload);
+    QVERIFY(got.endsWith("\r\n") || got.endsWith(payload));
+
+    QVERIFY(sim.stop(SIGTERM));
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.link));
+    QFile record(sim.record);
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    QCOMPARE(record.readAll(), got);
+}
+
+void tst_DevSim::serialPortReopens()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--interval", "20" }).isEmpty());
+    QSerialPort port;
+    port.setPortName(sim.link);
+    port.setBaudRate(115200);
+    QByteArray got;
+    auto readLines = [&](int n) {
+        QElapsedTimer timer;
+        timer.start();
+        while (split(got).sequences.size() < n && timer.elapsed() < 5000) {
+            port.waitForReadyRead(100);
+            got += port.readAll();
+        }
+        return split(got).sequences.size() >= n;
+    };
+    // Open and close the way the program does, three times; the log carries on without a gap.
+    for (int round = 1; round <= 3; ++round) {
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        QVERIFY(readLines(round * 5));
+        port.close();
+        QTest::qWait(100);
+    }
+    QVERIFY(port.open(QIODevice::ReadWrite));
+    QVERIFY(port.write("x") == 1 && port.waitForBytesWritten(1000));
+    QVERIFY(readLines(20));
+    QVERIFY(consecutiveFrom(split(got).sequences, 1));
+    port.close();
+    QVERIFY(sim.stop(SIGTERM));
+    QCOMPARE(sim.process.exitCode(), 0);
+}
+
+void tst_DevSim::batchesPerPeriod()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--interval", "2000", "--lines", "3" }).isEmpty());
+    Port port(sim.link);
+    QByteArray got;
+    QVERIFY(port.readUntil(
+        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 3; }, 3000));
+    got += port.readFor(300);
+    QCOMPARE(split(got).sequences.size(), 3); // the next batch is a period away
+    QVERIFY(port.readUntil(
+        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 6; }, 4000));
+    QVERIFY(consecutiveFrom(split(got).sequences, 1));
+}
+
+void tst_DevSim::quietOnlyAnswers_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("echo");
+    QTest::newRow("quiet") << QStringList { "--quiet" } << true;
+    QTest::newRow("quiet without echo") << QStringList { "--quiet", "--no-echo" } << false;
+    QTest::newRow("count zero without echo")
+        << QStringList { "--count", "0", "--no-echo" } << false;
+}
+
+void tst_DevSim::quietOnlyAnswers()
+{
+    REQUIRE_SIMULATOR();
+    QFETCH(QStringList, args);
+    QFETCH(bool, echo);
+    Simulator sim;
+    QVERIFY(!sim.start(args).isEmpty());
+    Port port(sim.link);
+    QCOMPARE(port.readFor(300), QByteArray());
+    // More than one pty buffer's worth, so the answer must wait for room instead of dropping.
+    QByteArray payload;
+    for (int i = 0; i < 20000; ++i)
+        payload += char(i * 7);
+    QByteArray got;
+    int written = 0;
+    while (written < payload.size()) {
+        const QByteArray piece = payload.mid(written, 1000);
+        QVERIFY(port.write(piece));
+        written += piece.size();
+        got += port.readFor(5);
+    }
+    if (echo) {
+        QVERIFY(port.readUntil(
+            &got, [&](const QByteArray& b) { return b.size() >= payload.size(); }, 5000));
+        got += port.readFor(100);
+        QCOMPARE(got, payload);
+    } else {
+        got += port.readFor(300);
+        QCOMPARE(got, QByteArray());
+    }
+}
+
+void tst_DevSim::fullSpeedLosesNothing()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }).isEmpty());
+    Port port(sim.link);
+    QByteArray got;
+    // Read slowly at first so the simulator meets a full pty and has to wait.
+    QTest::qWait(300);
+    QVERIFY(port.readUntil(
+        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 5000; }, 20000));
+    got += port.readFor(200);
+    const Stream s = split(got);
+    QCOMPARE(s.sequences.size(), 5000);
+    QVERIFY(consecutiveFrom(s.sequences, 1));
+    QVERIFY(s.other.isEmpty());
+}
+
+void tst_DevSim::answersBetweenLines()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--rate", "0", "--count", "3000" }).isEmpty());
+    Port port(sim.link);
+    // Typed while the log streams at full speed: every answer must wait for the line in flight.
+    const QByteArray piece("AT+TEST \xd6\xd0\xce\xc4 ");
+    QByteArray sent;
+    QByteArray got;
+    for (int i = 0; i < 40; ++i) {
+        QVERIFY(port.write(piece));
+        sent += piece;
+        got += port.readFor(5);
+    }
+    QVERIFY(port.readUntil(
+        &got,
+        [&](const QByteArray& b) {
+            const Stream s = split(b);
+            return s.sequences.size() >= 3000 && s.other.size() >= sent.size();
+        },
+        20000));
+    got += port.readFor(200);
+    const Stream s = split(got);
+    QCOMPARE(s.sequences.size(), 3000);
+    QVERIFY(consecutiveFrom(s.sequences, 1));
+    QCOMPARE(s.other, sent);
+}
+
+void tst_DevSim::signalWaitsForReader()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--rate", "0", "--record", sim.record }).isEmpty());
+    Port port(sim.link);
+    // Nobody reads: the pty fills up and the simulator's own queue too.
+    QTest::qWait(300);
+    ::kill(pid_t(sim.process.processId()), SIGTERM);
+    QByteArray got;
+    QVERIFY(!port.readUntil(
+        &got, [](const QByteArray&) { return false; }, 5000));
+    QVERIFY(port.hungUp);
+    QVERIFY(sim.process.waitForFinished(5000));
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.link));
+
+    // What was in the pty reached the reader; what was only queued was neither sent nor recorded.
+    QFile record(sim.record);
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    QVERIFY(got.size() > 1000);
+    QCOMPARE(record.readAll(), got);
+    const Stream s = split(got);
+    QVERIFY(consecutiveFrom(s.sequences, 1));
+    QVERIFY(s.other.isEmpty());
+}
+
+void tst_DevSim::pacedRate()
+{
+    REQUIRE_SIMULATOR();
+    const int rate = 4000;
+    Simulator sim;
+    QVERIFY(!sim.start({ "--rate", QString::number(rate) }).isEmpty());
+    Port port(sim.link);
+    QByteArray got;
+    QVERIFY(port.readUntil(
+        &got, [](const QByteArray& b) { return !b.isEmpty(); }, 3000));
+    got.clear();
+    QElapsedTimer timer;
+    timer.start();
+    got = port.readFor(1500);
+    const double expected = rate * timer.elapsed() / 1000.0;
+    // Pacing never runs ahead by more than a line; a busy machine may make it lag.
+    QVERIFY2(got.size() <= expected + 200, qPrintable(QString::number(got.size())));
+    QVERIFY2(got.size() >= expected * 0.3, qPrintable(QString::number(got.size())));
+}
+
+void tst_DevSim::durationEndsRun()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!sim.start({ "--quiet", "--duration", "0.5" }).isEmpty());
+    QVERIFY(sim.process.waitForFinished(5000));
+    QVERIFY(timer.elapsed() >= 400);
+    QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.link));
+}
+
+void tst_DevSim::signalsRemoveLink_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void tst_DevSim::signalsRemoveLink()
+{
+    REQUIRE_SIMULATOR();
+    QFETCH(int, signal);
+    Simulator sim;
+    QVERIFY(!sim.start({ "--interval", "10" }).isEmpty());
+    QVERIFY(QFileInfo(sim.link).isSymLink());
+    Port port(sim.link); // an open port must not keep it from ending
+    QVERIFY(!port.readFor(100).isEmpty());
+    QVERIFY(sim.stop(signal));
+    QCOMPARE(sim.process.exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.link));
+}
+
+QTEST_GUILESS_MAIN(tst_DevSim)
+#include "tst_devsim.moc"
