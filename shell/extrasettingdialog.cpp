@@ -1,0 +1,106 @@
+#include "shell/extrasettingdialog.h"
+#include "ui_extrasettingdialog.h"
+
+#include "app/mainwindow.h"
+#include "serial/rxformat.h"
+
+ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::ExtraSettingDialog)
+{
+    ui->setupUi(this);
+    mode = 0;
+    setWindowTitle(tr("Quillon - 个性设置"));
+
+    // Hex display is off at start, so the delimiter rows start disabled.
+    setDelimiterWrapEnabled(false);
+
+    ui->toolBox->setStyleSheet(
+        QStringLiteral("QToolBox::tab{font:bold;background:#cccccc;}"
+                       "QToolBox::tab:selected{font:bold;background:#eeeeee;}"));
+
+    // Up to ten bytes as pairs of hex digits.
+    const QString mask = QStringLiteral("HH HH HH HH HH HH HH HH HH HH");
+    ui->frontWrapLineEdit->setInputMask(mask);
+    ui->backWrapLineEdit->setInputMask(mask);
+
+    // Without the main window (a bare dialog) the switches act on nothing.
+    if (auto* window = qobject_cast<MainWindow*>(parent)) {
+        connect(ui->windowTopCheckBox, &QCheckBox::clicked, window, &MainWindow::slotWindowOnTop);
+        connect(
+            ui->autoUpdateCheckBox, &QCheckBox::clicked, window, &MainWindow::slotAutoCheckUpdate);
+        connect(
+            ui->minTrayRadioButton, &QRadioButton::toggled, window, &MainWindow::slotMinTrayArea);
+        connect(ui->debugLogCheckBox, &QCheckBox::clicked, window, &MainWindow::slotEnableDebugLog);
+    }
+}
+
+ExtraSettingDialog::~ExtraSettingDialog() { delete ui; }
+
+int ExtraSettingDialog::wrapMode() const { return mode; }
+
+int ExtraSettingDialog::frameTimeInterval() const { return ui->timeWrapSpinBox->value(); }
+
+QByteArray ExtraSettingDialog::frontDelimiter() const
+{
+    return RxFormat::delimiterBytes(ui->frontWrapLineEdit->text());
+}
+
+QByteArray ExtraSettingDialog::backDelimiter() const
+{
+    return RxFormat::delimiterBytes(ui->backWrapLineEdit->text());
+}
+
+bool ExtraSettingDialog::delimiterPresent(const QByteArray& bytes) const
+{
+    QString pattern;
+    if (mode == 2)
+        pattern = ui->frontWrapLineEdit->text();
+    else if (mode == 3)
+        pattern = ui->backWrapLineEdit->text();
+    return RxFormat::delimiterPresent(bytes, pattern);
+}
+
+void ExtraSettingDialog::setDelimiterWrapEnabled(bool enabled)
+{
+    ui->frontWrapRadioButton->setEnabled(enabled);
+    ui->frontWrapLineEdit->setEnabled(enabled);
+    ui->backWrapRadioButton->setEnabled(enabled);
+    ui->backWrapLineEdit->setEnabled(enabled);
+}
+
+void ExtraSettingDialog::setMinTray(bool minTray)
+{
+    if (minTray)
+        ui->minTrayRadioButton->setChecked(true);
+    else
+        ui->quitRadioButton->setChecked(true);
+    // Emitted even when the check state did not change, so the stored value is written back.
+    emit ui->minTrayRadioButton->toggled(minTray);
+}
+
+bool ExtraSettingDialog::isMinTray() const { return ui->minTrayRadioButton->isChecked(); }
+
+void ExtraSettingDialog::on_wrapRadioButton_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    mode = 0;
+}
+
+void ExtraSettingDialog::on_timeWrapRadioButton_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    mode = 1;
+}
+
+void ExtraSettingDialog::on_frontWrapRadioButton_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    mode = 2;
+}
+
+void ExtraSettingDialog::on_backWrapRadioButton_clicked(bool checked)
+{
+    Q_UNUSED(checked)
+    mode = 3;
+}

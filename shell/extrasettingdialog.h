@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+
+namespace Ui {
+class ExtraSettingDialog;
+}
+
+// Personal settings: how received data is cut into lines, what closing does, and a few switches.
+class ExtraSettingDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ExtraSettingDialog(QWidget* parent);
+    ~ExtraSettingDialog() override;
+
+    // 0 newline, 1 frame time, 2 front delimiter, 3 back delimiter.
+    int wrapMode() const;
+    // Pause between frames that ends a line, in ms.
+    int frameTimeInterval() const;
+    QByteArray frontDelimiter() const;
+    QByteArray backDelimiter() const;
+    // Whether the delimiter of the current mode occurs in the hex text of bytes.
+    bool delimiterPresent(const QByteArray& bytes) const;
+    // The delimiter modes only make sense while hex display is on.
+    void setDelimiterWrapEnabled(bool enabled);
+    void setMinTray(bool minTray);
+    bool isMinTray() const;
+
+public slots:
+    void on_wrapRadioButton_clicked(bool checked);
+    void on_timeWrapRadioButton_clicked(bool checked);
+    void on_frontWrapRadioButton_clicked(bool checked);
+    void on_backWrapRadioButton_clicked(bool checked);
+
+private:
+    Ui::ExtraSettingDialog* ui = nullptr;
+    int mode = 0;
+};
