@@ -292,7 +292,10 @@ void MainWindow::slotEnableDebugLog(bool checked)
     qInstallMessageHandler(checked ? DebugLog::handler : nullptr);
     qDebug() << "slotEnableDebugLog" << checked;
 }
-void MainWindow::slotLogShared() { }
-void MainWindow::slotStateInfo(QString) { }
-void MainWindow::slotKeyHighlightHandle(int) { }
+void MainWindow::slotKeyHighlightHandle(int index)
+{
+    const bool on = index != 0;
+    ui->keyHighlightToolButton->setEnabled(on);
+    keyHighlight->setHighlightEnabled(on);
+}
 void MainWindow::on_actionWelcome_triggered() { welcomeDialog->show(); }

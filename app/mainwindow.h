@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 #include <QTime>
 #include <QVector>
+#include <memory>
 #include <QPair>
 
 #include "serial/rxformat.h"
@@ -26,6 +27,7 @@ class LogSharedDialog;
 class LogFilterDialog;
 class WelcomeDialog;
 class OrvUpdateInterface;
+class UpgradeDialogue;
 
 namespace Ui {
 class MainWindow;
@@ -136,6 +138,8 @@ private slots:
 private:
     void loadSerialConfig();
     void closePort();
+    void processUpgradeData(QByteArray& pending);
+    void throttleNetwork();
     void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
@@ -204,6 +208,9 @@ private:
     qint64 totalLinesShown = 0;
     bool countersDirty = false;
     RxFormat::PrefixCache prefixCache;
+
+    // The boot-loader dialogue's state, made on first use.
+    std::unique_ptr<UpgradeDialogue> upgradeDialogue;
 
     PortTable previousPorts;
     QString openPortName;

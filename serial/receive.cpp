@@ -41,8 +41,15 @@ void MainWindow::slotRecvFromData(QByteArray data)
         return;
     updateCounters(recvLabel, data.size());
     recvBuffer.append(data);
+    throttleNetwork();
     if (!showDataTimer->isActive())
         showDataTimer->start(10);
+}
+
+void MainWindow::throttleNetwork()
+{
+    // A flooding peer waits in TCP flow control, not in our memory.
+    logSharedDialog->setReadPaused(pendingBytes() >= kMaxWaitingBytes);
 }
 
 void MainWindow::slotShowDataTimeout()
@@ -54,6 +61,12 @@ void MainWindow::slotShowDataTimeout()
     // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
     RxFormat::moveCompleteLines(recvBuffer, pendingDisplay,
                                 mode == RxFormat::FrameTimeWrap ? INT_MAX : kTickSliceBytes);
+
+    if (additionFunction->isMcuUpgradeChecked()) {
+        processUpgradeData(pendingDisplay);
+        throttleNetwork();
+        return;
+    }
 
     const bool delimiterMode
         = mode == RxFormat::FrontDelimiterWrap || mode == RxFormat::BackDelimiterWrap;
@@ -82,6 +95,7 @@ void MainWindow::slotShowDataTimeout()
 
     if (countersDirty)
         refreshCounterLabels();
+    throttleNetwork();
 
     // Bytes left in the port while the display was behind: readyRead will not announce them again.
     if (receiving && serialPort->isOpen() && serialPort->bytesAvailable() > 0

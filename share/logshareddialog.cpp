@@ -35,3 +35,5 @@ void LogSharedDialog::setToAddressText(const QString& address)
 {
     ui->toIPLineEdit->setText(address);
 }
+
+void LogSharedDialog::setReadPaused(bool paused) { Q_UNUSED(paused) }

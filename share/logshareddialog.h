@@ -24,6 +24,8 @@ public:
     void sendShareData(const QByteArray& data);
     QString toAddressText() const;
     void setToAddressText(const QString& address);
+    // While paused the peer's bytes stay unread, so TCP flow control holds the peer back.
+    void setReadPaused(bool paused);
 
 signals:
     void stateInfo(QString info);
