@@ -4,6 +4,7 @@
 #include "app/debuglog.h"
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
+#include "serial/upgradedialogue.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
 #include "shell/welcomedialog.h"
