@@ -1,0 +1,199 @@
+// Close behaviour, tray restore and the debug log.
+#include "app/debuglog.h"
+#include "app/mainwindow.h"
+#include "shell/extrasettingdialog.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+class tst_Shell : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void closeBehaviour_data();
+    void closeBehaviour();
+    void trayQuitAsksNothing();
+    void singleClickRestores_data();
+    void singleClickRestores();
+    void welcomeTextFollowsMaximise();
+    void debugLogWritesExactlyTheLines();
+    void debugLogCatchesQtWarnings();
+
+private:
+    QStringList debugLines() const;
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+};
+
+void tst_Shell::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+    QFile::remove(DebugLog::path());
+}
+
+void tst_Shell::cleanup()
+{
+    qInstallMessageHandler(nullptr);
+    MainWindow::setTrayAvailability(-1);
+    delete boxes;
+    delete work;
+}
+
+QStringList tst_Shell::debugLines() const
+{
+    QFile f(DebugLog::path());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(f.readAll());
+    if (text.endsWith('\n'))
+        text.chop(1);
+    return text.isEmpty() ? QStringList() : text.split('\n');
+}
+
+void tst_Shell::closeBehaviour_data()
+{
+    QTest::addColumn<bool>("minTray");
+    QTest::addColumn<int>("tray");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("visibleAfter");
+    QTest::addColumn<bool>("quitOnLastClosed");
+    QTest::newRow("tray mode hides") << true << 1 << int(QMessageBox::Ok) << false << false << false;
+    QTest::newRow("quit mode, Ok quits") << false << 1 << int(QMessageBox::Ok) << true << false << true;
+    QTest::newRow("quit mode, Cancel stays") << false << 1 << int(QMessageBox::Cancel) << true << true << true;
+    QTest::newRow("tray mode without a tray asks") << true << 0 << int(QMessageBox::Ok) << true << false << true;
+    QTest::newRow("no tray, Cancel stays") << true << 0 << int(QMessageBox::Cancel) << true << true << true;
+}
+
+void tst_Shell::closeBehaviour()
+{
+    QFETCH(bool, minTray);
+    QFETCH(int, tray);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, visibleAfter);
+    QFETCH(bool, quitOnLastClosed);
+    MainWindow::setTrayAvailability(tray);
+    boxes->answer = QMessageBox::StandardButton(answer);
+    QGuiApplication::setQuitOnLastWindowClosed(true);
+    MainWindow w;
+    w.extraSettings()->setMinTray(minTray);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.close();
+    QCOMPARE(boxes->count(MsgBox::Question), asked ? 1 : 0);
+    if (asked) {
+        QCOMPARE(boxes->calls.last().title, QString("关闭"));
+        QCOMPARE(boxes->calls.last().text, QString("是否确认要退出程序？"));
+    }
+    QCOMPARE(w.isVisible(), visibleAfter);
+    if (!(asked && visibleAfter))
+        QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), quitOnLastClosed);
+    QGuiApplication::setQuitOnLastWindowClosed(true);
+}
+
+void tst_Shell::trayQuitAsksNothing()
+{
+    MainWindow w;
+    w.extraSettings()->setMinTray(false);
+    auto* tray = w.findChild<QSystemTrayIcon*>();
+    QVERIFY(tray && tray->contextMenu());
+    QStringList texts;
+    QAction* quit = nullptr;
+    for (QAction* a : tray->contextMenu()->actions()) {
+        texts << a->text();
+        if (a->text() == "退出")
+            quit = a;
+    }
+    QCOMPARE(texts, QStringList({ "关于", "", "显示主窗口", "个性设置", "附加功能", "", "退出" }));
+    QTimer::singleShot(0, quit, &QAction::trigger);
+    QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(boxes->count(MsgBox::Question), 0);
+}
+
+void tst_Shell::singleClickRestores_data()
+{
+    QTest::addColumn<bool>("maximised");
+    QTest::newRow("normal") << false;
+    QTest::newRow("maximised") << true;
+}
+
+void tst_Shell::singleClickRestores()
+{
+    QFETCH(bool, maximised);
+    MainWindow::setTrayAvailability(1);
+    MainWindow w;
+    if (maximised)
+        w.showMaximized();
+    else
+        w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.close();  // into the tray
+    QVERIFY(!w.isVisible());
+    w.slotTrayIconActivated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!w.isVisible());
+    w.slotTrayIconActivated(QSystemTrayIcon::Trigger);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.isMaximized(), maximised);
+}
+
+void tst_Shell::welcomeTextFollowsMaximise()
+{
+    MainWindow w;
+    w.showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* welcome = w.findChild<QLabel*>("welcomeLabel");
+    QTRY_VERIFY(welcome->text().startsWith("欢迎使用quillon - 串口调试助手 - "));
+    w.showNormal();
+    QTRY_COMPARE(welcome->text(), QString("欢迎使用quillon - 串口调试助手"));
+}
+
+void tst_Shell::debugLogWritesExactlyTheLines()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    auto* box = w.extraSettings()->findChild<QCheckBox*>("debugLogCheckBox");
+    QVERIFY(box);
+    box->click();
+    QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(pty.slavePath(), Qt::MatchStartsWith));
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    const QStringList lines = debugLines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(1), QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
+                                  "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
+                              .arg(pty.slavePath()));
+    box->click();
+    w.form()->openSerialButton->click();
+    w.form()->openSerialButton->click();
+    QCOMPARE(debugLines(), lines);
+}
+
+void tst_Shell::debugLogCatchesQtWarnings()
+{
+    MainWindow w;
+    w.slotEnableDebugLog(true);
+    QObject a, b;
+    // A connection to a signal that does not exist: Qt warns through the message channel.
+    QObject::connect(&a, SIGNAL(noSuchSignal()), &b, SLOT(deleteLater()));
+    w.slotEnableDebugLog(false);
+    const QStringList lines = debugLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(1).contains("noSuchSignal"), qPrintable(lines.at(1)));
+}
+
+QTEST_MAIN(tst_Shell)
+#include "tst_shell.moc"
