@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace DebugLog {
@@ -9,7 +10,8 @@ namespace DebugLog {
 QString path()
 {
     const QString dir = QCoreApplication::applicationDirPath();
-    if (!dir.isEmpty() && QFile::exists(dir))
+    // An installed program's folder is not the user's to write: the working folder takes over.
+    if (!dir.isEmpty() && QFileInfo(dir).isDir() && QFileInfo(dir).isWritable())
         return dir + QStringLiteral("/debug.log");
     return QStringLiteral("debug.log");
 }
