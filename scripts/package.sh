@@ -11,12 +11,19 @@ sudo=""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null
 appstreamcli validate --no-net /usr/share/metainfo/org.quillon.Quillon.metainfo.xml
 desktop-file-validate /usr/share/applications/org.quillon.Quillon.desktop
-# A desktop start: the launcher makes the per-user folder and the plug-in must be found.
-home=$(mktemp -d)
+# A desktop start: the launcher makes the per-user folder, lists the simulated board and finds
+# the plug-in (which notes its one update check; without it the start-up warning would come).
+tmp=$(mktemp -d)
+quillon-devsim --link "$tmp/ttySIM0" --interval 200 >/dev/null 2>&1 &
+sim=$!
+for _ in $(seq 50); do [ -e "$tmp/ttySIM0" ] && break; sleep 0.1; done
 status=0
-HOME=$home XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen timeout 5 quillon >"$home/out.log" 2>&1 || status=$?
-[ "$status" -eq 124 ] || { echo "quillon exited early ($status)"; cat "$home/out.log"; exit 1; }
-grep -q checkForUpdate "$home/out.log" || { echo "update plug-in not found"; cat "$home/out.log"; exit 1; }
-[ -f "$home/.local/share/quillon/Settings.ini" ] || { echo "no per-user working folder"; exit 1; }
-[ -d "$home/.local/share/quillon/Record" ] || { echo "no Record folder"; exit 1; }
-echo "package: installed and started from $home/.local/share/quillon"
+HOME=$tmp XDG_DATA_HOME=$tmp/data QUILLON_EXTRA_PORTS="$tmp/ttySIM0=Simulated board" \
+    QT_QPA_PLATFORM=offscreen timeout 5 quillon >"$tmp/out.log" 2>&1 || status=$?
+kill "$sim" 2>/dev/null || true
+[ "$status" -eq 124 ] || { echo "quillon exited early ($status)"; cat "$tmp/out.log"; exit 1; }
+grep -q checkForUpdate "$tmp/out.log" || { echo "update plug-in not found"; cat "$tmp/out.log"; exit 1; }
+for f in Settings.ini Record change.log plugins; do
+    [ -e "$tmp/data/quillon/$f" ] || { echo "missing $f in the working folder"; exit 1; }
+done
+echo "package: installed, started from $tmp/data/quillon with the plug-in found"
