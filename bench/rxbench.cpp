@@ -1,0 +1,536 @@
+// quillon-rxbench: what the receive pipeline of the real main window sustains — shown bytes and
+// lines per second, CPU, event-loop stalls, peak memory, and lines lost or shown twice — fed
+// through a pseudo-terminal by a writer thread. Each case runs in a fresh child process.
+#include "app/mainwindow.h"
+#include "app/messagebox.h"
+#include "bench/paintcounter.h"
+#include "bench/ptywriter.h"
+#include "bench/rxstream.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPair>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Case {
+    const char* name;
+    bool hex;
+    qint64 rate; // bytes per second; 0 as fast as the window drains the pty; < 0 nothing
+    int maxRows; // the view's line limit
+    qint64 lineCount; // > 0: send this many lines and stop, instead of running for a time
+    bool inAll; // run when no case is named
+};
+
+const Case kCases[] = {
+    { "text-ts-200k", false, 200000, 100000, 0, true },
+    { "text-ts-max", false, 0, 100000, 0, true },
+    { "hex-max", true, 0, 100000, 0, true },
+    { "text-limit", false, 0, 20000, 0, true },
+    // The 100000th line clears the view: one less is the fullest it ever gets.
+    { "text-100k-lines", false, 0, 100000, 99999, true },
+    // The open, idle window with the stall probe: the floor under every CPU figure.
+    { "idle", false, -1, 100000, 0, false },
+};
+
+struct Options {
+    const Case* only = nullptr;
+    double seconds = 10;
+    bool header = true;
+    bool autoSave = true;
+    bool paintStats = false;
+    QStringList tries;
+};
+
+struct Result {
+    double bytesPerSecond = 0;
+    double linesPerSecond = 0;
+    double cpuPercent = 0;
+    double maxStallMs = 0;
+    double peakRssMb = 0;
+    RxStream::Outcome outcome;
+    qint64 bad = 0;
+};
+
+void printHeader()
+{
+    std::printf("%-16s %12s %10s %7s %13s %12s %8s %8s %6s\n", "case", "B/s shown", "lines/s",
+        "CPU %", "max stall ms", "peak RSS MB", "lost", "dup", "bad");
+    std::fflush(stdout);
+}
+
+void printRow(const char* name, const Result& r)
+{
+    std::printf("%-16s %12.0f %10.0f %7.1f %13.1f %12.1f %8lld %8lld %6lld\n", name,
+        r.bytesPerSecond, r.linesPerSecond, r.cpuPercent, r.maxStallMs, r.peakRssMb,
+        static_cast<long long>(r.outcome.lost), static_cast<long long>(r.outcome.duplicated),
+        static_cast<long long>(r.bad));
+    std::fflush(stdout);
+}
+
+double processCpuSeconds()
+{
+    rusage u {};
+    ::getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The busy and total jiffies of the whole machine, from the first line of /proc/stat.
+QPair<qint64, qint64> machineJiffies()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return { 0, 0 };
+    const QList<QByteArray> f = stat.readLine().simplified().split(' ');
+    qint64 total = 0;
+    qint64 idle = 0;
+    for (int i = 1; i < f.size(); ++i) {
+        total += f.at(i).toLongLong();
+        if (i == 4 || i == 5) // idle, iowait
+            idle += f.at(i).toLongLong();
+    }
+    return { total - idle, total };
+}
+
+// Seconds the calling thread has spent waiting for a CPU while runnable (/proc schedstat).
+double runQueueWaitSeconds()
+{
+    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    return stat.readAll().simplified().split(' ').value(1).toDouble() / 1e9;
+}
+
+// A field of /proc/self/status in MiB ("VmHWM", "VmRSS").
+double statusMb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+// The window's own debug chatter would drown the table; warnings still reach stderr, except
+// the offscreen platform's notes about what it cannot do.
+void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    static const char* const kPlatformNotes[]
+        = { "propagateSizeHints", "XDG_RUNTIME_DIR", "systemTrayWindowChanged" };
+    for (const char* note : kPlatformNotes)
+        if (text.contains(QLatin1String(note)))
+            return;
+    std::fprintf(stderr, "# qt: %s\n", qPrintable(text));
+}
+
+// Candidate changes to the window, applied from outside so that their gain can be measured
+// before anyone changes the program.
+const QStringList kTries = { QStringLiteral("fixed-labels"), QStringLiteral("no-shaping"),
+    QStringLiteral("paint-25hz") };
+
+void applyTry(MainWindow& w, const QString& change)
+{
+    if (change == QLatin1String("fixed-labels")) {
+        // A label of fixed size does not ask its layout to re-run when its text changes, so the
+        // status bar is not re-laid out and repainted whole on every counter update.
+        for (QLabel* label : w.statusBar()->findChildren<QLabel*>()) {
+            const QSize hint = label->sizeHint().expandedTo(label->minimumSize());
+            label->setFixedSize(
+                hint.width() + label->fontMetrics().averageCharWidth() * 2, hint.height());
+        }
+    } else if (change == QLatin1String("no-shaping")) {
+        // Lines without complex scripts are laid out without the shaping engine.
+        QTextEdit* view = w.form()->recvShowText;
+        QFont font = view->font();
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        view->setFont(font);
+    } else if (change == QLatin1String("paint-25hz")) {
+        // The view keeps taking lines every tick but is drawn at most every 40 ms.
+        QTextEdit* view = w.form()->recvShowText;
+        auto* timer = new QTimer(&w);
+        QObject::connect(timer, &QTimer::timeout, view, [view] {
+            view->setUpdatesEnabled(true);
+            view->repaint();
+            view->setUpdatesEnabled(false);
+        });
+        view->setUpdatesEnabled(false);
+        timer->start(40);
+    }
+}
+
+int runCase(const Case& c, const Options& opt)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A fresh working folder: Settings.ini and the Record files of this run only.
+    QTemporaryDir work;
+    if (!work.isValid() || !QDir::setCurrent(work.path())) {
+        std::fprintf(stderr, "%s: cannot make a working folder\n", c.name);
+        return 2;
+    }
+    PtyWriter pty;
+    if (!pty.isOpen()) {
+        std::fprintf(stderr, "%s: openpty failed\n", c.name);
+        return 2;
+    }
+    qputenv("QUILLON_EXTRA_PORTS", (pty.slavePath() + QStringLiteral("=rxbench")).toLocal8Bit());
+
+    qInstallMessageHandler(quietHandler);
+    static int argc = 1;
+    static char arg0[] = "quillon-rxbench";
+    static char* argv[] = { arg0, nullptr };
+    QApplication app(argc, argv);
+
+    QStringList boxes;
+    MsgBox::setHandler([&boxes](const MsgBox::Call& call) {
+        boxes.append(call.text.trimmed());
+        return QMessageBox::Ok;
+    });
+
+    // On the heap, so that closing it can be timed after the run.
+    auto window = std::make_unique<MainWindow>();
+    MainWindow& w = *window;
+    w.show();
+    Ui::MainWindow* f = w.form();
+    f->showTimeCheckBox->setChecked(true);
+    if (f->showHexCheckBox->isChecked() != c.hex)
+        f->showHexCheckBox->click();
+    f->maxRowsSpinBox->setValue(c.maxRows);
+    f->autoSlaveLogToFileCheckBox->setChecked(opt.autoSave);
+    const int index
+        = f->serialNumComboBox->findText(pty.slavePath() + QLatin1Char(' '), Qt::MatchStartsWith);
+    if (index < 0) {
+        std::fprintf(stderr, "%s: the pty is not in the port list\n", c.name);
+        return 2;
+    }
+    f->serialNumComboBox->setCurrentIndex(index);
+    f->openSerialButton->click();
+    if (!w.port()->isOpen()) {
+        std::fprintf(stderr, "%s: the port did not open\n", c.name);
+        return 2;
+    }
+    // Let the window settle (first paint, start-up boxes) before the clock starts.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const int startupBoxes = boxes.size();
+
+    QElapsedTimer clock;
+    qint64 lastProbe = 0;
+    qint64 maxGap = 0;
+    int stalls50 = 0;
+    int lastLineCount = w.lines();
+    // The longest gaps, and whether the view was cleared (line limit, byte counter) within them.
+    struct Gap {
+        qint64 ns;
+        qint64 endNs;
+        bool clear;
+    };
+    std::vector<Gap> gaps;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(1);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        const qint64 gap = now - lastProbe;
+        const bool cleared = w.lines() < lastLineCount;
+        lastLineCount = w.lines();
+        maxGap = std::max(maxGap, gap);
+        stalls50 += gap > 50000000;
+        if (gap > 20000000) {
+            gaps.push_back({ gap, now, cleared });
+            std::sort(
+                gaps.begin(), gaps.end(), [](const Gap& a, const Gap& b) { return a.ns > b.ns; });
+            if (gaps.size() > 5)
+                gaps.pop_back();
+        }
+        lastProbe = now;
+    });
+
+    for (const QString& change : opt.tries)
+        applyTry(w, change);
+
+    PaintCounter paints;
+    if (opt.paintStats)
+        paints.start();
+    qint64 readyReads = 0;
+    QObject::connect(w.port(), &QSerialPort::readyRead, [&readyReads] { ++readyReads; });
+
+    const double cpuStart = processCpuSeconds();
+    const auto machineStart = machineJiffies();
+    const double waitStart = runQueueWaitSeconds();
+    clock.start();
+    probe.start();
+    const bool sending = c.rate >= 0;
+    if (sending)
+        pty.start(c.hex, c.rate, c.lineCount);
+
+    // The measured window: until the deadline for timed cases, until everything is shown for
+    // counted ones. Draining what is still buffered afterwards only serves the line check.
+    qint64 windowNs = 0;
+    qint64 windowLines = 0;
+    double windowCpu = 0;
+    double windowOthers = 0;
+    double windowWait = 0;
+    qint64 windowReads = 0;
+    const auto endWindow = [&] {
+        windowNs = clock.nsecsElapsed();
+        windowLines = w.displayedLines();
+        windowReads = readyReads;
+        const double processCpu = processCpuSeconds() - cpuStart;
+        windowCpu = processCpu - pty.cpuSeconds();
+        windowWait = runQueueWaitSeconds() - waitStart;
+        const auto machine = machineJiffies();
+        const double ticks = double(::sysconf(_SC_CLK_TCK));
+        windowOthers = double(machine.first - machineStart.first) / ticks - processCpu;
+        paints.stop();
+    };
+
+    qint64 lastLines = -1;
+    qint64 lastProgressNs = 0;
+    bool drained = false;
+    QTimer monitor;
+    monitor.setInterval(20);
+    QObject::connect(&monitor, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        const qint64 shown = w.displayedLines();
+        if (shown != lastLines) {
+            lastLines = shown;
+            lastProgressNs = now;
+        }
+        const bool allShown = !sending || (pty.finished() && shown >= pty.linesSent());
+        const bool stuck = now - lastProgressNs > 5000000000LL;
+        if (allShown || stuck || pty.failed()) {
+            drained = allShown;
+            if (windowNs == 0)
+                endWindow();
+            monitor.stop();
+            app.quit();
+        }
+    });
+
+    if (c.lineCount > 0) {
+        monitor.start();
+    } else {
+        QTimer::singleShot(int(opt.seconds * 1000), Qt::PreciseTimer, [&] {
+            endWindow();
+            pty.stop();
+            monitor.start();
+        });
+    }
+    app.exec();
+    probe.stop();
+    const qint64 drainNs = clock.nsecsElapsed() - windowNs;
+
+    Result r;
+    r.peakRssMb = statusMb("VmHWM");
+    const double windowSeconds = double(windowNs) / 1e9;
+    r.linesPerSecond = double(windowLines) / windowSeconds;
+    r.bytesPerSecond = r.linesPerSecond * RxStream::LineBytes;
+    r.cpuPercent = 100.0 * windowCpu / windowSeconds;
+    r.maxStallMs = double(maxGap) / 1e6;
+    pty.join();
+
+    // Every line sent must be in the view or in a record file written before a clear, once.
+    RxStream::Tally tally;
+    tally.seen.assign(size_t(pty.linesSent()), 0);
+    RxStream::tallyText(f->recvShowText->toPlainText().toUtf8(), c.hex, tally);
+    const QStringList files = QDir(QStringLiteral("Record"))
+                                  .entryList({ QStringLiteral("Orv_Auto_Rec_*.txt") }, QDir::Files);
+    for (const QString& name : files) {
+        QFile file(QStringLiteral("Record/") + name);
+        if (file.open(QIODevice::ReadOnly))
+            RxStream::tallyText(file.readAll(), c.hex, tally);
+    }
+    r.outcome = RxStream::outcome(tally, opt.autoSave);
+    r.bad = tally.bad;
+
+    if (opt.header)
+        printHeader();
+    printRow(c.name, r);
+    const int cores = int(::sysconf(_SC_NPROCESSORS_ONLN));
+    std::fprintf(stderr,
+        "# %s: %lld reads of the port (~%.0f B each); GUI thread waited %.2f s for a CPU; "
+        "other processes kept %.0f%% of the %d cores busy\n",
+        c.name, static_cast<long long>(windowReads),
+        windowReads ? double(windowLines) * RxStream::LineBytes / double(windowReads) : 0.0,
+        windowWait, 100.0 * windowOthers / windowSeconds / cores, cores);
+    QString cleared;
+    if (r.outcome.cleared)
+        cleared = QStringLiteral("; %1 line(s) cleared unsaved").arg(r.outcome.cleared);
+    std::fprintf(stderr,
+        "# %s: %.1f s, sent %lld lines, shown %lld; %s after %.1f s more; %d record "
+        "file(s); %d probe gap(s) > 50 ms; RSS now %.1f MB%s\n",
+        c.name, windowSeconds, static_cast<long long>(pty.linesSent()),
+        static_cast<long long>(w.displayedLines()), drained ? "drained" : "NOT drained",
+        double(drainNs) / 1e9, int(files.size()), stalls50, statusMb("VmRSS"), qPrintable(cleared));
+    QString gapText;
+    for (const Gap& g : gaps)
+        gapText += QStringLiteral(" %1 ms at %2 s%3")
+                       .arg(double(g.ns) / 1e6, 0, 'f', 1)
+                       .arg(double(g.endNs) / 1e9, 0, 'f', 2)
+                       .arg(g.clear ? QStringLiteral(" (view cleared)") : QString());
+    if (!gapText.isEmpty())
+        std::fprintf(stderr, "# %s: longest gaps:%s\n", c.name, qPrintable(gapText));
+    if (opt.paintStats)
+        std::fprintf(stderr, "# %s: paint and layout-request events in the window:\n%s", c.name,
+            qPrintable(paints.report()));
+    for (int i = startupBoxes; i < boxes.size(); ++i)
+        std::fprintf(stderr, "# %s: message box: %s\n", c.name, qPrintable(boxes.at(i)));
+    // Closing the window with a full view is a pause the user sees too.
+    QElapsedTimer closing;
+    closing.start();
+    window.reset();
+    std::fprintf(stderr, "# %s: deleting the window took %.2f s\n", c.name,
+        double(closing.nsecsElapsed()) / 1e9);
+    MsgBox::setHandler({});
+    return pty.failed() ? 1 : 0;
+}
+
+const Case* findCase(const std::string& name)
+{
+    for (const Case& c : kCases)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+// Each case in a child of its own, so that its peak RSS is its own.
+int runAll(const Options& opt)
+{
+    printHeader();
+    int failures = 0;
+    for (const Case& c : kCases) {
+        if (!c.inAll)
+            continue;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const std::string seconds = std::to_string(opt.seconds);
+        std::vector<std::string> args
+            = { "quillon-rxbench", "--case", c.name, "--seconds", seconds, "--no-header" };
+        if (!opt.autoSave)
+            args.push_back("--no-autosave");
+        if (opt.paintStats)
+            args.push_back("--paint-stats");
+        for (const QString& change : opt.tries) {
+            args.push_back("--try");
+            args.push_back(change.toStdString());
+        }
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execv("/proc/self/exe", argv.data());
+            std::_Exit(127);
+        }
+        int status = 0;
+        if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)
+            || WEXITSTATUS(status) != 0) {
+            std::printf("%-16s failed (status %d)\n", c.name, status);
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
+
+void usage()
+{
+    std::printf("usage: quillon-rxbench [--case NAME] [--seconds N] [--no-autosave]"
+                " [--paint-stats] [--try CHANGE]...\n"
+                "  --case NAME     run one case in this process (default: every case, each in a"
+                " child)\n"
+                "  --seconds N     length of the timed cases (default 10)\n"
+                "  --no-autosave   leave \"auto save to file\" off; lines cleared from the view"
+                " then go unchecked\n"
+                "  --paint-stats   count paint and layout events per widget (on stderr)\n"
+                "  --try CHANGE    apply a candidate change to the window from outside before"
+                " the run,\n"
+                "                  to measure what it would gain: fixed-labels, no-shaping,"
+                " paint-25hz\n"
+                "cases:");
+    for (const Case& c : kCases)
+        std::printf(" %s", c.name);
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    Options opt;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--case" && i + 1 < argc) {
+            opt.only = findCase(argv[++i]);
+            if (!opt.only) {
+                std::fprintf(stderr, "unknown case: %s\n", argv[i]);
+                usage();
+                return 2;
+            }
+        } else if (a == "--seconds" && i + 1 < argc) {
+            opt.seconds = std::atof(argv[++i]);
+            if (!(opt.seconds > 0)) {
+                usage();
+                return 2;
+            }
+        } else if (a == "--no-header") {
+            opt.header = false;
+        } else if (a == "--try" && i + 1 < argc) {
+            const QString change = QString::fromLocal8Bit(argv[++i]);
+            if (!kTries.contains(change)) {
+                std::fprintf(stderr, "unknown change: %s\n", argv[i]);
+                usage();
+                return 2;
+            }
+            opt.tries.append(change);
+        } else if (a == "--paint-stats") {
+            opt.paintStats = true;
+        } else if (a == "--no-autosave") {
+            opt.autoSave = false;
+        } else {
+            usage();
+            return a == "--help" || a == "-h" ? 0 : 2;
+        }
+    }
+    if (opt.only) {
+        // A watchdog, so that a wedged window cannot hold a whole benchmark run.
+        ::alarm(unsigned(opt.seconds * 3) + 180);
+        return runCase(*opt.only, opt);
+    }
+    return runAll(opt);
+}
