@@ -143,7 +143,7 @@ private:
     void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
-    void updateCounters(QLabel* label, int n);
+    void updateCounters(QLabel* label, int n, bool refreshNow = true);
     void refreshCounterLabels();
     void automaticClear();
     bool automaticSave();
@@ -205,6 +205,8 @@ private:
     // Display stage state, kept across open and close.
     QByteArray pendingDisplay;
     QElapsedTimer lastShowTime;
+    QElapsedTimer lastViewRefresh;
+    int tickSliceBytes = 64 << 10;
     qint64 totalLinesShown = 0;
     bool countersDirty = false;
     RxFormat::PrefixCache prefixCache;

@@ -13,8 +13,13 @@
 
 // Bytes waiting for display are bounded: past this the port (or peer) is left unread.
 static const int kMaxWaitingBytes = 16 << 20;
-// One tick formats at most about this much, so a backlog never stalls the event loop.
-static const int kTickSliceBytes = 64 << 10;
+// One tick formats a slice of the backlog; the slice follows what the last ticks cost, so a
+// backlog is worked off quickly without stalling the event loop.
+static const int kMinSliceBytes = 4 << 10;
+static const int kMaxSliceBytes = 256 << 10;
+static const int kTickBudgetMs = 15;
+// The view is redrawn at most this often; lines in between wait in displayText.
+static const int kViewRefreshMs = 40;
 
 int MainWindow::receiveThrottleBytes() const { return kMaxWaitingBytes; }
 
@@ -26,7 +31,7 @@ void MainWindow::slotRecvSerialData()
     const QByteArray data = serialPort->read(room);
     if (data.isEmpty())
         return;
-    updateCounters(recvLabel, data.size());
+    updateCounters(recvLabel, data.size(), false);
     additionFunction->feedDeviceReply(data);
     recvBuffer.append(data);
     if (logSharedDialog->shareMode() == 2)
@@ -39,7 +44,7 @@ void MainWindow::slotRecvFromData(QByteArray data)
 {
     if (data.isEmpty())
         return;
-    updateCounters(recvLabel, data.size());
+    updateCounters(recvLabel, data.size(), false);
     recvBuffer.append(data);
     throttleNetwork();
     if (!showDataTimer->isActive())
@@ -57,10 +62,12 @@ void MainWindow::slotShowDataTimeout()
     const int mode = extraSettingDialog->wrapMode();
     if (!lastShowTime.isValid())
         lastShowTime.start();
+    QElapsedTimer tickCost;
+    tickCost.start();
 
     // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
     RxFormat::moveCompleteLines(recvBuffer, pendingDisplay,
-                                mode == RxFormat::FrameTimeWrap ? INT_MAX : kTickSliceBytes);
+                                mode == RxFormat::FrameTimeWrap ? INT_MAX : tickSliceBytes);
 
     if (additionFunction->isMcuUpgradeChecked()) {
         processUpgradeData(pendingDisplay);
@@ -90,12 +97,25 @@ void MainWindow::slotShowDataTimeout()
             }
             pendingDisplay.clear();
         }
-        showPending();
+        if (!lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs) {
+            showPending();
+            lastViewRefresh.start();
+        }
+    } else if (!displayText.isEmpty()
+               && (!lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs)) {
+        showPending();  // lines that waited for the redraw interval
+        lastViewRefresh.start();
     }
 
     if (countersDirty)
         refreshCounterLabels();
     throttleNetwork();
+
+    const qint64 cost = tickCost.elapsed();
+    if (cost > kTickBudgetMs)
+        tickSliceBytes = qMax(kMinSliceBytes, tickSliceBytes / 2);
+    else if (cost < kTickBudgetMs / 3 && recvBuffer.size() > tickSliceBytes)
+        tickSliceBytes = qMin(kMaxSliceBytes, tickSliceBytes * 2);
 
     // Bytes left in the port while the display was behind: readyRead will not announce them again.
     if (receiving && serialPort->isOpen() && serialPort->bytesAvailable() > 0
@@ -125,7 +145,7 @@ void MainWindow::showPending()
 
 void MainWindow::appendToView(const QString& text) { ui->recvShowText->appendPlainText(text); }
 
-void MainWindow::updateCounters(QLabel* label, int n)
+void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
 {
     bool clear = false;
     if (label == recvLabel) {
@@ -140,7 +160,11 @@ void MainWindow::updateCounters(QLabel* label, int n)
     }
     if (clear)
         automaticClear();
-    refreshCounterLabels();
+    // The receive path refreshes the labels once per tick: a relayout per read is costly.
+    if (refreshNow)
+        refreshCounterLabels();
+    else
+        countersDirty = true;
 }
 
 void MainWindow::automaticClear()
@@ -171,6 +195,7 @@ void MainWindow::refreshCounterLabels()
     countersDirty = false;
     if (!linesLabel)
         return;
+    // QLabel ignores a text it already shows.
     linesLabel->setText(tr("Lines: %1").arg(lineCount, 6, 10, QLatin1Char('0')));
     recvLabel->setText(tr("Recv: %1").arg(recvCount, 7, 10, QLatin1Char('0')));
     sendLabel->setText(tr("Send: %1").arg(sendCount, 7, 10, QLatin1Char('0')));

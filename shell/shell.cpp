@@ -73,6 +73,12 @@ void MainWindow::buildStatusBar()
     sendLabel->setObjectName(QStringLiteral("sendLabel"));
     timeLabel->setObjectName(QStringLiteral("timeLabel"));
     welcomeLabel->setObjectName(QStringLiteral("welcomeLabel"));
+    // Counters change many times a second: a fixed size spares the status bar a relayout each time.
+    const QFontMetrics metrics(linesLabel->font());
+    const int counterWidth
+        = qMax(100, metrics.horizontalAdvance(QStringLiteral("Send: 00000000")) + 8);
+    for (QLabel* label : { selLabel, linesLabel, recvLabel, sendLabel })
+        label->setFixedSize(counterWidth, 20);
     refreshCounterLabels();
 }
 
