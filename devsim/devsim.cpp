@@ -43,7 +43,7 @@ bool setFlag(int fd, int getCmd, int setCmd, int flag)
 DevSim::DevSim(const DevSimOptions& options)
     : opts(options)
 {
-    device.setEcho(opts.echo);
+    device.configure(opts);
     sigemptyset(&oldMask);
 }
 
@@ -103,6 +103,14 @@ bool DevSim::start(QString* error)
         return false;
     }
 
+    if (!opts.downloadPath.isEmpty()) {
+        // Checked now rather than at the end of the first download.
+        QFile download(opts.downloadPath);
+        if (!download.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            *error = QStringLiteral("%1: %2").arg(opts.downloadPath, download.errorString());
+            return false;
+        }
+    }
     if (!opts.recordPath.isEmpty()) {
         recordFile.setFileName(opts.recordPath);
         if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
@@ -153,7 +161,8 @@ void DevSim::removeLink()
 
 bool DevSim::logRunning() const
 {
-    return !opts.quiet && (opts.count < 0 || linesMade < opts.count);
+    return !opts.quiet && (opts.count < 0 || linesMade < opts.count)
+        && !device.logPaused(nowUs() / 1000);
 }
 
 void DevSim::appendLine()
@@ -196,6 +205,9 @@ int DevSim::pollTimeoutMs(qint64 now, qint64 stopAt) const
             wake = nextDueUs;
         if (stopAt >= 0)
             wake = wake < 0 ? stopAt : qMin(wake, stopAt);
+        const qint64 deviceWakeMs = device.nextWakeMs();
+        if (deviceWakeMs >= 0)
+            wake = wake < 0 ? deviceWakeMs * 1000 : qMin(wake, deviceWakeMs * 1000);
     }
     if (wake < 0)
         return -1;
@@ -208,7 +220,7 @@ bool DevSim::readInput(QString* error)
     char buffer[chunkSize];
     const ssize_t n = ::read(master, buffer, sizeof buffer);
     if (n > 0) {
-        pending += device.feed(QByteArray(buffer, int(n)));
+        pending += device.feed(QByteArray(buffer, int(n)), nowUs() / 1000);
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         *error = systemError(QStringLiteral("read"));
         return false;
@@ -268,6 +280,7 @@ int DevSim::run()
             if ((emptySince >= 0 && now - emptySince >= settleUs) || now - endingSince >= linger)
                 return 0;
         } else {
+            pending += device.poll(now / 1000);
             generateDue(now);
         }
 

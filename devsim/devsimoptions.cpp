@@ -47,7 +47,23 @@ DevSimOptions::Parse DevSimOptions::parse(
         "as a symbolic link, plays the board's periodic log (GBK text lines ending in CR LF, "
         "each with a running sequence number \"#000001\") and echoes the bytes it receives. "
         "Programs may close and reopen the port at any time. SIGINT or SIGTERM ends it and "
-        "removes the link."));
+        "removes the link.\n"
+        "\n"
+        "Command frames (AA 75 80 ... AA BB 42 01 FE, count, payload, XOR checksum) are not "
+        "echoed but answered with a reply frame (55 7A 80 ... AA BB 42 01 FE, count, command "
+        "code, status, GBK text, XOR checksum): payload 01 gives the host version, 02 resets "
+        "the board, 03 tells the reset information, any other payload is described back. "
+        "The log keeps still for 100 ms after a reply.\n"
+        "\n"
+        "With --boot-on-reset the board restarts into its boot loader 100 ms after the reset "
+        "command: it prints the banner \"Copyright (C) 2015 Brenlow\", an identification line "
+        "and a menu framed by \"=====\" lines, takes one digit 1-5 (input arriving in the next "
+        "100 ms is flushed), asks \"请输入操作密码：\" and \"请再次输入密码：\" (each password "
+        "ends when the line is quiet for 100 ms and must equal --key, otherwise it gives up), "
+        "then asks \"请传送主程序HEX文件...\" and receives the file, printing a prompt \">>>\" "
+        "every 4096 bytes, until the line is quiet for --download-quiet ms; it reports "
+        "\"文件下载成功！\" and 300 ms later hands back to the application, whose log and echo "
+        "resume. Nothing is echoed while the boot loader runs."));
     parser.addHelpOption();
     parser.addOptions({
         { QStringLiteral("link"),
@@ -78,6 +94,30 @@ DevSimOptions::Parse DevSimOptions::parse(
             QStringLiteral("Append every byte the simulator sends (log and echo) to FILE."),
             QStringLiteral("FILE") },
         { QStringLiteral("no-echo"), QStringLiteral("Do not echo received bytes.") },
+        { QStringLiteral("boot-on-reset"),
+            QStringLiteral("Restart into the boot loader after the reset command (payload 02) "
+                           "instead of carrying on with the application.") },
+        { QStringLiteral("key"),
+            QStringLiteral("Operation password the boot loader expects, twice (default: %1).")
+                .arg(DevSimOptions().key),
+            QStringLiteral("KEY") },
+        { QStringLiteral("download-quiet"),
+            QStringLiteral("Milliseconds of silence that end a download (default: 800)."),
+            QStringLiteral("MS") },
+        { QStringLiteral("download-file"),
+            QStringLiteral("Write each file the boot loader receives to FILE, replacing it, "
+                           "before reporting the result; a test compares it with what was "
+                           "sent."),
+            QStringLiteral("FILE") },
+        { QStringLiteral("silent-after-prompt"),
+            QStringLiteral("During a download print the first progress prompt only, then "
+                           "nothing more (no progress, no result): a program waiting for the "
+                           "device must give up on its own.") },
+        { QStringLiteral("boot-line-mid-transfer"),
+            QStringLiteral("Restart the board once N bytes of a download have arrived: it "
+                           "prints a line holding \"Boot\", ignores input until the line is "
+                           "quiet and hands back to the application."),
+            QStringLiteral("N") },
     });
 
     if (!parser.parse(arguments)) {
@@ -134,6 +174,27 @@ DevSimOptions::Parse DevSimOptions::parse(
     }
     o.quiet = parser.isSet(QStringLiteral("quiet"));
     o.echo = !parser.isSet(QStringLiteral("no-echo"));
+
+    o.bootOnReset = parser.isSet(QStringLiteral("boot-on-reset"));
+    o.silentAfterPrompt = parser.isSet(QStringLiteral("silent-after-prompt"));
+    if (parser.isSet(QStringLiteral("key"))) {
+        o.key = parser.value(QStringLiteral("key"));
+        if (o.key.isEmpty()) {
+            *message = QStringLiteral("--key: the password must not be empty");
+            return Parse::Error;
+        }
+    }
+    qint64 quietMs = o.downloadQuietMs;
+    if (!readInteger(parser, QStringLiteral("download-quiet"), 1, 600000, &quietMs, message)
+        || !readInteger(parser, QStringLiteral("boot-line-mid-transfer"), 0, maxI64,
+            &o.bootLineAfterBytes, message))
+        return Parse::Error;
+    o.downloadQuietMs = int(quietMs);
+    o.downloadPath = parser.value(QStringLiteral("download-file"));
+    if (parser.isSet(QStringLiteral("download-file")) && o.downloadPath.isEmpty()) {
+        *message = QStringLiteral("--download-file: the file name must not be empty");
+        return Parse::Error;
+    }
     *options = o;
     return Parse::Ok;
 }

@@ -17,6 +17,13 @@ struct DevSimOptions {
     qint64 durationMs = -1; // run time before the simulator exits; -1: until a signal
     bool quiet = false;
     bool echo = true;
+    // The board: its boot loader and how it misbehaves on request.
+    QString key = QStringLiteral("PLUMB24680QRSTU1357908642VWXYZ97531DEFGH");
+    bool bootOnReset = false;
+    bool silentAfterPrompt = false;
+    qint64 bootLineAfterBytes = -1; // -1: the board never restarts during a download
+    int downloadQuietMs = 800;
+    QString downloadPath; // empty: downloads are not written anywhere
 
     // $XDG_RUNTIME_DIR/quillon-devsim when that is set, otherwise /tmp/quillon-devsim.
     static QString defaultLinkPath();

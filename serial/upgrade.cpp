@@ -2,4 +2,66 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::processUpgradeData(QByteArray& pending) { Q_UNUSED(pending) }
+#include "app/messagebox.h"
+#include "serial/rxformat.h"
+#include "serial/upgradedialogue.h"
+#include "tools/additionfunction.h"
+
+#include <QElapsedTimer>
+#include <QTextCursor>
+
+void MainWindow::processUpgradeData(QByteArray& pending)
+{
+    if (!upgradeDialogue)
+        upgradeDialogue = std::make_unique<UpgradeDialogue>();
+
+    UpgradeDialogue::Inputs inputs;
+    inputs.transferRunning = ui->sendFileButton->text() != tr("发送文件");
+    inputs.filePathSet = !ui->fileDataLineEdit->text().isEmpty();
+    additionFunction->mcuUpgradeParams(inputs.type, inputs.key);
+
+    QElapsedTimer clock;
+    clock.start();
+    const UpgradeDialogue::Actions actions
+        = upgradeDialogue->feed(pending, clock.msecsSinceReference(), inputs);
+
+    for (const UpgradeDialogue::Action& action : actions) {
+        switch (action.kind) {
+        case UpgradeDialogue::Action::ShowPrompt: {
+            QTextCursor cursor = ui->recvShowText->textCursor();
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertText(action.text);
+            ui->recvShowText->setTextCursor(cursor);
+            break;
+        }
+        case UpgradeDialogue::Action::ShowLine:
+            ui->recvShowText->appendPlainText(
+                RxFormat::linePrefix(
+                    ui->showTimeCheckBox->isChecked(), RxFormat::rxMarker(), QTime::currentTime())
+                + action.text);
+            updateCounters(linesLabel, 1);
+            break;
+        case UpgradeDialogue::Action::MoveCursorToEnd:
+            ui->recvShowText->moveCursor(QTextCursor::End);
+            break;
+        case UpgradeDialogue::Action::Write:
+            // Without the transmit echo and counters: the boot loader's answers are not traffic.
+            if (serialPort->isOpen())
+                serialPort->write(action.bytes);
+            break;
+        case UpgradeDialogue::Action::StopTransfer:
+            if (ui->sendFileButton->text() != tr("发送文件"))
+                slotSendFileButton();
+            break;
+        case UpgradeDialogue::Action::ClickSendFile:
+            ui->sendFileButton->click();
+            break;
+        case UpgradeDialogue::Action::Uncheck:
+            additionFunction->setMcuUpgradeChecked(false);
+            break;
+        case UpgradeDialogue::Action::WarnTimeout:
+            MsgBox::warning(this, tr("文件发送失败"), tr("MCU(M4)长时间未响应\t"));
+            break;
+        }
+    }
+}

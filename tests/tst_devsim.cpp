@@ -1,6 +1,8 @@
+#include "devsim/bootloader.h"
 #include "devsim/device.h"
 #include "devsim/devsimoptions.h"
 #include "devsim/logstream.h"
+#include "tools/devicecommand.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -194,6 +196,44 @@ public:
     QProcess process;
 };
 
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
+QString fromGbk(const QByteArray& bytes)
+{
+    return QTextCodec::codecForName("GBK")->toUnicode(bytes);
+}
+
+QByteArray command(const char* payloadHex)
+{
+    return DeviceCommand::commandFrame(QByteArray::fromHex(payloadHex));
+}
+
+QByteArray replyOf(quint8 code, const QString& text)
+{
+    return DeviceCommand::replyFrame(code, 0x00, gbk(text));
+}
+
+QByteArray firmware(int size)
+{
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i)
+        bytes.append(char((i * 31 + i / 256) & 0xFF));
+    return bytes;
+}
+
+// Brings a boot loader from its menu to the file request; returns false on a wrong turn.
+bool reachFileRequest(BootLoader& b, qint64* now)
+{
+    b.enter(*now);
+    b.feed("2", *now += 10);
+    if (b.poll(*now += BootLoader::ChoiceFlushMs) != gbk(QStringLiteral("请输入操作密码：")))
+        return false;
+    b.feed(BootLoader::defaultKey(), *now += 10);
+    b.poll(*now += BootLoader::KeyQuietMs);
+    b.feed(BootLoader::defaultKey(), *now += 10);
+    return fromGbk(b.poll(*now += BootLoader::KeyQuietMs))
+        .contains(QStringLiteral("请传送主程序HEX文件..."));
+}
+
 } // namespace
 
 class tst_DevSim : public QObject {
@@ -209,11 +249,26 @@ private slots:
     // Answers
     void device_data();
     void device();
+    void commandReplies_data();
+    void commandReplies();
+    void unfinishedFrameTurnsIntoEcho();
+    void logKeepsStillAfterReply();
+    void resetEntersBootLoader();
+    // Boot loader
+    void bootLoaderDownload();
+    void bootLoaderTakesOneDigit();
+    void bootLoaderRejectsKey_data();
+    void bootLoaderRejectsKey();
+    void bootLoaderSilentAfterPrompt();
+    void bootLoaderRestartsMidTransfer();
+    void bootLoaderSaveFailure();
     // Command line
     void options_data();
     void options();
     void badOptions_data();
     void badOptions();
+    void boardOptions_data();
+    void boardOptions();
     void defaultLink_data();
     void defaultLink();
     // The running simulator
@@ -233,6 +288,9 @@ private slots:
     void durationEndsRun();
     void signalsRemoveLink_data();
     void signalsRemoveLink();
+    void helpExplainsTheBoard();
+    void answersCommandsBetweenLines();
+    void downloadThroughBootLoader();
 };
 
 void tst_DevSim::logLinesAreNumberedAndTerminated()
@@ -430,6 +488,13 @@ void tst_DevSim::badOptions_data()
     QTest::newRow("missing value") << QStringList { "--interval" } << "interval";
     QTest::newRow("unknown option") << QStringList { "--baud", "9600" } << "baud";
     QTest::newRow("stray argument") << QStringList { "/dev/ttyS0" } << "/dev/ttyS0";
+    QTest::newRow("empty key") << QStringList { "--key", "" } << "--key";
+    QTest::newRow("zero download quiet")
+        << QStringList { "--download-quiet", "0" } << "--download-quiet";
+    QTest::newRow("negative restart point")
+        << QStringList { "--boot-line-mid-transfer", "-1" } << "--boot-line-mid-transfer";
+    QTest::newRow("empty download file")
+        << QStringList { "--download-file", "" } << "--download-file";
 }
 
 void tst_DevSim::badOptions()
@@ -494,6 +559,8 @@ void tst_DevSim::startFailures_data()
     QTest::newRow("record folder missing")
         << "" << QStringList { "--record", "<dir>/none/sent.bin" } << 1;
     QTest::newRow("bad option") << "" << QStringList { "--lines", "-1" } << 2;
+    QTest::newRow("download folder missing")
+        << "" << QStringList { "--download-file", "<dir>/none/got.bin" } << 1;
 }
 
 void tst_DevSim::startFailures()
@@ -805,6 +872,410 @@ void tst_DevSim::signalsRemoveLink()
     QVERIFY(sim.stop(signal));
     QCOMPARE(sim.process.exitCode(), 0);
     QVERIFY(!isLinkOrFile(sim.link));
+}
+
+// --- the board's answers -----------------------------------------------------------------------
+
+void tst_DevSim::commandReplies_data()
+{
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray version
+        = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
+    const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
+    QByteArray badSum = command("01");
+    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x10);
+    QByteArray badLength = command("0102");
+    badLength[4] = char(badLength.at(4) + 1);
+    QByteArray twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty.append(char(i));
+
+    QTest::newRow("host version") << true << command("01") << version;
+    QTest::newRow("reset") << true << command("02")
+                           << replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
+    QTest::newRow("reset information") << true << command("03") << info;
+    QTest::newRow("reset, then its information")
+        << true << command("02") + command("03")
+        << replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
+            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1"));
+    QTest::newRow("free payload described")
+        << true << command("01020A") << replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A"));
+    QTest::newRow("empty payload")
+        << true << command("") << replyOf(0x00, QStringLiteral("收到数据 0 字节："));
+    QTest::newRow("long payload described in part")
+        << true << DeviceCommand::commandFrame(twenty)
+        << replyOf(0x00,
+               QStringLiteral(
+                   "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ..."));
+    QTest::newRow("text around a frame echoed") << true << "ab" + command("01") + "cd"
+                                                << "ab" + version + "cd";
+    QTest::newRow("two frames back to back")
+        << true << command("01") + command("03") << version + info;
+    QTest::newRow("a start byte in text")
+        << true << QByteArray("\xAA\x41") << QByteArray("\xAA\x41");
+    QTest::newRow("a start byte before a frame")
+        << true << "\xAA" + command("01") << "\xAA" + version;
+    QTest::newRow("bad checksum echoed") << true << badSum << badSum;
+    QTest::newRow("bad length field echoed") << true << badLength << badLength;
+    QTest::newRow("without echo only answers")
+        << false << "ab" + command("01") + "\xAA" + "cd" << version;
+}
+
+void tst_DevSim::commandReplies()
+{
+    QFETCH(bool, echo);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, answer);
+    Device whole;
+    whole.setEcho(echo);
+    QCOMPARE(whole.feed(input), answer);
+    Device pieces;
+    pieces.setEcho(echo);
+    QByteArray got;
+    for (char c : input)
+        got += pieces.feed(QByteArray(1, c));
+    QCOMPARE(got, answer);
+    QVERIFY(!whole.inBootLoader());
+}
+
+void tst_DevSim::unfinishedFrameTurnsIntoEcho()
+{
+    Device dev;
+    QCOMPARE(dev.feed("\xAA\x75\x80", 1000), QByteArray());
+    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::FrameTimeoutMs));
+    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs - 1), QByteArray());
+    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs), QByteArray("\xAA\x75\x80"));
+    QCOMPARE(dev.nextWakeMs(), qint64(-1));
+    Device silent;
+    silent.setEcho(false);
+    silent.feed("\xAA\x75", 0);
+    QCOMPARE(silent.poll(Device::FrameTimeoutMs), QByteArray());
+}
+
+void tst_DevSim::logKeepsStillAfterReply()
+{
+    Device dev;
+    QVERIFY(!dev.logPaused(0));
+    QVERIFY(!dev.feed(command("01"), 500).isEmpty());
+    QVERIFY(dev.logPaused(500));
+    QVERIFY(dev.logPaused(500 + Device::ReplyGapMs - 1));
+    QCOMPARE(dev.nextWakeMs(), qint64(500 + Device::ReplyGapMs));
+    dev.poll(500 + Device::ReplyGapMs);
+    QVERIFY(!dev.logPaused(500 + Device::ReplyGapMs));
+    QCOMPARE(dev.nextWakeMs(), qint64(-1));
+}
+
+void tst_DevSim::resetEntersBootLoader()
+{
+    Device plain;
+    plain.feed(command("02"), 0);
+    QCOMPARE(plain.poll(Device::ResetDelayMs), QByteArray());
+    QVERIFY(!plain.inBootLoader());
+    QCOMPARE(plain.resets(), 1);
+
+    Device dev;
+    dev.setBootOnReset(true);
+    QCOMPARE(dev.feed(command("02"), 1000), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
+    QVERIFY(!dev.inBootLoader());
+    QVERIFY(dev.logPaused(1000 + Device::ReplyGapMs)); // restarting: no log
+    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::ResetDelayMs));
+    QCOMPARE(dev.poll(1000 + Device::ResetDelayMs - 1), QByteArray());
+    const QString banner = fromGbk(dev.poll(1000 + Device::ResetDelayMs));
+    QVERIFY(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")));
+    QVERIFY(dev.inBootLoader());
+    QVERIFY(dev.logPaused(5000));
+    // The loader owns the port now: no echo, no command replies.
+    QCOMPARE(dev.feed("hello" + command("01"), 1200), QByteArray());
+}
+
+// --- the boot loader ---------------------------------------------------------------------------
+
+void tst_DevSim::bootLoaderDownload()
+{
+    QTemporaryDir dir;
+    BootLoader::Settings settings;
+    settings.quietMs = 500;
+    settings.downloadPath = dir.filePath(QStringLiteral("got.bin"));
+    BootLoader b(settings);
+    QVERIFY(!b.isActive());
+
+    const QString menu = fromGbk(b.enter(0));
+    const QStringList lines = menu.split(QStringLiteral("\r\n"));
+    QVERIFY(lines.contains(QStringLiteral("Copyright (C) 2015 Brenlow")));
+    QVERIFY(lines.indexOf(QStringLiteral("Copyright (C) 2015 Brenlow"))
+        < lines.indexOf(BootLoader::identification()));
+    QVERIFY(BootLoader::identification().contains(QStringLiteral("boot-"))
+        && BootLoader::identification().contains(QStringLiteral("m4")));
+    QVERIFY(!menu.contains(QStringLiteral("Boot")));
+    int separators = 0;
+    for (const QString& l : lines)
+        separators += l.startsWith(QStringLiteral("========="));
+    QCOMPARE(separators, 2);
+    QCOMPARE(lines.last(), QStringLiteral(">")); // the prompt has no line end
+    QCOMPARE(b.nextWakeMs(), qint64(-1));
+
+    // The type digit comes twice; the second is flushed.
+    QCOMPARE(fromGbk(b.feed("22", 10)), QStringLiteral("\r\n已选择：2 - 下载主程序 HEX文件\r\n"));
+    QCOMPARE(b.feed("2", 20), QByteArray());
+    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs - 1), QByteArray());
+    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs), gbk(QStringLiteral("请输入操作密码：")));
+
+    // Each password ends when the line goes quiet, in however many pieces it came.
+    const QByteArray key = BootLoader::defaultKey();
+    QCOMPARE(b.feed(key.left(7), 200), QByteArray());
+    QCOMPARE(b.feed(key.mid(7), 250), QByteArray());
+    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs - 1), QByteArray());
+    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs),
+        QByteArray(key.size(), '*') + "\r\n" + gbk(QStringLiteral("请再次输入密码：")));
+    b.feed(key, 400);
+    QCOMPARE(fromGbk(b.poll(400 + BootLoader::KeyQuietMs)),
+        QString(key.size(), QLatin1Char('*'))
+            + QStringLiteral("\r\n密码验证通过\r\n请传送主程序HEX文件...\r\n>>\r\n"));
+    QCOMPARE(b.nextWakeMs(), qint64(-1)); // waits for the file as long as it takes
+
+    const QByteArray file = firmware(3 * BootLoader::ProgressBytes + 100);
+    QByteArray progress;
+    qint64 now = 1000;
+    for (int at = 0; at < file.size(); at += 512, now += 50)
+        progress += b.feed(file.mid(at, 512), now);
+    now -= 50;
+    QCOMPARE(progress, QByteArray(">>>\r\n>>>\r\n>>>\r\n"));
+    QCOMPARE(b.poll(now + 499), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + 500)),
+        QStringLiteral("\r\n接收完成，共 %1 字节\r\n文件下载成功！\r\n").arg(file.size()));
+    QCOMPARE(b.downloads(), 1);
+    QVERIFY(b.lastDownload() == file);
+    QFile saved(settings.downloadPath);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll() == file);
+    QVERIFY(!b.saveFailed());
+
+    QVERIFY(b.isActive());
+    QCOMPARE(b.poll(now + 500 + BootLoader::LeaveDelayMs - 1), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + 500 + BootLoader::LeaveDelayMs)),
+        BootLoader::leaveLine() + QStringLiteral("\r\n"));
+    QVERIFY(!b.isActive());
+}
+
+void tst_DevSim::bootLoaderTakesOneDigit()
+{
+    BootLoader b;
+    b.enter(0);
+    QCOMPARE(b.feed("x70\r\n", 0), QByteArray()); // not a menu item
+    QCOMPARE(b.choice(), '\0');
+    QVERIFY(fromGbk(b.feed("53", 5)).contains(QStringLiteral("5 - 擦除用户参数扇区")));
+    QCOMPARE(b.choice(), '5');
+}
+
+void tst_DevSim::bootLoaderRejectsKey_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    const QByteArray key = BootLoader::defaultKey();
+    QTest::newRow("first key wrong") << QByteArray("nope") << QByteArray();
+    QTest::newRow("first key too long") << key + "X" << QByteArray();
+    QTest::newRow("first key lower case") << key.toLower() << QByteArray();
+    QTest::newRow("second key wrong") << key << key.left(39);
+}
+
+void tst_DevSim::bootLoaderRejectsKey()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    BootLoader b;
+    b.enter(0);
+    b.feed("1", 0);
+    b.poll(BootLoader::ChoiceFlushMs);
+    b.feed(first, 200);
+    QString answer = fromGbk(b.poll(200 + BootLoader::KeyQuietMs));
+    qint64 now = 200 + BootLoader::KeyQuietMs;
+    if (!second.isEmpty()) {
+        QVERIFY(answer.endsWith(QStringLiteral("请再次输入密码：")));
+        b.feed(second, now += 100);
+        answer = fromGbk(b.poll(now += BootLoader::KeyQuietMs));
+    }
+    QVERIFY2(answer.endsWith(QStringLiteral("\r\n密码错误！升级已取消\r\n")), qPrintable(answer));
+    QCOMPARE(b.feed("22", now), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)),
+        BootLoader::leaveLine() + QStringLiteral("\r\n"));
+    QVERIFY(!b.isActive());
+    QCOMPARE(b.downloads(), 0);
+}
+
+void tst_DevSim::bootLoaderSilentAfterPrompt()
+{
+    BootLoader::Settings settings;
+    settings.silentAfterPrompt = true;
+    BootLoader b(settings);
+    qint64 now = 0;
+    QVERIFY(reachFileRequest(b, &now));
+    QByteArray out;
+    for (int i = 0; i < 40; ++i)
+        out += b.feed(QByteArray(512, 'f'), now += 50);
+    QCOMPARE(out, QByteArray(">>>\r\n")); // one prompt only
+    QCOMPARE(b.poll(now + settings.quietMs), QByteArray()); // and no result
+    QVERIFY(!b.isActive());
+    QCOMPARE(b.lastDownload().size(), 40 * 512);
+}
+
+void tst_DevSim::bootLoaderRestartsMidTransfer()
+{
+    BootLoader::Settings settings;
+    settings.bootLineAfterBytes = 5000;
+    settings.quietMs = 300;
+    BootLoader b(settings);
+    qint64 now = 0;
+    QVERIFY(reachFileRequest(b, &now));
+    const QByteArray file = firmware(20000);
+    QByteArray out;
+    int at = 0;
+    while (!out.contains("Boot")) {
+        QVERIFY(at < file.size());
+        out += b.feed(file.mid(at, 512), now += 50);
+        at += 512;
+    }
+    QCOMPARE(at, 5120); // the restart comes with the piece that crossed the mark
+    QVERIFY(fromGbk(out).endsWith(
+        QStringLiteral("\r\n") + BootLoader::restartLine() + QStringLiteral("\r\n")));
+    QVERIFY(BootLoader::restartLine().contains(QStringLiteral("Boot")));
+    QVERIFY(b.lastDownload() == file.left(5000));
+    // The rest of the transfer is ignored until the line is quiet.
+    QCOMPARE(b.feed(file.mid(at, 512), now += 50), QByteArray());
+    QCOMPARE(b.poll(now + 299), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + 300)), BootLoader::leaveLine() + QStringLiteral("\r\n"));
+    QVERIFY(!b.isActive());
+}
+
+void tst_DevSim::bootLoaderSaveFailure()
+{
+    QTemporaryDir dir;
+    BootLoader::Settings settings;
+    settings.downloadPath = dir.filePath(QStringLiteral("missing/got.bin"));
+    BootLoader b(settings);
+    qint64 now = 0;
+    QVERIFY(reachFileRequest(b, &now));
+    b.feed("data", now += 10);
+    QVERIFY(fromGbk(b.poll(now + settings.quietMs)).contains(QStringLiteral("文件下载成功！")));
+    QVERIFY(b.saveFailed());
+}
+
+void tst_DevSim::boardOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("bootOnReset");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<qint64>("bootLine");
+    QTest::addColumn<int>("quietMs");
+    QTest::addColumn<QString>("download");
+    QTest::newRow("defaults") << QStringList {} << QString::fromLatin1(BootLoader::defaultKey())
+                              << false << false << qint64(-1) << 800 << QString();
+    QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1",
+        "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
+        "--download-file", "got.bin" }
+                                << "K1" << true << true << qint64(4096) << 300 << "got.bin";
+    QTest::newRow("restart at once") << QStringList { "--boot-line-mid-transfer=0" }
+                                     << QString::fromLatin1(BootLoader::defaultKey()) << false
+                                     << false << qint64(0) << 800 << QString();
+}
+
+void tst_DevSim::boardOptions()
+{
+    QFETCH(QStringList, args);
+    DevSimOptions o;
+    QString message;
+    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
+        DevSimOptions::Parse::Ok);
+    QTEST(o.key, "key");
+    QTEST(o.bootOnReset, "bootOnReset");
+    QTEST(o.silentAfterPrompt, "silent");
+    QTEST(o.bootLineAfterBytes, "bootLine");
+    QTEST(o.downloadQuietMs, "quietMs");
+    QTEST(o.downloadPath, "download");
+}
+
+// --- the running board -------------------------------------------------------------------------
+
+void tst_DevSim::helpExplainsTheBoard()
+{
+    REQUIRE_SIMULATOR();
+    QProcess p;
+    p.start(simulatorPath(), { "--help" });
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
+             "--silent-after-prompt", "--boot-line-mid-transfer", "Copyright (C) 2015 Brenlow",
+             "AA 75 80", "55 7A 80" })
+        QVERIFY2(out.contains(QLatin1String(text)), text);
+}
+
+void tst_DevSim::answersCommandsBetweenLines()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--interval", "20", "--count", "40" }).isEmpty());
+    Port port(sim.link);
+    QByteArray got;
+    const auto lines
+        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
+    QVERIFY(port.readUntil(&got, lines(3), 3000));
+    const QByteArray version
+        = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
+    const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
+    QVERIFY(port.write(command("01")));
+    QVERIFY(port.readUntil(
+        &got, [&](const QByteArray& b) { return split(b).other == version; }, 3000));
+    QVERIFY(port.write("ab" + command("03")));
+    QVERIFY(port.readUntil(&got, lines(40), 5000));
+    got += port.readFor(100);
+    const Stream s = split(got);
+    QCOMPARE(s.other, version + "ab" + info);
+    QCOMPARE(s.sequences.size(), 40);
+    QVERIFY(consecutiveFrom(s.sequences, 1));
+}
+
+void tst_DevSim::downloadThroughBootLoader()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    const QString received = sim.dir.filePath(QStringLiteral("got.bin"));
+    QVERIFY(!sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
+                           received, "--download-quiet", "300" })
+                 .isEmpty());
+    Port port(sim.link);
+    QByteArray got;
+    const auto until = [&](const QString& text) {
+        return port.readUntil(
+            &got, [&](const QByteArray& b) { return b.contains(gbk(text)); }, 3000);
+    };
+    QVERIFY(port.write(command("02")));
+    QVERIFY(until(QStringLiteral("=========\r\n>")));
+    QVERIFY(port.write("44"));
+    QVERIFY(until(QStringLiteral("请输入操作密码：")));
+    QVERIFY(port.write("K-2015"));
+    QVERIFY(until(QStringLiteral("请再次输入密码：")));
+    QVERIFY(port.write("K-2015"));
+    QVERIFY(until(QStringLiteral("请传送主程序HEX文件...")));
+    const QByteArray file = firmware(12000);
+    for (int at = 0; at < file.size(); at += 1024) {
+        QVERIFY(port.write(file.mid(at, 1024)));
+        got += port.readFor(10);
+    }
+    QVERIFY(until(QStringLiteral("文件下载成功！")));
+    QVERIFY(fromGbk(got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
+    QCOMPARE(got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
+    QFile saved(received);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll() == file);
+    // Back in the application: echo again.
+    QVERIFY(until(BootLoader::leaveLine()));
+    got.clear();
+    QVERIFY(port.write("ping"));
+    QVERIFY(port.readUntil(
+        &got, [](const QByteArray& b) { return b == "ping"; }, 3000));
 }
 
 QTEST_GUILESS_MAIN(tst_DevSim)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "tools/replyassembler.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
+
+class QButtonGroup;
 
 namespace Ui {
 class AdditionFunction;
@@ -23,10 +27,35 @@ public:
     void mcuUpgradeParams(QByteArray& type, QByteArray& key) const;
     // Every chunk the port delivers, for the device console's reply parser.
     void feedDeviceReply(const QByteArray& data);
+    // Completes a command frame typed as hex text and sends it through signalSendData.
+    void sendDeviceCommand(const QString& frameText);
 
 signals:
     void signalSendData(QString data, bool isHex, int delayms);
 
+public slots:
+    void slotCalChecksumButton();
+    void slotCharacterHexShowButton();
+    void slotSetDataButton();
+    void slotUnsetDataButton();
+
+private slots:
+    void on_mpuVerToolButton_clicked();
+    void on_resetMCUToolButton_clicked();
+    void on_getResetInfoButton_clicked();
+    void on_sendToolButton_clicked();
+    void on_clearToolButton_clicked();
+
 private:
+    enum DisplayMode { CharacterMode = 1, HexMode = 2 };
+
+    void sendPreset(quint8 code);
+    void clearReplyPanes();
+
     Ui::AdditionFunction* ui = nullptr;
+    QButtonGroup* dataModeGroup = nullptr;
+    QButtonGroup* sumKindGroup = nullptr;
+    int displayMode = HexMode;
+    int appliedMode = HexMode;
+    ReplyAssembler replies;
 };

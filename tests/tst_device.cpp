@@ -1,0 +1,664 @@
+// The additional-functions window: its widgets, the checksum, character/hex and frame tools, and
+// the device-command console against a pty and against the simulated board.
+#include "app/mainwindow.h"
+#include "devsimprocess.h"
+#include "testsupport.h"
+#include "tools/additionfunction.h"
+#include "tools/devicecommand.h"
+#include "ui_mainwindow.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextCodec>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+template <class T> T* child(QObject* parent, const char* name)
+{
+    T* w = parent->findChild<T*>(QLatin1String(name));
+    if (!w)
+        qWarning("no widget %s", name);
+    return w;
+}
+
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
+
+QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
+
+// What the program writes, read while its event loop runs (the port writes from the loop).
+QByteArray readAtLeast(PtyPair& pty, int n, int timeoutMs = 3000)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < n && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        got += pty.read(5);
+    }
+    return got;
+}
+
+} // namespace
+
+class tst_Device : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    // The window
+    void freshWindow();
+    void keepsItsSize();
+    // Checksum
+    void checksum_data();
+    void checksum();
+    void checksumWithoutDataWarns();
+    // Character/hex
+    void characterHex_data();
+    void characterHex();
+    void characterHexDebugLines();
+    // Frames
+    void frames_data();
+    void frames();
+    // Device console through a pty
+    void presetsWriteTheirFrames_data();
+    void presetsWriteTheirFrames();
+    void freePayload_data();
+    void freePayload();
+    void repliesFillThePanes();
+    void shortReplyKeepsTheCharacterPane();
+    void clearEmptiesAll();
+    // Device console against the simulated board
+    void presetsAgainstTheBoard();
+    void freePayloadAgainstTheBoard();
+
+private:
+    void openPort(MainWindow& w, const QString& path);
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+};
+
+void tst_Device::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+}
+
+void tst_Device::cleanup()
+{
+    delete boxes;
+    delete work;
+}
+
+void tst_Device::openPort(MainWindow& w, const QString& path)
+{
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(path, Qt::MatchStartsWith));
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    w.form()->showTimeCheckBox->setChecked(false);
+}
+
+// --- the window --------------------------------------------------------------------------------
+
+void tst_Device::freshWindow()
+{
+    QWidget parent;
+    AdditionFunction f(&parent);
+    QCOMPARE(f.windowTitle(), QStringLiteral("Quillon - 附加功能"));
+    auto* tabs = child<QTabWidget>(&f, "tabWidget");
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->count(), 4);
+    const QStringList tabTexts { "常用功能", "MCU功能", "帧格式功能", "设备功能" };
+    const QStringList tabNames { "tab", "tab_2", "tab_3", "tab_4" };
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(tabs->tabText(i), tabTexts.at(i));
+        QCOMPARE(tabs->widget(i)->objectName(), tabNames.at(i));
+    }
+    QCOMPARE(child<QGroupBox>(&f, "checksumGroupBox")->title(), QStringLiteral("校验和计算"));
+    QCOMPARE(
+        child<QGroupBox>(&f, "characterHexGroupBox")->title(), QStringLiteral("字符/16进制转换"));
+    QCOMPARE(child<QGroupBox>(&f, "groupBox_3")->title(), QStringLiteral("MCU 串口升级"));
+    QCOMPARE(child<QGroupBox>(&f, "frameFormatSetUnsetGroupBox")->title(),
+        QStringLiteral("帧格式封装/解封"));
+    QCOMPARE(child<QGroupBox>(&f, "groupBox")->title(), QStringLiteral(" 串口通信(0xFE)"));
+
+    // Checksum: Hex and the plain sum, each group exclusive through its button group.
+    auto* hexData = child<QRadioButton>(&f, "hexDataRadioButton");
+    auto* asciiData = child<QRadioButton>(&f, "asciiDataRadioButton");
+    auto* plain = child<QRadioButton>(&f, "sourceSumRadioButton");
+    auto* xorSum = child<QRadioButton>(&f, "xorSumRadioButton");
+    QVERIFY(hexData->isChecked() && !asciiData->isChecked());
+    QVERIFY(plain->isChecked());
+    QVERIFY(!hexData->autoExclusive() && !plain->autoExclusive());
+    QVERIFY(hexData->group() && hexData->group() == asciiData->group());
+    QVERIFY(
+        plain->group() && plain->group() == xorSum->group() && plain->group() != hexData->group());
+    asciiData->click();
+    QVERIFY(!hexData->isChecked());
+    xorSum->click();
+    QVERIFY(!plain->isChecked() && asciiData->isChecked());
+    QCOMPARE(child<QLabel>(&f, "label")->text(), QStringLiteral("结果：0x"));
+    QCOMPARE(child<QLabel>(&f, "label_2")->text(), QStringLiteral("+ (-0xFF)："));
+    for (const char* name : { "hexValueLineEdit", "hexFFValueLineEdit" }) {
+        QVERIFY(child<QLineEdit>(&f, name)->isReadOnly());
+        QCOMPARE(child<QLineEdit>(&f, name)->maximumWidth(), 50);
+    }
+    QCOMPARE(child<QPushButton>(&f, "calChecksumButton")->text(), QStringLiteral("立即计算"));
+
+    QVERIFY(child<QRadioButton>(&f, "hexShowRadioButton")->isChecked());
+    QCOMPARE(
+        child<QRadioButton>(&f, "characterShowRadioButton")->text(), QStringLiteral("字符串显示"));
+
+    // Upgrade settings.
+    QVERIFY(!f.isMcuUpgradeChecked());
+    QCOMPARE(child<QCheckBox>(&f, "mcuUpgradeCheckBox")->text(),
+        QStringLiteral("自动下载 - Tip：请在 \"文件区\" 指定文件升级包的路径 - 类型："));
+    auto* type = child<QComboBox>(&f, "typeUpgradeComboBox");
+    QCOMPARE(type->currentText(), QStringLiteral("2 - 下载主程序 HEX文件"));
+    QCOMPARE(type->count(), 5);
+    auto* key = child<QLineEdit>(&f, "mcuKeyLineEdit");
+    QCOMPARE(key->echoMode(), QLineEdit::PasswordEchoOnEdit);
+    type->setCurrentIndex(4);
+    QByteArray typeBytes;
+    QByteArray keyBytes;
+    f.mcuUpgradeParams(typeBytes, keyBytes);
+    QCOMPARE(typeBytes, QByteArray("\x35"));
+    key->clear();
+    f.mcuUpgradeParams(typeBytes, keyBytes);
+    QCOMPARE(keyBytes, QByteArray());
+
+    // Frame rule: 7E = 7D + 02, 7D = 7D + 01, with the shared 7D not editable.
+    const QStringList ruleNames { "ruleF1LineEdit", "ruleF2LineEdit", "ruleMLineEdit",
+        "ruleB1LineEdit", "ruleB2LineEdit" };
+    const QStringList ruleTexts { "7E", "7D", "7D", "02", "01" };
+    for (int i = 0; i < ruleNames.size(); ++i)
+        QCOMPARE(child<QLineEdit>(&f, qPrintable(ruleNames.at(i)))->text(), ruleTexts.at(i));
+    QVERIFY(!child<QLineEdit>(&f, "ruleMLineEdit")->isEnabled());
+    QCOMPARE(child<QPushButton>(&f, "setButton")->text(), QStringLiteral("立即封装"));
+    QCOMPARE(child<QPushButton>(&f, "unsetButton")->text(), QStringLiteral("立即解封"));
+
+    // Device console.
+    QCOMPARE(child<QLabel>(&f, "label_12")->text(),
+        QStringLiteral("发送区数据(十六进制  最大长度255字节)："));
+    QCOMPARE(child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight(), 150);
+    const QStringList buttons { "mpuVerToolButton", "resetMCUToolButton", "getResetInfoButton",
+        "sendToolButton", "clearToolButton" };
+    const QStringList captions { "主机版本", "复位MCU", "复位信息", "直接发送", "清空" };
+    for (int i = 0; i < buttons.size(); ++i)
+        QCOMPARE(child<QToolButton>(&f, qPrintable(buttons.at(i)))->text(), captions.at(i));
+    auto* replyTabs = child<QTabWidget>(&f, "tabWidget_2");
+    QCOMPARE(replyTabs->currentIndex(), 0);
+    QCOMPARE(replyTabs->tabText(0), QStringLiteral("接收区数据(十六进制)："));
+    QCOMPARE(replyTabs->tabText(1), QStringLiteral("接收区数据(有效区域字符显示)："));
+    QVERIFY(replyTabs->widget(0)->findChild<QPlainTextEdit*>("hexRecvPlainTextEdit"));
+    QVERIFY(replyTabs->widget(1)->findChild<QPlainTextEdit*>("charRecvPlainTextEdit"));
+}
+
+void tst_Device::keepsItsSize()
+{
+    QWidget parent;
+    AdditionFunction f(&parent);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    // Every tab's contents fit: the layout did not have to grow the window.
+    QCOMPARE(f.size(), QSize(649, 404));
+    QVERIFY(f.minimumSizeHint().width() <= 649 && f.minimumSizeHint().height() <= 404);
+}
+
+// --- checksum ----------------------------------------------------------------------------------
+
+void tst_Device::checksum_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("sum");
+    QTest::addColumn<QString>("complement");
+    QTest::newRow("hex plain") << "01 02 03"
+                               << "hexDataRadioButton"
+                               << "sourceSumRadioButton"
+                               << "06"
+                               << "f9";
+    QTest::newRow("hex complements") << "01 02 03"
+                                     << "hexDataRadioButton"
+                                     << "reverseSumRadioButton"
+                                     << "f7"
+                                     << "08";
+    QTest::newRow("ascii xor") << "abc"
+                               << "asciiDataRadioButton"
+                               << "xorSumRadioButton"
+                               << "60"
+                               << "9f";
+    QTest::newRow("hex blanks only") << "  "
+                                     << "hexDataRadioButton"
+                                     << "xorSumRadioButton"
+                                     << "00"
+                                     << "ff";
+}
+
+void tst_Device::checksum()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, mode);
+    QFETCH(QString, kind);
+    QWidget parent;
+    AdditionFunction f(&parent);
+    child<QRadioButton>(&f, qPrintable(mode))->click();
+    child<QRadioButton>(&f, qPrintable(kind))->click();
+    child<QTextEdit>(&f, "checksumTextEdit")->setPlainText(text);
+    child<QPushButton>(&f, "calChecksumButton")->click();
+    QTEST(child<QLineEdit>(&f, "hexValueLineEdit")->text(), "sum");
+    QTEST(child<QLineEdit>(&f, "hexFFValueLineEdit")->text(), "complement");
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Device::checksumWithoutDataWarns()
+{
+    QWidget parent;
+    AdditionFunction f(&parent);
+    child<QTextEdit>(&f, "checksumTextEdit")->setPlainText("0a");
+    child<QPushButton>(&f, "calChecksumButton")->click();
+    child<QTextEdit>(&f, "checksumTextEdit")->clear();
+    child<QPushButton>(&f, "calChecksumButton")->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+    QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
+    QCOMPARE(boxes->calls.first().text, QStringLiteral("校验和计算：请输入待校验的数据！\t"));
+    QCOMPARE(child<QLineEdit>(&f, "hexValueLineEdit")->text(), QStringLiteral("0a"));
+    QCOMPARE(child<QLineEdit>(&f, "hexFFValueLineEdit")->text(), QStringLiteral("f5"));
+}
+
+// --- character/hex -----------------------------------------------------------------------------
+
+// Each step: an optional new text ("" keeps the box), the button clicked ("c" characters, "h"
+// hex), and the box afterwards.
+void tst_Device::characterHex_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QStringList>("results");
+    QTest::newRow("to characters and back") << QStringList { "41 42 43",
+        "" } << QStringList { "c", "h" } << QStringList { "ABC", "414243" };
+    QTest::newRow("hex at start changes nothing")
+        << QStringList { "zz 中" } << QStringList { "h" } << QStringList { "zz 中" };
+    QTest::newRow("the selected button converts once")
+        << QStringList { "41", "" } << QStringList { "c", "c" } << QStringList { "A", "A" };
+    QTest::newRow("retyped text converts back")
+        << QStringList { "41", "中" } << QStringList { "c", "h" } << QStringList { "A", "E4B8AD" };
+    QTest::newRow("Chinese there and back: blanks") << QStringList { "", "中",
+        "" } << QStringList { "c", "h", "c" } << QStringList { "", "E4B8AD", "   " };
+}
+
+void tst_Device::characterHex()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, clicks);
+    QFETCH(QStringList, results);
+    QWidget parent;
+    AdditionFunction f(&parent);
+    auto* box = child<QTextEdit>(&f, "characterHexTextEdit");
+    for (int i = 0; i < clicks.size(); ++i) {
+        if (!texts.at(i).isEmpty())
+            box->setPlainText(texts.at(i));
+        const char* button = clicks.at(i) == QLatin1String("c") ? "characterShowRadioButton"
+                                                                : "hexShowRadioButton";
+        child<QRadioButton>(&f, button)->click();
+        QCOMPARE(box->toPlainText(), results.at(i));
+    }
+}
+
+void tst_Device::characterHexDebugLines()
+{
+    QWidget parent;
+    AdditionFunction f(&parent);
+    child<QTextEdit>(&f, "characterHexTextEdit")->setPlainText("41 42");
+    QTest::ignoreMessage(QtDebugMsg, "text: 41 42");
+    QTest::ignoreMessage(QtDebugMsg, "baarray: 4142");
+    child<QRadioButton>(&f, "characterShowRadioButton")->click();
+    QTest::ignoreMessage(QtDebugMsg, "text: AB");
+    child<QRadioButton>(&f, "hexShowRadioButton")->click();
+}
+
+// --- frames ------------------------------------------------------------------------------------
+
+void tst_Device::frames_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("f2");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("encapsulate") << "setButton"
+                                 << "01 7E 02 7D 03"
+                                 << "7D"
+                                 << "7E 01 7D 02 02 7D 01 03 7E "
+                                 << "";
+    QTest::newRow("decapsulate") << "unsetButton"
+                                 << "7E 01 7D 02 02 7D 01 03 7E"
+                                 << "7D"
+                                 << "01 7E 02 7D 03 "
+                                 << "";
+    QTest::newRow("encapsulate with F2 changed") << "setButton"
+                                                 << "AA"
+                                                 << "AA"
+                                                 << "7E 7D 01 7E "
+                                                 << "";
+    QTest::newRow("decapsulate with F2 changed") << "unsetButton"
+                                                 << "7E 7D 01 7E"
+                                                 << "AA"
+                                                 << "AA "
+                                                 << "";
+    QTest::newRow("decapsulate four digits") << "unsetButton"
+                                             << "7E7E"
+                                             << "7D"
+                                             << ""
+                                             << "";
+    QTest::newRow("encapsulate nothing") << "setButton"
+                                         << ""
+                                         << "7D"
+                                         << "keep"
+                                         << "解封前的数据：请输入数据！\t";
+    QTest::newRow("encapsulate bad data") << "setButton"
+                                          << "0G"
+                                          << "7D"
+                                          << "keep"
+                                          << "解封前的数据：请输入正确格式的数据！\t";
+    QTest::newRow("decapsulate nothing") << "unsetButton"
+                                         << ""
+                                         << "7D"
+                                         << "keep"
+                                         << "解封后的数据：请输入数据！\t";
+    QTest::newRow("decapsulate bad data") << "unsetButton"
+                                          << "7E 0G 7E"
+                                          << "7D"
+                                          << "keep"
+                                          << "解封后的数据：请输入正确格式的数据！\t";
+}
+
+void tst_Device::frames()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, input);
+    QFETCH(QString, f2);
+    QFETCH(QString, warning);
+    QWidget parent;
+    AdditionFunction f(&parent);
+    const bool encapsulating = button == QLatin1String("setButton");
+    auto* from = child<QTextEdit>(&f, encapsulating ? "unsetTextEdit" : "setTextEdit");
+    auto* to = child<QTextEdit>(&f, encapsulating ? "setTextEdit" : "unsetTextEdit");
+    child<QLineEdit>(&f, "ruleF2LineEdit")->setText(f2);
+    from->setPlainText(input);
+    to->setPlainText(QStringLiteral("keep"));
+    child<QPushButton>(&f, qPrintable(button))->click();
+    QTEST(to->toPlainText(), "output");
+    QCOMPARE(from->toPlainText(), input);
+    if (warning.isEmpty()) {
+        QVERIFY(boxes->calls.isEmpty());
+    } else {
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
+        QCOMPARE(boxes->calls.first().text, warning);
+    }
+}
+
+// --- device console through a pty --------------------------------------------------------------
+
+void tst_Device::presetsWriteTheirFrames_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("frame");
+    QTest::newRow("host version") << "mpuVerToolButton"
+                                  << "01"
+                                  << "AA7580000700AABB4201FE0101F4";
+    QTest::newRow("reset MCU") << "resetMCUToolButton"
+                               << "02"
+                               << "AA7580000700AABB4201FE0102F7";
+    QTest::newRow("reset information") << "getResetInfoButton"
+                                       << "03"
+                                       << "AA7580000700AABB4201FE0103F6";
+}
+
+void tst_Device::presetsWriteTheirFrames()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, code);
+    QFETCH(QString, frame);
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    openPort(w, pty.slavePath());
+    AdditionFunction* f = w.additionWindow();
+    child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText("ff ff");
+    child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
+    child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->setPlainText("old");
+    child<QToolButton>(f, qPrintable(button))->click();
+    QCOMPARE(hexOf(readAtLeast(pty, 14)), frame);
+    QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), code);
+    QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
+    QVERIFY(child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->toPlainText().isEmpty());
+    // Sent through the main window: counted and echoed as a transmitted hex line.
+    QCOMPARE(w.sent(), 14);
+    QVERIFY(w.form()->recvShowText->toPlainText().startsWith(QStringLiteral("TX→◇AA 75 80 00 07")));
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Device::freePayload_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("frame"); // empty: refused with `warning`
+    QTest::addColumn<QString>("warning");
+    const QString notHex
+        = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
+    const QString d255 = QString(510, QLatin1Char('0'));
+
+    QTest::newRow("blanks removed") << "01 02 0a"
+                                    << "AA7580000900AABB4201FE0301020A"
+                                    << "";
+    QTest::newRow("one byte like a preset") << "01"
+                                            << "AA7580000700AABB4201FE0101"
+                                            << "";
+    QTest::newRow("255 bytes") << d255 << "AA7580010500AABB4201FEFF" + d255 << "";
+    QTest::newRow("256 bytes") << d255 + "00"
+                               << ""
+                               << "发送区数据超过255字节\t";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "发送区内容为空\t";
+    QTest::newRow("blanks only") << "   "
+                                 << ""
+                                 << "发送区内容为空\t";
+    QTest::newRow("not hex") << "01 0G"
+                             << "" << notHex;
+    QTest::newRow("odd digit count") << "010"
+                                     << "" << notHex;
+    QTest::newRow("line break") << "01\n02"
+                                << "" << notHex;
+}
+
+void tst_Device::freePayload()
+{
+    QFETCH(QString, payload);
+    QFETCH(QString, frame);
+    QFETCH(QString, warning);
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    openPort(w, pty.slavePath());
+    AdditionFunction* f = w.additionWindow();
+    child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
+    child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText(payload);
+    child<QToolButton>(f, "sendToolButton")->click();
+    QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
+    QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), payload);
+    if (warning.isEmpty()) {
+        const QByteArray got = readAtLeast(pty, frame.size() / 2 + 1);
+        QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
+        QCOMPARE(got.size(), 13 + payload.count(QRegularExpression("[0-9a-fA-F]")) / 2);
+        QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
+        QVERIFY(boxes->calls.isEmpty());
+    } else {
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(boxes->calls.first().title, QStringLiteral("警告"));
+        QCOMPARE(boxes->calls.first().text, warning);
+        QCOMPARE(readAtLeast(pty, 1, 200), QByteArray());
+        QCOMPARE(w.sent(), 0);
+    }
+}
+
+void tst_Device::repliesFillThePanes()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    openPort(w, pty.slavePath());
+    AdditionFunction* f = w.additionWindow();
+    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    const QByteArray reply = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
+
+    // Noise before the reply, and the reply in two chunks with a pause between them.
+    QTest::ignoreMessage(QtDebugMsg,
+        qPrintable(QStringLiteral("cache.size 9 cache.toHex() %1").arg(hexOf(reply.left(9)))));
+    QVERIFY(pty.write("log\r\n" + reply.left(9)));
+    QTest::qWait(100);
+    QVERIFY(hexPane->toPlainText().isEmpty());
+    QTest::ignoreMessage(QtDebugMsg,
+        qPrintable(
+            QStringLiteral("cache.size %1 cache.toHex() %2").arg(reply.size()).arg(hexOf(reply))));
+    QVERIFY(pty.write(reply.mid(9)));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(reply));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
+    // The chunks were displayed in the main view as well.
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().contains(QStringLiteral("RX←◆log")));
+
+    // A second start sequence restarts the reply.
+    const QByteArray second = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
+    QVERIFY(pty.write(reply.left(12)));
+    QTest::qWait(100);
+    QVERIFY(pty.write(reply.mid(12, 3) + second));
+    QTRY_COMPARE(charPane->toPlainText(), QStringLiteral("复位信息"));
+    QCOMPARE(hexPane->toPlainText(), hexOf(second));
+}
+
+void tst_Device::shortReplyKeepsTheCharacterPane()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    openPort(w, pty.slavePath());
+    AdditionFunction* f = w.additionWindow();
+    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    charPane->setPlainText(QStringLiteral("earlier"));
+    const QByteArray reply = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
+    QCOMPARE(reply.size(), 15);
+    QVERIFY(pty.write(reply));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(reply));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("earlier"));
+}
+
+void tst_Device::clearEmptiesAll()
+{
+    QWidget parent;
+    AdditionFunction f(&parent);
+    for (const char* name :
+        { "sendDataPlainTextEdit", "hexRecvPlainTextEdit", "charRecvPlainTextEdit" })
+        child<QPlainTextEdit>(&f, name)->setPlainText("x");
+    child<QToolButton>(&f, "clearToolButton")->click();
+    for (const char* name :
+        { "sendDataPlainTextEdit", "hexRecvPlainTextEdit", "charRecvPlainTextEdit" })
+        QVERIFY(child<QPlainTextEdit>(&f, name)->toPlainText().isEmpty());
+}
+
+// --- against the simulated board ---------------------------------------------------------------
+
+void tst_Device::presetsAgainstTheBoard()
+{
+    if (DevSimProcess::program().isEmpty())
+        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    DevSimProcess sim;
+    QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
+    ExtraPorts env(sim.ptyPath());
+    MainWindow w;
+    openPort(w, sim.ptyPath());
+    AdditionFunction* f = w.additionWindow();
+    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+
+    struct Case {
+        const char* button;
+        quint8 code;
+        QString text;
+    };
+    const QList<Case> cases {
+        { "mpuVerToolButton", 0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18") },
+        { "getResetInfoButton", 0x03, QStringLiteral("复位信息：上电复位，复位次数 0") },
+        { "resetMCUToolButton", 0x02, QStringLiteral("MCU复位中，请稍候...") },
+        { "getResetInfoButton", 0x03, QStringLiteral("复位信息：软件复位，复位次数 1") },
+    };
+    int replyBytes = 0;
+    for (const Case& c : cases) {
+        child<QToolButton>(f, c.button)->click();
+        QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), c.text, 3000);
+        const QByteArray reply = QByteArray::fromHex(hexPane->toPlainText().toLatin1());
+        QCOMPARE(hexPane->toPlainText(), hexOf(reply));
+        QVERIFY(DeviceCommand::isCompleteReply(reply));
+        QCOMPARE(quint8(reply.at(12)), c.code);
+        QCOMPARE(reply.mid(14, reply.size() - 15), gbk(c.text));
+        replyBytes += reply.size();
+    }
+    // The board answers command frames instead of echoing them.
+    QTest::qWait(100);
+    QCOMPARE(w.received(), replyBytes);
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_Device::freePayloadAgainstTheBoard()
+{
+    if (DevSimProcess::program().isEmpty())
+        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    DevSimProcess sim;
+    QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
+    ExtraPorts env(sim.ptyPath());
+    MainWindow w;
+    openPort(w, sim.ptyPath());
+    AdditionFunction* f = w.additionWindow();
+    child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText("01 02 0a");
+    child<QToolButton>(f, "sendToolButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->toPlainText(),
+        QStringLiteral("收到数据 3 字节：01 02 0A"), 3000);
+    QCOMPARE(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().mid(24, 4),
+        QStringLiteral("0100")); // code of the payload's first byte, status 00
+    // Ordinary text still comes back as an echo; its line end also ends the reply's bytes in the
+    // view, which waits for a line end.
+    w.form()->addLFCheckBox->setChecked(true);
+    w.form()->sendDataTextEdit->setPlainText("ping");
+    w.form()->sendDataButton->click();
+    const auto echoed = [&w] {
+        const QStringList lines = w.form()->recvShowText->toPlainText().split('\n');
+        return lines.last().startsWith(QStringLiteral("RX←◆"))
+            && lines.last().endsWith(QStringLiteral("ping"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(echoed(), 3000);
+    const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
+    QCOMPARE(w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+}
+
+QTEST_MAIN(tst_Device)
+#include "tst_device.moc"

@@ -1,0 +1,879 @@
+// The logic behind the additional-functions window and the boot-loader dialogue: checksums,
+// character/hex conversion, byte stuffing, device command frames, reply recognition, and the
+// dialogue's line handling, all without a window.
+#include "serial/upgradedialogue.h"
+#include "tools/checksum.h"
+#include "tools/devicecommand.h"
+#include "tools/framecodec.h"
+#include "tools/hexconvert.h"
+#include "tools/replyassembler.h"
+
+#include <QTextCodec>
+#include <QtTest>
+
+namespace {
+
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
+
+QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
+
+// One pass of the dialogue as a test describes it.
+struct Pass {
+    qint64 at = 0; // ms on the monotonic clock
+    QByteArray bytes; // appended to the pending buffer before the pass
+    bool running = false;
+    bool path = true;
+    QByteArray type = "2";
+    QStringList expected; // the actions, in the notation of describe()
+    int pendingLeft = 0; // bytes the pass leaves unprocessed
+};
+using Script = QVector<Pass>;
+
+// "line:TEXT", "prompt:TEXT", "cursor", "write:BYTES", "stop", "click", "uncheck", "warn".
+QStringList describe(const UpgradeDialogue::Actions& actions)
+{
+    QStringList out;
+    for (const auto& a : actions) {
+        switch (a.kind) {
+        case UpgradeDialogue::Action::ShowPrompt:
+            out << QStringLiteral("prompt:") + a.text;
+            break;
+        case UpgradeDialogue::Action::ShowLine:
+            out << QStringLiteral("line:") + a.text;
+            break;
+        case UpgradeDialogue::Action::MoveCursorToEnd:
+            out << QStringLiteral("cursor");
+            break;
+        case UpgradeDialogue::Action::Write:
+            out << QStringLiteral("write:") + QString::fromUtf8(a.bytes);
+            break;
+        case UpgradeDialogue::Action::StopTransfer:
+            out << QStringLiteral("stop");
+            break;
+        case UpgradeDialogue::Action::ClickSendFile:
+            out << QStringLiteral("click");
+            break;
+        case UpgradeDialogue::Action::Uncheck:
+            out << QStringLiteral("uncheck");
+            break;
+        case UpgradeDialogue::Action::WarnTimeout:
+            out << QStringLiteral("warn");
+            break;
+        }
+    }
+    return out;
+}
+
+const QByteArray key = "PLUMB24680QRSTU1357908642VWXYZ97531DEFGH";
+
+// The boot loader recognised: banner and identification, shown and answered by nothing.
+Pass recognised(qint64 at)
+{
+    Pass p;
+    p.at = at;
+    p.bytes = "Copyright (C) 2015 Brenlow\r\nBrenlow boot-loader V2 (m4)\r\n";
+    p.expected
+        = QStringList { "line:Copyright (C) 2015 Brenlow", "line:Brenlow boot-loader V2 (m4)" };
+    return p;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Script)
+Q_DECLARE_METATYPE(FrameCodec::Result)
+Q_DECLARE_METATYPE(DeviceCommand::Payload)
+Q_DECLARE_METATYPE(ReplyAssembler::Step)
+Q_DECLARE_METATYPE(QList<QByteArray>)
+Q_DECLARE_METATYPE(QList<ReplyAssembler::Step>)
+
+class tst_Tools : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Checksum calculator
+    void checksum_data();
+    void checksum();
+    // Character/hex converter
+    void hexToCharacters_data();
+    void hexToCharacters();
+    void charactersToHex_data();
+    void charactersToHex();
+    void scanBytesDropsBlanksTabsAndLineFeeds();
+    // Frame encapsulation
+    void ruleFromTexts();
+    void encapsulate_data();
+    void encapsulate();
+    void decapsulate_data();
+    void decapsulate();
+    void stuffingRoundTrip_data();
+    void stuffingRoundTrip();
+    // Device command frames
+    void presetFrames_data();
+    void presetFrames();
+    void payload_data();
+    void payload();
+    void payloadFrameMatchesCommandFrame_data();
+    void payloadFrameMatchesCommandFrame();
+    void replyRecognition_data();
+    void replyRecognition();
+    void replyText_data();
+    void replyText();
+    // Reply assembly over chunks
+    void replyAssembly_data();
+    void replyAssembly();
+    // Upgrade dialogue
+    void dialogue_data();
+    void dialogue();
+    void dialogueFlagsFollowTheLoader();
+};
+
+// --- checksum ----------------------------------------------------------------------------------
+
+void tst_Tools::checksum_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hexInput");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("sum");
+    QTest::addColumn<QString>("complement");
+
+    QTest::newRow("hex plain sum") << "01 02 03" << true << int(Checksum::PlainSum) << "06"
+                                   << "f9";
+    QTest::newRow("hex sum of complements")
+        << "01 02 03" << true << int(Checksum::ComplementSum) << "f7"
+        << "08";
+    QTest::newRow("hex xor") << "01 02 03" << true << int(Checksum::XorSum) << "00"
+                             << "ff";
+    QTest::newRow("ascii plain sum wraps") << "abc" << false << int(Checksum::PlainSum) << "26"
+                                           << "d9";
+    QTest::newRow("ascii xor") << "abc" << false << int(Checksum::XorSum) << "60"
+                               << "9f";
+    QTest::newRow("hex blanks only") << "   " << true << int(Checksum::PlainSum) << "00"
+                                     << "ff";
+    QTest::newRow("hex blanks only, complements")
+        << "   " << true << int(Checksum::ComplementSum) << "00"
+        << "ff";
+    QTest::newRow("odd digits: first digit a byte")
+        << "123" << true << int(Checksum::PlainSum) << "24"
+        << "db";
+    QTest::newRow("lower-case digits, zero padded")
+        << "0a" << true << int(Checksum::PlainSum) << "0a"
+        << "f5";
+    QTest::newRow("line breaks and separators ignored")
+        << "01\n02,03" << true << int(Checksum::PlainSum) << "06"
+        << "f9";
+    QTest::newRow("Chinese character in ascii is one 0x3F")
+        << "中" << false << int(Checksum::PlainSum) << "3f"
+        << "c0";
+    QTest::newRow("Latin-1 character in ascii is its own byte")
+        << "é" << false << int(Checksum::PlainSum) << "e9"
+        << "16";
+    QTest::newRow("digits in ascii are characters")
+        << "01" << false << int(Checksum::PlainSum) << "61"
+        << "9e";
+}
+
+void tst_Tools::checksum()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, hexInput);
+    QFETCH(int, kind);
+    const quint8 sum
+        = Checksum::compute(Checksum::inputBytes(text, hexInput), Checksum::Kind(kind));
+    QTEST(Checksum::hexByte(sum), "sum");
+    QTEST(Checksum::hexByte(0xFF - sum), "complement");
+}
+
+// --- character/hex -----------------------------------------------------------------------------
+
+void tst_Tools::hexToCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("characters");
+
+    QTest::newRow("pairs with blanks") << "41 42 43"
+                                       << "ABC";
+    QTest::newRow("control and DEL become blanks, lone digit dropped") << "41 0D 7F 4"
+                                                                       << "A  ";
+    QTest::newRow("non-digit copied, pending digit dropped") << "4G1"
+                                                             << "G";
+    QTest::newRow("UTF-8 of a Chinese character: three blanks") << "E4B8AD"
+                                                                << "   ";
+    QTest::newRow("line feeds ignored") << "41\n42"
+                                        << "AB";
+    QTest::newRow("carriage return copied") << "41\r42"
+                                            << "A\rB";
+    QTest::newRow("tabs ignored") << "41\t4\t2"
+                                  << "AB";
+    QTest::newRow("zero value is a blank") << "00 41"
+                                           << " A";
+    QTest::newRow("lower-case digits") << "6a 7e"
+                                       << "j~";
+    QTest::newRow("range bounds") << "1F 20 7E"
+                                  << "  ~";
+    QTest::newRow("Chinese character copied as its bytes") << "中41"
+                                                           << QString::fromLatin1("\xe4\xb8\xad"
+                                                                                  "A");
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void tst_Tools::hexToCharacters()
+{
+    QFETCH(QString, text);
+    QTEST(HexConvert::scanToCharacters(HexConvert::scanBytes(text)), "characters");
+}
+
+void tst_Tools::charactersToHex_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("hex");
+    QTest::newRow("ascii") << "ABC"
+                           << "414243";
+    QTest::newRow("Chinese: UTF-8 bytes") << "中"
+                                          << "E4B8AD";
+    QTest::newRow("line end kept as bytes") << "a\nb"
+                                            << "610A62";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void tst_Tools::charactersToHex()
+{
+    QFETCH(QString, text);
+    QTEST(HexConvert::charactersToHex(text), "hex");
+    // Printable ASCII survives the way back.
+    bool printable = true;
+    for (const QChar c : text)
+        printable = printable && c.unicode() >= 0x20 && c.unicode() <= 0x7E;
+    if (printable)
+        QCOMPARE(
+            HexConvert::scanToCharacters(HexConvert::scanBytes(HexConvert::charactersToHex(text))),
+            text);
+}
+
+void tst_Tools::scanBytesDropsBlanksTabsAndLineFeeds()
+{
+    QCOMPARE(HexConvert::scanBytes(QStringLiteral(" 4 1\t\n42\r\n")), QByteArray("4142\r"));
+    QCOMPARE(HexConvert::scanBytes(QStringLiteral("中")), QByteArray("\xe4\xb8\xad"));
+    // A zero byte typed into the box ends the text.
+    QCOMPARE(HexConvert::scanToCharacters(QByteArray("41\0"
+                                                     "42",
+                 5)),
+        QStringLiteral("A"));
+}
+
+// --- frames ------------------------------------------------------------------------------------
+
+void tst_Tools::ruleFromTexts()
+{
+    const FrameCodec::Rule r = FrameCodec::ruleFromTexts("7E", "aa", "zz", "", "1FF");
+    QCOMPARE(r.f1, quint16(0x7E));
+    QCOMPARE(r.f2, quint16(0xAA));
+    QCOMPARE(r.m, quint16(0)); // unreadable counts as 0
+    QCOMPARE(r.b1, quint16(0));
+    QCOMPARE(r.b2, quint16(0x1FF));
+}
+
+void tst_Tools::encapsulate_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("f2");
+    QTest::addColumn<QString>("b1");
+    QTest::addColumn<FrameCodec::Result>("result");
+    QTest::addColumn<QString>("frame");
+    const auto ok = FrameCodec::Result::Ok;
+
+    QTest::newRow("default rule") << "01 7E 02 7D 03"
+                                  << "7D"
+                                  << "02" << ok << "7E 01 7D 02 02 7D 01 03 7E ";
+    QTest::newRow("blanks only: just the flags") << "   "
+                                                 << "7D"
+                                                 << "02" << ok << "7E 7E ";
+    QTest::newRow("lone last digit is a byte") << "123"
+                                               << "7D"
+                                               << "02" << ok << "7E 12 03 7E ";
+    QTest::newRow("no blanks needed") << "7e7d"
+                                      << "7D"
+                                      << "02" << ok << "7E 7D 02 7D 01 7E ";
+    QTest::newRow("changed F2") << "AA"
+                                << "AA"
+                                << "02" << ok << "7E 7D 01 7E ";
+    QTest::newRow("changed F2 leaves 7D alone") << "7D"
+                                                << "AA"
+                                                << "02" << ok << "7E 7D 7E ";
+    QTest::newRow("F1 equals F2: B1 form wins") << "7E"
+                                                << "7E"
+                                                << "02" << ok << "7E 7D 02 7E ";
+    QTest::newRow("rule value above FF printed whole") << "7E"
+                                                       << "7D"
+                                                       << "1FF" << ok << "7E 7D 1FF 7E ";
+    QTest::newRow("bad pair") << "0G"
+                              << "7D"
+                              << "02" << FrameCodec::Result::BadFormat << "";
+    QTest::newRow("bad pair after good ones") << "01 02 ZZ"
+                                              << "7D"
+                                              << "02" << FrameCodec::Result::BadFormat << "";
+    QTest::newRow("empty") << ""
+                           << "7D"
+                           << "02" << FrameCodec::Result::Empty << "";
+}
+
+void tst_Tools::encapsulate()
+{
+    QFETCH(QString, plain);
+    QFETCH(QString, f2);
+    QFETCH(QString, b1);
+    const FrameCodec::Rule rule = FrameCodec::ruleFromTexts("7E", f2, "7D", b1, "01");
+    QString frame = QStringLiteral("untouched");
+    QTEST(FrameCodec::encapsulate(plain.toUtf8(), rule, &frame), "result");
+    QFETCH(FrameCodec::Result, result);
+    if (result == FrameCodec::Result::Ok)
+        QTEST(frame, "frame");
+    else
+        QCOMPARE(frame, QStringLiteral("untouched"));
+}
+
+void tst_Tools::decapsulate_data()
+{
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QString>("f2");
+    QTest::addColumn<FrameCodec::Result>("result");
+    QTest::addColumn<QString>("plain");
+    const auto ok = FrameCodec::Result::Ok;
+
+    QTest::newRow("default rule") << "7E 01 7D 02 02 7D 01 03 7E"
+                                  << "7D" << ok << "01 7E 02 7D 03 ";
+    QTest::newRow("four digits: nothing inside") << "7E7E"
+                                                 << "7D" << ok << "";
+    QTest::newRow("fewer than four digits") << "7E"
+                                            << "7D" << ok << "";
+    QTest::newRow("escape standing for itself") << "7E 7D 05 7E"
+                                                << "7D" << ok << "7D 05 ";
+    QTest::newRow("escape at the end") << "7E 7D 7E"
+                                       << "7D" << ok << "7D ";
+    QTest::newRow("flags are not compared") << "00 41 FF"
+                                            << "7D" << ok << "41 ";
+    QTest::newRow("changed F2") << "7E 7D 01 7E"
+                                << "AA" << ok << "AA ";
+    QTest::newRow("bad pair") << "7E 0G 7E"
+                              << "7D" << FrameCodec::Result::BadFormat << "";
+    QTest::newRow("bad pair after an escape is read on its own")
+        << "7E 7D ZZ 7E"
+        << "7D" << FrameCodec::Result::BadFormat << "";
+    QTest::newRow("empty") << ""
+                           << "7D" << FrameCodec::Result::Empty << "";
+}
+
+void tst_Tools::decapsulate()
+{
+    QFETCH(QString, frame);
+    QFETCH(QString, f2);
+    const FrameCodec::Rule rule = FrameCodec::ruleFromTexts("7E", f2, "7D", "02", "01");
+    QString plain = QStringLiteral("untouched");
+    QTEST(FrameCodec::decapsulate(frame.toUtf8(), rule, &plain), "result");
+    QFETCH(FrameCodec::Result, result);
+    if (result == FrameCodec::Result::Ok)
+        QTEST(plain, "plain");
+    else
+        QCOMPARE(plain, QStringLiteral("untouched"));
+}
+
+void tst_Tools::stuffingRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("f2");
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all.append(char(i));
+    QTest::newRow("every byte value") << all << "7D";
+    QTest::newRow("every byte value, F2 changed to AA") << all << "AA";
+    QTest::newRow("flags and escapes in a row") << hex("7E7E7D7D7E7D") << "7D";
+    QTest::newRow("escape followed by B1 and B2 values") << hex("7D027D01") << "7D";
+    QTest::newRow("one byte") << hex("00") << "AA";
+}
+
+void tst_Tools::stuffingRoundTrip()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, f2);
+    const FrameCodec::Rule rule = FrameCodec::ruleFromTexts("7E", f2, "7D", "02", "01");
+    QString frame;
+    QCOMPARE(
+        FrameCodec::encapsulate(bytes.toHex(' ').toUpper(), rule, &frame), FrameCodec::Result::Ok);
+    // Inside the flags no byte equals F1 or F2 any more.
+    const QStringList inside
+        = frame.trimmed().split(' ').mid(1, frame.trimmed().split(' ').size() - 2);
+    QVERIFY(!inside.contains(QStringLiteral("7E")));
+    QVERIFY(!inside.contains(f2) || f2 == QLatin1String("7D"));
+    QString plain;
+    QCOMPARE(FrameCodec::decapsulate(frame.toUtf8(), rule, &plain), FrameCodec::Result::Ok);
+    QCOMPARE(plain, QString::fromLatin1(bytes.toHex(' ').toUpper() + ' '));
+}
+
+// --- device commands ---------------------------------------------------------------------------
+
+void tst_Tools::presetFrames_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("frame");
+    QTest::newRow("host version") << int(DeviceCommand::HostVersion)
+                                  << "AA7580000700AABB4201FE0101F4";
+    QTest::newRow("reset MCU") << int(DeviceCommand::ResetMcu) << "AA7580000700AABB4201FE0102F7";
+    QTest::newRow("reset information")
+        << int(DeviceCommand::ResetInfo) << "AA7580000700AABB4201FE0103F6";
+}
+
+void tst_Tools::presetFrames()
+{
+    QFETCH(int, code);
+    QFETCH(QString, frame);
+    QCOMPARE(DeviceCommand::presetFrameText(quint8(code)),
+        QStringLiteral("AA7580000000AABB4201FE01") + frame.mid(24, 2));
+    QCOMPARE(DeviceCommand::completeFrame(DeviceCommand::presetFrameText(quint8(code))), frame);
+    QCOMPARE(QString::fromLatin1(
+                 DeviceCommand::commandFrame(QByteArray(1, char(code))).toHex().toUpper()),
+        frame);
+}
+
+void tst_Tools::payload_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<DeviceCommand::Payload>("status");
+    QTest::addColumn<QString>("frameStart"); // the frame up to and including the count byte
+    const QString d255 = QString(510, QLatin1Char('a'));
+    const QString d256 = QString(512, QLatin1Char('0'));
+
+    QTest::newRow("blanks allowed")
+        << "01 02 0a" << DeviceCommand::Payload::Ok << "AA7580000900AABB4201FE03";
+    QTest::newRow("255 bytes: count FF, length 0105")
+        << d255 << DeviceCommand::Payload::Ok << "AA7580010500AABB4201FEFF";
+    QTest::newRow("256 bytes refused") << d256 << DeviceCommand::Payload::TooLong << "";
+    QTest::newRow("empty") << "" << DeviceCommand::Payload::Empty << "";
+    QTest::newRow("blanks only") << "   " << DeviceCommand::Payload::Empty << "";
+    QTest::newRow("not hex") << "0G" << DeviceCommand::Payload::NotHex << "";
+    QTest::newRow("odd digit count") << "123" << DeviceCommand::Payload::NotHex << "";
+    QTest::newRow("odd and too long: hex check first")
+        << d256 + QLatin1Char('1') << DeviceCommand::Payload::NotHex << "";
+    QTest::newRow("line break") << "01\n02" << DeviceCommand::Payload::NotHex << "";
+    QTest::newRow("0x prefix") << "0x01" << DeviceCommand::Payload::NotHex << "";
+    QTest::newRow("sign") << "+1" << DeviceCommand::Payload::NotHex << "";
+    QTest::newRow("tab") << "01\t02" << DeviceCommand::Payload::NotHex << "";
+}
+
+void tst_Tools::payload()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, frameStart);
+    QString digits;
+    QTEST(DeviceCommand::checkPayload(text, &digits), "status");
+    QVERIFY(!digits.contains(QLatin1Char(' ')));
+    if (frameStart.isEmpty())
+        return;
+    const QString frame = DeviceCommand::completeFrame(DeviceCommand::payloadFrameText(digits));
+    QVERIFY2(frame.startsWith(frameStart), qPrintable(frame));
+    QCOMPARE(frame.size(), frameStart.size() + digits.size() + 2);
+    QCOMPARE(frame.mid(frameStart.size(), digits.size()), digits.toUpper());
+    const QByteArray bytes = QByteArray::fromHex(frame.toLatin1());
+    QCOMPARE(Checksum::compute(bytes, Checksum::XorSum), quint8(0)); // the last byte balances
+}
+
+void tst_Tools::payloadFrameMatchesCommandFrame_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("one byte") << hex("01");
+    QTest::newRow("bytes that look like frame starts") << hex("AA7580557A80");
+    QByteArray longest;
+    for (int i = 0; i < 255; ++i)
+        longest.append(char(i * 13));
+    QTest::newRow("255 bytes") << longest;
+}
+
+void tst_Tools::payloadFrameMatchesCommandFrame()
+{
+    QFETCH(QByteArray, payload);
+    const QString digits = QString::fromLatin1(payload.toHex());
+    QCOMPARE(DeviceCommand::completeFrame(DeviceCommand::payloadFrameText(digits)),
+        QString::fromLatin1(DeviceCommand::commandFrame(payload).toHex().toUpper()));
+}
+
+void tst_Tools::replyRecognition_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("complete");
+    const QByteArray good = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本"));
+    QByteArray badSum = good;
+    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x01);
+    QByteArray otherMiddle = DeviceCommand::replyFrame(0x01, 0x00, "x");
+    otherMiddle[8] = 0x43;
+    otherMiddle.chop(1);
+    otherMiddle.append(char(Checksum::compute(otherMiddle, Checksum::XorSum)));
+    // Bytes 3 … 5 and 11 … 13 are not looked at.
+    QByteArray loose = hex("557A80FFFFFFAABB4201FE123456") + "text";
+    loose.append(char(Checksum::compute(loose, Checksum::XorSum)));
+
+    QTest::newRow("reply with text") << good << true;
+    QTest::newRow("15-byte reply") << DeviceCommand::replyFrame(0x02, 0x00, QByteArray()) << true;
+    QTest::newRow("unexamined bytes free") << loose << true;
+    QTest::newRow("wrong checksum") << badSum << false;
+    QTest::newRow("wrong fixed bytes") << otherMiddle << false;
+    QTest::newRow("wrong start") << QByteArray("\x55\x7A\x81") + good.mid(3) << false;
+    QTest::newRow("cut short") << good.left(good.size() - 1) << false;
+    QTest::newRow("header only") << good.left(11) << false;
+    QTest::newRow("command frame") << DeviceCommand::commandFrame(hex("01")) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void tst_Tools::replyRecognition()
+{
+    QFETCH(QByteArray, bytes);
+    QTEST(DeviceCommand::isCompleteReply(bytes), "complete");
+}
+
+void tst_Tools::replyText_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("GBK text") << DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本 V1"))
+                              << gbk("主机版本 V1");
+    QTest::newRow("15 bytes: no text")
+        << DeviceCommand::replyFrame(0x03, 0x00, QByteArray()) << QByteArray();
+    QTest::newRow("16 bytes: one byte")
+        << DeviceCommand::replyFrame(0x03, 0x00, "A") << QByteArray("A");
+    QTest::newRow("text cut to the count byte")
+        << DeviceCommand::replyFrame(0x05, 0x00, QByteArray(300, 'x')) << QByteArray(253, 'x');
+}
+
+void tst_Tools::replyText()
+{
+    QFETCH(QByteArray, reply);
+    QVERIFY(DeviceCommand::isCompleteReply(reply));
+    QTEST(DeviceCommand::replyText(reply), "text");
+    QCOMPARE(quint8(reply.at(11)), quint8(reply.size() - 13)); // count, code, status, text
+    QCOMPARE((quint8(reply.at(3)) << 8) | quint8(reply.at(4)), reply.size() - 7);
+}
+
+// --- reply assembly ----------------------------------------------------------------------------
+
+void tst_Tools::replyAssembly_data()
+{
+    using Step = ReplyAssembler::Step;
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QList<Step>>("steps");
+    QTest::addColumn<QByteArray>("reply"); // the last completed reply
+    QTest::addColumn<QByteArray>("buffer"); // what is left waiting
+
+    const QByteArray r = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：SIM"));
+    const QByteArray r2 = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
+    const QByteArray shortest = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
+
+    QTest::newRow("whole reply") << QList<QByteArray> { r } << QList<Step> { Step::Complete } << r
+                                 << QByteArray();
+    QTest::newRow("noise before the start") << QList<QByteArray> { "log line\r\n" + r }
+                                            << QList<Step> { Step::Complete } << r << QByteArray();
+    QTest::newRow("split over three chunks")
+        << QList<QByteArray> { r.left(5), r.mid(5, 10), r.mid(15) }
+        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << r << QByteArray();
+    QTest::newRow("start sequence itself split: first piece ignored")
+        << QList<QByteArray> { r.left(2), r.mid(2) } << QList<Step> { Step::Ignored, Step::Ignored }
+        << QByteArray() << QByteArray();
+    QTest::newRow("chunks without start while empty are ignored")
+        << QList<QByteArray> { "hello", hex("AABB4201FE") }
+        << QList<Step> { Step::Ignored, Step::Ignored } << QByteArray() << QByteArray();
+    QTest::newRow("trailing bytes keep it waiting")
+        << QList<QByteArray> { r + "#000001" } << QList<Step> { Step::Waiting } << QByteArray()
+        << r + "#000001";
+    QTest::newRow("a new start restarts the buffer")
+        << QList<QByteArray> { r.left(9), r2 } << QList<Step> { Step::Waiting, Step::Complete }
+        << r2 << QByteArray();
+    QTest::newRow("restart inside a chunk drops the partial reply")
+        << QList<QByteArray> { r.left(9), r.mid(9, 4) + r2 }
+        << QList<Step> { Step::Waiting, Step::Complete } << r2 << QByteArray();
+    QTest::newRow("two replies in a row")
+        << QList<QByteArray> { r, r2 } << QList<Step> { Step::Complete, Step::Complete } << r2
+        << QByteArray();
+    QTest::newRow("15-byte reply") << QList<QByteArray> { shortest }
+                                   << QList<Step> { Step::Complete } << shortest << QByteArray();
+    QByteArray corrupt = r;
+    corrupt[corrupt.size() - 1] = char(~corrupt.at(corrupt.size() - 1));
+    QTest::newRow("corrupt reply waits for the next start")
+        << QList<QByteArray> { corrupt, "more", r2 }
+        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << r2 << QByteArray();
+    QTest::newRow("past 4096 bytes the buffer is dropped")
+        << QList<QByteArray> { r.left(20), QByteArray(4076, 'x'), "y", r.mid(20) }
+        << QList<Step> { Step::Waiting, Step::Waiting, Step::Dropped, Step::Ignored }
+        << QByteArray() << QByteArray();
+}
+
+void tst_Tools::replyAssembly()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QList<ReplyAssembler::Step>, steps);
+    ReplyAssembler assembler;
+    QList<ReplyAssembler::Step> got;
+    for (const QByteArray& c : chunks)
+        got << assembler.feed(c);
+    QCOMPARE(got, steps);
+    QTEST(assembler.reply(), "reply");
+    QTEST(assembler.buffer(), "buffer");
+    QVERIFY(assembler.buffer().size() <= DeviceCommand::ReplyBufferLimit);
+}
+
+// --- upgrade dialogue --------------------------------------------------------------------------
+
+void tst_Tools::dialogue_data()
+{
+    QTest::addColumn<Script>("script");
+    const QByteArray sep = "==================================================\r\n";
+    const QString sepLine = QStringLiteral("line:") + QString::fromLatin1(sep.trimmed());
+
+    {
+        Pass menu;
+        menu.at = 10;
+        menu.bytes = sep + "  1 - a\r\n" + sep;
+        menu.expected = QStringList { sepLine, "cursor", "write:2", "line:  1 - a", sepLine,
+            "cursor", "write:2" };
+        QTest::newRow("menu framed twice: type written twice") << Script { recognised(0), menu };
+    }
+    {
+        Pass idFirst;
+        idFirst.bytes = "boot-loader m4\r\n" + sep;
+        idFirst.expected = QStringList { "line:boot-loader m4", sepLine };
+        Pass banner;
+        banner.at = 10;
+        banner.bytes = "Copyright (C) 2015 Brenlow\r\n" + sep;
+        banner.expected
+            = QStringList { "line:Copyright (C) 2015 Brenlow", sepLine, "cursor", "write:2" };
+        QTest::newRow("identification before the banner: answered only after it")
+            << Script { idFirst, banner };
+    }
+    {
+        Pass both;
+        both.bytes = "Copyright (C) 2015 Brenlow boot-loader m4 ==========\n";
+        both.expected
+            = QStringList { "line:Copyright (C) 2015 Brenlow boot-loader m4 ==========", "cursor",
+                  "write:2" };
+        QTest::newRow("flags set by the very line are used at once") << Script { both };
+    }
+    {
+        Pass banner;
+        banner.bytes = "Copyright (C) 2015 Brenlow\r\n" + sep;
+        banner.expected = QStringList { "line:Copyright (C) 2015 Brenlow", sepLine };
+        QTest::newRow("banner alone answers nothing") << Script { banner };
+    }
+    {
+        Pass idle; // the first call sets the time of the last run
+        idle.at = 0;
+        Pass prompt;
+        prompt.at = 150;
+        prompt.bytes = gbk(QStringLiteral("请输入操作密码："));
+        prompt.pendingLeft = prompt.bytes.size();
+        Pass early;
+        early.at = 199;
+        early.pendingLeft = prompt.bytes.size();
+        Pass due;
+        due.at = 200;
+        due.expected = QStringList { QStringLiteral("line:请输入操作密码："),
+            QStringLiteral("write:") + QString::fromLatin1(key) };
+        QTest::newRow("unterminated password prompt answered 200 ms after the last run")
+            << Script { recognised(0), idle, prompt, early, due };
+    }
+    {
+        Pass again;
+        again.at = 10;
+        again.bytes = gbk(QStringLiteral("****\r\n请再次输入密码：\n"));
+        again.expected = QStringList { "line:****", QStringLiteral("line:请再次输入密码："),
+            QStringLiteral("write:") + QString::fromLatin1(key) };
+        QTest::newRow("confirmation prompt answered with the key")
+            << Script { recognised(0), again };
+    }
+    {
+        Pass request;
+        request.at = 10;
+        request.bytes = gbk(QStringLiteral("请传送主程序HEX文件...\r\n>>\r\n"));
+        request.expected
+            = QStringList { QStringLiteral("line:请传送主程序HEX文件..."), "click", "prompt:>>" };
+        QTest::newRow("file request clicks the send button") << Script { recognised(0), request };
+        request.path = false;
+        request.expected
+            = QStringList { QStringLiteral("line:请传送主程序HEX文件..."), "prompt:>>" };
+        QTest::newRow("file request without a path does nothing")
+            << Script { recognised(0), request };
+    }
+    {
+        Pass twice;
+        twice.at = 10;
+        twice.running = true;
+        twice.bytes = gbk(QStringLiteral("请传送主程序HEX文件...\nBoot\n"));
+        // The click stops the running transfer, so the boot line finds none to stop.
+        twice.expected
+            = QStringList { QStringLiteral("line:请传送主程序HEX文件..."), "click", "line:Boot" };
+        QTest::newRow("file request during a transfer toggles it")
+            << Script { recognised(0), twice };
+    }
+    {
+        Pass prompts;
+        prompts.bytes = "> \n>\n>>>>\n>>>\n";
+        prompts.expected = QStringList { "line:> ", "prompt:>", "line:>>>>", "prompt:>>>" };
+        QTest::newRow("only whole-line prompts are prompts") << Script { prompts };
+    }
+    {
+        Pass blank;
+        blank.bytes = "> \r\n";
+        blank.running = true;
+        blank.expected = QStringList { "line:> " };
+        Pass later;
+        later.at = 6000;
+        later.running = true;
+        QTest::newRow("prompt with a trailing blank starts no time-out") << Script { blank, later };
+    }
+    {
+        Pass prompt;
+        prompt.at = 1000;
+        prompt.bytes = ">>>\n";
+        prompt.running = true;
+        prompt.expected = QStringList { "prompt:>>>" };
+        Pass atLimit;
+        atLimit.at = 6000;
+        atLimit.running = true;
+        Pass over;
+        over.at = 6001;
+        over.running = true;
+        over.bytes = "late line\n";
+        over.expected = QStringList { "stop", "warn" };
+        over.pendingLeft = over.bytes.size(); // left for the ticks inside the warning box
+        Pass after;
+        after.at = 6011;
+        after.expected = QStringList { "line:late line" };
+        QTest::newRow("silence over 5000 ms after a prompt stops the transfer and warns")
+            << Script { prompt, atLimit, over, after };
+    }
+    {
+        Pass prompt;
+        prompt.bytes = ">\n";
+        prompt.expected = QStringList { "prompt:>" };
+        Pass over;
+        over.at = 5001;
+        over.bytes = "next\n";
+        over.expected = QStringList { "line:next" };
+        QTest::newRow("time-out without a transfer: no stop, no warning")
+            << Script { prompt, over };
+    }
+    {
+        Pass first;
+        first.bytes = ">\n";
+        first.expected = QStringList { "prompt:>" };
+        Pass second;
+        second.at = 4000;
+        second.bytes = ">>\n";
+        second.expected = QStringList { "prompt:>>" };
+        Pass quiet;
+        quiet.at = 8500;
+        quiet.running = true;
+        QTest::newRow("the time-out counts from the latest prompt")
+            << Script { first, second, quiet };
+    }
+    {
+        Pass boot;
+        boot.at = 10;
+        boot.running = true;
+        boot.bytes = "MCU Boot\nBoot again\n" + sep;
+        boot.expected = QStringList { "line:MCU Boot", "stop", "line:Boot again", sepLine };
+        QTest::newRow("Boot stops the transfer once and forgets the loader")
+            << Script { recognised(0), boot };
+    }
+    {
+        Pass lower;
+        lower.at = 10;
+        lower.bytes = "boot-\n" + sep;
+        lower.expected = QStringList { "line:boot-", sepLine, "cursor", "write:2" };
+        QTest::newRow("boot- is not Boot") << Script { recognised(0), lower };
+    }
+    {
+        Pass done;
+        done.at = 10;
+        done.bytes = gbk(QStringLiteral("文件下载成功！\r\n") + QString::fromLatin1(sep));
+        done.expected = QStringList { QStringLiteral("line:文件下载成功！"), "uncheck", sepLine };
+        QTest::newRow("success unchecks and forgets the loader") << Script { recognised(0), done };
+    }
+    {
+        Pass big;
+        big.bytes = QByteArray(8191, 'a');
+        big.pendingLeft = 8191;
+        Pass bigger;
+        bigger.bytes = "b";
+        bigger.expected = QStringList { QStringLiteral("line:") + QString(8191, 'a') + 'b' };
+        QTest::newRow("8192 unterminated bytes are taken at once") << Script { big, bigger };
+    }
+    {
+        static const char raw[] = "\0\0x\r\n\r\n\r\n\xd6\xd0\r\ntail";
+        Pass messy;
+        messy.bytes = QByteArray(raw, int(sizeof raw) - 1);
+        messy.pendingLeft = messy.bytes.size();
+        Pass due;
+        due.at = 200;
+        due.expected = QStringList { "line:  x", QStringLiteral("line:中"), "line:tail" };
+        QTest::newRow("zeros, carriage returns, empty lines, GBK, unterminated tail")
+            << Script { messy, due };
+    }
+    {
+        Pass first;
+        first.at = 10;
+        first.bytes = sep.left(20);
+        first.pendingLeft = 20;
+        Pass type;
+        type.at = 100;
+        type.type = "5";
+        type.bytes = sep.mid(20);
+        type.expected = QStringList { sepLine, "cursor", "write:5" };
+        QTest::newRow("type read when the line is answered")
+            << Script { recognised(0), first, type };
+    }
+}
+
+void tst_Tools::dialogue()
+{
+    QFETCH(Script, script);
+    UpgradeDialogue dialogue;
+    QByteArray pending;
+    for (int i = 0; i < script.size(); ++i) {
+        const Pass& p = script.at(i);
+        pending += p.bytes;
+        UpgradeDialogue::Inputs in;
+        in.transferRunning = p.running;
+        in.filePathSet = p.path;
+        in.type = p.type;
+        in.key = key;
+        const QStringList got = describe(dialogue.feed(pending, p.at, in));
+        if (got != p.expected)
+            qWarning() << "pass" << i << "got" << got << "expected" << p.expected;
+        QCOMPARE(got, p.expected);
+        QCOMPARE(pending.size(), p.pendingLeft);
+    }
+}
+
+void tst_Tools::dialogueFlagsFollowTheLoader()
+{
+    UpgradeDialogue d;
+    QByteArray pending;
+    const UpgradeDialogue::Inputs in { false, true, "2", key };
+    const auto feed = [&](const QByteArray& bytes, qint64 at) {
+        pending += bytes;
+        d.feed(pending, at, in);
+    };
+    feed("Copyright (C) 2015 Brenlow\n", 0);
+    QVERIFY(d.bannerSeen() && !d.loaderSeen() && !d.waitingForDevice());
+    feed("boot-x m4\n", 10);
+    QVERIFY(d.bannerSeen() && d.loaderSeen());
+    feed(">\n", 20);
+    QVERIFY(d.waitingForDevice());
+    feed("", 5021); // time-out: everything forgotten
+    QVERIFY(!d.bannerSeen() && !d.loaderSeen() && !d.waitingForDevice());
+    feed("Copyright (C) 2015 Brenlow\nboot- m4\n>>\n", 6000);
+    QVERIFY(d.bannerSeen() && d.loaderSeen() && d.waitingForDevice());
+    feed("Boot\n", 6010);
+    QVERIFY(!d.bannerSeen() && !d.loaderSeen() && !d.waitingForDevice());
+}
+
+QTEST_GUILESS_MAIN(tst_Tools)
+#include "tst_tools.moc"

@@ -1,0 +1,341 @@
+// The MCU upgrade dialogue in the real main window: scripted boot-loader text through a pty, and
+// whole downloads against the simulated board's boot loader.
+#include "app/mainwindow.h"
+#include "devsimprocess.h"
+#include "testsupport.h"
+#include "tools/additionfunction.h"
+#include "ui_mainwindow.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTextCodec>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
+
+// Hex display of bytes as the receive view shows them: upper case, a blank after each.
+QString hexLine(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
+}
+
+const QString separator = QStringLiteral("==================================================");
+
+#define REQUIRE_SIMULATOR()                                                                        \
+    do {                                                                                           \
+        if (DevSimProcess::program().isEmpty())                                                    \
+            QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");                        \
+    } while (false)
+
+} // namespace
+
+class tst_Upgrade : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    // Scripted through a pty
+    void promptsAndAnswers();
+    void showsTimeAndCountsLines();
+    void uncheckedBoxDisplaysNormally();
+    void uncheckingByHandKeepsTheFlags();
+    // Against the simulated boot loader
+    void fullDownload();
+    void silentDeviceTimesOut();
+    void bootLineStopsTheTransfer();
+    void wrongKeyStartsNothing();
+
+private:
+    MainWindow* openWindow(const QString& path);
+    QString view() const { return window->form()->recvShowText->toPlainText(); }
+    QStringList viewLines() const { return view().split(QLatin1Char('\n')); }
+    QString writeSample(int size);
+
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    ExtraPorts* env = nullptr;
+    MainWindow* window = nullptr;
+};
+
+void tst_Upgrade::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+}
+
+void tst_Upgrade::cleanup()
+{
+    delete window;
+    window = nullptr;
+    delete env;
+    env = nullptr;
+    delete boxes;
+    delete work;
+}
+
+MainWindow* tst_Upgrade::openWindow(const QString& path)
+{
+    env = new ExtraPorts(path);
+    window = new MainWindow;
+    auto* combo = window->form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(path, Qt::MatchStartsWith));
+    window->form()->openSerialButton->click();
+    window->form()->showTimeCheckBox->setChecked(false);
+    return window->port()->isOpen() ? window : nullptr;
+}
+
+QString tst_Upgrade::writeSample(int size)
+{
+    const QString path = work->path() + QStringLiteral("/firmware.bin");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
+        return QString();
+    return path;
+}
+
+// --- scripted ----------------------------------------------------------------------------------
+
+void tst_Upgrade::promptsAndAnswers()
+{
+    PtyPair pty;
+    QVERIFY(openWindow(pty.slavePath()));
+    AdditionFunction* f = window->additionWindow();
+    f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(3);
+    f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("k3y"));
+    f->setMcuUpgradeChecked(true);
+
+    // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
+    QVERIFY(pty.write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
+                      "=========\r\n>"));
+    QByteArray written;
+    QTRY_COMPARE((written += pty.read(10)), QByteArray("44"));
+    QTRY_COMPARE(viewLines(),
+        QStringList({ "RX←◆Copyright (C) 2015 Brenlow", "RX←◆boot-loader m4",
+            "RX←◆=========", "RX←◆1 - a", "RX←◆=========>" }));
+
+    // Each password prompt is answered with the key and nothing else: no echo, no counting.
+    QVERIFY(pty.write("\r\n" + gbk(QStringLiteral("请输入操作密码："))));
+    QTRY_COMPARE((written += pty.read(10)), QByteArray("44k3y"));
+    QVERIFY(pty.write("***\r\n" + gbk(QStringLiteral("请再次输入密码：")) + "\r\n"));
+    QTRY_COMPARE((written += pty.read(10)), QByteArray("44k3yk3y"));
+    QCOMPARE(window->sent(), 0);
+    QVERIFY(!view().contains(QStringLiteral("TX→◇")));
+
+    // The file request without a path does nothing; a success line ends the dialogue.
+    QVERIFY(pty.write(gbk(QStringLiteral("请传送主程序HEX文件...\r\n文件下载成功！\r\n"))));
+    QTRY_VERIFY(!f->isMcuUpgradeChecked());
+    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QCOMPARE(pty.read(200), QByteArray());
+    QVERIFY(boxes->calls.isEmpty());
+    QCOMPARE(viewLines().mid(5),
+        QStringList({ "RX←◆请输入操作密码：", "RX←◆***", "RX←◆请再次输入密码：",
+            "RX←◆请传送主程序HEX文件...", "RX←◆文件下载成功！" }));
+}
+
+void tst_Upgrade::showsTimeAndCountsLines()
+{
+    PtyPair pty;
+    QVERIFY(openWindow(pty.slavePath()));
+    window->form()->showTimeCheckBox->setChecked(true);
+    window->additionWindow()->setMcuUpgradeChecked(true);
+    static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
+    QVERIFY(pty.write(QByteArray(raw, int(sizeof raw) - 1)));
+    QTRY_COMPARE(viewLines().size(), 2);
+    const QRegularExpression prefixed(
+        QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆(.*)$"));
+    const QRegularExpressionMatch first = prefixed.match(viewLines().at(0));
+    QVERIFY2(first.hasMatch(), qPrintable(viewLines().at(0)));
+    QCOMPARE(first.captured(1), QStringLiteral("  zero>>")); // zeros as blanks, the prompt joined
+    const QRegularExpressionMatch second = prefixed.match(viewLines().at(1));
+    QVERIFY2(second.hasMatch(), qPrintable(viewLines().at(1)));
+    QCOMPARE(second.captured(1), QStringLiteral("> ")); // a trailing blank makes a plain line
+    QCOMPARE(window->lines(), 2);
+}
+
+void tst_Upgrade::uncheckedBoxDisplaysNormally()
+{
+    PtyPair pty;
+    QVERIFY(openWindow(pty.slavePath()));
+    window->form()->showHexCheckBox->setChecked(true);
+    window->additionWindow()->setMcuUpgradeChecked(true);
+    QVERIFY(pty.write("AB\r\n"));
+    QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB" })); // the dialogue shows text, not hex
+    window->additionWindow()->setMcuUpgradeChecked(false);
+    QVERIFY(pty.write("AB\r\n"));
+    QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB", "RX←◆41 42 0D 0A " }));
+}
+
+void tst_Upgrade::uncheckingByHandKeepsTheFlags()
+{
+    PtyPair pty;
+    QVERIFY(openWindow(pty.slavePath()));
+    AdditionFunction* f = window->additionWindow();
+    f->setMcuUpgradeChecked(true);
+    QVERIFY(pty.write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
+    QTRY_COMPARE(viewLines().size(), 2);
+    f->setMcuUpgradeChecked(false);
+    QVERIFY(pty.write("=========\r\n")); // shown normally, not answered
+    QTRY_COMPARE(viewLines().size(), 3);
+    QCOMPARE(pty.read(200), QByteArray());
+    f->setMcuUpgradeChecked(true);
+    QVERIFY(pty.write("=========\r\n"));
+    QByteArray written;
+    QTRY_COMPARE((written += pty.read(10)), QByteArray("2"));
+}
+
+// --- against the simulated boot loader ---------------------------------------------------------
+
+void tst_Upgrade::fullDownload()
+{
+    REQUIRE_SIMULATOR();
+    const QByteArray firmware = sampleFile(20000);
+    const QString source = writeSample(firmware.size());
+    QVERIFY(!source.isEmpty());
+    DevSimProcess sim;
+    const QString received = sim.filePath(QStringLiteral("received.bin"));
+    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--key", "Brenlow-2015-KEY",
+                 "--download-file", received, "--download-quiet", "500" }),
+        qPrintable(sim.errors()));
+    QVERIFY(openWindow(sim.ptyPath()));
+    // Hex display tells the normal display from the dialogue, which always shows text.
+    window->form()->showHexCheckBox->setChecked(true);
+    window->form()->fileDataLineEdit->setText(source);
+    AdditionFunction* f = window->additionWindow();
+    f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(2);
+    f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("Brenlow-2015-KEY"));
+    f->setMcuUpgradeChecked(true);
+
+    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
+
+    const QStringList lines = viewLines();
+    for (const QString& expected : { QStringLiteral("RX←◆Copyright (C) 2015 Brenlow"),
+             QStringLiteral("RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)"),
+             QStringLiteral("RX←◆") + separator + QLatin1Char('>'),
+             QStringLiteral("RX←◆已选择：3 - 下载主程序 BIN文件"),
+             QStringLiteral("RX←◆密码验证通过"), QStringLiteral("RX←◆请传送主程序HEX文件..."),
+             QStringLiteral("发送完毕！"), QStringLiteral("RX←◆接收完成，共 20000 字节"),
+             QStringLiteral("RX←◆文件下载成功！") })
+        QVERIFY2(lines.contains(expected),
+            qPrintable(expected + QStringLiteral(" missing from\n") + view()));
+    // Progress prompts gather on one line of their own.
+    QVERIFY(lines.contains(QStringLiteral(">>") + QString(3 * (20000 / 4096), QLatin1Char('>'))));
+    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QVERIFY(boxes->calls.isEmpty());
+
+    QFile got(received);
+    QVERIFY(got.open(QIODevice::ReadOnly));
+    QCOMPARE(got.size(), qint64(firmware.size()));
+    QVERIFY(got.readAll() == firmware);
+
+    // The application starts again; its first line reaches the normal (hex) display.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        view().contains(hexLine(gbk(QStringLiteral("正在启动应用程序...\r\n")))), 3000);
+}
+
+void tst_Upgrade::silentDeviceTimesOut()
+{
+    REQUIRE_SIMULATOR();
+    const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
+    const QString source = writeSample(size);
+    DevSimProcess sim;
+    const QString received = sim.filePath(QStringLiteral("received.bin"));
+    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--silent-after-prompt", "--download-file",
+                 received }),
+        qPrintable(sim.errors()));
+    QVERIFY(openWindow(sim.ptyPath()));
+    window->form()->fileDataLineEdit->setText(source);
+    AdditionFunction* f = window->additionWindow();
+    f->setMcuUpgradeChecked(true);
+    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+
+    // The board's one progress prompt, then silence.
+    QElapsedTimer sincePrompt;
+    QTRY_VERIFY_WITH_TIMEOUT(view().contains(QStringLiteral(">>>>>")), 5000);
+    sincePrompt.start();
+    QVERIFY(window->form()->sendFileButton->text() != QStringLiteral("发送文件"));
+    while (boxes->calls.isEmpty() && sincePrompt.elapsed() < 8000)
+        QTest::qWait(5);
+    const qint64 waited = sincePrompt.elapsed();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+    QCOMPARE(boxes->calls.first().title, QStringLiteral("文件发送失败"));
+    QCOMPARE(boxes->calls.first().text, QStringLiteral("MCU(M4)长时间未响应\t"));
+    QVERIFY2(waited >= 4900 && waited < 6000, qPrintable(QString::number(waited)));
+
+    // Stopped, not finished; the box stays checked and what arrived is the file's beginning.
+    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QVERIFY(f->isMcuUpgradeChecked());
+    QVERIFY(!view().contains(QStringLiteral("发送完毕！")));
+    QVERIFY(window->sent() < size);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received).size() > 0, 3000);
+    QFile got(received);
+    QVERIFY(got.open(QIODevice::ReadOnly));
+    const QByteArray part = got.readAll();
+    QVERIFY(part.size() >= 4096 && part.size() < size);
+    QVERIFY(part == sampleFile(size).left(part.size()));
+    QCOMPARE(boxes->calls.size(), 1);
+}
+
+void tst_Upgrade::bootLineStopsTheTransfer()
+{
+    REQUIRE_SIMULATOR();
+    const int size = 40000;
+    const QString source = writeSample(size);
+    DevSimProcess sim;
+    const QString received = sim.filePath(QStringLiteral("received.bin"));
+    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--boot-line-mid-transfer", "6000",
+                 "--download-file", received, "--download-quiet", "300" }),
+        qPrintable(sim.errors()));
+    QVERIFY(openWindow(sim.ptyPath()));
+    window->form()->fileDataLineEdit->setText(source);
+    AdditionFunction* f = window->additionWindow();
+    f->setMcuUpgradeChecked(true);
+    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+
+    QTRY_VERIFY_WITH_TIMEOUT(
+        viewLines().contains(QStringLiteral("RX←◆MCU Boot：看门狗复位，重新启动")), 8000);
+    QTRY_COMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QVERIFY(window->sent() < size);
+    QVERIFY(!view().contains(QStringLiteral("发送完毕！")));
+    QVERIFY(f->isMcuUpgradeChecked()); // a restart is not a success
+    // The board takes over again once the line is quiet; the dialogue still shows its text.
+    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains(QStringLiteral("RX←◆正在启动应用程序...")), 3000);
+    QVERIFY(boxes->calls.isEmpty());
+    QFile got(received);
+    QVERIFY(got.open(QIODevice::ReadOnly));
+    QVERIFY(got.readAll() == sampleFile(size).left(6000));
+}
+
+void tst_Upgrade::wrongKeyStartsNothing()
+{
+    REQUIRE_SIMULATOR();
+    const QString source = writeSample(1000);
+    DevSimProcess sim;
+    QVERIFY2(
+        sim.start({ "--quiet", "--boot-on-reset", "--key", "RIGHT" }), qPrintable(sim.errors()));
+    QVERIFY(openWindow(sim.ptyPath()));
+    window->form()->fileDataLineEdit->setText(source);
+    AdditionFunction* f = window->additionWindow();
+    f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("WRONG"));
+    f->setMcuUpgradeChecked(true);
+    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        viewLines().contains(QStringLiteral("RX←◆密码错误！升级已取消")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains(QStringLiteral("RX←◆正在启动应用程序...")), 3000);
+    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QCOMPARE(window->sent(), 14); // the reset command only: no file went out
+    QVERIFY(f->isMcuUpgradeChecked());
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+QTEST_MAIN(tst_Upgrade)
+#include "tst_upgrade.moc"
