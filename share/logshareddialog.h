@@ -4,6 +4,10 @@
 #include <QDialog>
 #include <QString>
 
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
 namespace Ui {
 class LogSharedDialog;
 }
@@ -26,11 +30,43 @@ public:
     void setToAddressText(const QString& address);
     // While paused the peer's bytes stay unread, so TCP flow control holds the peer back.
     void setReadPaused(bool paused);
+    bool isReadPaused() const { return readPaused; }
+    // Bytes taken from the peer's connection but not yet handed on (bounded by the read buffer).
+    qint64 bufferedBytes() const;
+    // Silence on a held connection that ends it; one hour unless a test shortens it.
+    void setInactivityInterval(int ms) { inactivityMs = ms; }
+    int inactivityInterval() const { return inactivityMs; }
 
 signals:
     void stateInfo(QString info);
     void formData(QByteArray data);
 
+private slots:
+    void doCommTimeout();
+    void doNewConnection();
+    void doAcceptError();
+    void doDisconnected();
+    void doReadyRead();
+    void doToClientError();
+    void on_okButton_clicked();
+    void on_enableLogSharedCheckBox_clicked(bool checked);
+
 private:
+    void setAddressWidgetsEnabled(bool enabled);
+    void stopListening();
+    void dropConnection();
+    void handOn(const QByteArray& data);
+
     Ui::LogSharedDialog* ui = nullptr;
+    QTcpServer* server = nullptr;
+    QTcpSocket* toClient = nullptr;
+    QTcpSocket* connection = nullptr;
+    QTimer* commTimer = nullptr;
+    QString peerAddress;
+    quint16 peerPort = 0;
+    QString localAddress;
+    quint16 localPort = 0;
+    int inactivityMs = 3600000;
+    bool readPaused = false;
+    bool readScheduled = false;
 };

@@ -1,8 +1,95 @@
-// The main window's side of log sharing.
+// The main window's side of log sharing: the port controls, the titles and the network intake.
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/messagebox.h"
 #include "share/logshareddialog.h"
 
-void MainWindow::slotLogShared() { }
-void MainWindow::slotStateInfo(QString) { }
+#include <QSettings>
+
+static const char* const kClosedStyle = "QPushButton{color:#000000;font-weight:bold;}";
+static const char* const kOpenStyle = "QPushButton{color:#0000FF;font-weight:bold;}";
+static const char* const kGreyStyle = "QPushButton{color:#969696;font-weight:bold;}";
+
+void MainWindow::slotLogShared()
+{
+    settings->beginGroup(QStringLiteral("LogSharedConfig"));
+    settings->setValue(QStringLiteral("ToAddress"), logSharedDialog->toAddressText());
+    settings->endGroup();
+
+    if (logSharedDialog->shareMode() != 1) {
+        // Back to the local port: the controls show the port as it is, paused included.
+        if (ui->openSerialButton->text() == tr("打开串口")) {
+            ui->serialNumComboBox->setEnabled(true);
+            ui->openSerialButton->setStyleSheet(QLatin1String(kClosedStyle));
+            ui->openSerialButton->setEnabled(true);
+            ui->pauseRecvButton->setEnabled(false);
+        } else if (ui->pauseRecvButton->text() == tr("恢复接收")) {
+            ui->openSerialButton->setStyleSheet(QLatin1String(kGreyStyle));
+            ui->openSerialButton->setEnabled(false);
+            ui->pauseRecvButton->setEnabled(true);
+        } else {
+            ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
+            ui->openSerialButton->setEnabled(true);
+            ui->pauseRecvButton->setEnabled(true);
+        }
+        disconnect(
+            logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
+        return;
+    }
+
+    const QMessageBox::StandardButton answer = MsgBox::question(this, tr("开启日记共享"),
+        tr("是否确认要开启日记共享功能？\n这会清空本地缓存和无法打开本地串口\t"),
+        QMessageBox::Ok | QMessageBox::Cancel);
+    if (answer != QMessageBox::Ok) {
+        ui->recvAreaGroupBox->setTitle(tr("接收区 - 来源串口"));
+        return;
+    }
+
+    // Closed through the ordinary path; paused or not, the button's own slot closes it.
+    if (ui->openSerialButton->text() == tr("关闭串口"))
+        slotOpenSerialButton();
+    // Auto-send keeps the port open: the network must not mix with it, so stay on the port.
+    if (ui->openSerialButton->text() == tr("关闭串口")) {
+        ui->recvAreaGroupBox->setTitle(tr("接收区 - 来源串口"));
+        return;
+    }
+
+    ui->recvShowText->clear();
+    // Half a line left from the port would otherwise prefix the first line from the network.
+    recvBuffer.clear();
+    pendingDisplay.clear();
+    displayText.clear();
+
+    ui->serialNumComboBox->setEnabled(false);
+    ui->openSerialButton->setEnabled(false);
+    ui->pauseRecvButton->setEnabled(false);
+    ui->openSerialButton->setStyleSheet(QLatin1String(kGreyStyle));
+    disconnect(logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
+    connect(logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
+}
+
+void MainWindow::slotStateInfo(QString info)
+{
+    const QString app = QStringLiteral("Quillon.exe");
+    const QString version = QStringLiteral("2.8.2");
+    switch (logSharedDialog->shareMode()) {
+    case 1: {
+        const QString source = logSharedDialog->sourceName();
+        if (!source.isEmpty() && trayIcon)
+            trayIcon->setToolTip(
+                tr("应用名：%1\r\n版本号：%2\r\n端口号：%3").arg(app, version, source));
+        ui->recvAreaGroupBox->setTitle(tr("接收区 - ") + info);
+        break;
+    }
+    case 2:
+        ui->recvAreaGroupBox->setTitle(tr("接收区 - 来源串口") + info);
+        break;
+    default:
+        if (!serialPort->isOpen() && trayIcon)
+            trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2\r\n").arg(app, version));
+        MsgBox::information(this, QStringLiteral("Quillon"), tr("日志共享功能已关闭\t"));
+        ui->recvAreaGroupBox->setTitle(tr("接收区 - 来源串口"));
+        break;
+    }
+}

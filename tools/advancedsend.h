@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+class AdvancedSendItem;
+
 namespace Ui {
 class AdvancedSend;
 }
@@ -12,12 +14,25 @@ class AdvancedSend : public QDialog {
     Q_OBJECT
 
 public:
+    static constexpr int kItems = 99;
+
     explicit AdvancedSend(QWidget* parent);
     ~AdvancedSend() override;
+
+    // The row of list position index (0 … 98), or null.
+    AdvancedSendItem* item(int index) const;
 
 signals:
     void signalSendData(const QString& data, bool isHex, int delayms);
 
+public slots:
+    void slotAllCycleCheckBox(int index);
+    void slotCycleSendButton();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     Ui::AdvancedSend* ui = nullptr;
+    int closings = 0; // times the window was hidden on purpose
 };

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "views/keywordrules.h"
+
+#include <QColor>
 #include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <QVector>
 
 class KeyHighlightDialog;
 class QTextDocument;
@@ -20,6 +25,12 @@ protected:
     void highlightBlock(const QString& text) override;
 
 private:
+    const QTextCharFormat& formatFor(int row, const QColor& color);
+
     KeyHighlightDialog* dialog = nullptr; // not owned
     bool enabled = false;
+    // The rows are read from the dialog for every block; only what they compile to is kept.
+    KeywordRules rules;
+    QVector<QTextCharFormat> formats;
+    QVector<QColor> formatColors;
 };

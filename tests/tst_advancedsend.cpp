@@ -1,0 +1,400 @@
+// The advanced send window: its rows, row sends and cycle sends through a pty.
+#include "app/mainwindow.h"
+#include "testsupport.h"
+#include "tools/advancedsend.h"
+#include "tools/advancedsenditem.h"
+#include "ui_mainwindow.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTimer>
+#include <QtTest>
+
+class tst_AdvancedSend : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void rowsAndDefaults();
+    void cycleButtonFollowsCheckBox();
+    void isHexData_data();
+    void isHexData();
+
+    void rowSend_data();
+    void rowSend();
+    void rowSendWaitsItsDelay();
+    void rowSendRefused_data();
+    void rowSendRefused();
+    void cycleSendSkipsAndWarns();
+    void cycleSendAllEmpty();
+    void cycleSendUsesCommonInterval();
+    void closingWindowEndsCycle();
+    void closingPortEndsCycle();
+    void minimisingKeepsCycle();
+
+private:
+    void openPort(MainWindow& w);
+    QByteArray readExactly(int n, int timeoutMs = 5000);
+    static AdvancedSend* window(MainWindow& w) { return w.findChild<AdvancedSend*>(); }
+    static void setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay);
+    static QSpinBox* interval(AdvancedSend* a)
+    {
+        return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
+    }
+    static void startCycle(AdvancedSend* a);
+
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
+    ExtraPorts* env = nullptr;
+};
+
+void tst_AdvancedSend::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+    pty = new PtyPair;
+    QVERIFY(pty->isOpen());
+    env = new ExtraPorts(pty->slavePath());
+}
+
+void tst_AdvancedSend::cleanup()
+{
+    delete env;
+    delete pty;
+    delete boxes;
+    delete work;
+}
+
+void tst_AdvancedSend::openPort(MainWindow& w)
+{
+    w.form()->showTimeCheckBox->setChecked(false);
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+}
+
+QByteArray tst_AdvancedSend::readExactly(int n, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < n && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        got += pty->read(5);
+    }
+    return got;
+}
+
+void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex,
+                              int delay)
+{
+    AdvancedSendItem* row = a->item(number - 1);
+    row->dataLineEdit()->setText(text);
+    row->hexCheckBox()->setChecked(hex);
+    row->delaySpinBox()->setValue(delay);
+}
+
+void tst_AdvancedSend::startCycle(AdvancedSend* a)
+{
+    a->findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"))->setChecked(true);
+    a->findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
+}
+
+// --- the window --------------------------------------------------------------------------------
+
+void tst_AdvancedSend::rowsAndDefaults()
+{
+    QWidget parent;
+    AdvancedSend a(&parent);
+    auto* list = a.findChild<QListWidget*>(QStringLiteral("contentListWidget"));
+    QCOMPARE(list->count(), AdvancedSend::kItems);
+    QVERIFY(!a.item(-1));
+    QVERIFY(!a.item(99));
+    for (int i = 0; i < AdvancedSend::kItems; ++i) {
+        AdvancedSendItem* row = a.item(i);
+        QVERIFY(row);
+        QCOMPARE(list->itemWidget(list->item(i)), row);
+        QCOMPARE(row->sendPushButton()->text(), QString("%1").arg(i + 1, 2, 10, QChar('0')));
+        QVERIFY(!row->isHex());
+        QVERIFY(row->hexCheckBox()->text().isEmpty());
+        QVERIFY(row->text().isEmpty());
+        QCOMPARE(row->delay(), 1000);
+    }
+    AdvancedSendItem* row = a.item(0);
+    QCOMPARE(row->sendPushButton()->text(), QString("01"));
+    QCOMPARE(a.item(98)->sendPushButton()->text(), QString("99"));
+    QCOMPARE(row->dataLineEdit()->minimumWidth(), 190);
+    QCOMPARE(row->dataLineEdit()->maximumWidth(), 190);
+    QCOMPARE(row->sendPushButton()->minimumWidth(), 55);
+    QCOMPARE(row->sendPushButton()->maximumWidth(), 55);
+    QCOMPARE(row->delaySpinBox()->minimum(), 0);
+    QCOMPARE(row->delaySpinBox()->maximum(), 300000);
+    QCOMPARE(row->delaySpinBox()->singleStep(), 1000);
+    auto* layout = qobject_cast<QHBoxLayout*>(row->layout());
+    QVERIFY(layout);
+    QCOMPARE(layout->spacing(), 10);
+    QCOMPARE(layout->count(), 5); // four widgets and the trailing stretch
+    QCOMPARE(layout->itemAt(0)->widget(), row->hexCheckBox());
+    QCOMPARE(layout->itemAt(1)->widget(), row->dataLineEdit());
+    QCOMPARE(layout->itemAt(2)->widget(), row->sendPushButton());
+    QCOMPARE(layout->itemAt(3)->widget(), row->delaySpinBox());
+    QVERIFY(layout->itemAt(4)->spacerItem());
+
+    QCOMPARE(interval(&a)->value(), 1000);
+    QCOMPARE(interval(&a)->maximum(), 300000);
+    QCOMPARE(interval(&a)->singleStep(), 1000);
+}
+
+void tst_AdvancedSend::cycleButtonFollowsCheckBox()
+{
+    QWidget parent;
+    AdvancedSend a(&parent);
+    auto* box = a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
+    auto* button = a.findChild<QPushButton*>(QStringLiteral("sendButton"));
+    QVERIFY(!button->isEnabled());
+    box->setChecked(true);
+    QVERIFY(button->isEnabled());
+    box->setChecked(false);
+    QVERIFY(!button->isEnabled());
+}
+
+void tst_AdvancedSend::isHexData_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hex");
+    QTest::newRow("digits with blanks") << "01 02 0a" << true;
+    QTest::newRow("all hex letters") << "ABCDEF abcdef 0123456789" << true;
+    QTest::newRow("odd digit count") << "123" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("blanks only") << "   " << false;
+    QTest::newRow("letter after F") << "0G" << false;
+    QTest::newRow("prefix 0x") << "0x01" << false;
+    QTest::newRow("tab is not a blank") << "01\t02" << false;
+    QTest::newRow("full-width digit") << "０1" << false;
+}
+
+void tst_AdvancedSend::isHexData()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, hex);
+    QCOMPARE(AdvancedSendItem::isHexData(text), hex);
+}
+
+// --- sending through the port ------------------------------------------------------------------
+
+void tst_AdvancedSend::rowSend_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("text as typed") << 1 << "AT+RST" << false << QByteArray("AT+RST");
+    QTest::newRow("hex with blanks") << 42 << "01 02 0a" << true << QByteArray("\x01\x02\x0a");
+    QTest::newRow("odd hex") << 98 << "123" << true << QByteArray("\x12\x03");
+    QTest::newRow("blanks only as text") << 99 << "   " << false << QByteArray("   ");
+}
+
+void tst_AdvancedSend::rowSend()
+{
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    QFETCH(bool, hex);
+    QFETCH(QByteArray, wire);
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    setRow(a, number, text, hex, 0);
+    QSignalSpy spy(a, &AdvancedSend::signalSendData);
+    a->item(number - 1)->sendPushButton()->click();
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.first(), QVariantList({ text, hex, 0 }));
+    QCOMPARE(readExactly(wire.size()), wire);
+    QCOMPARE(w.sent(), wire.size());
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_AdvancedSend::rowSendWaitsItsDelay()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    setRow(a, 5, "late", false, 300);
+    interval(a)->setValue(0);
+    QElapsedTimer t;
+    t.start();
+    a->item(4)->sendPushButton()->click();
+    QVERIFY2(t.elapsed() >= 300, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(readExactly(4), QByteArray("late"));
+}
+
+void tst_AdvancedSend::rowSendRefused_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("message");
+    const QString content = QStringLiteral("内容错误：请输入待发的数据！\t");
+    const QString format = QStringLiteral("格式错误：%1\t\n请输入16进制的格式数据！\t");
+    QTest::newRow("empty text") << "" << false << content;
+    QTest::newRow("empty hex") << "" << true << content;
+    QTest::newRow("hex of blanks only") << "   " << true << format.arg("   ");
+    QTest::newRow("letter after F") << "01 0G" << true << format.arg("01 0G");
+    QTest::newRow("percent signs kept") << "%1 %2" << true << format.arg("%1 %2");
+}
+
+void tst_AdvancedSend::rowSendRefused()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, hex);
+    QFETCH(QString, message);
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    setRow(a, 3, text, hex, 0);
+    QSignalSpy spy(a, &AdvancedSend::signalSendData);
+    a->item(2)->sendPushButton()->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+    QCOMPARE(boxes->calls.first().title, QString("warning"));
+    QCOMPARE(boxes->calls.first().text, message);
+    QVERIFY(spy.isEmpty());
+    QCOMPARE(pty->read(200), QByteArray());
+    QCOMPARE(w.sent(), 0);
+}
+
+void tst_AdvancedSend::cycleSendSkipsAndWarns()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    // The rows' own delays would hold the pass for minutes if they were used.
+    setRow(a, 1, "A", false, 300000);
+    setRow(a, 3, "42 43", true, 300000);
+    setRow(a, 7, "4G", true, 300000);
+    setRow(a, 8, "D", false, 300000);
+    setRow(a, 99, "45", true, 300000);
+    interval(a)->setValue(0);
+    QSignalSpy spy(a, &AdvancedSend::signalSendData);
+    QElapsedTimer t;
+    t.start();
+    startCycle(a);
+    QVERIFY(t.elapsed() < 5000);
+    QCOMPARE(readExactly(5), QByteArray("ABCDE"));
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().title, QString("warning"));
+    QCOMPARE(boxes->calls.first().text,
+             QString("格式错误：(7)4G\t\n请输入16进制的格式数据！\t"));
+    QCOMPARE(spy.size(), 4);
+    QCOMPARE(spy.at(0), QVariantList({ "A", false, 0 }));
+    QCOMPARE(spy.at(1), QVariantList({ "42 43", true, 0 }));
+    QCOMPARE(spy.at(2), QVariantList({ "D", false, 0 }));
+    QCOMPARE(spy.at(3), QVariantList({ "45", true, 0 }));
+}
+
+void tst_AdvancedSend::cycleSendAllEmpty()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    QSignalSpy spy(a, &AdvancedSend::signalSendData);
+    startCycle(a);
+    QVERIFY(spy.isEmpty());
+    QVERIFY(boxes->calls.isEmpty());
+    QCOMPARE(pty->read(200), QByteArray());
+}
+
+void tst_AdvancedSend::cycleSendUsesCommonInterval()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    setRow(a, 2, "x", false, 0);
+    setRow(a, 50, "y", false, 0);
+    setRow(a, 51, "z", false, 0);
+    interval(a)->setValue(150);
+    QSignalSpy spy(a, &AdvancedSend::signalSendData);
+    QElapsedTimer t;
+    t.start();
+    startCycle(a);
+    QVERIFY2(t.elapsed() >= 450, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(readExactly(3), QByteArray("xyz"));
+    QCOMPARE(spy.size(), 3);
+    for (const QVariantList& args : spy)
+        QCOMPARE(args.at(2).toInt(), 150);
+}
+
+void tst_AdvancedSend::closingWindowEndsCycle()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    for (int n = 1; n <= 5; ++n)
+        setRow(a, n, QString::number(n), false, 0);
+    interval(a)->setValue(300);
+    w.form()->advancedSendButton->click();
+    QVERIFY(a->isVisible());
+    // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits.
+    QTimer::singleShot(450, a, &QWidget::close);
+    startCycle(a);
+    QCOMPARE(readExactly(2), QByteArray("12"));
+    QCOMPARE(pty->read(400), QByteArray());
+    QVERIFY(boxes->calls.isEmpty());
+
+    // Shown again, the next pass runs in full.
+    a->show();
+    interval(a)->setValue(0);
+    startCycle(a);
+    QCOMPARE(readExactly(5), QByteArray("12345"));
+}
+
+void tst_AdvancedSend::closingPortEndsCycle()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    for (int n = 1; n <= 5; ++n)
+        setRow(a, n, QString::number(n), false, 0);
+    interval(a)->setValue(300);
+    w.form()->advancedSendButton->click();
+    QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
+    startCycle(a);
+    QVERIFY(!w.port()->isOpen());
+    QVERIFY(!a->isVisible());
+    QCOMPARE(readExactly(1), QByteArray("1"));
+    // Only the row already waiting meets the closed port.
+    QCOMPARE(boxes->count(MsgBox::Warning), 1);
+    QCOMPARE(boxes->calls.last().text, QString("发送失败：TX→◇2\t"));
+}
+
+void tst_AdvancedSend::minimisingKeepsCycle()
+{
+    MainWindow w;
+    w.show();
+    openPort(w);
+    AdvancedSend* a = window(w);
+    for (int n = 1; n <= 3; ++n)
+        setRow(a, n, QString::number(n), false, 0);
+    interval(a)->setValue(200);
+    w.form()->advancedSendButton->click();
+    // Going to the tray or being minimised is not closing the window.
+    QTimer::singleShot(300, &w, [&] {
+        w.hide();
+        a->showMinimized();
+    });
+    startCycle(a);
+    QVERIFY(!a->isHidden());
+    QCOMPARE(readExactly(3), QByteArray("123"));
+}
+
+QTEST_MAIN(tst_AdvancedSend)
+#include "tst_advancedsend.moc"
