@@ -9,6 +9,7 @@ cmake --build "$build" --parallel "$(nproc)" --target fuzzers
 export ASAN_OPTIONS=detect_leaks=0
 failed=0
 for target in "$build"/fuzz/fuzz_*; do
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus="$top/fuzz/corpus/${name#fuzz_}"
     work=$(mktemp -d)
