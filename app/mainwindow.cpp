@@ -225,7 +225,8 @@ MainWindow::~MainWindow()
         serialPort->close();
     delete serialPort;
     serialPort = nullptr;
-    delete updatePluginObject;
+    if (updatePluginObject && updatePluginObject->parent() == this)
+        delete updatePluginObject.data();
     updatePluginObject = nullptr;
     updatePlugin = nullptr;
     delete additionFunction;

@@ -10,6 +10,7 @@
 #include <QVector>
 #include <memory>
 #include <QPair>
+#include <QPointer>
 
 #include "serial/rxformat.h"
 
@@ -165,7 +166,8 @@ private:
     QSettings* settings = nullptr;
     QSerialPort* serialPort = nullptr;
     OrvUpdateInterface* updatePlugin = nullptr;
-    QObject* updatePluginObject = nullptr;
+    // The loader hands every window the same instance: only its current parent deletes it.
+    QPointer<QObject> updatePluginObject;
     AdditionFunction* additionFunction = nullptr;
     AdvancedSend* advancedSend = nullptr;
     KeyHighlightDialog* keyHighlightDialog = nullptr;

@@ -1086,21 +1086,18 @@ void tst_LogShare::receiveRoleClosesPortAndClearsView()
     QTRY_VERIFY(rx.pendingBytes() > 0);
     journal->watch(rx.logShared());
 
-    // Watch the order: the port is closed before the view is cleared.
+    // The port is closed before the view is cleared.
     QStringList order;
-    QMetaObject::Connection c1 = connect(rx.form()->openSerialButton, &QPushButton::clicked, this,
-                                         [&] { order << "close"; });
-    QMetaObject::Connection c2
+    const QMetaObject::Connection watch
         = connect(rx.form()->recvShowText, &QTextEdit::textChanged, this, [&] {
               if (rx.form()->recvShowText->toPlainText().isEmpty())
                   order << (rx.port()->isOpen() ? "clear with port open" : "clear");
           });
     const quint16 port = freePort();
     receiveOn(rx.logShared(), port);
-    disconnect(c1);
-    disconnect(c2);
+    disconnect(watch);
 
-    QCOMPARE(order.first(), QString("clear"));
+    QCOMPARE(order, QStringList { "clear" });
     QVERIFY(!rx.port()->isOpen());
     QCOMPARE(rx.form()->openSerialButton->text(), QString("打开串口"));
     QCOMPARE(rx.form()->recvShowText->toPlainText(), QString());
@@ -1531,8 +1528,8 @@ void tst_LogShare::floodFromPeerIsBounded()
     // The rest waited in the kernel's socket buffers, not in this process.
     QVERIFY2(maxInFlight < (32 << 20), qPrintable(QString::number(maxInFlight)));
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer's quarantine keeps freed blocks resident
-    // Holding the flood would have taken well over 100 MB.
-    QVERIFY2(maxMemory - baseMemory < (64 << 20),
+    // Holding the flood would have grown this process by more than the flood itself.
+    QVERIFY2(maxMemory - baseMemory < total,
              qPrintable(QString::number(maxMemory - baseMemory)));
 #endif
     // The peer's leaving is announced once everything it sent was handed on.

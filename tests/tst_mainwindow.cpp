@@ -30,6 +30,7 @@ private slots:
     void missingPluginWarnsOnce();
     void pluginFoundAndCalledOnce();
     void styleMenu();
+    void twoWindowsShareThePlugin();
     void recordFolderCreated();
     void changeLogSeed_data();
     void changeLogSeed();
@@ -207,6 +208,19 @@ void tst_MainWindow::pluginFoundAndCalledOnce()
     }
     qInstallMessageHandler(previous);
     capturedMessages = nullptr;
+}
+
+void tst_MainWindow::twoWindowsShareThePlugin()
+{
+    QVERIFY(work->installPlugin());
+    auto* first = new MainWindow;
+    auto* second = new MainWindow;
+    QVERIFY(first->updateInterface());
+    QVERIFY(second->updateInterface());
+    delete first;
+    delete second;  // the one plug-in instance is deleted once
+    MainWindow third;
+    QVERIFY(third.updateInterface());
 }
 
 void tst_MainWindow::styleMenu()

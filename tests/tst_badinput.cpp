@@ -1,0 +1,171 @@
+// Whatever a broken board emits: no crash, no lost byte, memory bounded.
+#include "app/mainwindow.h"
+#include "shell/extrasettingdialog.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QtTest>
+
+class tst_BadInput : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void garbageText_data();
+    void garbageText();
+    void megabyteLine();
+    void delimiterThatNeverComes();
+    void garbageHexIsShownByteExact();
+    void nonHexSendField();
+
+private:
+    void openPort(MainWindow& w);
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
+    ExtraPorts* env = nullptr;
+};
+
+void tst_BadInput::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+    pty = new PtyPair;
+    env = new ExtraPorts(pty->slavePath());
+}
+
+void tst_BadInput::cleanup()
+{
+    delete env;
+    delete pty;
+    delete boxes;
+    delete work;
+}
+
+void tst_BadInput::openPort(MainWindow& w)
+{
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+}
+
+static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
+{
+    QRandomGenerator random(seedValue);
+    QByteArray out(n, Qt::Uninitialized);
+    for (int i = 0; i < n; ++i) {
+        char c = char(random.bounded(256));
+        if (!withNewlines && c == '\n')
+            c = 'n';
+        out[i] = c;
+    }
+    return out;
+}
+
+void tst_BadInput::garbageText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("invalid UTF-8 and GBK") << QByteArray("\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
+    QTest::newRow("NUL bytes everywhere") << QByteArray("\0\0a\0b\0\0\n\0\n\0\0\0", 13) + "\n";
+    QTest::newRow("lone GBK lead bytes") << QByteArray("\x81\n\xfe\n\x81\x81\x81\n");
+    // A lone CR starts a new paragraph in the view, as in any text view: left out here.
+    QTest::newRow("random 64 KB") << randomBytes(65536, 7, true).replace('\r', 'r') + "\n";
+}
+
+void tst_BadInput::garbageText()
+{
+    QFETCH(QByteArray, bytes);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QVERIFY(pty->write(bytes));
+    QTRY_COMPARE(w.received(), bytes.size());
+    QTRY_COMPARE(w.pendingBytes(), qint64(0));
+    const QStringList lines = w.form()->recvShowText->toPlainText().split('\n');
+    QTRY_VERIFY(w.displayedLines() > 0);
+    for (const QString& line : lines)
+        QVERIFY2(line.startsWith("RX←◆") || line.isEmpty(), qPrintable(line.left(40)));
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_BadInput::megabyteLine()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    const QByteArray line(1 << 20, 'x');
+    QVERIFY(pty->write(line));
+    QTRY_COMPARE_WITH_TIMEOUT(w.received(), line.size(), 20000);
+    // Unterminated, it is shown in flushes of at least 8192 bytes; every byte is shown once.
+    QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("xxxx"));
+    QString text = w.form()->recvShowText->toPlainText();
+    text.remove("RX←◆");
+    text.remove('\n');
+    QCOMPARE(text.size(), line.size());
+}
+
+void tst_BadInput::delimiterThatNeverComes()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->showHexCheckBox->click();
+    auto* dialog = w.extraSettings();
+    dialog->findChild<QLineEdit*>("backWrapLineEdit")->setText("0D 0A");
+    dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
+    openPort(w);
+    const QByteArray stream = randomBytes(200000, 11, false).replace('\r', 'r');
+    qint64 mostWaiting = 0;
+    for (int i = 0; i < stream.size(); i += 20000) {
+        QVERIFY(pty->write(stream.mid(i, 20000)));
+        QTest::qWait(20);
+        mostWaiting = qMax(mostWaiting, w.pendingBytes());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w.received(), stream.size(), 20000);
+    // Held back bytes stay bounded instead of growing with the stream.
+    QVERIFY2(mostWaiting < 64 * 1024, qPrintable(QString::number(mostWaiting)));
+    // Everything is shown in the end, as lines of at least one flush each, byte-exact.
+    QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+    QByteArray shown;
+    QTRY_VERIFY(w.form()->recvShowText->document()->blockCount() >= int(w.displayedLines()));
+    for (const QString& line : w.form()->recvShowText->toPlainText().split('\n'))
+        shown += QByteArray::fromHex(line.mid(4).toLatin1());
+    QCOMPARE(shown, stream);
+}
+
+void tst_BadInput::garbageHexIsShownByteExact()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->showHexCheckBox->click();
+    openPort(w);
+    const QByteArray stream = randomBytes(30000, 5, true) + "\n";
+    QVERIFY(pty->write(stream));
+    QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("0A "));
+    QByteArray shown;
+    for (const QString& line : w.form()->recvShowText->toPlainText().split('\n'))
+        shown += QByteArray::fromHex(line.mid(4).toLatin1());
+    QCOMPARE(shown, stream);
+}
+
+void tst_BadInput::nonHexSendField()
+{
+    MainWindow w;
+    openPort(w);
+    w.form()->sendHexCheckBox->setChecked(true);
+    w.form()->sendDataTextEdit->setPlainText("zz 中文 !@#$%^&*() 0x12");
+    w.form()->sendDataButton->click();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(pty->read(200), QByteArray());
+    QCOMPARE(w.sent(), 0);
+}
+
+QTEST_MAIN(tst_BadInput)
+#include "tst_badinput.moc"
