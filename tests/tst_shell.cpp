@@ -1,11 +1,20 @@
 // Close behaviour, tray restore and the debug log.
 #include "app/debuglog.h"
 #include "app/mainwindow.h"
+#include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
+#include "tools/additionfunction.h"
+#include "views/keyhighlightdialog.h"
+#include "views/logfilterdialog.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTextEdit>
+#include <QToolButton>
 #include <QFile>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -25,6 +34,7 @@ private slots:
     void welcomeTextFollowsMaximise();
     void debugLogWritesExactlyTheLines();
     void debugLogCatchesQtWarnings();
+    void debugLogHasEveryFeaturesLine();
 
 private:
     QStringList debugLines() const;
@@ -193,6 +203,50 @@ void tst_Shell::debugLogCatchesQtWarnings()
     const QStringList lines = debugLines();
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines.at(1).contains("noSuchSignal"), qPrintable(lines.at(1)));
+}
+
+void tst_Shell::debugLogHasEveryFeaturesLine()
+{
+    MainWindow w;
+    w.slotEnableDebugLog(true);
+
+    // Character/hex converter.
+    auto* tools = w.additionWindow();
+    tools->findChild<QTextEdit*>("characterHexTextEdit")->setPlainText("41 42");
+    tools->findChild<QRadioButton*>("characterShowRadioButton")->setChecked(true);
+    tools->slotCharacterHexShowButton();
+    // Device console reply (55 7A 80 starts a reply).
+    tools->feedDeviceReply(QByteArray::fromHex("557a80000f0001"));
+    // Keyword colour picker.
+    KeyHighlightDialog::setColorChooser(
+        [](const QColor&, QWidget*, const QString&) { return QColor(Qt::red); });
+    auto* keys = w.findChild<KeyHighlightDialog*>();
+    // Every row's colour button opens the picker; take the first.
+    const auto colourButtons = keys->findChildren<QToolButton*>();
+    QVERIFY(!colourButtons.isEmpty());
+    colourButtons.first()->click();
+    KeyHighlightDialog::setColorChooser({});
+    // Log sharing: listen on a free local port.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    auto* share = w.logShared();
+    share->findChild<QCheckBox*>("enableLogSharedCheckBox")->setChecked(true);
+    share->findChild<QRadioButton*>("formRadioButton")->setChecked(true);
+    share->findChild<QLineEdit*>("formPortLineEdit")->setText(QString::number(port));
+    share->findChild<QPushButton*>("okButton")->click();
+    // Log filter with a keyword that matches.
+    w.logFilter()->findChild<QLineEdit*>("key1LineEdit")->setText("ERR");
+    w.logFilter()->appendFilteredLog("[ERR] sensor timeout");
+    QTRY_VERIFY(!debugLines().filter(QRegularExpression("^num1 ")).isEmpty());
+    w.slotEnableDebugLog(false);
+
+    const QStringList lines = debugLines();
+    for (const char* start : { "slotEnableDebugLog true", "text: 41 42", "cache.size", "color: QColor",
+                               "address", "num1" })
+        QVERIFY2(!lines.filter(QRegularExpression("^" + QRegularExpression::escape(start))).isEmpty(),
+                 qPrintable(start + QString(" missing in: ") + lines.join(" | ")));
 }
 
 QTEST_MAIN(tst_Shell)
