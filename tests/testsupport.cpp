@@ -70,6 +70,18 @@ QByteArray PtyPair::read(int timeoutMs)
     return out;
 }
 
+QByteArray PtyPair::readAtLeast(int n, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < n && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        got += read(5);
+    }
+    return got;
+}
+
 void PtyPair::closeMaster()
 {
     if (master >= 0)

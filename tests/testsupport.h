@@ -17,6 +17,9 @@ public:
     bool write(const QByteArray& bytes);
     // Reads what the program wrote, waiting up to timeoutMs for the first bytes.
     QByteArray read(int timeoutMs = 1000);
+    // Reads until n bytes came or the time is up, letting the program's event loop run meanwhile
+    // (the port writes from it).
+    QByteArray readAtLeast(int n, int timeoutMs = 5000);
     void closeMaster();
     int masterFd() const { return master; }
 

@@ -42,7 +42,6 @@ private slots:
 
 private:
     void openPort(MainWindow& w);
-    QByteArray readExactly(int n, int timeoutMs = 5000);
     static AdvancedSend* window(MainWindow& w) { return w.findChild<AdvancedSend*>(); }
     static void setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay);
     static QSpinBox* interval(AdvancedSend* a)
@@ -82,18 +81,6 @@ void tst_AdvancedSend::openPort(MainWindow& w)
     combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
-}
-
-QByteArray tst_AdvancedSend::readExactly(int n, int timeoutMs)
-{
-    QByteArray got;
-    QElapsedTimer t;
-    t.start();
-    while (got.size() < n && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        got += pty->read(5);
-    }
-    return got;
 }
 
 void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex,
@@ -219,7 +206,7 @@ void tst_AdvancedSend::rowSend()
     a->item(number - 1)->sendPushButton()->click();
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy.first(), QVariantList({ text, hex, 0 }));
-    QCOMPARE(readExactly(wire.size()), wire);
+    QCOMPARE(pty->readAtLeast(wire.size()), wire);
     QCOMPARE(w.sent(), wire.size());
     QVERIFY(boxes->calls.isEmpty());
 }
@@ -235,7 +222,7 @@ void tst_AdvancedSend::rowSendWaitsItsDelay()
     t.start();
     a->item(4)->sendPushButton()->click();
     QVERIFY2(t.elapsed() >= 300, qPrintable(QString::number(t.elapsed())));
-    QCOMPARE(readExactly(4), QByteArray("late"));
+    QCOMPARE(pty->readAtLeast(4), QByteArray("late"));
 }
 
 void tst_AdvancedSend::rowSendRefused_data()
@@ -289,7 +276,7 @@ void tst_AdvancedSend::cycleSendSkipsAndWarns()
     t.start();
     startCycle(a);
     QVERIFY(t.elapsed() < 5000);
-    QCOMPARE(readExactly(5), QByteArray("ABCDE"));
+    QCOMPARE(pty->readAtLeast(5), QByteArray("ABCDE"));
     QCOMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().title, QString("warning"));
     QCOMPARE(boxes->calls.first().text,
@@ -327,7 +314,7 @@ void tst_AdvancedSend::cycleSendUsesCommonInterval()
     t.start();
     startCycle(a);
     QVERIFY2(t.elapsed() >= 450, qPrintable(QString::number(t.elapsed())));
-    QCOMPARE(readExactly(3), QByteArray("xyz"));
+    QCOMPARE(pty->readAtLeast(3), QByteArray("xyz"));
     QCOMPARE(spy.size(), 3);
     for (const QVariantList& args : spy)
         QCOMPARE(args.at(2).toInt(), 150);
@@ -346,7 +333,7 @@ void tst_AdvancedSend::closingWindowEndsCycle()
     // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits.
     QTimer::singleShot(450, a, &QWidget::close);
     startCycle(a);
-    QCOMPARE(readExactly(2), QByteArray("12"));
+    QCOMPARE(pty->readAtLeast(2), QByteArray("12"));
     QCOMPARE(pty->read(400), QByteArray());
     QVERIFY(boxes->calls.isEmpty());
 
@@ -354,7 +341,7 @@ void tst_AdvancedSend::closingWindowEndsCycle()
     a->show();
     interval(a)->setValue(0);
     startCycle(a);
-    QCOMPARE(readExactly(5), QByteArray("12345"));
+    QCOMPARE(pty->readAtLeast(5), QByteArray("12345"));
 }
 
 void tst_AdvancedSend::closingPortEndsCycle()
@@ -370,7 +357,7 @@ void tst_AdvancedSend::closingPortEndsCycle()
     startCycle(a);
     QVERIFY(!w.port()->isOpen());
     QVERIFY(!a->isVisible());
-    QCOMPARE(readExactly(1), QByteArray("1"));
+    QCOMPARE(pty->readAtLeast(1), QByteArray("1"));
     // Only the row already waiting meets the closed port.
     QCOMPARE(boxes->count(MsgBox::Warning), 1);
     QCOMPARE(boxes->calls.last().text, QString("发送失败：TX→◇2\t"));
@@ -393,7 +380,7 @@ void tst_AdvancedSend::minimisingKeepsCycle()
     });
     startCycle(a);
     QVERIFY(!a->isHidden());
-    QCOMPARE(readExactly(3), QByteArray("123"));
+    QCOMPARE(pty->readAtLeast(3), QByteArray("123"));
 }
 
 QTEST_MAIN(tst_AdvancedSend)

@@ -37,19 +37,6 @@ QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fr
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
 
-// What the program writes, read while its event loop runs (the port writes from the loop).
-QByteArray readAtLeast(PtyPair& pty, int n, int timeoutMs = 3000)
-{
-    QByteArray got;
-    QElapsedTimer t;
-    t.start();
-    while (got.size() < n && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        got += pty.read(5);
-    }
-    return got;
-}
-
 } // namespace
 
 class tst_Device : public QObject {
@@ -448,7 +435,7 @@ void tst_Device::presetsWriteTheirFrames()
     child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
     child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->setPlainText("old");
     child<QToolButton>(f, qPrintable(button))->click();
-    QCOMPARE(hexOf(readAtLeast(pty, 14)), frame);
+    QCOMPARE(hexOf(pty.readAtLeast(14, 3000)), frame);
     QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), code);
     QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
     QVERIFY(child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->toPlainText().isEmpty());
@@ -507,7 +494,7 @@ void tst_Device::freePayload()
     QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
     QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), payload);
     if (warning.isEmpty()) {
-        const QByteArray got = readAtLeast(pty, frame.size() / 2 + 1);
+        const QByteArray got = pty.readAtLeast(frame.size() / 2 + 1, 3000);
         QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
         QCOMPARE(got.size(), 13 + payload.count(QRegularExpression("[0-9a-fA-F]")) / 2);
         QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
@@ -516,7 +503,7 @@ void tst_Device::freePayload()
         QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().title, QStringLiteral("警告"));
         QCOMPARE(boxes->calls.first().text, warning);
-        QCOMPARE(readAtLeast(pty, 1, 200), QByteArray());
+        QCOMPARE(pty.readAtLeast(1, 200), QByteArray());
         QCOMPARE(w.sent(), 0);
     }
 }

@@ -38,7 +38,6 @@ private slots:
 
 private:
     void openPort(MainWindow& w);
-    QByteArray readExactly(int n, int timeoutMs = 5000);
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
     PtyPair* pty = nullptr;
@@ -69,18 +68,6 @@ void tst_Transmit::openPort(MainWindow& w)
     combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
-}
-
-QByteArray tst_Transmit::readExactly(int n, int timeoutMs)
-{
-    QByteArray got;
-    QElapsedTimer t;
-    t.start();
-    while (got.size() < n && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        got += pty->read(5);
-    }
-    return got;
 }
 
 void tst_Transmit::hexConversion_data()
@@ -165,7 +152,7 @@ void tst_Transmit::sendArea()
     w.form()->sendDataTextEdit->setPlainText(text);
     openPort(w);
     w.form()->sendDataButton->click();
-    QCOMPARE(readExactly(wire.size()), wire);
+    QCOMPARE(pty->readAtLeast(wire.size()), wire);
     QCOMPARE(w.sent(), wire.size());
     QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: %1").arg(wire.size(), 7, 10, QChar('0')));
     // "multi-line text" echoes as two paragraphs with one marker: compare the first line only.
@@ -197,7 +184,7 @@ void tst_Transmit::autoSendAtItsPeriod()
     QTRY_VERIFY_WITH_TIMEOUT(w.sent() >= 3, 3000);
     w.form()->autoSendCheckBox->setChecked(false);
     QVERIFY(!w.autoSend()->isActive());
-    const QByteArray got = readExactly(w.sent(), 1000);
+    const QByteArray got = pty->readAtLeast(w.sent(), 1000);
     QCOMPARE(got, QByteArray(w.sent(), 'P'));
 }
 
@@ -216,7 +203,7 @@ void tst_Transmit::delayKeepsEventsRunning()
     const qint64 took = t.elapsed();
     QVERIFY2(took >= 500, qPrintable(QString::number(took)));
     QVERIFY(ticks >= 5);  // other events ran during the wait
-    QCOMPARE(readExactly(4), QByteArray("late"));
+    QCOMPARE(pty->readAtLeast(4), QByteArray("late"));
 }
 
 void tst_Transmit::writeOnClosedPortWarns()
@@ -263,7 +250,7 @@ void tst_Transmit::fileTransfer()
     QVERIFY(w.form()->sendDataTextEdit->isHidden());
     QVERIFY(!w.form()->fileProgressBar->isHidden());
     QVERIFY(!w.form()->openFileButton->isEnabled());
-    QCOMPARE(readExactly(size, 15000), data);
+    QCOMPARE(pty->readAtLeast(size, 15000), data);
     QTRY_COMPARE_WITH_TIMEOUT(w.form()->sendFileButton->text(), QString("发送文件"), 5000);
     QCOMPARE(w.sent(), size);
     QVERIFY(!w.form()->sendDataTextEdit->isHidden());
@@ -286,7 +273,7 @@ void tst_Transmit::progressAfterFirstOfThreePackets()
     w.fileTimer()->stop();  // drive the ticks by hand
     w.slotFileSendData();
     QCOMPARE(w.form()->fileProgressBar->value(), 1666);
-    QCOMPARE(readExactly(512), QByteArray(makeFile(work->path() + "/three.bin", 1536).left(512)));
+    QCOMPARE(pty->readAtLeast(512), QByteArray(makeFile(work->path() + "/three.bin", 1536).left(512)));
     QVERIFY(w.form()->fileProgressLabel->text().startsWith("文件大小：1536 字节，已发送：512 字节，状态：传输中 ."));
     w.slotFileSendData();
     w.slotFileSendData();
@@ -305,13 +292,13 @@ void tst_Transmit::stopAndRestartFromBeginning()
     w.form()->sendFileButton->click();
     w.fileTimer()->stop();
     w.slotFileSendData();
-    QCOMPARE(readExactly(512), data.left(512));
+    QCOMPARE(pty->readAtLeast(512), data.left(512));
     w.form()->sendFileButton->click();  // stop
     QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(!w.fileTimer()->isActive());
     QVERIFY(!w.form()->recvShowText->toPlainText().contains("发送完毕！"));
     w.form()->sendFileButton->click();  // start again
-    QCOMPARE(readExactly(3000, 10000), data);
+    QCOMPARE(pty->readAtLeast(3000, 10000), data);
     QTRY_COMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
 }
 
