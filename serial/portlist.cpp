@@ -82,10 +82,10 @@ bool sameNames(const Table& a, const Table& b)
     return true;
 }
 
-Table parseExtraPorts(const QString& spec, const QString& defaultDescription)
+Table parseExtraPorts(const QString& list, const QString& defaultDescription)
 {
     Table out;
-    const auto entries = spec.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    const auto entries = list.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (const QString& raw : entries) {
         const QString entry = raw.trimmed();
         if (entry.isEmpty())

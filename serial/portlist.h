@@ -26,6 +26,6 @@ QString descriptionOf(const Table& table, const QString& name);
 bool sameNames(const Table& a, const Table& b);
 
 // QUILLON_EXTRA_PORTS: "PATH" or "PATH=DESCRIPTION" entries separated by ';'.
-Table parseExtraPorts(const QString& spec, const QString& defaultDescription);
+Table parseExtraPorts(const QString& list, const QString& defaultDescription);
 
 }

@@ -132,11 +132,11 @@ bool TempWorkDir::installPlugin()
     return QFile::copy(from, QStringLiteral("plugins/libOrvUpdatePlugin.so"));
 }
 
-ExtraPorts::ExtraPorts(const QString& spec)
+ExtraPorts::ExtraPorts(const QString& list)
     : previous(qgetenv("QUILLON_EXTRA_PORTS"))
     , had(qEnvironmentVariableIsSet("QUILLON_EXTRA_PORTS"))
 {
-    qputenv("QUILLON_EXTRA_PORTS", spec.toLocal8Bit());
+    qputenv("QUILLON_EXTRA_PORTS", list.toLocal8Bit());
 }
 
 ExtraPorts::~ExtraPorts()

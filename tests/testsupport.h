@@ -58,7 +58,7 @@ private:
 // Sets QUILLON_EXTRA_PORTS for the life of the object.
 class ExtraPorts {
 public:
-    explicit ExtraPorts(const QString& spec);
+    explicit ExtraPorts(const QString& list);
     ~ExtraPorts();
 
 private:

@@ -95,7 +95,7 @@ void tst_PortList::portNameOf()
 
 void tst_PortList::extraPorts_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("list");
     QTest::addColumn<QStringList>("flat");
     QTest::newRow("empty") << "" << QStringList {};
     QTest::newRow("path alone gets the default")
@@ -110,10 +110,10 @@ void tst_PortList::extraPorts_data()
 
 void tst_PortList::extraPorts()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, list);
     QFETCH(QStringList, flat);
     QStringList got;
-    for (const auto& p : PortList::parseExtraPorts(spec, "Virtual serial port"))
+    for (const auto& p : PortList::parseExtraPorts(list, "Virtual serial port"))
         got << p.first << p.second;
     QCOMPARE(got, flat);
 }
