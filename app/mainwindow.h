@@ -211,6 +211,8 @@ private:
     int tickSliceBytes = 64 << 10;
     qint64 totalLinesShown = 0;
     bool countersDirty = false;
+    bool drainAfterClose = false;
+    bool textAwaitsRedraw = false;
     RxFormat::PrefixCache prefixCache;
 
     // The boot-loader dialogue's state, made on first use.

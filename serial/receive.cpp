@@ -64,58 +64,82 @@ void MainWindow::slotShowDataTimeout()
         lastShowTime.start();
     QElapsedTimer tickCost;
     tickCost.start();
+    const bool upgrade = additionFunction->isMcuUpgradeChecked();
+    const bool redrawDue = !lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs;
+    // Between redraws formatted text waits for the view; past one slice of it the backlog waits
+    // too, so one redraw never lays out more than about two slices.
+    const bool holdBack = !upgrade && !redrawDue && mode != RxFormat::FrameTimeWrap
+        && displayText.size() >= tickSliceBytes;
+    bool redrawn = false;
+    bool gatePassed = false;
 
-    // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
-    RxFormat::moveCompleteLines(recvBuffer, pendingDisplay,
-                                mode == RxFormat::FrameTimeWrap ? INT_MAX : tickSliceBytes);
-
-    if (additionFunction->isMcuUpgradeChecked()) {
-        processUpgradeData(pendingDisplay);
-        throttleNetwork();
-        return;
-    }
-
-    const bool delimiterMode
-        = mode == RxFormat::FrontDelimiterWrap || mode == RxFormat::BackDelimiterWrap;
-    const bool delimiterFound = delimiterMode && extraSettingDialog->delimiterPresent(pendingDisplay);
-    if (RxFormat::gatePasses(mode, pendingDisplay, lastShowTime.elapsed(),
-                             extraSettingDialog->frameTimeInterval(), delimiterFound)) {
-        lastShowTime.restart();
-        if (!pendingDisplay.isEmpty()) {
-            const QString& prefix = prefixCache.prefix(ui->showTimeCheckBox->isChecked(),
-                                                       RxFormat::rxMarker(), QTime::currentTime());
-            const auto onLine = [this] { countLine(); };
-            if (ui->showHexCheckBox->isChecked()) {
-                const QByteArray rest = RxFormat::splitHexFrames(
-                    pendingDisplay, mode, extraSettingDialog->frontDelimiter(),
-                    extraSettingDialog->backDelimiter(), prefix, displayText, onLine);
-                if (!rest.isEmpty())
-                    recvBuffer.prepend(rest);
-            } else {
-                RxFormat::formatTextLines(RxFormat::foldCrLf(pendingDisplay), prefix, displayText,
-                                          onLine);
+    if (!holdBack) {
+        // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
+        RxFormat::moveCompleteLines(recvBuffer, pendingDisplay,
+                                    mode == RxFormat::FrameTimeWrap ? INT_MAX : tickSliceBytes);
+        if (upgrade) {
+            processUpgradeData(pendingDisplay);
+            throttleNetwork();
+            return;
+        }
+        const bool delimiterMode
+            = mode == RxFormat::FrontDelimiterWrap || mode == RxFormat::BackDelimiterWrap;
+        const bool delimiterFound
+            = delimiterMode && extraSettingDialog->delimiterPresent(pendingDisplay);
+        if (RxFormat::gatePasses(mode, pendingDisplay, lastShowTime.elapsed(),
+                                 extraSettingDialog->frameTimeInterval(), delimiterFound)) {
+            gatePassed = true;
+            lastShowTime.restart();
+            if (!pendingDisplay.isEmpty()) {
+                const QString& prefix = prefixCache.prefix(
+                    ui->showTimeCheckBox->isChecked(), RxFormat::rxMarker(), QTime::currentTime());
+                const auto onLine = [this] { countLine(); };
+                if (ui->showHexCheckBox->isChecked()) {
+                    const QByteArray rest = RxFormat::splitHexFrames(
+                        pendingDisplay, mode, extraSettingDialog->frontDelimiter(),
+                        extraSettingDialog->backDelimiter(), prefix, displayText, onLine);
+                    if (!rest.isEmpty())
+                        recvBuffer.prepend(rest);
+                } else {
+                    RxFormat::formatTextLines(RxFormat::foldCrLf(pendingDisplay), prefix,
+                                              displayText, onLine);
+                }
+                pendingDisplay.clear();
             }
-            pendingDisplay.clear();
         }
-        if (!lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs) {
-            showPending();
-            lastViewRefresh.start();
-        }
-    } else if (!displayText.isEmpty()
-               && (!lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs)) {
-        showPending();  // lines that waited for the redraw interval
+    }
+    // Text kept back by a held mouse button waits for the next tick that passes the gate; text
+    // that only waited for the redraw interval goes out as soon as the interval is over.
+    if (gatePassed && !displayEnabled)
+        textAwaitsRedraw = false;
+    else if (gatePassed)
+        textAwaitsRedraw = true;
+    const bool drained = drainAfterClose && recvBuffer.isEmpty();
+    if (displayEnabled && !displayText.isEmpty() && (textAwaitsRedraw || drained)
+        && (redrawDue || drained)) {
+        showPending();
         lastViewRefresh.start();
+        textAwaitsRedraw = false;
+        redrawn = true;
     }
 
     if (countersDirty)
         refreshCounterLabels();
     throttleNetwork();
 
+    // The slice follows what a tick costs, the redraw included.
     const qint64 cost = tickCost.elapsed();
     if (cost > kTickBudgetMs)
         tickSliceBytes = qMax(kMinSliceBytes, tickSliceBytes / 2);
-    else if (cost < kTickBudgetMs / 3 && recvBuffer.size() > tickSliceBytes)
+    else if (redrawn && cost < kTickBudgetMs / 3 && recvBuffer.size() > tickSliceBytes)
         tickSliceBytes = qMin(kMaxSliceBytes, tickSliceBytes * 2);
+
+    // After a close the backlog is still shown; then the display rests until the next open.
+    if (drainAfterClose && !serialPort->isOpen() && recvBuffer.isEmpty() && displayText.isEmpty()
+        && (mode != RxFormat::FrameTimeWrap || pendingDisplay.isEmpty())) {
+        drainAfterClose = false;
+        showDataTimer->stop();
+    }
 
     // Bytes left in the port while the display was behind: readyRead will not announce them again.
     if (receiving && serialPort->isOpen() && serialPort->bytesAvailable() > 0

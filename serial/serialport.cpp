@@ -147,7 +147,10 @@ void MainWindow::setReceiving(bool on)
 void MainWindow::slotOpenSerialButton()
 {
     if (ui->openSerialButton->text() == tr("打开串口")) {
-        recvBuffer.clear();
+        // Stale bytes of an earlier session go, unless they are still being shown after a close.
+        if (!drainAfterClose)
+            recvBuffer.clear();
+        drainAfterClose = false;
 
         const auto rate = static_cast<eBaudRate>(ui->burdrateComboBox->currentData().toInt());
         const auto dataBits
@@ -224,7 +227,12 @@ void MainWindow::closePort()
                                  .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
     serialPort->close();
     advancedSend->hide();
-    showDataTimer->stop();
+    // What was received but not shown yet still reaches the view (and the record files): the
+    // display tick stops itself once that backlog is shown.
+    if (recvBuffer.isEmpty() && displayText.isEmpty())
+        showDataTimer->stop();
+    else
+        drainAfterClose = true;
 
     ui->serialNumComboBox->setEnabled(true);
     ui->burdrateComboBox->setEnabled(true);

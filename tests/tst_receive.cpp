@@ -36,6 +36,7 @@ private slots:
     void holdRuleKeepsLinesBack();
     void autoSaveChecksAndGreysAutoClear();
     void largeBurstArrivesInOrder();
+    void closeStillShowsTheBacklog();
 
 private:
     void openPort(MainWindow& w);
@@ -351,6 +352,44 @@ void tst_Receive::largeBurstArrivesInOrder()
     for (int i = 0; i < n; i += 997)
         QCOMPARE(view.at(i), QString("RX←◆seq=%1 payload-payload-payload").arg(i, 6, 10, QChar('0')));
     QCOMPARE(w.received(), burst.size());
+}
+
+void tst_Receive::closeStillShowsTheBacklog()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(5000);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    openPort(w);
+    QByteArray burst;
+    const int n = 40000;
+    for (int i = 0; i < n; ++i)
+        burst += QByteArray("seq=") + QByteArray::number(i).rightJustified(6, '0') + " payload\n";
+    // A backlog that no display tick has touched yet, then the close.
+    w.slotRecvFromData(burst);
+    QVERIFY(w.pendingBytes() > 0);
+    w.form()->openSerialButton->click();
+    QVERIFY(!w.port()->isOpen());
+    QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+    QTRY_VERIFY(!w.displayTimer()->isActive());
+    // Record files in the order they were written: by time, then by the _N suffix.
+    QStringList files = recordFiles("Auto");
+    const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
+    std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
+        const auto ma = stamp.match(a), mb = stamp.match(b);
+        if (ma.captured(1) != mb.captured(1))
+            return ma.captured(1) < mb.captured(1);
+        return ma.captured(2).toInt() < mb.captured(2).toInt();
+    });
+    QStringList all;
+    for (const QString& f : files)
+        all += QString::fromUtf8(readFile("Record/" + f)).split('\n');
+    if (!w.form()->recvShowText->toPlainText().isEmpty())
+        all += w.form()->recvShowText->toPlainText().split('\n');
+    // Everything received before the close reached a record file or the view, in order.
+    QCOMPARE(all.size(), n);
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(all.at(i), QString("RX←◆seq=%1 payload").arg(i, 6, 10, QChar('0')));
 }
 
 QTEST_MAIN(tst_Receive)
