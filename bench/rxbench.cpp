@@ -7,6 +7,7 @@
 #include "bench/ptywriter.h"
 #include "bench/rxstream.h"
 #include "ui_mainwindow.h"
+#include "views/logfilterdialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,13 +16,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPair>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -46,6 +50,7 @@ struct Case {
     int maxRows; // the view's line limit
     qint64 lineCount; // > 0: send this many lines and stop, instead of running for a time
     bool inAll; // run when no case is named
+    bool highlight = false; // 16 highlighted keywords and 4 log-filter keywords
 };
 
 const Case kCases[] = {
@@ -55,6 +60,9 @@ const Case kCases[] = {
     { "text-limit", false, 0, 20000, 0, true },
     // The 100000th line clears the view: one less is the fullest it ever gets.
     { "text-100k-lines", false, 0, 100000, 99999, true },
+    // What a user watching for something does: keywords highlighted and the log filter fed.
+    { "text-ts-200k-hl", false, 200000, 100000, 0, true, true },
+    { "text-ts-max-hl", false, 0, 100000, 0, true, true },
     // The open, idle window with the stall probe: the floor under every CPU figure.
     { "idle", false, -1, 100000, 0, false },
 };
@@ -190,6 +198,44 @@ void applyTry(MainWindow& w, const QString& change)
     }
 }
 
+// Highlighted keywords as a user would pick them for this stream: "seq" is on every line, a
+// letter run on one line in 26, two numbers on one line each; the rest never occur. The
+// highlighter matches whole words, case-sensitively.
+const char* const kHighlightWords[] = { "seq", "ABCDEFGHIJKLMNOPQRSTUVWXY",
+    "NOPQRSTUVWXYZABCDEFGHIJKL", "00012345", "00100000", "ERROR", "error", "WARN", "FAIL",
+    "timeout", "CRC", "overrun", "reset", "panic", "assert", "NACK" };
+static_assert(sizeof kHighlightWords / sizeof *kHighlightWords == 16, "one word per row");
+
+// The log filter's four keywords (substrings, any case): one line, one line in 26, never, never.
+const char* const kFilterWords[] = { "seq=00054321", "XYZABCDEFGHIJKLMNOPQRSTUV", "ERROR",
+    "timeout" };
+
+// The keyword dialog reads its rows from Settings.ini when the window is built.
+void writeHighlightSettings()
+{
+    QSettings settings(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("KeyHighlightConfig"));
+    const QColor colors[] = { Qt::red, Qt::blue, Qt::darkGreen, Qt::magenta };
+    for (int i = 0; i < 16; ++i) {
+        settings.setValue(QStringLiteral("KHCEnable%1").arg(i), true);
+        settings.setValue(QStringLiteral("KHCColor%1").arg(i), colors[i % 4]);
+        settings.setValue(QStringLiteral("KHCText%1").arg(i), QLatin1String(kHighlightWords[i]));
+    }
+    settings.endGroup();
+}
+
+bool setFilterWords(MainWindow& w)
+{
+    for (int i = 0; i < 4; ++i) {
+        const QString name = QStringLiteral("key%1LineEdit").arg(i + 1);
+        auto* edit = w.logFilter()->findChild<QLineEdit*>(name);
+        if (!edit)
+            return false;
+        edit->setText(QLatin1String(kFilterWords[i]));
+    }
+    return true;
+}
+
 int runCase(const Case& c, const Options& opt)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -219,6 +265,8 @@ int runCase(const Case& c, const Options& opt)
         return QMessageBox::Ok;
     });
 
+    if (c.highlight)
+        writeHighlightSettings();
     // On the heap, so that closing it can be timed after the run.
     auto window = std::make_unique<MainWindow>();
     MainWindow& w = *window;
@@ -229,6 +277,13 @@ int runCase(const Case& c, const Options& opt)
         f->showHexCheckBox->click();
     f->maxRowsSpinBox->setValue(c.maxRows);
     f->autoSlaveLogToFileCheckBox->setChecked(opt.autoSave);
+    if (c.highlight) {
+        f->keyHighlightCheckBox->setChecked(true);
+        if (!setFilterWords(w)) {
+            std::fprintf(stderr, "%s: the log filter has no keyword fields\n", c.name);
+            return 2;
+        }
+    }
     const int index
         = f->serialNumComboBox->findText(pty.slavePath() + QLatin1Char(' '), Qt::MatchStartsWith);
     if (index < 0) {
@@ -258,7 +313,9 @@ int runCase(const Case& c, const Options& opt)
         qint64 ns;
         qint64 endNs;
         bool clear;
+        int added; // lines that entered the view within the gap
     };
+    int lastBlocks = 0;
     std::vector<Gap> gaps;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
@@ -268,10 +325,13 @@ int runCase(const Case& c, const Options& opt)
         const qint64 gap = now - lastProbe;
         const bool cleared = w.lines() < lastLineCount;
         lastLineCount = w.lines();
+        const int blocks = f->recvShowText->document()->blockCount();
+        const int added = blocks - lastBlocks;
+        lastBlocks = blocks;
         maxGap = std::max(maxGap, gap);
         stalls50 += gap > 50000000;
         if (gap > 20000000) {
-            gaps.push_back({ gap, now, cleared });
+            gaps.push_back({ gap, now, cleared, added });
             std::sort(
                 gaps.begin(), gaps.end(), [](const Gap& a, const Gap& b) { return a.ns > b.ns; });
             if (gaps.size() > 5)
@@ -322,6 +382,7 @@ int runCase(const Case& c, const Options& opt)
     qint64 lastLines = -1;
     qint64 lastProgressNs = 0;
     bool drained = false;
+    qint64 allShownNs = 0;
     QTimer monitor;
     monitor.setInterval(20);
     QObject::connect(&monitor, &QTimer::timeout, [&] {
@@ -333,7 +394,15 @@ int runCase(const Case& c, const Options& opt)
         }
         const bool allShown = !sending || (pty.finished() && shown >= pty.linesSent());
         const bool stuck = now - lastProgressNs > 5000000000LL;
-        if (allShown || stuck || pty.failed()) {
+        // Counted lines reach the view on its next redraw (every 40 ms at most): the line check
+        // waits for that, but the measured window ends when the last line is counted.
+        if (allShown && allShownNs == 0) {
+            allShownNs = now;
+            if (windowNs == 0)
+                endWindow();
+        }
+        const bool settled = allShown && now - allShownNs > 300000000LL;
+        if (settled || stuck || pty.failed()) {
             drained = allShown;
             if (windowNs == 0)
                 endWindow();
@@ -402,12 +471,20 @@ int runCase(const Case& c, const Options& opt)
         gapText += QStringLiteral(" %1 ms at %2 s%3")
                        .arg(double(g.ns) / 1e6, 0, 'f', 1)
                        .arg(double(g.endNs) / 1e9, 0, 'f', 2)
-                       .arg(g.clear ? QStringLiteral(" (view cleared)") : QString());
+                       .arg(g.clear ? QStringLiteral(" (view cleared)")
+                                    : QStringLiteral(" (%1 lines added)").arg(g.added));
     if (!gapText.isEmpty())
         std::fprintf(stderr, "# %s: longest gaps:%s\n", c.name, qPrintable(gapText));
     if (opt.paintStats)
         std::fprintf(stderr, "# %s: paint and layout-request events in the window:\n%s", c.name,
             qPrintable(paints.report()));
+    if (c.highlight) {
+        const auto* filtered
+            = w.logFilter()->findChild<QTextBrowser*>(QStringLiteral("textBrowser"));
+        std::fprintf(stderr, "# %s: the log filter shows %d line(s), holds %d in its cache\n",
+            c.name, filtered ? filtered->document()->blockCount() : -1,
+            int(w.logFilter()->filter().lines().size()));
+    }
     for (int i = startupBoxes; i < boxes.size(); ++i)
         std::fprintf(stderr, "# %s: message box: %s\n", c.name, qPrintable(boxes.at(i)));
     // Closing the window with a full view is a pause the user sees too.
