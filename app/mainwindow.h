@@ -208,11 +208,12 @@ private:
     QByteArray pendingDisplay;
     QElapsedTimer lastShowTime;
     QElapsedTimer lastViewRefresh;
-    int tickSliceBytes = 64 << 10;
+    int tickSliceBytes = 16 << 10;
     qint64 totalLinesShown = 0;
     bool countersDirty = false;
     bool drainAfterClose = false;
     bool textAwaitsRedraw = false;
+    bool clearedInTick = false;
     RxFormat::PrefixCache prefixCache;
 
     // The boot-loader dialogue's state, made on first use.

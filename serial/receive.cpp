@@ -17,7 +17,8 @@ static const int kMaxWaitingBytes = 16 << 20;
 // backlog is worked off quickly without stalling the event loop.
 static const int kMinSliceBytes = 4 << 10;
 static const int kMaxSliceBytes = 256 << 10;
-static const int kTickBudgetMs = 15;
+// What one redraw (laying out and painting its lines) may cost; the rest of a tick is cheap.
+static const int kTickBudgetMs = 45;
 // The view is redrawn at most this often; lines in between wait in displayText.
 static const int kViewRefreshMs = 40;
 
@@ -65,11 +66,12 @@ void MainWindow::slotShowDataTimeout()
     QElapsedTimer tickCost;
     tickCost.start();
     const bool upgrade = additionFunction->isMcuUpgradeChecked();
-    const bool redrawDue = !lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs;
-    // Between redraws formatted text waits for the view; past one slice of it the backlog waits
-    // too, so one redraw never lays out more than about two slices.
-    const bool holdBack = !upgrade && !redrawDue && mode != RxFormat::FrameTimeWrap
-        && displayText.size() >= tickSliceBytes;
+    // The view is redrawn every 40 ms, or at once when four slices of text wait for it (a
+    // backlog); the backlog itself waits meanwhile, so one redraw lays out a bounded amount.
+    const bool textPiledUp = displayText.size() >= 4 * tickSliceBytes;
+    const bool redrawDue = !lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs
+        || textPiledUp;
+    const bool holdBack = !upgrade && mode != RxFormat::FrameTimeWrap && textPiledUp;
     bool redrawn = false;
     bool gatePassed = false;
 
@@ -127,12 +129,16 @@ void MainWindow::slotShowDataTimeout()
         refreshCounterLabels();
     throttleNetwork();
 
-    // The slice follows what a tick costs, the redraw included.
+    // The slice follows what a redraw costs: big enough to keep up, small enough not to stall.
+    // A tick that cleared the view says nothing about the slice.
     const qint64 cost = tickCost.elapsed();
-    if (cost > kTickBudgetMs)
-        tickSliceBytes = qMax(kMinSliceBytes, tickSliceBytes / 2);
-    else if (redrawn && cost < kTickBudgetMs / 3 && recvBuffer.size() > tickSliceBytes)
-        tickSliceBytes = qMin(kMaxSliceBytes, tickSliceBytes * 2);
+    if (!clearedInTick) {
+        if (cost > kTickBudgetMs)
+            tickSliceBytes = qMax(kMinSliceBytes, tickSliceBytes / 2);
+        else if (redrawn && cost < kTickBudgetMs * 2 / 3 && recvBuffer.size() > tickSliceBytes)
+            tickSliceBytes = qMin(kMaxSliceBytes, tickSliceBytes * 2);
+    }
+    clearedInTick = false;
 
     // After a close the backlog is still shown; then the display rests until the next open.
     if (drainAfterClose && !serialPort->isOpen() && recvBuffer.isEmpty() && displayText.isEmpty()
@@ -193,6 +199,7 @@ void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
 
 void MainWindow::automaticClear()
 {
+    clearedInTick = true;
     lineCount = 0;
     sendCount = 0;
     recvCount = 0;
