@@ -1,6 +1,7 @@
 // quillon-rxbench: what the receive pipeline of the real main window sustains — shown bytes and
 // lines per second, CPU, event-loop stalls, peak memory, and lines lost or shown twice — fed
 // through a pseudo-terminal by a writer thread. Each case runs in a fresh child process.
+#include "benchutil.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "bench/paintcounter.h"
@@ -40,6 +41,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using BenchUtil::quietHandler;
+using BenchUtil::statusMb;
 
 namespace {
 
@@ -134,33 +138,6 @@ double runQueueWaitSeconds()
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     return stat.readAll().simplified().split(' ').value(1).toDouble() / 1e9;
-}
-
-// A field of /proc/self/status in MiB ("VmHWM", "VmRSS").
-double statusMb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
-// The window's own debug chatter would drown the table; warnings still reach stderr, except
-// the offscreen platform's notes about what it cannot do.
-void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg)
-        return;
-    static const char* const kPlatformNotes[]
-        = { "propagateSizeHints", "XDG_RUNTIME_DIR", "systemTrayWindowChanged" };
-    for (const char* note : kPlatformNotes)
-        if (text.contains(QLatin1String(note)))
-            return;
-    std::fprintf(stderr, "# qt: %s\n", qPrintable(text));
 }
 
 // Candidate changes to the window, applied from outside so that their gain can be measured

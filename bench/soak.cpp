@@ -2,6 +2,7 @@
 // as fast as the window takes it, with a small line limit and auto-save on, so that the view is
 // saved and cleared hundreds of times. At the end the record files plus the view must hold, line
 // for line, what the simulator sent, and the resident memory must have stayed flat.
+#include "benchutil.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "ui_mainwindow.h"
@@ -34,6 +35,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+using BenchUtil::quietHandler;
+using BenchUtil::statusMb;
+
 namespace {
 
 struct Options {
@@ -43,30 +47,6 @@ struct Options {
     QString devsim;
     bool keep = false;
 };
-
-double statusMb(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
-void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg)
-        return;
-    static const char* const kPlatformNotes[]
-        = { "propagateSizeHints", "XDG_RUNTIME_DIR", "systemTrayWindowChanged" };
-    for (const char* note : kPlatformNotes)
-        if (text.contains(QLatin1String(note)))
-            return;
-    std::fprintf(stderr, "# qt: %s\n", qPrintable(text));
-}
 
 const QString& marker()
 {
