@@ -1,5 +1,8 @@
 #include "testsupport.h"
 
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -145,4 +148,18 @@ ExtraPorts::~ExtraPorts()
         qputenv("QUILLON_EXTRA_PORTS", previous);
     else
         qunsetenv("QUILLON_EXTRA_PORTS");
+}
+
+PtyTestBench::PtyTestBench()
+    : env(pty.slavePath())
+    , ready(pty.isOpen() && work.installPlugin())
+{
+}
+
+bool PtyTestBench::openIn(MainWindow& w)
+{
+    auto* combo = w.form()->serialNumComboBox;
+    combo->setCurrentIndex(combo->findText(pty.slavePath(), Qt::MatchStartsWith));
+    w.form()->openSerialButton->click();
+    return w.port()->isOpen();
 }

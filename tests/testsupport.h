@@ -65,3 +65,18 @@ private:
     QByteArray previous;
     bool had;
 };
+
+class MainWindow;
+
+// What a window test on a pty needs: its own working folder with the plug-in, answered boxes, and
+// a pty listed as a port.
+struct PtyTestBench {
+    PtyTestBench();
+    TempWorkDir work;
+    MsgRecorder boxes;
+    PtyPair pty;
+    ExtraPorts env;
+    bool ready;
+    // Selects the pty in the window's port list and opens it; false when that failed.
+    bool openIn(MainWindow& w);
+};

@@ -24,35 +24,29 @@ private slots:
 
 private:
     void openPort(MainWindow& w);
+    PtyTestBench* bench = nullptr;
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
     PtyPair* pty = nullptr;
-    ExtraPorts* env = nullptr;
 };
 
 void tst_BadInput::init()
 {
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-    pty = new PtyPair;
-    env = new ExtraPorts(pty->slavePath());
+    bench = new PtyTestBench;
+    QVERIFY(bench->ready);
+    work = &bench->work;
+    boxes = &bench->boxes;
+    pty = &bench->pty;
 }
 
 void tst_BadInput::cleanup()
 {
-    delete env;
-    delete pty;
-    delete boxes;
-    delete work;
+    delete bench;
 }
 
 void tst_BadInput::openPort(MainWindow& w)
 {
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench->openIn(w));
 }
 
 static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)

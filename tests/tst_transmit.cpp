@@ -38,36 +38,30 @@ private slots:
 
 private:
     void openPort(MainWindow& w);
+    PtyTestBench* bench = nullptr;
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
     PtyPair* pty = nullptr;
-    ExtraPorts* env = nullptr;
 };
 
 void tst_Transmit::init()
 {
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-    pty = new PtyPair;
-    env = new ExtraPorts(pty->slavePath());
+    bench = new PtyTestBench;
+    QVERIFY(bench->ready);
+    work = &bench->work;
+    boxes = &bench->boxes;
+    pty = &bench->pty;
 }
 
 void tst_Transmit::cleanup()
 {
     MsgBox::setOpenFileHandler({});
-    delete env;
-    delete pty;
-    delete boxes;
-    delete work;
+    delete bench;
 }
 
 void tst_Transmit::openPort(MainWindow& w)
 {
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench->openIn(w));
 }
 
 void tst_Transmit::hexConversion_data()
