@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QStyleFactory>
 #include <QTextCodec>
@@ -63,13 +64,11 @@ MainWindow::MainWindow(QWidget* parent)
 
     maxLines = 100000;
     lineCount = recvCount = sendCount = 0;
-    recvBuffer.clear();
+    display = std::make_unique<DisplayStage>(static_cast<DisplayStage::Owner*>(this));
     autoSendTimer = new QTimer(this);
     showDataTimer = new QTimer(this);
     fileSendTimer = new QTimer(this);
-    displayEnabled = true;
     checkUpdatePending = true;
-    displayText.clear();
     fileData.clear();
     fileSentData.clear();
 
@@ -92,6 +91,7 @@ MainWindow::MainWindow(QWidget* parent)
         QTextCodec::setCodecForLocale(system);
 
     ui->recvShowText->viewport()->installEventFilter(this);
+    ui->recvShowText->installEventFilter(this);
     ui->recvShowText->setFocus(Qt::OtherFocusReason);
     QFont viewFont(QStringLiteral("新宋体"), 10);
     // Most Linux desktops lack this family: ask for a fixed-pitch fallback so hex columns align.
@@ -221,6 +221,8 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    ui->recvShowText->viewport()->removeEventFilter(this);
+    ui->recvShowText->removeEventFilter(this);
     if (serialPort->isOpen())
         serialPort->close();
     delete serialPort;
@@ -262,10 +264,28 @@ void MainWindow::slotStyleActions(QAction* action)
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Holding a mouse button on the view keeps new lines back so a selection is not disturbed.
-    if (event->type() == QEvent::MouseButtonPress)
-        displayEnabled = false;
-    else if (event->type() == QEvent::MouseButtonRelease)
-        displayEnabled = true;
+    // The right button opens the menu on its press here, and the menu takes the release: it is
+    // no hold. A hold also ends when the view loses the focus (a box opened meanwhile takes the
+    // release).
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (watched == ui->recvShowText->viewport()
+            && static_cast<QMouseEvent*>(event)->button() != Qt::RightButton)
+            display->setHeld(true);
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == ui->recvShowText->viewport()
+            && !(static_cast<QMouseEvent*>(event)->buttons() & ~Qt::RightButton))
+            display->setHeld(false);
+        break;
+    case QEvent::ContextMenu:
+    case QEvent::FocusOut:
+        display->setHeld(false);
+        break;
+    default:
+        break;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

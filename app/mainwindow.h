@@ -12,7 +12,7 @@
 #include <QPair>
 #include <QPointer>
 
-#include "serial/rxformat.h"
+#include "serial/displaystage.h"
 
 class QLabel;
 class QSettings;
@@ -35,7 +35,7 @@ class MainWindow;
 }
 
 // The hub: owns the port, the settings, every secondary window and every timer.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private DisplayStage::Owner {
     Q_OBJECT
 
 public:
@@ -71,7 +71,12 @@ public:
     int received() const { return recvCount; }
     int sent() const { return sendCount; }
     qint64 displayedLines() const { return totalLinesShown; }
-    qint64 pendingBytes() const { return recvBuffer.size() + pendingDisplay.size(); }
+    qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
+    // The display stage and the spec'd names of its buffers.
+    DisplayStage* displayStage() const { return display.get(); }
+    const QByteArray& recvBuffer() const { return display->recvBuffer(); }
+    QString displayText() const { return display->displayText(); }
+    bool displayEnabled() const { return !display->isHeld(); }
     AdditionFunction* additionWindow() const { return additionFunction; }
     ExtraSettingDialog* extraSettings() const { return extraSettingDialog; }
     LogSharedDialog* logShared() const { return logSharedDialog; }
@@ -141,6 +146,14 @@ private:
     void closePort();
     void processUpgradeData(QByteArray& pending);
     void throttleNetwork();
+    void takeIn(const QByteArray& data);
+    void takeInPaused();
+    DisplayStage::Settings displaySettings() const;
+    void showLocalLine(const QString& line);
+    // The display stage's requests.
+    void draw(const QString& text, bool inlineText) override;
+    void lineFormatted() override;
+    void feedUpgrade(QByteArray& pending) override;
     void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
@@ -151,16 +164,12 @@ private:
     bool saveViewTo(const QString& path, const QString& text);
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
-    void countLine();
-    void showPending();
-    void appendToView(const QString& text);
     void buildStatusBar();
     void buildTrayIcon();
     void applyShellStyle();
     void seedChangeLog();
     void loadUpdatePlugin();
     bool portIsOpen() const;
-    int receiveThrottleBytes() const;
 
     Ui::MainWindow* ui = nullptr;
     QSettings* settings = nullptr;
@@ -191,7 +200,6 @@ private:
     int lineCount = 0;
     int recvCount = 0;
     int sendCount = 0;
-    QByteArray recvBuffer;
     QTimer* autoSendTimer = nullptr;
     QTimer* showDataTimer = nullptr;
     QTimer* fileSendTimer = nullptr;
@@ -200,21 +208,14 @@ private:
     QByteArray fileData;
     QByteArray fileSentData;
     int fileDotTick = 0;
-    bool displayEnabled = true;
-    QString displayText;
     bool checkUpdatePending = true;
 
-    // Display stage state, kept across open and close.
-    QByteArray pendingDisplay;
-    QElapsedTimer lastShowTime;
-    QElapsedTimer lastViewRefresh;
-    int tickSliceBytes = 16 << 10;
+    // Received bytes on their way to the view; kept across open and close.
+    std::unique_ptr<DisplayStage> display;
     qint64 totalLinesShown = 0;
     bool countersDirty = false;
-    bool drainAfterClose = false;
-    bool textAwaitsRedraw = false;
-    bool clearedInTick = false;
-    RxFormat::PrefixCache prefixCache;
+    // Read from the port while reception is paused; taken in on resume.
+    QByteArray pausedIntake;
 
     // The boot-loader dialogue's state, made on first use.
     std::unique_ptr<UpgradeDialogue> upgradeDialogue;

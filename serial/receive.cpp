@@ -9,32 +9,39 @@
 #include "views/logfilterdialog.h"
 
 #include <QLabel>
+#include <QTextCursor>
 #include <QTimer>
-
-// Bytes waiting for display are bounded: past this the port (or peer) is left unread.
-static const int kMaxWaitingBytes = 16 << 20;
-// One tick formats a slice of the backlog; the slice follows what the last ticks cost, so a
-// backlog is worked off quickly without stalling the event loop.
-static const int kMinSliceBytes = 4 << 10;
-static const int kMaxSliceBytes = 256 << 10;
-// What one redraw (laying out and painting its lines) may cost; the rest of a tick is cheap.
-static const int kTickBudgetMs = 45;
-// The view is redrawn at most this often; lines in between wait in displayText.
-static const int kViewRefreshMs = 40;
-
-int MainWindow::receiveThrottleBytes() const { return kMaxWaitingBytes; }
 
 void MainWindow::slotRecvSerialData()
 {
-    const qint64 room = kMaxWaitingBytes - pendingBytes();
+    const qint64 room = display->room() - pausedIntake.size();
     if (room <= 0)
-        return;  // the display tick pulls the rest once it has caught up
+        return; // the display tick pulls the rest once it has caught up
     const QByteArray data = serialPort->read(room);
     if (data.isEmpty())
         return;
+    if (!receiving) {
+        // Paused: the port is still emptied (its own buffer is small and a tty has no flow
+        // control), but the bytes are taken in only when reception resumes.
+        pausedIntake += data;
+        return;
+    }
+    takeIn(data);
+}
+
+void MainWindow::takeInPaused()
+{
+    const QByteArray data = pausedIntake;
+    pausedIntake.clear();
+    if (!data.isEmpty())
+        takeIn(data);
+}
+
+void MainWindow::takeIn(const QByteArray& data)
+{
     updateCounters(recvLabel, data.size(), false);
     additionFunction->feedDeviceReply(data);
-    recvBuffer.append(data);
+    display->receive(data);
     if (logSharedDialog->shareMode() == 2)
         logSharedDialog->sendShareData(data);
     if (!showDataTimer->isActive())
@@ -46,7 +53,7 @@ void MainWindow::slotRecvFromData(QByteArray data)
     if (data.isEmpty())
         return;
     updateCounters(recvLabel, data.size(), false);
-    recvBuffer.append(data);
+    display->receive(data);
     throttleNetwork();
     if (!showDataTimer->isActive())
         showDataTimer->start(10);
@@ -55,125 +62,68 @@ void MainWindow::slotRecvFromData(QByteArray data)
 void MainWindow::throttleNetwork()
 {
     // A flooding peer waits in TCP flow control, not in our memory.
-    logSharedDialog->setReadPaused(pendingBytes() >= kMaxWaitingBytes);
+    logSharedDialog->setReadPaused(display->full());
+}
+
+DisplayStage::Settings MainWindow::displaySettings() const
+{
+    DisplayStage::Settings settings;
+    settings.wrapMode = extraSettingDialog->wrapMode();
+    settings.hex = ui->showHexCheckBox->isChecked();
+    settings.showTime = ui->showTimeCheckBox->isChecked();
+    settings.frameIntervalMs = extraSettingDialog->frameTimeInterval();
+    settings.frontText = extraSettingDialog->frontDelimiterText();
+    settings.backText = extraSettingDialog->backDelimiterText();
+    settings.upgrade = additionFunction->isMcuUpgradeChecked();
+    return settings;
 }
 
 void MainWindow::slotShowDataTimeout()
 {
-    const int mode = extraSettingDialog->wrapMode();
-    if (!lastShowTime.isValid())
-        lastShowTime.start();
-    QElapsedTimer tickCost;
-    tickCost.start();
-    const bool upgrade = additionFunction->isMcuUpgradeChecked();
-    // The view is redrawn every 40 ms, or at once when four slices of text wait for it (a
-    // backlog); the backlog itself waits meanwhile, so one redraw lays out a bounded amount.
-    const bool textPiledUp = displayText.size() >= 4 * tickSliceBytes;
-    const bool redrawDue = !lastViewRefresh.isValid() || lastViewRefresh.elapsed() >= kViewRefreshMs
-        || textPiledUp;
-    const bool holdBack = !upgrade && mode != RxFormat::FrameTimeWrap && textPiledUp;
-    bool redrawn = false;
-    bool gatePassed = false;
-
-    if (!holdBack) {
-        // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
-        RxFormat::moveCompleteLines(recvBuffer, pendingDisplay,
-                                    mode == RxFormat::FrameTimeWrap ? INT_MAX : tickSliceBytes);
-        if (upgrade) {
-            processUpgradeData(pendingDisplay);
-            throttleNetwork();
-            return;
-        }
-        const bool delimiterMode
-            = mode == RxFormat::FrontDelimiterWrap || mode == RxFormat::BackDelimiterWrap;
-        const bool delimiterFound
-            = delimiterMode && extraSettingDialog->delimiterPresent(pendingDisplay);
-        if (RxFormat::gatePasses(mode, pendingDisplay, lastShowTime.elapsed(),
-                                 extraSettingDialog->frameTimeInterval(), delimiterFound)) {
-            gatePassed = true;
-            lastShowTime.restart();
-            if (!pendingDisplay.isEmpty()) {
-                const QString& prefix = prefixCache.prefix(
-                    ui->showTimeCheckBox->isChecked(), RxFormat::rxMarker(), QTime::currentTime());
-                const auto onLine = [this] { countLine(); };
-                if (ui->showHexCheckBox->isChecked()) {
-                    const QByteArray rest = RxFormat::splitHexFrames(
-                        pendingDisplay, mode, extraSettingDialog->frontDelimiter(),
-                        extraSettingDialog->backDelimiter(), prefix, displayText, onLine);
-                    if (!rest.isEmpty())
-                        recvBuffer.prepend(rest);
-                } else {
-                    RxFormat::formatTextLines(RxFormat::foldCrLf(pendingDisplay), prefix,
-                                              displayText, onLine);
-                }
-                pendingDisplay.clear();
-            }
-        }
-    }
-    // Text kept back by a held mouse button waits for the next tick that passes the gate; text
-    // that only waited for the redraw interval goes out as soon as the interval is over.
-    if (gatePassed && !displayEnabled)
-        textAwaitsRedraw = false;
-    else if (gatePassed)
-        textAwaitsRedraw = true;
-    const bool drained = drainAfterClose && recvBuffer.isEmpty();
-    if (displayEnabled && !displayText.isEmpty() && (textAwaitsRedraw || drained)
-        && (redrawDue || drained)) {
-        showPending();
-        lastViewRefresh.start();
-        textAwaitsRedraw = false;
-        redrawn = true;
-    }
+    const DisplayStage::TickResult result = display->tick(displaySettings());
 
     if (countersDirty)
         refreshCounterLabels();
     throttleNetwork();
-
-    // The slice follows what a redraw costs: big enough to keep up, small enough not to stall.
-    // A tick that cleared the view says nothing about the slice.
-    const qint64 cost = tickCost.elapsed();
-    if (!clearedInTick) {
-        if (cost > kTickBudgetMs)
-            tickSliceBytes = qMax(kMinSliceBytes, tickSliceBytes / 2);
-        else if (redrawn && cost < kTickBudgetMs * 2 / 3 && recvBuffer.size() > tickSliceBytes)
-            tickSliceBytes = qMin(kMaxSliceBytes, tickSliceBytes * 2);
-    }
-    clearedInTick = false;
-
-    // After a close the backlog is still shown; then the display rests until the next open.
-    if (drainAfterClose && !serialPort->isOpen() && recvBuffer.isEmpty() && displayText.isEmpty()
-        && (mode != RxFormat::FrameTimeWrap || pendingDisplay.isEmpty())) {
-        drainAfterClose = false;
+    if (result.mayStop) {
         showDataTimer->stop();
+        return;
     }
-
-    // Bytes left in the port while the display was behind: readyRead will not announce them again.
-    if (receiving && serialPort->isOpen() && serialPort->bytesAvailable() > 0
-        && pendingBytes() < kMaxWaitingBytes)
+    // Bytes left in the port while the display was behind, or while reception is paused:
+    // readyRead will not announce them again, and the port's own buffer is small.
+    if (result.readPort && serialPort->isOpen() && serialPort->bytesAvailable() > 0)
         slotRecvSerialData();
 }
 
-void MainWindow::countLine()
+void MainWindow::draw(const QString& text, bool inlineText)
 {
-    ++lineCount;
-    ++totalLinesShown;
-    countersDirty = true;
-    if (lineCount >= maxLines)
-        automaticClear();
-}
-
-void MainWindow::showPending()
-{
-    if (!displayEnabled || displayText.isEmpty())
+    if (inlineText) {
+        QTextCursor cursor = ui->recvShowText->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text);
+        ui->recvShowText->setTextCursor(cursor);
         return;
-    if (displayText.endsWith(QLatin1Char('\n')))
-        displayText.chop(1);
-    appendToView(displayText);
-    logFilterDialog->appendFilteredLog(displayText);
-    displayText.clear();
+    }
+    ui->recvShowText->appendPlainText(text);
+    logFilterDialog->appendFilteredLog(text);
 }
 
-void MainWindow::appendToView(const QString& text) { ui->recvShowText->appendPlainText(text); }
+void MainWindow::lineFormatted()
+{
+    ++totalLinesShown;
+    updateCounters(linesLabel, 1, false);
+}
+
+void MainWindow::feedUpgrade(QByteArray& pending) { processUpgradeData(pending); }
+
+void MainWindow::showLocalLine(const QString& line)
+{
+    // Behind every received line formatted so far, and drawn at once unless the view is held.
+    display->queueLine(line);
+    display->drawQueued();
+    if (!showDataTimer->isActive())
+        showDataTimer->start(10);
+}
 
 void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
 {
@@ -199,18 +149,14 @@ void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
 
 void MainWindow::automaticClear()
 {
-    clearedInTick = true;
     lineCount = 0;
     sendCount = 0;
     recvCount = 0;
+    // Everything formatted so far belongs to the old view: it is drawn there (and reaches the
+    // log filter and the record file) before the view is cleared, and the new view starts with
+    // the next line.
+    display->drawAll();
     if (ui->autoSlaveLogToFileCheckBox->isChecked()) {
-        if (!displayText.isEmpty()) {
-            if (displayText.endsWith(QLatin1Char('\n')))
-                displayText.chop(1);
-            appendToView(displayText);
-            logFilterDialog->appendFilteredLog(displayText);
-            displayText.clear();
-        }
         // A failed save keeps the view: clearing it would lose what could not be written.
         if (!automaticSave()) {
             refreshCounterLabels();

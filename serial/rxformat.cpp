@@ -66,10 +66,11 @@ namespace {
     }
 
     void appendHexLine(
-        const char* data, int size, const QString& prefix, QString& out, const LineSink& onLine)
+        const char* data, int size, const PrefixSource& source, QString& out, const LineSink& onLine)
     {
         if (size <= 0)
             return;
+        const QString prefix = source();
         const int start = out.size();
         out.resize(start + prefix.size() + 3 * size + 1);
         QChar* dst = out.data() + start;
@@ -193,16 +194,22 @@ QByteArray foldCrLf(const QByteArray& bytes)
 int formatTextLines(
     const QByteArray& pending, const QString& prefix, QString& out, const LineSink& onLine)
 {
+    const QString head = prefix;
+    return formatTextLines(pending, [&head]() -> const QString& { return head; }, out, onLine);
+}
+
+int formatTextLines(
+    const QByteArray& pending, const PrefixSource& prefix, QString& out, const LineSink& onLine)
+{
     // Shallow copies: the callback may touch the caller's buffers.
     const QByteArray bytes = pending;
-    const QString head = prefix;
     const char* data = bytes.constData();
     const int size = bytes.size();
     if (size == 0)
         return 0;
 
     const qint64 pieces = qint64(bytes.count('\n')) + 1;
-    ensureRoom(out, size + pieces * (head.size() + 1));
+    ensureRoom(out, size + pieces * (prefix().size() + 1));
 
     QTextCodec* codec = gbkCodec();
     int lines = 0;
@@ -216,7 +223,7 @@ int formatTextLines(
             int zeros = 0;
             while (zeros < length && piece[zeros] == '\0')
                 ++zeros;
-            out.append(head);
+            out.append(prefix());
             if (zeros > 0)
                 out.append(QString(zeros, QLatin1Char(' ')));
             // Blanks are single bytes in GBK, so decoding after them equals decoding with them.
@@ -240,16 +247,30 @@ int formatTextLines(
 void formatHexLine(
     const QByteArray& bytes, const QString& prefix, QString& out, const LineSink& onLine)
 {
-    const QByteArray copy = bytes;
     const QString head = prefix;
-    appendHexLine(copy.constData(), copy.size(), head, out, onLine);
+    formatHexLine(bytes, [&head]() -> const QString& { return head; }, out, onLine);
+}
+
+void formatHexLine(
+    const QByteArray& bytes, const PrefixSource& prefix, QString& out, const LineSink& onLine)
+{
+    const QByteArray copy = bytes;
+    appendHexLine(copy.constData(), copy.size(), prefix, out, onLine);
 }
 
 QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
     const QByteArray& backDelimiter, const QString& prefix, QString& out, const LineSink& onLine)
 {
-    const QByteArray bytes = pending;
     const QString head = prefix;
+    return splitHexFrames(pending, wrapMode, frontDelimiter, backDelimiter,
+        [&head]() -> const QString& { return head; }, out, onLine);
+}
+
+QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
+    const QByteArray& backDelimiter, const PrefixSource& head, QString& out,
+    const LineSink& onLine)
+{
+    const QByteArray bytes = pending;
     const char* data = bytes.constData();
     const int size = bytes.size();
     if (size == 0)
@@ -301,6 +322,25 @@ QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteAr
         return {};
     }
     return bytes.mid(start);
+}
+
+int frameCut(const QByteArray& bytes, int wrapMode, const QByteArray& frontDelimiter,
+    const QByteArray& backDelimiter, int maxBytes)
+{
+    const int limit = qMin(maxBytes, bytes.size());
+    if (wrapMode == FrontDelimiterWrap && !frontDelimiter.isEmpty()) {
+        // The last frame start within the limit; one at the very beginning cuts nothing.
+        const int at = bytes.lastIndexOf(frontDelimiter, limit);
+        return at > 0 ? at : 0;
+    }
+    if (wrapMode == BackDelimiterWrap && !backDelimiter.isEmpty()) {
+        const int size = backDelimiter.size();
+        if (limit < size)
+            return 0;
+        const int at = bytes.lastIndexOf(backDelimiter, limit - size);
+        return at < 0 ? 0 : at + size;
+    }
+    return 0;
 }
 
 } // namespace RxFormat

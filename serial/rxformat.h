@@ -56,21 +56,36 @@ private:
 // Called once after each formatted line has been appended to the output string; it may read or
 // even empty that string.
 using LineSink = std::function<void()>;
+// Gives the prefix of the next line; asked once per line, so each line can carry its own time.
+using PrefixSource = std::function<const QString&()>;
 
 // Text display of pending bytes whose "\r\n" are already folded (foldCrLf): one GBK-decoded line
 // per non-empty piece between '\n', leading zero bytes shown as blanks. Returns the line count.
 int formatTextLines(
     const QByteArray& pending, const QString& prefix, QString& out, const LineSink& onLine = {});
+int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QString& out,
+    const LineSink& onLine = {});
 // Every "\r\n" becomes "\n".
 QByteArray foldCrLf(const QByteArray& bytes);
 
 // prefix + "XX " per byte + "\n"; nothing for empty bytes.
 void formatHexLine(
     const QByteArray& bytes, const QString& prefix, QString& out, const LineSink& onLine = {});
+void formatHexLine(const QByteArray& bytes, const PrefixSource& prefix, QString& out,
+    const LineSink& onLine = {});
 // Cuts pending into hex lines by the wrap mode. Returns the unfinished tail that the caller puts
 // back at the front of its receive buffer (empty when none).
 QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
     const QByteArray& backDelimiter, const QString& prefix, QString& out,
     const LineSink& onLine = {});
+QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
+    const QByteArray& backDelimiter, const PrefixSource& prefix, QString& out,
+    const LineSink& onLine = {});
+
+// Where a receive buffer may be cut so that no hex frame of the delimiter wraps is split: the
+// length of the longest head of `bytes` of at most maxBytes that ends a frame (just before a front
+// delimiter, just after a back delimiter); 0 when there is none.
+int frameCut(const QByteArray& bytes, int wrapMode, const QByteArray& frontDelimiter,
+    const QByteArray& backDelimiter, int maxBytes);
 
 } // namespace RxFormat

@@ -147,11 +147,6 @@ void MainWindow::setReceiving(bool on)
 void MainWindow::slotOpenSerialButton()
 {
     if (ui->openSerialButton->text() == tr("打开串口")) {
-        // Stale bytes of an earlier session go, unless they are still being shown after a close.
-        if (!drainAfterClose)
-            recvBuffer.clear();
-        drainAfterClose = false;
-
         const auto rate = static_cast<eBaudRate>(ui->burdrateComboBox->currentData().toInt());
         const auto dataBits
             = static_cast<QSerialPort::DataBits>(ui->dataBitsComboBox->currentData().toInt());
@@ -177,6 +172,7 @@ void MainWindow::slotOpenSerialButton()
         }
         vanishing = false;
         openPortName = name;
+        display->portOpened(displaySettings());
 
         if (trayIcon)
             trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2\r\n端口号：%3")
@@ -222,6 +218,13 @@ void MainWindow::slotOpenSerialButton()
 void MainWindow::closePort()
 {
     setReceiving(false);
+    // What the port has already read is shown too: closing would drop it.
+    takeInPaused();
+    if (serialPort->isOpen() && serialPort->bytesAvailable() > 0) {
+        const QByteArray rest = serialPort->read(qMax<qint64>(0, display->room()));
+        if (!rest.isEmpty())
+            takeIn(rest);
+    }
     if (trayIcon)
         trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2")
                                  .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
@@ -229,10 +232,9 @@ void MainWindow::closePort()
     advancedSend->hide();
     // What was received but not shown yet still reaches the view (and the record files): the
     // display tick stops itself once that backlog is shown.
-    if (recvBuffer.isEmpty() && displayText.isEmpty())
-        showDataTimer->stop();
-    else
-        drainAfterClose = true;
+    display->portClosed();
+    if (!showDataTimer->isActive())
+        showDataTimer->start(10);
 
     ui->serialNumComboBox->setEnabled(true);
     ui->burdrateComboBox->setEnabled(true);
@@ -263,11 +265,15 @@ void MainWindow::slotPauseRecoverButton()
         ui->openSerialButton->setEnabled(false);
         ui->openSerialButton->setStyleSheet(QLatin1String(kPausedStyle));
         setReceiving(false);
+        // The display tick still empties the port while paused (its own buffer is small).
+        if (!showDataTimer->isActive())
+            showDataTimer->start(10);
     } else {
         ui->pauseRecvButton->setText(tr("暂停接收"));
         ui->openSerialButton->setEnabled(true);
         ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
         setReceiving(true);
+        takeInPaused();
         // Bytes that piled up during the pause are already buffered: readyRead will not repeat.
         if (serialPort->bytesAvailable() > 0)
             QTimer::singleShot(0, this, &MainWindow::slotRecvSerialData);

@@ -49,7 +49,7 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
         MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));
         return;
     }
-    appendToView(echo);
+    showLocalLine(echo);
     updateCounters(sendLabel, bytes.size());
 }
 
@@ -153,11 +153,10 @@ void MainWindow::slotSendFileButton()
         return;
     }
     const float estimate = TxFormat::estimateSeconds(size);
-    ui->recvShowText->appendPlainText(tr("文件大小: %1").arg(size));
-    ui->recvShowText->appendPlainText(tr("波特率: %1").arg(ui->burdrateComboBox->currentText()));
-    ui->recvShowText->appendPlainText(
-        tr("需要时间: 大约用时 %1 秒(每包数据512字节，周期50毫秒)").arg(double(estimate)));
-    ui->recvShowText->appendPlainText(tr("请稍候...\n"));
+    showLocalLine(tr("文件大小: %1").arg(size));
+    showLocalLine(tr("波特率: %1").arg(ui->burdrateComboBox->currentText()));
+    showLocalLine(tr("需要时间: 大约用时 %1 秒(每包数据512字节，周期50毫秒)").arg(double(estimate)));
+    showLocalLine(tr("请稍候...\n"));
 
     fileSentData.clear();
     fileData = file.readAll();
@@ -200,6 +199,6 @@ void MainWindow::slotFileSendData()
     }
     ui->fileProgressLabel->setText(
         tr("文件大小：%1 字节，已发送：%2 字节，状态：传输完成").arg(total).arg(sent));
-    ui->recvShowText->appendPlainText(tr("发送完毕！"));
+    showLocalLine(tr("发送完毕！"));
     finishFileTransfer();
 }

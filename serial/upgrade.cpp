@@ -27,19 +27,15 @@ void MainWindow::processUpgradeData(QByteArray& pending)
 
     for (const UpgradeDialogue::Action& action : actions) {
         switch (action.kind) {
-        case UpgradeDialogue::Action::ShowPrompt: {
-            QTextCursor cursor = ui->recvShowText->textCursor();
-            cursor.movePosition(QTextCursor::End);
-            cursor.insertText(action.text);
-            ui->recvShowText->setTextCursor(cursor);
+        // In the stage's queue, behind the lines formatted before the dialogue took over.
+        case UpgradeDialogue::Action::ShowPrompt:
+            display->queueInline(action.text);
             break;
-        }
         case UpgradeDialogue::Action::ShowLine:
-            ui->recvShowText->appendPlainText(
-                RxFormat::linePrefix(
-                    ui->showTimeCheckBox->isChecked(), RxFormat::rxMarker(), QTime::currentTime())
-                + action.text);
-            updateCounters(linesLabel, 1);
+            display->queueLine(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(),
+                                                    RxFormat::rxMarker(), QTime::currentTime())
+                               + action.text);
+            updateCounters(linesLabel, 1, false);
             break;
         case UpgradeDialogue::Action::MoveCursorToEnd:
             ui->recvShowText->moveCursor(QTextCursor::End);

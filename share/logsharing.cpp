@@ -57,9 +57,7 @@ void MainWindow::slotLogShared()
 
     ui->recvShowText->clear();
     // Half a line left from the port would otherwise prefix the first line from the network.
-    recvBuffer.clear();
-    pendingDisplay.clear();
-    displayText.clear();
+    display->reset();
 
     ui->serialNumComboBox->setEnabled(false);
     ui->openSerialButton->setEnabled(false);

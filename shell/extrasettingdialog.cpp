@@ -51,6 +51,10 @@ QByteArray ExtraSettingDialog::backDelimiter() const
     return RxFormat::delimiterBytes(ui->backWrapLineEdit->text());
 }
 
+QString ExtraSettingDialog::frontDelimiterText() const { return ui->frontWrapLineEdit->text(); }
+
+QString ExtraSettingDialog::backDelimiterText() const { return ui->backWrapLineEdit->text(); }
+
 bool ExtraSettingDialog::delimiterPresent(const QByteArray& bytes) const
 {
     QString pattern;

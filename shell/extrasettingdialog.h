@@ -21,6 +21,9 @@ public:
     int frameTimeInterval() const;
     QByteArray frontDelimiter() const;
     QByteArray backDelimiter() const;
+    // The delimiters as typed.
+    QString frontDelimiterText() const;
+    QString backDelimiterText() const;
     // Whether the delimiter of the current mode occurs in the hex text of bytes.
     bool delimiterPresent(const QByteArray& bytes) const;
     // The delimiter modes only make sense while hex display is on.

@@ -1457,6 +1457,7 @@ void tst_LogShare::floodFromPeerIsBounded()
     std::atomic<qint64> sent { 0 };
     std::atomic<bool> peerDone { false };
     std::atomic<bool> peerFailed { false };
+    std::atomic<bool> stopPeer { false };
     qint64 handed = 0;
     qint64 maxPending = 0;
     qint64 maxBuffered = 0;
@@ -1488,7 +1489,7 @@ void tst_LogShare::floodFromPeerIsBounded()
             peerFailed = true;
         } else {
             QByteArray chunk;
-            for (int next = 0; next < lineCount && !peerFailed;) {
+            for (int next = 0; next < lineCount && !peerFailed && !stopPeer;) {
                 chunk.clear();
                 while (chunk.size() < (64 << 10) && next < lineCount)
                     chunk += floodLine(next++);
@@ -1517,6 +1518,9 @@ void tst_LogShare::floodFromPeerIsBounded()
     QTRY_VERIFY_WITH_TIMEOUT((peerDone && reader.lastLine() == lastLine) || peerFailed
                                  || !firstWrong.isEmpty(),
                              180000);
+    // A failed check must not leave the peer blocked in a write that nobody reads.
+    stopPeer = true;
+    QTRY_VERIFY_WITH_TIMEOUT(peerDone, 60000);
     peer.join();
     reader.finish();
     qInfo("flood: %lld bytes shown in %lld ms; most pending %lld, buffered %lld, in flight %lld, "

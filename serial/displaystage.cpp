@@ -1,0 +1,300 @@
+#include "serial/displaystage.h"
+
+#include <QElapsedTimer>
+
+using namespace RxFormat;
+
+DisplayStage::DisplayStage(Owner* owner)
+    : owner(owner)
+    , marker(rxMarker())
+{
+    QElapsedTimer started;
+    started.start();
+    monotonic = [started] { return started.elapsed(); };
+    wall = [] { return QTime::currentTime(); };
+}
+
+void DisplayStage::setClock(std::function<qint64()> monotonicMs, std::function<QTime()> wallTime)
+{
+    monotonic = std::move(monotonicMs);
+    wall = std::move(wallTime);
+    stampMs = -1;
+}
+
+void DisplayStage::receive(const QByteArray& bytes) { recv.append(bytes); }
+
+void DisplayStage::queueLine(const QString& line)
+{
+    tail += line;
+    tail += QLatin1Char('\n');
+    localQueued = true;
+}
+
+void DisplayStage::queueInline(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    closeTail();
+    queue.append({ text, true });
+    queueChars += text.size();
+    localQueued = true;
+}
+
+void DisplayStage::closeTail()
+{
+    if (tailDrawn < tail.size()) {
+        const QString rest = tailDrawn == 0 ? tail : tail.mid(tailDrawn);
+        queue.append({ rest, false });
+        queueChars += rest.size();
+    }
+    tail.clear();
+    tailDrawn = 0;
+}
+
+qint64 DisplayStage::queuedChars() const { return queueChars + tail.size() - tailDrawn; }
+
+QString DisplayStage::displayText() const
+{
+    QString text;
+    for (const Piece& piece : queue)
+        text += piece.text;
+    return text + tail.mid(tailDrawn);
+}
+
+void DisplayStage::drawQueued()
+{
+    if (held || inTick || queuedChars() == 0)
+        return;
+    drawSlice(INT_MAX);
+    lastDrawMs = now();
+    drawnOnce = true;
+    localQueued = false;
+}
+
+void DisplayStage::setHeld(bool on) { held = on; }
+
+void DisplayStage::portOpened(const Settings& settings)
+{
+    // Half a line of the last session must not become the head of the first line of this one.
+    if (waitingBytes() > 0)
+        finish(settings);
+    open = true;
+    drain = false;
+}
+
+void DisplayStage::portClosed()
+{
+    open = false;
+    drain = true;
+}
+
+void DisplayStage::drawAll()
+{
+    cleared = true;
+    drawSlice(INT_MAX);
+}
+
+void DisplayStage::discardQueued()
+{
+    cleared = true;
+    queue.clear();
+    queueChars = 0;
+    tail.clear();
+    tailDrawn = 0;
+    localQueued = false;
+}
+
+void DisplayStage::reset()
+{
+    recv.clear();
+    pending.clear();
+    discardQueued();
+    drain = false;
+}
+
+const QString& DisplayStage::prefixNow(bool showTime)
+{
+    if (!showTime)
+        return prefixes.prefix(false, marker, QTime());
+    // The clock is read at most once per millisecond; a burst shares one stamp.
+    const qint64 ms = now();
+    if (ms != stampMs || !stampTime.isValid()) {
+        stampMs = ms;
+        stampTime = wall();
+    }
+    return prefixes.prefix(true, marker, stampTime);
+}
+
+void DisplayStage::moveToPending(
+    const Settings& settings, const QByteArray& front, const QByteArray& back)
+{
+    if (recv.isEmpty())
+        return;
+    const int mode = settings.wrapMode;
+    // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
+    if (mode == FrameTimeWrap) {
+        moveCompleteLines(recv, pending);
+        return;
+    }
+    // Hex frames of the delimiter wraps are cut only between two frames.
+    if (settings.hex && (mode == FrontDelimiterWrap || mode == BackDelimiterWrap)
+        && recv.size() > slice) {
+        const int cut = frameCut(recv, mode, front, back, slice);
+        if (cut > 0) {
+            pending.append(recv.constData(), cut);
+            recv.remove(0, cut);
+            return;
+        }
+    }
+    moveCompleteLines(recv, pending, slice);
+}
+
+void DisplayStage::formatPending(
+    const Settings& settings, const QByteArray& front, const QByteArray& back, bool final)
+{
+    const int mode = settings.wrapMode;
+    if (!final) {
+        const bool delimited = mode == FrontDelimiterWrap || mode == BackDelimiterWrap;
+        const bool found = delimited
+            && delimiterPresent(pending, mode == FrontDelimiterWrap ? settings.frontText
+                                                                    : settings.backText);
+        if (!gatePasses(mode, pending, now() - lastShowMs, settings.frameIntervalMs, found))
+            return;
+    }
+    lastShowMs = now();
+    if (pending.isEmpty())
+        return;
+
+    const bool showTime = settings.showTime;
+    const PrefixSource prefix = [this, showTime]() -> const QString& { return prefixNow(showTime); };
+    const LineSink onLine = [this] { owner->lineFormatted(); };
+    const QByteArray bytes = pending;
+    pending.clear();
+    if (settings.hex) {
+        const QByteArray rest = splitHexFrames(bytes, mode, front, back, prefix, tail, onLine);
+        if (!rest.isEmpty()) {
+            if (final)
+                formatHexLine(rest, prefix, tail, onLine);
+            else
+                recv.prepend(rest);
+        }
+    } else {
+        formatTextLines(foldCrLf(bytes), prefix, tail, onLine);
+    }
+}
+
+void DisplayStage::finish(const Settings& settings)
+{
+    pending.append(recv);
+    recv.clear();
+    if (settings.upgrade) {
+        owner->feedUpgrade(pending);
+        return;
+    }
+    formatPending(settings, delimiterBytes(settings.frontText), delimiterBytes(settings.backText),
+                  true);
+}
+
+bool DisplayStage::drawSlice(int maxChars)
+{
+    qint64 budget = maxChars;
+    bool drew = false;
+    // Pieces come out whole; the block being formatted into is drawn a slice at a time.
+    while (!queue.isEmpty() && budget > 0) {
+        Piece piece = queue.takeFirst();
+        queueChars -= piece.text.size();
+        budget -= piece.text.size();
+        if (!piece.inlineText && piece.text.endsWith(QLatin1Char('\n')))
+            piece.text.chop(1);
+        owner->draw(piece.text, piece.inlineText);
+        drew = true;
+    }
+    if (budget > 0 && tailDrawn < tail.size()) {
+        int end = tail.size();
+        if (end - tailDrawn > budget) {
+            // Whole lines only: cut after the last line end within the budget, or after the
+            // first line when that alone is longer.
+            const int from = tailDrawn + int(budget) - 1;
+            int cut = tail.lastIndexOf(QLatin1Char('\n'), from);
+            if (cut < tailDrawn)
+                cut = tail.indexOf(QLatin1Char('\n'), from);
+            end = cut < 0 ? tail.size() : cut + 1;
+        }
+        QString text = tailDrawn == 0 && end == tail.size() ? tail
+                                                             : tail.mid(tailDrawn, end - tailDrawn);
+        if (end == tail.size()) {
+            tail.clear();
+            tailDrawn = 0;
+        } else {
+            tailDrawn = end;
+        }
+        if (text.endsWith(QLatin1Char('\n')))
+            text.chop(1);
+        owner->draw(text, false);
+        drew = true;
+    }
+    return drew;
+}
+
+DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
+{
+    TickResult result;
+    // A box opened from inside a tick runs its own event loop: its ticks must not interleave.
+    if (inTick)
+        return result;
+    inTick = true;
+    cleared = false;
+    const qint64 start = now();
+    if (!lastShowValid) {
+        lastShowMs = start;
+        lastShowValid = true;
+    }
+
+    const int drawChars = 4 * slice;
+    const bool frameMode = settings.wrapMode == FrameTimeWrap;
+    // Formatting stays a little ahead of drawing, or collects while the view is held.
+    const bool roomToFormat = held ? queuedChars() < MaxHeldChars
+                                   : frameMode || queuedChars() < 2 * drawChars;
+    if (roomToFormat) {
+        const QByteArray front = delimiterBytes(settings.frontText);
+        const QByteArray back = delimiterBytes(settings.backText);
+        if (drain && recv.size() <= slice) {
+            // The port is closed and this is the last slice: nothing more will complete it.
+            finish(settings);
+        } else {
+            moveToPending(settings, front, back);
+            if (settings.upgrade)
+                owner->feedUpgrade(pending);
+            else
+                formatPending(settings, front, back, false);
+        }
+    }
+    if (drain && waitingBytes() == 0)
+        drain = false;
+
+    bool drew = false;
+    if (!held && queuedChars() > 0) {
+        const bool due = !drawnOnce || now() - lastDrawMs >= RedrawIntervalMs || localQueued
+            || drain || queuedChars() >= drawChars;
+        if (due) {
+            drew = drawSlice(drawChars);
+            lastDrawMs = now();
+            drawnOnce = true;
+            localQueued = false;
+        }
+    }
+
+    // The slice follows what a tick costs; a tick that cleared the view says nothing about it.
+    const qint64 cost = now() - start;
+    if (!cleared) {
+        if (cost > TickBudgetMs)
+            slice = qMax(MinSliceBytes, slice / 2);
+        else if (drew && cost < TickBudgetMs * 2 / 3 && recv.size() > slice)
+            slice = qMin(MaxSliceBytes, slice * 2);
+    }
+
+    result.mayStop = !open && !drain && waitingBytes() == 0 && queuedChars() == 0;
+    result.readPort = room() > 0;
+    inTick = false;
+    return result;
+}
