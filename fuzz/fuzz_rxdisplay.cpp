@@ -1,6 +1,7 @@
-// The display stage fed in random chunks: every wrap mode, text and hex.
+// The display stage fed in random chunks: every wrap mode, text and hex, slices, holds, own lines
+// and a close that drains it.
 #include "fuzzinput.h"
-#include "serial/rxformat.h"
+#include "serial/displaystage.h"
 
 #include <QStringList>
 
@@ -8,41 +9,39 @@
 
 namespace {
 
-struct Stage {
-    int mode = 0;
-    bool hex = false;
-    int slice = INT_MAX;
-    QString front, back;
-    QByteArray recv, pending;
-    QString out;
+struct Bench : DisplayStage::Owner {
+    QString drawn;
+    qint64 now = 0;
+    DisplayStage stage { this };
+    DisplayStage::Settings settings;
 
-    void feed(const QByteArray& chunk)
+    Bench()
     {
-        recv += chunk;
-        RxFormat::moveCompleteLines(recv, pending, slice);
-        const QString& typed = mode == 2 ? front : back;
-        const bool found = (mode == 2 || mode == 3) && RxFormat::delimiterPresent(pending, typed);
-        if (!RxFormat::gatePasses(mode, pending, 1000, 10, found))
-            return;
-        if (pending.isEmpty())
-            return;
-        if (hex) {
-            const QByteArray rest = RxFormat::splitHexFrames(pending,
-                mode, RxFormat::delimiterBytes(front), RxFormat::delimiterBytes(back),
-                RxFormat::rxMarker(), out);
-            recv.prepend(rest);
-        } else {
-            RxFormat::formatTextLines(RxFormat::foldCrLf(pending), RxFormat::rxMarker(), out);
-        }
-        pending.clear();
+        stage.setClock([this] { return now; }, [] { return QTime(12, 0); });
+    }
+    void draw(const QString& text, bool inlineText) override
+    {
+        if (!inlineText && !drawn.isEmpty())
+            drawn += QLatin1Char('\n');
+        drawn += text;
+    }
+    void lineFormatted() override { }
+    void feedUpgrade(QByteArray& pending) override { pending.clear(); }
+    DisplayStage::TickResult tick()
+    {
+        now += 10;
+        return stage.tick(settings);
     }
 };
 
+// The bytes of the hex lines, own lines (no marker) left out.
 QByteArray bytesOfHexLines(const QString& out)
 {
     QByteArray bytes;
     const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines) {
+        if (line == QLatin1String("own"))
+            continue;
         if (!line.startsWith(RxFormat::rxMarker()))
             abort();
         bytes += QByteArray::fromHex(line.mid(RxFormat::rxMarker().size()).toLatin1());
@@ -50,53 +49,52 @@ QByteArray bytesOfHexLines(const QString& out)
     return bytes;
 }
 
-int longestRunWithoutNewline(const QByteArray& b)
-{
-    int run = 0, longest = 0;
-    for (char c : b) {
-        run = c == '\n' ? 0 : run + 1;
-        longest = qMax(longest, run);
-    }
-    return longest;
-}
-
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput in(data, size);
-    Stage stage;
-    stage.mode = in.number(5);  // 4 is "any other mode"
-    stage.hex = in.number(2);
-    stage.slice = in.number(2) ? 1 + in.number(200) * 64 : INT_MAX;
+    Bench b;
+    b.settings.wrapMode = in.number(5); // 4 is "any other mode"
+    b.settings.hex = in.number(2);
+    b.settings.showTime = false;
+    if (in.number(2))
+        b.stage.fixSlice(1 + in.number(200) * 64);
     const int chunk = 1 + in.number(64);
-    stage.front = QString::fromLatin1(in.piece(8));
-    stage.back = QString::fromLatin1(in.piece(8));
+    const int holdEvery = in.number(8); // 0: never held
+    const bool ownLines = in.number(2);
+    b.settings.frontText = QString::fromLatin1(in.piece(8));
+    b.settings.backText = QString::fromLatin1(in.piece(8));
     const QByteArray stream = in.rest();
 
-    for (int i = 0; i < stream.size(); i += chunk)
-        stage.feed(stream.mid(i, chunk));
-    // Idle ticks drain what the per-tick slice left behind.
-    for (int idle = 0; idle < 3;) {
-        const int before = stage.recv.size() + stage.pending.size();
-        stage.feed(QByteArray());
-        idle = stage.recv.size() + stage.pending.size() == before ? idle + 1 : 0;
+    b.stage.portOpened(b.settings);
+    int round = 0;
+    for (int i = 0; i < stream.size(); i += chunk, ++round) {
+        b.stage.receive(stream.mid(i, chunk));
+        if (holdEvery)
+            b.stage.setHeld(round / holdEvery % 2 == 1);
+        if (ownLines && round % 5 == 0) {
+            b.stage.queueLine(QStringLiteral("own"));
+            b.stage.drawQueued();
+        }
+        b.tick();
     }
+    b.stage.setHeld(false);
+    // Closed: the stage must come to rest with everything shown.
+    b.stage.portClosed();
+    bool stopped = false;
+    for (int i = 0; i < 100000 && !stopped; ++i)
+        stopped = b.tick().mayStop;
+    if (!stopped || b.stage.waitingBytes() != 0 || b.stage.queuedChars() != 0)
+        abort();
 
-    if (stage.hex) {
-        // Nothing lost, duplicated or reordered: shown bytes, then what still waits.
-        if (stage.mode != 4
-            && bytesOfHexLines(stage.out) + stage.pending + stage.recv != stream)
-            abort();
-        if (stage.mode == 4 && !stage.out.isEmpty())
-            abort();
-    } else if (stage.mode == 0 && longestRunWithoutNewline(stream) < RxFormat::NewlineFlushBytes) {
-        // Below the flush the lines do not depend on how the stream was cut.
-        Stage whole;
-        whole.slice = INT_MAX;
-        whole.feed(stream);
-        if (whole.out != stage.out)
-            abort();
-    }
+    // Nothing lost, duplicated or reordered.
+    if (b.settings.hex && b.settings.wrapMode != 4 && bytesOfHexLines(b.drawn) != stream)
+        abort();
+    // Text: every line is a received line or an own line, whole.
+    if (!b.settings.hex)
+        for (const QString& line : b.drawn.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (line != QLatin1String("own") && !line.startsWith(RxFormat::rxMarker()))
+                abort();
     return 0;
 }

@@ -236,6 +236,12 @@ bool DisplayStage::drawSlice(int maxChars)
     return drew;
 }
 
+void DisplayStage::fixSlice(int bytes)
+{
+    slice = qMax(1, bytes);
+    sliceFixed = true;
+}
+
 DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
 {
     TickResult result;
@@ -250,7 +256,7 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         lastShowValid = true;
     }
 
-    const int drawChars = 4 * slice;
+    const qint64 drawChars = 4 * qint64(slice);
     const bool frameMode = settings.wrapMode == FrameTimeWrap;
     // Formatting stays a little ahead of drawing, or collects while the view is held.
     const bool roomToFormat = held ? queuedChars() < MaxHeldChars
@@ -277,7 +283,7 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         const bool due = !drawnOnce || now() - lastDrawMs >= RedrawIntervalMs || localQueued
             || drain || queuedChars() >= drawChars;
         if (due) {
-            drew = drawSlice(drawChars);
+            drew = drawSlice(int(qMin<qint64>(drawChars, INT_MAX)));
             lastDrawMs = now();
             drawnOnce = true;
             localQueued = false;
@@ -286,7 +292,7 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
 
     // The slice follows what a tick costs; a tick that cleared the view says nothing about it.
     const qint64 cost = now() - start;
-    if (!cleared) {
+    if (!cleared && !sliceFixed) {
         if (cost > TickBudgetMs)
             slice = qMax(MinSliceBytes, slice / 2);
         else if (drew && cost < TickBudgetMs * 2 / 3 && recv.size() > slice)

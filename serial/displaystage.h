@@ -92,6 +92,9 @@ public:
 
     TickResult tick(const Settings& settings);
 
+    // A fixed slice instead of the one that follows the tick's cost (tests and fuzzers).
+    void fixSlice(int bytes);
+
     // State, for the owner's accessors and the tests.
     const QByteArray& recvBuffer() const { return recv; }
     const QByteArray& pendingDisplay() const { return pending; }
@@ -140,6 +143,7 @@ private:
     bool drawnOnce = false;
     qint64 lastDrawMs = 0;
     int slice = InitialSliceBytes;
+    bool sliceFixed = false;
 
     QString marker;
     RxFormat::PrefixCache prefixes;

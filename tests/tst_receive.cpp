@@ -37,6 +37,12 @@ private slots:
     void autoSaveChecksAndGreysAutoClear();
     void largeBurstArrivesInOrder();
     void closeStillShowsTheBacklog();
+    void rightButtonIsNoHold();
+    void contextMenuEndsHold();
+    void longHoldShowsEverythingAfterRelease();
+    void pauseLosesNothing();
+    void echoStaysBehindEarlierLines();
+    void failedOpenDuringDrainStopsTick();
 
 private:
     void openPort(MainWindow& w);
@@ -390,6 +396,144 @@ void tst_Receive::closeStillShowsTheBacklog()
     QCOMPARE(all.size(), n);
     for (int i = 0; i < n; ++i)
         QCOMPARE(all.at(i), QString("RX←◆seq=%1 payload").arg(i, 6, 10, QChar('0')));
+}
+
+static QByteArray seqLines(int from, int count)
+{
+    QByteArray bytes;
+    for (int i = from; i < from + count; ++i)
+        bytes += QByteArray("seq=") + QByteArray::number(i).rightJustified(7, '0')
+            + " payload-payload\n";
+    return bytes;
+}
+
+static QString seqLine(int i)
+{
+    return QString("RX←◆seq=%1 payload-payload").arg(i, 7, 10, QChar('0'));
+}
+
+void tst_Receive::rightButtonIsNoHold()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.show();
+    openPort(w);
+    // Here the menu opens on the press and takes the release: the view never sees it.
+    QTest::mousePress(w.form()->recvShowText->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    QVERIFY(w.displayEnabled());
+    QVERIFY(pty->write("after the menu\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆after the menu"));
+}
+
+void tst_Receive::contextMenuEndsHold()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.show();
+    openPort(w);
+    QWidget* viewport = w.form()->recvShowText->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(!w.displayEnabled());
+    // The menu, answered with Escape as a user would.
+    QTimer::singleShot(200, [] {
+        if (QWidget* menu = QApplication::activePopupWidget())
+            QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &menuEvent);
+    QVERIFY(w.displayEnabled());
+    QVERIFY(pty->write("after escape\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆after escape"));
+}
+
+void tst_Receive::longHoldShowsEverythingAfterRelease()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.show();
+    openPort(w);
+    QWidget* viewport = w.form()->recvShowText->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    // A hold of 3 s while some 300 KB arrive: many display slices.
+    int sent = 0;
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < 3000) {
+        QVERIFY(pty->write(seqLines(sent, 100)));
+        sent += 100;
+        QTest::qWait(10);
+    }
+    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    // The device is quiet now: everything held comes out, in order, once.
+    QTRY_COMPARE_WITH_TIMEOUT(w.form()->recvShowText->document()->blockCount(), sent, 20000);
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    for (int i = 0; i < sent; ++i)
+        QCOMPARE(view.at(i), seqLine(i));
+    // And the view keeps following.
+    QVERIFY(pty->write(seqLines(sent, 1)));
+    QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), sent + 1);
+}
+
+void tst_Receive::pauseLosesNothing()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    w.form()->pauseRecvButton->click();
+    // Three times the port's own buffer, while paused.
+    const int n = 130000;
+    const QByteArray bytes = seqLines(0, n);
+    QVERIFY(bytes.size() > 3 << 20);
+    QVERIFY(pty->write(bytes));
+    QTest::qWait(200);
+    QCOMPARE(w.received(), 0);
+    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    w.form()->pauseRecvButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
+    QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), n % 100000);
+}
+
+void tst_Receive::echoStaysBehindEarlierLines()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    for (int round = 0; round < 20; ++round) {
+        QVERIFY(pty->write(seqLines(round, 1)));
+        QTRY_COMPARE(w.displayedLines(), qint64(round + 1));
+        // Formatted, maybe not drawn yet: the echo still comes after it.
+        w.slotSerialSendData(QString("cmd %1").arg(round), false, 0);
+    }
+    QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), 40);
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    for (int round = 0; round < 20; ++round) {
+        QCOMPARE(view.at(2 * round), seqLine(round));
+        QCOMPARE(view.at(2 * round + 1), QString("TX→◇cmd %1").arg(round));
+    }
+}
+
+void tst_Receive::failedOpenDuringDrainStopsTick()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QVERIFY(pty->write("login: "));
+    QTRY_COMPARE(w.received(), 7);
+    w.form()->openSerialButton->click();
+    // The unfinished prompt is shown as its own line at the close.
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆login: "));
+    // An open that fails at once.
+    w.form()->serialNumComboBox->addItem("/nonexistent/ttyX");
+    w.form()->serialNumComboBox->setCurrentIndex(w.form()->serialNumComboBox->count() - 1);
+    w.form()->openSerialButton->click();
+    QVERIFY(!w.port()->isOpen());
+    QTRY_VERIFY(!w.displayTimer()->isActive());
+    // The next session starts on a line of its own.
+    openPort(w);
+    QVERIFY(pty->write("root\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆login: \nRX←◆root"));
 }
 
 QTEST_MAIN(tst_Receive)

@@ -1,3 +1,4 @@
+#include "serial/displaystage.h"
 #include "serial/rxformat.h"
 
 #include <QRandomGenerator>
@@ -51,51 +52,48 @@ bool bytesFromHexLines(const QString& text, const QString& prefix, QByteArray& b
     return true;
 }
 
-// The display tick of the main window, reduced to these functions: every 10 ms move complete
-// lines, ask the wrap gate, format, put an unfinished hex tail back in front.
-struct DisplayStage {
+// The program's display stage, ticked every 10 ms of a clock of its own; what it drew and what
+// it still queues make up the output.
+struct StageDriver : DisplayStage::Owner {
     int mode = NewlineWrap;
     bool hex = false;
     QString delimiterText; // the front field in mode 2, the back field in mode 3
     int frameInterval = 20;
-    int maxBytes = INT_MAX;
-
-    QByteArray recvBuffer;
-    QByteArray pending;
-    QString out;
+    int maxBytes = INT_MAX; // the slice
     int lines = 0;
     qint64 now = 0;
-    qint64 lastShow = 0;
+    QString drawn;
+    DisplayStage stage { this };
 
-    void feed(const QByteArray& bytes) { recvBuffer += bytes; }
+    StageDriver()
+    {
+        stage.setClock([this] { return now; }, [] { return QTime(12, 0); });
+        // The stage's clock starts at 0: an idle tick there, as the window's timer would run.
+        now = -10;
+        tick();
+    }
+    void draw(const QString& text, bool) override { drawn += text + QLatin1Char('\n'); }
+    void lineFormatted() override { ++lines; }
+    void feedUpgrade(QByteArray& pending) override { pending.clear(); }
 
+    void feed(const QByteArray& bytes) { stage.receive(bytes); }
     void tick()
     {
         now += 10;
-        moveCompleteLines(recvBuffer, pending, maxBytes);
-        const bool delimited = mode == FrontDelimiterWrap || mode == BackDelimiterWrap;
-        const bool found = delimited && delimiterPresent(pending, delimiterText);
-        if (!gatePasses(mode, pending, now - lastShow, frameInterval, found))
-            return;
-        lastShow = now;
-        if (pending.isEmpty())
-            return;
-        const auto countLine = [this] { ++lines; };
-        if (hex) {
-            const QByteArray delimiter = delimiterBytes(delimiterText);
-            const QByteArray front = mode == FrontDelimiterWrap ? delimiter : QByteArray();
-            const QByteArray back = mode == BackDelimiterWrap ? delimiter : QByteArray();
-            recvBuffer.prepend(
-                splitHexFrames(pending, mode, front, back, rxMarker(), out, countLine));
-        } else {
-            formatTextLines(foldCrLf(pending), rxMarker(), out, countLine);
-        }
-        pending.clear();
+        stage.fixSlice(maxBytes);
+        DisplayStage::Settings settings;
+        settings.wrapMode = mode;
+        settings.hex = hex;
+        settings.showTime = false;
+        settings.frameIntervalMs = frameInterval;
+        settings.frontText = settings.backText = delimiterText;
+        stage.tick(settings);
     }
-
-    QByteArray leftover() const { return pending + recvBuffer; }
+    QString out() const { return drawn + stage.displayText(); }
+    const QByteArray& pending() const { return stage.pendingDisplay(); }
+    const QByteArray& recvBuffer() const { return stage.recvBuffer(); }
+    QByteArray leftover() const { return pending() + recvBuffer(); }
 };
-
 // Deterministic streams for the chunking tests.
 QByteArray textStream(quint32 variant, int size)
 {
@@ -167,7 +165,7 @@ QByteArray lettersStream(quint32 variant)
     return stream;
 }
 
-void feedInChunks(DisplayStage& stage, const QByteArray& stream, int chunk)
+void feedInChunks(StageDriver& stage, const QByteArray& stream, int chunk)
 {
     for (int at = 0; at < stream.size(); at += chunk) {
         stage.feed(stream.mid(at, chunk));
@@ -916,7 +914,7 @@ void TestRxFormat::displayStage()
     QFETCH(QString, expected);
     QFETCH(QByteArray, leftover);
 
-    DisplayStage stage;
+    StageDriver stage;
     stage.mode = mode;
     stage.hex = hex;
     stage.delimiterText = delimiter;
@@ -924,7 +922,7 @@ void TestRxFormat::displayStage()
         stage.feed(bytes);
         stage.tick();
     }
-    QCOMPARE(stage.out, expected);
+    QCOMPARE(stage.out(), expected);
     QCOMPARE(stage.lines, linesOf(expected).size());
     QCOMPARE(stage.leftover(), leftover);
 }
@@ -953,14 +951,14 @@ void TestRxFormat::chunkingKeepsNewlineLines()
     QFETCH(int, maxBytes);
 
     const QByteArray stream = textStream(7, 30000);
-    DisplayStage whole;
+    StageDriver whole;
     whole.hex = hex;
     whole.feed(stream);
     whole.tick();
     QVERIFY(whole.leftover().isEmpty());
     QVERIFY(whole.lines > 100);
 
-    DisplayStage chunked;
+    StageDriver chunked;
     chunked.hex = hex;
     chunked.maxBytes = maxBytes;
     feedInChunks(chunked, stream, chunk);
@@ -968,7 +966,7 @@ void TestRxFormat::chunkingKeepsNewlineLines()
         chunked.tick(); // a sliced stage needs a few more ticks to catch up
     QVERIFY(chunked.leftover().isEmpty());
     QCOMPARE(chunked.lines, whole.lines);
-    QCOMPARE(chunked.out, whole.out);
+    QCOMPARE(chunked.out(), whole.out());
 }
 
 void TestRxFormat::chunkingKeepsEveryHexByte_data()
@@ -1009,7 +1007,7 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
     QFETCH(int, chunk);
     QFETCH(int, maxBytes);
 
-    DisplayStage stage;
+    StageDriver stage;
     stage.mode = mode;
     stage.hex = true;
     stage.delimiterText = delimiter;
@@ -1021,19 +1019,19 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
     // Every byte shown so far must be the start of the stream, in order; the rest still waits.
     const auto check = [&](bool full) {
         QByteArray fresh;
-        QVERIFY(bytesFromHexLines(stage.out.mid(parsedUpTo), rxMarker(), fresh));
-        parsedUpTo = stage.out.size();
+        QVERIFY(bytesFromHexLines(stage.out().mid(parsedUpTo), rxMarker(), fresh));
+        parsedUpTo = stage.out().size();
         QCOMPARE(fresh, fed.mid(shown.size(), fresh.size()));
         shown += fresh;
-        QCOMPARE(shown.size() + stage.pending.size() + stage.recvBuffer.size(), fed.size());
+        QCOMPARE(shown.size() + stage.pending().size() + stage.recvBuffer().size(), fed.size());
         if (full)
             QCOMPARE(stage.leftover(), fed.mid(shown.size()));
         // Without a delimiter, pending stays below the flush size; a stage that takes whole
         // lines also keeps little more than an unfinished line in its receive buffer.
         if (mode != FrameTimeWrap)
-            QVERIFY(stage.pending.size() < NewlineFlushBytes);
+            QVERIFY(stage.pending().size() < NewlineFlushBytes);
         if (maxBytes == INT_MAX)
-            QVERIFY(stage.recvBuffer.size() <= HexRemainderBytes + 2 * chunk);
+            QVERIFY(stage.recvBuffer().size() <= HexRemainderBytes + 2 * chunk);
     };
     for (int at = 0; at < stream.size(); at += chunk) {
         stage.feed(stream.mid(at, chunk));
@@ -1076,7 +1074,7 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
     // Letters, '#' as the delimiter and newlines only: the shown text is then the stream
     // without its newlines, whatever the cuts.
     const QByteArray stream = lettersStream(quint32(mode * 10 + chunk));
-    DisplayStage stage;
+    StageDriver stage;
     stage.mode = mode;
     stage.delimiterText = QStringLiteral("23");
     feedInChunks(stage, stream, chunk);
@@ -1084,7 +1082,7 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
         stage.tick();
 
     QString shown;
-    for (const QString& line : linesOf(stage.out)) {
+    for (const QString& line : linesOf(stage.out())) {
         QVERIFY(line.startsWith(rxMarker()));
         QVERIFY(line.size() > rxMarker().size());
         shown += line.mid(rxMarker().size());

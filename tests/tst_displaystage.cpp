@@ -1,0 +1,440 @@
+// The display stage driven tick by tick, with a view of its own and a clock the test turns.
+#include "serial/displaystage.h"
+
+#include <QtTest>
+
+using namespace RxFormat;
+
+namespace {
+
+QByteArray numberedLines(int from, int count, int width = 30)
+{
+    QByteArray bytes;
+    for (int i = from; i < from + count; ++i)
+        bytes += "line " + QByteArray::number(i).rightJustified(7, '0') + ' '
+            + QByteArray(width, char('a' + i % 26)) + "\r\n";
+    return bytes;
+}
+
+QString numberedLine(int i, int width = 30)
+{
+    return rxMarker() + QStringLiteral("line %1 ").arg(i, 7, 10, QLatin1Char('0'))
+        + QString(width, QLatin1Char(char('a' + i % 26)));
+}
+
+// A view that keeps its lines, a line counter with a limit, and the clocks.
+struct Bench : DisplayStage::Owner {
+    QStringList view;
+    QStringList everDrawn;
+    int lines = 0;
+    int maxLines = INT_MAX;
+    int clears = 0;
+    qint64 now = 0;
+    int wallReads = 0;
+    std::function<void()> onLine;
+    DisplayStage stage { this };
+    DisplayStage::Settings settings;
+
+    Bench()
+    {
+        settings.showTime = false;
+        stage.setClock([this] { return now; },
+                       [this] {
+                           ++wallReads;
+                           return QTime(12, 0).addMSecs(int(now));
+                       });
+    }
+    void draw(const QString& text, bool inlineText) override
+    {
+        if (inlineText && !view.isEmpty()) {
+            view.last() += text;
+            return;
+        }
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        view += lines;
+        everDrawn += lines;
+    }
+    void lineFormatted() override
+    {
+        if (++lines >= maxLines) {
+            lines = 0;
+            ++clears;
+            stage.drawAll();
+            view.clear();
+        }
+        if (onLine)
+            onLine();
+    }
+    void feedUpgrade(QByteArray& pending) override
+    {
+        upgradeBytes += pending;
+        pending.clear();
+    }
+    QByteArray upgradeBytes;
+
+    DisplayStage::TickResult tick()
+    {
+        now += 10;
+        return stage.tick(settings);
+    }
+    // Ticks until the stage may rest or nothing changes any more.
+    void settle(int maxTicks = 2000)
+    {
+        for (int i = 0; i < maxTicks; ++i)
+            if (tick().mayStop)
+                return;
+    }
+};
+
+} // namespace
+
+class tst_DisplayStage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void longHoldShowsEverythingOnRelease_data();
+    void longHoldShowsEverythingOnRelease();
+    void ownLinesStayBehindFormattedLines();
+    void clearLeavesNoOlderLines();
+    void hexDelimiterFramesNeverCutAtSlice_data();
+    void hexDelimiterFramesNeverCutAtSlice();
+    void drainEndsInEveryMode_data();
+    void drainEndsInEveryMode();
+    void openDuringDrainKeepsSessionsApart();
+    void timeStampPerLine();
+    void nestedTickDoesNothing();
+    void upgradeModeStillDrawsAndStops();
+    void waitingBytesBounded();
+};
+
+void tst_DisplayStage::longHoldShowsEverythingOnRelease_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("hex");
+    QTest::newRow("newline text") << int(NewlineWrap) << false;
+    QTest::newRow("newline hex") << int(NewlineWrap) << true;
+    QTest::newRow("frame-time text") << int(FrameTimeWrap) << false;
+    QTest::newRow("back delimiter hex") << int(BackDelimiterWrap) << true;
+}
+
+void tst_DisplayStage::longHoldShowsEverythingOnRelease()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, hex);
+    Bench b;
+    b.settings.wrapMode = mode;
+    b.settings.hex = hex;
+    b.settings.backText = QStringLiteral("0D 0A");
+    b.stage.portOpened(b.settings);
+    b.stage.receive(numberedLines(0, 10));
+    b.settle(10);
+    const int before = b.everDrawn.size();
+    QVERIFY(before > 0);
+
+    // An 8 s hold at ~30 KB/s: far more than four slices arrive.
+    b.stage.setHeld(true);
+    int next = 10;
+    for (int t = 0; t < 800; ++t) {
+        b.stage.receive(numberedLines(next, 8));
+        next += 8;
+        b.tick();
+    }
+    QCOMPARE(b.everDrawn.size(), before);
+    QVERIFY(b.stage.queuedChars() > 4 * b.stage.sliceBytes());
+
+    // Released while the device is quiet: shown without waiting for another line.
+    b.stage.setHeld(false);
+    b.tick();
+    QVERIFY(b.everDrawn.size() > before);
+    b.settle(200);
+    if (mode == FrameTimeWrap) {
+        // Frames are joined lines here; every byte is still there, once, in order.
+        const QString all = b.everDrawn.join(QLatin1Char('\n'));
+        QVERIFY(all.contains(numberedLine(next - 1)));
+        return;
+    }
+    QCOMPARE(b.everDrawn.size(), next);
+    for (int i = 0; i < next; ++i) {
+        const QString& line = b.everDrawn.at(i);
+        if (hex)
+            QVERIFY2(line.startsWith(rxMarker() + "6C 69 6E 65 "), qPrintable(line.left(40)));
+        else
+            QCOMPARE(line, numberedLine(i));
+    }
+}
+
+void tst_DisplayStage::ownLinesStayBehindFormattedLines()
+{
+    Bench b;
+    b.stage.portOpened(b.settings);
+    b.stage.receive("rx zero\n");
+    b.tick(); // drawn now: the next redraw waits 40 ms
+    b.stage.receive("rx one\nrx two\n");
+    b.tick();
+    QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
+    b.stage.queueLine(QStringLiteral("TX→◇echo"));
+    b.stage.drawQueued();
+    QCOMPARE(b.view, QStringList({ rxMarker() + "rx zero", rxMarker() + "rx one",
+                                   rxMarker() + "rx two", "TX→◇echo" }));
+
+    // Held: the own line waits with the received ones and keeps its place.
+    b.stage.setHeld(true);
+    b.stage.receive("rx three\n");
+    b.tick();
+    b.stage.queueLine(QStringLiteral("notice"));
+    b.stage.drawQueued();
+    b.stage.receive("rx four\n");
+    b.tick();
+    QCOMPARE(b.view.size(), 4);
+    b.stage.setHeld(false);
+    b.tick();
+    QCOMPARE(b.view.mid(4),
+             QStringList({ rxMarker() + "rx three", "notice", rxMarker() + "rx four" }));
+}
+
+void tst_DisplayStage::clearLeavesNoOlderLines()
+{
+    Bench b;
+    b.maxLines = 100;
+    b.stage.portOpened(b.settings);
+    // Held, so that lines of the old view still wait when the limit clears it.
+    b.stage.setHeld(true);
+    b.stage.receive(numberedLines(0, 250));
+    b.settle(20);
+    b.stage.setHeld(false);
+    b.settle(50);
+    QCOMPARE(b.clears, 2);
+    // The new view holds what came after the last clear, and the counter counts exactly that.
+    QCOMPARE(b.view.size(), 50);
+    QCOMPARE(b.view.first(), numberedLine(200));
+    QCOMPARE(b.lines, b.view.size());
+    // Nothing was lost on the way: every line was drawn once.
+    QCOMPARE(b.everDrawn.size(), 250);
+    for (int i = 0; i < 250; ++i)
+        QCOMPARE(b.everDrawn.at(i), numberedLine(i));
+}
+
+void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("slice");
+    for (int slice : { 64, 100, 333 }) {
+        QTest::addRow("front, slice %d", slice) << int(FrontDelimiterWrap) << slice;
+        QTest::addRow("back, slice %d", slice) << int(BackDelimiterWrap) << slice;
+    }
+}
+
+void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
+{
+    QFETCH(int, mode);
+    QFETCH(int, slice);
+    Bench b;
+    b.settings.wrapMode = mode;
+    b.settings.hex = true;
+    b.settings.frontText = QStringLiteral("AA 55");
+    b.settings.backText = QStringLiteral("0D 0A");
+    b.stage.fixSlice(slice);
+    b.stage.portOpened(b.settings);
+    // Frames of 22 bytes that end with CR LF and have line feeds inside: a slice cut at a line
+    // feed would split them.
+    QByteArray stream;
+    QStringList frames;
+    for (int i = 0; i < 300; ++i) {
+        QByteArray frame = QByteArray::fromHex("0A 01 0A 02 0A 03 0A 04 0A 05 0A 06 0A 07 0A 08");
+        frame[1] = char(0x10 + i % 32);
+        frame = (mode == FrontDelimiterWrap ? QByteArray::fromHex("AA55") : QByteArray("\x0b\x0c"))
+            + frame + "\r\n";
+        stream += frame;
+        QString text;
+        for (char c : frame)
+            text += QStringLiteral("%1 ").arg(uchar(c), 2, 16, QLatin1Char('0')).toUpper();
+        frames << rxMarker() + text;
+    }
+    // Arriving whole frames at a time, as a board sends them.
+    for (int at = 0; at < stream.size(); at += 22 * 25) {
+        b.stage.receive(stream.mid(at, 22 * 25));
+        b.tick();
+    }
+    for (int i = 0; i < 100; ++i)
+        b.tick();
+    const int shown = 300;
+    QCOMPARE(b.everDrawn, frames.mid(0, shown));
+}
+
+void tst_DisplayStage::drainEndsInEveryMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    const QString rx = rxMarker();
+    QTest::newRow("newline text, prompt")
+        << int(NewlineWrap) << false << QByteArray("boot\r\nlogin: ")
+        << QStringList { rx + "boot", rx + "login: " };
+    QTest::newRow("newline hex") << int(NewlineWrap) << true << QByteArray("A\nB")
+                                 << QStringList { rx + "41 0A ", rx + "42 " };
+    QTest::newRow("frame-time text") << int(FrameTimeWrap) << false << QByteArray("ab\ncd")
+                                     << QStringList { rx + "ab", rx + "cd" };
+    QTest::newRow("front hex, last frame")
+        << int(FrontDelimiterWrap) << true << QByteArray::fromHex("AA01AA02")
+        << QStringList { rx + "AA 01 ", rx + "AA 02 " };
+    QTest::newRow("back hex, unfinished")
+        << int(BackDelimiterWrap) << true << QByteArray::fromHex("010D0A03")
+        << QStringList { rx + "01 0D 0A ", rx + "03 " };
+    QTest::newRow("front text") << int(FrontDelimiterWrap) << false << QByteArray("#a#b")
+                                << QStringList { rx + "#a#b" };
+}
+
+void tst_DisplayStage::drainEndsInEveryMode()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, hex);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    Bench b;
+    b.settings.wrapMode = mode;
+    b.settings.hex = hex;
+    b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
+    b.settings.backText = QStringLiteral("0D 0A");
+    b.stage.portOpened(b.settings);
+    b.stage.receive(bytes);
+    b.tick();
+    b.stage.portClosed();
+    bool stopped = false;
+    for (int i = 0; i < 100 && !stopped; ++i)
+        stopped = b.tick().mayStop;
+    QVERIFY(stopped);
+    QCOMPARE(b.view, lines);
+    QCOMPARE(b.stage.waitingBytes(), qint64(0));
+
+    // The next session starts on a line of its own.
+    b.stage.portOpened(b.settings);
+    b.stage.receive(hex ? QByteArray("\x31\n") : QByteArray("1\n"));
+    b.settle(10);
+    b.stage.portClosed();
+    b.settle(10);
+    QCOMPARE(b.view.size(), lines.size() + 1);
+}
+
+void tst_DisplayStage::openDuringDrainKeepsSessionsApart()
+{
+    Bench b;
+    b.stage.portOpened(b.settings);
+    b.stage.receive("first\nlogin: ");
+    b.tick();
+    b.stage.portClosed();
+    // Reopened before any tick could drain the rest.
+    b.stage.portOpened(b.settings);
+    b.stage.receive("root\n");
+    b.settle(10);
+    QCOMPARE(b.view, QStringList({ rxMarker() + "first", rxMarker() + "login: ",
+                                   rxMarker() + "root" }));
+    // Open, the stage does not ask the timer to stop; closed and drained, it does.
+    QVERIFY(!b.tick().mayStop);
+    b.stage.portClosed();
+    QVERIFY(b.tick().mayStop);
+}
+
+void tst_DisplayStage::timeStampPerLine()
+{
+    Bench b;
+    b.settings.showTime = true;
+    b.stage.portOpened(b.settings);
+    // Each line costs the clock 1 ms: every line gets its own stamp.
+    b.onLine = [&b] { ++b.now; };
+    b.stage.receive("a\nb\nc\n");
+    b.tick();
+    b.settle(5);
+    QCOMPARE(b.view.size(), 3);
+    QStringList stamps;
+    for (const QString& line : b.view)
+        stamps << line.mid(1, 12);
+    stamps.removeDuplicates();
+    QCOMPARE(stamps.size(), 3);
+
+    // A burst within one millisecond reads the wall clock once.
+    b.onLine = nullptr;
+    const int reads = b.wallReads;
+    b.stage.receive(numberedLines(0, 500));
+    b.tick();
+    QCOMPARE(b.wallReads - reads, 1);
+    QVERIFY(b.view.last().startsWith(QStringLiteral("[12:00:00.")));
+}
+
+void tst_DisplayStage::nestedTickDoesNothing()
+{
+    Bench b;
+    b.stage.portOpened(b.settings);
+    // A warning box opened while a line is counted runs the event loop: more bytes arrive and
+    // the timer ticks inside it.
+    int nested = 0;
+    b.onLine = [&] {
+        if (nested++ < 3) {
+            b.stage.receive(numberedLines(100 + nested, 1));
+            b.tick();
+        }
+    };
+    b.stage.receive(numberedLines(0, 5));
+    b.tick();
+    b.onLine = nullptr;
+    b.settle(20);
+    QStringList expected;
+    for (int i = 0; i < 5; ++i)
+        expected << numberedLine(i);
+    for (int i = 1; i <= 3; ++i)
+        expected << numberedLine(100 + i);
+    QCOMPARE(b.everDrawn, expected);
+}
+
+void tst_DisplayStage::upgradeModeStillDrawsAndStops()
+{
+    Bench b;
+    b.stage.portOpened(b.settings);
+    b.tick();
+    b.stage.receive("before\n");
+    b.tick(); // formatted, not yet drawn
+    b.settings.upgrade = true;
+    b.stage.receive("menu\n");
+    b.tick();
+    b.settle(10);
+    QCOMPARE(b.view, QStringList { rxMarker() + "before" });
+    QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
+    b.stage.queueInline(QStringLiteral("1"));
+    b.settle(10);
+    QCOMPARE(b.view, QStringList { rxMarker() + "before1" });
+    b.stage.portClosed();
+    b.stage.receive("late");
+    QVERIFY(b.tick().mayStop);
+    QCOMPARE(b.upgradeBytes, QByteArray("menu\nlate"));
+}
+
+void tst_DisplayStage::waitingBytesBounded()
+{
+    Bench b;
+    b.stage.portOpened(b.settings);
+    b.stage.setHeld(true);
+    // Held long enough, the formatted text reaches its bound, then the bytes wait, then the
+    // owner is told to stop reading.
+    const QByteArray chunk = numberedLines(0, 20000);
+    qint64 taken = 0;
+    qint64 newlines = 0;
+    for (int i = 0; i < 20000 && !b.stage.full(); ++i) {
+        const qint64 n = qMin<qint64>(chunk.size(), b.stage.room());
+        b.stage.receive(chunk.left(int(n)));
+        taken += n;
+        newlines += chunk.left(int(n)).count('\n');
+        const auto result = b.tick();
+        QCOMPARE(result.readPort, !b.stage.full());
+    }
+    QVERIFY(b.stage.full());
+    QVERIFY(b.stage.queuedChars() <= DisplayStage::MaxHeldChars + 4 * DisplayStage::MaxSliceBytes);
+    QCOMPARE(b.stage.waitingBytes(), DisplayStage::MaxWaitingBytes);
+    b.stage.setHeld(false);
+    b.settle(20000);
+    QCOMPARE(b.stage.waitingBytes(), qint64(0));
+    // The stage was left held-full: the last unfinished line waits for its end.
+    QCOMPARE(qint64(b.lines), newlines);
+}
+
+QTEST_GUILESS_MAIN(tst_DisplayStage)
+#include "tst_displaystage.moc"
