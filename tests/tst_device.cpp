@@ -340,6 +340,16 @@ void tst_Device::frames_data()
                                  << "7D"
                                  << "01 7E 02 7D 03 "
                                  << "";
+    QTest::newRow("encapsulate lines") << "setButton"
+                                       << "01 02\n03 04"
+                                       << "7D"
+                                       << "7E 01 02 03 04 7E "
+                                       << "";
+    QTest::newRow("decapsulate with a trailing Enter") << "unsetButton"
+                                                       << "7E 01 7D 02 02 7E\n"
+                                                       << "7D"
+                                                       << "01 7E 02 "
+                                                       << "";
     QTest::newRow("encapsulate with F2 changed") << "setButton"
                                                  << "AA"
                                                  << "AA"

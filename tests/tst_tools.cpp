@@ -308,6 +308,15 @@ void tst_Tools::encapsulate_data()
     QTest::newRow("rule value above FF printed whole") << "7E"
                                                        << "7D"
                                                        << "1FF" << ok << "7E 7D 1FF 7E ";
+    QTest::newRow("line break between bytes") << "01 02\n03 04"
+                                              << "7D"
+                                              << "02" << ok << "7E 01 02 03 04 7E ";
+    QTest::newRow("CR LF, tab and a trailing Enter") << "7E\t01\r\n02\n"
+                                                     << "7D"
+                                                     << "02" << ok << "7E 7D 02 01 02 7E ";
+    QTest::newRow("line break inside a pair") << "0\n1"
+                                              << "7D"
+                                              << "02" << ok << "7E 01 7E ";
     QTest::newRow("bad pair") << "0G"
                               << "7D"
                               << "02" << FrameCodec::Result::BadFormat << "";
@@ -356,6 +365,10 @@ void tst_Tools::decapsulate_data()
                                             << "7D" << ok << "41 ";
     QTest::newRow("changed F2") << "7E 7D 01 7E"
                                 << "AA" << ok << "AA ";
+    QTest::newRow("trailing Enter") << "7E 01 7D 02 7E\n"
+                                    << "7D" << ok << "01 7E ";
+    QTest::newRow("frame over several lines") << "7E 01\r\n7D 01\n\t03 7E"
+                                              << "7D" << ok << "01 7D 03 ";
     QTest::newRow("bad pair") << "7E 0G 7E"
                               << "7D" << FrameCodec::Result::BadFormat << "";
     QTest::newRow("bad pair after an escape is read on its own")
