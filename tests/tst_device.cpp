@@ -65,6 +65,7 @@ private slots:
     void freePayload_data();
     void freePayload();
     void repliesFillThePanes();
+    void bytesBehindAReplyDoNotHideIt();
     void shortReplyKeepsTheCharacterPane();
     void clearEmptiesAll();
     // Device console against the simulated board
@@ -551,6 +552,37 @@ void tst_Device::repliesFillThePanes()
     QVERIFY(pty.write(reply.mid(12, 3) + second));
     QTRY_COMPARE(charPane->toPlainText(), QStringLiteral("复位信息"));
     QCOMPARE(hexPane->toPlainText(), hexOf(second));
+}
+
+void tst_Device::bytesBehindAReplyDoNotHideIt()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    openPort(w, pty.slavePath());
+    AdditionFunction* f = w.additionWindow();
+    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    const QByteArray version = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
+    const QByteArray info = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息：上电复位"));
+
+    // An echoed line end behind the reply.
+    QVERIFY(pty.write(version + "\r\n"));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(version));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
+
+    // A log line behind the last piece of a reply.
+    QVERIFY(pty.write(info.left(10)));
+    QTest::qWait(100);
+    QVERIFY(pty.write(info.mid(10) + "#000007 [INFO] ok\r\n"));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(info));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("复位信息：上电复位"));
+
+    // Two replies read together are shown as two.
+    QVERIFY(pty.write(version + info + "\r\n"));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(version) + "\n" + hexOf(info));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0\n复位信息：上电复位"));
+    QVERIFY(boxes->calls.isEmpty());
 }
 
 void tst_Device::shortReplyKeepsTheCharacterPane()
