@@ -69,8 +69,10 @@ private slots:
     void shortReplyKeepsTheCharacterPane();
     void clearEmptiesAll();
     // Device console against the simulated board
+    void presetsAgainstTheBoard_data();
     void presetsAgainstTheBoard();
     void freePayloadAgainstTheBoard();
+    void resetWithoutAutoDownloadComesBack();
 
 private:
     void openPort(MainWindow& w, const QString& path);
@@ -617,15 +619,24 @@ void tst_Device::clearEmptiesAll()
 
 // --- against the simulated board ---------------------------------------------------------------
 
+void tst_Device::presetsAgainstTheBoard_data()
+{
+    QTest::addColumn<bool>("addLF");
+    QTest::newRow("frames alone") << false;
+    QTest::newRow("frames with CR LF behind") << true;
+}
+
 void tst_Device::presetsAgainstTheBoard()
 {
     if (DevSimProcess::program().isEmpty())
         QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    QFETCH(bool, addLF);
     DevSimProcess sim;
     QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
     ExtraPorts env(sim.ptyPath());
     MainWindow w;
     openPort(w, sim.ptyPath());
+    w.form()->addLFCheckBox->setChecked(addLF);
     AdditionFunction* f = w.additionWindow();
     auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
     auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
@@ -687,6 +698,50 @@ void tst_Device::freePayloadAgainstTheBoard()
     QTRY_VERIFY_WITH_TIMEOUT(echoed(), 3000);
     const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
     QCOMPARE(w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+}
+
+void tst_Device::resetWithoutAutoDownloadComesBack()
+{
+    if (DevSimProcess::program().isEmpty())
+        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    DevSimProcess sim;
+    QVERIFY2(sim.start({ "--interval", "100", "--boot-on-reset", "--boot-timeout", "1500" }),
+        qPrintable(sim.errors()));
+    ExtraPorts env(sim.ptyPath());
+    MainWindow w;
+    openPort(w, sim.ptyPath());
+    AdditionFunction* f = w.additionWindow();
+    QVERIFY(!f->isMcuUpgradeChecked());
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    const auto view = [&w] { return w.form()->recvShowText->toPlainText(); };
+    const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
+    const QString giveUp = QStringLiteral("等待超时，退出引导程序");
+    const QString back = QStringLiteral("RX←◆正在启动应用程序...");
+    const QString resetting = QStringLiteral("MCU复位中，请稍候...");
+
+    // Twice: the board comes back every time.
+    for (int round = 1; round <= 2; ++round) {
+        child<QToolButton>(f, "resetMCUToolButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), resetting, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
+        // The log runs again behind the hand-over.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
+    }
+    child<QToolButton>(f, "getResetInfoButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        charPane->toPlainText(), QStringLiteral("复位信息：软件复位，复位次数 2"), 3000);
+
+    // A reset pressed while the board sits in its menu is obeyed.
+    child<QToolButton>(f, "resetMCUToolButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
+    child<QToolButton>(f, "resetMCUToolButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), resetting, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);
+    QCOMPARE(view().count(giveUp), 2);
+    QVERIFY(boxes->calls.isEmpty());
 }
 
 QTEST_MAIN(tst_Device)
