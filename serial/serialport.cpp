@@ -226,6 +226,7 @@ void MainWindow::closePort()
         trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2")
                                  .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
     serialPort->close();
+    advancedSend->stopCycleSend();
     advancedSend->hide();
     // What was received but not shown yet still reaches the view (and the record files): the
     // display tick stops itself once that backlog is shown.
