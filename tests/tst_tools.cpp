@@ -1,6 +1,7 @@
 // The logic behind the additional-functions window and the boot-loader dialogue: checksums,
 // character/hex conversion, byte stuffing, device command frames, reply recognition, and the
 // dialogue's line handling, all without a window.
+#include "serial/senddelay.h"
 #include "serial/upgradedialogue.h"
 #include "tools/checksum.h"
 #include "tools/devicecommand.h"
@@ -8,7 +9,9 @@
 #include "tools/hexconvert.h"
 #include "tools/replyassembler.h"
 
+#include <QElapsedTimer>
 #include <QTextCodec>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -121,6 +124,9 @@ private slots:
     // Reply assembly over chunks
     void replyAssembly_data();
     void replyAssembly();
+    // Send delay
+    void sendDelayEndsOnItsOwn_data();
+    void sendDelayEndsOnItsOwn();
     // Upgrade dialogue
     void dialogue_data();
     void dialogue();
@@ -667,6 +673,40 @@ void tst_Tools::replyAssembly()
     QCOMPARE(got, steps);
     QTEST(replies, "replies");
     QTEST(assembler.buffer(), "buffer");
+}
+
+// --- send delay --------------------------------------------------------------------------------
+
+void tst_Tools::sendDelayEndsOnItsOwn_data()
+{
+    QTest::addColumn<int>("delay");
+    // The millisecond of the second (monotonic clock) at which the delay is due: there a coarse
+    // timer of this length would fire early.
+    QTest::addColumn<int>("dueAt");
+    QTest::newRow("1000 ms") << 1000 << 150;
+    QTest::newRow("1000 ms, other half") << 1000 << 650;
+    QTest::newRow("2000 ms") << 2000 << 200;
+    QTest::newRow("700 ms") << 700 << 40;
+}
+
+void tst_Tools::sendDelayEndsOnItsOwn()
+{
+    QFETCH(int, delay);
+    QFETCH(int, dueAt);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 phase = (clock.msecsSinceReference() + delay - dueAt) % 1000;
+    QThread::msleep(ulong((1000 - phase) % 1000));
+    // Nothing else happens meanwhile but this, long after the delay.
+    QTimer unrelated;
+    unrelated.setSingleShot(true);
+    unrelated.start(delay + 2000);
+    QElapsedTimer waited;
+    waited.start();
+    SendDelay::wait(delay);
+    const qint64 elapsed = waited.elapsed();
+    QVERIFY2(elapsed >= delay, qPrintable(QString::number(elapsed)));
+    QVERIFY2(unrelated.isActive(), qPrintable(QString::number(elapsed)));
 }
 
 // --- upgrade dialogue --------------------------------------------------------------------------
