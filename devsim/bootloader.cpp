@@ -37,12 +37,19 @@ QString BootLoader::identification()
 }
 QString BootLoader::restartLine() { return QStringLiteral("MCU Boot：看门狗复位，重新启动"); }
 QString BootLoader::leaveLine() { return QStringLiteral("正在启动应用程序..."); }
+QString BootLoader::giveUpLine() { return QStringLiteral("等待超时，退出引导程序"); }
+
+void BootLoader::stop()
+{
+    state = State::Off;
+    deadline = -1;
+    keyInput.clear();
+}
 
 QByteArray BootLoader::enter(qint64 nowMs)
 {
-    Q_UNUSED(nowMs)
     state = State::Choice;
-    deadline = -1;
+    deadline = nowMs + opts.idleTimeoutMs;
     chosen = 0;
     QByteArray out = "\r\n" + line(banner()) + line(identification()) + "\r\n";
     out += QByteArray(separator) + "\r\n";
@@ -111,13 +118,18 @@ QByteArray BootLoader::poll(qint64 nowMs)
         return QByteArray();
     deadline = -1;
     switch (state) {
+    case State::Choice:
+    case State::AwaitFile:
+        return giveUp(nowMs);
     case State::ChoiceFlush:
         state = State::Key;
         keyInput.clear();
+        deadline = nowMs + opts.idleTimeoutMs;
         return gbk(QStringLiteral("请输入操作密码："));
     case State::Key:
     case State::KeyAgain:
-        return checkKey(nowMs);
+        // Quiet after input ends a password; quiet without any gives up.
+        return keyInput.isEmpty() ? giveUp(nowMs) : checkKey(nowMs);
     case State::Receiving:
         return finishDownload(nowMs);
     case State::Restarting:
@@ -138,6 +150,7 @@ QByteArray BootLoader::checkKey(qint64 nowMs)
         return stars + line(QStringLiteral("密码错误！升级已取消"));
     }
     keyInput.clear();
+    deadline = nowMs + opts.idleTimeoutMs;
     if (state == State::Key) {
         state = State::KeyAgain;
         return stars + gbk(QStringLiteral("请再次输入密码："));
@@ -148,6 +161,15 @@ QByteArray BootLoader::checkKey(qint64 nowMs)
     progressShown = false;
     return stars + line(QStringLiteral("密码验证通过"))
         + line(QStringLiteral("请传送主程序HEX文件...")) + ">>\r\n";
+}
+
+QByteArray BootLoader::giveUp(qint64 nowMs)
+{
+    // The menu and the password prompts leave the cursor behind them.
+    const bool midLine = state != State::AwaitFile;
+    state = State::Leaving;
+    deadline = nowMs + LeaveDelayMs;
+    return (midLine ? QByteArray("\r\n") : QByteArray()) + line(giveUpLine());
 }
 
 QByteArray BootLoader::finishDownload(qint64 nowMs)

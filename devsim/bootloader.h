@@ -18,7 +18,12 @@ public:
         int quietMs = 800;
         // Each download (or what arrived of it) is written here when it ends; empty: nowhere.
         QString downloadPath;
+        // Waiting this long for a menu digit, a password or the file, the loader gives up and
+        // starts the application again.
+        int idleTimeoutMs = DefaultIdleTimeoutMs;
     };
+
+    static constexpr int DefaultIdleTimeoutMs = 5000;
 
     static QByteArray defaultKey(); // "PLUMB24680QRSTU1357908642VWXYZ97531DEFGH"
     // The loader's texts the program recognises.
@@ -26,6 +31,7 @@ public:
     static QString identification();
     static QString restartLine(); // holds "Boot"
     static QString leaveLine(); // printed when the application takes over again
+    static QString giveUpLine(); // printed when nothing came in time
 
     // A progress prompt every this many file bytes.
     static constexpr int ProgressBytes = 4096;
@@ -49,10 +55,12 @@ public:
     QByteArray feed(const QByteArray& bytes, qint64 nowMs);
     // What is due by now.
     QByteArray poll(qint64 nowMs);
-    // When poll() has something to do next; -1 when it waits for input only.
+    // When poll() has something to do next; -1 when the loader is off.
     qint64 nextWakeMs() const { return deadline; }
     // False before enter() and once the application has taken over again.
     bool isActive() const { return state != State::Off; }
+    // The board restarts: the loader stops on the spot, without a word.
+    void stop();
 
     char choice() const { return chosen; }
     // Downloads finished (successfully or not) since start, and the last one's bytes.
@@ -75,6 +83,7 @@ private:
     };
 
     QByteArray checkKey(qint64 nowMs);
+    QByteArray giveUp(qint64 nowMs);
     QByteArray finishDownload(qint64 nowMs);
     void saveDownload();
 

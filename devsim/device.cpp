@@ -27,6 +27,7 @@ void Device::configure(const DevSimOptions& options)
     settings.bootLineAfterBytes = options.bootLineAfterBytes;
     settings.quietMs = options.downloadQuietMs;
     settings.downloadPath = options.downloadPath;
+    settings.idleTimeoutMs = options.bootTimeoutMs;
     loader.setSettings(settings);
 }
 
@@ -56,15 +57,48 @@ QString Device::replyText(const QByteArray& payload, int resetsSoFar)
 QByteArray Device::feed(const QByteArray& received, qint64 nowMs)
 {
     if (loader.isActive())
-        return loader.feed(received, nowMs);
+        return feedLoader(received, nowMs);
     QByteArray out;
     for (const char c : received)
         out += takeByte(c, nowMs);
     return out;
 }
 
+// The loader owns the port, but the reset command still restarts the board; the bytes behind it
+// are lost in the restart.
+QByteArray Device::feedLoader(const QByteArray& received, qint64 nowMs)
+{
+    static const QByteArray reset
+        = DeviceCommand::commandFrame(QByteArray(1, char(DeviceCommand::ResetMcu)));
+    const QByteArray seen = loaderTail + received;
+    const int at = seen.indexOf(reset);
+    if (at < 0) {
+        loaderTail = seen.right(reset.size() - 1);
+        return loader.feed(received, nowMs);
+    }
+    const int before = at - loaderTail.size();
+    QByteArray out = before > 0 ? loader.feed(received.left(before), nowMs) : QByteArray();
+    loaderTail.clear();
+    loader.stop();
+    frame.clear();
+    lineEnd = LineEnd::None;
+    return out + answer(QByteArray(1, char(DeviceCommand::ResetMcu)), nowMs);
+}
+
 QByteArray Device::takeByte(char c, qint64 nowMs)
 {
+    if (lineEnd != LineEnd::None) {
+        const LineEnd expected = lineEnd;
+        lineEnd = LineEnd::None;
+        if (nowMs - frameEndMs < FrameTimeoutMs) {
+            if (c == '\r' && expected == LineEnd::CrOrLf) {
+                lineEnd = LineEnd::Lf;
+                return QByteArray();
+            }
+            if (c == '\n')
+                return QByteArray();
+        }
+    }
     if (frame.isEmpty()) {
         if (quint8(c) != 0xAA)
             return echoed(QByteArray(1, c));
@@ -103,7 +137,13 @@ QByteArray Device::frameComplete(qint64 nowMs)
     const QByteArray body = command.left(command.size() - 1);
     if (DeviceCommand::commandFrame(body.mid(12)) != command)
         return echoed(command); // a bad checksum: not for us
-    const QByteArray payload = body.mid(12);
+    lineEnd = LineEnd::CrOrLf;
+    frameEndMs = nowMs;
+    return answer(body.mid(12), nowMs);
+}
+
+QByteArray Device::answer(const QByteArray& payload, qint64 nowMs)
+{
     const quint8 code = payload.isEmpty() ? 0 : quint8(payload.at(0));
     static QTextCodec* const gbk = QTextCodec::codecForName("GBK");
     const QString text = replyText(payload, resetCount);
@@ -131,6 +171,8 @@ QByteArray Device::poll(qint64 nowMs)
     if (bootAtMs >= 0 && nowMs >= bootAtMs) {
         bootAtMs = -1;
         frame.clear();
+        lineEnd = LineEnd::None;
+        loaderTail.clear();
         out += loader.enter(nowMs);
     }
     if (loader.isActive())

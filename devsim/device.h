@@ -7,8 +7,10 @@
 struct DevSimOptions;
 
 // What the simulated board answers to the bytes it receives. The application answers command
-// frames (AA 75 80 …) with reply frames carrying GBK text and echoes everything else; the boot
-// loader, once entered through the reset command, takes over the port until it hands back.
+// frames (AA 75 80 …) with reply frames carrying GBK text and echoes everything else, except a
+// line end right behind a frame (a terminal program sends one with every frame). The boot loader,
+// once entered through the reset command, takes over the port until it hands back; a reset
+// command restarts the board even then.
 class Device {
 public:
     // The board restarts this long after acknowledging the reset command.
@@ -44,6 +46,8 @@ public:
 private:
     QByteArray takeByte(char c, qint64 nowMs);
     QByteArray frameComplete(qint64 nowMs);
+    QByteArray answer(const QByteArray& payload, qint64 nowMs);
+    QByteArray feedLoader(const QByteArray& received, qint64 nowMs);
     QByteArray abandonFrame(qint64 nowMs);
     QByteArray echoed(const QByteArray& bytes) const { return echoOn ? bytes : QByteArray(); }
 
@@ -52,6 +56,11 @@ private:
     BootLoader loader;
     QByteArray frame; // a command frame being received
     qint64 frameStartMs = 0;
+    // The line end that may follow a frame: CR LF, or LF alone.
+    enum class LineEnd { None, CrOrLf, Lf };
+    LineEnd lineEnd = LineEnd::None;
+    qint64 frameEndMs = 0;
+    QByteArray loaderTail; // the last bytes the loader got, for a reset frame cut in two
     qint64 bootAtMs = -1;
     qint64 logHeldUntilMs = -1;
     int resetCount = 0;

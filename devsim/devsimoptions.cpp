@@ -63,7 +63,12 @@ DevSimOptions::Parse DevSimOptions::parse(
         "then asks \"请传送主程序HEX文件...\" and receives the file, printing a prompt \">>>\" "
         "every 4096 bytes, until the line is quiet for --download-quiet ms; it reports "
         "\"文件下载成功！\" and 300 ms later hands back to the application, whose log and echo "
-        "resume. Nothing is echoed while the boot loader runs."));
+        "resume. Nothing is echoed while the boot loader runs. When no digit, no password or no "
+        "file comes within --boot-timeout ms, it prints \"等待超时，退出引导程序\" and hands back "
+        "as well. The reset command restarts the board even in the boot loader.\n"
+        "\n"
+        "A line end (CR LF or LF) right behind a command frame belongs to the frame and is not "
+        "echoed."));
     parser.addHelpOption();
     parser.addOptions({
         { QStringLiteral("link"),
@@ -103,6 +108,11 @@ DevSimOptions::Parse DevSimOptions::parse(
             QStringLiteral("KEY") },
         { QStringLiteral("download-quiet"),
             QStringLiteral("Milliseconds of silence that end a download (default: 800)."),
+            QStringLiteral("MS") },
+        { QStringLiteral("boot-timeout"),
+            QStringLiteral("Milliseconds the boot loader waits for a menu digit, a password or "
+                           "the file before it gives up and starts the application (default: "
+                           "5000)."),
             QStringLiteral("MS") },
         { QStringLiteral("download-file"),
             QStringLiteral("Write each file the boot loader receives to FILE, replacing it, "
@@ -185,11 +195,14 @@ DevSimOptions::Parse DevSimOptions::parse(
         }
     }
     qint64 quietMs = o.downloadQuietMs;
+    qint64 bootTimeoutMs = o.bootTimeoutMs;
     if (!readInteger(parser, QStringLiteral("download-quiet"), 1, 600000, &quietMs, message)
+        || !readInteger(parser, QStringLiteral("boot-timeout"), 1, 600000, &bootTimeoutMs, message)
         || !readInteger(parser, QStringLiteral("boot-line-mid-transfer"), 0, maxI64,
             &o.bootLineAfterBytes, message))
         return Parse::Error;
     o.downloadQuietMs = int(quietMs);
+    o.bootTimeoutMs = int(bootTimeoutMs);
     o.downloadPath = parser.value(QStringLiteral("download-file"));
     if (parser.isSet(QStringLiteral("download-file")) && o.downloadPath.isEmpty()) {
         *message = QStringLiteral("--download-file: the file name must not be empty");

@@ -23,6 +23,7 @@ struct DevSimOptions {
     bool silentAfterPrompt = false;
     qint64 bootLineAfterBytes = -1; // -1: the board never restarts during a download
     int downloadQuietMs = 800;
+    int bootTimeoutMs = 5000; // the boot loader's wait for a menu digit, a password or the file
     QString downloadPath; // empty: downloads are not written anywhere
 
     // $XDG_RUNTIME_DIR/quillon-devsim when that is set, otherwise /tmp/quillon-devsim.

@@ -15,10 +15,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const auto step = assembler.feed(stream.mid(i, chunk));
         if (assembler.buffer().size() > DeviceCommand::ReplyBufferLimit)
             abort();
+        // What waits is a reply begun, nothing else.
+        if (!assembler.buffer().isEmpty()
+            && !assembler.buffer().startsWith(DeviceCommand::replyStart()))
+            abort();
         if (step == ReplyAssembler::Step::Complete) {
-            if (!DeviceCommand::isCompleteReply(assembler.reply()) || !assembler.buffer().isEmpty())
+            if (assembler.replies().isEmpty() || assembler.replies().last() != assembler.reply())
                 abort();
-            DeviceCommand::replyText(assembler.reply());
+            for (const QByteArray& reply : assembler.replies()) {
+                if (!DeviceCommand::isCompleteReply(reply))
+                    abort();
+                DeviceCommand::replyText(reply);
+            }
+        } else if (!assembler.replies().isEmpty()) {
+            abort();
         }
     }
     return 0;

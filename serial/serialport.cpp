@@ -70,8 +70,14 @@ void MainWindow::slotUpdateSerialPort()
     const QString currentName = PortList::portNameOf(ui->serialNumComboBox->currentText());
     if (!PortList::contains(table, currentName) && portIsOpen()) {
         ui->serialNumComboBox->setCurrentText(QString());
+        // Auto-send would refuse the close below with a box of its own, at every scan.
+        if (ui->autoSendCheckBox->isChecked())
+            ui->autoSendCheckBox->setChecked(false);
+        autoSendTimer->stop();
         MsgBox::warning(this, tr("警告"), tr("%1: 端口号断开\t").arg(currentName));
-        emit ui->openSerialButton->clicked(true);
+        // The port's own error may have closed it while the box was up: a click would reopen.
+        if (portIsOpen())
+            emit ui->openSerialButton->clicked(true);
     }
 
     if (PortList::sameNames(table, previousPorts))
@@ -229,6 +235,7 @@ void MainWindow::closePort()
         trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2")
                                  .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
     serialPort->close();
+    advancedSend->stopCycleSend();
     advancedSend->hide();
     // What was received but not shown yet still reaches the view (and the record files): the
     // display tick stops itself once that backlog is shown.

@@ -4,6 +4,7 @@
 
 #include "app/messagebox.h"
 #include "serial/rxformat.h"
+#include "serial/senddelay.h"
 #include "serial/txformat.h"
 
 #include <QCoreApplication>
@@ -33,17 +34,7 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
     echo.prepend(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(), RxFormat::txMarker(),
                                       QTime::currentTime()));
 
-    if (delayms > 0) {
-        // A monotonic clock, so a wait across midnight is not cut short; the single-shot timer
-        // wakes the loop at the end instead of spinning.
-        QElapsedTimer waited;
-        waited.start();
-        QTimer wake;
-        wake.setSingleShot(true);
-        wake.start(delayms);
-        while (waited.elapsed() < delayms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
+    SendDelay::wait(delayms);
 
     if (serialPort->write(bytes) == -1) {
         MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));

@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -166,19 +167,16 @@ QObject* MainWindow::loadPlugin(QObject* parent, const QString& fileName)
     if (!devDir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
         dir = devDir;
 #endif
-    QObject* last = nullptr;
-    const auto files = dir.entryList(QDir::Files, QDir::Unsorted);
-    for (const QString& file : files) {
-        QPluginLoader loader(dir.absoluteFilePath(file));
-        QObject* instance = loader.instance();
-        last = instance;
-        if (!instance)
-            continue;
+    // Only the wanted file is loaded: loading runs a library's code, and whatever else lies in
+    // the folder of the working directory is nobody we know.
+    const QFileInfo file(dir.absoluteFilePath(fileName));
+    if (!file.isFile() || file.fileName() != fileName)
+        return nullptr;
+    QPluginLoader loader(file.absoluteFilePath());
+    QObject* instance = loader.instance();
+    if (instance)
         instance->setParent(parent);
-        if (file == fileName)
-            return instance;
-    }
-    return last;
+    return instance;
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

@@ -36,8 +36,9 @@ private slots:
     void cycleSendSkipsAndWarns();
     void cycleSendAllEmpty();
     void cycleSendUsesCommonInterval();
-    void closingWindowEndsCycle();
+    void closingWindowLetsCycleFinish();
     void closingPortEndsCycle();
+    void secondClickDuringCycleIgnored();
     void minimisingKeepsCycle();
 
 private:
@@ -320,7 +321,7 @@ void tst_AdvancedSend::cycleSendUsesCommonInterval()
         QCOMPARE(args.at(2).toInt(), 150);
 }
 
-void tst_AdvancedSend::closingWindowEndsCycle()
+void tst_AdvancedSend::closingWindowLetsCycleFinish()
 {
     MainWindow w;
     openPort(w);
@@ -330,14 +331,17 @@ void tst_AdvancedSend::closingWindowEndsCycle()
     interval(a)->setValue(300);
     w.form()->advancedSendButton->click();
     QVERIFY(a->isVisible());
-    // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits.
+    // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits, and
+    // only hides; the port stays open.
     QTimer::singleShot(450, a, &QWidget::close);
     startCycle(a);
-    QCOMPARE(pty->readAtLeast(2), QByteArray("12"));
-    QCOMPARE(pty->read(400), QByteArray());
+    QVERIFY(a->isHidden());
+    QVERIFY(w.port()->isOpen());
+    QCOMPARE(pty->readAtLeast(5), QByteArray("12345"));
+    QCOMPARE(pty->read(200), QByteArray());
     QVERIFY(boxes->calls.isEmpty());
 
-    // Shown again, the next pass runs in full.
+    // Shown again, the next pass runs in full as well.
     a->show();
     interval(a)->setValue(0);
     startCycle(a);
@@ -361,6 +365,40 @@ void tst_AdvancedSend::closingPortEndsCycle()
     // Only the row already waiting meets the closed port.
     QCOMPARE(boxes->count(MsgBox::Warning), 1);
     QCOMPARE(boxes->calls.last().text, QString("发送失败：TX→◇2\t"));
+}
+
+void tst_AdvancedSend::secondClickDuringCycleIgnored()
+{
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    for (int n = 1; n <= 4; ++n)
+        setRow(a, n, QString::number(n), false, 0);
+    interval(a)->setValue(200);
+    w.form()->advancedSendButton->click();
+    auto* button = a->findChild<QPushButton*>(QStringLiteral("sendButton"));
+    QSignalSpy spy(a, &AdvancedSend::signalSendData);
+    // Impatient clicks while rows wait their turn.
+    int clicks = 0;
+    QTimer again;
+    again.setInterval(150);
+    QObject::connect(&again, &QTimer::timeout, button, [&] {
+        if (++clicks == 4)
+            again.stop();
+        button->click();
+    });
+    again.start();
+    startCycle(a);
+    QCOMPARE(clicks, 4);
+    QCOMPARE(pty->readAtLeast(4), QByteArray("1234"));
+    QCOMPARE(pty->read(300), QByteArray());
+    QCOMPARE(spy.size(), 4);
+    QVERIFY(boxes->calls.isEmpty());
+
+    // Once the pass is over, the button starts the next one.
+    interval(a)->setValue(0);
+    button->click();
+    QCOMPARE(pty->readAtLeast(4), QByteArray("1234"));
 }
 
 void tst_AdvancedSend::minimisingKeepsCycle()

@@ -65,11 +65,14 @@ private slots:
     void freePayload_data();
     void freePayload();
     void repliesFillThePanes();
+    void bytesBehindAReplyDoNotHideIt();
     void shortReplyKeepsTheCharacterPane();
     void clearEmptiesAll();
     // Device console against the simulated board
+    void presetsAgainstTheBoard_data();
     void presetsAgainstTheBoard();
     void freePayloadAgainstTheBoard();
+    void resetWithoutAutoDownloadComesBack();
 
 private:
     void openPort(MainWindow& w, const QString& path);
@@ -340,6 +343,16 @@ void tst_Device::frames_data()
                                  << "7D"
                                  << "01 7E 02 7D 03 "
                                  << "";
+    QTest::newRow("encapsulate lines") << "setButton"
+                                       << "01 02\n03 04"
+                                       << "7D"
+                                       << "7E 01 02 03 04 7E "
+                                       << "";
+    QTest::newRow("decapsulate with a trailing Enter") << "unsetButton"
+                                                       << "7E 01 7D 02 02 7E\n"
+                                                       << "7D"
+                                                       << "01 7E 02 "
+                                                       << "";
     QTest::newRow("encapsulate with F2 changed") << "setButton"
                                                  << "AA"
                                                  << "AA"
@@ -543,6 +556,37 @@ void tst_Device::repliesFillThePanes()
     QCOMPARE(hexPane->toPlainText(), hexOf(second));
 }
 
+void tst_Device::bytesBehindAReplyDoNotHideIt()
+{
+    PtyPair pty;
+    ExtraPorts env(pty.slavePath());
+    MainWindow w;
+    openPort(w, pty.slavePath());
+    AdditionFunction* f = w.additionWindow();
+    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    const QByteArray version = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
+    const QByteArray info = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息：上电复位"));
+
+    // An echoed line end behind the reply.
+    QVERIFY(pty.write(version + "\r\n"));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(version));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
+
+    // A log line behind the last piece of a reply.
+    QVERIFY(pty.write(info.left(10)));
+    QTest::qWait(100);
+    QVERIFY(pty.write(info.mid(10) + "#000007 [INFO] ok\r\n"));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(info));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("复位信息：上电复位"));
+
+    // Two replies read together are shown as two.
+    QVERIFY(pty.write(version + info + "\r\n"));
+    QTRY_COMPARE(hexPane->toPlainText(), hexOf(version) + "\n" + hexOf(info));
+    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0\n复位信息：上电复位"));
+    QVERIFY(boxes->calls.isEmpty());
+}
+
 void tst_Device::shortReplyKeepsTheCharacterPane()
 {
     PtyPair pty;
@@ -575,15 +619,24 @@ void tst_Device::clearEmptiesAll()
 
 // --- against the simulated board ---------------------------------------------------------------
 
+void tst_Device::presetsAgainstTheBoard_data()
+{
+    QTest::addColumn<bool>("addLF");
+    QTest::newRow("frames alone") << false;
+    QTest::newRow("frames with CR LF behind") << true;
+}
+
 void tst_Device::presetsAgainstTheBoard()
 {
     if (DevSimProcess::program().isEmpty())
         QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    QFETCH(bool, addLF);
     DevSimProcess sim;
     QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
     ExtraPorts env(sim.ptyPath());
     MainWindow w;
     openPort(w, sim.ptyPath());
+    w.form()->addLFCheckBox->setChecked(addLF);
     AdditionFunction* f = w.additionWindow();
     auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
     auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
@@ -645,6 +698,50 @@ void tst_Device::freePayloadAgainstTheBoard()
     QTRY_VERIFY_WITH_TIMEOUT(echoed(), 3000);
     const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
     QCOMPARE(w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+}
+
+void tst_Device::resetWithoutAutoDownloadComesBack()
+{
+    if (DevSimProcess::program().isEmpty())
+        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    DevSimProcess sim;
+    QVERIFY2(sim.start({ "--interval", "100", "--boot-on-reset", "--boot-timeout", "1500" }),
+        qPrintable(sim.errors()));
+    ExtraPorts env(sim.ptyPath());
+    MainWindow w;
+    openPort(w, sim.ptyPath());
+    AdditionFunction* f = w.additionWindow();
+    QVERIFY(!f->isMcuUpgradeChecked());
+    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    const auto view = [&w] { return w.form()->recvShowText->toPlainText(); };
+    const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
+    const QString giveUp = QStringLiteral("等待超时，退出引导程序");
+    const QString back = QStringLiteral("RX←◆正在启动应用程序...");
+    const QString resetting = QStringLiteral("MCU复位中，请稍候...");
+
+    // Twice: the board comes back every time.
+    for (int round = 1; round <= 2; ++round) {
+        child<QToolButton>(f, "resetMCUToolButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), resetting, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
+        // The log runs again behind the hand-over.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
+    }
+    child<QToolButton>(f, "getResetInfoButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        charPane->toPlainText(), QStringLiteral("复位信息：软件复位，复位次数 2"), 3000);
+
+    // A reset pressed while the board sits in its menu is obeyed.
+    child<QToolButton>(f, "resetMCUToolButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
+    child<QToolButton>(f, "resetMCUToolButton")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), resetting, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);
+    QCOMPARE(view().count(giveUp), 2);
+    QVERIFY(boxes->calls.isEmpty());
 }
 
 QTEST_MAIN(tst_Device)

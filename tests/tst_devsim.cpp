@@ -262,6 +262,10 @@ private slots:
     void bootLoaderSilentAfterPrompt();
     void bootLoaderRestartsMidTransfer();
     void bootLoaderSaveFailure();
+    void bootLoaderGivesUp_data();
+    void bootLoaderGivesUp();
+    void resetObeyedInBootLoader_data();
+    void resetObeyedInBootLoader();
     // Command line
     void options_data();
     void options();
@@ -291,6 +295,7 @@ private slots:
     void helpExplainsTheBoard();
     void answersCommandsBetweenLines();
     void downloadThroughBootLoader();
+    void bootLoaderGivesUpOnTheLine();
 };
 
 void tst_DevSim::logLinesAreNumberedAndTerminated()
@@ -493,6 +498,7 @@ void tst_DevSim::badOptions_data()
         << QStringList { "--download-quiet", "0" } << "--download-quiet";
     QTest::newRow("negative restart point")
         << QStringList { "--boot-line-mid-transfer", "-1" } << "--boot-line-mid-transfer";
+    QTest::newRow("zero boot timeout") << QStringList { "--boot-timeout", "0" } << "--boot-timeout";
     QTest::newRow("empty download file")
         << QStringList { "--download-file", "" } << "--download-file";
 }
@@ -919,6 +925,18 @@ void tst_DevSim::commandReplies_data()
         << true << "\xAA" + command("01") << "\xAA" + version;
     QTest::newRow("bad checksum echoed") << true << badSum << badSum;
     QTest::newRow("bad length field echoed") << true << badLength << badLength;
+    QTest::newRow("CR LF behind a frame belongs to it")
+        << true << command("01") + "\r\n" << version;
+    QTest::newRow("LF behind a frame belongs to it") << true << command("01") + "\n" << version;
+    QTest::newRow("frames with line ends back to back")
+        << true << command("01") + "\r\n" + command("03") + "\r\n" << version + info;
+    QTest::newRow("a second line end is echoed")
+        << true << command("01") + "\r\n\r\n" << version + "\r\n";
+    QTest::newRow("text behind a frame is echoed")
+        << true << command("01") + "ok\r\n" << version + "ok\r\n";
+    QTest::newRow("line end behind a bad frame is echoed")
+        << true << badSum + "\r\n" << badSum + "\r\n";
+    QTest::newRow("line end alone is echoed") << true << QByteArray("\r\n") << QByteArray("\r\n");
     QTest::newRow("without echo only answers")
         << false << "ab" + command("01") + "\xAA" + "cd" << version;
 }
@@ -1014,7 +1032,7 @@ void tst_DevSim::bootLoaderDownload()
         separators += l.startsWith(QStringLiteral("========="));
     QCOMPARE(separators, 2);
     QCOMPARE(lines.last(), QStringLiteral(">")); // the prompt has no line end
-    QCOMPARE(b.nextWakeMs(), qint64(-1));
+    QCOMPARE(b.nextWakeMs(), qint64(BootLoader::DefaultIdleTimeoutMs)); // then it gives up
 
     // The type digit comes twice; the second is flushed.
     QCOMPARE(fromGbk(b.feed("22", 10)), QStringLiteral("\r\n已选择：2 - 下载主程序 HEX文件\r\n"));
@@ -1033,7 +1051,8 @@ void tst_DevSim::bootLoaderDownload()
     QCOMPARE(fromGbk(b.poll(400 + BootLoader::KeyQuietMs)),
         QString(key.size(), QLatin1Char('*'))
             + QStringLiteral("\r\n密码验证通过\r\n请传送主程序HEX文件...\r\n>>\r\n"));
-    QCOMPARE(b.nextWakeMs(), qint64(-1)); // waits for the file as long as it takes
+    // Waits for the file a while, not for good.
+    QCOMPARE(b.nextWakeMs(), 400 + BootLoader::KeyQuietMs + BootLoader::DefaultIdleTimeoutMs);
 
     const QByteArray file = firmware(3 * BootLoader::ProgressBytes + 100);
     QByteArray progress;
@@ -1161,6 +1180,113 @@ void tst_DevSim::bootLoaderSaveFailure()
     QVERIFY(b.saveFailed());
 }
 
+void tst_DevSim::bootLoaderGivesUp_data()
+{
+    QTest::addColumn<QString>("stage"); // where nothing more comes
+    QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
+    QTest::newRow("menu") << "menu" << true;
+    QTest::newRow("password") << "key" << true;
+    QTest::newRow("password again") << "keyAgain" << true;
+    QTest::newRow("file") << "file" << false;
+}
+
+void tst_DevSim::bootLoaderGivesUp()
+{
+    QFETCH(QString, stage);
+    QFETCH(bool, midLine);
+    BootLoader::Settings settings;
+    settings.idleTimeoutMs = 2000;
+    BootLoader b(settings);
+    qint64 now = 1000;
+    b.enter(now);
+    if (stage != QLatin1String("menu")) {
+        b.feed("2", now += 10);
+        b.poll(now += BootLoader::ChoiceFlushMs);
+    }
+    if (stage == QLatin1String("keyAgain") || stage == QLatin1String("file")) {
+        b.feed(BootLoader::defaultKey(), now += 10);
+        b.poll(now += BootLoader::KeyQuietMs);
+    }
+    if (stage == QLatin1String("file")) {
+        b.feed(BootLoader::defaultKey(), now += 10);
+        QVERIFY(fromGbk(b.poll(now += BootLoader::KeyQuietMs))
+                    .contains(QStringLiteral("请传送主程序HEX文件...")));
+    }
+    // Bytes that are no answer do not keep the menu waiting.
+    if (stage == QLatin1String("menu"))
+        QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
+    QCOMPARE(b.nextWakeMs(), now + settings.idleTimeoutMs);
+    QCOMPARE(b.poll(now + settings.idleTimeoutMs - 1), QByteArray());
+    QVERIFY(b.isActive());
+    now += settings.idleTimeoutMs;
+    QCOMPARE(fromGbk(b.poll(now)),
+        (midLine ? QStringLiteral("\r\n") : QString()) + BootLoader::giveUpLine()
+            + QStringLiteral("\r\n"));
+    QVERIFY(!BootLoader::giveUpLine().contains(QStringLiteral("Boot")));
+    QCOMPARE(b.feed("2", now + 10), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)),
+        BootLoader::leaveLine() + QStringLiteral("\r\n"));
+    QVERIFY(!b.isActive());
+    QCOMPARE(b.downloads(), 0);
+}
+
+void tst_DevSim::resetObeyedInBootLoader_data()
+{
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
+    QTest::newRow("menu") << "menu" << 0;
+    QTest::newRow("menu, frame in two pieces") << "menu" << 5;
+    QTest::newRow("password") << "key" << 0;
+    QTest::newRow("password, frame in two pieces") << "key" << 13;
+    QTest::newRow("receiving the file") << "file" << 0;
+    QTest::newRow("receiving the file, frame in two pieces") << "file" << 1;
+}
+
+void tst_DevSim::resetObeyedInBootLoader()
+{
+    QFETCH(QString, stage);
+    QFETCH(int, split);
+    Device dev;
+    dev.setBootOnReset(true);
+    qint64 now = 1000;
+    dev.feed(command("02"), now);
+    QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
+    QVERIFY(dev.inBootLoader());
+    if (stage != QLatin1String("menu")) {
+        dev.feed("2", now += 10);
+        QCOMPARE(fromGbk(dev.poll(now += BootLoader::ChoiceFlushMs)),
+            QStringLiteral("请输入操作密码："));
+    }
+    if (stage == QLatin1String("file")) {
+        dev.feed(BootLoader::defaultKey(), now += 10);
+        dev.poll(now += BootLoader::KeyQuietMs);
+        dev.feed(BootLoader::defaultKey(), now += 10);
+        dev.poll(now += BootLoader::KeyQuietMs);
+        QCOMPARE(dev.feed(firmware(1000), now += 10), QByteArray());
+    } else if (stage == QLatin1String("key")) {
+        dev.feed("PLUMB", now += 10); // half a password
+    }
+    const QByteArray reset = command("02");
+    QByteArray out;
+    if (split > 0) {
+        out += dev.feed(reset.left(split), now += 10);
+        out += dev.feed(reset.mid(split) + "junk", now += 10);
+    } else {
+        out += dev.feed(reset + "junk", now += 10);
+    }
+    QCOMPARE(out, replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
+    QVERIFY(!dev.inBootLoader());
+    QCOMPARE(dev.resets(), 2);
+    QCOMPARE(dev.bootLoader().downloads(), 0);
+    // It restarts into the loader again, as after the first reset.
+    QCOMPARE(dev.nextWakeMs(), now + Device::ResetDelayMs);
+    const QString banner = fromGbk(dev.poll(now + Device::ResetDelayMs));
+    QVERIFY2(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")),
+        qPrintable(banner));
+    QVERIFY(banner.endsWith(QStringLiteral("=\r\n>")));
+    QVERIFY(dev.inBootLoader());
+}
+
 void tst_DevSim::boardOptions_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -1170,15 +1296,19 @@ void tst_DevSim::boardOptions_data()
     QTest::addColumn<qint64>("bootLine");
     QTest::addColumn<int>("quietMs");
     QTest::addColumn<QString>("download");
+    QTest::addColumn<int>("bootTimeoutMs");
     QTest::newRow("defaults") << QStringList {} << QString::fromLatin1(BootLoader::defaultKey())
-                              << false << false << qint64(-1) << 800 << QString();
+                              << false << false << qint64(-1) << 800 << QString()
+                              << BootLoader::DefaultIdleTimeoutMs;
     QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1",
         "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
-        "--download-file", "got.bin" }
-                                << "K1" << true << true << qint64(4096) << 300 << "got.bin";
+        "--download-file", "got.bin", "--boot-timeout", "1500" }
+                                << "K1" << true << true << qint64(4096) << 300 << "got.bin"
+                                << 1500;
     QTest::newRow("restart at once") << QStringList { "--boot-line-mid-transfer=0" }
                                      << QString::fromLatin1(BootLoader::defaultKey()) << false
-                                     << false << qint64(0) << 800 << QString();
+                                     << false << qint64(0) << 800 << QString()
+                                     << BootLoader::DefaultIdleTimeoutMs;
 }
 
 void tst_DevSim::boardOptions()
@@ -1194,6 +1324,7 @@ void tst_DevSim::boardOptions()
     QTEST(o.bootLineAfterBytes, "bootLine");
     QTEST(o.downloadQuietMs, "quietMs");
     QTEST(o.downloadPath, "download");
+    QTEST(o.bootTimeoutMs, "bootTimeoutMs");
 }
 
 // --- the running board -------------------------------------------------------------------------
@@ -1207,7 +1338,8 @@ void tst_DevSim::helpExplainsTheBoard()
     QCOMPARE(p.exitCode(), 0);
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
-             "--silent-after-prompt", "--boot-line-mid-transfer", "Copyright (C) 2015 Brenlow",
+             "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout",
+             "Copyright (C) 2015 Brenlow",
              "AA 75 80", "55 7A 80" })
         QVERIFY2(out.contains(QLatin1String(text)), text);
 }
@@ -1276,6 +1408,56 @@ void tst_DevSim::downloadThroughBootLoader()
     QVERIFY(port.write("ping"));
     QVERIFY(port.readUntil(
         &got, [](const QByteArray& b) { return b == "ping"; }, 3000));
+}
+
+void tst_DevSim::bootLoaderGivesUpOnTheLine()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    QVERIFY(!sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" })
+                 .isEmpty());
+    Port port(sim.link);
+    QByteArray got;
+    const auto until = [&](const QString& text) {
+        return port.readUntil(
+            &got, [&](const QByteArray& b) { return fromGbk(b).contains(text); }, 5000);
+    };
+    const QString giveUp = BootLoader::giveUpLine() + QStringLiteral("\r\n");
+    const QString back = BootLoader::leaveLine() + QStringLiteral("\r\n");
+    // Twice in a row: the first reset of a newcomer, then another one.
+    for (int round = 1; round <= 2; ++round) {
+        got.clear();
+        QVERIFY(port.write(command("02") + "\r\n"));
+        QVERIFY(until(QStringLiteral("=========\r\n>")));
+        QVERIFY(until(QStringLiteral(">\r\n") + giveUp + back));
+        // The application is back: log, echo and replies.
+        const int from = got.size();
+        QVERIFY(port.readUntil(
+            &got, [&](const QByteArray& b) { return !split(b.mid(from)).sequences.isEmpty(); },
+            3000));
+        got.clear();
+        QVERIFY(port.write("ping"));
+        QVERIFY(port.readUntil(
+            &got, [](const QByteArray& b) { return split(b).other.contains("ping"); }, 3000));
+    }
+    got.clear();
+    QVERIFY(port.write(command("03")));
+    QVERIFY(port.readUntil(
+        &got,
+        [](const QByteArray& b) {
+            return split(b).other.contains(
+                replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")));
+        },
+        3000));
+    // In the menu a reset restarts the board at once.
+    got.clear();
+    QVERIFY(port.write(command("02")));
+    QVERIFY(until(QStringLiteral("=========\r\n>")));
+    got.clear();
+    QVERIFY(port.write(command("02")));
+    QVERIFY(until(QStringLiteral("=========\r\n>")));
+    QVERIFY(got.startsWith(replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))));
+    QVERIFY(!fromGbk(got).contains(BootLoader::giveUpLine()));
 }
 
 QTEST_GUILESS_MAIN(tst_DevSim)

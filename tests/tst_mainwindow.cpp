@@ -31,6 +31,8 @@ private slots:
     void pluginFoundAndCalledOnce();
     void styleMenu();
     void twoWindowsShareThePlugin();
+    void strangersPluginsStayUnloaded_data();
+    void strangersPluginsStayUnloaded();
     void recordFolderCreated();
     void changeLogSeed_data();
     void changeLogSeed();
@@ -221,6 +223,46 @@ void tst_MainWindow::twoWindowsShareThePlugin()
     delete second;  // the one plug-in instance is deleted once
     MainWindow third;
     QVERIFY(third.updateInterface());
+}
+
+void tst_MainWindow::strangersPluginsStayUnloaded_data()
+{
+    QTest::addColumn<bool>("ours");
+    QTest::addColumn<QStringList>("strangers"); // file names in ./plugins
+    const QStringList around { "libAaaPlugin.so", "libZzzPlugin.so", "libOrvUpdatePlugin.so.1" };
+    QTest::newRow("strangers alone") << false << around;
+    QTest::newRow("strangers beside ours") << true << around;
+    QTest::newRow("our name in another case") << false << QStringList { "liborvupdateplugin.so" };
+}
+
+void tst_MainWindow::strangersPluginsStayUnloaded()
+{
+    QFETCH(bool, ours);
+    QFETCH(QStringList, strangers);
+    if (ours)
+        QVERIFY(work->installPlugin());
+    QDir().mkpath(QStringLiteral("plugins"));
+    for (const QString& name : strangers)
+        QVERIFY(QFile::copy(QStringLiteral(QUILLON_FOREIGN_PLUGIN), "plugins/" + name));
+    QStringList messages;
+    capturedMessages = &messages;
+    const auto previous = qInstallMessageHandler(captureHandler);
+    {
+        MainWindow w;
+        if (ours) {
+            QVERIFY(w.updateInterface());
+            QVERIFY(boxes->calls.isEmpty());
+            QCOMPARE(messages.filter("checkForUpdate").size(), 1);
+        } else {
+            QVERIFY(!w.updateInterface());
+            QCOMPARE(boxes->calls.size(), 1);
+            QCOMPARE(boxes->calls.first().text, QString("缺少 OrvUpdatePlugin.dll 库\t"));
+        }
+    }
+    qInstallMessageHandler(previous);
+    capturedMessages = nullptr;
+    QVERIFY(messages.filter("foreign").isEmpty());
+    QVERIFY(!QFile::exists(QStringLiteral("foreign-plugin-ran")));
 }
 
 void tst_MainWindow::styleMenu()

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSerialPort>
@@ -31,6 +32,8 @@ private slots:
     void pauseAndResume();
     void closeRefusedWhileAutoSend();
     void unplugStopsAutoSend();
+    void vanishedFromTableStopsAutoSend();
+    void closedDuringTheWarningStaysClosed();
 
 private:
     void selectPort(MainWindow& w, const QString& path);
@@ -341,6 +344,68 @@ void tst_SerialPort::unplugStopsAutoSend()
     QVERIFY(!w.autoSend()->isActive());
     QCOMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().text, pty.slavePath() + ": 端口号断开\t");
+}
+
+void tst_SerialPort::vanishedFromTableStopsAutoSend()
+{
+    PtyPair pty;
+    const QString link = work->path() + "/ttyLINK2";
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    ExtraPorts env(link);
+    MainWindow w;
+    selectPort(w, link);
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    w.form()->timeAutoSpinBox->setValue(100000);
+    w.form()->autoSendCheckBox->setChecked(true);
+    QVERIFY(QFile::remove(link));
+    w.slotUpdateSerialPort();
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().text, link + ": 端口号断开\t");
+    QVERIFY(!w.form()->autoSendCheckBox->isChecked());
+    QVERIFY(!w.autoSend()->isActive());
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+    // Nothing repeats at the next scans.
+    w.slotUpdateSerialPort();
+    w.slotUpdateSerialPort();
+    QCOMPARE(boxes->calls.size(), 1);
+}
+
+void tst_SerialPort::closedDuringTheWarningStaysClosed()
+{
+    PtyPair pty;
+    const QString link = work->path() + "/ttyLINK3";
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    ExtraPorts env(link);
+    MainWindow w;
+    selectPort(w, link);
+    w.form()->openSerialButton->click();
+    QVERIFY(w.port()->isOpen());
+    // The device goes while the scan's warning is up: the port's own error closes it then.
+    bool unplugged = false;
+    MsgBox::setHandler([&](const MsgBox::Call& call) {
+        boxes->calls.append(call);
+        if (!unplugged) {
+            unplugged = true;
+            pty.closeMaster();
+            QElapsedTimer t;
+            t.start();
+            while (w.port()->isOpen() && t.elapsed() < 3000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return QMessageBox::Ok;
+    });
+    QVERIFY(QFile::remove(link));
+    w.slotUpdateSerialPort();
+    QVERIFY(unplugged);
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+    QVERIFY(!boxes->calls.isEmpty());
+    for (const MsgBox::Call& call : boxes->calls)
+        QCOMPARE(call.text, link + ": 端口号断开\t");
+    QTest::qWait(100);
+    QVERIFY(!w.port()->isOpen());
 }
 
 QTEST_MAIN(tst_SerialPort)

@@ -1,6 +1,7 @@
 // The logic behind the additional-functions window and the boot-loader dialogue: checksums,
 // character/hex conversion, byte stuffing, device command frames, reply recognition, and the
 // dialogue's line handling, all without a window.
+#include "serial/senddelay.h"
 #include "serial/upgradedialogue.h"
 #include "tools/checksum.h"
 #include "tools/devicecommand.h"
@@ -8,7 +9,9 @@
 #include "tools/hexconvert.h"
 #include "tools/replyassembler.h"
 
+#include <QElapsedTimer>
 #include <QTextCodec>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -121,6 +124,9 @@ private slots:
     // Reply assembly over chunks
     void replyAssembly_data();
     void replyAssembly();
+    // Send delay
+    void sendDelayEndsOnItsOwn_data();
+    void sendDelayEndsOnItsOwn();
     // Upgrade dialogue
     void dialogue_data();
     void dialogue();
@@ -308,6 +314,15 @@ void tst_Tools::encapsulate_data()
     QTest::newRow("rule value above FF printed whole") << "7E"
                                                        << "7D"
                                                        << "1FF" << ok << "7E 7D 1FF 7E ";
+    QTest::newRow("line break between bytes") << "01 02\n03 04"
+                                              << "7D"
+                                              << "02" << ok << "7E 01 02 03 04 7E ";
+    QTest::newRow("CR LF, tab and a trailing Enter") << "7E\t01\r\n02\n"
+                                                     << "7D"
+                                                     << "02" << ok << "7E 7D 02 01 02 7E ";
+    QTest::newRow("line break inside a pair") << "0\n1"
+                                              << "7D"
+                                              << "02" << ok << "7E 01 7E ";
     QTest::newRow("bad pair") << "0G"
                               << "7D"
                               << "02" << FrameCodec::Result::BadFormat << "";
@@ -356,6 +371,10 @@ void tst_Tools::decapsulate_data()
                                             << "7D" << ok << "41 ";
     QTest::newRow("changed F2") << "7E 7D 01 7E"
                                 << "AA" << ok << "AA ";
+    QTest::newRow("trailing Enter") << "7E 01 7D 02 7E\n"
+                                    << "7D" << ok << "01 7E ";
+    QTest::newRow("frame over several lines") << "7E 01\r\n7D 01\n\t03 7E"
+                                              << "7D" << ok << "01 7D 03 ";
     QTest::newRow("bad pair") << "7E 0G 7E"
                               << "7D" << FrameCodec::Result::BadFormat << "";
     QTest::newRow("bad pair after an escape is read on its own")
@@ -558,51 +577,80 @@ void tst_Tools::replyText()
 void tst_Tools::replyAssembly_data()
 {
     using Step = ReplyAssembler::Step;
-    QTest::addColumn<QList<QByteArray>>("chunks");
+    using Chunks = QList<QByteArray>;
+    QTest::addColumn<Chunks>("chunks");
     QTest::addColumn<QList<Step>>("steps");
-    QTest::addColumn<QByteArray>("reply"); // the last completed reply
+    QTest::addColumn<Chunks>("replies"); // every reply completed, in order
     QTest::addColumn<QByteArray>("buffer"); // what is left waiting
 
     const QByteArray r = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：SIM"));
     const QByteArray r2 = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
     const QByteArray shortest = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
+    // A board that leaves the length field and the count byte unfilled.
+    QByteArray loose = hex("557A80FFFFFFAABB4201FE123456") + "text";
+    loose.append(char(Checksum::compute(loose, Checksum::XorSum)));
 
-    QTest::newRow("whole reply") << QList<QByteArray> { r } << QList<Step> { Step::Complete } << r
+    QTest::newRow("whole reply") << Chunks { r } << QList<Step> { Step::Complete } << Chunks { r }
                                  << QByteArray();
-    QTest::newRow("noise before the start") << QList<QByteArray> { "log line\r\n" + r }
-                                            << QList<Step> { Step::Complete } << r << QByteArray();
+    QTest::newRow("noise before the start") << Chunks { "log line\r\n" + r }
+                                            << QList<Step> { Step::Complete } << Chunks { r }
+                                            << QByteArray();
     QTest::newRow("split over three chunks")
-        << QList<QByteArray> { r.left(5), r.mid(5, 10), r.mid(15) }
-        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << r << QByteArray();
-    QTest::newRow("start sequence itself split: first piece ignored")
-        << QList<QByteArray> { r.left(2), r.mid(2) } << QList<Step> { Step::Ignored, Step::Ignored }
-        << QByteArray() << QByteArray();
-    QTest::newRow("chunks without start while empty are ignored")
-        << QList<QByteArray> { "hello", hex("AABB4201FE") }
-        << QList<Step> { Step::Ignored, Step::Ignored } << QByteArray() << QByteArray();
-    QTest::newRow("trailing bytes keep it waiting")
-        << QList<QByteArray> { r + "#000001" } << QList<Step> { Step::Waiting } << QByteArray()
-        << r + "#000001";
-    QTest::newRow("a new start restarts the buffer")
-        << QList<QByteArray> { r.left(9), r2 } << QList<Step> { Step::Waiting, Step::Complete }
-        << r2 << QByteArray();
-    QTest::newRow("restart inside a chunk drops the partial reply")
-        << QList<QByteArray> { r.left(9), r.mid(9, 4) + r2 }
-        << QList<Step> { Step::Waiting, Step::Complete } << r2 << QByteArray();
-    QTest::newRow("two replies in a row")
-        << QList<QByteArray> { r, r2 } << QList<Step> { Step::Complete, Step::Complete } << r2
+        << Chunks { r.left(5), r.mid(5, 10), r.mid(15) }
+        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << Chunks { r }
         << QByteArray();
-    QTest::newRow("15-byte reply") << QList<QByteArray> { shortest }
-                                   << QList<Step> { Step::Complete } << shortest << QByteArray();
+    QTest::newRow("start sequence itself split: first piece ignored")
+        << Chunks { r.left(2), r.mid(2) } << QList<Step> { Step::Ignored, Step::Ignored }
+        << Chunks {} << QByteArray();
+    QTest::newRow("chunks without start while empty are ignored")
+        << Chunks { "hello", hex("AABB4201FE") } << QList<Step> { Step::Ignored, Step::Ignored }
+        << Chunks {} << QByteArray();
+    QTest::newRow("echoed line end behind the reply")
+        << Chunks { r + "\r\n" } << QList<Step> { Step::Complete } << Chunks { r } << QByteArray();
+    QTest::newRow("log line behind the reply")
+        << Chunks { r + "#000001 [INFO] x\r\n" } << QList<Step> { Step::Complete } << Chunks { r }
+        << QByteArray();
+    QTest::newRow("line end behind the last piece")
+        << Chunks { r.left(10), r.mid(10) + "\r\n" }
+        << QList<Step> { Step::Waiting, Step::Complete } << Chunks { r } << QByteArray();
+    QTest::newRow("two replies read together")
+        << Chunks { r + r2 } << QList<Step> { Step::Complete } << Chunks { r, r2 } << QByteArray();
+    QTest::newRow("two replies with line ends")
+        << Chunks { r + "\r\n" + r2 + "\r\n" } << QList<Step> { Step::Complete }
+        << Chunks { r, r2 } << QByteArray();
+    QTest::newRow("the next reply begun behind one")
+        << Chunks { r + r2.left(7), r2.mid(7) } << QList<Step> { Step::Complete, Step::Complete }
+        << Chunks { r, r2 } << QByteArray();
+    QTest::newRow("unfilled size fields, line end behind")
+        << Chunks { loose + "\r\n" } << QList<Step> { Step::Complete } << Chunks { loose }
+        << QByteArray();
+    QTest::newRow("unfilled size fields, alone")
+        << Chunks { loose.left(8), loose.mid(8) } << QList<Step> { Step::Waiting, Step::Complete }
+        << Chunks { loose } << QByteArray();
+    QTest::newRow("a new start restarts the buffer")
+        << Chunks { r.left(9), r2 } << QList<Step> { Step::Waiting, Step::Complete }
+        << Chunks { r2 } << QByteArray();
+    QTest::newRow("restart inside a chunk drops the partial reply")
+        << Chunks { r.left(9), r.mid(9, 4) + r2 } << QList<Step> { Step::Waiting, Step::Complete }
+        << Chunks { r2 } << QByteArray();
+    QTest::newRow("two replies in a row")
+        << Chunks { r, r2 } << QList<Step> { Step::Complete, Step::Complete } << Chunks { r, r2 }
+        << QByteArray();
+    QTest::newRow("15-byte reply") << Chunks { shortest } << QList<Step> { Step::Complete }
+                                   << Chunks { shortest } << QByteArray();
     QByteArray corrupt = r;
     corrupt[corrupt.size() - 1] = char(~corrupt.at(corrupt.size() - 1));
     QTest::newRow("corrupt reply waits for the next start")
-        << QList<QByteArray> { corrupt, "more", r2 }
-        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << r2 << QByteArray();
+        << Chunks { corrupt, "more", r2 }
+        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << Chunks { r2 }
+        << QByteArray();
     QTest::newRow("past 4096 bytes the buffer is dropped")
-        << QList<QByteArray> { r.left(20), QByteArray(4076, 'x'), "y", r.mid(20) }
-        << QList<Step> { Step::Waiting, Step::Waiting, Step::Dropped, Step::Ignored }
-        << QByteArray() << QByteArray();
+        << Chunks { r.left(20), QByteArray(4076, 'x'), "y", r.mid(20) }
+        << QList<Step> { Step::Waiting, Step::Waiting, Step::Dropped, Step::Ignored } << Chunks {}
+        << QByteArray();
+    QTest::newRow("a reply ahead of a flood is kept")
+        << Chunks { r + QByteArray(5000, 'x') } << QList<Step> { Step::Complete } << Chunks { r }
+        << QByteArray();
 }
 
 void tst_Tools::replyAssembly()
@@ -611,12 +659,54 @@ void tst_Tools::replyAssembly()
     QFETCH(QList<ReplyAssembler::Step>, steps);
     ReplyAssembler assembler;
     QList<ReplyAssembler::Step> got;
-    for (const QByteArray& c : chunks)
+    QList<QByteArray> replies;
+    for (const QByteArray& c : chunks) {
         got << assembler.feed(c);
+        if (got.last() == ReplyAssembler::Step::Complete) {
+            replies += assembler.replies();
+            QCOMPARE(assembler.reply(), assembler.replies().last());
+        } else {
+            QVERIFY(assembler.replies().isEmpty());
+        }
+        QVERIFY(assembler.buffer().size() <= DeviceCommand::ReplyBufferLimit);
+    }
     QCOMPARE(got, steps);
-    QTEST(assembler.reply(), "reply");
+    QTEST(replies, "replies");
     QTEST(assembler.buffer(), "buffer");
-    QVERIFY(assembler.buffer().size() <= DeviceCommand::ReplyBufferLimit);
+}
+
+// --- send delay --------------------------------------------------------------------------------
+
+void tst_Tools::sendDelayEndsOnItsOwn_data()
+{
+    QTest::addColumn<int>("delay");
+    // The millisecond of the second (monotonic clock) at which the delay is due: there a coarse
+    // timer of this length would fire early.
+    QTest::addColumn<int>("dueAt");
+    QTest::newRow("1000 ms") << 1000 << 150;
+    QTest::newRow("1000 ms, other half") << 1000 << 650;
+    QTest::newRow("2000 ms") << 2000 << 200;
+    QTest::newRow("700 ms") << 700 << 40;
+}
+
+void tst_Tools::sendDelayEndsOnItsOwn()
+{
+    QFETCH(int, delay);
+    QFETCH(int, dueAt);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 phase = (clock.msecsSinceReference() + delay - dueAt) % 1000;
+    QThread::msleep(ulong((1000 - phase) % 1000));
+    // Nothing else happens meanwhile but this, long after the delay.
+    QTimer unrelated;
+    unrelated.setSingleShot(true);
+    unrelated.start(delay + 2000);
+    QElapsedTimer waited;
+    waited.start();
+    SendDelay::wait(delay);
+    const qint64 elapsed = waited.elapsed();
+    QVERIFY2(elapsed >= delay, qPrintable(QString::number(elapsed)));
+    QVERIFY2(unrelated.isActive(), qPrintable(QString::number(elapsed)));
 }
 
 // --- upgrade dialogue --------------------------------------------------------------------------

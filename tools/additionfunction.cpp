@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QDebug>
+#include <QStringList>
 #include <QTextCodec>
 
 AdditionFunction::AdditionFunction(QWidget* parent)
@@ -216,12 +217,18 @@ void AdditionFunction::feedDeviceReply(const QByteArray& data)
                        << replies.examined().toHex().toUpper();
     if (step != ReplyAssembler::Step::Complete)
         return;
-    const QByteArray& reply = replies.reply();
-    ui->hexRecvPlainTextEdit->setPlainText(QString::fromLatin1(reply.toHex().toUpper()));
-    if (reply.size() > DeviceCommand::ReplyHeaderBytes) {
-        static QTextCodec* const gbk = QTextCodec::codecForName("GBK");
-        const QByteArray text = DeviceCommand::replyText(reply);
-        ui->charRecvPlainTextEdit->setPlainText(
-            gbk ? gbk->toUnicode(text) : QString::fromLocal8Bit(text));
+    // Replies read together are shown together, one a line.
+    static QTextCodec* const gbk = QTextCodec::codecForName("GBK");
+    QStringList hexLines;
+    QStringList textLines;
+    for (const QByteArray& reply : replies.replies()) {
+        hexLines << QString::fromLatin1(reply.toHex().toUpper());
+        if (reply.size() > DeviceCommand::ReplyHeaderBytes) {
+            const QByteArray text = DeviceCommand::replyText(reply);
+            textLines << (gbk ? gbk->toUnicode(text) : QString::fromLocal8Bit(text));
+        }
     }
+    ui->hexRecvPlainTextEdit->setPlainText(hexLines.join(QLatin1Char('\n')));
+    if (!textLines.isEmpty())
+        ui->charRecvPlainTextEdit->setPlainText(textLines.join(QLatin1Char('\n')));
 }

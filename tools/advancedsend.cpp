@@ -41,13 +41,20 @@ AdvancedSendItem* AdvancedSend::item(int index) const
 
 void AdvancedSend::slotAllCycleCheckBox(int index) { ui->sendButton->setEnabled(index != 0); }
 
+void AdvancedSend::stopCycleSend() { ++stops; }
+
 void AdvancedSend::slotCycleSendButton()
 {
-    // Each emission waits out the interval while events run, so this window may be closed (the
-    // port closing hides it) or even destroyed between two rows.
+    // The button stays clickable while the rows wait out their interval; a second pass nested
+    // in the first would send rows twice and out of order.
+    if (cycling)
+        return;
+    // Each emission waits out the interval while events run, so the port may close or this
+    // window even be destroyed between two rows. Closing only the window lets the pass finish.
     QPointer<AdvancedSend> self(this);
-    const int closingsAtStart = closings;
-    for (int n = 1; n <= kItems && closings == closingsAtStart; ++n) {
+    cycling = true;
+    const int stopsAtStart = stops;
+    for (int n = 1; n <= kItems && stops == stopsAtStart; ++n) {
         const AdvancedSendItem* row = item(n - 1);
         if (!row || row->text().isEmpty())
             continue;
@@ -64,14 +71,5 @@ void AdvancedSend::slotCycleSendButton()
         if (!self)
             return;
     }
-}
-
-void AdvancedSend::hideEvent(QHideEvent* event)
-{
-    // Closing the window, or the port (which hides it), ends a cycle send under way; otherwise
-    // every remaining row would fail against the closed port with a box of its own. Being
-    // minimised is not a closing.
-    if (isHidden())
-        ++closings;
-    QDialog::hideEvent(event);
+    cycling = false;
 }

@@ -21,6 +21,8 @@ public:
 
     // The row of list position index (0 … 98), or null.
     AdvancedSendItem* item(int index) const;
+    // The port closed: a cycle send under way sends no further row.
+    void stopCycleSend();
 
 signals:
     void signalSendData(const QString& data, bool isHex, int delayms);
@@ -29,10 +31,8 @@ public slots:
     void slotAllCycleCheckBox(int index);
     void slotCycleSendButton();
 
-protected:
-    void hideEvent(QHideEvent* event) override;
-
 private:
     Ui::AdvancedSend* ui = nullptr;
-    int closings = 0; // times the window was hidden on purpose
+    bool cycling = false; // a cycle send is under way
+    int stops = 0; // times a cycle send was told to stop
 };

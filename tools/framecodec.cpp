@@ -14,10 +14,16 @@ namespace {
         return ok;
     }
 
-    QByteArray withoutBlanks(const QByteArray& text)
+    // Line breaks and tabs go too: the number conversion would skip them at the front of a
+    // step and so misread the pairs that follow.
+    QByteArray withoutWhiteSpace(const QByteArray& text)
     {
-        QByteArray out = text;
-        out.replace(' ', QByteArray());
+        QByteArray out;
+        out.reserve(text.size());
+        for (const char c : text) {
+            if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f')
+                out.append(c);
+        }
         return out;
     }
 
@@ -39,7 +45,7 @@ Result encapsulate(const QByteArray& plain, const Rule& rule, QString* frame)
 {
     if (plain.isEmpty())
         return Result::Empty;
-    const QByteArray digits = withoutBlanks(plain);
+    const QByteArray digits = withoutWhiteSpace(plain);
     QVector<quint16> out { rule.f1 };
     for (int i = 0; i < digits.size(); i += 2) {
         quint16 v = 0;
@@ -61,7 +67,7 @@ Result decapsulate(const QByteArray& frame, const Rule& rule, QString* plain)
 {
     if (frame.isEmpty())
         return Result::Empty;
-    QByteArray digits = withoutBlanks(frame);
+    QByteArray digits = withoutWhiteSpace(frame);
     // The flags are only cut off, never compared: a frame with other flags still opens.
     digits = digits.size() > 4 ? digits.mid(2, digits.size() - 4) : QByteArray();
     QVector<quint16> out;

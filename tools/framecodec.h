@@ -24,11 +24,11 @@ Rule ruleFromTexts(
 
 enum class Result { Ok, Empty, BadFormat };
 
-// Plain data (the typed text as UTF-8) to a frame. Blanks are dropped, the rest read two
-// characters a step (the last step may hold one).
+// Plain data (the typed text as UTF-8) to a frame. White space (blanks, tabs, line breaks) is
+// dropped, the rest read two characters a step (the last step may hold one).
 Result encapsulate(const QByteArray& plain, const Rule& rule, QString* frame);
-// A frame (the typed text as UTF-8) back to plain data: blanks dropped, the first and last two
-// characters taken as the flags, the rest read like plain data.
+// A frame (the typed text as UTF-8) back to plain data: white space dropped, the first and last
+// two characters taken as the flags, the rest read like plain data.
 Result decapsulate(const QByteArray& frame, const Rule& rule, QString* plain);
 
 // Upper-case hex with at least two digits, each value followed by one blank.
