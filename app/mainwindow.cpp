@@ -10,6 +10,7 @@
 #include "shell/welcomedialog.h"
 #include "tools/additionfunction.h"
 #include "tools/advancedsend.h"
+#include "views/findbar.h"
 #include "views/keyhighlight.h"
 #include "views/keyhighlightdialog.h"
 #include "views/logfilterdialog.h"
@@ -190,6 +191,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     ui->supportMenu->menuAction()->setVisible(false);
     ui->actionWelcome->setVisible(false);
+    findBar = FindBar::attach(ui->recvShowText, ui->recvGridLayout, ui->functionSetMenu);
 
     seedChangeLog();
     loadUpdatePlugin();

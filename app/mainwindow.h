@@ -29,6 +29,7 @@ class LogFilterDialog;
 class WelcomeDialog;
 class OrvUpdateInterface;
 class UpgradeDialogue;
+class FindBar;
 
 namespace Ui {
 class MainWindow;
@@ -224,6 +225,8 @@ private:
     QString openPortName;
     bool receiving = false;
     bool vanishing = false;
+
+    FindBar* findBar = nullptr;
 };
 
 Q_DECLARE_METATYPE(MainWindow::eBaudRate)

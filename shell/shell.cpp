@@ -6,6 +6,7 @@
 #include "app/updateinterface.h"
 #include "shell/extrasettingdialog.h"
 #include "tools/additionfunction.h"
+#include "views/findbar.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -251,6 +252,9 @@ void MainWindow::slotUpdateCurrentTime()
 
 void MainWindow::slotSelectionChanged()
 {
+    // A match the find bar selects is not the user's selection.
+    if (findBar && findBar->isSelecting())
+        return;
     const QTextCursor cursor = ui->recvShowText->textCursor();
     if (!cursor.hasSelection())
         return;

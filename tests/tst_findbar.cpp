@@ -1,0 +1,461 @@
+// The receive area's find bar on the real window: keys, counting, wrapping, following new lines.
+#include "app/mainwindow.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+// A 10,000-line view: "alpha" in three spellings at its start, middle and end, "data" everywhere.
+QString tenThousandLines()
+{
+    QStringList lines;
+    for (int i = 0; i < 10000; ++i)
+        lines << QString("[12:00:00.000]RX←◆line %1 data").arg(i, 5, 10, QChar('0'));
+    lines[0] += " Alpha";
+    lines[5000] += " ALPHA";
+    lines[9999] += " alpha";
+    return lines.join('\n');
+}
+
+} // namespace
+
+class tst_FindBar : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void ctrlFOpensTheBar();
+    void menuEntry();
+    void countAndSelectedMatch_data();
+    void countAndSelectedMatch();
+    void wrapsAroundBothWays();
+    void otherVisibleMatchesMarked();
+    void noMatchShowsZero();
+    void selectingDoesNotTouchClipboard();
+    void escapeReturnsFocusAndStateLasts();
+    void viewStaysOnMatchWhileLinesArrive();
+    void followsTheEndWhenMatchIsThere();
+    void linesNotHeldBackWhileBarIsOpen();
+
+private:
+    void showWindow(MainWindow& w);
+    QLineEdit* edit(MainWindow& w) { return w.findChild<QLineEdit*>("findLineEdit"); }
+    QWidget* bar(MainWindow& w) { return w.findChild<QWidget*>("findBarWidget"); }
+    QString countText(MainWindow& w) { return w.findChild<QLabel*>("findCountLabel")->text(); }
+    QString selected(MainWindow& w) { return w.form()->recvShowText->textCursor().selectedText(); }
+    int selectedLine(MainWindow& w)
+    {
+        return w.form()->recvShowText->textCursor().block().blockNumber();
+    }
+    bool selectionVisible(MainWindow& w)
+    {
+        TextBrowser* view = w.form()->recvShowText;
+        return view->viewport()->rect().contains(view->cursorRect().center());
+    }
+    void fill(MainWindow& w, const QString& text);
+    void writeLines(PtyTestBench& bench, const QString& pattern, int first, int count);
+
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+};
+
+void tst_FindBar::init()
+{
+    work = new TempWorkDir;
+    QVERIFY(work->installPlugin());
+    boxes = new MsgRecorder;
+}
+
+void tst_FindBar::cleanup()
+{
+    delete boxes;
+    boxes = nullptr;
+    delete work;
+    work = nullptr;
+}
+
+void tst_FindBar::showWindow(MainWindow& w)
+{
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+// Appends like the pipeline does and lets the window lay the view out, which ends at its end.
+void tst_FindBar::fill(MainWindow& w, const QString& text)
+{
+    TextBrowser* view = w.form()->recvShowText;
+    view->appendPlainText(text);
+    QScrollBar* scroll = view->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 0 && scroll->value() == scroll->maximum());
+    QTest::qWait(50);
+    QCOMPARE(scroll->value(), scroll->maximum());
+}
+
+void tst_FindBar::writeLines(PtyTestBench& bench, const QString& pattern, int first, int count)
+{
+    QByteArray bytes;
+    for (int i = first; i < first + count; ++i)
+        bytes += pattern.arg(i).toUtf8() + "\n";
+    QVERIFY(bench.pty.write(bytes));
+}
+
+void tst_FindBar::ctrlFOpensTheBar()
+{
+    MainWindow w;
+    showWindow(w);
+    QWidget* findBar = bar(w);
+    QVERIFY(findBar);
+    QVERIFY(!findBar->isVisible());
+    QCOMPARE(findBar->parentWidget(), w.form()->recvAreaGroupBox);
+
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(findBar->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit(w)));
+    // Directly below the view.
+    QVERIFY(findBar->geometry().top() >= w.form()->recvShowText->geometry().bottom());
+    QCOMPARE(edit(w)->placeholderText(), QString("查找"));
+    QCOMPARE(w.findChild<QPushButton*>("findPreviousButton")->text(), QString("上一个"));
+    QCOMPARE(w.findChild<QPushButton*>("findNextButton")->text(), QString("下一个"));
+    QCOMPARE(w.findChild<QCheckBox*>("findCaseCheckBox")->text(), QString("区分大小写"));
+    QVERIFY(!w.findChild<QCheckBox*>("findCaseCheckBox")->isChecked());
+    QCOMPARE(countText(w), QString("0/0"));
+    QVERIFY(w.findChild<QToolButton*>("findCloseButton"));
+}
+
+void tst_FindBar::menuEntry()
+{
+    MainWindow w;
+    showWindow(w);
+    const QList<QAction*> actions = w.form()->functionSetMenu->actions();
+    QAction* find = actions.last();
+    QCOMPARE(find->text(), QString("查找(F)"));
+    QCOMPARE(find->shortcut(), QKeySequence("Ctrl+F"));
+    // The form's own entries keep their places.
+    QCOMPARE(actions.size(), 6);
+    QCOMPARE(actions.at(4), w.form()->actionUpdateLog);
+    find->trigger();
+    QVERIFY(bar(w)->isVisible());
+}
+
+void tst_FindBar::countAndSelectedMatch_data()
+{
+    QTest::addColumn<QString>("term");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<int>("line");
+
+    QTest::newRow("start, case on") << "Alpha" << true << "1/1" << 0;
+    QTest::newRow("middle, case on") << "ALPHA" << true << "1/1" << 5000;
+    QTest::newRow("end, case on") << "alpha" << true << "1/1" << 9999;
+    // From the view's position, at its end: the last of the three comes first.
+    QTest::newRow("any case, from the end") << "alpha" << false << "3/3" << 9999;
+    QTest::newRow("start, any case") << "line 00000" << false << "1/1" << 0;
+    QTest::newRow("middle, any case") << "LINE 05000" << false << "1/1" << 5000;
+    QTest::newRow("none with case") << "Line 05000" << true << "0/0" << -1;
+}
+
+void tst_FindBar::countAndSelectedMatch()
+{
+    QFETCH(QString, term);
+    QFETCH(bool, matchCase);
+    QFETCH(QString, count);
+    QFETCH(int, line);
+
+    MainWindow w;
+    showWindow(w);
+    TextBrowser* view = w.form()->recvShowText;
+    fill(w, tenThousandLines());
+    QCOMPARE(view->document()->blockCount(), 10000);
+
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    if (matchCase)
+        QTest::mouseClick(w.findChild<QCheckBox*>("findCaseCheckBox"), Qt::LeftButton);
+    QTest::keyClicks(edit(w), term);
+    QCOMPARE(countText(w), count);
+    if (line < 0) {
+        QVERIFY(!view->textCursor().hasSelection());
+        return;
+    }
+    QCOMPARE(selected(w).toLower(), term.toLower());
+    QCOMPARE(selectedLine(w), line);
+    QVERIFY(selectionVisible(w));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit(w)));
+}
+
+void tst_FindBar::wrapsAroundBothWays()
+{
+    MainWindow w;
+    showWindow(w);
+    fill(w, tenThousandLines());
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "alpha");
+    QCOMPARE(countText(w), QString("3/3"));
+    QCOMPARE(selectedLine(w), 9999);
+
+    QTest::keyClick(edit(w), Qt::Key_Return);
+    QCOMPARE(countText(w), QString("1/3"));
+    QCOMPARE(selectedLine(w), 0);
+    QCOMPARE(selected(w), QString("Alpha"));
+    QVERIFY(selectionVisible(w));
+    QTest::keyClick(edit(w), Qt::Key_Enter);
+    QCOMPARE(countText(w), QString("2/3"));
+    QCOMPARE(selectedLine(w), 5000);
+    QVERIFY(selectionVisible(w));
+
+    QTest::keyClick(edit(w), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(countText(w), QString("1/3"));
+    QTest::keyClick(edit(w), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(countText(w), QString("3/3"));
+    QCOMPARE(selectedLine(w), 9999);
+    QVERIFY(selectionVisible(w));
+
+    QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
+    QCOMPARE(countText(w), QString("1/3"));
+    QTest::mouseClick(w.findChild<QPushButton*>("findPreviousButton"), Qt::LeftButton);
+    QCOMPARE(countText(w), QString("3/3"));
+    // The buttons leave the typing where it was.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit(w)));
+
+    // Turning case on keeps to the match in view when it still matches.
+    QTest::mouseClick(w.findChild<QCheckBox*>("findCaseCheckBox"), Qt::LeftButton);
+    QCOMPARE(countText(w), QString("1/1"));
+    QCOMPARE(selectedLine(w), 9999);
+    QTest::keyClick(edit(w), Qt::Key_Return);
+    QCOMPARE(countText(w), QString("1/1"));
+    QCOMPARE(selectedLine(w), 9999);
+}
+
+void tst_FindBar::otherVisibleMatchesMarked()
+{
+    MainWindow w;
+    showWindow(w);
+    TextBrowser* view = w.form()->recvShowText;
+    fill(w, tenThousandLines());
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "DATA");
+    QCOMPARE(countText(w).section('/', 1), QString("10000"));
+
+    const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+    QVERIFY(marks.size() > 3);
+    // Only lines in view are marked, and not the selected match.
+    QVERIFY(marks.size() < 200);
+    const int selectedAt = view->textCursor().selectionStart();
+    for (const QTextEdit::ExtraSelection& mark : marks) {
+        QCOMPARE(mark.cursor.selectedText(), QString("data"));
+        QVERIFY(mark.cursor.selectionStart() != selectedAt);
+        QVERIFY(mark.format.hasProperty(QTextFormat::BackgroundBrush));
+    }
+
+    // Scrolling marks the lines that come into view.
+    view->verticalScrollBar()->setValue(0);
+    const QList<QTextEdit::ExtraSelection> top = view->extraSelections();
+    QVERIFY(!top.isEmpty());
+    QCOMPARE(top.first().cursor.block().blockNumber(), 0);
+
+    QTest::keyClick(edit(w), Qt::Key_Escape);
+    QVERIFY(view->extraSelections().isEmpty());
+}
+
+void tst_FindBar::noMatchShowsZero()
+{
+    MainWindow w;
+    showWindow(w);
+    TextBrowser* view = w.form()->recvShowText;
+    view->appendPlainText("RX←◆one\nRX←◆two");
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "tw");
+    QCOMPARE(countText(w), QString("1/1"));
+    QTest::keyClicks(edit(w), "x");
+    QCOMPARE(countText(w), QString("0/0"));
+    QVERIFY(!view->textCursor().hasSelection());
+    QTest::keyClick(edit(w), Qt::Key_Return);
+    QCOMPARE(countText(w), QString("0/0"));
+    QTest::keyClick(edit(w), Qt::Key_Backspace);
+    QCOMPARE(countText(w), QString("1/1"));
+    edit(w)->clear();
+    QCOMPARE(countText(w), QString("0/0"));
+    QVERIFY(!view->textCursor().hasSelection());
+}
+
+void tst_FindBar::selectingDoesNotTouchClipboard()
+{
+    MainWindow w;
+    showWindow(w);
+    TextBrowser* view = w.form()->recvShowText;
+    fill(w, tenThousandLines());
+    QGuiApplication::clipboard()->setText("the user's own");
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "alpha");
+    QTest::keyClick(edit(w), Qt::Key_Return);
+    QTest::keyClick(edit(w), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(selected(w), QString("alpha"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("the user's own"));
+    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 0"));
+
+    // The user's own selection still goes to the clipboard.
+    QTextCursor cursor(view->document()->findBlockByNumber(3));
+    cursor.select(QTextCursor::LineUnderCursor);
+    view->setTextCursor(cursor);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("[12:00:00.000]RX←◆line 00003 data"));
+}
+
+void tst_FindBar::escapeReturnsFocusAndStateLasts()
+{
+    MainWindow w;
+    showWindow(w);
+    w.form()->recvShowText->appendPlainText("RX←◆Boot OK\nRX←◆boot again");
+    QWidget* sendEdit = w.form()->sendDataTextEdit;
+    sendEdit->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), sendEdit);
+
+    QTest::keyClick(sendEdit, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar(w)->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit(w)));
+    QTest::mouseClick(w.findChild<QCheckBox*>("findCaseCheckBox"), Qt::LeftButton);
+    QTest::keyClicks(edit(w), "boot");
+    QCOMPARE(countText(w), QString("1/1"));
+    QTest::keyClick(edit(w), Qt::Key_Escape);
+    QVERIFY(!bar(w)->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), sendEdit);
+    // Typing goes where it went before.
+    QTest::keyClicks(QApplication::focusWidget(), "x");
+    QVERIFY(w.form()->sendDataTextEdit->toPlainText().endsWith("x"));
+
+    // Open again: the term and the case stay for the run, the term ready to be retyped.
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(edit(w)->text(), QString("boot"));
+    QCOMPARE(edit(w)->selectedText(), QString("boot"));
+    QVERIFY(w.findChild<QCheckBox*>("findCaseCheckBox")->isChecked());
+    QCOMPARE(countText(w), QString("1/1"));
+
+    // The close button does the same as Escape.
+    w.form()->recvShowText->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.form()->recvShowText));
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit(w)));
+    QTest::mouseClick(w.findChild<QToolButton*>("findCloseButton"), Qt::LeftButton);
+    QVERIFY(!bar(w)->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.form()->recvShowText));
+}
+
+void tst_FindBar::viewStaysOnMatchWhileLinesArrive()
+{
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    showWindow(w);
+    QVERIFY(bench.openIn(w));
+    TextBrowser* view = w.form()->recvShowText;
+    QScrollBar* scroll = view->verticalScrollBar();
+
+    QVERIFY(bench.pty.write("needle in the hay\n"));
+    writeLines(bench, "hay %1", 1, 399);
+    QTRY_COMPARE(view->document()->blockCount(), 400);
+    QTRY_COMPARE(scroll->value(), scroll->maximum());
+
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "needle");
+    QCOMPARE(countText(w), QString("1/1"));
+    QCOMPARE(selectedLine(w), 0);
+    const int shownAt = scroll->value();
+    QVERIFY(shownAt < scroll->maximum());
+
+    writeLines(bench, "more hay %1", 400, 300);
+    QTRY_COMPARE(view->document()->blockCount(), 700);
+    QCOMPARE(scroll->value(), shownAt);
+    QCOMPARE(selected(w), QString("needle"));
+    QVERIFY(selectionVisible(w));
+
+    // The count follows new lines.
+    QVERIFY(bench.pty.write("another needle\n"));
+    QTRY_COMPARE(countText(w), QString("1/2"));
+    QCOMPARE(scroll->value(), shownAt);
+
+    // Scrolling to the end by hand: the view follows again.
+    scroll->setValue(scroll->maximum());
+    writeLines(bench, "late hay %1", 701, 100);
+    QTRY_COMPARE(view->document()->blockCount(), 801);
+    QCOMPARE(scroll->value(), scroll->maximum());
+
+    // Closing the bar: the view had been following, so it goes back to the end.
+    scroll->setValue(shownAt);
+    QTest::keyClick(edit(w), Qt::Key_Escape);
+    QCOMPARE(scroll->value(), scroll->maximum());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view));
+}
+
+void tst_FindBar::followsTheEndWhenMatchIsThere()
+{
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    showWindow(w);
+    QVERIFY(bench.openIn(w));
+    TextBrowser* view = w.form()->recvShowText;
+    QScrollBar* scroll = view->verticalScrollBar();
+
+    writeLines(bench, "line %1", 0, 300);
+    QVERIFY(bench.pty.write("the tail\n"));
+    QTRY_COMPARE(view->document()->blockCount(), 301);
+    QTRY_COMPARE(scroll->value(), scroll->maximum());
+
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "tail");
+    QCOMPARE(countText(w), QString("1/1"));
+    QCOMPARE(selectedLine(w), 300);
+    QCOMPARE(scroll->value(), scroll->maximum());
+
+    writeLines(bench, "after %1", 0, 200);
+    QTRY_COMPARE(view->document()->blockCount(), 501);
+    QTRY_COMPARE(scroll->value(), scroll->maximum());
+    QVERIFY(scroll->maximum() > 0);
+    // The match at the end did not grow into the appended lines.
+    QCOMPARE(selected(w), QString("tail"));
+    QCOMPARE(selectedLine(w), 300);
+}
+
+void tst_FindBar::linesNotHeldBackWhileBarIsOpen()
+{
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    showWindow(w);
+    QVERIFY(bench.openIn(w));
+    TextBrowser* view = w.form()->recvShowText;
+
+    writeLines(bench, "boot %1", 0, 5);
+    QTRY_COMPARE(view->document()->blockCount(), 5);
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "boot 1");
+    QCOMPARE(countText(w), QString("1/1"));
+    QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
+    QTest::mouseClick(w.findChild<QPushButton*>("findPreviousButton"), Qt::LeftButton);
+
+    // Each line reaches the view while a match is selected and the bar has the focus.
+    for (int i = 5; i < 8; ++i) {
+        QVERIFY(bench.pty.write(QString("boot %1\n").arg(i).toUtf8()));
+        QTRY_COMPARE(view->document()->blockCount(), i + 1);
+        QCOMPARE(view->document()->lastBlock().text(), QString("RX←◆boot %1").arg(i));
+    }
+    QCOMPARE(selected(w), QString("boot 1"));
+    QVERIFY(bar(w)->isVisible());
+}
+
+QTEST_MAIN(tst_FindBar)
+#include "tst_findbar.moc"

@@ -1,0 +1,155 @@
+// Plain-text matching of the find bar: counting, stepping, wrapping, case.
+#include "views/findcore.h"
+
+#include <QtTest>
+
+class tst_FindCore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyTermFindsNothing();
+    void countIgnoresOrHonoursCase();
+    void matchesDoNotOverlap();
+    void nextWrapsToFirst();
+    void previousWrapsToLast();
+    void atNumbersTheMatch();
+    void noMatch();
+    void caselessTermsSearchedAsIs();
+    void oneCharacter();
+    void positionsInRange();
+    void bigTextEnds();
+};
+
+void tst_FindCore::emptyTermFindsNothing()
+{
+    const TextFinder find;
+    QCOMPARE(find.count("abc"), 0);
+    const TextFinder::Match m = find.next("abc", 0);
+    QCOMPARE(m.count, 0);
+    QCOMPARE(m.index, -1);
+    QCOMPARE(m.position, -1);
+    QVERIFY(find.positions("abc").isEmpty());
+}
+
+void tst_FindCore::countIgnoresOrHonoursCase()
+{
+    const QString text = "Error\nerror ERROR\nerr\nTerrorist";
+    QCOMPARE(TextFinder("error").count(text), 4);
+    QCOMPARE(TextFinder("error", Qt::CaseSensitive).count(text), 2);
+    QCOMPARE(TextFinder("ERROR", Qt::CaseSensitive).count(text), 1);
+    // Not only ASCII: the receive area is mostly Chinese text.
+    QCOMPARE(TextFinder("接收").count("接收 数据\n接收"), 2);
+}
+
+void tst_FindCore::matchesDoNotOverlap()
+{
+    const TextFinder find("aa");
+    QCOMPARE(find.count("aaaaa"), 2);
+    QCOMPARE(find.positions("aaaaa"), QVector<int>({ 0, 2 }));
+    // Stepping lands on the same matches that were counted.
+    QCOMPARE(find.next("aaaaa", 1).position, 2);
+    QCOMPARE(find.next("aaaaa", 1).index, 1);
+}
+
+void tst_FindCore::nextWrapsToFirst()
+{
+    const QString text = "x ab y ab z ab";
+    const TextFinder find("ab");
+    TextFinder::Match m = find.next(text, 0);
+    QCOMPARE(m.position, 2);
+    QCOMPARE(m.index, 0);
+    QCOMPARE(m.count, 3);
+    m = find.next(text, 3);
+    QCOMPARE(m.position, 7);
+    QCOMPARE(m.index, 1);
+    m = find.next(text, 13);
+    QCOMPARE(m.position, 2);
+    QCOMPARE(m.index, 0);
+    m = find.next(text, text.size());
+    QCOMPARE(m.position, 2);
+}
+
+void tst_FindCore::previousWrapsToLast()
+{
+    const QString text = "x ab y ab z ab";
+    const TextFinder find("ab");
+    TextFinder::Match m = find.previous(text, 7);
+    QCOMPARE(m.position, 2);
+    QCOMPARE(m.index, 0);
+    m = find.previous(text, 2);
+    QCOMPARE(m.position, 12);
+    QCOMPARE(m.index, 2);
+    QCOMPARE(m.count, 3);
+    m = find.previous(text, 0);
+    QCOMPARE(m.position, 12);
+}
+
+void tst_FindCore::atNumbersTheMatch()
+{
+    const QString text = "ab ab ab";
+    const TextFinder find("AB");
+    TextFinder::Match m = find.at(text, 3);
+    QCOMPARE(m.index, 1);
+    QCOMPARE(m.position, 3);
+    QCOMPARE(m.count, 3);
+    m = find.at(text, 4);
+    QCOMPARE(m.index, -1);
+    QCOMPARE(m.count, 3);
+}
+
+void tst_FindCore::noMatch()
+{
+    const TextFinder find("zz", Qt::CaseSensitive);
+    QCOMPARE(find.count("ZZ zZ"), 0);
+    QCOMPARE(find.next("ZZ zZ", 0).position, -1);
+    QCOMPARE(find.previous("ZZ zZ", 5).index, -1);
+}
+
+void tst_FindCore::caselessTermsSearchedAsIs()
+{
+    QVERIFY(TextFinder::isCaseless("接收正常"));
+    QVERIFY(TextFinder::isCaseless("12:34.5 = -1,"));
+    QVERIFY(!TextFinder::isCaseless("状态ok"));
+    QVERIFY(!TextFinder::isCaseless("Ⅻ"));
+    QCOMPARE(TextFinder("正常 12").caseSensitivity(), Qt::CaseSensitive);
+    QCOMPARE(TextFinder("正常 ok").caseSensitivity(), Qt::CaseInsensitive);
+    QCOMPARE(TextFinder("正常").count("状态正常\n正常 ok\n异常"), 2);
+}
+
+void tst_FindCore::oneCharacter()
+{
+    QCOMPARE(TextFinder("o").count("Oo o"), 3);
+    QCOMPARE(TextFinder("o", Qt::CaseSensitive).count("Oo o"), 2);
+    QCOMPARE(TextFinder("O", Qt::CaseSensitive).next("Oo o", 1).position, 0);
+    QCOMPARE(TextFinder("o").previous("Oo o", 3).position, 1);
+}
+
+void tst_FindCore::positionsInRange()
+{
+    const QString text = "ab ab ab ab";
+    const TextFinder find("ab");
+    QCOMPARE(find.positions(text, 3, 8), QVector<int>({ 3, 6 }));
+    QCOMPARE(find.positions(text, 3, 7), QVector<int>({ 3 }));
+    QCOMPARE(find.positions(text, 0, -1, 2), QVector<int>({ 0, 3 }));
+}
+
+void tst_FindCore::bigTextEnds()
+{
+    QStringList lines;
+    for (int i = 0; i < 10000; ++i)
+        lines << QString("[12:00:00.000]RX←◆line %1 value=%2").arg(i).arg(i * 7);
+    lines[0] += " FIRST";
+    lines[5000] += " Middle";
+    lines[9999] += " last";
+    const QString text = lines.join('\n');
+    QCOMPARE(TextFinder("first").count(text), 1);
+    QCOMPARE(TextFinder("middle", Qt::CaseSensitive).count(text), 0);
+    QCOMPARE(TextFinder("line").count(text), 10000);
+    const TextFinder::Match m = TextFinder("LAST").next(text, 0);
+    QCOMPARE(m.position, text.size() - 4);
+    QCOMPARE(m.index, 0);
+    QCOMPARE(TextFinder("line").previous(text, 0).index, 9999);
+}
+
+QTEST_APPLESS_MAIN(tst_FindCore)
+#include "tst_findcore.moc"

@@ -1,0 +1,130 @@
+#include "views/findcore.h"
+
+TextFinder::TextFinder(const QString& term, Qt::CaseSensitivity cs)
+    : matcher(term, isCaseless(term) ? Qt::CaseSensitive : cs)
+{
+}
+
+bool TextFinder::isCaseless(const QString& term)
+{
+    for (const QChar c : term) {
+        switch (c.category()) {
+        case QChar::Letter_Other:
+        case QChar::Number_DecimalDigit:
+        case QChar::Separator_Space:
+        case QChar::Punctuation_Connector:
+        case QChar::Punctuation_Dash:
+        case QChar::Punctuation_Open:
+        case QChar::Punctuation_Close:
+        case QChar::Punctuation_InitialQuote:
+        case QChar::Punctuation_FinalQuote:
+        case QChar::Punctuation_Other:
+        case QChar::Symbol_Math:
+        case QChar::Symbol_Currency:
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+int TextFinder::indexIn(const QString& text, int from) const
+{
+    // One character: QString's vectorised scan beats the skip table.
+    if (length() == 1)
+        return text.indexOf(matcher.pattern().at(0), from, matcher.caseSensitivity());
+    return matcher.indexIn(text, from);
+}
+
+int TextFinder::count(const QString& text) const
+{
+    const int len = length();
+    if (len == 0)
+        return 0;
+    int n = 0;
+    for (int at = indexIn(text, 0); at >= 0; at = indexIn(text, at + len))
+        ++n;
+    return n;
+}
+
+TextFinder::Match TextFinder::scan(const QString& text, int position, Pick pick) const
+{
+    Match result;
+    const int len = length();
+    if (len == 0)
+        return result;
+    int first = -1;
+    int last = -1;
+    int lastIndex = -1;
+    for (int at = indexIn(text, 0); at >= 0; at = indexIn(text, at + len)) {
+        const int index = result.count++;
+        if (first < 0)
+            first = at;
+        last = at;
+        lastIndex = index;
+        switch (pick) {
+        case Pick::FirstFrom:
+            if (result.index < 0 && at >= position) {
+                result.index = index;
+                result.position = at;
+            }
+            break;
+        case Pick::LastBefore:
+            if (at < position) {
+                result.index = index;
+                result.position = at;
+            }
+            break;
+        case Pick::Exactly:
+            if (at == position) {
+                result.index = index;
+                result.position = at;
+            }
+            break;
+        }
+    }
+    if (result.index >= 0 || result.count == 0 || pick == Pick::Exactly)
+        return result;
+    // Nothing on the asked side: wrap around.
+    if (pick == Pick::FirstFrom) {
+        result.index = 0;
+        result.position = first;
+    } else {
+        result.index = lastIndex;
+        result.position = last;
+    }
+    return result;
+}
+
+TextFinder::Match TextFinder::next(const QString& text, int from) const
+{
+    return scan(text, from, Pick::FirstFrom);
+}
+
+TextFinder::Match TextFinder::previous(const QString& text, int before) const
+{
+    return scan(text, before, Pick::LastBefore);
+}
+
+TextFinder::Match TextFinder::at(const QString& text, int position) const
+{
+    return scan(text, position, Pick::Exactly);
+}
+
+QVector<int> TextFinder::positions(const QString& text, int from, int to, int limit) const
+{
+    QVector<int> found;
+    const int len = length();
+    if (len == 0)
+        return found;
+    if (to < 0 || to > text.size())
+        to = text.size();
+    for (int at = indexIn(text, qMax(0, from)); at >= 0 && at + len <= to;
+         at = indexIn(text, at + len)) {
+        if (limit >= 0 && found.size() >= limit)
+            break;
+        found.append(at);
+    }
+    return found;
+}
