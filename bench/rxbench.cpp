@@ -9,6 +9,7 @@
 #include "bench/rxstream.h"
 #include "ui_mainwindow.h"
 #include "views/logfilterdialog.h"
+#include "views/textbrowser.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QPair>
 #include <QPushButton>
 #include <QSerialPort>
@@ -55,10 +57,13 @@ struct Case {
     qint64 lineCount; // > 0: send this many lines and stop, instead of running for a time
     bool inAll; // run when no case is named
     bool highlight = false; // 16 highlighted keywords and 4 log-filter keywords
+    bool floor = false; // the same lines at the same pace into a bare view, no pipeline
 };
 
 const Case kCases[] = {
     { "text-ts-200k", false, 200000, 100000, 0, true },
+    // What drawing those lines costs at all: the floor under text-ts-200k.
+    { "floor-200k", false, 200000, 100000, 0, true, false, true },
     { "text-ts-max", false, 0, 100000, 0, true },
     { "hex-max", true, 0, 100000, 0, true },
     { "text-limit", false, 0, 20000, 0, true },
@@ -213,8 +218,98 @@ bool setFilterWords(MainWindow& w)
     return true;
 }
 
+// Hands a case's CPU figure to the parent run, which reports the ratio to the floor.
+void recordCpu(const char* name, double cpuPercent)
+{
+    const QByteArray path = qgetenv("QUILLON_RXBENCH_CPU");
+    if (path.isEmpty())
+        return;
+    QFile file(QString::fromLocal8Bit(path));
+    if (file.open(QIODevice::Append | QIODevice::Text))
+        file.write(QByteArray(name) + ' ' + QByteArray::number(cpuPercent, 'f', 2) + '\n');
+}
+
+// The floor: time-stamped lines appended to a bare TextBrowser every 40 ms (the window's redraw
+// pace), at the case's byte rate, with the window's font and line limit.
+int runFloor(const Case& c, const Options& opt)
+{
+    qInstallMessageHandler(quietHandler);
+    static int argc = 1;
+    static char arg0[] = "quillon-rxbench";
+    static char* argv[] = { arg0, nullptr };
+    QApplication app(argc, argv);
+    TextBrowser view;
+    QFont font(QStringLiteral("新宋体"), 10);
+    font.setStyleHint(QFont::TypeWriter, QFont::PreferNoShaping);
+    font.setFixedPitch(true);
+    view.setFont(font);
+    view.resize(760, 420);
+    view.show();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+
+    QElapsedTimer clock;
+    qint64 sent = 0;
+    int inView = 0;
+    qint64 lastProbe = 0;
+    qint64 maxGap = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(1);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        maxGap = std::max(maxGap, now - lastProbe);
+        lastProbe = now;
+    });
+    QTimer pace;
+    pace.setInterval(40);
+    QObject::connect(&pace, &QTimer::timeout, [&] {
+        const qint64 due = clock.elapsed() * c.rate / 1000 / RxStream::LineBytes;
+        if (due <= sent)
+            return;
+        const QString prefix = QStringLiteral("[%1]RX←◆")
+                                   .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")));
+        QString block;
+        for (; sent < due; ++sent) {
+            if (!block.isEmpty())
+                block += QLatin1Char('\n');
+            block += prefix + QString::fromLatin1(RxStream::line(quint32(sent), false).chopped(2));
+            if (++inView >= c.maxRows) {
+                view.appendPlainText(block);
+                block.clear();
+                view.clear();
+                inView = 0;
+            }
+        }
+        if (!block.isEmpty())
+            view.appendPlainText(block);
+    });
+    const double cpuStart = processCpuSeconds();
+    clock.start();
+    probe.start();
+    pace.start();
+    QTimer::singleShot(int(opt.seconds * 1000), &app, &QCoreApplication::quit);
+    app.exec();
+    Result r;
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    r.cpuPercent = 100.0 * (processCpuSeconds() - cpuStart) / seconds;
+    r.linesPerSecond = double(sent) / seconds;
+    r.bytesPerSecond = r.linesPerSecond * RxStream::LineBytes;
+    r.maxStallMs = double(maxGap) / 1e6;
+    r.peakRssMb = statusMb("VmHWM");
+    if (opt.header)
+        printHeader();
+    printRow(c.name, r);
+    recordCpu(c.name, r.cpuPercent);
+    return 0;
+}
+
 int runCase(const Case& c, const Options& opt)
 {
+    if (c.floor)
+        return runFloor(c, opt);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A fresh working folder: Settings.ini and the Record files of this run only.
@@ -427,6 +522,7 @@ int runCase(const Case& c, const Options& opt)
     if (opt.header)
         printHeader();
     printRow(c.name, r);
+    recordCpu(c.name, r.cpuPercent);
     const int cores = int(::sysconf(_SC_NPROCESSORS_ONLN));
     std::fprintf(stderr,
         "# %s: %lld reads of the port (~%.0f B each); GUI thread waited %.2f s for a CPU; "
@@ -485,6 +581,9 @@ const Case* findCase(const std::string& name)
 // Each case in a child of its own, so that its peak RSS is its own.
 int runAll(const Options& opt)
 {
+    QTemporaryDir results;
+    const QString cpuFile = results.path() + QStringLiteral("/cpu");
+    qputenv("QUILLON_RXBENCH_CPU", cpuFile.toLocal8Bit());
     printHeader();
     int failures = 0;
     for (const Case& c : kCases) {
@@ -519,6 +618,19 @@ int runAll(const Options& opt)
             ++failures;
         }
     }
+    // Quillon's CPU against the bare view's, at the same rate and pace.
+    QFile file(cpuFile);
+    QMap<QByteArray, double> cpu;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.contains(' '))
+                cpu[line.left(line.indexOf(' '))] = line.mid(line.indexOf(' ') + 1).toDouble();
+    if (cpu.value("floor-200k") > 0)
+        for (const char* name : { "text-ts-200k", "text-ts-200k-hl" })
+            if (cpu.contains(name))
+                std::printf("# CPU of %s: %.2f x the floor (%.1f %% against %.1f %%)\n", name,
+                    cpu.value(name) / cpu.value("floor-200k"), cpu.value(name),
+                    cpu.value("floor-200k"));
     return failures ? 1 : 0;
 }
 

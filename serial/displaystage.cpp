@@ -264,6 +264,7 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
     if (roomToFormat) {
         const QByteArray front = delimiterBytes(settings.frontText);
         const QByteArray back = delimiterBytes(settings.backText);
+        const qint64 before = waitingBytes();
         if (drain && recv.size() <= slice) {
             // The port is closed and this is the last slice: nothing more will complete it.
             finish(settings);
@@ -273,6 +274,9 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
                 owner->feedUpgrade(pending);
             else
                 formatPending(settings, front, back, false);
+            // Closed, and the wrap mode keeps putting the same bytes back: show them as they are.
+            if (drain && waitingBytes() > 0 && waitingBytes() >= before)
+                finish(settings);
         }
     }
     if (drain && waitingBytes() == 0)
