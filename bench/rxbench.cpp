@@ -233,6 +233,8 @@ void recordCpu(const char* name, double cpuPercent)
 // pace), at the case's byte rate, with the window's font and line limit.
 int runFloor(const Case& c, const Options& opt)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietHandler);
     static int argc = 1;
     static char arg0[] = "quillon-rxbench";

@@ -256,7 +256,9 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         lastShowValid = true;
     }
 
-    const qint64 drawChars = 4 * qint64(slice);
+    qint64 drawChars = 4 * qint64(slice);
+    if (!sliceFixed && drawCharsPerMs > 0)
+        drawChars = qBound<qint64>(16 << 10, qint64(drawCharsPerMs * DrawBudgetMs), 1 << 20);
     const bool frameMode = settings.wrapMode == FrameTimeWrap;
     // Formatting stays a little ahead of drawing, or collects while the view is held.
     const bool roomToFormat = held ? queuedChars() < MaxHeldChars
@@ -287,7 +289,16 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         const bool due = !drawnOnce || now() - lastDrawMs >= RedrawIntervalMs || localQueued
             || drain || queuedChars() >= drawChars;
         if (due) {
+            const qint64 chars = queuedChars();
+            const qint64 drawStart = now();
             drew = drawSlice(int(qMin<qint64>(drawChars, INT_MAX)));
+            const qint64 drawn = chars - queuedChars();
+            const qint64 drawMs = now() - drawStart;
+            // Only redraws big enough to time say something about the rate.
+            if (drawn > (8 << 10) && drawMs > 0) {
+                const double rate = double(drawn) / double(drawMs);
+                drawCharsPerMs = drawCharsPerMs > 0 ? 0.7 * drawCharsPerMs + 0.3 * rate : rate;
+            }
             lastDrawMs = now();
             drawnOnce = true;
             localQueued = false;

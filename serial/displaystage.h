@@ -23,6 +23,8 @@ public:
     static constexpr int InitialSliceBytes = 16 << 10;
     // What one tick (formatting plus one redraw) may cost before the slice shrinks.
     static constexpr int TickBudgetMs = 45;
+    // What one redraw may cost; its size follows what the last redraws cost.
+    static constexpr int DrawBudgetMs = 20;
     // Received lines are drawn at most this often; the owner's own lines go out on the next tick.
     static constexpr int RedrawIntervalMs = 40;
     // Text formatted while the view is held; beyond it the bytes wait unformatted.
@@ -144,6 +146,8 @@ private:
     qint64 lastDrawMs = 0;
     int slice = InitialSliceBytes;
     bool sliceFixed = false;
+    // What the owner's drawing costs, so that one redraw stays within its share of a tick.
+    double drawCharsPerMs = 0;
 
     QString marker;
     RxFormat::PrefixCache prefixes;
