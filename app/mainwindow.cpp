@@ -203,7 +203,7 @@ MainWindow::MainWindow(QWidget* parent)
     applyShellStyle();
 
     settings->beginGroup(QStringLiteral("SendAreaData"));
-    ui->sendDataTextEdit->setText(settings->value(QStringLiteral("SendData"), QString()).toString());
+    ui->sendDataTextEdit->setPlainText(settings->value(QStringLiteral("SendData"), QString()).toString());
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("CustomConfig"));

@@ -554,11 +554,32 @@ int runCase(const Case& c, const Options& opt)
         std::fprintf(stderr, "# %s: paint and layout-request events in the window:\n%s", c.name,
             qPrintable(paints.report()));
     if (c.highlight) {
+        // Every line sent that holds a filter word must be shown by the filter, once.
+        const auto matches = [](const QString& line) {
+            for (const char* word : kFilterWords)
+                if (line.contains(QLatin1String(word), Qt::CaseInsensitive))
+                    return true;
+            return false;
+        };
+        qint64 sentMatches = 0;
+        for (qint64 seq = 0; seq < pty.linesSent(); ++seq)
+            sentMatches += matches(QString::fromLatin1(RxStream::line(quint32(seq), false)));
         const auto* filtered
             = w.logFilter()->findChild<QTextBrowser*>(QStringLiteral("textBrowser"));
-        std::fprintf(stderr, "# %s: the log filter shows %d line(s), holds %d in its cache\n",
-            c.name, filtered ? filtered->document()->blockCount() : -1,
-            int(w.logFilter()->filter().lines().size()));
+        qint64 shownMatches = 0;
+        if (filtered) {
+            const QStringList shownLines = filtered->toPlainText().split(QLatin1Char('\n'));
+            for (const QString& line : shownLines)
+                shownMatches += matches(line);
+        }
+        const LogFilterCore& core = w.logFilter()->filter();
+        std::fprintf(stderr,
+            "# %s: the log filter shows %lld of the %lld matching line(s) sent (%s); its cache "
+            "holds %d line(s), %lld character(s); %lld line(s) dropped unexamined\n",
+            c.name, static_cast<long long>(shownMatches), static_cast<long long>(sentMatches),
+            shownMatches == sentMatches ? "all" : "MISSING SOME", int(core.lines().size()),
+            static_cast<long long>(core.cachedChars()),
+            static_cast<long long>(core.droppedTotal()));
     }
     for (int i = startupBoxes; i < boxes.size(); ++i)
         std::fprintf(stderr, "# %s: message box: %s\n", c.name, qPrintable(boxes.at(i)));

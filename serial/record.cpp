@@ -3,13 +3,13 @@
 #include "ui_mainwindow.h"
 
 #include "app/messagebox.h"
+#include "serial/recordfile.h"
 #include "serial/recordname.h"
 #include "share/logshareddialog.h"
 
 #include <QDateTime>
-#include <QFile>
+#include <QDebug>
 #include <QFileInfo>
-#include <QTextStream>
 
 QString MainWindow::recordSourceName() const
 {
@@ -26,15 +26,12 @@ QString MainWindow::recordPath(const QString& pattern) const
 
 bool MainWindow::saveViewTo(const QString& path, const QString& text)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    QString error;
+    if (!RecordFile::write(path, text, &error)) {
+        qDebug() << "record file" << path << "not saved:" << error;
         MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
         return false;
     }
-    QTextStream out(&file);
-    out << text;
-    out.flush();
-    file.close();
     return true;
 }
 

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 // Whole files are held in memory and paced at 10 KB/s: anything larger would take hours.
@@ -97,8 +99,12 @@ void MainWindow::slotOpenFileButton()
 
     ui->recvShowText->appendPlainText(
         tr("文件大小:%1字节,下面是预览的前4000字节内容:\n\n").arg(size));
-    if (!head.isEmpty())
-        ui->recvShowText->insertPlainText(TxFormat::previewText(head));
+    if (!head.isEmpty()) {
+        // At the end of the view, not at its cursor: a selection there must not be replaced.
+        QTextCursor end(ui->recvShowText->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(TxFormat::previewText(head));
+    }
 
     settings->beginGroup(QStringLiteral("FileOpenDir"));
     settings->setValue(QStringLiteral("FilePath"), QFileInfo(path).absoluteFilePath());

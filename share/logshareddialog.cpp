@@ -5,6 +5,7 @@
 #include "app/messagebox.h"
 #include "share/sharetext.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -46,6 +47,10 @@ LogSharedDialog::LogSharedDialog(QWidget* parent)
 
     toClient = new QTcpSocket(this);
     connect(toClient, &QAbstractSocket::errorOccurred, this, &LogSharedDialog::doToClientError);
+    // The link is one-way: whatever a peer sends back must not pile up here.
+    toClient->setReadBufferSize(kOutgoingReadBuffer);
+    connect(toClient, &QIODevice::readyRead, this, &LogSharedDialog::discardIncoming);
+    connect(toClient, &QIODevice::bytesWritten, this, &LogSharedDialog::queueDrained);
 
     commTimer = new QTimer(this);
     connect(commTimer, &QTimer::timeout, this, &LogSharedDialog::doCommTimeout);
@@ -84,7 +89,40 @@ void LogSharedDialog::sendShareData(const QByteArray& data)
     // Without a connection (attempt) the bytes are lost, as on a cut cable.
     if (toClient->state() == QAbstractSocket::UnconnectedState)
         return;
+    // A peer that does not read would otherwise make us hold everything the port ever sent.
+    if (toClient->bytesToWrite() + data.size() > kMaxQueuedBytes) {
+        missed += data.size();
+        reportMissed();
+        return;
+    }
     toClient->write(data);
+}
+
+qint64 LogSharedDialog::queuedBytes() const { return toClient->bytesToWrite(); }
+
+qint64 LogSharedDialog::outgoingBufferedBytes() const { return toClient->bytesAvailable(); }
+
+void LogSharedDialog::discardIncoming() { toClient->skip(toClient->bytesAvailable()); }
+
+void LogSharedDialog::reportMissed()
+{
+    // One status per second at most, never a box: chunks are dropped many times a second.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (shareMode() != 2 || missed == missedReported
+        || (missedReported > 0 && now - lastMissedReport < 1000))
+        return;
+    missedReported = missed;
+    lastMissedReport = now;
+    emit stateInfo(ShareText::targetMissed(targetAddress, targetPort, missed));
+}
+
+void LogSharedDialog::queueDrained()
+{
+    // Once the peer catches up, the status gets the final count.
+    if (missed != missedReported && toClient->bytesToWrite() < kMaxQueuedBytes / 2) {
+        lastMissedReport = 0;
+        reportMissed();
+    }
 }
 
 QString LogSharedDialog::toAddressText() const { return ui->toIPLineEdit->text(); }
@@ -130,11 +168,14 @@ void LogSharedDialog::on_enableLogSharedCheckBox_clicked(bool checked)
 
 void LogSharedDialog::stopListening()
 {
-    // The abort runs doDisconnected at once, which tells the user and lets the peer go.
-    if (connection)
-        connection->abort();
-    if (connection)
-        dropConnection();
+    if (QTcpSocket* gone = connection) {
+        if (gone->bytesAvailable() > 0)
+            handOn(gone->readAll());
+        const QString text = tr("[%1:%2] 断开连接\t").arg(peerAddress, QString::number(peerPort));
+        if (connection == gone)
+            dropConnection();
+        tellDeparture(text);
+    }
     server->close();
 }
 
@@ -178,6 +219,9 @@ void LogSharedDialog::on_okButton_clicked()
             && toClient->peerAddress() == address && toClient->peerPort() == quint16(port);
         if (!same) {
             toClient->close();
+            missed = missedReported = 0;
+            targetAddress = address.toString();
+            targetPort = port;
             toClient->connectToHost(address, quint16(port), QIODevice::ReadWrite);
             if (server->isListening())
                 stopListening();
@@ -200,8 +244,16 @@ void LogSharedDialog::doNewConnection()
         const quint16 port = next->peerPort();
         next->abort();
         next->deleteLater();
-        MsgBox::information(this, boxTitle(),
-            tr("来自 [%1:%2] 连接失败，已有连接进行中\t").arg(address, QString::number(port)));
+        const QString text
+            = tr("来自 [%1:%2] 连接失败，已有连接进行中\t").arg(address, QString::number(port));
+        // A peer connecting in a loop must not stack boxes, each with an event loop of its own.
+        if (refusalShown) {
+            qDebug() << text;
+            return;
+        }
+        refusalShown = true;
+        MsgBox::information(this, boxTitle(), text);
+        refusalShown = false;
         return;
     }
 
@@ -216,6 +268,8 @@ void LogSharedDialog::doNewConnection()
     // Listen before telling anyone: a message shown for the status runs the event loop.
     connect(next, &QAbstractSocket::disconnected, this, &LogSharedDialog::doDisconnected);
     connect(next, &QIODevice::readyRead, this, &LogSharedDialog::doReadyRead);
+    // A peer that connects and never sends is let go in time too.
+    commTimer->start(inactivityMs);
     emit stateInfo(ShareText::peer(peerAddress, peerPort));
 }
 
@@ -247,8 +301,10 @@ void LogSharedDialog::dropConnection()
 
     QTcpSocket* gone = connection;
     connection = nullptr;
-    // Its destruction may still signal: it is no longer ours to hear.
+    // Its destruction may still signal: it is no longer ours to hear. Closed now, not when the
+    // deletion comes round: a message box may hold the event loop for a long time.
     gone->disconnect(this);
+    gone->abort();
     gone->deleteLater();
 }
 
@@ -260,10 +316,13 @@ void LogSharedDialog::doDisconnected()
     // What the peer sent before closing is still owed to the display, paused or not.
     if (gone->bytesAvailable() > 0)
         handOn(gone->readAll());
-    MsgBox::information(
-        this, boxTitle(), tr("[%1:%2] 断开连接\t").arg(peerAddress, QString::number(peerPort)));
+    const QString text = tr("[%1:%2] 断开连接\t").arg(peerAddress, QString::number(peerPort));
+    // Released before the message, so a sender that reconnects at once is accepted. The box
+    // waits until the socket's own signal has returned: its event loop could delete the socket
+    // under it.
     if (connection == gone)
         dropConnection();
+    QTimer::singleShot(0, this, [this, text] { tellDeparture(text); });
 }
 
 void LogSharedDialog::doCommTimeout()
@@ -271,13 +330,23 @@ void LogSharedDialog::doCommTimeout()
     QTcpSocket* silent = connection;
     if (!silent)
         return;
-    // The timer repeats: it must not stack a second message behind the first.
     commTimer->stop();
-    MsgBox::information(this, boxTitle(),
-        tr("60分钟未收到 [%1:%2] 的数据，主动断开连接\t")
-            .arg(peerAddress, QString::number(peerPort)));
-    if (connection == silent)
-        dropConnection();
+    const QString text = tr("60分钟未收到 [%1:%2] 的数据，主动断开连接\t")
+                             .arg(peerAddress, QString::number(peerPort));
+    dropConnection();
+    tellDeparture(text);
+}
+
+void LogSharedDialog::tellDeparture(const QString& text)
+{
+    // A peer that comes and goes in a loop gets one box at a time; the rest go to the debug log.
+    if (departureShown) {
+        qDebug() << text;
+        return;
+    }
+    departureShown = true;
+    MsgBox::information(this, boxTitle(), text);
+    departureShown = false;
 }
 
 void LogSharedDialog::doAcceptError()

@@ -36,6 +36,14 @@ public:
     // Silence on a held connection that ends it; one hour unless a test shortens it.
     void setInactivityInterval(int ms) { inactivityMs = ms; }
     int inactivityInterval() const { return inactivityMs; }
+    // What the send role may queue for a slow peer; beyond it whole chunks are dropped.
+    static constexpr qint64 kMaxQueuedBytes = 16 << 20;
+    // Bytes the peer sends back to the send role are read and thrown away, this much at a time.
+    static constexpr qint64 kOutgoingReadBuffer = 64 << 10;
+    qint64 queuedBytes() const;
+    qint64 outgoingBufferedBytes() const;
+    // Bytes dropped for the current target because it did not take them in time.
+    qint64 missedBytes() const { return missed; }
 
 signals:
     void stateInfo(QString info);
@@ -56,6 +64,10 @@ private:
     void stopListening();
     void dropConnection();
     void handOn(const QByteArray& data);
+    void discardIncoming();
+    void tellDeparture(const QString& text);
+    void reportMissed();
+    void queueDrained();
 
     Ui::LogSharedDialog* ui = nullptr;
     QTcpServer* server = nullptr;
@@ -68,5 +80,12 @@ private:
     quint16 localPort = 0;
     int inactivityMs = 3600000;
     bool readPaused = false;
+    bool refusalShown = false;
+    bool departureShown = false;
+    qint64 missed = 0;
+    qint64 missedReported = 0;
+    qint64 lastMissedReport = 0;
+    QString targetAddress;
+    int targetPort = 0;
     bool readScheduled = false;
 };

@@ -44,4 +44,9 @@ QString target(const QString& address, int port)
     return tr("；传至 → [%1:%2]").arg(address, QString::number(port));
 }
 
+QString targetMissed(const QString& address, int port, qint64 bytes)
+{
+    return target(address, port) + tr("；对方漏收 %1 字节").arg(bytes);
+}
+
 } // namespace ShareText

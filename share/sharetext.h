@@ -21,5 +21,7 @@ QString sourceName(const QString& address, quint16 port);
 QString listening(const QString& address, int port);
 QString peer(const QString& address, int port);
 QString target(const QString& address, int port);
+// The send-role status once the peer has missed bytes that it did not take in time.
+QString targetMissed(const QString& address, int port, qint64 bytes);
 
 } // namespace ShareText

@@ -37,6 +37,8 @@ private slots:
     void changeLogSeed_data();
     void changeLogSeed();
     void sendAreaWrittenOnEveryChange();
+    void sendAreaRestoredAsStored_data();
+    void sendAreaRestoredAsStored();
     void showHideOperator();
     void selectionGoesToClipboard();
 
@@ -326,6 +328,31 @@ void tst_MainWindow::sendAreaWrittenOnEveryChange()
     QTest::keyClicks(w.form()->sendDataTextEdit, "c");
     s.sync();
     QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("abc"));
+}
+
+void tst_MainWindow::sendAreaRestoredAsStored_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("markup and entities") << QString("<b>AT</b> &lt;x&gt;  two  blanks");
+    QTest::newRow("a whole document") << QString("<html><body><p>AT</p></body></html>");
+    QTest::newRow("runs of blanks and line breaks") << QString("  AT \n\n\tOK  \n");
+    QTest::newRow("ampersand alone") << QString("AT&T & co");
+}
+
+void tst_MainWindow::sendAreaRestoredAsStored()
+{
+    QFETCH(QString, stored);
+    {
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        s.setValue("SendAreaData/SendData", stored);
+    }
+    {
+        MainWindow w;
+        QCOMPARE(w.form()->sendDataTextEdit->toPlainText(), stored);
+    }
+    // Nothing was written back over the user's text.
+    QSettings s("Settings.ini", QSettings::IniFormat);
+    QCOMPARE(s.value("SendAreaData/SendData").toString(), stored);
 }
 
 void tst_MainWindow::showHideOperator()

@@ -13,6 +13,9 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class tst_Receive : public QObject {
     Q_OBJECT
 
@@ -43,6 +46,8 @@ private slots:
     void pauseLosesNothing();
     void echoStaysBehindEarlierLines();
     void failedOpenDuringDrainStopsTick();
+    void fullDiskSaveFails_data();
+    void fullDiskSaveFails();
 
 private:
     void openPort(MainWindow& w);
@@ -534,6 +539,73 @@ void tst_Receive::failedOpenDuringDrainStopsTick()
     openPort(w);
     QVERIFY(pty->write("root\n"));
     QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆login: \nRX←◆root"));
+}
+
+// Files of this process limited to a few KiB, as on a nearly full disk: a write past the limit
+// fails with EFBIG (SIGXFSZ ignored) after the file was opened fine.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit low = saved;
+        low.rlim_cur = bytes;
+        active = ::setrlimit(RLIMIT_FSIZE, &low) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    bool active = false;
+
+private:
+    rlimit saved {};
+    void (*previousHandler)(int) = nullptr;
+};
+
+void tst_Receive::fullDiskSaveFails_data()
+{
+    QTest::addColumn<bool>("automatic");
+    QTest::newRow("automatic save before the clear") << true;
+    QTest::newRow("save by hand") << false;
+}
+
+void tst_Receive::fullDiskSaveFails()
+{
+    QFETCH(bool, automatic);
+    MainWindow w;
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(automatic);
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QString("RX←◆line %1 ").arg(i, 4, 10, QChar('0')).leftJustified(120, '.');
+    w.form()->recvShowText->appendPlainText(lines.join('\n'));
+    {
+        FileSizeLimit limit(4096);
+        QVERIFY(limit.active);
+        if (automatic)
+            w.form()->clearWindowButton->click();
+        else
+            w.form()->saveDataButton->click();
+    }
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+    QCOMPARE(boxes->calls.first().title, QString("警告"));
+    QCOMPARE(boxes->calls.first().text, QString("文件保存失败！\t"));
+    // The view still holds what could not be written, and no truncated record pretends to.
+    QCOMPARE(w.form()->recvShowText->toPlainText(), lines.join('\n'));
+    QCOMPARE(QDir("Record").entryList(QDir::Files | QDir::Hidden), QStringList());
+
+    // With room again the same view is saved whole.
+    boxes->clear();
+    if (automatic)
+        w.form()->clearWindowButton->click();
+    else
+        w.form()->saveDataButton->click();
+    const QStringList files = recordFiles(automatic ? "Auto" : "All");
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())), lines.join('\n'));
 }
 
 QTEST_MAIN(tst_Receive)

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QSettings>
+#include <QTextCursor>
 #include <QtTest>
 
 class tst_Transmit : public QObject {
@@ -34,6 +35,8 @@ private slots:
     void refusedWhilePortClosed();
     void refusedWithoutPath();
     void openFilePreview();
+    void previewGoesToTheEnd_data();
+    void previewGoesToTheEnd();
     void functionKeys();
 
 private:
@@ -360,6 +363,40 @@ void tst_Transmit::openFilePreview()
     w.form()->fileDataLineEdit->clear();
     w.slotOpenFileButton();  // the file area is disabled while the port is closed
     QCOMPARE(w.form()->fileDataLineEdit->text(), QString());
+}
+
+void tst_Transmit::previewGoesToTheEnd_data()
+{
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("position");
+    QTest::newRow("a selection inside the view") << 4 << 12;
+    QTest::newRow("the whole view selected") << 0 << -1;
+    QTest::newRow("cursor at the start") << 0 << 0;
+    QTest::newRow("cursor inside a line") << 6 << 6;
+}
+
+void tst_Transmit::previewGoesToTheEnd()
+{
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    QFile f(work->path() + "/p.txt");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("PREVIEW\nsecond");
+    f.close();
+    MsgBox::setOpenFileHandler([&](const QString&, const QString&) { return f.fileName(); });
+    MainWindow w;
+    auto* view = w.form()->recvShowText;
+    view->appendPlainText("RX←◆first line");
+    view->appendPlainText("RX←◆second line");
+    const QString before = view->toPlainText();
+    QTextCursor c = view->textCursor();
+    c.setPosition(anchor);
+    c.setPosition(position < 0 ? before.size() : position, QTextCursor::KeepAnchor);
+    view->setTextCursor(c);
+
+    w.slotOpenFileButton();
+    QCOMPARE(view->toPlainText(),
+             before + "\n文件大小:14字节,下面是预览的前4000字节内容:\n\nPREVIEW\nsecond");
 }
 
 void tst_Transmit::functionKeys()

@@ -1,8 +1,10 @@
 #include "views/logfiltercore.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -65,101 +67,106 @@ bool LogFilterCore::feed(const QString& text, bool anyKeyword)
         dropFront(cache.size());
         return false;
     }
+    const int from = cache.size();
     cache.append(text.split(QLatin1Char('\n'), Qt::KeepEmptyParts));
-    if (cache.size() > kMaxLines)
-        dropFront(cache.size() - kMaxLines);
-    if (countdown > 0)
-        return false;
-    countdown = kTicksPerStart;
-    return true;
+    for (int i = from; i < cache.size(); ++i)
+        chars += cache.at(i).size();
+    bound();
+    return hasWork();
 }
 
-bool LogFilterCore::keywordRange(int slot, const Keyword& keyword, int& first, int& last)
+void LogFilterCore::bound()
 {
-    Scan& s = scans[size_t(slot)];
-    if (s.keyword != keyword.text) {
-        s = Scan();
-        s.keyword = keyword.text;
-        s.matcher.setPattern(keyword.text);
-        s.matcher.setCaseSensitivity(Qt::CaseInsensitive);
-    }
-    // Lines dropped since the last call take what was known about them along.
-    if (s.first >= 0 && s.first < base) {
-        if (s.runEnd >= base)
-            s.first = base;
-        else
-            s.first = -1;
-    }
-    if (s.next < base)
-        s.next = base;
-    if (keyword.text.isEmpty())
-        return false;
-
-    const qint64 end = base + cache.size();
-    if (s.first < 0) {
-        while (s.next < end && !contains(s.matcher, cache.at(int(s.next - base))))
-            ++s.next;
-        if (s.next == end)
-            return false;
-        s.first = s.runEnd = s.next++;
-        s.closed = false;
-    }
-    while (!s.closed && s.next < end) {
-        if (contains(s.matcher, cache.at(int(s.next - base))))
-            s.runEnd = s.next;
-        else
-            s.closed = true;
-        ++s.next;
-    }
-    return widen(int(s.first - base), int(s.runEnd - base), cache.size(), keyword.direction,
-                 keyword.count, first, last);
+    int n = 0;
+    qint64 c = chars;
+    while (n < cache.size() && (cache.size() - n > kMaxLines || c > kMaxChars))
+        c -= cache.at(n++).size();
+    if (n == 0)
+        return;
+    const qint64 lost = qMax(0, n - examined);
+    dropped += lost;
+    droppedAll += lost;
+    dropFront(n);
 }
 
-LogFilterCore::Tick LogFilterCore::tick(const Keywords& keywords)
+QString LogFilterCore::tick(const Keywords& keywords, int budgetMs)
 {
-    Tick t;
-    if (countdown > 0 && --countdown == 0)
-        t.stop = true;
-    if (cache.isEmpty())
-        return t;
-
-    struct Range {
-        int first;
-        int last;
-    };
-    std::array<Range, kKeywords> ranges;
-    int found = 0;
-    for (int k = 0; k < kKeywords; ++k) {
-        int first = 0;
-        int last = 0;
-        if (!keywordRange(k, keywords[size_t(k)], first, last))
-            continue;
-        if (k == 0)
-            qDebug() << "num1" << keywords[0].count << "start" << first << "end" << last;
-        ranges[size_t(found++)] = { first, last };
-    }
-    if (found == 0) {
-        if (cache.size() > kTrimAbove)
-            dropFront(1);
-        return t;
-    }
-
-    // The union of the ranges, each line once, in cache order.
-    std::sort(ranges.begin(), ranges.begin() + found,
-              [](const Range& a, const Range& b) { return a.first < b.first; });
-    const QString strong = tr("<strong>%1</strong>");
+    QString html;
     const QString br = QStringLiteral("<br>");
-    int next = 0;
-    for (int r = 0; r < found; ++r) {
-        for (int i = qMax(ranges[size_t(r)].first, next); i <= ranges[size_t(r)].last; ++i) {
-            t.html += markLine(cache.at(i), keywords, strong);
-            t.html += br;
-        }
-        next = qMax(next, ranges[size_t(r)].last + 1);
+    if (dropped > 0) {
+        // Where the lost lines were: after everything shown so far, before what follows.
+        html += droppedLine(dropped).toHtmlEscaped() + br;
+        dropped = 0;
     }
-    // Everything up to the last selected line is done with, shown or not.
-    dropFront(next);
-    return t;
+    if (cache.isEmpty())
+        return html;
+
+    struct Rule {
+        int above;
+        int below;
+    };
+    std::array<Rule, kKeywords> rules {};
+    std::array<bool, kKeywords> active {};
+    int keepAbove = 0;
+    for (size_t k = 0; k < size_t(kKeywords); ++k) {
+        const Keyword& kw = keywords[k];
+        if (kw.text.isEmpty() || kw.direction < Around || kw.direction > Below)
+            continue;
+        if (patterns[k] != kw.text) {
+            patterns[k] = kw.text;
+            matchers[k] = QStringMatcher(kw.text, Qt::CaseInsensitive);
+        }
+        const int n = qBound(0, kw.count, 1000);
+        rules[k] = { kw.direction == Below ? 0 : n, kw.direction == Above ? 0 : n };
+        active[k] = true;
+        keepAbove = qMax(keepAbove, rules[k].above);
+    }
+
+    // Examine what the budget allows; a match marks its own context among the lines at hand.
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<char> shown(size_t(cache.size()), 0);
+    int end = examined;
+    bool firstLogged = false;
+    while (end < cache.size()) {
+        const int j = end++;
+        const QString& line = cache.at(j);
+        if (base + j <= showUntil)
+            shown[size_t(j)] = 1;
+        for (size_t k = 0; k < size_t(kKeywords); ++k) {
+            if (!active[k] || matchers[k].indexIn(line) < 0)
+                continue;
+            const int first = qMax(0, j - rules[k].above);
+            const int last = qMin(cache.size() - 1, j + rules[k].below);
+            if (k == 0 && !firstLogged) {
+                firstLogged = true;
+                qDebug() << "num1" << keywords[0].count << "start" << first << "end" << last;
+            }
+            for (int i = first; i <= last; ++i)
+                shown[size_t(i)] = 1;
+            showUntil = qMax(showUntil, base + j + rules[k].below);
+        }
+        if (budgetMs >= 0 && (end & 127) == 0 && clock.elapsed() >= budgetMs)
+            break;
+    }
+
+    // Lines past the examined ones that a match marked are owed anyway: showUntil covers them.
+    const QString strong = tr("<strong>%1</strong>");
+    int lastShown = -1;
+    for (int i = 0; i < end; ++i) {
+        if (!shown[size_t(i)])
+            continue;
+        html += markLine(cache.at(i), keywords, strong);
+        html += br;
+        lastShown = i;
+    }
+    // Unshown lines before a shown one can no longer be shown in order; of those after it, the
+    // newest keepAbove stay as context for a match still to come.
+    const int after = end - (lastShown + 1);
+    const int keep = qMin(after, keepAbove);
+    dropFront(end - keep);
+    examined = keep;
+    return html;
 }
 
 QString LogFilterCore::markLine(const QString& line, const Keywords& keywords)
@@ -184,11 +191,19 @@ QString LogFilterCore::markLine(const QString& line, const Keywords& keywords,
     return line.toHtmlEscaped();
 }
 
+QString LogFilterCore::droppedLine(qint64 n)
+{
+    return tr("…（%1 行未过滤即被丢弃）…").arg(n);
+}
+
 void LogFilterCore::dropFront(int n)
 {
     n = qMin(n, cache.size());
     if (n <= 0)
         return;
+    for (int i = 0; i < n; ++i)
+        chars -= cache.at(i).size();
     cache.erase(cache.begin(), cache.begin() + n);
     base += n;
+    examined = qMax(0, examined - n);
 }

@@ -8,12 +8,16 @@
 #include <array>
 
 // The log filter without its window: a cache of received lines, fed with each batch the receive
-// area shows, and worked through once per timer tick into the HTML the window displays.
+// area shows, and worked through tick by tick into the HTML the window displays.
+//
+// Every line within the context of a match of any keyword is shown, once, in arrival order. A
+// match is shown as soon as it is examined, with the lines above it that are still cached; the
+// lines below it that a direction asks for are shown as they arrive.
 class LogFilterCore {
     Q_DECLARE_TR_FUNCTIONS(LogFilterCore)
 
 public:
-    // How a keyword's first run of matching lines is widened (the window's combo box index).
+    // How a keyword's matching lines are widened (the window's combo box index).
     enum Direction { Around = 0, Above = 1, Below = 2 };
 
     struct Keyword {
@@ -24,11 +28,12 @@ public:
     static constexpr int kKeywords = 4;
     using Keywords = std::array<Keyword, kKeywords>;
 
-    // Unmatched data faster than one line per tick would otherwise grow the cache without end.
+    // Lines fed faster than the ticks examine them wait here; beyond either bound the oldest go,
+    // and the output says how many went unexamined.
     static constexpr int kMaxLines = 20000;
-    // Above this many cached lines an idle tick drops the oldest one.
-    static constexpr int kTrimAbove = 100;
-    static constexpr int kTicksPerStart = 3;
+    static constexpr qint64 kMaxChars = 4 << 20;
+    // Time one tick may spend examining lines; what is left waits for the next tick.
+    static constexpr int kTickBudgetMs = 4;
 
     // The lines that keyword selects in cache: the first run of consecutive lines containing it
     // (ignoring case), widened by count lines as direction says. Above is cut at line 0; Around
@@ -37,43 +42,39 @@ public:
                                  int count, int& first, int& last);
 
     // Caches the lines of text, or empties the cache while no keyword is set. Returns true when
-    // the timer was idle and must be started now.
+    // lines wait to be examined.
     bool feed(const QString& text, bool anyKeyword);
 
-    struct Tick {
-        bool stop = false; // the timer has had its ticks
-        QString html;      // lines to show, each followed by "<br>"
-    };
-    Tick tick(const Keywords& keywords);
-
-    // findKeywordRange on lines() for keyword slot k, but it keeps what earlier calls learnt
-    // about the cached lines, so a call costs only the lines that arrived since the last one.
-    bool keywordRange(int slot, const Keyword& keyword, int& first, int& last);
+    // Examines the waiting lines for at most budgetMs (at least one line); a negative budget
+    // examines them all.
+    QString tick(const Keywords& keywords, int budgetMs = kTickBudgetMs);
 
     // The line made safe for HTML, the first occurrence of the first keyword found in it
     // (comparing case) in bold.
     static QString markLine(const QString& line, const Keywords& keywords);
+    // The line that stands for n lines lost unexamined.
+    static QString droppedLine(qint64 n);
 
+    // Lines not yet examined, and examined ones kept as possible context above a later match.
     const QStringList& lines() const { return cache; }
-    bool isRunning() const { return countdown > 0; }
-    int ticksLeft() const { return countdown; }
+    int unexamined() const { return cache.size() - examined; }
+    bool hasWork() const { return unexamined() > 0 || dropped > 0; }
+    qint64 cachedChars() const { return chars; }
+    // Lines dropped unexamined over the whole run.
+    qint64 droppedTotal() const { return droppedAll; }
 
 private:
-    // What a keyword slot knows about the cache, in line numbers counted since the start.
-    struct Scan {
-        QString keyword;
-        QStringMatcher matcher;
-        qint64 next = 0;     // first line not examined yet
-        qint64 first = -1;   // first matching line; -1 while none is known
-        qint64 runEnd = -1;  // last line of the run of matches starting at first
-        bool closed = false; // the line after runEnd does not match
-    };
-
     void dropFront(int n);
+    void bound();
     static QString markLine(const QString& line, const Keywords& keywords, const QString& strong);
 
     QStringList cache;
-    qint64 base = 0; // line number of cache.first()
-    int countdown = 0;
-    std::array<Scan, kKeywords> scans;
+    int examined = 0;       // leading cache lines already examined (and not shown)
+    qint64 chars = 0;       // characters in cache
+    qint64 base = 0;        // line number of cache.first(), counted since the start
+    qint64 showUntil = -1;  // line number up to which lines below a match are owed
+    qint64 dropped = 0;     // unexamined lines dropped since the last tick
+    qint64 droppedAll = 0;
+    std::array<QStringMatcher, kKeywords> matchers;
+    std::array<QString, kKeywords> patterns;
 };

@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -42,7 +43,7 @@ void LogFilterDialog::appendFilteredLog(const QString& text)
 {
     const bool any = !ui->key1LineEdit->text().isEmpty() || !ui->key2LineEdit->text().isEmpty()
         || !ui->key3LineEdit->text().isEmpty() || !ui->key4LineEdit->text().isEmpty();
-    if (core.feed(text, any))
+    if (core.feed(text, any) && !timer->isActive())
         timer->start(10);
 }
 
@@ -54,11 +55,36 @@ void LogFilterDialog::doTimeoutCache()
             pending.chop(4);
         showPending();
         pending.clear();
+        pendingLines = 0;
     }
-    const LogFilterCore::Tick t = core.tick(keywords());
-    if (t.stop)
+    const QString html = core.tick(keywords());
+    pending += html;
+    pendingLines += html.count(QLatin1String("<br>"));
+    boundPending();
+    // The timer runs while lines wait to be examined or output waits to be shown, so the last
+    // match of a burst shows without waiting for more data.
+    if (!core.hasWork() && pending.isEmpty())
         timer->stop();
-    pending += t.html;
+}
+
+void LogFilterDialog::setDisplayLimit(int lines)
+{
+    maxShown = qMax(1, lines);
+    trimDisplay();
+    boundPending();
+}
+
+void LogFilterDialog::boundPending()
+{
+    // While the display is held the output collects; it could not show more than the display
+    // keeps anyway.
+    int cut = 0;
+    while (pendingLines > maxShown) {
+        cut = pending.indexOf(QLatin1String("<br>"), cut) + 4;
+        --pendingLines;
+    }
+    if (cut > 0)
+        pending.remove(0, cut);
 }
 
 void LogFilterDialog::showPending()
@@ -79,11 +105,46 @@ void LogFilterDialog::showPending()
             + QLatin1String("</span>"),
         doc));
     cursor.endEditBlock();
+    shownLines += pending.count(QLatin1String("<br>")) + 1;
+    trimDisplay();
     if (atBottom)
         bar->setValue(bar->maximum());
 }
 
-void LogFilterDialog::on_clearButton_clicked() { ui->textBrowser->clear(); }
+void LogFilterDialog::trimDisplay()
+{
+    if (shownLines <= maxShown)
+        return;
+    // Each flush is one paragraph whose lines are separated by line separators.
+    QTextDocument* doc = ui->textBrowser->document();
+    int excess = shownLines - maxShown;
+    int removeTo = 0;
+    for (QTextBlock block = doc->begin(); block.isValid() && excess > 0; block = block.next()) {
+        const QString text = block.text();
+        const int lines = text.count(QChar::LineSeparator) + 1;
+        if (lines <= excess) {
+            excess -= lines;
+            shownLines -= lines;
+            removeTo = block.next().isValid() ? block.next().position() : block.position() + block.length() - 1;
+            continue;
+        }
+        int at = -1;
+        for (int i = 0; i < excess; ++i)
+            at = text.indexOf(QChar::LineSeparator, at + 1);
+        shownLines -= excess;
+        excess = 0;
+        removeTo = block.position() + at + 1;
+    }
+    QTextCursor cursor(doc);
+    cursor.setPosition(removeTo, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void LogFilterDialog::on_clearButton_clicked()
+{
+    ui->textBrowser->clear();
+    shownLines = 0;
+}
 
 bool LogFilterDialog::eventFilter(QObject* watched, QEvent* event)
 {

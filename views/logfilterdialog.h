@@ -30,6 +30,13 @@ public:
     QString pendingHtml() const { return pending; }
     bool isDisplayReleased() const { return displayReleased; }
     QTimer* cacheTimer() const { return timer; }
+    // Lines the display keeps; the oldest go beyond it (they were shown).
+    void setDisplayLimit(int lines);
+    int displayLimit() const { return maxShown; }
+    int displayedLines() const { return shownLines; }
+
+    // The receive view holds at most this many lines; so does this display by default.
+    static constexpr int kDefaultDisplayLimit = 100000;
 
 public slots:
     void doTimeoutCache();
@@ -40,10 +47,15 @@ protected:
 
 private:
     void showPending();
+    void trimDisplay();
+    void boundPending();
 
     Ui::LogFilterDialog* ui = nullptr;
     LogFilterCore core;
     QTimer* timer = nullptr;
     QString pending;
+    int pendingLines = 0;
+    int shownLines = 0;
+    int maxShown = kDefaultDisplayLimit;
     bool displayReleased = true;
 };
