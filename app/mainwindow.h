@@ -161,7 +161,7 @@ private:
     void updateCounters(QLabel* label, int n, bool refreshNow = true);
     void refreshCounterLabels();
     void automaticClear();
-    bool automaticSave();
+    bool automaticSave(const QString& text);
     bool saveViewTo(const QString& path, const QString& text);
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;

@@ -90,8 +90,25 @@ void DisplayStage::portClosed()
 
 void DisplayStage::drawAll()
 {
+    drainTo([this](const QString& text, bool inlineText) { owner->draw(text, inlineText); });
+}
+
+void DisplayStage::drainTo(const std::function<void(const QString&, bool)>& sink)
+{
     cleared = true;
-    drawSlice(INT_MAX);
+    QVector<Piece> pieces;
+    pieces.swap(queue);
+    queueChars = 0;
+    if (tailDrawn < tail.size())
+        pieces.append({ tailDrawn == 0 ? tail : tail.mid(tailDrawn), false });
+    tail.clear();
+    tailDrawn = 0;
+    localQueued = false;
+    for (Piece& piece : pieces) {
+        if (!piece.inlineText && piece.text.endsWith(QLatin1Char('\n')))
+            piece.text.chop(1);
+        sink(piece.text, piece.inlineText);
+    }
 }
 
 void DisplayStage::discardQueued()

@@ -89,6 +89,8 @@ public:
     // The view is being cleared: everything queued is drawn first, held or not, so that it is
     // seen (and saved) with the view it belongs to.
     void drawAll();
+    // The same, to another sink: the pieces as they would be drawn, in order (the queue empties).
+    void drainTo(const std::function<void(const QString& text, bool inlineText)>& sink);
     // Everything dropped: the view starts over with another source.
     void reset();
 

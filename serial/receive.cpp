@@ -152,16 +152,32 @@ void MainWindow::automaticClear()
     lineCount = 0;
     sendCount = 0;
     recvCount = 0;
-    // Everything formatted so far belongs to the old view: it is drawn there (and reaches the
-    // log filter and the record file) before the view is cleared, and the new view starts with
-    // the next line.
-    display->drawAll();
     if (ui->autoSlaveLogToFileCheckBox->isChecked()) {
-        // A failed save keeps the view: clearing it would lose what could not be written.
-        if (!automaticSave()) {
+        // Everything formatted so far belongs to the view that is saved. Laying it out in a view
+        // that is cleared right after would cost more than the save: it joins the view's text
+        // for the file, and is drawn only when the save fails and the view is kept.
+        QString text = ui->recvShowText->toPlainText();
+        QVector<QPair<QString, bool>> pieces;
+        display->drainTo([&](const QString& piece, bool inlineText) {
+            if (!inlineText && !text.isEmpty())
+                text += QLatin1Char('\n');
+            text += piece;
+            pieces.append({ piece, inlineText });
+        });
+        if (!automaticSave(text)) {
+            // A failed save keeps the view: clearing it would lose what could not be written.
+            for (const auto& piece : pieces)
+                draw(piece.first, piece.second);
             refreshCounterLabels();
             return;
         }
+        for (const auto& piece : pieces)
+            if (!piece.second)
+                logFilterDialog->appendFilteredLog(piece.first);
+    } else {
+        // Lines formatted for the old view are shown there (and reach the log filter) before
+        // it goes; the new view starts with the next line.
+        display->drawAll();
     }
     ui->recvShowText->clear();
     refreshCounterLabels();

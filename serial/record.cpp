@@ -49,7 +49,7 @@ void MainWindow::slotSaveLogButton()
                         tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
 }
 
-bool MainWindow::automaticSave()
+bool MainWindow::automaticSave(const QString& text)
 {
-    return saveViewTo(recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt")), ui->recvShowText->toPlainText());
+    return saveViewTo(recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt")), text);
 }
