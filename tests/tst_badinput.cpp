@@ -98,6 +98,8 @@ void tst_BadInput::megabyteLine()
     QTRY_COMPARE_WITH_TIMEOUT(w.received(), line.size() + 1, 20000);
     // Until its end comes, it is shown in flushes of at least 8192 bytes; every byte once.
     QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+    // Formatted text reaches the view a redraw slice at a time.
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayStage()->queuedChars(), qint64(0), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(w.form()->recvShowText->toPlainText().endsWith("xxxx"), 20000);
     QString text = w.form()->recvShowText->toPlainText();
     text.remove("RX←◆");
