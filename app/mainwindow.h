@@ -162,7 +162,7 @@ private:
     void refreshCounterLabels();
     void automaticClear();
     bool automaticSave();
-    bool saveViewTo(const QString& path, const QString& text);
+    bool saveViewTo(const QString& path);
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
     void buildStatusBar();
