@@ -161,8 +161,9 @@ private:
     void updateCounters(QLabel* label, int n, bool refreshNow = true);
     void refreshCounterLabels();
     void automaticClear();
-    bool automaticSave(const QString& text);
-    bool saveViewTo(const QString& path, const QString& text);
+    // `more` follows the view's own text in the file: lines formatted but not drawn yet.
+    bool automaticSave(const QString& more);
+    bool saveViewTo(const QString& path, const QString& more = QString());
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
     void buildStatusBar();

@@ -156,15 +156,16 @@ void MainWindow::automaticClear()
         // Everything formatted so far belongs to the view that is saved. Laying it out in a view
         // that is cleared right after would cost more than the save: it joins the view's text
         // for the file, and is drawn only when the save fails and the view is kept.
-        QString text = ui->recvShowText->toPlainText();
+        const bool viewEmpty = ui->recvShowText->document()->isEmpty();
+        QString more;
         QVector<QPair<QString, bool>> pieces;
         display->drainTo([&](const QString& piece, bool inlineText) {
-            if (!inlineText && !text.isEmpty())
-                text += QLatin1Char('\n');
-            text += piece;
+            if (!inlineText && !(viewEmpty && more.isEmpty()))
+                more += QLatin1Char('\n');
+            more += piece;
             pieces.append({ piece, inlineText });
         });
-        if (!automaticSave(text)) {
+        if (!automaticSave(more)) {
             // A failed save keeps the view: clearing it would lose what could not be written.
             for (const auto& piece : pieces)
                 draw(piece.first, piece.second);

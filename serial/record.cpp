@@ -10,6 +10,8 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QTextBlock>
+#include <QTextDocument>
 
 QString MainWindow::recordSourceName() const
 {
@@ -24,10 +26,49 @@ QString MainWindow::recordPath(const QString& pattern) const
                              [](const QString& path) { return QFileInfo::exists(path); });
 }
 
-bool MainWindow::saveViewTo(const QString& path, const QString& text)
+namespace {
+
+// The view's text as toPlainText() gives it, block by block: the same characters, no copy of
+// the whole text.
+void feedPlainText(const QTextDocument* document, const RecordFile::Sink& sink)
 {
+    const QChar newline = QLatin1Char('\n');
+    QString text;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            sink(&newline, 1);
+        text = block.text();
+        for (QChar& c : text) {
+            switch (c.unicode()) {
+            case QChar::Nbsp:
+                c = QLatin1Char(' ');
+                break;
+            case 0xfdd0: // frame start and end
+            case 0xfdd1:
+            case QChar::ParagraphSeparator:
+            case QChar::LineSeparator:
+                c = newline;
+                break;
+            default:
+                break;
+            }
+        }
+        sink(text.constData(), text.size());
+    }
+}
+
+} // namespace
+
+bool MainWindow::saveViewTo(const QString& path, const QString& more)
+{
+    const QTextDocument* document = ui->recvShowText->document();
+    const auto feed = [document, &more](const RecordFile::Sink& sink) {
+        feedPlainText(document, sink);
+        if (!more.isEmpty())
+            sink(more.constData(), more.size());
+    };
     QString error;
-    if (!RecordFile::write(path, text, &error)) {
+    if (!RecordFile::write(path, feed, &error)) {
         qDebug() << "record file" << path << "not saved:" << error;
         MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
         return false;
@@ -37,19 +78,18 @@ bool MainWindow::saveViewTo(const QString& path, const QString& text)
 
 void MainWindow::slotSaveLogButton()
 {
-    const QString text = ui->recvShowText->toPlainText();
-    if (text.isEmpty()) {
+    if (ui->recvShowText->document()->isEmpty()) {
         MsgBox::information(this, tr("通知"), tr("尚无任何数据，无需保存！\t"));
         return;
     }
     const QString path = recordPath(tr("%1/Orv_All_Rec_%2_%3.txt"));
-    if (!saveViewTo(path, text))
+    if (!saveViewTo(path))
         return;
     MsgBox::information(this, tr("通知"),
                         tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
 }
 
-bool MainWindow::automaticSave(const QString& text)
+bool MainWindow::automaticSave(const QString& more)
 {
-    return saveViewTo(recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt")), text);
+    return saveViewTo(recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt")), more);
 }

@@ -1,11 +1,21 @@
 #include "serial/recordfile.h"
 
 #include <QSaveFile>
-#include <QTextStream>
+#include <QTextCodec>
+
+#include <functional>
+#include <memory>
 
 namespace RecordFile {
 
-bool write(const QString& path, const QString& text, QString* error)
+namespace {
+
+// Encoded bytes are passed to the file in pieces of about this size.
+constexpr int chunkBytes = 32 * 1024;
+
+} // namespace
+
+bool write(const QString& path, const std::function<void(const Sink&)>& feed, QString* error)
 {
     QSaveFile file(path);
     // A rename over the old name is the point: writing in place could leave half a file behind.
@@ -15,10 +25,30 @@ bool write(const QString& path, const QString& text, QString* error)
             *error = file.errorString();
         return false;
     }
-    QTextStream out(&file);
-    out << text;
-    out.flush();
-    if (out.status() != QTextStream::Ok) {
+    // Stateful, so a character split between two pieces is still encoded whole; no byte order
+    // mark, as QTextStream wrote none.
+    const std::unique_ptr<QTextEncoder> encoder(
+        QTextCodec::codecForLocale()->makeEncoder(QTextCodec::IgnoreHeader));
+    QByteArray buffer;
+    buffer.reserve(2 * chunkBytes);
+    bool failed = false;
+    const auto flush = [&] {
+        if (!failed && !buffer.isEmpty() && file.write(buffer) != buffer.size())
+            failed = true;
+        buffer.resize(0); // keeps the reserved capacity
+    };
+    feed([&](const QChar* characters, int count) {
+        if (failed || count == 0)
+            return;
+        buffer += encoder->fromUnicode(characters, count);
+        if (buffer.size() >= chunkBytes)
+            flush();
+    });
+    flush();
+    // commit() does not see a failure of the final flush of the file's own buffer.
+    if (!failed && !file.flush())
+        failed = true;
+    if (failed) {
         if (error)
             *error = file.errorString();
         file.cancelWriting();
@@ -32,6 +62,17 @@ bool write(const QString& path, const QString& text, QString* error)
         return false;
     }
     return true;
+}
+
+bool write(const QString& path, const QString& text, QString* error)
+{
+    return write(
+        path,
+        [&](const Sink& sink) {
+            for (int at = 0; at < text.size(); at += chunkBytes / 2)
+                sink(text.constData() + at, qMin(chunkBytes / 2, text.size() - at));
+        },
+        error);
 }
 
 } // namespace RecordFile

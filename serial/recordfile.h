@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QChar;
+
 // Writing the receive view to a record file, all or nothing.
 namespace RecordFile {
 
@@ -10,5 +14,14 @@ namespace RecordFile {
 // no file is left at path: the text goes to a temporary file beside it, renamed only once
 // complete, so a full disk never leaves a truncated record that looks like a good one.
 bool write(const QString& path, const QString& text, QString* error = nullptr);
+
+// Takes count characters of the text, in order.
+using Sink = std::function<void(const QChar* characters, int count)>;
+
+// As above, for a text handed over in pieces: feed(sink) passes all of it to sink. The pieces
+// are encoded through one small buffer, so no copy of the whole text is made: building and
+// dropping one per automatic save fragmented the heap.
+bool write(const QString& path, const std::function<void(const Sink&)>& feed,
+    QString* error = nullptr);
 
 } // namespace RecordFile

@@ -18,6 +18,7 @@ class tst_RecordFile : public QObject {
 private slots:
     void writesTheText_data();
     void writesTheText();
+    void writesTextGivenInPieces();
     void replacesAnOlderFile();
     void missingFolderFails();
     void writeFailureLeavesNothing_data();
@@ -72,6 +73,7 @@ void tst_RecordFile::writesTheText_data()
     QTest::newRow("one line, no line end") << QString("RX←◆a");
     QTest::newRow("lines and blanks") << QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t");
     QTest::newRow("Chinese") << QString("RX←◆温度过高\nRX←◆正常");
+    QTest::newRow("outside the BMP") << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
     QTest::newRow("larger than any buffer") << lines(5000, 100);
 }
 
@@ -86,6 +88,24 @@ void tst_RecordFile::writesTheText()
     QCOMPARE(readAll(path), QTextCodec::codecForLocale()->fromUnicode(text));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList { "Orv_All_Rec_x.txt" });
+}
+
+void tst_RecordFile::writesTextGivenInPieces()
+{
+    // One character at a time, so pairs of surrogates are split between two pieces.
+    const QString text = QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
+    QString error = "untouched";
+    QVERIFY(RecordFile::write(
+        path,
+        [&](const RecordFile::Sink& sink) {
+            for (const QChar& c : text)
+                sink(&c, 1);
+        },
+        &error));
+    QCOMPARE(error, QString("untouched"));
+    QCOMPARE(readAll(path), QTextCodec::codecForLocale()->fromUnicode(text));
 }
 
 void tst_RecordFile::replacesAnOlderFile()
