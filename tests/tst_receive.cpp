@@ -51,6 +51,8 @@ private slots:
 
 private:
     void openPort(MainWindow& w);
+    // Shown (mouse events need a visible view), no time stamps, port open.
+    void openShownWithoutTime(MainWindow& w);
     QString waitForView(MainWindow& w, const QString& expected);
     QStringList recordFiles(const QString& kind) const;
     TempWorkDir* work = nullptr;
@@ -83,6 +85,13 @@ void tst_Receive::openPort(MainWindow& w)
     combo->setCurrentIndex(combo->findText(pty->slavePath() + " USB-SERIAL CH340   "));
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
+}
+
+void tst_Receive::openShownWithoutTime(MainWindow& w)
+{
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.show();
+    openPort(w);
 }
 
 QStringList tst_Receive::recordFiles(const QString& kind) const
@@ -318,9 +327,7 @@ void tst_Receive::twoSavesInOneSecondKeepBoth()
 void tst_Receive::holdRuleKeepsLinesBack()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.show();
-    openPort(w);
+    openShownWithoutTime(w);
     QWidget* viewport = w.form()->recvShowText->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(pty->write("held\n"));
@@ -420,9 +427,7 @@ static QString seqLine(int i)
 void tst_Receive::rightButtonIsNoHold()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.show();
-    openPort(w);
+    openShownWithoutTime(w);
     // Here the menu opens on the press and takes the release: the view never sees it.
     QTest::mousePress(w.form()->recvShowText->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QVERIFY(w.displayEnabled());
@@ -433,9 +438,7 @@ void tst_Receive::rightButtonIsNoHold()
 void tst_Receive::contextMenuEndsHold()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.show();
-    openPort(w);
+    openShownWithoutTime(w);
     QWidget* viewport = w.form()->recvShowText->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(!w.displayEnabled());
@@ -455,9 +458,7 @@ void tst_Receive::contextMenuEndsHold()
 void tst_Receive::longHoldShowsEverythingAfterRelease()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.show();
-    openPort(w);
+    openShownWithoutTime(w);
     QWidget* viewport = w.form()->recvShowText->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     // A hold of 3 s while some 300 KB arrive: many display slices.
