@@ -73,7 +73,7 @@ public:
     int sent() const { return sendCount; }
     qint64 displayedLines() const { return totalLinesShown; }
     qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
-    // The display stage and the spec'd names of its buffers.
+    // The display stage, and the names its buffers and hold state go by elsewhere.
     DisplayStage* displayStage() const { return display.get(); }
     const QByteArray& recvBuffer() const { return display->recvBuffer(); }
     QString displayText() const { return display->displayText(); }
