@@ -41,7 +41,7 @@ bool PtyPair::write(const QByteArray& bytes)
     qint64 done = 0;
     QElapsedTimer timer;
     timer.start();
-    while (done < bytes.size() && timer.elapsed() < 10000) {
+    while (done < bytes.size() && timer.elapsed() < 60000) {
         const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
