@@ -247,8 +247,11 @@ MainWindow::~MainWindow()
     delete showDataTimer;
     delete fileSendTimer;
     delete settings;
-    delete keyHighlightDialog;
+    // The view's text goes before its highlighter: detached from a full view, a highlighter
+    // strips every block's formats and has the whole view laid out once more.
+    ui->recvShowText->clear();
     delete keyHighlight;
+    delete keyHighlightDialog;
     delete extraSettingDialog;
     delete logSharedDialog;
     delete welcomeDialog;

@@ -69,6 +69,8 @@ const Case kCases[] = {
     { "text-limit", false, 0, 20000, 0, true },
     // The 100000th line clears the view: one less is the fullest it ever gets.
     { "text-100k-lines", false, 0, 100000, 99999, true },
+    // The same full view with keywords highlighted: what closing the program then costs.
+    { "text-100k-lines-hl", false, 0, 100000, 99999, true, true },
     // What a user watching for something does: keywords highlighted and the log filter fed.
     { "text-ts-200k-hl", false, 200000, 100000, 0, true, true },
     { "text-ts-max-hl", false, 0, 100000, 0, true, true },
