@@ -53,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent)
     settings = new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
 
     serialPort = new QSerialPort;
+    readPacer = std::make_unique<ReadPacer>(serialPort);
     updatePlugin = nullptr;
 
     additionFunction = new AdditionFunction(this);

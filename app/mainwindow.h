@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include "serial/displaystage.h"
+#include "serial/readpacer.h"
 
 class QLabel;
 class QSettings;
@@ -176,6 +177,7 @@ private:
     Ui::MainWindow* ui = nullptr;
     QSettings* settings = nullptr;
     QSerialPort* serialPort = nullptr;
+    std::unique_ptr<ReadPacer> readPacer;
     OrvUpdateInterface* updatePlugin = nullptr;
     // The loader hands every window the same instance: only its current parent deletes it.
     QPointer<QObject> updatePluginObject;
@@ -216,6 +218,10 @@ private:
     std::unique_ptr<DisplayStage> display;
     qint64 totalLinesShown = 0;
     bool countersDirty = false;
+    // The counters are repainted a few times a second, not on every tick: a relayout of the
+    // status bar at 100 Hz cost more than the view's own redraws.
+    static constexpr int CounterRefreshMs = 100;
+    QElapsedTimer counterClock;
     // Read from the port while reception is paused; taken in on resume.
     QByteArray pausedIntake;
 

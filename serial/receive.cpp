@@ -15,9 +15,16 @@
 void MainWindow::slotRecvSerialData()
 {
     const qint64 room = display->room() - pausedIntake.size();
-    if (room <= 0)
-        return; // the display tick pulls the rest once it has caught up
-    const QByteArray data = serialPort->read(room);
+    // The next read waits for the display tick; it also pulls the rest once it has caught up.
+    if (!showDataTimer->isActive())
+        showDataTimer->start(10);
+    if (room <= 0) {
+        readPacer->afterRead(0);
+        return;
+    }
+    // QIODevice::read(n) allocates n bytes up front: ask for no more than is there.
+    const QByteArray data = serialPort->read(qMin(room, serialPort->bytesAvailable()));
+    readPacer->afterRead(data.size());
     if (data.isEmpty())
         return;
     if (!receiving) {
@@ -82,7 +89,9 @@ void MainWindow::slotShowDataTimeout()
 {
     const DisplayStage::TickResult result = display->tick(displaySettings());
 
-    if (countersDirty)
+    if (countersDirty
+        && (result.mayStop || !counterClock.isValid()
+            || counterClock.elapsed() >= CounterRefreshMs))
         refreshCounterLabels();
     throttleNetwork();
     if (result.mayStop) {
@@ -91,8 +100,11 @@ void MainWindow::slotShowDataTimeout()
     }
     // Bytes left in the port while the display was behind, or while reception is paused:
     // readyRead will not announce them again, and the port's own buffer is small.
-    if (result.readPort && serialPort->isOpen() && serialPort->bytesAvailable() > 0)
-        slotRecvSerialData();
+    if (result.readPort && serialPort->isOpen()) {
+        readPacer->resume();
+        if (serialPort->bytesAvailable() > 0)
+            slotRecvSerialData();
+    }
 }
 
 void MainWindow::draw(const QString& text, bool inlineText)
@@ -187,6 +199,7 @@ void MainWindow::automaticClear()
 void MainWindow::refreshCounterLabels()
 {
     countersDirty = false;
+    counterClock.start();
     if (!linesLabel)
         return;
     // QLabel ignores a text it already shows.

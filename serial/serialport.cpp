@@ -227,7 +227,8 @@ void MainWindow::closePort()
     // What the port has already read is shown too: closing would drop it.
     takeInPaused();
     if (serialPort->isOpen() && serialPort->bytesAvailable() > 0) {
-        const QByteArray rest = serialPort->read(qMax<qint64>(0, display->room()));
+        const QByteArray rest = serialPort->read(
+            qBound<qint64>(0, display->room(), serialPort->bytesAvailable()));
         if (!rest.isEmpty())
             takeIn(rest);
     }

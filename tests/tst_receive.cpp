@@ -13,7 +13,10 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
+#include <unistd.h>
 #include <sys/resource.h>
 
 class tst_Receive : public QObject {
@@ -48,6 +51,7 @@ private slots:
     void failedOpenDuringDrainStopsTick();
     void fullDiskSaveFails_data();
     void fullDiskSaveFails();
+    void trickleIsReadOncePerTick();
 
 private:
     void openPort(MainWindow& w);
@@ -614,4 +618,43 @@ void tst_Receive::fullDiskSaveFails()
 }
 
 QTEST_MAIN(tst_Receive)
+void tst_Receive::trickleIsReadOncePerTick()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    qint64 reads = 0;
+    QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
+    // A board printing 40-byte lines 2,000 times a second: each line is its own wake-up of the
+    // port, but the program takes them in per display tick.
+    const int n = 2000;
+    std::atomic<bool> done { false };
+    const int fd = pty->masterFd();
+    std::thread writer([fd, &done] {
+        for (int i = 0; i < n; ++i) {
+            const QByteArray line = seqLine(i).mid(4).toLatin1() + "\n";
+            if (::write(fd, line.constData(), size_t(line.size())) != line.size())
+                break;
+            ::usleep(500);
+        }
+        done = true;
+    });
+    // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done)
+            loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    writer.join();
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
+    QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), n);
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(view.at(i), seqLine(i));
+    QVERIFY2(reads < n / 4, qPrintable(QString("%1 reads for %2 lines").arg(reads).arg(n)));
+}
+
 #include "tst_receive.moc"
