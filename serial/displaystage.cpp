@@ -302,7 +302,9 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         drain = false;
 
     bool drew = false;
-    if (!held && queuedChars() > 0) {
+    // A tick that cleared the view (the line limit, during formatting) has spent its time: the
+    // redraw waits for the next one, so the two costs never add up in one pause.
+    if (!held && !cleared && queuedChars() > 0) {
         const bool due = !drawnOnce || now() - lastDrawMs >= RedrawIntervalMs || localQueued
             || drain || queuedChars() >= drawChars;
         if (due) {
