@@ -54,6 +54,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     serialPort = new QSerialPort;
     readPacer = std::make_unique<ReadPacer>(serialPort);
+    recordWriter = new RecordWriter(this);
+    connect(recordWriter, &RecordWriter::finished, this, &MainWindow::slotRecordWritten);
     updatePlugin = nullptr;
 
     additionFunction = new AdditionFunction(this);
@@ -226,6 +228,9 @@ MainWindow::~MainWindow()
 {
     ui->recvShowText->viewport()->removeEventFilter(this);
     ui->recvShowText->removeEventFilter(this);
+    // The record file in hand is finished before anything else goes.
+    delete recordWriter;
+    recordWriter = nullptr;
     if (serialPort->isOpen())
         serialPort->close();
     delete serialPort;

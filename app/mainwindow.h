@@ -14,6 +14,7 @@
 
 #include "serial/displaystage.h"
 #include "serial/readpacer.h"
+#include "serial/recordwriter.h"
 
 class QLabel;
 class QSettings;
@@ -73,6 +74,10 @@ public:
     int received() const { return recvCount; }
     int sent() const { return sendCount; }
     qint64 displayedLines() const { return totalLinesShown; }
+    // Views of this many characters and more are saved off the GUI thread.
+    static constexpr qint64 AsyncSaveChars = 1 << 19;
+    // Record files saved before a clear and not yet on disk.
+    int recordsInHand() const { return recordWriter->pending(); }
     qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
     // The display stage, and the names its buffers and hold state go by elsewhere.
     DisplayStage* displayStage() const { return display.get(); }
@@ -142,6 +147,8 @@ public slots:
 
 private slots:
     void slotSerialError(QSerialPort::SerialPortError error);
+    void slotRecordWritten(
+        bool ok, const QString& path, const QString& error, const RecordFile::Text& text);
 
 private:
     void loadSerialConfig();
@@ -163,8 +170,12 @@ private:
     void refreshCounterLabels();
     void automaticClear();
     // `more` follows the view's own text in the file: lines formatted but not drawn yet.
+    // False when the file could not be written at once; a file written off the GUI thread
+    // reports its failure later, through slotRecordWritten.
     bool automaticSave(const QString& more);
     bool saveViewTo(const QString& path, const QString& more = QString());
+    // The view's text (and what follows it) as a record file takes it.
+    RecordFile::Text viewText(const QString& more = QString()) const;
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
     void buildStatusBar();
@@ -178,6 +189,11 @@ private:
     QSettings* settings = nullptr;
     QSerialPort* serialPort = nullptr;
     std::unique_ptr<ReadPacer> readPacer;
+    // Record files saved before the automatic clear, written off the GUI thread.
+    RecordWriter* recordWriter = nullptr;
+    static constexpr int MaxRecordsInHand = 2;
+    // Where the next text of a failed record file goes back into the view.
+    int restoredEnd = 0;
     OrvUpdateInterface* updatePlugin = nullptr;
     // The loader hands every window the same instance: only its current parent deletes it.
     QPointer<QObject> updatePluginObject;

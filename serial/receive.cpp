@@ -161,13 +161,14 @@ void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
 
 void MainWindow::automaticClear()
 {
+    const bool save = ui->autoSlaveLogToFileCheckBox->isChecked();
     lineCount = 0;
     sendCount = 0;
     recvCount = 0;
-    if (ui->autoSlaveLogToFileCheckBox->isChecked()) {
+    if (save) {
         // Everything formatted so far belongs to the view that is saved. Laying it out in a view
-        // that is cleared right after would cost more than the save: it joins the view's text
-        // for the file, and is drawn only when the save fails and the view is kept.
+        // that is cleared right after would cost more than the save: it follows the view's text
+        // in the file instead, and is drawn only if the file cannot be written.
         const bool viewEmpty = ui->recvShowText->document()->isEmpty();
         QString more;
         QVector<QPair<QString, bool>> pieces;
@@ -193,6 +194,7 @@ void MainWindow::automaticClear()
         display->drawAll();
     }
     ui->recvShowText->clear();
+    restoredEnd = 0;
     refreshCounterLabels();
 }
 

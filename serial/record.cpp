@@ -23,7 +23,11 @@ QString MainWindow::recordPath(const QString& pattern) const
 {
     return RecordName::build(pattern, QStringLiteral("Record"), recordSourceName(),
                              QDateTime::currentDateTime(),
-                             [](const QString& path) { return QFileInfo::exists(path); });
+                             [this](const QString& path) {
+                                 // The file being written has its name only once complete.
+                                 return QFileInfo::exists(path)
+                                     || (recordWriter && recordWriter->holds(path));
+                             });
 }
 
 namespace {
@@ -38,26 +42,23 @@ void feedPlainText(const QTextDocument* document, const RecordFile::Sink& sink)
         if (block != document->begin())
             sink(&newline, 1);
         text = block.text();
-        for (QChar& c : text) {
-            switch (c.unicode()) {
-            case QChar::Nbsp:
-                c = QLatin1Char(' ');
-                break;
-            case 0xfdd0: // frame start and end
-            case 0xfdd1:
-            case QChar::ParagraphSeparator:
-            case QChar::LineSeparator:
-                c = newline;
-                break;
-            default:
-                break;
-            }
-        }
+        for (QChar& c : text)
+            if (const ushort plain = RecordFile::plainCharacter(c.unicode()))
+                c = QChar(plain);
         sink(text.constData(), text.size());
     }
 }
 
 } // namespace
+
+RecordFile::Text MainWindow::viewText(const QString& more) const
+{
+    // One copy of the characters; the writer replaces what toPlainText() would.
+    RecordFile::Text text;
+    text.view = ui->recvShowText->document()->toRawText();
+    text.more = more;
+    return text;
+}
 
 bool MainWindow::saveViewTo(const QString& path, const QString& more)
 {
@@ -91,5 +92,41 @@ void MainWindow::slotSaveLogButton()
 
 bool MainWindow::automaticSave(const QString& more)
 {
-    return saveViewTo(recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt")), more);
+    const QString path = recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt"));
+    const qint64 chars = ui->recvShowText->document()->characterCount() + more.size();
+    if (chars < AsyncSaveChars) {
+        // Written at once, block by block: no copy of the text; files stay in order.
+        recordWriter->waitForAll();
+        return saveViewTo(path, more);
+    }
+    // A full view: copied once (a few ms) and written by the writer's thread while the display
+    // goes on. A slow disk must not gather views in memory: past two, the oldest is waited for.
+    while (recordWriter->pending() >= MaxRecordsInHand)
+        recordWriter->waitForOldest();
+    recordWriter->start(path, viewText(more));
+    return true;
+}
+
+void MainWindow::slotRecordWritten(
+    bool ok, const QString& path, const QString& error, const RecordFile::Text& text)
+{
+    if (ok)
+        return;
+    qDebug() << "record file" << path << "not saved:" << error;
+    // The view keeps what could not be written: in front of the lines that came since, behind
+    // what an earlier failed file put back.
+    const QString old = text.joined();
+    if (!old.isEmpty()) {
+        QTextDocument* document = ui->recvShowText->document();
+        QTextCursor at(document);
+        at.setPosition(qMin(restoredEnd, document->characterCount() - 1));
+        if (at.position() == 0) {
+            at.insertText(document->isEmpty() ? old : old + QLatin1Char('\n'));
+            restoredEnd = old.size(); // before the line end that joins the lines since
+        } else {
+            at.insertText(QLatin1Char('\n') + old);
+            restoredEnd = at.position();
+        }
+    }
+    MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
 }

@@ -15,6 +15,24 @@ namespace RecordFile {
 // complete, so a full disk never leaves a truncated record that looks like a good one.
 bool write(const QString& path, const QString& text, QString* error = nullptr);
 
+// A view's text taken for a record file: the document's raw text (QTextDocument::toRawText(),
+// one copy of its characters), then text that follows it as it is. What toPlainText() would
+// replace (block and line separators, no-break spaces) is replaced as the text is written, off
+// the GUI thread.
+struct Text {
+    QString view;
+    QString more;
+
+    bool isEmpty() const { return view.isEmpty() && more.isEmpty(); }
+    // The text as toPlainText() of the view, followed by more.
+    QString joined() const;
+};
+
+bool write(const QString& path, const Text& text, QString* error = nullptr);
+
+// What toPlainText() makes of a character of the document; 0 when it stays as it is.
+ushort plainCharacter(ushort c);
+
 // Takes count characters of the text, in order.
 using Sink = std::function<void(const QChar* characters, int count)>;
 

@@ -1512,6 +1512,7 @@ void tst_LogShare::recordFilesNamePeer()
     // Automatic saves before a clear are named the same way.
     rx.form()->autoSlaveLogToFileCheckBox->setChecked(true);
     rx.form()->clearWindowButton->click();
+    QTRY_COMPARE(rx.recordsInHand(), 0);
     const QStringList autos = QDir("Record").entryList({ "Orv_Auto_Rec_*.txt" }, QDir::Files);
     QCOMPARE(autos.size(), 1);
     const QString autoPrefix = QString("Orv_Auto_Rec_127.0.0.1[%1]_").arg(peer->localPort());

@@ -52,6 +52,8 @@ private slots:
     void fullDiskSaveFails_data();
     void fullDiskSaveFails();
     void trickleIsReadOncePerTick();
+    void failedSavesGoBackInOrder_data();
+    void failedSavesGoBackInOrder();
 
 private:
     void openPort(MainWindow& w);
@@ -262,6 +264,7 @@ void tst_Receive::clearButtonWithAutoSaveOnEmptyView()
     MainWindow w;
     w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
     w.form()->clearWindowButton->click();
+    QTRY_COMPARE(w.recordsInHand(), 0);
     const QStringList files = recordFiles("Auto");
     QCOMPARE(files.size(), 1);
     QCOMPARE(readFile("Record/" + files.first()), QByteArray());
@@ -281,7 +284,7 @@ void tst_Receive::failedAutoSaveKeepsView()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     w.form()->clearWindowButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
+    QTRY_COMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().text, QString("文件保存失败！\t"));
     QCOMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆keep me"));
     QCOMPARE(w.lines(), 0);
@@ -394,6 +397,7 @@ void tst_Receive::closeStillShowsTheBacklog()
     QVERIFY(!w.port()->isOpen());
     QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
     QTRY_VERIFY(!w.displayTimer()->isActive());
+    QTRY_COMPARE(w.recordsInHand(), 0);
     // Record files in the order they were written: by time, then by the _N suffix.
     QStringList files = recordFiles("Auto");
     const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
@@ -597,6 +601,8 @@ void tst_Receive::fullDiskSaveFails()
             w.form()->clearWindowButton->click();
         else
             w.form()->saveDataButton->click();
+        // The automatic save is written by a thread of its own, under the same limit.
+        QTRY_COMPARE(w.recordsInHand(), 0);
     }
     QCOMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
@@ -612,6 +618,7 @@ void tst_Receive::fullDiskSaveFails()
         w.form()->clearWindowButton->click();
     else
         w.form()->saveDataButton->click();
+    QTRY_COMPARE(w.recordsInHand(), 0);
     const QStringList files = recordFiles(automatic ? "Auto" : "All");
     QCOMPARE(files.size(), 1);
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())), lines.join('\n'));
@@ -655,6 +662,60 @@ void tst_Receive::trickleIsReadOncePerTick()
     for (int i = 0; i < n; ++i)
         QCOMPARE(view.at(i), seqLine(i));
     QVERIFY2(reads < n / 4, qPrintable(QString("%1 reads for %2 lines").arg(reads).arg(n)));
+}
+
+void tst_Receive::failedSavesGoBackInOrder_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<bool>("oneTick");
+    QTest::newRow("small views, written at once") << 100 << 250 << false;
+    // Each view is over the size that goes to the writer's thread.
+    QVERIFY(20000 * (seqLine(0).size() + 1) > MainWindow::AsyncSaveChars);
+    QTest::newRow("full views, written by a thread") << 20000 << 50000 << false;
+    // Frame-time wrap formats a whole backlog in one tick: both files are in hand when the
+    // first one fails.
+    QTest::newRow("two full views in one tick") << 20000 << 50000 << true;
+}
+
+void tst_Receive::failedSavesGoBackInOrder()
+{
+    QFETCH(int, limit);
+    QFETCH(int, n);
+    QFETCH(bool, oneTick);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(limit);
+    if (oneTick)
+        w.extraSettings()->findChild<QRadioButton*>("timeWrapRadioButton")->click();
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    openPort(w);
+    QVERIFY(QDir("Record").removeRecursively());
+    QFile blocker("Record"); // a file where the folder should be: every save fails
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    // Two clears in one burst, each file failing after more lines have come: every line is
+    // back in the view, in the order it arrived.
+    if (oneTick)
+        w.slotRecvFromData(seqLines(0, n));
+    else
+        QVERIFY(pty->write(seqLines(0, n)));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes->calls.size(), 2, 20000);
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(w.form()->recvShowText->document()->blockCount(), n, 20000);
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(view.at(i), seqLine(i));
+    for (const MsgBox::Call& call : boxes->calls)
+        QCOMPARE(call.text, QString("文件保存失败！\t"));
+    // The next clear saves the whole view once the folder is back.
+    QVERIFY(QFile::remove("Record"));
+    QVERIFY(QDir().mkdir("Record"));
+    w.form()->clearWindowButton->click();
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    const QStringList files = recordFiles("Auto");
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())).split('\n'), view);
 }
 
 #include "tst_receive.moc"

@@ -1,7 +1,9 @@
 // Record files written all or nothing, against real write failures.
 #include "serial/recordfile.h"
+#include "serial/recordwriter.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -24,6 +26,10 @@ private slots:
     void writeFailureLeavesNothing_data();
     void writeFailureLeavesNothing();
     void writeFailureKeepsTheOlderFile();
+    void viewTextAsThePlainText();
+    void writerKeepsOrderAndNames();
+    void writerReturnsWhatFailed();
+    void writerFinishesQueuedFilesWhenDeleted();
 };
 
 static QByteArray readAll(const QString& path)
@@ -163,6 +169,112 @@ void tst_RecordFile::writeFailureKeepsTheOlderFile()
     QCOMPARE(writeInLimitedChild(path, lines(1000, 80), 4096), int(FailedWithReason));
     QCOMPARE(readAll(path), QByteArray("the older record"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "r.txt" });
+}
+
+void tst_RecordFile::viewTextAsThePlainText()
+{
+    // Blocks as a view holds them: what toPlainText() would replace is replaced in the file too.
+    RecordFile::Text text;
+    const QChar block = QChar::ParagraphSeparator;
+    text.view = QString("a") + QChar(QChar::Nbsp) + "b" + block + block + "第二行" + block + "x"
+        + QChar(QChar::LineSeparator) + "y" + QChar(0xfdd0);
+    text.more = "\nRX←◆more";
+    const QString expected = "a b\n\n第二行\nx\ny\n\nRX←◆more";
+    QCOMPARE(text.joined(), expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("r.txt");
+    QVERIFY(RecordFile::write(path, text));
+    QCOMPARE(readAll(path), expected.toUtf8());
+    // The text itself is left as it was.
+    QCOMPARE(text.view.at(1), QChar(QChar::Nbsp));
+    // Long texts go through in pieces: a separator at every piece boundary is replaced too.
+    RecordFile::Text big;
+    QString expectedBig;
+    for (int i = 0; i < 40000; ++i) {
+        big.view += QString::number(i % 10) + (i % 7 ? QChar('x') : block);
+        expectedBig += QString::number(i % 10) + (i % 7 ? QChar('x') : QChar('\n'));
+    }
+    QCOMPARE(big.joined(), expectedBig);
+
+    RecordFile::Text onlyMore;
+    onlyMore.more = "tail";
+    QCOMPARE(onlyMore.joined(), QString("tail"));
+    QVERIFY(RecordFile::Text().isEmpty());
+}
+
+static RecordFile::Text textOf(const QString& all)
+{
+    RecordFile::Text text;
+    text.view = QString(all).replace('\n', QChar(QChar::ParagraphSeparator));
+    return text;
+}
+
+void tst_RecordFile::writerKeepsOrderAndNames()
+{
+    QTemporaryDir dir;
+    RecordWriter writer;
+    QStringList reported;
+    QObject::connect(&writer, &RecordWriter::finished,
+        [&](bool ok, const QString& path, const QString&, const RecordFile::Text& text) {
+            QVERIFY(ok);
+            QVERIFY(text.isEmpty());
+            // Reported in order, each complete on disk by then.
+            QVERIFY(QFile::exists(path));
+            reported << QFileInfo(path).fileName();
+        });
+    QStringList names;
+    for (int i = 0; i < 5; ++i) {
+        names << QString("r%1.txt").arg(i);
+        writer.start(dir.filePath(names.last()), textOf(lines(20000, 60 + i)));
+        // Queued or being written: the name is taken although no file has it yet.
+        QVERIFY(writer.holds(dir.filePath(names.last())));
+    }
+    QCOMPARE(writer.pending(), 5);
+    QTRY_COMPARE_WITH_TIMEOUT(writer.pending(), 0, 30000);
+    QCOMPARE(reported, names);
+    QVERIFY(!writer.holds(dir.filePath(names.first())));
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(readAll(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
+}
+
+void tst_RecordFile::writerReturnsWhatFailed()
+{
+    QTemporaryDir dir;
+    RecordWriter writer;
+    QList<bool> results;
+    RecordFile::Text returned;
+    QObject::connect(&writer, &RecordWriter::finished,
+        [&](bool ok, const QString&, const QString& error, const RecordFile::Text& text) {
+            results << ok;
+            if (!ok) {
+                QVERIFY(!error.isEmpty());
+                returned = text;
+            }
+        });
+    const RecordFile::Text text = textOf(lines(100, 40));
+    writer.start(dir.filePath("missing/r.txt"), text);
+    writer.start(dir.filePath("r.txt"), textOf("fine"));
+    // Waiting for the oldest reports it at once, and only once.
+    writer.waitForOldest();
+    QCOMPARE(results, QList<bool> { false });
+    QCOMPARE(returned.joined(), text.joined());
+    writer.waitForAll();
+    QCOMPARE(results, (QList<bool> { false, true }));
+    QTest::qWait(50);
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(readAll(dir.filePath("r.txt")), QByteArray("fine"));
+}
+
+void tst_RecordFile::writerFinishesQueuedFilesWhenDeleted()
+{
+    QTemporaryDir dir;
+    {
+        RecordWriter writer;
+        for (int i = 0; i < 3; ++i)
+            writer.start(dir.filePath(QString("r%1.txt").arg(i)), textOf(lines(5000, 80)));
+    }
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(readAll(dir.filePath(QString("r%1.txt").arg(i))), lines(5000, 80).toUtf8());
 }
 
 QTEST_GUILESS_MAIN(tst_RecordFile)

@@ -1,0 +1,85 @@
+#include "serial/recordwriter.h"
+
+#include <QDebug>
+#include <QThread>
+
+RecordWriter::RecordWriter(QObject* parent)
+    : QObject(parent)
+{
+}
+
+RecordWriter::~RecordWriter()
+{
+    while (!jobs.isEmpty()) {
+        if (thread) {
+            thread->wait();
+            delete thread;
+            thread = nullptr;
+        } else {
+            jobs.first()->ok = RecordFile::write(jobs.first()->path, jobs.first()->text,
+                                                 &jobs.first()->error);
+        }
+        Job* job = jobs.takeFirst();
+        if (!job->ok)
+            qWarning() << "record file" << job->path << "not saved:" << job->error;
+        delete job;
+    }
+}
+
+bool RecordWriter::holds(const QString& path) const
+{
+    for (const Job* job : jobs)
+        if (job->path == path)
+            return true;
+    return false;
+}
+
+void RecordWriter::start(const QString& path, RecordFile::Text text)
+{
+    Job* job = new Job;
+    job->path = path;
+    job->text = std::move(text);
+    jobs.append(job);
+    if (!thread)
+        runHead();
+}
+
+void RecordWriter::runHead()
+{
+    Job* job = jobs.first();
+    thread = QThread::create([job] { job->ok = RecordFile::write(job->path, job->text, &job->error); });
+    // Queued: the thread object lives here, the signal comes from the thread that ends. A run
+    // already completed by waitForOldest() is not completed twice.
+    const quint64 run = ++runs;
+    connect(thread, &QThread::finished, this, [this, run] {
+        if (thread && run == runs)
+            completeHead();
+    });
+    thread->start();
+}
+
+void RecordWriter::completeHead()
+{
+    thread->wait();
+    delete thread;
+    thread = nullptr;
+    Job* job = jobs.takeFirst();
+    if (!jobs.isEmpty())
+        runHead();
+    if (job->ok)
+        job->text = RecordFile::Text();
+    emit finished(job->ok, job->path, job->error, job->text);
+    delete job;
+}
+
+void RecordWriter::waitForOldest()
+{
+    if (thread)
+        completeHead();
+}
+
+void RecordWriter::waitForAll()
+{
+    while (thread)
+        completeHead();
+}
