@@ -174,6 +174,10 @@ MainWindow::MainWindow(QWidget* parent)
             &QWidget::show);
     connect(ui->autoSlaveLogToFileCheckBox, &QCheckBox::stateChanged, this,
             &MainWindow::slotSetRecvAutoClearBox);
+    liveRecord = std::make_unique<LiveRecord>();
+    connect(ui->liveRecordCheckBox, &QCheckBox::toggled, this, &MainWindow::slotLiveRecord);
+    connect(extraSettingDialog, &ExtraSettingDialog::liveRecordMaxMBChanged, this,
+            &MainWindow::slotLiveRecordMaxMB);
     connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
     connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWindow::slotUpdateMaxLines);
@@ -211,8 +215,13 @@ MainWindow::MainWindow(QWidget* parent)
 
     settings->beginGroup(QStringLiteral("CustomConfig"));
     const bool minTray = settings->value(QStringLiteral("MinTray"), true).toBool();
+    const int liveMaxMB = qBound(1, settings->value(QStringLiteral("LiveRecordMaxMB"), 64).toInt(), 4096);
+    const bool live = settings->value(QStringLiteral("LiveRecord"), false).toBool();
     settings->endGroup();
     extraSettingDialog->setMinTray(minTray);
+    extraSettingDialog->setLiveRecordMaxMB(liveMaxMB);
+    liveRecord->setMaxBytes(qint64(liveMaxMB) << 20);
+    ui->liveRecordCheckBox->setChecked(live);
 
     settings->beginGroup(QStringLiteral("LogSharedConfig"));
     const QString toAddress
@@ -231,6 +240,8 @@ MainWindow::~MainWindow()
     // The record file in hand is finished before anything else goes.
     delete recordWriter;
     recordWriter = nullptr;
+    flushLiveRecord();
+    liveRecord.reset();
     if (serialPort->isOpen())
         serialPort->close();
     delete serialPort;

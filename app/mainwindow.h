@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include "serial/displaystage.h"
+#include "serial/liverecord.h"
 #include "serial/readpacer.h"
 #include "serial/recordwriter.h"
 
@@ -149,6 +150,8 @@ private slots:
     void slotSerialError(QSerialPort::SerialPortError error);
     void slotRecordWritten(
         bool ok, const QString& path, const QString& error, const RecordFile::Text& text);
+    void slotLiveRecord(bool on);
+    void slotLiveRecordMaxMB(int mb);
 
 private:
     void loadSerialConfig();
@@ -163,6 +166,7 @@ private:
     void draw(const QString& text, bool inlineText) override;
     void lineFormatted() override;
     void feedUpgrade(QByteArray& pending) override;
+    void formatted(const QString& text) override;
     void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
@@ -191,6 +195,11 @@ private:
     std::unique_ptr<ReadPacer> readPacer;
     // Record files saved before the automatic clear, written off the GUI thread.
     RecordWriter* recordWriter = nullptr;
+    // Every line the view gets, on disk as it is formatted.
+    std::unique_ptr<LiveRecord> liveRecord;
+    void flushLiveRecord();
+    void liveRecordFailed();
+    void startLiveSession();
     static constexpr int MaxRecordsInHand = 2;
     // Where the next text of a failed record file goes back into the view.
     int restoredEnd = 0;

@@ -28,6 +28,23 @@ void DisplayStage::queueLine(const QString& line)
     tail += line;
     tail += QLatin1Char('\n');
     localQueued = true;
+    reportTail();
+}
+
+void DisplayStage::setReportFormatted(bool on)
+{
+    reportTail();
+    reportFormatted = on;
+    tailReported = tail.size();
+}
+
+void DisplayStage::reportTail()
+{
+    const int from = tailReported;
+    // Marked first: the owner may turn reporting off from inside (a failed live record).
+    tailReported = tail.size();
+    if (reportFormatted && from < tail.size())
+        owner->formatted(from == 0 ? tail : tail.mid(from));
 }
 
 void DisplayStage::queueInline(const QString& text)
@@ -35,6 +52,8 @@ void DisplayStage::queueInline(const QString& text)
     if (text.isEmpty())
         return;
     closeTail();
+    if (reportFormatted)
+        owner->formatted(text);
     queue.append({ text, true });
     queueChars += text.size();
     localQueued = true;
@@ -42,6 +61,7 @@ void DisplayStage::queueInline(const QString& text)
 
 void DisplayStage::closeTail()
 {
+    reportTail();
     if (tailDrawn < tail.size()) {
         const QString rest = tailDrawn == 0 ? tail : tail.mid(tailDrawn);
         queue.append({ rest, false });
@@ -49,6 +69,7 @@ void DisplayStage::closeTail()
     }
     tail.clear();
     tailDrawn = 0;
+    tailReported = 0;
 }
 
 qint64 DisplayStage::queuedChars() const { return queueChars + tail.size() - tailDrawn; }
@@ -96,6 +117,7 @@ void DisplayStage::drawAll()
 void DisplayStage::drainTo(const std::function<void(const QString&, bool)>& sink)
 {
     cleared = true;
+    reportTail();
     QVector<Piece> pieces;
     pieces.swap(queue);
     queueChars = 0;
@@ -103,6 +125,7 @@ void DisplayStage::drainTo(const std::function<void(const QString&, bool)>& sink
         pieces.append({ tailDrawn == 0 ? tail : tail.mid(tailDrawn), false });
     tail.clear();
     tailDrawn = 0;
+    tailReported = 0;
     localQueued = false;
     for (Piece& piece : pieces) {
         if (!piece.inlineText && piece.text.endsWith(QLatin1Char('\n')))
@@ -114,10 +137,12 @@ void DisplayStage::drainTo(const std::function<void(const QString&, bool)>& sink
 void DisplayStage::discardQueued()
 {
     cleared = true;
+    reportTail();
     queue.clear();
     queueChars = 0;
     tail.clear();
     tailDrawn = 0;
+    tailReported = 0;
     localQueued = false;
 }
 
@@ -198,6 +223,7 @@ void DisplayStage::formatPending(
     } else {
         formatTextLines(foldCrLf(bytes), prefix, tail, onLine);
     }
+    reportTail();
 }
 
 void DisplayStage::finish(const Settings& settings)
@@ -240,8 +266,10 @@ bool DisplayStage::drawSlice(int maxChars)
         QString text = tailDrawn == 0 && end == tail.size() ? tail
                                                              : tail.mid(tailDrawn, end - tailDrawn);
         if (end == tail.size()) {
+            reportTail();
             tail.clear();
             tailDrawn = 0;
+            tailReported = 0;
         } else {
             tailDrawn = end;
         }

@@ -53,6 +53,9 @@ public:
         virtual void lineFormatted() = 0;
         // The upgrade dialogue takes the pending bytes; it empties them once they are processed.
         virtual void feedUpgrade(QByteArray& pending) = 0;
+        // Text was formatted for the view (whole lines with their "\n", or inline text), in the
+        // view's order, when it is formatted rather than drawn. Only while setReportFormatted(true).
+        virtual void formatted(const QString& text) { Q_UNUSED(text) }
     };
 
     struct TickResult {
@@ -79,6 +82,8 @@ public:
 
     // A mouse button held on the view: nothing is drawn meanwhile.
     void setHeld(bool held);
+    // Whether the owner hears of every formatted text (the live record).
+    void setReportFormatted(bool on);
     bool isHeld() const { return held; }
 
     // A new session: what the last one left unfinished is shown as its own lines first.
@@ -120,6 +125,7 @@ private:
     void finish(const Settings& settings);
     bool drawSlice(int maxChars);
     void closeTail();
+    void reportTail();
     void discardQueued();
     const QString& prefixNow(bool showTime);
     qint64 now() const { return monotonic(); }
@@ -135,6 +141,8 @@ private:
     qint64 queueChars = 0;
     QString tail;
     int tailDrawn = 0; // chars of tail already drawn
+    int tailReported = 0; // chars of tail already reported as formatted
+    bool reportFormatted = false;
 
     bool held = false;
     bool open = false;

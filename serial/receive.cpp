@@ -88,6 +88,8 @@ DisplayStage::Settings MainWindow::displaySettings() const
 void MainWindow::slotShowDataTimeout()
 {
     const DisplayStage::TickResult result = display->tick(displaySettings());
+    // What this tick formatted is handed to the system now: a crash loses one tick at most.
+    flushLiveRecord();
 
     if (countersDirty
         && (result.mayStop || !counterClock.isValid()

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QSettings>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -129,4 +130,59 @@ void MainWindow::slotRecordWritten(
         }
     }
     MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
+}
+
+void MainWindow::formatted(const QString& text)
+{
+    if (!liveRecord->isOpen())
+        liveRecord->setSource(recordSourceName());
+    const QString before = liveRecord->fileName();
+    if (!liveRecord->append(text)) {
+        liveRecordFailed();
+        return;
+    }
+    if (liveRecord->fileName() != before)
+        ui->liveRecordCheckBox->setToolTip(tr("每收到一行即写入 Record 文件夹中的实时记录文件\n当前文件：%1")
+                                               .arg(QFileInfo(liveRecord->fileName()).fileName()));
+}
+
+void MainWindow::flushLiveRecord()
+{
+    if (liveRecord && ui->liveRecordCheckBox->isChecked() && !liveRecord->flush())
+        liveRecordFailed();
+}
+
+void MainWindow::liveRecordFailed()
+{
+    const QString file = QFileInfo(liveRecord->fileName()).fileName();
+    const QString error = liveRecord->errorString();
+    // Unchecked first: the box runs an event loop, and the next tick must not warn again.
+    ui->liveRecordCheckBox->setChecked(false);
+    MsgBox::warning(this, tr("警告"), tr("实时保存失败：%1\n%2\t").arg(file, error));
+}
+
+void MainWindow::startLiveSession()
+{
+    flushLiveRecord();
+    liveRecord->newSession();
+}
+
+void MainWindow::slotLiveRecord(bool on)
+{
+    settings->beginGroup(QStringLiteral("CustomConfig"));
+    settings->setValue(QStringLiteral("LiveRecord"), on);
+    settings->endGroup();
+    display->setReportFormatted(on);
+    if (!on) {
+        liveRecord->close();
+        ui->liveRecordCheckBox->setToolTip(tr("每收到一行即写入 Record 文件夹中的实时记录文件"));
+    }
+}
+
+void MainWindow::slotLiveRecordMaxMB(int mb)
+{
+    liveRecord->setMaxBytes(qint64(mb) << 20);
+    settings->beginGroup(QStringLiteral("CustomConfig"));
+    settings->setValue(QStringLiteral("LiveRecordMaxMB"), mb);
+    settings->endGroup();
 }

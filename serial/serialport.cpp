@@ -179,6 +179,7 @@ void MainWindow::slotOpenSerialButton()
         vanishing = false;
         openPortName = name;
         display->portOpened(displaySettings());
+        startLiveSession();
 
         if (trayIcon)
             trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2\r\n端口号：%3")

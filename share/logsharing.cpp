@@ -58,6 +58,7 @@ void MainWindow::slotLogShared()
     ui->recvShowText->clear();
     // Half a line left from the port would otherwise prefix the first line from the network.
     display->reset();
+    startLiveSession();
 
     ui->serialNumComboBox->setEnabled(false);
     ui->openSerialButton->setEnabled(false);

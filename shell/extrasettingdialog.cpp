@@ -1,6 +1,8 @@
 #include "shell/extrasettingdialog.h"
 #include "ui_extrasettingdialog.h"
 
+#include <QSpinBox>
+
 #include "app/mainwindow.h"
 #include "serial/rxformat.h"
 
@@ -14,6 +16,8 @@ ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
 
     // Hex display is off at start, so the delimiter rows start disabled.
     setDelimiterWrapEnabled(false);
+    connect(ui->liveRecordMaxSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &ExtraSettingDialog::liveRecordMaxMBChanged);
 
     ui->toolBox->setStyleSheet(
         QStringLiteral("QToolBox::tab{font:bold;background:#cccccc;}"
@@ -72,6 +76,10 @@ void ExtraSettingDialog::setDelimiterWrapEnabled(bool enabled)
     ui->backWrapRadioButton->setEnabled(enabled);
     ui->backWrapLineEdit->setEnabled(enabled);
 }
+
+int ExtraSettingDialog::liveRecordMaxMB() const { return ui->liveRecordMaxSpinBox->value(); }
+
+void ExtraSettingDialog::setLiveRecordMaxMB(int mb) { ui->liveRecordMaxSpinBox->setValue(mb); }
 
 void ExtraSettingDialog::setMinTray(bool minTray)
 {

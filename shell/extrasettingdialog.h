@@ -30,6 +30,12 @@ public:
     void setDelimiterWrapEnabled(bool enabled);
     void setMinTray(bool minTray);
     bool isMinTray() const;
+    // The live record's file size limit, in MiB (1-4096).
+    int liveRecordMaxMB() const;
+    void setLiveRecordMaxMB(int mb);
+
+signals:
+    void liveRecordMaxMBChanged(int mb);
 
 public slots:
     void on_wrapRadioButton_clicked(bool checked);

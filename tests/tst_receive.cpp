@@ -4,11 +4,14 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QLineEdit>
 #include <QTextCodec>
 #include <QtTest>
@@ -53,6 +56,10 @@ private slots:
     void fullDiskSaveFails();
     void trickleIsReadOncePerTick();
     void failedSavesGoBackInOrder_data();
+    void liveRecordHasEveryLine_data();
+    void liveRecordHasEveryLine();
+    void liveRecordFilePerOpen();
+    void liveRecordFailureWarnsOnce();
     void failedSavesGoBackInOrder();
 
 private:
@@ -716,6 +723,124 @@ void tst_Receive::failedSavesGoBackInOrder()
     const QStringList files = recordFiles("Auto");
     QCOMPARE(files.size(), 1);
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())).split('\n'), view);
+}
+
+static QStringList orderedRecords(const QStringList& names)
+{
+    // By the time in the name, then no suffix, _2, _3, ...
+    QStringList files = names;
+    const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
+    std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
+        const auto ma = stamp.match(a), mb = stamp.match(b);
+        if (ma.captured(1) != mb.captured(1))
+            return ma.captured(1) < mb.captured(1);
+        return ma.captured(2).toInt() < mb.captured(2).toInt();
+    });
+    return files;
+}
+
+void tst_Receive::liveRecordHasEveryLine_data()
+{
+    QTest::addColumn<bool>("timeStamps");
+    QTest::addColumn<bool>("hex");
+    QTest::newRow("text") << false << false;
+    QTest::newRow("text with time stamps") << true << false;
+    QTest::newRow("hex with time stamps") << true << true;
+}
+
+void tst_Receive::liveRecordHasEveryLine()
+{
+    QFETCH(bool, timeStamps);
+    QFETCH(bool, hex);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(timeStamps);
+    if (hex)
+        w.form()->showHexCheckBox->click();
+    w.form()->maxRowsSpinBox->setValue(100);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    openPort(w);
+    // Three clears of the view: the live file goes on through them.
+    const int n = 350;
+    for (int i = 0; i < n; i += 50) {
+        QVERIFY(pty->write(seqLines(i, 50)));
+        QTest::qWait(20);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
+    QTRY_COMPARE(w.pendingBytes(), qint64(0));
+    QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    // What the view showed, through its record files and what it holds now.
+    QStringList shown;
+    for (const QString& f : orderedRecords(recordFiles("Auto")))
+        shown += QString::fromUtf8(readFile("Record/" + f)).split('\n');
+    shown += w.form()->recvShowText->toPlainText().split('\n');
+    QVERIFY(recordFiles("Auto").size() >= 3);
+    const QStringList live = recordFiles("Live");
+    QCOMPARE(live.size(), 1);
+    QVERIFY2(live.first().startsWith("Orv_Live_Rec_" + QString(pty->slavePath()).replace('/', '_') + " USB-SERIAL CH340_"),
+             qPrintable(live.first()));
+    // Handed to the system at every tick: no close is needed to see it.
+    const QString text = QString::fromUtf8(readFile("Record/" + live.first()));
+    QVERIFY(text.endsWith('\n'));
+    QCOMPARE(text.split('\n', Qt::SkipEmptyParts), shown);
+    if (!timeStamps && !hex) {
+        QCOMPARE(shown.size(), n);
+        for (int i = 0; i < n; ++i)
+            QCOMPARE(shown.at(i), seqLine(i));
+    }
+}
+
+void tst_Receive::liveRecordFilePerOpen()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    openPort(w);
+    // A prompt without its line end at the close stays in the first file.
+    QVERIFY(pty->write(seqLines(0, 10) + "login: "));
+    QTRY_COMPARE(w.displayedLines(), qint64(10));
+    w.form()->openSerialButton->click();
+    QTRY_VERIFY(!w.displayTimer()->isActive());
+    QCOMPARE(w.displayedLines(), qint64(11));
+    openPort(w);
+    QVERIFY(pty->write(seqLines(10, 10)));
+    QTRY_COMPARE(w.displayedLines(), qint64(21));
+    QTRY_VERIFY(w.form()->liveRecordCheckBox->toolTip().contains("Orv_Live_Rec_"));
+    const QStringList files = orderedRecords(recordFiles("Live"));
+    QCOMPARE(files.size(), 2);
+    QStringList first;
+    for (int i = 0; i < 10; ++i)
+        first << seqLine(i);
+    first << "RX←◆login: ";
+    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(0))).split('\n', Qt::SkipEmptyParts), first);
+    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
+    QVERIFY(QString::fromUtf8(readFile("Record/" + files.at(1))).startsWith(seqLine(10)));
+    // The box's state is kept.
+    QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("CustomConfig/LiveRecord").toBool(), true);
+    // The view's own clear does not touch the live file.
+    w.form()->clearWindowButton->click();
+    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
+}
+
+void tst_Receive::liveRecordFailureWarnsOnce()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    openPort(w);
+    QVERIFY(QDir("Record").removeRecursively());
+    QFile blocker("Record"); // a file where the folder should be
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    w.form()->liveRecordCheckBox->setChecked(true);
+    QVERIFY(pty->write(seqLines(0, 500)));
+    QTRY_COMPARE(w.displayedLines(), qint64(500));
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().title, QString("警告"));
+    QVERIFY2(boxes->calls.first().text.contains("Orv_Live_Rec_"), qPrintable(boxes->calls.first().text));
+    QVERIFY(!w.form()->liveRecordCheckBox->isChecked());
+    // The view goes on as before.
+    QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), 500);
 }
 
 #include "tst_receive.moc"

@@ -1,0 +1,114 @@
+#include "serial/liverecord.h"
+
+#include "serial/recordname.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextCodec>
+
+LiveRecord::LiveRecord()
+    : now([] { return QDateTime::currentDateTime(); })
+{
+}
+
+LiveRecord::~LiveRecord() { close(); }
+
+void LiveRecord::setFolder(const QString& f) { folder = f; }
+
+void LiveRecord::setMaxBytes(qint64 bytes) { maxBytes = qMax<qint64>(1, bytes); }
+
+void LiveRecord::setClock(std::function<QDateTime()> clock) { now = std::move(clock); }
+
+void LiveRecord::newSession() { close(); }
+
+void LiveRecord::close()
+{
+    if (!file.isOpen())
+        return;
+    flush();
+    file.close();
+    encoder.reset();
+    atLineStart = true;
+    rotate = false;
+}
+
+bool LiveRecord::openNext()
+{
+    if (file.isOpen()) {
+        if (!flush())
+            return false;
+        file.close();
+    }
+    const QDateTime when = now();
+    QDir().mkpath(folder);
+    path = RecordName::build(QStringLiteral("%1/Orv_Live_Rec_%2_%3.txt"), folder, source, when,
+                             [](const QString& p) { return QFileInfo::exists(p); });
+    file.setFileName(path);
+    // Never over an older file; unbuffered, since flush() already writes a tick's text at once.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        error = file.errorString();
+        return false;
+    }
+    encoder.reset(QTextCodec::codecForLocale()->makeEncoder(QTextCodec::IgnoreHeader));
+    fileBytes = 0;
+    openedOn = when.date();
+    atLineStart = true;
+    rotate = false;
+    return true;
+}
+
+bool LiveRecord::appendPiece(const QChar* text, int count)
+{
+    if (count <= 0)
+        return true;
+    if (atLineStart && (!file.isOpen() || rotate || now().date() != openedOn)) {
+        if (!openNext())
+            return false;
+    }
+    const QByteArray bytes = encoder->fromUnicode(text, count);
+    buffer += bytes;
+    fileBytes += bytes.size();
+    atLineStart = text[count - 1] == QLatin1Char('\n');
+    if (fileBytes >= maxBytes)
+        rotate = true;
+    return true;
+}
+
+bool LiveRecord::append(const QString& text)
+{
+    // Line by line: a new file may start at any line end within the text.
+    const QChar* data = text.constData();
+    const int size = text.size();
+    int start = 0;
+    while (start < size) {
+        int end = text.indexOf(QLatin1Char('\n'), start);
+        end = end < 0 ? size : end + 1;
+        // Lines that need no new file go in one piece.
+        if (!rotate && file.isOpen()) {
+            const int last = text.lastIndexOf(QLatin1Char('\n'));
+            const qint64 room = maxBytes - fileBytes;
+            if (last >= start && qint64(last + 1 - start) * 3 < room) {
+                end = last + 1;
+            }
+        }
+        if (!appendPiece(data + start, end - start))
+            return false;
+        start = end;
+    }
+    return true;
+}
+
+bool LiveRecord::flush()
+{
+    if (buffer.isEmpty() || !file.isOpen())
+        return true;
+    const qint64 written = file.write(buffer);
+    if (written != buffer.size()) {
+        error = file.errorString();
+        buffer.clear();
+        file.close();
+        return false;
+    }
+    buffer.clear();
+    return true;
+}
