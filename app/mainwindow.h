@@ -201,6 +201,9 @@ private:
     void liveRecordFailed();
     void startLiveSession();
     static constexpr int MaxRecordsInHand = 2;
+    static constexpr qint64 BigBacklogBytes = 4 << 20;
+    bool bigBacklog = false;
+    void releaseBacklogMemory();
     // Where the next text of a failed record file goes back into the view.
     int restoredEnd = 0;
     OrvUpdateInterface* updatePlugin = nullptr;

@@ -58,6 +58,7 @@ struct Case {
     bool inAll; // run when no case is named
     bool highlight = false; // 16 highlighted keywords and 4 log-filter keywords
     bool floor = false; // the same lines at the same pace into a bare view, no pipeline
+    bool live = false; // "实时保存到文件" on: every line also goes to the live record file
 };
 
 const Case kCases[] = {
@@ -74,6 +75,9 @@ const Case kCases[] = {
     // What a user watching for something does: keywords highlighted and the log filter fed.
     { "text-ts-200k-hl", false, 200000, 100000, 0, true, true },
     { "text-ts-max-hl", false, 0, 100000, 0, true, true },
+    // The live record's cost, and whether it keeps up: its file is checked like the view.
+    { "text-ts-200k-live", false, 200000, 100000, 0, true, false, false, true },
+    { "text-ts-max-live", false, 0, 100000, 0, true, false, false, true },
     // The open, idle window with the stall probe: the floor under every CPU figure.
     { "idle", false, -1, 100000, 0, false },
 };
@@ -353,6 +357,7 @@ int runCase(const Case& c, const Options& opt)
         f->showHexCheckBox->click();
     f->maxRowsSpinBox->setValue(c.maxRows);
     f->autoSlaveLogToFileCheckBox->setChecked(opt.autoSave);
+    f->liveRecordCheckBox->setChecked(c.live);
     if (c.highlight) {
         f->keyHighlightCheckBox->setChecked(true);
         if (!setFilterWords(w)) {
@@ -522,6 +527,22 @@ int runCase(const Case& c, const Options& opt)
     }
     r.outcome = RxStream::outcome(tally, opt.autoSave);
     r.bad = tally.bad;
+    if (c.live) {
+        // The live files alone must hold every line sent, once.
+        RxStream::Tally liveTally;
+        liveTally.seen.assign(size_t(pty.linesSent()), 0);
+        const QStringList liveFiles = QDir(QStringLiteral("Record"))
+                                          .entryList({ QStringLiteral("Orv_Live_Rec_*.txt") }, QDir::Files);
+        for (const QString& name : liveFiles) {
+            QFile file(QStringLiteral("Record/") + name);
+            if (file.open(QIODevice::ReadOnly))
+                RxStream::tallyText(file.readAll(), c.hex, liveTally);
+        }
+        const RxStream::Outcome live = RxStream::outcome(liveTally, true);
+        std::fprintf(stderr, "# %s: live record: %d file(s), %lld lost, %lld twice, %lld bad\n",
+            c.name, int(liveFiles.size()), static_cast<long long>(live.lost),
+            static_cast<long long>(live.duplicated), static_cast<long long>(liveTally.bad));
+    }
 
     if (opt.header)
         printHeader();

@@ -2,6 +2,10 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "serial/rxformat.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
@@ -91,6 +95,7 @@ void MainWindow::slotShowDataTimeout()
     // What this tick formatted is handed to the system now: a crash loses one tick at most.
     flushLiveRecord();
 
+    releaseBacklogMemory();
     if (countersDirty
         && (result.mayStop || !counterClock.isValid()
             || counterClock.elapsed() >= CounterRefreshMs))
@@ -106,6 +111,22 @@ void MainWindow::slotShowDataTimeout()
         readPacer->resume();
         if (serialPort->bytesAvailable() > 0)
             slotRecvSerialData();
+    }
+}
+
+void MainWindow::releaseBacklogMemory()
+{
+    // A backlog (the window behind, a long hold) grows the heap by megabytes; malloc keeps those
+    // pages after it is shown, so every burst would leave the process bigger. Once it has all
+    // been drawn, the free pages go back to the system.
+    const qint64 backlog = display->waitingBytes() + 2 * display->queuedChars() + pausedIntake.size();
+    if (backlog >= BigBacklogBytes) {
+        bigBacklog = true;
+    } else if (bigBacklog && backlog == 0) {
+        bigBacklog = false;
+#ifdef __GLIBC__
+        ::malloc_trim(0);
+#endif
     }
 }
 
