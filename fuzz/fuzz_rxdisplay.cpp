@@ -11,6 +11,7 @@ namespace {
 
 struct Bench : DisplayStage::Owner {
     QString drawn;
+    QString reported; // what the live record would get
     qint64 now = 0;
     DisplayStage stage { this };
     DisplayStage::Settings settings;
@@ -26,6 +27,7 @@ struct Bench : DisplayStage::Owner {
         drawn += text;
     }
     void lineFormatted() override { }
+    void formatted(const QString& text) override { reported += text; }
     void feedUpgrade(QByteArray& pending) override { pending.clear(); }
     DisplayStage::TickResult tick()
     {
@@ -67,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     b.settings.backText = QString::fromLatin1(in.piece(8));
     const QByteArray stream = in.rest();
 
+    b.stage.setReportFormatted(true);
     b.stage.portOpened(b.settings);
     int round = 0;
     for (int i = 0; i < stream.size(); i += chunk, ++round) {
@@ -88,6 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!stopped || b.stage.waitingBytes() != 0 || b.stage.queuedChars() != 0)
         abort();
 
+    // The reported text is what was drawn, in the same order (nothing is cleared here).
+    QString reported = b.reported;
+    if (reported.endsWith(QLatin1Char('\n')))
+        reported.chop(1);
+    if (reported != b.drawn)
+        abort();
     // Nothing lost, duplicated or reordered.
     if (b.settings.hex && b.settings.wrapMode != 4 && bytesOfHexLines(b.drawn) != stream)
         abort();
