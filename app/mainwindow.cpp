@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/appinfo.h"
 #include "app/debuglog.h"
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
@@ -88,7 +89,7 @@ MainWindow::MainWindow(QWidget* parent)
     ui->timeAutoSpinBox->setSingleStep(1000);
     ui->timeAutoSpinBox->setValue(1000);
 
-    setWindowTitle(tr("%1").arg(QStringLiteral("Quillon V2.8.2  (2022-09-20)")));
+    setWindowTitle(AppInfo::versionTitle());
 
     // There is no "System" codec on Linux: the locale codec (UTF-8) stays in force then.
     if (QTextCodec* system = QTextCodec::codecForName("System"))
@@ -120,8 +121,7 @@ MainWindow::MainWindow(QWidget* parent)
     }
 
     ui->recvAreaGroupBox->setStyleSheet(QStringLiteral("QGroupBox::title{color:#FF0000}"));
-    ui->openSerialButton->setStyleSheet(
-        QStringLiteral("QPushButton{color:#000000;font-weight:bold;}"));
+    ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kClosed));
 
     styleActionGroup = new QActionGroup(this);
     styleActionGroup->setExclusive(true);

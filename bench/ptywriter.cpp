@@ -1,5 +1,6 @@
 #include "bench/ptywriter.h"
 #include "bench/rxstream.h"
+#include "tests/testsupport.h"
 
 #include <QByteArray>
 
@@ -8,8 +9,6 @@
 #include <chrono>
 
 #include <pthread.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -26,19 +25,8 @@ double threadCpu(clockid_t clock)
 
 PtyWriter::PtyWriter()
 {
-    int slave = -1;
-    char name[128] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        master = -1;
-        return;
-    }
-    termios t;
-    ::tcgetattr(slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave, TCSANOW, &t);
-    // The window opens the slave by its path, like a serial device.
-    ::close(slave);
-    path = QString::fromLocal8Bit(name);
+    // Blocking, unlike the tests' PtyPair: the writer thread waits for the reader.
+    openRawPty(&master, &path);
 }
 
 PtyWriter::~PtyWriter()

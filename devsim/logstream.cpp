@@ -1,5 +1,7 @@
 #include "devsim/logstream.h"
 
+#include "tools/hexconvert.h"
+
 #include <QString>
 #include <QTextCodec>
 
@@ -36,10 +38,7 @@ void lineText(quint64 seq, QString* level, QString* text)
         break;
     case 5:
         *level = err;
-        *text
-            = QStringLiteral("通信超时 code=0x%1")
-                  .arg(
-                      QString::number(seq % 256, 16).rightJustified(2, QLatin1Char('0')).toUpper());
+        *text = QStringLiteral("通信超时 code=0x%1").arg(HexConvert::twoDigits(uint(seq % 256)));
         break;
     case 6:
         *level = info;

@@ -1,13 +1,15 @@
 # Install layout: the launcher on the PATH, the real program and its plug-in in lib/quillon.
 set(QUILLON_LIB_DIR lib/quillon)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/quillon.in ${CMAKE_BINARY_DIR}/packaging/quillon @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/org.quillon.Quillon.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/packaging/org.quillon.Quillon.metainfo.xml @ONLY)
 
 install(TARGETS quillon RUNTIME DESTINATION ${QUILLON_LIB_DIR})
 install(TARGETS OrvUpdatePlugin LIBRARY DESTINATION ${QUILLON_LIB_DIR}/plugins)
 install(TARGETS quillon-devsim RUNTIME DESTINATION bin)
 install(PROGRAMS ${CMAKE_BINARY_DIR}/packaging/quillon DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.quillon.Quillon.desktop DESTINATION share/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.quillon.Quillon.metainfo.xml DESTINATION share/metainfo)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/org.quillon.Quillon.metainfo.xml DESTINATION share/metainfo)
 foreach(size 16 24 32 48 64 128 256)
     install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/quillon-${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME org.quillon.Quillon.png)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each on its corpus for a bounded time.
 set -euo pipefail
+# QUILLON_WERROR=ON (CI) turns warnings into errors.
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLON_FUZZ_DIR:-$top/build-fuzz}
 seconds=${QUILLON_FUZZ_SECONDS:-20}
-CXX=clang++-14 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON >/dev/null
+CXX=clang++-14 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON \
+    -DQUILLON_WERROR="${QUILLON_WERROR:-OFF}" >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target fuzzers
 export ASAN_OPTIONS=detect_leaks=0
 failed=0

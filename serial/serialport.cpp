@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/appinfo.h"
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
 #include "serial/portlist.h"
@@ -17,14 +18,17 @@
 #include <QSettings>
 #include <QTimer>
 
-static const QString kOpenCaption = QStringLiteral("打开串口");
-static const QString kCloseCaption = QStringLiteral("关闭串口");
-static const QString kPauseCaption = QStringLiteral("暂停接收");
-static const QString kResumeCaption = QStringLiteral("恢复接收");
-
-static const char* const kClosedStyle = "QPushButton{color:#000000;font-weight:bold;}";
-static const char* const kOpenStyle = "QPushButton{color:#0000FF;font-weight:bold;}";
-static const char* const kPausedStyle = "QPushButton{color:#969696;font-weight:bold;}";
+// The port settings are fixed while it is open; sending and pausing need it open.
+static void enablePortControls(Ui::MainWindow* ui, bool open)
+{
+    for (QWidget* setting : QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox,
+                                              ui->dataBitsComboBox, ui->checksumComboBox,
+                                              ui->stopBitsComboBox })
+        setting->setEnabled(!open);
+    for (QWidget* use : QList<QWidget*> { ui->fileAreaGroupBox, ui->sendDataButton,
+                                          ui->pauseRecvButton, ui->advancedSendButton })
+        use->setEnabled(open);
+}
 
 // The port's own read buffer: with the display behind, a flood waits in the driver, not here.
 static const qint64 kPortReadBuffer = 1 << 20;
@@ -52,7 +56,7 @@ void MainWindow::slotUpdateSerialPort()
     if (extraSettingDialog->isHidden() && checkUpdatePending) {
         checkUpdatePending = false;
         if (updatePlugin)
-            updatePlugin->checkForUpdate(QStringLiteral("Quillon-Setup"), QStringLiteral("2.8.2"),
+            updatePlugin->checkForUpdate(QStringLiteral("Quillon-Setup"), AppInfo::version(),
                                          &QCoreApplication::quit);
     }
 
@@ -182,9 +186,7 @@ void MainWindow::slotOpenSerialButton()
         startLiveSession();
 
         if (trayIcon)
-            trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2\r\n端口号：%3")
-                                     .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2"),
-                                          name));
+            trayIcon->setToolTip(AppInfo::trayTip(name));
         qDebug() << "serialname:" << entry << rate << dataBits << parity << stopBits;
 
         settings->beginGroup(QStringLiteral("SerialConfig"));
@@ -195,18 +197,10 @@ void MainWindow::slotOpenSerialButton()
         settings->setValue(QStringLiteral("StopBits"), ui->stopBitsComboBox->currentIndex());
         settings->endGroup();
 
-        ui->serialNumComboBox->setEnabled(false);
-        ui->burdrateComboBox->setEnabled(false);
-        ui->dataBitsComboBox->setEnabled(false);
-        ui->checksumComboBox->setEnabled(false);
-        ui->stopBitsComboBox->setEnabled(false);
-        ui->fileAreaGroupBox->setEnabled(true);
-        ui->sendDataButton->setEnabled(true);
-        ui->pauseRecvButton->setEnabled(true);
-        ui->advancedSendButton->setEnabled(true);
+        enablePortControls(ui, true);
 
         ui->openSerialButton->setText(tr("关闭串口"));
-        ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
+        ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kOpen));
         serialStateLabel->setText(tr("串口已打开 "));
         setReceiving(true);
         // Bytes that arrived before the connection was made would otherwise wait for the next ones.
@@ -234,8 +228,7 @@ void MainWindow::closePort()
             takeIn(rest);
     }
     if (trayIcon)
-        trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2")
-                                 .arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
+        trayIcon->setToolTip(AppInfo::trayTip());
     serialPort->close();
     advancedSend->stopCycleSend();
     advancedSend->hide();
@@ -245,20 +238,12 @@ void MainWindow::closePort()
     if (!showDataTimer->isActive())
         showDataTimer->start(10);
 
-    ui->serialNumComboBox->setEnabled(true);
-    ui->burdrateComboBox->setEnabled(true);
-    ui->dataBitsComboBox->setEnabled(true);
-    ui->checksumComboBox->setEnabled(true);
-    ui->stopBitsComboBox->setEnabled(true);
-    ui->pauseRecvButton->setEnabled(false);
-    ui->fileAreaGroupBox->setEnabled(false);
-    ui->sendDataButton->setEnabled(false);
-    ui->advancedSendButton->setEnabled(false);
+    enablePortControls(ui, false);
     // A port that vanished while paused must not leave the open button disabled for good.
     ui->pauseRecvButton->setText(tr("暂停接收"));
 
     ui->openSerialButton->setText(tr("打开串口"));
-    ui->openSerialButton->setStyleSheet(QLatin1String(kClosedStyle));
+    ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kClosed));
     serialStateLabel->setText(tr("串口未打开 "));
 
     if (ui->sendFileButton->text() != tr("发送文件"))
@@ -272,7 +257,7 @@ void MainWindow::slotPauseRecoverButton()
     if (ui->pauseRecvButton->text() == tr("暂停接收")) {
         ui->pauseRecvButton->setText(tr("恢复接收"));
         ui->openSerialButton->setEnabled(false);
-        ui->openSerialButton->setStyleSheet(QLatin1String(kPausedStyle));
+        ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kLocked));
         setReceiving(false);
         // The display tick still empties the port while paused (its own buffer is small).
         if (!showDataTimer->isActive())
@@ -280,7 +265,7 @@ void MainWindow::slotPauseRecoverButton()
     } else {
         ui->pauseRecvButton->setText(tr("暂停接收"));
         ui->openSerialButton->setEnabled(true);
-        ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
+        ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kOpen));
         setReceiving(true);
         takeInPaused();
         // Bytes that piled up during the pause are already buffered: readyRead will not repeat.

@@ -2,14 +2,11 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/appinfo.h"
 #include "app/messagebox.h"
 #include "share/logshareddialog.h"
 
 #include <QSettings>
-
-static const char* const kClosedStyle = "QPushButton{color:#000000;font-weight:bold;}";
-static const char* const kOpenStyle = "QPushButton{color:#0000FF;font-weight:bold;}";
-static const char* const kGreyStyle = "QPushButton{color:#969696;font-weight:bold;}";
 
 void MainWindow::slotLogShared()
 {
@@ -21,15 +18,15 @@ void MainWindow::slotLogShared()
         // Back to the local port: the controls show the port as it is, paused included.
         if (ui->openSerialButton->text() == tr("打开串口")) {
             ui->serialNumComboBox->setEnabled(true);
-            ui->openSerialButton->setStyleSheet(QLatin1String(kClosedStyle));
+            ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kClosed));
             ui->openSerialButton->setEnabled(true);
             ui->pauseRecvButton->setEnabled(false);
         } else if (ui->pauseRecvButton->text() == tr("恢复接收")) {
-            ui->openSerialButton->setStyleSheet(QLatin1String(kGreyStyle));
+            ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kLocked));
             ui->openSerialButton->setEnabled(false);
             ui->pauseRecvButton->setEnabled(true);
         } else {
-            ui->openSerialButton->setStyleSheet(QLatin1String(kOpenStyle));
+            ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kOpen));
             ui->openSerialButton->setEnabled(true);
             ui->pauseRecvButton->setEnabled(true);
         }
@@ -63,21 +60,18 @@ void MainWindow::slotLogShared()
     ui->serialNumComboBox->setEnabled(false);
     ui->openSerialButton->setEnabled(false);
     ui->pauseRecvButton->setEnabled(false);
-    ui->openSerialButton->setStyleSheet(QLatin1String(kGreyStyle));
+    ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kLocked));
     disconnect(logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
     connect(logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
 }
 
 void MainWindow::slotStateInfo(QString info)
 {
-    const QString app = QStringLiteral("Quillon.exe");
-    const QString version = QStringLiteral("2.8.2");
     switch (logSharedDialog->shareMode()) {
     case 1: {
         const QString source = logSharedDialog->sourceName();
         if (!source.isEmpty() && trayIcon)
-            trayIcon->setToolTip(
-                tr("应用名：%1\r\n版本号：%2\r\n端口号：%3").arg(app, version, source));
+            trayIcon->setToolTip(AppInfo::trayTip(source));
         ui->recvAreaGroupBox->setTitle(tr("接收区 - ") + info);
         break;
     }
@@ -86,7 +80,7 @@ void MainWindow::slotStateInfo(QString info)
         break;
     default:
         if (!serialPort->isOpen() && trayIcon)
-            trayIcon->setToolTip(tr("应用名：%1\r\n版本号：%2\r\n").arg(app, version));
+            trayIcon->setToolTip(AppInfo::trayTip() + QStringLiteral("\r\n"));
         MsgBox::information(this, QStringLiteral("Quillon"), tr("日志共享功能已关闭\t"));
         ui->recvAreaGroupBox->setTitle(tr("接收区 - 来源串口"));
         break;

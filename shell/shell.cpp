@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/appinfo.h"
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
 #include "shell/extrasettingdialog.h"
@@ -88,8 +89,7 @@ void MainWindow::buildTrayIcon()
 {
     trayIcon = new QSystemTrayIcon(this);
     trayIcon->setIcon(QIcon(QStringLiteral(":images/favorite.png")));
-    trayIcon->setToolTip(
-        tr("应用名：%1\r\n版本号：%2").arg(QStringLiteral("Quillon.exe"), QStringLiteral("2.8.2")));
+    trayIcon->setToolTip(AppInfo::trayTip());
     auto* menu = new QMenu;
     QAction* about = menu->addAction(tr("关于"));
     menu->addSeparator();
@@ -325,6 +325,6 @@ void MainWindow::showAboutBox()
     lines << QStringLiteral("    \t\t") + tr("设计：Quillon 开发组");
     lines << QStringLiteral("    \t\t") + tr("创建于2021.05.17");
     lines << rule;
-    MsgBox::about(this, tr("程序功能简介：%1").arg(QStringLiteral("Quillon V2.8.2  (2022-09-20)")),
+    MsgBox::about(this, tr("程序功能简介：%1").arg(AppInfo::versionTitle()),
                   lines.join(QLatin1Char('\n')));
 }

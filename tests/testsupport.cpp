@@ -16,22 +16,27 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyPair::PtyPair()
+bool openRawPty(int* master, QString* slavePath)
 {
     int slave = -1;
     char name[128] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        master = -1;
-        return;
+    if (::openpty(master, &slave, name, nullptr, nullptr) != 0) {
+        *master = -1;
+        return false;
     }
     termios t;
     ::tcgetattr(slave, &t);
     ::cfmakeraw(&t);
     ::tcsetattr(slave, TCSANOW, &t);
-    // The program opens the slave by its path, like any serial device.
     ::close(slave);
-    path = QString::fromLocal8Bit(name);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    *slavePath = QString::fromLocal8Bit(name);
+    return true;
+}
+
+PtyPair::PtyPair()
+{
+    if (openRawPty(&master, &path))
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPair::~PtyPair() { closeMaster(); }
@@ -150,16 +155,17 @@ ExtraPorts::~ExtraPorts()
         qunsetenv("QUILLON_EXTRA_PORTS");
 }
 
-PtyTestBench::PtyTestBench()
-    : env(pty.slavePath())
-    , ready(pty.isOpen() && work.installPlugin())
+PtyTestBench::PtyTestBench(const QString& description, bool withPlugin)
+    : env(description.isEmpty() ? pty.slavePath() : pty.slavePath() + QLatin1Char('=') + description)
+    , ready(pty.isOpen() && (!withPlugin || work.installPlugin()))
 {
 }
 
 bool PtyTestBench::openIn(MainWindow& w)
 {
     auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty.slavePath(), Qt::MatchStartsWith));
+    // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
+    combo->setCurrentIndex(combo->findText(pty.slavePath() + QLatin1Char(' '), Qt::MatchStartsWith));
     w.form()->openSerialButton->click();
     return w.port()->isOpen();
 }

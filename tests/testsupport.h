@@ -7,6 +7,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// Opens a pseudo-terminal in raw mode and closes its slave side, which the program opens by its
+// path like any serial device. False (and master -1) when there is none.
+bool openRawPty(int* master, QString* slavePath);
+
 // A pseudo-terminal pair in raw mode; the program opens the slave side by its path.
 class PtyPair {
 public:
@@ -71,7 +75,10 @@ class MainWindow;
 // What a window test on a pty needs: its own working folder with the plug-in, answered boxes, and
 // a pty listed as a port.
 struct PtyTestBench {
-    PtyTestBench();
+    // description: what the port list shows beside the pty's path (none: the list's default).
+    // withPlugin false leaves ./plugins empty: two windows in one process would both claim the
+    // plug-in's single instance.
+    explicit PtyTestBench(const QString& description = QString(), bool withPlugin = true);
     TempWorkDir work;
     MsgRecorder boxes;
     PtyPair pty;

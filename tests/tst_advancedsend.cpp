@@ -51,37 +51,27 @@ private:
     }
     static void startCycle(AdvancedSend* a);
 
+    PtyTestBench* bench = nullptr;
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
     PtyPair* pty = nullptr;
-    ExtraPorts* env = nullptr;
 };
 
 void tst_AdvancedSend::init()
 {
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-    pty = new PtyPair;
-    QVERIFY(pty->isOpen());
-    env = new ExtraPorts(pty->slavePath());
+    bench = new PtyTestBench;
+    QVERIFY(bench->ready);
+    work = &bench->work;
+    boxes = &bench->boxes;
+    pty = &bench->pty;
 }
 
-void tst_AdvancedSend::cleanup()
-{
-    delete env;
-    delete pty;
-    delete boxes;
-    delete work;
-}
+void tst_AdvancedSend::cleanup() { delete bench; }
 
 void tst_AdvancedSend::openPort(MainWindow& w)
 {
     w.form()->showTimeCheckBox->setChecked(false);
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty->slavePath(), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench->openIn(w));
 }
 
 void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex,

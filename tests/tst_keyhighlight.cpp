@@ -557,18 +557,14 @@ void tst_KeyHighlight::checkBoxSwitchesHighlighting()
 
 void tst_KeyHighlight::receivedTextIsMarked()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
-    QVERIFY(work->installPlugin());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
     w.form()->showTimeCheckBox->setChecked(false);
     setRow(*w.findChild<KeyHighlightDialog*>(), 12, true, rowColor(12), "ERR");
     w.form()->keyHighlightCheckBox->setChecked(true);
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty.slavePath(), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
-    QVERIFY(pty.write("ERR 5\nok ERROR\n"));
+    QVERIFY(bench.openIn(w));
+    QVERIFY(bench.pty.write("ERR 5\nok ERROR\n"));
     QTextDocument* doc = w.form()->recvShowText->document();
     QTRY_COMPARE(doc->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
     QCOMPARE(marks(doc->firstBlock()), QString("....mmm.."));

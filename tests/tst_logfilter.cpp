@@ -764,22 +764,16 @@ void tst_LogFilter::debugLineForFirstKeyword()
 void tst_LogFilter::receivedLinesReachTheFilter()
 {
     quiet();
-    TempWorkDir work;
-    QVERIFY(work.installPlugin());
-    MsgRecorder boxes;
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
     w.form()->showTimeCheckBox->setChecked(false);
     LogFilterDialog* d = w.logFilter();
     setKeyword(*d, 1, "fault", 2, 1);
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty.slavePath(), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
-    QVERIFY(pty.write("boot\nFAULT <7> & more\nnext\nidle\n"));
+    QVERIFY(bench.openIn(w));
+    QVERIFY(bench.pty.write("boot\nFAULT <7> & more\nnext\nidle\n"));
     QTRY_COMPARE(shown(*d), QString("RX←◆FAULT <7> & more\nRX←◆next"));
-    QVERIFY(boxes.calls.isEmpty());
+    QVERIFY(bench.boxes.calls.isEmpty());
 }
 
 QTEST_MAIN(tst_LogFilter)

@@ -357,39 +357,33 @@ private slots:
 
 private:
     void openPort(MainWindow& w);
-    TempWorkDir* work = nullptr;
+    PtyTestBench* bench = nullptr;
     Journal* journal = nullptr;
     PtyPair* pty = nullptr;
-    ExtraPorts* env = nullptr;
     QWidget* host = nullptr;
 };
 
 void tst_LogShare::init()
 {
     // No update plug-in: two windows in one process would both claim its single instance.
-    work = new TempWorkDir;
+    bench = new PtyTestBench(QStringLiteral("USB-SERIAL CH340"), false);
+    QVERIFY(bench->ready);
+    pty = &bench->pty;
+    // The journal answers the boxes instead of the bench's recorder while it lives.
     journal = new Journal;
-    pty = new PtyPair;
-    QVERIFY(pty->isOpen());
-    env = new ExtraPorts(pty->slavePath() + "=USB-SERIAL CH340");
     host = new QWidget;
 }
 
 void tst_LogShare::cleanup()
 {
     delete host;
-    delete env;
-    delete pty;
     delete journal;
-    delete work;
+    delete bench;
 }
 
 void tst_LogShare::openPort(MainWindow& w)
 {
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty->slavePath() + " USB-SERIAL CH340   "));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench->openIn(w));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -68,36 +68,26 @@ private:
     void openShownWithoutTime(MainWindow& w);
     QString waitForView(MainWindow& w, const QString& expected);
     QStringList recordFiles(const QString& kind) const;
+    PtyTestBench* bench = nullptr;
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
     PtyPair* pty = nullptr;
-    ExtraPorts* env = nullptr;
 };
 
 void tst_Receive::init()
 {
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-    pty = new PtyPair;
-    QVERIFY(pty->isOpen());
-    env = new ExtraPorts(pty->slavePath() + "=USB-SERIAL CH340");
+    bench = new PtyTestBench(QStringLiteral("USB-SERIAL CH340"));
+    QVERIFY(bench->ready);
+    work = &bench->work;
+    boxes = &bench->boxes;
+    pty = &bench->pty;
 }
 
-void tst_Receive::cleanup()
-{
-    delete env;
-    delete pty;
-    delete boxes;
-    delete work;
-}
+void tst_Receive::cleanup() { delete bench; }
 
 void tst_Receive::openPort(MainWindow& w)
 {
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty->slavePath() + " USB-SERIAL CH340   "));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench->openIn(w));
 }
 
 void tst_Receive::openShownWithoutTime(MainWindow& w)

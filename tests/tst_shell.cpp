@@ -170,22 +170,19 @@ void tst_Shell::welcomeTextFollowsMaximise()
 
 void tst_Shell::debugLogWritesExactlyTheLines()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
     auto* box = w.extraSettings()->findChild<QCheckBox*>("debugLogCheckBox");
     QVERIFY(box);
     box->click();
     QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
-    auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(pty.slavePath(), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench.openIn(w));
     const QStringList lines = debugLines();
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(1), QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
                                   "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
-                              .arg(pty.slavePath()));
+                              .arg(bench.pty.slavePath()));
     box->click();
     w.form()->openSerialButton->click();
     w.form()->openSerialButton->click();

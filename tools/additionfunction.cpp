@@ -170,8 +170,7 @@ void AdditionFunction::sendPreset(quint8 code)
 {
     ui->sendDataPlainTextEdit->clear();
     clearReplyPanes();
-    ui->sendDataPlainTextEdit->setPlainText(
-        QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper());
+    ui->sendDataPlainTextEdit->setPlainText(HexConvert::twoDigits(code));
     sendDeviceCommand(DeviceCommand::presetFrameText(code));
 }
 

@@ -1,6 +1,7 @@
 #include "tools/advancedsenditem.h"
 
 #include "app/messagebox.h"
+#include "tools/hexconvert.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -38,9 +39,7 @@ bool AdvancedSendItem::isHexData(const QString& text)
     for (const QChar c : text) {
         if (c == QLatin1Char(' '))
             continue;
-        const ushort u = c.unicode();
-        const bool hex = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
-        if (!hex)
+        if (!HexConvert::isHexDigit(c))
             return false;
         ++digits;
     }

@@ -1,5 +1,7 @@
 #include "tools/checksum.h"
 
+#include "tools/hexconvert.h"
+
 namespace Checksum {
 
 QByteArray inputBytes(const QString& text, bool hex)
@@ -31,6 +33,6 @@ quint8 compute(const QByteArray& bytes, Kind kind)
     return sum;
 }
 
-QString hexByte(int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')); }
+QString hexByte(int value) { return HexConvert::twoDigits(uint(value)).toLower(); }
 
 }

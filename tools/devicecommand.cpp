@@ -1,16 +1,11 @@
 #include "tools/devicecommand.h"
 
 #include "tools/checksum.h"
+#include "tools/hexconvert.h"
 
 namespace DeviceCommand {
 
 namespace {
-
-    bool isHexDigit(QChar c)
-    {
-        const ushort u = c.unicode();
-        return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
-    }
 
     // Length field and checksum over a frame whose bytes 0 … 4 exist.
     QByteArray sealed(QByteArray frame)
@@ -40,7 +35,7 @@ QString completeFrame(const QString& frameText)
 QString presetFrameText(quint8 code)
 {
     return commandHeader() + QStringLiteral("01")
-        + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
+        + HexConvert::twoDigits(code);
 }
 
 Payload checkPayload(const QString& text, QString* digits)
@@ -51,7 +46,7 @@ Payload checkPayload(const QString& text, QString* digits)
     if (d.isEmpty())
         return Payload::Empty;
     for (const QChar c : d) {
-        if (!isHexDigit(c))
+        if (!HexConvert::isHexDigit(c))
             return Payload::NotHex;
     }
     if (d.size() % 2 != 0)
@@ -63,8 +58,7 @@ Payload checkPayload(const QString& text, QString* digits)
 
 QString payloadFrameText(const QString& digits)
 {
-    return commandHeader() + QStringLiteral("%1").arg(digits.size() / 2, 2, 16, QLatin1Char('0'))
-        + digits;
+    return commandHeader() + HexConvert::twoDigits(uint(digits.size() / 2)) + digits;
 }
 
 QByteArray commandFrame(const QByteArray& payload)

@@ -1,5 +1,7 @@
 #include "tools/framecodec.h"
 
+#include "tools/hexconvert.h"
+
 namespace FrameCodec {
 
 namespace {
@@ -101,7 +103,7 @@ QString formatValues(const QVector<quint16>& values)
     QString text;
     text.reserve(values.size() * 3);
     for (const quint16 v : values) {
-        text += QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper();
+        text += HexConvert::twoDigits(v);
         text += QLatin1Char(' ');
     }
     return text;

@@ -17,6 +17,17 @@ namespace {
 
 }
 
+bool isHexDigit(QChar c)
+{
+    const ushort u = c.unicode();
+    return u < 0x80 && digitValue(char(u)) >= 0;
+}
+
+QString twoDigits(uint value)
+{
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 QByteArray scanBytes(const QString& hexText)
 {
     QString text = hexText;

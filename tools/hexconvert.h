@@ -17,4 +17,10 @@ QString scanToCharacters(const QByteArray& bytes);
 // UTF-8 bytes as upper-case hex digits without separators.
 QString charactersToHex(const QString& text);
 
+// 0-9, A-F, a-f.
+bool isHexDigit(QChar c);
+
+// Upper-case hex digits, at least two ("0A", "FF", "1FF"): how byte values and codes are shown.
+QString twoDigits(uint value);
+
 }
