@@ -107,6 +107,9 @@ bool LiveRecord::flush()
         error = file.errorString();
         buffer.clear();
         file.close();
+        // Text appended after a failure goes to a new file, never to a closed one.
+        atLineStart = true;
+        rotate = false;
         return false;
     }
     buffer.clear();
