@@ -103,6 +103,20 @@ QStringList tst_Receive::recordFiles(const QString& kind) const
                                     QDir::Name);
 }
 
+static QStringList orderedRecords(const QStringList& names)
+{
+    // By the time in the name, then no suffix, _2, _3, ...
+    QStringList files = names;
+    const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
+    std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
+        const auto ma = stamp.match(a), mb = stamp.match(b);
+        if (ma.captured(1) != mb.captured(1))
+            return ma.captured(1) < mb.captured(1);
+        return ma.captured(2).toInt() < mb.captured(2).toInt();
+    });
+    return files;
+}
+
 static QByteArray readFile(const QString& path)
 {
     QFile f(path);
@@ -396,14 +410,7 @@ void tst_Receive::closeStillShowsTheBacklog()
     QTRY_VERIFY(!w.displayTimer()->isActive());
     QTRY_COMPARE(w.recordsInHand(), 0);
     // Record files in the order they were written: by time, then by the _N suffix.
-    QStringList files = recordFiles("Auto");
-    const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
-    std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
-        const auto ma = stamp.match(a), mb = stamp.match(b);
-        if (ma.captured(1) != mb.captured(1))
-            return ma.captured(1) < mb.captured(1);
-        return ma.captured(2).toInt() < mb.captured(2).toInt();
-    });
+    const QStringList files = orderedRecords(recordFiles("Auto"));
     QStringList all;
     for (const QString& f : files)
         all += QString::fromUtf8(readFile("Record/" + f)).split('\n');
@@ -713,20 +720,6 @@ void tst_Receive::failedSavesGoBackInOrder()
     const QStringList files = recordFiles("Auto");
     QCOMPARE(files.size(), 1);
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())).split('\n'), view);
-}
-
-static QStringList orderedRecords(const QStringList& names)
-{
-    // By the time in the name, then no suffix, _2, _3, ...
-    QStringList files = names;
-    const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
-    std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
-        const auto ma = stamp.match(a), mb = stamp.match(b);
-        if (ma.captured(1) != mb.captured(1))
-            return ma.captured(1) < mb.captured(1);
-        return ma.captured(2).toInt() < mb.captured(2).toInt();
-    });
-    return files;
 }
 
 void tst_Receive::liveRecordHasEveryLine_data()
