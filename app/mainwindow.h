@@ -79,6 +79,7 @@ public:
     static constexpr qint64 AsyncSaveChars = 1 << 19;
     // Record files saved before a clear and not yet on disk.
     int recordsInHand() const { return recordWriter->pending(); }
+    LiveRecord* liveRecorder() const { return liveRecord.get(); }
     qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
     // The display stage, and the names its buffers and hold state go by elsewhere.
     DisplayStage* displayStage() const { return display.get(); }

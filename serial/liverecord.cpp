@@ -6,6 +6,40 @@
 #include <QFileInfo>
 #include <QTextCodec>
 
+#include <ctime>
+
+namespace {
+
+qint64 threadCpuNs()
+{
+    timespec t {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Adds the thread's CPU time from here to the end of the scope, when metering is on.
+class Meter {
+public:
+    Meter(bool on, qint64& total)
+        : total(on ? &total : nullptr)
+        , start(on ? threadCpuNs() : 0)
+    {
+    }
+    ~Meter()
+    {
+        if (total)
+            *total += threadCpuNs() - start;
+    }
+    Meter(const Meter&) = delete;
+    Meter& operator=(const Meter&) = delete;
+
+private:
+    qint64* total;
+    qint64 start;
+};
+
+} // namespace
+
 LiveRecord::LiveRecord()
     : now([] { return QDateTime::currentDateTime(); })
 {
@@ -76,6 +110,7 @@ bool LiveRecord::appendPiece(const QChar* text, int count)
 
 bool LiveRecord::append(const QString& text)
 {
+    const Meter meter(metered, cpuNs);
     // Line by line: a new file may start at any line end within the text.
     const QChar* data = text.constData();
     const int size = text.size();
@@ -100,6 +135,7 @@ bool LiveRecord::append(const QString& text)
 
 bool LiveRecord::flush()
 {
+    const Meter meter(metered, cpuNs);
     if (buffer.isEmpty() || !file.isOpen())
         return true;
     const qint64 written = file.write(buffer);

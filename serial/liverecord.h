@@ -45,6 +45,11 @@ public:
     QString errorString() const { return error; }
     bool isOpen() const { return file.isOpen(); }
 
+    // Counts the CPU time of this thread spent in append() and flush(), the kernel's share of
+    // the writes included, so the benchmark can tell the live record's own cost from noise.
+    void setMetered(bool on) { metered = on; }
+    qint64 cpuNanoseconds() const { return cpuNs; }
+
 private:
     bool openNext();
     bool appendPiece(const QChar* text, int count);
@@ -63,4 +68,6 @@ private:
     QDate openedOn;
     bool atLineStart = true;
     bool rotate = false; // a new file at the next line start
+    bool metered = false;
+    qint64 cpuNs = 0;
 };

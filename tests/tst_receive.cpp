@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QTextCodec>
 #include <QtTest>
@@ -59,6 +60,7 @@ private slots:
     void liveRecordHasEveryLine_data();
     void liveRecordHasEveryLine();
     void liveRecordFilePerOpen();
+    void liveRecordRotatesAtItsLimit();
     void liveRecordFailureWarnsOnce();
     void failedSavesGoBackInOrder();
 
@@ -728,6 +730,7 @@ void tst_Receive::liveRecordHasEveryLine_data()
     QTest::addColumn<bool>("hex");
     QTest::newRow("text") << false << false;
     QTest::newRow("text with time stamps") << true << false;
+    QTest::newRow("hex") << false << true;
     QTest::newRow("hex with time stamps") << true << true;
 }
 
@@ -804,6 +807,44 @@ void tst_Receive::liveRecordFilePerOpen()
     // The view's own clear does not touch the live file.
     w.form()->clearWindowButton->click();
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
+}
+
+void tst_Receive::liveRecordRotatesAtItsLimit()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(2000);
+    auto* limit = w.findChild<QSpinBox*>("liveRecordMaxSpinBox");
+    QVERIFY(limit);
+    QCOMPARE(limit->minimum(), 1);
+    limit->setValue(1);
+    QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("CustomConfig/LiveRecordMaxMB").toInt(), 1);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    openPort(w);
+    // 1.4 MB through a 1 MiB limit, while the view clears itself every 2,000 lines.
+    const int n = 14000;
+    QByteArray sent, shown;
+    for (int i = 0; i < n; ++i) {
+        const QByteArray line = QByteArray::number(i).rightJustified(6, '0') + ' ' + QByteArray(92, 'a' + i % 26) + '\n';
+        sent += line;
+        shown += QString("RX←◆").toUtf8() + line;
+    }
+    QVERIFY(pty->write(sent));
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 60000);
+    QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
+    w.form()->openSerialButton->click();
+    QTRY_VERIFY(!w.displayTimer()->isActive());
+    const QStringList files = orderedRecords(recordFiles("Live"));
+    QCOMPARE(files.size(), 2);
+    QByteArray joined;
+    for (const QString& f : files) {
+        const QByteArray part = readFile("Record/" + f);
+        QVERIFY2(part.endsWith('\n'), qPrintable(f)); // a new file starts at a line end only
+        joined += part;
+    }
+    QVERIFY2(readFile("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
+    QCOMPARE(joined.size(), shown.size());
+    QVERIFY(joined == shown);
 }
 
 void tst_Receive::liveRecordFailureWarnsOnce()
