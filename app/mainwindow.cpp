@@ -145,6 +145,14 @@ MainWindow::MainWindow(QWidget* parent)
         QDir().mkdir(recordPath);
 
     keyHighlight = new KeyHighlight(ui->recvShowText->document(), keyHighlightDialog);
+    // A full view handed to the record writer takes its highlighter along; the new document
+    // gets one in the same state.
+    connect(ui->recvShowText, &TextBrowser::documentReplaced, this,
+            [this](QTextDocument* document) {
+                const bool on = keyHighlight->isHighlightEnabled();
+                keyHighlight = new KeyHighlight(document, keyHighlightDialog);
+                keyHighlight->setHighlightEnabled(on);
+            });
 
     connect(styleActionGroup, &QActionGroup::triggered, this, &MainWindow::slotStyleActions);
     connect(portScanTimer, &QTimer::timeout, this, &MainWindow::slotUpdateSerialPort);

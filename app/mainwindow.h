@@ -180,7 +180,6 @@ private:
     bool automaticSave(const QString& more);
     bool saveViewTo(const QString& path, const QString& more = QString());
     // The view's text (and what follows it) as a record file takes it.
-    RecordFile::Text viewText(const QString& more = QString()) const;
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
     void buildStatusBar();

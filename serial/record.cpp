@@ -52,15 +52,6 @@ void feedPlainText(const QTextDocument* document, const RecordFile::Sink& sink)
 
 } // namespace
 
-RecordFile::Text MainWindow::viewText(const QString& more) const
-{
-    // One copy of the characters; the writer replaces what toPlainText() would.
-    RecordFile::Text text;
-    text.view = ui->recvShowText->document()->toRawText();
-    text.more = more;
-    return text;
-}
-
 bool MainWindow::saveViewTo(const QString& path, const QString& more)
 {
     const QTextDocument* document = ui->recvShowText->document();
@@ -100,11 +91,23 @@ bool MainWindow::automaticSave(const QString& more)
         recordWriter->waitForAll();
         return saveViewTo(path, more);
     }
-    // A full view: copied once (a few ms) and written by the writer's thread while the display
-    // goes on. A slow disk must not gather views in memory: past two, the oldest is waited for.
+    // A full view: its document goes to the writer whole, to be copied, written and freed on the
+    // writer's thread while the display goes on in a new one. A slow disk must not gather views
+    // in memory: past two, the oldest is waited for.
     while (recordWriter->pending() >= MaxRecordsInHand)
         recordWriter->waitForOldest();
-    recordWriter->start(path, viewText(more));
+    QTextDocument* document = ui->recvShowText->takeDocument();
+    recordWriter->start(
+        path,
+        [document, more] {
+            // The raw text: one copy of the characters; the writer replaces what toPlainText()
+            // would.
+            RecordFile::Text text;
+            text.view = document->toRawText();
+            text.more = more;
+            return text;
+        },
+        document);
     return true;
 }
 

@@ -16,8 +16,7 @@ RecordWriter::~RecordWriter()
             delete thread;
             thread = nullptr;
         } else {
-            jobs.first()->ok = RecordFile::write(jobs.first()->path, jobs.first()->text,
-                                                 &jobs.first()->error);
+            write(jobs.first());
         }
         Job* job = jobs.takeFirst();
         if (!job->ok)
@@ -44,10 +43,35 @@ void RecordWriter::start(const QString& path, RecordFile::Text text)
         runHead();
 }
 
+void RecordWriter::start(
+    const QString& path, std::function<RecordFile::Text()> source, QObject* owned)
+{
+    Job* job = new Job;
+    job->path = path;
+    job->source = std::move(source);
+    job->owned = owned;
+    jobs.append(job);
+    if (!thread)
+        runHead();
+}
+
+void RecordWriter::write(Job* job)
+{
+    if (job->source) {
+        job->text = job->source();
+        job->source = nullptr;
+    }
+    job->ok = RecordFile::write(job->path, job->text, &job->error);
+    delete job->owned;
+    job->owned = nullptr;
+}
+
 void RecordWriter::runHead()
 {
     Job* job = jobs.first();
-    thread = QThread::create([job] { job->ok = RecordFile::write(job->path, job->text, &job->error); });
+    thread = QThread::create([job] { write(job); });
+    if (job->owned)
+        job->owned->moveToThread(thread);
     // Queued: the thread object lives here, the signal comes from the thread that ends. A run
     // already completed by waitForOldest() is not completed twice.
     const quint64 run = ++runs;

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QThread;
 
 // Writes record files on a thread of its own, one after the other in the order given: saving a
@@ -26,6 +28,10 @@ public:
     bool holds(const QString& path) const;
 
     void start(const QString& path, RecordFile::Text text);
+    // The text is made on the writer's thread by source(). owned (may be null, must have no
+    // parent) is moved to that thread when the file's turn comes and deleted there once the file
+    // is written: what source() reads, e.g. a whole document that takes long to copy and free.
+    void start(const QString& path, std::function<RecordFile::Text()> source, QObject* owned);
     // Blocks until the oldest file is written, then reports it as finished() would.
     void waitForOldest();
     void waitForAll();
@@ -38,11 +44,14 @@ private:
     struct Job {
         QString path;
         RecordFile::Text text;
+        std::function<RecordFile::Text()> source;
+        QObject* owned = nullptr;
         // Written by the thread, read after it has ended.
         bool ok = false;
         QString error;
     };
 
+    static void write(Job* job);
     void runHead();
     void completeHead();
 

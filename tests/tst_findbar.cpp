@@ -46,6 +46,7 @@ private slots:
     void escapeReturnsFocusAndStateLasts();
     void viewStaysOnMatchWhileLinesArrive();
     void followsTheEndWhenMatchIsThere();
+    void countFollowsAFullViewSaved();
     void linesNotHeldBackWhileBarIsOpen();
 
 private:
@@ -427,6 +428,36 @@ void tst_FindBar::followsTheEndWhenMatchIsThere()
     // The match at the end did not grow into the appended lines.
     QCOMPARE(selected(w), QString("tail"));
     QCOMPARE(selectedLine(w), 300);
+}
+
+void tst_FindBar::countFollowsAFullViewSaved()
+{
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(20000);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    showWindow(w);
+    QVERIFY(bench.openIn(w));
+    TextBrowser* view = w.form()->recvShowText;
+    writeLines(bench, "boot %1", 0, 3);
+    QTRY_COMPARE(view->document()->blockCount(), 3);
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), "marker");
+    QCOMPARE(countText(w), QString("0/0"));
+    // The full view goes to the record writer whole; the bar counts in the view that follows.
+    writeLines(bench, "filler line %1 with some padding to fill the view", 3, 19997);
+    writeLines(bench, "marker %1", 0, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20004), 30000);
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    QTRY_COMPARE(view->document()->blockCount(), 4);
+    QTRY_COMPARE(bar(w)->findChild<QLabel*>("findCountLabel")->text().section('/', 1), QString("4"));
+    QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
+    QCOMPARE(selected(w), QString("marker"));
+    // And it still hears the view's document change.
+    writeLines(bench, "marker %1", 4, 1);
+    QTRY_COMPARE(countText(w).section('/', 1), QString("5"));
 }
 
 void tst_FindBar::linesNotHeldBackWhileBarIsOpen()

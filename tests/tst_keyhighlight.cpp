@@ -55,6 +55,7 @@ private slots:
     void uncheckingStopsMarkingNewText();
     void checkBoxSwitchesHighlighting();
     void receivedTextIsMarked();
+    void marksGoOnAfterAFullViewIsSaved();
 
 private:
     struct Row {
@@ -569,6 +570,39 @@ void tst_KeyHighlight::receivedTextIsMarked()
     QTRY_COMPARE(doc->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
     QCOMPARE(marks(doc->firstBlock()), QString("....mmm.."));
     QCOMPARE(marks(doc->lastBlock()), QString("............"));
+}
+
+void tst_KeyHighlight::marksGoOnAfterAFullViewIsSaved()
+{
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(20000);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    setRow(*w.findChild<KeyHighlightDialog*>(), 3, true, rowColor(3), "ERR");
+    w.form()->keyHighlightCheckBox->setChecked(true);
+    QVERIFY(bench.openIn(w));
+    // A view big enough to go to the record writer whole, then lines for the new view.
+    QByteArray bytes;
+    for (int i = 0; i < 20000; ++i)
+        bytes += "line " + QByteArray::number(i).rightJustified(6, '0') + " ERR padding padding\n";
+    bytes += "ERR 1\nok\n";
+    QVERIFY(bench.pty.write(bytes));
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20002), 30000);
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    QTextDocument* doc = w.form()->recvShowText->document();
+    QTRY_COMPARE(doc->toPlainText(), QString("RX←◆ERR 1\nRX←◆ok"));
+    QCOMPARE(marks(doc->firstBlock()), QString("....ddd.."));
+    QCOMPARE(marks(doc->lastBlock()), QString("......"));
+    // One highlighter per document: the old one went with the old view.
+    QCOMPARE(doc->findChildren<KeyHighlight*>().size(), 1);
+    QCOMPARE(w.findChildren<KeyHighlight*>().size(), 1);
+    // Switching it off still reaches the one that marks the view.
+    w.form()->keyHighlightCheckBox->setChecked(false);
+    QVERIFY(bench.pty.write("ERR 2\n"));
+    QTRY_COMPARE(doc->blockCount(), 3);
+    QCOMPARE(marks(doc->lastBlock()), QString("........."));
 }
 
 QTEST_MAIN(tst_KeyHighlight)

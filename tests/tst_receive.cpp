@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
+#include "views/textbrowser.h"
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
@@ -9,12 +10,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QLineEdit>
 #include <QTextCodec>
+#include <QThread>
 #include <QtTest>
 
 #include <atomic>
@@ -63,6 +66,7 @@ private slots:
     void liveRecordRotatesAtItsLimit();
     void liveRecordFailureWarnsOnce();
     void failedSavesGoBackInOrder();
+    void fullViewGoesToTheWriterWhole();
 
 private:
     void openPort(MainWindow& w);
@@ -722,6 +726,66 @@ void tst_Receive::failedSavesGoBackInOrder()
     const QStringList files = recordFiles("Auto");
     QCOMPARE(files.size(), 1);
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())).split('\n'), view);
+}
+
+namespace {
+
+// Tells on which thread its parent was freed (the parent's signals may all be disconnected).
+class FreedOn : public QObject {
+public:
+    FreedOn(QObject* parent, QThread** where)
+        : QObject(parent)
+        , where(where)
+    {
+    }
+    ~FreedOn() override { *where = QThread::currentThread(); }
+
+private:
+    QThread** where;
+};
+
+} // namespace
+
+void tst_Receive::fullViewGoesToTheWriterWhole()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(20000);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    TextBrowser* view = w.form()->recvShowText;
+    QFont font = view->font();
+    font.setPointSize(font.pointSize() + 3);
+    view->setFont(font);
+    const QFont viewFont = view->document()->defaultFont();
+    // The first view's document: read, written and freed by the writer's thread.
+    QPointer<QTextDocument> first = view->document();
+    QThread* freedOn = nullptr;
+    new FreedOn(first, &freedOn);
+    openPort(w);
+    QVERIFY(20000 * (seqLine(0).size() + 1) > MainWindow::AsyncSaveChars);
+    const int n = 45000;
+    QVERIFY(pty->write(seqLines(0, n)));
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 30000);
+    QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    QVERIFY(first.isNull());
+    QVERIFY(freedOn && freedOn != qApp->thread());
+    QVERIFY(view->document() != nullptr);
+    QVERIFY(!view->document()->isUndoRedoEnabled());
+    QCOMPARE(view->document()->defaultFont(), viewFont);
+    const QStringList files = orderedRecords(recordFiles("Auto"));
+    QCOMPARE(files.size(), 2);
+    QStringList shown;
+    for (const QString& f : files) {
+        const QStringList lines = QString::fromUtf8(readFile("Record/" + f)).split('\n');
+        QCOMPARE(lines.size(), 20000);
+        shown += lines;
+    }
+    shown += view->toPlainText().split('\n');
+    QCOMPARE(shown.size(), n);
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(shown.at(i), seqLine(i));
+    QCOMPARE(boxes->calls.size(), 0);
 }
 
 void tst_Receive::liveRecordHasEveryLine_data()

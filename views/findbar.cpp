@@ -88,8 +88,12 @@ FindBar::FindBar(TextBrowser* view_, QWidget* parent)
     connect(recountTimer, &QTimer::timeout, this, &FindBar::slotRecount);
     if (view) {
         view->installEventFilter(this);
-        connect(view->document(), &QTextDocument::contentsChange, this,
-            &FindBar::slotDocumentChanged);
+        watchDocument();
+        // A full view may be handed to the record writer whole and replaced by an empty one.
+        connect(view, &TextBrowser::documentReplaced, this, [this] {
+            watchDocument();
+            scheduleRecount();
+        });
         connect(view, &QTextEdit::selectionChanged, this, [this] {
             if (!selecting)
                 scheduleRecount();
@@ -179,6 +183,13 @@ void FindBar::slotTermChanged()
     }
     // Incremental: a longer or shorter term keeps to the match being looked at when it can.
     showMatch(finder().next(viewText(), searchStart()));
+}
+
+void FindBar::watchDocument()
+{
+    disconnect(documentWatch);
+    documentWatch = connect(view->document(), &QTextDocument::contentsChange, this,
+        &FindBar::slotDocumentChanged);
 }
 
 void FindBar::slotDocumentChanged()

@@ -60,7 +60,10 @@ private:
     void updateCountLabel();
     void scheduleRecount();
 
+    void watchDocument();
+
     QPointer<TextBrowser> view;
+    QMetaObject::Connection documentWatch;
     QLineEdit* findLineEdit = nullptr;
     QPushButton* findPreviousButton = nullptr;
     QPushButton* findNextButton = nullptr;

@@ -26,8 +26,16 @@ public:
     // Like append(), but the text is never taken as markup.
     void appendPlainText(const QString& text);
 
+    // Gives the view a new, empty document set up like the old one and returns the old one
+    // without a parent, laid out no more and heard by no one, so that it can be moved to another
+    // thread (QObject::moveToThread), read and freed there. Copying and freeing a full view
+    // takes tens of milliseconds.
+    QTextDocument* takeDocument();
+
 signals:
     void signalSaveLog();
+    // After takeDocument(): what listened to the old document listens to this one now.
+    void documentReplaced(QTextDocument* document);
 
 public slots:
     void soltSelectFont();
