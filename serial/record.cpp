@@ -6,6 +6,7 @@
 #include "serial/recordfile.h"
 #include "serial/recordname.h"
 #include "share/logshareddialog.h"
+#include "views/textbrowser.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -107,7 +108,7 @@ bool MainWindow::automaticSave(const QString& more)
             text.more = more;
             return text;
         },
-        document);
+        document, [document] { TextBrowser::retireDocument(document); });
     return true;
 }
 

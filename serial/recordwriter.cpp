@@ -39,24 +39,39 @@ void RecordWriter::start(const QString& path, RecordFile::Text text)
     job->path = path;
     job->text = std::move(text);
     jobs.append(job);
-    if (!thread)
-        runHead();
+    scheduleHead();
 }
 
-void RecordWriter::start(
-    const QString& path, std::function<RecordFile::Text()> source, QObject* owned)
+void RecordWriter::start(const QString& path, std::function<RecordFile::Text()> source,
+                         QObject* owned, std::function<void()> prepare)
 {
     Job* job = new Job;
     job->path = path;
     job->source = std::move(source);
     job->owned = owned;
+    job->prepare = std::move(prepare);
     jobs.append(job);
-    if (!thread)
-        runHead();
+    scheduleHead();
+}
+
+void RecordWriter::scheduleHead()
+{
+    // Not from inside the caller's work (the display tick): the start may cost a preparation.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!thread && !jobs.isEmpty())
+                runHead();
+        },
+        Qt::QueuedConnection);
 }
 
 void RecordWriter::write(Job* job)
 {
+    if (job->prepare) {
+        job->prepare();
+        job->prepare = nullptr;
+    }
     if (job->source) {
         job->text = job->source();
         job->source = nullptr;
@@ -69,6 +84,10 @@ void RecordWriter::write(Job* job)
 void RecordWriter::runHead()
 {
     Job* job = jobs.first();
+    if (job->prepare) {
+        job->prepare();
+        job->prepare = nullptr;
+    }
     thread = QThread::create([job] { write(job); });
     if (job->owned)
         job->owned->moveToThread(thread);
@@ -98,12 +117,14 @@ void RecordWriter::completeHead()
 
 void RecordWriter::waitForOldest()
 {
+    if (!thread && !jobs.isEmpty())
+        runHead();
     if (thread)
         completeHead();
 }
 
 void RecordWriter::waitForAll()
 {
-    while (thread)
-        completeHead();
+    while (!jobs.isEmpty())
+        waitForOldest();
 }

@@ -31,7 +31,10 @@ public:
     // The text is made on the writer's thread by source(). owned (may be null, must have no
     // parent) is moved to that thread when the file's turn comes and deleted there once the file
     // is written: what source() reads, e.g. a whole document that takes long to copy and free.
-    void start(const QString& path, std::function<RecordFile::Text()> source, QObject* owned);
+    // prepare (may be empty) runs in this thread just before, in an event of its own unless a
+    // wait asks for the file.
+    void start(const QString& path, std::function<RecordFile::Text()> source, QObject* owned,
+               std::function<void()> prepare = {});
     // Blocks until the oldest file is written, then reports it as finished() would.
     void waitForOldest();
     void waitForAll();
@@ -46,6 +49,7 @@ private:
         RecordFile::Text text;
         std::function<RecordFile::Text()> source;
         QObject* owned = nullptr;
+        std::function<void()> prepare;
         // Written by the thread, read after it has ended.
         bool ok = false;
         QString error;
@@ -53,6 +57,7 @@ private:
 
     static void write(Job* job);
     void runHead();
+    void scheduleHead();
     void completeHead();
 
     QList<Job*> jobs;

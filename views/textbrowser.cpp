@@ -135,13 +135,16 @@ QTextDocument* TextBrowser::takeDocument()
     old->setParent(nullptr); // the view deletes a document it is the parent of
     setDocument(fresh);
     // From here on only the new owner touches the old document: no one hears its signals (the
-    // keyword highlighter would highlight it all again), and its layout goes now, in this
-    // thread, with its timers and the fonts of every laid-out line.
+    // keyword highlighter would highlight it all again when its layout goes).
     old->disconnect();
     old->documentLayout()->disconnect();
-    old->setDocumentLayout(new ResignedLayout(old));
     emit documentReplaced(fresh);
     return old;
+}
+
+void TextBrowser::retireDocument(QTextDocument* document)
+{
+    document->setDocumentLayout(new ResignedLayout(document));
 }
 
 void TextBrowser::soltSelectFont()
