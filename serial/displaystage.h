@@ -22,9 +22,9 @@ public:
     static constexpr int MaxSliceBytes = 256 << 10;
     static constexpr int InitialSliceBytes = 16 << 10;
     // What one tick (formatting plus one redraw) may cost before the slice shrinks.
-    static constexpr int TickBudgetMs = 45;
+    static constexpr int TickBudgetMs = 30;
     // What one redraw may cost; its size follows what the last redraws cost.
-    static constexpr int DrawBudgetMs = 20;
+    static constexpr int DrawBudgetMs = 15;
     // Received lines are drawn at most this often; the owner's own lines go out on the next tick.
     static constexpr int RedrawIntervalMs = 40;
     // Text formatted while the view is held; beyond it the bytes wait unformatted.
