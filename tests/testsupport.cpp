@@ -147,6 +147,8 @@ ExtraPorts::ExtraPorts(const QString& list)
     qputenv("QUILLON_EXTRA_PORTS", list.toLocal8Bit());
 }
 
+void ExtraPorts::set(const QString& list) { qputenv("QUILLON_EXTRA_PORTS", list.toLocal8Bit()); }
+
 ExtraPorts::~ExtraPorts()
 {
     if (had)
@@ -155,9 +157,20 @@ ExtraPorts::~ExtraPorts()
         qunsetenv("QUILLON_EXTRA_PORTS");
 }
 
+namespace {
+
+QString listEntry(const QString& path, const QString& description)
+{
+    return description.isEmpty() ? path : path + QLatin1Char('=') + description;
+}
+
+} // namespace
+
 PtyTestBench::PtyTestBench(const QString& description, bool withPlugin)
-    : env(description.isEmpty() ? pty.slavePath() : pty.slavePath() + QLatin1Char('=') + description)
+    : env(listEntry(pty.slavePath(), description))
     , ready(pty.isOpen() && (!withPlugin || work.installPlugin()))
+    , listedPath(pty.slavePath())
+    , entries { listEntry(pty.slavePath(), description) }
 {
 }
 
@@ -165,7 +178,27 @@ bool PtyTestBench::openIn(MainWindow& w)
 {
     auto* combo = w.form()->serialNumComboBox;
     // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
-    combo->setCurrentIndex(combo->findText(pty.slavePath() + QLatin1Char(' '), Qt::MatchStartsWith));
+    combo->setCurrentIndex(combo->findText(listedPath + QLatin1Char(' '), Qt::MatchStartsWith));
     w.form()->openSerialButton->click();
     return w.port()->isOpen();
+}
+
+PtyPair& PtyTestBench::addPort(const QString& description)
+{
+    more.emplace_back();
+    entries << listEntry(more.back().slavePath(), description);
+    env.set(entries.join(QLatin1Char(';')));
+    return more.back();
+}
+
+QString PtyTestBench::listUnderLink(const QString& name)
+{
+    const QString link = work.path() + QLatin1Char('/') + name;
+    if (!QFile::link(pty.slavePath(), link))
+        return QString();
+    const QString description = entries.first().mid(listedPath.size());
+    listedPath = link;
+    entries.first() = link + description;
+    env.set(entries.join(QLatin1Char(';')));
+    return link;
 }

@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+#include <list>
 
 // Opens a pseudo-terminal in raw mode and closes its slave side, which the program opens by its
 // path like any serial device. False (and master -1) when there is none.
@@ -16,6 +19,8 @@ class PtyPair {
 public:
     PtyPair();
     ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
     bool isOpen() const { return master >= 0; }
     QString slavePath() const { return path; }
     bool write(const QByteArray& bytes);
@@ -64,6 +69,10 @@ class ExtraPorts {
 public:
     explicit ExtraPorts(const QString& list);
     ~ExtraPorts();
+    ExtraPorts(const ExtraPorts&) = delete;
+    ExtraPorts& operator=(const ExtraPorts&) = delete;
+    // Lists other ports; the destructor still restores what was set before the first list.
+    void set(const QString& list);
 
 private:
     QByteArray previous;
@@ -86,4 +95,17 @@ struct PtyTestBench {
     bool ready;
     // Selects the pty in the window's port list and opens it; false when that failed.
     bool openIn(MainWindow& w);
+    // Another pty, listed behind the ports so far; it lives as long as the bench.
+    PtyPair& addPort(const QString& description = QString());
+    // Lists the pty under a symbolic link in the working folder instead of its own path, so that
+    // removing the link takes the port out of the table while the device stays. The link's path,
+    // empty when it could not be made.
+    QString listUnderLink(const QString& name);
+    // The path the port list shows for the pty: its own, or the link's.
+    QString portPath() const { return listedPath; }
+
+private:
+    QString listedPath;
+    QStringList entries;
+    std::list<PtyPair> more;
 };

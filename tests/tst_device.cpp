@@ -75,28 +75,32 @@ private slots:
     void resetWithoutAutoDownloadComesBack();
 
 private:
+    // The bench's pty, or the simulated board's when a test lists that instead.
     void openPort(MainWindow& w, const QString& path);
-    TempWorkDir* work = nullptr;
+    PtyTestBench* bench = nullptr;
     MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
 };
 
 void tst_Device::init()
 {
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
+    bench = new PtyTestBench;
+    QVERIFY(bench->ready);
+    boxes = &bench->boxes;
+    pty = &bench->pty;
 }
 
 void tst_Device::cleanup()
 {
-    delete boxes;
-    delete work;
+    delete bench;
+    bench = nullptr;
 }
 
 void tst_Device::openPort(MainWindow& w, const QString& path)
 {
     auto* combo = w.form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(path, Qt::MatchStartsWith));
+    // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
+    combo->setCurrentIndex(combo->findText(path + QLatin1Char(' '), Qt::MatchStartsWith));
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
     w.form()->showTimeCheckBox->setChecked(false);
@@ -439,16 +443,14 @@ void tst_Device::presetsWriteTheirFrames()
     QFETCH(QString, button);
     QFETCH(QString, code);
     QFETCH(QString, frame);
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
     MainWindow w;
-    openPort(w, pty.slavePath());
+    openPort(w, pty->slavePath());
     AdditionFunction* f = w.additionWindow();
     child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText("ff ff");
     child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
     child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->setPlainText("old");
     child<QToolButton>(f, qPrintable(button))->click();
-    QCOMPARE(hexOf(pty.readAtLeast(14, 3000)), frame);
+    QCOMPARE(hexOf(pty->readAtLeast(14, 3000)), frame);
     QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), code);
     QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
     QVERIFY(child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->toPlainText().isEmpty());
@@ -496,10 +498,8 @@ void tst_Device::freePayload()
     QFETCH(QString, payload);
     QFETCH(QString, frame);
     QFETCH(QString, warning);
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
     MainWindow w;
-    openPort(w, pty.slavePath());
+    openPort(w, pty->slavePath());
     AdditionFunction* f = w.additionWindow();
     child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
     child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText(payload);
@@ -507,7 +507,7 @@ void tst_Device::freePayload()
     QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
     QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), payload);
     if (warning.isEmpty()) {
-        const QByteArray got = pty.readAtLeast(frame.size() / 2 + 1, 3000);
+        const QByteArray got = pty->readAtLeast(frame.size() / 2 + 1, 3000);
         QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
         QCOMPARE(got.size(), 13 + payload.count(QRegularExpression("[0-9a-fA-F]")) / 2);
         QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
@@ -516,17 +516,15 @@ void tst_Device::freePayload()
         QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().title, QStringLiteral("警告"));
         QCOMPARE(boxes->calls.first().text, warning);
-        QCOMPARE(pty.readAtLeast(1, 200), QByteArray());
+        QCOMPARE(pty->readAtLeast(1, 200), QByteArray());
         QCOMPARE(w.sent(), 0);
     }
 }
 
 void tst_Device::repliesFillThePanes()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
     MainWindow w;
-    openPort(w, pty.slavePath());
+    openPort(w, pty->slavePath());
     AdditionFunction* f = w.additionWindow();
     auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
     auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
@@ -535,13 +533,13 @@ void tst_Device::repliesFillThePanes()
     // Noise before the reply, and the reply in two chunks with a pause between them.
     QTest::ignoreMessage(QtDebugMsg,
         qPrintable(QStringLiteral("cache.size 9 cache.toHex() %1").arg(hexOf(reply.left(9)))));
-    QVERIFY(pty.write("log\r\n" + reply.left(9)));
+    QVERIFY(pty->write("log\r\n" + reply.left(9)));
     QTest::qWait(100);
     QVERIFY(hexPane->toPlainText().isEmpty());
     QTest::ignoreMessage(QtDebugMsg,
         qPrintable(
             QStringLiteral("cache.size %1 cache.toHex() %2").arg(reply.size()).arg(hexOf(reply))));
-    QVERIFY(pty.write(reply.mid(9)));
+    QVERIFY(pty->write(reply.mid(9)));
     QTRY_COMPARE(hexPane->toPlainText(), hexOf(reply));
     QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
     // The chunks were displayed in the main view as well.
@@ -549,19 +547,17 @@ void tst_Device::repliesFillThePanes()
 
     // A second start sequence restarts the reply.
     const QByteArray second = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
-    QVERIFY(pty.write(reply.left(12)));
+    QVERIFY(pty->write(reply.left(12)));
     QTest::qWait(100);
-    QVERIFY(pty.write(reply.mid(12, 3) + second));
+    QVERIFY(pty->write(reply.mid(12, 3) + second));
     QTRY_COMPARE(charPane->toPlainText(), QStringLiteral("复位信息"));
     QCOMPARE(hexPane->toPlainText(), hexOf(second));
 }
 
 void tst_Device::bytesBehindAReplyDoNotHideIt()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
     MainWindow w;
-    openPort(w, pty.slavePath());
+    openPort(w, pty->slavePath());
     AdditionFunction* f = w.additionWindow();
     auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
     auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
@@ -569,19 +565,19 @@ void tst_Device::bytesBehindAReplyDoNotHideIt()
     const QByteArray info = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息：上电复位"));
 
     // An echoed line end behind the reply.
-    QVERIFY(pty.write(version + "\r\n"));
+    QVERIFY(pty->write(version + "\r\n"));
     QTRY_COMPARE(hexPane->toPlainText(), hexOf(version));
     QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
 
     // A log line behind the last piece of a reply.
-    QVERIFY(pty.write(info.left(10)));
+    QVERIFY(pty->write(info.left(10)));
     QTest::qWait(100);
-    QVERIFY(pty.write(info.mid(10) + "#000007 [INFO] ok\r\n"));
+    QVERIFY(pty->write(info.mid(10) + "#000007 [INFO] ok\r\n"));
     QTRY_COMPARE(hexPane->toPlainText(), hexOf(info));
     QCOMPARE(charPane->toPlainText(), QStringLiteral("复位信息：上电复位"));
 
     // Two replies read together are shown as two.
-    QVERIFY(pty.write(version + info + "\r\n"));
+    QVERIFY(pty->write(version + info + "\r\n"));
     QTRY_COMPARE(hexPane->toPlainText(), hexOf(version) + "\n" + hexOf(info));
     QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0\n复位信息：上电复位"));
     QVERIFY(boxes->calls.isEmpty());
@@ -589,17 +585,15 @@ void tst_Device::bytesBehindAReplyDoNotHideIt()
 
 void tst_Device::shortReplyKeepsTheCharacterPane()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
     MainWindow w;
-    openPort(w, pty.slavePath());
+    openPort(w, pty->slavePath());
     AdditionFunction* f = w.additionWindow();
     auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
     auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
     charPane->setPlainText(QStringLiteral("earlier"));
     const QByteArray reply = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
     QCOMPARE(reply.size(), 15);
-    QVERIFY(pty.write(reply));
+    QVERIFY(pty->write(reply));
     QTRY_COMPARE(hexPane->toPlainText(), hexOf(reply));
     QCOMPARE(charPane->toPlainText(), QStringLiteral("earlier"));
 }

@@ -10,14 +10,10 @@
 #include <QSettings>
 #include <QtTest>
 
-#include <unistd.h>
-
 class tst_SerialPort : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void portListedAtStart();
     void hotPlugAppearsWithinOneScan();
     void openAppliesParameters_data();
@@ -37,23 +33,7 @@ private slots:
 
 private:
     void selectPort(MainWindow& w, const QString& path);
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
 };
-
-void tst_SerialPort::init()
-{
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-}
-
-void tst_SerialPort::cleanup()
-{
-    delete boxes;
-    delete work;
-    qunsetenv("QUILLON_EXTRA_PORTS");
-}
 
 void tst_SerialPort::selectPort(MainWindow& w, const QString& path)
 {
@@ -66,22 +46,23 @@ void tst_SerialPort::selectPort(MainWindow& w, const QString& path)
 
 void tst_SerialPort::portListedAtStart()
 {
-    PtyPair pty;
-    QVERIFY(pty.isOpen());
-    ExtraPorts env(pty.slavePath() + "=Bench board");
+    PtyTestBench bench("Bench board");
+    QVERIFY(bench.ready);
     MainWindow w;
     auto* combo = w.form()->serialNumComboBox;
-    QVERIFY(combo->findText(pty.slavePath() + " Bench board   ") >= 0);
+    QVERIFY(combo->findText(bench.pty.slavePath() + " Bench board   ") >= 0);
     QVERIFY(w.form()->openSerialButton->isEnabled());
 }
 
 void tst_SerialPort::hotPlugAppearsWithinOneScan()
 {
-    ExtraPorts none("");
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    bench.env.set(""); // not plugged in yet
     MainWindow w;
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
-    const QString entry = pty.slavePath() + " Virtual serial port   ";
+    const QString entry = bench.pty.slavePath() + " Virtual serial port   ";
+    QCOMPARE(w.form()->serialNumComboBox->findText(entry), -1);
+    bench.env.set(bench.pty.slavePath());
     QTRY_VERIFY_WITH_TIMEOUT(w.form()->serialNumComboBox->findText(entry) >= 0, 4000);
 }
 
@@ -113,17 +94,17 @@ void tst_SerialPort::openAppliesParameters()
     QFETCH(int, bits);
     QFETCH(int, parity);
     QFETCH(int, stop);
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, pty.slavePath());
+    selectPort(w, bench.pty.slavePath());
     auto* ui = w.form();
     ui->burdrateComboBox->setCurrentIndex(baudIndex);
     ui->dataBitsComboBox->setCurrentIndex(bitsIndex);
     ui->checksumComboBox->setCurrentIndex(parityIndex);
     ui->stopBitsComboBox->setCurrentIndex(stopIndex);
     ui->openSerialButton->click();
-    QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
+    QVERIFY2(bench.boxes.calls.isEmpty(), qPrintable(bench.boxes.lastText()));
     QVERIFY(w.port()->isOpen());
     QCOMPARE(w.port()->baudRate(), baud);
     QCOMPARE(int(w.port()->dataBits()), bits);
@@ -152,10 +133,10 @@ void tst_SerialPort::openAppliesParameters()
 
 void tst_SerialPort::settingsWrittenOnlyAfterOpen()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath() + "=USB-SERIAL CH340");
+    PtyTestBench bench("USB-SERIAL CH340");
+    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, pty.slavePath());
+    selectPort(w, bench.pty.slavePath());
     w.form()->burdrateComboBox->setCurrentIndex(12);
     w.form()->checksumComboBox->setCurrentIndex(1);
     {
@@ -166,7 +147,7 @@ void tst_SerialPort::settingsWrittenOnlyAfterOpen()
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
     QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(s.value("SerialConfig/CommPort").toString(), pty.slavePath() + " USB-SERIAL CH340   ");
+    QCOMPARE(s.value("SerialConfig/CommPort").toString(), bench.pty.slavePath() + " USB-SERIAL CH340   ");
     QCOMPARE(s.value("SerialConfig/BaudRate").toInt(), 12);
     QCOMPARE(s.value("SerialConfig/DataBits").toInt(), 3);
     QCOMPARE(s.value("SerialConfig/ChckBits").toInt(), 1);
@@ -175,8 +156,9 @@ void tst_SerialPort::settingsWrittenOnlyAfterOpen()
 
 void tst_SerialPort::savedPortSelectedAtStart()
 {
-    PtyPair first, second;
-    ExtraPorts env(first.slavePath() + ";" + second.slavePath() + "=Second");
+    PtyTestBench bench;
+    PtyPair& second = bench.addPort("Second");
+    QVERIFY(bench.ready && second.isOpen());
     {
         QSettings s("Settings.ini", QSettings::IniFormat);
         s.setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
@@ -195,11 +177,12 @@ void tst_SerialPort::openFailureChangesNothing_data()
 void tst_SerialPort::openFailureChangesNothing()
 {
     QFETCH(QString, kind);
-    PtyPair pty;
-    QString path = pty.slavePath();
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    QString path = bench.pty.slavePath();
     QSerialPort holder;
     if (kind == "file") {
-        path = work->path() + "/plain.txt";
+        path = bench.work.path() + "/plain.txt";
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a serial port");
@@ -207,14 +190,14 @@ void tst_SerialPort::openFailureChangesNothing()
         holder.setPortName(path);
         QVERIFY(holder.open(QIODevice::ReadWrite));
     }
-    ExtraPorts env(path);
+    bench.env.set(path);
     MainWindow w;
     selectPort(w, path);
     w.form()->openSerialButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().title, QString("警告"));
-    QVERIFY2(boxes->lastText().startsWith("串口打开失败："), qPrintable(boxes->lastText()));
-    QVERIFY(boxes->lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
+    QCOMPARE(bench.boxes.calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.first().title, QString("警告"));
+    QVERIFY2(bench.boxes.lastText().startsWith("串口打开失败："), qPrintable(bench.boxes.lastText()));
+    QVERIFY(bench.boxes.lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
     QVERIFY(w.form()->serialNumComboBox->isEnabled());
@@ -225,51 +208,45 @@ void tst_SerialPort::openFailureChangesNothing()
 
 void tst_SerialPort::closingMasterClosesAtOnce()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, pty.slavePath());
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
-    pty.closeMaster();
+    QVERIFY(bench.openIn(w));
+    bench.pty.closeMaster();
     // Well before the next port scan: the port's own error closes it.
     QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, pty.slavePath() + ": 端口号断开\t");
+    QCOMPARE(bench.boxes.calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.first().text, bench.pty.slavePath() + ": 端口号断开\t");
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
     QVERIFY(w.form()->serialNumComboBox->isEnabled());
     // Nothing repeats afterwards.
     QTest::qWait(300);
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.size(), 1);
 }
 
 void tst_SerialPort::vanishedFromTableClosesOnNextScan()
 {
-    PtyPair pty;
-    const QString link = work->path() + "/ttyLINK0";
-    QVERIFY(QFile::link(pty.slavePath(), link));
-    ExtraPorts env(link);
+    PtyTestBench bench;
+    const QString link = bench.listUnderLink("ttyLINK0");
+    QVERIFY(bench.ready && !link.isEmpty());
     MainWindow w;
-    selectPort(w, link);
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench.openIn(w));
     QVERIFY(QFile::remove(link));
     w.slotUpdateSerialPort();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, link + ": 端口号断开\t");
+    QCOMPARE(bench.boxes.calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.first().text, link + ": 端口号断开\t");
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
 }
 
 void tst_SerialPort::vanishWhilePausedFreesOpenButton()
 {
-    PtyPair pty, other;
-    const QString link = work->path() + "/ttyLINK1";
-    QVERIFY(QFile::link(pty.slavePath(), link));
-    ExtraPorts env(link + ";" + other.slavePath());
+    PtyTestBench bench;
+    const QString link = bench.listUnderLink("ttyLINK1");
+    QVERIFY(bench.ready && !link.isEmpty());
+    QVERIFY(bench.addPort().isOpen());
     MainWindow w;
-    selectPort(w, link);
-    w.form()->openSerialButton->click();
+    QVERIFY(bench.openIn(w));
     w.form()->pauseRecvButton->click();
     QVERIFY(!w.form()->openSerialButton->isEnabled());
     QVERIFY(QFile::remove(link));
@@ -282,20 +259,19 @@ void tst_SerialPort::vanishWhilePausedFreesOpenButton()
 
 void tst_SerialPort::pauseAndResume()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, pty.slavePath());
     w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->openSerialButton->click();
-    QVERIFY(pty.write("one\n"));
+    QVERIFY(bench.openIn(w));
+    QVERIFY(bench.pty.write("one\n"));
     QTRY_COMPARE(w.received(), 4);
 
     w.form()->pauseRecvButton->click();
     QCOMPARE(w.form()->pauseRecvButton->text(), QString("恢复接收"));
     QVERIFY(!w.form()->openSerialButton->isEnabled());
     QCOMPARE(w.form()->openSerialButton->styleSheet(), QString("QPushButton{color:#969696;font-weight:bold;}"));
-    QVERIFY(pty.write("two\n"));
+    QVERIFY(bench.pty.write("two\n"));
     QTest::qWait(300);
     QCOMPARE(w.received(), 4);
     // While paused the scan keeps the open button disabled.
@@ -311,18 +287,17 @@ void tst_SerialPort::pauseAndResume()
 
 void tst_SerialPort::closeRefusedWhileAutoSend()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, pty.slavePath());
-    w.form()->openSerialButton->click();
+    QVERIFY(bench.openIn(w));
     w.form()->timeAutoSpinBox->setValue(100000);
     w.form()->autoSendCheckBox->setChecked(true);
     w.form()->openSerialButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
-    QCOMPARE(boxes->calls.first().title, QString("通知"));
-    QCOMPARE(boxes->calls.first().text, QString("请先停用自动发送功能，再尝试关闭串口！\t"));
+    QCOMPARE(bench.boxes.calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.first().kind, MsgBox::Information);
+    QCOMPARE(bench.boxes.calls.first().title, QString("通知"));
+    QCOMPARE(bench.boxes.calls.first().text, QString("请先停用自动发送功能，再尝试关闭串口！\t"));
     QVERIFY(w.port()->isOpen());
     w.form()->autoSendCheckBox->setChecked(false);
     w.form()->openSerialButton->click();
@@ -331,37 +306,33 @@ void tst_SerialPort::closeRefusedWhileAutoSend()
 
 void tst_SerialPort::unplugStopsAutoSend()
 {
-    PtyPair pty;
-    ExtraPorts env(pty.slavePath());
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, pty.slavePath());
-    w.form()->openSerialButton->click();
+    QVERIFY(bench.openIn(w));
     w.form()->timeAutoSpinBox->setValue(100000);
     w.form()->autoSendCheckBox->setChecked(true);
-    pty.closeMaster();
+    bench.pty.closeMaster();
     QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
     QVERIFY(!w.form()->autoSendCheckBox->isChecked());
     QVERIFY(!w.autoSend()->isActive());
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, pty.slavePath() + ": 端口号断开\t");
+    QCOMPARE(bench.boxes.calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.first().text, bench.pty.slavePath() + ": 端口号断开\t");
 }
 
 void tst_SerialPort::vanishedFromTableStopsAutoSend()
 {
-    PtyPair pty;
-    const QString link = work->path() + "/ttyLINK2";
-    QVERIFY(QFile::link(pty.slavePath(), link));
-    ExtraPorts env(link);
+    PtyTestBench bench;
+    const QString link = bench.listUnderLink("ttyLINK2");
+    QVERIFY(bench.ready && !link.isEmpty());
     MainWindow w;
-    selectPort(w, link);
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench.openIn(w));
     w.form()->timeAutoSpinBox->setValue(100000);
     w.form()->autoSendCheckBox->setChecked(true);
     QVERIFY(QFile::remove(link));
     w.slotUpdateSerialPort();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, link + ": 端口号断开\t");
+    QCOMPARE(bench.boxes.calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.first().text, link + ": 端口号断开\t");
     QVERIFY(!w.form()->autoSendCheckBox->isChecked());
     QVERIFY(!w.autoSend()->isActive());
     QVERIFY(!w.port()->isOpen());
@@ -369,26 +340,23 @@ void tst_SerialPort::vanishedFromTableStopsAutoSend()
     // Nothing repeats at the next scans.
     w.slotUpdateSerialPort();
     w.slotUpdateSerialPort();
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(bench.boxes.calls.size(), 1);
 }
 
 void tst_SerialPort::closedDuringTheWarningStaysClosed()
 {
-    PtyPair pty;
-    const QString link = work->path() + "/ttyLINK3";
-    QVERIFY(QFile::link(pty.slavePath(), link));
-    ExtraPorts env(link);
+    PtyTestBench bench;
+    const QString link = bench.listUnderLink("ttyLINK3");
+    QVERIFY(bench.ready && !link.isEmpty());
     MainWindow w;
-    selectPort(w, link);
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
+    QVERIFY(bench.openIn(w));
     // The device goes while the scan's warning is up: the port's own error closes it then.
     bool unplugged = false;
     MsgBox::setHandler([&](const MsgBox::Call& call) {
-        boxes->calls.append(call);
+        bench.boxes.calls.append(call);
         if (!unplugged) {
             unplugged = true;
-            pty.closeMaster();
+            bench.pty.closeMaster();
             QElapsedTimer t;
             t.start();
             while (w.port()->isOpen() && t.elapsed() < 3000)
@@ -401,8 +369,8 @@ void tst_SerialPort::closedDuringTheWarningStaysClosed()
     QVERIFY(unplugged);
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    QVERIFY(!boxes->calls.isEmpty());
-    for (const MsgBox::Call& call : boxes->calls)
+    QVERIFY(!bench.boxes.calls.isEmpty());
+    for (const MsgBox::Call& call : bench.boxes.calls)
         QCOMPARE(call.text, link + ": 端口号断开\t");
     QTest::qWait(100);
     QVERIFY(!w.port()->isOpen());

@@ -53,40 +53,43 @@ private slots:
     void wrongKeyStartsNothing();
 
 private:
+    // Lists the port (the bench's pty or the simulated board's) alone and opens it.
     MainWindow* openWindow(const QString& path);
     QString view() const { return window->form()->recvShowText->toPlainText(); }
     QStringList viewLines() const { return view().split(QLatin1Char('\n')); }
     QString writeSample(int size);
 
+    PtyTestBench* bench = nullptr;
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
-    ExtraPorts* env = nullptr;
+    PtyPair* pty = nullptr;
     MainWindow* window = nullptr;
 };
 
 void tst_Upgrade::init()
 {
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
+    bench = new PtyTestBench;
+    QVERIFY(bench->ready);
+    work = &bench->work;
+    boxes = &bench->boxes;
+    pty = &bench->pty;
 }
 
 void tst_Upgrade::cleanup()
 {
     delete window;
     window = nullptr;
-    delete env;
-    env = nullptr;
-    delete boxes;
-    delete work;
+    delete bench;
+    bench = nullptr;
 }
 
 MainWindow* tst_Upgrade::openWindow(const QString& path)
 {
-    env = new ExtraPorts(path);
+    bench->env.set(path);
     window = new MainWindow;
     auto* combo = window->form()->serialNumComboBox;
-    combo->setCurrentIndex(combo->findText(path, Qt::MatchStartsWith));
+    // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
+    combo->setCurrentIndex(combo->findText(path + QLatin1Char(' '), Qt::MatchStartsWith));
     window->form()->openSerialButton->click();
     window->form()->showTimeCheckBox->setChecked(false);
     return window->port()->isOpen() ? window : nullptr;
@@ -105,35 +108,34 @@ QString tst_Upgrade::writeSample(int size)
 
 void tst_Upgrade::promptsAndAnswers()
 {
-    PtyPair pty;
-    QVERIFY(openWindow(pty.slavePath()));
+    QVERIFY(openWindow(pty->slavePath()));
     AdditionFunction* f = window->additionWindow();
     f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(3);
     f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("k3y"));
     f->setMcuUpgradeChecked(true);
 
     // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
-    QVERIFY(pty.write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
+    QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
                       "=========\r\n>"));
     QByteArray written;
-    QTRY_COMPARE((written += pty.read(10)), QByteArray("44"));
+    QTRY_COMPARE((written += pty->read(10)), QByteArray("44"));
     QTRY_COMPARE(viewLines(),
         QStringList({ "RX←◆Copyright (C) 2015 Brenlow", "RX←◆boot-loader m4",
             "RX←◆=========", "RX←◆1 - a", "RX←◆=========>" }));
 
     // Each password prompt is answered with the key and nothing else: no echo, no counting.
-    QVERIFY(pty.write("\r\n" + gbk(QStringLiteral("请输入操作密码："))));
-    QTRY_COMPARE((written += pty.read(10)), QByteArray("44k3y"));
-    QVERIFY(pty.write("***\r\n" + gbk(QStringLiteral("请再次输入密码：")) + "\r\n"));
-    QTRY_COMPARE((written += pty.read(10)), QByteArray("44k3yk3y"));
+    QVERIFY(pty->write("\r\n" + gbk(QStringLiteral("请输入操作密码："))));
+    QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3y"));
+    QVERIFY(pty->write("***\r\n" + gbk(QStringLiteral("请再次输入密码：")) + "\r\n"));
+    QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3yk3y"));
     QCOMPARE(window->sent(), 0);
     QVERIFY(!view().contains(QStringLiteral("TX→◇")));
 
     // The file request without a path does nothing; a success line ends the dialogue.
-    QVERIFY(pty.write(gbk(QStringLiteral("请传送主程序HEX文件...\r\n文件下载成功！\r\n"))));
+    QVERIFY(pty->write(gbk(QStringLiteral("请传送主程序HEX文件...\r\n文件下载成功！\r\n"))));
     QTRY_VERIFY(!f->isMcuUpgradeChecked());
     QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
-    QCOMPARE(pty.read(200), QByteArray());
+    QCOMPARE(pty->read(200), QByteArray());
     QVERIFY(boxes->calls.isEmpty());
     QCOMPARE(viewLines().mid(5),
         QStringList({ "RX←◆请输入操作密码：", "RX←◆***", "RX←◆请再次输入密码：",
@@ -142,12 +144,11 @@ void tst_Upgrade::promptsAndAnswers()
 
 void tst_Upgrade::showsTimeAndCountsLines()
 {
-    PtyPair pty;
-    QVERIFY(openWindow(pty.slavePath()));
+    QVERIFY(openWindow(pty->slavePath()));
     window->form()->showTimeCheckBox->setChecked(true);
     window->additionWindow()->setMcuUpgradeChecked(true);
     static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
-    QVERIFY(pty.write(QByteArray(raw, int(sizeof raw) - 1)));
+    QVERIFY(pty->write(QByteArray(raw, int(sizeof raw) - 1)));
     QTRY_COMPARE(viewLines().size(), 2);
     const QRegularExpression prefixed(
         QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆(.*)$"));
@@ -162,33 +163,31 @@ void tst_Upgrade::showsTimeAndCountsLines()
 
 void tst_Upgrade::uncheckedBoxDisplaysNormally()
 {
-    PtyPair pty;
-    QVERIFY(openWindow(pty.slavePath()));
+    QVERIFY(openWindow(pty->slavePath()));
     window->form()->showHexCheckBox->setChecked(true);
     window->additionWindow()->setMcuUpgradeChecked(true);
-    QVERIFY(pty.write("AB\r\n"));
+    QVERIFY(pty->write("AB\r\n"));
     QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB" })); // the dialogue shows text, not hex
     window->additionWindow()->setMcuUpgradeChecked(false);
-    QVERIFY(pty.write("AB\r\n"));
+    QVERIFY(pty->write("AB\r\n"));
     QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB", "RX←◆41 42 0D 0A " }));
 }
 
 void tst_Upgrade::uncheckingByHandKeepsTheFlags()
 {
-    PtyPair pty;
-    QVERIFY(openWindow(pty.slavePath()));
+    QVERIFY(openWindow(pty->slavePath()));
     AdditionFunction* f = window->additionWindow();
     f->setMcuUpgradeChecked(true);
-    QVERIFY(pty.write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
+    QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
     QTRY_COMPARE(viewLines().size(), 2);
     f->setMcuUpgradeChecked(false);
-    QVERIFY(pty.write("=========\r\n")); // shown normally, not answered
+    QVERIFY(pty->write("=========\r\n")); // shown normally, not answered
     QTRY_COMPARE(viewLines().size(), 3);
-    QCOMPARE(pty.read(200), QByteArray());
+    QCOMPARE(pty->read(200), QByteArray());
     f->setMcuUpgradeChecked(true);
-    QVERIFY(pty.write("=========\r\n"));
+    QVERIFY(pty->write("=========\r\n"));
     QByteArray written;
-    QTRY_COMPARE((written += pty.read(10)), QByteArray("2"));
+    QTRY_COMPARE((written += pty->read(10)), QByteArray("2"));
 }
 
 // --- against the simulated boot loader ---------------------------------------------------------
