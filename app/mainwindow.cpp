@@ -139,20 +139,20 @@ MainWindow::MainWindow(QWidget* parent)
     currentTimeTimer = new QTimer(this);
     portScanTimer = new QTimer(this);
 
-    const QString recordPath = QStringLiteral("%1/%2").arg(QDir::currentPath(),
-                                                           QStringLiteral("Record"));
+    const QString recordPath
+        = QStringLiteral("%1/%2").arg(QDir::currentPath(), QStringLiteral("Record"));
     if (!QDir(recordPath).exists())
         QDir().mkdir(recordPath);
 
     keyHighlight = new KeyHighlight(ui->recvShowText->document(), keyHighlightDialog);
     // A full view handed to the record writer takes its highlighter along; the new document
     // gets one in the same state.
-    connect(ui->recvShowText, &TextBrowser::documentReplaced, this,
-            [this](QTextDocument* document) {
-                const bool on = keyHighlight->isHighlightEnabled();
-                keyHighlight = new KeyHighlight(document, keyHighlightDialog);
-                keyHighlight->setHighlightEnabled(on);
-            });
+    connect(
+        ui->recvShowText, &TextBrowser::documentReplaced, this, [this](QTextDocument* document) {
+            const bool on = keyHighlight->isHighlightEnabled();
+            keyHighlight = new KeyHighlight(document, keyHighlightDialog);
+            keyHighlight->setHighlightEnabled(on);
+        });
 
     connect(styleActionGroup, &QActionGroup::triggered, this, &MainWindow::slotStyleActions);
     connect(portScanTimer, &QTimer::timeout, this, &MainWindow::slotUpdateSerialPort);
@@ -161,40 +161,36 @@ MainWindow::MainWindow(QWidget* parent)
     connect(showDataTimer, &QTimer::timeout, this, &MainWindow::slotShowDataTimeout);
     connect(fileSendTimer, &QTimer::timeout, this, &MainWindow::slotFileSendData);
     connect(advancedSend, &AdvancedSend::signalSendData, this, &MainWindow::slotSerialSendData);
-    connect(additionFunction, &AdditionFunction::signalSendData, this,
-            &MainWindow::slotSerialSendData);
+    connect(
+        additionFunction, &AdditionFunction::signalSendData, this, &MainWindow::slotSerialSendData);
     connect(ui->openSerialButton, &QPushButton::clicked, this, &MainWindow::slotOpenSerialButton);
-    connect(ui->pauseRecvButton, &QPushButton::clicked, this,
-            &MainWindow::slotPauseRecoverButton);
+    connect(ui->pauseRecvButton, &QPushButton::clicked, this, &MainWindow::slotPauseRecoverButton);
     connect(ui->saveDataButton, &QPushButton::clicked, this, &MainWindow::slotSaveLogButton);
-    connect(ui->clearWindowButton, &QPushButton::clicked, this,
-            &MainWindow::slotClearWindowButton);
+    connect(ui->clearWindowButton, &QPushButton::clicked, this, &MainWindow::slotClearWindowButton);
     connect(ui->sendDataButton, &QPushButton::clicked, this, &MainWindow::slotSendDataButton);
     connect(ui->openFileButton, &QPushButton::clicked, this, &MainWindow::slotOpenFileButton);
     connect(ui->sendFileButton, &QPushButton::clicked, this, &MainWindow::slotSendFileButton);
-    connect(ui->recvShowText, &QTextEdit::selectionChanged, this,
-            &MainWindow::slotSelectionChanged);
+    connect(
+        ui->recvShowText, &QTextEdit::selectionChanged, this, &MainWindow::slotSelectionChanged);
     connect(ui->recvShowText, &TextBrowser::signalSaveLog, this, &MainWindow::slotSaveLogButton);
     connect(ui->sendDataTextEdit, &QTextEdit::textChanged, this, &MainWindow::slotSendTextChanged);
     connect(ui->additonFuncButton, &QPushButton::clicked, additionFunction, &QWidget::show);
     connect(ui->advancedSendButton, &QPushButton::clicked, advancedSend, &QWidget::show);
-    connect(ui->keyHighlightToolButton, &QToolButton::clicked, keyHighlightDialog,
-            &QWidget::show);
+    connect(ui->keyHighlightToolButton, &QToolButton::clicked, keyHighlightDialog, &QWidget::show);
     connect(ui->autoSlaveLogToFileCheckBox, &QCheckBox::stateChanged, this,
-            &MainWindow::slotSetRecvAutoClearBox);
+        &MainWindow::slotSetRecvAutoClearBox);
     liveRecord = std::make_unique<LiveRecord>();
     connect(ui->liveRecordCheckBox, &QCheckBox::toggled, this, &MainWindow::slotLiveRecord);
     connect(extraSettingDialog, &ExtraSettingDialog::liveRecordMaxMBChanged, this,
-            &MainWindow::slotLiveRecordMaxMB);
+        &MainWindow::slotLiveRecordMaxMB);
     connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
     connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::slotUpdateMaxLines);
+        &MainWindow::slotUpdateMaxLines);
     connect(ui->keyHighlightCheckBox, &QCheckBox::stateChanged, this,
-            &MainWindow::slotKeyHighlightHandle);
-    connect(ui->actionTechnicalSupport, &QAction::triggered, this,
-            &MainWindow::slotTechnicalSupport);
-    connect(ui->actionDownLastVersion, &QAction::triggered, this,
-            &MainWindow::slotDownLastVersion);
+        &MainWindow::slotKeyHighlightHandle);
+    connect(
+        ui->actionTechnicalSupport, &QAction::triggered, this, &MainWindow::slotTechnicalSupport);
+    connect(ui->actionDownLastVersion, &QAction::triggered, this, &MainWindow::slotDownLastVersion);
     connect(ui->actionExtraSetting, &QAction::triggered, extraSettingDialog, &QWidget::show);
     connect(ui->actionLogShared, &QAction::triggered, logSharedDialog, &QWidget::show);
     connect(ui->actionLogFilter, &QAction::triggered, logFilterDialog, &QWidget::show);
@@ -218,12 +214,14 @@ MainWindow::MainWindow(QWidget* parent)
     applyShellStyle();
 
     settings->beginGroup(QStringLiteral("SendAreaData"));
-    ui->sendDataTextEdit->setPlainText(settings->value(QStringLiteral("SendData"), QString()).toString());
+    ui->sendDataTextEdit->setPlainText(
+        settings->value(QStringLiteral("SendData"), QString()).toString());
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("CustomConfig"));
     const bool minTray = settings->value(QStringLiteral("MinTray"), true).toBool();
-    const int liveMaxMB = qBound(1, settings->value(QStringLiteral("LiveRecordMaxMB"), 64).toInt(), 4096);
+    const int liveMaxMB
+        = qBound(1, settings->value(QStringLiteral("LiveRecordMaxMB"), 64).toInt(), 4096);
     const bool live = settings->value(QStringLiteral("LiveRecord"), false).toBool();
     settings->endGroup();
     extraSettingDialog->setMinTray(minTray);

@@ -3,14 +3,14 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPair>
+#include <QPointer>
 #include <QSerialPort>
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTime>
 #include <QVector>
 #include <memory>
-#include <QPair>
-#include <QPointer>
 
 #include "serial/displaystage.h"
 #include "serial/liverecord.h"

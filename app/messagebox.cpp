@@ -19,8 +19,7 @@ QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const
     return QMessageBox::warning(parent, title, text, QMessageBox::Ok);
 }
 
-QMessageBox::StandardButton information(QWidget* parent, const QString& title,
-                                        const QString& text)
+QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text)
 {
     if (handler())
         return handler()({ Information, title, text });
@@ -28,8 +27,7 @@ QMessageBox::StandardButton information(QWidget* parent, const QString& title,
 }
 
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
-                                     QMessageBox::StandardButtons buttons,
-                                     QMessageBox::StandardButton defaultButton)
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     if (handler())
         return handler()({ Question, title, text });
@@ -53,8 +51,8 @@ static FileHandler& fileHandler()
 
 void setOpenFileHandler(FileHandler h) { fileHandler() = std::move(h); }
 
-QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
-                        const QString& filter)
+QString getOpenFileName(
+    QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
     if (fileHandler())
         return fileHandler()(caption, dir);

@@ -20,18 +20,16 @@ using Handler = std::function<QMessageBox::StandardButton(const Call&)>;
 void setHandler(Handler handler);
 
 QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);
-QMessageBox::StandardButton information(QWidget* parent, const QString& title,
-                                        const QString& text);
+QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text);
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
-                                     QMessageBox::StandardButtons buttons,
-                                     QMessageBox::StandardButton defaultButton
-                                     = QMessageBox::NoButton);
+    QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 void about(QWidget* parent, const QString& title, const QString& text);
 
 // The open-file dialog, answerable the same way (returns the chosen path, empty when cancelled).
 using FileHandler = std::function<QString(const QString& caption, const QString& dir)>;
 void setOpenFileHandler(FileHandler handler);
-QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
-                        const QString& filter);
+QString getOpenFileName(
+    QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
 
 }

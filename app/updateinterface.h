@@ -8,8 +8,7 @@ class OrvUpdateInterface {
 public:
     virtual ~OrvUpdateInterface() = default;
     // quit lets the plug-in end the program (for example after starting an installer).
-    virtual void checkForUpdate(const QString& appName, const QString& version,
-                                void (*quit)()) = 0;
+    virtual void checkForUpdate(const QString& appName, const QString& version, void (*quit)()) = 0;
 };
 
 #define OrvUpdateInterface_iid "org.quillon.Quillon.OrvUpdateInterface"

@@ -21,8 +21,7 @@ struct Figures {
     double worst;
 };
 
-template <typename F>
-Figures measure(int runs, F&& work)
+template <typename F> Figures measure(int runs, F&& work)
 {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
@@ -76,8 +75,8 @@ int main(int argc, char* argv[])
     const Figures take = measure(runs, [&] { plain = doc->toPlainText(); });
     std::printf("%-34s %10.2f %10.2f %9s\n", "toPlainText", take.median, take.worst, "");
     const Figures raw = measure(runs, [&] { plain = doc->toRawText(); });
-    std::printf("%-34s %10.2f %10.2f %9s\n", "toRawText (what the bar takes)", raw.median,
-        raw.worst, "");
+    std::printf(
+        "%-34s %10.2f %10.2f %9s\n", "toRawText (what the bar takes)", raw.median, raw.worst, "");
 
     struct Term {
         const char* label;

@@ -1,12 +1,12 @@
 // quillon-rxbench: what the receive pipeline of the real main window sustains — shown bytes and
 // lines per second, CPU, event-loop stalls, peak memory, and lines lost or shown twice — fed
 // through a pseudo-terminal by a writer thread. Each case runs in a fresh child process.
-#include "benchutil.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "bench/paintcounter.h"
 #include "bench/ptywriter.h"
 #include "bench/rxstream.h"
+#include "benchutil.h"
 #include "serial/liverecord.h"
 #include "ui_mainwindow.h"
 #include "views/logfilterdialog.h"
@@ -196,8 +196,8 @@ const char* const kHighlightWords[] = { "seq", "ABCDEFGHIJKLMNOPQRSTUVWXY",
 static_assert(sizeof kHighlightWords / sizeof *kHighlightWords == 16, "one word per row");
 
 // The log filter's four keywords (substrings, any case): one line, one line in 26, never, never.
-const char* const kFilterWords[] = { "seq=00054321", "XYZABCDEFGHIJKLMNOPQRSTUV", "ERROR",
-    "timeout" };
+const char* const kFilterWords[]
+    = { "seq=00054321", "XYZABCDEFGHIJKLMNOPQRSTUV", "ERROR", "timeout" };
 
 // The keyword dialog reads its rows from Settings.ini when the window is built.
 void writeHighlightSettings()
@@ -278,8 +278,9 @@ int runFloor(const Case& c, const Options& opt)
         const qint64 due = clock.elapsed() * c.rate / 1000 / RxStream::LineBytes;
         if (due <= sent)
             return;
-        const QString prefix = QStringLiteral("[%1]RX←◆")
-                                   .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")));
+        const QString prefix
+            = QStringLiteral("[%1]RX←◆")
+                  .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")));
         QString block;
         for (; sent < due; ++sent) {
             if (!block.isEmpty())
@@ -536,8 +537,9 @@ int runCase(const Case& c, const Options& opt)
         // The live files alone must hold every line sent, once.
         RxStream::Tally liveTally;
         liveTally.seen.assign(size_t(pty.linesSent()), 0);
-        const QStringList liveFiles = QDir(QStringLiteral("Record"))
-                                          .entryList({ QStringLiteral("Orv_Live_Rec_*.txt") }, QDir::Files);
+        const QStringList liveFiles
+            = QDir(QStringLiteral("Record"))
+                  .entryList({ QStringLiteral("Orv_Live_Rec_*.txt") }, QDir::Files);
         for (const QString& name : liveFiles) {
             QFile file(QStringLiteral("Record/") + name);
             if (file.open(QIODevice::ReadOnly))

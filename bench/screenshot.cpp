@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     QDir::setCurrent(work.path());
     QDir().mkpath(QStringLiteral("plugins"));
     QFile::copy(runDir + QStringLiteral("/plugins/libOrvUpdatePlugin.so"),
-                QStringLiteral("plugins/libOrvUpdatePlugin.so"));
+        QStringLiteral("plugins/libOrvUpdatePlugin.so"));
     QFile firmware(QStringLiteral("firmware.bin"));
     firmware.open(QIODevice::WriteOnly);
     firmware.write(QByteArray(60000, '\x5a'));
@@ -34,19 +34,21 @@ int main(int argc, char* argv[])
     const QString link = work.path() + QStringLiteral("/ttySIM0");
     QProcess sim;
     sim.start(runDir + QStringLiteral("/quillon-devsim"),
-              { QStringLiteral("--link"), link, QStringLiteral("--interval"),
-                QStringLiteral("150"), QStringLiteral("--no-echo") });
+        { QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("150"),
+            QStringLiteral("--no-echo") });
     if (!sim.waitForStarted(3000))
         return 1;
     for (int i = 0; i < 50 && !QFile::exists(link); ++i)
         QTest::qWait(100);
-    qputenv("QUILLON_EXTRA_PORTS", (link + QStringLiteral("=Quillon simulated board")).toLocal8Bit());
+    qputenv(
+        "QUILLON_EXTRA_PORTS", (link + QStringLiteral("=Quillon simulated board")).toLocal8Bit());
     MsgBox::setHandler([](const MsgBox::Call&) { return QMessageBox::Ok; });
 
     MainWindow w;
     w.show();
     auto* ui = w.form();
-    ui->serialNumComboBox->setCurrentIndex(ui->serialNumComboBox->findText(link, Qt::MatchStartsWith));
+    ui->serialNumComboBox->setCurrentIndex(
+        ui->serialNumComboBox->findText(link, Qt::MatchStartsWith));
     ui->burdrateComboBox->setCurrentIndex(10);
     ui->sendDataTextEdit->setPlainText(QStringLiteral("AT+VERSION?"));
     ui->openSerialButton->click();

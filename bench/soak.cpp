@@ -2,9 +2,9 @@
 // as fast as the window takes it, with a small line limit and auto-save on, so that the view is
 // saved and cleared hundreds of times. At the end the record files plus the view must hold, line
 // for line, what the simulator sent, and the resident memory must have stayed flat.
-#include "benchutil.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
+#include "benchutil.h"
 #include "serial/displaystage.h"
 #include "ui_mainwindow.h"
 
@@ -135,8 +135,8 @@ private:
 // no suffix before "_2", "_3", … "_10".
 QStringList recordFilesInOrder(const QString& folder)
 {
-    static const QRegularExpression kName(QStringLiteral(
-        R"(_(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)(?:_(\d+))?\.txt$)"));
+    static const QRegularExpression kName(
+        QStringLiteral(R"(_(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)(?:_(\d+))?\.txt$)"));
     struct Entry {
         QString when;
         int suffix;
@@ -174,9 +174,8 @@ void note(Comparison& c, const QString& what, const QString& where, const QStrin
 
 // Walks the shown lines against the sent ones; on a difference the running numbers tell a line
 // that never came (lost) from one that should not be there (extra).
-void compareText(
-    const QString& text, const QString& where, SentLines& sent, QString& expected, bool& more,
-    Comparison& c)
+void compareText(const QString& text, const QString& where, SentLines& sent, QString& expected,
+    bool& more, Comparison& c)
 {
     for (const QStringRef& ref : text.splitRef(QLatin1Char('\n'))) {
         QString shown = ref.toString();
@@ -245,8 +244,8 @@ int run(const Options& opt)
     // The simulator announces its pty once the link is in place.
     QElapsedTimer wait;
     wait.start();
-    while (!devsim.canReadLine() && wait.elapsed() < 10000
-        && devsim.state() != QProcess::NotRunning)
+    while (
+        !devsim.canReadLine() && wait.elapsed() < 10000 && devsim.state() != QProcess::NotRunning)
         devsim.waitForReadyRead(200);
     if (!devsim.canReadLine() || !QFileInfo::exists(link)) {
         std::fprintf(stderr, "soak: %s did not start\n", qPrintable(opt.devsim));
@@ -338,8 +337,8 @@ int run(const Options& opt)
         sentWhenPaused = QFileInfo(recordPath).size();
         shownWhenPaused = w.displayedLines();
         phase = Phase::Draining;
-        std::fprintf(stderr, "# soak: simulator paused after %.0f s; showing the backlog\n",
-            streamSeconds);
+        std::fprintf(
+            stderr, "# soak: simulator paused after %.0f s; showing the backlog\n", streamSeconds);
     });
     bool devsimDone = false;
     QObject::connect(&devsim, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
@@ -485,7 +484,9 @@ int run(const Options& opt)
                 "%.1f MB, after the final backlog %.1f MB (%+.1f %%); longest time above +10 %%: "
                 "%.0f s in a row -> %s\n",
         base, lateMedian, finalMb, growth, longestOver,
-        base < 0 ? "too short to tell" : flat ? "flat" : "GROWING");
+        base < 0   ? "too short to tell"
+            : flat ? "flat"
+                   : "GROWING");
     std::printf("soak: peak sample %.1f MB at %.0f s (%+.1f %%; allowed: +10 %% and the %.1f MB "
                 "of waiting bytes); VmHWM %.1f MB\n",
         peakAfter, peakAt, base > 0 ? 100.0 * (peakAfter / base - 1) : 0.0, backlogMb,
@@ -498,8 +499,8 @@ int run(const Options& opt)
         if (!kinds.contains(b))
             kinds.append(b);
     for (const QString& b : kinds)
-        std::printf("soak: message box (%lld x): %s\n",
-            static_cast<long long>(boxes.count(b)), qPrintable(b));
+        std::printf("soak: message box (%lld x): %s\n", static_cast<long long>(boxes.count(b)),
+            qPrintable(b));
     if (opt.keep)
         std::printf("soak: files kept in %s\n", qPrintable(work.path()));
     std::fflush(stdout);

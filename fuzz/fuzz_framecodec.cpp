@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput in(data, size);
     const int which = in.number(3);
     const QByteArray raw = in.rest();
-    const FrameCodec::Rule rule;  // 7E, 7D, 7D, 02, 01
+    const FrameCodec::Rule rule; // 7E, 7D, 7D, 02, 01
     QString out;
     if (which == 0) {
         // Arbitrary text into both directions: only the result codes may complain.

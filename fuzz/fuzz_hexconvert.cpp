@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QChar c : text)
         printable = printable && c.unicode() >= 0x20 && c.unicode() <= 0x7E;
     // Printable ASCII survives the round trip unchanged.
-    if (printable
-        && HexConvert::scanToCharacters(HexConvert::scanBytes(hex)) != text)
+    if (printable && HexConvert::scanToCharacters(HexConvert::scanBytes(hex)) != text)
         abort();
     return 0;
 }

@@ -198,8 +198,8 @@ void DisplayStage::formatPending(
     if (!final) {
         const bool delimited = mode == FrontDelimiterWrap || mode == BackDelimiterWrap;
         const bool found = delimited
-            && delimiterPresent(pending, mode == FrontDelimiterWrap ? settings.frontText
-                                                                    : settings.backText);
+            && delimiterPresent(
+                pending, mode == FrontDelimiterWrap ? settings.frontText : settings.backText);
         if (!gatePasses(mode, pending, now() - lastShowMs, settings.frameIntervalMs, found))
             return;
     }
@@ -208,7 +208,8 @@ void DisplayStage::formatPending(
         return;
 
     const bool showTime = settings.showTime;
-    const PrefixSource prefix = [this, showTime]() -> const QString& { return prefixNow(showTime); };
+    const PrefixSource prefix
+        = [this, showTime]() -> const QString& { return prefixNow(showTime); };
     const LineSink onLine = [this] { owner->lineFormatted(); };
     const QByteArray bytes = pending;
     pending.clear();
@@ -234,8 +235,8 @@ void DisplayStage::finish(const Settings& settings)
         owner->feedUpgrade(pending);
         return;
     }
-    formatPending(settings, delimiterBytes(settings.frontText), delimiterBytes(settings.backText),
-                  true);
+    formatPending(
+        settings, delimiterBytes(settings.frontText), delimiterBytes(settings.backText), true);
 }
 
 bool DisplayStage::drawSlice(int maxChars)
@@ -263,8 +264,8 @@ bool DisplayStage::drawSlice(int maxChars)
                 cut = tail.indexOf(QLatin1Char('\n'), from);
             end = cut < 0 ? tail.size() : cut + 1;
         }
-        QString text = tailDrawn == 0 && end == tail.size() ? tail
-                                                             : tail.mid(tailDrawn, end - tailDrawn);
+        QString text
+            = tailDrawn == 0 && end == tail.size() ? tail : tail.mid(tailDrawn, end - tailDrawn);
         if (end == tail.size()) {
             reportTail();
             tail.clear();
@@ -306,8 +307,8 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         drawChars = qBound<qint64>(16 << 10, qint64(drawCharsPerMs * DrawBudgetMs), 1 << 20);
     const bool frameMode = settings.wrapMode == FrameTimeWrap;
     // Formatting stays a little ahead of drawing, or collects while the view is held.
-    const bool roomToFormat = held ? queuedChars() < MaxHeldChars
-                                   : frameMode || queuedChars() < 2 * drawChars;
+    const bool roomToFormat
+        = held ? queuedChars() < MaxHeldChars : frameMode || queuedChars() < 2 * drawChars;
     if (roomToFormat) {
         const QByteArray front = delimiterBytes(settings.frontText);
         const QByteArray back = delimiterBytes(settings.backText);

@@ -54,7 +54,8 @@ public:
         // The upgrade dialogue takes the pending bytes; it empties them once they are processed.
         virtual void feedUpgrade(QByteArray& pending) = 0;
         // Text was formatted for the view (whole lines with their "\n", or inline text), in the
-        // view's order, when it is formatted rather than drawn. Only while setReportFormatted(true).
+        // view's order, when it is formatted rather than drawn. Only while
+        // setReportFormatted(true).
         virtual void formatted(const QString& text) { Q_UNUSED(text) }
     };
 
@@ -120,8 +121,8 @@ private:
     };
 
     void moveToPending(const Settings& settings, const QByteArray& front, const QByteArray& back);
-    void formatPending(const Settings& settings, const QByteArray& front, const QByteArray& back,
-                       bool final);
+    void formatPending(
+        const Settings& settings, const QByteArray& front, const QByteArray& back, bool final);
     void finish(const Settings& settings);
     bool drawSlice(int maxChars);
     void closeTail();

@@ -76,7 +76,7 @@ bool LiveRecord::openNext()
     const QDateTime when = now();
     QDir().mkpath(folder);
     path = RecordName::build(QStringLiteral("%1/Orv_Live_Rec_%2_%3.txt"), folder, source, when,
-                             [](const QString& p) { return QFileInfo::exists(p); });
+        [](const QString& p) { return QFileInfo::exists(p); });
     file.setFileName(path);
     // Never over an older file; unbuffered, since flush() already writes a tick's text at once.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {

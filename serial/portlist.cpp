@@ -28,7 +28,7 @@ bool naturalLess(const QString& a, const QString& b)
         return c < 0;
     if (na != nb)
         return na < nb;
-    return a < b;  // "COM01" and "COM1": keep a strict order
+    return a < b; // "COM01" and "COM1": keep a strict order
 }
 
 Table normalized(const Table& ports)
@@ -41,7 +41,7 @@ Table normalized(const Table& ports)
     for (auto it = byName.cbegin(); it != byName.cend(); ++it)
         out.append({ it.key(), it.value() });
     std::stable_sort(out.begin(), out.end(),
-                     [](const auto& x, const auto& y) { return naturalLess(x.first, y.first); });
+        [](const auto& x, const auto& y) { return naturalLess(x.first, y.first); });
     return out;
 }
 
@@ -53,15 +53,12 @@ QString entryText(const QString& name, const QString& description)
     return text;
 }
 
-QString portNameOf(const QString& entryText)
-{
-    return entryText.section(QLatin1Char(' '), 0, 0);
-}
+QString portNameOf(const QString& entryText) { return entryText.section(QLatin1Char(' '), 0, 0); }
 
 bool contains(const Table& table, const QString& name)
 {
-    return std::any_of(table.cbegin(), table.cend(),
-                       [&](const auto& p) { return p.first == name; });
+    return std::any_of(
+        table.cbegin(), table.cend(), [&](const auto& p) { return p.first == name; });
 }
 
 QString descriptionOf(const Table& table, const QString& name)

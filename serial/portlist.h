@@ -7,7 +7,7 @@
 // Port names, their order and the texts of the port list.
 namespace PortList {
 
-using Table = QVector<QPair<QString, QString>>;  // port name, description
+using Table = QVector<QPair<QString, QString>>; // port name, description
 
 // Natural order: by text, with a trailing number compared as a number (ttyS2 < ttyS10).
 bool naturalLess(const QString& a, const QString& b);

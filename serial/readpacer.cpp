@@ -21,7 +21,8 @@ QSocketNotifier* ReadPacer::notifier()
     cached = nullptr;
     if (!port->isOpen())
         return nullptr;
-    const auto children = port->findChildren<QSocketNotifier*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto children
+        = port->findChildren<QSocketNotifier*>(QString(), Qt::FindDirectChildrenOnly);
     for (QSocketNotifier* n : children)
         if (n->type() == QSocketNotifier::Read && n->socket() == port->handle())
             cached = n;

@@ -119,7 +119,8 @@ void MainWindow::releaseBacklogMemory()
     // A backlog (the window behind, a long hold) grows the heap by megabytes; malloc keeps those
     // pages after it is shown, so every burst would leave the process bigger. Once it has all
     // been drawn, the free pages go back to the system.
-    const qint64 backlog = display->waitingBytes() + 2 * display->queuedChars() + pausedIntake.size();
+    const qint64 backlog
+        = display->waitingBytes() + 2 * display->queuedChars() + pausedIntake.size();
     if (backlog >= BigBacklogBytes) {
         bigBacklog = true;
     } else if (bigBacklog && backlog == 0) {

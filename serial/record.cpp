@@ -18,18 +18,16 @@
 QString MainWindow::recordSourceName() const
 {
     return RecordName::sourceName(logSharedDialog->shareMode(), logSharedDialog->sourceName(),
-                                  ui->serialNumComboBox->currentText());
+        ui->serialNumComboBox->currentText());
 }
 
 QString MainWindow::recordPath(const QString& pattern) const
 {
     return RecordName::build(pattern, QStringLiteral("Record"), recordSourceName(),
-                             QDateTime::currentDateTime(),
-                             [this](const QString& path) {
-                                 // The file being written has its name only once complete.
-                                 return QFileInfo::exists(path)
-                                     || (recordWriter && recordWriter->holds(path));
-                             });
+        QDateTime::currentDateTime(), [this](const QString& path) {
+            // The file being written has its name only once complete.
+            return QFileInfo::exists(path) || (recordWriter && recordWriter->holds(path));
+        });
 }
 
 namespace {
@@ -80,7 +78,7 @@ void MainWindow::slotSaveLogButton()
     if (!saveViewTo(path))
         return;
     MsgBox::information(this, tr("通知"),
-                        tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
+        tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
 }
 
 bool MainWindow::automaticSave(const QString& more)
@@ -146,8 +144,9 @@ void MainWindow::formatted(const QString& text)
         return;
     }
     if (liveRecord->fileName() != before)
-        ui->liveRecordCheckBox->setToolTip(tr("每收到一行即写入 Record 文件夹中的实时记录文件\n当前文件：%1")
-                                               .arg(QFileInfo(liveRecord->fileName()).fileName()));
+        ui->liveRecordCheckBox->setToolTip(
+            tr("每收到一行即写入 Record 文件夹中的实时记录文件\n当前文件：%1")
+                .arg(QFileInfo(liveRecord->fileName()).fileName()));
 }
 
 void MainWindow::flushLiveRecord()

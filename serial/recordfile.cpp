@@ -10,36 +10,36 @@ namespace RecordFile {
 
 namespace {
 
-// Encoded bytes are passed to the file in pieces of about this size.
-constexpr int chunkBytes = 32 * 1024;
+    // Encoded bytes are passed to the file in pieces of about this size.
+    constexpr int chunkBytes = 32 * 1024;
 
-void feedText(const Text& text, const Sink& sink)
-{
-    // In pieces through one buffer: the text is replaced as toPlainText() would, never copied
-    // whole.
-    const int piece = chunkBytes / 2;
-    QString buffer;
-    const ushort* data = text.view.utf16();
-    for (int at = 0; at < text.view.size(); at += piece) {
-        const int count = qMin(piece, text.view.size() - at);
-        int first = 0;
-        while (first < count && !plainCharacter(data[at + first]))
-            ++first;
-        if (first == count) {
-            sink(text.view.constData() + at, count);
-            continue;
+    void feedText(const Text& text, const Sink& sink)
+    {
+        // In pieces through one buffer: the text is replaced as toPlainText() would, never copied
+        // whole.
+        const int piece = chunkBytes / 2;
+        QString buffer;
+        const ushort* data = text.view.utf16();
+        for (int at = 0; at < text.view.size(); at += piece) {
+            const int count = qMin(piece, text.view.size() - at);
+            int first = 0;
+            while (first < count && !plainCharacter(data[at + first]))
+                ++first;
+            if (first == count) {
+                sink(text.view.constData() + at, count);
+                continue;
+            }
+            buffer.resize(0); // keeps the capacity
+            buffer.append(text.view.constData() + at, count);
+            QChar* c = buffer.data();
+            for (int i = first; i < count; ++i)
+                if (const ushort plain = plainCharacter(c[i].unicode()))
+                    c[i] = QChar(plain);
+            sink(buffer.constData(), buffer.size());
         }
-        buffer.resize(0); // keeps the capacity
-        buffer.append(text.view.constData() + at, count);
-        QChar* c = buffer.data();
-        for (int i = first; i < count; ++i)
-            if (const ushort plain = plainCharacter(c[i].unicode()))
-                c[i] = QChar(plain);
-        sink(buffer.constData(), buffer.size());
+        if (!text.more.isEmpty())
+            sink(text.more.constData(), text.more.size());
     }
-    if (!text.more.isEmpty())
-        sink(text.more.constData(), text.more.size());
-}
 
 } // namespace
 
@@ -67,7 +67,8 @@ QString Text::joined() const
 
 bool write(const QString& path, const Text& text, QString* error)
 {
-    return write(path, [&text](const Sink& sink) { feedText(text, sink); }, error);
+    return write(
+        path, [&text](const Sink& sink) { feedText(text, sink); }, error);
 }
 
 bool write(const QString& path, const std::function<void(const Sink&)>& feed, QString* error)

@@ -39,7 +39,7 @@ using Sink = std::function<void(const QChar* characters, int count)>;
 // As above, for a text handed over in pieces: feed(sink) passes all of it to sink. The pieces
 // are encoded through one small buffer, so no copy of the whole text is made: building and
 // dropping one per automatic save only churns the heap.
-bool write(const QString& path, const std::function<void(const Sink&)>& feed,
-    QString* error = nullptr);
+bool write(
+    const QString& path, const std::function<void(const Sink&)>& feed, QString* error = nullptr);
 
 } // namespace RecordFile

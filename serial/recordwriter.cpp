@@ -43,7 +43,7 @@ void RecordWriter::start(const QString& path, RecordFile::Text text)
 }
 
 void RecordWriter::start(const QString& path, std::function<RecordFile::Text()> source,
-                         QObject* owned, std::function<void()> prepare)
+    QObject* owned, std::function<void()> prepare)
 {
     Job* job = new Job;
     job->path = path;

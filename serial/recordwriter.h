@@ -34,7 +34,7 @@ public:
     // prepare (may be empty) runs in this thread just before, in an event of its own unless a
     // wait asks for the file.
     void start(const QString& path, std::function<RecordFile::Text()> source, QObject* owned,
-               std::function<void()> prepare = {});
+        std::function<void()> prepare = {});
     // Blocks until the oldest file is written, then reports it as finished() would.
     void waitForOldest();
     void waitForAll();

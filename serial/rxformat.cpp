@@ -65,8 +65,8 @@ namespace {
         return (bits & 0x80) == 0;
     }
 
-    void appendHexLine(
-        const char* data, int size, const PrefixSource& source, QString& out, const LineSink& onLine)
+    void appendHexLine(const char* data, int size, const PrefixSource& source, QString& out,
+        const LineSink& onLine)
     {
         if (size <= 0)
             return;
@@ -195,7 +195,8 @@ int formatTextLines(
     const QByteArray& pending, const QString& prefix, QString& out, const LineSink& onLine)
 {
     const QString head = prefix;
-    return formatTextLines(pending, [&head]() -> const QString& { return head; }, out, onLine);
+    return formatTextLines(
+        pending, [&head]() -> const QString& { return head; }, out, onLine);
 }
 
 int formatTextLines(
@@ -248,7 +249,8 @@ void formatHexLine(
     const QByteArray& bytes, const QString& prefix, QString& out, const LineSink& onLine)
 {
     const QString head = prefix;
-    formatHexLine(bytes, [&head]() -> const QString& { return head; }, out, onLine);
+    formatHexLine(
+        bytes, [&head]() -> const QString& { return head; }, out, onLine);
 }
 
 void formatHexLine(
@@ -262,13 +264,13 @@ QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteAr
     const QByteArray& backDelimiter, const QString& prefix, QString& out, const LineSink& onLine)
 {
     const QString head = prefix;
-    return splitHexFrames(pending, wrapMode, frontDelimiter, backDelimiter,
+    return splitHexFrames(
+        pending, wrapMode, frontDelimiter, backDelimiter,
         [&head]() -> const QString& { return head; }, out, onLine);
 }
 
 QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
-    const QByteArray& backDelimiter, const PrefixSource& head, QString& out,
-    const LineSink& onLine)
+    const QByteArray& backDelimiter, const PrefixSource& head, QString& out, const LineSink& onLine)
 {
     const QByteArray bytes = pending;
     const char* data = bytes.constData();

@@ -71,8 +71,8 @@ QByteArray foldCrLf(const QByteArray& bytes);
 // prefix + "XX " per byte + "\n"; nothing for empty bytes.
 void formatHexLine(
     const QByteArray& bytes, const QString& prefix, QString& out, const LineSink& onLine = {});
-void formatHexLine(const QByteArray& bytes, const PrefixSource& prefix, QString& out,
-    const LineSink& onLine = {});
+void formatHexLine(
+    const QByteArray& bytes, const PrefixSource& prefix, QString& out, const LineSink& onLine = {});
 // Cuts pending into hex lines by the wrap mode. Returns the unfinished tail that the caller puts
 // back at the front of its receive buffer (empty when none).
 QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,

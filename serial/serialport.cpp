@@ -22,11 +22,10 @@
 static void enablePortControls(Ui::MainWindow* ui, bool open)
 {
     for (QWidget* setting : QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox,
-                                              ui->dataBitsComboBox, ui->checksumComboBox,
-                                              ui->stopBitsComboBox })
+             ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
         setting->setEnabled(!open);
     for (QWidget* use : QList<QWidget*> { ui->fileAreaGroupBox, ui->sendDataButton,
-                                          ui->pauseRecvButton, ui->advancedSendButton })
+             ui->pauseRecvButton, ui->advancedSendButton })
         use->setEnabled(open);
 }
 
@@ -39,10 +38,11 @@ MainWindow::PortTable MainWindow::scanPorts()
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : infos)
         raw.append({ info.portName(), info.description() });
-    // Virtual ports (ptys, socat links) are not listed by the system: they come from the environment.
-    const auto extra = PortList::parseExtraPorts(
-        QString::fromLocal8Bit(qgetenv("QUILLON_EXTRA_PORTS")),
-        QCoreApplication::translate("MainWindow", "Virtual serial port"));
+    // Virtual ports (ptys, socat links) are not listed by the system: they come from the
+    // environment.
+    const auto extra
+        = PortList::parseExtraPorts(QString::fromLocal8Bit(qgetenv("QUILLON_EXTRA_PORTS")),
+            QCoreApplication::translate("MainWindow", "Virtual serial port"));
     for (const auto& port : extra)
         if (QFileInfo::exists(port.first))
             raw.append(port);
@@ -56,8 +56,8 @@ void MainWindow::slotUpdateSerialPort()
     if (extraSettingDialog->isHidden() && checkUpdatePending) {
         checkUpdatePending = false;
         if (updatePlugin)
-            updatePlugin->checkForUpdate(QStringLiteral("Quillon-Setup"), AppInfo::version(),
-                                         &QCoreApplication::quit);
+            updatePlugin->checkForUpdate(
+                QStringLiteral("Quillon-Setup"), AppInfo::version(), &QCoreApplication::quit);
     }
 
     if (logSharedDialog->shareMode() == 1)
@@ -106,10 +106,9 @@ void MainWindow::on_serialNumComboBox_currentTextChanged(QString text)
 
 void MainWindow::loadSerialConfig()
 {
-    static const int rates[] = { Baud110,    Baud300,     Baud600,     Baud1200,    Baud2400,
-                                 Baud4800,   Baud9600,    Baud19200,   Baud38400,   Baud57600,
-                                 Baud115200, Baud230400,  Baud460800,  Baud921600,  Baud1000000,
-                                 Baud1500000, Baud2000000 };
+    static const int rates[] = { Baud110, Baud300, Baud600, Baud1200, Baud2400, Baud4800, Baud9600,
+        Baud19200, Baud38400, Baud57600, Baud115200, Baud230400, Baud460800, Baud921600,
+        Baud1000000, Baud1500000, Baud2000000 };
     for (int i = 0; i < ui->burdrateComboBox->count() && i < int(std::size(rates)); ++i)
         ui->burdrateComboBox->setItemData(i, rates[i]);
     static const int dataBits[]
@@ -117,8 +116,7 @@ void MainWindow::loadSerialConfig()
     for (int i = 0; i < ui->dataBitsComboBox->count() && i < int(std::size(dataBits)); ++i)
         ui->dataBitsComboBox->setItemData(i, dataBits[i]);
     static const int parities[] = { QSerialPort::NoParity, QSerialPort::OddParity,
-                                    QSerialPort::EvenParity, QSerialPort::MarkParity,
-                                    QSerialPort::SpaceParity };
+        QSerialPort::EvenParity, QSerialPort::MarkParity, QSerialPort::SpaceParity };
     for (int i = 0; i < ui->checksumComboBox->count() && i < int(std::size(parities)); ++i)
         ui->checksumComboBox->setItemData(i, parities[i]);
     static const int stopBits[]
@@ -176,8 +174,8 @@ void MainWindow::slotOpenSerialButton()
         serialPort->setReadBufferSize(kPortReadBuffer);
         if (!serialPort->open(QIODevice::ReadWrite)) {
             MsgBox::warning(this, tr("警告"),
-                            tr("串口打开失败：%1 \n[ 请检查是否串口被占用或未连接 ]\t")
-                                .arg(serialPort->errorString()));
+                tr("串口打开失败：%1 \n[ 请检查是否串口被占用或未连接 ]\t")
+                    .arg(serialPort->errorString()));
             return;
         }
         vanishing = false;
@@ -222,8 +220,8 @@ void MainWindow::closePort()
     // What the port has already read is shown too: closing would drop it.
     takeInPaused();
     if (serialPort->isOpen() && serialPort->bytesAvailable() > 0) {
-        const QByteArray rest = serialPort->read(
-            qBound<qint64>(0, display->room(), serialPort->bytesAvailable()));
+        const QByteArray rest
+            = serialPort->read(qBound<qint64>(0, display->room(), serialPort->bytesAvailable()));
         if (!rest.isEmpty())
             takeIn(rest);
     }

@@ -33,8 +33,8 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
         bytes += "\r\n";
         echo += isHex ? QStringLiteral("0D 0A") : QStringLiteral("\r\n");
     }
-    echo.prepend(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(), RxFormat::txMarker(),
-                                      QTime::currentTime()));
+    echo.prepend(RxFormat::linePrefix(
+        ui->showTimeCheckBox->isChecked(), RxFormat::txMarker(), QTime::currentTime()));
 
     SendDelay::wait(delayms);
 
@@ -54,8 +54,8 @@ void MainWindow::slotSendDataButton()
     if (hex) {
         text.remove(QLatin1Char(' '));
         if (!TxFormat::isValidHex(text)) {
-            MsgBox::warning(this, tr("警告"),
-                            tr("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
+            MsgBox::warning(
+                this, tr("警告"), tr("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
             return;
         }
     }
@@ -83,8 +83,7 @@ void MainWindow::slotOpenFileButton()
     const QString start = settings->value(QStringLiteral("FilePath"), QString()).toString();
     settings->endGroup();
 
-    const QString path = MsgBox::getOpenFileName(
-        this, tr("打开文件"), start,
+    const QString path = MsgBox::getOpenFileName(this, tr("打开文件"), start,
         tr("所有支持的文件(*.*);;bin文件(*.bin);;hex文件(*.hex);;dat文件(*.dat)"));
     if (path.isEmpty())
         return;
@@ -152,7 +151,8 @@ void MainWindow::slotSendFileButton()
     const float estimate = TxFormat::estimateSeconds(size);
     showLocalLine(tr("文件大小: %1").arg(size));
     showLocalLine(tr("波特率: %1").arg(ui->burdrateComboBox->currentText()));
-    showLocalLine(tr("需要时间: 大约用时 %1 秒(每包数据512字节，周期50毫秒)").arg(double(estimate)));
+    showLocalLine(
+        tr("需要时间: 大约用时 %1 秒(每包数据512字节，周期50毫秒)").arg(double(estimate)));
     showLocalLine(tr("请稍候...\n"));
 
     fileSentData.clear();

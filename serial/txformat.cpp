@@ -37,10 +37,7 @@ bool isValidHex(const QString& text)
 
 QByteArray textToBytes(const QString& text) { return text.toLatin1(); }
 
-float estimateSeconds(qint64 fileSize)
-{
-    return float(double(fileSize / PacketBytes) * 60 / 1000);
-}
+float estimateSeconds(qint64 fileSize) { return float(double(fileSize / PacketBytes) * 60 / 1000); }
 
 int progressValue(qint64 sent, qint64 total)
 {

@@ -33,8 +33,8 @@ void MainWindow::processUpgradeData(QByteArray& pending)
             break;
         case UpgradeDialogue::Action::ShowLine:
             display->queueLine(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(),
-                                                    RxFormat::rxMarker(), QTime::currentTime())
-                               + action.text);
+                                   RxFormat::rxMarker(), QTime::currentTime())
+                + action.text);
             updateCounters(linesLabel, 1, false);
             break;
         case UpgradeDialogue::Action::MoveCursorToEnd:

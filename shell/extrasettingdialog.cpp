@@ -17,7 +17,7 @@ ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
     // Hex display is off at start, so the delimiter rows start disabled.
     setDelimiterWrapEnabled(false);
     connect(ui->liveRecordMaxSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &ExtraSettingDialog::liveRecordMaxMBChanged);
+        &ExtraSettingDialog::liveRecordMaxMBChanged);
 
     ui->toolBox->setStyleSheet(
         QStringLiteral("QToolBox::tab{font:bold;background:#cccccc;}"

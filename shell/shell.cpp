@@ -187,8 +187,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         showAboutBox();
         break;
     case Qt::Key_F2:
-        QDesktopServices::openUrl(QUrl::fromLocalFile(
-            tr("%1/%2").arg(QDir::currentPath(), QStringLiteral("Record"))));
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(tr("%1/%2").arg(QDir::currentPath(), QStringLiteral("Record"))));
         break;
     case Qt::Key_F8:
         slotSendFileButton();
@@ -224,8 +224,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         }
         return;
     }
-    const auto answer = MsgBox::question(this, tr("关闭"), tr("是否确认要退出程序？"),
-                                         QMessageBox::Ok | QMessageBox::Cancel);
+    const auto answer = MsgBox::question(
+        this, tr("关闭"), tr("是否确认要退出程序？"), QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
         QGuiApplication::setQuitOnLastWindowClosed(true);
         event->accept();
@@ -247,7 +247,8 @@ void MainWindow::slotTrayIconActivated(QSystemTrayIcon::ActivationReason activat
 void MainWindow::slotUpdateCurrentTime()
 {
     timeLabel->setText(
-        tr("时间: %1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"))));
+        tr("时间: %1")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"))));
 }
 
 void MainWindow::slotSelectionChanged()
@@ -317,7 +318,8 @@ void MainWindow::showAboutBox()
     for (const QString& f : features)
         width = qMax(width, f.size());
     QStringList lines;
-    lines << rule + QStringLiteral("\t\t") + tr("Quillon 是一款面向嵌入式开发的串口调试助手，主要功能如下：");
+    lines << rule + QStringLiteral("\t\t")
+            + tr("Quillon 是一款面向嵌入式开发的串口调试助手，主要功能如下：");
     lines << QString(width + 2, QLatin1Char(' '));
     for (const QString& f : features)
         lines << QStringLiteral("  ") + f.leftJustified(width, QLatin1Char(' '));
@@ -325,6 +327,6 @@ void MainWindow::showAboutBox()
     lines << QStringLiteral("    \t\t") + tr("设计：Quillon 开发组");
     lines << QStringLiteral("    \t\t") + tr("创建于2021.05.17");
     lines << rule;
-    MsgBox::about(this, tr("程序功能简介：%1").arg(AppInfo::versionTitle()),
-                  lines.join(QLatin1Char('\n')));
+    MsgBox::about(
+        this, tr("程序功能简介：%1").arg(AppInfo::versionTitle()), lines.join(QLatin1Char('\n')));
 }

@@ -74,8 +74,7 @@ void tst_AdvancedSend::openPort(MainWindow& w)
     QVERIFY(bench->openIn(w));
 }
 
-void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex,
-                              int delay)
+void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay)
 {
     AdvancedSendItem* row = a->item(number - 1);
     row->dataLineEdit()->setText(text);
@@ -270,8 +269,7 @@ void tst_AdvancedSend::cycleSendSkipsAndWarns()
     QCOMPARE(pty->readAtLeast(5), QByteArray("ABCDE"));
     QCOMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().title, QString("warning"));
-    QCOMPARE(boxes->calls.first().text,
-             QString("格式错误：(7)4G\t\n请输入16进制的格式数据！\t"));
+    QCOMPARE(boxes->calls.first().text, QString("格式错误：(7)4G\t\n请输入16进制的格式数据！\t"));
     QCOMPARE(spy.size(), 4);
     QCOMPARE(spy.at(0), QVariantList({ "A", false, 0 }));
     QCOMPARE(spy.at(1), QVariantList({ "42 43", true, 0 }));

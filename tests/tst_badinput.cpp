@@ -39,15 +39,9 @@ void tst_BadInput::init()
     pty = &bench->pty;
 }
 
-void tst_BadInput::cleanup()
-{
-    delete bench;
-}
+void tst_BadInput::cleanup() { delete bench; }
 
-void tst_BadInput::openPort(MainWindow& w)
-{
-    QVERIFY(bench->openIn(w));
-}
+void tst_BadInput::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
 
 static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
 {
@@ -65,7 +59,8 @@ static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
 void tst_BadInput::garbageText_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("invalid UTF-8 and GBK") << QByteArray("\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
+    QTest::newRow("invalid UTF-8 and GBK")
+        << QByteArray("\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
     QTest::newRow("NUL bytes everywhere") << QByteArray("\0\0a\0b\0\0\n\0\n\0\0\0", 13) + "\n";
     QTest::newRow("lone GBK lead bytes") << QByteArray("\x81\n\xfe\n\x81\x81\x81\n");
     // A lone CR starts a new paragraph in the view, as in any text view: left out here.
@@ -159,8 +154,11 @@ void tst_BadInput::garbageHexIsShownByteExact()
     int diff = 0;
     while (diff < qMin(shown.size(), stream.size()) && shown.at(diff) == stream.at(diff))
         ++diff;
-    QVERIFY2(shown == stream, qPrintable(QString("sizes %1/%2, first difference at %3")
-                                             .arg(shown.size()).arg(stream.size()).arg(diff)));
+    QVERIFY2(shown == stream,
+        qPrintable(QString("sizes %1/%2, first difference at %3")
+                       .arg(shown.size())
+                       .arg(stream.size())
+                       .arg(diff)));
 }
 
 void tst_BadInput::nonHexSendField()
@@ -177,4 +175,3 @@ void tst_BadInput::nonHexSendField()
 
 QTEST_MAIN(tst_BadInput)
 #include "tst_badinput.moc"
-

@@ -925,17 +925,18 @@ void tst_DevSim::commandReplies_data()
         << true << "\xAA" + command("01") << "\xAA" + version;
     QTest::newRow("bad checksum echoed") << true << badSum << badSum;
     QTest::newRow("bad length field echoed") << true << badLength << badLength;
-    QTest::newRow("CR LF behind a frame belongs to it")
-        << true << command("01") + "\r\n" << version;
+    QTest::newRow("CR LF behind a frame belongs to it") << true << command("01") + "\r\n"
+                                                        << version;
     QTest::newRow("LF behind a frame belongs to it") << true << command("01") + "\n" << version;
     QTest::newRow("frames with line ends back to back")
-        << true << command("01") + "\r\n" + command("03") + "\r\n" << version + info;
-    QTest::newRow("a second line end is echoed")
-        << true << command("01") + "\r\n\r\n" << version + "\r\n";
-    QTest::newRow("text behind a frame is echoed")
-        << true << command("01") + "ok\r\n" << version + "ok\r\n";
-    QTest::newRow("line end behind a bad frame is echoed")
-        << true << badSum + "\r\n" << badSum + "\r\n";
+        << true << command("01") + "\r\n" + command("03") + "\r\n"
+        << version + info;
+    QTest::newRow("a second line end is echoed") << true << command("01") + "\r\n\r\n"
+                                                 << version + "\r\n";
+    QTest::newRow("text behind a frame is echoed") << true << command("01") + "ok\r\n"
+                                                   << version + "ok\r\n";
+    QTest::newRow("line end behind a bad frame is echoed") << true << badSum + "\r\n"
+                                                           << badSum + "\r\n";
     QTest::newRow("line end alone is echoed") << true << QByteArray("\r\n") << QByteArray("\r\n");
     QTest::newRow("without echo only answers")
         << false << "ab" + command("01") + "\xAA" + "cd" << version;
@@ -1303,12 +1304,11 @@ void tst_DevSim::boardOptions_data()
     QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1",
         "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
         "--download-file", "got.bin", "--boot-timeout", "1500" }
-                                << "K1" << true << true << qint64(4096) << 300 << "got.bin"
-                                << 1500;
-    QTest::newRow("restart at once") << QStringList { "--boot-line-mid-transfer=0" }
-                                     << QString::fromLatin1(BootLoader::defaultKey()) << false
-                                     << false << qint64(0) << 800 << QString()
-                                     << BootLoader::DefaultIdleTimeoutMs;
+                                << "K1" << true << true << qint64(4096) << 300 << "got.bin" << 1500;
+    QTest::newRow("restart at once")
+        << QStringList { "--boot-line-mid-transfer=0" }
+        << QString::fromLatin1(BootLoader::defaultKey()) << false << false << qint64(0) << 800
+        << QString() << BootLoader::DefaultIdleTimeoutMs;
 }
 
 void tst_DevSim::boardOptions()
@@ -1339,8 +1339,7 @@ void tst_DevSim::helpExplainsTheBoard()
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
              "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout",
-             "Copyright (C) 2015 Brenlow",
-             "AA 75 80", "55 7A 80" })
+             "Copyright (C) 2015 Brenlow", "AA 75 80", "55 7A 80" })
         QVERIFY2(out.contains(QLatin1String(text)), text);
 }
 
@@ -1414,8 +1413,8 @@ void tst_DevSim::bootLoaderGivesUpOnTheLine()
 {
     REQUIRE_SIMULATOR();
     Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" })
-                 .isEmpty());
+    QVERIFY(
+        !sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }).isEmpty());
     Port port(sim.link);
     QByteArray got;
     const auto until = [&](const QString& text) {

@@ -39,10 +39,10 @@ struct Bench : DisplayStage::Owner {
     {
         settings.showTime = false;
         stage.setClock([this] { return now; },
-                       [this] {
-                           ++wallReads;
-                           return QTime(12, 0).addMSecs(int(now));
-                       });
+            [this] {
+                ++wallReads;
+                return QTime(12, 0).addMSecs(int(now));
+            });
     }
     void draw(const QString& text, bool inlineText) override
     {
@@ -174,8 +174,9 @@ void tst_DisplayStage::ownLinesStayBehindFormattedLines()
     QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
     b.stage.queueLine(QStringLiteral("TX→◇echo"));
     b.stage.drawQueued();
-    QCOMPARE(b.view, QStringList({ rxMarker() + "rx zero", rxMarker() + "rx one",
-                                   rxMarker() + "rx two", "TX→◇echo" }));
+    QCOMPARE(b.view,
+        QStringList(
+            { rxMarker() + "rx zero", rxMarker() + "rx one", rxMarker() + "rx two", "TX→◇echo" }));
 
     // Held: the own line waits with the received ones and keeps its place.
     b.stage.setHeld(true);
@@ -188,8 +189,8 @@ void tst_DisplayStage::ownLinesStayBehindFormattedLines()
     QCOMPARE(b.view.size(), 4);
     b.stage.setHeld(false);
     b.tick();
-    QCOMPARE(b.view.mid(4),
-             QStringList({ rxMarker() + "rx three", "notice", rxMarker() + "rx four" }));
+    QCOMPARE(
+        b.view.mid(4), QStringList({ rxMarker() + "rx three", "notice", rxMarker() + "rx four" }));
 }
 
 void tst_DisplayStage::clearLeavesNoOlderLines()
@@ -327,8 +328,8 @@ void tst_DisplayStage::openDuringDrainKeepsSessionsApart()
     b.stage.portOpened(b.settings);
     b.stage.receive("root\n");
     b.settle(10);
-    QCOMPARE(b.view, QStringList({ rxMarker() + "first", rxMarker() + "login: ",
-                                   rxMarker() + "root" }));
+    QCOMPARE(
+        b.view, QStringList({ rxMarker() + "first", rxMarker() + "login: ", rxMarker() + "root" }));
     // Open, the stage does not ask the timer to stop; closed and drained, it does.
     QVERIFY(!b.tick().mayStop);
     b.stage.portClosed();

@@ -452,7 +452,8 @@ void tst_FindBar::countFollowsAFullViewSaved()
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20004), 30000);
     QTRY_COMPARE(w.recordsInHand(), 0);
     QTRY_COMPARE(view->document()->blockCount(), 4);
-    QTRY_COMPARE(bar(w)->findChild<QLabel*>("findCountLabel")->text().section('/', 1), QString("4"));
+    QTRY_COMPARE(
+        bar(w)->findChild<QLabel*>("findCountLabel")->text().section('/', 1), QString("4"));
     QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
     QCOMPARE(selected(w), QString("marker"));
     // And it still hears the view's document change.

@@ -12,8 +12,8 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSettings>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -64,8 +64,8 @@ private:
         QLineEdit* keyword;
     };
     static Row row(KeyHighlightDialog& d, int index);
-    static void setRow(KeyHighlightDialog& d, int index, bool on, const QColor& color,
-                       const QString& keyword);
+    static void setRow(
+        KeyHighlightDialog& d, int index, bool on, const QColor& color, const QString& keyword);
     static QColor rowColor(int index) { return QColor::fromHsv(index * 22, 255, 230); }
     static QString marks(const QTextBlock& block);
     static QTextBlock append(QTextDocument& doc, const QString& text);
@@ -96,18 +96,17 @@ tst_KeyHighlight::Row tst_KeyHighlight::row(KeyHighlightDialog& d, int index)
     QWidget* frame = list->itemWidget(list->item(index));
     QLayout* layout = frame->layout();
     return { qobject_cast<QCheckBox*>(layout->itemAt(0)->widget()),
-             qobject_cast<QToolButton*>(layout->itemAt(1)->widget()),
-             qobject_cast<QLineEdit*>(layout->itemAt(2)->widget()) };
+        qobject_cast<QToolButton*>(layout->itemAt(1)->widget()),
+        qobject_cast<QLineEdit*>(layout->itemAt(2)->widget()) };
 }
 
 // The colour goes in the way a user puts it: through the picker behind the row's button.
-void tst_KeyHighlight::setRow(KeyHighlightDialog& d, int index, bool on, const QColor& color,
-                              const QString& keyword)
+void tst_KeyHighlight::setRow(
+    KeyHighlightDialog& d, int index, bool on, const QColor& color, const QString& keyword)
 {
     const Row r = row(d, index);
-    KeyHighlightDialog::setColorChooser([color](const QColor&, QWidget*, const QString&) {
-        return color;
-    });
+    KeyHighlightDialog::setColorChooser(
+        [color](const QColor&, QWidget*, const QString&) { return color; });
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^color: ")));
     r.color->click();
     KeyHighlightDialog::setColorChooser({});
@@ -260,14 +259,12 @@ void tst_KeyHighlight::loadsSavedRows_data()
     QTest::addColumn<QColor>("color");
     QTest::addColumn<QString>("keyword");
 
-    QTest::newRow("enabled row 10")
-        << Settings { { "KHCEnable10", true }, { "KHCColor10", QColor(1, 2, 3) },
-                      { "KHCText10", "x" } }
-        << 10 << true << QColor(1, 2, 3) << "x";
-    QTest::newRow("disabled row ignores colour and text")
-        << Settings { { "KHCEnable2", false }, { "KHCColor2", QColor(Qt::red) },
-                      { "KHCText2", "abc" } }
-        << 2 << false << QColor(0, 255, 0) << "";
+    QTest::newRow("enabled row 10") << Settings { { "KHCEnable10", true },
+        { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } }
+                                    << 10 << true << QColor(1, 2, 3) << "x";
+    QTest::newRow("disabled row ignores colour and text") << Settings { { "KHCEnable2", false },
+        { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" } }
+                                                          << 2 << false << QColor(0, 255, 0) << "";
     QTest::newRow("nothing stored") << Settings() << 7 << false << QColor(0, 255, 0) << "";
     QTest::newRow("text without enable")
         << Settings { { "KHCText3", "abc" } } << 3 << false << QColor(0, 255, 0) << "";
@@ -275,8 +272,8 @@ void tst_KeyHighlight::loadsSavedRows_data()
         << Settings { { "KHCEnable15", true }, { "KHCText15", "k" } } << 15 << true << QColor()
         << "k";
     QTest::newRow("colour stored as text is no colour")
-        << Settings { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } }
-        << 4 << true << QColor() << "k";
+        << Settings { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } } << 4
+        << true << QColor() << "k";
     QTest::newRow("enabled without text")
         << Settings { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } } << 0 << true
         << QColor(9, 9, 9) << "";
@@ -320,8 +317,8 @@ void tst_KeyHighlight::saveWritesEveryRowWithoutLeadingZeros()
     QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
     QCOMPARE(boxes->calls.first().title, QString("关键字高亮"));
     QCOMPARE(boxes->calls.first().text,
-             QString("保存配置成功！\r\n保存路径：%1\t")
-                 .arg(QFileInfo(settings->fileName()).absoluteFilePath()));
+        QString("保存配置成功！\r\n保存路径：%1\t")
+            .arg(QFileInfo(settings->fileName()).absoluteFilePath()));
 
     settings->sync();
     QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
@@ -407,16 +404,26 @@ void tst_KeyHighlight::marks_data()
     QTest::addColumn<QString>("expected");
 
     const QStringList err = { "0=ERR" };
-    QTest::newRow("ERR before a blank") << err << "ERR 5" << "aaa..";
-    QTest::newRow("ERR in brackets") << err << "[ERR]" << ".aaa.";
-    QTest::newRow("ERR inside ERROR") << err << "ERROR" << ".....";
-    QTest::newRow("XERR") << err << "XERR" << "....";
-    QTest::newRow("underscore is a word character") << err << "ERR_1 ERR" << "......aaa";
-    QTest::newRow("every occurrence") << err << "ERR,ERR ERR" << "aaa.aaa.aaa";
-    QTest::newRow("case compared") << QStringList { "0=err" } << "ERR 5" << ".....";
-    QTest::newRow("dot is a wildcard") << QStringList { "0=a.c" } << "abc a.c" << "aaa.aaa";
-    QTest::newRow("escaped dot") << QStringList { "0=a\\.c" } << "abc a.c" << "....aaa";
-    QTest::newRow("Chinese inside a run") << QStringList { "0=错误" } << "发生错误了" << ".....";
+    QTest::newRow("ERR before a blank") << err << "ERR 5"
+                                        << "aaa..";
+    QTest::newRow("ERR in brackets") << err << "[ERR]"
+                                     << ".aaa.";
+    QTest::newRow("ERR inside ERROR") << err << "ERROR"
+                                      << ".....";
+    QTest::newRow("XERR") << err << "XERR"
+                          << "....";
+    QTest::newRow("underscore is a word character") << err << "ERR_1 ERR"
+                                                    << "......aaa";
+    QTest::newRow("every occurrence") << err << "ERR,ERR ERR"
+                                      << "aaa.aaa.aaa";
+    QTest::newRow("case compared") << QStringList { "0=err" } << "ERR 5"
+                                   << ".....";
+    QTest::newRow("dot is a wildcard") << QStringList { "0=a.c" } << "abc a.c"
+                                       << "aaa.aaa";
+    QTest::newRow("escaped dot") << QStringList { "0=a\\.c" } << "abc a.c"
+                                 << "....aaa";
+    QTest::newRow("Chinese inside a run") << QStringList { "0=错误" } << "发生错误了"
+                                          << ".....";
     QTest::newRow("Chinese between blanks") << QStringList { "0=错误" } << "发生 错误 了"
                                             << "...aa..";
     QTest::newRow("Chinese between punctuation") << QStringList { "0=错误" } << "发生，错误。"
@@ -430,17 +437,23 @@ void tst_KeyHighlight::marks_data()
     QTest::newRow("higher row wins an overlap") << QStringList { "3=ERR", "7=E.R" } << "ERR"
                                                 << "hhh";
     QTest::newRow("lower row keeps its own matches")
-        << QStringList { "3=ERR", "7=WARN" } << "ERR WARN" << "ddd.hhhh";
+        << QStringList { "3=ERR", "7=WARN" } << "ERR WARN"
+        << "ddd.hhhh";
     QTest::newRow("partial overlap") << QStringList { "2=ERR 5", "5=5 x" } << "ERR 5 x"
                                      << "ccccfff";
     QTest::newRow("rows 10 and 15") << QStringList { "10=ERR", "15=WARN" } << "ERR WARN"
                                     << "kkk.pppp";
-    QTest::newRow("empty keyword") << QStringList { "0=" } << "anything" << "........";
-    QTest::newRow("unchecked row") << QStringList { "!0=ERR" } << "ERR 5" << ".....";
-    QTest::newRow("invalid pattern") << QStringList { "0=ERR(" } << "ERR( x" << "......";
+    QTest::newRow("empty keyword") << QStringList { "0=" } << "anything"
+                                   << "........";
+    QTest::newRow("unchecked row") << QStringList { "!0=ERR" } << "ERR 5"
+                                   << ".....";
+    QTest::newRow("invalid pattern") << QStringList { "0=ERR(" } << "ERR( x"
+                                     << "......";
     QTest::newRow("alternation bounded at its ends only")
-        << QStringList { "0=ON|OFF" } << "ONE OFFSET OFF" << "aa.........aaa";
-    QTest::newRow("empty block") << err << "" << "";
+        << QStringList { "0=ON|OFF" } << "ONE OFFSET OFF"
+        << "aa.........aaa";
+    QTest::newRow("empty block") << err << ""
+                                 << "";
 }
 
 void tst_KeyHighlight::marks()

@@ -26,7 +26,8 @@ private slots:
 
 static QString streamLine(int i)
 {
-    return QStringLiteral("[12:00:00.000]RX←◆seq=%1 数据 payload\n").arg(i, 7, 10, QLatin1Char('0'));
+    return QStringLiteral("[12:00:00.000]RX←◆seq=%1 数据 payload\n")
+        .arg(i, 7, 10, QLatin1Char('0'));
 }
 
 static QByteArray readAll(const QString& path)
@@ -84,7 +85,7 @@ void tst_LiveRecord::rotationKeepsEveryLineOnce()
         return m.hasMatch() ? m.captured(1).toInt() : 1;
     };
     std::sort(ordered.begin(), ordered.end(),
-              [&](const QString& a, const QString& b) { return number(a) < number(b); });
+        [&](const QString& a, const QString& b) { return number(a) < number(b); });
     QByteArray all;
     for (int i = 0; i < ordered.size(); ++i) {
         const QByteArray bytes = readAll(dir.filePath("Record/" + ordered.at(i)));
@@ -123,12 +124,12 @@ void tst_LiveRecord::newFileAfterMidnightAndPerSession()
     QVERIFY(live.append("second session\n"));
     live.close();
     QCOMPARE(readAll(dir.filePath("Orv_Live_Rec_COM3_2026-12-09_23-59-59.txt")),
-             QByteArray("before midnight\npart of a line ends after midnight\n"));
+        QByteArray("before midnight\npart of a line ends after midnight\n"));
     QCOMPARE(QFileInfo(second).fileName(), QString("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
     QCOMPARE(readAll(second), QByteArray("next day\n"));
     // Same second: the older file is kept, the new one takes _2.
     QCOMPARE(readAll(dir.filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01_2.txt")),
-             QByteArray("second session\n"));
+        QByteArray("second session\n"));
     // A session without text leaves no file.
     live.newSession();
     live.close();

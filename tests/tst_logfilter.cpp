@@ -61,8 +61,8 @@ private slots:
     void receivedLinesReachTheFilter();
 
 private:
-    static void setKeyword(LogFilterDialog& d, int k, const QString& text, int direction = 0,
-                           int count = 0);
+    static void setKeyword(
+        LogFilterDialog& d, int k, const QString& text, int direction = 0, int count = 0);
     static QString shown(LogFilterDialog& d);
     static QString boldMask(LogFilterDialog& d);
     static void ticks(LogFilterDialog& d, int n);
@@ -84,8 +84,8 @@ void tst_LogFilter::cleanup()
         qInstallMessageHandler(testHandler);
 }
 
-void tst_LogFilter::setKeyword(LogFilterDialog& d, int k, const QString& text, int direction,
-                               int count)
+void tst_LogFilter::setKeyword(
+    LogFilterDialog& d, int k, const QString& text, int direction, int count)
 {
     d.findChild<QLineEdit*>(QStringLiteral("key%1LineEdit").arg(k))->setText(text);
     d.findChild<QComboBox*>(QStringLiteral("key%1ComboBox").arg(k))->setCurrentIndex(direction);
@@ -176,8 +176,8 @@ void tst_LogFilter::findKeywordRange_data()
         << QStringList { "a", "ERR", "b", "ERR" } << "ERR" << 2 << 3 << false << 0 << 0;
     QTest::newRow("substring, not word")
         << QStringList { "xx", "ERRORS" } << "rror" << 1 << 0 << true << 1 << 1;
-    QTest::newRow("Chinese inside a run") << QStringList { "温度过高了" } << "过高" << 1 << 0
-                                          << true << 0 << 0;
+    QTest::newRow("Chinese inside a run")
+        << QStringList { "温度过高了" } << "过高" << 1 << 0 << true << 0 << 0;
     QTest::newRow("unknown direction") << three << "ERR" << 3 << 0 << false << 0 << 0;
 }
 
@@ -193,7 +193,7 @@ void tst_LogFilter::findKeywordRange()
     int gotFirst = -7;
     int gotLast = -7;
     QCOMPARE(LogFilterCore::findKeywordRange(cache, keyword, direction, count, gotFirst, gotLast),
-             found);
+        found);
     if (found) {
         QCOMPARE(gotFirst, first);
         QCOMPARE(gotLast, last);
@@ -204,8 +204,8 @@ void tst_LogFilter::findKeywordRange()
 }
 
 // The search line by line, going on with the next line whenever a run lacks its context.
-static bool lineByLine(const QStringList& cache, const QString& keyword, int direction, int n,
-                       int& first, int& last)
+static bool lineByLine(
+    const QStringList& cache, const QString& keyword, int direction, int n, int& first, int& last)
 {
     const int count = cache.size();
     auto has = [&](int i) {
@@ -336,15 +336,15 @@ void tst_LogFilter::markLine_data()
     QTest::addColumn<QString>("html");
     QTest::newRow("first keyword wins") << "WARN and ERR and ERR" << QStringList { "ERR", "WARN" }
                                         << "WARN and <strong>ERR</strong> and ERR";
-    QTest::newRow("empty keyword skipped") << "a WARN" << QStringList { "", "WARN" }
-                                           << "a <strong>WARN</strong>";
+    QTest::newRow("empty keyword skipped")
+        << "a WARN" << QStringList { "", "WARN" } << "a <strong>WARN</strong>";
     QTest::newRow("case compared") << "ERR 5" << QStringList { "err" } << "ERR 5";
     QTest::newRow("escaped around the mark")
         << "<i>&ERR>" << QStringList { "ERR" } << "&lt;i&gt;&amp;<strong>ERR</strong>&gt;";
     QTest::newRow("keyword with markup characters")
         << "a<b" << QStringList { "<" } << "a<strong>&lt;</strong>b";
-    QTest::newRow("no match inside an entity") << "a&b amp" << QStringList { "amp" }
-                                               << "a&amp;b <strong>amp</strong>";
+    QTest::newRow("no match inside an entity")
+        << "a&b amp" << QStringList { "amp" } << "a&amp;b <strong>amp</strong>";
 }
 
 void tst_LogFilter::markLine()
@@ -369,21 +369,25 @@ void tst_LogFilter::directions_data()
     QTest::addColumn<QString>("view");
     QTest::addColumn<QStringList>("left");
 
-    QTest::newRow("相邻 0, selection ignores case")
-        << "a\nERR 5\nb" << "err" << 0 << 0 << "ERR 5" << QStringList();
-    QTest::newRow("相邻 1") << "a\nb\nERR\nc\nd" << "ERR" << 0 << 1 << "b\nERR\nc"
-                          << QStringList { "d" };
+    QTest::newRow("相邻 0, selection ignores case") << "a\nERR 5\nb"
+                                                    << "err" << 0 << 0 << "ERR 5" << QStringList();
+    QTest::newRow("相邻 1") << "a\nb\nERR\nc\nd"
+                            << "ERR" << 0 << 1 << "b\nERR\nc" << QStringList { "d" };
     QTest::newRow("相邻 1 at the last line shows at once")
-        << "a\nb\nERR" << "ERR" << 0 << 1 << "b\nERR" << QStringList();
+        << "a\nb\nERR"
+        << "ERR" << 0 << 1 << "b\nERR" << QStringList();
     QTest::newRow("向上 3 cut at the first line")
-        << "a\nERR\nb" << "ERR" << 1 << 3 << "a\nERR" << QStringList { "b" };
-    QTest::newRow("向上 0 on the last line") << "a\nERR" << "ERR" << 1 << 0 << "ERR"
-                                           << QStringList();
+        << "a\nERR\nb"
+        << "ERR" << 1 << 3 << "a\nERR" << QStringList { "b" };
+    QTest::newRow("向上 0 on the last line") << "a\nERR"
+                                             << "ERR" << 1 << 0 << "ERR" << QStringList();
     QTest::newRow("向下 2 at the last line shows at once")
-        << "a\nb\nERR" << "ERR" << 2 << 2 << "ERR" << QStringList();
-    QTest::newRow("向下 1") << "a\nERR\nb\nc" << "ERR" << 2 << 1 << "ERR\nb"
-                          << QStringList();
-    QTest::newRow("empty parts are lines") << "\nERR\n\nx" << "ERR" << 0 << 1 << "\nERR\n"
+        << "a\nb\nERR"
+        << "ERR" << 2 << 2 << "ERR" << QStringList();
+    QTest::newRow("向下 1") << "a\nERR\nb\nc"
+                            << "ERR" << 2 << 1 << "ERR\nb" << QStringList();
+    QTest::newRow("empty parts are lines") << "\nERR\n\nx"
+                                           << "ERR" << 0 << 1 << "\nERR\n"
                                            << QStringList { "x" };
 }
 
@@ -480,14 +484,26 @@ void tst_LogFilter::shownAsPlainText_data()
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<QString>("bold");
 
-    QTest::newRow("tags") << "<b>ERR</b> & x" << "ERR" << "...^^^........";
-    QTest::newRow("entity text from the device") << "a &amp; ERR" << "ERR" << "........^^^";
-    QTest::newRow("no tag in the batch, case differs")
-        << "1 < 2 && ERR" << "err" << "............";
-    QTest::newRow("keyword next to an escaped character") << "a<b lt" << "lt" << "....^^";
-    QTest::newRow("blanks and tabs kept") << "  a    b\tERR " << "ERR" << ".........^^^.";
-    QTest::newRow("Chinese") << "温度 过高 ERR" << "过高" << "...^^....";
-    QTest::newRow("looks like a document type") << "<!DOCTYPE x> ERR" << "ERR"
+    QTest::newRow("tags") << "<b>ERR</b> & x"
+                          << "ERR"
+                          << "...^^^........";
+    QTest::newRow("entity text from the device") << "a &amp; ERR"
+                                                 << "ERR"
+                                                 << "........^^^";
+    QTest::newRow("no tag in the batch, case differs") << "1 < 2 && ERR"
+                                                       << "err"
+                                                       << "............";
+    QTest::newRow("keyword next to an escaped character") << "a<b lt"
+                                                          << "lt"
+                                                          << "....^^";
+    QTest::newRow("blanks and tabs kept") << "  a    b\tERR "
+                                          << "ERR"
+                                          << ".........^^^.";
+    QTest::newRow("Chinese") << "温度 过高 ERR"
+                             << "过高"
+                             << "...^^....";
+    QTest::newRow("looks like a document type") << "<!DOCTYPE x> ERR"
+                                                << "ERR"
                                                 << ".............^^^";
 }
 
@@ -716,8 +732,8 @@ void tst_LogFilter::heldMouseKeepsOutputPending()
     LogFilterDialog d(&parent);
     setKeyword(d, 1, "ERR");
     QWidget* viewport = d.findChild<QTextBrowser*>("textBrowser")->viewport();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(
+        QEvent::MouseButtonPress, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &press);
     QVERIFY(!d.isDisplayReleased());
     d.appendFilteredLog("ERR 1");
@@ -725,8 +741,8 @@ void tst_LogFilter::heldMouseKeepsOutputPending()
     d.appendFilteredLog("ERR 2");
     ticks(d, 2);
     QCOMPARE(shown(d), QString());
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
+    QMouseEvent release(
+        QEvent::MouseButtonRelease, QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &release);
     QVERIFY(d.isDisplayReleased());
     ticks(d, 1);

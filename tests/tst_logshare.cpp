@@ -65,7 +65,7 @@ public:
     void watch(LogSharedDialog* dialog)
     {
         QObject::connect(dialog, &LogSharedDialog::stateInfo, &context,
-                         [this](const QString& info) { events << "S: " + info; });
+            [this](const QString& info) { events << "S: " + info; });
     }
     bool has(const QString& event) const { return events.contains(event); }
     void clear()
@@ -108,7 +108,7 @@ public:
         : doc(doc)
     {
         QObject::connect(doc, &QTextDocument::contentsChange, &context,
-                         [this](int pos, int removed, int added) { changed(pos, removed, added); });
+            [this](int pos, int removed, int added) { changed(pos, removed, added); });
     }
     // Called with each complete line.
     std::function<void(const QString&)> onLine;
@@ -240,8 +240,8 @@ static void switchOff(LogSharedDialog* d)
 
 static QStringList addressWidgets()
 {
-    return { "formRadioButton", "formIPComboBox", "formPortLineEdit",
-             "toRadioButton",   "toIPLineEdit",   "toPortLineEdit" };
+    return { "formRadioButton", "formIPComboBox", "formPortLineEdit", "toRadioButton",
+        "toIPLineEdit", "toPortLineEdit" };
 }
 
 static bool addressWidgetsEnabled(LogSharedDialog* d, bool enabled)
@@ -381,10 +381,7 @@ void tst_LogShare::cleanup()
     delete bench;
 }
 
-void tst_LogShare::openPort(MainWindow& w)
-{
-    QVERIFY(bench->openIn(w));
-}
+void tst_LogShare::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
 
 // ---------------------------------------------------------------------------------------------
 // The dialog on its own
@@ -435,7 +432,7 @@ void tst_LogShare::enableBoxTogglesAddressWidgets()
 void tst_LogShare::shareMode_data()
 {
     QTest::addColumn<bool>("enabled");
-    QTest::addColumn<int>("radio");  // 0 none, 1 receive, 2 send
+    QTest::addColumn<int>("radio"); // 0 none, 1 receive, 2 send
     QTest::addColumn<int>("mode");
     QTest::newRow("off, receive chosen") << false << 1 << 0;
     QTest::newRow("off, send chosen") << false << 2 << 0;
@@ -464,14 +461,22 @@ void tst_LogShare::targetAddressTyping_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("full address") << "10.0.0.254" << "10.0.0.254";
-    QTest::newRow("fourth dot refused") << "1.2.3.4.5" << "1.2.3.45";
-    QTest::newRow("octet 256 refused") << "1.2.3.256" << "1.2.3.25";
-    QTest::newRow("octet 300 refused") << "300" << "30";
-    QTest::newRow("leading zero refused") << "1.02" << "1.0";
-    QTest::newRow("letters refused") << "a1b.c2" << "1.2";
-    QTest::newRow("double dot refused") << "1..2" << "1.2";
-    QTest::newRow("blank refused") << "1. 2" << "1.2";
+    QTest::newRow("full address") << "10.0.0.254"
+                                  << "10.0.0.254";
+    QTest::newRow("fourth dot refused") << "1.2.3.4.5"
+                                        << "1.2.3.45";
+    QTest::newRow("octet 256 refused") << "1.2.3.256"
+                                       << "1.2.3.25";
+    QTest::newRow("octet 300 refused") << "300"
+                                       << "30";
+    QTest::newRow("leading zero refused") << "1.02"
+                                          << "1.0";
+    QTest::newRow("letters refused") << "a1b.c2"
+                                     << "1.2";
+    QTest::newRow("double dot refused") << "1..2"
+                                        << "1.2";
+    QTest::newRow("blank refused") << "1. 2"
+                                   << "1.2";
 }
 
 void tst_LogShare::targetAddressTyping()
@@ -536,7 +541,7 @@ void tst_LogShare::peerHeldThenCloses()
     connect(&d, &LogSharedDialog::formData, this, [&](const QByteArray& b) { got += b; });
     QStringList namesAtStatus;
     connect(&d, &LogSharedDialog::stateInfo, this,
-            [&](const QString&) { namesAtStatus << d.sourceName(); });
+        [&](const QString&) { namesAtStatus << d.sourceName(); });
 
     auto peer = connectPeer(port);
     QVERIFY(peer);
@@ -556,8 +561,8 @@ void tst_LogShare::peerHeldThenCloses()
     QTRY_COMPARE(journal->events.size(), 2);
     // The peer is let go before the user is told.
     QCOMPARE(journal->events,
-             QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
-                           QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort) }));
+        QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
+            QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort) }));
     QCOMPARE(journal->calls.first().title, QString("Quillon"));
     // The status came while the departing peer was still named.
     QCOMPARE(namesAtStatus.last(), QString("127.0.0.1[%1]").arg(peerPort));
@@ -587,7 +592,7 @@ void tst_LogShare::secondPeerIsCutOff()
     const quint16 secondPort = second->localPort();
     QTRY_COMPARE(journal->events.size(), 1);
     QCOMPARE(journal->events.first(),
-             QString("I: 来自 [127.0.0.1:%1] 连接失败，已有连接进行中\t").arg(secondPort));
+        QString("I: 来自 [127.0.0.1:%1] 连接失败，已有连接进行中\t").arg(secondPort));
     QTRY_COMPARE(second->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(d.sourceName(), peerName(*first));
 
@@ -611,7 +616,7 @@ void tst_LogShare::okAgainKeepsPeer()
     journal->clear();
 
     pressOk(&d);
-    QCOMPARE(journal->events, QStringList());  // no new listening status while a peer is held
+    QCOMPARE(journal->events, QStringList()); // no new listening status while a peer is held
     QCOMPARE(d.sourceName(), peerName(*peer));
     peer->write("kept");
     peer->flush();
@@ -634,9 +639,9 @@ void tst_LogShare::newListenPortLetsPeerGo()
     const quint16 other = freePort();
     receiveOn(&d, other);
     QCOMPARE(journal->events,
-             QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
-                           QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort),
-                           QString("S: 本地监听 [127.0.0.1:%1]").arg(other) }));
+        QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
+            QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort),
+            QString("S: 本地监听 [127.0.0.1:%1]").arg(other) }));
     QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!connectPeer(port));
     QVERIFY(connectPeer(other));
@@ -657,7 +662,7 @@ void tst_LogShare::silentPeerIsTimedOut()
     // It never sends a byte: the clock runs from the accept.
     QTRY_COMPARE(journal->events.size(), 2);
     QCOMPARE(journal->events.last(),
-             QString("I: 60分钟未收到 [127.0.0.1:%1] 的数据，主动断开连接\t").arg(peerPort));
+        QString("I: 60分钟未收到 [127.0.0.1:%1] 的数据，主动断开连接\t").arg(peerPort));
     QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(connectPeer(port));
 }
@@ -787,13 +792,12 @@ void tst_LogShare::inactivityEndsConnection()
 
     QTRY_COMPARE_WITH_TIMEOUT(journal->events.size(), 2, 3000);
     QCOMPARE(journal->events,
-             QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
-                           QString("I: 60分钟未收到 [127.0.0.1:%1] 的数据，主动断开连接\t")
-                               .arg(peerPort) }));
+        QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
+            QString("I: 60分钟未收到 [127.0.0.1:%1] 的数据，主动断开连接\t").arg(peerPort) }));
     QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(d.sourceName(), QString());
     QTest::qWait(600);
-    QCOMPARE(journal->events.size(), 2);  // the timer went with the peer
+    QCOMPARE(journal->events.size(), 2); // the timer went with the peer
     QVERIFY(connectPeer(port));
 }
 
@@ -814,9 +818,9 @@ void tst_LogShare::receiveToSendLetsPeerGo()
     sendTo(&d, target.serverPort());
     QCOMPARE(d.shareMode(), 2);
     QCOMPARE(journal->events,
-             QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
-                           QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort),
-                           QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()) }));
+        QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port),
+            QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort),
+            QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()) }));
     QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!connectPeer(port));
     QTRY_VERIFY(target.hasPendingConnections());
@@ -839,7 +843,7 @@ void tst_LogShare::okUncheckedStopsEverything()
     QCOMPARE(d.shareMode(), 0);
     // The box is unchecked by now, so no listening status follows the message.
     QCOMPARE(journal->events,
-             QStringList({ QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort), "S: " }));
+        QStringList({ QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort), "S: " }));
     QCOMPARE(d.result(), int(QDialog::Rejected));
     QVERIFY(d.isHidden());
     QVERIFY(addressWidgetsEnabled(&d, false));
@@ -860,7 +864,7 @@ void tst_LogShare::sendRoleForwardsChunks()
     sendTo(&d, target.serverPort());
     QCOMPARE(d.shareMode(), 2);
     QCOMPARE(journal->events,
-             QStringList { QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()) });
+        QStringList { QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()) });
     QCOMPARE(d.result(), int(QDialog::Accepted));
     // Bytes given while the connection is being made are sent once it stands.
     d.sendShareData("early ");
@@ -892,7 +896,8 @@ void tst_LogShare::sendRoleOkAgainKeepsConnection()
 
     pressOk(&d);
     QCOMPARE(journal->events.size(), 2);
-    QCOMPARE(journal->events.last(), QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()));
+    QCOMPARE(
+        journal->events.last(), QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()));
     QTest::qWait(200);
     QVERIFY(!target.hasPendingConnections());
     d.sendShareData("same link");
@@ -909,8 +914,8 @@ void tst_LogShare::connectionRefused()
     sendTo(&d, closed);
     QTRY_COMPARE(journal->events.size(), 3);
     QCOMPARE(journal->events,
-             QStringList({ QString("S: ；传至 → [127.0.0.1:%1]").arg(closed),
-                           QString("W: 连接到 127.0.0.1:%1 出错\t").arg(closed), "S: " }));
+        QStringList({ QString("S: ；传至 → [127.0.0.1:%1]").arg(closed),
+            QString("W: 连接到 127.0.0.1:%1 出错\t").arg(closed), "S: " }));
     QCOMPARE(journal->calls.first().title, QString("Quillon"));
     QVERIFY(!enableBox(&d)->isChecked());
     QVERIFY(addressWidgetsEnabled(&d, false));
@@ -955,7 +960,7 @@ void tst_LogShare::remoteCloseInSendRole()
     in->disconnectFromHost();
     QTRY_COMPARE(journal->events.size(), 2);
     QCOMPARE(journal->events,
-             QStringList({ QString("W: 连接到 127.0.0.1:%1 出错\t").arg(typedPort), "S: " }));
+        QStringList({ QString("W: 连接到 127.0.0.1:%1 出错\t").arg(typedPort), "S: " }));
     QVERIFY(!enableBox(&d)->isChecked());
     QVERIFY(addressWidgetsEnabled(&d, false));
 }
@@ -966,7 +971,8 @@ void tst_LogShare::unparsableTarget()
     journal->watch(&d);
     sendTo(&d, "11223", "");
     QTRY_COMPARE(journal->events.size(), 3);
-    QCOMPARE(journal->events, QStringList({ "S: ；传至 → [:11223]", "W: 连接到 :11223 出错\t", "S: " }));
+    QCOMPARE(
+        journal->events, QStringList({ "S: ；传至 → [:11223]", "W: 连接到 :11223 出错\t", "S: " }));
     QCOMPARE(d.shareMode(), 0);
 }
 
@@ -1036,15 +1042,16 @@ void tst_LogShare::peerThatNeverReads()
     QVERIFY(d.missedBytes() > total - LogSharedDialog::kMaxQueuedBytes - (8 << 20));
     QCOMPARE(d.missedBytes() % chunk.size(), 0); // whole chunks only
 #ifndef __SANITIZE_ADDRESS__
-    QVERIFY2(maxMemory - baseMemory < (48 << 20),
-             qPrintable(QString::number(maxMemory - baseMemory)));
+    QVERIFY2(
+        maxMemory - baseMemory < (48 << 20), qPrintable(QString::number(maxMemory - baseMemory)));
 #endif
     // Told in the status, a few times at most, never in a box.
     QVERIFY(journal->calls.isEmpty());
     const QStringList told = journal->events.filter("对方漏收");
     QVERIFY(!told.isEmpty());
     QVERIFY2(told.size() <= 5, qPrintable(told.join(", ")));
-    QVERIFY(told.first().startsWith(QString("S: ；传至 → [127.0.0.1:%1]；对方漏收 ").arg(peer.port)));
+    QVERIFY(
+        told.first().startsWith(QString("S: ；传至 → [127.0.0.1:%1]；对方漏收 ").arg(peer.port)));
     QCOMPARE(d.shareMode(), 2);
 }
 
@@ -1073,7 +1080,7 @@ void tst_LogShare::peerThatWritesBack()
         QVERIFY(back->bytesToWrite() == 0);
     }
     QVERIFY2(maxBuffered <= LogSharedDialog::kOutgoingReadBuffer,
-             qPrintable(QString::number(maxBuffered)));
+        qPrintable(QString::number(maxBuffered)));
     d.sendShareData("still forwarding");
     QTRY_COMPARE(got, QByteArray("still forwarding"));
     QVERIFY(journal->calls.isEmpty());
@@ -1172,12 +1179,11 @@ void tst_LogShare::forwardedTextShownPlain_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("view");
-    QTest::newRow("markup stays text")
-        << QByteArray("<b>bold</b> &amp; <img src=\"x.png\">\n")
-        << "RX←◆<b>bold</b> &amp; <img src=\"x.png\">";
+    QTest::newRow("markup stays text") << QByteArray("<b>bold</b> &amp; <img src=\"x.png\">\n")
+                                       << "RX←◆<b>bold</b> &amp; <img src=\"x.png\">";
     QTest::newRow("GBK text") << QByteArray("\xce\xc2\xb6\xc8 25\r\n") << "RX←◆温度 25";
-    QTest::newRow("several lines in order") << QByteArray("one\ntwo\nthree\n")
-                                            << "RX←◆one\nRX←◆two\nRX←◆three";
+    QTest::newRow("several lines in order")
+        << QByteArray("one\ntwo\nthree\n") << "RX←◆one\nRX←◆two\nRX←◆three";
 }
 
 void tst_LogShare::forwardedTextShownPlain()
@@ -1260,7 +1266,7 @@ void tst_LogShare::declineLeavesPortAlone()
     receiveOn(rx.logShared(), port);
 
     QCOMPARE(journal->events,
-             QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port), "Q: " + kQuestion }));
+        QStringList({ QString("S: 本地监听 [127.0.0.1:%1]").arg(port), "Q: " + kQuestion }));
     QCOMPARE(journal->calls.last().title, QString("开启日记共享"));
     QCOMPARE(rx.form()->recvAreaGroupBox->title(), kPortTitle);
     QVERIFY(rx.port()->isOpen());
@@ -1319,16 +1325,16 @@ void tst_LogShare::receiveRoleClosesPortAndClearsView()
     QVERIFY(!rx.form()->pauseRecvButton->isEnabled());
     QCOMPARE(rx.form()->openSerialButton->styleSheet(), QString(kGreyStyle));
     QCOMPARE(rx.form()->recvAreaGroupBox->title(),
-             QString("接收区 - 本地监听 [127.0.0.1:%1]").arg(port));
+        QString("接收区 - 本地监听 [127.0.0.1:%1]").arg(port));
     QCOMPARE(rx.pendingBytes(), qint64(0));
 
     auto peer = connectPeer(port);
     QVERIFY(peer);
     const quint16 peerPort = peer->localPort();
     QTRY_COMPARE(rx.form()->recvAreaGroupBox->title(),
-                 QString("接收区 - 来源网络 [127.0.0.1:%1]").arg(peerPort));
+        QString("接收区 - 来源网络 [127.0.0.1:%1]").arg(peerPort));
     QCOMPARE(trayTip(rx),
-             QString("应用名：Quillon.exe\r\n版本号：2.8.2\r\n端口号：127.0.0.1[%1]").arg(peerPort));
+        QString("应用名：Quillon.exe\r\n版本号：2.8.2\r\n端口号：127.0.0.1[%1]").arg(peerPort));
     peer->write("net\n");
     peer->flush();
     QTRY_COMPARE(rx.form()->recvShowText->toPlainText(), QString("RX←◆net"));
@@ -1340,7 +1346,7 @@ void tst_LogShare::receiveRoleClosesPortAndClearsView()
 
     peer->disconnectFromHost();
     QTRY_COMPARE(rx.form()->recvAreaGroupBox->title(),
-                 QString("接收区 - 本地监听 [127.0.0.1:%1]").arg(port));
+        QString("接收区 - 本地监听 [127.0.0.1:%1]").arg(port));
     QVERIFY(journal->has(QString("I: [127.0.0.1:%1] 断开连接\t").arg(peerPort)));
 }
 
@@ -1363,7 +1369,7 @@ void tst_LogShare::receiveRoleNeedsPortClosed()
 
 void tst_LogShare::switchingOffRestoresControls_data()
 {
-    QTest::addColumn<int>("port");  // 0 closed, 1 open, 2 open and paused
+    QTest::addColumn<int>("port"); // 0 closed, 1 open, 2 open and paused
     QTest::addColumn<bool>("fromReceive");
     QTest::addColumn<QString>("style");
     QTest::addColumn<bool>("comboEnabled");
@@ -1437,9 +1443,9 @@ void tst_LogShare::sendRoleTitle()
     sendTo(tx.logShared(), target.serverPort());
     // No question for the send role: the port stays in use.
     QCOMPARE(journal->events,
-             QStringList { QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()) });
+        QStringList { QString("S: ；传至 → [127.0.0.1:%1]").arg(target.serverPort()) });
     QCOMPARE(tx.form()->recvAreaGroupBox->title(),
-             QString("接收区 - 来源串口；传至 → [127.0.0.1:%1]").arg(target.serverPort()));
+        QString("接收区 - 来源串口；传至 → [127.0.0.1:%1]").arg(target.serverPort()));
     QVERIFY(tx.port()->isOpen());
     QVERIFY(tx.form()->openSerialButton->isEnabled());
     QVERIFY(tx.form()->pauseRecvButton->isEnabled());
@@ -1449,7 +1455,7 @@ void tst_LogShare::sendRoleTitle()
 
 void tst_LogShare::targetAddressSaved_data()
 {
-    QTest::addColumn<int>("role");  // 0 off, 1 receive, 2 send
+    QTest::addColumn<int>("role"); // 0 off, 1 receive, 2 send
     QTest::newRow("sharing off") << 0;
     QTest::newRow("receive role") << 1;
     QTest::newRow("send role") << 2;
@@ -1550,8 +1556,9 @@ void tst_LogShare::listenFailurePortInUse()
     QVERIFY(server);
     QVERIFY(!server->errorString().isEmpty());
     // The nested Ok switches the main window off before the failure is reported.
-    QCOMPARE(journal->events, QStringList({ "I: " + kSwitchedOff, "S: ",
-                                            "W: 监听错误: " + server->errorString() + "\t" }));
+    QCOMPARE(journal->events,
+        QStringList(
+            { "I: " + kSwitchedOff, "S: ", "W: 监听错误: " + server->errorString() + "\t" }));
     QCOMPARE(journal->calls.last().title, QString("Quillon"));
     QVERIFY(!enableBox(w.logShared())->isChecked());
     QVERIFY(addressWidgetsEnabled(w.logShared(), false));
@@ -1571,9 +1578,8 @@ void tst_LogShare::connectFailureInMainWindow()
     sendTo(tx.logShared(), closed);
     QTRY_COMPARE(journal->events.size(), 4);
     QCOMPARE(journal->events,
-             QStringList({ QString("S: ；传至 → [127.0.0.1:%1]").arg(closed),
-                           QString("W: 连接到 127.0.0.1:%1 出错\t").arg(closed),
-                           "I: " + kSwitchedOff, "S: " }));
+        QStringList({ QString("S: ；传至 → [127.0.0.1:%1]").arg(closed),
+            QString("W: 连接到 127.0.0.1:%1 出错\t").arg(closed), "I: " + kSwitchedOff, "S: " }));
     QCOMPARE(tx.form()->recvAreaGroupBox->title(), kPortTitle);
     QVERIFY(tx.port()->isOpen());
     QCOMPARE(tx.form()->openSerialButton->styleSheet(), QString(kOpenStyle));
@@ -1594,15 +1600,16 @@ void tst_LogShare::acceptErrorInMainWindow()
     auto* server = rx.logShared()->findChild<QTcpServer*>();
     QVERIFY(server);
 
-    auto peer = connectPeer(port);  // waits in the kernel's queue until the server looks
+    auto peer = connectPeer(port); // waits in the kernel's queue until the server looks
     QVERIFY(peer);
     {
         DescriptorFlood flood;
         QVERIFY(flood.exhausted);
         QTRY_VERIFY(!journal->events.isEmpty());
     }
-    QCOMPARE(journal->events, QStringList({ "W: 接受错误: " + server->errorString() + "\t",
-                                            "I: " + kSwitchedOff, "S: " }));
+    QCOMPARE(journal->events,
+        QStringList(
+            { "W: 接受错误: " + server->errorString() + "\t", "I: " + kSwitchedOff, "S: " }));
     QCOMPARE(journal->calls.first().title, QString("Quillon"));
     QVERIFY(!enableBox(rx.logShared())->isChecked());
     QVERIFY(addressWidgetsEnabled(rx.logShared(), false));
@@ -1708,8 +1715,8 @@ void tst_LogShare::floodFromPeerIsBounded()
                 while (chunk.size() < (64 << 10) && next < lineCount)
                     chunk += floodLine(next++);
                 for (int off = 0; off < chunk.size();) {
-                    const ssize_t n = ::send(fd, chunk.constData() + off,
-                                             size_t(chunk.size() - off), MSG_NOSIGNAL);
+                    const ssize_t n = ::send(
+                        fd, chunk.constData() + off, size_t(chunk.size() - off), MSG_NOSIGNAL);
                     if (n <= 0) {
                         peerFailed = true;
                         break;
@@ -1730,9 +1737,8 @@ void tst_LogShare::floodFromPeerIsBounded()
     const QString lastLine
         = QStringLiteral("RX←◆") + QString::fromLatin1(floodLine(lineCount - 1).chopped(1));
     // The last line may also have gone with a clear of the view (the line limit can fall on it).
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (peerDone && (reader.lastLine() == lastLine || shown == lineCount)) || peerFailed
-            || !firstWrong.isEmpty(),
+    QTRY_VERIFY_WITH_TIMEOUT((peerDone && (reader.lastLine() == lastLine || shown == lineCount))
+            || peerFailed || !firstWrong.isEmpty(),
         180000);
     // A failed check must not leave the peer blocked in a write that nobody reads.
     stopPeer = true;
@@ -1741,7 +1747,7 @@ void tst_LogShare::floodFromPeerIsBounded()
     reader.finish();
     qInfo("flood: %lld bytes shown in %lld ms; most pending %lld, buffered %lld, in flight %lld, "
           "memory grew by %lld",
-          total, clock.elapsed(), maxPending, maxBuffered, maxInFlight, maxMemory - baseMemory);
+        total, clock.elapsed(), maxPending, maxBuffered, maxInFlight, maxMemory - baseMemory);
     QVERIFY(!peerFailed);
     QVERIFY2(firstWrong.isEmpty(), qPrintable(firstWrong));
     QCOMPARE(shown, lineCount);
@@ -1752,10 +1758,9 @@ void tst_LogShare::floodFromPeerIsBounded()
     QVERIFY2(maxBuffered <= (1 << 20), qPrintable(QString::number(maxBuffered)));
     // The rest waited in the kernel's socket buffers, not in this process.
     QVERIFY2(maxInFlight < (32 << 20), qPrintable(QString::number(maxInFlight)));
-#ifndef __SANITIZE_ADDRESS__  // the sanitizer's quarantine keeps freed blocks resident
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's quarantine keeps freed blocks resident
     // Holding the flood would have grown this process by more than the flood itself.
-    QVERIFY2(maxMemory - baseMemory < total,
-             qPrintable(QString::number(maxMemory - baseMemory)));
+    QVERIFY2(maxMemory - baseMemory < total, qPrintable(QString::number(maxMemory - baseMemory)));
 #endif
     // The peer's leaving is announced once everything it sent was handed on.
     QTRY_COMPARE(d->sourceName(), QString());

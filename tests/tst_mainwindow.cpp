@@ -222,7 +222,7 @@ void tst_MainWindow::twoWindowsShareThePlugin()
     QVERIFY(first->updateInterface());
     QVERIFY(second->updateInterface());
     delete first;
-    delete second;  // the one plug-in instance is deleted once
+    delete second; // the one plug-in instance is deleted once
     MainWindow third;
     QVERIFY(third.updateInterface());
 }

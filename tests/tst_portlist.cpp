@@ -24,12 +24,10 @@ void tst_PortList::order_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("windows names by number")
         << QStringList { "COM10", "COM2", "COM1" } << QStringList { "COM1", "COM2", "COM10" };
-    QTest::newRow("linux families stay apart")
-        << QStringList { "ttyUSB10", "ttyS1", "ttyUSB2", "ttyACM1", "ttyS0" }
-        << QStringList { "ttyACM1", "ttyS0", "ttyS1", "ttyUSB2", "ttyUSB10" };
-    QTest::newRow("pty paths keep their full names")
-        << QStringList { "/dev/pts/12", "ttyS0", "/dev/pts/3" }
-        << QStringList { "/dev/pts/3", "/dev/pts/12", "ttyS0" };
+    QTest::newRow("linux families stay apart") << QStringList { "ttyUSB10", "ttyS1", "ttyUSB2",
+        "ttyACM1", "ttyS0" } << QStringList { "ttyACM1", "ttyS0", "ttyS1", "ttyUSB2", "ttyUSB10" };
+    QTest::newRow("pty paths keep their full names") << QStringList { "/dev/pts/12", "ttyS0",
+        "/dev/pts/3" } << QStringList { "/dev/pts/3", "/dev/pts/12", "ttyS0" };
     QTest::newRow("names without numbers")
         << QStringList { "rfcomm", "ttyS0", "null" } << QStringList { "null", "rfcomm", "ttyS0" };
     QTest::newRow("short and odd names are not cut")
@@ -62,10 +60,18 @@ void tst_PortList::entryText_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("entry");
-    QTest::newRow("three blanks appended") << "COM3" << "USB-SERIAL CH340" << "COM3 USB-SERIAL CH340   ";
-    QTest::newRow("ends with two blanks already") << "COM3" << "X  " << "COM3 X  ";
-    QTest::newRow("empty description") << "ttyS0" << "" << "ttyS0    ";
-    QTest::newRow("one trailing blank") << "ttyS0" << "a " << "ttyS0 a    ";
+    QTest::newRow("three blanks appended") << "COM3"
+                                           << "USB-SERIAL CH340"
+                                           << "COM3 USB-SERIAL CH340   ";
+    QTest::newRow("ends with two blanks already") << "COM3"
+                                                  << "X  "
+                                                  << "COM3 X  ";
+    QTest::newRow("empty description") << "ttyS0"
+                                       << ""
+                                       << "ttyS0    ";
+    QTest::newRow("one trailing blank") << "ttyS0"
+                                        << "a "
+                                        << "ttyS0 a    ";
 }
 
 void tst_PortList::entryText()
@@ -81,9 +87,12 @@ void tst_PortList::portNameOf_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("name");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("leading blank gives empty name") << " COM1 x" << "";
-    QTest::newRow("no blank") << "/dev/pts/4" << "/dev/pts/4";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("leading blank gives empty name") << " COM1 x"
+                                                    << "";
+    QTest::newRow("no blank") << "/dev/pts/4"
+                              << "/dev/pts/4";
 }
 
 void tst_PortList::portNameOf()
@@ -123,7 +132,7 @@ void tst_PortList::sameNames()
     const PortList::Table a { { "ttyS0", "a" }, { "ttyS1", "b" } };
     const PortList::Table b { { "ttyS0", "changed" }, { "ttyS1", "" } };
     const PortList::Table c { { "ttyS0", "a" } };
-    QVERIFY(PortList::sameNames(a, b));  // a description change alone does not rebuild the list
+    QVERIFY(PortList::sameNames(a, b)); // a description change alone does not rebuild the list
     QVERIFY(!PortList::sameNames(a, c));
     QVERIFY(PortList::sameNames({}, {}));
 }

@@ -2,29 +2,29 @@
 #include "app/mainwindow.h"
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
-#include "views/textbrowser.h"
 #include "ui_mainwindow.h"
+#include "views/textbrowser.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
-#include <QLineEdit>
 #include <QTextCodec>
 #include <QThread>
 #include <QtTest>
 
 #include <atomic>
 #include <csignal>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
-#include <sys/resource.h>
 
 class tst_Receive : public QObject {
     Q_OBJECT
@@ -91,10 +91,7 @@ void tst_Receive::init()
 
 void tst_Receive::cleanup() { delete bench; }
 
-void tst_Receive::openPort(MainWindow& w)
-{
-    QVERIFY(bench->openIn(w));
-}
+void tst_Receive::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
 
 void tst_Receive::openShownWithoutTime(MainWindow& w)
 {
@@ -105,15 +102,16 @@ void tst_Receive::openShownWithoutTime(MainWindow& w)
 
 QStringList tst_Receive::recordFiles(const QString& kind) const
 {
-    return QDir("Record").entryList({ QString("Orv_%1_Rec_*.txt").arg(kind) }, QDir::Files,
-                                    QDir::Name);
+    return QDir("Record").entryList(
+        { QString("Orv_%1_Rec_*.txt").arg(kind) }, QDir::Files, QDir::Name);
 }
 
 static QStringList orderedRecords(const QStringList& names)
 {
     // By the time in the name, then no suffix, _2, _3, ...
     QStringList files = names;
-    const QRegularExpression stamp("_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
+    const QRegularExpression stamp(
+        "_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
     std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
         const auto ma = stamp.match(a), mb = stamp.match(b);
         if (ma.captured(1) != mb.captured(1))
@@ -162,8 +160,10 @@ void tst_Receive::timeStampPrefix()
     QVERIFY(pty->write("hello\r\n"));
     QTRY_VERIFY(!w.form()->recvShowText->toPlainText().isEmpty());
     const QString text = w.form()->recvShowText->toPlainText();
-    QVERIFY2(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆hello$").match(text).hasMatch(),
-             qPrintable(text));
+    QVERIFY2(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆hello$")
+                 .match(text)
+                 .hasMatch(),
+        qPrintable(text));
 }
 
 void tst_Receive::hexDisplay_data()
@@ -172,7 +172,8 @@ void tst_Receive::hexDisplay_data()
     QTest::addColumn<QString>("delimiter");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("view");
-    QTest::newRow("newline") << 0 << "" << QByteArray("\x41\x0d\x0a\x42\x0a") << "RX←◆41 0D 0A \nRX←◆42 0A ";
+    QTest::newRow("newline") << 0 << "" << QByteArray("\x41\x0d\x0a\x42\x0a")
+                             << "RX←◆41 0D 0A \nRX←◆42 0A ";
     QTest::newRow("back delimiter keeps the tail")
         << 3 << "0D 0A" << QByteArray("\x01\x02\x0d\x0a\x03") << "RX←◆01 02 0D 0A ";
     QTest::newRow("front delimiter keeps the last frame")
@@ -211,7 +212,7 @@ void tst_Receive::markupShownLiterally()
     openPort(w);
     QVERIFY(pty->write("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n"));
     QTRY_COMPARE(w.form()->recvShowText->toPlainText(),
-                 QString("RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">"));
+        QString("RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">"));
     QVERIFY(!w.form()->recvShowText->toHtml().contains("<img"));
 }
 
@@ -242,7 +243,7 @@ void tst_Receive::lineLimitClearsAndResets()
     QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆line 130"));
     QCOMPARE(w.displayedLines(), qint64(130));
     QCOMPARE(w.lines(), 30);
-    QCOMPARE(w.received(), 0);  // reset by the clear; the bytes had all been counted before it
+    QCOMPARE(w.received(), 0); // reset by the clear; the bytes had all been counted before it
     const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
     QCOMPARE(view.last(), QString("RX←◆line 130"));
     // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
@@ -265,7 +266,9 @@ void tst_Receive::autoSaveBeforeClearEqualsView()
     const QStringList files = recordFiles("Auto");
     QCOMPARE(files.size(), 2);
     for (const QString& f : files)
-        QVERIFY2(f.startsWith("Orv_Auto_Rec_" + QString(pty->slavePath()).replace('/', '_') + " USB-SERIAL CH340_"), qPrintable(f));
+        QVERIFY2(f.startsWith("Orv_Auto_Rec_" + QString(pty->slavePath()).replace('/', '_')
+                     + " USB-SERIAL CH340_"),
+            qPrintable(f));
     QStringList all;
     for (const QString& f : files)
         all += QString::fromUtf8(readFile("Record/" + f)).split('\n');
@@ -297,7 +300,7 @@ void tst_Receive::failedAutoSaveKeepsView()
     QVERIFY(pty->write("keep me\n"));
     QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆keep me"));
     QVERIFY(QDir("Record").removeRecursively());
-    QFile blocker("Record");  // a file where the folder should be: every save fails
+    QFile blocker("Record"); // a file where the folder should be: every save fails
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     w.form()->clearWindowButton->click();
@@ -321,7 +324,8 @@ void tst_Receive::manualSave()
     QCOMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().title, QString("通知"));
     QCOMPARE(boxes->calls.first().text,
-             QString("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo("Record/" + files.first()).absoluteFilePath()));
+        QString("窗口数据已成功保存至指定文件！\n%1\t")
+            .arg(QFileInfo("Record/" + files.first()).absoluteFilePath()));
     // The view's menu entry saves the same way.
     emit w.form()->recvShowText->signalSaveLog();
     QCOMPARE(recordFiles("All").size(), 2);
@@ -385,14 +389,16 @@ void tst_Receive::largeBurstArrivesInOrder()
     QByteArray burst;
     const int n = 20000;
     for (int i = 0; i < n; ++i)
-        burst += QByteArray("seq=") + QByteArray::number(i).rightJustified(6, '0') + " payload-payload-payload\n";
+        burst += QByteArray("seq=") + QByteArray::number(i).rightJustified(6, '0')
+            + " payload-payload-payload\n";
     QVERIFY(pty->write(burst));
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
     QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), n);
     const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
     QCOMPARE(view.size(), n);
     for (int i = 0; i < n; i += 997)
-        QCOMPARE(view.at(i), QString("RX←◆seq=%1 payload-payload-payload").arg(i, 6, 10, QChar('0')));
+        QCOMPARE(
+            view.at(i), QString("RX←◆seq=%1 payload-payload-payload").arg(i, 6, 10, QChar('0')));
     QCOMPARE(w.received(), burst.size());
 }
 
@@ -465,8 +471,8 @@ void tst_Receive::contextMenuEndsHold()
         if (QWidget* menu = QApplication::activePopupWidget())
             QTest::keyClick(menu, Qt::Key_Escape);
     });
-    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
-                                viewport->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent menuEvent(
+        QContextMenuEvent::Mouse, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(viewport, &menuEvent);
     QVERIFY(w.displayEnabled());
     QVERIFY(pty->write("after escape\n"));
@@ -828,8 +834,9 @@ void tst_Receive::liveRecordHasEveryLine()
     QVERIFY(recordFiles("Auto").size() >= 3);
     const QStringList live = recordFiles("Live");
     QCOMPARE(live.size(), 1);
-    QVERIFY2(live.first().startsWith("Orv_Live_Rec_" + QString(pty->slavePath()).replace('/', '_') + " USB-SERIAL CH340_"),
-             qPrintable(live.first()));
+    QVERIFY2(live.first().startsWith("Orv_Live_Rec_" + QString(pty->slavePath()).replace('/', '_')
+                 + " USB-SERIAL CH340_"),
+        qPrintable(live.first()));
     // Handed to the system at every tick: no close is needed to see it.
     const QString text = QString::fromUtf8(readFile("Record/" + live.first()));
     QVERIFY(text.endsWith('\n'));
@@ -863,11 +870,14 @@ void tst_Receive::liveRecordFilePerOpen()
     for (int i = 0; i < 10; ++i)
         first << seqLine(i);
     first << "RX←◆login: ";
-    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(0))).split('\n', Qt::SkipEmptyParts), first);
+    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(0))).split('\n', Qt::SkipEmptyParts),
+        first);
     QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
     QVERIFY(QString::fromUtf8(readFile("Record/" + files.at(1))).startsWith(seqLine(10)));
     // The box's state is kept.
-    QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("CustomConfig/LiveRecord").toBool(), true);
+    QCOMPARE(
+        QSettings("Settings.ini", QSettings::IniFormat).value("CustomConfig/LiveRecord").toBool(),
+        true);
     // The view's own clear does not touch the live file.
     w.form()->clearWindowButton->click();
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
@@ -882,14 +892,18 @@ void tst_Receive::liveRecordRotatesAtItsLimit()
     QVERIFY(limit);
     QCOMPARE(limit->minimum(), 1);
     limit->setValue(1);
-    QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("CustomConfig/LiveRecordMaxMB").toInt(), 1);
+    QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat)
+                 .value("CustomConfig/LiveRecordMaxMB")
+                 .toInt(),
+        1);
     w.form()->liveRecordCheckBox->setChecked(true);
     openPort(w);
     // 1.4 MB through a 1 MiB limit, while the view clears itself every 2,000 lines.
     const int n = 14000;
     QByteArray sent, shown;
     for (int i = 0; i < n; ++i) {
-        const QByteArray line = QByteArray::number(i).rightJustified(6, '0') + ' ' + QByteArray(92, 'a' + i % 26) + '\n';
+        const QByteArray line = QByteArray::number(i).rightJustified(6, '0') + ' '
+            + QByteArray(92, 'a' + i % 26) + '\n';
         sent += line;
         shown += QString("RX←◆").toUtf8() + line;
     }
@@ -925,7 +939,8 @@ void tst_Receive::liveRecordFailureWarnsOnce()
     QTRY_COMPARE(w.displayedLines(), qint64(500));
     QCOMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().title, QString("警告"));
-    QVERIFY2(boxes->calls.first().text.contains("Orv_Live_Rec_"), qPrintable(boxes->calls.first().text));
+    QVERIFY2(
+        boxes->calls.first().text.contains("Orv_Live_Rec_"), qPrintable(boxes->calls.first().text));
     QVERIFY(!w.form()->liveRecordCheckBox->isChecked());
     // The view goes on as before.
     QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), 500);

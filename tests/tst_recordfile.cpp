@@ -3,8 +3,8 @@
 #include "serial/recordwriter.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
@@ -79,7 +79,8 @@ void tst_RecordFile::writesTheText_data()
     QTest::newRow("one line, no line end") << QString("RX←◆a");
     QTest::newRow("lines and blanks") << QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t");
     QTest::newRow("Chinese") << QString("RX←◆温度过高\nRX←◆正常");
-    QTest::newRow("outside the BMP") << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
+    QTest::newRow("outside the BMP")
+        << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
     QTest::newRow("larger than any buffer") << lines(5000, 100);
 }
 
@@ -93,7 +94,7 @@ void tst_RecordFile::writesTheText()
     QCOMPARE(error, QString("untouched"));
     QCOMPARE(readAll(path), QTextCodec::codecForLocale()->fromUnicode(text));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList { "Orv_All_Rec_x.txt" });
+        QStringList { "Orv_All_Rec_x.txt" });
 }
 
 void tst_RecordFile::writesTextGivenInPieces()

@@ -76,12 +76,18 @@ void tst_SerialPort::openAppliesParameters_data()
     QTest::addColumn<int>("bits");
     QTest::addColumn<int>("parity");
     QTest::addColumn<int>("stop");
-    QTest::newRow("defaults: 2400 8N1") << 4 << 3 << 0 << 0 << 2400 << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
-    QTest::newRow("115200 7E2") << 10 << 2 << 2 << 2 << 115200 << 7 << int(QSerialPort::EvenParity) << int(QSerialPort::TwoStop);
-    QTest::newRow("9600 5O1") << 6 << 0 << 1 << 0 << 9600 << 5 << int(QSerialPort::OddParity) << int(QSerialPort::OneStop);
-    QTest::newRow("921600 6 space") << 13 << 1 << 4 << 0 << 921600 << 6 << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
-    QTest::newRow("2400 8N1.5") << 4 << 3 << 0 << 1 << 2400 << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneAndHalfStop);
-    QTest::newRow("110 mark") << 0 << 3 << 3 << 0 << 110 << 8 << int(QSerialPort::MarkParity) << int(QSerialPort::OneStop);
+    QTest::newRow("defaults: 2400 8N1")
+        << 4 << 3 << 0 << 0 << 2400 << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
+    QTest::newRow("115200 7E2") << 10 << 2 << 2 << 2 << 115200 << 7 << int(QSerialPort::EvenParity)
+                                << int(QSerialPort::TwoStop);
+    QTest::newRow("9600 5O1") << 6 << 0 << 1 << 0 << 9600 << 5 << int(QSerialPort::OddParity)
+                              << int(QSerialPort::OneStop);
+    QTest::newRow("921600 6 space") << 13 << 1 << 4 << 0 << 921600 << 6
+                                    << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
+    QTest::newRow("2400 8N1.5") << 4 << 3 << 0 << 1 << 2400 << 8 << int(QSerialPort::NoParity)
+                                << int(QSerialPort::OneAndHalfStop);
+    QTest::newRow("110 mark") << 0 << 3 << 3 << 0 << 110 << 8 << int(QSerialPort::MarkParity)
+                              << int(QSerialPort::OneStop);
 }
 
 void tst_SerialPort::openAppliesParameters()
@@ -112,7 +118,8 @@ void tst_SerialPort::openAppliesParameters()
     QCOMPARE(int(w.port()->stopBits()), stop);
     QCOMPARE(w.port()->flowControl(), QSerialPort::NoFlowControl);
     QCOMPARE(ui->openSerialButton->text(), QString("关闭串口"));
-    QCOMPARE(ui->openSerialButton->styleSheet(), QString("QPushButton{color:#0000FF;font-weight:bold;}"));
+    QCOMPARE(ui->openSerialButton->styleSheet(),
+        QString("QPushButton{color:#0000FF;font-weight:bold;}"));
     QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口已打开 "));
     QVERIFY(!ui->serialNumComboBox->isEnabled());
     QVERIFY(!ui->burdrateComboBox->isEnabled());
@@ -124,7 +131,8 @@ void tst_SerialPort::openAppliesParameters()
     ui->openSerialButton->click();
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(ui->openSerialButton->text(), QString("打开串口"));
-    QCOMPARE(ui->openSerialButton->styleSheet(), QString("QPushButton{color:#000000;font-weight:bold;}"));
+    QCOMPARE(ui->openSerialButton->styleSheet(),
+        QString("QPushButton{color:#000000;font-weight:bold;}"));
     QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口未打开 "));
     QVERIFY(ui->serialNumComboBox->isEnabled());
     QVERIFY(!ui->pauseRecvButton->isEnabled());
@@ -147,7 +155,8 @@ void tst_SerialPort::settingsWrittenOnlyAfterOpen()
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
     QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(s.value("SerialConfig/CommPort").toString(), bench.pty.slavePath() + " USB-SERIAL CH340   ");
+    QCOMPARE(s.value("SerialConfig/CommPort").toString(),
+        bench.pty.slavePath() + " USB-SERIAL CH340   ");
     QCOMPARE(s.value("SerialConfig/BaudRate").toInt(), 12);
     QCOMPARE(s.value("SerialConfig/DataBits").toInt(), 3);
     QCOMPARE(s.value("SerialConfig/ChckBits").toInt(), 1);
@@ -196,7 +205,8 @@ void tst_SerialPort::openFailureChangesNothing()
     w.form()->openSerialButton->click();
     QCOMPARE(bench.boxes.calls.size(), 1);
     QCOMPARE(bench.boxes.calls.first().title, QString("警告"));
-    QVERIFY2(bench.boxes.lastText().startsWith("串口打开失败："), qPrintable(bench.boxes.lastText()));
+    QVERIFY2(
+        bench.boxes.lastText().startsWith("串口打开失败："), qPrintable(bench.boxes.lastText()));
     QVERIFY(bench.boxes.lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
@@ -270,7 +280,8 @@ void tst_SerialPort::pauseAndResume()
     w.form()->pauseRecvButton->click();
     QCOMPARE(w.form()->pauseRecvButton->text(), QString("恢复接收"));
     QVERIFY(!w.form()->openSerialButton->isEnabled());
-    QCOMPARE(w.form()->openSerialButton->styleSheet(), QString("QPushButton{color:#969696;font-weight:bold;}"));
+    QCOMPARE(w.form()->openSerialButton->styleSheet(),
+        QString("QPushButton{color:#969696;font-weight:bold;}"));
     QVERIFY(bench.pty.write("two\n"));
     QTest::qWait(300);
     QCOMPARE(w.received(), 4);

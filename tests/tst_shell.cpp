@@ -3,21 +3,21 @@
 #include "app/mainwindow.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
+#include "testsupport.h"
 #include "tools/additionfunction.h"
+#include "ui_mainwindow.h"
 #include "views/keyhighlightdialog.h"
 #include "views/logfilterdialog.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
+#include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTextEdit>
 #include <QToolButton>
-#include <QFile>
-#include <QMenu>
-#include <QSystemTrayIcon>
 #include <QtTest>
 
 class tst_Shell : public QObject {
@@ -77,11 +77,16 @@ void tst_Shell::closeBehaviour_data()
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("visibleAfter");
     QTest::addColumn<bool>("quitOnLastClosed");
-    QTest::newRow("tray mode hides") << true << 1 << int(QMessageBox::Ok) << false << false << false;
-    QTest::newRow("quit mode, Ok quits") << false << 1 << int(QMessageBox::Ok) << true << false << true;
-    QTest::newRow("quit mode, Cancel stays") << false << 1 << int(QMessageBox::Cancel) << true << true << true;
-    QTest::newRow("tray mode without a tray asks") << true << 0 << int(QMessageBox::Ok) << true << false << true;
-    QTest::newRow("no tray, Cancel stays") << true << 0 << int(QMessageBox::Cancel) << true << true << true;
+    QTest::newRow("tray mode hides")
+        << true << 1 << int(QMessageBox::Ok) << false << false << false;
+    QTest::newRow("quit mode, Ok quits")
+        << false << 1 << int(QMessageBox::Ok) << true << false << true;
+    QTest::newRow("quit mode, Cancel stays")
+        << false << 1 << int(QMessageBox::Cancel) << true << true << true;
+    QTest::newRow("tray mode without a tray asks")
+        << true << 0 << int(QMessageBox::Ok) << true << false << true;
+    QTest::newRow("no tray, Cancel stays")
+        << true << 0 << int(QMessageBox::Cancel) << true << true << true;
 }
 
 void tst_Shell::closeBehaviour()
@@ -148,7 +153,7 @@ void tst_Shell::singleClickRestores()
     else
         w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.close();  // into the tray
+    w.close(); // into the tray
     QVERIFY(!w.isVisible());
     w.slotTrayIconActivated(QSystemTrayIcon::DoubleClick);
     QVERIFY(!w.isVisible());
@@ -180,9 +185,10 @@ void tst_Shell::debugLogWritesExactlyTheLines()
     QVERIFY(bench.openIn(w));
     const QStringList lines = debugLines();
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.at(1), QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
-                                  "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
-                              .arg(bench.pty.slavePath()));
+    QCOMPARE(lines.at(1),
+        QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
+                "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
+            .arg(bench.pty.slavePath()));
     box->click();
     w.form()->openSerialButton->click();
     w.form()->openSerialButton->click();
@@ -240,10 +246,11 @@ void tst_Shell::debugLogHasEveryFeaturesLine()
     w.slotEnableDebugLog(false);
 
     const QStringList lines = debugLines();
-    for (const char* start : { "slotEnableDebugLog true", "text: 41 42", "cache.size", "color: QColor",
-                               "address", "num1" })
-        QVERIFY2(!lines.filter(QRegularExpression("^" + QRegularExpression::escape(start))).isEmpty(),
-                 qPrintable(start + QString(" missing in: ") + lines.join(" | ")));
+    for (const char* start : { "slotEnableDebugLog true", "text: 41 42", "cache.size",
+             "color: QColor", "address", "num1" })
+        QVERIFY2(
+            !lines.filter(QRegularExpression("^" + QRegularExpression::escape(start))).isEmpty(),
+            qPrintable(start + QString(" missing in: ") + lines.join(" | ")));
 }
 
 QTEST_MAIN(tst_Shell)

@@ -592,9 +592,9 @@ void tst_Tools::replyAssembly_data()
 
     QTest::newRow("whole reply") << Chunks { r } << QList<Step> { Step::Complete } << Chunks { r }
                                  << QByteArray();
-    QTest::newRow("noise before the start") << Chunks { "log line\r\n" + r }
-                                            << QList<Step> { Step::Complete } << Chunks { r }
-                                            << QByteArray();
+    QTest::newRow("noise before the start")
+        << Chunks { "log line\r\n" + r } << QList<Step> { Step::Complete } << Chunks { r }
+        << QByteArray();
     QTest::newRow("split over three chunks")
         << Chunks { r.left(5), r.mid(5, 10), r.mid(15) }
         << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << Chunks { r }
@@ -616,8 +616,8 @@ void tst_Tools::replyAssembly_data()
     QTest::newRow("two replies read together")
         << Chunks { r + r2 } << QList<Step> { Step::Complete } << Chunks { r, r2 } << QByteArray();
     QTest::newRow("two replies with line ends")
-        << Chunks { r + "\r\n" + r2 + "\r\n" } << QList<Step> { Step::Complete }
-        << Chunks { r, r2 } << QByteArray();
+        << Chunks { r + "\r\n" + r2 + "\r\n" } << QList<Step> { Step::Complete } << Chunks { r, r2 }
+        << QByteArray();
     QTest::newRow("the next reply begun behind one")
         << Chunks { r + r2.left(7), r2.mid(7) } << QList<Step> { Step::Complete, Step::Complete }
         << Chunks { r, r2 } << QByteArray();

@@ -62,10 +62,7 @@ void tst_Transmit::cleanup()
     delete bench;
 }
 
-void tst_Transmit::openPort(MainWindow& w)
-{
-    QVERIFY(bench->openIn(w));
-}
+void tst_Transmit::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
 
 void tst_Transmit::hexConversion_data()
 {
@@ -73,10 +70,14 @@ void tst_Transmit::hexConversion_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("echo");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("blanks dropped, case kept") << "01 02 0a" << QByteArray("\x01\x02\x0a") << "01 02 0a " << true;
-    QTest::newRow("odd length: last digit alone") << "123" << QByteArray("\x12\x03") << "12 3 " << true;
-    QTest::newRow("non-hex group gives zero") << "zz41" << QByteArray("\x00\x41", 2) << "zz 41 " << false;
-    QTest::newRow("line break is not hex") << "01\r\n02" << QByteArray("\x01\x00\x02", 3) << "01 \r\n 02 " << false;
+    QTest::newRow("blanks dropped, case kept")
+        << "01 02 0a" << QByteArray("\x01\x02\x0a") << "01 02 0a " << true;
+    QTest::newRow("odd length: last digit alone")
+        << "123" << QByteArray("\x12\x03") << "12 3 " << true;
+    QTest::newRow("non-hex group gives zero")
+        << "zz41" << QByteArray("\x00\x41", 2) << "zz 41 " << false;
+    QTest::newRow("line break is not hex")
+        << "01\r\n02" << QByteArray("\x01\x00\x02", 3) << "01 \r\n 02 " << false;
     QTest::newRow("empty") << "" << QByteArray() << "" << true;
 }
 
@@ -117,7 +118,7 @@ void tst_Transmit::dotAnimation()
     QCOMPARE(formats.at(10), QString("%1 .."));
     QCOMPARE(formats.at(40), QString("%1 ....."));
     QCOMPARE(formats.at(49), QString("%1 ....."));
-    QCOMPARE(formats.at(50), QString("%1 ."));  // the phase starts again after 50 ticks
+    QCOMPARE(formats.at(50), QString("%1 .")); // the phase starts again after 50 ticks
     QCOMPARE(tick, 2);
 }
 
@@ -128,9 +129,11 @@ void tst_Transmit::sendArea_data()
     QTest::addColumn<bool>("crlf");
     QTest::addColumn<QByteArray>("wire");
     QTest::addColumn<QString>("echo");
-    QTest::newRow("hex with CR LF") << "01 02 0a" << true << true << QByteArray("\x01\x02\x0a\x0d\x0a") << "TX→◇01 02 0a 0D 0A";
+    QTest::newRow("hex with CR LF")
+        << "01 02 0a" << true << true << QByteArray("\x01\x02\x0a\x0d\x0a") << "TX→◇01 02 0a 0D 0A";
     QTest::newRow("odd hex") << "123" << true << false << QByteArray("\x12\x03") << "TX→◇12 3 ";
-    QTest::newRow("multi-line text") << "ab\ncd" << false << false << QByteArray("ab\r\ncd") << "TX→◇ab\nTX→◇cd";
+    QTest::newRow("multi-line text")
+        << "ab\ncd" << false << false << QByteArray("ab\r\ncd") << "TX→◇ab\nTX→◇cd";
     QTest::newRow("outside Latin-1") << "温a" << false << false << QByteArray("?a") << "TX→◇温a";
     QTest::newRow("text with CR LF") << "AT" << false << true << QByteArray("AT\r\n") << "TX→◇AT\n";
 }
@@ -151,7 +154,8 @@ void tst_Transmit::sendArea()
     w.form()->sendDataButton->click();
     QCOMPARE(pty->readAtLeast(wire.size()), wire);
     QCOMPARE(w.sent(), wire.size());
-    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: %1").arg(wire.size(), 7, 10, QChar('0')));
+    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(),
+        QString("Send: %1").arg(wire.size(), 7, 10, QChar('0')));
     // "multi-line text" echoes as two paragraphs with one marker: compare the first line only.
     QCOMPARE(w.form()->recvShowText->toPlainText().split('\n').first(), echo.split('\n').first());
     QVERIFY(boxes->calls.isEmpty());
@@ -165,7 +169,8 @@ void tst_Transmit::invalidHexSendsNothing()
     openPort(w);
     w.form()->sendDataButton->click();
     QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, QString("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
+    QCOMPARE(boxes->calls.first().text,
+        QString("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
     QCOMPARE(pty->read(200), QByteArray());
     QCOMPARE(w.sent(), 0);
 }
@@ -199,7 +204,7 @@ void tst_Transmit::delayKeepsEventsRunning()
     w.slotSerialSendData("late", false, 500);
     const qint64 took = t.elapsed();
     QVERIFY2(took >= 500, qPrintable(QString::number(took)));
-    QVERIFY(ticks >= 5);  // other events ran during the wait
+    QVERIFY(ticks >= 5); // other events ran during the wait
     QCOMPARE(pty->readAtLeast(4), QByteArray("late"));
 }
 
@@ -253,8 +258,12 @@ void tst_Transmit::fileTransfer()
     QVERIFY(!w.form()->sendDataTextEdit->isHidden());
     QVERIFY(w.form()->fileProgressBar->isHidden());
     const QString view = w.form()->recvShowText->toPlainText();
-    QVERIFY2(view.startsWith(QString("文件大小: %1\n波特率: 2400 bps\n需要时间: 大约用时 %2 秒(每包数据512字节，周期50毫秒)\n请稍候...\n")
-                                 .arg(size).arg(estimate)), qPrintable(view));
+    QVERIFY2(
+        view.startsWith(QString(
+            "文件大小: %1\n波特率: 2400 bps\n需要时间: 大约用时 %2 秒(每包数据512字节，周期50毫秒)\n请稍候...\n")
+                            .arg(size)
+                            .arg(estimate)),
+        qPrintable(view));
     QVERIFY(view.endsWith("\n发送完毕！"));
     QVERIFY(w.form()->fileProgressLabel->text().contains("状态：传输完成"));
     QVERIFY(boxes->calls.isEmpty());
@@ -267,15 +276,18 @@ void tst_Transmit::progressAfterFirstOfThreePackets()
     openPort(w);
     w.form()->fileDataLineEdit->setText(work->path() + "/three.bin");
     w.form()->sendFileButton->click();
-    w.fileTimer()->stop();  // drive the ticks by hand
+    w.fileTimer()->stop(); // drive the ticks by hand
     w.slotFileSendData();
     QCOMPARE(w.form()->fileProgressBar->value(), 1666);
-    QCOMPARE(pty->readAtLeast(512), QByteArray(makeFile(work->path() + "/three.bin", 1536).left(512)));
-    QVERIFY(w.form()->fileProgressLabel->text().startsWith("文件大小：1536 字节，已发送：512 字节，状态：传输中 ."));
+    QCOMPARE(
+        pty->readAtLeast(512), QByteArray(makeFile(work->path() + "/three.bin", 1536).left(512)));
+    QVERIFY(w.form()->fileProgressLabel->text().startsWith(
+        "文件大小：1536 字节，已发送：512 字节，状态：传输中 ."));
     w.slotFileSendData();
     w.slotFileSendData();
     QCOMPARE(w.form()->fileProgressBar->value(), 5000);
-    QCOMPARE(w.form()->sendFileButton->text(), QString("停止发送"));  // completion comes one tick later
+    QCOMPARE(
+        w.form()->sendFileButton->text(), QString("停止发送")); // completion comes one tick later
     w.slotFileSendData();
     QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
 }
@@ -290,11 +302,11 @@ void tst_Transmit::stopAndRestartFromBeginning()
     w.fileTimer()->stop();
     w.slotFileSendData();
     QCOMPARE(pty->readAtLeast(512), data.left(512));
-    w.form()->sendFileButton->click();  // stop
+    w.form()->sendFileButton->click(); // stop
     QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(!w.fileTimer()->isActive());
     QVERIFY(!w.form()->recvShowText->toPlainText().contains("发送完毕！"));
-    w.form()->sendFileButton->click();  // start again
+    w.form()->sendFileButton->click(); // start again
     QCOMPARE(pty->readAtLeast(3000, 10000), data);
     QTRY_COMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
 }
@@ -351,17 +363,17 @@ void tst_Transmit::openFilePreview()
         return work->path() + "/text.bin";
     });
     MainWindow w;
-    w.slotOpenFileButton();  // the file area is disabled while the port is closed
+    w.slotOpenFileButton(); // the file area is disabled while the port is closed
     QCOMPARE(askedDir, QString());
     QCOMPARE(w.form()->recvShowText->toPlainText(),
-             QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
+        QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
     QCOMPARE(w.form()->fileDataLineEdit->text(), work->path() + "/text.bin");
-    w.slotOpenFileButton();  // the file area is disabled while the port is closed
+    w.slotOpenFileButton(); // the file area is disabled while the port is closed
     QCOMPARE(askedDir, work->path() + "/text.bin");
     // A cancelled dialog changes nothing.
     MsgBox::setOpenFileHandler([](const QString&, const QString&) { return QString(); });
     w.form()->fileDataLineEdit->clear();
-    w.slotOpenFileButton();  // the file area is disabled while the port is closed
+    w.slotOpenFileButton(); // the file area is disabled while the port is closed
     QCOMPARE(w.form()->fileDataLineEdit->text(), QString());
 }
 
@@ -396,7 +408,7 @@ void tst_Transmit::previewGoesToTheEnd()
 
     w.slotOpenFileButton();
     QCOMPARE(view->toPlainText(),
-             before + "\n文件大小:14字节,下面是预览的前4000字节内容:\n\nPREVIEW\nsecond");
+        before + "\n文件大小:14字节,下面是预览的前4000字节内容:\n\nPREVIEW\nsecond");
 }
 
 void tst_Transmit::functionKeys()

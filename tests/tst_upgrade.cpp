@@ -116,7 +116,7 @@ void tst_Upgrade::promptsAndAnswers()
 
     // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
     QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
-                      "=========\r\n>"));
+                       "=========\r\n>"));
     QByteArray written;
     QTRY_COMPARE((written += pty->read(10)), QByteArray("44"));
     QTRY_COMPARE(viewLines(),

@@ -24,8 +24,8 @@ AdvancedSend::AdvancedSend(QWidget* parent)
         connect(row, &AdvancedSendItem::signalSendData, this, &AdvancedSend::signalSendData);
     }
 
-    connect(ui->allCycleCheckBox, &QCheckBox::stateChanged, this,
-            &AdvancedSend::slotAllCycleCheckBox);
+    connect(
+        ui->allCycleCheckBox, &QCheckBox::stateChanged, this, &AdvancedSend::slotAllCycleCheckBox);
     connect(ui->sendButton, &QPushButton::clicked, this, &AdvancedSend::slotCycleSendButton);
 }
 
@@ -62,8 +62,7 @@ void AdvancedSend::slotCycleSendButton()
         const bool hex = row->isHex();
         if (hex && !AdvancedSendItem::isHexData(data)) {
             MsgBox::warning(this, tr("warning"),
-                            tr("格式错误：(%1)%2\t\n请输入16进制的格式数据！\t")
-                                .arg(QString::number(n), data));
+                tr("格式错误：(%1)%2\t\n请输入16进制的格式数据！\t").arg(QString::number(n), data));
         } else {
             // Read per row: a change of the interval counts from the next row on.
             emit signalSendData(data, hex, ui->sendIntervalMsSpinBox->value());

@@ -62,8 +62,8 @@ void AdvancedSendItem::slotSendPushButton()
         return;
     }
     if (hex && !isHexData(data)) {
-        MsgBox::warning(this, tr("warning"),
-                        tr("格式错误：%1\t\n请输入16进制的格式数据！\t").arg(data));
+        MsgBox::warning(
+            this, tr("warning"), tr("格式错误：%1\t\n请输入16进制的格式数据！\t").arg(data));
         return;
     }
     emit signalSendData(data, hex, delayms);

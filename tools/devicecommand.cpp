@@ -34,8 +34,7 @@ QString completeFrame(const QString& frameText)
 
 QString presetFrameText(quint8 code)
 {
-    return commandHeader() + QStringLiteral("01")
-        + HexConvert::twoDigits(code);
+    return commandHeader() + QStringLiteral("01") + HexConvert::twoDigits(code);
 }
 
 Payload checkPayload(const QString& text, QString* digits)

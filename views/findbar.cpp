@@ -56,9 +56,9 @@ FindBar::FindBar(TextBrowser* view_, QWidget* parent)
     findCloseButton->setAutoRaise(true);
 
     // Clicking a button must leave the typing in the line edit.
-    for (QWidget* w : { static_cast<QWidget*>(findPreviousButton),
-             static_cast<QWidget*>(findNextButton), static_cast<QWidget*>(findCaseCheckBox),
-             static_cast<QWidget*>(findCloseButton) })
+    for (QWidget* w :
+        { static_cast<QWidget*>(findPreviousButton), static_cast<QWidget*>(findNextButton),
+            static_cast<QWidget*>(findCaseCheckBox), static_cast<QWidget*>(findCloseButton) })
         w->setFocusPolicy(Qt::TabFocus);
 
     auto* layout = new QHBoxLayout(this);
@@ -188,14 +188,11 @@ void FindBar::slotTermChanged()
 void FindBar::watchDocument()
 {
     disconnect(documentWatch);
-    documentWatch = connect(view->document(), &QTextDocument::contentsChange, this,
-        &FindBar::slotDocumentChanged);
+    documentWatch = connect(
+        view->document(), &QTextDocument::contentsChange, this, &FindBar::slotDocumentChanged);
 }
 
-void FindBar::slotDocumentChanged()
-{
-    scheduleRecount();
-}
+void FindBar::slotDocumentChanged() { scheduleRecount(); }
 
 void FindBar::slotRecount()
 {
@@ -236,7 +233,8 @@ void FindBar::slotUpdateHighlights()
     format.setBackground(QColor(0xFF, 0xEF, 0x9F));
     QList<QTextEdit::ExtraSelection> marks;
     while (block.isValid() && marks.size() < maxHighlights) {
-        const QVector<int> found = find.positions(block.text(), 0, -1, maxHighlights - marks.size());
+        const QVector<int> found
+            = find.positions(block.text(), 0, -1, maxHighlights - marks.size());
         for (int offset : found) {
             const int start = block.position() + offset;
             if (skipShown && start == shownStart)
@@ -347,10 +345,7 @@ void FindBar::showMatch(const TextFinder::Match& match)
     slotUpdateHighlights();
 }
 
-void FindBar::updateCountLabel()
-{
-    findCountLabel->setText(tr("%1/%2").arg(current).arg(count));
-}
+void FindBar::updateCountLabel() { findCountLabel->setText(tr("%1/%2").arg(current).arg(count)); }
 
 void FindBar::scheduleRecount()
 {

@@ -45,7 +45,7 @@ void KeyHighlight::highlightBlock(const QString& text)
         if (!dialog->keyHighlightEntry(row, color, keyword) || keyword.isEmpty())
             continue;
         const QTextCharFormat& format = formatFor(row, color);
-        rules.forEachMatch(row, keyword, text,
-                           [&](int pos, int len) { setFormat(pos, len, format); });
+        rules.forEachMatch(
+            row, keyword, text, [&](int pos, int len) { setFormat(pos, len, format); });
     }
 }

@@ -71,7 +71,7 @@ KeyHighlightDialog::KeyHighlightDialog(QSettings* settings, QWidget* parent)
         settings->endGroup();
 
     connect(ui->slaveConfigButton, &QPushButton::clicked, this,
-            &KeyHighlightDialog::slotKeyHighlightConfig);
+        &KeyHighlightDialog::slotKeyHighlightConfig);
 }
 
 KeyHighlightDialog::~KeyHighlightDialog() { delete ui; }
@@ -147,14 +147,13 @@ void KeyHighlightDialog::slotKeyHighlightConfig()
             if (!r)
                 continue;
             settings->setValue(key("KHCEnable", i), r->enable->checkState() != Qt::Unchecked);
-            settings->setValue(key("KHCColor", i),
-                               r->color->palette().brush(QPalette::Button).color());
+            settings->setValue(
+                key("KHCColor", i), r->color->palette().brush(QPalette::Button).color());
             settings->setValue(key("KHCText", i), r->keyword->text());
         }
         settings->endGroup();
     }
     MsgBox::information(this, tr("关键字高亮"),
-                        tr("保存配置成功！\r\n保存路径：%1\t")
-                            .arg(settings ? QFileInfo(settings->fileName()).absoluteFilePath()
-                                          : QString()));
+        tr("保存配置成功！\r\n保存路径：%1\t")
+            .arg(settings ? QFileInfo(settings->fileName()).absoluteFilePath() : QString()));
 }

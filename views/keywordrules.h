@@ -39,8 +39,7 @@ private:
 };
 
 template <typename Mark>
-void KeywordRules::forEachMatch(int row, const QString& keyword, const QString& text,
-                                Mark&& mark)
+void KeywordRules::forEachMatch(int row, const QString& keyword, const QString& text, Mark&& mark)
 {
     Entry& e = entry(row, keyword);
     int pos = 0;

@@ -42,7 +42,7 @@ bool widen(int i, int h, int count, int direction, int n, int& first, int& last)
 } // namespace
 
 bool LogFilterCore::findKeywordRange(const QStringList& cache, const QString& keyword,
-                                     int direction, int count, int& first, int& last)
+    int direction, int count, int& first, int& last)
 {
     if (cache.isEmpty() || keyword.isEmpty())
         return false;
@@ -174,8 +174,8 @@ QString LogFilterCore::markLine(const QString& line, const Keywords& keywords)
     return markLine(line, keywords, tr("<strong>%1</strong>"));
 }
 
-QString LogFilterCore::markLine(const QString& line, const Keywords& keywords,
-                                const QString& strong)
+QString LogFilterCore::markLine(
+    const QString& line, const Keywords& keywords, const QString& strong)
 {
     // Searching the raw line, not the escaped one, keeps a keyword such as "amp" or "lt" from
     // matching inside an entity and breaking it.
@@ -191,10 +191,7 @@ QString LogFilterCore::markLine(const QString& line, const Keywords& keywords,
     return line.toHtmlEscaped();
 }
 
-QString LogFilterCore::droppedLine(qint64 n)
-{
-    return tr("…（%1 行未过滤即被丢弃）…").arg(n);
-}
+QString LogFilterCore::droppedLine(qint64 n) { return tr("…（%1 行未过滤即被丢弃）…").arg(n); }
 
 void LogFilterCore::dropFront(int n)
 {

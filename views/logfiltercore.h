@@ -39,7 +39,7 @@ public:
     // (ignoring case), widened by count lines as direction says. Above is cut at line 0; Around
     // and Below wait until the line count lines past the run exists.
     static bool findKeywordRange(const QStringList& cache, const QString& keyword, int direction,
-                                 int count, int& first, int& last);
+        int count, int& first, int& last);
 
     // Caches the lines of text, or empties the cache while no keyword is set. Returns true when
     // lines wait to be examined.
@@ -69,11 +69,11 @@ private:
     static QString markLine(const QString& line, const Keywords& keywords, const QString& strong);
 
     QStringList cache;
-    int examined = 0;       // leading cache lines already examined (and not shown)
-    qint64 chars = 0;       // characters in cache
-    qint64 base = 0;        // line number of cache.first(), counted since the start
-    qint64 showUntil = -1;  // line number up to which lines below a match are owed
-    qint64 dropped = 0;     // unexamined lines dropped since the last tick
+    int examined = 0; // leading cache lines already examined (and not shown)
+    qint64 chars = 0; // characters in cache
+    qint64 base = 0; // line number of cache.first(), counted since the start
+    qint64 showUntil = -1; // line number up to which lines below a match are owed
+    qint64 dropped = 0; // unexamined lines dropped since the last tick
     qint64 droppedAll = 0;
     std::array<QStringMatcher, kKeywords> matchers;
     std::array<QString, kKeywords> patterns;

@@ -27,12 +27,12 @@ LogFilterDialog::~LogFilterDialog() { delete ui; }
 
 LogFilterCore::Keywords LogFilterDialog::keywords() const
 {
-    const QLineEdit* edits[] = { ui->key1LineEdit, ui->key2LineEdit, ui->key3LineEdit,
-                                 ui->key4LineEdit };
-    const QComboBox* combos[] = { ui->key1ComboBox, ui->key2ComboBox, ui->key3ComboBox,
-                                  ui->key4ComboBox };
-    const QSpinBox* spins[] = { ui->key1SpinBox, ui->key2SpinBox, ui->key3SpinBox,
-                                ui->key4SpinBox };
+    const QLineEdit* edits[]
+        = { ui->key1LineEdit, ui->key2LineEdit, ui->key3LineEdit, ui->key4LineEdit };
+    const QComboBox* combos[]
+        = { ui->key1ComboBox, ui->key2ComboBox, ui->key3ComboBox, ui->key4ComboBox };
+    const QSpinBox* spins[]
+        = { ui->key1SpinBox, ui->key2SpinBox, ui->key3SpinBox, ui->key4SpinBox };
     LogFilterCore::Keywords k;
     for (size_t i = 0; i < k.size(); ++i)
         k[i] = { edits[i]->text(), combos[i]->currentIndex(), spins[i]->value() };
@@ -101,8 +101,7 @@ void LogFilterDialog::showPending()
     if (!doc->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     cursor.insertFragment(QTextDocumentFragment::fromHtml(
-        QLatin1String("<span style=\"white-space:pre-wrap\">") + pending
-            + QLatin1String("</span>"),
+        QLatin1String("<span style=\"white-space:pre-wrap\">") + pending + QLatin1String("</span>"),
         doc));
     cursor.endEditBlock();
     shownLines += pending.count(QLatin1String("<br>")) + 1;
@@ -125,7 +124,8 @@ void LogFilterDialog::trimDisplay()
         if (lines <= excess) {
             excess -= lines;
             shownLines -= lines;
-            removeTo = block.next().isValid() ? block.next().position() : block.position() + block.length() - 1;
+            removeTo = block.next().isValid() ? block.next().position()
+                                              : block.position() + block.length() - 1;
             continue;
         }
         int at = -1;
