@@ -67,6 +67,8 @@ private slots:
     void liveRecordFailureWarnsOnce();
     void failedSavesGoBackInOrder();
     void fullViewGoesToTheWriterWhole();
+    void mouseOnAFullViewHandedOver_data();
+    void mouseOnAFullViewHandedOver();
 
 private:
     void openPort(MainWindow& w);
@@ -638,6 +640,107 @@ void tst_Receive::fullDiskSaveFails()
     const QStringList files = recordFiles(automatic ? "Auto" : "All");
     QCOMPARE(files.size(), 1);
     QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())), lines.join('\n'));
+}
+
+void tst_Receive::mouseOnAFullViewHandedOver_data()
+{
+    QTest::addColumn<QString>("use");
+    QTest::newRow("left hold across the limit") << "hold";
+    QTest::newRow("menu opened in a hold") << "menu in hold";
+    QTest::newRow("right button held") << "right";
+}
+
+void tst_Receive::mouseOnAFullViewHandedOver()
+{
+    // The view reaches its limit and goes to the writer whole while the user holds a button on
+    // it, drags a selection, or has its menu open.
+    QFETCH(QString, use);
+    MainWindow w;
+    w.form()->maxRowsSpinBox->setValue(20000);
+    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    openShownWithoutTime(w);
+    TextBrowser* view = w.form()->recvShowText;
+    QWidget* viewport = view->viewport();
+    QSignalSpy replaced(view, &TextBrowser::documentReplaced);
+    const int before = 19900, across = 2000;
+    QVERIFY(pty->write(seqLines(0, before)));
+    QTRY_COMPARE_WITH_TIMEOUT(view->document()->blockCount(), before, 20000);
+    const QPoint at(20, 10);
+    int sent = before;
+    const auto drag = [&](int steps) {
+        for (int step = 0; step < steps; ++step) {
+            QMouseEvent move(QEvent::MouseMove, at + QPoint(step * 3, step * 2), Qt::NoButton,
+                Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            QTest::qWait(50);
+        }
+    };
+    if (use == "hold") {
+        // A selection begun on the full view.
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        drag(5);
+        QVERIFY(view->textCursor().hasSelection());
+        QVERIFY(pty->write(seqLines(sent, across)));
+        sent += across;
+        QTRY_COMPARE(w.displayedLines(), qint64(sent));
+        // The full view goes with what was held for it; the rest waits for the release. A drag
+        // of a second and a half goes on over the new, empty view.
+        QTRY_COMPARE(replaced.count(), 1);
+        drag(30);
+        QVERIFY(!w.displayEnabled());
+        QCOMPARE(view->toPlainText(), QString());
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at + QPoint(87, 58));
+    } else {
+        if (use == "menu in hold")
+            QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        else
+            QTest::mousePress(viewport, Qt::RightButton, {}, at);
+        // The lines arrive while the menu is open; it is closed once the view was handed over.
+        bool handedOverInMenu = false;
+        QTimer::singleShot(0, [&] { QVERIFY(pty->write(seqLines(sent, across))); });
+        QElapsedTimer open;
+        open.start();
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            QWidget* menu = QApplication::activePopupWidget();
+            if (!menu || (replaced.count() == 0 && open.elapsed() < 20000))
+                return;
+            handedOverInMenu = replaced.count() > 0;
+            poll.stop();
+            QTest::keyClick(menu, Qt::Key_Escape);
+        });
+        poll.start(20);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &menuEvent);
+        sent += across;
+        QVERIFY(handedOverInMenu);
+        // The menu took the release; a late one reaches the view all the same.
+        QTest::mouseRelease(viewport, use == "right" ? Qt::RightButton : Qt::LeftButton, {}, at);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(view->document()->blockCount(), sent - 20000, 20000);
+    QCOMPARE(replaced.count(), 1);
+    QVERIFY(w.displayEnabled());
+    // The new view takes a hold and a release as the first one did.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    QVERIFY(pty->write(seqLines(sent, 1)));
+    QTRY_COMPARE(w.displayedLines(), qint64(sent + 1));
+    QTest::qWait(100);
+    QCOMPARE(view->document()->blockCount(), sent - 20000);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    QVERIFY(pty->write(seqLines(sent + 1, 1)));
+    sent += 2;
+    QTRY_COMPARE(view->document()->blockCount(), sent - 20000);
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    // Every line once, in order: the record file, then the view.
+    const QStringList files = orderedRecords(recordFiles("Auto"));
+    QCOMPARE(files.size(), 1);
+    QStringList shown = QString::fromUtf8(readFile("Record/" + files.first())).split('\n');
+    QCOMPARE(shown.size(), 20000);
+    shown += view->toPlainText().split('\n');
+    QCOMPARE(shown.size(), sent);
+    for (int i = 0; i < sent; ++i)
+        QCOMPARE(shown.at(i), seqLine(i));
+    QCOMPARE(boxes->calls.size(), 0);
 }
 
 QTEST_MAIN(tst_Receive)
