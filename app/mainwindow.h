@@ -75,8 +75,6 @@ public:
     int received() const { return recvCount; }
     int sent() const { return sendCount; }
     qint64 displayedLines() const { return totalLinesShown; }
-    // Views of this many characters and more are saved off the GUI thread.
-    static constexpr qint64 AsyncSaveChars = 1 << 19;
     // Record files saved before a clear and not yet on disk.
     int recordsInHand() const { return recordWriter->pending(); }
     LiveRecord* liveRecorder() const { return liveRecord.get(); }
@@ -174,11 +172,10 @@ private:
     void updateCounters(QLabel* label, int n, bool refreshNow = true);
     void refreshCounterLabels();
     void automaticClear();
-    // `more` follows the view's own text in the file: lines formatted but not drawn yet.
-    // False when the file could not be written at once; a file written off the GUI thread
-    // reports its failure later, through slotRecordWritten.
-    bool automaticSave(const QString& more);
-    bool saveViewTo(const QString& path, const QString& more = QString());
+    // `more` follows the view's own text in the file: lines formatted but not drawn yet. The file
+    // is written off the GUI thread and reports a failure through slotRecordWritten.
+    void automaticSave(const QString& more);
+    bool saveViewTo(const QString& path);
     // The view's text (and what follows it) as a record file takes it.
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
@@ -201,6 +198,7 @@ private:
     void liveRecordFailed();
     void startLiveSession();
     static constexpr int MaxRecordsInHand = 2;
+    static constexpr qint64 MaxCharsInHand = 8 << 20;
     static constexpr qint64 BigBacklogBytes = 4 << 20;
     bool bigBacklog = false;
     void releaseBacklogMemory();

@@ -195,23 +195,14 @@ void MainWindow::automaticClear()
         // in the file instead, and is drawn only if the file cannot be written.
         const bool viewEmpty = ui->recvShowText->document()->isEmpty();
         QString more;
-        QVector<QPair<QString, bool>> pieces;
         display->drainTo([&](const QString& piece, bool inlineText) {
             if (!inlineText && !(viewEmpty && more.isEmpty()))
                 more += QLatin1Char('\n');
             more += piece;
-            pieces.append({ piece, inlineText });
+            if (!inlineText)
+                logFilterDialog->appendFilteredLog(piece);
         });
-        if (!automaticSave(more)) {
-            // A failed save keeps the view: clearing it would lose what could not be written.
-            for (const auto& piece : pieces)
-                draw(piece.first, piece.second);
-            refreshCounterLabels();
-            return;
-        }
-        for (const auto& piece : pieces)
-            if (!piece.second)
-                logFilterDialog->appendFilteredLog(piece.first);
+        automaticSave(more);
     } else {
         // Lines formatted for the old view are shown there (and reach the log filter) before
         // it goes; the new view starts with the next line.

@@ -51,14 +51,10 @@ void feedPlainText(const QTextDocument* document, const RecordFile::Sink& sink)
 
 } // namespace
 
-bool MainWindow::saveViewTo(const QString& path, const QString& more)
+bool MainWindow::saveViewTo(const QString& path)
 {
     const QTextDocument* document = ui->recvShowText->document();
-    const auto feed = [document, &more](const RecordFile::Sink& sink) {
-        feedPlainText(document, sink);
-        if (!more.isEmpty())
-            sink(more.constData(), more.size());
-    };
+    const auto feed = [document](const RecordFile::Sink& sink) { feedPlainText(document, sink); };
     QString error;
     if (!RecordFile::write(path, feed, &error)) {
         qDebug() << "record file" << path << "not saved:" << error;
@@ -81,19 +77,17 @@ void MainWindow::slotSaveLogButton()
         tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
 }
 
-bool MainWindow::automaticSave(const QString& more)
+void MainWindow::automaticSave(const QString& more)
 {
     const QString path = recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt"));
     const qint64 chars = ui->recvShowText->document()->characterCount() + more.size();
-    if (chars < AsyncSaveChars) {
-        // Written at once, block by block: no copy of the text; files stay in order.
-        recordWriter->waitForAll();
-        return saveViewTo(path, more);
-    }
-    // A full view: its document goes to the writer whole, to be copied, written and freed on the
-    // writer's thread while the display goes on in a new one. A slow disk must not gather views
-    // in memory: past two, the oldest is waited for.
-    while (recordWriter->pending() >= MaxRecordsInHand)
+    // The view's document goes to the writer whole, to be copied, written and freed on the
+    // writer's thread while the display goes on in a new one: neither a full view nor a disk
+    // that stalls (a journal commit, a slow stick) pauses the display. A slow disk must not
+    // gather views in memory: past two, the oldest is waited for, unless they are small views
+    // that together stay under MaxCharsInHand.
+    while (recordWriter->pending() >= MaxRecordsInHand
+        && recordWriter->charsInHand() + chars > MaxCharsInHand)
         recordWriter->waitForOldest();
     QTextDocument* document = ui->recvShowText->takeDocument();
     recordWriter->start(
@@ -106,8 +100,7 @@ bool MainWindow::automaticSave(const QString& more)
             text.more = more;
             return text;
         },
-        document, [document] { TextBrowser::retireDocument(document); });
-    return true;
+        document, [document] { TextBrowser::retireDocument(document); }, chars);
 }
 
 void MainWindow::slotRecordWritten(

@@ -33,19 +33,29 @@ bool RecordWriter::holds(const QString& path) const
     return false;
 }
 
+qint64 RecordWriter::charsInHand() const
+{
+    qint64 chars = 0;
+    for (const Job* job : jobs)
+        chars += job->chars;
+    return chars;
+}
+
 void RecordWriter::start(const QString& path, RecordFile::Text text)
 {
     Job* job = new Job;
     job->path = path;
+    job->chars = text.view.size() + text.more.size();
     job->text = std::move(text);
     jobs.append(job);
     scheduleHead();
 }
 
 void RecordWriter::start(const QString& path, std::function<RecordFile::Text()> source,
-    QObject* owned, std::function<void()> prepare)
+    QObject* owned, std::function<void()> prepare, qint64 chars)
 {
     Job* job = new Job;
+    job->chars = chars;
     job->path = path;
     job->source = std::move(source);
     job->owned = owned;

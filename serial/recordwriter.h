@@ -22,8 +22,9 @@ public:
     // Writes what is queued; a failure then can only be logged.
     ~RecordWriter() override;
 
-    // Files queued or being written.
+    // Files queued or being written, and the characters they hold (as given to start()).
     int pending() const { return jobs.size(); }
+    qint64 charsInHand() const;
     // A file queued or being written: not on disk under its name until it is complete.
     bool holds(const QString& path) const;
 
@@ -34,7 +35,7 @@ public:
     // prepare (may be empty) runs in this thread just before, in an event of its own unless a
     // wait asks for the file.
     void start(const QString& path, std::function<RecordFile::Text()> source, QObject* owned,
-        std::function<void()> prepare = {});
+        std::function<void()> prepare = {}, qint64 chars = 0);
     // Blocks until the oldest file is written, then reports it as finished() would.
     void waitForOldest();
     void waitForAll();
@@ -50,6 +51,7 @@ private:
         std::function<RecordFile::Text()> source;
         QObject* owned = nullptr;
         std::function<void()> prepare;
+        qint64 chars = 0;
         // Written by the thread, read after it has ended.
         bool ok = false;
         QString error;
