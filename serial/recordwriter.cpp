@@ -3,6 +3,32 @@
 #include <QDebug>
 #include <QThread>
 
+#include <atomic>
+#include <chrono>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Each file's text is copied and freed on the writer's thread, whose malloc arena keeps the
+// freed pages: many small views a second would leave the process megabytes bigger. Given back
+// at most once a second.
+void releaseFreedPages()
+{
+#ifdef __GLIBC__
+    static std::atomic<qint64> lastMs { 0 };
+    const qint64 nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+                             .count();
+    qint64 last = lastMs.load();
+    if (nowMs - last >= 1000 && lastMs.compare_exchange_strong(last, nowMs))
+        ::malloc_trim(0);
+#endif
+}
+
+} // namespace
+
 RecordWriter::RecordWriter(QObject* parent)
     : QObject(parent)
 {
@@ -87,8 +113,12 @@ void RecordWriter::write(Job* job)
         job->source = nullptr;
     }
     job->ok = RecordFile::write(job->path, job->text, &job->error);
+    // Freed in the thread that copied it; a failed file keeps it to go back into the view.
+    if (job->ok)
+        job->text = RecordFile::Text();
     delete job->owned;
     job->owned = nullptr;
+    releaseFreedPages();
 }
 
 void RecordWriter::runHead()
