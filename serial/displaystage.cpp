@@ -173,9 +173,10 @@ void DisplayStage::moveToPending(
     if (recv.isEmpty())
         return;
     const int mode = settings.wrapMode;
-    // Frame-time wrap shows whatever arrived in the interval as one frame: never cut it.
+    // Frame-time wrap shows whatever arrived in the interval as one frame, cut only where a
+    // backlog exceeds the slice and a line.
     if (mode == FrameTimeWrap) {
-        moveCompleteLines(recv, pending);
+        moveCompleteLines(recv, pending, qMax(slice, NewlineFlushBytes));
         return;
     }
     // Hex frames of the delimiter wraps are cut only between two frames.
@@ -191,11 +192,11 @@ void DisplayStage::moveToPending(
     moveCompleteLines(recv, pending, slice);
 }
 
-void DisplayStage::formatPending(
-    const Settings& settings, const QByteArray& front, const QByteArray& back, bool final)
+void DisplayStage::formatPending(const Settings& settings, const QByteArray& front,
+    const QByteArray& back, bool final, bool gated)
 {
     const int mode = settings.wrapMode;
-    if (!final) {
+    if (!final && gated) {
         const bool delimited = mode == FrontDelimiterWrap || mode == BackDelimiterWrap;
         const bool found = delimited
             && delimiterPresent(
@@ -211,7 +212,7 @@ void DisplayStage::formatPending(
     const PrefixSource prefix
         = [this, showTime]() -> const QString& { return prefixNow(showTime); };
     const LineSink onLine = [this] { owner->lineFormatted(); };
-    const QByteArray bytes = pending;
+    QByteArray bytes = pending;
     pending.clear();
     if (settings.hex) {
         const QByteArray rest = splitHexFrames(bytes, mode, front, back, prefix, tail, onLine);
@@ -222,6 +223,12 @@ void DisplayStage::formatPending(
                 recv.prepend(rest);
         }
     } else {
+        // An unfinished run is shown in whole lines; what makes no line waits for more.
+        const int waits = final ? 0 : unfinishedRun(bytes, mode != NewlineWrap);
+        if (waits > 0) {
+            recv.prepend(bytes.right(waits));
+            bytes.chop(waits);
+        }
         formatTextLines(foldCrLf(bytes), prefix, tail, onLine);
     }
     reportTail();
@@ -305,23 +312,22 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
     qint64 drawChars = 4 * qint64(slice);
     if (!sliceFixed && drawCharsPerMs > 0)
         drawChars = qBound<qint64>(16 << 10, qint64(drawCharsPerMs * DrawBudgetMs), 1 << 20);
-    const bool frameMode = settings.wrapMode == FrameTimeWrap;
     // Formatting stays a little ahead of drawing, or collects while the view is held.
-    const bool roomToFormat
-        = held ? queuedChars() < MaxHeldChars : frameMode || queuedChars() < 2 * drawChars;
+    const bool roomToFormat = held ? queuedChars() < MaxHeldChars : queuedChars() < 2 * drawChars;
     if (roomToFormat) {
         const QByteArray front = delimiterBytes(settings.frontText);
         const QByteArray back = delimiterBytes(settings.backText);
         const qint64 before = waitingBytes();
-        if (drain && recv.size() <= slice) {
+        if (drain && recv.size() <= qMax(slice, NewlineFlushBytes)) {
             // The port is closed and this is the last slice: nothing more will complete it.
             finish(settings);
         } else {
             moveToPending(settings, front, back);
+            // Closed: the slice is shown whatever the wrap gate says, a line at a time.
             if (settings.upgrade)
                 owner->feedUpgrade(pending);
             else
-                formatPending(settings, front, back, false);
+                formatPending(settings, front, back, false, !drain);
             // Closed, and the wrap mode keeps putting the same bytes back: show them as they are.
             if (drain && waitingBytes() > 0 && waitingBytes() >= before)
                 finish(settings);

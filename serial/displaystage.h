@@ -121,8 +121,8 @@ private:
     };
 
     void moveToPending(const Settings& settings, const QByteArray& front, const QByteArray& back);
-    void formatPending(
-        const Settings& settings, const QByteArray& front, const QByteArray& back, bool final);
+    void formatPending(const Settings& settings, const QByteArray& front, const QByteArray& back,
+        bool final, bool gated = true);
     void finish(const Settings& settings);
     bool drawSlice(int maxChars);
     void closeTail();

@@ -65,11 +65,9 @@ namespace {
         return (bits & 0x80) == 0;
     }
 
-    void appendHexLine(const char* data, int size, const PrefixSource& source, QString& out,
+    void appendHexPiece(const char* data, int size, const PrefixSource& source, QString& out,
         const LineSink& onLine)
     {
-        if (size <= 0)
-            return;
         const QString prefix = source();
         const int start = out.size();
         out.resize(start + prefix.size() + 3 * size + 1);
@@ -88,7 +86,58 @@ namespace {
             onLine();
     }
 
+    // A frame longer than a line is shown as several.
+    void appendHexLine(const char* data, int size, const PrefixSource& source, QString& out,
+        const LineSink& onLine)
+    {
+        for (int at = 0; at < size; at += NewlineFlushBytes)
+            appendHexPiece(data + at, qMin(NewlineFlushBytes, size - at), source, out, onLine);
+    }
+
+    bool isGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xfe; }
+    bool isGbkTrail(unsigned char c) { return c >= 0x40 && c <= 0xfe && c != 0x7f; }
+
 } // namespace
+
+int textCut(const char* data, int size)
+{
+    if (size <= NewlineFlushBytes)
+        return size;
+    // GBK does not synchronise from the middle: walk the characters from the start.
+    int at = 0;
+    while (at < NewlineFlushBytes) {
+        const auto c = static_cast<unsigned char>(data[at]);
+        if (isGbkLead(c) && at + 1 < size && isGbkTrail(static_cast<unsigned char>(data[at + 1]))) {
+            if (at + 2 > NewlineFlushBytes)
+                break;
+            at += 2;
+        } else {
+            ++at;
+        }
+    }
+    return at;
+}
+
+int unfinishedRun(const QByteArray& pending, bool partLines)
+{
+    const char* data = pending.constData();
+    const int size = pending.size();
+    int at = pending.lastIndexOf('\n') + 1;
+    while (size - at > NewlineFlushBytes)
+        at += textCut(data + at, size - at);
+    // Only half a character at the end waits: walk the characters of the last piece.
+    bool half = false;
+    for (int i = at; i < size;) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        half = isGbkLead(c) && i + 1 == size;
+        i += isGbkLead(c) && i + 1 < size && isGbkTrail(static_cast<unsigned char>(data[i + 1]))
+            ? 2
+            : 1;
+    }
+    if (partLines)
+        return half ? 1 : 0;
+    return size - at == NewlineFlushBytes && !half ? 0 : size - at;
+}
 
 QString rxMarker() { return QCoreApplication::translate("RxFormat", "RX←◆"); }
 
@@ -98,16 +147,16 @@ void moveCompleteLines(QByteArray& recvBuffer, QByteArray& pending, int maxBytes
 {
     if (recvBuffer.isEmpty())
         return;
-    int last = recvBuffer.lastIndexOf('\n');
-    if (last < 0) {
-        pending.append(recvBuffer);
-        recvBuffer.clear();
-        return;
-    }
+    int last;
     if (maxBytes > 0 && recvBuffer.size() > maxBytes) {
-        const int withinSlice = recvBuffer.lastIndexOf('\n', maxBytes - 1);
-        if (withinSlice >= 0)
-            last = withinSlice;
+        // Without a line end in the slice the slice moves: the formatter cuts the run.
+        last = recvBuffer.lastIndexOf('\n', maxBytes - 1);
+        if (last < 0)
+            last = maxBytes - 1;
+    } else {
+        last = recvBuffer.lastIndexOf('\n');
+        if (last < 0)
+            last = recvBuffer.size() - 1;
     }
     if (last == recvBuffer.size() - 1) {
         pending.append(recvBuffer);
@@ -218,9 +267,12 @@ int formatTextLines(
     while (start < size) {
         const void* found = std::memchr(data + start, '\n', size_t(size - start));
         const int end = found ? int(static_cast<const char*>(found) - data) : size;
-        if (end > start) {
+        // A run longer than a line is cut, never inside a character.
+        for (int cut; end > start; start += cut) {
             const char* piece = data + start;
-            const int length = end - start;
+            cut = textCut(piece, end - start);
+            const int length = cut;
+            const bool newlineFollows = start + cut == end && end < size;
             int zeros = 0;
             while (zeros < length && piece[zeros] == '\0')
                 ++zeros;
@@ -234,7 +286,7 @@ int formatTextLines(
                 out.append(QLatin1String(rest, restLength));
                 out.append(QLatin1Char('\n'));
             } else {
-                out.append(decodeLine(codec, rest, restLength, end < size));
+                out.append(decodeLine(codec, rest, restLength, newlineFollows));
             }
             ++lines;
             if (onLine)
@@ -318,12 +370,15 @@ QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteAr
 
     if (start >= size)
         return {};
-    const int rest = size - start;
-    if (data[size - 1] == '\n' || rest > HexRemainderBytes) {
-        appendHexLine(data + start, rest, head, out, onLine);
+    if (data[size - 1] == '\n') {
+        appendHexLine(data + start, size - start, head, out, onLine);
         return {};
     }
-    return bytes.mid(start);
+    // Whole lines of an unfinished frame are shown; the rest waits for its end.
+    const int whole = (size - start) / NewlineFlushBytes * NewlineFlushBytes;
+    appendHexLine(data + start, whole, head, out, onLine);
+    start += whole;
+    return start < size ? bytes.mid(start) : QByteArray();
 }
 
 int frameCut(const QByteArray& bytes, int wrapMode, const QByteArray& frontDelimiter,

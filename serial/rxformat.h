@@ -11,10 +11,10 @@
 // display stage of the main window, the tests and the benchmarks share one implementation.
 namespace RxFormat {
 
-// Newline (and delimiter) wrap shows an unterminated run once this many bytes are pending.
+// Newline (and delimiter) wrap shows an unterminated run once this many bytes are pending, and
+// every run without line end is cut into lines of this many bytes (text: one byte fewer where a
+// GBK character would be split), whatever path it takes to the view.
 constexpr int NewlineFlushBytes = 8192;
-// An unfinished hex line longer than this is shown rather than put back.
-constexpr int HexRemainderBytes = 4096;
 
 QString rxMarker(); // "RX←◆"
 QString txMarker(); // "TX→◇"
@@ -22,9 +22,9 @@ QString txMarker(); // "TX→◇"
 enum WrapMode { NewlineWrap = 0, FrameTimeWrap = 1, FrontDelimiterWrap = 2, BackDelimiterWrap = 3 };
 
 // Moves the bytes of recvBuffer up to and including its last '\n' to the end of pending (all of
-// recvBuffer when it has no '\n'). With maxBytes: when recvBuffer is longer than maxBytes and
-// holds a '\n' within its first maxBytes bytes, moves only up to the last such '\n'; otherwise
-// behaves as without a limit.
+// recvBuffer when it has no '\n'). With maxBytes: when recvBuffer is longer than maxBytes, moves
+// only up to the last '\n' within its first maxBytes bytes, or those maxBytes bytes when they
+// hold none (a backlog without line ends must not move whole).
 void moveCompleteLines(QByteArray& recvBuffer, QByteArray& pending, int maxBytes = INT_MAX);
 
 // Delimiter as typed in a settings line edit ("0D 0A"): blanks removed, Latin-1, fromHex.
@@ -59,6 +59,14 @@ using LineSink = std::function<void()>;
 // Gives the prefix of the next line; asked once per line, so each line can carry its own time.
 using PrefixSource = std::function<const QString&()>;
 
+// The length of the first line of a run without line end: NewlineFlushBytes, or one byte less
+// when that would end inside a GBK character; all of it when shorter.
+int textCut(const char* data, int size);
+// How many bytes at the end of pending belong to an unfinished run (after the last '\n') that
+// makes no whole line of NewlineFlushBytes: they wait for more. With partLines the unfinished run
+// is shown too (a frame): only half a GBK character at its end waits.
+int unfinishedRun(const QByteArray& pending, bool partLines = false);
+
 // Text display of pending bytes whose "\r\n" are already folded (foldCrLf): one GBK-decoded line
 // per non-empty piece between '\n', leading zero bytes shown as blanks. Returns the line count.
 int formatTextLines(
@@ -68,13 +76,14 @@ int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QStri
 // Every "\r\n" becomes "\n".
 QByteArray foldCrLf(const QByteArray& bytes);
 
-// prefix + "XX " per byte + "\n"; nothing for empty bytes.
+// prefix + "XX " per byte + "\n", a line per NewlineFlushBytes bytes; nothing for empty bytes.
 void formatHexLine(
     const QByteArray& bytes, const QString& prefix, QString& out, const LineSink& onLine = {});
 void formatHexLine(
     const QByteArray& bytes, const PrefixSource& prefix, QString& out, const LineSink& onLine = {});
 // Cuts pending into hex lines by the wrap mode. Returns the unfinished tail that the caller puts
-// back at the front of its receive buffer (empty when none).
+// back at the front of its receive buffer (empty when none): shorter than NewlineFlushBytes, as
+// whole lines of that size are shown.
 QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
     const QByteArray& backDelimiter, const QString& prefix, QString& out,
     const LineSink& onLine = {});

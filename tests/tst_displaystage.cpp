@@ -1,6 +1,7 @@
 // The display stage driven tick by tick, with a view of its own and a clock the test turns.
 #include "serial/displaystage.h"
 
+#include <QTextCodec>
 #include <QtTest>
 
 using namespace RxFormat;
@@ -105,6 +106,9 @@ private slots:
     void nestedTickDoesNothing();
     void upgradeModeStillDrawsAndStops();
     void waitingBytesBounded();
+    void endlessRunsCutInEveryPath_data();
+    void endlessRunsCutInEveryPath();
+    void frameTimeFormatsNoFasterThanItDraws();
 };
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease_data()
@@ -435,6 +439,83 @@ void tst_DisplayStage::waitingBytesBounded()
     QCOMPARE(b.stage.waitingBytes(), qint64(0));
     // The stage was left held-full: the last unfinished line waits for its end.
     QCOMPARE(qint64(b.lines), newlines);
+}
+
+void tst_DisplayStage::endlessRunsCutInEveryPath_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("path");
+    const char* modes[] = { "newline", "frame time", "front", "back" };
+    for (const char* path : { "live", "backlog", "drain" }) {
+        for (int mode = NewlineWrap; mode <= BackDelimiterWrap; ++mode)
+            QTest::addRow("%s, %s hex", path, modes[mode]) << mode << true << path;
+        for (int mode : { NewlineWrap, FrameTimeWrap })
+            QTest::addRow("%s, %s text", path, modes[mode]) << mode << false << path;
+    }
+}
+
+// A board that ends its lines with CR only: live, after a pause, or drained at close, the view
+// gets lines of 8192 bytes at most, no character cut in two, and every byte once.
+void tst_DisplayStage::endlessRunsCutInEveryPath()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, hex);
+    QFETCH(QString, path);
+    QTextCodec* gbk = QTextCodec::codecForName("GBK");
+    QByteArray stream;
+    for (int i = 0; stream.size() < (1 << 20); ++i)
+        stream += gbk->fromUnicode(QStringLiteral("温度 %1.5°C 状态\r").arg(i));
+    Bench b;
+    b.settings.wrapMode = mode;
+    b.settings.hex = hex;
+    b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
+    b.stage.portOpened(b.settings);
+    if (path == QLatin1String("live")) {
+        for (int at = 0; at < stream.size(); at += 1500) {
+            b.stage.receive(stream.mid(at, 1500));
+            b.tick();
+        }
+        b.stage.portClosed();
+    } else {
+        b.stage.receive(stream);
+        if (path == QLatin1String("drain"))
+            b.stage.portClosed();
+        b.tick();
+        b.stage.portClosed();
+    }
+    b.settle(20000);
+    QCOMPARE(b.stage.waitingBytes(), qint64(0));
+    QByteArray shown;
+    for (QString line : b.view) {
+        QVERIFY(line.startsWith(rxMarker()));
+        line.remove(0, rxMarker().size());
+        const QByteArray bytes
+            = hex ? QByteArray::fromHex(line.toLatin1()) : gbk->fromUnicode(line);
+        QVERIFY2(bytes.size() <= NewlineFlushBytes, qPrintable(QString::number(bytes.size())));
+        QVERIFY(!line.contains(QChar::ReplacementCharacter));
+        shown += bytes;
+    }
+    QCOMPARE(shown.size(), stream.size());
+    QVERIFY(shown == stream);
+}
+
+void tst_DisplayStage::frameTimeFormatsNoFasterThanItDraws()
+{
+    Bench b;
+    b.settings.wrapMode = FrameTimeWrap;
+    b.settings.hex = true;
+    b.stage.fixSlice(4096);
+    b.stage.portOpened(b.settings);
+    const QByteArray chunk(64 << 10, '\x55');
+    qint64 mostQueued = 0;
+    for (int i = 0; i < 200; ++i) {
+        b.stage.receive(chunk.left(int(qMin<qint64>(chunk.size(), b.stage.room()))));
+        b.tick();
+        mostQueued = qMax(mostQueued, b.stage.queuedChars());
+    }
+    // A redraw takes 4 slices here; formatting stays within a few redraws of it.
+    QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayStage)

@@ -596,15 +596,14 @@ void TestRxFormat::moveCompleteLines_data()
     QTest::newRow("slice: newline on the last byte allowed")
         << QByteArray("abc\ndef\n") << QByteArray() << 4 << QByteArray("def\n")
         << QByteArray("abc\n");
-    QTest::newRow("slice: newline one past the limit")
-        << QByteArray("abcd\nef\n") << QByteArray() << 4 << QByteArray()
-        << QByteArray("abcd\nef\n");
-    QTest::newRow("slice: newline past the limit keeps the tail")
-        << QByteArray("abcd\nef") << QByteArray() << 4 << QByteArray("ef") << QByteArray("abcd\n");
+    QTest::newRow("slice: newline one past the limit moves the slice") << QByteArray(
+        "abcd\nef\n") << QByteArray() << 4 << QByteArray("\nef\n") << QByteArray("abcd");
+    QTest::newRow("slice: newline past the limit")
+        << QByteArray("abcd\nef") << QByteArray() << 4 << QByteArray("\nef") << QByteArray("abcd");
     QTest::newRow("slice: buffer not longer than the limit")
         << QByteArray("ab\ncd\n") << QByteArray() << 6 << QByteArray() << QByteArray("ab\ncd\n");
     QTest::newRow("slice: no newline at all")
-        << QByteArray("abcdefgh") << QByteArray() << 4 << QByteArray() << QByteArray("abcdefgh");
+        << QByteArray("abcdefgh") << QByteArray() << 4 << QByteArray("efgh") << QByteArray("abcd");
     QTest::newRow("slice: tail waits") << QByteArray("ab\ncdefg") << QByteArray("p") << 4
                                        << QByteArray("cdefg") << QByteArray("pab\n");
     QTest::newRow("zero limit is no limit")
@@ -653,13 +652,13 @@ void TestRxFormat::moveCompleteLinesKeepsEveryByte()
         const QByteArray moved = pending.mid(pendingBefore);
 
         QCOMPARE(moved + recv, before);
-        if (!before.contains('\n')) {
+        if (before.size() > maxBytes) {
+            QVERIFY(moved.size() <= maxBytes && !moved.isEmpty());
+            QCOMPARE(moved.endsWith('\n'), before.left(maxBytes).contains('\n'));
+        } else if (!before.contains('\n')) {
             QVERIFY(recv.isEmpty());
         } else {
-            QVERIFY(moved.endsWith('\n'));
-            QVERIFY(!recv.contains('\n') || before.size() > maxBytes);
-            if (before.size() > maxBytes && before.left(maxBytes).contains('\n'))
-                QVERIFY(moved.size() <= maxBytes);
+            QVERIFY(moved.endsWith('\n') && !recv.contains('\n'));
         }
         if (random.bounded(3) == 0) {
             taken += pending;
@@ -678,8 +677,8 @@ void TestRxFormat::splitHexFrames_data()
     QTest::addColumn<QByteArray>("remainder");
 
     const QByteArray none;
-    const QByteArray keep4096(HexRemainderBytes, 'x');
-    const QByteArray show4097(HexRemainderBytes + 1, 'x');
+    const QByteArray keepTail(NewlineFlushBytes - 1, 'x');
+    const QByteArray lineTail(NewlineFlushBytes, 'x');
     const QByteArray crlf = hexBytes("0D 0A");
     const QByteArray aa = hexBytes("AA");
 
@@ -690,14 +689,17 @@ void TestRxFormat::splitHexFrames_data()
         << hexBytes("01 0A 02 03") << 0 << none << QStringList { "01 0A " } << hexBytes("02 03");
     QTest::newRow("newline: only newlines")
         << hexBytes("0A 0A") << 0 << none << QStringList { "0A ", "0A " } << none;
-    QTest::newRow("newline: 4096 tail put back")
-        << keep4096 << 0 << none << QStringList() << keep4096;
-    QTest::newRow("newline: 4097 tail shown")
-        << show4097 << 0 << none << QStringList { hexText(show4097) } << none;
-    QTest::newRow("newline: line then 4096 tail")
-        << QByteArray("a\n") + keep4096 << 0 << none << QStringList { "61 0A " } << keep4096;
-    QTest::newRow("newline: line then 4097 tail")
-        << QByteArray("a\n") + show4097 << 0 << none << QStringList { "61 0A ", hexText(show4097) }
+    QTest::newRow("newline: 8191 tail put back")
+        << keepTail << 0 << none << QStringList() << keepTail;
+    QTest::newRow("newline: 8192 tail shown")
+        << lineTail << 0 << none << QStringList { hexText(lineTail) } << none;
+    QTest::newRow("newline: a long run is cut into lines, the rest waits")
+        << lineTail + lineTail + "ab" << 0 << none
+        << QStringList { hexText(lineTail), hexText(lineTail) } << QByteArray("ab");
+    QTest::newRow("newline: line then 8191 tail")
+        << QByteArray("a\n") + keepTail << 0 << none << QStringList { "61 0A " } << keepTail;
+    QTest::newRow("newline: line then 8192 tail")
+        << QByteArray("a\n") + lineTail << 0 << none << QStringList { "61 0A ", hexText(lineTail) }
         << none;
     QTest::newRow("newline: delimiters ignored")
         << hexBytes("AA 01 0A") << 0 << aa << QStringList { "AA 01 0A " } << none;
@@ -705,8 +707,8 @@ void TestRxFormat::splitHexFrames_data()
     // Frame-time wrap.
     QTest::newRow("frame: all in one line")
         << hexBytes("01 0A 02") << 1 << none << QStringList { "01 0A 02 " } << none;
-    QTest::newRow("frame: long data in one line")
-        << show4097 + show4097 << 1 << none << QStringList { hexText(show4097 + show4097) } << none;
+    QTest::newRow("frame: long data cut into lines")
+        << lineTail + "ab" << 1 << none << QStringList { hexText(lineTail), "61 62 " } << none;
 
     // Back-delimiter wrap.
     QTest::newRow("back: CR LF keeps 03") << hexBytes("01 02 0D 0A 03") << 3 << crlf
@@ -723,16 +725,16 @@ void TestRxFormat::splitHexFrames_data()
         << hexBytes("02 0D");
     QTest::newRow("back: delimiter longer than data")
         << hexBytes("0D") << 3 << crlf << QStringList() << hexBytes("0D");
-    QTest::newRow("back: 4096 tail put back")
-        << crlf + keep4096 << 3 << crlf << QStringList { "0D 0A " } << keep4096;
-    QTest::newRow("back: 4097 tail shown")
-        << crlf + show4097 << 3 << crlf << QStringList { "0D 0A ", hexText(show4097) } << none;
+    QTest::newRow("back: 8191 tail put back")
+        << crlf + keepTail << 3 << crlf << QStringList { "0D 0A " } << keepTail;
+    QTest::newRow("back: 8192 tail shown")
+        << crlf + lineTail << 3 << crlf << QStringList { "0D 0A ", hexText(lineTail) } << none;
     QTest::newRow("back: empty delimiter, short")
         << hexBytes("01 02") << 3 << none << QStringList() << hexBytes("01 02");
-    QTest::newRow("back: empty delimiter, 4096")
-        << keep4096 << 3 << none << QStringList() << keep4096;
-    QTest::newRow("back: empty delimiter, 4097")
-        << show4097 << 3 << none << QStringList { hexText(show4097) } << none;
+    QTest::newRow("back: empty delimiter, 8191")
+        << keepTail << 3 << none << QStringList() << keepTail;
+    QTest::newRow("back: empty delimiter, 8192")
+        << lineTail << 3 << none << QStringList { hexText(lineTail) } << none;
     QTest::newRow("back: empty delimiter, newline at the end")
         << hexBytes("01 0A 02 0A") << 3 << none << QStringList { "01 0A 02 0A " } << none;
 
@@ -757,18 +759,18 @@ void TestRxFormat::splitHexFrames_data()
         << hexBytes("01 02") << 2 << aa << QStringList() << hexBytes("01 02");
     QTest::newRow("front: no delimiter, newline at the end")
         << hexBytes("01 0A") << 2 << aa << QStringList { "01 0A " } << none;
-    QTest::newRow("front: no delimiter, 4097")
-        << show4097 << 2 << aa << QStringList { hexText(show4097) } << none;
-    QTest::newRow("front: 4096 frame put back")
-        << hexBytes("01 AA") + QByteArray(HexRemainderBytes - 1, 'x') << 2 << aa
-        << QStringList { "01 " } << hexBytes("AA") + QByteArray(HexRemainderBytes - 1, 'x');
-    QTest::newRow("front: 4097 frame shown")
-        << hexBytes("01 AA") + keep4096 << 2 << aa
-        << QStringList { "01 ", hexText(hexBytes("AA") + keep4096) } << none;
+    QTest::newRow("front: no delimiter, 8192")
+        << lineTail << 2 << aa << QStringList { hexText(lineTail) } << none;
+    QTest::newRow("front: 8191 frame put back")
+        << hexBytes("01 AA") + QByteArray(NewlineFlushBytes - 2, 'x') << 2 << aa
+        << QStringList { "01 " } << hexBytes("AA") + QByteArray(NewlineFlushBytes - 2, 'x');
+    QTest::newRow("front: 8192 frame shown")
+        << hexBytes("01 AA") + keepTail << 2 << aa
+        << QStringList { "01 ", hexText(hexBytes("AA") + keepTail) } << none;
     QTest::newRow("front: empty delimiter, short")
         << hexBytes("AA 01") << 2 << none << QStringList() << hexBytes("AA 01");
-    QTest::newRow("front: empty delimiter, 4097")
-        << show4097 << 2 << none << QStringList { hexText(show4097) } << none;
+    QTest::newRow("front: empty delimiter, 8192")
+        << lineTail << 2 << none << QStringList { hexText(lineTail) } << none;
     QTest::newRow("front: empty delimiter, newline at the end")
         << hexBytes("01 0A") << 2 << none << QStringList { "01 0A " } << none;
 
@@ -836,9 +838,9 @@ void TestRxFormat::displayStage_data()
     QTest::newRow("newline text: 8192 flushed")
         << 0 << false << QString() << QByteArrayList { at } << rx + at + "\n"
         << QByteArray();
-    QTest::newRow("newline text: flush over two ticks")
-        << 0 << false << QString() << QByteArrayList { below, "xy" } << rx + at + "y\n"
-        << QByteArray();
+    QTest::newRow("newline text: a run is cut at 8192, the rest waits")
+        << 0 << false << QString() << QByteArrayList { below, "xy" } << rx + at + "\n"
+        << QByteArray("y");
     QTest::newRow("newline hex: tail waits")
         << 0 << true << QString() << QByteArrayList { hexBytes("01 0A 02") } << rx + "01 0A \n"
         << hexBytes("02");
@@ -1031,7 +1033,7 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
         if (mode != FrameTimeWrap)
             QVERIFY(stage.pending().size() < NewlineFlushBytes);
         if (maxBytes == INT_MAX)
-            QVERIFY(stage.recvBuffer().size() <= HexRemainderBytes + 2 * chunk);
+            QVERIFY(stage.recvBuffer().size() <= NewlineFlushBytes + 2 * chunk);
     };
     for (int at = 0; at < stream.size(); at += chunk) {
         stage.feed(stream.mid(at, chunk));
