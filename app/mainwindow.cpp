@@ -5,6 +5,7 @@
 #include "app/debuglog.h"
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
+#include "serial/recordfile.h"
 #include "serial/upgradedialogue.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
@@ -210,6 +211,7 @@ MainWindow::MainWindow(QWidget* parent)
     loadSerialConfig();
 
     buildStatusBar();
+    setUpDiskBacklog();
     buildTrayIcon();
     applyShellStyle();
 
@@ -243,9 +245,15 @@ MainWindow::~MainWindow()
 {
     ui->recvShowText->viewport()->removeEventFilter(this);
     ui->recvShowText->removeEventFilter(this);
-    // The record file in hand is finished before anything else goes.
+    // The record file in hand is finished before anything else goes, then what waits for the
+    // disk has its last try.
     delete recordWriter;
     recordWriter = nullptr;
+    for (; !diskBacklog.isEmpty(); diskBacklog.written()) {
+        QString error;
+        if (!RecordFile::write(diskBacklog.head().path, diskBacklog.head().text, &error))
+            qWarning() << "record file" << diskBacklog.head().path << "lost:" << error;
+    }
     flushLiveRecord();
     liveRecord.reset();
     if (serialPort->isOpen())

@@ -12,6 +12,7 @@
 #include <QVector>
 #include <memory>
 
+#include "serial/diskbacklog.h"
 #include "serial/displaystage.h"
 #include "serial/liverecord.h"
 #include "serial/readpacer.h"
@@ -78,6 +79,7 @@ public:
     // Record files saved before a clear and not yet on disk.
     int recordsInHand() const { return recordWriter->pending(); }
     LiveRecord* liveRecorder() const { return liveRecord.get(); }
+    DiskBacklog& keptRecords() { return diskBacklog; }
     qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
     // The display stage, and the names its buffers and hold state go by elsewhere.
     DisplayStage* displayStage() const { return display.get(); }
@@ -202,8 +204,16 @@ private:
     static constexpr qint64 BigBacklogBytes = 4 << 20;
     bool bigBacklog = false;
     void releaseBacklogMemory();
-    // Where the next text of a failed record file goes back into the view.
-    int restoredEnd = 0;
+    // Record files the disk did not take, waiting to be written again.
+    DiskBacklog diskBacklog;
+    QTimer* diskRetryTimer = nullptr;
+    QLabel* diskStateLabel = nullptr;
+    bool retryingRecord = false;
+    bool saveFailureShown = false;
+    int saveFailures = 0;
+    static constexpr int DiskRetryMs = 2000;
+    void setUpDiskBacklog();
+    void retryKeptRecord();
     OrvUpdateInterface* updatePlugin = nullptr;
     // The loader hands every window the same instance: only its current parent deletes it.
     QPointer<QObject> updatePluginObject;

@@ -209,7 +209,6 @@ void MainWindow::automaticClear()
         display->drawAll();
     }
     ui->recvShowText->clear();
-    restoredEnd = 0;
     refreshCounterLabels();
 }
 

@@ -11,9 +11,12 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 QString MainWindow::recordSourceName() const
 {
@@ -26,7 +29,8 @@ QString MainWindow::recordPath(const QString& pattern) const
     return RecordName::build(pattern, QStringLiteral("Record"), recordSourceName(),
         QDateTime::currentDateTime(), [this](const QString& path) {
             // The file being written has its name only once complete.
-            return QFileInfo::exists(path) || (recordWriter && recordWriter->holds(path));
+            return QFileInfo::exists(path) || (recordWriter && recordWriter->holds(path))
+                || diskBacklog.holds(path);
         });
 }
 
@@ -106,25 +110,64 @@ void MainWindow::automaticSave(const QString& more)
 void MainWindow::slotRecordWritten(
     bool ok, const QString& path, const QString& error, const RecordFile::Text& text)
 {
-    if (ok)
+    const bool retry = retryingRecord && path == diskBacklog.head().path;
+    if (retry) {
+        retryingRecord = false;
+        if (ok)
+            diskBacklog.written();
+    }
+    if (ok) {
+        // The disk takes files again: what waited goes out now, oldest first.
+        saveFailureShown = false;
+        if (diskBacklog.isEmpty())
+            diskStateLabel->hide();
+        else
+            QTimer::singleShot(0, this, &MainWindow::retryKeptRecord);
         return;
+    }
     qDebug() << "record file" << path << "not saved:" << error;
-    // The view keeps what could not be written: in front of the lines that came since, behind
-    // what an earlier failed file put back.
-    const QString old = text.joined();
-    if (!old.isEmpty()) {
-        QTextDocument* document = ui->recvShowText->document();
-        QTextCursor at(document);
-        at.setPosition(qMin(restoredEnd, document->characterCount() - 1));
-        if (at.position() == 0) {
-            at.insertText(document->isEmpty() ? old : old + QLatin1Char('\n'));
-            restoredEnd = old.size(); // before the line end that joins the lines since
-        } else {
-            at.insertText(QLatin1Char('\n') + old);
-            restoredEnd = at.position();
+    // The text waits in memory for the disk, never in the view: a full disk would otherwise
+    // hand it back and forth and grow it with every save.
+    if (!retry) {
+        const qint64 dropped = diskBacklog.keep(path, text.joined());
+        if (dropped > 0) {
+            qWarning() << "disk full:" << dropped << "unsaved lines dropped";
+            showLocalLine(tr("⚠ 磁盘已满，丢弃了 %1 行未保存的数据").arg(dropped));
         }
     }
+    ++saveFailures;
+    diskStateLabel->setText(
+        tr("文件保存失败 %1 次，%2 行数据等待写入磁盘").arg(saveFailures).arg(diskBacklog.lines()));
+    diskStateLabel->show();
+    diskRetryTimer->start();
+    // One box for a run of failures; the label counts the rest.
+    if (saveFailureShown)
+        return;
+    saveFailureShown = true;
     MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
+}
+
+void MainWindow::setUpDiskBacklog()
+{
+    diskRetryTimer = new QTimer(this);
+    diskRetryTimer->setSingleShot(true);
+    diskRetryTimer->setInterval(DiskRetryMs);
+    connect(diskRetryTimer, &QTimer::timeout, this, &MainWindow::retryKeptRecord);
+    diskStateLabel = new QLabel(this);
+    diskStateLabel->setObjectName(QStringLiteral("diskStateLabel"));
+    diskStateLabel->setStyleSheet(QStringLiteral("color:#FF0000;"));
+    statusBar()->insertWidget(2, diskStateLabel);
+    diskStateLabel->hide();
+}
+
+void MainWindow::retryKeptRecord()
+{
+    if (retryingRecord || diskBacklog.isEmpty())
+        return;
+    retryingRecord = true;
+    RecordFile::Text text;
+    text.more = diskBacklog.head().text;
+    recordWriter->start(diskBacklog.head().path, text);
 }
 
 void MainWindow::formatted(const QString& text)

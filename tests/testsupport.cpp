@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -102,6 +104,14 @@ MsgRecorder::MsgRecorder(QMessageBox::StandardButton a)
 {
     MsgBox::setHandler([this](const MsgBox::Call& call) {
         calls.append(call);
+        // A person reads the box for a while; the program's event loop runs on meanwhile.
+        if (readMs > 0) {
+            deepest = qMax(deepest, ++open);
+            QEventLoop reading;
+            QTimer::singleShot(readMs, &reading, &QEventLoop::quit);
+            reading.exec();
+            --open;
+        }
         return answer;
     });
 }

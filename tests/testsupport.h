@@ -44,6 +44,11 @@ public:
     ~MsgRecorder();
     QList<MsgBox::Call> calls;
     QMessageBox::StandardButton answer;
+    // Each box stays open this long in a nested event loop, as while a person reads it; deepest
+    // is the most boxes that were open at once.
+    int readMs = 0;
+    int open = 0;
+    int deepest = 0;
     int count(MsgBox::Kind kind) const;
     bool hasText(const QString& text) const;
     QString lastText() const { return calls.isEmpty() ? QString() : calls.last().text; }

@@ -1,4 +1,5 @@
 // Record files written all or nothing, against real write failures.
+#include "serial/diskbacklog.h"
 #include "serial/recordfile.h"
 #include "serial/recordwriter.h"
 
@@ -18,6 +19,8 @@ class tst_RecordFile : public QObject {
     Q_OBJECT
 
 private slots:
+    void diskBacklogDropsOldestLines_data();
+    void diskBacklogDropsOldestLines();
     void writesTheText_data();
     void writesTheText();
     void writesTextGivenInPieces();
@@ -276,6 +279,46 @@ void tst_RecordFile::writerFinishesQueuedFilesWhenDeleted()
     }
     for (int i = 0; i < 3; ++i)
         QCOMPARE(readAll(dir.filePath(QString("r%1.txt").arg(i))), lines(5000, 80).toUtf8());
+}
+
+void tst_RecordFile::diskBacklogDropsOldestLines_data()
+{
+    QTest::addColumn<int>("maxChars");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<qint64>("dropped");
+    QTest::addColumn<QString>("kept"); // what stays, the files joined by '|'
+    const QStringList two { "a1\na2\na3", "b1\nb2" };
+    QTest::newRow("within the bound") << 100 << two << qint64(0) << "a1\na2\na3|b1\nb2";
+    QTest::newRow("one old line goes") << 10 << two << qint64(1) << "a2\na3|b1\nb2";
+    QTest::newRow("two old lines go") << 7 << two << qint64(2) << "a3|b1\nb2";
+    QTest::newRow("a whole old file goes") << 5 << two << qint64(3) << "b1\nb2";
+    QTest::newRow("into the newest file") << 2 << two << qint64(4) << "b2";
+    QTest::newRow("nothing fits") << 1 << two << qint64(5) << "";
+}
+
+// A full disk keeps record files in memory up to a bound; past it the oldest lines go, counted.
+void tst_RecordFile::diskBacklogDropsOldestLines()
+{
+    QFETCH(int, maxChars);
+    QFETCH(QStringList, texts);
+    QFETCH(qint64, dropped);
+    QFETCH(QString, kept);
+    DiskBacklog backlog;
+    backlog.setMaxChars(maxChars);
+    qint64 gone = 0;
+    for (int i = 0; i < texts.size(); ++i)
+        gone += backlog.keep(QString("f%1").arg(i), texts.at(i));
+    QCOMPARE(gone, dropped);
+    QStringList left;
+    qint64 chars = 0;
+    for (; !backlog.isEmpty(); backlog.written()) {
+        left << backlog.head().text;
+        chars += backlog.head().text.size();
+        QVERIFY(backlog.holds(backlog.head().path));
+    }
+    QCOMPARE(left.join('|'), kept);
+    QVERIFY(chars <= maxChars);
+    QCOMPARE(backlog.chars(), qint64(0));
 }
 
 QTEST_GUILESS_MAIN(tst_RecordFile)
