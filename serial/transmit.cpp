@@ -7,6 +7,7 @@
 #include "serial/rxformat.h"
 #include "serial/senddelay.h"
 #include "serial/txformat.h"
+#include "tools/advancedsend.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -72,7 +73,12 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
     echo.prepend(RxFormat::linePrefix(
         ui->showTimeCheckBox->isChecked(), RxFormat::txMarker(), QTime::currentTime()));
 
-    SendDelay::wait(delayms);
+    // Cut short by closing the port, closing the window or quitting: a pass of the advanced send
+    // window ends with it, and nothing goes out.
+    if (!SendDelay::wait(delayms)) {
+        advancedSend->stopCycleSend();
+        return;
+    }
 
     if (serialPort->write(bytes) == -1) {
         MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));

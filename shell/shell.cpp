@@ -8,6 +8,7 @@
 #include "shell/extrasettingdialog.h"
 #include "shell/plugintrust.h"
 #include "tools/additionfunction.h"
+#include "tools/advancedsend.h"
 #include "views/findbar.h"
 
 #include <QApplication>
@@ -249,6 +250,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     const auto answer = MsgBox::question(
         this, tr("关闭"), tr("是否确认要退出程序？"), QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
+        advancedSend->stopCycleSend();
         QGuiApplication::setQuitOnLastWindowClosed(true);
         event->accept();
     } else {
