@@ -3,13 +3,14 @@
 #include "ui_mainwindow.h"
 
 #include "app/messagebox.h"
+#include "serial/regularfile.h"
 #include "serial/rxformat.h"
 #include "serial/senddelay.h"
 #include "serial/txformat.h"
+#include "tools/advancedsend.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTextCursor>
@@ -18,6 +19,42 @@
 
 // Whole files are held in memory and paced at 10 KB/s: anything larger would take hours.
 static const qint64 kMaxFileBytes = 64 << 20;
+
+// Why a file that is not a regular one cannot be used, in the user's words.
+static QString kindText(RegularFile::Kind kind)
+{
+    switch (kind) {
+    case RegularFile::Kind::Directory:
+        return MainWindow::tr("是文件夹");
+    case RegularFile::Kind::Fifo:
+        return MainWindow::tr("是命名管道");
+    case RegularFile::Kind::CharDevice:
+        return MainWindow::tr("是终端或字符设备");
+    case RegularFile::Kind::BlockDevice:
+        return MainWindow::tr("是块设备");
+    case RegularFile::Kind::Socket:
+        return MainWindow::tr("是套接字");
+    default:
+        return MainWindow::tr("类型未知");
+    }
+}
+
+// The warning for a file that is neither missing nor unreadable but still cannot be used; an
+// empty text for the other cases.
+static QString refusalText(const QString& path, const RegularFile::Result& file)
+{
+    switch (file.status) {
+    case RegularFile::Status::NotRegular:
+        return MainWindow::tr("文件 %1 不是普通文件（%2），无法读取\t")
+            .arg(path, kindText(file.kind));
+    case RegularFile::Status::ReadFailed:
+        return MainWindow::tr("文件 %1 读取失败：%2\t").arg(path, file.error);
+    case RegularFile::Status::TooLarge:
+        return MainWindow::tr("文件过大（超过64MB），无法发送！\t");
+    default:
+        return QString();
+    }
+}
 
 void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
 {
@@ -36,7 +73,12 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
     echo.prepend(RxFormat::linePrefix(
         ui->showTimeCheckBox->isChecked(), RxFormat::txMarker(), QTime::currentTime()));
 
-    SendDelay::wait(delayms);
+    // Cut short by closing the port, closing the window or quitting: a pass of the advanced send
+    // window ends with it, and nothing goes out.
+    if (!SendDelay::wait(delayms)) {
+        advancedSend->stopCycleSend();
+        return;
+    }
 
     if (serialPort->write(bytes) == -1) {
         MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));
@@ -87,14 +129,15 @@ void MainWindow::slotOpenFileButton()
         tr("所有支持的文件(*.*);;bin文件(*.bin);;hex文件(*.hex);;dat文件(*.dat)"));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        MsgBox::warning(this, tr("警告"), tr("文件 %1 打开失败\t").arg(path));
+    const RegularFile::Result file = RegularFile::read(path, TxFormat::PreviewBytes);
+    if (file.status != RegularFile::Status::Ok) {
+        const QString refusal = refusalText(path, file);
+        MsgBox::warning(
+            this, tr("警告"), refusal.isEmpty() ? tr("文件 %1 打开失败\t").arg(path) : refusal);
         return;
     }
-    const QByteArray head = file.read(TxFormat::PreviewBytes);
-    const qint64 size = file.size();
-    file.close();
+    const QByteArray& head = file.data;
+    const qint64 size = file.size;
 
     ui->recvShowText->appendPlainText(
         tr("文件大小:%1字节,下面是预览的前4000字节内容:\n\n").arg(size));
@@ -138,16 +181,13 @@ void MainWindow::slotSendFileButton()
         MsgBox::warning(this, tr("警告"), tr("串口未打开，无法发送文件！\t"));
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        MsgBox::warning(this, tr("警告"), tr("打开文件失败！\t"));
+    RegularFile::Result file = RegularFile::read(path, kMaxFileBytes, kMaxFileBytes);
+    if (file.status != RegularFile::Status::Ok) {
+        const QString refusal = refusalText(path, file);
+        MsgBox::warning(this, tr("警告"), refusal.isEmpty() ? tr("打开文件失败！\t") : refusal);
         return;
     }
-    const qint64 size = file.size();
-    if (size > kMaxFileBytes) {
-        MsgBox::warning(this, tr("警告"), tr("文件过大（超过64MB），无法发送！\t"));
-        return;
-    }
+    const qint64 size = file.data.size();
     const float estimate = TxFormat::estimateSeconds(size);
     showLocalLine(tr("文件大小: %1").arg(size));
     showLocalLine(tr("波特率: %1").arg(ui->burdrateComboBox->currentText()));
@@ -156,8 +196,7 @@ void MainWindow::slotSendFileButton()
     showLocalLine(tr("请稍候...\n"));
 
     fileSentData.clear();
-    fileData = file.readAll();
-    file.close();
+    fileData = std::move(file.data);
 
     ui->fileProgressLabel->setText(tr("文件大小：%1 字节，已发送：%2 字节，状态：传输中")
                                        .arg(fileData.size())

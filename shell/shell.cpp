@@ -6,7 +6,9 @@
 #include "app/messagebox.h"
 #include "app/updateinterface.h"
 #include "shell/extrasettingdialog.h"
+#include "shell/plugintrust.h"
 #include "tools/additionfunction.h"
+#include "tools/advancedsend.h"
 #include "views/findbar.h"
 
 #include <QApplication>
@@ -25,6 +27,8 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QUrl>
+
+#include <unistd.h>
 
 static const QString kWelcome = QStringLiteral("欢迎使用quillon - 串口调试助手");
 
@@ -161,6 +165,8 @@ void MainWindow::loadUpdatePlugin()
 
 QObject* MainWindow::loadPlugin(QObject* parent, const QString& fileName)
 {
+    // The program's own folder first: a plug-in there is as trusted as the program itself.
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/plugins");
     QDir dir(QStringLiteral("./plugins"));
 #ifdef Q_OS_WIN
     // The development folder wins when it holds anything.
@@ -168,16 +174,33 @@ QObject* MainWindow::loadPlugin(QObject* parent, const QString& fileName)
     if (!devDir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
         dir = devDir;
 #endif
-    // Only the wanted file is loaded: loading runs a library's code, and whatever else lies in
-    // the folder of the working directory is nobody we know.
-    const QFileInfo file(dir.absoluteFilePath(fileName));
-    if (!file.isFile() || file.fileName() != fileName)
-        return nullptr;
-    QPluginLoader loader(file.absoluteFilePath());
-    QObject* instance = loader.instance();
-    if (instance)
-        instance->setParent(parent);
-    return instance;
+    QStringList folders { installed };
+    if (dir.canonicalPath() != QDir(installed).canonicalPath())
+        folders << dir.absolutePath();
+    for (const QString& folder : folders) {
+        // Only the wanted file is loaded: loading runs a library's code, and whatever else lies
+        // in the folder is nobody we know.
+        const QFileInfo file(QDir(folder).absoluteFilePath(fileName));
+        if (!file.isFile() || file.fileName() != fileName)
+            continue;
+        // Anybody who may write the working folder could have planted a plug-in there.
+        const PluginTrust::Finding trust = folder == installed
+            ? PluginTrust::Finding()
+            : PluginTrust::check(
+                { QDir::currentPath(), folder, file.absoluteFilePath() }, ::getuid());
+        if (trust.verdict != PluginTrust::Verdict::Trusted) {
+            qWarning().noquote() << "update plug-in" << file.absoluteFilePath()
+                                 << "not loaded:" << trust.path << trust.why;
+            continue;
+        }
+        QPluginLoader loader(file.absoluteFilePath());
+        QObject* instance = loader.instance();
+        if (instance) {
+            instance->setParent(parent);
+            return instance;
+        }
+    }
+    return nullptr;
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
@@ -227,6 +250,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     const auto answer = MsgBox::question(
         this, tr("关闭"), tr("是否确认要退出程序？"), QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
+        advancedSend->stopCycleSend();
         QGuiApplication::setQuitOnLastWindowClosed(true);
         event->accept();
     } else {

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -38,6 +39,8 @@ private slots:
     void cycleSendUsesCommonInterval();
     void closingWindowLetsCycleFinish();
     void closingPortEndsCycle();
+    void endingProgramEndsCycle_data();
+    void endingProgramEndsCycle();
     void secondClickDuringCycleIgnored();
     void minimisingKeepsCycle();
 
@@ -350,9 +353,50 @@ void tst_AdvancedSend::closingPortEndsCycle()
     QVERIFY(!w.port()->isOpen());
     QVERIFY(!a->isVisible());
     QCOMPARE(pty->readAtLeast(1), QByteArray("1"));
-    // Only the row already waiting meets the closed port.
-    QCOMPARE(boxes->count(MsgBox::Warning), 1);
-    QCOMPARE(boxes->calls.last().text, QString("发送失败：TX→◇2\t"));
+    // The row already waiting is dropped with the pass, without a failure box.
+    QCOMPARE(pty->read(400), QByteArray());
+    QVERIFY(boxes->calls.isEmpty());
+}
+
+void tst_AdvancedSend::endingProgramEndsCycle_data()
+{
+    QTest::addColumn<QString>("how"); // closing the port: closingPortEndsCycle
+    for (const char* how : { "quit", "tray quit", "main window closed" })
+        QTest::newRow(how) << QString(how);
+}
+
+void tst_AdvancedSend::endingProgramEndsCycle()
+{
+    QFETCH(QString, how);
+    MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
+    MainWindow w;
+    openPort(w);
+    AdvancedSend* a = window(w);
+    for (int n = 1; n <= 10; ++n)
+        setRow(a, n, QString::number(n - 1), false, 0);
+    interval(a)->setValue(1000);
+    w.form()->advancedSendButton->click();
+    // In the program's own event loop: row "0" goes out at 1 s; half a second later the user
+    // closes the advanced window and then ends the program.
+    QByteArray before;
+    QElapsedTimer ending;
+    QTimer::singleShot(0, a, [&] { startCycle(a); });
+    QTimer::singleShot(1500, &w, [&] {
+        a->close();
+        before = pty->read(0);
+        ending.start();
+        if (how == "quit")
+            QCoreApplication::quit();
+        else if (how == "tray quit")
+            w.findChild<QSystemTrayIcon*>()->contextMenu()->actions().last()->trigger();
+        else
+            w.close();
+    });
+    QCoreApplication::exec(); // returns once the pass beneath it has ended
+    MainWindow::setTrayAvailability(-1);
+    QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+    QCOMPARE(before + pty->readAtLeast(1, 1200), QByteArray("0")); // the port may still write
+    QCOMPARE(boxes->count(MsgBox::Warning), 0);
 }
 
 void tst_AdvancedSend::secondClickDuringCycleIgnored()

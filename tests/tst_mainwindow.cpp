@@ -3,6 +3,7 @@
 #include "app/updateinterface.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
+#include "shell/plugintrust.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -15,6 +16,10 @@
 #include <QStatusBar>
 #include <QStyleFactory>
 #include <QtTest>
+
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(PluginTrust::Verdict)
 
 class tst_MainWindow : public QObject {
     Q_OBJECT
@@ -33,6 +38,8 @@ private slots:
     void twoWindowsShareThePlugin();
     void strangersPluginsStayUnloaded_data();
     void strangersPluginsStayUnloaded();
+    void pluginTrust_data();
+    void pluginTrust();
     void recordFolderCreated();
     void changeLogSeed_data();
     void changeLogSeed();
@@ -231,21 +238,30 @@ void tst_MainWindow::strangersPluginsStayUnloaded_data()
 {
     QTest::addColumn<bool>("ours");
     QTest::addColumn<QStringList>("strangers"); // file names in ./plugins
+    QTest::addColumn<QString>("opened"); // then made writable by anyone
     const QStringList around { "libAaaPlugin.so", "libZzzPlugin.so", "libOrvUpdatePlugin.so.1" };
-    QTest::newRow("strangers alone") << false << around;
-    QTest::newRow("strangers beside ours") << true << around;
-    QTest::newRow("our name in another case") << false << QStringList { "liborvupdateplugin.so" };
+    const QStringList planted { "libOrvUpdatePlugin.so" };
+    QTest::newRow("strangers alone") << false << around << "";
+    QTest::newRow("strangers beside ours") << true << around << "";
+    QTest::newRow("our name in another case")
+        << false << QStringList { "liborvupdateplugin.so" } << "";
+    QTest::newRow("our name, working folder 0777") << false << planted << ".";
+    QTest::newRow("our name, plugins folder 0777") << false << planted << "plugins";
+    QTest::newRow("our name, file 0666") << false << planted << "plugins/libOrvUpdatePlugin.so";
 }
 
 void tst_MainWindow::strangersPluginsStayUnloaded()
 {
     QFETCH(bool, ours);
     QFETCH(QStringList, strangers);
+    QFETCH(QString, opened);
     if (ours)
         QVERIFY(work->installPlugin());
     QDir().mkpath(QStringLiteral("plugins"));
     for (const QString& name : strangers)
         QVERIFY(QFile::copy(QStringLiteral(QUILLON_FOREIGN_PLUGIN), "plugins/" + name));
+    if (!opened.isEmpty())
+        QCOMPARE(chmod(qPrintable(opened), opened.endsWith(".so") ? 0666 : 0777), 0);
     QStringList messages;
     capturedMessages = &messages;
     const auto previous = qInstallMessageHandler(captureHandler);
@@ -265,6 +281,38 @@ void tst_MainWindow::strangersPluginsStayUnloaded()
     capturedMessages = nullptr;
     QVERIFY(messages.filter("foreign").isEmpty());
     QVERIFY(!QFile::exists(QStringLiteral("foreign-plugin-ran")));
+    // The debug log says which file was refused and why.
+    const QStringList refused = messages.filter("not loaded:");
+    QCOMPARE(refused.size(), opened.isEmpty() ? 0 : 1);
+    if (!opened.isEmpty())
+        QVERIFY(refused.first().endsWith(
+            QDir::cleanPath(QDir::current().absoluteFilePath(opened)) + " is writable by anyone"));
+}
+
+void tst_MainWindow::pluginTrust_data()
+{
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<uint>("me");
+    QTest::addColumn<PluginTrust::Verdict>("verdict");
+    using V = PluginTrust::Verdict;
+    QTest::newRow("my folder 0700") << 1000u << uint(S_IFDIR | 0700) << 1000u << V::Trusted;
+    QTest::newRow("root's folder 0755") << 0u << uint(S_IFDIR | 0755) << 1000u << V::Trusted;
+    QTest::newRow("someone else's") << 1001u << uint(S_IFREG | 0644) << 1000u << V::ForeignOwner;
+    QTest::newRow("mine as root, not") << 1000u << uint(S_IFREG | 0644) << 0u << V::ForeignOwner;
+    QTest::newRow("group may write") << 1000u << uint(S_IFDIR | 0775) << 1000u << V::GroupWritable;
+    QTest::newRow("anyone may write") << 1000u << uint(S_IFDIR | 0777) << 1000u << V::OtherWritable;
+    QTest::newRow("sticky like /tmp") << 0u << uint(S_IFDIR | 01777) << 1000u << V::OtherWritable;
+    QTest::newRow("file 0606") << 1000u << uint(S_IFREG | 0606) << 1000u << V::OtherWritable;
+}
+
+void tst_MainWindow::pluginTrust()
+{
+    QFETCH(uint, owner);
+    QFETCH(uint, mode);
+    QFETCH(uint, me);
+    QFETCH(PluginTrust::Verdict, verdict);
+    QCOMPARE(PluginTrust::judge(owner, mode, me), verdict);
 }
 
 void tst_MainWindow::styleMenu()

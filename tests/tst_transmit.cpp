@@ -2,14 +2,19 @@
 #include "app/mainwindow.h"
 #include "serial/txformat.h"
 #include "testsupport.h"
+#include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSettings>
+#include <QTextCodec>
 #include <QTextCursor>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 class tst_Transmit : public QObject {
     Q_OBJECT
@@ -37,6 +42,8 @@ private slots:
     void openFilePreview();
     void previewGoesToTheEnd_data();
     void previewGoesToTheEnd();
+    void onlyRegularFiles_data();
+    void onlyRegularFiles();
     void functionKeys();
 
 private:
@@ -409,6 +416,62 @@ void tst_Transmit::previewGoesToTheEnd()
     w.slotOpenFileButton();
     QCOMPARE(view->toPlainText(),
         before + "\n文件大小:14字节,下面是预览的前4000字节内容:\n\nPREVIEW\nsecond");
+}
+
+void tst_Transmit::onlyRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("way");
+    for (const char* kind : { "named pipe", "/dev/zero", "terminal", "folder", "regular file" })
+        for (const char* way : { "preview", "transfer", "firmware" })
+            QTest::addRow("%s, %s", kind, way) << kind << way;
+}
+
+void tst_Transmit::onlyRegularFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, way);
+    QString path = work->path() + "/file";
+    QByteArray data;
+    if (kind == "named pipe")
+        QCOMPARE(mkfifo(qPrintable(path), 0600), 0);
+    else if (kind == "regular file")
+        data = makeFile(path, 1000);
+    else
+        path = kind == "terminal" ? pty->slavePath() : kind == "folder" ? work->path() : kind;
+    MsgBox::setOpenFileHandler([&](const QString&, const QString&) { return path; });
+    alarm(30); // a blocked open or an endless read fails the test instead of hanging it
+    MainWindow w;
+    openPort(w);
+    if (way == "preview") {
+        w.form()->openFileButton->click();
+    } else {
+        w.form()->fileDataLineEdit->setText(path);
+        if (way == "transfer") {
+            w.form()->sendFileButton->click();
+        } else {
+            // The boot loader asks for the firmware file.
+            w.additionWindow()->setMcuUpgradeChecked(true);
+            QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-m4\r\n"
+                + QTextCodec::codecForName("GBK")->fromUnicode("请传送主程序HEX文件...\r\n")));
+        }
+    }
+    QTRY_VERIFY(boxes->calls.size() == 1 || w.form()->sendFileButton->text() == "停止发送"
+        || w.form()->recvShowText->toPlainText().contains("文件大小:"));
+    if (data.isEmpty()) {
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(boxes->calls.first().title, QString("警告"));
+        QVERIFY2(boxes->lastText().startsWith("文件 " + path + " 不是普通文件（"),
+            qPrintable(boxes->lastText()));
+        QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+        QCOMPARE(w.form()->fileDataLineEdit->text(), way == "preview" ? QString() : path);
+        QCOMPARE(pty->read(200), QByteArray());
+    } else if (way == "preview") {
+        QVERIFY(w.form()->recvShowText->toPlainText().startsWith("文件大小:1000字节,"));
+    } else {
+        QCOMPARE(pty->readAtLeast(data.size()), data);
+    }
+    alarm(0);
 }
 
 void tst_Transmit::functionKeys()

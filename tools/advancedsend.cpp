@@ -2,6 +2,7 @@
 #include "ui_advancedsend.h"
 
 #include "app/messagebox.h"
+#include "serial/senddelay.h"
 #include "tools/advancedsenditem.h"
 
 #include <QPointer>
@@ -41,7 +42,12 @@ AdvancedSendItem* AdvancedSend::item(int index) const
 
 void AdvancedSend::slotAllCycleCheckBox(int index) { ui->sendButton->setEnabled(index != 0); }
 
-void AdvancedSend::stopCycleSend() { ++stops; }
+void AdvancedSend::stopCycleSend()
+{
+    ++stops;
+    // The row waiting its turn does not go out either.
+    SendDelay::cancelAll();
+}
 
 void AdvancedSend::slotCycleSendButton()
 {
@@ -49,8 +55,9 @@ void AdvancedSend::slotCycleSendButton()
     // in the first would send rows twice and out of order.
     if (cycling)
         return;
-    // Each emission waits out the interval while events run, so the port may close or this
-    // window even be destroyed between two rows. Closing only the window lets the pass finish.
+    // Each emission waits out the interval while events run, so the port may close, the
+    // program quit or this window even be destroyed between two rows. Closing only this window
+    // lets the pass finish.
     QPointer<AdvancedSend> self(this);
     cycling = true;
     const int stopsAtStart = stops;

@@ -21,7 +21,8 @@ public:
 
     // The row of list position index (0 … 98), or null.
     AdvancedSendItem* item(int index) const;
-    // The port closed: a cycle send under way sends no further row.
+    // The port closed or the program is ending: a cycle send under way sends no further row,
+    // and every send still waiting for its delay is dropped.
     void stopCycleSend();
 
 signals:
