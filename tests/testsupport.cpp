@@ -147,7 +147,11 @@ bool TempWorkDir::installPlugin()
     const QString from = QString::fromLocal8Bit(qgetenv("QUILLON_TEST_PLUGIN_DIR"))
         + QStringLiteral("/libOrvUpdatePlugin.so");
     QDir().mkpath(QStringLiteral("plugins"));
-    return QFile::copy(from, QStringLiteral("plugins/libOrvUpdatePlugin.so"));
+    // Whatever the umask: a plug-in others could write is refused.
+    const QString to = QStringLiteral("plugins/libOrvUpdatePlugin.so");
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    return QFile::setPermissions(QStringLiteral("plugins"), ownerOnly) && QFile::copy(from, to)
+        && QFile::setPermissions(to, ownerOnly);
 }
 
 ExtraPorts::ExtraPorts(const QString& list)
