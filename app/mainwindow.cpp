@@ -71,6 +71,8 @@ MainWindow::MainWindow(QWidget* parent)
     maxLines = 100000;
     lineCount = recvCount = sendCount = 0;
     display = std::make_unique<DisplayStage>(static_cast<DisplayStage::Owner*>(this));
+    // The line store takes every formatted line; the view draws behind it.
+    display->setReportFormatted(true);
     autoSendTimer = new QTimer(this);
     showDataTimer = new QTimer(this);
     fileSendTimer = new QTimer(this);
@@ -146,14 +148,6 @@ MainWindow::MainWindow(QWidget* parent)
         QDir().mkdir(recordPath);
 
     keyHighlight = new KeyHighlight(ui->recvShowText->document(), keyHighlightDialog);
-    // A full view handed to the record writer takes its highlighter along; the new document
-    // gets one in the same state.
-    connect(
-        ui->recvShowText, &TextBrowser::documentReplaced, this, [this](QTextDocument* document) {
-            const bool on = keyHighlight->isHighlightEnabled();
-            keyHighlight = new KeyHighlight(document, keyHighlightDialog);
-            keyHighlight->setHighlightEnabled(on);
-        });
 
     connect(styleActionGroup, &QActionGroup::triggered, this, &MainWindow::slotStyleActions);
     connect(portScanTimer, &QTimer::timeout, this, &MainWindow::slotUpdateSerialPort);
@@ -251,7 +245,7 @@ MainWindow::~MainWindow()
     recordWriter = nullptr;
     for (; !diskBacklog.isEmpty(); diskBacklog.written()) {
         QString error;
-        if (!RecordFile::write(diskBacklog.head().path, diskBacklog.head().text, &error))
+        if (!RecordFile::write(diskBacklog.head().path, diskBacklog.head().lines, &error))
             qWarning() << "record file" << diskBacklog.head().path << "lost:" << error;
     }
     flushLiveRecord();

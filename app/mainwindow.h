@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTime>
 #include <QVector>
@@ -80,6 +81,7 @@ public:
     int recordsInHand() const { return recordWriter->pending(); }
     LiveRecord* liveRecorder() const { return liveRecord.get(); }
     DiskBacklog& keptRecords() { return diskBacklog; }
+    const LineStore& store() const { return lineStore; }
     qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
     // The display stage, and the names its buffers and hold state go by elsewhere.
     DisplayStage* displayStage() const { return display.get(); }
@@ -150,7 +152,7 @@ public slots:
 private slots:
     void slotSerialError(QSerialPort::SerialPortError error);
     void slotRecordWritten(
-        bool ok, const QString& path, const QString& error, const RecordFile::Text& text);
+        bool ok, const QString& path, const QString& error, const LineStore::Snapshot& lines);
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
 
@@ -162,23 +164,22 @@ private:
     void takeIn(const QByteArray& data);
     void takeInPaused();
     DisplayStage::Settings displaySettings() const;
-    void showLocalLine(const QString& line);
+    void showLocalLine(const QString& line, LineStore::Kind kind = LineStore::Notice);
     // The display stage's requests.
     void draw(const QString& text, bool inlineText) override;
     void lineFormatted() override;
     void feedUpgrade(QByteArray& pending) override;
-    void formatted(const QString& text) override;
+    void formatted(const QString& text, bool inlineText, bool local) override;
     void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
     void updateCounters(QLabel* label, int n, bool refreshNow = true);
     void refreshCounterLabels();
     void automaticClear();
-    // `more` follows the view's own text in the file: lines formatted but not drawn yet. The file
-    // is written off the GUI thread and reports a failure through slotRecordWritten.
-    void automaticSave(const QString& more);
-    bool saveViewTo(const QString& path);
-    // The view's text (and what follows it) as a record file takes it.
+    // The store's lines go to a record file, written off the GUI thread; a failure comes back
+    // through slotRecordWritten.
+    void automaticSave();
+    // The source part of a record file's name.
     QString recordSourceName() const;
     QString recordPath(const QString& pattern) const;
     void buildStatusBar();
@@ -204,6 +205,12 @@ private:
     static constexpr qint64 BigBacklogBytes = 4 << 20;
     bool bigBacklog = false;
     void releaseBacklogMemory();
+    // The lines of the receive area, the record that files are written from.
+    LineStore lineStore;
+    // What the next local line reported as formatted is.
+    LineStore::Kind localKind = LineStore::Notice;
+    // Saves by hand waiting for their result box.
+    QStringList savesByHand;
     // Record files the disk did not take, waiting to be written again.
     DiskBacklog diskBacklog;
     QTimer* diskRetryTimer = nullptr;

@@ -27,7 +27,7 @@ struct Bench : DisplayStage::Owner {
         drawn += text;
     }
     void lineFormatted() override { }
-    void formatted(const QString& text) override { reported += text; }
+    void formatted(const QString& text, bool, bool) override { reported += text; }
     void feedUpgrade(QByteArray& pending) override { pending.clear(); }
     DisplayStage::TickResult tick()
     {

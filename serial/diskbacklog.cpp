@@ -1,34 +1,24 @@
 #include "serial/diskbacklog.h"
 
-namespace {
-
-qint64 lineCount(const QString& text) { return text.isEmpty() ? 0 : text.count('\n') + 1; }
-
-} // namespace
-
-qint64 DiskBacklog::keep(const QString& path, const QString& text)
+qint64 DiskBacklog::keep(const QString& path, const LineStore::Snapshot& lines)
 {
-    files.append({ path, text });
-    total += text.size();
+    if (lines.isEmpty())
+        return 0;
+    files.append({ path, lines });
+    total += lines.chars();
     qint64 dropped = 0;
     while (total > maxChars && !files.isEmpty()) {
         File& oldest = files.first();
+        const qint64 before = oldest.lines.chars();
+        // A line at a time would be slow for a big file: a guess from the average line, then
+        // one line at a time near the end.
         const qint64 excess = total - maxChars;
-        if (excess >= oldest.text.size()) {
-            dropped += lineCount(oldest.text);
-            total -= oldest.text.size();
-            files.removeFirst();
-            continue;
-        }
-        // Whole lines: up to the line end at or after the excess.
-        int cut = oldest.text.indexOf(QLatin1Char('\n'), int(excess) - 1);
-        cut = cut < 0 ? oldest.text.size() : cut + 1;
-        dropped += oldest.text.leftRef(cut).count(QLatin1Char('\n'));
-        if (cut == oldest.text.size())
-            ++dropped;
-        total -= cut;
-        oldest.text.remove(0, cut);
-        if (oldest.text.isEmpty())
+        const qint64 n = oldest.lines.lines();
+        qint64 take = before <= excess ? n : qMax<qint64>(1, excess * n / before / 2);
+        oldest.lines.dropFront(take);
+        dropped += take;
+        total -= before - oldest.lines.chars();
+        if (oldest.lines.isEmpty())
             files.removeFirst();
     }
     return dropped;
@@ -38,13 +28,13 @@ qint64 DiskBacklog::lines() const
 {
     qint64 n = 0;
     for (const File& file : files)
-        n += lineCount(file.text);
+        n += file.lines.lines();
     return n;
 }
 
 void DiskBacklog::written()
 {
-    total -= files.first().text.size();
+    total -= files.first().lines.chars();
     files.removeFirst();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/linestore.h"
+
 #include <QList>
 #include <QString>
 
@@ -12,12 +14,12 @@ public:
 
     struct File {
         QString path;
-        QString text;
+        LineStore::Snapshot lines;
     };
 
-    // Keeps a file's text behind the others; returns the number of lines dropped to stay within
-    // the bound (the oldest first, whole lines).
-    qint64 keep(const QString& path, const QString& text);
+    // Keeps a file's lines behind the others; returns the number of lines dropped to stay within
+    // the bound (the oldest first).
+    qint64 keep(const QString& path, const LineStore::Snapshot& lines);
     bool isEmpty() const { return files.isEmpty(); }
     int count() const { return files.size(); }
     qint64 chars() const { return total; }

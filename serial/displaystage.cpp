@@ -25,10 +25,13 @@ void DisplayStage::receive(const QByteArray& bytes) { recv.append(bytes); }
 
 void DisplayStage::queueLine(const QString& line)
 {
+    reportTail();
     tail += line;
     tail += QLatin1Char('\n');
     localQueued = true;
-    reportTail();
+    tailReported = tail.size();
+    if (reportFormatted)
+        owner->formatted(line + QLatin1Char('\n'), false, true);
 }
 
 void DisplayStage::setReportFormatted(bool on)
@@ -44,7 +47,7 @@ void DisplayStage::reportTail()
     // Marked first: the owner may turn reporting off from inside (a failed live record).
     tailReported = tail.size();
     if (reportFormatted && from < tail.size())
-        owner->formatted(from == 0 ? tail : tail.mid(from));
+        owner->formatted(from == 0 ? tail : tail.mid(from), false, false);
 }
 
 void DisplayStage::queueInline(const QString& text)
@@ -53,7 +56,7 @@ void DisplayStage::queueInline(const QString& text)
         return;
     closeTail();
     if (reportFormatted)
-        owner->formatted(text);
+        owner->formatted(text, true, true);
     queue.append({ text, true });
     queueChars += text.size();
     localQueued = true;
@@ -86,11 +89,21 @@ void DisplayStage::drawQueued()
 {
     if (held || inTick || queuedChars() == 0)
         return;
-    drawSlice(INT_MAX);
+    // A backlog held back by the mouse is not drawn in one go because an echo joined it.
+    drawSlice(int(qMin<qint64>(drawBudget(), INT_MAX)));
     lastDrawMs = now();
     drawnOnce = true;
-    localQueued = false;
+    localQueued = queuedChars() > 0;
 }
+
+qint64 DisplayStage::drawBudget() const
+{
+    if (!sliceFixed && drawCharsPerMs > 0)
+        return qBound<qint64>(16 << 10, qint64(drawCharsPerMs * DrawBudgetMs), 1 << 20);
+    return 4 * qint64(slice);
+}
+
+void DisplayStage::dropQueued() { discardQueued(); }
 
 void DisplayStage::setHeld(bool on) { held = on; }
 
@@ -309,9 +322,7 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
         lastShowValid = true;
     }
 
-    qint64 drawChars = 4 * qint64(slice);
-    if (!sliceFixed && drawCharsPerMs > 0)
-        drawChars = qBound<qint64>(16 << 10, qint64(drawCharsPerMs * DrawBudgetMs), 1 << 20);
+    const qint64 drawChars = drawBudget();
     // Formatting stays a little ahead of drawing, or collects while the view is held.
     const bool roomToFormat = held ? queuedChars() < MaxHeldChars : queuedChars() < 2 * drawChars;
     if (roomToFormat) {

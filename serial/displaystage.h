@@ -53,10 +53,15 @@ public:
         virtual void lineFormatted() = 0;
         // The upgrade dialogue takes the pending bytes; it empties them once they are processed.
         virtual void feedUpgrade(QByteArray& pending) = 0;
-        // Text was formatted for the view (whole lines with their "\n", or inline text), in the
-        // view's order, when it is formatted rather than drawn. Only while
-        // setReportFormatted(true).
-        virtual void formatted(const QString& text) { Q_UNUSED(text) }
+        // Text was formatted for the view (whole lines with their "\n", or inline text that
+        // continues the last line), in the view's order, when it is formatted rather than drawn;
+        // local: the owner's own line (queueLine). Only while setReportFormatted(true).
+        virtual void formatted(const QString& text, bool inlineText, bool local)
+        {
+            Q_UNUSED(text)
+            Q_UNUSED(inlineText)
+            Q_UNUSED(local)
+        }
     };
 
     struct TickResult {
@@ -78,7 +83,8 @@ public:
     // The owner's own lines (a transmit echo, a notice): queued behind what is formatted already.
     void queueLine(const QString& line);
     void queueInline(const QString& text);
-    // Draws what is queued now, unless the view is held or a tick is running.
+    // Draws what is queued now, a redraw's worth at most (the rest on the next ticks), unless
+    // the view is held or a tick is running.
     void drawQueued();
 
     // A mouse button held on the view: nothing is drawn meanwhile.
@@ -97,6 +103,8 @@ public:
     void drawAll();
     // The same, to another sink: the pieces as they would be drawn, in order (the queue empties).
     void drainTo(const std::function<void(const QString& text, bool inlineText)>& sink);
+    // The view is cleared: what is queued for it is reported as formatted, then dropped.
+    void dropQueued();
     // Everything dropped: the view starts over with another source.
     void reset();
 
@@ -128,6 +136,7 @@ private:
     void closeTail();
     void reportTail();
     void discardQueued();
+    qint64 drawBudget() const;
     const QString& prefixNow(bool showTime);
     qint64 now() const { return monotonic(); }
 

@@ -141,7 +141,6 @@ void MainWindow::draw(const QString& text, bool inlineText)
         return;
     }
     ui->recvShowText->appendPlainText(text);
-    logFilterDialog->appendFilteredLog(text);
 }
 
 void MainWindow::lineFormatted()
@@ -152,9 +151,10 @@ void MainWindow::lineFormatted()
 
 void MainWindow::feedUpgrade(QByteArray& pending) { processUpgradeData(pending); }
 
-void MainWindow::showLocalLine(const QString& line)
+void MainWindow::showLocalLine(const QString& line, LineStore::Kind kind)
 {
     // Behind every received line formatted so far, and drawn at once unless the view is held.
+    localKind = kind;
     display->queueLine(line);
     display->drawQueued();
     if (!showDataTimer->isActive())
@@ -189,25 +189,13 @@ void MainWindow::automaticClear()
     lineCount = 0;
     sendCount = 0;
     recvCount = 0;
-    if (save) {
-        // Everything formatted so far belongs to the view that is saved. Laying it out in a view
-        // that is cleared right after would cost more than the save: it follows the view's text
-        // in the file instead, and is drawn only if the file cannot be written.
-        const bool viewEmpty = ui->recvShowText->document()->isEmpty();
-        QString more;
-        display->drainTo([&](const QString& piece, bool inlineText) {
-            if (!inlineText && !(viewEmpty && more.isEmpty()))
-                more += QLatin1Char('\n');
-            more += piece;
-            if (!inlineText)
-                logFilterDialog->appendFilteredLog(piece);
-        });
-        automaticSave(more);
-    } else {
-        // Lines formatted for the old view are shown there (and reach the log filter) before
-        // it goes; the new view starts with the next line.
-        display->drawAll();
-    }
+    // Everything formatted so far is in the store already: lines not drawn yet are not laid out
+    // in a view that goes now, but saved with it.
+    display->dropQueued();
+    if (save)
+        automaticSave();
+    else
+        lineStore.take(); // the chunks go in one piece each
     ui->recvShowText->clear();
     refreshCounterLabels();
 }

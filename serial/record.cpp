@@ -6,6 +6,7 @@
 #include "serial/recordfile.h"
 #include "serial/recordname.h"
 #include "share/logshareddialog.h"
+#include "views/logfilterdialog.h"
 #include "views/textbrowser.h"
 
 #include <QDateTime>
@@ -14,8 +15,6 @@
 #include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
 
 QString MainWindow::recordSourceName() const
@@ -34,82 +33,44 @@ QString MainWindow::recordPath(const QString& pattern) const
         });
 }
 
-namespace {
-
-// The view's text as toPlainText() gives it, block by block: the same characters, no copy of
-// the whole text.
-void feedPlainText(const QTextDocument* document, const RecordFile::Sink& sink)
-{
-    const QChar newline = QLatin1Char('\n');
-    QString text;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block != document->begin())
-            sink(&newline, 1);
-        text = block.text();
-        for (QChar& c : text)
-            if (const ushort plain = RecordFile::plainCharacter(c.unicode()))
-                c = QChar(plain);
-        sink(text.constData(), text.size());
-    }
-}
-
-} // namespace
-
-bool MainWindow::saveViewTo(const QString& path)
-{
-    const QTextDocument* document = ui->recvShowText->document();
-    const auto feed = [document](const RecordFile::Sink& sink) { feedPlainText(document, sink); };
-    QString error;
-    if (!RecordFile::write(path, feed, &error)) {
-        qDebug() << "record file" << path << "not saved:" << error;
-        MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
-        return false;
-    }
-    return true;
-}
-
 void MainWindow::slotSaveLogButton()
 {
-    if (ui->recvShowText->document()->isEmpty()) {
+    if (lineStore.isEmpty()) {
         MsgBox::information(this, tr("通知"), tr("尚无任何数据，无需保存！\t"));
         return;
     }
+    // Written off the GUI thread like every record file; the box comes when it is done.
     const QString path = recordPath(tr("%1/Orv_All_Rec_%2_%3.txt"));
-    if (!saveViewTo(path))
-        return;
-    MsgBox::information(this, tr("通知"),
-        tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
+    savesByHand << path;
+    recordWriter->start(path, lineStore.snapshot());
 }
 
-void MainWindow::automaticSave(const QString& more)
+void MainWindow::automaticSave()
 {
     const QString path = recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt"));
-    const qint64 chars = ui->recvShowText->document()->characterCount() + more.size();
-    // The view's document goes to the writer whole, to be copied, written and freed on the
-    // writer's thread while the display goes on in a new one: neither a full view nor a disk
-    // that stalls (a journal commit, a slow stick) pauses the display. A slow disk must not
-    // gather views in memory: past two, the oldest is waited for, unless they are small views
-    // that together stay under MaxCharsInHand.
+    const LineStore::Snapshot lines = lineStore.take();
+    // A slow disk must not gather views in memory: past two, the oldest is waited for, unless
+    // they are small views that together stay under MaxCharsInHand.
     while (recordWriter->pending() >= MaxRecordsInHand
-        && recordWriter->charsInHand() + chars > MaxCharsInHand)
+        && recordWriter->charsInHand() + lines.chars() > MaxCharsInHand)
         recordWriter->waitForOldest();
-    QTextDocument* document = ui->recvShowText->takeDocument();
-    recordWriter->start(
-        path,
-        [document, more] {
-            // The raw text: one copy of the characters; the writer replaces what toPlainText()
-            // would.
-            RecordFile::Text text;
-            text.view = document->toRawText();
-            text.more = more;
-            return text;
-        },
-        document, [document] { TextBrowser::retireDocument(document); }, chars);
+    recordWriter->start(path, lines);
 }
 
 void MainWindow::slotRecordWritten(
-    bool ok, const QString& path, const QString& error, const RecordFile::Text& text)
+    bool ok, const QString& path, const QString& error, const LineStore::Snapshot& lines)
 {
+    if (savesByHand.removeOne(path)) {
+        // The view keeps its lines: the user may try again.
+        if (!ok) {
+            qDebug() << "record file" << path << "not saved:" << error;
+            MsgBox::warning(this, tr("警告"), tr("文件保存失败！\t"));
+            return;
+        }
+        MsgBox::information(this, tr("通知"),
+            tr("窗口数据已成功保存至指定文件！\n%1\t").arg(QFileInfo(path).absoluteFilePath()));
+        return;
+    }
     const bool retry = retryingRecord && path == diskBacklog.head().path;
     if (retry) {
         retryingRecord = false;
@@ -129,7 +90,7 @@ void MainWindow::slotRecordWritten(
     // The text waits in memory for the disk, never in the view: a full disk would otherwise
     // hand it back and forth and grow it with every save.
     if (!retry) {
-        const qint64 dropped = diskBacklog.keep(path, text.joined());
+        const qint64 dropped = diskBacklog.keep(path, lines);
         if (dropped > 0) {
             qWarning() << "disk full:" << dropped << "unsaved lines dropped";
             showLocalLine(tr("⚠ 磁盘已满，丢弃了 %1 行未保存的数据").arg(dropped));
@@ -165,13 +126,25 @@ void MainWindow::retryKeptRecord()
     if (retryingRecord || diskBacklog.isEmpty())
         return;
     retryingRecord = true;
-    RecordFile::Text text;
-    text.more = diskBacklog.head().text;
-    recordWriter->start(diskBacklog.head().path, text);
+    recordWriter->start(diskBacklog.head().path, diskBacklog.head().lines);
 }
 
-void MainWindow::formatted(const QString& text)
+void MainWindow::formatted(const QString& text, bool inlineText, bool local)
 {
+    // Every line goes to the store (the record of the view) and the log filter as it is
+    // formatted; the view draws it when its turn comes.
+    if (inlineText) {
+        lineStore.appendInline(text);
+    } else {
+        const LineStore::Kind kind = local ? localKind : LineStore::Received;
+        localKind = LineStore::Notice;
+        const QStringRef lines(&text, 0, text.size() - 1); // without the last line end
+        for (const QStringRef& line : lines.split(QLatin1Char('\n')))
+            lineStore.append(line.toString(), kind);
+        logFilterDialog->appendFilteredLog(lines.toString());
+    }
+    if (!ui->liveRecordCheckBox->isChecked())
+        return;
     if (!liveRecord->isOpen())
         liveRecord->setSource(recordSourceName());
     const QString before = liveRecord->fileName();
@@ -211,7 +184,6 @@ void MainWindow::slotLiveRecord(bool on)
     settings->beginGroup(QStringLiteral("CustomConfig"));
     settings->setValue(QStringLiteral("LiveRecord"), on);
     settings->endGroup();
-    display->setReportFormatted(on);
     if (!on) {
         liveRecord->close();
         ui->liveRecordCheckBox->setToolTip(tr("每收到一行即写入 Record 文件夹中的实时记录文件"));

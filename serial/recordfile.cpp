@@ -13,62 +13,23 @@ namespace {
     // Encoded bytes are passed to the file in pieces of about this size.
     constexpr int chunkBytes = 32 * 1024;
 
-    void feedText(const Text& text, const Sink& sink)
+    // Pieces of at most this many characters, so the encoded buffer stays small.
+    void feedInPieces(const QChar* text, int count, const Sink& sink)
     {
-        // In pieces through one buffer: the text is replaced as toPlainText() would, never copied
-        // whole.
-        const int piece = chunkBytes / 2;
-        QString buffer;
-        const ushort* data = text.view.utf16();
-        for (int at = 0; at < text.view.size(); at += piece) {
-            const int count = qMin(piece, text.view.size() - at);
-            int first = 0;
-            while (first < count && !plainCharacter(data[at + first]))
-                ++first;
-            if (first == count) {
-                sink(text.view.constData() + at, count);
-                continue;
-            }
-            buffer.resize(0); // keeps the capacity
-            buffer.append(text.view.constData() + at, count);
-            QChar* c = buffer.data();
-            for (int i = first; i < count; ++i)
-                if (const ushort plain = plainCharacter(c[i].unicode()))
-                    c[i] = QChar(plain);
-            sink(buffer.constData(), buffer.size());
-        }
-        if (!text.more.isEmpty())
-            sink(text.more.constData(), text.more.size());
+        for (int at = 0; at < count; at += chunkBytes / 2)
+            sink(text + at, qMin(chunkBytes / 2, count - at));
     }
 
 } // namespace
 
-ushort plainCharacter(ushort c)
-{
-    switch (c) {
-    case QChar::Nbsp:
-        return ' ';
-    case 0xfdd0: // frame start and end
-    case 0xfdd1:
-    case QChar::ParagraphSeparator:
-    case QChar::LineSeparator:
-        return '\n';
-    default:
-        return 0;
-    }
-}
-
-QString Text::joined() const
-{
-    QString all;
-    feedText(*this, [&all](const QChar* characters, int count) { all.append(characters, count); });
-    return all;
-}
-
-bool write(const QString& path, const Text& text, QString* error)
+bool write(const QString& path, const LineStore::Snapshot& lines, QString* error)
 {
     return write(
-        path, [&text](const Sink& sink) { feedText(text, sink); }, error);
+        path,
+        [&lines](const Sink& sink) {
+            lines.feed([&sink](const QChar* text, int count) { feedInPieces(text, count, sink); });
+        },
+        error);
 }
 
 bool write(const QString& path, const std::function<void(const Sink&)>& feed, QString* error)
@@ -123,12 +84,7 @@ bool write(const QString& path, const std::function<void(const Sink&)>& feed, QS
 bool write(const QString& path, const QString& text, QString* error)
 {
     return write(
-        path,
-        [&](const Sink& sink) {
-            for (int at = 0; at < text.size(); at += chunkBytes / 2)
-                sink(text.constData() + at, qMin(chunkBytes / 2, text.size() - at));
-        },
-        error);
+        path, [&](const Sink& sink) { feedInPieces(text.constData(), text.size(), sink); }, error);
 }
 
 } // namespace RecordFile

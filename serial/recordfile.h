@@ -1,12 +1,14 @@
 #pragma once
 
+#include "serial/linestore.h"
+
 #include <QString>
 
 #include <functional>
 
 class QChar;
 
-// Writing the receive view to a record file, all or nothing.
+// Writing the receive record to a file, all or nothing.
 namespace RecordFile {
 
 // Writes text to path in text mode with the locale codec. Returns true only when every byte
@@ -15,30 +17,14 @@ namespace RecordFile {
 // complete, so a full disk never leaves a truncated record that looks like a good one.
 bool write(const QString& path, const QString& text, QString* error = nullptr);
 
-// A view's text taken for a record file: the document's raw text (QTextDocument::toRawText(),
-// one copy of its characters), then text that follows it as it is. What toPlainText() would
-// replace (block and line separators, no-break spaces) is replaced as the text is written, off
-// the GUI thread.
-struct Text {
-    QString view;
-    QString more;
-
-    bool isEmpty() const { return view.isEmpty() && more.isEmpty(); }
-    // The text as toPlainText() of the view, followed by more.
-    QString joined() const;
-};
-
-bool write(const QString& path, const Text& text, QString* error = nullptr);
-
-// What toPlainText() makes of a character of the document; 0 when it stays as it is.
-ushort plainCharacter(ushort c);
+// The lines, separated by '\n', no line end after the last.
+bool write(const QString& path, const LineStore::Snapshot& lines, QString* error = nullptr);
 
 // Takes count characters of the text, in order.
 using Sink = std::function<void(const QChar* characters, int count)>;
 
 // As above, for a text handed over in pieces: feed(sink) passes all of it to sink. The pieces
-// are encoded through one small buffer, so no copy of the whole text is made: building and
-// dropping one per automatic save only churns the heap.
+// are encoded through one small buffer, so no copy of the whole text is made.
 bool write(
     const QString& path, const std::function<void(const Sink&)>& feed, QString* error = nullptr);
 

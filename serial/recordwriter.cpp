@@ -1,5 +1,7 @@
 #include "serial/recordwriter.h"
 
+#include "serial/recordfile.h"
+
 #include <QDebug>
 #include <QThread>
 
@@ -67,25 +69,12 @@ qint64 RecordWriter::charsInHand() const
     return chars;
 }
 
-void RecordWriter::start(const QString& path, RecordFile::Text text)
+void RecordWriter::start(const QString& path, const LineStore::Snapshot& lines)
 {
     Job* job = new Job;
     job->path = path;
-    job->chars = text.view.size() + text.more.size();
-    job->text = std::move(text);
-    jobs.append(job);
-    scheduleHead();
-}
-
-void RecordWriter::start(const QString& path, std::function<RecordFile::Text()> source,
-    QObject* owned, std::function<void()> prepare, qint64 chars)
-{
-    Job* job = new Job;
-    job->chars = chars;
-    job->path = path;
-    job->source = std::move(source);
-    job->owned = owned;
-    job->prepare = std::move(prepare);
+    job->lines = lines;
+    job->chars = lines.chars();
     jobs.append(job);
     scheduleHead();
 }
@@ -104,33 +93,18 @@ void RecordWriter::scheduleHead()
 
 void RecordWriter::write(Job* job)
 {
-    if (job->prepare) {
-        job->prepare();
-        job->prepare = nullptr;
-    }
-    if (job->source) {
-        job->text = job->source();
-        job->source = nullptr;
-    }
-    job->ok = RecordFile::write(job->path, job->text, &job->error);
-    // Freed in the thread that copied it; a failed file keeps it to go back into the view.
+    job->ok = RecordFile::write(job->path, job->lines, &job->error);
+    // Dropped in the thread that read it (the last reference frees the chunks); a failed file
+    // keeps its lines for the disk's next try.
     if (job->ok)
-        job->text = RecordFile::Text();
-    delete job->owned;
-    job->owned = nullptr;
+        job->lines = LineStore::Snapshot();
     releaseFreedPages();
 }
 
 void RecordWriter::runHead()
 {
     Job* job = jobs.first();
-    if (job->prepare) {
-        job->prepare();
-        job->prepare = nullptr;
-    }
     thread = QThread::create([job] { write(job); });
-    if (job->owned)
-        job->owned->moveToThread(thread);
     // Queued: the thread object lives here, the signal comes from the thread that ends. A run
     // already completed by waitForOldest() is not completed twice.
     const quint64 run = ++runs;
@@ -149,9 +123,7 @@ void RecordWriter::completeHead()
     Job* job = jobs.takeFirst();
     if (!jobs.isEmpty())
         runHead();
-    if (job->ok)
-        job->text = RecordFile::Text();
-    emit finished(job->ok, job->path, job->error, job->text);
+    emit finished(job->ok, job->path, job->error, job->lines);
     delete job;
 }
 

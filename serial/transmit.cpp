@@ -84,7 +84,7 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
         MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));
         return;
     }
-    showLocalLine(echo);
+    showLocalLine(echo, LineStore::Sent);
     updateCounters(sendLabel, bytes.size());
 }
 

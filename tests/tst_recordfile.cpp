@@ -29,7 +29,7 @@ private slots:
     void writeFailureLeavesNothing_data();
     void writeFailureLeavesNothing();
     void writeFailureKeepsTheOlderFile();
-    void viewTextAsThePlainText();
+    void lineStoreSnapshotsStayAsTaken();
     void writerKeepsOrderAndNames();
     void writerReturnsWhatFailed();
     void writerFinishesQueuedFilesWhenDeleted();
@@ -175,42 +175,43 @@ void tst_RecordFile::writeFailureKeepsTheOlderFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "r.txt" });
 }
 
-void tst_RecordFile::viewTextAsThePlainText()
+static LineStore::Snapshot textOf(const QString& all)
 {
-    // Blocks as a view holds them: what toPlainText() would replace is replaced in the file too.
-    RecordFile::Text text;
-    const QChar block = QChar::ParagraphSeparator;
-    text.view = QString("a") + QChar(QChar::Nbsp) + "b" + block + block + "第二行" + block + "x"
-        + QChar(QChar::LineSeparator) + "y" + QChar(0xfdd0);
-    text.more = "\nRX←◆more";
-    const QString expected = "a b\n\n第二行\nx\ny\n\nRX←◆more";
-    QCOMPARE(text.joined(), expected);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("r.txt");
-    QVERIFY(RecordFile::write(path, text));
-    QCOMPARE(readAll(path), expected.toUtf8());
-    // The text itself is left as it was.
-    QCOMPARE(text.view.at(1), QChar(QChar::Nbsp));
-    // Long texts go through in pieces: a separator at every piece boundary is replaced too.
-    RecordFile::Text big;
-    QString expectedBig;
-    for (int i = 0; i < 40000; ++i) {
-        big.view += QString::number(i % 10) + (i % 7 ? QChar('x') : block);
-        expectedBig += QString::number(i % 10) + (i % 7 ? QChar('x') : QChar('\n'));
-    }
-    QCOMPARE(big.joined(), expectedBig);
-
-    RecordFile::Text onlyMore;
-    onlyMore.more = "tail";
-    QCOMPARE(onlyMore.joined(), QString("tail"));
-    QVERIFY(RecordFile::Text().isEmpty());
+    LineStore store;
+    for (const QString& line : all.split('\n'))
+        store.append(line);
+    return store.take();
 }
 
-static RecordFile::Text textOf(const QString& all)
+// The store keeps lines in order across chunks; a snapshot stays as it was taken while the store
+// goes on, and is what a record file holds.
+void tst_RecordFile::lineStoreSnapshotsStayAsTaken()
 {
-    RecordFile::Text text;
-    text.view = QString(all).replace('\n', QChar(QChar::ParagraphSeparator));
-    return text;
+    LineStore store;
+    QStringList expected;
+    for (int i = 0; i < 3 * LineStore::ChunkLines + 5; ++i) {
+        expected << QString("RX←◆line %1").arg(i);
+        store.append(expected.last(), i % 3 ? LineStore::Received : LineStore::Sent);
+    }
+    store.appendInline("...");
+    expected.last() += "...";
+    const LineStore::Snapshot before = store.snapshot();
+    store.appendInline("!");
+    store.append("after");
+    QCOMPARE(before.lines(), qint64(expected.size()));
+    QCOMPARE(before.joined(), expected.join('\n'));
+    QCOMPARE(store.line(expected.size() - 1), expected.last() + "!");
+    QCOMPARE(store.line(LineStore::ChunkLines), expected.at(LineStore::ChunkLines));
+    QCOMPARE(store.kind(3), LineStore::Sent);
+    QCOMPARE(store.lines(), qint64(expected.size() + 1));
+    QTemporaryDir dir;
+    QVERIFY(RecordFile::write(dir.filePath("r.txt"), before));
+    QCOMPARE(readAll(dir.filePath("r.txt")), expected.join('\n').toUtf8());
+    LineStore::Snapshot dropped = store.take();
+    QVERIFY(store.isEmpty());
+    dropped.dropFront(LineStore::ChunkLines + 2);
+    QCOMPARE(dropped.joined().section('\n', 0, 0), expected.at(LineStore::ChunkLines + 2));
+    QCOMPARE(dropped.lines(), qint64(expected.size() + 1 - LineStore::ChunkLines - 2));
 }
 
 void tst_RecordFile::writerKeepsOrderAndNames()
@@ -219,7 +220,7 @@ void tst_RecordFile::writerKeepsOrderAndNames()
     RecordWriter writer;
     QStringList reported;
     QObject::connect(&writer, &RecordWriter::finished,
-        [&](bool ok, const QString& path, const QString&, const RecordFile::Text& text) {
+        [&](bool ok, const QString& path, const QString&, const LineStore::Snapshot& text) {
             QVERIFY(ok);
             QVERIFY(text.isEmpty());
             // Reported in order, each complete on disk by then.
@@ -246,16 +247,16 @@ void tst_RecordFile::writerReturnsWhatFailed()
     QTemporaryDir dir;
     RecordWriter writer;
     QList<bool> results;
-    RecordFile::Text returned;
+    LineStore::Snapshot returned;
     QObject::connect(&writer, &RecordWriter::finished,
-        [&](bool ok, const QString&, const QString& error, const RecordFile::Text& text) {
+        [&](bool ok, const QString&, const QString& error, const LineStore::Snapshot& text) {
             results << ok;
             if (!ok) {
                 QVERIFY(!error.isEmpty());
                 returned = text;
             }
         });
-    const RecordFile::Text text = textOf(lines(100, 40));
+    const LineStore::Snapshot text = textOf(lines(100, 40));
     writer.start(dir.filePath("missing/r.txt"), text);
     writer.start(dir.filePath("r.txt"), textOf("fine"));
     // Waiting for the oldest reports it at once, and only once.
@@ -307,13 +308,13 @@ void tst_RecordFile::diskBacklogDropsOldestLines()
     backlog.setMaxChars(maxChars);
     qint64 gone = 0;
     for (int i = 0; i < texts.size(); ++i)
-        gone += backlog.keep(QString("f%1").arg(i), texts.at(i));
+        gone += backlog.keep(QString("f%1").arg(i), textOf(texts.at(i)));
     QCOMPARE(gone, dropped);
     QStringList left;
     qint64 chars = 0;
     for (; !backlog.isEmpty(); backlog.written()) {
-        left << backlog.head().text;
-        chars += backlog.head().text.size();
+        left << backlog.head().lines.joined();
+        chars += backlog.head().lines.chars();
         QVERIFY(backlog.holds(backlog.head().path));
     }
     QCOMPARE(left.join('|'), kept);

@@ -89,11 +89,6 @@ FindBar::FindBar(TextBrowser* view_, QWidget* parent)
     if (view) {
         view->installEventFilter(this);
         watchDocument();
-        // A full view may be handed to the record writer whole and replaced by an empty one.
-        connect(view, &TextBrowser::documentReplaced, this, [this] {
-            watchDocument();
-            scheduleRecount();
-        });
         connect(view, &QTextEdit::selectionChanged, this, [this] {
             if (!selecting)
                 scheduleRecount();

@@ -1,6 +1,5 @@
 #include "views/textbrowser.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QFontDialog>
 #include <QMenu>
@@ -19,36 +18,6 @@ TextBrowser::FontChooser& fontChooser()
 {
     static TextBrowser::FontChooser chooser = dialogFont;
     return chooser;
-}
-
-// The layout of a document that is no longer shown: it lays nothing out and has no timers.
-class ResignedLayout : public QAbstractTextDocumentLayout {
-public:
-    explicit ResignedLayout(QTextDocument* document)
-        : QAbstractTextDocumentLayout(document)
-    {
-    }
-    void draw(QPainter*, const PaintContext&) override { }
-    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
-    int pageCount() const override { return 0; }
-    QSizeF documentSize() const override { return {}; }
-    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
-    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
-
-protected:
-    void documentChanged(int, int, int) override { }
-};
-
-void setUpLike(QTextDocument* fresh, const QTextDocument* old)
-{
-    fresh->setUndoRedoEnabled(false);
-    fresh->setDefaultFont(old->defaultFont());
-    fresh->setDefaultTextOption(old->defaultTextOption());
-    fresh->setDefaultStyleSheet(old->defaultStyleSheet());
-    fresh->setDocumentMargin(old->documentMargin());
-    fresh->setIndentWidth(old->indentWidth());
-    fresh->setMaximumBlockCount(old->maximumBlockCount());
-    fresh->setUseDesignMetrics(old->useDesignMetrics());
 }
 
 } // namespace
@@ -123,28 +92,6 @@ void TextBrowser::appendPlainText(const QString& text)
     // Follow new lines only when the user had not scrolled away from the end.
     if (atBottom)
         bar->setValue(bar->maximum());
-}
-
-QTextDocument* TextBrowser::takeDocument()
-{
-    QTextDocument* old = document();
-    auto* fresh = new QTextDocument(this);
-    setUpLike(fresh, old);
-    // Marks hold cursors into the old document.
-    setExtraSelections({});
-    old->setParent(nullptr); // the view deletes a document it is the parent of
-    setDocument(fresh);
-    // From here on only the new owner touches the old document: no one hears its signals (the
-    // keyword highlighter would highlight it all again when its layout goes).
-    old->disconnect();
-    old->documentLayout()->disconnect();
-    emit documentReplaced(fresh);
-    return old;
-}
-
-void TextBrowser::retireDocument(QTextDocument* document)
-{
-    document->setDocumentLayout(new ResignedLayout(document));
 }
 
 void TextBrowser::soltSelectFont()

@@ -26,19 +26,8 @@ public:
     // Like append(), but the text is never taken as markup.
     void appendPlainText(const QString& text);
 
-    // Gives the view a new, empty document set up like the old one and returns the old one
-    // without a parent and heard by no one. Copying and freeing a full view takes tens of
-    // milliseconds: after retireDocument() it can be moved to another thread
-    // (QObject::moveToThread), read and freed there.
-    QTextDocument* takeDocument();
-    // Ends the layout of a taken document, in this thread: its timers, and the fonts of every
-    // laid-out line (about 20 ms for 100,000 lines).
-    static void retireDocument(QTextDocument* document);
-
 signals:
     void signalSaveLog();
-    // After takeDocument(): what listened to the old document listens to this one now.
-    void documentReplaced(QTextDocument* document);
 
 public slots:
     void soltSelectFont();
