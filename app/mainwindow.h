@@ -93,6 +93,9 @@ public:
     QTimer* displayTimer() const { return showDataTimer; }
     QTimer* autoSend() const { return autoSendTimer; }
     QTimer* fileTimer() const { return fileSendTimer; }
+    QTimer* portScan() const { return portScanTimer; }
+    // A vanished port is being waited for (automatic reconnection).
+    bool waitingForReconnect() const { return waitingForPort; }
 
     void showAboutBox();
     // Tests stand in for the desktop: 1 with a notification area, 0 without, -1 ask the desktop.
@@ -153,6 +156,7 @@ private slots:
         bool ok, const QString& path, const QString& error, const RecordFile::Text& text);
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
+    void slotAutoReconnect(bool on);
 
 private:
     void loadSerialConfig();
@@ -266,6 +270,19 @@ private:
 
     PortTable previousPorts;
     QString openPortName;
+    // With automatic reconnection a vanished port is waited for, scanning faster meanwhile, and
+    // reopened with the same parameters when the same device is back.
+    static constexpr int PortScanMs = 3000;
+    static constexpr int ReconnectScanMs = 250;
+    QString openPortIdentity;
+    QString lostPortName;
+    QString lostPortIdentity;
+    bool waitingForPort = false;
+    bool reopening = false;
+    void waitForPort(const QString& name);
+    void showWaitingControls();
+    void reconnectIfBack(const PortTable& table);
+    void stopWaiting(bool restoreControls);
     bool receiving = false;
     bool vanishing = false;
 

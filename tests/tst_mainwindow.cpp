@@ -78,6 +78,7 @@ void tst_MainWindow::defaultsWithoutSettingsFile()
     QCOMPARE(ui->stopBitsComboBox->currentText(), QString("1 bit"));
     QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString());
     QVERIFY(w.extraSettings()->isMinTray());
+    QVERIFY(!w.extraSettings()->autoReconnect());
     QCOMPARE(w.logShared()->toAddressText(), QString("192.168.1.100"));
     // The hand-over of the close mode writes it back at once.
     QSettings s("Settings.ini", QSettings::IniFormat);
@@ -151,6 +152,7 @@ void tst_MainWindow::savedValuesRestored()
         s.setValue("SerialConfig/StopBits", 2);
         s.setValue("SendAreaData/SendData", QString("AT+GMR\n第二行"));
         s.setValue("CustomConfig/MinTray", false);
+        s.setValue("CustomConfig/AutoReconnect", true);
         s.setValue("LogSharedConfig/ToAddress", "10.0.0.7");
     }
     MainWindow w;
@@ -161,6 +163,7 @@ void tst_MainWindow::savedValuesRestored()
     QCOMPARE(ui->stopBitsComboBox->currentText(), QString("2 bit"));
     QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString("AT+GMR\n第二行"));
     QVERIFY(!w.extraSettings()->isMinTray());
+    QVERIFY(w.extraSettings()->autoReconnect());
     QCOMPARE(w.logShared()->toAddressText(), QString("10.0.0.7"));
 }
 
