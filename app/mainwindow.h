@@ -34,6 +34,7 @@ class WelcomeDialog;
 class OrvUpdateInterface;
 class UpgradeDialogue;
 class FindBar;
+struct StartOptions;
 
 namespace Ui {
 class MainWindow;
@@ -98,6 +99,8 @@ public:
     bool waitingForReconnect() const { return waitingForPort; }
 
     void showAboutBox();
+    // The command line's port, rate and open request, applied over the stored selection.
+    void applyStartOptions(const StartOptions& options);
     // Tests stand in for the desktop: 1 with a notification area, 0 without, -1 ask the desktop.
     static void setTrayAvailability(int available);
     QObject* loadPlugin(QObject* parent, const QString& fileName);

@@ -4,6 +4,7 @@
 
 #include "app/appinfo.h"
 #include "app/messagebox.h"
+#include "app/startoptions.h"
 #include "app/updateinterface.h"
 #include "serial/portidentity.h"
 #include "serial/portlist.h"
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QSerialPortInfo>
@@ -419,4 +421,37 @@ void MainWindow::slotAutoReconnect(bool on)
     settings->endGroup();
     if (!on && waitingForPort)
         stopWaiting(true);
+}
+
+void MainWindow::applyStartOptions(const StartOptions& options)
+{
+    auto* combo = ui->serialNumComboBox;
+    if (!options.port.isEmpty()) {
+        const QString path = PortIdentity::devicePath(options.port);
+        const auto find = [&] {
+            for (int i = 0; i < combo->count(); ++i)
+                if (PortIdentity::devicePath(PortList::portNameOf(combo->itemText(i))) == path)
+                    return i;
+            return -1;
+        };
+        if (find() < 0) {
+            // A pty or a link the system does not list: listed for this run like the ports of
+            // QUILLON_EXTRA_PORTS, so the scan keeps it while it exists.
+            const QByteArray extra = qgetenv("QUILLON_EXTRA_PORTS");
+            qputenv("QUILLON_EXTRA_PORTS",
+                QFile::encodeName(path) + (extra.isEmpty() ? "" : ";") + extra);
+            slotUpdateSerialPort();
+        }
+        // Missing altogether: selected anyway, so that opening it says why it failed.
+        if (find() < 0)
+            combo->addItem(PortList::entryText(path, QString()));
+        combo->setCurrentIndex(find());
+    }
+    if (options.baudRate > 0) {
+        const int index = ui->burdrateComboBox->findData(options.baudRate);
+        if (index >= 0)
+            ui->burdrateComboBox->setCurrentIndex(index);
+    }
+    if (options.open && ui->openSerialButton->text() == tr("打开串口"))
+        slotOpenSerialButton();
 }
