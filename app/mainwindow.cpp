@@ -178,6 +178,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->liveRecordCheckBox, &QCheckBox::toggled, this, &MainWindow::slotLiveRecord);
     connect(extraSettingDialog, &ExtraSettingDialog::liveRecordMaxMBChanged, this,
         &MainWindow::slotLiveRecordMaxMB);
+    connect(extraSettingDialog, &ExtraSettingDialog::autoReconnectChanged, this,
+        &MainWindow::slotAutoReconnect);
     connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
     connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
         &MainWindow::slotUpdateMaxLines);
@@ -219,8 +221,10 @@ MainWindow::MainWindow(QWidget* parent)
     const int liveMaxMB
         = qBound(1, settings->value(QStringLiteral("LiveRecordMaxMB"), 64).toInt(), 4096);
     const bool live = settings->value(QStringLiteral("LiveRecord"), false).toBool();
+    const bool reconnect = settings->value(QStringLiteral("AutoReconnect"), false).toBool();
     settings->endGroup();
     extraSettingDialog->setMinTray(minTray);
+    extraSettingDialog->setAutoReconnect(reconnect);
     extraSettingDialog->setLiveRecordMaxMB(liveMaxMB);
     liveRecord->setMaxBytes(qint64(liveMaxMB) << 20);
     ui->liveRecordCheckBox->setChecked(live);
@@ -232,7 +236,7 @@ MainWindow::MainWindow(QWidget* parent)
     logSharedDialog->setToAddressText(toAddress);
 
     currentTimeTimer->start(100);
-    portScanTimer->start(3000);
+    portScanTimer->start(PortScanMs);
 }
 
 MainWindow::~MainWindow()

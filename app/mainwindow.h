@@ -35,6 +35,7 @@ class WelcomeDialog;
 class OrvUpdateInterface;
 class UpgradeDialogue;
 class FindBar;
+struct StartOptions;
 
 namespace Ui {
 class MainWindow;
@@ -95,8 +96,13 @@ public:
     QTimer* displayTimer() const { return showDataTimer; }
     QTimer* autoSend() const { return autoSendTimer; }
     QTimer* fileTimer() const { return fileSendTimer; }
+    QTimer* portScan() const { return portScanTimer; }
+    // A vanished port is being waited for (automatic reconnection).
+    bool waitingForReconnect() const { return waitingForPort; }
 
     void showAboutBox();
+    // The command line's port, rate and open request, applied over the stored selection.
+    void applyStartOptions(const StartOptions& options);
     // Tests stand in for the desktop: 1 with a notification area, 0 without, -1 ask the desktop.
     static void setTrayAvailability(int available);
     QObject* loadPlugin(QObject* parent, const QString& fileName);
@@ -155,6 +161,7 @@ private slots:
         bool ok, const QString& path, const QString& error, const LineStore::Snapshot& lines);
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
+    void slotAutoReconnect(bool on);
 
 private:
     void loadSerialConfig();
@@ -273,6 +280,19 @@ private:
 
     PortTable previousPorts;
     QString openPortName;
+    // With automatic reconnection a vanished port is waited for, scanning faster meanwhile, and
+    // reopened with the same parameters when the same device is back.
+    static constexpr int PortScanMs = 3000;
+    static constexpr int ReconnectScanMs = 250;
+    QString openPortIdentity;
+    QString lostPortName;
+    QString lostPortIdentity;
+    bool waitingForPort = false;
+    bool reopening = false;
+    void waitForPort(const QString& name);
+    void showWaitingControls();
+    void reconnectIfBack(const PortTable& table);
+    void stopWaiting(bool restoreControls);
     bool receiving = false;
     bool vanishing = false;
 

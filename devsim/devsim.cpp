@@ -44,6 +44,8 @@ DevSim::DevSim(const DevSimOptions& options)
     : opts(options)
 {
     device.configure(opts);
+    log.setColor(opts.color);
+    log.setUtf8(opts.utf8);
     sigemptyset(&oldMask);
 }
 
@@ -80,6 +82,29 @@ bool DevSim::start(QString* error)
     }
     ::signal(SIGPIPE, SIG_IGN);
 
+    if (!openPty(error))
+        return false;
+
+    if (!opts.downloadPath.isEmpty()) {
+        // Checked now rather than at the end of the first download.
+        QFile download(opts.downloadPath);
+        if (!download.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            *error = QStringLiteral("%1: %2").arg(opts.downloadPath, download.errorString());
+            return false;
+        }
+    }
+    if (!opts.recordPath.isEmpty()) {
+        recordFile.setFileName(opts.recordPath);
+        if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            *error = QStringLiteral("%1: %2").arg(opts.recordPath, recordFile.errorString());
+            return false;
+        }
+    }
+    return publishLink(error);
+}
+
+bool DevSim::openPty(QString* error)
+{
     char name[256] = {};
     if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
         *error = systemError(QStringLiteral("openpty"));
@@ -102,23 +127,29 @@ bool DevSim::start(QString* error)
         *error = systemError(QStringLiteral("fcntl"));
         return false;
     }
+    return true;
+}
 
-    if (!opts.downloadPath.isEmpty()) {
-        // Checked now rather than at the end of the first download.
-        QFile download(opts.downloadPath);
-        if (!download.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            *error = QStringLiteral("%1: %2").arg(opts.downloadPath, download.errorString());
-            return false;
-        }
-    }
-    if (!opts.recordPath.isEmpty()) {
-        recordFile.setFileName(opts.recordPath);
-        if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-            *error = QStringLiteral("%1: %2").arg(opts.recordPath, recordFile.errorString());
-            return false;
-        }
-    }
-    return publishLink(error);
+void DevSim::vanish()
+{
+    vanishAtUs = -1;
+    returnAtUs = nowUs() + ReenumerateGapUs;
+    removeLink();
+    // The program's open descriptor sees a hang-up, as with an unplugged adapter.
+    ::close(master);
+    ::close(slave);
+    master = -1;
+    slave = -1;
+}
+
+bool DevSim::comeBack(QString* error)
+{
+    returnAtUs = -1;
+    if (!openPty(error) || !publishLink(error))
+        return false;
+    std::printf("PTY %s\n", qPrintable(slaveName));
+    std::fflush(stdout);
+    return true;
 }
 
 bool DevSim::publishLink(QString* error)
@@ -161,8 +192,9 @@ void DevSim::removeLink()
 
 bool DevSim::logRunning() const
 {
-    return !opts.quiet && (opts.count < 0 || linesMade < opts.count)
-        && !device.logPaused(nowUs() / 1000);
+    // A board that is re-enumerating is restarting: no log.
+    return master >= 0 && vanishAtUs < 0 && !opts.quiet
+        && (opts.count < 0 || linesMade < opts.count) && !device.logPaused(nowUs() / 1000);
 }
 
 void DevSim::appendLine()
@@ -205,6 +237,9 @@ int DevSim::pollTimeoutMs(qint64 now, qint64 stopAt) const
             wake = nextDueUs;
         if (stopAt >= 0)
             wake = wake < 0 ? stopAt : qMin(wake, stopAt);
+        for (const qint64 at : { vanishAtUs, returnAtUs })
+            if (at >= 0)
+                wake = wake < 0 ? at : qMin(wake, at);
         const qint64 deviceWakeMs = device.nextWakeMs();
         if (deviceWakeMs >= 0)
             wake = wake < 0 ? deviceWakeMs * 1000 : qMin(wake, deviceWakeMs * 1000);
@@ -221,6 +256,10 @@ bool DevSim::readInput(QString* error)
     const ssize_t n = ::read(master, buffer, sizeof buffer);
     if (n > 0) {
         pending += device.feed(QByteArray(buffer, int(n)), nowUs() / 1000);
+        // The reply goes out on this port; then the port goes.
+        if (opts.reenumerate && device.resets() != resetsSeen && returnAtUs < 0)
+            vanishAtUs = nowUs() + qint64(Device::ResetDelayMs) * 1000;
+        resetsSeen = device.resets();
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         *error = systemError(QStringLiteral("read"));
         return false;
@@ -280,6 +319,10 @@ int DevSim::run()
             if ((emptySince >= 0 && now - emptySince >= settleUs) || now - endingSince >= linger)
                 return 0;
         } else {
+            if (vanishAtUs >= 0 && now >= vanishAtUs)
+                vanish();
+            if (returnAtUs >= 0 && now >= returnAtUs && !comeBack(&error))
+                break;
             pending += device.poll(now / 1000);
             generateDue(now);
         }

@@ -14,6 +14,9 @@
 // Runs the simulated board on a pseudo-terminal until a signal or the end of its run time.
 class DevSim {
 public:
+    // How long the port stays away when the board re-enumerates.
+    static constexpr qint64 ReenumerateGapUs = 1000000;
+
     explicit DevSim(const DevSimOptions& options);
     ~DevSim();
     DevSim(const DevSim&) = delete;
@@ -36,6 +39,10 @@ private:
     bool readerHasAll() const;
     bool publishLink(QString* error);
     void removeLink();
+    bool openPty(QString* error);
+    // A native-USB board resetting: the port goes, and comes back as another pty.
+    void vanish();
+    bool comeBack(QString* error);
 
     enum class Ending { No, Timed, Signalled };
 
@@ -57,4 +64,7 @@ private:
     qint64 nextDueUs = 0;
     qint64 paceStartUs = 0;
     qint64 pacedBytes = 0;
+    int resetsSeen = 0;
+    qint64 vanishAtUs = -1;
+    qint64 returnAtUs = -1;
 };

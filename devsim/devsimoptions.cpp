@@ -68,7 +68,15 @@ DevSimOptions::Parse DevSimOptions::parse(
         "as well. The reset command restarts the board even in the boot loader.\n"
         "\n"
         "A line end (CR LF or LF) right behind a command frame belongs to the frame and is not "
-        "echoed."));
+        "echoed.\n"
+        "\n"
+        "Boards of today: --color wraps each log line in ANSI colour codes as ESP-IDF does "
+        "(ESC[0;32m INFO green, ESC[0;33m WARN yellow, ESC[0;31m ERR red, ESC[0m after the "
+        "text); --utf8 sends the log's Chinese text in UTF-8 instead of GBK (command replies "
+        "stay GBK); --reenumerate makes the reset command behave like a native-USB board: "
+        "100 ms after the reply the port vanishes (the pty closes and the link is removed), "
+        "and about a second later it returns as a new pty behind the same link, announced by "
+        "another line \"PTY <path>\". Output the board made meanwhile follows on the new pty."));
     parser.addHelpOption();
     parser.addOptions({
         { QStringLiteral("link"),
@@ -123,6 +131,13 @@ DevSimOptions::Parse DevSimOptions::parse(
             QStringLiteral("During a download print the first progress prompt only, then "
                            "nothing more (no progress, no result): a program waiting for the "
                            "device must give up on its own.") },
+        { QStringLiteral("color"),
+            QStringLiteral("Colour the log lines with ANSI escape codes by level.") },
+        { QStringLiteral("utf8"),
+            QStringLiteral("Send the log's Chinese text in UTF-8 instead of GBK.") },
+        { QStringLiteral("reenumerate"),
+            QStringLiteral("On the reset command (payload 02) let the port vanish for about a "
+                           "second and return as a new pty behind the same link.") },
         { QStringLiteral("boot-line-mid-transfer"),
             QStringLiteral("Restart the board once N bytes of a download have arrived: it "
                            "prints a line holding \"Boot\", ignores input until the line is "
@@ -186,6 +201,9 @@ DevSimOptions::Parse DevSimOptions::parse(
     o.echo = !parser.isSet(QStringLiteral("no-echo"));
 
     o.bootOnReset = parser.isSet(QStringLiteral("boot-on-reset"));
+    o.color = parser.isSet(QStringLiteral("color"));
+    o.utf8 = parser.isSet(QStringLiteral("utf8"));
+    o.reenumerate = parser.isSet(QStringLiteral("reenumerate"));
     o.silentAfterPrompt = parser.isSet(QStringLiteral("silent-after-prompt"));
     if (parser.isSet(QStringLiteral("key"))) {
         o.key = parser.value(QStringLiteral("key"));

@@ -25,6 +25,10 @@ struct DevSimOptions {
     int downloadQuietMs = 800;
     int bootTimeoutMs = 5000; // the boot loader's wait for a menu digit, a password or the file
     QString downloadPath; // empty: downloads are not written anywhere
+    // What today's boards do: coloured logs, UTF-8 text, a USB port that re-enumerates on reset.
+    bool color = false;
+    bool utf8 = false;
+    bool reenumerate = false;
 
     // $XDG_RUNTIME_DIR/quillon-devsim when that is set, otherwise /tmp/quillon-devsim.
     static QString defaultLinkPath();

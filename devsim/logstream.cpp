@@ -73,8 +73,16 @@ QByteArray LogStream::nextLine()
     QString text;
     lineText(seq, &level, &text);
     const QString line
-        = QStringLiteral("#%1 [%2] %3\r\n").arg(seq, 6, 10, QLatin1Char('0')).arg(level, text);
-    return gbk ? gbk->fromUnicode(line) : line.toUtf8();
+        = QStringLiteral("#%1 [%2] %3").arg(seq, 6, 10, QLatin1Char('0')).arg(level, text);
+    QByteArray bytes = gbk && !utf8 ? gbk->fromUnicode(line) : line.toUtf8();
+    if (color) {
+        // ESP-IDF's colours: green, yellow, red; reset before the line end.
+        const char* sgr = level == QLatin1String("ERR") ? "\x1b[0;31m"
+            : level == QLatin1String("WARN")            ? "\x1b[0;33m"
+                                                        : "\x1b[0;32m";
+        bytes = sgr + bytes + "\x1b[0m";
+    }
+    return bytes + "\r\n";
 }
 
 QByteArray LogStream::nextLines(int count)
@@ -85,8 +93,13 @@ QByteArray LogStream::nextLines(int count)
     return lines;
 }
 
-qint64 LogStream::sequenceOf(const QByteArray& line)
+qint64 LogStream::sequenceOf(const QByteArray& coloured)
 {
+    QByteArray line = coloured;
+    if (line.startsWith("\x1b[")) {
+        const int end = line.indexOf('m');
+        line = end < 0 ? QByteArray() : line.mid(end + 1);
+    }
     if (!line.startsWith('#'))
         return -1;
     qint64 value = 0;

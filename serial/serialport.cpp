@@ -4,7 +4,9 @@
 
 #include "app/appinfo.h"
 #include "app/messagebox.h"
+#include "app/startoptions.h"
 #include "app/updateinterface.h"
+#include "serial/portidentity.h"
 #include "serial/portlist.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
@@ -12,10 +14,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QTime>
 #include <QTimer>
 
 // The port settings are fixed while it is open; sending and pausing need it open.
@@ -49,6 +54,17 @@ MainWindow::PortTable MainWindow::scanPorts()
     return PortList::normalized(raw);
 }
 
+// The USB devices' identities, as udev publishes them.
+static PortIdentity::Links serialLinks()
+{
+    PortIdentity::Links links;
+    const QDir dir(QStringLiteral("/dev/serial/by-id"));
+    const auto entries = dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries)
+        links.append({ entry.fileName(), entry.canonicalFilePath() });
+    return links;
+}
+
 bool MainWindow::portIsOpen() const { return ui->openSerialButton->text() == tr("关闭串口"); }
 
 void MainWindow::slotUpdateSerialPort()
@@ -60,8 +76,12 @@ void MainWindow::slotUpdateSerialPort()
                 QStringLiteral("Quillon-Setup"), AppInfo::version(), &QCoreApplication::quit);
     }
 
-    if (logSharedDialog->shareMode() == 1)
+    if (logSharedDialog->shareMode() == 1) {
+        // The network took the view: the port is not waited for any more.
+        if (waitingForPort)
+            stopWaiting(false);
         return;
+    }
 
     const PortTable table = scanPorts();
 
@@ -69,10 +89,16 @@ void MainWindow::slotUpdateSerialPort()
         ui->openSerialButton->setEnabled(false);
     else
         ui->openSerialButton->setEnabled(ui->pauseRecvButton->text() == tr("暂停接收"));
+    // Waiting with no port at all: the button still ends the wait.
+    if (waitingForPort)
+        ui->openSerialButton->setEnabled(true);
 
     // On Linux built-in and virtual ports have empty descriptions: the name alone decides.
     const QString currentName = PortList::portNameOf(ui->serialNumComboBox->currentText());
-    if (!PortList::contains(table, currentName) && portIsOpen()) {
+    if (!PortList::contains(table, currentName) && portIsOpen()
+        && extraSettingDialog->autoReconnect()) {
+        portVanished(currentName);
+    } else if (!PortList::contains(table, currentName) && portIsOpen()) {
         ui->serialNumComboBox->setCurrentText(QString());
         // Auto-send would refuse the close below with a box of its own, at every scan.
         if (ui->autoSendCheckBox->isChecked())
@@ -84,8 +110,12 @@ void MainWindow::slotUpdateSerialPort()
             emit ui->openSerialButton->clicked(true);
     }
 
-    if (PortList::sameNames(table, previousPorts))
+    // A device that came back changes the list; one that could not be opened yet is tried again.
+    if (PortList::sameNames(table, previousPorts)) {
+        if (waitingForPort)
+            reconnectIfBack(table);
         return;
+    }
     previousPorts = table;
 
     ui->serialNumComboBox->clear();
@@ -97,6 +127,8 @@ void MainWindow::slotUpdateSerialPort()
         ui->serialNumComboBox->setCurrentIndex(
             ui->serialNumComboBox->findData(entry, Qt::DisplayRole, Qt::MatchCaseSensitive));
     }
+    if (waitingForPort)
+        reconnectIfBack(table);
 }
 
 void MainWindow::on_serialNumComboBox_currentTextChanged(QString text)
@@ -154,6 +186,10 @@ void MainWindow::setReceiving(bool on)
 
 void MainWindow::slotOpenSerialButton()
 {
+    if (waitingForPort) {
+        stopWaiting(true);
+        return;
+    }
     if (ui->openSerialButton->text() == tr("打开串口")) {
         const auto rate = static_cast<eBaudRate>(ui->burdrateComboBox->currentData().toInt());
         const auto dataBits
@@ -173,6 +209,9 @@ void MainWindow::slotOpenSerialButton()
         serialPort->setFlowControl(QSerialPort::NoFlowControl);
         serialPort->setReadBufferSize(kPortReadBuffer);
         if (!serialPort->open(QIODevice::ReadWrite)) {
+            // Coming back, the device may not take an open yet: the next scan tries again.
+            if (reopening)
+                return;
             MsgBox::warning(this, tr("警告"),
                 tr("串口打开失败：%1 \n[ 请检查是否串口被占用或未连接 ]\t")
                     .arg(serialPort->errorString()));
@@ -180,8 +219,11 @@ void MainWindow::slotOpenSerialButton()
         }
         vanishing = false;
         openPortName = name;
+        openPortIdentity = PortIdentity::identityOf(name, serialLinks());
         display->portOpened(displaySettings());
-        startLiveSession();
+        // A reconnection goes on in the live record of the session it interrupted.
+        if (!reopening)
+            startLiveSession();
 
         if (trayIcon)
             trayIcon->setToolTip(AppInfo::trayTip(name));
@@ -297,5 +339,119 @@ void MainWindow::portVanished(const QString& name)
     // Close before the modal warning so the dead descriptor does not spin inside its event loop.
     closePort();
     vanishing = false;
+    if (extraSettingDialog->autoReconnect()) {
+        waitForPort(name);
+        return;
+    }
     MsgBox::warning(this, tr("警告"), tr("%1: 端口号断开\t").arg(name));
+}
+
+static QString markerTime()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"));
+}
+
+void MainWindow::waitForPort(const QString& name)
+{
+    lostPortName = name;
+    lostPortIdentity = openPortIdentity;
+    waitingForPort = true;
+    // What the port gave before it went is shown above the marker.
+    if (display->waitingBytes() > 0)
+        slotShowDataTimeout();
+    showLocalLine(tr("⚠ %1 串口已断开，等待重新连接…").arg(markerTime()));
+    showWaitingControls();
+    portScanTimer->start(ReconnectScanMs);
+}
+
+void MainWindow::showWaitingControls()
+{
+    // The parameters stay as they were: the same device is reopened with them.
+    for (QWidget* setting : QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox,
+             ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
+        setting->setEnabled(false);
+    ui->openSerialButton->setEnabled(true);
+    ui->openSerialButton->setText(tr("等待重连"));
+    ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kLocked));
+    serialStateLabel->setText(tr("串口已断开，等待重新连接 "));
+}
+
+void MainWindow::reconnectIfBack(const PortTable& table)
+{
+    const QString name
+        = PortIdentity::returnedPort(lostPortName, lostPortIdentity, table, serialLinks());
+    if (name.isEmpty())
+        return;
+    const int index = ui->serialNumComboBox->findData(
+        PortList::entryText(name, PortList::descriptionOf(table, name)), Qt::DisplayRole,
+        Qt::MatchCaseSensitive);
+    if (index < 0)
+        return;
+    ui->serialNumComboBox->setCurrentIndex(index);
+    stopWaiting(true);
+    reopening = true;
+    slotOpenSerialButton();
+    reopening = false;
+    if (!serialPort->isOpen()) {
+        waitingForPort = true;
+        showWaitingControls();
+        portScanTimer->start(ReconnectScanMs);
+        return;
+    }
+    showLocalLine(tr("✓ %1 已重新连接").arg(markerTime()));
+}
+
+void MainWindow::stopWaiting(bool restoreControls)
+{
+    waitingForPort = false;
+    portScanTimer->start(PortScanMs);
+    ui->openSerialButton->setText(tr("打开串口"));
+    serialStateLabel->setText(tr("串口未打开 "));
+    if (!restoreControls)
+        return;
+    enablePortControls(ui, false);
+    ui->openSerialButton->setEnabled(true);
+    ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kClosed));
+}
+
+void MainWindow::slotAutoReconnect(bool on)
+{
+    settings->beginGroup(QStringLiteral("CustomConfig"));
+    settings->setValue(QStringLiteral("AutoReconnect"), on);
+    settings->endGroup();
+    if (!on && waitingForPort)
+        stopWaiting(true);
+}
+
+void MainWindow::applyStartOptions(const StartOptions& options)
+{
+    auto* combo = ui->serialNumComboBox;
+    if (!options.port.isEmpty()) {
+        const QString path = PortIdentity::devicePath(options.port);
+        const auto find = [&] {
+            for (int i = 0; i < combo->count(); ++i)
+                if (PortIdentity::devicePath(PortList::portNameOf(combo->itemText(i))) == path)
+                    return i;
+            return -1;
+        };
+        if (find() < 0) {
+            // A pty or a link the system does not list: listed for this run like the ports of
+            // QUILLON_EXTRA_PORTS, so the scan keeps it while it exists.
+            const QByteArray extra = qgetenv("QUILLON_EXTRA_PORTS");
+            qputenv("QUILLON_EXTRA_PORTS",
+                QFile::encodeName(path) + (extra.isEmpty() ? "" : ";") + extra);
+            slotUpdateSerialPort();
+        }
+        // Missing altogether: selected anyway, so that opening it says why it failed.
+        if (find() < 0)
+            combo->addItem(PortList::entryText(path, QString()));
+        combo->setCurrentIndex(find());
+    }
+    if (options.baudRate > 0) {
+        const int index = ui->burdrateComboBox->findData(options.baudRate);
+        if (index >= 0)
+            ui->burdrateComboBox->setCurrentIndex(index);
+    }
+    if (options.open && ui->openSerialButton->text() == tr("打开串口"))
+        slotOpenSerialButton();
 }

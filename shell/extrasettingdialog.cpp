@@ -18,6 +18,8 @@ ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
     setDelimiterWrapEnabled(false);
     connect(ui->liveRecordMaxSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
         &ExtraSettingDialog::liveRecordMaxMBChanged);
+    connect(ui->autoReconnectCheckBox, &QCheckBox::toggled, this,
+        &ExtraSettingDialog::autoReconnectChanged);
 
     ui->toolBox->setStyleSheet(
         QStringLiteral("QToolBox::tab{font:bold;background:#cccccc;}"
@@ -80,6 +82,10 @@ void ExtraSettingDialog::setDelimiterWrapEnabled(bool enabled)
 int ExtraSettingDialog::liveRecordMaxMB() const { return ui->liveRecordMaxSpinBox->value(); }
 
 void ExtraSettingDialog::setLiveRecordMaxMB(int mb) { ui->liveRecordMaxSpinBox->setValue(mb); }
+
+bool ExtraSettingDialog::autoReconnect() const { return ui->autoReconnectCheckBox->isChecked(); }
+
+void ExtraSettingDialog::setAutoReconnect(bool on) { ui->autoReconnectCheckBox->setChecked(on); }
 
 void ExtraSettingDialog::setMinTray(bool minTray)
 {

@@ -33,9 +33,13 @@ public:
     // The live record's file size limit, in MiB (1-4096).
     int liveRecordMaxMB() const;
     void setLiveRecordMaxMB(int mb);
+    // Whether a vanished port is waited for and reopened instead of reported.
+    bool autoReconnect() const;
+    void setAutoReconnect(bool on);
 
 signals:
     void liveRecordMaxMBChanged(int mb);
+    void autoReconnectChanged(bool on);
 
 public slots:
     void on_wrapRadioButton_clicked(bool checked);

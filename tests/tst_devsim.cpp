@@ -244,6 +244,8 @@ private slots:
     void logLinesAreNumberedAndTerminated();
     void logLinesAreGbkText();
     void logMixesLevels();
+    void logColourAndEncoding_data();
+    void logColourAndEncoding();
     void sequenceOf_data();
     void sequenceOf();
     // Answers
@@ -296,6 +298,7 @@ private slots:
     void answersCommandsBetweenLines();
     void downloadThroughBootLoader();
     void bootLoaderGivesUpOnTheLine();
+    void resetReenumerates();
 };
 
 void tst_DevSim::logLinesAreNumberedAndTerminated()
@@ -360,6 +363,42 @@ void tst_DevSim::logMixesLevels()
     QCOMPARE(levels.value(QStringLiteral("INFO")), 70);
     QCOMPARE(levels.value(QStringLiteral("WARN")), 20);
     QCOMPARE(levels.value(QStringLiteral("ERR")), 10);
+}
+
+void tst_DevSim::logColourAndEncoding_data()
+{
+    QTest::addColumn<bool>("color");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("plain GBK") << false << false;
+    QTest::newRow("coloured GBK") << true << false;
+    QTest::newRow("plain UTF-8") << false << true;
+    QTest::newRow("coloured UTF-8") << true << true;
+}
+
+void tst_DevSim::logColourAndEncoding()
+{
+    QFETCH(bool, color);
+    QFETCH(bool, utf8);
+    LogStream log;
+    log.setColor(color);
+    log.setUtf8(utf8);
+    QTextCodec* codec = QTextCodec::codecForName(utf8 ? "UTF-8" : "GBK");
+    // Lines 3 and 6 are WARN and ERR (yellow, red), the others INFO (green).
+    for (int seq = 1; seq <= 6; ++seq) {
+        QByteArray line = log.nextLine();
+        QCOMPARE(LogStream::sequenceOf(line), qint64(seq));
+        const QByteArray sgr = seq == 3 ? "\x1b[0;33m" : seq == 6 ? "\x1b[0;31m" : "\x1b[0;32m";
+        if (color) {
+            QVERIFY2(line.startsWith(sgr) && line.endsWith("\x1b[0m\r\n"), line.constData());
+            line = line.mid(sgr.size()).replace("\x1b[0m", "");
+        }
+        QVERIFY(!line.contains('\x1b'));
+        QTextCodec::ConverterState state;
+        const QString text = codec->toUnicode(line.constData(), line.size(), &state);
+        QCOMPARE(state.invalidChars, 0);
+        if (seq == 1)
+            QVERIFY2(text.contains(QStringLiteral("温度传感器读数")), qPrintable(text));
+    }
 }
 
 void tst_DevSim::sequenceOf_data()
@@ -1298,17 +1337,19 @@ void tst_DevSim::boardOptions_data()
     QTest::addColumn<int>("quietMs");
     QTest::addColumn<QString>("download");
     QTest::addColumn<int>("bootTimeoutMs");
+    QTest::addColumn<bool>("today"); // --color, --utf8 and --reenumerate
     QTest::newRow("defaults") << QStringList {} << QString::fromLatin1(BootLoader::defaultKey())
                               << false << false << qint64(-1) << 800 << QString()
-                              << BootLoader::DefaultIdleTimeoutMs;
-    QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1",
-        "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
-        "--download-file", "got.bin", "--boot-timeout", "1500" }
-                                << "K1" << true << true << qint64(4096) << 300 << "got.bin" << 1500;
+                              << BootLoader::DefaultIdleTimeoutMs << false;
+    QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1", "--color",
+        "--utf8", "--reenumerate", "--silent-after-prompt", "--boot-line-mid-transfer", "4096",
+        "--download-quiet", "300", "--download-file", "got.bin", "--boot-timeout", "1500" }
+                                << "K1" << true << true << qint64(4096) << 300 << "got.bin" << 1500
+                                << true;
     QTest::newRow("restart at once")
         << QStringList { "--boot-line-mid-transfer=0" }
         << QString::fromLatin1(BootLoader::defaultKey()) << false << false << qint64(0) << 800
-        << QString() << BootLoader::DefaultIdleTimeoutMs;
+        << QString() << BootLoader::DefaultIdleTimeoutMs << false;
 }
 
 void tst_DevSim::boardOptions()
@@ -1325,6 +1366,8 @@ void tst_DevSim::boardOptions()
     QTEST(o.downloadQuietMs, "quietMs");
     QTEST(o.downloadPath, "download");
     QTEST(o.bootTimeoutMs, "bootTimeoutMs");
+    for (bool set : { o.color, o.utf8, o.reenumerate })
+        QTEST(set, "today");
 }
 
 // --- the running board -------------------------------------------------------------------------
@@ -1338,8 +1381,9 @@ void tst_DevSim::helpExplainsTheBoard()
     QCOMPARE(p.exitCode(), 0);
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
-             "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout",
-             "Copyright (C) 2015 Brenlow", "AA 75 80", "55 7A 80" })
+             "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout", "--color",
+             "--utf8", "--reenumerate", "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80",
+             "55 7A 80" })
         QVERIFY2(out.contains(QLatin1String(text)), text);
 }
 
@@ -1457,6 +1501,39 @@ void tst_DevSim::bootLoaderGivesUpOnTheLine()
     QVERIFY(until(QStringLiteral("=========\r\n>")));
     QVERIFY(got.startsWith(replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))));
     QVERIFY(!fromGbk(got).contains(BootLoader::giveUpLine()));
+}
+
+void tst_DevSim::resetReenumerates()
+{
+    REQUIRE_SIMULATOR();
+    Simulator sim;
+    const QString first = sim.start({ "--reenumerate", "--interval", "50" });
+    QVERIFY(!first.isEmpty());
+    const auto lines
+        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
+    QByteArray got;
+    {
+        Port port(sim.link);
+        QVERIFY(port.readUntil(&got, lines(2), 3000));
+        QVERIFY(port.write(command("02")));
+        // The reply still comes; then the port goes.
+        const QByteArray reply = replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
+        QVERIFY(port.readUntil(
+            &got, [&](const QByteArray& b) { return b.contains(reply); }, 3000));
+        QVERIFY(!port.readUntil(
+                    &got, [](const QByteArray&) { return false; }, 3000)
+            && port.hungUp);
+    }
+    QVERIFY(!isLinkOrFile(sim.link));
+    // About a second later: a new pty (maybe with the freed number) behind the same link.
+    const QString second = sim.waitForPty();
+    QVERIFY(!second.isEmpty());
+    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), second);
+    Port port(sim.link);
+    got.clear();
+    QVERIFY(port.readUntil(&got, lines(2), 3000));
+    QVERIFY(sim.stop(SIGTERM));
+    QVERIFY(!isLinkOrFile(sim.link));
 }
 
 QTEST_GUILESS_MAIN(tst_DevSim)

@@ -1,5 +1,6 @@
 // Start-up: the form, the settings store, the update plug-in and the shell chores.
 #include "app/mainwindow.h"
+#include "app/startoptions.h"
 #include "app/updateinterface.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
@@ -20,6 +21,7 @@
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(PluginTrust::Verdict)
+Q_DECLARE_METATYPE(StartOptions::Parse)
 
 class tst_MainWindow : public QObject {
     Q_OBJECT
@@ -48,6 +50,9 @@ private slots:
     void sendAreaRestoredAsStored();
     void showHideOperator();
     void selectionGoesToClipboard();
+    void startOptions_data();
+    void startOptions();
+    void startOnAPty();
 
 private:
     TempWorkDir* work = nullptr;
@@ -78,6 +83,7 @@ void tst_MainWindow::defaultsWithoutSettingsFile()
     QCOMPARE(ui->stopBitsComboBox->currentText(), QString("1 bit"));
     QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString());
     QVERIFY(w.extraSettings()->isMinTray());
+    QVERIFY(!w.extraSettings()->autoReconnect());
     QCOMPARE(w.logShared()->toAddressText(), QString("192.168.1.100"));
     // The hand-over of the close mode writes it back at once.
     QSettings s("Settings.ini", QSettings::IniFormat);
@@ -151,6 +157,7 @@ void tst_MainWindow::savedValuesRestored()
         s.setValue("SerialConfig/StopBits", 2);
         s.setValue("SendAreaData/SendData", QString("AT+GMR\n第二行"));
         s.setValue("CustomConfig/MinTray", false);
+        s.setValue("CustomConfig/AutoReconnect", true);
         s.setValue("LogSharedConfig/ToAddress", "10.0.0.7");
     }
     MainWindow w;
@@ -161,6 +168,7 @@ void tst_MainWindow::savedValuesRestored()
     QCOMPARE(ui->stopBitsComboBox->currentText(), QString("2 bit"));
     QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString("AT+GMR\n第二行"));
     QVERIFY(!w.extraSettings()->isMinTray());
+    QVERIFY(w.extraSettings()->autoReconnect());
     QCOMPARE(w.logShared()->toAddressText(), QString("10.0.0.7"));
 }
 
@@ -429,6 +437,66 @@ void tst_MainWindow::selectionGoesToClipboard()
     c.clearSelection();
     w.form()->recvShowText->setTextCursor(c);
     QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
+}
+
+void tst_MainWindow::startOptions_data()
+{
+    using P = StartOptions::Parse;
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<P>("result");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("baud");
+    QTest::newRow("none: as always") << QStringList {} << P::Ok << "" << 0;
+    QTest::newRow("port, rate, open")
+        << QStringList { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" } << P::Ok
+        << "/dev/ttyUSB0" << 115200;
+    QTest::newRow("relative path from the caller's folder")
+        << QStringList { "--port=sim/../ttySIM0" } << P::Ok << "/home/u/ttySIM0" << 0;
+    QTest::newRow("bare device name")
+        << QStringList { "--port", "ttyACM0" } << P::Ok << "ttyACM0" << 0;
+    QTest::newRow("rate not offered") << QStringList { "--baud", "12345" } << P::Error << "" << 0;
+    QTest::newRow("unknown option") << QStringList { "--bogus" } << P::Error << "" << 0;
+    QTest::newRow("missing value") << QStringList { "--port" } << P::Error << "" << 0;
+    QTest::newRow("help") << QStringList { "--help" } << P::Help << "" << 0;
+    QTest::newRow("version") << QStringList { "-v" } << P::Version << "" << 0;
+}
+
+void tst_MainWindow::startOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(StartOptions::Parse, result);
+    QFETCH(QString, port);
+    QFETCH(int, baud);
+    arguments.prepend("quillon");
+    StartOptions options;
+    QString message;
+    QCOMPARE(StartOptions::parse(arguments, "/home/u", &options, &message), result);
+    QCOMPARE(StartOptions::asksForTextOnly(arguments),
+        result == StartOptions::Parse::Help || result == StartOptions::Parse::Version);
+    QCOMPARE(message.isEmpty(), result == StartOptions::Parse::Ok);
+    if (result == StartOptions::Parse::Version)
+        QCOMPARE(message, QString("quillon 2.8.2\n"));
+    QCOMPARE(options.port, port);
+    QCOMPARE(options.baudRate, baud);
+    QCOMPARE(options.open, arguments.contains("--open"));
+}
+
+void tst_MainWindow::startOnAPty()
+{
+    PtyPair pty;
+    QVERIFY(pty.isOpen());
+    MainWindow w;
+    StartOptions options;
+    options.port = pty.slavePath();
+    options.baudRate = 115200;
+    options.open = true;
+    w.applyStartOptions(options);
+    QVERIFY(w.port()->isOpen());
+    QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(pty.slavePath() + " "));
+    QCOMPARE(w.port()->baudRate(), 115200);
+    // Not a port the system lists, yet the scan keeps it.
+    w.slotUpdateSerialPort();
+    QVERIFY(w.port()->isOpen());
 }
 
 QTEST_MAIN(tst_MainWindow)

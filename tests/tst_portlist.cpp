@@ -1,3 +1,4 @@
+#include "serial/portidentity.h"
 #include "serial/portlist.h"
 
 #include <QtTest>
@@ -16,6 +17,8 @@ private slots:
     void extraPorts_data();
     void extraPorts();
     void sameNames();
+    void returnedPort_data();
+    void returnedPort();
 };
 
 void tst_PortList::order_data()
@@ -135,6 +138,46 @@ void tst_PortList::sameNames()
     QVERIFY(PortList::sameNames(a, b)); // a description change alone does not rebuild the list
     QVERIFY(!PortList::sameNames(a, c));
     QVERIFY(PortList::sameNames({}, {}));
+}
+
+void tst_PortList::returnedPort_data()
+{
+    // Links as "identity=target"; the identity is the one the port had when it was opened.
+    QTest::addColumn<QStringList>("links");
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QString>("identity");
+    QTest::addColumn<QString>("expected");
+    const QString ftdi = "usb-FTDI_FT232R_A50285BI-if00-port0";
+    const QString ch340 = "usb-1a86_USB_Serial-if00-port0";
+    QTest::newRow("same name, same device")
+        << QStringList { ftdi + "=/dev/ttyUSB0" } << QStringList { "ttyUSB0" } << ftdi << "ttyUSB0";
+    QTest::newRow("same device under a new name")
+        << QStringList { ch340 + "=/dev/ttyUSB0", ftdi + "=/dev/ttyUSB1" }
+        << QStringList { "ttyUSB0", "ttyUSB1" } << ftdi << "ttyUSB1";
+    QTest::newRow("another device took the name")
+        << QStringList { ch340 + "=/dev/ttyUSB0" } << QStringList { "ttyUSB0" } << ftdi << "";
+    QTest::newRow("name back before its link")
+        << QStringList {} << QStringList { "ttyUSB0" } << ftdi << "ttyUSB0";
+    QTest::newRow("linked but not listed yet")
+        << QStringList { ftdi + "=/dev/ttyACM3" } << QStringList { "ttyUSB0" } << ftdi << "";
+    QTest::newRow("no identity: the path decides")
+        << QStringList {} << QStringList { "/tmp/ttySIM0" } << QString() << "/tmp/ttySIM0";
+}
+
+void tst_PortList::returnedPort()
+{
+    QFETCH(QStringList, links);
+    QFETCH(QStringList, ports);
+    QFETCH(QString, identity);
+    QFETCH(QString, expected);
+    PortIdentity::Links byId;
+    for (const QString& link : links)
+        byId.append({ link.section('=', 0, 0), link.section('=', 1) });
+    PortList::Table table;
+    for (const QString& port : ports)
+        table.append({ port, "USB Serial" });
+    const QString lost = identity.isEmpty() ? "/tmp/ttySIM0" : "ttyUSB0";
+    QCOMPARE(PortIdentity::returnedPort(lost, identity, table, byId), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_PortList)

@@ -1,13 +1,16 @@
 // Port discovery, open, close, pause and unplug, against real pseudo-terminals.
 #include "app/mainwindow.h"
+#include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSerialPort>
 #include <QSettings>
+#include <QTextCodec>
 #include <QtTest>
 
 class tst_SerialPort : public QObject {
@@ -30,6 +33,8 @@ private slots:
     void unplugStopsAutoSend();
     void vanishedFromTableStopsAutoSend();
     void closedDuringTheWarningStaysClosed();
+    void reconnectsToTheSameDevice_data();
+    void reconnectsToTheSameDevice();
 
 private:
     void selectPort(MainWindow& w, const QString& path);
@@ -385,6 +390,80 @@ void tst_SerialPort::closedDuringTheWarningStaysClosed()
         QCOMPARE(call.text, link + ": 端口号断开\t");
     QTest::qWait(100);
     QVERIFY(!w.port()->isOpen());
+}
+
+void tst_SerialPort::reconnectsToTheSameDevice_data()
+{
+    QTest::addColumn<bool>("unplug"); // the device itself goes, not only its link
+    QTest::addColumn<bool>("newPty");
+    QTest::addColumn<bool>("byHand"); // the user closes the port while it is waited for
+    QTest::newRow("link removed, same pty back") << false << false << false;
+    QTest::newRow("link removed, new pty behind it") << false << true << false;
+    QTest::newRow("device gone, new pty behind the link") << true << true << false;
+    QTest::newRow("closed by hand while waiting") << false << false << true;
+}
+
+void tst_SerialPort::reconnectsToTheSameDevice()
+{
+    QFETCH(bool, unplug);
+    QFETCH(bool, newPty);
+    QFETCH(bool, byHand);
+    PtyTestBench bench;
+    const QString link = bench.listUnderLink("ttyRECON");
+    PtyPair other;
+    QVERIFY(bench.ready && !link.isEmpty() && other.isOpen());
+    MainWindow w;
+    w.extraSettings()->findChild<QCheckBox*>("autoReconnectCheckBox")->click();
+    QVERIFY(QSettings("Settings.ini", QSettings::IniFormat)
+                .value("CustomConfig/AutoReconnect")
+                .toBool());
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    w.form()->burdrateComboBox->setCurrentIndex(10);
+    QVERIFY(bench.openIn(w));
+    QVERIFY(bench.pty.write("before\n"));
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().contains("before"));
+    const QString liveFile = w.liveRecorder()->fileName();
+
+    // Unplugged, the port's own error notices it; a removed link, the next scan.
+    if (unplug)
+        bench.pty.closeMaster();
+    else
+        QVERIFY(QFile::remove(link));
+    w.slotUpdateSerialPort();
+    QTRY_VERIFY(w.waitingForReconnect());
+    QVERIFY(!w.port()->isOpen());
+    QCOMPARE(w.form()->openSerialButton->text(), QString("等待重连"));
+    if (byHand)
+        w.form()->openSerialButton->click();
+    PtyPair& device = newPty ? other : bench.pty;
+    QFile::remove(link);
+    QVERIFY(QFile::link(device.slavePath(), link));
+    if (byHand) {
+        QTest::qWait(600);
+        QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+        QVERIFY(!w.port()->isOpen() && w.form()->serialNumComboBox->isEnabled());
+        QVERIFY(bench.boxes.calls.isEmpty());
+        return;
+    }
+    // Well within the usual 3 s scan: the wait scans faster.
+    QTRY_VERIFY_WITH_TIMEOUT(w.port()->isOpen(), 2000);
+    QCOMPARE(w.form()->openSerialButton->text(), QString("关闭串口"));
+    QCOMPARE(w.port()->baudRate(), 115200);
+    QVERIFY(device.write("after\n"));
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().contains("after"));
+    QVERIFY(bench.boxes.calls.isEmpty());
+
+    const QRegularExpression order(
+        "RX←◆before\n⚠ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 串口已断开，"
+        "等待重新连接…\n✓ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 已重新连接\nRX←◆after");
+    QVERIFY2(order.match(w.form()->recvShowText->toPlainText()).hasMatch(),
+        qPrintable(w.form()->recvShowText->toPlainText()));
+    QCOMPARE(w.liveRecorder()->fileName(), liveFile);
+    w.form()->liveRecordCheckBox->setChecked(false);
+    QFile live(liveFile);
+    QVERIFY(live.open(QIODevice::ReadOnly));
+    QVERIFY(order.match(QTextCodec::codecForLocale()->toUnicode(live.readAll())).hasMatch());
 }
 
 QTEST_MAIN(tst_SerialPort)
