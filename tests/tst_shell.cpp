@@ -17,6 +17,7 @@
 #include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -38,6 +39,8 @@ private slots:
     void debugLogKeepsItsNewestHalf_data();
     void debugLogKeepsItsNewestHalf();
     void debugLogStaysUnderItsCap();
+    void boxesShowTagsAsText_data();
+    void boxesShowTagsAsText();
 
 private:
     QStringList debugLines() const;
@@ -292,6 +295,34 @@ void tst_Shell::debugLogStaysUnderItsCap()
     QVERIFY(f.size() <= DebugLog::Cap / 2);
     QCOMPARE(debugLines().first(), QString(1023, 'x'));
     QCOMPARE(debugLines().last(), QString("slotEnableDebugLog true"));
+}
+
+void tst_Shell::boxesShowTagsAsText_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("warning") << int(MsgBox::Warning);
+    QTest::newRow("information") << int(MsgBox::Information);
+    QTest::newRow("question") << int(MsgBox::Question);
+}
+
+void tst_Shell::boxesShowTagsAsText()
+{
+    QFETCH(int, kind);
+    MsgBox::setHandler({}); // the real boxes
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&format] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        format = box->textFormat();
+        box->defaultButton()->click();
+    });
+    QWidget parent;
+    const QString text("<b>x</b> from /tmp/<i>name</i>.bin");
+    const auto answer = kind == MsgBox::Warning ? MsgBox::warning(&parent, "警告", text)
+        : kind == MsgBox::Information
+        ? MsgBox::information(&parent, "通知", text)
+        : MsgBox::question(&parent, "关闭", text, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(answer, QMessageBox::Ok);
 }
 
 QTEST_MAIN(tst_Shell)
