@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <termios.h>
+
 class tst_SerialPort : public QObject {
     Q_OBJECT
 
@@ -20,6 +22,8 @@ private slots:
     void openAppliesParameters();
     void settingsWrittenOnlyAfterOpen();
     void savedPortSelectedAtStart();
+    void handWrittenIndexesShowWhatIsUsed_data();
+    void handWrittenIndexesShowWhatIsUsed();
     void openFailureChangesNothing_data();
     void openFailureChangesNothing();
     void closingMasterClosesAtOnce();
@@ -174,6 +178,43 @@ void tst_SerialPort::savedPortSelectedAtStart()
     }
     MainWindow w;
     QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
+}
+
+void tst_SerialPort::handWrittenIndexesShowWhatIsUsed_data()
+{
+    QTest::addColumn<QString>("values"); // BaudRate, DataBits, ChckBits, StopBits
+    QTest::newRow("negative") << "-1 -2 -1 -3";
+    QTest::newRow("too big") << "17 4 5 3";
+    QTest::newRow("not a number") << "fast 8bit none 1.5";
+}
+
+void tst_SerialPort::handWrittenIndexesShowWhatIsUsed()
+{
+    QFETCH(QString, values);
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    QFile ini("Settings.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    const QStringList v = values.split(' ');
+    ini.write(QString("[SerialConfig]\nBaudRate=%1\nDataBits=%2\nChckBits=%3\nStopBits=%4\n")
+                  .arg(v[0], v[1], v[2], v[3])
+                  .toUtf8());
+    ini.close();
+    MainWindow w;
+    auto* ui = w.form();
+    // The defaults are shown, and the port gets what is shown.
+    QCOMPARE(
+        QList<int>({ ui->burdrateComboBox->currentIndex(), ui->dataBitsComboBox->currentIndex(),
+            ui->checksumComboBox->currentIndex(), ui->stopBitsComboBox->currentIndex() }),
+        QList<int>({ 4, 3, 0, 0 }));
+    QVERIFY(bench.openIn(w));
+    QCOMPARE(w.port()->baudRate(), ui->burdrateComboBox->currentData().toInt());
+    QCOMPARE(int(w.port()->dataBits()), ui->dataBitsComboBox->currentData().toInt());
+    QCOMPARE(int(w.port()->parity()), ui->checksumComboBox->currentData().toInt());
+    QCOMPARE(int(w.port()->stopBits()), ui->stopBitsComboBox->currentData().toInt());
+    termios t;
+    QCOMPARE(::tcgetattr(bench.pty.masterFd(), &t), 0);
+    QCOMPARE(cfgetospeed(&t), speed_t(B2400));
 }
 
 void tst_SerialPort::openFailureChangesNothing_data()
