@@ -182,23 +182,20 @@ void tst_SerialPort::savedPortSelectedAtStart()
 
 void tst_SerialPort::handWrittenIndexesShowWhatIsUsed_data()
 {
-    QTest::addColumn<QString>("values"); // BaudRate, DataBits, ChckBits, StopBits
-    QTest::newRow("negative") << "-1 -2 -1 -3";
-    QTest::newRow("too big") << "17 4 5 3";
-    QTest::newRow("not a number") << "fast 8bit none 1.5";
+    QTest::addColumn<QByteArray>("values");
+    QTest::newRow("negative") << QByteArray("BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3");
+    QTest::newRow("too big") << QByteArray("BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3");
+    QTest::newRow("not a number") << QByteArray(
+        "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5");
 }
 
 void tst_SerialPort::handWrittenIndexesShowWhatIsUsed()
 {
-    QFETCH(QString, values);
+    QFETCH(QByteArray, values);
     PtyTestBench bench;
     QVERIFY(bench.ready);
     QFile ini("Settings.ini");
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    const QStringList v = values.split(' ');
-    ini.write(QString("[SerialConfig]\nBaudRate=%1\nDataBits=%2\nChckBits=%3\nStopBits=%4\n")
-                  .arg(v[0], v[1], v[2], v[3])
-                  .toUtf8());
+    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SerialConfig]\n" + values + "\n") > 0);
     ini.close();
     MainWindow w;
     auto* ui = w.form();
