@@ -12,18 +12,40 @@ static Handler& handler()
 
 void setHandler(Handler h) { handler() = std::move(h); }
 
+// File names, peer names and received text reach these boxes: a tag in them is shown, not obeyed.
+static QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon,
+    const QString& title, const QString& text, QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    // As the static boxes do: unless told otherwise, the first accepting button is the default.
+    for (uint b = QMessageBox::FirstButton;
+         defaultButton == QMessageBox::NoButton && b <= QMessageBox::LastButton; b <<= 1) {
+        if (box.button(QMessageBox::StandardButton(b))
+            && box.buttonRole(box.button(QMessageBox::StandardButton(b)))
+                == QMessageBox::AcceptRole)
+            defaultButton = QMessageBox::StandardButton(b);
+    }
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    if (box.exec() == -1)
+        return QMessageBox::Cancel;
+    return box.standardButton(box.clickedButton());
+}
+
 QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text)
 {
     if (handler())
         return handler()({ Warning, title, text });
-    return QMessageBox::warning(parent, title, text, QMessageBox::Ok);
+    return show(parent, QMessageBox::Warning, title, text, QMessageBox::Ok);
 }
 
 QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text)
 {
     if (handler())
         return handler()({ Information, title, text });
-    return QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    return show(parent, QMessageBox::Information, title, text, QMessageBox::Ok);
 }
 
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
@@ -31,7 +53,7 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
 {
     if (handler())
         return handler()({ Question, title, text });
-    return QMessageBox::question(parent, title, text, buttons, defaultButton);
+    return show(parent, QMessageBox::Question, title, text, buttons, defaultButton);
 }
 
 void about(QWidget* parent, const QString& title, const QString& text)
@@ -40,6 +62,7 @@ void about(QWidget* parent, const QString& title, const QString& text)
         handler()({ About, title, text });
         return;
     }
+    // The program's own text only: Qt's own detection of rich text stays.
     QMessageBox::about(parent, title, text);
 }
 

@@ -158,12 +158,19 @@ void MainWindow::loadSerialConfig()
 
     slotUpdateSerialPort();
 
+    // A hand-written file may hold anything: an index the combo box cannot show would leave it
+    // blank while the port opened with something else, so such a value counts as missing.
+    const auto index = [this](const QString& key, int fallback, const QComboBox* box) {
+        bool ok = false;
+        const int i = settings->value(key, fallback).toInt(&ok);
+        return ok && i >= 0 && i < box->count() ? i : fallback;
+    };
     settings->beginGroup(QStringLiteral("SerialConfig"));
     const QString commPort = settings->value(QStringLiteral("CommPort"), QString()).toString();
-    const int baud = settings->value(QStringLiteral("BaudRate"), 4).toInt();
-    const int bits = settings->value(QStringLiteral("DataBits"), 3).toInt();
-    const int parity = settings->value(QStringLiteral("ChckBits"), 0).toInt();
-    const int stop = settings->value(QStringLiteral("StopBits"), 0).toInt();
+    const int baud = index(QStringLiteral("BaudRate"), 4, ui->burdrateComboBox);
+    const int bits = index(QStringLiteral("DataBits"), 3, ui->dataBitsComboBox);
+    const int parity = index(QStringLiteral("ChckBits"), 0, ui->checksumComboBox);
+    const int stop = index(QStringLiteral("StopBits"), 0, ui->stopBitsComboBox);
     settings->endGroup();
 
     ui->serialNumComboBox->setCurrentText(commPort);

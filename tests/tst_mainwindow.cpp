@@ -33,7 +33,7 @@ private slots:
     void formAtStart();
     void statusBar();
     void savedValuesRestored();
-    void outOfRangeIndexLeavesNoSelection();
+    void outOfRangeIndexShowsTheDefault();
     void missingPluginWarnsOnce();
     void pluginFoundAndCalledOnce();
     void styleMenu();
@@ -172,7 +172,7 @@ void tst_MainWindow::savedValuesRestored()
     QCOMPARE(w.logShared()->toAddressText(), QString("10.0.0.7"));
 }
 
-void tst_MainWindow::outOfRangeIndexLeavesNoSelection()
+void tst_MainWindow::outOfRangeIndexShowsTheDefault()
 {
     {
         QSettings s("Settings.ini", QSettings::IniFormat);
@@ -181,8 +181,8 @@ void tst_MainWindow::outOfRangeIndexLeavesNoSelection()
         s.setValue("SerialConfig/CommPort", "ttyNOPE0 gone   ");
     }
     MainWindow w;
-    QCOMPARE(w.form()->burdrateComboBox->currentIndex(), -1);
-    QCOMPARE(w.form()->stopBitsComboBox->currentIndex(), -1);
+    QCOMPARE(w.form()->burdrateComboBox->currentIndex(), 4);
+    QCOMPARE(w.form()->stopBitsComboBox->currentIndex(), 0);
     QCOMPARE(w.form()->dataBitsComboBox->currentIndex(), 3);
 }
 

@@ -13,6 +13,8 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <termios.h>
+
 class tst_SerialPort : public QObject {
     Q_OBJECT
 
@@ -23,6 +25,8 @@ private slots:
     void openAppliesParameters();
     void settingsWrittenOnlyAfterOpen();
     void savedPortSelectedAtStart();
+    void handWrittenIndexesShowWhatIsUsed_data();
+    void handWrittenIndexesShowWhatIsUsed();
     void openFailureChangesNothing_data();
     void openFailureChangesNothing();
     void closingMasterClosesAtOnce();
@@ -179,6 +183,40 @@ void tst_SerialPort::savedPortSelectedAtStart()
     }
     MainWindow w;
     QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
+}
+
+void tst_SerialPort::handWrittenIndexesShowWhatIsUsed_data()
+{
+    QTest::addColumn<QByteArray>("values");
+    QTest::newRow("negative") << QByteArray("BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3");
+    QTest::newRow("too big") << QByteArray("BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3");
+    QTest::newRow("not a number") << QByteArray(
+        "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5");
+}
+
+void tst_SerialPort::handWrittenIndexesShowWhatIsUsed()
+{
+    QFETCH(QByteArray, values);
+    PtyTestBench bench;
+    QVERIFY(bench.ready);
+    QFile ini("Settings.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SerialConfig]\n" + values + "\n") > 0);
+    ini.close();
+    MainWindow w;
+    auto* ui = w.form();
+    // The defaults are shown, and the port gets what is shown.
+    QCOMPARE(
+        QList<int>({ ui->burdrateComboBox->currentIndex(), ui->dataBitsComboBox->currentIndex(),
+            ui->checksumComboBox->currentIndex(), ui->stopBitsComboBox->currentIndex() }),
+        QList<int>({ 4, 3, 0, 0 }));
+    QVERIFY(bench.openIn(w));
+    QCOMPARE(w.port()->baudRate(), ui->burdrateComboBox->currentData().toInt());
+    QCOMPARE(int(w.port()->dataBits()), ui->dataBitsComboBox->currentData().toInt());
+    QCOMPARE(int(w.port()->parity()), ui->checksumComboBox->currentData().toInt());
+    QCOMPARE(int(w.port()->stopBits()), ui->stopBitsComboBox->currentData().toInt());
+    termios t;
+    QCOMPARE(::tcgetattr(bench.pty.masterFd(), &t), 0);
+    QCOMPARE(cfgetospeed(&t), speed_t(B2400));
 }
 
 void tst_SerialPort::openFailureChangesNothing_data()

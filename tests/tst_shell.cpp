@@ -17,6 +17,7 @@
 #include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -35,6 +36,11 @@ private slots:
     void debugLogWritesExactlyTheLines();
     void debugLogCatchesQtWarnings();
     void debugLogHasEveryFeaturesLine();
+    void debugLogKeepsItsNewestHalf_data();
+    void debugLogKeepsItsNewestHalf();
+    void debugLogStaysUnderItsCap();
+    void boxesShowTagsAsText_data();
+    void boxesShowTagsAsText();
 
 private:
     QStringList debugLines() const;
@@ -251,6 +257,72 @@ void tst_Shell::debugLogHasEveryFeaturesLine()
         QVERIFY2(
             !lines.filter(QRegularExpression("^" + QRegularExpression::escape(start))).isEmpty(),
             qPrintable(start + QString(" missing in: ") + lines.join(" | ")));
+}
+
+void tst_Shell::debugLogKeepsItsNewestHalf_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QByteArray>("kept"); // with a cap of 20 bytes
+    QTest::newRow("at the cap") << QByteArray("1111\n2222\n3333\n4444\n")
+                                << QByteArray("1111\n2222\n3333\n4444\n");
+    QTest::newRow("half begins a line")
+        << QByteArray("1111\n2222\n3333\n4444\n5555\n") << QByteArray("4444\n5555\n");
+    QTest::newRow("half begins inside a line")
+        << QByteArray("111111\n222222\n333333\n") << QByteArray("333333\n");
+    QTest::newRow("one endless line") << QByteArray(30, 'x') + "\n" << QByteArray();
+}
+
+void tst_Shell::debugLogKeepsItsNewestHalf()
+{
+    QFETCH(QByteArray, log);
+    QFile f(DebugLog::path());
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(log) == log.size());
+    f.close();
+    DebugLog::keepNewestHalf(f.fileName(), 20);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QTEST(f.readAll(), "kept");
+}
+
+void tst_Shell::debugLogStaysUnderItsCap()
+{
+    QFile f(DebugLog::path());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (qint64 i = 0; i < DebugLog::Cap / 1024; ++i)
+        f.write(QByteArray(1023, 'x') + '\n');
+    f.close();
+    MainWindow w;
+    w.slotEnableDebugLog(true); // one line more than the cap
+    QVERIFY(f.size() <= DebugLog::Cap / 2);
+    QCOMPARE(debugLines().first(), QString(1023, 'x'));
+    QCOMPARE(debugLines().last(), QString("slotEnableDebugLog true"));
+}
+
+void tst_Shell::boxesShowTagsAsText_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("warning") << int(MsgBox::Warning);
+    QTest::newRow("information") << int(MsgBox::Information);
+    QTest::newRow("question") << int(MsgBox::Question);
+}
+
+void tst_Shell::boxesShowTagsAsText()
+{
+    QFETCH(int, kind);
+    MsgBox::setHandler({}); // the real boxes
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&format] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        format = box->textFormat();
+        box->defaultButton()->click();
+    });
+    QWidget parent;
+    const QString text("<b>x</b> from /tmp/<i>name</i>.bin");
+    const auto answer = kind == MsgBox::Warning ? MsgBox::warning(&parent, "警告", text)
+        : kind == MsgBox::Information
+        ? MsgBox::information(&parent, "通知", text)
+        : MsgBox::question(&parent, "关闭", text, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(answer, QMessageBox::Ok);
 }
 
 QTEST_MAIN(tst_Shell)

@@ -599,9 +599,9 @@ void tst_Tools::replyAssembly_data()
         << Chunks { r.left(5), r.mid(5, 10), r.mid(15) }
         << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << Chunks { r }
         << QByteArray();
-    QTest::newRow("start sequence itself split: first piece ignored")
-        << Chunks { r.left(2), r.mid(2) } << QList<Step> { Step::Ignored, Step::Ignored }
-        << Chunks {} << QByteArray();
+    QTest::newRow("start sequence itself split")
+        << Chunks { r.left(2), r.mid(2) } << QList<Step> { Step::Ignored, Step::Complete }
+        << Chunks { r } << QByteArray();
     QTest::newRow("chunks without start while empty are ignored")
         << Chunks { "hello", hex("AABB4201FE") } << QList<Step> { Step::Ignored, Step::Ignored }
         << Chunks {} << QByteArray();
@@ -651,6 +651,23 @@ void tst_Tools::replyAssembly_data()
     QTest::newRow("a reply ahead of a flood is kept")
         << Chunks { r + QByteArray(5000, 'x') } << QList<Step> { Step::Complete } << Chunks { r }
         << QByteArray();
+    // Only the length field filled; the checksum also holds by chance after 40 bytes and at the
+    // end of the adapter's first 64-byte packet.
+    QByteArray longer = hex("557A80004400AABB4201FE3C0100") + QByteArray(60, 'a');
+    longer[39] = char(Checksum::compute(longer.left(39), Checksum::XorSum));
+    longer[63] = char(Checksum::compute(longer.mid(40, 23), Checksum::XorSum));
+    longer.append(char(Checksum::compute(longer, Checksum::XorSum)));
+    QTest::newRow("64-byte packets, chance checksums inside")
+        << Chunks { longer.left(64), longer.mid(64) }
+        << QList<Step> { Step::Waiting, Step::Complete } << Chunks { longer } << QByteArray();
+    Chunks many;
+    QByteArray pile;
+    while (pile.size() < 4 << 20) {
+        pile += shortest;
+        many << shortest;
+    }
+    QTest::newRow("4 MiB read after a pause")
+        << Chunks { pile + r.left(20) } << QList<Step> { Step::Complete } << many << r.left(20);
 }
 
 void tst_Tools::replyAssembly()
