@@ -70,9 +70,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     maxLines = 100000;
     lineCount = recvCount = sendCount = 0;
-    display = std::make_unique<DisplayStage>(static_cast<DisplayStage::Owner*>(this));
-    // The line store takes every formatted line; the view draws behind it.
-    display->setReportFormatted(true);
+    display = std::make_unique<DisplayStage>();
     autoSendTimer = new QTimer(this);
     showDataTimer = new QTimer(this);
     fileSendTimer = new QTimer(this);

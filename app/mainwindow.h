@@ -42,7 +42,7 @@ class MainWindow;
 }
 
 // The hub: owns the port, the settings, every secondary window and every timer.
-class MainWindow : public QMainWindow, private DisplayStage::Owner {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -172,17 +172,21 @@ private:
     void takeInPaused();
     DisplayStage::Settings displaySettings() const;
     void showLocalLine(const QString& line, LineStore::Kind kind = LineStore::Notice);
-    // The display stage's requests.
-    void draw(const QString& text, bool inlineText) override;
-    void lineFormatted() override;
-    void feedUpgrade(QByteArray& pending) override;
-    void formatted(const QString& text, bool inlineText, bool local) override;
+    // The display stage's steps, applied in one loop in the order they came, also when a nested
+    // event loop (a box) hands in more meanwhile.
+    void applySteps(const DisplayStage::Steps& steps);
+    DisplayStage::Limit lineLimit() const;
+    void drawText(const QString& text, bool inlineText);
+    void recordFormatted(const DisplayStage::Step& step);
+    QList<DisplayStage::Step> stepQueue;
+    bool applyingSteps = false;
     void finishFileTransfer();
     void portVanished(const QString& name);
     void setReceiving(bool on);
     void updateCounters(QLabel* label, int n, bool refreshNow = true);
     void refreshCounterLabels();
     void automaticClear();
+    void clearView(bool save);
     // The store's lines go to a record file, written off the GUI thread; a failure comes back
     // through slotRecordWritten.
     void automaticSave();
@@ -214,8 +218,6 @@ private:
     void releaseBacklogMemory();
     // The lines of the receive area, the record that files are written from.
     LineStore lineStore;
-    // What the next local line reported as formatted is.
-    LineStore::Kind localKind = LineStore::Notice;
     // Saves by hand waiting for their result box.
     QStringList savesByHand;
     // Record files the disk did not take, waiting to be written again.

@@ -9,30 +9,35 @@
 
 namespace {
 
-struct Bench : DisplayStage::Owner {
+struct Bench {
     QString drawn;
-    QString reported; // what the live record would get
+    QString reported; // what the record would get
     qint64 now = 0;
-    DisplayStage stage { this };
+    DisplayStage stage;
     DisplayStage::Settings settings;
 
     Bench()
     {
         stage.setClock([this] { return now; }, [] { return QTime(12, 0); });
     }
-    void draw(const QString& text, bool inlineText) override
+    void apply(const DisplayStage::Steps& steps)
     {
-        if (!inlineText && !drawn.isEmpty())
-            drawn += QLatin1Char('\n');
-        drawn += text;
+        for (const DisplayStage::Step& step : steps) {
+            if (step.kind == DisplayStage::Step::Format) {
+                reported += step.text;
+            } else if (step.kind == DisplayStage::Step::Draw) {
+                if (!step.inlineText && !drawn.isEmpty())
+                    drawn += QLatin1Char('\n');
+                drawn += step.text;
+            }
+        }
     }
-    void lineFormatted() override { }
-    void formatted(const QString& text, bool, bool) override { reported += text; }
-    void feedUpgrade(QByteArray& pending) override { pending.clear(); }
     DisplayStage::TickResult tick()
     {
         now += 10;
-        return stage.tick(settings);
+        DisplayStage::TickResult result = stage.tick(settings);
+        apply(result.steps);
+        return result;
     }
 };
 
@@ -69,17 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     b.settings.backText = QString::fromLatin1(in.piece(8));
     const QByteArray stream = in.rest();
 
-    b.stage.setReportFormatted(true);
-    b.stage.portOpened(b.settings);
+    b.apply(b.stage.portOpened(b.settings));
     int round = 0;
     for (int i = 0; i < stream.size(); i += chunk, ++round) {
         b.stage.receive(stream.mid(i, chunk));
         if (holdEvery)
             b.stage.setHeld(round / holdEvery % 2 == 1);
-        if (ownLines && round % 5 == 0) {
-            b.stage.queueLine(QStringLiteral("own"));
-            b.stage.drawQueued();
-        }
+        if (ownLines && round % 5 == 0)
+            b.apply(b.stage.queueLine(QStringLiteral("own")));
         b.tick();
     }
     b.stage.setHeld(false);

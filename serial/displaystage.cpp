@@ -4,9 +4,8 @@
 
 using namespace RxFormat;
 
-DisplayStage::DisplayStage(Owner* owner)
-    : owner(owner)
-    , marker(rxMarker())
+DisplayStage::DisplayStage()
+    : marker(rxMarker())
 {
     QElapsedTimer started;
     started.start();
@@ -23,43 +22,70 @@ void DisplayStage::setClock(std::function<qint64()> monotonicMs, std::function<Q
 
 void DisplayStage::receive(const QByteArray& bytes) { recv.append(bytes); }
 
-void DisplayStage::queueLine(const QString& line)
+void DisplayStage::begin(Steps* steps, const Limit& given)
 {
+    out = steps;
+    limit = given;
+    cleared = false;
+}
+
+void DisplayStage::end()
+{
+    // The dialogue's lines come through queueLine() while its step is applied: after this call's
+    // redraw, behind the lines it drew.
+    *out += upgradeSteps;
+    upgradeSteps.clear();
+    out = nullptr;
+}
+
+DisplayStage::Steps DisplayStage::queueLine(const QString& line, int tag)
+{
+    Steps steps;
+    begin(&steps, limit);
     reportTail();
     tail += line;
     tail += QLatin1Char('\n');
+    reportTail(true, tag);
     localQueued = true;
-    tailReported = tail.size();
-    if (reportFormatted)
-        owner->formatted(line + QLatin1Char('\n'), false, true);
+    drawQueued();
+    end();
+    return steps;
 }
 
-void DisplayStage::setReportFormatted(bool on)
+void DisplayStage::reportTail(bool local, int tag)
 {
-    reportTail();
-    reportFormatted = on;
-    tailReported = tail.size();
-}
-
-void DisplayStage::reportTail()
-{
-    const int from = tailReported;
-    // Marked first: the owner may turn reporting off from inside (a failed live record).
-    tailReported = tail.size();
-    if (reportFormatted && from < tail.size())
-        owner->formatted(from == 0 ? tail : tail.mid(from), false, false);
-}
-
-void DisplayStage::queueInline(const QString& text)
-{
-    if (text.isEmpty())
+    if (tailReported >= tail.size() && counted == 0)
         return;
+    Step step;
+    step.kind = Step::Format;
+    step.text = tailReported == 0 ? tail : tail.mid(tailReported);
+    step.local = local;
+    step.tag = tag;
+    step.counted = counted;
+    tailReported = tail.size();
+    counted = 0;
+    out->append(step);
+}
+
+DisplayStage::Steps DisplayStage::queueInline(const QString& text)
+{
+    Steps steps;
+    if (text.isEmpty())
+        return steps;
+    begin(&steps, limit);
     closeTail();
-    if (reportFormatted)
-        owner->formatted(text, true, true);
+    Step step;
+    step.kind = Step::Format;
+    step.text = text;
+    step.inlineText = true;
+    step.local = true;
+    out->append(step);
     queue.append({ text, true });
     queueChars += text.size();
     localQueued = true;
+    drawQueued();
+    end();
+    return steps;
 }
 
 void DisplayStage::closeTail()
@@ -87,7 +113,7 @@ QString DisplayStage::displayText() const
 
 void DisplayStage::drawQueued()
 {
-    if (held || inTick || queuedChars() == 0)
+    if (held || queuedChars() == 0)
         return;
     // A backlog held back by the mouse is not drawn in one go because an echo joined it.
     drawSlice(int(qMin<qint64>(drawBudget(), INT_MAX)));
@@ -107,13 +133,17 @@ void DisplayStage::dropQueued() { discardQueued(); }
 
 void DisplayStage::setHeld(bool on) { held = on; }
 
-void DisplayStage::portOpened(const Settings& settings)
+DisplayStage::Steps DisplayStage::portOpened(const Settings& settings, const Limit& given)
 {
+    Steps steps;
+    begin(&steps, given);
     // Half a line of the last session must not become the head of the first line of this one.
     if (waitingBytes() > 0)
         finish(settings);
     open = true;
     drain = false;
+    end();
+    return steps;
 }
 
 void DisplayStage::portClosed()
@@ -122,40 +152,15 @@ void DisplayStage::portClosed()
     drain = true;
 }
 
-void DisplayStage::drawAll()
-{
-    drainTo([this](const QString& text, bool inlineText) { owner->draw(text, inlineText); });
-}
-
-void DisplayStage::drainTo(const std::function<void(const QString&, bool)>& sink)
-{
-    cleared = true;
-    reportTail();
-    QVector<Piece> pieces;
-    pieces.swap(queue);
-    queueChars = 0;
-    if (tailDrawn < tail.size())
-        pieces.append({ tailDrawn == 0 ? tail : tail.mid(tailDrawn), false });
-    tail.clear();
-    tailDrawn = 0;
-    tailReported = 0;
-    localQueued = false;
-    for (Piece& piece : pieces) {
-        if (!piece.inlineText && piece.text.endsWith(QLatin1Char('\n')))
-            piece.text.chop(1);
-        sink(piece.text, piece.inlineText);
-    }
-}
-
 void DisplayStage::discardQueued()
 {
     cleared = true;
-    reportTail();
     queue.clear();
     queueChars = 0;
     tail.clear();
     tailDrawn = 0;
     tailReported = 0;
+    counted = 0;
     localQueued = false;
 }
 
@@ -224,7 +229,7 @@ void DisplayStage::formatPending(const Settings& settings, const QByteArray& fro
     const bool showTime = settings.showTime;
     const PrefixSource prefix
         = [this, showTime]() -> const QString& { return prefixNow(showTime); };
-    const LineSink onLine = [this] { owner->lineFormatted(); };
+    const LineSink onLine = [this] { lineDone(); };
     QByteArray bytes = pending;
     pending.clear();
     if (settings.hex) {
@@ -247,16 +252,51 @@ void DisplayStage::formatPending(const Settings& settings, const QByteArray& fro
     reportTail();
 }
 
+void DisplayStage::lineDone()
+{
+    ++counted;
+    if (--limit.linesLeft > 0)
+        return;
+    // The line limit: what was formatted so far belongs to the view that goes; the string being
+    // formatted into starts over.
+    reportTail();
+    Step clear;
+    clear.kind = Step::Clear;
+    clear.save = limit.save;
+    out->append(clear);
+    discardQueued();
+    limit.linesLeft = limit.maxLines;
+}
+
 void DisplayStage::finish(const Settings& settings)
 {
     pending.append(recv);
     recv.clear();
     if (settings.upgrade) {
-        owner->feedUpgrade(pending);
+        feedUpgrade();
         return;
     }
     formatPending(
         settings, delimiterBytes(settings.frontText), delimiterBytes(settings.backText), true);
+}
+
+void DisplayStage::emitDraw(const QString& text, bool inlineText)
+{
+    Step step;
+    step.kind = Step::Draw;
+    step.text = text;
+    step.inlineText = inlineText;
+    out->append(step);
+}
+
+void DisplayStage::feedUpgrade()
+{
+    // Every tick, bytes or not: the dialogue keeps its time-outs by them.
+    Step step;
+    step.kind = Step::Upgrade;
+    step.bytes = pending;
+    pending.clear();
+    upgradeSteps.append(step);
 }
 
 bool DisplayStage::drawSlice(int maxChars)
@@ -270,7 +310,7 @@ bool DisplayStage::drawSlice(int maxChars)
         budget -= piece.text.size();
         if (!piece.inlineText && piece.text.endsWith(QLatin1Char('\n')))
             piece.text.chop(1);
-        owner->draw(piece.text, piece.inlineText);
+        emitDraw(piece.text, piece.inlineText);
         drew = true;
     }
     if (budget > 0 && tailDrawn < tail.size()) {
@@ -296,7 +336,7 @@ bool DisplayStage::drawSlice(int maxChars)
         }
         if (text.endsWith(QLatin1Char('\n')))
             text.chop(1);
-        owner->draw(text, false);
+        emitDraw(text, false);
         drew = true;
     }
     return drew;
@@ -308,14 +348,10 @@ void DisplayStage::fixSlice(int bytes)
     sliceFixed = true;
 }
 
-DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
+DisplayStage::TickResult DisplayStage::tick(const Settings& settings, const Limit& given)
 {
     TickResult result;
-    // A box opened from inside a tick runs its own event loop: its ticks must not interleave.
-    if (inTick)
-        return result;
-    inTick = true;
-    cleared = false;
+    begin(&result.steps, given);
     const qint64 start = now();
     if (!lastShowValid) {
         lastShowMs = start;
@@ -336,7 +372,7 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
             moveToPending(settings, front, back);
             // Closed: the slice is shown whatever the wrap gate says, a line at a time.
             if (settings.upgrade)
-                owner->feedUpgrade(pending);
+                feedUpgrade();
             else
                 formatPending(settings, front, back, false, !drain);
             // Closed, and the wrap mode keeps putting the same bytes back: show them as they are.
@@ -381,6 +417,6 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings)
 
     result.mayStop = !open && !drain && waitingBytes() == 0 && queuedChars() == 0;
     result.readPort = room() > 0;
-    inTick = false;
+    end();
     return result;
 }

@@ -7,12 +7,15 @@
 #include <QTime>
 #include <QVector>
 
+#include <climits>
+
 #include <functional>
 
 // The receive display stage: takes the received bytes, cuts them into lines by the wrap mode on
-// each 10 ms tick, formats them, and hands its owner the text to draw, paced and in order, with
-// the lines of the owner's own (echoes, notices) among them. It knows nothing of widgets; the
-// window, the tests and the fuzzers all drive this one class.
+// each 10 ms tick, formats them, and tells its owner what to do: record the text, draw it (paced,
+// in order, with the owner's own lines among it), clear at the line limit, feed the boot-loader
+// dialogue. It knows nothing of widgets and never calls out; the window, the tests and the fuzzers
+// all drive this one class and apply the steps it returns.
 class DisplayStage {
 public:
     // Received bytes not yet formatted are bounded: past this the port (or peer) is left unread.
@@ -41,35 +44,42 @@ public:
         bool upgrade = false; // the boot-loader dialogue takes the received bytes
     };
 
-    // What the stage asks of its owner, in the order it happens.
-    class Owner {
-    public:
-        virtual ~Owner() = default;
-        // Whole lines without the final "\n", appended as new lines; or inline text that
-        // continues the last line.
-        virtual void draw(const QString& text, bool inlineText) = 0;
-        // One received line was formatted. The owner counts it and may clear the view from here
-        // (after drawAll).
-        virtual void lineFormatted() = 0;
-        // The upgrade dialogue takes the pending bytes; it empties them once they are processed.
-        virtual void feedUpgrade(QByteArray& pending) = 0;
-        // Text was formatted for the view (whole lines with their "\n", or inline text that
-        // continues the last line), in the view's order, when it is formatted rather than drawn;
-        // local: the owner's own line (queueLine). Only while setReportFormatted(true).
-        virtual void formatted(const QString& text, bool inlineText, bool local)
-        {
-            Q_UNUSED(text)
-            Q_UNUSED(inlineText)
-            Q_UNUSED(local)
-        }
+    // What the owner does, in this order. The stage never calls its owner: every call returns
+    // the steps it led to.
+    struct Step {
+        enum Kind {
+            Format, // text was formatted: the record (line store, live record) takes it now
+            Draw, // the view takes text
+            Clear, // the line limit was reached: the view is cleared here
+            Upgrade // the boot-loader dialogue takes bytes
+        };
+        Kind kind = Format;
+        // Format: whole lines, each with its "\n", or inline text that continues the last line.
+        // Draw: whole lines without the last "\n", or inline text.
+        QString text;
+        bool inlineText = false;
+        bool local = false; // Format: the owner's own line (queueLine, queueInline)
+        int tag = 0; // Format: what the owner gave with its line
+        int counted = 0; // Format: received lines in the text, for the line counter
+        bool save = false; // Clear: save the view's lines first
+        QByteArray bytes; // Upgrade; what the dialogue leaves goes back with putBackUpgrade()
+    };
+    using Steps = QVector<Step>;
+
+    // The line limit as the owner's counter stands at the time of a call.
+    struct Limit {
+        qint64 linesLeft = LLONG_MAX; // received lines until the view is cleared
+        qint64 maxLines = LLONG_MAX; // the limit again after a clear
+        bool save = false; // the clear saves first
     };
 
     struct TickResult {
+        Steps steps;
         bool mayStop = false; // the port is closed and nothing waits: the timer may rest
         bool readPort = false; // there is room again: read what the port still holds
     };
 
-    explicit DisplayStage(Owner* owner);
+    DisplayStage();
 
     // Monotonic milliseconds and the wall clock of the time stamps; tests set their own.
     void setClock(std::function<qint64()> monotonicMs, std::function<QTime()> wallTime);
@@ -80,35 +90,31 @@ public:
     bool full() const { return room() <= 0; }
     qint64 waitingBytes() const { return qint64(recv.size()) + pending.size(); }
 
-    // The owner's own lines (a transmit echo, a notice): queued behind what is formatted already.
-    void queueLine(const QString& line);
-    void queueInline(const QString& text);
-    // Draws what is queued now, a redraw's worth at most (the rest on the next ticks), unless
-    // the view is held or a tick is running.
-    void drawQueued();
+    // The owner's own lines (a transmit echo, a notice): queued behind what is formatted already,
+    // and drawn at once unless the view is held, a redraw's worth at most (the rest on the next
+    // ticks).
+    Steps queueLine(const QString& line, int tag = 0);
+    Steps queueInline(const QString& text);
 
     // A mouse button held on the view: nothing is drawn meanwhile.
     void setHeld(bool held);
-    // Whether the owner hears of every formatted text (the live record).
-    void setReportFormatted(bool on);
     bool isHeld() const { return held; }
 
     // A new session: what the last one left unfinished is shown as its own lines first.
-    void portOpened(const Settings& settings);
+    Steps portOpened(const Settings& settings, const Limit& limit);
+    Steps portOpened(const Settings& settings) { return portOpened(settings, Limit()); }
     // The port closed: what is waiting is still shown, the last unfinished line included.
     void portClosed();
 
-    // The view is being cleared: everything queued is drawn first, held or not, so that it is
-    // seen (and saved) with the view it belongs to.
-    void drawAll();
-    // The same, to another sink: the pieces as they would be drawn, in order (the queue empties).
-    void drainTo(const std::function<void(const QString& text, bool inlineText)>& sink);
-    // The view is cleared: what is queued for it is reported as formatted, then dropped.
+    // The owner cleared the view: what was queued for it is dropped (the record has it).
     void dropQueued();
     // Everything dropped: the view starts over with another source.
     void reset();
+    // Bytes the boot-loader dialogue did not take yet: they come first in its next step.
+    void putBackUpgrade(const QByteArray& bytes) { pending.prepend(bytes); }
 
-    TickResult tick(const Settings& settings);
+    TickResult tick(const Settings& settings, const Limit& limit);
+    TickResult tick(const Settings& settings) { return tick(settings, Limit()); }
 
     // A fixed slice instead of the one that follows the tick's cost (tests and fuzzers).
     void fixSlice(int bytes);
@@ -133,14 +139,20 @@ private:
         bool final, bool gated = true);
     void finish(const Settings& settings);
     bool drawSlice(int maxChars);
+    void drawQueued();
+    void lineDone();
+    void emitDraw(const QString& text, bool inlineText);
+    void feedUpgrade();
     void closeTail();
-    void reportTail();
+    void reportTail(bool local = false, int tag = 0);
     void discardQueued();
     qint64 drawBudget() const;
     const QString& prefixNow(bool showTime);
     qint64 now() const { return monotonic(); }
+    // Where the steps of the call under way go.
+    void begin(Steps* steps, const Limit& limit);
+    void end();
 
-    Owner* owner;
     std::function<qint64()> monotonic;
     std::function<QTime()> wall;
 
@@ -152,12 +164,14 @@ private:
     QString tail;
     int tailDrawn = 0; // chars of tail already drawn
     int tailReported = 0; // chars of tail already reported as formatted
-    bool reportFormatted = false;
+    int counted = 0; // received lines formatted since the last report
 
+    Steps* out = nullptr;
+    Steps upgradeSteps; // go out at the end of the tick
+    Limit limit;
     bool held = false;
     bool open = false;
     bool drain = false;
-    bool inTick = false;
     bool localQueued = false; // the owner's lines wait: draw on the next tick
     bool cleared = false; // the view was cleared during this tick
     bool lastShowValid = false;

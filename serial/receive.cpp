@@ -91,7 +91,8 @@ DisplayStage::Settings MainWindow::displaySettings() const
 
 void MainWindow::slotShowDataTimeout()
 {
-    const DisplayStage::TickResult result = display->tick(displaySettings());
+    const DisplayStage::TickResult result = display->tick(displaySettings(), lineLimit());
+    applySteps(result.steps);
     // What this tick formatted is handed to the system now: a crash loses one tick at most.
     flushLiveRecord();
 
@@ -131,7 +132,47 @@ void MainWindow::releaseBacklogMemory()
     }
 }
 
-void MainWindow::draw(const QString& text, bool inlineText)
+DisplayStage::Limit MainWindow::lineLimit() const
+{
+    DisplayStage::Limit limit;
+    limit.linesLeft = maxLines - lineCount;
+    limit.maxLines = maxLines;
+    limit.save = ui->autoSlaveLogToFileCheckBox->isChecked();
+    return limit;
+}
+
+void MainWindow::applySteps(const DisplayStage::Steps& steps)
+{
+    for (const DisplayStage::Step& step : steps)
+        stepQueue.append(step);
+    if (applyingSteps)
+        return;
+    applyingSteps = true;
+    while (!stepQueue.isEmpty()) {
+        const DisplayStage::Step step = stepQueue.takeFirst();
+        switch (step.kind) {
+        case DisplayStage::Step::Format:
+            recordFormatted(step);
+            break;
+        case DisplayStage::Step::Draw:
+            drawText(step.text, step.inlineText);
+            break;
+        case DisplayStage::Step::Clear:
+            clearView(step.save);
+            break;
+        case DisplayStage::Step::Upgrade: {
+            QByteArray bytes = step.bytes;
+            processUpgradeData(bytes);
+            if (!bytes.isEmpty())
+                display->putBackUpgrade(bytes);
+            break;
+        }
+        }
+    }
+    applyingSteps = false;
+}
+
+void MainWindow::drawText(const QString& text, bool inlineText)
 {
     if (inlineText) {
         QTextCursor cursor = ui->recvShowText->textCursor();
@@ -143,20 +184,10 @@ void MainWindow::draw(const QString& text, bool inlineText)
     ui->recvShowText->appendPlainText(text);
 }
 
-void MainWindow::lineFormatted()
-{
-    ++totalLinesShown;
-    updateCounters(linesLabel, 1, false);
-}
-
-void MainWindow::feedUpgrade(QByteArray& pending) { processUpgradeData(pending); }
-
 void MainWindow::showLocalLine(const QString& line, LineStore::Kind kind)
 {
     // Behind every received line formatted so far, and drawn at once unless the view is held.
-    localKind = kind;
-    display->queueLine(line);
-    display->drawQueued();
+    applySteps(display->queueLine(line, kind));
     if (!showDataTimer->isActive())
         showDataTimer->start(10);
 }
@@ -185,13 +216,18 @@ void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
 
 void MainWindow::automaticClear()
 {
-    const bool save = ui->autoSlaveLogToFileCheckBox->isChecked();
+    // Everything formatted so far is in the store already: lines not drawn yet are not laid out
+    // in a view that goes now, but saved with it. (At the line limit the stage drops them itself,
+    // and what it queued after its clear step is the new view's.)
+    display->dropQueued();
+    clearView(ui->autoSlaveLogToFileCheckBox->isChecked());
+}
+
+void MainWindow::clearView(bool save)
+{
     lineCount = 0;
     sendCount = 0;
     recvCount = 0;
-    // Everything formatted so far is in the store already: lines not drawn yet are not laid out
-    // in a view that goes now, but saved with it.
-    display->dropQueued();
     if (save)
         automaticSave();
     else

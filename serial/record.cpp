@@ -129,15 +129,23 @@ void MainWindow::retryKeptRecord()
     recordWriter->start(diskBacklog.head().path, diskBacklog.head().lines);
 }
 
-void MainWindow::formatted(const QString& text, bool inlineText, bool local)
+void MainWindow::recordFormatted(const DisplayStage::Step& step)
 {
+    // Received lines count as they are formatted; the stage clears at the limit itself.
+    if (step.counted > 0) {
+        totalLinesShown += step.counted;
+        lineCount += step.counted;
+        countersDirty = true;
+    }
     // Every line goes to the store (the record of the view) and the log filter as it is
     // formatted; the view draws it when its turn comes.
-    if (inlineText) {
+    const QString& text = step.text;
+    if (text.isEmpty())
+        return;
+    if (step.inlineText) {
         lineStore.appendInline(text);
     } else {
-        const LineStore::Kind kind = local ? localKind : LineStore::Received;
-        localKind = LineStore::Notice;
+        const auto kind = LineStore::Kind(step.tag);
         const QStringRef lines(&text, 0, text.size() - 1); // without the last line end
         for (const QStringRef& line : lines.split(QLatin1Char('\n')))
             lineStore.append(line.toString(), kind);

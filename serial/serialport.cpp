@@ -227,7 +227,7 @@ void MainWindow::slotOpenSerialButton()
         vanishing = false;
         openPortName = name;
         openPortIdentity = PortIdentity::identityOf(name, serialLinks());
-        display->portOpened(displaySettings());
+        applySteps(display->portOpened(displaySettings(), lineLimit()));
         // A reconnection goes on in the live record of the session it interrupted.
         if (!reopening)
             startLiveSession();

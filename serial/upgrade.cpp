@@ -29,12 +29,13 @@ void MainWindow::processUpgradeData(QByteArray& pending)
         switch (action.kind) {
         // In the stage's queue, behind the lines formatted before the dialogue took over.
         case UpgradeDialogue::Action::ShowPrompt:
-            display->queueInline(action.text);
+            applySteps(display->queueInline(action.text));
             break;
         case UpgradeDialogue::Action::ShowLine:
-            display->queueLine(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(),
-                                   RxFormat::rxMarker(), QTime::currentTime())
-                + action.text);
+            applySteps(display->queueLine(RxFormat::linePrefix(ui->showTimeCheckBox->isChecked(),
+                                              RxFormat::rxMarker(), QTime::currentTime())
+                    + action.text,
+                LineStore::Received));
             updateCounters(linesLabel, 1, false);
             break;
         case UpgradeDialogue::Action::MoveCursorToEnd:

@@ -23,29 +23,68 @@ QString numberedLine(int i, int width = 30)
         + QString(width, QLatin1Char(char('a' + i % 26)));
 }
 
-// A view that keeps its lines, a line counter with a limit, and the clocks.
-struct Bench : DisplayStage::Owner {
+// A view that keeps its lines, a line counter with a limit, the record, and the clocks. Steps
+// are applied in the order they come, those handed in while applying (a nested event loop)
+// behind the rest, as the window does.
+struct Bench {
     QStringList view;
     QStringList everDrawn;
+    QString recorded; // every Format step's text
     int lines = 0;
     int maxLines = INT_MAX;
     int clears = 0;
     qint64 now = 0;
+    int msPerClockRead = 0;
     int wallReads = 0;
-    std::function<void()> onLine;
-    DisplayStage stage { this };
+    std::function<void()> onFormat;
+    DisplayStage stage;
     DisplayStage::Settings settings;
+    QByteArray upgradeBytes;
+    QList<DisplayStage::Step> queued;
+    bool applying = false;
 
     Bench()
     {
         settings.showTime = false;
-        stage.setClock([this] { return now; },
+        stage.setClock([this] { return now += msPerClockRead; },
             [this] {
                 ++wallReads;
                 return QTime(12, 0).addMSecs(int(now));
             });
     }
-    void draw(const QString& text, bool inlineText) override
+    DisplayStage::Limit limit() const
+    {
+        DisplayStage::Limit limit;
+        limit.linesLeft = maxLines - lines;
+        limit.maxLines = maxLines;
+        return limit;
+    }
+    void apply(const DisplayStage::Steps& steps)
+    {
+        queued += steps.toList();
+        if (applying)
+            return;
+        applying = true;
+        while (!queued.isEmpty()) {
+            const DisplayStage::Step step = queued.takeFirst();
+            if (step.kind == DisplayStage::Step::Format) {
+                recorded += step.text;
+                lines += step.counted;
+                if (onFormat)
+                    onFormat();
+            } else if (step.kind == DisplayStage::Step::Draw) {
+                draw(step.text, step.inlineText);
+            } else if (step.kind == DisplayStage::Step::Clear) {
+                lines = 0;
+                ++clears;
+                view.clear();
+            } else {
+                upgradeBytes += step.bytes;
+            }
+        }
+        applying = false;
+    }
+    void draw(const QString& text, bool inlineText)
     {
         if (inlineText && !view.isEmpty()) {
             view.last() += text;
@@ -55,28 +94,16 @@ struct Bench : DisplayStage::Owner {
         view += lines;
         everDrawn += lines;
     }
-    void lineFormatted() override
-    {
-        if (++lines >= maxLines) {
-            lines = 0;
-            ++clears;
-            stage.drawAll();
-            view.clear();
-        }
-        if (onLine)
-            onLine();
-    }
-    void feedUpgrade(QByteArray& pending) override
-    {
-        upgradeBytes += pending;
-        pending.clear();
-    }
-    QByteArray upgradeBytes;
+    void open() { apply(stage.portOpened(settings, limit())); }
+    void line(const QString& text) { apply(stage.queueLine(text)); }
+    void inlineText(const QString& text) { apply(stage.queueInline(text)); }
 
     DisplayStage::TickResult tick()
     {
         now += 10;
-        return stage.tick(settings);
+        DisplayStage::TickResult result = stage.tick(settings, limit());
+        apply(result.steps);
+        return result;
     }
     // Ticks until the stage may rest or nothing changes any more.
     void settle(int maxTicks = 2000)
@@ -129,7 +156,7 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
     b.settings.wrapMode = mode;
     b.settings.hex = hex;
     b.settings.backText = QStringLiteral("0D 0A");
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.receive(numberedLines(0, 10));
     b.settle(10);
     const int before = b.everDrawn.size();
@@ -170,14 +197,13 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
 void tst_DisplayStage::ownLinesStayBehindFormattedLines()
 {
     Bench b;
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.receive("rx zero\n");
     b.tick(); // drawn now: the next redraw waits 40 ms
     b.stage.receive("rx one\nrx two\n");
     b.tick();
     QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
-    b.stage.queueLine(QStringLiteral("TX→◇echo"));
-    b.stage.drawQueued();
+    b.line(QStringLiteral("TX→◇echo"));
     QCOMPARE(b.view,
         QStringList(
             { rxMarker() + "rx zero", rxMarker() + "rx one", rxMarker() + "rx two", "TX→◇echo" }));
@@ -186,8 +212,7 @@ void tst_DisplayStage::ownLinesStayBehindFormattedLines()
     b.stage.setHeld(true);
     b.stage.receive("rx three\n");
     b.tick();
-    b.stage.queueLine(QStringLiteral("notice"));
-    b.stage.drawQueued();
+    b.line(QStringLiteral("notice"));
     b.stage.receive("rx four\n");
     b.tick();
     QCOMPARE(b.view.size(), 4);
@@ -201,7 +226,7 @@ void tst_DisplayStage::clearLeavesNoOlderLines()
 {
     Bench b;
     b.maxLines = 100;
-    b.stage.portOpened(b.settings);
+    b.open();
     // Held, so that lines of the old view still wait when the limit clears it.
     b.stage.setHeld(true);
     b.stage.receive(numberedLines(0, 250));
@@ -213,10 +238,14 @@ void tst_DisplayStage::clearLeavesNoOlderLines()
     QCOMPARE(b.view.size(), 50);
     QCOMPARE(b.view.first(), numberedLine(200));
     QCOMPARE(b.lines, b.view.size());
-    // Nothing was lost on the way: every line was drawn once.
-    QCOMPARE(b.everDrawn.size(), 250);
+    // Nothing was lost on the way: every line was recorded once. Lines of a view that was
+    // cleared before its redraw are recorded (saved with it), not drawn.
+    const QStringList recorded = b.recorded.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(recorded.size(), 250);
     for (int i = 0; i < 250; ++i)
-        QCOMPARE(b.everDrawn.at(i), numberedLine(i));
+        QCOMPARE(recorded.at(i), numberedLine(i));
+    for (int i = 1; i < b.everDrawn.size(); ++i)
+        QVERIFY(b.everDrawn.at(i) > b.everDrawn.at(i - 1));
 }
 
 void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice_data()
@@ -239,7 +268,7 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
     b.settings.frontText = QStringLiteral("AA 55");
     b.settings.backText = QStringLiteral("0D 0A");
     b.stage.fixSlice(slice);
-    b.stage.portOpened(b.settings);
+    b.open();
     // Frames of 22 bytes that end with CR LF and have line feeds inside: a slice cut at a line
     // feed would split them.
     QByteArray stream;
@@ -301,7 +330,7 @@ void tst_DisplayStage::drainEndsInEveryMode()
     b.settings.hex = hex;
     b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
     b.settings.backText = QStringLiteral("0D 0A");
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.receive(bytes);
     b.tick();
     b.stage.portClosed();
@@ -313,7 +342,7 @@ void tst_DisplayStage::drainEndsInEveryMode()
     QCOMPARE(b.stage.waitingBytes(), qint64(0));
 
     // The next session starts on a line of its own.
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.receive(hex ? QByteArray("\x31\n") : QByteArray("1\n"));
     b.settle(10);
     b.stage.portClosed();
@@ -324,12 +353,12 @@ void tst_DisplayStage::drainEndsInEveryMode()
 void tst_DisplayStage::openDuringDrainKeepsSessionsApart()
 {
     Bench b;
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.receive("first\nlogin: ");
     b.tick();
     b.stage.portClosed();
     // Reopened before any tick could drain the rest.
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.receive("root\n");
     b.settle(10);
     QCOMPARE(
@@ -344,9 +373,9 @@ void tst_DisplayStage::timeStampPerLine()
 {
     Bench b;
     b.settings.showTime = true;
-    b.stage.portOpened(b.settings);
+    b.open();
     // Each line costs the clock 1 ms: every line gets its own stamp.
-    b.onLine = [&b] { ++b.now; };
+    b.msPerClockRead = 1;
     b.stage.receive("a\nb\nc\n");
     b.tick();
     b.settle(5);
@@ -358,7 +387,7 @@ void tst_DisplayStage::timeStampPerLine()
     QCOMPARE(stamps.size(), 3);
 
     // A burst within one millisecond reads the wall clock once.
-    b.onLine = nullptr;
+    b.msPerClockRead = 0;
     const int reads = b.wallReads;
     b.stage.receive(numberedLines(0, 500));
     b.tick();
@@ -369,11 +398,11 @@ void tst_DisplayStage::timeStampPerLine()
 void tst_DisplayStage::nestedTickDoesNothing()
 {
     Bench b;
-    b.stage.portOpened(b.settings);
-    // A warning box opened while a line is counted runs the event loop: more bytes arrive and
-    // the timer ticks inside it.
+    b.open();
+    // A warning box opened while formatted text is recorded runs the event loop: more bytes
+    // arrive and the timer ticks inside it. Its steps wait behind the ones being applied.
     int nested = 0;
-    b.onLine = [&] {
+    b.onFormat = [&] {
         if (nested++ < 3) {
             b.stage.receive(numberedLines(100 + nested, 1));
             b.tick();
@@ -381,7 +410,7 @@ void tst_DisplayStage::nestedTickDoesNothing()
     };
     b.stage.receive(numberedLines(0, 5));
     b.tick();
-    b.onLine = nullptr;
+    b.onFormat = nullptr;
     b.settle(20);
     QStringList expected;
     for (int i = 0; i < 5; ++i)
@@ -389,12 +418,13 @@ void tst_DisplayStage::nestedTickDoesNothing()
     for (int i = 1; i <= 3; ++i)
         expected << numberedLine(100 + i);
     QCOMPARE(b.everDrawn, expected);
+    QCOMPARE(b.recorded, expected.join('\n') + '\n');
 }
 
 void tst_DisplayStage::upgradeModeStillDrawsAndStops()
 {
     Bench b;
-    b.stage.portOpened(b.settings);
+    b.open();
     b.tick();
     b.stage.receive("before\n");
     b.tick(); // formatted, not yet drawn
@@ -404,7 +434,7 @@ void tst_DisplayStage::upgradeModeStillDrawsAndStops()
     b.settle(10);
     QCOMPARE(b.view, QStringList { rxMarker() + "before" });
     QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
-    b.stage.queueInline(QStringLiteral("1"));
+    b.inlineText(QStringLiteral("1"));
     b.settle(10);
     QCOMPARE(b.view, QStringList { rxMarker() + "before1" });
     b.stage.portClosed();
@@ -416,7 +446,7 @@ void tst_DisplayStage::upgradeModeStillDrawsAndStops()
 void tst_DisplayStage::waitingBytesBounded()
 {
     Bench b;
-    b.stage.portOpened(b.settings);
+    b.open();
     b.stage.setHeld(true);
     // Held long enough, the formatted text reaches its bound, then the bytes wait, then the
     // owner is told to stop reading.
@@ -470,7 +500,7 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
     b.settings.wrapMode = mode;
     b.settings.hex = hex;
     b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
-    b.stage.portOpened(b.settings);
+    b.open();
     if (path == QLatin1String("live")) {
         for (int at = 0; at < stream.size(); at += 1500) {
             b.stage.receive(stream.mid(at, 1500));
@@ -506,7 +536,7 @@ void tst_DisplayStage::frameTimeFormatsNoFasterThanItDraws()
     b.settings.wrapMode = FrameTimeWrap;
     b.settings.hex = true;
     b.stage.fixSlice(4096);
-    b.stage.portOpened(b.settings);
+    b.open();
     const QByteArray chunk(64 << 10, '\x55');
     qint64 mostQueued = 0;
     for (int i = 0; i < 200; ++i) {

@@ -54,7 +54,7 @@ bool bytesFromHexLines(const QString& text, const QString& prefix, QByteArray& b
 
 // The program's display stage, ticked every 10 ms of a clock of its own; what it drew and what
 // it still queues make up the output.
-struct StageDriver : DisplayStage::Owner {
+struct StageDriver {
     int mode = NewlineWrap;
     bool hex = false;
     QString delimiterText; // the front field in mode 2, the back field in mode 3
@@ -63,7 +63,7 @@ struct StageDriver : DisplayStage::Owner {
     int lines = 0;
     qint64 now = 0;
     QString drawn;
-    DisplayStage stage { this };
+    DisplayStage stage;
 
     StageDriver()
     {
@@ -72,9 +72,15 @@ struct StageDriver : DisplayStage::Owner {
         now = -10;
         tick();
     }
-    void draw(const QString& text, bool) override { drawn += text + QLatin1Char('\n'); }
-    void lineFormatted() override { ++lines; }
-    void feedUpgrade(QByteArray& pending) override { pending.clear(); }
+    void apply(const DisplayStage::Steps& steps)
+    {
+        for (const DisplayStage::Step& step : steps) {
+            if (step.kind == DisplayStage::Step::Draw)
+                drawn += step.text + QLatin1Char('\n');
+            else if (step.kind == DisplayStage::Step::Format)
+                lines += step.counted;
+        }
+    }
 
     void feed(const QByteArray& bytes) { stage.receive(bytes); }
     void tick()
@@ -87,7 +93,7 @@ struct StageDriver : DisplayStage::Owner {
         settings.showTime = false;
         settings.frameIntervalMs = frameInterval;
         settings.frontText = settings.backText = delimiterText;
-        stage.tick(settings);
+        apply(stage.tick(settings).steps);
     }
     QString out() const { return drawn + stage.displayText(); }
     const QByteArray& pending() const { return stage.pendingDisplay(); }
