@@ -87,6 +87,8 @@ public:
     AdditionFunction* additionWindow() const { return additionFunction; }
     ExtraSettingDialog* extraSettings() const { return extraSettingDialog; }
     LogSharedDialog* logShared() const { return logSharedDialog; }
+    // The one settings file, for the windows that keep settings of their own.
+    QSettings* settingsStore() const { return settings; }
     LogFilterDialog* logFilter() const { return logFilterDialog; }
     QTimer* displayTimer() const { return showDataTimer; }
     QTimer* autoSend() const { return autoSendTimer; }
