@@ -153,6 +153,9 @@ private slots:
         bool ok, const QString& path, const QString& error, const RecordFile::Text& text);
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
+    // Each network peer is a session of its own, like each opening of the port.
+    void slotPeerJoined();
+    void slotPeerLeft();
 
 private:
     void loadSerialConfig();
@@ -199,6 +202,8 @@ private:
     void flushLiveRecord();
     void liveRecordFailed();
     void startLiveSession();
+    // Whether the network peer's bytes and sessions reach the view.
+    void followNetwork(bool on);
     static constexpr int MaxRecordsInHand = 2;
     static constexpr qint64 MaxCharsInHand = 8 << 20;
     static constexpr qint64 BigBacklogBytes = 4 << 20;

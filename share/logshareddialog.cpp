@@ -441,6 +441,7 @@ void LogSharedDialog::hold(QTcpSocket* socket)
     connect(socket, &QIODevice::readyRead, this, &LogSharedDialog::doReadyRead);
     // A peer that connects and never sends is let go in time too.
     commTimer->start(inactivityMs);
+    emit signalPeerJoined();
     emit stateInfo(ShareText::peer(peerAddress, peerPort));
     if (connection != socket)
         return;
@@ -503,6 +504,7 @@ void LogSharedDialog::handOn(const QByteArray& data)
 
 void LogSharedDialog::dropConnection()
 {
+    emit signalPeerLeft();
     if (ui->enableLogSharedCheckBox->isChecked())
         emit stateInfo(ShareText::listening(localAddress, localPort));
 

@@ -66,6 +66,9 @@ public:
 signals:
     void stateInfo(QString info);
     void formData(QByteArray data);
+    // A peer was let in, and a held peer is about to go (it is still named by sourceName).
+    void signalPeerJoined();
+    void signalPeerLeft();
 
 private slots:
     void doCommTimeout();

@@ -355,6 +355,7 @@ private slots:
     void targetAddressSaved_data();
     void targetAddressSaved();
     void recordFilesNamePeer();
+    void eachPeerIsASession();
     void portScanLeavesListAlone();
     void listenFailurePortInUse();
     void connectFailureInMainWindow();
@@ -1595,6 +1596,38 @@ void tst_LogShare::recordFilesNamePeer()
     QCOMPARE(autos.size(), 1);
     const QString autoPrefix = QString("Orv_Auto_Rec_127.0.0.1[%1]_").arg(peer->localPort());
     QVERIFY2(autos.first().startsWith(autoPrefix), qPrintable(autos.first()));
+}
+
+void tst_LogShare::eachPeerIsASession()
+{
+    MainWindow rx;
+    rx.form()->showTimeCheckBox->setChecked(false);
+    rx.form()->liveRecordCheckBox->setChecked(true);
+    const quint16 port = freePort();
+    receiveOn(rx.logShared(), port);
+    // The first leaves at once after its prompt; the second stays.
+    auto first = connectPeer(port);
+    const quint16 firstPort = first->localPort();
+    first->write("a\nprompt>");
+    first->disconnectFromHost();
+    QTRY_VERIFY(journal->has(QString("I: [127.0.0.1:%1] 断开连接\t").arg(firstPort)));
+    QTRY_COMPARE(rx.form()->recvShowText->toPlainText(), QString("RX←◆a\nRX←◆prompt>"));
+    auto second = connectPeer(port);
+    second->write("b\n");
+    QTRY_COMPARE(rx.form()->recvShowText->toPlainText(), QString("RX←◆a\nRX←◆prompt>\nRX←◆b"));
+
+    const QStringList files = QDir("Record").entryList({ "Orv_Live_Rec_*" }, QDir::Files);
+    QCOMPARE(files.size(), 2);
+    const QList<QPair<quint16, QString>> owners
+        = { { firstPort, "RX←◆a\nRX←◆prompt>\n" }, { second->localPort(), "RX←◆b\n" } };
+    for (const auto& [peerPort, text] : owners) {
+        const QString prefix = QString("Orv_Live_Rec_127.0.0.1[%1]_").arg(peerPort);
+        const QString name = files.first().startsWith(prefix) ? files.first() : files.last();
+        QVERIFY2(name.startsWith(prefix), qPrintable(files.join(' ')));
+        QFile f("Record/" + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), text);
+    }
 }
 
 void tst_LogShare::portScanLeavesListAlone()
