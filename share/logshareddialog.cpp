@@ -366,10 +366,12 @@ void LogSharedDialog::arrivalLeft(QTcpSocket* socket)
     // The answer decides about the one being asked about; its bytes stay in the socket.
     if (socket == asked || !waiting.contains(socket))
         return;
-    // What it sent before it left is a sender's like any other.
+    // What it sent before it left is a sender's like any other. Asking about it may take a
+    // while, and the socket may be gone after.
+    const QPointer<QTcpSocket> guard(socket);
     if (socket->bytesAvailable() > 0)
         look(socket, true);
-    if (waiting.contains(socket) && socket != asked)
+    if (guard && waiting.contains(socket) && socket != asked)
         refuse(socket);
 }
 
@@ -441,8 +443,10 @@ void LogSharedDialog::hold(QTcpSocket* socket)
     connect(socket, &QIODevice::readyRead, this, &LogSharedDialog::doReadyRead);
     // A peer that connects and never sends is let go in time too.
     commTimer->start(inactivityMs);
+    // Either may run a box, during which the peer may go again.
     emit signalPeerJoined();
-    emit stateInfo(ShareText::peer(peerAddress, peerPort));
+    if (connection == socket)
+        emit stateInfo(ShareText::peer(peerAddress, peerPort));
     if (connection != socket)
         return;
     // What came while it waited is not announced again.
@@ -504,24 +508,27 @@ void LogSharedDialog::handOn(const QByteArray& data)
 
 void LogSharedDialog::dropConnection()
 {
-    emit signalPeerLeft();
-    if (ui->enableLogSharedCheckBox->isChecked())
-        emit stateInfo(ShareText::listening(localAddress, localPort));
-
-    commTimer->stop();
-    peerAddress.clear();
-    localAddress.clear();
-    peerPort = 0;
-    localPort = 0;
-
     QTcpSocket* gone = connection;
     connection = nullptr;
+    commTimer->stop();
     forgetHead(gone);
     // Its destruction may still signal: it is no longer ours to hear. Closed now, not when the
     // deletion comes round: a message box may hold the event loop for a long time.
     gone->disconnect(this);
     gone->abort();
     gone->deleteLater();
+
+    // Told while sourceName still names the departing peer. The main window may show a box
+    // meanwhile, and a new peer may come in during it.
+    emit signalPeerLeft();
+    if (ui->enableLogSharedCheckBox->isChecked())
+        emit stateInfo(ShareText::listening(localAddress, localPort));
+    if (connection)
+        return;
+    peerAddress.clear();
+    localAddress.clear();
+    peerPort = 0;
+    localPort = 0;
 }
 
 void LogSharedDialog::doDisconnected()
