@@ -92,6 +92,8 @@ public:
     AdditionFunction* additionWindow() const { return additionFunction; }
     ExtraSettingDialog* extraSettings() const { return extraSettingDialog; }
     LogSharedDialog* logShared() const { return logSharedDialog; }
+    // The one settings file, for the windows that keep settings of their own.
+    QSettings* settingsStore() const { return settings; }
     LogFilterDialog* logFilter() const { return logFilterDialog; }
     QTimer* displayTimer() const { return showDataTimer; }
     QTimer* autoSend() const { return autoSendTimer; }
@@ -162,6 +164,9 @@ private slots:
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
     void slotAutoReconnect(bool on);
+    // Each network peer is a session of its own, like each opening of the port.
+    void slotPeerJoined();
+    void slotPeerLeft();
 
 private:
     void loadSerialConfig();
@@ -211,6 +216,8 @@ private:
     void flushLiveRecord();
     void liveRecordFailed();
     void startLiveSession();
+    // Whether the network peer's bytes and sessions reach the view.
+    void followNetwork(bool on);
     static constexpr int MaxRecordsInHand = 2;
     static constexpr qint64 MaxCharsInHand = 8 << 20;
     static constexpr qint64 BigBacklogBytes = 4 << 20;

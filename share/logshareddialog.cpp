@@ -11,6 +11,7 @@
 #include <QNetworkInterface>
 #include <QRegExp>
 #include <QRegExpValidator>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -23,6 +24,7 @@ static QString boxTitle() { return QStringLiteral("Quillon"); }
 LogSharedDialog::LogSharedDialog(QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::LogSharedDialog)
+    , isLocalPeer(PeerGuard::isLoopback)
 {
     ui->setupUi(this);
     setWindowTitle(tr("Quillon - 日志共享功能"));
@@ -34,6 +36,10 @@ LogSharedDialog::LogSharedDialog(QWidget* parent)
         if (ipv4)
             ui->formIPComboBox->addItem(address.toString());
     }
+    // Other hosts only when the user chooses so.
+    const int loopback = ui->formIPComboBox->findText(QStringLiteral("127.0.0.1"));
+    if (loopback >= 0)
+        ui->formIPComboBox->setCurrentIndex(loopback);
 
     setAddressWidgetsEnabled(false);
 
@@ -56,8 +62,16 @@ LogSharedDialog::LogSharedDialog(QWidget* parent)
     connect(commTimer, &QTimer::timeout, this, &LogSharedDialog::doCommTimeout);
 
     // Runs after the by-name slot on_okButton_clicked, so the main window sees the applied setup.
-    if (auto* main = qobject_cast<MainWindow*>(parent))
+    if (auto* main = qobject_cast<MainWindow*>(parent)) {
         connect(ui->okButton, &QPushButton::clicked, main, &MainWindow::slotLogShared);
+        store = main->settingsStore();
+        store->beginGroup(QStringLiteral("LogSharedConfig"));
+        // A list by hand in the file may be one text with commas or a list of texts.
+        const QStringList kept = store->value(QStringLiteral("AllowedPeers")).toStringList();
+        store->endGroup();
+        allowed = PeerGuard::parseAddressList(kept.join(QLatin1Char(',')));
+    }
+    ui->allowIPLineEdit->setText(allowed.join(QStringLiteral(", ")));
 }
 
 LogSharedDialog::~LogSharedDialog()
@@ -68,6 +82,10 @@ LogSharedDialog::~LogSharedDialog()
     toClient->disconnect(this);
     if (connection)
         connection->disconnect(this);
+    for (auto it = waiting.cbegin(); it != waiting.cend(); ++it)
+        it.key()->disconnect(this);
+    for (const Arrival& arrival : qAsConst(heads))
+        arrival.quiet->disconnect(this);
     delete ui;
 }
 
@@ -151,6 +169,20 @@ qint64 LogSharedDialog::bufferedBytes() const
     return connection ? connection->bytesAvailable() : 0;
 }
 
+void LogSharedDialog::setAllowedPeers(const QStringList& addresses)
+{
+    const QStringList list = PeerGuard::parseAddressList(addresses.join(QLatin1Char(',')));
+    ui->allowIPLineEdit->setText(list.join(QStringLiteral(", ")));
+    if (list == allowed)
+        return;
+    allowed = list;
+    if (store) {
+        store->beginGroup(QStringLiteral("LogSharedConfig"));
+        store->setValue(QStringLiteral("AllowedPeers"), allowed);
+        store->endGroup();
+    }
+}
+
 void LogSharedDialog::setAddressWidgetsEnabled(bool enabled)
 {
     ui->formRadioButton->setEnabled(enabled);
@@ -159,6 +191,7 @@ void LogSharedDialog::setAddressWidgetsEnabled(bool enabled)
     ui->toRadioButton->setEnabled(enabled);
     ui->toIPLineEdit->setEnabled(enabled);
     ui->toPortLineEdit->setEnabled(enabled);
+    ui->allowIPLineEdit->setEnabled(enabled);
 }
 
 void LogSharedDialog::on_enableLogSharedCheckBox_clicked(bool checked)
@@ -168,19 +201,26 @@ void LogSharedDialog::on_enableLogSharedCheckBox_clicked(bool checked)
 
 void LogSharedDialog::stopListening()
 {
+    // Those still on their way in go without a word.
+    const QList<QTcpSocket*> arriving = waiting.keys();
+    for (QTcpSocket* socket : arriving)
+        refuse(socket);
+    if (connection && isWebRequest(connection))
+        dropConnection();
     if (QTcpSocket* gone = connection) {
         if (gone->bytesAvailable() > 0)
             handOn(gone->readAll());
         const QString text = tr("[%1:%2] 断开连接\t").arg(peerAddress, QString::number(peerPort));
         if (connection == gone)
             dropConnection();
-        tellDeparture(text);
+        tell(text);
     }
     server->close();
 }
 
 void LogSharedDialog::on_okButton_clicked()
 {
+    setAllowedPeers(QStringList { ui->allowIPLineEdit->text() });
     if (!ui->enableLogSharedCheckBox->isChecked()) {
         stopListening();
         toClient->close();
@@ -192,7 +232,7 @@ void LogSharedDialog::on_okButton_clicked()
     QHostAddress address;
     int port = 0;
     if (ui->formRadioButton->isChecked()) {
-        address = QHostAddress(ui->formIPComboBox->currentText());
+        address = QHostAddress(PeerGuard::listenAddress(ui->formIPComboBox->currentText()));
         port = ShareText::portFromText(ui->formPortLineEdit->text());
         const bool same = server->isListening() && server->serverAddress() == address
             && server->serverPort() == quint16(port);
@@ -238,45 +278,223 @@ void LogSharedDialog::doNewConnection()
     QTcpSocket* next = server->nextPendingConnection();
     if (!next)
         return;
-
-    if (connection) {
-        const QString address = next->peerAddress().toString();
-        const quint16 port = next->peerPort();
+    if (waiting.size() >= kMaxWaiting) {
+        qDebug() << "log sharing: too many connections at once, closed"
+                 << next->peerAddress().toString() << next->peerPort();
         next->abort();
         next->deleteLater();
-        const QString text
-            = tr("来自 [%1:%2] 连接失败，已有连接进行中\t").arg(address, QString::number(port));
-        // A peer connecting in a loop must not stack boxes, each with an event loop of its own.
-        if (refusalShown) {
-            qDebug() << text;
-            return;
+        return;
+    }
+    // Nothing of it is shown before its first bytes are known to be no web request.
+    next->setReadBufferSize(kConnectionReadBuffer);
+    waiting.insert(next,
+        { next->peerAddress().toString(), next->peerPort(), next->localAddress().toString(),
+            next->localPort() });
+    Arrival& arrival = heads[next];
+    arrival.quiet = new QTimer(next);
+    arrival.quiet->setSingleShot(true);
+    connect(arrival.quiet, &QTimer::timeout, this, [this, next] { quietPassed(next); });
+    connect(next, &QIODevice::readyRead, this, [this, next] { look(next, false); });
+    connect(next, &QAbstractSocket::disconnected, this, [this, next] { arrivalLeft(next); });
+    arrival.quiet->start(PeerGuard::QuietMs);
+    if (next->bytesAvailable() > 0)
+        look(next, false);
+}
+
+PeerGuard::Head LogSharedDialog::decideHead(QTcpSocket* socket, bool final)
+{
+    const auto it = heads.find(socket);
+    if (it == heads.end())
+        return PeerGuard::Plain;
+    const QByteArray head = socket->peek(PeerGuard::MaxRequestLine);
+    PeerGuard::Head kind = PeerGuard::classifyHead(head);
+    if (kind == PeerGuard::Undecided) {
+        if (head.isEmpty())
+            return kind;
+        if (!final) {
+            // The first bytes wait a moment for the rest of their line, once.
+            if (!it->heard) {
+                it->heard = true;
+                it->quiet->start(PeerGuard::QuietMs);
+            }
+            return kind;
         }
-        refusalShown = true;
-        MsgBox::information(this, boxTitle(), text);
-        refusalShown = false;
+        kind = PeerGuard::Plain;
+    }
+    forgetHead(socket);
+    return kind;
+}
+
+void LogSharedDialog::forgetHead(QTcpSocket* socket)
+{
+    const auto it = heads.find(socket);
+    if (it == heads.end())
+        return;
+    // Later: this may run from the timer's own signal.
+    it->quiet->stop();
+    it->quiet->deleteLater();
+    heads.erase(it);
+}
+
+void LogSharedDialog::look(QTcpSocket* socket, bool final)
+{
+    const PeerGuard::Head kind = decideHead(socket, final);
+    if (kind == PeerGuard::Http)
+        webRequest(socket);
+    else if (kind == PeerGuard::Undecided)
+        return;
+    else if (socket == connection)
+        doReadyRead();
+    else if (socket != asked && waiting.contains(socket))
+        admit(socket);
+}
+
+void LogSharedDialog::quietPassed(QTcpSocket* socket)
+{
+    if (heads.value(socket).heard || socket->bytesAvailable() > 0) {
+        look(socket, heads.value(socket).heard);
+        return;
+    }
+    // Nothing yet: a sender whose port is silent. It may come in; its first bytes are still
+    // looked at when they come.
+    if (socket != asked && waiting.contains(socket))
+        admit(socket);
+}
+
+void LogSharedDialog::arrivalLeft(QTcpSocket* socket)
+{
+    // The answer decides about the one being asked about; its bytes stay in the socket.
+    if (socket == asked || !waiting.contains(socket))
+        return;
+    // What it sent before it left is a sender's like any other. Asking about it may take a
+    // while, and the socket may be gone after.
+    const QPointer<QTcpSocket> guard(socket);
+    if (socket->bytesAvailable() > 0)
+        look(socket, true);
+    if (guard && waiting.contains(socket) && socket != asked)
+        refuse(socket);
+}
+
+void LogSharedDialog::admit(QTcpSocket* socket)
+{
+    const Ends ends = waiting.value(socket);
+    const QString address = ends.peerAddress;
+    const quint16 port = ends.peerPort;
+    const QString plain = PeerGuard::plainAddress(address);
+    const bool trusted
+        = isLocalPeer(plain) || PeerGuard::isListed(plain, allowed) || confirmed.contains(plain);
+    switch (PeerGuard::admission(
+        trusted, declined.contains(plain), connection != nullptr, !asked.isNull())) {
+    case PeerGuard::Hold:
+        hold(socket);
+        return;
+    case PeerGuard::RefuseBusy:
+        refuse(socket);
+        refuseBusy(address, port);
+        return;
+    case PeerGuard::RefuseQuietly:
+        qDebug() << "log sharing: not let in" << address << port;
+        refuse(socket);
+        return;
+    case PeerGuard::Ask:
+        break;
+    }
+    if (boxOpen) {
+        if (!deferred.contains(socket))
+            deferred.append(socket);
         return;
     }
 
-    connection = next;
+    asked = socket;
+    boxOpen = true;
+    const QMessageBox::StandardButton answer = MsgBox::question(this, boxTitle(),
+        tr("是否接受来自 [%1:%2] 的日志共享连接？\n只接受你信任的设备，本次运行中不再询问此地址。\t")
+            .arg(address, QString::number(port)),
+        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    const QPointer<QTcpSocket> was = asked;
+    asked = nullptr;
+    boxOpen = false;
+    if (answer == QMessageBox::Ok)
+        confirmed.insert(plain);
+    else
+        declined.insert(plain);
+    // It may have been closed meanwhile: a web request after all, or the listener stopped.
+    if (!was || !waiting.contains(was))
+        return;
+    if (answer != QMessageBox::Ok || !server->isListening())
+        refuse(was);
+    else
+        admit(was);
+}
+
+void LogSharedDialog::hold(QTcpSocket* socket)
+{
+    const Ends ends = waiting.take(socket);
+    socket->disconnect(this);
+    connection = socket;
     // A new peer starts unthrottled: the main window pauses it again as soon as it falls behind.
     readPaused = false;
-    peerAddress = next->peerAddress().toString();
-    peerPort = next->peerPort();
-    localAddress = next->localAddress().toString();
-    localPort = next->localPort();
-    next->setReadBufferSize(kConnectionReadBuffer);
+    peerAddress = ends.peerAddress;
+    peerPort = ends.peerPort;
+    localAddress = ends.localAddress;
+    localPort = ends.localPort;
     // Listen before telling anyone: a message shown for the status runs the event loop.
-    connect(next, &QAbstractSocket::disconnected, this, &LogSharedDialog::doDisconnected);
-    connect(next, &QIODevice::readyRead, this, &LogSharedDialog::doReadyRead);
+    connect(socket, &QAbstractSocket::disconnected, this, &LogSharedDialog::doDisconnected);
+    connect(socket, &QIODevice::readyRead, this, &LogSharedDialog::doReadyRead);
     // A peer that connects and never sends is let go in time too.
     commTimer->start(inactivityMs);
-    emit stateInfo(ShareText::peer(peerAddress, peerPort));
+    // Either may run a box, during which the peer may go again.
+    emit signalPeerJoined();
+    if (connection == socket)
+        emit stateInfo(ShareText::peer(peerAddress, peerPort));
+    if (connection != socket)
+        return;
+    // What came while it waited is not announced again.
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        doDisconnected();
+    else if (socket->bytesAvailable() > 0)
+        doReadyRead();
+}
+
+void LogSharedDialog::refuse(QTcpSocket* socket)
+{
+    waiting.remove(socket);
+    forgetHead(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void LogSharedDialog::refuseBusy(const QString& address, quint16 port)
+{
+    tell(tr("来自 [%1:%2] 连接失败，已有连接进行中\t").arg(address, QString::number(port)));
+}
+
+bool LogSharedDialog::isWebRequest(QTcpSocket* socket)
+{
+    return heads.contains(socket) && decideHead(socket, true) == PeerGuard::Http;
+}
+
+void LogSharedDialog::webRequest(QTcpSocket* socket)
+{
+    if (socket == connection) {
+        qDebug() << "log sharing: a web request closed" << peerAddress << peerPort;
+        dropConnection();
+        return;
+    }
+    qDebug() << "log sharing: a web request closed" << waiting.value(socket).peerAddress
+             << waiting.value(socket).peerPort;
+    refuse(socket);
 }
 
 void LogSharedDialog::doReadyRead()
 {
     if (!connection || readPaused)
         return;
+    if (heads.contains(connection)) {
+        look(connection, false);
+        return;
+    }
     handOn(connection->readAll());
 }
 
@@ -290,22 +508,27 @@ void LogSharedDialog::handOn(const QByteArray& data)
 
 void LogSharedDialog::dropConnection()
 {
-    if (ui->enableLogSharedCheckBox->isChecked())
-        emit stateInfo(ShareText::listening(localAddress, localPort));
-
-    commTimer->stop();
-    peerAddress.clear();
-    localAddress.clear();
-    peerPort = 0;
-    localPort = 0;
-
     QTcpSocket* gone = connection;
     connection = nullptr;
+    commTimer->stop();
+    forgetHead(gone);
     // Its destruction may still signal: it is no longer ours to hear. Closed now, not when the
     // deletion comes round: a message box may hold the event loop for a long time.
     gone->disconnect(this);
     gone->abort();
     gone->deleteLater();
+
+    // Told while sourceName still names the departing peer. The main window may show a box
+    // meanwhile, and a new peer may come in during it.
+    emit signalPeerLeft();
+    if (ui->enableLogSharedCheckBox->isChecked())
+        emit stateInfo(ShareText::listening(localAddress, localPort));
+    if (connection)
+        return;
+    peerAddress.clear();
+    localAddress.clear();
+    peerPort = 0;
+    localPort = 0;
 }
 
 void LogSharedDialog::doDisconnected()
@@ -313,6 +536,10 @@ void LogSharedDialog::doDisconnected()
     QTcpSocket* gone = connection;
     if (!gone)
         return;
+    if (isWebRequest(gone)) {
+        webRequest(gone);
+        return;
+    }
     // What the peer sent before closing is still owed to the display, paused or not.
     if (gone->bytesAvailable() > 0)
         handOn(gone->readAll());
@@ -322,7 +549,7 @@ void LogSharedDialog::doDisconnected()
     // under it.
     if (connection == gone)
         dropConnection();
-    QTimer::singleShot(0, this, [this, text] { tellDeparture(text); });
+    QTimer::singleShot(0, this, [this, text] { tell(text); });
 }
 
 void LogSharedDialog::doCommTimeout()
@@ -334,19 +561,26 @@ void LogSharedDialog::doCommTimeout()
     const QString text = tr("60分钟未收到 [%1:%2] 的数据，主动断开连接\t")
                              .arg(peerAddress, QString::number(peerPort));
     dropConnection();
-    tellDeparture(text);
+    tell(text);
 }
 
-void LogSharedDialog::tellDeparture(const QString& text)
+void LogSharedDialog::tell(const QString& text)
 {
-    // A peer that comes and goes in a loop gets one box at a time; the rest go to the debug log.
-    if (departureShown) {
+    // One box at a time: a peer that comes and goes in a loop must not stack them, each with an
+    // event loop of its own. The rest go to the debug log.
+    if (boxOpen) {
         qDebug() << text;
         return;
     }
-    departureShown = true;
+    boxOpen = true;
     MsgBox::information(this, boxTitle(), text);
-    departureShown = false;
+    boxOpen = false;
+    // Strangers that came meanwhile are asked about now.
+    const QList<QPointer<QTcpSocket>> later = deferred;
+    deferred.clear();
+    for (const QPointer<QTcpSocket>& socket : later)
+        if (socket && waiting.contains(socket) && socket != asked)
+            admit(socket);
 }
 
 void LogSharedDialog::doAcceptError()

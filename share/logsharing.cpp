@@ -7,6 +7,7 @@
 #include "share/logshareddialog.h"
 
 #include <QSettings>
+#include <QTimer>
 
 void MainWindow::slotLogShared()
 {
@@ -30,8 +31,7 @@ void MainWindow::slotLogShared()
             ui->openSerialButton->setEnabled(true);
             ui->pauseRecvButton->setEnabled(true);
         }
-        disconnect(
-            logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
+        followNetwork(false);
         return;
     }
 
@@ -61,8 +61,39 @@ void MainWindow::slotLogShared()
     ui->openSerialButton->setEnabled(false);
     ui->pauseRecvButton->setEnabled(false);
     ui->openSerialButton->setStyleSheet(QLatin1String(PortButtonStyle::kLocked));
+    followNetwork(true);
+}
+
+void MainWindow::followNetwork(bool on)
+{
+    // Disconnected first: confirming twice must not show the bytes twice.
     disconnect(logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
+    disconnect(
+        logSharedDialog, &LogSharedDialog::signalPeerJoined, this, &MainWindow::slotPeerJoined);
+    disconnect(logSharedDialog, &LogSharedDialog::signalPeerLeft, this, &MainWindow::slotPeerLeft);
+    if (!on)
+        return;
     connect(logSharedDialog, &LogSharedDialog::formData, this, &MainWindow::slotRecvFromData);
+    connect(logSharedDialog, &LogSharedDialog::signalPeerJoined, this, &MainWindow::slotPeerJoined);
+    connect(logSharedDialog, &LogSharedDialog::signalPeerLeft, this, &MainWindow::slotPeerLeft);
+}
+
+void MainWindow::slotPeerJoined()
+{
+    applySteps(display->portOpened(displaySettings(), lineLimit()));
+    startLiveSession();
+}
+
+void MainWindow::slotPeerLeft()
+{
+    // Shown to the end like a closed port's, its unfinished last line as a line of its own.
+    display->portClosed();
+    // A live record is named when its first line is formatted: while the peer is still named,
+    // not in a later tick. The rest follows into the same file.
+    if (ui->liveRecordCheckBox->isChecked() && !liveRecord->isOpen())
+        slotShowDataTimeout();
+    if (!showDataTimer->isActive())
+        showDataTimer->start(10);
 }
 
 void MainWindow::slotStateInfo(QString info)

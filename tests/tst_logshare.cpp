@@ -252,9 +252,12 @@ static bool addressWidgetsEnabled(LogSharedDialog* d, bool enabled)
     return true;
 }
 
-static std::unique_ptr<QTcpSocket> connectPeer(quint16 port)
+// from: another loopback address to connect from, which a test may make a stranger.
+static std::unique_ptr<QTcpSocket> connectPeer(quint16 port, const QString& from = QString())
 {
     auto peer = std::make_unique<QTcpSocket>();
+    if (!from.isEmpty())
+        peer->bind(QHostAddress(from));
     peer->connectToHost(QHostAddress::LocalHost, port);
     if (!peer->waitForConnected(3000))
         return nullptr;
@@ -333,6 +336,9 @@ private slots:
     void peerThatWritesBack();
     void pausedReadHoldsPeerBack();
     void closeWhilePausedLosesNothing();
+    void webRequestsShowNothing();
+    void strangerAskedOnce_data();
+    void strangerAskedOnce();
 
     // Two instances.
     void forwardedBytesByteExact();
@@ -349,11 +355,13 @@ private slots:
     void targetAddressSaved_data();
     void targetAddressSaved();
     void recordFilesNamePeer();
+    void eachPeerIsASession();
     void portScanLeavesListAlone();
     void listenFailurePortInUse();
     void connectFailureInMainWindow();
     void acceptErrorInMainWindow();
     void floodFromPeerIsBounded();
+    void allowListInSettings();
 
 private:
     void openPort(MainWindow& w);
@@ -413,6 +421,7 @@ void tst_LogShare::formAtStart()
         listed << combo->itemText(i);
     QCOMPARE(listed, expected);
     QVERIFY2(listed.contains(kLocal), qPrintable(listed.join(' ')));
+    QCOMPARE(combo->currentText(), kLocal); // other hosts only by choice
     for (const QString& a : listed)
         QVERIFY2(QHostAddress(a).protocol() == QAbstractSocket::IPv4Protocol, qPrintable(a));
 }
@@ -673,6 +682,7 @@ struct SlowBoxes {
     int maxDepth = 0;
     QStringList texts;
     std::function<void(const MsgBox::Call&)> whileOpen;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
     SlowBoxes()
     {
         MsgBox::setHandler([this](const MsgBox::Call& call) {
@@ -683,7 +693,7 @@ struct SlowBoxes {
             else
                 QTest::qWait(300);
             --depth;
-            return QMessageBox::Ok;
+            return call.kind == MsgBox::Question ? answer : QMessageBox::Ok;
         });
     }
 };
@@ -1145,6 +1155,75 @@ void tst_LogShare::closeWhilePausedLosesNothing()
     QTRY_COMPARE(got, QByteArray("fresh"));
 }
 
+void tst_LogShare::webRequestsShowNothing()
+{
+    LogSharedDialog d(host);
+    const quint16 port = freePort();
+    receiveOn(&d, port);
+    QByteArray got;
+    connect(&d, &LogSharedDialog::formData, this, [&](const QByteArray& b) { got += b; });
+    // A page's request, one cut inside its method, one after a silent connect (100 ms apart; an
+    // empty piece waits past the quiet time): each closed, nothing shown, the slot left free.
+    for (const QByteArrayList& pieces :
+        { QByteArrayList { "POST /log HTTP/1.1\r\n\r\n[12:00:00.000]RX←◆forged\n" },
+            QByteArrayList { "GE", "T / HTTP/1.1\r\n" },
+            QByteArrayList { "", "PUT / HTTP/1.1\r\n" } }) {
+        auto peer = connectPeer(port);
+        for (const QByteArray& piece : pieces) {
+            QTest::qWait(piece.isEmpty() ? 500 : 100);
+            peer->write(piece);
+        }
+        QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+    }
+    // A sender's prompt of three bytes is shown after a moment.
+    auto sender = connectPeer(port);
+    sender->write("ok>");
+    QTRY_COMPARE(got, QByteArray("ok>"));
+    QVERIFY(journal->calls.isEmpty());
+}
+
+void tst_LogShare::strangerAskedOnce_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("accepted") << int(QMessageBox::Ok);
+    QTest::newRow("declined") << int(QMessageBox::Cancel);
+}
+
+void tst_LogShare::strangerAskedOnce()
+{
+    QFETCH(int, answer);
+    LogSharedDialog d(host);
+    d.setLocalPeerTest([](const QString& a) { return a == kLocal; });
+    const quint16 port = freePort();
+    receiveOn(&d, port);
+    QByteArray got;
+    connect(&d, &LogSharedDialog::formData, this, [&](const QByteArray& b) { got += b; });
+    SlowBoxes boxes;
+    boxes.answer = QMessageBox::StandardButton(answer);
+    boxes.whileOpen = [&](const MsgBox::Call& call) {
+        // Another stranger while the question is open goes without a box of its own.
+        if (call.kind == MsgBox::Question) {
+            auto other = connectPeer(port, "127.0.0.3");
+            QTRY_COMPARE(other->state(), QAbstractSocket::UnconnectedState);
+        }
+        QTest::qWait(50);
+    };
+    // A stranger and this machine come and go in a loop, the stranger first.
+    for (int i = 0; i < 100; ++i) {
+        auto peer = connectPeer(port, i % 2 ? kLocal : QString("127.0.0.2"));
+        peer->write(i % 2 ? "local\n" : "far\n");
+        peer->disconnectFromHost();
+        QTest::qWait(5);
+    }
+    QTRY_COMPARE(d.findChildren<QTcpSocket*>().size(), 1); // the outgoing socket alone is left
+    QTRY_COMPARE(boxes.depth, 0);
+    QCOMPARE(boxes.maxDepth, 1);
+    QCOMPARE(boxes.texts.filter("是否接受来自 [127.0.0.2:").size(), 1);
+    QCOMPARE(boxes.texts.filter("是否接受").size(), 1);
+    QCOMPARE(got.contains("far"), answer == QMessageBox::Ok);
+    QVERIFY(got.contains("local"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Two instances
 
@@ -1520,6 +1599,38 @@ void tst_LogShare::recordFilesNamePeer()
     QVERIFY2(autos.first().startsWith(autoPrefix), qPrintable(autos.first()));
 }
 
+void tst_LogShare::eachPeerIsASession()
+{
+    MainWindow rx;
+    rx.form()->showTimeCheckBox->setChecked(false);
+    rx.form()->liveRecordCheckBox->setChecked(true);
+    const quint16 port = freePort();
+    receiveOn(rx.logShared(), port);
+    // The first leaves at once after its prompt; the second stays.
+    auto first = connectPeer(port);
+    const quint16 firstPort = first->localPort();
+    first->write("a\nprompt>");
+    first->disconnectFromHost();
+    QTRY_VERIFY(journal->has(QString("I: [127.0.0.1:%1] 断开连接\t").arg(firstPort)));
+    QTRY_COMPARE(rx.form()->recvShowText->toPlainText(), QString("RX←◆a\nRX←◆prompt>"));
+    auto second = connectPeer(port);
+    second->write("b\n");
+    QTRY_COMPARE(rx.form()->recvShowText->toPlainText(), QString("RX←◆a\nRX←◆prompt>\nRX←◆b"));
+
+    const QStringList files = QDir("Record").entryList({ "Orv_Live_Rec_*" }, QDir::Files);
+    QCOMPARE(files.size(), 2);
+    const QList<QPair<quint16, QString>> owners
+        = { { firstPort, "RX←◆a\nRX←◆prompt>\n" }, { second->localPort(), "RX←◆b\n" } };
+    for (const auto& [peerPort, text] : owners) {
+        const QString prefix = QString("Orv_Live_Rec_127.0.0.1[%1]_").arg(peerPort);
+        const QString name = files.first().startsWith(prefix) ? files.first() : files.last();
+        QVERIFY2(name.startsWith(prefix), qPrintable(files.join(' ')));
+        QFile f("Record/" + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), text);
+    }
+}
+
 void tst_LogShare::portScanLeavesListAlone()
 {
     MainWindow w;
@@ -1772,6 +1883,36 @@ void tst_LogShare::floodFromPeerIsBounded()
     QTRY_COMPARE(d->sourceName(), QString());
     const QRegularExpression gone("^I: \\[127\\.0\\.0\\.1:\\d+\\] 断开连接\t$");
     QCOMPARE(journal->events.filter(gone).size(), 1);
+}
+
+void tst_LogShare::allowListInSettings()
+{
+    QFile ini("Settings.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[LogSharedConfig]\nAllowedPeers=127.0.0.2, 10.0.0.8\n");
+    ini.close();
+    MainWindow w;
+    LogSharedDialog* d = w.logShared();
+    d->setLocalPeerTest([](const QString& a) { return a == kLocal; });
+    auto* edit = part<QLineEdit>(d, "allowIPLineEdit");
+    QCOMPARE(edit->text(), QString("127.0.0.2, 10.0.0.8"));
+    setEnabledBox(d, true);
+    part<QComboBox>(d, "formIPComboBox")->setCurrentIndex(-1);
+    pressOk(d);
+    // No address chosen: the listener is on this machine only, never on all interfaces.
+    auto* server = d->findChild<QTcpServer*>();
+    QCOMPARE(server->serverAddress(), QHostAddress(QHostAddress::LocalHost));
+    // A listed address is let in without a question.
+    auto peer = connectPeer(server->serverPort(), "127.0.0.2");
+    QTRY_COMPARE(d->sourceName(), QString("127.0.0.2[%1]").arg(peer->localPort()));
+    QCOMPARE(journal->events.filter("是否接受").size(), 0);
+
+    edit->setText("127.0.0.9");
+    pressOk(d);
+    QCOMPARE(QSettings("./Settings.ini", QSettings::IniFormat)
+                 .value("LogSharedConfig/AllowedPeers")
+                 .toStringList(),
+        QStringList { "127.0.0.9" });
 }
 
 QTEST_MAIN(tst_LogShare)

@@ -1,4 +1,5 @@
 // Address parsing and status texts of the log-sharing link.
+#include "share/peerguard.h"
 #include "share/sharetext.h"
 
 #include <QtTest>
@@ -15,6 +16,10 @@ private slots:
     void sourceName();
     void statusTexts_data();
     void statusTexts();
+    void firstBytes_data();
+    void firstBytes();
+    void peerAddress_data();
+    void peerAddress();
 };
 
 void tst_ShareText::ipv4_data()
@@ -117,6 +122,58 @@ void tst_ShareText::statusTexts()
         : kind == 1                ? ShareText::peer(address, port)
                                    : ShareText::target(address, port);
     QCOMPARE(made, text);
+}
+
+void tst_ShareText::firstBytes_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<int>("kind");
+    const int u = PeerGuard::Undecided, h = PeerGuard::Http, p = PeerGuard::Plain;
+    QTest::newRow("POST with a forged line")
+        << QByteArray("POST /log HTTP/1.1\r\nHost: x\r\n\r\n[00:00:00.000]RX\n") << h;
+    QTest::newRow("preflight") << QByteArray("OPTIONS * HTTP/1.1\r\n") << h;
+    QTest::newRow("method cut short") << QByteArray("DELE") << u;
+    QTest::newRow("request target still coming") << QByteArray("PUT /upload/fi") << u;
+    QTest::newRow("long target") << "GET /" + QByteArray(PeerGuard::MaxRequestLine, 'a') << h;
+    QTest::newRow("a prompt") << QByteArray("ok>") << p;
+    QTest::newRow("a method word in a log line") << QByteArray("GET status\r\n") << p;
+    QTest::newRow("version on a later line") << QByteArray("HEAD x\nHTTP/1.1") << p;
+}
+
+void tst_ShareText::firstBytes()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(int, kind);
+    QCOMPARE(int(PeerGuard::classifyHead(head)), kind);
+}
+
+void tst_ShareText::peerAddress_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("loopback");
+    QTest::addColumn<bool>("listed"); // in "10.0.0.7, 127.0.0.2"
+    QTest::addColumn<QString>("listen"); // as a listening address
+    QTest::newRow("loopback") << "127.0.0.1" << true << false << "127.0.0.1";
+    QTest::newRow("other loopback, listed") << "127.0.0.2" << true << true << "127.0.0.2";
+    QTest::newRow("mapped loopback") << "::ffff:127.0.0.1" << true << false << "127.0.0.1";
+    QTest::newRow("LAN host, listed") << "10.0.0.7" << false << true << "10.0.0.7";
+    QTest::newRow("stranger") << "192.168.1.9" << false << false << "192.168.1.9";
+    QTest::newRow("all interfaces") << "0.0.0.0" << false << false << "127.0.0.1";
+    QTest::newRow("nothing chosen") << "" << false << false << "127.0.0.1";
+    QTest::newRow("near miss") << "1127.0.0.1" << false << false << "127.0.0.1";
+}
+
+void tst_ShareText::peerAddress()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, loopback);
+    QFETCH(bool, listed);
+    QFETCH(QString, listen);
+    QCOMPARE(PeerGuard::isLoopback(address), loopback);
+    const QStringList list = PeerGuard::parseAddressList(" 10.0.0.7;junk,,127.0.0.2 10.0.0.7 ");
+    QCOMPARE(list, QStringList({ "10.0.0.7", "127.0.0.2" }));
+    QCOMPARE(PeerGuard::isListed(address, list), listed);
+    QCOMPARE(PeerGuard::listenAddress(address), listen);
 }
 
 QTEST_GUILESS_MAIN(tst_ShareText)
