@@ -212,6 +212,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     buildStatusBar();
     setUpDiskBacklog();
+    setUpControlLines();
     buildTrayIcon();
     applyShellStyle();
 

@@ -12,6 +12,7 @@
 #include <QVector>
 #include <memory>
 
+#include "serial/controllines.h"
 #include "serial/diskbacklog.h"
 #include "serial/displaystage.h"
 #include "serial/liverecord.h"
@@ -153,6 +154,14 @@ private slots:
         bool ok, const QString& path, const QString& error, const RecordFile::Text& text);
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
+    void slotFlowControlChanged(int index);
+    void slotNoAssertOnOpen(bool checked);
+    void slotDtrClicked(bool checked);
+    void slotRtsClicked(bool checked);
+    void slotResetButton();
+    void slotBootModeButton();
+    void slotPollLines();
+    void slotPulseStep();
 
 private:
     void loadSerialConfig();
@@ -270,6 +279,26 @@ private:
     bool vanishing = false;
 
     FindBar* findBar = nullptr;
+
+    // DTR/RTS and the modem-status lines of the open port.
+    void setUpControlLines();
+    void linesOpened();
+    void linesClosing();
+    void refreshLineControls(bool open);
+    void showLines(int bits);
+    bool setOutputLines(int mask, const ControlLines::Outputs& want);
+    void lineCallFailed();
+    void startPulse(QVector<ControlLines::Step> (*sequence)(ControlLines::Outputs));
+    QSerialPort::FlowControl chosenFlowControl() const;
+    // Well inside the 100 ms the indicators promise, whatever a busy tick costs.
+    static constexpr int LinePollMs = 50;
+    QTimer* lineStateTimer = nullptr;
+    QTimer* pulseTimer = nullptr;
+    QVector<ControlLines::Step> pulseSteps;
+    int pulseNext = 0;
+    bool linesSupported = false;
+    // The tool tips of the line controls as the form gives them; a reason is added while greyed.
+    QVector<QPair<QWidget*, QString>> lineTips;
 };
 
 Q_DECLARE_METATYPE(MainWindow::eBaudRate)

@@ -21,8 +21,9 @@
 // The port settings are fixed while it is open; sending and pausing need it open.
 static void enablePortControls(Ui::MainWindow* ui, bool open)
 {
-    for (QWidget* setting : QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox,
-             ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
+    for (QWidget* setting :
+        QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox, ui->dataBitsComboBox,
+            ui->checksumComboBox, ui->stopBitsComboBox, ui->flowControlComboBox })
         setting->setEnabled(!open);
     for (QWidget* use : QList<QWidget*> { ui->fileAreaGroupBox, ui->sendDataButton,
              ui->pauseRecvButton, ui->advancedSendButton })
@@ -170,7 +171,7 @@ void MainWindow::slotOpenSerialButton()
         serialPort->setDataBits(dataBits);
         serialPort->setParity(parity);
         serialPort->setStopBits(stopBits);
-        serialPort->setFlowControl(QSerialPort::NoFlowControl);
+        serialPort->setFlowControl(chosenFlowControl());
         serialPort->setReadBufferSize(kPortReadBuffer);
         if (!serialPort->open(QIODevice::ReadWrite)) {
             MsgBox::warning(this, tr("警告"),
@@ -178,6 +179,7 @@ void MainWindow::slotOpenSerialButton()
                     .arg(serialPort->errorString()));
             return;
         }
+        linesOpened();
         vanishing = false;
         openPortName = name;
         display->portOpened(displaySettings());
@@ -227,6 +229,7 @@ void MainWindow::closePort()
     }
     if (trayIcon)
         trayIcon->setToolTip(AppInfo::trayTip());
+    linesClosing();
     serialPort->close();
     advancedSend->stopCycleSend();
     advancedSend->hide();
