@@ -15,6 +15,7 @@
 #include "serial/controllines.h"
 #include "serial/diskbacklog.h"
 #include "serial/displaystage.h"
+#include "serial/lineerrors.h"
 #include "serial/liverecord.h"
 #include "serial/readpacer.h"
 #include "serial/recordwriter.h"
@@ -280,7 +281,7 @@ private:
 
     FindBar* findBar = nullptr;
 
-    // DTR/RTS and the modem-status lines of the open port.
+    // DTR/RTS, the modem-status lines and the kernel's line-error counts of the open port.
     void setUpControlLines();
     void linesOpened();
     void linesClosing();
@@ -289,6 +290,7 @@ private:
     bool setOutputLines(int mask, const ControlLines::Outputs& want);
     void lineCallFailed();
     void startPulse(QVector<ControlLines::Step> (*sequence)(ControlLines::Outputs));
+    void noteLineErrors(const LineErrors::Counts& now);
     QSerialPort::FlowControl chosenFlowControl() const;
     // Well inside the 100 ms the indicators promise, whatever a busy tick costs.
     static constexpr int LinePollMs = 50;
@@ -297,6 +299,10 @@ private:
     QVector<ControlLines::Step> pulseSteps;
     int pulseNext = 0;
     bool linesSupported = false;
+    bool countersSupported = false;
+    LineErrors::Counts countsSeen;
+    LineErrors::Counts lineErrorTotals;
+    QLabel* lineErrorLabel = nullptr;
     // The tool tips of the line controls as the form gives them; a reason is added while greyed.
     QVector<QPair<QWidget*, QString>> lineTips;
 };

@@ -1,6 +1,7 @@
-// DTR/RTS, the modem-status indicators and flow control, against ptys that the preloaded pty shim
-// gives modem lines.
+// DTR/RTS, the modem-status indicators, flow control and line-error markers, against ptys that the
+// preloaded pty shim gives modem lines and error counters.
 #include "app/mainwindow.h"
+#include "serial/lineerrors.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -46,18 +47,23 @@ const int RTS = TIOCM_RTS;
 
 } // namespace
 
+Q_DECLARE_METATYPE(LineErrors::Counts)
+
 class tst_ControlLines : public QObject {
     Q_OBJECT
 
 private slots:
     void init();
     void cleanup();
+    void markerLine_data();
+    void markerLine();
     void checkBoxesSetTheLines();
     void openWithoutAsserting_data();
     void openWithoutAsserting();
     void pulses_data();
     void pulses();
     void indicatorsFollowTheInputs();
+    void lineErrorsMarkTheStream();
     void plainPtyGreysOut();
     void flowControlReachesThePort_data();
     void flowControlReachesThePort();
@@ -71,7 +77,8 @@ void tst_ControlLines::init()
     if (shim.loaded()) {
         shim.setEnabled(1);
         shim.reset();
-    } else if (QByteArray(QTest::currentTestFunction()) != "plainPtyGreysOut") {
+    } else if (QByteArray(QTest::currentTestFunction()) != "markerLine"
+        && QByteArray(QTest::currentTestFunction()) != "plainPtyGreysOut") {
         QSKIP("the pty shim is not loaded");
     }
 }
@@ -80,6 +87,34 @@ void tst_ControlLines::cleanup()
 {
     if (shim.loaded())
         shim.setEnabled(1);
+}
+
+void tst_ControlLines::markerLine_data()
+{
+    using C = LineErrors::Counts;
+    QTest::addColumn<C>("before");
+    QTest::addColumn<C>("now");
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("nothing moved") << C { 3, 0, 1, 0, 0 } << C { 3, 0, 1, 0, 0 } << QString();
+    QTest::newRow("overrun") << C {} << C { 2, 0, 0, 0, 0 }
+                             << "⚠ 12:34:56.789 线路错误：溢出 +2（此处可能丢失数据）";
+    QTest::newRow("all of them") << C { 1, 1, 1, 1, 1 } << C { 2, 3, 4, 5, 6 }
+                                 << "⚠ 12:34:56.789 线路错误：溢出 +1，缓冲区溢出 +2，帧错误 +3，"
+                                    "校验错误 +4，中断 +5（此处可能丢失数据）";
+    QTest::newRow("a count that went back gained nothing") << C { 9, 0, 0, 7,
+        0 } << C { 0, 0, 0, 8, 0 } << "⚠ 12:34:56.789 线路错误：校验错误 +1（此处可能丢失数据）";
+}
+
+void tst_ControlLines::markerLine()
+{
+    QFETCH(LineErrors::Counts, before);
+    QFETCH(LineErrors::Counts, now);
+    QFETCH(QString, marker);
+    const LineErrors::Counts gained = LineErrors::increase(before, now);
+    QCOMPARE(LineErrors::markerLine(gained, QTime(12, 34, 56, 789)), marker);
+    // Totals saturate instead of wrapping back to nothing.
+    const LineErrors::Counts total = LineErrors::sum({ 0xFFFFFFF0u, 0, 0, 0, 0 }, gained);
+    QVERIFY(LineErrors::totalsText(total).startsWith("线路错误：溢出 4294967"));
 }
 
 void tst_ControlLines::checkBoxesSetTheLines()
@@ -185,6 +220,45 @@ void tst_ControlLines::indicatorsFollowTheInputs()
     QVERIFY(!lit(ui->dsrLabel) && !ui->dsrLabel->isEnabled());
 }
 
+void tst_ControlLines::lineErrorsMarkTheStream()
+{
+    PtyTestBench bench;
+    // Counted before this open: not ours.
+    shim.setCounts(5, 0, 0, 0, 0);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    QVERIFY(bench.ready && bench.openIn(w));
+    auto* label = w.findChild<QLabel*>("lineErrorLabel");
+    QVERIFY(bench.pty.write("a\n"));
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆a"));
+    shim.setCounts(7, 0, 0, 0, 0);
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("（此处可能丢失数据）"));
+    QVERIFY(bench.pty.write("b\n"));
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆b"));
+    QVERIFY(label->isHidden() == false);
+    shim.setCounts(7, 0, 1, 2, 0);
+    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("（此处可能丢失数据）"));
+    QTest::qWait(200);
+    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    QCOMPARE(view.size(), 4);
+    QCOMPARE(view.at(0), QString("RX←◆a"));
+    QVERIFY(QRegularExpression(
+        "^⚠ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 线路错误：溢出 \\+2（此处可能丢失数据）$")
+                .match(view.at(1))
+                .hasMatch());
+    QCOMPARE(view.at(2), QString("RX←◆b"));
+    QVERIFY(view.at(3).endsWith(" 线路错误：帧错误 +1，校验错误 +2（此处可能丢失数据）"));
+    QCOMPARE(label->text(), QString("线路错误：溢出 2，帧错误 1，校验错误 2"));
+    QFile live(w.liveRecorder()->fileName());
+    QVERIFY(live.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(live.readAll()).split('\n', Qt::SkipEmptyParts), view);
+    // A new session starts from nothing.
+    w.form()->openSerialButton->click();
+    QVERIFY(bench.openIn(w));
+    QVERIFY(label->isHidden());
+}
+
 void tst_ControlLines::plainPtyGreysOut()
 {
     if (shim.loaded())
@@ -204,6 +278,7 @@ void tst_ControlLines::plainPtyGreysOut()
     QTest::qWait(100);
     QVERIFY(w.port()->isOpen());
     QVERIFY(bench.boxes.calls.isEmpty());
+    QVERIFY(w.findChild<QLabel*>("lineErrorLabel")->isHidden());
 }
 
 void tst_ControlLines::flowControlReachesThePort_data()
