@@ -206,6 +206,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     buildStatusBar();
     setUpDiskBacklog();
+    setUpControlLines();
     buildTrayIcon();
     applyShellStyle();
 

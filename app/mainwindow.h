@@ -13,8 +13,10 @@
 #include <QVector>
 #include <memory>
 
+#include "serial/controllines.h"
 #include "serial/diskbacklog.h"
 #include "serial/displaystage.h"
+#include "serial/lineerrors.h"
 #include "serial/liverecord.h"
 #include "serial/readpacer.h"
 #include "serial/recordwriter.h"
@@ -167,6 +169,14 @@ private slots:
     // Each network peer is a session of its own, like each opening of the port.
     void slotPeerJoined();
     void slotPeerLeft();
+    void slotFlowControlChanged(int index);
+    void slotNoAssertOnOpen(bool checked);
+    void slotDtrClicked(bool checked);
+    void slotRtsClicked(bool checked);
+    void slotResetButton();
+    void slotBootModeButton();
+    void slotPollLines();
+    void slotPulseStep();
 
 private:
     void loadSerialConfig();
@@ -306,6 +316,31 @@ private:
     bool vanishing = false;
 
     FindBar* findBar = nullptr;
+
+    // DTR/RTS, the modem-status lines and the kernel's line-error counts of the open port.
+    void setUpControlLines();
+    void linesOpened();
+    void linesClosing();
+    void refreshLineControls(bool open);
+    void showLines(int bits);
+    bool setOutputLines(int mask, const ControlLines::Outputs& want);
+    void lineCallFailed();
+    void startPulse(QVector<ControlLines::Step> (*sequence)(ControlLines::Outputs));
+    void noteLineErrors(const LineErrors::Counts& now);
+    QSerialPort::FlowControl chosenFlowControl() const;
+    // Well inside the 100 ms the indicators promise, whatever a busy tick costs.
+    static constexpr int LinePollMs = 50;
+    QTimer* lineStateTimer = nullptr;
+    QTimer* pulseTimer = nullptr;
+    QVector<ControlLines::Step> pulseSteps;
+    int pulseNext = 0;
+    bool linesSupported = false;
+    bool countersSupported = false;
+    LineErrors::Counts countsSeen;
+    LineErrors::Counts lineErrorTotals;
+    QLabel* lineErrorLabel = nullptr;
+    // The tool tips of the line controls as the form gives them; a reason is added while greyed.
+    QVector<QPair<QWidget*, QString>> lineTips;
 };
 
 Q_DECLARE_METATYPE(MainWindow::eBaudRate)

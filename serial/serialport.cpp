@@ -26,8 +26,9 @@
 // The port settings are fixed while it is open; sending and pausing need it open.
 static void enablePortControls(Ui::MainWindow* ui, bool open)
 {
-    for (QWidget* setting : QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox,
-             ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
+    for (QWidget* setting :
+        QList<QWidget*> { ui->serialNumComboBox, ui->burdrateComboBox, ui->dataBitsComboBox,
+            ui->checksumComboBox, ui->stopBitsComboBox, ui->flowControlComboBox })
         setting->setEnabled(!open);
     for (QWidget* use : QList<QWidget*> { ui->fileAreaGroupBox, ui->sendDataButton,
              ui->pauseRecvButton, ui->advancedSendButton })
@@ -213,7 +214,7 @@ void MainWindow::slotOpenSerialButton()
         serialPort->setDataBits(dataBits);
         serialPort->setParity(parity);
         serialPort->setStopBits(stopBits);
-        serialPort->setFlowControl(QSerialPort::NoFlowControl);
+        serialPort->setFlowControl(chosenFlowControl());
         serialPort->setReadBufferSize(kPortReadBuffer);
         if (!serialPort->open(QIODevice::ReadWrite)) {
             // Coming back, the device may not take an open yet: the next scan tries again.
@@ -224,6 +225,7 @@ void MainWindow::slotOpenSerialButton()
                     .arg(serialPort->errorString()));
             return;
         }
+        linesOpened();
         vanishing = false;
         openPortName = name;
         openPortIdentity = PortIdentity::identityOf(name, serialLinks());
@@ -276,6 +278,7 @@ void MainWindow::closePort()
     }
     if (trayIcon)
         trayIcon->setToolTip(AppInfo::trayTip());
+    linesClosing();
     serialPort->close();
     advancedSend->stopCycleSend();
     advancedSend->hide();
