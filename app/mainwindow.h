@@ -85,7 +85,7 @@ public:
     LiveRecord* liveRecorder() const { return liveRecord.get(); }
     DiskBacklog& keptRecords() { return diskBacklog; }
     const LineStore& store() const { return lineStore; }
-    qint64 pendingBytes() const { return display->waitingBytes() + pausedIntake.size(); }
+    qint64 pendingBytes() const { return display->waitingBytes() + display->parkedBytes(); }
     // The display stage, and the names its buffers and hold state go by elsewhere.
     DisplayStage* displayStage() const { return display.get(); }
     const QByteArray& recvBuffer() const { return display->recvBuffer(); }
@@ -228,11 +228,6 @@ private:
     void startLiveSession();
     // Whether the network peer's bytes and sessions reach the view.
     void followNetwork(bool on);
-    static constexpr int MaxRecordsInHand = 2;
-    static constexpr qint64 MaxCharsInHand = 8 << 20;
-    static constexpr qint64 BigBacklogBytes = 4 << 20;
-    bool bigBacklog = false;
-    void releaseBacklogMemory();
     // The lines of the receive area, the record that files are written from.
     LineStore lineStore;
     // Saves by hand waiting for their result box.
@@ -291,8 +286,6 @@ private:
     // status bar at 100 Hz cost more than the view's own redraws.
     static constexpr int CounterRefreshMs = 100;
     QElapsedTimer counterClock;
-    // Read from the port while reception is paused; taken in on resume.
-    QByteArray pausedIntake;
 
     // The boot-loader dialogue's state, made on first use.
     std::unique_ptr<UpgradeDialogue> upgradeDialogue;

@@ -22,6 +22,13 @@ void DisplayStage::setClock(std::function<qint64()> monotonicMs, std::function<Q
 
 void DisplayStage::receive(const QByteArray& bytes) { recv.append(bytes); }
 
+QByteArray DisplayStage::unpark()
+{
+    QByteArray bytes;
+    bytes.swap(parked);
+    return bytes;
+}
+
 void DisplayStage::begin(Steps* steps, const Limit& given)
 {
     out = steps;
@@ -166,6 +173,7 @@ void DisplayStage::discardQueued()
 
 void DisplayStage::reset()
 {
+    parked.clear();
     recv.clear();
     pending.clear();
     discardQueued();
@@ -415,6 +423,13 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings, const Limi
             slice = qMin(MaxSliceBytes, slice * 2);
     }
 
+    const qint64 backlog = waitingBytes() + 2 * queuedChars() + parked.size();
+    if (backlog >= BigBacklogBytes) {
+        bigBacklog = true;
+    } else if (bigBacklog && backlog == 0) {
+        bigBacklog = false;
+        result.releaseMemory = true;
+    }
     result.mayStop = !open && !drain && waitingBytes() == 0 && queuedChars() == 0;
     result.readPort = room() > 0;
     end();

@@ -77,6 +77,9 @@ public:
         Steps steps;
         bool mayStop = false; // the port is closed and nothing waits: the timer may rest
         bool readPort = false; // there is room again: read what the port still holds
+        // A backlog of BigBacklogBytes or more has all been shown: malloc keeps its pages unless
+        // they are handed back, and every burst would leave the process bigger.
+        bool releaseMemory = false;
     };
 
     DisplayStage();
@@ -84,9 +87,17 @@ public:
     // Monotonic milliseconds and the wall clock of the time stamps; tests set their own.
     void setClock(std::function<qint64()> monotonicMs, std::function<QTime()> wallTime);
 
+    // A backlog this big is worth handing its memory back once shown.
+    static constexpr qint64 BigBacklogBytes = 4 << 20;
+
     // Intake: received bytes, in order. The owner takes at most room() bytes.
     void receive(const QByteArray& bytes);
-    qint64 room() const { return MaxWaitingBytes - waitingBytes(); }
+    // Bytes read while reception is paused: they count against the room and wait, untouched,
+    // until the owner takes them back on resume.
+    void park(const QByteArray& bytes) { parked += bytes; }
+    QByteArray unpark();
+    qint64 parkedBytes() const { return parked.size(); }
+    qint64 room() const { return MaxWaitingBytes - waitingBytes() - parked.size(); }
     bool full() const { return room() <= 0; }
     qint64 waitingBytes() const { return qint64(recv.size()) + pending.size(); }
 
@@ -156,6 +167,8 @@ private:
     std::function<qint64()> monotonic;
     std::function<QTime()> wall;
 
+    QByteArray parked; // read while paused
+    bool bigBacklog = false;
     QByteArray recv; // received, not yet taken by a tick
     QByteArray pending; // taken, waiting for the wrap gate
     // Formatted text in order: finished pieces, then the block being formatted into.

@@ -18,7 +18,7 @@
 
 void MainWindow::slotRecvSerialData()
 {
-    const qint64 room = display->room() - pausedIntake.size();
+    const qint64 room = display->room();
     // The next read waits for the display tick; it also pulls the rest once it has caught up.
     if (!showDataTimer->isActive())
         showDataTimer->start(10);
@@ -34,7 +34,7 @@ void MainWindow::slotRecvSerialData()
     if (!receiving) {
         // Paused: the port is still emptied (its own buffer is small and a tty has no flow
         // control), but the bytes are taken in only when reception resumes.
-        pausedIntake += data;
+        display->park(data);
         return;
     }
     takeIn(data);
@@ -42,8 +42,7 @@ void MainWindow::slotRecvSerialData()
 
 void MainWindow::takeInPaused()
 {
-    const QByteArray data = pausedIntake;
-    pausedIntake.clear();
+    const QByteArray data = display->unpark();
     if (!data.isEmpty())
         takeIn(data);
 }
@@ -96,7 +95,10 @@ void MainWindow::slotShowDataTimeout()
     // What this tick formatted is handed to the system now: a crash loses one tick at most.
     flushLiveRecord();
 
-    releaseBacklogMemory();
+#ifdef __GLIBC__
+    if (result.releaseMemory)
+        ::malloc_trim(0);
+#endif
     if (countersDirty
         && (result.mayStop || !counterClock.isValid()
             || counterClock.elapsed() >= CounterRefreshMs))
@@ -112,23 +114,6 @@ void MainWindow::slotShowDataTimeout()
         readPacer->resume();
         if (serialPort->bytesAvailable() > 0)
             slotRecvSerialData();
-    }
-}
-
-void MainWindow::releaseBacklogMemory()
-{
-    // A backlog (the window behind, a long hold) grows the heap by megabytes; malloc keeps those
-    // pages after it is shown, so every burst would leave the process bigger. Once it has all
-    // been drawn, the free pages go back to the system.
-    const qint64 backlog
-        = display->waitingBytes() + 2 * display->queuedChars() + pausedIntake.size();
-    if (backlog >= BigBacklogBytes) {
-        bigBacklog = true;
-    } else if (bigBacklog && backlog == 0) {
-        bigBacklog = false;
-#ifdef __GLIBC__
-        ::malloc_trim(0);
-#endif
     }
 }
 

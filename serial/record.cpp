@@ -49,11 +49,7 @@ void MainWindow::automaticSave()
 {
     const QString path = recordPath(tr("%1/Orv_Auto_Rec_%2_%3.txt"));
     const LineStore::Snapshot lines = lineStore.take();
-    // A slow disk must not gather views in memory: past two, the oldest is waited for, unless
-    // they are small views that together stay under MaxCharsInHand.
-    while (recordWriter->pending() >= MaxRecordsInHand
-        && recordWriter->charsInHand() + lines.chars() > MaxCharsInHand)
-        recordWriter->waitForOldest();
+    recordWriter->makeRoomFor(lines.chars());
     recordWriter->start(path, lines);
 }
 

@@ -69,6 +69,12 @@ qint64 RecordWriter::charsInHand() const
     return chars;
 }
 
+void RecordWriter::makeRoomFor(qint64 chars)
+{
+    while (pending() >= MaxInHand && charsInHand() + chars > MaxCharsInHand)
+        waitForOldest();
+}
+
 void RecordWriter::start(const QString& path, const LineStore::Snapshot& lines)
 {
     Job* job = new Job;

@@ -26,6 +26,12 @@ public:
     // A file queued or being written: not on disk under its name until it is complete.
     bool holds(const QString& path) const;
 
+    // A slow disk must not gather views in memory: past MaxInHand files in hand, the oldest is
+    // waited for, unless they are small views that together stay under MaxCharsInHand.
+    static constexpr int MaxInHand = 2;
+    static constexpr qint64 MaxCharsInHand = 8 << 20;
+    void makeRoomFor(qint64 chars);
+
     void start(const QString& path, const LineStore::Snapshot& lines);
     // Blocks until the oldest file is written, then reports it as finished() would.
     void waitForOldest();

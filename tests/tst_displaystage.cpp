@@ -136,6 +136,7 @@ private slots:
     void endlessRunsCutInEveryPath_data();
     void endlessRunsCutInEveryPath();
     void frameTimeFormatsNoFasterThanItDraws();
+    void parkedBytesAndBacklogMemory();
 };
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease_data()
@@ -546,6 +547,27 @@ void tst_DisplayStage::frameTimeFormatsNoFasterThanItDraws()
     }
     // A redraw takes 4 slices here; formatting stays within a few redraws of it.
     QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
+}
+
+// Bytes read while paused count against the room until they are taken back; a big backlog
+// asks once, when all of it is shown, for its memory to be handed back.
+void tst_DisplayStage::parkedBytesAndBacklogMemory()
+{
+    Bench b;
+    b.open();
+    b.stage.park("a\n");
+    b.stage.park("b\n");
+    QCOMPARE(b.stage.room(), DisplayStage::MaxWaitingBytes - 4);
+    QCOMPARE(b.stage.waitingBytes(), qint64(0));
+    b.stage.receive(b.stage.unpark());
+    QCOMPARE(b.stage.parkedBytes(), qint64(0));
+    int releases = 0;
+    b.stage.receive(numberedLines(0, 120000)); // over 5 MB
+    for (int i = 0; i < 5000 && !(releases && b.stage.waitingBytes() == 0); ++i)
+        releases += b.tick().releaseMemory;
+    QCOMPARE(releases, 1);
+    QCOMPARE(b.view.size(), 120002);
+    QVERIFY(!b.tick().releaseMemory);
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayStage)
