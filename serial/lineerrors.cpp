@@ -9,30 +9,27 @@ static QString tr(const char* text) { return QCoreApplication::translate("MainWi
 
 static quint32 gained(quint32 before, quint32 now) { return now > before ? now - before : 0; }
 
-Counts increase(const Counts& before, const Counts& now)
-{
-    Counts c;
-    c.overrun = gained(before.overrun, now.overrun);
-    c.bufOverrun = gained(before.bufOverrun, now.bufOverrun);
-    c.frame = gained(before.frame, now.frame);
-    c.parity = gained(before.parity, now.parity);
-    c.brk = gained(before.brk, now.brk);
-    return c;
-}
-
 // Totals saturate rather than wrap: a wrapped total would read as if the errors had gone.
 static quint32 add(quint32 a, quint32 b) { return b > 0xFFFFFFFFu - a ? 0xFFFFFFFFu : a + b; }
 
-Counts sum(const Counts& a, const Counts& b)
+// One counter at a time, the same rule for each.
+template <typename Rule> static Counts eachCounter(const Counts& a, const Counts& b, Rule rule)
 {
     Counts c;
-    c.overrun = add(a.overrun, b.overrun);
-    c.bufOverrun = add(a.bufOverrun, b.bufOverrun);
-    c.frame = add(a.frame, b.frame);
-    c.parity = add(a.parity, b.parity);
-    c.brk = add(a.brk, b.brk);
+    c.overrun = rule(a.overrun, b.overrun);
+    c.bufOverrun = rule(a.bufOverrun, b.bufOverrun);
+    c.frame = rule(a.frame, b.frame);
+    c.parity = rule(a.parity, b.parity);
+    c.brk = rule(a.brk, b.brk);
     return c;
 }
+
+Counts increase(const Counts& before, const Counts& now)
+{
+    return eachCounter(before, now, gained);
+}
+
+Counts sum(const Counts& a, const Counts& b) { return eachCounter(a, b, add); }
 
 bool any(const Counts& c) { return c.overrun || c.bufOverrun || c.frame || c.parity || c.brk; }
 
