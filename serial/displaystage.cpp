@@ -138,6 +138,16 @@ qint64 DisplayStage::drawBudget() const
 
 void DisplayStage::dropQueued() { discardQueued(); }
 
+void DisplayStage::drawCost(qint64 chars, qint64 ms)
+{
+    reportedDrawMs += ms;
+    // Only redraws big enough to time say something about the rate.
+    if (chars > (8 << 10) && ms > 0) {
+        const double rate = double(chars) / double(ms);
+        drawCharsPerMs = drawCharsPerMs > 0 ? 0.7 * drawCharsPerMs + 0.3 * rate : rate;
+    }
+}
+
 void DisplayStage::setHeld(bool on) { held = on; }
 
 DisplayStage::Steps DisplayStage::portOpened(const Settings& settings, const Limit& given)
@@ -398,24 +408,17 @@ DisplayStage::TickResult DisplayStage::tick(const Settings& settings, const Limi
         const bool due = !drawnOnce || now() - lastDrawMs >= RedrawIntervalMs || localQueued
             || drain || queuedChars() >= drawChars;
         if (due) {
-            const qint64 chars = queuedChars();
-            const qint64 drawStart = now();
             drew = drawSlice(int(qMin<qint64>(drawChars, INT_MAX)));
-            const qint64 drawn = chars - queuedChars();
-            const qint64 drawMs = now() - drawStart;
-            // Only redraws big enough to time say something about the rate.
-            if (drawn > (8 << 10) && drawMs > 0) {
-                const double rate = double(drawn) / double(drawMs);
-                drawCharsPerMs = drawCharsPerMs > 0 ? 0.7 * drawCharsPerMs + 0.3 * rate : rate;
-            }
             lastDrawMs = now();
             drawnOnce = true;
             localQueued = false;
         }
     }
 
-    // The slice follows what a tick costs; a tick that cleared the view says nothing about it.
-    const qint64 cost = now() - start;
+    // The slice follows what a tick costs, the owner's last redraw included; a tick that
+    // cleared the view says nothing about it.
+    const qint64 cost = now() - start + reportedDrawMs;
+    reportedDrawMs = 0;
     if (!cleared && !sliceFixed) {
         if (cost > TickBudgetMs)
             slice = qMax(MinSliceBytes, slice / 2);

@@ -119,6 +119,9 @@ public:
 
     // The owner cleared the view: what was queued for it is dropped (the record has it).
     void dropQueued();
+    // What applying Draw steps cost the owner: one redraw is sized to stay within its share of a
+    // tick, and the slice follows the whole tick's cost.
+    void drawCost(qint64 chars, qint64 ms);
     // Everything dropped: the view starts over with another source.
     void reset();
     // Bytes the boot-loader dialogue did not take yet: they come first in its next step.
@@ -195,6 +198,7 @@ private:
     bool sliceFixed = false;
     // What the owner's drawing costs, so that one redraw stays within its share of a tick.
     double drawCharsPerMs = 0;
+    qint64 reportedDrawMs = 0;
 
     QString marker;
     RxFormat::PrefixCache prefixes;

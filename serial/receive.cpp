@@ -12,6 +12,7 @@
 #include "tools/additionfunction.h"
 #include "views/logfilterdialog.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTextCursor>
 #include <QTimer>
@@ -133,6 +134,8 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
     if (applyingSteps)
         return;
     applyingSteps = true;
+    QElapsedTimer drawing;
+    qint64 drawnChars = 0, drawNs = 0;
     while (!stepQueue.isEmpty()) {
         const DisplayStage::Step step = stepQueue.takeFirst();
         switch (step.kind) {
@@ -140,7 +143,10 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
             recordFormatted(step);
             break;
         case DisplayStage::Step::Draw:
+            drawing.start();
             drawText(step.text, step.inlineText);
+            drawNs += drawing.nsecsElapsed();
+            drawnChars += step.text.size();
             break;
         case DisplayStage::Step::Clear:
             clearView(step.save);
@@ -155,6 +161,8 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
         }
     }
     applyingSteps = false;
+    if (drawnChars > 0)
+        display->drawCost(drawnChars, drawNs / 1000000);
 }
 
 void MainWindow::drawText(const QString& text, bool inlineText)

@@ -137,6 +137,7 @@ private slots:
     void endlessRunsCutInEveryPath();
     void frameTimeFormatsNoFasterThanItDraws();
     void parkedBytesAndBacklogMemory();
+    void redrawsFollowTheReportedCost();
 };
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease_data()
@@ -568,6 +569,31 @@ void tst_DisplayStage::parkedBytesAndBacklogMemory()
     QCOMPARE(releases, 1);
     QCOMPARE(b.view.size(), 120002);
     QVERIFY(!b.tick().releaseMemory);
+}
+
+// The owner draws, so it tells what drawing cost: a slow view gets small redraws.
+void tst_DisplayStage::redrawsFollowTheReportedCost()
+{
+    Bench b;
+    b.open();
+    b.stage.receive(numberedLines(0, 50000));
+    int largest = 0;
+    bool told = false; // the first redraw comes before any cost is known
+    for (int i = 0; i < 3000 && b.stage.waitingBytes() + b.stage.queuedChars() > 0; ++i) {
+        b.now += 10;
+        qint64 chars = 0;
+        for (const DisplayStage::Step& step : b.stage.tick(b.settings).steps) {
+            if (step.kind == DisplayStage::Step::Draw) {
+                chars += step.text.size();
+                if (told)
+                    largest = qMax(largest, int(step.text.size()));
+            }
+        }
+        b.stage.drawCost(chars, chars / 100); // 100 characters a millisecond
+        told = told || chars > (8 << 10);
+    }
+    QCOMPARE(b.stage.waitingBytes() + b.stage.queuedChars(), qint64(0));
+    QVERIFY2(largest <= 16 << 10, qPrintable(QString::number(largest)));
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayStage)
