@@ -178,6 +178,8 @@ MainWindow::MainWindow(QWidget* parent)
         &MainWindow::slotLiveRecordMaxMB);
     connect(extraSettingDialog, &ExtraSettingDialog::autoReconnectChanged, this,
         &MainWindow::slotAutoReconnect);
+    connect(
+        extraSettingDialog, &ExtraSettingDialog::codecChanged, this, &MainWindow::slotTextCodec);
     connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
     connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
         &MainWindow::slotUpdateMaxLines);
@@ -227,6 +229,11 @@ MainWindow::MainWindow(QWidget* parent)
     extraSettingDialog->setLiveRecordMaxMB(liveMaxMB);
     liveRecord->setMaxBytes(qint64(liveMaxMB) << 20);
     ui->liveRecordCheckBox->setChecked(live);
+
+    settings->beginGroup(QStringLiteral("LineConfig"));
+    const QByteArray codec = settings->value(QStringLiteral("Encoding")).toByteArray();
+    settings->endGroup();
+    extraSettingDialog->setCodec(codec);
 
     settings->beginGroup(QStringLiteral("LogSharedConfig"));
     const QString toAddress
@@ -340,6 +347,13 @@ void MainWindow::slotMinTrayArea(bool checked)
 {
     settings->beginGroup(QStringLiteral("CustomConfig"));
     settings->setValue(QStringLiteral("MinTray"), checked);
+    settings->endGroup();
+}
+
+void MainWindow::slotTextCodec(const QByteArray& name)
+{
+    settings->beginGroup(QStringLiteral("LineConfig"));
+    settings->setValue(QStringLiteral("Encoding"), QString::fromLatin1(name));
     settings->endGroup();
 }
 

@@ -166,6 +166,7 @@ private slots:
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
     void slotAutoReconnect(bool on);
+    void slotTextCodec(const QByteArray& name);
     // Each network peer is a session of its own, like each opening of the port.
     void slotPeerJoined();
     void slotPeerLeft();

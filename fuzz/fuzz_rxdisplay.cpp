@@ -1,9 +1,10 @@
-// The display stage fed in random chunks: every wrap mode, text and hex, slices, holds, own lines
-// and a close that drains it.
+// The display stage fed in random chunks: every wrap mode, text and hex, every codec, slices,
+// holds, own lines and a close that drains it.
 #include "fuzzinput.h"
 #include "serial/displaystage.h"
 
 #include <QStringList>
+#include <QTextCodec>
 
 #include <cstdlib>
 
@@ -65,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     b.settings.wrapMode = in.number(5); // 4 is "any other mode"
     b.settings.hex = in.number(2);
     b.settings.showTime = false;
+    const QList<QByteArray> codecs = RxFormat::codecNames();
+    b.settings.codec = codecs.at(in.number(codecs.size()));
     if (in.number(2))
         b.stage.fixSlice(1 + in.number(200) * 64);
     const int chunk = 1 + in.number(64);
@@ -107,5 +110,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const QString& line : b.drawn.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             if (line != QLatin1String("own") && !line.startsWith(RxFormat::rxMarker()))
                 abort();
+    // Valid UTF-8 is never cut inside a character, whatever the reads and the wrap.
+    if (!b.settings.hex && b.settings.codec == "UTF-8") {
+        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+        QTextCodec::codecForName("UTF-8")->toUnicode(stream.constData(), stream.size(), &state);
+        if (state.invalidChars == 0 && state.remainingChars == 0
+            && b.drawn.contains(QChar::ReplacementCharacter))
+            abort();
+    }
     return 0;
 }

@@ -242,12 +242,13 @@ void DisplayStage::formatPending(const Settings& settings, const QByteArray& fro
         }
     } else {
         // An unfinished run is shown in whole lines; what makes no line waits for more.
-        const int waits = final ? 0 : unfinishedRun(bytes, mode != NewlineWrap);
+        const QByteArray codec = canonicalCodec(settings.codec);
+        const int waits = final ? 0 : unfinishedRun(bytes, mode != NewlineWrap, codec);
         if (waits > 0) {
             recv.prepend(bytes.right(waits));
             bytes.chop(waits);
         }
-        formatTextLines(foldCrLf(bytes), prefix, tail, onLine);
+        formatTextLines(foldCrLf(bytes), prefix, tail, onLine, codec);
     }
     reportTail();
 }

@@ -42,6 +42,7 @@ public:
         QString frontText; // delimiters as typed ("0D 0A")
         QString backText;
         bool upgrade = false; // the boot-loader dialogue takes the received bytes
+        QByteArray codec = RxFormat::defaultCodec(); // of the text display
     };
 
     // What the owner does, in this order. The stage never calls its owner: every call returns

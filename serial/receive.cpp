@@ -86,6 +86,7 @@ DisplayStage::Settings MainWindow::displaySettings() const
     settings.frontText = extraSettingDialog->frontDelimiterText();
     settings.backText = extraSettingDialog->backDelimiterText();
     settings.upgrade = additionFunction->isMcuUpgradeChecked();
+    settings.codec = extraSettingDialog->codec();
     return settings;
 }
 

@@ -6,6 +6,7 @@
 #include "views/textbrowser.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -76,6 +77,7 @@ private slots:
     void fullViewGoesToTheWriterWhole();
     void mouseOnAFullViewHandedOver_data();
     void mouseOnAFullViewHandedOver();
+    void chosenEncodingByteByByte();
 
 private:
     void openPort(MainWindow& w);
@@ -923,6 +925,33 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     for (int i = 0; i < sent; ++i)
         QCOMPARE(shown.at(i), seqLine(i));
     QCOMPARE(boxes->calls.size(), 0);
+}
+
+void tst_Receive::chosenEncodingByteByByte()
+{
+    // A hand-written alias is read as the codec it names and written back by its name.
+    QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/Encoding", "utf8");
+    MainWindow w;
+    auto* combo = w.extraSettings()->findChild<QComboBox*>("encodingComboBox");
+    QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    openPort(w);
+    const QString line = QString::fromUtf8("温度 23.5°C ✓");
+    for (char byte : (line + '\n').toUtf8()) {
+        QVERIFY(pty->write(QByteArray(1, byte)));
+        QTest::qWait(5); // each byte a read of its own
+    }
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), "RX←◆" + line);
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    const QStringList live = recordFiles("Live");
+    QCOMPARE(live.size(), 1);
+    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + live.first())), "RX←◆" + line + '\n');
+
+    combo->setCurrentIndex(combo->findData(QByteArray("ISO-8859-1")));
+    QCOMPARE(
+        QSettings("Settings.ini", QSettings::IniFormat).value("LineConfig/Encoding").toString(),
+        QString("ISO-8859-1"));
 }
 
 QTEST_MAIN(tst_Receive)

@@ -60,6 +60,7 @@ struct StageDriver {
     QString delimiterText; // the front field in mode 2, the back field in mode 3
     int frameInterval = 20;
     int maxBytes = INT_MAX; // the slice
+    QByteArray codec = defaultCodec();
     int lines = 0;
     qint64 now = 0;
     QString drawn;
@@ -93,6 +94,7 @@ struct StageDriver {
         settings.showTime = false;
         settings.frameIntervalMs = frameInterval;
         settings.frontText = settings.backText = delimiterText;
+        settings.codec = codec;
         apply(stage.tick(settings).steps);
     }
     QString out() const { return drawn + stage.displayText(); }
@@ -226,6 +228,12 @@ private slots:
     void chunkingKeepsEveryHexByte();
     void chunkingKeepsEveryTextByte_data();
     void chunkingKeepsEveryTextByte();
+    void canonicalCodec_data();
+    void canonicalCodec();
+    void invalidBytesShowAsReplacement_data();
+    void invalidBytesShowAsReplacement();
+    void codecsNeverSplitACharacter_data();
+    void codecsNeverSplitACharacter();
 };
 
 void TestRxFormat::initTestCase()
@@ -1101,6 +1109,123 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
         shown.toLatin1() + rest.replace('\n', QByteArray()), expected.replace('\n', QByteArray()));
     if (mode == NewlineWrap || mode == FrameTimeWrap)
         QVERIFY(stage.leftover().isEmpty());
+}
+
+void TestRxFormat::canonicalCodec_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QByteArray>("codec");
+    QTest::newRow("GBK") << QByteArray("GBK") << QByteArray("GBK");
+    QTest::newRow("utf8 alias") << QByteArray("utf8") << QByteArray("UTF-8");
+    QTest::newRow("latin1 alias") << QByteArray("latin1") << QByteArray("ISO-8859-1");
+    QTest::newRow("empty") << QByteArray() << QByteArray("GBK");
+    QTest::newRow("unknown") << QByteArray("nonsense") << QByteArray("GBK");
+    QTest::newRow("known to Qt, not offered") << QByteArray("Shift_JIS") << QByteArray("GBK");
+}
+
+void TestRxFormat::canonicalCodec()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, codec);
+    QCOMPARE(RxFormat::canonicalCodec(stored), codec);
+}
+
+void TestRxFormat::invalidBytesShowAsReplacement_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("view");
+    const QString bad(QChar::ReplacementCharacter);
+    QTest::newRow("UTF-8 invalid byte")
+        << QByteArray("UTF-8") << QByteArray("a\xff\n") << "a" + bad;
+    QTest::newRow("UTF-8 sequence cut by the line end")
+        << QByteArray("UTF-8") << QByteArray("a\xe6\xb8\nb\n") << "a" + bad + bad + "\nb";
+    QTest::newRow("UTF-8 sequence cut by the close")
+        << QByteArray("UTF-8") << QByteArray("a\xe6\xb8") << "a" + bad + bad;
+    QTest::newRow("UTF-8 byte order mark kept")
+        << QByteArray("UTF-8") << QByteArray("\xef\xbb\xbfx\n") << QChar(0xfeff) + QString("x");
+    QTest::newRow("GBK lone lead byte") << QByteArray("GBK") << QByteArray("a\x81\n") << "a" + bad;
+    QTest::newRow("GBK lead byte cut by the close")
+        << QByteArray("GBK") << QByteArray("a\x81") << "a" + bad;
+    QTest::newRow("Latin-1 every byte") << QByteArray("ISO-8859-1")
+                                        << QByteArray("\xb0"
+                                                      "C \xff\x81\n")
+                                        << QString::fromUtf8("°C ÿ\xc2\x81");
+}
+
+void TestRxFormat::invalidBytesShowAsReplacement()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, view);
+    // Newline and frame wrap; the port closes after the bytes, so what waits is shown too.
+    for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
+        StageDriver stage;
+        stage.mode = mode;
+        stage.codec = codec;
+        stage.feed(bytes);
+        stage.stage.portClosed();
+        for (int i = 0; i < 10; ++i)
+            stage.tick();
+        QCOMPARE(linesOf(stage.out()).join('\n').remove(rxMarker()), view);
+    }
+}
+
+void TestRxFormat::codecsNeverSplitACharacter_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("text");
+    const QString han(3000, QChar(0x6e29)); // 温: past one line of 8192 bytes in GBK and UTF-8
+    const QString utf8 = QString::fromUtf8("温度 23.5°C ✓\n");
+    const QString gbk = QString::fromUtf8("温度 23.5°C\n");
+    const QString latin1 = QString::fromUtf8("23.5°C ÿ\n");
+    for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
+        const QByteArray name = mode == NewlineWrap ? "newline, " : "frame, ";
+        QTest::newRow((name + "UTF-8").constData())
+            << QByteArray("UTF-8") << mode << utf8 + han + utf8;
+        QTest::newRow((name + "GBK").constData()) << QByteArray("GBK") << mode << gbk + han + gbk;
+        QTest::newRow((name + "Latin-1").constData())
+            << QByteArray("ISO-8859-1") << mode << latin1 + QString(9000, QChar(0xe9)) + latin1;
+    }
+}
+
+void TestRxFormat::codecsNeverSplitACharacter()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(int, mode);
+    QFETCH(QString, text);
+    const QByteArray bytes = QTextCodec::codecForName(codec)->fromUnicode(text);
+    const QString expected = QString(text).remove('\n');
+    const auto shown = [](const StageDriver& stage) {
+        QString joined;
+        for (const QString& line : linesOf(stage.out()))
+            joined += line.mid(rxMarker().size());
+        return joined;
+    };
+    // Two reads, split at every offset of the head; in frame wrap each read is a frame of its own.
+    const int head = bytes.indexOf('\n') + 1;
+    for (int at = 0; at <= head; ++at) {
+        StageDriver stage;
+        stage.mode = mode;
+        stage.codec = codec;
+        stage.feed(bytes.left(at));
+        for (int i = 0; i < 5; ++i)
+            stage.tick();
+        stage.feed(bytes.mid(at));
+        for (int i = 0; i < 10; ++i)
+            stage.tick();
+        QCOMPARE(shown(stage), expected);
+    }
+    // Byte by byte through the long run.
+    StageDriver stage;
+    stage.mode = mode;
+    stage.codec = codec;
+    feedInChunks(stage, bytes, 1);
+    for (int i = 0; i < 10; ++i)
+        stage.tick();
+    QCOMPARE(shown(stage), expected);
+    QVERIFY(!shown(stage).contains(QChar::ReplacementCharacter));
 }
 
 QTEST_GUILESS_MAIN(TestRxFormat)
