@@ -1,3 +1,4 @@
+#include "serial/ansidecoder.h"
 #include "serial/displaystage.h"
 #include "serial/rxformat.h"
 
@@ -234,6 +235,8 @@ private slots:
     void invalidBytesShowAsReplacement();
     void codecsNeverSplitACharacter_data();
     void codecsNeverSplitACharacter();
+    void ansiDecoder_data();
+    void ansiDecoder();
 };
 
 void TestRxFormat::initTestCase()
@@ -1226,6 +1229,92 @@ void TestRxFormat::codecsNeverSplitACharacter()
         stage.tick();
     QCOMPARE(shown(stage), expected);
     QVERIFY(!shown(stage).contains(QChar::ReplacementCharacter));
+}
+
+// Spans as text, neighbours of one format joined: the same runs however the input was split.
+static QString describeSpans(const QVector<AnsiDecoder::Span>& spans)
+{
+    QVector<AnsiDecoder::Span> joined;
+    for (const AnsiDecoder::Span& span : spans) {
+        if (!joined.isEmpty() && joined.last().format == span.format
+            && joined.last().start + joined.last().length == span.start)
+            joined.last().length += span.length;
+        else
+            joined.append(span);
+    }
+    QStringList out;
+    for (const AnsiDecoder::Span& span : joined) {
+        QString text = QString("%1+%2").arg(span.start).arg(span.length);
+        if (AnsiDecoder::foreground(span.format) >= 0)
+            text += QString(" fg%1").arg(AnsiDecoder::foreground(span.format));
+        if (AnsiDecoder::background(span.format) >= 0)
+            text += QString(" bg%1").arg(AnsiDecoder::background(span.format));
+        if (AnsiDecoder::bold(span.format))
+            text += " bold";
+        out += text;
+    }
+    return out.join("; ");
+}
+
+void TestRxFormat::ansiDecoder_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("clean");
+    QTest::addColumn<QString>("spans");
+    QTest::newRow("ESP-IDF log line") << "\x1b[0;32mI (31) boot: ready\x1b[0m"
+                                      << "I (31) boot: ready"
+                                      << "0+18 fg2";
+    QTest::newRow("bold, bright, partial resets") << "a\x1b[1;91mb\x1b[22mc\x1b[39md"
+                                                  << "abcd"
+                                                  << "1+1 fg9 bold; 2+1 fg9";
+    QTest::newRow("256 colours") << "\x1b[38;5;208mx\x1b[m"
+                                 << "x"
+                                 << "0+1 fg208";
+    QTest::newRow("true colour mapped") << "\x1b[38;2;255;0;0mx"
+                                        << "x"
+                                        << "0+1 fg196";
+    QTest::newRow("background") << "\x1b[44mx\x1b[49my"
+                                << "xy"
+                                << "0+1 bg4";
+    QTest::newRow("OSC ended by BEL") << "a\x1b]0;title\x07"
+                                         "b"
+                                      << "ab"
+                                      << "";
+    QTest::newRow("OSC ended by ST") << "a\x1b]8;;http://x\x1b\\b"
+                                     << "ab"
+                                     << "";
+    QTest::newRow("lone pairs") << "a\x1b(Bb\x1b=c"
+                                << "aBbc"
+                                << "";
+    QTest::newRow("other CSI") << "\x1b[2K\x1b[1Gtext"
+                               << "text"
+                               << "";
+    QTest::newRow("broken CSI") << "a\x1b[12\x01"
+                                   "b"
+                                << "a\x01"
+                                   "b"
+                                << "";
+    QTest::newRow("no codes") << "plain °C ✓"
+                              << "plain °C ✓"
+                              << "";
+}
+
+void TestRxFormat::ansiDecoder()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, clean);
+    QFETCH(QString, spans);
+    // Two pieces, split at every offset: the sequence and the colour carry over.
+    for (int at = 0; at <= input.size(); ++at) {
+        AnsiDecoder decoder;
+        QVector<AnsiDecoder::Span> first, second;
+        const QString head = decoder.decode(input.left(at), &first);
+        const QString rest = decoder.decode(input.mid(at), &second);
+        for (AnsiDecoder::Span span : second)
+            first.append({ span.start + head.size(), span.length, span.format });
+        QCOMPARE(head + rest, clean);
+        QCOMPARE(describeSpans(first), spans);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRxFormat)
