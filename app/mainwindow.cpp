@@ -180,6 +180,8 @@ MainWindow::MainWindow(QWidget* parent)
         &MainWindow::slotAutoReconnect);
     connect(
         extraSettingDialog, &ExtraSettingDialog::codecChanged, this, &MainWindow::slotTextCodec);
+    connect(extraSettingDialog, &ExtraSettingDialog::ansiColorChanged, this,
+        &MainWindow::slotAnsiColor);
     connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
     connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
         &MainWindow::slotUpdateMaxLines);
@@ -232,8 +234,10 @@ MainWindow::MainWindow(QWidget* parent)
 
     settings->beginGroup(QStringLiteral("LineConfig"));
     const QByteArray codec = settings->value(QStringLiteral("Encoding")).toByteArray();
+    const bool ansiColor = settings->value(QStringLiteral("AnsiColor"), true).toBool();
     settings->endGroup();
     extraSettingDialog->setCodec(codec);
+    extraSettingDialog->setAnsiColor(ansiColor);
 
     settings->beginGroup(QStringLiteral("LogSharedConfig"));
     const QString toAddress
@@ -347,6 +351,13 @@ void MainWindow::slotMinTrayArea(bool checked)
 {
     settings->beginGroup(QStringLiteral("CustomConfig"));
     settings->setValue(QStringLiteral("MinTray"), checked);
+    settings->endGroup();
+}
+
+void MainWindow::slotAnsiColor(bool on)
+{
+    settings->beginGroup(QStringLiteral("LineConfig"));
+    settings->setValue(QStringLiteral("AnsiColor"), on);
     settings->endGroup();
 }
 

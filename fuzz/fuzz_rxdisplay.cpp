@@ -24,6 +24,15 @@ struct Bench {
     void apply(const DisplayStage::Steps& steps)
     {
         for (const DisplayStage::Step& step : steps) {
+            // Colour runs lie in their text, in order, on no line end.
+            int at = 0;
+            for (const AnsiDecoder::Span& span : step.spans) {
+                if (span.start < at || span.length <= 0
+                    || span.start + span.length > step.text.size()
+                    || step.text.midRef(span.start, span.length).contains(QLatin1Char('\n')))
+                    abort();
+                at = span.start + span.length;
+            }
             if (step.kind == DisplayStage::Step::Format) {
                 reported += step.text;
             } else if (step.kind == DisplayStage::Step::Draw) {
@@ -68,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     b.settings.showTime = false;
     const QList<QByteArray> codecs = RxFormat::codecNames();
     b.settings.codec = codecs.at(in.number(codecs.size()));
+    b.settings.ansiColor = in.number(2);
     if (in.number(2))
         b.stage.fixSlice(1 + in.number(200) * 64);
     const int chunk = 1 + in.number(64);
@@ -105,10 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Nothing lost, duplicated or reordered.
     if (b.settings.hex && b.settings.wrapMode != 4 && bytesOfHexLines(b.drawn) != stream)
         abort();
-    // Text: every line is a received line or an own line, whole.
+    // Text: every line is a received line or an own line, whole; with colours no escape shows.
     if (!b.settings.hex)
         for (const QString& line : b.drawn.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            if (line != QLatin1String("own") && !line.startsWith(RxFormat::rxMarker()))
+            if ((line != QLatin1String("own") && !line.startsWith(RxFormat::rxMarker()))
+                || (b.settings.ansiColor && line.contains(QChar(0x1b))))
                 abort();
     // Valid UTF-8 is never cut inside a character, whatever the reads and the wrap.
     if (!b.settings.hex && b.settings.codec == "UTF-8") {

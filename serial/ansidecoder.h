@@ -34,6 +34,7 @@ public:
     QString decode(const QString& piece, QVector<Span>* spans, bool lineEnds = false);
     void reset();
     quint32 format() const { return current; }
+    bool idle() const { return open.isEmpty(); } // no sequence waits for its end
 
 private:
     void applySgr(const QString& parameters);

@@ -87,6 +87,7 @@ DisplayStage::Settings MainWindow::displaySettings() const
     settings.backText = extraSettingDialog->backDelimiterText();
     settings.upgrade = additionFunction->isMcuUpgradeChecked();
     settings.codec = extraSettingDialog->codec();
+    settings.ansiColor = extraSettingDialog->ansiColor();
     return settings;
 }
 
@@ -156,7 +157,7 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
             recordFormatted(step);
             break;
         case DisplayStage::Step::Draw:
-            drawText(step.text, step.inlineText);
+            drawText(step.text, step.inlineText, step.spans);
             break;
         case DisplayStage::Step::Clear:
             clearView(step.save);
@@ -173,7 +174,7 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
     applyingSteps = false;
 }
 
-void MainWindow::drawText(const QString& text, bool inlineText)
+void MainWindow::drawText(const QString& text, bool inlineText, const DisplayStage::Spans& spans)
 {
     if (inlineText) {
         QTextCursor cursor = ui->recvShowText->textCursor();
@@ -182,7 +183,7 @@ void MainWindow::drawText(const QString& text, bool inlineText)
         ui->recvShowText->setTextCursor(cursor);
         return;
     }
-    ui->recvShowText->appendPlainText(text);
+    ui->recvShowText->appendPlainText(text, spans);
 }
 
 void MainWindow::showLocalLine(const QString& line, LineStore::Kind kind)

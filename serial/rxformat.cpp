@@ -337,15 +337,15 @@ QByteArray foldCrLf(const QByteArray& bytes)
 }
 
 int formatTextLines(const QByteArray& pending, const QString& prefix, QString& out,
-    const LineSink& onLine, const QByteArray& codecName)
+    const LineSink& onLine, const QByteArray& codecName, const LineFilter& filter)
 {
     const QString head = prefix;
     return formatTextLines(
-        pending, [&head]() -> const QString& { return head; }, out, onLine, codecName);
+        pending, [&head]() -> const QString& { return head; }, out, onLine, codecName, filter);
 }
 
 int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QString& out,
-    const LineSink& onLine, const QByteArray& codecName)
+    const LineSink& onLine, const QByteArray& codecName, const LineFilter& filter)
 {
     // Shallow copies: the callback may touch the caller's buffers.
     const QByteArray bytes = pending;
@@ -373,6 +373,7 @@ int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QStri
             while (zeros < length && piece[zeros] == '\0')
                 ++zeros;
             out.append(prefix());
+            const int from = out.size();
             if (zeros > 0)
                 out.append(QString(zeros, QLatin1Char(' ')));
             // Blanks are single bytes in every codec offered, so decoding after them equals
@@ -385,6 +386,8 @@ int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QStri
             } else {
                 out.append(decodeLine(kind, rest, restLength, newlineFollows));
             }
+            if (filter)
+                filter(out, from, newlineFollows);
             ++lines;
             if (onLine)
                 onLine();

@@ -63,6 +63,9 @@ private:
 // Called once after each formatted line has been appended to the output string; it may read or
 // even empty that string.
 using LineSink = std::function<void()>;
+// Rewrites the line just appended to out (its text from `from`, then its '\n'); lineEnds: a '\n'
+// of the input ended it, not a cut.
+using LineFilter = std::function<void(QString& out, int from, bool lineEnds)>;
 // Gives the prefix of the next line; asked once per line, so each line can carry its own time.
 using PrefixSource = std::function<const QString&()>;
 
@@ -80,10 +83,13 @@ int unfinishedRun(
 // Text display of pending bytes whose "\r\n" are already folded (foldCrLf): one decoded line per
 // non-empty piece between '\n', leading zero bytes shown as blanks; bytes that make no character
 // show as U+FFFD. Returns the line count.
+// filter, when given, sees each line before onLine does.
 int formatTextLines(const QByteArray& pending, const QString& prefix, QString& out,
-    const LineSink& onLine = {}, const QByteArray& codec = defaultCodec());
+    const LineSink& onLine = {}, const QByteArray& codec = defaultCodec(),
+    const LineFilter& filter = {});
 int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QString& out,
-    const LineSink& onLine = {}, const QByteArray& codec = defaultCodec());
+    const LineSink& onLine = {}, const QByteArray& codec = defaultCodec(),
+    const LineFilter& filter = {});
 // Every "\r\n" becomes "\n".
 QByteArray foldCrLf(const QByteArray& bytes);
 

@@ -25,6 +25,8 @@ ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
         ui->encodingComboBox->addItem(name == "ISO-8859-1" ? QStringLiteral("Latin-1 (ISO-8859-1)")
                                                            : QString::fromLatin1(name),
             name);
+    connect(
+        ui->ansiColorCheckBox, &QCheckBox::toggled, this, &ExtraSettingDialog::ansiColorChanged);
     connect(ui->encodingComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         [this] { emit codecChanged(codec()); });
 
@@ -98,6 +100,10 @@ QByteArray ExtraSettingDialog::codec() const
 {
     return ui->encodingComboBox->currentData().toByteArray();
 }
+
+bool ExtraSettingDialog::ansiColor() const { return ui->ansiColorCheckBox->isChecked(); }
+
+void ExtraSettingDialog::setAnsiColor(bool on) { ui->ansiColorCheckBox->setChecked(on); }
 
 void ExtraSettingDialog::setCodec(const QByteArray& name)
 {

@@ -40,11 +40,15 @@ public:
     QByteArray codec() const;
     // An unknown name chooses GBK.
     void setCodec(const QByteArray& name);
+    // Whether the text display takes escape sequences as colours.
+    bool ansiColor() const;
+    void setAnsiColor(bool on);
 
 signals:
     void liveRecordMaxMBChanged(int mb);
     void autoReconnectChanged(bool on);
     void codecChanged(const QByteArray& name);
+    void ansiColorChanged(bool on);
 
 public slots:
     void on_wrapRadioButton_clicked(bool checked);

@@ -62,9 +62,11 @@ struct StageDriver {
     int frameInterval = 20;
     int maxBytes = INT_MAX; // the slice
     QByteArray codec = defaultCodec();
+    bool ansi = true;
     int lines = 0;
     qint64 now = 0;
     QString drawn;
+    QString green; // drawn text in green runs
     DisplayStage stage;
 
     StageDriver()
@@ -77,9 +79,12 @@ struct StageDriver {
     void apply(const DisplayStage::Steps& steps)
     {
         for (const DisplayStage::Step& step : steps) {
-            if (step.kind == DisplayStage::Step::Draw)
+            if (step.kind == DisplayStage::Step::Draw) {
+                for (const AnsiDecoder::Span& span : step.spans)
+                    if (AnsiDecoder::foreground(span.format) == 2)
+                        green += step.text.mid(span.start, span.length);
                 drawn += step.text + QLatin1Char('\n');
-            else if (step.kind == DisplayStage::Step::Format)
+            } else if (step.kind == DisplayStage::Step::Format)
                 lines += step.counted;
         }
     }
@@ -96,6 +101,7 @@ struct StageDriver {
         settings.frameIntervalMs = frameInterval;
         settings.frontText = settings.backText = delimiterText;
         settings.codec = codec;
+        settings.ansiColor = ansi;
         apply(stage.tick(settings).steps);
     }
     QString out() const { return drawn + stage.displayText(); }
@@ -237,6 +243,8 @@ private slots:
     void codecsNeverSplitACharacter();
     void ansiDecoder_data();
     void ansiDecoder();
+    void ansiThroughTheStage_data();
+    void ansiThroughTheStage();
 };
 
 void TestRxFormat::initTestCase()
@@ -1314,6 +1322,51 @@ void TestRxFormat::ansiDecoder()
             first.append({ span.start + head.size(), span.length, span.format });
         QCOMPARE(head + rest, clean);
         QCOMPARE(describeSpans(first), spans);
+    }
+}
+
+void TestRxFormat::ansiThroughTheStage_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("ansi");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown"); // the lines' text joined, markers left out
+    QTest::addColumn<QString>("green");
+    const QByteArray log = "\x1b[0;32mI (31) boot: ready\x1b[0m\nplain\n";
+    QTest::newRow("newline") << int(NewlineWrap) << true << log << "I (31) boot: readyplain"
+                             << "I (31) boot: ready";
+    QTest::newRow("frame") << int(FrameTimeWrap) << true << log << "I (31) boot: readyplain"
+                           << "I (31) boot: ready";
+    QTest::newRow("switched off") << int(NewlineWrap) << false << log
+                                  << "\x1b[0;32mI (31) boot: ready\x1b[0mplain"
+                                  << "";
+    const QByteArray run(NewlineFlushBytes - 3, 'a');
+    QTest::newRow("sequence across the line cut")
+        << int(NewlineWrap) << true << run + "\x1b[32mgreen\x1b[m\n"
+        << QString(run + "green") << "green";
+}
+
+void TestRxFormat::ansiThroughTheStage()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, ansi);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(QString, green);
+    // Two reads, split at every offset of the sequences (and a few past them).
+    const int last = qMin(bytes.size(), bytes.indexOf("\x1b[m") + 8);
+    for (int at = qMax(0, bytes.indexOf('\x1b') - 2); at <= last; ++at) {
+        StageDriver stage;
+        stage.mode = mode;
+        stage.ansi = ansi;
+        stage.feed(bytes.left(at));
+        for (int i = 0; i < 5; ++i)
+            stage.tick();
+        stage.feed(bytes.mid(at));
+        for (int i = 0; i < 10; ++i)
+            stage.tick();
+        QCOMPARE(linesOf(stage.out()).join(QString()).remove(rxMarker()), shown);
+        QCOMPARE(stage.green, green);
     }
 }
 
