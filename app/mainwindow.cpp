@@ -178,6 +178,10 @@ MainWindow::MainWindow(QWidget* parent)
         &MainWindow::slotLiveRecordMaxMB);
     connect(extraSettingDialog, &ExtraSettingDialog::autoReconnectChanged, this,
         &MainWindow::slotAutoReconnect);
+    connect(
+        extraSettingDialog, &ExtraSettingDialog::codecChanged, this, &MainWindow::slotTextCodec);
+    connect(extraSettingDialog, &ExtraSettingDialog::ansiColorChanged, this,
+        &MainWindow::slotAnsiColor);
     connect(ui->autoSendCheckBox, &QCheckBox::stateChanged, this, &MainWindow::slotAutoSendTimer);
     connect(ui->maxRowsSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
         &MainWindow::slotUpdateMaxLines);
@@ -227,6 +231,13 @@ MainWindow::MainWindow(QWidget* parent)
     extraSettingDialog->setLiveRecordMaxMB(liveMaxMB);
     liveRecord->setMaxBytes(qint64(liveMaxMB) << 20);
     ui->liveRecordCheckBox->setChecked(live);
+
+    settings->beginGroup(QStringLiteral("LineConfig"));
+    const QByteArray codec = settings->value(QStringLiteral("Encoding")).toByteArray();
+    const bool ansiColor = settings->value(QStringLiteral("AnsiColor"), true).toBool();
+    settings->endGroup();
+    extraSettingDialog->setCodec(codec);
+    extraSettingDialog->setAnsiColor(ansiColor);
 
     settings->beginGroup(QStringLiteral("LogSharedConfig"));
     const QString toAddress
@@ -340,6 +351,20 @@ void MainWindow::slotMinTrayArea(bool checked)
 {
     settings->beginGroup(QStringLiteral("CustomConfig"));
     settings->setValue(QStringLiteral("MinTray"), checked);
+    settings->endGroup();
+}
+
+void MainWindow::slotAnsiColor(bool on)
+{
+    settings->beginGroup(QStringLiteral("LineConfig"));
+    settings->setValue(QStringLiteral("AnsiColor"), on);
+    settings->endGroup();
+}
+
+void MainWindow::slotTextCodec(const QByteArray& name)
+{
+    settings->beginGroup(QStringLiteral("LineConfig"));
+    settings->setValue(QStringLiteral("Encoding"), QString::fromLatin1(name));
     settings->endGroup();
 }
 

@@ -166,6 +166,8 @@ private slots:
     void slotLiveRecord(bool on);
     void slotLiveRecordMaxMB(int mb);
     void slotAutoReconnect(bool on);
+    void slotTextCodec(const QByteArray& name);
+    void slotAnsiColor(bool on);
     // Each network peer is a session of its own, like each opening of the port.
     void slotPeerJoined();
     void slotPeerLeft();
@@ -191,7 +193,7 @@ private:
     // event loop (a box) hands in more meanwhile.
     void applySteps(const DisplayStage::Steps& steps);
     DisplayStage::Limit lineLimit() const;
-    void drawText(const QString& text, bool inlineText);
+    void drawText(const QString& text, bool inlineText, const DisplayStage::Spans& spans = {});
     void recordFormatted(const DisplayStage::Step& step);
     QList<DisplayStage::Step> stepQueue;
     bool applyingSteps = false;

@@ -1,9 +1,10 @@
-// The display stage fed in random chunks: every wrap mode, text and hex, slices, holds, own lines
-// and a close that drains it.
+// The display stage fed in random chunks: every wrap mode, text and hex, every codec, slices,
+// holds, own lines and a close that drains it.
 #include "fuzzinput.h"
 #include "serial/displaystage.h"
 
 #include <QStringList>
+#include <QTextCodec>
 
 #include <cstdlib>
 
@@ -23,6 +24,15 @@ struct Bench {
     void apply(const DisplayStage::Steps& steps)
     {
         for (const DisplayStage::Step& step : steps) {
+            // Colour runs lie in their text, in order, on no line end.
+            int at = 0;
+            for (const AnsiDecoder::Span& span : step.spans) {
+                if (span.start < at || span.length <= 0
+                    || span.start + span.length > step.text.size()
+                    || step.text.midRef(span.start, span.length).contains(QLatin1Char('\n')))
+                    abort();
+                at = span.start + span.length;
+            }
             if (step.kind == DisplayStage::Step::Format) {
                 reported += step.text;
             } else if (step.kind == DisplayStage::Step::Draw) {
@@ -65,6 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     b.settings.wrapMode = in.number(5); // 4 is "any other mode"
     b.settings.hex = in.number(2);
     b.settings.showTime = false;
+    const QList<QByteArray> codecs = RxFormat::codecNames();
+    b.settings.codec = codecs.at(in.number(codecs.size()));
+    b.settings.ansiColor = in.number(2);
     if (in.number(2))
         b.stage.fixSlice(1 + in.number(200) * 64);
     const int chunk = 1 + in.number(64);
@@ -102,10 +115,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Nothing lost, duplicated or reordered.
     if (b.settings.hex && b.settings.wrapMode != 4 && bytesOfHexLines(b.drawn) != stream)
         abort();
-    // Text: every line is a received line or an own line, whole.
+    // Text: every line is a received line or an own line, whole; with colours no escape shows.
     if (!b.settings.hex)
         for (const QString& line : b.drawn.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            if (line != QLatin1String("own") && !line.startsWith(RxFormat::rxMarker()))
+            if ((line != QLatin1String("own") && !line.startsWith(RxFormat::rxMarker()))
+                || (b.settings.ansiColor && line.contains(QChar(0x1b))))
                 abort();
+    // Valid UTF-8 is never cut inside a character, whatever the reads and the wrap.
+    if (!b.settings.hex && b.settings.codec == "UTF-8") {
+        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+        QTextCodec::codecForName("UTF-8")->toUnicode(stream.constData(), stream.size(), &state);
+        if (state.invalidChars == 0 && state.remainingChars == 0
+            && b.drawn.contains(QChar::ReplacementCharacter))
+            abort();
+    }
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 using namespace RxFormat;
 
 DisplayStage::DisplayStage()
@@ -66,6 +68,7 @@ void DisplayStage::reportTail(bool local, int tag)
     Step step;
     step.kind = Step::Format;
     step.text = tailReported == 0 ? tail : tail.mid(tailReported);
+    step.spans = tailSpansBetween(tailReported, tail.size());
     step.local = local;
     step.tag = tag;
     step.counted = counted;
@@ -87,7 +90,7 @@ DisplayStage::Steps DisplayStage::queueInline(const QString& text)
     step.inlineText = true;
     step.local = true;
     out->append(step);
-    queue.append({ text, true });
+    queue.append({ text, true, {} });
     queueChars += text.size();
     localQueued = true;
     drawQueued();
@@ -100,12 +103,48 @@ void DisplayStage::closeTail()
     reportTail();
     if (tailDrawn < tail.size()) {
         const QString rest = tailDrawn == 0 ? tail : tail.mid(tailDrawn);
-        queue.append({ rest, false });
+        queue.append({ rest, false, tailSpansBetween(tailDrawn, tail.size()) });
         queueChars += rest.size();
     }
     tail.clear();
+    tailSpans.clear();
     tailDrawn = 0;
     tailReported = 0;
+}
+
+DisplayStage::Spans DisplayStage::tailSpansBetween(int from, int to) const
+{
+    Spans spans;
+    // The runs are in order and apart: a held view may keep many of them in tail.
+    auto it = std::partition_point(tailSpans.cbegin(), tailSpans.cend(),
+        [from](const AnsiDecoder::Span& span) { return span.start + span.length <= from; });
+    for (; it != tailSpans.cend() && it->start < to; ++it) {
+        const AnsiDecoder::Span& span = *it;
+        const int start = qMax(span.start, from);
+        const int end = qMin(span.start + span.length, to);
+        if (end > start)
+            spans.append({ start - from, end - start, span.format });
+    }
+    return spans;
+}
+
+void DisplayStage::filterLine(QString& out, int from, bool lineEnds)
+{
+    // Most lines hold no escape: only a colour left on from an earlier line applies to them.
+    const int end = out.size() - 1; // before the '\n'
+    const QChar esc(0x1b);
+    if (ansi.idle() && out.indexOf(esc, from) < 0) {
+        if (ansi.format() != 0 && end > from)
+            tailSpans.append({ from, end - from, ansi.format() });
+        return;
+    }
+    Spans spans;
+    const QString clean = ansi.decode(out.mid(from, end - from), &spans, lineEnds);
+    out.truncate(from);
+    out += clean;
+    out += QLatin1Char('\n');
+    for (const AnsiDecoder::Span& span : spans)
+        tailSpans.append({ from + span.start, span.length, span.format });
 }
 
 qint64 DisplayStage::queuedChars() const { return queueChars + tail.size() - tailDrawn; }
@@ -157,6 +196,8 @@ DisplayStage::Steps DisplayStage::portOpened(const Settings& settings, const Lim
     // Half a line of the last session must not become the head of the first line of this one.
     if (waitingBytes() > 0)
         finish(settings);
+    // Nor its colour or half a sequence the head of this session's text.
+    ansi.reset();
     open = true;
     drain = false;
     end();
@@ -175,6 +216,7 @@ void DisplayStage::discardQueued()
     queue.clear();
     queueChars = 0;
     tail.clear();
+    tailSpans.clear();
     tailDrawn = 0;
     tailReported = 0;
     counted = 0;
@@ -186,6 +228,7 @@ void DisplayStage::reset()
     parked.clear();
     recv.clear();
     pending.clear();
+    ansi.reset();
     discardQueued();
     drain = false;
 }
@@ -260,12 +303,20 @@ void DisplayStage::formatPending(const Settings& settings, const QByteArray& fro
         }
     } else {
         // An unfinished run is shown in whole lines; what makes no line waits for more.
-        const int waits = final ? 0 : unfinishedRun(bytes, mode != NewlineWrap);
+        const QByteArray codec = canonicalCodec(settings.codec);
+        const int waits = final ? 0 : unfinishedRun(bytes, mode != NewlineWrap, codec);
         if (waits > 0) {
             recv.prepend(bytes.right(waits));
             bytes.chop(waits);
         }
-        formatTextLines(foldCrLf(bytes), prefix, tail, onLine);
+        LineFilter filter;
+        if (settings.ansiColor)
+            filter = [this](QString& out, int from, bool lineEnds) {
+                filterLine(out, from, lineEnds);
+            };
+        else
+            ansi.reset();
+        formatTextLines(foldCrLf(bytes), prefix, tail, onLine, codec, filter);
     }
     reportTail();
 }
@@ -298,11 +349,12 @@ void DisplayStage::finish(const Settings& settings)
         settings, delimiterBytes(settings.frontText), delimiterBytes(settings.backText), true);
 }
 
-void DisplayStage::emitDraw(const QString& text, bool inlineText)
+void DisplayStage::emitDraw(const QString& text, bool inlineText, const Spans& spans)
 {
     Step step;
     step.kind = Step::Draw;
     step.text = text;
+    step.spans = spans;
     step.inlineText = inlineText;
     out->append(step);
 }
@@ -328,7 +380,7 @@ bool DisplayStage::drawSlice(int maxChars)
         budget -= piece.text.size();
         if (!piece.inlineText && piece.text.endsWith(QLatin1Char('\n')))
             piece.text.chop(1);
-        emitDraw(piece.text, piece.inlineText);
+        emitDraw(piece.text, piece.inlineText, piece.spans);
         drew = true;
     }
     if (budget > 0 && tailDrawn < tail.size()) {
@@ -344,9 +396,11 @@ bool DisplayStage::drawSlice(int maxChars)
         }
         QString text
             = tailDrawn == 0 && end == tail.size() ? tail : tail.mid(tailDrawn, end - tailDrawn);
+        const Spans spans = tailSpansBetween(tailDrawn, end);
         if (end == tail.size()) {
             reportTail();
             tail.clear();
+            tailSpans.clear();
             tailDrawn = 0;
             tailReported = 0;
         } else {
@@ -354,7 +408,7 @@ bool DisplayStage::drawSlice(int maxChars)
         }
         if (text.endsWith(QLatin1Char('\n')))
             text.chop(1);
-        emitDraw(text, false);
+        emitDraw(text, false, spans);
         drew = true;
     }
     return drew;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/ansidecoder.h"
 #include "serial/rxformat.h"
 
 #include <QByteArray>
@@ -42,7 +43,10 @@ public:
         QString frontText; // delimiters as typed ("0D 0A")
         QString backText;
         bool upgrade = false; // the boot-loader dialogue takes the received bytes
+        QByteArray codec = RxFormat::defaultCodec(); // of the text display
+        bool ansiColor = true; // the text display takes escape sequences as colours
     };
+    using Spans = QVector<AnsiDecoder::Span>;
 
     // What the owner does, in this order. The stage never calls its owner: every call returns
     // the steps it led to.
@@ -57,6 +61,7 @@ public:
         // Format: whole lines, each with its "\n", or inline text that continues the last line.
         // Draw: whole lines without the last "\n", or inline text.
         QString text;
+        Spans spans; // Format, Draw: colour runs, positions within text
         bool inlineText = false;
         bool local = false; // Format: the owner's own line (queueLine, queueInline)
         int tag = 0; // Format: what the owner gave with its line
@@ -146,6 +151,7 @@ private:
     struct Piece {
         QString text;
         bool inlineText;
+        Spans spans;
     };
 
     void moveToPending(const Settings& settings, const QByteArray& front, const QByteArray& back);
@@ -155,7 +161,10 @@ private:
     bool drawSlice(int maxChars);
     void drawQueued();
     void lineDone();
-    void emitDraw(const QString& text, bool inlineText);
+    void emitDraw(const QString& text, bool inlineText, const Spans& spans = {});
+    // The runs of tail between two positions, relative to the first.
+    Spans tailSpansBetween(int from, int to) const;
+    void filterLine(QString& out, int from, bool lineEnds);
     void feedUpgrade();
     void closeTail();
     void reportTail(bool local = false, int tag = 0);
@@ -178,6 +187,8 @@ private:
     QVector<Piece> queue;
     qint64 queueChars = 0;
     QString tail;
+    Spans tailSpans; // positions within tail
+    AnsiDecoder ansi;
     int tailDrawn = 0; // chars of tail already drawn
     int tailReported = 0; // chars of tail already reported as formatted
     int counted = 0; // received lines formatted since the last report

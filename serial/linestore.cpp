@@ -58,6 +58,16 @@ void LineStore::append(const QString& line, Kind kind)
     ++total;
 }
 
+void LineStore::append(const QString& line, Kind kind, const QVector<Span>& spans)
+{
+    append(line, kind);
+    Chunk& chunk = *chunks.last();
+    for (Span span : spans) {
+        span.line = chunk.lineCount() - 1;
+        chunk.spans.append(span);
+    }
+}
+
 void LineStore::appendInline(const QString& text)
 {
     if (total == 0) {

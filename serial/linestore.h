@@ -58,6 +58,8 @@ public:
     static constexpr int ChunkLines = 4096;
 
     void append(const QString& line, Kind kind = Received);
+    // With the line's colour runs (their line field is set here).
+    void append(const QString& line, Kind kind, const QVector<Span>& spans);
     // Text that continues the last line (a file transfer's progress); a line of its own when
     // the store is empty.
     void appendInline(const QString& text);

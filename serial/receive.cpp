@@ -86,6 +86,8 @@ DisplayStage::Settings MainWindow::displaySettings() const
     settings.frontText = extraSettingDialog->frontDelimiterText();
     settings.backText = extraSettingDialog->backDelimiterText();
     settings.upgrade = additionFunction->isMcuUpgradeChecked();
+    settings.codec = extraSettingDialog->codec();
+    settings.ansiColor = extraSettingDialog->ansiColor();
     return settings;
 }
 
@@ -144,7 +146,7 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
             break;
         case DisplayStage::Step::Draw:
             drawing.start();
-            drawText(step.text, step.inlineText);
+            drawText(step.text, step.inlineText, step.spans);
             drawNs += drawing.nsecsElapsed();
             drawnChars += step.text.size();
             break;
@@ -165,7 +167,7 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
         display->drawCost(drawnChars, drawNs / 1000000);
 }
 
-void MainWindow::drawText(const QString& text, bool inlineText)
+void MainWindow::drawText(const QString& text, bool inlineText, const DisplayStage::Spans& spans)
 {
     if (inlineText) {
         QTextCursor cursor = ui->recvShowText->textCursor();
@@ -174,7 +176,7 @@ void MainWindow::drawText(const QString& text, bool inlineText)
         ui->recvShowText->setTextCursor(cursor);
         return;
     }
-    ui->recvShowText->appendPlainText(text);
+    ui->recvShowText->appendPlainText(text, spans);
 }
 
 void MainWindow::showLocalLine(const QString& line, LineStore::Kind kind)

@@ -143,8 +143,18 @@ void MainWindow::recordFormatted(const DisplayStage::Step& step)
     } else {
         const auto kind = LineStore::Kind(step.tag);
         const QStringRef lines(&text, 0, text.size() - 1); // without the last line end
-        for (const QStringRef& line : lines.split(QLatin1Char('\n')))
-            lineStore.append(line.toString(), kind);
+        int start = 0;
+        int next = 0; // the first colour run not yet placed
+        const DisplayStage::Spans& spans = step.spans;
+        for (const QStringRef& line : lines.split(QLatin1Char('\n'))) {
+            QVector<LineStore::Span> runs;
+            const int end = start + line.size();
+            for (; next < spans.size() && spans.at(next).start < end; ++next)
+                runs.append({ 0, spans.at(next).start - start, spans.at(next).length,
+                    spans.at(next).format });
+            lineStore.append(line.toString(), kind, runs);
+            start = end + 1;
+        }
         logFilterDialog->appendFilteredLog(lines.toString());
     }
     if (!ui->liveRecordCheckBox->isChecked())

@@ -27,10 +27,22 @@ namespace {
 
     constexpr HexPairs hexPairs = makeHexPairs();
 
-    QTextCodec* gbkCodec()
+    enum class Kind { Gbk, Utf8, Latin1 };
+
+    Kind kindOf(const QByteArray& codec)
     {
-        static QTextCodec* const codec = QTextCodec::codecForName("GBK");
-        return codec;
+        if (codec == "UTF-8")
+            return Kind::Utf8;
+        if (codec == "ISO-8859-1")
+            return Kind::Latin1;
+        return Kind::Gbk;
+    }
+
+    QTextCodec* textCodec(Kind kind)
+    {
+        static QTextCodec* const gbk = QTextCodec::codecForName("GBK");
+        static QTextCodec* const utf8 = QTextCodec::codecForName("UTF-8");
+        return kind == Kind::Utf8 ? utf8 : gbk;
     }
 
     // Grows out geometrically: repeated calls on a string that collects many ticks (while the
@@ -46,15 +58,23 @@ namespace {
     // its input; followed by '\n' it shows that byte as a replacement character instead, so half a
     // character cut off by a flush stays visible. '\n' is never a trail byte, so nothing else
     // changes.
-    QString decodeLine(QTextCodec* codec, const char* data, int size, bool newlineFollows)
+    // UTF-8 ends an unfinished sequence at the '\n' with replacement characters too. A byte order
+    // mark at the head of a line is a character like any other here, not a header to drop.
+    QString decodeLine(Kind kind, const char* data, int size, bool newlineFollows)
     {
+        if (kind == Kind::Latin1)
+            return QString::fromLatin1(data, size) + QLatin1Char('\n');
+        QTextCodec* codec = textCodec(kind);
         if (!codec)
             return QString::fromLocal8Bit(data, size) + QLatin1Char('\n');
-        if (newlineFollows)
-            return codec->toUnicode(data, size + 1);
-        QByteArray line(data, size);
-        line.append('\n');
-        return codec->toUnicode(line);
+        QByteArray line;
+        if (!newlineFollows) {
+            line = QByteArray(data, size);
+            line.append('\n');
+            data = line.constData();
+        }
+        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+        return codec->toUnicode(data, size + 1, &state);
     }
 
     bool isAscii(const char* data, int size)
@@ -99,44 +119,120 @@ namespace {
 
 } // namespace
 
-int textCut(const char* data, int size)
+namespace {
+
+    // A lead byte and the length of the sequence it starts; 1 for anything else.
+    int utf8Length(unsigned char c)
+    {
+        if (c >= 0xc2 && c <= 0xdf)
+            return 2;
+        if (c >= 0xe0 && c <= 0xef)
+            return 3;
+        if (c >= 0xf0 && c <= 0xf4)
+            return 4;
+        return 1;
+    }
+
+    // UTF-8 synchronises from the end: the bytes of a sequence that the end cuts short.
+    int utf8Unfinished(const char* data, int size)
+    {
+        for (int k = 1; k <= 3 && k <= size; ++k) {
+            const auto c = static_cast<unsigned char>(data[size - k]);
+            if ((c & 0xc0) == 0x80)
+                continue;
+            return utf8Length(c) > k ? k : 0;
+        }
+        return 0;
+    }
+
+    int gbkCut(const char* data, int size)
+    {
+        // GBK does not synchronise from the middle: walk the characters from the start.
+        int at = 0;
+        while (at < NewlineFlushBytes) {
+            const auto c = static_cast<unsigned char>(data[at]);
+            if (isGbkLead(c) && at + 1 < size
+                && isGbkTrail(static_cast<unsigned char>(data[at + 1]))) {
+                if (at + 2 > NewlineFlushBytes)
+                    break;
+                at += 2;
+            } else {
+                ++at;
+            }
+        }
+        return at;
+    }
+
+    // Whether the last piece ends in half a GBK character.
+    int gbkUnfinished(const char* data, int size)
+    {
+        bool half = false;
+        for (int i = 0; i < size;) {
+            const auto c = static_cast<unsigned char>(data[i]);
+            half = isGbkLead(c) && i + 1 == size;
+            i += isGbkLead(c) && i + 1 < size && isGbkTrail(static_cast<unsigned char>(data[i + 1]))
+                ? 2
+                : 1;
+        }
+        return half ? 1 : 0;
+    }
+
+} // namespace
+
+QByteArray defaultCodec() { return QByteArrayLiteral("GBK"); }
+
+QList<QByteArray> codecNames()
+{
+    return { QByteArrayLiteral("GBK"), QByteArrayLiteral("UTF-8"),
+        QByteArrayLiteral("ISO-8859-1") };
+}
+
+QByteArray canonicalCodec(const QByteArray& name)
+{
+    // A hand-edited name is read through Qt's aliases, but only the offered codecs are used.
+    QTextCodec* codec = name.isEmpty() ? nullptr : QTextCodec::codecForName(name);
+    if (codec && codecNames().contains(codec->name()))
+        return codec->name();
+    return defaultCodec();
+}
+
+int textCut(const char* data, int size, const QByteArray& codec)
 {
     if (size <= NewlineFlushBytes)
         return size;
-    // GBK does not synchronise from the middle: walk the characters from the start.
-    int at = 0;
-    while (at < NewlineFlushBytes) {
-        const auto c = static_cast<unsigned char>(data[at]);
-        if (isGbkLead(c) && at + 1 < size && isGbkTrail(static_cast<unsigned char>(data[at + 1]))) {
-            if (at + 2 > NewlineFlushBytes)
-                break;
-            at += 2;
-        } else {
-            ++at;
-        }
+    switch (kindOf(codec)) {
+    case Kind::Latin1:
+        return NewlineFlushBytes;
+    case Kind::Utf8:
+        return NewlineFlushBytes - utf8Unfinished(data, NewlineFlushBytes);
+    case Kind::Gbk:
+        break;
     }
-    return at;
+    return gbkCut(data, size);
 }
 
-int unfinishedRun(const QByteArray& pending, bool partLines)
+int unfinishedRun(const QByteArray& pending, bool partLines, const QByteArray& codec)
 {
     const char* data = pending.constData();
     const int size = pending.size();
     int at = pending.lastIndexOf('\n') + 1;
     while (size - at > NewlineFlushBytes)
-        at += textCut(data + at, size - at);
-    // Only half a character at the end waits: walk the characters of the last piece.
-    bool half = false;
-    for (int i = at; i < size;) {
-        const auto c = static_cast<unsigned char>(data[i]);
-        half = isGbkLead(c) && i + 1 == size;
-        i += isGbkLead(c) && i + 1 < size && isGbkTrail(static_cast<unsigned char>(data[i + 1]))
-            ? 2
-            : 1;
+        at += textCut(data + at, size - at, codec);
+    // Only an unfinished character at the end waits.
+    int half = 0;
+    switch (kindOf(codec)) {
+    case Kind::Latin1:
+        break;
+    case Kind::Utf8:
+        half = utf8Unfinished(data + at, size - at);
+        break;
+    case Kind::Gbk:
+        half = gbkUnfinished(data + at, size - at);
+        break;
     }
     if (partLines)
-        return half ? 1 : 0;
-    return size - at == NewlineFlushBytes && !half ? 0 : size - at;
+        return half;
+    return size - at == NewlineFlushBytes && half == 0 ? 0 : size - at;
 }
 
 QString rxMarker() { return QCoreApplication::translate("RxFormat", "RX←◆"); }
@@ -240,16 +336,16 @@ QByteArray foldCrLf(const QByteArray& bytes)
     return folded;
 }
 
-int formatTextLines(
-    const QByteArray& pending, const QString& prefix, QString& out, const LineSink& onLine)
+int formatTextLines(const QByteArray& pending, const QString& prefix, QString& out,
+    const LineSink& onLine, const QByteArray& codecName, const LineFilter& filter)
 {
     const QString head = prefix;
     return formatTextLines(
-        pending, [&head]() -> const QString& { return head; }, out, onLine);
+        pending, [&head]() -> const QString& { return head; }, out, onLine, codecName, filter);
 }
 
-int formatTextLines(
-    const QByteArray& pending, const PrefixSource& prefix, QString& out, const LineSink& onLine)
+int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QString& out,
+    const LineSink& onLine, const QByteArray& codecName, const LineFilter& filter)
 {
     // Shallow copies: the callback may touch the caller's buffers.
     const QByteArray bytes = pending;
@@ -261,7 +357,7 @@ int formatTextLines(
     const qint64 pieces = qint64(bytes.count('\n')) + 1;
     ensureRoom(out, size + pieces * (prefix().size() + 1));
 
-    QTextCodec* codec = gbkCodec();
+    const Kind kind = kindOf(codecName);
     int lines = 0;
     int start = 0;
     while (start < size) {
@@ -270,24 +366,28 @@ int formatTextLines(
         // A run longer than a line is cut, never inside a character.
         for (int cut; end > start; start += cut) {
             const char* piece = data + start;
-            cut = textCut(piece, end - start);
+            cut = textCut(piece, end - start, codecName);
             const int length = cut;
             const bool newlineFollows = start + cut == end && end < size;
             int zeros = 0;
             while (zeros < length && piece[zeros] == '\0')
                 ++zeros;
             out.append(prefix());
+            const int from = out.size();
             if (zeros > 0)
                 out.append(QString(zeros, QLatin1Char(' ')));
-            // Blanks are single bytes in GBK, so decoding after them equals decoding with them.
+            // Blanks are single bytes in every codec offered, so decoding after them equals
+            // decoding with them.
             const char* rest = piece + zeros;
             const int restLength = length - zeros;
             if (isAscii(rest, restLength)) {
                 out.append(QLatin1String(rest, restLength));
                 out.append(QLatin1Char('\n'));
             } else {
-                out.append(decodeLine(codec, rest, restLength, newlineFollows));
+                out.append(decodeLine(kind, rest, restLength, newlineFollows));
             }
+            if (filter)
+                filter(out, from, newlineFollows);
             ++lines;
             if (onLine)
                 onLine();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTime>
 
@@ -17,6 +18,12 @@ namespace RxFormat {
 constexpr int NewlineFlushBytes = 8192;
 
 QString rxMarker(); // "RX←◆"
+
+// Encodings offered for received and sent text; the name is what Settings.ini keeps.
+QByteArray defaultCodec(); // "GBK"
+QList<QByteArray> codecNames(); // GBK, UTF-8, ISO-8859-1
+// The offered name matching name (aliases such as "utf8" or "latin1" too); GBK otherwise.
+QByteArray canonicalCodec(const QByteArray& name);
 QString txMarker(); // "TX→◇"
 
 enum WrapMode { NewlineWrap = 0, FrameTimeWrap = 1, FrontDelimiterWrap = 2, BackDelimiterWrap = 3 };
@@ -56,23 +63,33 @@ private:
 // Called once after each formatted line has been appended to the output string; it may read or
 // even empty that string.
 using LineSink = std::function<void()>;
+// Rewrites the line just appended to out (its text from `from`, then its '\n'); lineEnds: a '\n'
+// of the input ended it, not a cut.
+using LineFilter = std::function<void(QString& out, int from, bool lineEnds)>;
 // Gives the prefix of the next line; asked once per line, so each line can carry its own time.
 using PrefixSource = std::function<const QString&()>;
 
-// The length of the first line of a run without line end: NewlineFlushBytes, or one byte less
-// when that would end inside a GBK character; all of it when shorter.
-int textCut(const char* data, int size);
+// The codec arguments below are names as canonicalCodec() gives them.
+
+// The length of the first line of a run without line end: NewlineFlushBytes, or less when that
+// would end inside a character of the codec; all of it when shorter.
+int textCut(const char* data, int size, const QByteArray& codec = defaultCodec());
 // How many bytes at the end of pending belong to an unfinished run (after the last '\n') that
 // makes no whole line of NewlineFlushBytes: they wait for more. With partLines the unfinished run
-// is shown too (a frame): only half a GBK character at its end waits.
-int unfinishedRun(const QByteArray& pending, bool partLines = false);
+// is shown too (a frame): only an unfinished character at its end waits.
+int unfinishedRun(
+    const QByteArray& pending, bool partLines = false, const QByteArray& codec = defaultCodec());
 
-// Text display of pending bytes whose "\r\n" are already folded (foldCrLf): one GBK-decoded line
-// per non-empty piece between '\n', leading zero bytes shown as blanks. Returns the line count.
-int formatTextLines(
-    const QByteArray& pending, const QString& prefix, QString& out, const LineSink& onLine = {});
+// Text display of pending bytes whose "\r\n" are already folded (foldCrLf): one decoded line per
+// non-empty piece between '\n', leading zero bytes shown as blanks; bytes that make no character
+// show as U+FFFD. Returns the line count.
+// filter, when given, sees each line before onLine does.
+int formatTextLines(const QByteArray& pending, const QString& prefix, QString& out,
+    const LineSink& onLine = {}, const QByteArray& codec = defaultCodec(),
+    const LineFilter& filter = {});
 int formatTextLines(const QByteArray& pending, const PrefixSource& prefix, QString& out,
-    const LineSink& onLine = {});
+    const LineSink& onLine = {}, const QByteArray& codec = defaultCodec(),
+    const LineFilter& filter = {});
 // Every "\r\n" becomes "\n".
 QByteArray foldCrLf(const QByteArray& bytes);
 

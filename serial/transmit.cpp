@@ -7,6 +7,7 @@
 #include "serial/rxformat.h"
 #include "serial/senddelay.h"
 #include "serial/txformat.h"
+#include "shell/extrasettingdialog.h"
 #include "tools/advancedsend.h"
 
 #include <QCoreApplication>
@@ -63,7 +64,7 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
     if (isHex) {
         bytes = TxFormat::hexToBytes(data, &echo);
     } else {
-        bytes = TxFormat::textToBytes(data);
+        bytes = TxFormat::textToBytes(data, extraSettingDialog->codec());
         echo = data;
     }
     if (ui->addLFCheckBox->isChecked()) {

@@ -1,5 +1,9 @@
 #include "serial/txformat.h"
 
+#include "serial/rxformat.h"
+
+#include <QTextCodec>
+
 namespace TxFormat {
 
 static QString withoutBlanks(const QString& text)
@@ -35,7 +39,16 @@ bool isValidHex(const QString& text)
     return true;
 }
 
-QByteArray textToBytes(const QString& text) { return text.toLatin1(); }
+QByteArray textToBytes(const QString& text, const QByteArray& codec)
+{
+    const QByteArray name = RxFormat::canonicalCodec(codec);
+    if (name == "UTF-8")
+        return text.toUtf8();
+    if (name == "ISO-8859-1")
+        return text.toLatin1();
+    QTextCodec* gbk = QTextCodec::codecForName(name);
+    return gbk ? gbk->fromUnicode(text) : text.toLatin1();
+}
 
 float estimateSeconds(qint64 fileSize) { return float(double(fileSize / PacketBytes) * 60 / 1000); }
 

@@ -14,8 +14,9 @@ QByteArray hexToBytes(const QString& text, QString* echo = nullptr);
 // Whether every two-character group of the blank-free text reads as hex.
 bool isValidHex(const QString& text);
 
-// Text to bytes: Latin-1, characters outside it become '?'.
-QByteArray textToBytes(const QString& text);
+// Text to bytes in the chosen codec (a name RxFormat::canonicalCodec reads); characters the codec
+// cannot hold become '?'.
+QByteArray textToBytes(const QString& text, const QByteArray& codec);
 
 // File transfer: packets of 512 bytes every 50 ms.
 constexpr int PacketBytes = 512;

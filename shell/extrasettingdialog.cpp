@@ -1,6 +1,7 @@
 #include "shell/extrasettingdialog.h"
 #include "ui_extrasettingdialog.h"
 
+#include <QComboBox>
 #include <QSpinBox>
 
 #include "app/mainwindow.h"
@@ -20,6 +21,14 @@ ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
         &ExtraSettingDialog::liveRecordMaxMBChanged);
     connect(ui->autoReconnectCheckBox, &QCheckBox::toggled, this,
         &ExtraSettingDialog::autoReconnectChanged);
+    for (const QByteArray& name : RxFormat::codecNames())
+        ui->encodingComboBox->addItem(name == "ISO-8859-1" ? QStringLiteral("Latin-1 (ISO-8859-1)")
+                                                           : QString::fromLatin1(name),
+            name);
+    connect(
+        ui->ansiColorCheckBox, &QCheckBox::toggled, this, &ExtraSettingDialog::ansiColorChanged);
+    connect(ui->encodingComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        [this] { emit codecChanged(codec()); });
 
     ui->toolBox->setStyleSheet(
         QStringLiteral("QToolBox::tab{font:bold;background:#cccccc;}"
@@ -86,6 +95,21 @@ void ExtraSettingDialog::setLiveRecordMaxMB(int mb) { ui->liveRecordMaxSpinBox->
 bool ExtraSettingDialog::autoReconnect() const { return ui->autoReconnectCheckBox->isChecked(); }
 
 void ExtraSettingDialog::setAutoReconnect(bool on) { ui->autoReconnectCheckBox->setChecked(on); }
+
+QByteArray ExtraSettingDialog::codec() const
+{
+    return ui->encodingComboBox->currentData().toByteArray();
+}
+
+bool ExtraSettingDialog::ansiColor() const { return ui->ansiColorCheckBox->isChecked(); }
+
+void ExtraSettingDialog::setAnsiColor(bool on) { ui->ansiColorCheckBox->setChecked(on); }
+
+void ExtraSettingDialog::setCodec(const QByteArray& name)
+{
+    ui->encodingComboBox->setCurrentIndex(
+        ui->encodingComboBox->findData(RxFormat::canonicalCodec(name)));
+}
 
 void ExtraSettingDialog::setMinTray(bool minTray)
 {

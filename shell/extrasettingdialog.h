@@ -36,10 +36,19 @@ public:
     // Whether a vanished port is waited for and reopened instead of reported.
     bool autoReconnect() const;
     void setAutoReconnect(bool on);
+    // The codec of received and sent text, as RxFormat::canonicalCodec names it.
+    QByteArray codec() const;
+    // An unknown name chooses GBK.
+    void setCodec(const QByteArray& name);
+    // Whether the text display takes escape sequences as colours.
+    bool ansiColor() const;
+    void setAnsiColor(bool on);
 
 signals:
     void liveRecordMaxMBChanged(int mb);
     void autoReconnectChanged(bool on);
+    void codecChanged(const QByteArray& name);
+    void ansiColorChanged(bool on);
 
 public slots:
     void on_wrapRadioButton_clicked(bool checked);

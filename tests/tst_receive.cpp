@@ -1,11 +1,13 @@
 // The receive pipeline and record files through a pty and the real window.
 #include "app/mainwindow.h"
+#include "serial/ansidecoder.h"
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "views/textbrowser.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,7 +19,9 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTextBlock>
 #include <QTextCodec>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -76,6 +80,8 @@ private slots:
     void fullViewGoesToTheWriterWhole();
     void mouseOnAFullViewHandedOver_data();
     void mouseOnAFullViewHandedOver();
+    void chosenEncodingByteByByte();
+    void colourCodesBecomeColour();
 
 private:
     void openPort(MainWindow& w);
@@ -923,6 +929,62 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     for (int i = 0; i < sent; ++i)
         QCOMPARE(shown.at(i), seqLine(i));
     QCOMPARE(boxes->calls.size(), 0);
+}
+
+void tst_Receive::chosenEncodingByteByByte()
+{
+    // A hand-written alias is read as the codec it names and written back by its name.
+    QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/Encoding", "utf8");
+    MainWindow w;
+    auto* combo = w.extraSettings()->findChild<QComboBox*>("encodingComboBox");
+    QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    openPort(w);
+    const QString line = QString::fromUtf8("温度 23.5°C ✓");
+    for (char byte : (line + '\n').toUtf8()) {
+        QVERIFY(pty->write(QByteArray(1, byte)));
+        QTest::qWait(5); // each byte a read of its own
+    }
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), "RX←◆" + line);
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    const QStringList live = recordFiles("Live");
+    QCOMPARE(live.size(), 1);
+    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + live.first())), "RX←◆" + line + '\n');
+
+    combo->setCurrentIndex(combo->findData(QByteArray("ISO-8859-1")));
+    QCOMPARE(
+        QSettings("Settings.ini", QSettings::IniFormat).value("LineConfig/Encoding").toString(),
+        QString("ISO-8859-1"));
+}
+
+void tst_Receive::colourCodesBecomeColour()
+{
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->liveRecordCheckBox->setChecked(true);
+    openPort(w);
+    // The sequence is split across two reads.
+    QVERIFY(pty->write("\x1b[0;3"));
+    QTest::qWait(30);
+    QVERIFY(pty->write("2mI (31) boot: ready\x1b[0m\n"));
+    const QString line = "RX←◆I (31) boot: ready";
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), line);
+    QString green;
+    for (auto it = w.form()->recvShowText->document()->firstBlock().begin(); !it.atEnd(); ++it)
+        if (it.fragment().charFormat().foreground().color().rgb() == AnsiDecoder::paletteColor(2))
+            green += it.fragment().text();
+    QCOMPARE(green, QString("I (31) boot: ready"));
+    QTRY_COMPARE(w.recordsInHand(), 0);
+    QTRY_COMPARE(
+        QString::fromUtf8(readFile("Record/" + recordFiles("Live").value(0))), line + '\n');
+
+    // Switched off, the codes show as they came (and the choice is kept).
+    w.extraSettings()->findChild<QCheckBox*>("ansiColorCheckBox")->setChecked(false);
+    QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("LineConfig/AnsiColor").toBool(),
+        false);
+    QVERIFY(pty->write("\x1b[31mred\n"));
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), line + "\nRX←◆\x1b[31mred");
 }
 
 QTEST_MAIN(tst_Receive)

@@ -1,3 +1,4 @@
+#include "serial/ansidecoder.h"
 #include "serial/displaystage.h"
 #include "serial/rxformat.h"
 
@@ -60,9 +61,12 @@ struct StageDriver {
     QString delimiterText; // the front field in mode 2, the back field in mode 3
     int frameInterval = 20;
     int maxBytes = INT_MAX; // the slice
+    QByteArray codec = defaultCodec();
+    bool ansi = true;
     int lines = 0;
     qint64 now = 0;
     QString drawn;
+    QString green; // drawn text in green runs
     DisplayStage stage;
 
     StageDriver()
@@ -75,9 +79,12 @@ struct StageDriver {
     void apply(const DisplayStage::Steps& steps)
     {
         for (const DisplayStage::Step& step : steps) {
-            if (step.kind == DisplayStage::Step::Draw)
+            if (step.kind == DisplayStage::Step::Draw) {
+                for (const AnsiDecoder::Span& span : step.spans)
+                    if (AnsiDecoder::foreground(span.format) == 2)
+                        green += step.text.mid(span.start, span.length);
                 drawn += step.text + QLatin1Char('\n');
-            else if (step.kind == DisplayStage::Step::Format)
+            } else if (step.kind == DisplayStage::Step::Format)
                 lines += step.counted;
         }
     }
@@ -93,6 +100,8 @@ struct StageDriver {
         settings.showTime = false;
         settings.frameIntervalMs = frameInterval;
         settings.frontText = settings.backText = delimiterText;
+        settings.codec = codec;
+        settings.ansiColor = ansi;
         apply(stage.tick(settings).steps);
     }
     QString out() const { return drawn + stage.displayText(); }
@@ -226,6 +235,12 @@ private slots:
     void chunkingKeepsEveryHexByte();
     void chunkingKeepsEveryTextByte_data();
     void chunkingKeepsEveryTextByte();
+    void invalidBytesShowAsReplacement_data();
+    void invalidBytesShowAsReplacement();
+    void ansiDecoder_data();
+    void ansiDecoder();
+    void textThroughTheStage_data();
+    void textThroughTheStage();
 };
 
 void TestRxFormat::initTestCase()
@@ -1101,6 +1116,196 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
         shown.toLatin1() + rest.replace('\n', QByteArray()), expected.replace('\n', QByteArray()));
     if (mode == NewlineWrap || mode == FrameTimeWrap)
         QVERIFY(stage.leftover().isEmpty());
+}
+
+void TestRxFormat::invalidBytesShowAsReplacement_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("view");
+    const QChar bad = QChar::ReplacementCharacter;
+    // Invalid, cut by a line end, a byte order mark (a character here), cut by the close.
+    QTest::newRow("UTF-8") << QByteArray("UTF-8")
+                           << QByteArray("a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6")
+                           << QString("a%1\n%2x%1%1\nb%1").arg(bad).arg(QChar(0xfeff));
+    QTest::newRow("GBK") << QByteArray("GBK") << QByteArray("a\x81\nb\x81")
+                         << QString("a%1\nb%1").arg(bad);
+    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1")
+                             << QByteArray("\xb0"
+                                           "C \xff\x81\n")
+                             << QString::fromUtf8("°C ÿ\xc2\x81");
+    QTest::newRow("not offered: GBK")
+        << QByteArray("Shift_JIS") << QByteArray("\xce\xc2\n") << QString::fromUtf8("温");
+}
+
+void TestRxFormat::invalidBytesShowAsReplacement()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, view);
+    // Newline and frame wrap; the port closes after the bytes, so what waits is shown too.
+    for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
+        StageDriver stage;
+        stage.mode = mode;
+        stage.codec = codec;
+        stage.feed(bytes);
+        stage.stage.portClosed();
+        for (int i = 0; i < 10; ++i)
+            stage.tick();
+        QCOMPARE(linesOf(stage.out()).join('\n').remove(rxMarker()), view);
+    }
+}
+
+// Spans as text, neighbours of one format joined: the same runs however the input was split.
+static QString describeSpans(const QVector<AnsiDecoder::Span>& spans)
+{
+    QVector<AnsiDecoder::Span> joined;
+    for (const AnsiDecoder::Span& span : spans) {
+        if (!joined.isEmpty() && joined.last().format == span.format
+            && joined.last().start + joined.last().length == span.start)
+            joined.last().length += span.length;
+        else
+            joined.append(span);
+    }
+    QStringList out;
+    for (const AnsiDecoder::Span& span : joined) {
+        QString text = QString("%1+%2").arg(span.start).arg(span.length);
+        if (AnsiDecoder::foreground(span.format) >= 0)
+            text += QString(" fg%1").arg(AnsiDecoder::foreground(span.format));
+        if (AnsiDecoder::background(span.format) >= 0)
+            text += QString(" bg%1").arg(AnsiDecoder::background(span.format));
+        if (AnsiDecoder::bold(span.format))
+            text += " bold";
+        out += text;
+    }
+    return out.join("; ");
+}
+
+void TestRxFormat::ansiDecoder_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("clean");
+    QTest::addColumn<QString>("spans");
+    QTest::newRow("ESP-IDF log line") << "\x1b[0;32mI (31) boot: ready\x1b[0m"
+                                      << "I (31) boot: ready"
+                                      << "0+18 fg2";
+    QTest::newRow("bold, bright, partial resets") << "a\x1b[1;91mb\x1b[22mc\x1b[39md"
+                                                  << "abcd"
+                                                  << "1+1 fg9 bold; 2+1 fg9";
+    QTest::newRow("256 colours") << "\x1b[38;5;208mx\x1b[m"
+                                 << "x"
+                                 << "0+1 fg208";
+    QTest::newRow("true colour mapped") << "\x1b[38;2;255;0;0mx"
+                                        << "x"
+                                        << "0+1 fg196";
+    QTest::newRow("background") << "\x1b[44mx\x1b[49my"
+                                << "xy"
+                                << "0+1 bg4";
+    QTest::newRow("OSC ended by BEL") << "a\x1b]0;title\x07"
+                                         "b"
+                                      << "ab"
+                                      << "";
+    QTest::newRow("OSC ended by ST") << "a\x1b]8;;http://x\x1b\\b"
+                                     << "ab"
+                                     << "";
+    QTest::newRow("lone pairs") << "a\x1b(Bb\x1b=c"
+                                << "aBbc"
+                                << "";
+    QTest::newRow("other CSI") << "\x1b[2K\x1b[1Gtext"
+                               << "text"
+                               << "";
+    QTest::newRow("broken CSI") << "a\x1b[12\x01"
+                                   "b"
+                                << "a\x01"
+                                   "b"
+                                << "";
+    QTest::newRow("no codes") << "plain °C ✓"
+                              << "plain °C ✓"
+                              << "";
+}
+
+void TestRxFormat::ansiDecoder()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, clean);
+    QFETCH(QString, spans);
+    // Two pieces, split at every offset: the sequence and the colour carry over.
+    for (int at = 0; at <= input.size(); ++at) {
+        AnsiDecoder decoder;
+        QVector<AnsiDecoder::Span> first, second;
+        const QString head = decoder.decode(input.left(at), &first);
+        const QString rest = decoder.decode(input.mid(at), &second);
+        for (AnsiDecoder::Span span : second)
+            first.append({ span.start + head.size(), span.length, span.format });
+        QCOMPARE(head + rest, clean);
+        QCOMPARE(describeSpans(first), spans);
+    }
+}
+
+void TestRxFormat::textThroughTheStage_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<bool>("ansi");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown"); // the lines' text joined, markers left out
+    QTest::addColumn<QString>("green");
+    const QString han(3000, QChar(0x6e29)); // 温: past one line of 8192 bytes in GBK and UTF-8
+    const QString utf8 = QString::fromUtf8("温度 23.5°C ✓") + han;
+    const QString gbk = QString::fromUtf8("温度 23.5°C") + han;
+    const QString latin1 = QString::fromUtf8("23.5°C ÿ") + QString(9000, QChar(0xe9));
+    const QByteArray log = "\x1b[0;32mI (31) boot: ready\x1b[0m\nplain\n";
+    const QByteArray run(NewlineFlushBytes - 3, 'a');
+    for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
+        const QByteArray name = mode == NewlineWrap ? "newline, " : "frame, ";
+        const auto row
+            = [&](const char* what) { return &QTest::newRow((name + what).constData()); };
+        *row("UTF-8") << mode << QByteArray("UTF-8") << true << (utf8 + '\n').toUtf8() << utf8
+                      << QString();
+        *row("GBK") << mode << QByteArray("GBK") << true
+                    << QTextCodec::codecForName("GBK")->fromUnicode(gbk + '\n') << gbk << QString();
+        *row("Latin-1") << mode << QByteArray("ISO-8859-1") << true << (latin1 + '\n').toLatin1()
+                        << latin1 << QString();
+        *row("colours") << mode << defaultCodec() << true << log << "I (31) boot: readyplain"
+                        << "I (31) boot: ready";
+        *row("colours off") << mode << defaultCodec() << false << log
+                            << "\x1b[0;32mI (31) boot: ready\x1b[0mplain" << QString();
+        *row("sequence across the line cut")
+            << mode << defaultCodec() << true << run + "\x1b[32mgreen\x1b[m\n"
+            << QString(run + "green") << "green";
+    }
+}
+
+void TestRxFormat::textThroughTheStage()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, codec);
+    QFETCH(bool, ansi);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(QString, green);
+    // Two reads split at every offset of the head and around the line cut, then a read a byte;
+    // in frame wrap each read is a frame of its own.
+    for (int at = 0; at <= bytes.size(); at += at == 64 ? NewlineFlushBytes - 72 : 1) {
+        StageDriver stage;
+        stage.mode = mode;
+        stage.codec = codec;
+        stage.ansi = ansi;
+        if (at > NewlineFlushBytes + 8) {
+            feedInChunks(stage, bytes, 1);
+        } else {
+            stage.feed(bytes.left(at));
+            for (int i = 0; i < 5; ++i)
+                stage.tick();
+            stage.feed(bytes.mid(at));
+        }
+        for (int i = 0; i < 10; ++i)
+            stage.tick();
+        QCOMPARE(linesOf(stage.out()).join(QString()).remove(rxMarker()), shown);
+        QCOMPARE(stage.green, green);
+        if (at > NewlineFlushBytes + 8)
+            break;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRxFormat)

@@ -1,6 +1,7 @@
 // Sending from the send area, auto-send, the send delay and file transfer, through a pty.
 #include "app/mainwindow.h"
 #include "serial/txformat.h"
+#include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
@@ -136,13 +137,22 @@ void tst_Transmit::sendArea_data()
     QTest::addColumn<bool>("crlf");
     QTest::addColumn<QByteArray>("wire");
     QTest::addColumn<QString>("echo");
+    QTest::addColumn<QByteArray>("codec");
     QTest::newRow("hex with CR LF")
-        << "01 02 0a" << true << true << QByteArray("\x01\x02\x0a\x0d\x0a") << "TX→◇01 02 0a 0D 0A";
-    QTest::newRow("odd hex") << "123" << true << false << QByteArray("\x12\x03") << "TX→◇12 3 ";
-    QTest::newRow("multi-line text")
-        << "ab\ncd" << false << false << QByteArray("ab\r\ncd") << "TX→◇ab\nTX→◇cd";
-    QTest::newRow("outside Latin-1") << "温a" << false << false << QByteArray("?a") << "TX→◇温a";
-    QTest::newRow("text with CR LF") << "AT" << false << true << QByteArray("AT\r\n") << "TX→◇AT\n";
+        << "01 02 0a" << true << true << QByteArray("\x01\x02\x0a\x0d\x0a") << "TX→◇01 02 0a 0D 0A"
+        << QByteArray("GBK");
+    QTest::newRow("odd hex") << "123" << true << false << QByteArray("\x12\x03") << "TX→◇12 3 "
+                             << QByteArray("GBK");
+    QTest::newRow("multi-line text") << "ab\ncd" << false << false << QByteArray("ab\r\ncd")
+                                     << "TX→◇ab\nTX→◇cd" << QByteArray("GBK");
+    QTest::newRow("outside Latin-1")
+        << "温a" << false << false << QByteArray("?a") << "TX→◇温a" << QByteArray("ISO-8859-1");
+    QTest::newRow("text with CR LF") << "AT" << false << true << QByteArray("AT\r\n") << "TX→◇AT\n"
+                                     << QByteArray("GBK");
+    QTest::newRow("GBK text") << "温a" << false << false << QByteArray("\xce\xc2\x61") << "TX→◇温a"
+                              << QByteArray("GBK");
+    QTest::newRow("UTF-8 text") << "✓°" << false << false << QByteArray("\xe2\x9c\x93\xc2\xb0")
+                                << "TX→◇✓°" << QByteArray("UTF-8");
 }
 
 void tst_Transmit::sendArea()
@@ -152,7 +162,9 @@ void tst_Transmit::sendArea()
     QFETCH(bool, crlf);
     QFETCH(QByteArray, wire);
     QFETCH(QString, echo);
+    QFETCH(QByteArray, codec);
     MainWindow w;
+    w.extraSettings()->setCodec(codec);
     w.form()->showTimeCheckBox->setChecked(false);
     w.form()->sendHexCheckBox->setChecked(hex);
     w.form()->addLFCheckBox->setChecked(crlf);

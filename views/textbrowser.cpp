@@ -1,5 +1,6 @@
 #include "views/textbrowser.h"
 
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QFontDialog>
 #include <QMenu>
@@ -74,7 +75,7 @@ QMenu* TextBrowser::createContextMenu()
     return menu;
 }
 
-void TextBrowser::appendPlainText(const QString& text)
+void TextBrowser::appendPlainText(const QString& text, const QVector<AnsiDecoder::Span>& spans)
 {
     QScrollBar* bar = verticalScrollBar();
     const bool atBottom = bar->value() >= bar->maximum();
@@ -86,7 +87,24 @@ void TextBrowser::appendPlainText(const QString& text)
         tmp.insertBlock(textCursor().blockFormat(), textCursor().charFormat());
     else
         tmp.setCharFormat(textCursor().charFormat());
-    tmp.insertText(text);
+    const QTextCharFormat plain = tmp.charFormat();
+    int at = 0;
+    for (const AnsiDecoder::Span& span : spans) {
+        if (span.start > at)
+            tmp.insertText(text.mid(at, span.start - at), plain);
+        QTextCharFormat coloured = plain;
+        const int fg = AnsiDecoder::foreground(span.format);
+        const int bg = AnsiDecoder::background(span.format);
+        if (fg >= 0)
+            coloured.setForeground(QColor::fromRgb(AnsiDecoder::paletteColor(fg)));
+        if (bg >= 0)
+            coloured.setBackground(QColor::fromRgb(AnsiDecoder::paletteColor(bg)));
+        if (AnsiDecoder::bold(span.format))
+            coloured.setFontWeight(QFont::Bold);
+        tmp.insertText(text.mid(span.start, span.length), coloured);
+        at = span.start + span.length;
+    }
+    tmp.insertText(at == 0 ? text : text.mid(at), plain);
     tmp.endEditBlock();
 
     // Follow new lines only when the user had not scrolled away from the end.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/ansidecoder.h"
+
 #include <QFont>
 #include <QTextBrowser>
 
@@ -23,8 +25,8 @@ public:
     // The right-click menu as it would be shown now; the caller owns it.
     QMenu* createContextMenu();
 
-    // Like append(), but the text is never taken as markup.
-    void appendPlainText(const QString& text);
+    // Like append(), but the text is never taken as markup; spans colour runs of it.
+    void appendPlainText(const QString& text, const QVector<AnsiDecoder::Span>& spans = {});
 
 signals:
     void signalSaveLog();
