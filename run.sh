@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")" && pwd)
 cd "$top/build/run"
 sim_pid=""
 if [ -x ./quillon-devsim ] && ! ls /dev/ttyUSB* /dev/ttyACM* >/dev/null 2>&1; then
-    ./quillon-devsim --link "$PWD/ttySIM0" --boot-on-reset >/dev/null 2>&1 &
+    ./quillon-devsim --link "$PWD/ttySIM0" --boot-on-reset --color >/dev/null 2>&1 &
     sim_pid=$!
     export QUILLON_EXTRA_PORTS="$PWD/ttySIM0=Quillon simulated device${QUILLON_EXTRA_PORTS:+;$QUILLON_EXTRA_PORTS}"
     sleep 0.5
