@@ -975,19 +975,23 @@ void tst_Receive::colourCodesBecomeColour()
         if (it.fragment().charFormat().foreground().color().rgb() == AnsiDecoder::paletteColor(2))
             green += it.fragment().text();
     QCOMPARE(green, QString("I (31) boot: ready"));
+    // The next line, drawn on its own, takes no colour from the one before.
+    QVERIFY(pty->write("plain\n"));
+    QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), 2);
+    for (auto it = w.form()->recvShowText->document()->lastBlock().begin(); !it.atEnd(); ++it)
+        QVERIFY(!it.fragment().charFormat().hasProperty(QTextFormat::ForegroundBrush));
     QTRY_COMPARE(w.recordsInHand(), 0);
-    QTRY_COMPARE(
-        QString::fromUtf8(readFile("Record/" + recordFiles("Live").value(0))), line + '\n');
+    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + recordFiles("Live").value(0))),
+        line + "\nRX←◆plain\n");
 
     // Switched off, the codes show as they came (and the choice is kept).
     w.extraSettings()->findChild<QCheckBox*>("ansiColorCheckBox")->setChecked(false);
     QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("LineConfig/AnsiColor").toBool(),
         false);
     QVERIFY(pty->write("\x1b[31mred\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), line + "\nRX←◆\x1b[31mred");
+    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), line + "\nRX←◆plain\nRX←◆\x1b[31mred");
 }
 
-QTEST_MAIN(tst_Receive)
 void tst_Receive::trickleIsReadOncePerTick()
 {
     MainWindow w;
@@ -1284,4 +1288,5 @@ void tst_Receive::liveRecordFailureWarnsOnce()
     QTRY_COMPARE(w.form()->recvShowText->document()->blockCount(), 500);
 }
 
+QTEST_MAIN(tst_Receive)
 #include "tst_receive.moc"

@@ -83,11 +83,13 @@ void TextBrowser::appendPlainText(const QString& text, const QVector<AnsiDecoder
     QTextCursor tmp(document());
     tmp.beginEditBlock();
     tmp.movePosition(QTextCursor::End);
+    // Plain text in the document's own format: the view's cursor follows the end and would carry
+    // the last colour run into the next line.
+    const QTextCharFormat plain;
     if (!document()->isEmpty())
-        tmp.insertBlock(textCursor().blockFormat(), textCursor().charFormat());
+        tmp.insertBlock(QTextBlockFormat(), plain);
     else
-        tmp.setCharFormat(textCursor().charFormat());
-    const QTextCharFormat plain = tmp.charFormat();
+        tmp.setCharFormat(plain);
     int at = 0;
     for (const AnsiDecoder::Span& span : spans) {
         if (span.start > at)
