@@ -169,13 +169,13 @@ void applyTry(MainWindow& w, const QString& change)
         }
     } else if (change == QLatin1String("no-shaping")) {
         // Lines without complex scripts are laid out without the shaping engine.
-        QTextEdit* view = w.form()->recvShowText;
+        TextBrowser* view = w.form()->recvShowText;
         QFont font = view->font();
         font.setStyleStrategy(QFont::PreferNoShaping);
         view->setFont(font);
     } else if (change == QLatin1String("paint-25hz")) {
         // The view keeps taking lines every tick but is drawn at most every 40 ms.
-        QTextEdit* view = w.form()->recvShowText;
+        TextBrowser* view = w.form()->recvShowText;
         auto* timer = new QTimer(&w);
         QObject::connect(timer, &QTimer::timeout, view, [view] {
             view->setUpdatesEnabled(true);
@@ -409,7 +409,7 @@ int runCase(const Case& c, const Options& opt)
         const qint64 gap = now - lastProbe;
         const bool cleared = w.lines() < lastLineCount;
         lastLineCount = w.lines();
-        const int blocks = f->recvShowText->document()->blockCount();
+        const int blocks = int(f->recvShowText->lineCount());
         const int added = blocks - lastBlocks;
         lastBlocks = blocks;
         maxGap = std::max(maxGap, gap);
