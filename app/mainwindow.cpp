@@ -83,9 +83,9 @@ MainWindow::MainWindow(QWidget* parent)
     ui->burdrateComboBox->setCurrentIndex(0);
     ui->dataBitsComboBox->setCurrentIndex(3);
     ui->showTimeCheckBox->setChecked(true);
-    ui->maxRowsSpinBox->setMaximum(100000);
+    ui->maxRowsSpinBox->setMaximum(MostLines);
     ui->maxRowsSpinBox->setSingleStep(100);
-    ui->maxRowsSpinBox->setValue(100000);
+    ui->maxRowsSpinBox->setValue(DefaultMaxLines);
     ui->timeAutoSpinBox->setMaximum(300000);
     ui->timeAutoSpinBox->setSingleStep(1000);
     ui->timeAutoSpinBox->setValue(1000);

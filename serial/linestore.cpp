@@ -44,6 +44,13 @@ LineStore::Chunk& LineStore::writable()
     // A chunk that a snapshot holds stays as it is: later lines start a new one.
     if (chunks.isEmpty() || chunks.last().use_count() > 1
         || chunks.last()->lineCount() >= ChunkLines) {
+        // A chunk is done growing: its spare room goes back (a snapshot's chunk stays as it is).
+        if (!chunks.isEmpty() && chunks.last().use_count() == 1) {
+            chunks.last()->text.squeeze();
+            chunks.last()->ends.squeeze();
+            chunks.last()->kinds.squeeze();
+            chunks.last()->spans.squeeze();
+        }
         firstChars.append(chunks.isEmpty() ? 0 : firstChars.last() + chunks.last()->text.size() + 1);
         firstLines.append(total);
         chunks.append(std::make_shared<Chunk>());

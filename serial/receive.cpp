@@ -197,6 +197,12 @@ void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
         lineCount += n;
         clear = lineCount >= maxLines;
     }
+    // Past the default line limit the user asked for a long view: a byte counter that runs over
+    // starts again instead of taking the view with it.
+    if (clear && label != linesLabel && maxLines > DefaultMaxLines) {
+        (label == recvLabel ? recvCount : sendCount) = 0;
+        clear = false;
+    }
     if (clear)
         automaticClear();
     // The receive path refreshes the labels once per tick: a relayout per read is costly.

@@ -107,7 +107,7 @@ void tst_MainWindow::formAtStart()
     QVERIFY(ui->showTimeCheckBox->isChecked());
     QVERIFY(!ui->showHexCheckBox->isChecked());
     QCOMPARE(ui->maxRowsSpinBox->value(), 100000);
-    QCOMPARE(ui->maxRowsSpinBox->maximum(), 100000);
+    QCOMPARE(ui->maxRowsSpinBox->maximum(), 10000000);
     QCOMPARE(ui->maxRowsSpinBox->singleStep(), 100);
     QCOMPARE(ui->timeAutoSpinBox->value(), 1000);
     QCOMPARE(ui->timeAutoSpinBox->maximum(), 300000);

@@ -626,7 +626,7 @@ void tst_Widgets::formToolBarAndMenus()
     QCOMPARE(window.size(), QSize(1034, 706));
     QCOMPARE(ui.recvAreaGroupBox->title(), QStringLiteral("接收区 - 来源串口"));
     QCOMPARE(ui.recvShowText->parentWidget(), ui.recvAreaGroupBox);
-    QCOMPARE(ui.maxRowsSpinBox->maximum(), 100000);
+    QCOMPARE(ui.maxRowsSpinBox->maximum(), 10000000);
     QCOMPARE(ui.maxRowsSpinBox->singleStep(), 100);
     QCOMPARE(ui.maxRowsSpinBox->value(), 100000);
     QCOMPARE(ui.timeAutoSpinBox->maximum(), 300000);
