@@ -167,8 +167,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->sendDataButton, &QPushButton::clicked, this, &MainWindow::slotSendDataButton);
     connect(ui->openFileButton, &QPushButton::clicked, this, &MainWindow::slotOpenFileButton);
     connect(ui->sendFileButton, &QPushButton::clicked, this, &MainWindow::slotSendFileButton);
-    connect(ui->recvShowText, &TextBrowser::selectionChanged, this,
-        &MainWindow::slotSelectionChanged);
+    connect(
+        ui->recvShowText, &TextBrowser::selectionChanged, this, &MainWindow::slotSelectionChanged);
     connect(ui->recvShowText, &TextBrowser::signalSaveLog, this, &MainWindow::slotSaveLogButton);
     connect(ui->sendDataTextEdit, &QTextEdit::textChanged, this, &MainWindow::slotSendTextChanged);
     connect(ui->additonFuncButton, &QPushButton::clicked, additionFunction, &QWidget::show);

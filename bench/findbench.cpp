@@ -71,8 +71,8 @@ int main(int argc, char* argv[])
 
     QString plain;
     const Figures take = measure(runs, [&] { plain = view.toPlainText(); });
-    std::printf(
-        "%-34s %10.2f %10.2f %9s\n", "toPlainText (what the bar takes)", take.median, take.worst, "");
+    std::printf("%-34s %10.2f %10.2f %9s\n", "toPlainText (what the bar takes)", take.median,
+        take.worst, "");
 
     struct Term {
         const char* label;

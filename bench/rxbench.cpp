@@ -12,7 +12,6 @@
 #include "views/logfilterdialog.h"
 #include "views/textbrowser.h"
 
-#include <malloc.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +32,7 @@
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdio>

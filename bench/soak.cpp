@@ -492,9 +492,8 @@ int run(const Options& opt)
         streamSeconds > 0 ? double(sentWhenPaused) / streamSeconds : 0.0);
     std::printf("soak: %d record file(s) + the view (%d lines); matched %lld, lost %lld, "
                 "extra %lld\n",
-        int(files.size()), int(f->recvShowText->lineCount()),
-        static_cast<long long>(cmp.matched), static_cast<long long>(cmp.lost),
-        static_cast<long long>(cmp.extra));
+        int(files.size()), int(f->recvShowText->lineCount()), static_cast<long long>(cmp.matched),
+        static_cast<long long>(cmp.lost), static_cast<long long>(cmp.extra));
     if (cut)
         std::printf("soak: the record ends inside a line (the pause cut it); not counted\n");
     for (const QString& e : cmp.examples)

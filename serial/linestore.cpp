@@ -51,7 +51,8 @@ LineStore::Chunk& LineStore::writable()
             chunks.last()->kinds.squeeze();
             chunks.last()->spans.squeeze();
         }
-        firstChars.append(chunks.isEmpty() ? 0 : firstChars.last() + chunks.last()->text.size() + 1);
+        firstChars.append(
+            chunks.isEmpty() ? 0 : firstChars.last() + chunks.last()->text.size() + 1);
         firstLines.append(total);
         chunks.append(std::make_shared<Chunk>());
     }
@@ -94,7 +95,8 @@ void LineStore::appendInline(const QString& text)
 
 int LineStore::chunkIndex(qint64 i) const
 {
-    return int(std::upper_bound(firstLines.cbegin(), firstLines.cend(), i) - firstLines.cbegin()) - 1;
+    return int(std::upper_bound(firstLines.cbegin(), firstLines.cend(), i) - firstLines.cbegin())
+        - 1;
 }
 
 const LineStore::Chunk& LineStore::chunkOf(qint64 i, int* at) const
@@ -142,8 +144,8 @@ qint64 LineStore::lineAt(qint64 pos) const
     const Chunk& chunk = *chunks.at(c);
     const qint64 within = pos - firstChars.at(c);
     // The first line whose end is at or after the position.
-    const int at = int(std::lower_bound(chunk.ends.cbegin(), chunk.ends.cend(), within)
-        - chunk.ends.cbegin());
+    const int at = int(
+        std::lower_bound(chunk.ends.cbegin(), chunk.ends.cend(), within) - chunk.ends.cbegin());
     return qMin(total - 1, firstLines.at(c) + at);
 }
 

@@ -7,6 +7,7 @@
 #include "shell/plugintrust.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "views/textbrowser.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -435,6 +436,13 @@ void tst_MainWindow::selectionGoesToClipboard()
     QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
     w.form()->recvShowText->clearSelection();
     QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
+    // A word the user double-clicks.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    TextBrowser* view = w.form()->recvShowText;
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->positionRect(6).center());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("second"));
+    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 6"));
 }
 
 void tst_MainWindow::startOptions_data()

@@ -47,6 +47,8 @@ private slots:
     void markupShownLiterally();
     void countersAndLabels();
     void lineLimitClearsAndResets();
+    void byteCounterRunsOver_data();
+    void byteCounterRunsOver();
     void autoSaveBeforeClearEqualsView();
     void clearButtonWithAutoSaveOnEmptyView();
     void failedAutoSaveKeepsView();
@@ -263,6 +265,29 @@ void tst_Receive::lineLimitClearsAndResets()
     QCOMPARE(view.last(), QString("RX←◆line 130"));
     // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
     QVERIFY(!view.contains("RX←◆line 50"));
+}
+
+void tst_Receive::byteCounterRunsOver_data()
+{
+    QTest::addColumn<int>("maxRows");
+    QTest::addColumn<bool>("viewKept");
+    QTest::newRow("default limit: the view goes") << 100000 << false;
+    QTest::newRow("long view: the counter starts again") << 200000 << true;
+}
+
+void tst_Receive::byteCounterRunsOver()
+{
+    QFETCH(int, maxRows);
+    MainWindow w;
+    w.form()->showTimeCheckBox->setChecked(false);
+    w.form()->maxRowsSpinBox->setValue(maxRows);
+    openPort(w);
+    const int n = 10001; // of 1,000 bytes: just over what the Recv counter holds
+    QVERIFY(pty->write(QByteArray(999, 'x').append('\n').repeated(n)));
+    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 30000);
+    QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
+    QTEST(w.form()->recvShowText->lineCount() == n, "viewKept");
+    QVERIFY(w.received() < 1000 * n - 9999999);
 }
 
 void tst_Receive::autoSaveBeforeClearEqualsView()

@@ -8,6 +8,7 @@
 #include "views/logfilterdialog.h"
 #include "views/textbrowser.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -24,9 +25,6 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <QToolBar>
 
 // The receive view, the personal settings dialog, the main-window form and the shells of the
@@ -46,6 +44,11 @@ private slots:
     void appendPlainTextIsLiteral_data();
     void appendPlainTextIsLiteral();
     void appendPlainTextFollowsTheEnd();
+    void mouseSelection_data();
+    void mouseSelection();
+    void keysScrollSelectAndCopy();
+    void longLinesWrapAtTheWidth();
+    void accessibleTextIsTheStore();
     void fontChooser_data();
     void fontChooser();
 
@@ -252,6 +255,154 @@ void tst_Widgets::appendPlainTextFollowsTheEnd()
     view.appendPlainText(QStringLiteral("last"));
     QVERIFY(bar->maximum() > before);
     QCOMPARE(bar->value(), bar->maximum());
+}
+
+using ViewAction = std::function<void(TextBrowser&)>;
+Q_DECLARE_METATYPE(ViewAction)
+
+namespace {
+
+// A view the user looks at: three lines, shown, the mouse aimed at positions of its text.
+struct ShownView {
+    TextBrowser view;
+    ShownView()
+    {
+        view.appendPlainText("alpha beta_1 gamma\nsecond line\nthird");
+        view.resize(400, 200);
+        view.show();
+        exposed = QTest::qWaitForWindowExposed(&view);
+    }
+    bool exposed = false;
+};
+
+QPoint at(TextBrowser& view, qint64 position) { return view.positionRect(position).center(); }
+
+void drag(TextBrowser& view, qint64 to)
+{
+    QMouseEvent move(QEvent::MouseMove, at(view, to), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at(view, to));
+}
+
+} // namespace
+
+void tst_Widgets::mouseSelection_data()
+{
+    QTest::addColumn<ViewAction>("act");
+    QTest::addColumn<QString>("selected");
+    const auto vp = [](TextBrowser& v) { return v.viewport(); };
+    QTest::newRow("drag") << ViewAction([=](TextBrowser& v) {
+        QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 6));
+        drag(v, 25);
+    }) << "beta_1 gamma\nsecond";
+    QTest::newRow("double click takes a word") << ViewAction([=](TextBrowser& v) {
+        QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
+    }) << "beta_1";
+    QTest::newRow("double click, then drag by words") << ViewAction([=](TextBrowser& v) {
+        QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
+        drag(v, 21);
+    }) << "beta_1 gamma\nsecond";
+    QTest::newRow("triple click takes the line") << ViewAction([=](TextBrowser& v) {
+        QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
+        QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 8));
+    }) << "alpha beta_1 gamma\n";
+    QTest::newRow("shift click extends") << ViewAction([=](TextBrowser& v) {
+        QTest::mouseClick(vp(v), Qt::LeftButton, {}, at(v, 0));
+        QTest::mouseClick(vp(v), Qt::LeftButton, Qt::ShiftModifier, at(v, 5));
+    }) << "alpha";
+    for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
+        QTest::newRow(button == Qt::RightButton ? "right button" : "middle button") << ViewAction(
+            [=](TextBrowser& v) {
+                v.setSelection(0, 5);
+                QTest::mouseClick(vp(v), button, {}, at(v, 8));
+                QTest::mouseDClick(vp(v), button, {}, at(v, 8));
+            }) << "alpha";
+}
+
+void tst_Widgets::mouseSelection()
+{
+    QFETCH(ViewAction, act);
+    ShownView shown;
+    QVERIFY(shown.exposed);
+    QSignalSpy changes(&shown.view, &TextBrowser::selectionChanged);
+    act(shown.view);
+    QTEST(shown.view.selectedText(), "selected");
+    QVERIFY(!changes.isEmpty());
+}
+
+void tst_Widgets::keysScrollSelectAndCopy()
+{
+    TextBrowser view;
+    view.resize(300, 200);
+    for (int i = 0; i < 200; ++i)
+        view.appendPlainText(QStringLiteral("line %1").arg(i));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QScrollBar* bar = view.verticalScrollBar();
+    QVERIFY(view.followsEnd());
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(view.firstVisibleLine(), qint64(0));
+    QVERIFY(!view.followsEnd());
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep() + 1));
+    // New lines leave a view being read where it is.
+    view.appendPlainText("more");
+    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep() + 1));
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(view.followsEnd());
+    QCOMPARE(view.lastVisibleLine(), qint64(200));
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view.selectedText(), view.toPlainText());
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), view.toPlainText());
+}
+
+void tst_Widgets::longLinesWrapAtTheWidth()
+{
+    TextBrowser view;
+    QString words;
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral("word%1 ").arg(i);
+    view.appendPlainText(words);
+    view.appendPlainText("next");
+    view.resize(300, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int rows = view.positionRect(words.size() - 1).y() - view.positionRect(0).y();
+    QVERIFY(rows > 3 * view.fontMetrics().height());
+    // Every row of the line fits the view, and a narrower view wraps it into more rows.
+    QVERIFY(view.positionRect(words.size() - 1).x() < view.viewport()->width());
+    QVERIFY(view.positionRect(words.indexOf("word10")).x() < 10);
+    view.resize(200, 400);
+    QTRY_VERIFY(view.positionRect(words.size() - 1).y() - view.positionRect(0).y() > rows);
+    QCOMPARE(view.lineCount(), qint64(2));
+}
+
+void tst_Widgets::accessibleTextIsTheStore()
+{
+    TextBrowser view;
+    view.appendPlainText("RX←◆one\nTX→◇two");
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&view);
+    QVERIFY(a && a->textInterface());
+    QAccessibleTextInterface* text = a->textInterface();
+    QVERIFY(a->state().readOnly && a->state().multiLine);
+    QCOMPARE(text->text(0, text->characterCount()), QString("RX←◆one\nTX→◇two"));
+    int start = 0, end = 0;
+    QCOMPARE(text->textAtOffset(9, QAccessible::LineBoundary, &start, &end), QString("TX→◇two"));
+    QCOMPARE(text->textAtOffset(5, QAccessible::WordBoundary, &start, &end), QString("one"));
+    text->setSelection(0, 4, 7);
+    QCOMPARE(view.selectedText(), QString("one"));
+    text->selection(0, &start, &end);
+    QCOMPARE(start, 4);
+    QCOMPARE(end, 7);
+    // Lines shown later are read like the first ones (the events announcing them need an
+    // active accessibility bridge, which the offscreen platform does not have).
+    view.appendPlainText("three");
+    QCOMPARE(text->characterCount(), int(view.characterCount()));
+    QCOMPARE(text->textAfterOffset(9, QAccessible::LineBoundary, &start, &end), QString("three"));
 }
 
 void tst_Widgets::fontChooser_data()

@@ -256,10 +256,7 @@ void FindBar::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-QString FindBar::viewText() const
-{
-    return view->toPlainText();
-}
+QString FindBar::viewText() const { return view->toPlainText(); }
 
 TextFinder FindBar::finder() const
 {

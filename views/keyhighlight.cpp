@@ -46,8 +46,12 @@ QVector<QTextLayout::FormatRange> KeyHighlight::formats(const QString& text)
         if (!dialog->keyHighlightEntry(row, color, keyword) || keyword.isEmpty())
             continue;
         const QTextCharFormat& format = formatFor(row, color);
-        rules.forEachMatch(
-            row, keyword, text, [&](int pos, int len) { marks.append({ pos, len, format }); });
+        // A keyword that matches almost everywhere would make a long line too costly to lay
+        // out: a line takes so many marks at most.
+        rules.forEachMatch(row, keyword, text, [&](int pos, int len) {
+            if (marks.size() < MaxMarksPerLine)
+                marks.append({ pos, len, format });
+        });
     }
     return marks;
 }

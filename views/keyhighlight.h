@@ -24,6 +24,8 @@ public:
 
     QVector<QTextLayout::FormatRange> formats(const QString& line);
 
+    static constexpr int MaxMarksPerLine = 512;
+
 private:
     const QTextCharFormat& formatFor(int row, const QColor& color);
 

@@ -188,8 +188,8 @@ void TextBrowser::showLines(qint64 n)
     contentsGrew();
     if (QAccessible::isActive()) {
         const qint64 from = before == 0 ? 0 : lines->lineEnd(before - 1);
-        QAccessibleTextInsertEvent event(this, int(qMin<qint64>(from, INT_MAX)),
-            lines->text(from, lines->lineEnd(shown - 1)));
+        QAccessibleTextInsertEvent event(
+            this, int(qMin<qint64>(from, INT_MAX)), lines->text(from, lines->lineEnd(shown - 1)));
         QAccessible::updateAccessibility(&event);
     }
 }
@@ -209,10 +209,7 @@ void TextBrowser::contentsGrew()
     emit contentsChanged();
 }
 
-qint64 TextBrowser::characterCount() const
-{
-    return shown == 0 ? 0 : lines->lineEnd(shown - 1);
-}
+qint64 TextBrowser::characterCount() const { return shown == 0 ? 0 : lines->lineEnd(shown - 1); }
 
 QString TextBrowser::toPlainText() const { return lines->text(0, characterCount()); }
 
@@ -554,8 +551,7 @@ void TextBrowser::mousePressEvent(QMouseEvent* event)
     const bool third = lastDoubleClick >= 0
         && QDateTime::currentMSecsSinceEpoch() - lastDoubleClick
             < QGuiApplication::styleHints()->mouseDoubleClickInterval()
-        && (event->pos() - doubleClickAt).manhattanLength()
-            < QApplication::startDragDistance() * 2;
+        && (event->pos() - doubleClickAt).manhattanLength() < QApplication::startDragDistance() * 2;
     lastDoubleClick = -1;
     dragging = true;
     if (third) {

@@ -132,8 +132,8 @@ void TextBrowserAccessible::unitAt(
     *end = clampOffset(lineStart + qMax(from, to));
 }
 
-QString TextBrowserAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
-    int* startOffset, int* endOffset) const
+QString TextBrowserAccessible::textAtOffset(
+    int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset, int* endOffset) const
 {
     if (offset < 0 || offset > characterCount()) {
         *startOffset = *endOffset = -1;
@@ -143,8 +143,8 @@ QString TextBrowserAccessible::textAtOffset(int offset, QAccessible::TextBoundar
     return text(*startOffset, *endOffset);
 }
 
-QString TextBrowserAccessible::textBeforeOffset(int offset,
-    QAccessible::TextBoundaryType boundaryType, int* startOffset, int* endOffset) const
+QString TextBrowserAccessible::textBeforeOffset(
+    int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset, int* endOffset) const
 {
     int start = 0, end = 0;
     unitAt(qMax(0, offset), boundaryType, &start, &end);
@@ -155,8 +155,8 @@ QString TextBrowserAccessible::textBeforeOffset(int offset,
     return textAtOffset(start - 1, boundaryType, startOffset, endOffset);
 }
 
-QString TextBrowserAccessible::textAfterOffset(int offset,
-    QAccessible::TextBoundaryType boundaryType, int* startOffset, int* endOffset) const
+QString TextBrowserAccessible::textAfterOffset(
+    int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset, int* endOffset) const
 {
     int start = 0, end = 0;
     unitAt(qMax(0, offset), boundaryType, &start, &end);
@@ -167,10 +167,7 @@ QString TextBrowserAccessible::textAfterOffset(int offset,
     return textAtOffset(end, boundaryType, startOffset, endOffset);
 }
 
-int TextBrowserAccessible::characterCount() const
-{
-    return clampOffset(view()->characterCount());
-}
+int TextBrowserAccessible::characterCount() const { return clampOffset(view()->characterCount()); }
 
 QRect TextBrowserAccessible::characterRect(int offset) const
 {
