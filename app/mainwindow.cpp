@@ -202,6 +202,7 @@ MainWindow::MainWindow(QWidget* parent)
     ui->supportMenu->menuAction()->setVisible(false);
     ui->actionWelcome->setVisible(false);
     findBar = FindBar::attach(ui->recvShowText, ui->recvGridLayout, ui->functionSetMenu);
+    buildLanguageMenu();
 
     seedChangeLog();
     loadUpdatePlugin();
