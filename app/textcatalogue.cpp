@@ -218,7 +218,7 @@ QStringList TextCatalogue::ambiguities() const
 {
     QHash<QString, QSet<QString>> sources;
     for (const Entry& e : entries)
-        sources[e.english].insert(e.source);
+        sources[keyed(e.context, e.english)].insert(e.source);
     QStringList found;
     for (auto it = sources.constBegin(); it != sources.constEnd(); ++it)
         if (it.value().size() > 1)

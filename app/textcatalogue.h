@@ -28,8 +28,8 @@ public:
     // that read the same.
     QString retranslate(const QString& shown, bool toEnglish, const QString& context = {}) const;
 
-    // English texts that more than one source text translates to: switching back could not tell
-    // which one was meant.
+    // English texts that more than one source text of one context translates to ("context\ntext"):
+    // switching back could not tell which one was meant.
     QStringList ambiguities() const;
 
     // Whether a text holds Chinese: ideographs, CJK punctuation or full-width forms.

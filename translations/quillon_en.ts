@@ -260,7 +260,7 @@
     </message>
     <message>
         <source>统一轮发，间隔(ms)：</source>
-        <translation>Send all in turn, interval (ms):</translation>
+        <translation>Cycle all, every (ms):</translation>
     </message>
     <message>
         <source>开始发送</source>
@@ -455,7 +455,7 @@ Please enter data in hex!	</translation>
     </message>
     <message>
         <source>注意: 1.关键词全匹配(区别大小写)才会高亮</source>
-        <translation>Note: 1. Only whole-word, case-sensitive matches are highlighted</translation>
+        <translation>Note: 1. Whole words only, case-sensitive</translation>
     </message>
     <message>
         <source>      2.支持正则表达式方式的匹配高亮</source>
@@ -538,7 +538,7 @@ File: %1	</translation>
     </message>
     <message>
         <source>相邻</source>
-        <translation>neighbours</translation>
+        <translation>around</translation>
     </message>
     <message>
         <source>向上</source>
@@ -597,7 +597,7 @@ File: %1	</translation>
     </message>
     <message>
         <source>端口号：</source>
-        <translation>TCP port:</translation>
+        <translation>Port:</translation>
     </message>
     <message>
         <source>11223</source>
@@ -946,19 +946,19 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>F1：查看帮助提示;</source>
-        <translation>F1: about and help;</translation>
+        <translation>F1: help;</translation>
     </message>
     <message>
         <source>F2：打开Record目录;</source>
-        <translation>F2: open the Record folder;</translation>
+        <translation>F2: Record folder;</translation>
     </message>
     <message>
         <source>F8：开始发送文件;</source>
-        <translation>F8: start sending the file;</translation>
+        <translation>F8: send file;</translation>
     </message>
     <message>
         <source>F12：保存接收的数据;</source>
-        <translation>F12: save received data;</translation>
+        <translation>F12: save data;</translation>
     </message>
     <message>
         <source>启用关键词高亮</source>
@@ -1046,7 +1046,7 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>个性设置(&amp;X)</source>
-        <translation>Preferences (&amp;X)</translation>
+        <translation>&amp;Preferences</translation>
     </message>
     <message>
         <source>个性设置</source>
@@ -1058,7 +1058,7 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>日志共享(&amp;D)</source>
-        <translation>Log sharing (&amp;D)</translation>
+        <translation>Log &amp;sharing</translation>
     </message>
     <message>
         <source>日志共享</source>
@@ -1070,7 +1070,7 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>日志过滤(&amp;B)</source>
-        <translation>Log filter (&amp;B)</translation>
+        <translation>&amp;Log filter</translation>
     </message>
     <message>
         <source>日志过滤</source>
@@ -1082,7 +1082,7 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>更新记录(&amp;I)</source>
-        <translation>Change log (&amp;I)</translation>
+        <translation>&amp;Change log</translation>
     </message>
     <message>
         <source>更新记录</source>
@@ -1094,7 +1094,7 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>欢迎打赏(&amp;J)</source>
-        <translation>Donate (&amp;J)</translation>
+        <translation>&amp;Donate</translation>
     </message>
     <message>
         <source>欢迎打赏</source>
@@ -1114,7 +1114,7 @@ Only accept devices you trust; this address is not asked about again in this run
     </message>
     <message>
         <source>OrvWeb服务器(&amp;W)</source>
-        <translation>OrvWeb server (&amp;W)</translation>
+        <translation>OrvWeb &amp;server</translation>
     </message>
     <message>
         <source>OrvWeb服务器</source>
@@ -1530,7 +1530,7 @@ User: guest    Password: guest</translation>
     </message>
     <message>
         <source>操作显示(&amp;H)</source>
-        <translation>&amp;Show controls</translation>
+        <translation>S&amp;how controls</translation>
     </message>
     <message>
         <source>A、自动扫描并列举出当前电脑上所有可用的串口，包括物理串口和USB转232串口等。完美兼容各款操作系统</source>
@@ -1612,7 +1612,7 @@ This clears the local data, and the local port cannot be opened meanwhile	</tran
     </message>
     <message>
         <source>欢迎使用quillon - 串口调试助手</source>
-        <translation>Welcome to Quillon - serial port assistant</translation>
+        <translation>Welcome to Quillon - serial assistant</translation>
     </message>
 </context>
 <context>
@@ -1688,11 +1688,11 @@ This clears the local data, and the local port cannot be opened meanwhile	</tran
     </message>
     <message>
         <source>感谢您使用 Quillon 串口调试助手！</source>
-        <translation>Thank you for using the Quillon serial port assistant!</translation>
+        <translation>Thank you for using Quillon!</translation>
     </message>
     <message>
         <source>如果它对您有帮助，欢迎扫码支持后续开发。</source>
-        <translation>If it helps you, scan the code to support its development.</translation>
+        <translation>If it helps you, scan to support it.</translation>
     </message>
     <message>
         <source>Quillon - 欢迎打赏</source>
