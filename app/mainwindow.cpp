@@ -201,8 +201,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     ui->supportMenu->menuAction()->setVisible(false);
     ui->actionWelcome->setVisible(false);
-    findBar = FindBar::attach(ui->recvShowText, ui->recvGridLayout, ui->functionSetMenu);
     buildLanguageMenu();
+    findBar = FindBar::attach(ui->recvShowText, ui->recvGridLayout, ui->functionSetMenu);
 
     seedChangeLog();
     loadUpdatePlugin();
