@@ -55,6 +55,7 @@ bool hasArgs(const QString& text)
 bool TextCatalogue::load(const QByteArray& ts)
 {
     entries.clear();
+    contexts.clear();
     bySource.clear();
     byEnglish.clear();
     patterns.clear();
@@ -93,6 +94,7 @@ bool TextCatalogue::load(const QByteArray& ts)
 
     for (int i = 0; i < entries.size(); ++i) {
         const Entry& e = entries.at(i);
+        contexts.insert(e.context);
         for (const bool toEnglish : { true, false }) {
             QHash<QString, int>& index = toEnglish ? bySource : byEnglish;
             const QString& text = from(e, toEnglish);
@@ -150,6 +152,8 @@ int TextCatalogue::lookUp(const QString& text, bool toEnglish, const QString& co
 
 QString TextCatalogue::english(const QString& context, const QString& source) const
 {
+    if (!contexts.contains(context))
+        return QString();
     const int i = lookUp(source, true, context);
     return i < 0 ? QString() : entries.at(i).english;
 }

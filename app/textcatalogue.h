@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -16,9 +17,9 @@ public:
     bool load(const QByteArray& ts);
     int size() const { return entries.size(); }
 
-    // The English of a source text, looked up in `context` first and then in any context:
+    // The English of a source text, looked up in `context` first and then in any context of ours:
     // helper functions outside a class translate in a context lupdate cannot know. Null when
-    // there is none.
+    // there is none, and for contexts not ours (Qt's own texts).
     QString english(const QString& context, const QString& source) const;
 
     // A shown text in the other language, from Chinese to English when `toEnglish`, else back.
@@ -60,6 +61,7 @@ private:
     int lookUp(const QString& text, bool toEnglish, const QString& context) const;
 
     QVector<Entry> entries;
+    QSet<QString> contexts;
     // Keyed by the text alone and by context + '\n' + text, in both directions.
     QHash<QString, int> bySource;
     QHash<QString, int> byEnglish;
