@@ -83,9 +83,9 @@ MainWindow::MainWindow(QWidget* parent)
     ui->burdrateComboBox->setCurrentIndex(0);
     ui->dataBitsComboBox->setCurrentIndex(3);
     ui->showTimeCheckBox->setChecked(true);
-    ui->maxRowsSpinBox->setMaximum(100000);
+    ui->maxRowsSpinBox->setMaximum(MostLines);
     ui->maxRowsSpinBox->setSingleStep(100);
-    ui->maxRowsSpinBox->setValue(100000);
+    ui->maxRowsSpinBox->setValue(DefaultMaxLines);
     ui->timeAutoSpinBox->setMaximum(300000);
     ui->timeAutoSpinBox->setSingleStep(1000);
     ui->timeAutoSpinBox->setValue(1000);
@@ -145,7 +145,11 @@ MainWindow::MainWindow(QWidget* parent)
     if (!QDir(recordPath).exists())
         QDir().mkdir(recordPath);
 
-    keyHighlight = new KeyHighlight(ui->recvShowText->document(), keyHighlightDialog);
+    keyHighlight = new KeyHighlight(keyHighlightDialog);
+    // The view shows the store, the record of the receive area, a line at a time as drawn.
+    ui->recvShowText->setStore(&lineStore);
+    ui->recvShowText->setLineFormatter(
+        [this](const QString& line) { return keyHighlight->formats(line); });
 
     connect(styleActionGroup, &QActionGroup::triggered, this, &MainWindow::slotStyleActions);
     connect(portScanTimer, &QTimer::timeout, this, &MainWindow::slotUpdateSerialPort);
@@ -163,8 +167,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->sendDataButton, &QPushButton::clicked, this, &MainWindow::slotSendDataButton);
     connect(ui->openFileButton, &QPushButton::clicked, this, &MainWindow::slotOpenFileButton);
     connect(ui->sendFileButton, &QPushButton::clicked, this, &MainWindow::slotSendFileButton);
-    connect(
-        ui->recvShowText, &QTextEdit::selectionChanged, this, &MainWindow::slotSelectionChanged);
+    connect(ui->recvShowText, &TextBrowser::selectionChanged, this,
+        &MainWindow::slotSelectionChanged);
     connect(ui->recvShowText, &TextBrowser::signalSaveLog, this, &MainWindow::slotSaveLogButton);
     connect(ui->sendDataTextEdit, &QTextEdit::textChanged, this, &MainWindow::slotSendTextChanged);
     connect(ui->additonFuncButton, &QPushButton::clicked, additionFunction, &QWidget::show);
@@ -287,9 +291,8 @@ MainWindow::~MainWindow()
     delete showDataTimer;
     delete fileSendTimer;
     delete settings;
-    // The view's text goes before its highlighter: detached from a full view, a highlighter
-    // strips every block's formats and has the whole view laid out once more.
-    ui->recvShowText->clear();
+    ui->recvShowText->setLineFormatter({});
+    ui->recvShowText->setStore(nullptr);
     delete keyHighlight;
     delete keyHighlightDialog;
     delete extraSettingDialog;

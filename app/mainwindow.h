@@ -271,7 +271,9 @@ private:
     QSystemTrayIcon* trayIcon = nullptr;
     QActionGroup* styleActionGroup = nullptr;
 
-    int maxLines = 100000;
+    static constexpr int DefaultMaxLines = 100000;
+    static constexpr int MostLines = 10000000;
+    int maxLines = DefaultMaxLines;
     int lineCount = 0;
     int recvCount = 0;
     int sendCount = 0;

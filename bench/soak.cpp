@@ -492,7 +492,7 @@ int run(const Options& opt)
         streamSeconds > 0 ? double(sentWhenPaused) / streamSeconds : 0.0);
     std::printf("soak: %d record file(s) + the view (%d lines); matched %lld, lost %lld, "
                 "extra %lld\n",
-        int(files.size()), f->recvShowText->document()->blockCount(),
+        int(files.size()), int(f->recvShowText->lineCount()),
         static_cast<long long>(cmp.matched), static_cast<long long>(cmp.lost),
         static_cast<long long>(cmp.extra));
     if (cut)

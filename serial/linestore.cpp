@@ -1,5 +1,6 @@
 #include "serial/linestore.h"
 
+#include <algorithm>
 #include <climits>
 
 QStringRef LineStore::Chunk::line(int i) const
@@ -42,8 +43,18 @@ LineStore::Chunk& LineStore::writable()
 {
     // A chunk that a snapshot holds stays as it is: later lines start a new one.
     if (chunks.isEmpty() || chunks.last().use_count() > 1
-        || chunks.last()->lineCount() >= ChunkLines)
+        || chunks.last()->lineCount() >= ChunkLines) {
+        // A chunk is done growing: its spare room goes back (a snapshot's chunk stays as it is).
+        if (!chunks.isEmpty() && chunks.last().use_count() == 1) {
+            chunks.last()->text.squeeze();
+            chunks.last()->ends.squeeze();
+            chunks.last()->kinds.squeeze();
+            chunks.last()->spans.squeeze();
+        }
+        firstChars.append(chunks.isEmpty() ? 0 : firstChars.last() + chunks.last()->text.size() + 1);
+        firstLines.append(total);
         chunks.append(std::make_shared<Chunk>());
+    }
     return *chunks.last();
 }
 
@@ -81,16 +92,81 @@ void LineStore::appendInline(const QString& text)
     chunk.ends.last() = chunk.text.size();
 }
 
+int LineStore::chunkIndex(qint64 i) const
+{
+    return int(std::upper_bound(firstLines.cbegin(), firstLines.cend(), i) - firstLines.cbegin()) - 1;
+}
+
 const LineStore::Chunk& LineStore::chunkOf(qint64 i, int* at) const
 {
-    for (const auto& chunk : chunks) {
-        if (i < chunk->lineCount()) {
-            *at = int(i);
-            return *chunk;
-        }
-        i -= chunk->lineCount();
+    const int c = chunkIndex(i);
+    *at = int(i - firstLines.at(c));
+    return *chunks.at(c);
+}
+
+QVector<LineStore::Span> LineStore::spans(qint64 i) const
+{
+    int at = 0;
+    const Chunk& chunk = chunkOf(i, &at);
+    QVector<Span> out;
+    auto it = std::lower_bound(chunk.spans.cbegin(), chunk.spans.cend(), at,
+        [](const Span& span, int line) { return span.line < line; });
+    for (; it != chunk.spans.cend() && it->line == at; ++it)
+        out.append(*it);
+    return out;
+}
+
+qint64 LineStore::lineStart(qint64 i) const
+{
+    if (i >= total)
+        return i == 0 ? 0 : lineEnd(total - 1) + 1;
+    const int c = chunkIndex(i);
+    const int at = int(i - firstLines.at(c));
+    return firstChars.at(c) + chunks.at(c)->lineStart(at);
+}
+
+int LineStore::lineLength(qint64 i) const
+{
+    int at = 0;
+    const Chunk& chunk = chunkOf(i, &at);
+    return chunk.ends.at(at) - chunk.lineStart(at);
+}
+
+qint64 LineStore::lineAt(qint64 pos) const
+{
+    if (total == 0)
+        return 0;
+    const int c = qMax(0,
+        int(std::upper_bound(firstChars.cbegin(), firstChars.cend(), pos) - firstChars.cbegin())
+            - 1);
+    const Chunk& chunk = *chunks.at(c);
+    const qint64 within = pos - firstChars.at(c);
+    // The first line whose end is at or after the position.
+    const int at = int(std::lower_bound(chunk.ends.cbegin(), chunk.ends.cend(), within)
+        - chunk.ends.cbegin());
+    return qMin(total - 1, firstLines.at(c) + at);
+}
+
+QString LineStore::text(qint64 from, qint64 to) const
+{
+    QString out;
+    if (total == 0 || to <= from)
+        return out;
+    out.reserve(int(qMin<qint64>(to - from, INT_MAX / 2)));
+    int c = qMax(0,
+        int(std::upper_bound(firstChars.cbegin(), firstChars.cend(), from) - firstChars.cbegin())
+            - 1);
+    for (; c < chunks.size() && (c == 0 || firstChars.at(c) - 1 < to); ++c) {
+        const QString& text = chunks.at(c)->text;
+        const qint64 separator = firstChars.at(c) - 1; // the line end between two chunks
+        if (c > 0 && separator >= from)
+            out += QLatin1Char('\n');
+        const qint64 start = qMax<qint64>(0, from - firstChars.at(c));
+        const qint64 end = qMin<qint64>(text.size(), to - firstChars.at(c));
+        if (end > start)
+            out.append(text.constData() + start, int(end - start));
     }
-    Q_UNREACHABLE();
+    return out;
 }
 
 QString LineStore::line(qint64 i) const
@@ -118,6 +194,8 @@ LineStore::Snapshot LineStore::take()
 {
     Snapshot s = snapshot();
     chunks.clear();
+    firstLines.clear();
+    firstChars.clear();
     total = 0;
     return s;
 }

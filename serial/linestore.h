@@ -67,6 +67,18 @@ public:
     bool isEmpty() const { return total == 0; }
     QString line(qint64 i) const;
     Kind kind(qint64 i) const;
+    // The colour runs of line i, their start within the line.
+    QVector<Span> spans(qint64 i) const;
+
+    // Positions count characters of the text lines [0, n) make when joined by '\n', as a record
+    // file holds it; a line's end is the position of its '\n'.
+    qint64 lineStart(qint64 i) const;
+    qint64 lineEnd(qint64 i) const { return lineStart(i) + lineLength(i); }
+    int lineLength(qint64 i) const;
+    // The line holding position pos (the last line for a position past the end).
+    qint64 lineAt(qint64 pos) const;
+    // The text of the lines between the positions, joined by '\n'.
+    QString text(qint64 from, qint64 to) const;
 
     // Everything now, as a value; the store goes on (later lines start a new chunk).
     Snapshot snapshot();
@@ -75,9 +87,13 @@ public:
 
 private:
     Chunk& writable();
+    int chunkIndex(qint64 i) const;
     const Chunk& chunkOf(qint64 i, int* at) const;
 
     QVector<std::shared_ptr<Chunk>> chunks;
+    // Where each chunk starts, in lines and in positions; only the last chunk still grows.
+    QVector<qint64> firstLines;
+    QVector<qint64> firstChars;
     qint64 total = 0;
 };
 

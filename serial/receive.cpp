@@ -14,7 +14,6 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QTextCursor>
 #include <QTimer>
 
 void MainWindow::slotRecvSerialData()
@@ -169,14 +168,12 @@ void MainWindow::applySteps(const DisplayStage::Steps& steps)
 
 void MainWindow::drawText(const QString& text, bool inlineText, const DisplayStage::Spans& spans)
 {
-    if (inlineText) {
-        QTextCursor cursor = ui->recvShowText->textCursor();
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text);
-        ui->recvShowText->setTextCursor(cursor);
-        return;
-    }
-    ui->recvShowText->appendPlainText(text, spans);
+    Q_UNUSED(spans) // in the store already, with the text
+    // The store has the lines since they were formatted; now they come into sight.
+    if (inlineText)
+        ui->recvShowText->lastLineChanged();
+    else
+        ui->recvShowText->showLines(text.count(QLatin1Char('\n')) + 1);
 }
 
 void MainWindow::showLocalLine(const QString& line, LineStore::Kind kind)
@@ -199,6 +196,12 @@ void MainWindow::updateCounters(QLabel* label, int n, bool refreshNow)
     } else if (label == linesLabel) {
         lineCount += n;
         clear = lineCount >= maxLines;
+    }
+    // Past the default line limit the user asked for a long view: a byte counter that runs over
+    // starts again instead of taking the view with it.
+    if (clear && label != linesLabel && maxLines > DefaultMaxLines) {
+        (label == recvLabel ? recvCount : sendCount) = 0;
+        clear = false;
     }
     if (clear)
         automaticClear();

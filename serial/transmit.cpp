@@ -14,8 +14,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 // Whole files are held in memory and paced at 10 KB/s: anything larger would take hours.
@@ -85,7 +83,8 @@ void MainWindow::slotSerialSendData(QString data, bool isHex, int delayms)
         MsgBox::warning(this, tr("警告"), tr("发送失败：%1\t").arg(echo));
         return;
     }
-    showLocalLine(echo, LineStore::Sent);
+    // A line end of the text ends the echo's line; the view has no use for the CR.
+    showLocalLine(echo.replace(QLatin1String("\r\n"), QLatin1String("\n")), LineStore::Sent);
     updateCounters(sendLabel, bytes.size());
 }
 
@@ -140,14 +139,9 @@ void MainWindow::slotOpenFileButton()
     const QByteArray& head = file.data;
     const qint64 size = file.size;
 
-    ui->recvShowText->appendPlainText(
-        tr("文件大小:%1字节,下面是预览的前4000字节内容:\n\n").arg(size));
-    if (!head.isEmpty()) {
-        // At the end of the view, not at its cursor: a selection there must not be replaced.
-        QTextCursor end(ui->recvShowText->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(TxFormat::previewText(head));
-    }
+    // Behind the lines received so far, and in the record like everything the view shows.
+    showLocalLine(tr("文件大小:%1字节,下面是预览的前4000字节内容:\n\n").arg(size)
+        + TxFormat::previewText(head));
 
     settings->beginGroup(QStringLiteral("FileOpenDir"));
     settings->setValue(QStringLiteral("FilePath"), QFileInfo(path).absoluteFilePath());

@@ -8,7 +8,6 @@
 #include "tools/additionfunction.h"
 
 #include <QElapsedTimer>
-#include <QTextCursor>
 
 void MainWindow::processUpgradeData(QByteArray& pending)
 {
@@ -39,7 +38,7 @@ void MainWindow::processUpgradeData(QByteArray& pending)
             updateCounters(linesLabel, 1, false);
             break;
         case UpgradeDialogue::Action::MoveCursorToEnd:
-            ui->recvShowText->moveCursor(QTextCursor::End);
+            ui->recvShowText->scrollToEnd();
             break;
         case UpgradeDialogue::Action::Write:
             // Without the transmit echo and counters: the boot loader's answers are not traffic.

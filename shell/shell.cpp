@@ -24,8 +24,6 @@
 #include <QMenu>
 #include <QPluginLoader>
 #include <QStatusBar>
-#include <QTextCursor>
-#include <QTextDocumentFragment>
 #include <QUrl>
 
 #include <unistd.h>
@@ -282,10 +280,9 @@ void MainWindow::slotSelectionChanged()
     // A match the find bar selects is not the user's selection.
     if (findBar && findBar->isSelecting())
         return;
-    const QTextCursor cursor = ui->recvShowText->textCursor();
-    if (!cursor.hasSelection())
+    if (!ui->recvShowText->hasSelection())
         return;
-    const QString text = cursor.selection().toPlainText();
+    const QString text = ui->recvShowText->selectedText();
     QApplication::clipboard()->setText(text, QClipboard::Clipboard);
     selLabel->setText(tr("Sel: %1").arg(text.size()));
 }

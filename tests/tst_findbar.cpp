@@ -54,15 +54,16 @@ private:
     QLineEdit* edit(MainWindow& w) { return w.findChild<QLineEdit*>("findLineEdit"); }
     QWidget* bar(MainWindow& w) { return w.findChild<QWidget*>("findBarWidget"); }
     QString countText(MainWindow& w) { return w.findChild<QLabel*>("findCountLabel")->text(); }
-    QString selected(MainWindow& w) { return w.form()->recvShowText->textCursor().selectedText(); }
+    QString selected(MainWindow& w) { return w.form()->recvShowText->selectedText(); }
     int selectedLine(MainWindow& w)
     {
-        return w.form()->recvShowText->textCursor().block().blockNumber();
+        return int(w.form()->recvShowText->lineAt(w.form()->recvShowText->selectionStart()));
     }
     bool selectionVisible(MainWindow& w)
     {
         TextBrowser* view = w.form()->recvShowText;
-        return view->viewport()->rect().contains(view->cursorRect().center());
+        const qint64 line = view->lineAt(view->selectionStart());
+        return line >= view->firstVisibleLine() && line <= view->lastVisibleLine();
     }
     void fill(MainWindow& w, const QString& text);
     void writeLines(PtyTestBench& bench, const QString& pattern, int first, int count);
@@ -179,7 +180,7 @@ void tst_FindBar::countAndSelectedMatch()
     showWindow(w);
     TextBrowser* view = w.form()->recvShowText;
     fill(w, tenThousandLines());
-    QCOMPARE(view->document()->blockCount(), 10000);
+    QCOMPARE(int(view->lineCount()), 10000);
 
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
     if (matchCase)
@@ -187,7 +188,7 @@ void tst_FindBar::countAndSelectedMatch()
     QTest::keyClicks(edit(w), term);
     QCOMPARE(countText(w), count);
     if (line < 0) {
-        QVERIFY(!view->textCursor().hasSelection());
+        QVERIFY(!view->hasSelection());
         return;
     }
     QCOMPARE(selected(w).toLower(), term.toLower());
@@ -249,25 +250,24 @@ void tst_FindBar::otherVisibleMatchesMarked()
     QTest::keyClicks(edit(w), "DATA");
     QCOMPARE(countText(w).section('/', 1), QString("10000"));
 
-    const QList<QTextEdit::ExtraSelection> marks = view->extraSelections();
+    const QVector<TextBrowser::Mark> marks = view->markList();
     QVERIFY(marks.size() > 3);
     // Only lines in view are marked, and not the selected match.
     QVERIFY(marks.size() < 200);
-    const int selectedAt = view->textCursor().selectionStart();
-    for (const QTextEdit::ExtraSelection& mark : marks) {
-        QCOMPARE(mark.cursor.selectedText(), QString("data"));
-        QVERIFY(mark.cursor.selectionStart() != selectedAt);
-        QVERIFY(mark.format.hasProperty(QTextFormat::BackgroundBrush));
+    const qint64 selectedAt = view->selectionStart();
+    for (const TextBrowser::Mark& mark : marks) {
+        QCOMPARE(view->text(mark.start, mark.start + mark.length), QString("data"));
+        QVERIFY(mark.start != selectedAt);
     }
 
     // Scrolling marks the lines that come into view.
     view->verticalScrollBar()->setValue(0);
-    const QList<QTextEdit::ExtraSelection> top = view->extraSelections();
+    const QVector<TextBrowser::Mark> top = view->markList();
     QVERIFY(!top.isEmpty());
-    QCOMPARE(top.first().cursor.block().blockNumber(), 0);
+    QCOMPARE(view->lineAt(top.first().start), qint64(0));
 
     QTest::keyClick(edit(w), Qt::Key_Escape);
-    QVERIFY(view->extraSelections().isEmpty());
+    QVERIFY(view->markList().isEmpty());
 }
 
 void tst_FindBar::noMatchShowsZero()
@@ -281,14 +281,14 @@ void tst_FindBar::noMatchShowsZero()
     QCOMPARE(countText(w), QString("1/1"));
     QTest::keyClicks(edit(w), "x");
     QCOMPARE(countText(w), QString("0/0"));
-    QVERIFY(!view->textCursor().hasSelection());
+    QVERIFY(!view->hasSelection());
     QTest::keyClick(edit(w), Qt::Key_Return);
     QCOMPARE(countText(w), QString("0/0"));
     QTest::keyClick(edit(w), Qt::Key_Backspace);
     QCOMPARE(countText(w), QString("1/1"));
     edit(w)->clear();
     QCOMPARE(countText(w), QString("0/0"));
-    QVERIFY(!view->textCursor().hasSelection());
+    QVERIFY(!view->hasSelection());
 }
 
 void tst_FindBar::selectingDoesNotTouchClipboard()
@@ -307,9 +307,7 @@ void tst_FindBar::selectingDoesNotTouchClipboard()
     QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 0"));
 
     // The user's own selection still goes to the clipboard.
-    QTextCursor cursor(view->document()->findBlockByNumber(3));
-    cursor.select(QTextCursor::LineUnderCursor);
-    view->setTextCursor(cursor);
+    view->setSelection(view->lineStart(3), view->store().lineEnd(3));
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("[12:00:00.000]RX←◆line 00003 data"));
 }
 
@@ -365,7 +363,7 @@ void tst_FindBar::viewStaysOnMatchWhileLinesArrive()
 
     QVERIFY(bench.pty.write("needle in the hay\n"));
     writeLines(bench, "hay %1", 1, 399);
-    QTRY_COMPARE(view->document()->blockCount(), 400);
+    QTRY_COMPARE(int(view->lineCount()), 400);
     QTRY_COMPARE(scroll->value(), scroll->maximum());
 
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
@@ -376,7 +374,7 @@ void tst_FindBar::viewStaysOnMatchWhileLinesArrive()
     QVERIFY(shownAt < scroll->maximum());
 
     writeLines(bench, "more hay %1", 400, 300);
-    QTRY_COMPARE(view->document()->blockCount(), 700);
+    QTRY_COMPARE(int(view->lineCount()), 700);
     QCOMPARE(scroll->value(), shownAt);
     QCOMPARE(selected(w), QString("needle"));
     QVERIFY(selectionVisible(w));
@@ -389,7 +387,7 @@ void tst_FindBar::viewStaysOnMatchWhileLinesArrive()
     // Scrolling to the end by hand: the view follows again.
     scroll->setValue(scroll->maximum());
     writeLines(bench, "late hay %1", 701, 100);
-    QTRY_COMPARE(view->document()->blockCount(), 801);
+    QTRY_COMPARE(int(view->lineCount()), 801);
     QCOMPARE(scroll->value(), scroll->maximum());
 
     // Closing the bar: the view had been following, so it goes back to the end.
@@ -412,7 +410,7 @@ void tst_FindBar::followsTheEndWhenMatchIsThere()
 
     writeLines(bench, "line %1", 0, 300);
     QVERIFY(bench.pty.write("the tail\n"));
-    QTRY_COMPARE(view->document()->blockCount(), 301);
+    QTRY_COMPARE(int(view->lineCount()), 301);
     QTRY_COMPARE(scroll->value(), scroll->maximum());
 
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
@@ -422,7 +420,7 @@ void tst_FindBar::followsTheEndWhenMatchIsThere()
     QCOMPARE(scroll->value(), scroll->maximum());
 
     writeLines(bench, "after %1", 0, 200);
-    QTRY_COMPARE(view->document()->blockCount(), 501);
+    QTRY_COMPARE(int(view->lineCount()), 501);
     QTRY_COMPARE(scroll->value(), scroll->maximum());
     QVERIFY(scroll->maximum() > 0);
     // The match at the end did not grow into the appended lines.
@@ -442,7 +440,7 @@ void tst_FindBar::countFollowsAFullViewSaved()
     QVERIFY(bench.openIn(w));
     TextBrowser* view = w.form()->recvShowText;
     writeLines(bench, "boot %1", 0, 3);
-    QTRY_COMPARE(view->document()->blockCount(), 3);
+    QTRY_COMPARE(int(view->lineCount()), 3);
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
     QTest::keyClicks(edit(w), "marker");
     QCOMPARE(countText(w), QString("0/0"));
@@ -451,7 +449,7 @@ void tst_FindBar::countFollowsAFullViewSaved()
     writeLines(bench, "marker %1", 0, 4);
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20004), 30000);
     QTRY_COMPARE(w.recordsInHand(), 0);
-    QTRY_COMPARE(view->document()->blockCount(), 4);
+    QTRY_COMPARE(int(view->lineCount()), 4);
     QTRY_COMPARE(
         bar(w)->findChild<QLabel*>("findCountLabel")->text().section('/', 1), QString("4"));
     QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
@@ -472,7 +470,7 @@ void tst_FindBar::linesNotHeldBackWhileBarIsOpen()
     TextBrowser* view = w.form()->recvShowText;
 
     writeLines(bench, "boot %1", 0, 5);
-    QTRY_COMPARE(view->document()->blockCount(), 5);
+    QTRY_COMPARE(int(view->lineCount()), 5);
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
     QTest::keyClicks(edit(w), "boot 1");
     QCOMPARE(countText(w), QString("1/1"));
@@ -482,8 +480,8 @@ void tst_FindBar::linesNotHeldBackWhileBarIsOpen()
     // Each line reaches the view while a match is selected and the bar has the focus.
     for (int i = 5; i < 8; ++i) {
         QVERIFY(bench.pty.write(QString("boot %1\n").arg(i).toUtf8()));
-        QTRY_COMPARE(view->document()->blockCount(), i + 1);
-        QCOMPARE(view->document()->lastBlock().text(), QString("RX←◆boot %1").arg(i));
+        QTRY_COMPARE(int(view->lineCount()), i + 1);
+        QCOMPARE(view->store().line(view->lineCount() - 1), QString("RX←◆boot %1").arg(i));
     }
     QCOMPARE(selected(w), QString("boot 1"));
     QVERIFY(bar(w)->isVisible());

@@ -14,9 +14,6 @@
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTextLayout>
 #include <QToolButton>
 #include <QtTest>
@@ -67,8 +64,15 @@ private:
     static void setRow(
         KeyHighlightDialog& d, int index, bool on, const QColor& color, const QString& keyword);
     static QColor rowColor(int index) { return QColor::fromHsv(index * 22, 255, 230); }
-    static QString marks(const QTextBlock& block);
-    static QTextBlock append(QTextDocument& doc, const QString& text);
+    static QString marks(const QString& text, const QVector<QTextLayout::FormatRange>& formats);
+    static QString marks(KeyHighlight& highlight, const QString& text)
+    {
+        return marks(text, highlight.formats(text));
+    }
+    static QString marks(TextBrowser* view, qint64 line)
+    {
+        return marks(view->store().line(line), view->lineFormats(line));
+    }
 
     std::unique_ptr<TempWorkDir> work;
     std::unique_ptr<QSettings> settings;
@@ -116,10 +120,11 @@ void tst_KeyHighlight::setRow(
 
 // One character per character of the block: '.' unmarked, 'a' + row for a mark in that row's
 // colour, '*' bold without background, '?' anything else.
-QString tst_KeyHighlight::marks(const QTextBlock& block)
+QString tst_KeyHighlight::marks(
+    const QString& text, const QVector<QTextLayout::FormatRange>& formats)
 {
-    QString out(block.text().size(), QLatin1Char('.'));
-    for (const QTextLayout::FormatRange& r : block.layout()->formats()) {
+    QString out(text.size(), QLatin1Char('.'));
+    for (const QTextLayout::FormatRange& r : formats) {
         QChar c = QLatin1Char('?');
         const bool bold = r.format.fontWeight() == QFont::Bold;
         if (bold && !r.format.hasProperty(QTextFormat::BackgroundBrush)) {
@@ -133,16 +138,6 @@ QString tst_KeyHighlight::marks(const QTextBlock& block)
             out[i] = c;
     }
     return out;
-}
-
-QTextBlock tst_KeyHighlight::append(QTextDocument& doc, const QString& text)
-{
-    QTextCursor c(&doc);
-    c.movePosition(QTextCursor::End);
-    if (!doc.isEmpty())
-        c.insertBlock();
-    c.insertText(text);
-    return doc.lastBlock();
 }
 
 // --- the dialog --------------------------------------------------------------------------------
@@ -470,12 +465,9 @@ void tst_KeyHighlight::marks()
         const int index = entry.section('=', 0, 0).toInt();
         setRow(d, index, on, rowColor(index), entry.section('=', 1));
     }
-    QTextDocument doc;
-    doc.documentLayout(); // only a laid-out document announces its changes
-    KeyHighlight highlight(&doc, &d);
+    KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
-    append(doc, "first line");
-    QCOMPARE(marks(append(doc, text)), expected);
+    QCOMPARE(marks(highlight, text), expected);
 }
 
 void tst_KeyHighlight::rowWithoutColourIsBoldOnly()
@@ -484,11 +476,9 @@ void tst_KeyHighlight::rowWithoutColourIsBoldOnly()
     settings->setValue("KeyHighlightConfig/KHCText1", "ERR");
     QWidget parent;
     KeyHighlightDialog d(settings.get(), &parent);
-    QTextDocument doc;
-    doc.documentLayout(); // only a laid-out document announces its changes
-    KeyHighlight highlight(&doc, &d);
+    KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(append(doc, "x ERR")), QString("..***"));
+    QCOMPARE(marks(highlight, "x ERR"), QString("..***"));
 }
 
 void tst_KeyHighlight::editTakesEffectForNextBlock()
@@ -496,20 +486,18 @@ void tst_KeyHighlight::editTakesEffectForNextBlock()
     QWidget parent;
     KeyHighlightDialog d(settings.get(), &parent);
     setRow(d, 0, true, rowColor(0), "ERR");
-    QTextDocument doc;
-    doc.documentLayout(); // only a laid-out document announces its changes
-    KeyHighlight highlight(&doc, &d);
+    KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(append(doc, "ERR WARN")), QString("aaa....."));
+    QCOMPARE(marks(highlight, "ERR WARN"), QString("aaa....."));
 
     row(d, 0).keyword->setText("WARN"); // not saved
-    QCOMPARE(marks(append(doc, "ERR WARN")), QString("....aaaa"));
+    QCOMPARE(marks(highlight, "ERR WARN"), QString("....aaaa"));
 
     setRow(d, 0, true, rowColor(1), "WARN");
-    QCOMPARE(marks(append(doc, "ERR WARN")), QString("....bbbb"));
+    QCOMPARE(marks(highlight, "ERR WARN"), QString("....bbbb"));
 
     row(d, 0).enable->setChecked(false);
-    QCOMPARE(marks(append(doc, "ERR WARN")), QString("........"));
+    QCOMPARE(marks(highlight, "ERR WARN"), QString("........"));
     QVERIFY(settings->allKeys().isEmpty());
 }
 
@@ -518,12 +506,10 @@ void tst_KeyHighlight::offMarksNothing()
     QWidget parent;
     KeyHighlightDialog d(settings.get(), &parent);
     setRow(d, 0, true, rowColor(0), "ERR");
-    QTextDocument doc;
-    doc.documentLayout(); // only a laid-out document announces its changes
-    KeyHighlight highlight(&doc, &d);
+    KeyHighlight highlight(&d);
     QVERIFY(!highlight.isHighlightEnabled());
-    QCOMPARE(marks(append(doc, "ERR 1")), QString("....."));
-    QCOMPARE(marks(append(doc, "ERR 2")), QString("....."));
+    QCOMPARE(marks(highlight, "ERR 1"), QString("....."));
+    QCOMPARE(marks(highlight, "ERR 2"), QString("....."));
 }
 
 void tst_KeyHighlight::uncheckingStopsMarkingNewText()
@@ -531,19 +517,21 @@ void tst_KeyHighlight::uncheckingStopsMarkingNewText()
     QWidget parent;
     KeyHighlightDialog d(settings.get(), &parent);
     setRow(d, 0, true, rowColor(0), "ERR");
-    QTextDocument doc;
-    doc.documentLayout(); // only a laid-out document announces its changes
-    KeyHighlight highlight(&doc, &d);
+    KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
-    const QTextBlock first = append(doc, "ERR 1");
-    append(doc, "ERR 2");
+    TextBrowser view;
+    view.setLineFormatter([&](const QString& line) { return highlight.formats(line); });
+    view.appendPlainText("ERR 1");
+    view.appendPlainText("ERR 2");
+    QCOMPARE(marks(&view, 0), QString("aaa.."));
     highlight.setHighlightEnabled(false);
-    const QTextBlock third = append(doc, "ERR 3");
-    QCOMPARE(marks(third), QString("....."));
-    QCOMPARE(marks(first), QString("aaa..")); // shown text keeps its marks
+    view.appendPlainText("ERR 3");
+    QCOMPARE(marks(&view, 2), QString("....."));
+    QCOMPARE(marks(&view, 0), QString("aaa..")); // shown text keeps its marks
     highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(third), QString(".....")); // and is not highlighted again
-    QCOMPARE(marks(append(doc, "ERR 4")), QString("aaa.."));
+    QCOMPARE(marks(&view, 2), QString(".....")); // and is not highlighted again
+    view.appendPlainText("ERR 4");
+    QCOMPARE(marks(&view, 3), QString("aaa.."));
 }
 
 void tst_KeyHighlight::checkBoxSwitchesHighlighting()
@@ -552,7 +540,7 @@ void tst_KeyHighlight::checkBoxSwitchesHighlighting()
     auto* highlight = w.findChild<KeyHighlight*>();
     auto* dialog = w.findChild<KeyHighlightDialog*>();
     QVERIFY(highlight && dialog);
-    QCOMPARE(highlight->document(), w.form()->recvShowText->document());
+    QVERIFY(!w.form()->recvShowText->lineFormats(0).size());
     QVERIFY(!w.form()->keyHighlightCheckBox->isChecked());
     QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
     QVERIFY(!highlight->isHighlightEnabled());
@@ -579,10 +567,10 @@ void tst_KeyHighlight::receivedTextIsMarked()
     w.form()->keyHighlightCheckBox->setChecked(true);
     QVERIFY(bench.openIn(w));
     QVERIFY(bench.pty.write("ERR 5\nok ERROR\n"));
-    QTextDocument* doc = w.form()->recvShowText->document();
-    QTRY_COMPARE(doc->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
-    QCOMPARE(marks(doc->firstBlock()), QString("....mmm.."));
-    QCOMPARE(marks(doc->lastBlock()), QString("............"));
+    TextBrowser* view = w.form()->recvShowText;
+    QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
+    QCOMPARE(marks(view, 0), QString("....mmm.."));
+    QCOMPARE(marks(view, 1), QString("............"));
 }
 
 void tst_KeyHighlight::marksGoOnAfterAFullViewIsSaved()
@@ -604,18 +592,16 @@ void tst_KeyHighlight::marksGoOnAfterAFullViewIsSaved()
     QVERIFY(bench.pty.write(bytes));
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20002), 30000);
     QTRY_COMPARE(w.recordsInHand(), 0);
-    QTextDocument* doc = w.form()->recvShowText->document();
-    QTRY_COMPARE(doc->toPlainText(), QString("RX←◆ERR 1\nRX←◆ok"));
-    QCOMPARE(marks(doc->firstBlock()), QString("....ddd.."));
-    QCOMPARE(marks(doc->lastBlock()), QString("......"));
-    // One highlighter per document: the old one went with the old view.
-    QCOMPARE(doc->findChildren<KeyHighlight*>().size(), 1);
+    TextBrowser* view = w.form()->recvShowText;
+    QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 1\nRX←◆ok"));
+    QCOMPARE(marks(view, 0), QString("....ddd.."));
+    QCOMPARE(marks(view, 1), QString("......"));
     QCOMPARE(w.findChildren<KeyHighlight*>().size(), 1);
     // Switching it off still reaches the one that marks the view.
     w.form()->keyHighlightCheckBox->setChecked(false);
     QVERIFY(bench.pty.write("ERR 2\n"));
-    QTRY_COMPARE(doc->blockCount(), 3);
-    QCOMPARE(marks(doc->lastBlock()), QString("........."));
+    QTRY_COMPARE(view->lineCount(), qint64(3));
+    QCOMPARE(marks(view, 2), QString("........."));
 }
 
 QTEST_MAIN(tst_KeyHighlight)

@@ -420,10 +420,7 @@ void tst_Transmit::previewGoesToTheEnd()
     view->appendPlainText("RX←◆first line");
     view->appendPlainText("RX←◆second line");
     const QString before = view->toPlainText();
-    QTextCursor c = view->textCursor();
-    c.setPosition(anchor);
-    c.setPosition(position < 0 ? before.size() : position, QTextCursor::KeepAnchor);
-    view->setTextCursor(c);
+    view->setSelection(anchor, position < 0 ? before.size() : position);
 
     w.slotOpenFileButton();
     QCOMPARE(view->toPlainText(),

@@ -143,12 +143,8 @@ void tst_Widgets::menuEnabledStates()
     TextBrowser view;
     if (!text.isNull())
         view.appendPlainText(text);
-    if (select) {
-        QTextCursor cursor = view.textCursor();
-        cursor.movePosition(QTextCursor::Start);
-        cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-        view.setTextCursor(cursor);
-    }
+    if (select)
+        view.setSelection(0, 2);
 
     QScopedPointer<QMenu> menu(view.createContextMenu());
     QTEST(entry(menu.data(), "复制(&C)")->isEnabled(), "copy");
@@ -188,19 +184,18 @@ void tst_Widgets::menuActions()
     QGuiApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
 
     QSignalSpy saves(&view, &TextBrowser::signalSaveLog);
-    QSignalSpy selections(&view, &QTextEdit::selectionChanged);
+    QSignalSpy selections(&view, &TextBrowser::selectionChanged);
     QScopedPointer<QMenu> menu(view.createContextMenu());
     entry(menu.data(), entryText)->trigger();
 
     QCOMPARE(view.toPlainText(), textAfter);
     QCOMPARE(saves.count(), saveRequests);
     QCOMPARE(view.font().toString(), font.toString());
-    QVERIFY(!view.document()->isUndoRedoEnabled());
     if (wholeSelected) {
-        QCOMPARE(view.textCursor().selection().toPlainText(), view.toPlainText());
+        QCOMPARE(view.selectedText(), view.toPlainText());
         QVERIFY(selections.count() > 0);
     } else {
-        QVERIFY(!view.textCursor().hasSelection());
+        QVERIFY(!view.hasSelection());
     }
 }
 
@@ -223,18 +218,13 @@ void tst_Widgets::appendPlainTextIsLiteral()
     TextBrowser view;
     view.appendPlainText(text);
     QCOMPARE(view.toPlainText(), text);
-    QCOMPARE(view.document()->blockCount(), 1);
-    QVERIFY(!view.textCursor().charFormat().isImageFormat());
+    QCOMPARE(view.lineCount(), 1);
+    QVERIFY(view.lineFormats(0).isEmpty());
 
     // A second line goes into a block of its own, like append().
     view.appendPlainText(text);
     QCOMPARE(view.toPlainText(), text + '\n' + text);
-    QCOMPARE(view.document()->blockCount(), 2);
-
-    QTextCursor cursor(view.document());
-    cursor.movePosition(QTextCursor::End);
-    QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
-    QVERIFY(!view.document()->isUndoAvailable());
+    QCOMPARE(view.lineCount(), 2);
 }
 
 void tst_Widgets::appendPlainTextFollowsTheEnd()
@@ -636,7 +626,7 @@ void tst_Widgets::formToolBarAndMenus()
     QCOMPARE(window.size(), QSize(1034, 706));
     QCOMPARE(ui.recvAreaGroupBox->title(), QStringLiteral("接收区 - 来源串口"));
     QCOMPARE(ui.recvShowText->parentWidget(), ui.recvAreaGroupBox);
-    QCOMPARE(ui.maxRowsSpinBox->maximum(), 100000);
+    QCOMPARE(ui.maxRowsSpinBox->maximum(), 10000000);
     QCOMPARE(ui.maxRowsSpinBox->singleStep(), 100);
     QCOMPARE(ui.maxRowsSpinBox->value(), 100000);
     QCOMPARE(ui.timeAutoSpinBox->maximum(), 300000);

@@ -14,8 +14,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -88,8 +86,8 @@ FindBar::FindBar(TextBrowser* view_, QWidget* parent)
     connect(recountTimer, &QTimer::timeout, this, &FindBar::slotRecount);
     if (view) {
         view->installEventFilter(this);
-        watchDocument();
-        connect(view, &QTextEdit::selectionChanged, this, [this] {
+        connect(view, &TextBrowser::contentsChanged, this, &FindBar::slotDocumentChanged);
+        connect(view, &TextBrowser::selectionChanged, this, [this] {
             if (!selecting)
                 scheduleRecount();
         });
@@ -119,15 +117,14 @@ void FindBar::slotOpen()
     else if (isHidden())
         returnFocus = view.data();
     if (isHidden()) {
-        const QScrollBar* scroll = view->verticalScrollBar();
-        followedEnd = scroll->value() >= scroll->maximum();
+        followedEnd = view->followsEnd();
         show();
         // The view gives up the bar's height now, not at the next layout pass, so that a view
         // at its end stays there and the search starts from what will be in sight.
         if (parentWidget() && parentWidget()->layout())
             parentWidget()->layout()->activate();
         if (followedEnd)
-            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+            view->scrollToEnd();
         slotRecount();
     }
     findLineEdit->setFocus(Qt::ShortcutFocusReason);
@@ -141,10 +138,10 @@ void FindBar::slotClose()
     recountTimer->stop();
     hide();
     if (view) {
-        view->setExtraSelections({});
+        view->setMarks({});
         // Back to following new lines if that is what the view did before the search.
         if (followedEnd)
-            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+            view->scrollToEnd();
     }
     if (returnFocus)
         returnFocus->setFocus(Qt::OtherFocusReason);
@@ -154,8 +151,7 @@ void FindBar::slotFindNext()
 {
     if (!view || findLineEdit->text().isEmpty())
         return;
-    const QTextCursor cursor = view->textCursor();
-    const int from = cursor.hasSelection() ? cursor.selectionEnd() : searchStart();
+    const int from = view->hasSelection() ? int(view->selectionEnd()) : searchStart();
     showMatch(finder().next(viewText(), from));
 }
 
@@ -163,8 +159,7 @@ void FindBar::slotFindPrevious()
 {
     if (!view || findLineEdit->text().isEmpty())
         return;
-    const QTextCursor cursor = view->textCursor();
-    const int before = cursor.hasSelection() ? cursor.selectionStart() : searchStart();
+    const int before = view->hasSelection() ? int(view->selectionStart()) : searchStart();
     showMatch(finder().previous(viewText(), before));
 }
 
@@ -178,13 +173,6 @@ void FindBar::slotTermChanged()
     }
     // Incremental: a longer or shorter term keeps to the match being looked at when it can.
     showMatch(finder().next(viewText(), searchStart()));
-}
-
-void FindBar::watchDocument()
-{
-    disconnect(documentWatch);
-    documentWatch = connect(
-        view->document(), &QTextDocument::contentsChange, this, &FindBar::slotDocumentChanged);
 }
 
 void FindBar::slotDocumentChanged() { scheduleRecount(); }
@@ -214,38 +202,24 @@ void FindBar::slotUpdateHighlights()
         return;
     const TextFinder find = finder();
     if (isHidden() || find.length() == 0) {
-        if (!view->extraSelections().isEmpty())
-            view->setExtraSelections({});
+        view->setMarks({});
         return;
     }
 
-    const QRect area = view->viewport()->rect();
-    QTextBlock block = view->cursorForPosition(area.topLeft()).block();
-    const QTextBlock last = view->cursorForPosition(area.bottomRight()).block();
     const bool skipShown = matchIsSelected();
-
-    QTextCharFormat format;
-    format.setBackground(QColor(0xFF, 0xEF, 0x9F));
-    QList<QTextEdit::ExtraSelection> marks;
-    while (block.isValid() && marks.size() < maxHighlights) {
-        const QVector<int> found
-            = find.positions(block.text(), 0, -1, maxHighlights - marks.size());
-        for (int offset : found) {
-            const int start = block.position() + offset;
-            if (skipShown && start == shownStart)
+    QVector<TextBrowser::Mark> marks;
+    const qint64 last = view->lastVisibleLine();
+    for (qint64 line = view->firstVisibleLine(); line <= last && marks.size() < maxHighlights;
+         ++line) {
+        const qint64 start = view->lineStart(line);
+        const QString text = view->store().line(line);
+        for (int offset : find.positions(text, 0, -1, maxHighlights - marks.size())) {
+            if (skipShown && start + offset == shownStart)
                 continue;
-            QTextEdit::ExtraSelection mark;
-            mark.cursor = QTextCursor(view->document());
-            mark.cursor.setPosition(start);
-            mark.cursor.setPosition(start + find.length(), QTextCursor::KeepAnchor);
-            mark.format = format;
-            marks.append(mark);
+            marks.append({ start + offset, find.length() });
         }
-        if (block == last)
-            break;
-        block = block.next();
     }
-    view->setExtraSelections(marks);
+    view->setMarks(marks);
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
@@ -284,8 +258,7 @@ void FindBar::keyPressEvent(QKeyEvent* event)
 
 QString FindBar::viewText() const
 {
-    // The raw text skips toPlainText's extra pass; it has the same positions as the document.
-    return view->document()->toRawText();
+    return view->toPlainText();
 }
 
 TextFinder FindBar::finder() const
@@ -296,43 +269,35 @@ TextFinder FindBar::finder() const
 
 int FindBar::searchStart() const
 {
-    const QTextCursor cursor = view->textCursor();
-    if (cursor.hasSelection())
-        return cursor.selectionStart();
-    // The view's own cursor trails the appended lines: start from what the user is looking at.
-    return view->cursorForPosition(QPoint(0, 0)).block().position();
+    if (view->hasSelection())
+        return int(view->selectionStart());
+    // From what the user is looking at.
+    return int(view->lineStart(view->firstVisibleLine()));
 }
 
 bool FindBar::matchIsSelected() const
 {
     if (!view || shownStart < 0)
         return false;
-    const QTextCursor cursor = view->textCursor();
-    return cursor.hasSelection() && cursor.selectionStart() == shownStart
-        && cursor.selectionEnd() == shownStart + shownLength;
+    return view->hasSelection() && view->selectionStart() == shownStart
+        && view->selectionEnd() == shownStart + shownLength;
 }
 
 void FindBar::showMatch(const TextFinder::Match& match)
 {
-    QTextCursor cursor = view->textCursor();
+    selecting = true;
     if (match.position >= 0) {
-        cursor.setPosition(match.position);
-        cursor.setPosition(match.position + findLineEdit->text().size(), QTextCursor::KeepAnchor);
-        // Lines appended right after a match at the very end must not join the selection.
-        cursor.setKeepPositionOnInsert(true);
         shownStart = match.position;
         shownLength = findLineEdit->text().size();
+        view->setSelection(match.position, match.position + shownLength);
+        view->ensureVisible(match.position);
     } else {
         if (matchIsSelected())
-            cursor.clearSelection();
+            view->clearSelection();
         shownStart = -1;
         shownLength = 0;
     }
-    selecting = true;
-    view->setTextCursor(cursor);
     selecting = false;
-    if (match.position >= 0)
-        view->ensureCursorVisible();
 
     count = match.count;
     current = match.index + 1;

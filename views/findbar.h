@@ -16,8 +16,8 @@ class QTimer;
 class QToolButton;
 class TextBrowser;
 
-// Find bar of the receive area. Works on the view's document alone: it selects matches, marks
-// the visible ones as extra selections and never changes how lines reach the view.
+// Find bar of the receive area. Works on the view alone: it selects matches, marks
+// the visible ones and never changes how lines reach the view.
 class FindBar : public QWidget {
     Q_OBJECT
 
@@ -60,10 +60,7 @@ private:
     void updateCountLabel();
     void scheduleRecount();
 
-    void watchDocument();
-
     QPointer<TextBrowser> view;
-    QMetaObject::Connection documentWatch;
     QLineEdit* findLineEdit = nullptr;
     QPushButton* findPreviousButton = nullptr;
     QPushButton* findNextButton = nullptr;

@@ -4,15 +4,15 @@
 
 #include <QFont>
 
-KeyHighlight::KeyHighlight(QTextDocument* document, KeyHighlightDialog* dialog)
-    : QSyntaxHighlighter(document)
+KeyHighlight::KeyHighlight(KeyHighlightDialog* dialog)
+    : QObject(dialog)
     , dialog(dialog)
     , rules(KeyHighlightDialog::kRows)
-    , formats(KeyHighlightDialog::kRows)
+    , rowFormats(KeyHighlightDialog::kRows)
     , formatColors(KeyHighlightDialog::kRows)
 {
     // Each row's format starts as the one for no colour, matching its entry in formatColors.
-    for (QTextCharFormat& f : formats)
+    for (QTextCharFormat& f : rowFormats)
         f.setFontWeight(QFont::Bold);
 }
 
@@ -22,7 +22,7 @@ bool KeyHighlight::isHighlightEnabled() const { return enabled; }
 
 const QTextCharFormat& KeyHighlight::formatFor(int row, const QColor& color)
 {
-    QTextCharFormat& f = formats[row];
+    QTextCharFormat& f = rowFormats[row];
     if (formatColors.at(row) != color) {
         f = QTextCharFormat();
         f.setFontWeight(QFont::Bold);
@@ -34,18 +34,20 @@ const QTextCharFormat& KeyHighlight::formatFor(int row, const QColor& color)
     return f;
 }
 
-void KeyHighlight::highlightBlock(const QString& text)
+QVector<QTextLayout::FormatRange> KeyHighlight::formats(const QString& text)
 {
+    QVector<QTextLayout::FormatRange> marks;
     if (!enabled || !dialog || text.isEmpty())
-        return;
+        return marks;
     QColor color;
     QString keyword;
-    // Later rows are applied later, so where matches overlap the higher row's colour wins.
+    // Later rows come later, so where matches overlap the higher row's colour wins.
     for (int row = 0; row < KeyHighlightDialog::kRows; ++row) {
         if (!dialog->keyHighlightEntry(row, color, keyword) || keyword.isEmpty())
             continue;
         const QTextCharFormat& format = formatFor(row, color);
         rules.forEachMatch(
-            row, keyword, text, [&](int pos, int len) { setFormat(pos, len, format); });
+            row, keyword, text, [&](int pos, int len) { marks.append({ pos, len, format }); });
     }
+    return marks;
 }

@@ -3,34 +3,34 @@
 #include "views/keywordrules.h"
 
 #include <QColor>
-#include <QSyntaxHighlighter>
+#include <QObject>
 #include <QTextCharFormat>
+#include <QTextLayout>
 #include <QVector>
 
 class KeyHighlightDialog;
-class QTextDocument;
 
-// Marks the keywords of the keyword dialog in the receive area as blocks arrive.
-class KeyHighlight : public QSyntaxHighlighter {
+// Marks the keywords of the keyword dialog in the lines of the receive area; the view asks for
+// a line's marks when it lays the line out and keeps them while the line is in sight.
+class KeyHighlight : public QObject {
     Q_OBJECT
 
 public:
-    KeyHighlight(QTextDocument* document, KeyHighlightDialog* dialog);
+    explicit KeyHighlight(KeyHighlightDialog* dialog);
 
-    // Takes effect for blocks highlighted from now on; nothing is re-highlighted.
+    // Takes effect for lines laid out from now on.
     void setHighlightEnabled(bool enabled);
     bool isHighlightEnabled() const;
 
-protected:
-    void highlightBlock(const QString& text) override;
+    QVector<QTextLayout::FormatRange> formats(const QString& line);
 
 private:
     const QTextCharFormat& formatFor(int row, const QColor& color);
 
     KeyHighlightDialog* dialog = nullptr; // not owned
     bool enabled = false;
-    // The rows are read from the dialog for every block; only what they compile to is kept.
+    // The rows are read from the dialog for every line; only what they compile to is kept.
     KeywordRules rules;
-    QVector<QTextCharFormat> formats;
+    QVector<QTextCharFormat> rowFormats;
     QVector<QColor> formatColors;
 };
