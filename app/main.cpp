@@ -1,8 +1,10 @@
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/startoptions.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 
 #include <cstdio>
 
@@ -55,6 +57,13 @@ int main(int argc, char* argv[])
         message);
     if (exitCode >= 0)
         return exitCode;
+    // Before the first window: every text is made in the language from the start.
+    Language::Id language = Language::Id::Chinese;
+    if (!Language::fromCode(options.language, &language)) {
+        QSettings stored(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
+        language = Language::stored(&stored);
+    }
+    Language::apply(language);
     MainWindow window;
     window.show();
     window.applyStartOptions(options);

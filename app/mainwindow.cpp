@@ -205,6 +205,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     ui->supportMenu->menuAction()->setVisible(false);
     ui->actionWelcome->setVisible(false);
+    buildLanguageMenu();
     findBar = FindBar::attach(ui->recvShowText, ui->recvGridLayout, ui->functionSetMenu);
 
     seedChangeLog();

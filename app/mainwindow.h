@@ -179,6 +179,7 @@ private slots:
     void slotBootModeButton();
     void slotPollLines();
     void slotPulseStep();
+    void slotLanguageAction(QAction* action);
 
 private:
     void loadSerialConfig();
@@ -212,6 +213,10 @@ private:
     QString recordPath(const QString& pattern) const;
     void buildStatusBar();
     void buildTrayIcon();
+    // 功能设置 → 语言 / Language; texts the window keeps aside follow a switch.
+    void buildLanguageMenu();
+    void retranslateKeptTexts();
+    QActionGroup* languageGroup = nullptr;
     void applyShellStyle();
     void seedChangeLog();
     void loadUpdatePlugin();

@@ -43,8 +43,11 @@ StartOptions::Parse StartOptions::parse(
         QStringLiteral("N"));
     const QCommandLineOption open(
         QStringLiteral("open"), QStringLiteral("Open the selected port at start."));
+    const QCommandLineOption lang(QStringLiteral("lang"),
+        QStringLiteral("Show the interface in LANG for this run: zh (Chinese) or en (English)."),
+        QStringLiteral("LANG"));
     QCommandLineParser parser;
-    parser.addOptions({ help, version, port, baud, open });
+    parser.addOptions({ help, version, port, baud, open, lang });
 
     if (!parser.parse(arguments)) {
         *message = parser.errorText();
@@ -52,11 +55,11 @@ StartOptions::Parse StartOptions::parse(
     }
     if (parser.isSet(help)) {
         const QString usage = QStringLiteral(
-            "Usage: quillon [--port PATH] [--baud N] [--open]\n"
+            "Usage: quillon [--port PATH] [--baud N] [--open] [--lang zh|en]\n"
             "Quillon, a serial-port debugging assistant. Without options it starts with the port "
             "and parameters used last.\n\nOptions:\n");
         QString list;
-        for (const QCommandLineOption* option : { &help, &version, &port, &baud, &open }) {
+        for (const QCommandLineOption* option : { &help, &version, &port, &baud, &open, &lang }) {
             QStringList names;
             for (const QString& name : option->names())
                 names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -96,6 +99,14 @@ StartOptions::Parse StartOptions::parse(
         }
     }
     o.open = parser.isSet(open);
+    if (parser.isSet(lang)) {
+        o.language = parser.value(lang).trimmed();
+        if (o.language != QLatin1String("zh") && o.language != QLatin1String("en")) {
+            *message
+                = QStringLiteral("--lang: expected zh or en, got \"%1\"").arg(parser.value(lang));
+            return Parse::Error;
+        }
+    }
     *options = o;
     return Parse::Ok;
 }

@@ -11,6 +11,7 @@ struct StartOptions {
     QString port; // empty: the stored selection
     int baudRate = 0; // 0: the stored rate
     bool open = false;
+    QString language; // "zh" or "en" for this run; empty: the stored choice
 
     // The rates the baud-rate list offers.
     static const QList<int>& baudRates();

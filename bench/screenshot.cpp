@@ -1,5 +1,7 @@
 // Takes the README's picture: the main window receiving from the simulated board while a file
-// transfer runs. Run it under a real display (for example xvfb-run).
+// transfer runs, in Chinese or (with "en") in English. Run it under a real display (for example
+// xvfb-run).
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "ui_mainwindow.h"
@@ -15,7 +17,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     if (argc < 3) {
-        fprintf(stderr, "usage: quillon-screenshot RUN_DIR OUTPUT.png\n");
+        fprintf(stderr, "usage: quillon-screenshot RUN_DIR OUTPUT.png [zh|en]\n");
         return 2;
     }
     const QString runDir = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
@@ -44,6 +46,10 @@ int main(int argc, char* argv[])
         "QUILLON_EXTRA_PORTS", (link + QStringLiteral("=Quillon simulated board")).toLocal8Bit());
     MsgBox::setHandler([](const MsgBox::Call&) { return QMessageBox::Ok; });
 
+    Language::Id language = Language::Id::Chinese;
+    if (argc > 3 && !Language::fromCode(QString::fromLocal8Bit(argv[3]), &language))
+        return 2;
+    Language::apply(language);
     MainWindow w;
     w.show();
     auto* ui = w.form();

@@ -28,8 +28,6 @@
 
 #include <unistd.h>
 
-static const QString kWelcome = QStringLiteral("欢迎使用quillon - 串口调试助手");
-
 #ifdef Q_OS_WIN
 static const QString kPluginFile = QStringLiteral("OrvUpdatePlugin.dll");
 #else
@@ -58,7 +56,7 @@ void MainWindow::buildStatusBar()
         statusBar()->addWidget(label, stretch);
         return label;
     };
-    welcomeLabel = makeLabel(kWelcome, 280, 1);
+    welcomeLabel = makeLabel(tr("欢迎使用quillon - 串口调试助手"), 280, 1);
     serialStateLabel = makeLabel(tr("串口未打开 "), 100, 0);
     serialStateLabel->setObjectName(QStringLiteral("serialStateLabel"));
     QPalette palette = serialStateLabel->palette();
@@ -225,12 +223,16 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::WindowStateChange && welcomeLabel) {
+    if ((event->type() == QEvent::WindowStateChange || event->type() == QEvent::LanguageChange)
+        && welcomeLabel) {
+        const QString welcome = tr("欢迎使用quillon - 串口调试助手");
         if (windowState() == Qt::WindowMaximized)
-            welcomeLabel->setText(tr("%1 - %2").arg(kWelcome, tr("祝您调试顺利！")));
+            welcomeLabel->setText(tr("%1 - %2").arg(welcome, tr("祝您调试顺利！")));
         else
-            welcomeLabel->setText(kWelcome);
+            welcomeLabel->setText(welcome);
     }
+    if (event->type() == QEvent::LanguageChange)
+        retranslateKeptTexts();
     QWidget::changeEvent(event);
 }
 

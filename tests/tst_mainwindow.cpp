@@ -463,12 +463,15 @@ void tst_MainWindow::startOptions_data()
     QTest::newRow("rate not offered") << QStringList { "--baud", "12345" } << P::Error << "" << 0;
     QTest::newRow("unknown option") << QStringList { "--bogus" } << P::Error << "" << 0;
     QTest::newRow("missing value") << QStringList { "--port" } << P::Error << "" << 0;
+    QTest::newRow("language for this run") << QStringList { "--lang", "en" } << P::Ok << "" << 0;
+    QTest::newRow("language not offered") << QStringList { "--lang", "fr" } << P::Error << "" << 0;
     QTest::newRow("help") << QStringList { "--help" } << P::Help << "" << 0;
     QTest::newRow("version") << QStringList { "-v" } << P::Version << "" << 0;
 }
 
 void tst_MainWindow::startOptions()
 {
+    using P = StartOptions::Parse;
     QFETCH(QStringList, arguments);
     QFETCH(StartOptions::Parse, result);
     QFETCH(QString, port);
@@ -485,6 +488,7 @@ void tst_MainWindow::startOptions()
     QCOMPARE(options.port, port);
     QCOMPARE(options.baudRate, baud);
     QCOMPARE(options.open, arguments.contains("--open"));
+    QCOMPARE(options.language, QString(result == P::Ok && arguments.contains("en") ? "en" : ""));
 }
 
 void tst_MainWindow::startOnAPty()

@@ -14,7 +14,7 @@ LogFilterDialog::LogFilterDialog(QWidget* parent)
     , ui(new Ui::LogFilterDialog)
 {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Quillon - 日志过滤"));
+    setWindowTitle(tr("Quillon - 日志过滤"));
     ui->textBrowser->setReadOnly(true);
     ui->textBrowser->viewport()->installEventFilter(this);
     ui->textBrowser->setFocus(Qt::OtherFocusReason);
