@@ -405,6 +405,10 @@ bool DisplayStage::drawSlice(int maxChars)
             tailReported = 0;
         } else {
             tailDrawn = end;
+            // A tail drawn while it grows may never be drawn to its end: what is drawn goes, or
+            // the string would hold everything formatted in a long flood.
+            if (tailDrawn >= DropDrawnChars && tailDrawn * 2 >= tail.size())
+                dropDrawnTail();
         }
         if (text.endsWith(QLatin1Char('\n')))
             text.chop(1);
@@ -412,6 +416,21 @@ bool DisplayStage::drawSlice(int maxChars)
         drew = true;
     }
     return drew;
+}
+
+void DisplayStage::dropDrawnTail()
+{
+    tail.remove(0, tailDrawn);
+    tailReported = qMax(0, tailReported - tailDrawn);
+    Spans kept;
+    for (const AnsiDecoder::Span& span : tailSpans) {
+        const int start = qMax(span.start, tailDrawn);
+        const int end = span.start + span.length;
+        if (end > start)
+            kept.append({ start - tailDrawn, end - start, span.format });
+    }
+    tailSpans.swap(kept);
+    tailDrawn = 0;
 }
 
 void DisplayStage::fixSlice(int bytes)

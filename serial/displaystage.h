@@ -33,6 +33,8 @@ public:
     static constexpr int RedrawIntervalMs = 40;
     // Text formatted while the view is held; beyond it the bytes wait unformatted.
     static constexpr int MaxHeldChars = 32 << 20;
+    // Drawn text at the head of the string being formatted into goes once it is this long.
+    static constexpr int DropDrawnChars = 1 << 20;
 
     // What the window's controls say at the time of a tick.
     struct Settings {
@@ -143,6 +145,8 @@ public:
     const QByteArray& pendingDisplay() const { return pending; }
     QString displayText() const; // queued, not yet drawn
     qint64 queuedChars() const;
+    // The string being formatted into, drawn part included.
+    int formattingChars() const { return tail.size(); }
     int sliceBytes() const { return slice; }
     bool draining() const { return drain; }
     bool portOpen() const { return open; }
@@ -164,6 +168,7 @@ private:
     void emitDraw(const QString& text, bool inlineText, const Spans& spans = {});
     // The runs of tail between two positions, relative to the first.
     Spans tailSpansBetween(int from, int to) const;
+    void dropDrawnTail();
     void filterLine(QString& out, int from, bool lineEnds);
     void feedUpgrade();
     void closeTail();

@@ -51,10 +51,17 @@ LineStore::Chunk& LineStore::writable()
             chunks.last()->kinds.squeeze();
             chunks.last()->spans.squeeze();
         }
-        firstChars.append(
-            chunks.isEmpty() ? 0 : firstChars.last() + chunks.last()->text.size() + 1);
+        // Room for as much as the last chunk held: grown by doubling instead, chunks leave holes
+        // in the heap that later, larger ones cannot use.
+        const int expected = chunks.isEmpty() ? 0 : chunks.last()->text.size();
+        firstChars.append(chunks.isEmpty() ? 0 : firstChars.last() + expected + 1);
         firstLines.append(total);
         chunks.append(std::make_shared<Chunk>());
+        if (expected > 0) {
+            chunks.last()->text.reserve(expected + expected / 8);
+            chunks.last()->ends.reserve(ChunkLines);
+            chunks.last()->kinds.reserve(ChunkLines);
+        }
     }
     return *chunks.last();
 }

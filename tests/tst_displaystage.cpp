@@ -133,6 +133,7 @@ private slots:
     void nestedTickDoesNothing();
     void upgradeModeStillDrawsAndStops();
     void waitingBytesBounded();
+    void floodKeepsNoDrawnText();
     void endlessRunsCutInEveryPath_data();
     void endlessRunsCutInEveryPath();
     void frameTimeFormatsNoFasterThanItDraws();
@@ -471,6 +472,23 @@ void tst_DisplayStage::waitingBytesBounded()
     QCOMPARE(b.stage.waitingBytes(), qint64(0));
     // The stage was left held-full: the last unfinished line waits for its end.
     QCOMPARE(qint64(b.lines), newlines);
+}
+
+void tst_DisplayStage::floodKeepsNoDrawnText()
+{
+    Bench b;
+    b.open();
+    // Bytes come faster than a redraw takes them: the tail is drawn in slices while it grows.
+    const QByteArray chunk = numberedLines(0, 8000);
+    int most = 0;
+    for (int i = 0; i < 120; ++i) {
+        b.stage.receive(chunk.left(int(qMin<qint64>(chunk.size(), b.stage.room()))));
+        b.tick();
+        most = qMax(most, b.stage.formattingChars());
+    }
+    b.settle(20000);
+    QVERIFY2(most <= 4 * DisplayStage::DropDrawnChars, qPrintable(QString::number(most)));
+    QCOMPARE(b.everDrawn.join('\n') + '\n', b.recorded);
 }
 
 void tst_DisplayStage::endlessRunsCutInEveryPath_data()
