@@ -79,6 +79,10 @@ public:
     qint64 lineAt(qint64 pos) const;
     // The text of the lines between the positions, joined by '\n'.
     QString text(qint64 from, qint64 to) const;
+    // The chunks' texts and where they start, for searches that take the text in pieces.
+    int chunkCount() const { return chunks.size(); }
+    const QString& chunkText(int c) const { return chunks.at(c)->text; }
+    qint64 chunkStart(int c) const { return firstChars.at(c); }
 
     // Everything now, as a value; the store goes on (later lines start a new chunk).
     Snapshot snapshot();

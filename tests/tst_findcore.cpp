@@ -18,6 +18,8 @@ private slots:
     void oneCharacter();
     void positionsInRange();
     void bigTextEnds();
+    void piecesAgreeWithWholeText_data();
+    void piecesAgreeWithWholeText();
 };
 
 void tst_FindCore::emptyTermFindsNothing()
@@ -149,6 +151,43 @@ void tst_FindCore::bigTextEnds()
     QCOMPARE(m.position, text.size() - 4);
     QCOMPARE(m.index, 0);
     QCOMPARE(TextFinder("line").previous(text, 0).index, 9999);
+}
+
+void tst_FindCore::piecesAgreeWithWholeText_data()
+{
+    QTest::addColumn<QString>("term");
+    for (const char* term : { "ab", "b", "line 1", "接收", "zz" })
+        QTest::newRow(term) << QString::fromUtf8(term);
+}
+
+// The store's chunks: lines joined by '\n' within a piece, the '\n' between pieces in neither,
+// the last piece shown only in part.
+void tst_FindCore::piecesAgreeWithWholeText()
+{
+    QFETCH(QString, term);
+    const QStringList chunks = { "ab line 1\nabab", "b接收 line 10\nab", "line 1ab接收\nxab" };
+    const int shownOfLast = 10;
+    QString whole;
+    TextFinder::Pieces pieces;
+    for (const QString& chunk : chunks) {
+        if (!whole.isEmpty())
+            whole += '\n';
+        const bool last = &chunk == &chunks.last();
+        pieces.append({ &chunk, last ? shownOfLast : chunk.size(), whole.size() });
+        whole += last ? chunk.left(shownOfLast) : chunk;
+    }
+    for (Qt::CaseSensitivity cs : { Qt::CaseSensitive, Qt::CaseInsensitive }) {
+        const TextFinder find(term, cs);
+        QCOMPARE(find.count(pieces), find.count(whole));
+        for (int at = 0; at <= whole.size(); ++at) {
+            const auto same = [](const TextFinder::Match& a, const TextFinder::Match& b) {
+                return a.count == b.count && a.index == b.index && a.position == b.position;
+            };
+            QVERIFY(same(find.next(pieces, at), find.next(whole, at)));
+            QVERIFY(same(find.previous(pieces, at), find.previous(whole, at)));
+            QVERIFY(same(find.at(pieces, at), find.at(whole, at)));
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_FindCore)

@@ -152,7 +152,7 @@ void FindBar::slotFindNext()
     if (!view || findLineEdit->text().isEmpty())
         return;
     const int from = view->hasSelection() ? int(view->selectionEnd()) : searchStart();
-    showMatch(finder().next(viewText(), from));
+    showMatch(finder().next(view->textPieces(), from));
 }
 
 void FindBar::slotFindPrevious()
@@ -160,7 +160,7 @@ void FindBar::slotFindPrevious()
     if (!view || findLineEdit->text().isEmpty())
         return;
     const int before = view->hasSelection() ? int(view->selectionStart()) : searchStart();
-    showMatch(finder().previous(viewText(), before));
+    showMatch(finder().previous(view->textPieces(), before));
 }
 
 void FindBar::slotTermChanged()
@@ -172,7 +172,7 @@ void FindBar::slotTermChanged()
         return;
     }
     // Incremental: a longer or shorter term keeps to the match being looked at when it can.
-    showMatch(finder().next(viewText(), searchStart()));
+    showMatch(finder().next(view->textPieces(), searchStart()));
 }
 
 void FindBar::slotDocumentChanged() { scheduleRecount(); }
@@ -185,11 +185,11 @@ void FindBar::slotRecount()
     if (find.length() == 0) {
         count = current = 0;
     } else if (matchIsSelected()) {
-        const TextFinder::Match match = find.at(viewText(), shownStart);
+        const TextFinder::Match match = find.at(view->textPieces(), shownStart);
         count = match.count;
         current = match.index + 1;
     } else {
-        count = find.count(viewText());
+        count = find.count(view->textPieces());
         current = 0;
     }
     updateCountLabel();
@@ -255,8 +255,6 @@ void FindBar::keyPressEvent(QKeyEvent* event)
     }
     QWidget::keyPressEvent(event);
 }
-
-QString FindBar::viewText() const { return view->toPlainText(); }
 
 TextFinder FindBar::finder() const
 {

@@ -52,7 +52,6 @@ private slots:
     void slotUpdateHighlights();
 
 private:
-    QString viewText() const;
     TextFinder finder() const;
     int searchStart() const;
     bool matchIsSelected() const;

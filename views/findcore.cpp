@@ -37,51 +37,44 @@ int TextFinder::indexIn(const QString& text, int from) const
     return matcher.indexIn(text, from);
 }
 
-int TextFinder::count(const QString& text) const
+int TextFinder::count(const Pieces& pieces) const
 {
     const int len = length();
     if (len == 0)
         return 0;
     int n = 0;
-    for (int at = indexIn(text, 0); at >= 0; at = indexIn(text, at + len))
-        ++n;
+    for (const Piece& piece : pieces)
+        for (int at = indexIn(*piece.text, 0); at >= 0 && at + len <= piece.length;
+             at = indexIn(*piece.text, at + len))
+            ++n;
     return n;
 }
 
-TextFinder::Match TextFinder::scan(const QString& text, int position, Pick pick) const
+TextFinder::Match TextFinder::scan(const Pieces& pieces, qint64 position, Pick pick) const
 {
     Match result;
     const int len = length();
     if (len == 0)
         return result;
-    int first = -1;
-    int last = -1;
+    qint64 first = -1;
+    qint64 last = -1;
     int lastIndex = -1;
-    for (int at = indexIn(text, 0); at >= 0; at = indexIn(text, at + len)) {
-        const int index = result.count++;
-        if (first < 0)
-            first = at;
-        last = at;
-        lastIndex = index;
-        switch (pick) {
-        case Pick::FirstFrom:
-            if (result.index < 0 && at >= position) {
+    for (const Piece& piece : pieces) {
+        for (int found = indexIn(*piece.text, 0); found >= 0 && found + len <= piece.length;
+             found = indexIn(*piece.text, found + len)) {
+            const qint64 at = piece.base + found;
+            const int index = result.count++;
+            if (first < 0)
+                first = at;
+            last = at;
+            lastIndex = index;
+            const bool picked = pick == Pick::FirstFrom ? result.index < 0 && at >= position
+                : pick == Pick::LastBefore              ? at < position
+                                                        : at == position;
+            if (picked) {
                 result.index = index;
-                result.position = at;
+                result.position = int(at);
             }
-            break;
-        case Pick::LastBefore:
-            if (at < position) {
-                result.index = index;
-                result.position = at;
-            }
-            break;
-        case Pick::Exactly:
-            if (at == position) {
-                result.index = index;
-                result.position = at;
-            }
-            break;
         }
     }
     if (result.index >= 0 || result.count == 0 || pick == Pick::Exactly)
@@ -89,27 +82,44 @@ TextFinder::Match TextFinder::scan(const QString& text, int position, Pick pick)
     // Nothing on the asked side: wrap around.
     if (pick == Pick::FirstFrom) {
         result.index = 0;
-        result.position = first;
+        result.position = int(first);
     } else {
         result.index = lastIndex;
-        result.position = last;
+        result.position = int(last);
     }
     return result;
 }
 
+int TextFinder::count(const QString& text) const { return count(whole(text)); }
+
 TextFinder::Match TextFinder::next(const QString& text, int from) const
 {
-    return scan(text, from, Pick::FirstFrom);
+    return scan(whole(text), from, Pick::FirstFrom);
 }
 
 TextFinder::Match TextFinder::previous(const QString& text, int before) const
 {
-    return scan(text, before, Pick::LastBefore);
+    return scan(whole(text), before, Pick::LastBefore);
 }
 
 TextFinder::Match TextFinder::at(const QString& text, int position) const
 {
-    return scan(text, position, Pick::Exactly);
+    return scan(whole(text), position, Pick::Exactly);
+}
+
+TextFinder::Match TextFinder::next(const Pieces& pieces, int from) const
+{
+    return scan(pieces, from, Pick::FirstFrom);
+}
+
+TextFinder::Match TextFinder::previous(const Pieces& pieces, int before) const
+{
+    return scan(pieces, before, Pick::LastBefore);
+}
+
+TextFinder::Match TextFinder::at(const Pieces& pieces, int position) const
+{
+    return scan(pieces, position, Pick::Exactly);
 }
 
 QVector<int> TextFinder::positions(const QString& text, int from, int to, int limit) const

@@ -213,6 +213,18 @@ qint64 TextBrowser::characterCount() const { return shown == 0 ? 0 : lines->line
 
 QString TextBrowser::toPlainText() const { return lines->text(0, characterCount()); }
 
+TextFinder::Pieces TextBrowser::textPieces() const
+{
+    TextFinder::Pieces pieces;
+    const qint64 end = characterCount();
+    for (int c = 0; c < lines->chunkCount() && lines->chunkStart(c) < end; ++c) {
+        const QString& text = lines->chunkText(c);
+        pieces.append({ &text, int(qMin<qint64>(text.size(), end - lines->chunkStart(c))),
+            lines->chunkStart(c) });
+    }
+    return pieces;
+}
+
 QString TextBrowser::text(qint64 from, qint64 to) const
 {
     return lines->text(qMax<qint64>(0, from), qMin(to, characterCount()));

@@ -2,6 +2,7 @@
 
 #include "serial/ansidecoder.h"
 #include "serial/linestore.h"
+#include "views/findcore.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -53,6 +54,8 @@ public:
     qint64 characterCount() const;
     bool isEmpty() const { return characterCount() == 0; }
     QString toPlainText() const;
+    // The shown text in the store's own pieces, for searching without a copy.
+    TextFinder::Pieces textPieces() const;
     QString text(qint64 from, qint64 to) const;
     qint64 lineStart(qint64 line) const { return lines->lineStart(line); }
     qint64 lineAt(qint64 position) const { return lines->lineAt(position); }
