@@ -1,6 +1,6 @@
 #include "app/language.h"
 
-#include "app/textcatalogue.h"
+#include "app/core/textcatalogue.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,6 +1,6 @@
+#include "app/core/startoptions.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
-#include "app/startoptions.h"
 
 #include <QApplication>
 #include <QDir>

@@ -13,13 +13,13 @@
 #include <QVector>
 #include <memory>
 
-#include "serial/controllines.h"
-#include "serial/diskbacklog.h"
-#include "serial/displaystage.h"
-#include "serial/lineerrors.h"
-#include "serial/liverecord.h"
+#include "serial/core/controllines.h"
+#include "serial/core/diskbacklog.h"
+#include "serial/core/displaystage.h"
+#include "serial/core/lineerrors.h"
+#include "serial/core/liverecord.h"
+#include "serial/core/recordwriter.h"
 #include "serial/readpacer.h"
-#include "serial/recordwriter.h"
 
 class QLabel;
 class QSettings;

@@ -1,7 +1,7 @@
 // quillon-findbench: what the find bar's recount costs on a full receive view — taking the
 // view's text and counting the matches of a term in it, 100,000 time-stamped lines.
 #include "benchutil.h"
-#include "views/findcore.h"
+#include "views/core/findcore.h"
 #include "views/textbrowser.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "bench/ptywriter.h"
 #include "bench/rxstream.h"
 #include "benchutil.h"
-#include "serial/liverecord.h"
+#include "serial/core/liverecord.h"
 #include "ui_mainwindow.h"
 #include "views/logfilterdialog.h"
 #include "views/textbrowser.h"

@@ -5,7 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
 #include "benchutil.h"
-#include "serial/displaystage.h"
+#include "serial/core/displaystage.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "devsim/device.h"
 
 #include "devsim/devsimoptions.h"
-#include "tools/devicecommand.h"
+#include "tools/core/devicecommand.h"
 
 #include <QString>
 #include <QTextCodec>

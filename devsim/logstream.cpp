@@ -1,6 +1,6 @@
 #include "devsim/logstream.h"
 
-#include "tools/hexconvert.h"
+#include "tools/core/hexconvert.h"
 
 #include <QString>
 #include <QTextCodec>

@@ -1,6 +1,6 @@
 // The checksum calculator's input parser and sums.
 #include "fuzzinput.h"
-#include "tools/checksum.h"
+#include "tools/core/checksum.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Frame encapsulation and decapsulation with byte stuffing.
 #include "fuzzinput.h"
-#include "tools/framecodec.h"
+#include "tools/core/framecodec.h"
 
 #include <cstdlib>
 

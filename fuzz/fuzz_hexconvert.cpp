@@ -1,6 +1,6 @@
 // The character/hex converter in both directions.
 #include "fuzzinput.h"
-#include "tools/hexconvert.h"
+#include "tools/core/hexconvert.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // The log filter: range search, feeding, ticking and the HTML it builds from device text.
 #include "fuzzinput.h"
-#include "views/logfiltercore.h"
+#include "views/core/logfiltercore.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 // QUILLON_EXTRA_PORTS parsing and the port order.
 #include "fuzzinput.h"
-#include "serial/portlist.h"
+#include "serial/core/portlist.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Record-file names from whatever a port description or peer name holds.
 #include "fuzzinput.h"
-#include "serial/recordname.h"
+#include "serial/core/recordname.h"
 
 #include <QDateTime>
 #include <QSet>

@@ -2,9 +2,9 @@
 // any one offset), the same replies come out. A stream built from replies whose length field is
 // filled gives back exactly those replies.
 #include "fuzzinput.h"
-#include "tools/checksum.h"
-#include "tools/devicecommand.h"
-#include "tools/replyassembler.h"
+#include "tools/core/checksum.h"
+#include "tools/core/devicecommand.h"
+#include "tools/core/replyassembler.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The display stage fed in random chunks: every wrap mode, text and hex, every codec, slices,
 // holds, own lines and a close that drains it.
 #include "fuzzinput.h"
-#include "serial/displaystage.h"
+#include "serial/core/displaystage.h"
 
 #include <QStringList>
 #include <QTextCodec>

@@ -1,6 +1,6 @@
 // The send side's hex conversion and check.
 #include "fuzzinput.h"
-#include "serial/txformat.h"
+#include "serial/core/txformat.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // The boot-loader dialogue's line handling, with random chunks and clocks.
 #include "fuzzinput.h"
-#include "serial/upgradedialogue.h"
+#include "serial/core/upgradedialogue.h"
 
 #include <cstdlib>
 

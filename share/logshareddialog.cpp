@@ -3,7 +3,7 @@
 
 #include "app/mainwindow.h"
 #include "app/messagebox.h"
-#include "share/sharetext.h"
+#include "share/core/sharetext.h"
 
 #include <QDateTime>
 #include <QDebug>

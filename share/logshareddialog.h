@@ -1,6 +1,6 @@
 #pragma once
 
-#include "share/peerguard.h"
+#include "share/core/peerguard.h"
 
 #include <QByteArray>
 #include <QDialog>

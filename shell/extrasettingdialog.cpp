@@ -5,7 +5,7 @@
 #include <QSpinBox>
 
 #include "app/mainwindow.h"
-#include "serial/rxformat.h"
+#include "serial/core/rxformat.h"
 
 ExtraSettingDialog::ExtraSettingDialog(QWidget* parent)
     : QDialog(parent)

@@ -1,7 +1,7 @@
 // DTR/RTS, the modem-status indicators, flow control and line-error markers, against ptys that the
 // preloaded pty shim gives modem lines and error counters.
 #include "app/mainwindow.h"
-#include "serial/lineerrors.h"
+#include "serial/core/lineerrors.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 

@@ -4,7 +4,7 @@
 #include "devsimprocess.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
-#include "tools/devicecommand.h"
+#include "tools/core/devicecommand.h"
 #include "ui_mainwindow.h"
 
 #include <QButtonGroup>

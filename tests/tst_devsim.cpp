@@ -2,7 +2,7 @@
 #include "devsim/device.h"
 #include "devsim/devsimoptions.h"
 #include "devsim/logstream.h"
-#include "tools/devicecommand.h"
+#include "tools/core/devicecommand.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // The display stage driven tick by tick, with a view of its own and a clock the test turns.
-#include "serial/displaystage.h"
+#include "serial/core/displaystage.h"
 
 #include <QTextCodec>
 #include <QtTest>

@@ -1,5 +1,5 @@
 // Plain-text matching of the find bar: counting, stepping, wrapping, case.
-#include "views/findcore.h"
+#include "views/core/findcore.h"
 
 #include <QtTest>
 

@@ -2,9 +2,9 @@
 #include "app/mainwindow.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "views/core/keywordrules.h"
 #include "views/keyhighlight.h"
 #include "views/keyhighlightdialog.h"
-#include "views/keywordrules.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

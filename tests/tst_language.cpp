@@ -1,7 +1,7 @@
 // The English interface: the catalogue, the switch of every window and back, and the boxes.
+#include "app/core/textcatalogue.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
-#include "app/textcatalogue.h"
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"

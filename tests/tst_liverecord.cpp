@@ -1,5 +1,5 @@
 // The live record file: rotation, sessions, crashes and full disks.
-#include "serial/liverecord.h"
+#include "serial/core/liverecord.h"
 
 #include <QDir>
 #include <QFile>

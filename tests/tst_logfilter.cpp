@@ -2,7 +2,7 @@
 #include "app/mainwindow.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "views/logfiltercore.h"
+#include "views/core/logfiltercore.h"
 #include "views/logfilterdialog.h"
 
 #include <QComboBox>

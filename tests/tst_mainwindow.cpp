@@ -1,10 +1,10 @@
 // Start-up: the form, the settings store, the update plug-in and the shell chores.
+#include "app/core/startoptions.h"
 #include "app/mainwindow.h"
-#include "app/startoptions.h"
 #include "app/updateinterface.h"
 #include "share/logshareddialog.h"
+#include "shell/core/plugintrust.h"
 #include "shell/extrasettingdialog.h"
-#include "shell/plugintrust.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "views/textbrowser.h"

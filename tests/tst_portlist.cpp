@@ -1,5 +1,5 @@
-#include "serial/portidentity.h"
-#include "serial/portlist.h"
+#include "serial/core/portidentity.h"
+#include "serial/core/portlist.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // The receive pipeline and record files through a pty and the real window.
 #include "app/mainwindow.h"
-#include "serial/ansidecoder.h"
+#include "serial/core/ansidecoder.h"
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"

@@ -1,7 +1,7 @@
 // Record files written all or nothing, against real write failures.
-#include "serial/diskbacklog.h"
-#include "serial/recordfile.h"
-#include "serial/recordwriter.h"
+#include "serial/core/diskbacklog.h"
+#include "serial/core/recordfile.h"
+#include "serial/core/recordwriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "serial/recordname.h"
+#include "serial/core/recordname.h"
 
 #include <QFile>
 #include <QFileInfo>

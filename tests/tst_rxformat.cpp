@@ -1,6 +1,6 @@
-#include "serial/ansidecoder.h"
-#include "serial/displaystage.h"
-#include "serial/rxformat.h"
+#include "serial/core/ansidecoder.h"
+#include "serial/core/displaystage.h"
+#include "serial/core/rxformat.h"
 
 #include <QRandomGenerator>
 #include <QTextCodec>

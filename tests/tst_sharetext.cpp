@@ -1,6 +1,6 @@
 // Address parsing and status texts of the log-sharing link.
-#include "share/peerguard.h"
-#include "share/sharetext.h"
+#include "share/core/peerguard.h"
+#include "share/core/sharetext.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // Close behaviour, tray restore and the debug log.
-#include "app/debuglog.h"
+#include "app/core/debuglog.h"
 #include "app/mainwindow.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"

@@ -1,13 +1,13 @@
 // The logic behind the additional-functions window and the boot-loader dialogue: checksums,
 // character/hex conversion, byte stuffing, device command frames, reply recognition, and the
 // dialogue's line handling, all without a window.
-#include "serial/senddelay.h"
-#include "serial/upgradedialogue.h"
-#include "tools/checksum.h"
-#include "tools/devicecommand.h"
-#include "tools/framecodec.h"
-#include "tools/hexconvert.h"
-#include "tools/replyassembler.h"
+#include "serial/core/senddelay.h"
+#include "serial/core/upgradedialogue.h"
+#include "tools/core/checksum.h"
+#include "tools/core/devicecommand.h"
+#include "tools/core/framecodec.h"
+#include "tools/core/hexconvert.h"
+#include "tools/core/replyassembler.h"
 
 #include <QElapsedTimer>
 #include <QTextCodec>

@@ -1,6 +1,6 @@
 // Sending from the send area, auto-send, the send delay and file transfer, through a pty.
 #include "app/mainwindow.h"
-#include "serial/txformat.h"
+#include "serial/core/txformat.h"
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"

@@ -2,10 +2,10 @@
 #include "ui_additionfunction.h"
 
 #include "app/messagebox.h"
-#include "tools/checksum.h"
-#include "tools/devicecommand.h"
-#include "tools/framecodec.h"
-#include "tools/hexconvert.h"
+#include "tools/core/checksum.h"
+#include "tools/core/devicecommand.h"
+#include "tools/core/framecodec.h"
+#include "tools/core/hexconvert.h"
 
 #include <QButtonGroup>
 #include <QDebug>

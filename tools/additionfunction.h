@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/replyassembler.h"
+#include "tools/core/replyassembler.h"
 
 #include <QByteArray>
 #include <QDialog>

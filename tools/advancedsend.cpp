@@ -2,7 +2,7 @@
 #include "ui_advancedsend.h"
 
 #include "app/messagebox.h"
-#include "serial/senddelay.h"
+#include "serial/core/senddelay.h"
 #include "tools/advancedsenditem.h"
 
 #include <QPointer>

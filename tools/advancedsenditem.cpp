@@ -1,7 +1,7 @@
 #include "tools/advancedsenditem.h"
 
 #include "app/messagebox.h"
-#include "tools/hexconvert.h"
+#include "tools/core/hexconvert.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/findcore.h"
+#include "views/core/findcore.h"
 
 #include <QPointer>
 #include <QWidget>

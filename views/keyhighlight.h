@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/keywordrules.h"
+#include "views/core/keywordrules.h"
 
 #include <QColor>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/logfiltercore.h"
+#include "views/core/logfiltercore.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "serial/ansidecoder.h"
-#include "serial/linestore.h"
-#include "views/findcore.h"
+#include "serial/core/ansidecoder.h"
+#include "serial/core/linestore.h"
+#include "views/core/findcore.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>

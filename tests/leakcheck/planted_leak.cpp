@@ -2,7 +2,7 @@
 // the proof that the suppressions hide only Qt's and fontconfig's start-up allocations.
 #include "app/mainwindow.h"
 #include "testsupport.h"
-#include "views/keywordrules.h"
+#include "views/core/keywordrules.h"
 
 #include <QtTest>
 
