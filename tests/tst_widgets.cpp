@@ -334,10 +334,19 @@ void tst_Widgets::keysScrollSelectAndCopy()
 {
     TextBrowser view;
     view.resize(300, 200);
-    for (int i = 0; i < 200; ++i)
-        view.appendPlainText(QStringLiteral("line %1").arg(i));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // An empty view takes clicks, keys and a screen reader's questions like any other.
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    int start = -1, end = -1;
+    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&view)->textInterface();
+    QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end), QString());
+    QCOMPARE(text->textAtOffset(0, QAccessible::WordBoundary, &start, &end), QString());
+    QVERIFY(!view.hasSelection());
+    for (int i = 0; i < 200; ++i)
+        view.appendPlainText(QStringLiteral("line %1").arg(i));
     QScrollBar* bar = view.verticalScrollBar();
     QVERIFY(view.followsEnd());
     QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);

@@ -501,6 +501,8 @@ QRect TextBrowser::positionRect(qint64 position) const
 
 qint64 TextBrowser::unitStart(qint64 position, Unit unit) const
 {
+    if (shown == 0)
+        return 0;
     const qint64 line = lines->lineAt(position);
     const qint64 start = lines->lineStart(line);
     if (unit == Unit::Line)
@@ -518,6 +520,8 @@ qint64 TextBrowser::unitStart(qint64 position, Unit unit) const
 
 qint64 TextBrowser::unitEnd(qint64 position, Unit unit) const
 {
+    if (shown == 0)
+        return 0;
     const qint64 line = lines->lineAt(position);
     const qint64 start = lines->lineStart(line);
     if (unit == Unit::Line) // with its line end, as a triple click takes a paragraph

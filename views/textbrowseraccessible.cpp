@@ -100,7 +100,7 @@ void TextBrowserAccessible::unitAt(
 {
     TextBrowser* v = view();
     const qint64 count = v->characterCount();
-    if (type == QAccessible::NoBoundary) {
+    if (type == QAccessible::NoBoundary || count == 0) {
         *start = 0;
         *end = clampOffset(count);
         return;
