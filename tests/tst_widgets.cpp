@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QWheelEvent>
 
 // The receive view, the personal settings dialog, the main-window form and the shells of the
 // secondary windows, without a main window behind them.
@@ -353,12 +354,13 @@ void tst_Widgets::keysScrollSelectAndCopy()
     QCOMPARE(bar->value(), 0);
     QCOMPARE(view.firstVisibleLine(), qint64(0));
     QVERIFY(!view.followsEnd());
+    // A page keeps its last row in sight.
     QTest::keyClick(&view, Qt::Key_PageDown);
     QTest::keyClick(&view, Qt::Key_Down);
-    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep() + 1));
+    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
     // New lines leave a view being read where it is.
     view.appendPlainText("more");
-    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep() + 1));
+    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
     QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
     QVERIFY(view.followsEnd());
     QCOMPARE(view.lastVisibleLine(), qint64(200));
@@ -388,6 +390,22 @@ void tst_Widgets::longLinesWrapAtTheWidth()
     view.resize(200, 400);
     QTRY_VERIFY(view.positionRect(words.size() - 1).y() - view.positionRect(0).y() > rows);
     QCOMPARE(view.lineCount(), qint64(2));
+
+    // A line taller than the view is read row by row: scrolled down from the top with the
+    // wheel, every part of it comes into sight.
+    view.resize(200, 60);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    qint64 seenUpTo = 0;
+    for (int i = 0; i < 200 && !view.followsEnd(); ++i) {
+        const qint64 from = view.positionAt(QPoint(0, 0));
+        QVERIFY2(from <= seenUpTo, qPrintable(QString("%1 > %2").arg(from).arg(seenUpTo)));
+        seenUpTo = qMax(seenUpTo, view.positionAt(QPoint(199, 59)));
+        QWheelEvent wheel(QPointF(50, 30), view.mapToGlobal(QPoint(50, 30)), QPoint(),
+            QPoint(0, -40), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &wheel);
+    }
+    QVERIFY(view.followsEnd());
+    QVERIFY(seenUpTo >= words.size() - 8);
 }
 
 void tst_Widgets::accessibleTextIsTheStore()

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
+#include <QWheelEvent>
 #include <QtMath>
 
 namespace {
@@ -132,6 +133,7 @@ void TextBrowser::setStore(LineStore* store)
     lines = store ? store : &own;
     shown = 0;
     top = 0;
+    topOffset = 0;
     follow = true;
     marks.clear();
     forgetLayouts();
@@ -274,6 +276,7 @@ void TextBrowser::clear()
     lines->take(); // the chunks go in one piece each
     shown = 0;
     top = 0;
+    topOffset = 0;
     follow = true;
     const bool hadSelection = hasSelection();
     anchor = cursor = 0;
@@ -360,8 +363,7 @@ QVector<TextBrowser::Placed> TextBrowser::placeLines()
     const int height = viewport()->height() - margin;
     if (shown == 0)
         return placed;
-    QScrollBar* bar = verticalScrollBar();
-    if (follow || top >= bar->maximum()) {
+    if (atBottom()) {
         // At the end the last line sits at the bottom, and the lines above fill the rest.
         int y = height;
         for (qint64 i = shown - 1; i >= 0 && y > margin; --i) {
@@ -373,7 +375,7 @@ QVector<TextBrowser::Placed> TextBrowser::placeLines()
                 p.y -= y - margin;
         }
     } else {
-        int y = margin;
+        int y = margin - topOffset;
         for (qint64 i = top; i < shown && y < height; ++i) {
             placed.append({ i, y, layoutOf(i) });
             y += heightOf(i);
@@ -405,11 +407,63 @@ void TextBrowser::updateScrollBar()
     settingBar = false;
 }
 
+bool TextBrowser::atBottom() const
+{
+    return follow || (top >= verticalScrollBar()->maximum() && topOffset == 0);
+}
+
+int TextBrowser::rowHeight() const { return QFontMetrics(font()).lineSpacing(); }
+
+void TextBrowser::scrollPixels(int dy)
+{
+    if (shown == 0 || dy == 0)
+        return;
+    if (atBottom()) {
+        if (dy > 0)
+            return; // at the end already
+        const QVector<Placed> placed = placeLines();
+        top = placed.first().line;
+        topOffset = qMax(0, margin - placed.first().y);
+        follow = false;
+    }
+    // Rows, not lines: a line taller than the view is read a few rows at a time.
+    topOffset += dy;
+    while (topOffset < 0 && top > 0)
+        topOffset += heightOf(--top);
+    topOffset = qMax(0, topOffset);
+    while (top < shown - 1 && topOffset >= heightOf(top))
+        topOffset -= heightOf(top++);
+    const int room = viewport()->height() - 2 * margin;
+    int below = -topOffset;
+    for (qint64 i = top; i < shown && below <= room; ++i)
+        below += heightOf(i);
+    if (below <= room) { // the end is in sight: follow it again
+        scrollToEnd();
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    settingBar = true;
+    bar->setValue(int(qMin<qint64>(top, bar->maximum())));
+    settingBar = false;
+    viewport()->update();
+}
+
+void TextBrowser::wheelEvent(QWheelEvent* event)
+{
+    const QPoint pixels = event->pixelDelta();
+    const int dy = !pixels.isNull()
+        ? -pixels.y()
+        : -event->angleDelta().y() * QApplication::wheelScrollLines() * rowHeight() / 120;
+    scrollPixels(dy);
+    event->accept();
+}
+
 void TextBrowser::scrollContentsBy(int, int)
 {
     if (settingBar)
         return;
     QScrollBar* bar = verticalScrollBar();
+    topOffset = 0;
     top = bar->value();
     follow = bar->value() >= bar->maximum();
     viewport()->update();
@@ -446,6 +500,7 @@ void TextBrowser::ensureVisible(qint64 position)
     // A few lines of context above the line when there is room for them.
     const qint64 context = qMin<qint64>(3, qMax<qint64>(0, verticalScrollBar()->pageStep() / 3));
     top = qMax<qint64>(0, line - context);
+    topOffset = 0;
     follow = false;
     updateScrollBar();
     viewport()->update();
@@ -454,6 +509,7 @@ void TextBrowser::ensureVisible(qint64 position)
 void TextBrowser::scrollToEnd()
 {
     follow = true;
+    topOffset = 0;
     updateScrollBar();
     viewport()->update();
 }
@@ -607,11 +663,10 @@ void TextBrowser::mouseMoveEvent(QMouseEvent* event)
     if (!dragging || !(event->buttons() & Qt::LeftButton))
         return;
     // Dragging past the top or the bottom scrolls a line at a time.
-    QScrollBar* bar = verticalScrollBar();
     if (event->pos().y() < 0)
-        bar->setValue(bar->value() - 1);
+        scrollPixels(-rowHeight());
     else if (event->pos().y() > viewport()->height())
-        bar->setValue(bar->value() + 1);
+        scrollPixels(rowHeight());
     setCursorTo(positionAt(event->pos()), true);
     event->accept();
 }
@@ -625,22 +680,25 @@ void TextBrowser::mouseReleaseEvent(QMouseEvent* event)
 
 void TextBrowser::keyPressEvent(QKeyEvent* event)
 {
-    QScrollBar* bar = verticalScrollBar();
     const bool control = event->modifiers() & Qt::ControlModifier;
     if (event == QKeySequence::Copy) {
         copy();
     } else if (event == QKeySequence::SelectAll) {
         selectAll();
-    } else if (event->key() == Qt::Key_PageUp) {
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    } else if (event->key() == Qt::Key_PageDown) {
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    } else if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+        // A page less one row, so the row at the edge stays in sight.
+        const int page = qMax(rowHeight(), viewport()->height() - 2 * margin - rowHeight());
+        scrollPixels(event->key() == Qt::Key_PageUp ? -page : page);
     } else if (event->key() == Qt::Key_Up) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        scrollPixels(-rowHeight());
     } else if (event->key() == Qt::Key_Down) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        scrollPixels(rowHeight());
     } else if (event->key() == Qt::Key_Home && control) {
-        bar->setValue(0);
+        top = 0;
+        topOffset = 0;
+        follow = shown == 0;
+        updateScrollBar();
+        viewport()->update();
     } else if (event->key() == Qt::Key_End && control) {
         scrollToEnd();
     } else {

@@ -116,6 +116,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     struct Placed {
@@ -132,6 +133,11 @@ private:
     // last line up.
     QVector<Placed> placeLines();
     void updateScrollBar();
+    // Whether the view is drawn from its last line up.
+    bool atBottom() const;
+    int rowHeight() const;
+    // Scrolls by pixels, through tall lines too; past the end the view follows again.
+    void scrollPixels(int dy);
     void forgetLayouts();
     void contentsGrew();
     void setCursorTo(qint64 position, bool keepAnchor);
@@ -143,6 +149,7 @@ private:
     LineStore* lines = &own;
     qint64 shown = 0;
     qint64 top = 0; // the first line in sight while the view does not follow the end
+    int topOffset = 0; // pixels of the top line scrolled out of sight
     bool follow = true;
     bool settingBar = false;
 
