@@ -77,6 +77,7 @@ private:
     std::unique_ptr<TempWorkDir> work;
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<MsgRecorder> boxes;
+    std::unique_ptr<QWidget> parent; // of the dialogs, as the main window is
 };
 
 void tst_KeyHighlight::init()
@@ -84,11 +85,13 @@ void tst_KeyHighlight::init()
     work.reset(new TempWorkDir);
     settings.reset(new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat));
     boxes.reset(new MsgRecorder);
+    parent.reset(new QWidget);
 }
 
 void tst_KeyHighlight::cleanup()
 {
     KeyHighlightDialog::setColorChooser({});
+    parent.reset();
     boxes.reset();
     settings.reset();
     work.reset();
@@ -205,8 +208,7 @@ void tst_KeyHighlight::literalShortcutAgreesWithPattern()
 
 void tst_KeyHighlight::rowLayout()
 {
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     auto* list = d.findChild<QListWidget*>("listWidget");
     QCOMPARE(list->count(), KeyHighlightDialog::kRows);
     for (int i = 0; i < list->count(); ++i) {
@@ -230,8 +232,7 @@ void tst_KeyHighlight::rowLayout()
 
 void tst_KeyHighlight::entryOfRows()
 {
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     setRow(d, 4, true, rowColor(4), "ERR");
     setRow(d, 5, false, rowColor(5), "WARN");
     QColor color(1, 2, 3);
@@ -291,8 +292,7 @@ void tst_KeyHighlight::loadsSavedRows()
     settings->sync();
 
     QSettings reread(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
-    QWidget parent;
-    KeyHighlightDialog d(&reread, &parent);
+    KeyHighlightDialog d(&reread, parent.get());
     const Row r = row(d, index);
     QCOMPARE(r.enable->isChecked(), checked);
     QCOMPARE(r.color->palette().brush(QPalette::Button).color(), color);
@@ -302,8 +302,7 @@ void tst_KeyHighlight::loadsSavedRows()
 
 void tst_KeyHighlight::saveWritesEveryRowWithoutLeadingZeros()
 {
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     setRow(d, 9, true, rowColor(9), "nine");
     setRow(d, 10, true, rowColor(10), "ten");
     d.findChild<QPushButton*>("slaveConfigButton")->click();
@@ -331,9 +330,8 @@ void tst_KeyHighlight::saveWritesEveryRowWithoutLeadingZeros()
 
 void tst_KeyHighlight::disabledSavedRowReloadsEmptyAndGreen()
 {
-    QWidget parent;
     {
-        KeyHighlightDialog d(settings.get(), &parent);
+        KeyHighlightDialog d(settings.get(), parent.get());
         setRow(d, 2, false, Qt::red, "abc");
         d.findChild<QPushButton*>("slaveConfigButton")->click();
     }
@@ -343,7 +341,7 @@ void tst_KeyHighlight::disabledSavedRowReloadsEmptyAndGreen()
     QCOMPARE(file.value("KeyHighlightConfig/KHCColor2").value<QColor>(), QColor(Qt::red));
     QCOMPARE(file.value("KeyHighlightConfig/KHCText2").toString(), QString("abc"));
 
-    KeyHighlightDialog again(&file, &parent);
+    KeyHighlightDialog again(&file, parent.get());
     const Row r = row(again, 2);
     QVERIFY(!r.enable->isChecked());
     QVERIFY(r.keyword->text().isEmpty());
@@ -364,8 +362,7 @@ void tst_KeyHighlight::colourPicker()
     QFETCH(QColor, shown);
     settings->setValue("KeyHighlightConfig/KHCEnable6", true);
     settings->setValue("KeyHighlightConfig/KHCColor6", QColor(0, 0, 255));
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     QList<QColor> initials;
     QStringList titles;
     QList<QWidget*> parents;
@@ -399,56 +396,33 @@ void tst_KeyHighlight::marks_data()
     QTest::addColumn<QString>("expected");
 
     const QStringList err = { "0=ERR" };
-    QTest::newRow("ERR before a blank") << err << "ERR 5"
-                                        << "aaa..";
-    QTest::newRow("ERR in brackets") << err << "[ERR]"
-                                     << ".aaa.";
-    QTest::newRow("ERR inside ERROR") << err << "ERROR"
-                                      << ".....";
-    QTest::newRow("XERR") << err << "XERR"
-                          << "....";
-    QTest::newRow("underscore is a word character") << err << "ERR_1 ERR"
-                                                    << "......aaa";
-    QTest::newRow("every occurrence") << err << "ERR,ERR ERR"
-                                      << "aaa.aaa.aaa";
-    QTest::newRow("case compared") << QStringList { "0=err" } << "ERR 5"
-                                   << ".....";
-    QTest::newRow("dot is a wildcard") << QStringList { "0=a.c" } << "abc a.c"
-                                       << "aaa.aaa";
-    QTest::newRow("escaped dot") << QStringList { "0=a\\.c" } << "abc a.c"
-                                 << "....aaa";
-    QTest::newRow("Chinese inside a run") << QStringList { "0=错误" } << "发生错误了"
-                                          << ".....";
-    QTest::newRow("Chinese between blanks") << QStringList { "0=错误" } << "发生 错误 了"
-                                            << "...aa..";
-    QTest::newRow("Chinese between punctuation") << QStringList { "0=错误" } << "发生，错误。"
-                                                 << "...aa.";
-    QTest::newRow("Chinese against Latin letters") << QStringList { "0=错误" } << "错误ERR"
-                                                   << ".....";
-    QTest::newRow("x* on a block starting otherwise") << QStringList { "0=x*" } << "abc xx"
-                                                      << "......";
-    QTest::newRow("x* on a block starting with x") << QStringList { "0=x*" } << "xx abc xx"
-                                                   << "aa.......";
-    QTest::newRow("higher row wins an overlap") << QStringList { "3=ERR", "7=E.R" } << "ERR"
-                                                << "hhh";
-    QTest::newRow("lower row keeps its own matches")
-        << QStringList { "3=ERR", "7=WARN" } << "ERR WARN"
-        << "ddd.hhhh";
-    QTest::newRow("partial overlap") << QStringList { "2=ERR 5", "5=5 x" } << "ERR 5 x"
-                                     << "ccccfff";
-    QTest::newRow("rows 10 and 15") << QStringList { "10=ERR", "15=WARN" } << "ERR WARN"
-                                    << "kkk.pppp";
-    QTest::newRow("empty keyword") << QStringList { "0=" } << "anything"
-                                   << "........";
-    QTest::newRow("unchecked row") << QStringList { "!0=ERR" } << "ERR 5"
-                                   << ".....";
-    QTest::newRow("invalid pattern") << QStringList { "0=ERR(" } << "ERR( x"
-                                     << "......";
-    QTest::newRow("alternation bounded at its ends only")
-        << QStringList { "0=ON|OFF" } << "ONE OFFSET OFF"
-        << "aa.........aaa";
-    QTest::newRow("empty block") << err << ""
-                                 << "";
+    const auto row
+        = [](const char* tag, const QStringList& rows, const QString& text,
+              const QString& expected) { QTest::newRow(tag) << rows << text << expected; };
+    row("ERR before a blank", err, "ERR 5", "aaa..");
+    row("ERR in brackets", err, "[ERR]", ".aaa.");
+    row("ERR inside ERROR", err, "ERROR", ".....");
+    row("XERR", err, "XERR", "....");
+    row("underscore is a word character", err, "ERR_1 ERR", "......aaa");
+    row("every occurrence", err, "ERR,ERR ERR", "aaa.aaa.aaa");
+    row("case compared", { "0=err" }, "ERR 5", ".....");
+    row("dot is a wildcard", { "0=a.c" }, "abc a.c", "aaa.aaa");
+    row("escaped dot", { "0=a\\.c" }, "abc a.c", "....aaa");
+    row("Chinese inside a run", { "0=错误" }, "发生错误了", ".....");
+    row("Chinese between blanks", { "0=错误" }, "发生 错误 了", "...aa..");
+    row("Chinese between punctuation", { "0=错误" }, "发生，错误。", "...aa.");
+    row("Chinese against Latin letters", { "0=错误" }, "错误ERR", ".....");
+    row("x* on a block starting otherwise", { "0=x*" }, "abc xx", "......");
+    row("x* on a block starting with x", { "0=x*" }, "xx abc xx", "aa.......");
+    row("higher row wins an overlap", { "3=ERR", "7=E.R" }, "ERR", "hhh");
+    row("lower row keeps its own matches", { "3=ERR", "7=WARN" }, "ERR WARN", "ddd.hhhh");
+    row("partial overlap", { "2=ERR 5", "5=5 x" }, "ERR 5 x", "ccccfff");
+    row("rows 10 and 15", { "10=ERR", "15=WARN" }, "ERR WARN", "kkk.pppp");
+    row("empty keyword", { "0=" }, "anything", "........");
+    row("unchecked row", { "!0=ERR" }, "ERR 5", ".....");
+    row("invalid pattern", { "0=ERR(" }, "ERR( x", "......");
+    row("alternation bounded at its ends only", { "0=ON|OFF" }, "ONE OFFSET OFF", "aa.........aaa");
+    row("empty block", err, "", "");
 }
 
 void tst_KeyHighlight::marks()
@@ -456,8 +430,7 @@ void tst_KeyHighlight::marks()
     QFETCH(QStringList, rows);
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     for (QString entry : rows) {
         const bool on = !entry.startsWith('!');
         if (!on)
@@ -474,8 +447,7 @@ void tst_KeyHighlight::rowWithoutColourIsBoldOnly()
 {
     settings->setValue("KeyHighlightConfig/KHCEnable1", true);
     settings->setValue("KeyHighlightConfig/KHCText1", "ERR");
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
     QCOMPARE(marks(highlight, "x ERR"), QString("..***"));
@@ -483,8 +455,7 @@ void tst_KeyHighlight::rowWithoutColourIsBoldOnly()
 
 void tst_KeyHighlight::editTakesEffectForNextBlock()
 {
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     setRow(d, 0, true, rowColor(0), "ERR");
     KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
@@ -503,8 +474,7 @@ void tst_KeyHighlight::editTakesEffectForNextBlock()
 
 void tst_KeyHighlight::offMarksNothing()
 {
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     setRow(d, 0, true, rowColor(0), "ERR");
     KeyHighlight highlight(&d);
     QVERIFY(!highlight.isHighlightEnabled());
@@ -514,8 +484,7 @@ void tst_KeyHighlight::offMarksNothing()
 
 void tst_KeyHighlight::uncheckingStopsMarkingNewText()
 {
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
+    KeyHighlightDialog d(settings.get(), parent.get());
     setRow(d, 0, true, rowColor(0), "ERR");
     KeyHighlight highlight(&d);
     highlight.setHighlightEnabled(true);
