@@ -44,9 +44,8 @@ static const QString kQuestion
 static const QString kSwitchedOff = QStringLiteral("日志共享功能已关闭\t");
 static const QString kPortTitle = QStringLiteral("接收区 - 来源串口");
 
-// Message boxes and status texts in the order they happened, as "I: …", "W: …",
-// "Q: …", "S: …". A main window hears each status first, so its reaction is
-// listed before the status itself.
+// Message boxes and status texts in the order they happened, as "I: …", "W: …", "Q: …", "S: …".
+// A main window hears each status first, so its reaction is listed before the status itself.
 class Journal {
 public:
     explicit Journal(QMessageBox::StandardButton a = QMessageBox::Ok)
@@ -54,8 +53,7 @@ public:
     {
         MsgBox::setHandler([this](const MsgBox::Call& call) {
             static const char* const kinds[] = { "W", "I", "Q", "A" };
-            // Each window warns at start-up that the update plug-in is missing: not
-            // our subject.
+            // Each window warns at start-up that the update plug-in is missing: not our subject.
             if (call.text == QStringLiteral("缺少 OrvUpdatePlugin.dll 库\t"))
                 return QMessageBox::Ok;
             calls.append(call);
@@ -113,8 +111,7 @@ public:
     }
     // Called with each complete line.
     std::function<void(const QString&)> onLine;
-    // The line the view ends with, not yet handed on: nothing after it has
-    // completed it.
+    // The line the view ends with, not yet handed on: nothing after it has completed it.
     const QString& lastLine() const { return carry; }
     // Hands on the last line once the data is all in.
     void finish()
@@ -149,8 +146,7 @@ private:
     QObject context;
 };
 
-// Uses up every free descriptor, so the next accept() fails for lack of
-// resources.
+// Uses up every free descriptor, so the next accept() fails for lack of resources.
 class DescriptorFlood {
 public:
     DescriptorFlood()
@@ -247,15 +243,13 @@ static bool addressWidgetsEnabled(LogSharedDialog* d, bool enabled)
     return true;
 }
 
-// Unchecked, its address widgets locked and no role: how the dialog is after
-// sharing stopped.
+// Unchecked, its address widgets locked and no role: how the dialog is after sharing stopped.
 static bool isOff(LogSharedDialog* d)
 {
     return !enableBox(d)->isChecked() && addressWidgetsEnabled(d, false) && d->shareMode() == 0;
 }
 
-// from: another loopback address to connect from, which a test may make a
-// stranger.
+// from: another loopback address to connect from, which a test may make a stranger.
 static std::unique_ptr<QTcpSocket> connectPeer(quint16 port, const QString& from = QString())
 {
     auto peer = std::make_unique<QTcpSocket>();
@@ -273,8 +267,7 @@ static void say(QTcpSocket* peer, const QByteArray& bytes)
     peer->flush();
 }
 
-// Everything the socket receives until it holds at least size bytes (or time
-// runs out).
+// Everything the socket receives until it holds at least size bytes (or time runs out).
 static QByteArray readAtLeast(QTcpSocket* socket, int size)
 {
     QByteArray got;
@@ -310,8 +303,8 @@ static QString connectError(const QVariant& port)
 
 static QString shown(MainWindow& w) { return w.form()->recvShowText->toPlainText(); }
 
-// The port controls a user may use (port list, open and pause buttons) and the
-// open button's colour: "closed", "open" or "grey".
+// The port controls a user may use (port list, open and pause buttons) and the open button's
+// colour: "closed", "open" or "grey".
 static QString controls(MainWindow& w)
 {
     QStringList on;
@@ -345,8 +338,7 @@ static QString trayTip(MainWindow& w)
     return tray ? tray->toolTip() : QString();
 }
 
-// A dialog in the receive role on a free port, what it handed on, and the peer
-// it holds.
+// A dialog in the receive role on a free port, what it handed on, and the peer it holds.
 struct Listener {
     LogSharedDialog d;
     quint16 port = freePort();
@@ -387,8 +379,7 @@ struct Sender {
         target.listen(QHostAddress::LocalHost, 0);
     }
     quint16 port() const { return target.serverPort(); }
-    // Sends to the target (as typed, or its own port) and waits for the dialog's
-    // connection.
+    // Sends to the target (as typed, or its own port) and waits for the dialog's connection.
     bool link(const QString& typedPort = QString())
     {
         sendTo(&d, typedPort.isEmpty() ? QString::number(port()) : typedPort);
@@ -482,13 +473,11 @@ private:
 
 void tst_LogShare::init()
 {
-    // No update plug-in: two windows in one process would both claim its single
-    // instance.
+    // No update plug-in: two windows in one process would both claim its single instance.
     bench = new PtyTestBench(QStringLiteral("USB-SERIAL CH340"), false);
     QVERIFY(bench->ready);
     pty = &bench->pty;
-    // The journal answers the boxes instead of the bench's recorder while it
-    // lives.
+    // The journal answers the boxes instead of the bench's recorder while it lives.
     journal = new Journal;
     host = new QWidget;
 }
@@ -511,8 +500,7 @@ static quint16 listenIn(MainWindow& w)
     return port;
 }
 
-// rx listens without time stamps; tx forwards its open port to it. True once rx
-// has its peer.
+// rx listens without time stamps; tx forwards its open port to it. True once rx has its peer.
 bool tst_LogShare::linkWindows(MainWindow& rx, MainWindow& tx)
 {
     tx.form()->showTimeCheckBox->setChecked(false);
@@ -541,8 +529,7 @@ void tst_LogShare::formAtStart()
     QCOMPARE(part<QLineEdit>(&d, "toPortLineEdit")->text(), QString("11223"));
     QCOMPARE(d.inactivityInterval(), 3600000);
 
-    // Only IPv4 addresses, loopback included, in the order the system reports
-    // them.
+    // Only IPv4 addresses, loopback included, in the order the system reports them.
     auto* combo = part<QComboBox>(&d, "formIPComboBox");
     QVERIFY(!combo->isEditable());
     QStringList expected;
@@ -748,8 +735,7 @@ void tst_LogShare::silentPeerIsTimedOut()
     QVERIFY(connectPeer(l.port));
 }
 
-// A modal box runs an event loop of its own; this one stays open for a while,
-// like a user's.
+// A modal box runs an event loop of its own; this one stays open for a while, like a user's.
 struct SlowBoxes {
     int depth = 0;
     int maxDepth = 0;
@@ -838,8 +824,7 @@ void tst_LogShare::inactivityEndsConnection()
     Listener l(host, journal, 400);
     QVERIFY(l.hold());
     journal->clear();
-    // Every read restarts the clock: the peer speaks every 150 ms, for longer
-    // than the interval.
+    // Every read restarts the clock: the peer speaks every 150 ms, for longer than the interval.
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < 6; ++i) {
@@ -1063,8 +1048,7 @@ void tst_LogShare::peerThatNeverReads()
     }
     QCoreApplication::processEvents();
     QVERIFY2(maxQueued <= LogSharedDialog::kMaxQueuedBytes, qPrintable(QString::number(maxQueued)));
-    // What the kernel took, what waits in the queue and what was dropped add up
-    // to what came.
+    // What the kernel took, what waits in the queue and what was dropped add up to what came.
     QVERIFY(d.missedBytes() > total - LogSharedDialog::kMaxQueuedBytes - (8 << 20));
     QCOMPARE(d.missedBytes() % chunk.size(), 0); // whole chunks only
 #ifndef __SANITIZE_ADDRESS__
@@ -1118,8 +1102,7 @@ void tst_LogShare::pausedReadHoldsPeerBack()
     for (int i = 0; i < data.size(); ++i)
         data[i] = char(i * 7 + (i >> 12));
     l.peer->write(data);
-    // Time for the bytes to flow as far as a pause lets them: nothing may be
-    // handed on.
+    // Time for the bytes to flow as far as a pause lets them: nothing may be handed on.
     QTest::qWait(500);
     QCOMPARE(l.got.size(), 0);
     QVERIFY2(l.d.bufferedBytes() <= (1 << 20), qPrintable(QString::number(l.d.bufferedBytes())));
@@ -1144,8 +1127,7 @@ void tst_LogShare::closeWhilePausedLosesNothing()
     QTRY_VERIFY(journal->has(peerLeft(l.peerPort)));
     QVERIFY(l.got == data);
 
-    // The pause belonged to the old peer: the next one is read without waiting
-    // for a resume.
+    // The pause belonged to the old peer: the next one is read without waiting for a resume.
     l.got.clear();
     QVERIFY(l.hold());
     say(l.peer.get(), "fresh");
@@ -1155,9 +1137,8 @@ void tst_LogShare::closeWhilePausedLosesNothing()
 void tst_LogShare::webRequestsShowNothing()
 {
     Listener l(host, journal);
-    // A page's request, one cut inside its method, one after a silent connect
-    // (100 ms apart; an empty piece waits past the quiet time): each closed,
-    // nothing shown, the slot left free.
+    // A page's request, one cut inside its method, one after a silent connect (100 ms apart; an
+    // empty piece waits past the quiet time): each closed, nothing shown, the slot left free.
     for (const QByteArrayList& pieces :
         { QByteArrayList { "POST /log HTTP/1.1\r\n\r\n[12:00:00.000]RX←◆forged\n" },
             QByteArrayList { "GE", "T / HTTP/1.1\r\n" },
@@ -1191,16 +1172,14 @@ void tst_LogShare::strangerAskedOnce()
     SlowBoxes boxes;
     boxes.answer = QMessageBox::StandardButton(answer);
     boxes.whileOpen = [&](const MsgBox::Call& call) {
-        // Another stranger while the question is open goes without a box of its
-        // own.
+        // Another stranger while the question is open goes without a box of its own.
         if (call.kind == MsgBox::Question) {
             auto other = connectPeer(l.port, "127.0.0.3");
             QTRY_COMPARE(other->state(), QAbstractSocket::UnconnectedState);
         }
         QTest::qWait(50); // the user reading it
     };
-    // A stranger and this machine come and go in a loop, the stranger first, a
-    // moment apart.
+    // A stranger and this machine come and go in a loop, the stranger first, a moment apart.
     for (int i = 0; i < 100; ++i) {
         auto peer = connectPeer(l.port, i % 2 ? kLocal : QString("127.0.0.2"));
         peer->write(i % 2 ? "local\n" : "far\n");
@@ -1390,8 +1369,7 @@ void tst_LogShare::receiveRoleNeedsPortClosed()
 {
     MainWindow rx;
     openPort(rx);
-    // Auto-send keeps the port open: the switch is abandoned rather than mixing
-    // both sources.
+    // Auto-send keeps the port open: the switch is abandoned rather than mixing both sources.
     rx.form()->sendDataTextEdit->setPlainText("x");
     rx.form()->timeAutoSpinBox->setValue(100000);
     rx.form()->autoSendCheckBox->setChecked(true);
@@ -1625,8 +1603,7 @@ void tst_LogShare::connectFailureInMainWindow()
     QVERIFY(tx.port()->isOpen());
     QCOMPARE(tx.form()->openSerialButton->styleSheet(), QString(kOpenStyle));
 
-    // Bytes from the port keep flowing to the view; none are offered to the
-    // failed link.
+    // Bytes from the port keep flowing to the view; none are offered to the failed link.
     tx.form()->showTimeCheckBox->setChecked(false);
     QVERIFY(pty->write("still local\n"));
     QTRY_VERIFY(shown(tx).endsWith("RX←◆still local"));
@@ -1671,9 +1648,8 @@ static QByteArray floodLine(int i)
 
 void tst_LogShare::floodFromPeerIsBounded()
 {
-    // 100 MB, far beyond the 16 MiB the receive path may hold (40 MB under the
-    // sanitizers, which slow the display down several times; still well past the
-    // bound).
+    // 100 MB, far beyond the 16 MiB the receive path may hold (40 MB under the sanitizers, which
+    // slow the display down several times; still well past the bound).
 #ifdef __SANITIZE_ADDRESS__
     const int lineCount = 400000;
 #else
@@ -1686,9 +1662,9 @@ void tst_LogShare::floodFromPeerIsBounded()
     const quint16 port = listenIn(rx);
     LogSharedDialog* d = rx.logShared();
 
-    // Every line shown is whole and in order. A clear of the view takes the lines
-    // not drawn yet along (into a record file when asked): the view may skip
-    // ahead, never back. That no line is lost is counted by the lines formatted.
+    // Every line shown is whole and in order. A clear of the view takes the lines not drawn yet
+    // along (into a record file when asked): the view may skip ahead, never back. That no line
+    // is lost is counted by the lines formatted.
     ViewReader reader(rx.form()->recvShowText);
     int next = 0;
     QString firstWrong;
@@ -1763,13 +1739,11 @@ void tst_LogShare::floodFromPeerIsBounded()
     // Shown lines may wait a moment for the next redraw of the view.
     const QString lastLine
         = QStringLiteral("RX←◆") + QString::fromLatin1(floodLine(lineCount - 1).chopped(1));
-    // The last line may also have gone with a clear of the view (the line limit
-    // can fall on it).
+    // The last line may also have gone with a clear of the view (the line limit can fall on it).
     QTRY_VERIFY_WITH_TIMEOUT((peerDone && (reader.lastLine() == lastLine || shown() == lineCount))
             || peerFailed || !firstWrong.isEmpty(),
         180000);
-    // A failed check must not leave the peer blocked in a write that nobody
-    // reads.
+    // A failed check must not leave the peer blocked in a write that nobody reads.
     stopPeer = true;
     QTRY_VERIFY_WITH_TIMEOUT(peerDone, 60000);
     peer.join();
@@ -1783,16 +1757,13 @@ void tst_LogShare::floodFromPeerIsBounded()
     QTRY_COMPARE(shown(), lineCount);
     QCOMPARE(handed, total);
     QVERIFY(paused);
-    // One read of at most 1 MiB may land on top of the 16 MiB, one more when the
-    // peer leaves.
+    // One read of at most 1 MiB may land on top of the 16 MiB, one more when the peer leaves.
     QVERIFY2(maxPending <= (18 << 20), qPrintable(QString::number(maxPending)));
     QVERIFY2(maxBuffered <= (1 << 20), qPrintable(QString::number(maxBuffered)));
     // The rest waited in the kernel's socket buffers, not in this process.
     QVERIFY2(maxInFlight < (32 << 20), qPrintable(QString::number(maxInFlight)));
-#ifndef __SANITIZE_ADDRESS__ // the sanitizer's quarantine keeps freed blocks
-                             // resident
-    // Holding the flood would have grown this process by more than the flood
-    // itself.
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's quarantine keeps freed blocks resident
+    // Holding the flood would have grown this process by more than the flood itself.
     QVERIFY2(maxMemory - baseMemory < total, qPrintable(QString::number(maxMemory - baseMemory)));
 #endif
     // The peer's leaving is announced once everything it sent was handed on.
@@ -1815,8 +1786,7 @@ void tst_LogShare::allowListInSettings()
     setEnabledBox(d, true);
     part<QComboBox>(d, "formIPComboBox")->setCurrentIndex(-1);
     pressOk(d);
-    // No address chosen: the listener is on this machine only, never on all
-    // interfaces.
+    // No address chosen: the listener is on this machine only, never on all interfaces.
     auto* server = d->findChild<QTcpServer*>();
     QCOMPARE(server->serverAddress(), QHostAddress(QHostAddress::LocalHost));
     // A listed address is let in without a question.
