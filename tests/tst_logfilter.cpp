@@ -32,7 +32,7 @@ static QStringList numbered(int from, int to)
 
 static QtMessageHandler testHandler = nullptr;
 
-// Keeps the per-tick debug line out of the output of the long tests.
+// Keeps the per-tick debug line out of the test output; the tests about that line hear it.
 static void quietNum1(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type == QtDebugMsg && text.startsWith(QLatin1String("num1")))
