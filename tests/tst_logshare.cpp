@@ -379,9 +379,11 @@ struct Sender {
         target.listen(QHostAddress::LocalHost, 0);
     }
     quint16 port() const { return target.serverPort(); }
-    // Sends to the target (as typed, or its own port) and waits for the dialog's connection.
+    // Sends to the listening target (as typed, or its own port); waits for the connection.
     bool link(const QString& typedPort = QString())
     {
+        if (!target.isListening())
+            return false;
         sendTo(&d, typedPort.isEmpty() ? QString::number(port()) : typedPort);
         if (!QTest::qWaitFor([this] { return target.hasPendingConnections(); }))
             return false;
@@ -851,6 +853,7 @@ private slots:
     void sendRoleForwardsChunks()
     {
         Sender s(host, journal);
+        QVERIFY(s.target.isListening());
         QByteArray sentBack;
         connect(
             &s.d, &LogSharedDialog::formData, this, [&](const QByteArray& b) { sentBack += b; });
