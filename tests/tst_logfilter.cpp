@@ -581,7 +581,7 @@ private slots:
             }
             all += burst;
             d.appendFilteredLog(burst.join('\n'));
-            QTest::qWait(10);
+            QTest::qWait(10); // the gap between a device's bursts
         }
         QTRY_VERIFY_WITH_TIMEOUT(!d.cacheTimer()->isActive(), 10000);
         const QStringList view = shown(d).split('\n');
