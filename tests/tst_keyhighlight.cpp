@@ -23,36 +23,463 @@
 using Settings = QMap<QString, QVariant>;
 Q_DECLARE_METATYPE(Settings)
 
+// --- the dialog --------------------------------------------------------------------------------
+
+// --- the marks ---------------------------------------------------------------------------------
+
 class tst_KeyHighlight : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        work.reset(new TempWorkDir);
+        settings.reset(new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat));
+        boxes.reset(new MsgRecorder);
+        parent.reset(new QWidget);
+    }
 
-    void wholeWordPattern();
-    void patternCacheFollowsText();
-    void isLiteral_data();
-    void isLiteral();
-    void literalShortcutAgreesWithPattern();
-    void rowLayout();
-    void entryOfRows();
-    void loadsSavedRows_data();
-    void loadsSavedRows();
-    void saveWritesEveryRowWithoutLeadingZeros();
-    void disabledSavedRowReloadsEmptyAndGreen();
-    void colourPicker_data();
-    void colourPicker();
+    void cleanup()
+    {
+        KeyHighlightDialog::setColorChooser({});
+        parent.reset();
+        boxes.reset();
+        settings.reset();
+        work.reset();
+    }
 
-    void marks_data();
-    void marks();
-    void rowWithoutColourIsBoldOnly();
-    void editTakesEffectForNextBlock();
-    void offMarksNothing();
-    void uncheckingStopsMarkingNewText();
-    void checkBoxSwitchesHighlighting();
-    void receivedTextIsMarked();
-    void marksGoOnAfterAFullViewIsSaved();
+    void wholeWordPattern()
+    {
+        QCOMPARE(KeywordRules::wholeWordPattern("ERR"), QString("\\bERR\\b"));
+        QCOMPARE(KeywordRules::wholeWordPattern("a\\.c"), QString("\\ba\\.c\\b"));
+    }
+
+    void patternCacheFollowsText()
+    {
+        KeywordRules rules(2);
+        QRegExp& first = rules.pattern(0, "ERR");
+        QCOMPARE(first.pattern(), QString("\\bERR\\b"));
+        QCOMPARE(first.caseSensitivity(), Qt::CaseSensitive);
+        QCOMPARE(first.patternSyntax(), QRegExp::RegExp);
+        QCOMPARE(&rules.pattern(0, "ERR"), &first);
+        QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
+        QCOMPARE(
+            rules.pattern(1, "").pattern(), QString("\\b\\b")); // an empty keyword compiles too
+        QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
+    }
+
+    void isLiteral_data()
+    {
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<bool>("literal");
+        QTest::newRow("word") << "ERR" << true;
+        QTest::newRow("Chinese with blank") << "温度 过高" << true;
+        QTest::newRow("punctuation without syntax") << "a-b:c=d!" << true;
+        QTest::newRow("empty") << "" << false;
+        for (const char* c :
+            { "\\", "^", "$", ".", "[", "]", "|", "(", ")", "?", "*", "+", "{", "}" })
+            QTest::newRow(c) << QString("a%1b").arg(QLatin1String(c)) << false;
+    }
+
+    void isLiteral()
+    {
+        QFETCH(QString, keyword);
+        QFETCH(bool, literal);
+        QCOMPARE(KeywordRules::isLiteral(keyword), literal);
+    }
+
+    // The plain search in front of the pattern never changes what is marked.
+    void literalShortcutAgreesWithPattern()
+    {
+        const QStringList keywords = { "ab", "b", "a b", "ERR", "_a", "错", "a.b", "b*", "(a)" };
+        const QString alphabet = QStringLiteral("ab _E错.-");
+        QRandomGenerator rng(99);
+        KeywordRules rules(1);
+        for (int round = 0; round < 5000; ++round) {
+            QString text;
+            for (int i = rng.bounded(14); i > 0; --i)
+                text += alphabet.at(rng.bounded(alphabet.size()));
+            const QString keyword = keywords.at(rng.bounded(keywords.size()));
+            QRegExp rx(KeywordRules::wholeWordPattern(keyword), Qt::CaseSensitive, QRegExp::RegExp);
+            QList<QPair<int, int>> expected;
+            for (int pos = text.indexOf(rx, 0); pos >= 0 && rx.matchedLength() > 0;
+                 pos = text.indexOf(rx, pos + rx.matchedLength()))
+                expected.append({ pos, rx.matchedLength() });
+            QList<QPair<int, int>> got;
+            rules.forEachMatch(0, keyword, text, [&](int pos, int len) {
+                got.append({ pos, len });
+            });
+            QVERIFY2(got == expected, qPrintable(keyword + " in " + text));
+        }
+    }
+
+    void rowLayout()
+    {
+        KeyHighlightDialog d(settings.get(), parent.get());
+        auto* list = d.findChild<QListWidget*>("listWidget");
+        QCOMPARE(list->count(), KeyHighlightDialog::kRows);
+        for (int i = 0; i < list->count(); ++i) {
+            QListWidgetItem* item = list->item(i);
+            QCOMPARE(item->type(), 0);
+            auto* frame = qobject_cast<QFrame*>(list->itemWidget(item));
+            QVERIFY(frame);
+            QVERIFY(item->sizeHint().height() > 0); // the frame's hint when it was made
+            QVERIFY(qobject_cast<QHBoxLayout*>(frame->layout()));
+            QCOMPARE(frame->layout()->count(), 3);
+            const Row r = row(d, i);
+            QVERIFY(r.enable && r.color && r.keyword);
+            QVERIFY(r.enable->text().isEmpty());
+            QVERIFY(r.color->text().isEmpty());
+            QVERIFY(r.color->autoFillBackground());
+            QVERIFY(!r.enable->isChecked());
+            QCOMPARE(r.color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
+            QVERIFY(r.keyword->text().isEmpty());
+        }
+    }
+
+    void entryOfRows()
+    {
+        KeyHighlightDialog d(settings.get(), parent.get());
+        setRow(d, 4, true, rowColor(4), "ERR");
+        setRow(d, 5, false, rowColor(5), "WARN");
+        QColor color(1, 2, 3);
+        QString text("untouched");
+        QVERIFY(!d.keyHighlightEntry(-1, color, text));
+        QVERIFY(!d.keyHighlightEntry(16, color, text));
+        QVERIFY(!d.keyHighlightEntry(5, color, text));
+        QCOMPARE(color, QColor(1, 2, 3));
+        QCOMPARE(text, QString("untouched"));
+        QVERIFY(d.keyHighlightEntry(4, color, text));
+        QCOMPARE(color, rowColor(4));
+        QCOMPARE(text, QString("ERR"));
+    }
+
+    void loadsSavedRows_data()
+    {
+        QTest::addColumn<Settings>("stored");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QString>("keyword");
+
+        QTest::newRow("enabled row 10") << Settings { { "KHCEnable10", true },
+            { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } }
+                                        << 10 << true << QColor(1, 2, 3) << "x";
+        QTest::newRow("disabled row ignores colour and text") << Settings {
+            { "KHCEnable2", false }, { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" }
+        } << 2 << false << QColor(0, 255, 0) << "";
+        QTest::newRow("nothing stored") << Settings() << 7 << false << QColor(0, 255, 0) << "";
+        QTest::newRow("text without enable")
+            << Settings { { "KHCText3", "abc" } } << 3 << false << QColor(0, 255, 0) << "";
+        QTest::newRow("enabled without colour")
+            << Settings { { "KHCEnable15", true }, { "KHCText15", "k" } } << 15 << true << QColor()
+            << "k";
+        QTest::newRow("colour stored as text is no colour")
+            << Settings { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } }
+            << 4 << true << QColor() << "k";
+        QTest::newRow("enabled without text")
+            << Settings { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } } << 0 << true
+            << QColor(9, 9, 9) << "";
+        QTest::newRow("leading zero is another key")
+            << Settings { { "KHCEnable09", true }, { "KHCText09", "x" } } << 9 << false
+            << QColor(0, 255, 0) << "";
+    }
+
+    void loadsSavedRows()
+    {
+        QFETCH(Settings, stored);
+        QFETCH(int, index);
+        QFETCH(bool, checked);
+        QFETCH(QColor, color);
+        QFETCH(QString, keyword);
+        settings->beginGroup("KeyHighlightConfig");
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings->setValue(it.key(), it.value());
+        settings->endGroup();
+        settings->sync();
+
+        QSettings reread(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
+        KeyHighlightDialog d(&reread, parent.get());
+        const Row r = row(d, index);
+        QCOMPARE(r.enable->isChecked(), checked);
+        QCOMPARE(r.color->palette().brush(QPalette::Button).color(), color);
+        QCOMPARE(r.keyword->text(), keyword);
+        QVERIFY(reread.group().isEmpty());
+    }
+
+    void saveWritesEveryRowWithoutLeadingZeros()
+    {
+        KeyHighlightDialog d(settings.get(), parent.get());
+        setRow(d, 9, true, rowColor(9), "nine");
+        setRow(d, 10, true, rowColor(10), "ten");
+        d.findChild<QPushButton*>("slaveConfigButton")->click();
+
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
+        QCOMPARE(boxes->calls.first().title, QString("关键字高亮"));
+        QCOMPARE(boxes->calls.first().text,
+            QString("保存配置成功！\r\n保存路径：%1\t")
+                .arg(QFileInfo(settings->fileName()).absoluteFilePath()));
+
+        settings->sync();
+        QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
+        file.beginGroup("KeyHighlightConfig");
+        QCOMPARE(file.childKeys().size(), 3 * KeyHighlightDialog::kRows);
+        QCOMPARE(file.value("KHCText9").toString(), QString("nine"));
+        QCOMPARE(file.value("KHCText10").toString(), QString("ten"));
+        QCOMPARE(file.value("KHCColor10").value<QColor>(), rowColor(10));
+        QCOMPARE(file.value("KHCEnable10").toBool(), true);
+        QVERIFY(!file.contains("KHCText09"));
+        QCOMPARE(file.value("KHCEnable0").toBool(), false);
+        QCOMPARE(file.value("KHCColor0").value<QColor>(), QColor(0, 255, 0));
+        QCOMPARE(file.value("KHCText0").toString(), QString());
+    }
+
+    void disabledSavedRowReloadsEmptyAndGreen()
+    {
+        {
+            KeyHighlightDialog d(settings.get(), parent.get());
+            setRow(d, 2, false, Qt::red, "abc");
+            d.findChild<QPushButton*>("slaveConfigButton")->click();
+        }
+        settings->sync();
+        QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
+        QCOMPARE(file.value("KeyHighlightConfig/KHCEnable2").toBool(), false);
+        QCOMPARE(file.value("KeyHighlightConfig/KHCColor2").value<QColor>(), QColor(Qt::red));
+        QCOMPARE(file.value("KeyHighlightConfig/KHCText2").toString(), QString("abc"));
+
+        KeyHighlightDialog again(&file, parent.get());
+        const Row r = row(again, 2);
+        QVERIFY(!r.enable->isChecked());
+        QVERIFY(r.keyword->text().isEmpty());
+        QCOMPARE(r.color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
+    }
+
+    void colourPicker_data()
+    {
+        QTest::addColumn<QColor>("answer");
+        QTest::addColumn<QColor>("shown");
+        QTest::newRow("chosen") << QColor(255, 0, 0) << QColor(255, 0, 0);
+        QTest::newRow("cancelled") << QColor() << QColor(0, 0, 255);
+    }
+
+    void colourPicker()
+    {
+        QFETCH(QColor, answer);
+        QFETCH(QColor, shown);
+        settings->setValue("KeyHighlightConfig/KHCEnable6", true);
+        settings->setValue("KeyHighlightConfig/KHCColor6", QColor(0, 0, 255));
+        KeyHighlightDialog d(settings.get(), parent.get());
+        QList<QColor> initials;
+        QStringList titles;
+        QList<QWidget*> parents;
+        KeyHighlightDialog::setColorChooser(
+            [&](const QColor& initial, QWidget* p, const QString& title) {
+                initials << initial;
+                parents << p;
+                titles << title;
+                return answer;
+            });
+        if (answer.isValid())
+            QTest::ignoreMessage(QtDebugMsg, "color: QColor(ARGB 1, 1, 0, 0)");
+        row(d, 6).color->click();
+
+        // The picker opens on green whatever the row's colour is.
+        QCOMPARE(initials, QList<QColor>({ QColor(0, 255, 0) }));
+        QCOMPARE(parents, QList<QWidget*>({ &d }));
+        QCOMPARE(titles, QStringList({ "选择高亮的背景色" }));
+        const QPalette palette = row(d, 6).color->palette();
+        for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
+            QCOMPARE(palette.brush(group, QPalette::Button), QBrush(shown, Qt::SolidPattern));
+        QCOMPARE(row(d, 5).color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
+    }
+
+    void marks_data()
+    {
+        QTest::addColumn<QStringList>(
+            "rows"); // "index=keyword"; "!index=keyword" is an unchecked row
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+
+        const QStringList err = { "0=ERR" };
+        const auto row
+            = [](const char* tag, const QStringList& rows, const QString& text,
+                  const QString& expected) { QTest::newRow(tag) << rows << text << expected; };
+        row("ERR before a blank", err, "ERR 5", "aaa..");
+        row("ERR in brackets", err, "[ERR]", ".aaa.");
+        row("ERR inside ERROR", err, "ERROR", ".....");
+        row("XERR", err, "XERR", "....");
+        row("underscore is a word character", err, "ERR_1 ERR", "......aaa");
+        row("every occurrence", err, "ERR,ERR ERR", "aaa.aaa.aaa");
+        row("case compared", { "0=err" }, "ERR 5", ".....");
+        row("dot is a wildcard", { "0=a.c" }, "abc a.c", "aaa.aaa");
+        row("escaped dot", { "0=a\\.c" }, "abc a.c", "....aaa");
+        row("Chinese inside a run", { "0=错误" }, "发生错误了", ".....");
+        row("Chinese between blanks", { "0=错误" }, "发生 错误 了", "...aa..");
+        row("Chinese between punctuation", { "0=错误" }, "发生，错误。", "...aa.");
+        row("Chinese against Latin letters", { "0=错误" }, "错误ERR", ".....");
+        row("x* on a block starting otherwise", { "0=x*" }, "abc xx", "......");
+        row("x* on a block starting with x", { "0=x*" }, "xx abc xx", "aa.......");
+        row("higher row wins an overlap", { "3=ERR", "7=E.R" }, "ERR", "hhh");
+        row("lower row keeps its own matches", { "3=ERR", "7=WARN" }, "ERR WARN", "ddd.hhhh");
+        row("partial overlap", { "2=ERR 5", "5=5 x" }, "ERR 5 x", "ccccfff");
+        row("rows 10 and 15", { "10=ERR", "15=WARN" }, "ERR WARN", "kkk.pppp");
+        row("empty keyword", { "0=" }, "anything", "........");
+        row("unchecked row", { "!0=ERR" }, "ERR 5", ".....");
+        row("invalid pattern", { "0=ERR(" }, "ERR( x", "......");
+        row("alternation bounded at its ends only", { "0=ON|OFF" }, "ONE OFFSET OFF",
+            "aa.........aaa");
+        row("empty block", err, "", "");
+    }
+
+    void marks()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        KeyHighlightDialog d(settings.get(), parent.get());
+        for (QString entry : rows) {
+            const bool on = !entry.startsWith('!');
+            if (!on)
+                entry.remove(0, 1);
+            const int index = entry.section('=', 0, 0).toInt();
+            setRow(d, index, on, rowColor(index), entry.section('=', 1));
+        }
+        KeyHighlight highlight(&d);
+        highlight.setHighlightEnabled(true);
+        QCOMPARE(marks(highlight, text), expected);
+    }
+
+    void rowWithoutColourIsBoldOnly()
+    {
+        settings->setValue("KeyHighlightConfig/KHCEnable1", true);
+        settings->setValue("KeyHighlightConfig/KHCText1", "ERR");
+        KeyHighlightDialog d(settings.get(), parent.get());
+        KeyHighlight highlight(&d);
+        highlight.setHighlightEnabled(true);
+        QCOMPARE(marks(highlight, "x ERR"), QString("..***"));
+    }
+
+    void editTakesEffectForNextBlock()
+    {
+        KeyHighlightDialog d(settings.get(), parent.get());
+        setRow(d, 0, true, rowColor(0), "ERR");
+        KeyHighlight highlight(&d);
+        highlight.setHighlightEnabled(true);
+        QCOMPARE(marks(highlight, "ERR WARN"), QString("aaa....."));
+
+        row(d, 0).keyword->setText("WARN"); // not saved
+        QCOMPARE(marks(highlight, "ERR WARN"), QString("....aaaa"));
+
+        setRow(d, 0, true, rowColor(1), "WARN");
+        QCOMPARE(marks(highlight, "ERR WARN"), QString("....bbbb"));
+
+        row(d, 0).enable->setChecked(false);
+        QCOMPARE(marks(highlight, "ERR WARN"), QString("........"));
+        QVERIFY(settings->allKeys().isEmpty());
+    }
+
+    void offMarksNothing()
+    {
+        KeyHighlightDialog d(settings.get(), parent.get());
+        setRow(d, 0, true, rowColor(0), "ERR");
+        KeyHighlight highlight(&d);
+        QVERIFY(!highlight.isHighlightEnabled());
+        QCOMPARE(marks(highlight, "ERR 1"), QString("....."));
+        QCOMPARE(marks(highlight, "ERR 2"), QString("....."));
+    }
+
+    void uncheckingStopsMarkingNewText()
+    {
+        KeyHighlightDialog d(settings.get(), parent.get());
+        setRow(d, 0, true, rowColor(0), "ERR");
+        KeyHighlight highlight(&d);
+        highlight.setHighlightEnabled(true);
+        TextBrowser view;
+        view.setLineFormatter([&](const QString& line) { return highlight.formats(line); });
+        view.appendPlainText("ERR 1");
+        view.appendPlainText("ERR 2");
+        QCOMPARE(marks(&view, 0), QString("aaa.."));
+        highlight.setHighlightEnabled(false);
+        view.appendPlainText("ERR 3");
+        QCOMPARE(marks(&view, 2), QString("....."));
+        QCOMPARE(marks(&view, 0), QString("aaa..")); // shown text keeps its marks
+        highlight.setHighlightEnabled(true);
+        QCOMPARE(marks(&view, 2), QString(".....")); // and is not highlighted again
+        view.appendPlainText("ERR 4");
+        QCOMPARE(marks(&view, 3), QString("aaa.."));
+    }
+
+    void checkBoxSwitchesHighlighting()
+    {
+        MainWindow w;
+        auto* highlight = w.findChild<KeyHighlight*>();
+        auto* dialog = w.findChild<KeyHighlightDialog*>();
+        QVERIFY(highlight && dialog);
+        QVERIFY(!w.form()->recvShowText->lineFormats(0).size());
+        QVERIFY(!w.form()->keyHighlightCheckBox->isChecked());
+        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
+        QVERIFY(!highlight->isHighlightEnabled());
+
+        w.form()->keyHighlightCheckBox->setChecked(true);
+        QVERIFY(w.form()->keyHighlightToolButton->isEnabled());
+        QVERIFY(highlight->isHighlightEnabled());
+        w.form()->keyHighlightToolButton->click();
+        QVERIFY(dialog->isVisible());
+        dialog->hide();
+
+        w.form()->keyHighlightCheckBox->setChecked(false);
+        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
+        QVERIFY(!highlight->isHighlightEnabled());
+    }
+
+    void receivedTextIsMarked()
+    {
+        PtyTestBench bench;
+        QVERIFY(bench.ready);
+        MainWindow w;
+        w.form()->showTimeCheckBox->setChecked(false);
+        setRow(*w.findChild<KeyHighlightDialog*>(), 12, true, rowColor(12), "ERR");
+        w.form()->keyHighlightCheckBox->setChecked(true);
+        QVERIFY(bench.openIn(w));
+        QVERIFY(bench.pty.write("ERR 5\nok ERROR\n"));
+        TextBrowser* view = w.form()->recvShowText;
+        QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
+        QCOMPARE(marks(view, 0), QString("....mmm.."));
+        QCOMPARE(marks(view, 1), QString("............"));
+    }
+
+    void marksGoOnAfterAFullViewIsSaved()
+    {
+        PtyTestBench bench;
+        QVERIFY(bench.ready);
+        MainWindow w;
+        w.form()->showTimeCheckBox->setChecked(false);
+        w.form()->maxRowsSpinBox->setValue(20000);
+        w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+        setRow(*w.findChild<KeyHighlightDialog*>(), 3, true, rowColor(3), "ERR");
+        w.form()->keyHighlightCheckBox->setChecked(true);
+        QVERIFY(bench.openIn(w));
+        // A view big enough to go to the record writer whole, then lines for the new view.
+        QByteArray bytes;
+        for (int i = 0; i < 20000; ++i)
+            bytes += "line " + QByteArray::number(i).rightJustified(6, '0')
+                + " ERR padding padding\n";
+        bytes += "ERR 1\nok\n";
+        QVERIFY(bench.pty.write(bytes));
+        QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20002), 30000);
+        QTRY_COMPARE(w.recordsInHand(), 0);
+        TextBrowser* view = w.form()->recvShowText;
+        QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 1\nRX←◆ok"));
+        QCOMPARE(marks(view, 0), QString("....ddd.."));
+        QCOMPARE(marks(view, 1), QString("......"));
+        QCOMPARE(w.findChildren<KeyHighlight*>().size(), 1);
+        // Switching it off still reaches the one that marks the view.
+        w.form()->keyHighlightCheckBox->setChecked(false);
+        QVERIFY(bench.pty.write("ERR 2\n"));
+        QTRY_COMPARE(view->lineCount(), qint64(3));
+        QCOMPARE(marks(view, 2), QString("........."));
+    }
 
 private:
     struct Row {
@@ -60,11 +487,51 @@ private:
         QToolButton* color;
         QLineEdit* keyword;
     };
-    static Row row(KeyHighlightDialog& d, int index);
+
+    static Row row(KeyHighlightDialog& d, int index)
+    {
+        auto* list = d.findChild<QListWidget*>(QStringLiteral("listWidget"));
+        QWidget* frame = list->itemWidget(list->item(index));
+        QLayout* layout = frame->layout();
+        return { qobject_cast<QCheckBox*>(layout->itemAt(0)->widget()),
+            qobject_cast<QToolButton*>(layout->itemAt(1)->widget()),
+            qobject_cast<QLineEdit*>(layout->itemAt(2)->widget()) };
+    }
+
+    // The colour goes in the way a user puts it: through the picker behind the row's button.
     static void setRow(
-        KeyHighlightDialog& d, int index, bool on, const QColor& color, const QString& keyword);
+        KeyHighlightDialog& d, int index, bool on, const QColor& color, const QString& keyword)
+    {
+        const Row r = row(d, index);
+        KeyHighlightDialog::setColorChooser(
+            [color](const QColor&, QWidget*, const QString&) { return color; });
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^color: ")));
+        r.color->click();
+        KeyHighlightDialog::setColorChooser({});
+        r.enable->setChecked(on);
+        r.keyword->setText(keyword);
+    }
     static QColor rowColor(int index) { return QColor::fromHsv(index * 22, 255, 230); }
-    static QString marks(const QString& text, const QVector<QTextLayout::FormatRange>& formats);
+    // One character per character of the block: '.' unmarked, 'a' + row for a mark in that row's
+    // colour, '*' bold without background, '?' anything else.
+    static QString marks(const QString& text, const QVector<QTextLayout::FormatRange>& formats)
+    {
+        QString out(text.size(), QLatin1Char('.'));
+        for (const QTextLayout::FormatRange& r : formats) {
+            QChar c = QLatin1Char('?');
+            const bool bold = r.format.fontWeight() == QFont::Bold;
+            if (bold && !r.format.hasProperty(QTextFormat::BackgroundBrush)) {
+                c = QLatin1Char('*');
+            } else if (bold && r.format.background().style() == Qt::SolidPattern) {
+                for (int i = 0; i < KeyHighlightDialog::kRows; ++i)
+                    if (r.format.background().color() == rowColor(i))
+                        c = QChar('a' + i);
+            }
+            for (int i = r.start; i < r.start + r.length; ++i)
+                out[i] = c;
+        }
+        return out;
+    }
     static QString marks(KeyHighlight& highlight, const QString& text)
     {
         return marks(text, highlight.formats(text));
@@ -77,532 +544,8 @@ private:
     std::unique_ptr<TempWorkDir> work;
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<MsgRecorder> boxes;
+    std::unique_ptr<QWidget> parent; // of the dialogs, as the main window is
 };
-
-void tst_KeyHighlight::init()
-{
-    work.reset(new TempWorkDir);
-    settings.reset(new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat));
-    boxes.reset(new MsgRecorder);
-}
-
-void tst_KeyHighlight::cleanup()
-{
-    KeyHighlightDialog::setColorChooser({});
-    boxes.reset();
-    settings.reset();
-    work.reset();
-}
-
-tst_KeyHighlight::Row tst_KeyHighlight::row(KeyHighlightDialog& d, int index)
-{
-    auto* list = d.findChild<QListWidget*>(QStringLiteral("listWidget"));
-    QWidget* frame = list->itemWidget(list->item(index));
-    QLayout* layout = frame->layout();
-    return { qobject_cast<QCheckBox*>(layout->itemAt(0)->widget()),
-        qobject_cast<QToolButton*>(layout->itemAt(1)->widget()),
-        qobject_cast<QLineEdit*>(layout->itemAt(2)->widget()) };
-}
-
-// The colour goes in the way a user puts it: through the picker behind the row's button.
-void tst_KeyHighlight::setRow(
-    KeyHighlightDialog& d, int index, bool on, const QColor& color, const QString& keyword)
-{
-    const Row r = row(d, index);
-    KeyHighlightDialog::setColorChooser(
-        [color](const QColor&, QWidget*, const QString&) { return color; });
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^color: ")));
-    r.color->click();
-    KeyHighlightDialog::setColorChooser({});
-    r.enable->setChecked(on);
-    r.keyword->setText(keyword);
-}
-
-// One character per character of the block: '.' unmarked, 'a' + row for a mark in that row's
-// colour, '*' bold without background, '?' anything else.
-QString tst_KeyHighlight::marks(
-    const QString& text, const QVector<QTextLayout::FormatRange>& formats)
-{
-    QString out(text.size(), QLatin1Char('.'));
-    for (const QTextLayout::FormatRange& r : formats) {
-        QChar c = QLatin1Char('?');
-        const bool bold = r.format.fontWeight() == QFont::Bold;
-        if (bold && !r.format.hasProperty(QTextFormat::BackgroundBrush)) {
-            c = QLatin1Char('*');
-        } else if (bold && r.format.background().style() == Qt::SolidPattern) {
-            for (int i = 0; i < KeyHighlightDialog::kRows; ++i)
-                if (r.format.background().color() == rowColor(i))
-                    c = QChar('a' + i);
-        }
-        for (int i = r.start; i < r.start + r.length; ++i)
-            out[i] = c;
-    }
-    return out;
-}
-
-// --- the dialog --------------------------------------------------------------------------------
-
-void tst_KeyHighlight::wholeWordPattern()
-{
-    QCOMPARE(KeywordRules::wholeWordPattern("ERR"), QString("\\bERR\\b"));
-    QCOMPARE(KeywordRules::wholeWordPattern("a\\.c"), QString("\\ba\\.c\\b"));
-}
-
-void tst_KeyHighlight::patternCacheFollowsText()
-{
-    KeywordRules rules(2);
-    QRegExp& first = rules.pattern(0, "ERR");
-    QCOMPARE(first.pattern(), QString("\\bERR\\b"));
-    QCOMPARE(first.caseSensitivity(), Qt::CaseSensitive);
-    QCOMPARE(first.patternSyntax(), QRegExp::RegExp);
-    QCOMPARE(&rules.pattern(0, "ERR"), &first);
-    QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
-    QCOMPARE(rules.pattern(1, "").pattern(), QString("\\b\\b")); // an empty keyword compiles too
-    QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
-}
-
-void tst_KeyHighlight::isLiteral_data()
-{
-    QTest::addColumn<QString>("keyword");
-    QTest::addColumn<bool>("literal");
-    QTest::newRow("word") << "ERR" << true;
-    QTest::newRow("Chinese with blank") << "温度 过高" << true;
-    QTest::newRow("punctuation without syntax") << "a-b:c=d!" << true;
-    QTest::newRow("empty") << "" << false;
-    for (const char* c : { "\\", "^", "$", ".", "[", "]", "|", "(", ")", "?", "*", "+", "{", "}" })
-        QTest::newRow(c) << QString("a%1b").arg(QLatin1String(c)) << false;
-}
-
-void tst_KeyHighlight::isLiteral()
-{
-    QFETCH(QString, keyword);
-    QFETCH(bool, literal);
-    QCOMPARE(KeywordRules::isLiteral(keyword), literal);
-}
-
-// The plain search in front of the pattern never changes what is marked.
-void tst_KeyHighlight::literalShortcutAgreesWithPattern()
-{
-    const QStringList keywords = { "ab", "b", "a b", "ERR", "_a", "错", "a.b", "b*", "(a)" };
-    const QString alphabet = QStringLiteral("ab _E错.-");
-    QRandomGenerator rng(99);
-    KeywordRules rules(1);
-    for (int round = 0; round < 5000; ++round) {
-        QString text;
-        for (int i = rng.bounded(14); i > 0; --i)
-            text += alphabet.at(rng.bounded(alphabet.size()));
-        const QString keyword = keywords.at(rng.bounded(keywords.size()));
-        QRegExp rx(KeywordRules::wholeWordPattern(keyword), Qt::CaseSensitive, QRegExp::RegExp);
-        QList<QPair<int, int>> expected;
-        for (int pos = text.indexOf(rx, 0); pos >= 0 && rx.matchedLength() > 0;
-             pos = text.indexOf(rx, pos + rx.matchedLength()))
-            expected.append({ pos, rx.matchedLength() });
-        QList<QPair<int, int>> got;
-        rules.forEachMatch(0, keyword, text, [&](int pos, int len) { got.append({ pos, len }); });
-        QVERIFY2(got == expected, qPrintable(keyword + " in " + text));
-    }
-}
-
-void tst_KeyHighlight::rowLayout()
-{
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    auto* list = d.findChild<QListWidget*>("listWidget");
-    QCOMPARE(list->count(), KeyHighlightDialog::kRows);
-    for (int i = 0; i < list->count(); ++i) {
-        QListWidgetItem* item = list->item(i);
-        QCOMPARE(item->type(), 0);
-        auto* frame = qobject_cast<QFrame*>(list->itemWidget(item));
-        QVERIFY(frame);
-        QVERIFY(item->sizeHint().height() > 0); // the frame's hint when it was made
-        QVERIFY(qobject_cast<QHBoxLayout*>(frame->layout()));
-        QCOMPARE(frame->layout()->count(), 3);
-        const Row r = row(d, i);
-        QVERIFY(r.enable && r.color && r.keyword);
-        QVERIFY(r.enable->text().isEmpty());
-        QVERIFY(r.color->text().isEmpty());
-        QVERIFY(r.color->autoFillBackground());
-        QVERIFY(!r.enable->isChecked());
-        QCOMPARE(r.color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
-        QVERIFY(r.keyword->text().isEmpty());
-    }
-}
-
-void tst_KeyHighlight::entryOfRows()
-{
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    setRow(d, 4, true, rowColor(4), "ERR");
-    setRow(d, 5, false, rowColor(5), "WARN");
-    QColor color(1, 2, 3);
-    QString text("untouched");
-    QVERIFY(!d.keyHighlightEntry(-1, color, text));
-    QVERIFY(!d.keyHighlightEntry(16, color, text));
-    QVERIFY(!d.keyHighlightEntry(5, color, text));
-    QCOMPARE(color, QColor(1, 2, 3));
-    QCOMPARE(text, QString("untouched"));
-    QVERIFY(d.keyHighlightEntry(4, color, text));
-    QCOMPARE(color, rowColor(4));
-    QCOMPARE(text, QString("ERR"));
-}
-
-void tst_KeyHighlight::loadsSavedRows_data()
-{
-    QTest::addColumn<Settings>("stored");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("checked");
-    QTest::addColumn<QColor>("color");
-    QTest::addColumn<QString>("keyword");
-
-    QTest::newRow("enabled row 10") << Settings { { "KHCEnable10", true },
-        { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } }
-                                    << 10 << true << QColor(1, 2, 3) << "x";
-    QTest::newRow("disabled row ignores colour and text") << Settings { { "KHCEnable2", false },
-        { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" } }
-                                                          << 2 << false << QColor(0, 255, 0) << "";
-    QTest::newRow("nothing stored") << Settings() << 7 << false << QColor(0, 255, 0) << "";
-    QTest::newRow("text without enable")
-        << Settings { { "KHCText3", "abc" } } << 3 << false << QColor(0, 255, 0) << "";
-    QTest::newRow("enabled without colour")
-        << Settings { { "KHCEnable15", true }, { "KHCText15", "k" } } << 15 << true << QColor()
-        << "k";
-    QTest::newRow("colour stored as text is no colour")
-        << Settings { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } } << 4
-        << true << QColor() << "k";
-    QTest::newRow("enabled without text")
-        << Settings { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } } << 0 << true
-        << QColor(9, 9, 9) << "";
-    QTest::newRow("leading zero is another key")
-        << Settings { { "KHCEnable09", true }, { "KHCText09", "x" } } << 9 << false
-        << QColor(0, 255, 0) << "";
-}
-
-void tst_KeyHighlight::loadsSavedRows()
-{
-    QFETCH(Settings, stored);
-    QFETCH(int, index);
-    QFETCH(bool, checked);
-    QFETCH(QColor, color);
-    QFETCH(QString, keyword);
-    settings->beginGroup("KeyHighlightConfig");
-    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        settings->setValue(it.key(), it.value());
-    settings->endGroup();
-    settings->sync();
-
-    QSettings reread(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
-    QWidget parent;
-    KeyHighlightDialog d(&reread, &parent);
-    const Row r = row(d, index);
-    QCOMPARE(r.enable->isChecked(), checked);
-    QCOMPARE(r.color->palette().brush(QPalette::Button).color(), color);
-    QCOMPARE(r.keyword->text(), keyword);
-    QVERIFY(reread.group().isEmpty());
-}
-
-void tst_KeyHighlight::saveWritesEveryRowWithoutLeadingZeros()
-{
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    setRow(d, 9, true, rowColor(9), "nine");
-    setRow(d, 10, true, rowColor(10), "ten");
-    d.findChild<QPushButton*>("slaveConfigButton")->click();
-
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
-    QCOMPARE(boxes->calls.first().title, QString("关键字高亮"));
-    QCOMPARE(boxes->calls.first().text,
-        QString("保存配置成功！\r\n保存路径：%1\t")
-            .arg(QFileInfo(settings->fileName()).absoluteFilePath()));
-
-    settings->sync();
-    QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
-    file.beginGroup("KeyHighlightConfig");
-    QCOMPARE(file.childKeys().size(), 3 * KeyHighlightDialog::kRows);
-    QCOMPARE(file.value("KHCText9").toString(), QString("nine"));
-    QCOMPARE(file.value("KHCText10").toString(), QString("ten"));
-    QCOMPARE(file.value("KHCColor10").value<QColor>(), rowColor(10));
-    QCOMPARE(file.value("KHCEnable10").toBool(), true);
-    QVERIFY(!file.contains("KHCText09"));
-    QCOMPARE(file.value("KHCEnable0").toBool(), false);
-    QCOMPARE(file.value("KHCColor0").value<QColor>(), QColor(0, 255, 0));
-    QCOMPARE(file.value("KHCText0").toString(), QString());
-}
-
-void tst_KeyHighlight::disabledSavedRowReloadsEmptyAndGreen()
-{
-    QWidget parent;
-    {
-        KeyHighlightDialog d(settings.get(), &parent);
-        setRow(d, 2, false, Qt::red, "abc");
-        d.findChild<QPushButton*>("slaveConfigButton")->click();
-    }
-    settings->sync();
-    QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
-    QCOMPARE(file.value("KeyHighlightConfig/KHCEnable2").toBool(), false);
-    QCOMPARE(file.value("KeyHighlightConfig/KHCColor2").value<QColor>(), QColor(Qt::red));
-    QCOMPARE(file.value("KeyHighlightConfig/KHCText2").toString(), QString("abc"));
-
-    KeyHighlightDialog again(&file, &parent);
-    const Row r = row(again, 2);
-    QVERIFY(!r.enable->isChecked());
-    QVERIFY(r.keyword->text().isEmpty());
-    QCOMPARE(r.color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
-}
-
-void tst_KeyHighlight::colourPicker_data()
-{
-    QTest::addColumn<QColor>("answer");
-    QTest::addColumn<QColor>("shown");
-    QTest::newRow("chosen") << QColor(255, 0, 0) << QColor(255, 0, 0);
-    QTest::newRow("cancelled") << QColor() << QColor(0, 0, 255);
-}
-
-void tst_KeyHighlight::colourPicker()
-{
-    QFETCH(QColor, answer);
-    QFETCH(QColor, shown);
-    settings->setValue("KeyHighlightConfig/KHCEnable6", true);
-    settings->setValue("KeyHighlightConfig/KHCColor6", QColor(0, 0, 255));
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    QList<QColor> initials;
-    QStringList titles;
-    QList<QWidget*> parents;
-    KeyHighlightDialog::setColorChooser(
-        [&](const QColor& initial, QWidget* p, const QString& title) {
-            initials << initial;
-            parents << p;
-            titles << title;
-            return answer;
-        });
-    if (answer.isValid())
-        QTest::ignoreMessage(QtDebugMsg, "color: QColor(ARGB 1, 1, 0, 0)");
-    row(d, 6).color->click();
-
-    // The picker opens on green whatever the row's colour is.
-    QCOMPARE(initials, QList<QColor>({ QColor(0, 255, 0) }));
-    QCOMPARE(parents, QList<QWidget*>({ &d }));
-    QCOMPARE(titles, QStringList({ "选择高亮的背景色" }));
-    const QPalette palette = row(d, 6).color->palette();
-    for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
-        QCOMPARE(palette.brush(group, QPalette::Button), QBrush(shown, Qt::SolidPattern));
-    QCOMPARE(row(d, 5).color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
-}
-
-// --- the marks ---------------------------------------------------------------------------------
-
-void tst_KeyHighlight::marks_data()
-{
-    QTest::addColumn<QStringList>("rows"); // "index=keyword"; "!index=keyword" is an unchecked row
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-
-    const QStringList err = { "0=ERR" };
-    QTest::newRow("ERR before a blank") << err << "ERR 5"
-                                        << "aaa..";
-    QTest::newRow("ERR in brackets") << err << "[ERR]"
-                                     << ".aaa.";
-    QTest::newRow("ERR inside ERROR") << err << "ERROR"
-                                      << ".....";
-    QTest::newRow("XERR") << err << "XERR"
-                          << "....";
-    QTest::newRow("underscore is a word character") << err << "ERR_1 ERR"
-                                                    << "......aaa";
-    QTest::newRow("every occurrence") << err << "ERR,ERR ERR"
-                                      << "aaa.aaa.aaa";
-    QTest::newRow("case compared") << QStringList { "0=err" } << "ERR 5"
-                                   << ".....";
-    QTest::newRow("dot is a wildcard") << QStringList { "0=a.c" } << "abc a.c"
-                                       << "aaa.aaa";
-    QTest::newRow("escaped dot") << QStringList { "0=a\\.c" } << "abc a.c"
-                                 << "....aaa";
-    QTest::newRow("Chinese inside a run") << QStringList { "0=错误" } << "发生错误了"
-                                          << ".....";
-    QTest::newRow("Chinese between blanks") << QStringList { "0=错误" } << "发生 错误 了"
-                                            << "...aa..";
-    QTest::newRow("Chinese between punctuation") << QStringList { "0=错误" } << "发生，错误。"
-                                                 << "...aa.";
-    QTest::newRow("Chinese against Latin letters") << QStringList { "0=错误" } << "错误ERR"
-                                                   << ".....";
-    QTest::newRow("x* on a block starting otherwise") << QStringList { "0=x*" } << "abc xx"
-                                                      << "......";
-    QTest::newRow("x* on a block starting with x") << QStringList { "0=x*" } << "xx abc xx"
-                                                   << "aa.......";
-    QTest::newRow("higher row wins an overlap") << QStringList { "3=ERR", "7=E.R" } << "ERR"
-                                                << "hhh";
-    QTest::newRow("lower row keeps its own matches")
-        << QStringList { "3=ERR", "7=WARN" } << "ERR WARN"
-        << "ddd.hhhh";
-    QTest::newRow("partial overlap") << QStringList { "2=ERR 5", "5=5 x" } << "ERR 5 x"
-                                     << "ccccfff";
-    QTest::newRow("rows 10 and 15") << QStringList { "10=ERR", "15=WARN" } << "ERR WARN"
-                                    << "kkk.pppp";
-    QTest::newRow("empty keyword") << QStringList { "0=" } << "anything"
-                                   << "........";
-    QTest::newRow("unchecked row") << QStringList { "!0=ERR" } << "ERR 5"
-                                   << ".....";
-    QTest::newRow("invalid pattern") << QStringList { "0=ERR(" } << "ERR( x"
-                                     << "......";
-    QTest::newRow("alternation bounded at its ends only")
-        << QStringList { "0=ON|OFF" } << "ONE OFFSET OFF"
-        << "aa.........aaa";
-    QTest::newRow("empty block") << err << ""
-                                 << "";
-}
-
-void tst_KeyHighlight::marks()
-{
-    QFETCH(QStringList, rows);
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    for (QString entry : rows) {
-        const bool on = !entry.startsWith('!');
-        if (!on)
-            entry.remove(0, 1);
-        const int index = entry.section('=', 0, 0).toInt();
-        setRow(d, index, on, rowColor(index), entry.section('=', 1));
-    }
-    KeyHighlight highlight(&d);
-    highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(highlight, text), expected);
-}
-
-void tst_KeyHighlight::rowWithoutColourIsBoldOnly()
-{
-    settings->setValue("KeyHighlightConfig/KHCEnable1", true);
-    settings->setValue("KeyHighlightConfig/KHCText1", "ERR");
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    KeyHighlight highlight(&d);
-    highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(highlight, "x ERR"), QString("..***"));
-}
-
-void tst_KeyHighlight::editTakesEffectForNextBlock()
-{
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    setRow(d, 0, true, rowColor(0), "ERR");
-    KeyHighlight highlight(&d);
-    highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(highlight, "ERR WARN"), QString("aaa....."));
-
-    row(d, 0).keyword->setText("WARN"); // not saved
-    QCOMPARE(marks(highlight, "ERR WARN"), QString("....aaaa"));
-
-    setRow(d, 0, true, rowColor(1), "WARN");
-    QCOMPARE(marks(highlight, "ERR WARN"), QString("....bbbb"));
-
-    row(d, 0).enable->setChecked(false);
-    QCOMPARE(marks(highlight, "ERR WARN"), QString("........"));
-    QVERIFY(settings->allKeys().isEmpty());
-}
-
-void tst_KeyHighlight::offMarksNothing()
-{
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    setRow(d, 0, true, rowColor(0), "ERR");
-    KeyHighlight highlight(&d);
-    QVERIFY(!highlight.isHighlightEnabled());
-    QCOMPARE(marks(highlight, "ERR 1"), QString("....."));
-    QCOMPARE(marks(highlight, "ERR 2"), QString("....."));
-}
-
-void tst_KeyHighlight::uncheckingStopsMarkingNewText()
-{
-    QWidget parent;
-    KeyHighlightDialog d(settings.get(), &parent);
-    setRow(d, 0, true, rowColor(0), "ERR");
-    KeyHighlight highlight(&d);
-    highlight.setHighlightEnabled(true);
-    TextBrowser view;
-    view.setLineFormatter([&](const QString& line) { return highlight.formats(line); });
-    view.appendPlainText("ERR 1");
-    view.appendPlainText("ERR 2");
-    QCOMPARE(marks(&view, 0), QString("aaa.."));
-    highlight.setHighlightEnabled(false);
-    view.appendPlainText("ERR 3");
-    QCOMPARE(marks(&view, 2), QString("....."));
-    QCOMPARE(marks(&view, 0), QString("aaa..")); // shown text keeps its marks
-    highlight.setHighlightEnabled(true);
-    QCOMPARE(marks(&view, 2), QString(".....")); // and is not highlighted again
-    view.appendPlainText("ERR 4");
-    QCOMPARE(marks(&view, 3), QString("aaa.."));
-}
-
-void tst_KeyHighlight::checkBoxSwitchesHighlighting()
-{
-    MainWindow w;
-    auto* highlight = w.findChild<KeyHighlight*>();
-    auto* dialog = w.findChild<KeyHighlightDialog*>();
-    QVERIFY(highlight && dialog);
-    QVERIFY(!w.form()->recvShowText->lineFormats(0).size());
-    QVERIFY(!w.form()->keyHighlightCheckBox->isChecked());
-    QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
-    QVERIFY(!highlight->isHighlightEnabled());
-
-    w.form()->keyHighlightCheckBox->setChecked(true);
-    QVERIFY(w.form()->keyHighlightToolButton->isEnabled());
-    QVERIFY(highlight->isHighlightEnabled());
-    w.form()->keyHighlightToolButton->click();
-    QVERIFY(dialog->isVisible());
-    dialog->hide();
-
-    w.form()->keyHighlightCheckBox->setChecked(false);
-    QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
-    QVERIFY(!highlight->isHighlightEnabled());
-}
-
-void tst_KeyHighlight::receivedTextIsMarked()
-{
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    setRow(*w.findChild<KeyHighlightDialog*>(), 12, true, rowColor(12), "ERR");
-    w.form()->keyHighlightCheckBox->setChecked(true);
-    QVERIFY(bench.openIn(w));
-    QVERIFY(bench.pty.write("ERR 5\nok ERROR\n"));
-    TextBrowser* view = w.form()->recvShowText;
-    QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
-    QCOMPARE(marks(view, 0), QString("....mmm.."));
-    QCOMPARE(marks(view, 1), QString("............"));
-}
-
-void tst_KeyHighlight::marksGoOnAfterAFullViewIsSaved()
-{
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    setRow(*w.findChild<KeyHighlightDialog*>(), 3, true, rowColor(3), "ERR");
-    w.form()->keyHighlightCheckBox->setChecked(true);
-    QVERIFY(bench.openIn(w));
-    // A view big enough to go to the record writer whole, then lines for the new view.
-    QByteArray bytes;
-    for (int i = 0; i < 20000; ++i)
-        bytes += "line " + QByteArray::number(i).rightJustified(6, '0') + " ERR padding padding\n";
-    bytes += "ERR 1\nok\n";
-    QVERIFY(bench.pty.write(bytes));
-    QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20002), 30000);
-    QTRY_COMPARE(w.recordsInHand(), 0);
-    TextBrowser* view = w.form()->recvShowText;
-    QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 1\nRX←◆ok"));
-    QCOMPARE(marks(view, 0), QString("....ddd.."));
-    QCOMPARE(marks(view, 1), QString("......"));
-    QCOMPARE(w.findChildren<KeyHighlight*>().size(), 1);
-    // Switching it off still reaches the one that marks the view.
-    w.form()->keyHighlightCheckBox->setChecked(false);
-    QVERIFY(bench.pty.write("ERR 2\n"));
-    QTRY_COMPARE(view->lineCount(), qint64(3));
-    QCOMPARE(marks(view, 2), QString("........."));
-}
 
 QTEST_MAIN(tst_KeyHighlight)
 #include "tst_keyhighlight.moc"

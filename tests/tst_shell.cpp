@@ -25,305 +25,287 @@ class tst_Shell : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void closeBehaviour_data();
-    void closeBehaviour();
-    void trayQuitAsksNothing();
-    void singleClickRestores_data();
-    void singleClickRestores();
-    void welcomeTextFollowsMaximise();
-    void debugLogWritesExactlyTheLines();
-    void debugLogCatchesQtWarnings();
-    void debugLogHasEveryFeaturesLine();
-    void debugLogKeepsItsNewestHalf_data();
-    void debugLogKeepsItsNewestHalf();
-    void debugLogStaysUnderItsCap();
-    void boxesShowTagsAsText_data();
-    void boxesShowTagsAsText();
+    void init()
+    {
+        work = new TempWorkDir;
+        QVERIFY(work->installPlugin());
+        boxes = new MsgRecorder;
+        QFile::remove(DebugLog::path());
+    }
+
+    void cleanup()
+    {
+        qInstallMessageHandler(nullptr);
+        MainWindow::setTrayAvailability(-1);
+        delete boxes;
+        delete work;
+    }
+
+    void closeBehaviour_data()
+    {
+        QTest::addColumn<bool>("minTray");
+        QTest::addColumn<int>("tray");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("visibleAfter");
+        QTest::addColumn<bool>("quitOnLastClosed");
+        QTest::newRow("tray mode hides")
+            << true << 1 << int(QMessageBox::Ok) << false << false << false;
+        QTest::newRow("quit mode, Ok quits")
+            << false << 1 << int(QMessageBox::Ok) << true << false << true;
+        QTest::newRow("quit mode, Cancel stays")
+            << false << 1 << int(QMessageBox::Cancel) << true << true << true;
+        QTest::newRow("tray mode without a tray asks")
+            << true << 0 << int(QMessageBox::Ok) << true << false << true;
+        QTest::newRow("no tray, Cancel stays")
+            << true << 0 << int(QMessageBox::Cancel) << true << true << true;
+    }
+
+    void closeBehaviour()
+    {
+        QFETCH(bool, minTray);
+        QFETCH(int, tray);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, visibleAfter);
+        QFETCH(bool, quitOnLastClosed);
+        MainWindow::setTrayAvailability(tray);
+        boxes->answer = QMessageBox::StandardButton(answer);
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        MainWindow w;
+        w.extraSettings()->setMinTray(minTray);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.close();
+        QCOMPARE(boxes->count(MsgBox::Question), asked ? 1 : 0);
+        if (asked) {
+            QCOMPARE(boxes->calls.last().title, QString("关闭"));
+            QCOMPARE(boxes->calls.last().text, QString("是否确认要退出程序？"));
+        }
+        QCOMPARE(w.isVisible(), visibleAfter);
+        if (!(asked && visibleAfter))
+            QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), quitOnLastClosed);
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+    }
+
+    void trayQuitAsksNothing()
+    {
+        MainWindow w;
+        w.extraSettings()->setMinTray(false);
+        auto* tray = w.findChild<QSystemTrayIcon*>();
+        QVERIFY(tray && tray->contextMenu());
+        QStringList texts;
+        QAction* quit = nullptr;
+        for (QAction* a : tray->contextMenu()->actions()) {
+            texts << a->text();
+            if (a->text() == "退出")
+                quit = a;
+        }
+        QCOMPARE(
+            texts, QStringList({ "关于", "", "显示主窗口", "个性设置", "附加功能", "", "退出" }));
+        QTimer::singleShot(0, quit, &QAction::trigger);
+        QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(boxes->count(MsgBox::Question), 0);
+    }
+
+    void singleClickRestores_data()
+    {
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("normal") << false;
+        QTest::newRow("maximised") << true;
+    }
+
+    void singleClickRestores()
+    {
+        QFETCH(bool, maximised);
+        MainWindow::setTrayAvailability(1);
+        MainWindow w;
+        if (maximised)
+            w.showMaximized();
+        else
+            w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.close(); // into the tray
+        QVERIFY(!w.isVisible());
+        w.slotTrayIconActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(!w.isVisible());
+        w.slotTrayIconActivated(QSystemTrayIcon::Trigger);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.isMaximized(), maximised);
+    }
+
+    void welcomeTextFollowsMaximise()
+    {
+        MainWindow w;
+        w.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* welcome = w.findChild<QLabel*>("welcomeLabel");
+        QTRY_VERIFY(welcome->text().startsWith("欢迎使用quillon - 串口调试助手 - "));
+        w.showNormal();
+        QTRY_COMPARE(welcome->text(), QString("欢迎使用quillon - 串口调试助手"));
+    }
+
+    void debugLogWritesExactlyTheLines()
+    {
+        PtyTestBench bench;
+        QVERIFY(bench.ready);
+        MainWindow w;
+        auto* box = w.extraSettings()->findChild<QCheckBox*>("debugLogCheckBox");
+        QVERIFY(box);
+        box->click();
+        QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
+        QVERIFY(bench.openIn(w));
+        const QStringList lines = debugLines();
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(1),
+            QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
+                    "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
+                .arg(bench.pty.slavePath()));
+        box->click();
+        w.form()->openSerialButton->click();
+        w.form()->openSerialButton->click();
+        QCOMPARE(debugLines(), lines);
+    }
+
+    void debugLogCatchesQtWarnings()
+    {
+        MainWindow w;
+        w.slotEnableDebugLog(true);
+        QObject a, b;
+        // A connection to a signal that does not exist: Qt warns through the message channel.
+        QObject::connect(&a, SIGNAL(noSuchSignal()), &b, SLOT(deleteLater()));
+        w.slotEnableDebugLog(false);
+        const QStringList lines = debugLines();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(1).contains("noSuchSignal"), qPrintable(lines.at(1)));
+    }
+
+    void debugLogHasEveryFeaturesLine()
+    {
+        MainWindow w;
+        w.slotEnableDebugLog(true);
+
+        // Character/hex converter.
+        auto* tools = w.additionWindow();
+        tools->findChild<QTextEdit*>("characterHexTextEdit")->setPlainText("41 42");
+        tools->findChild<QRadioButton*>("characterShowRadioButton")->setChecked(true);
+        tools->slotCharacterHexShowButton();
+        // Device console reply (55 7A 80 starts a reply).
+        tools->feedDeviceReply(QByteArray::fromHex("557a80000f0001"));
+        // Keyword colour picker.
+        KeyHighlightDialog::setColorChooser(
+            [](const QColor&, QWidget*, const QString&) { return QColor(Qt::red); });
+        auto* keys = w.findChild<KeyHighlightDialog*>();
+        // Every row's colour button opens the picker; take the first.
+        const auto colourButtons = keys->findChildren<QToolButton*>();
+        QVERIFY(!colourButtons.isEmpty());
+        colourButtons.first()->click();
+        KeyHighlightDialog::setColorChooser({});
+        // Log sharing: listen on a free local port.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        auto* share = w.logShared();
+        share->findChild<QCheckBox*>("enableLogSharedCheckBox")->setChecked(true);
+        share->findChild<QRadioButton*>("formRadioButton")->setChecked(true);
+        share->findChild<QLineEdit*>("formPortLineEdit")->setText(QString::number(port));
+        share->findChild<QPushButton*>("okButton")->click();
+        // Log filter with a keyword that matches.
+        w.logFilter()->findChild<QLineEdit*>("key1LineEdit")->setText("ERR");
+        w.logFilter()->appendFilteredLog("[ERR] sensor timeout");
+        QTRY_VERIFY(!debugLines().filter(QRegularExpression("^num1 ")).isEmpty());
+        w.slotEnableDebugLog(false);
+
+        const QStringList lines = debugLines();
+        for (const char* start : { "slotEnableDebugLog true", "text: 41 42", "cache.size",
+                 "color: QColor", "address", "num1" })
+            QVERIFY2(!lines.filter(QRegularExpression("^" + QRegularExpression::escape(start)))
+                          .isEmpty(),
+                qPrintable(start + QString(" missing in: ") + lines.join(" | ")));
+    }
+
+    void debugLogKeepsItsNewestHalf_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QByteArray>("kept"); // with a cap of 20 bytes
+        QTest::newRow("at the cap")
+            << QByteArray("1111\n2222\n3333\n4444\n") << QByteArray("1111\n2222\n3333\n4444\n");
+        QTest::newRow("half begins a line")
+            << QByteArray("1111\n2222\n3333\n4444\n5555\n") << QByteArray("4444\n5555\n");
+        QTest::newRow("half begins inside a line")
+            << QByteArray("111111\n222222\n333333\n") << QByteArray("333333\n");
+        QTest::newRow("one endless line") << QByteArray(30, 'x') + "\n" << QByteArray();
+    }
+
+    void debugLogKeepsItsNewestHalf()
+    {
+        QFETCH(QByteArray, log);
+        QFile f(DebugLog::path());
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(log) == log.size());
+        f.close();
+        DebugLog::keepNewestHalf(f.fileName(), 20);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QTEST(f.readAll(), "kept");
+    }
+
+    void debugLogStaysUnderItsCap()
+    {
+        QFile f(DebugLog::path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        for (qint64 i = 0; i < DebugLog::Cap / 1024; ++i)
+            f.write(QByteArray(1023, 'x') + '\n');
+        f.close();
+        MainWindow w;
+        w.slotEnableDebugLog(true); // one line more than the cap
+        QVERIFY(f.size() <= DebugLog::Cap / 2);
+        QCOMPARE(debugLines().first(), QString(1023, 'x'));
+        QCOMPARE(debugLines().last(), QString("slotEnableDebugLog true"));
+    }
+
+    void boxesShowTagsAsText_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("warning") << int(MsgBox::Warning);
+        QTest::newRow("information") << int(MsgBox::Information);
+        QTest::newRow("question") << int(MsgBox::Question);
+    }
+
+    void boxesShowTagsAsText()
+    {
+        QFETCH(int, kind);
+        MsgBox::setHandler({}); // the real boxes
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(0, [&format] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            format = box->textFormat();
+            box->defaultButton()->click();
+        });
+        QWidget parent;
+        const QString text("<b>x</b> from /tmp/<i>name</i>.bin");
+        const auto answer = kind == MsgBox::Warning ? MsgBox::warning(&parent, "警告", text)
+            : kind == MsgBox::Information
+            ? MsgBox::information(&parent, "通知", text)
+            : MsgBox::question(&parent, "关闭", text, QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(answer, QMessageBox::Ok);
+    }
 
 private:
-    QStringList debugLines() const;
+    QStringList debugLines() const
+    {
+        QFile f(DebugLog::path());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QString text = QString::fromUtf8(f.readAll());
+        if (text.endsWith('\n'))
+            text.chop(1);
+        return text.isEmpty() ? QStringList() : text.split('\n');
+    }
     TempWorkDir* work = nullptr;
     MsgRecorder* boxes = nullptr;
 };
-
-void tst_Shell::init()
-{
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-    QFile::remove(DebugLog::path());
-}
-
-void tst_Shell::cleanup()
-{
-    qInstallMessageHandler(nullptr);
-    MainWindow::setTrayAvailability(-1);
-    delete boxes;
-    delete work;
-}
-
-QStringList tst_Shell::debugLines() const
-{
-    QFile f(DebugLog::path());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(f.readAll());
-    if (text.endsWith('\n'))
-        text.chop(1);
-    return text.isEmpty() ? QStringList() : text.split('\n');
-}
-
-void tst_Shell::closeBehaviour_data()
-{
-    QTest::addColumn<bool>("minTray");
-    QTest::addColumn<int>("tray");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("asked");
-    QTest::addColumn<bool>("visibleAfter");
-    QTest::addColumn<bool>("quitOnLastClosed");
-    QTest::newRow("tray mode hides")
-        << true << 1 << int(QMessageBox::Ok) << false << false << false;
-    QTest::newRow("quit mode, Ok quits")
-        << false << 1 << int(QMessageBox::Ok) << true << false << true;
-    QTest::newRow("quit mode, Cancel stays")
-        << false << 1 << int(QMessageBox::Cancel) << true << true << true;
-    QTest::newRow("tray mode without a tray asks")
-        << true << 0 << int(QMessageBox::Ok) << true << false << true;
-    QTest::newRow("no tray, Cancel stays")
-        << true << 0 << int(QMessageBox::Cancel) << true << true << true;
-}
-
-void tst_Shell::closeBehaviour()
-{
-    QFETCH(bool, minTray);
-    QFETCH(int, tray);
-    QFETCH(int, answer);
-    QFETCH(bool, asked);
-    QFETCH(bool, visibleAfter);
-    QFETCH(bool, quitOnLastClosed);
-    MainWindow::setTrayAvailability(tray);
-    boxes->answer = QMessageBox::StandardButton(answer);
-    QGuiApplication::setQuitOnLastWindowClosed(true);
-    MainWindow w;
-    w.extraSettings()->setMinTray(minTray);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.close();
-    QCOMPARE(boxes->count(MsgBox::Question), asked ? 1 : 0);
-    if (asked) {
-        QCOMPARE(boxes->calls.last().title, QString("关闭"));
-        QCOMPARE(boxes->calls.last().text, QString("是否确认要退出程序？"));
-    }
-    QCOMPARE(w.isVisible(), visibleAfter);
-    if (!(asked && visibleAfter))
-        QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), quitOnLastClosed);
-    QGuiApplication::setQuitOnLastWindowClosed(true);
-}
-
-void tst_Shell::trayQuitAsksNothing()
-{
-    MainWindow w;
-    w.extraSettings()->setMinTray(false);
-    auto* tray = w.findChild<QSystemTrayIcon*>();
-    QVERIFY(tray && tray->contextMenu());
-    QStringList texts;
-    QAction* quit = nullptr;
-    for (QAction* a : tray->contextMenu()->actions()) {
-        texts << a->text();
-        if (a->text() == "退出")
-            quit = a;
-    }
-    QCOMPARE(texts, QStringList({ "关于", "", "显示主窗口", "个性设置", "附加功能", "", "退出" }));
-    QTimer::singleShot(0, quit, &QAction::trigger);
-    QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QCOMPARE(boxes->count(MsgBox::Question), 0);
-}
-
-void tst_Shell::singleClickRestores_data()
-{
-    QTest::addColumn<bool>("maximised");
-    QTest::newRow("normal") << false;
-    QTest::newRow("maximised") << true;
-}
-
-void tst_Shell::singleClickRestores()
-{
-    QFETCH(bool, maximised);
-    MainWindow::setTrayAvailability(1);
-    MainWindow w;
-    if (maximised)
-        w.showMaximized();
-    else
-        w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.close(); // into the tray
-    QVERIFY(!w.isVisible());
-    w.slotTrayIconActivated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(!w.isVisible());
-    w.slotTrayIconActivated(QSystemTrayIcon::Trigger);
-    QVERIFY(w.isVisible());
-    QCOMPARE(w.isMaximized(), maximised);
-}
-
-void tst_Shell::welcomeTextFollowsMaximise()
-{
-    MainWindow w;
-    w.showMaximized();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    auto* welcome = w.findChild<QLabel*>("welcomeLabel");
-    QTRY_VERIFY(welcome->text().startsWith("欢迎使用quillon - 串口调试助手 - "));
-    w.showNormal();
-    QTRY_COMPARE(welcome->text(), QString("欢迎使用quillon - 串口调试助手"));
-}
-
-void tst_Shell::debugLogWritesExactlyTheLines()
-{
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    MainWindow w;
-    auto* box = w.extraSettings()->findChild<QCheckBox*>("debugLogCheckBox");
-    QVERIFY(box);
-    box->click();
-    QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
-    QVERIFY(bench.openIn(w));
-    const QStringList lines = debugLines();
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.at(1),
-        QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
-                "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
-            .arg(bench.pty.slavePath()));
-    box->click();
-    w.form()->openSerialButton->click();
-    w.form()->openSerialButton->click();
-    QCOMPARE(debugLines(), lines);
-}
-
-void tst_Shell::debugLogCatchesQtWarnings()
-{
-    MainWindow w;
-    w.slotEnableDebugLog(true);
-    QObject a, b;
-    // A connection to a signal that does not exist: Qt warns through the message channel.
-    QObject::connect(&a, SIGNAL(noSuchSignal()), &b, SLOT(deleteLater()));
-    w.slotEnableDebugLog(false);
-    const QStringList lines = debugLines();
-    QCOMPARE(lines.size(), 2);
-    QVERIFY2(lines.at(1).contains("noSuchSignal"), qPrintable(lines.at(1)));
-}
-
-void tst_Shell::debugLogHasEveryFeaturesLine()
-{
-    MainWindow w;
-    w.slotEnableDebugLog(true);
-
-    // Character/hex converter.
-    auto* tools = w.additionWindow();
-    tools->findChild<QTextEdit*>("characterHexTextEdit")->setPlainText("41 42");
-    tools->findChild<QRadioButton*>("characterShowRadioButton")->setChecked(true);
-    tools->slotCharacterHexShowButton();
-    // Device console reply (55 7A 80 starts a reply).
-    tools->feedDeviceReply(QByteArray::fromHex("557a80000f0001"));
-    // Keyword colour picker.
-    KeyHighlightDialog::setColorChooser(
-        [](const QColor&, QWidget*, const QString&) { return QColor(Qt::red); });
-    auto* keys = w.findChild<KeyHighlightDialog*>();
-    // Every row's colour button opens the picker; take the first.
-    const auto colourButtons = keys->findChildren<QToolButton*>();
-    QVERIFY(!colourButtons.isEmpty());
-    colourButtons.first()->click();
-    KeyHighlightDialog::setColorChooser({});
-    // Log sharing: listen on a free local port.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    auto* share = w.logShared();
-    share->findChild<QCheckBox*>("enableLogSharedCheckBox")->setChecked(true);
-    share->findChild<QRadioButton*>("formRadioButton")->setChecked(true);
-    share->findChild<QLineEdit*>("formPortLineEdit")->setText(QString::number(port));
-    share->findChild<QPushButton*>("okButton")->click();
-    // Log filter with a keyword that matches.
-    w.logFilter()->findChild<QLineEdit*>("key1LineEdit")->setText("ERR");
-    w.logFilter()->appendFilteredLog("[ERR] sensor timeout");
-    QTRY_VERIFY(!debugLines().filter(QRegularExpression("^num1 ")).isEmpty());
-    w.slotEnableDebugLog(false);
-
-    const QStringList lines = debugLines();
-    for (const char* start : { "slotEnableDebugLog true", "text: 41 42", "cache.size",
-             "color: QColor", "address", "num1" })
-        QVERIFY2(
-            !lines.filter(QRegularExpression("^" + QRegularExpression::escape(start))).isEmpty(),
-            qPrintable(start + QString(" missing in: ") + lines.join(" | ")));
-}
-
-void tst_Shell::debugLogKeepsItsNewestHalf_data()
-{
-    QTest::addColumn<QByteArray>("log");
-    QTest::addColumn<QByteArray>("kept"); // with a cap of 20 bytes
-    QTest::newRow("at the cap") << QByteArray("1111\n2222\n3333\n4444\n")
-                                << QByteArray("1111\n2222\n3333\n4444\n");
-    QTest::newRow("half begins a line")
-        << QByteArray("1111\n2222\n3333\n4444\n5555\n") << QByteArray("4444\n5555\n");
-    QTest::newRow("half begins inside a line")
-        << QByteArray("111111\n222222\n333333\n") << QByteArray("333333\n");
-    QTest::newRow("one endless line") << QByteArray(30, 'x') + "\n" << QByteArray();
-}
-
-void tst_Shell::debugLogKeepsItsNewestHalf()
-{
-    QFETCH(QByteArray, log);
-    QFile f(DebugLog::path());
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(log) == log.size());
-    f.close();
-    DebugLog::keepNewestHalf(f.fileName(), 20);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QTEST(f.readAll(), "kept");
-}
-
-void tst_Shell::debugLogStaysUnderItsCap()
-{
-    QFile f(DebugLog::path());
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    for (qint64 i = 0; i < DebugLog::Cap / 1024; ++i)
-        f.write(QByteArray(1023, 'x') + '\n');
-    f.close();
-    MainWindow w;
-    w.slotEnableDebugLog(true); // one line more than the cap
-    QVERIFY(f.size() <= DebugLog::Cap / 2);
-    QCOMPARE(debugLines().first(), QString(1023, 'x'));
-    QCOMPARE(debugLines().last(), QString("slotEnableDebugLog true"));
-}
-
-void tst_Shell::boxesShowTagsAsText_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::newRow("warning") << int(MsgBox::Warning);
-    QTest::newRow("information") << int(MsgBox::Information);
-    QTest::newRow("question") << int(MsgBox::Question);
-}
-
-void tst_Shell::boxesShowTagsAsText()
-{
-    QFETCH(int, kind);
-    MsgBox::setHandler({}); // the real boxes
-    Qt::TextFormat format = Qt::AutoText;
-    QTimer::singleShot(0, [&format] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        format = box->textFormat();
-        box->defaultButton()->click();
-    });
-    QWidget parent;
-    const QString text("<b>x</b> from /tmp/<i>name</i>.bin");
-    const auto answer = kind == MsgBox::Warning ? MsgBox::warning(&parent, "警告", text)
-        : kind == MsgBox::Information
-        ? MsgBox::information(&parent, "通知", text)
-        : MsgBox::question(&parent, "关闭", text, QMessageBox::Ok | QMessageBox::Cancel);
-    QCOMPARE(format, Qt::PlainText);
-    QCOMPARE(answer, QMessageBox::Ok);
-}
 
 QTEST_MAIN(tst_Shell)
 #include "tst_shell.moc"
