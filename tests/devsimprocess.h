@@ -1,10 +1,20 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+// Skips outside CTest, which names the plug-in folder; fails when the simulator is not built.
+#define NEED_SIMULATOR()                                                                           \
+    do {                                                                                           \
+        if (DevSimProcess::program().isEmpty())                                                    \
+            QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");                        \
+        QVERIFY2(QFileInfo(DevSimProcess::program()).isExecutable(),                               \
+            qPrintable(DevSimProcess::program() + QStringLiteral(" is not built")));               \
+    } while (false)
 
 // One quillon-devsim process for a test, with its link and files in a temporary folder.
 class DevSimProcess {
