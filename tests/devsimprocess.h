@@ -29,14 +29,21 @@ public:
 
     // Starts with the given options and waits for its "PTY <path>" line.
     bool start(const QStringList& arguments);
+    // Waits for the next "PTY <path>" line, as after the board re-enumerates.
+    bool waitForPty();
     QString ptyPath() const { return pty; }
+    QString linkPath() const { return dir.filePath(QStringLiteral("ttySIM0")); }
+    QString folder() const { return dir.path(); }
+    // Sends `signal` and waits for a normal exit.
+    bool stop(int signal);
+    QProcess& process() { return proc; }
     // A file in the simulator's temporary folder, for --download-file and the like.
     QString filePath(const QString& name) const { return dir.filePath(name); }
     QString errors();
 
 private:
     QTemporaryDir dir;
-    QProcess process;
+    QProcess proc;
     QString pty;
 };
 

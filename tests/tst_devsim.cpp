@@ -2,6 +2,7 @@
 #include "devsim/device.h"
 #include "devsim/devsimoptions.h"
 #include "devsim/logstream.h"
+#include "devsimprocess.h"
 #include "tools/core/devicecommand.h"
 
 #include <QElapsedTimer>
@@ -22,23 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The simulator is built beside the plug-in folder that CTest names.
-QString simulatorPath()
-{
-    const QByteArray plugins = qgetenv("QUILLON_TEST_PLUGIN_DIR");
-    if (plugins.isEmpty())
-        return QString();
-    return QDir::cleanPath(QString::fromLocal8Bit(plugins) + QStringLiteral("/../quillon-devsim"));
-}
-
-#define REQUIRE_SIMULATOR()                                                                        \
-    do {                                                                                           \
-        if (simulatorPath().isEmpty())                                                             \
-            QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");                        \
-        QVERIFY2(QFileInfo(simulatorPath()).isExecutable(),                                        \
-            qPrintable(simulatorPath() + QStringLiteral(" is not built")));                        \
-    } while (false)
 
 // What a reader got from the simulator: log line numbers in order, and every other byte.
 struct Stream {
@@ -153,48 +137,21 @@ private:
     int fd = -1;
 };
 
-// One simulator process with its link in a temporary folder.
-class Simulator {
-public:
-    Simulator()
-        : link(dir.filePath(QStringLiteral("ttySIM0")))
-        , record(dir.filePath(QStringLiteral("sent.bin")))
-    {
-    }
-    // Starts with the link in the temporary folder and waits for "PTY <path>"; returns the path.
-    QString start(const QStringList& extra)
-    {
-        process.start(simulatorPath(), QStringList { QStringLiteral("--link"), link } + extra);
-        return waitForPty();
-    }
-    ~Simulator()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
+// The simulator's --help text; empty when it did not end well.
+QString helpText()
+{
+    QProcess p;
+    p.start(DevSimProcess::program(), { "--help" });
+    if (!p.waitForFinished(5000) || p.exitCode() != 0)
+        return QString();
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
 
-    QString waitForPty()
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!process.canReadLine() && timer.elapsed() < 5000)
-            process.waitForReadyRead(100);
-        const QByteArray line = process.readLine().trimmed();
-        return line.startsWith("PTY ") ? QString::fromLocal8Bit(line.mid(4)) : QString();
-    }
-    bool stop(int signal)
-    {
-        ::kill(pid_t(process.processId()), signal);
-        return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit;
-    }
-
-    QTemporaryDir dir;
-    QString link;
-    QString record;
-    QProcess process;
-};
+// Done once the log lines read so far are `n` or more.
+std::function<bool(const QByteArray&)> haveLines(int n)
+{
+    return [n](const QByteArray& b) { return split(b).sequences.size() >= n; };
+}
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 QString fromGbk(const QByteArray& bytes)
@@ -582,12 +539,8 @@ void tst_DevSim::defaultLink()
 
 void tst_DevSim::help()
 {
-    REQUIRE_SIMULATOR();
-    QProcess p;
-    p.start(simulatorPath(), { "--help" });
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    NEED_SIMULATOR();
+    const QString out = helpText();
     for (const char* option : { "--link", "--interval", "--lines", "--rate", "--count",
              "--duration", "--quiet", "--record", "--no-echo", "--help" })
         QVERIFY2(out.contains(QLatin1String(option)), option);
@@ -610,7 +563,7 @@ void tst_DevSim::startFailures_data()
 
 void tst_DevSim::startFailures()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     QFETCH(QString, setup);
     QFETCH(QStringList, args);
     QTemporaryDir dir;
@@ -623,7 +576,7 @@ void tst_DevSim::startFailures()
     for (QString& a : args)
         a.replace(QStringLiteral("<dir>"), dir.path());
     QProcess p;
-    p.start(simulatorPath(), QStringList { "--link", link } + args);
+    p.start(DevSimProcess::program(), QStringList { "--link", link } + args);
     QVERIFY(p.waitForFinished(5000));
     QTEST(p.exitCode(), "exitCode");
     QVERIFY(p.readAllStandardOutput().isEmpty()); // no PTY line on failure
@@ -640,41 +593,40 @@ void tst_DevSim::startFailures()
 
 void tst_DevSim::replacesOldLink()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.link));
-    const QString pty = sim.start({ "--quiet" });
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.linkPath()));
+    QVERIFY(sim.start({ "--quiet" }));
+    const QString pty = sim.ptyPath();
     QVERIFY(pty.startsWith(QStringLiteral("/dev/")));
-    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), pty);
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), pty);
     QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.link));
-    QVERIFY(QDir(sim.dir.path())
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QVERIFY(QDir(sim.folder())
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
                 .isEmpty());
 }
 
 void tst_DevSim::streamSurvivesReopenAndIsRecorded()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    const QString pty = sim.start(
-        { "--interval", "30", "--lines", "2", "--count", "20", "--record", sim.record });
-    QVERIFY2(!pty.isEmpty(), sim.process.readAllStandardError().constData());
-    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), pty);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    const QString record = sim.filePath(QStringLiteral("sent.bin"));
+    QVERIFY2(sim.start({ "--interval", "30", "--lines", "2", "--count", "20", "--record", record }),
+        qPrintable(sim.errors()));
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
 
     QByteArray got;
-    auto lines
-        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
     {
-        Port port(sim.link);
+        Port port(sim.linkPath());
         QVERIFY(port.isOpen());
-        QVERIFY(port.readUntil(&got, lines(5), 3000));
+        QVERIFY(port.readUntil(&got, haveLines(5), 3000));
     }
     // The program closes its port for a while; the board goes on and nothing may be lost.
     QTest::qWait(150);
-    Port port(sim.link);
+    Port port(sim.linkPath());
     QVERIFY(port.isOpen());
-    QVERIFY(port.readUntil(&got, lines(20), 5000));
+    QVERIFY(port.readUntil(&got, haveLines(20), 5000));
 
     // Answers come between whole lines, never inside one.
     const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
@@ -690,20 +642,20 @@ void tst_DevSim::streamSurvivesReopenAndIsRecorded()
     QVERIFY(got.endsWith("\r\n") || got.endsWith(payload));
 
     QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
-    QFile record(sim.record);
-    QVERIFY(record.open(QIODevice::ReadOnly));
-    QCOMPARE(record.readAll(), got);
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QFile recorded(record);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    QCOMPARE(recorded.readAll(), got);
 }
 
 void tst_DevSim::serialPortReopens()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "20" }).isEmpty());
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "20" }));
     QSerialPort port;
-    port.setPortName(sim.link);
+    port.setPortName(sim.linkPath());
     port.setBaudRate(115200);
     QByteArray got;
     auto readLines = [&](int n) {
@@ -720,7 +672,7 @@ void tst_DevSim::serialPortReopens()
         QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
         QVERIFY(readLines(round * 5));
         port.close();
-        QTest::qWait(100);
+        QTest::qWait(100); // closed a while, as a user would leave it
     }
     QVERIFY(port.open(QIODevice::ReadWrite));
     QVERIFY(port.write("x") == 1 && port.waitForBytesWritten(1000));
@@ -728,15 +680,15 @@ void tst_DevSim::serialPortReopens()
     QVERIFY(consecutiveFrom(split(got).sequences, 1));
     port.close();
     QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process.exitCode(), 0);
+    QCOMPARE(sim.process().exitCode(), 0);
 }
 
 void tst_DevSim::batchesPerPeriod()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "2000", "--lines", "3" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "2000", "--lines", "3" }));
+    Port port(sim.linkPath());
     QByteArray got;
     QVERIFY(port.readUntil(
         &got, [](const QByteArray& b) { return split(b).sequences.size() >= 3; }, 3000));
@@ -759,12 +711,12 @@ void tst_DevSim::quietOnlyAnswers_data()
 
 void tst_DevSim::quietOnlyAnswers()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     QFETCH(QStringList, args);
     QFETCH(bool, echo);
-    Simulator sim;
-    QVERIFY(!sim.start(args).isEmpty());
-    Port port(sim.link);
+    DevSimProcess sim;
+    QVERIFY(sim.start(args));
+    Port port(sim.linkPath());
     QCOMPARE(port.readFor(300), QByteArray());
     // More than one pty buffer's worth, so the answer must wait for room instead of dropping.
     QByteArray payload;
@@ -791,10 +743,10 @@ void tst_DevSim::quietOnlyAnswers()
 
 void tst_DevSim::fullSpeedLosesNothing()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }));
+    Port port(sim.linkPath());
     QByteArray got;
     // Read slowly at first so the simulator meets a full pty and has to wait.
     QTest::qWait(300);
@@ -809,10 +761,10 @@ void tst_DevSim::fullSpeedLosesNothing()
 
 void tst_DevSim::answersBetweenLines()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", "0", "--count", "3000" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--rate", "0", "--count", "3000" }));
+    Port port(sim.linkPath());
     // Typed while the log streams at full speed: every answer must wait for the line in flight.
     const QByteArray piece("AT+TEST \xd6\xd0\xce\xc4 ");
     QByteArray sent;
@@ -838,26 +790,27 @@ void tst_DevSim::answersBetweenLines()
 
 void tst_DevSim::signalWaitsForReader()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", "0", "--record", sim.record }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    const QString record = sim.filePath(QStringLiteral("sent.bin"));
+    QVERIFY(sim.start({ "--rate", "0", "--record", record }));
+    Port port(sim.linkPath());
     // Nobody reads: the pty fills up and the simulator's own queue too.
     QTest::qWait(300);
-    ::kill(pid_t(sim.process.processId()), SIGTERM);
+    ::kill(pid_t(sim.process().processId()), SIGTERM);
     QByteArray got;
     QVERIFY(!port.readUntil(
         &got, [](const QByteArray&) { return false; }, 5000));
     QVERIFY(port.hungUp);
-    QVERIFY(sim.process.waitForFinished(5000));
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(sim.process().waitForFinished(5000));
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 
     // What was in the pty reached the reader; what was only queued was neither sent nor recorded.
-    QFile record(sim.record);
-    QVERIFY(record.open(QIODevice::ReadOnly));
+    QFile recorded(record);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
     QVERIFY(got.size() > 1000);
-    QCOMPARE(record.readAll(), got);
+    QCOMPARE(recorded.readAll(), got);
     const Stream s = split(got);
     QVERIFY(consecutiveFrom(s.sequences, 1));
     QVERIFY(s.other.isEmpty());
@@ -865,11 +818,11 @@ void tst_DevSim::signalWaitsForReader()
 
 void tst_DevSim::pacedRate()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     const int rate = 4000;
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", QString::number(rate) }).isEmpty());
-    Port port(sim.link);
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--rate", QString::number(rate) }));
+    Port port(sim.linkPath());
     QByteArray got;
     QVERIFY(port.readUntil(
         &got, [](const QByteArray& b) { return !b.isEmpty(); }, 3000));
@@ -885,16 +838,16 @@ void tst_DevSim::pacedRate()
 
 void tst_DevSim::durationEndsRun()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
+    NEED_SIMULATOR();
+    DevSimProcess sim;
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!sim.start({ "--quiet", "--duration", "0.5" }).isEmpty());
-    QVERIFY(sim.process.waitForFinished(5000));
+    QVERIFY(sim.start({ "--quiet", "--duration", "0.5" }));
+    QVERIFY(sim.process().waitForFinished(5000));
     QVERIFY(timer.elapsed() >= 400);
-    QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
+    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 void tst_DevSim::signalsRemoveLink_data()
@@ -907,16 +860,16 @@ void tst_DevSim::signalsRemoveLink_data()
 
 void tst_DevSim::signalsRemoveLink()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     QFETCH(int, signal);
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "10" }).isEmpty());
-    QVERIFY(QFileInfo(sim.link).isSymLink());
-    Port port(sim.link); // an open port must not keep it from ending
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "10" }));
+    QVERIFY(QFileInfo(sim.linkPath()).isSymLink());
+    Port port(sim.linkPath()); // an open port must not keep it from ending
     QVERIFY(!port.readFor(100).isEmpty());
     QVERIFY(sim.stop(signal));
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 // --- the board's answers -----------------------------------------------------------------------
@@ -1374,12 +1327,8 @@ void tst_DevSim::boardOptions()
 
 void tst_DevSim::helpExplainsTheBoard()
 {
-    REQUIRE_SIMULATOR();
-    QProcess p;
-    p.start(simulatorPath(), { "--help" });
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    NEED_SIMULATOR();
+    const QString out = helpText();
     for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
              "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout", "--color",
              "--utf8", "--reenumerate", "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80",
@@ -1389,14 +1338,12 @@ void tst_DevSim::helpExplainsTheBoard()
 
 void tst_DevSim::answersCommandsBetweenLines()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "20", "--count", "40" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "20", "--count", "40" }));
+    Port port(sim.linkPath());
     QByteArray got;
-    const auto lines
-        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
-    QVERIFY(port.readUntil(&got, lines(3), 3000));
+    QVERIFY(port.readUntil(&got, haveLines(3), 3000));
     const QByteArray version
         = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
     const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
@@ -1404,7 +1351,7 @@ void tst_DevSim::answersCommandsBetweenLines()
     QVERIFY(port.readUntil(
         &got, [&](const QByteArray& b) { return split(b).other == version; }, 3000));
     QVERIFY(port.write("ab" + command("03")));
-    QVERIFY(port.readUntil(&got, lines(40), 5000));
+    QVERIFY(port.readUntil(&got, haveLines(40), 5000));
     got += port.readFor(100);
     const Stream s = split(got);
     QCOMPARE(s.other, version + "ab" + info);
@@ -1414,13 +1361,12 @@ void tst_DevSim::answersCommandsBetweenLines()
 
 void tst_DevSim::downloadThroughBootLoader()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    const QString received = sim.dir.filePath(QStringLiteral("got.bin"));
-    QVERIFY(!sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
-                           received, "--download-quiet", "300" })
-                 .isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    const QString received = sim.filePath(QStringLiteral("got.bin"));
+    QVERIFY(sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
+        received, "--download-quiet", "300" }));
+    Port port(sim.linkPath());
     QByteArray got;
     const auto until = [&](const QString& text) {
         return port.readUntil(
@@ -1455,11 +1401,10 @@ void tst_DevSim::downloadThroughBootLoader()
 
 void tst_DevSim::bootLoaderGivesUpOnTheLine()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(
-        !sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
+    Port port(sim.linkPath());
     QByteArray got;
     const auto until = [&](const QString& text) {
         return port.readUntil(
@@ -1505,16 +1450,13 @@ void tst_DevSim::bootLoaderGivesUpOnTheLine()
 
 void tst_DevSim::resetReenumerates()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    const QString first = sim.start({ "--reenumerate", "--interval", "50" });
-    QVERIFY(!first.isEmpty());
-    const auto lines
-        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--reenumerate", "--interval", "50" }));
     QByteArray got;
     {
-        Port port(sim.link);
-        QVERIFY(port.readUntil(&got, lines(2), 3000));
+        Port port(sim.linkPath());
+        QVERIFY(port.readUntil(&got, haveLines(2), 3000));
         QVERIFY(port.write(command("02")));
         // The reply still comes; then the port goes.
         const QByteArray reply = replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
@@ -1524,16 +1466,15 @@ void tst_DevSim::resetReenumerates()
                     &got, [](const QByteArray&) { return false; }, 3000)
             && port.hungUp);
     }
-    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
     // About a second later: a new pty (maybe with the freed number) behind the same link.
-    const QString second = sim.waitForPty();
-    QVERIFY(!second.isEmpty());
-    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), second);
-    Port port(sim.link);
+    QVERIFY(sim.waitForPty());
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
+    Port port(sim.linkPath());
     got.clear();
-    QVERIFY(port.readUntil(&got, lines(2), 3000));
+    QVERIFY(port.readUntil(&got, haveLines(2), 3000));
     QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 QTEST_GUILESS_MAIN(tst_DevSim)
