@@ -25,6 +25,12 @@
 
 namespace {
 
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
 template <class T> T* child(QObject* parent, const char* name)
 {
     T* w = parent->findChild<T*>(QLatin1String(name));
@@ -231,10 +237,6 @@ void tst_Device::checksum_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("sum");
     QTest::addColumn<QString>("complement");
-    const auto row = [](const char* tag, const char* a, const char* b, const char* c, const char* d,
-                         const char* e) {
-        QTest::newRow(tag) << QString(a) << QString(b) << QString(c) << QString(d) << QString(e);
-    };
     row("hex plain", "01 02 03", "hexDataRadioButton", "sourceSumRadioButton", "06", "f9");
     row("hex complements", "01 02 03", "hexDataRadioButton", "reverseSumRadioButton", "f7", "08");
     row("ascii xor", "abc", "asciiDataRadioButton", "xorSumRadioButton", "60", "9f");
@@ -282,16 +284,16 @@ void tst_Device::characterHex_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QStringList>("results");
-    QTest::newRow("to characters and back") << QStringList { "41 42 43",
-        "" } << QStringList { "c", "h" } << QStringList { "ABC", "414243" };
-    QTest::newRow("hex at start changes nothing")
-        << QStringList { "zz 中" } << QStringList { "h" } << QStringList { "zz 中" };
-    QTest::newRow("the selected button converts once")
-        << QStringList { "41", "" } << QStringList { "c", "c" } << QStringList { "A", "A" };
-    QTest::newRow("retyped text converts back")
-        << QStringList { "41", "中" } << QStringList { "c", "h" } << QStringList { "A", "E4B8AD" };
-    QTest::newRow("Chinese there and back: blanks") << QStringList { "", "中",
-        "" } << QStringList { "c", "h", "c" } << QStringList { "", "E4B8AD", "   " };
+    row("to characters and back", QStringList { "41 42 43", "" }, QStringList { "c", "h" },
+        QStringList { "ABC", "414243" });
+    row("hex at start changes nothing", QStringList { "zz 中" }, QStringList { "h" },
+        QStringList { "zz 中" });
+    row("the selected button converts once", QStringList { "41", "" }, QStringList { "c", "c" },
+        QStringList { "A", "A" });
+    row("retyped text converts back", QStringList { "41", "中" }, QStringList { "c", "h" },
+        QStringList { "A", "E4B8AD" });
+    row("Chinese there and back: blanks", QStringList { "", "中", "" },
+        QStringList { "c", "h", "c" }, QStringList { "", "E4B8AD", "   " });
 }
 
 void tst_Device::characterHex()
@@ -333,10 +335,6 @@ void tst_Device::frames_data()
     QTest::addColumn<QString>("f2");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("warning");
-    const auto row = [](const char* tag, const char* a, const char* b, const char* c, const char* d,
-                         const char* e) {
-        QTest::newRow(tag) << QString(a) << QString(b) << QString(c) << QString(d) << QString(e);
-    };
 
     row("encapsulate", "setButton", "01 7E 02 7D 03", "7D", "7E 01 7D 02 02 7D 01 03 7E ", "");
     row("decapsulate", "unsetButton", "7E 01 7D 02 02 7D 01 03 7E", "7D", "01 7E 02 7D 03 ", "");
@@ -387,9 +385,6 @@ void tst_Device::presetsWriteTheirFrames_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("frame");
-    const auto row = [](const char* tag, const char* button, const char* code, const char* frame) {
-        QTest::newRow(tag) << QString(button) << QString(code) << QString(frame);
-    };
     row("host version", "mpuVerToolButton", "01", "AA7580000700AABB4201FE0101F4");
     row("reset MCU", "resetMCUToolButton", "02", "AA7580000700AABB4201FE0102F7");
     row("reset information", "getResetInfoButton", "03", "AA7580000700AABB4201FE0103F6");
@@ -422,9 +417,6 @@ void tst_Device::freePayload_data()
     QTest::addColumn<QString>("payload");
     QTest::addColumn<QString>("frame"); // empty: refused with `warning`
     QTest::addColumn<QString>("warning");
-    const auto row
-        = [](const char* tag, const QString& payload, const QString& frame,
-              const QString& warning) { QTest::newRow(tag) << payload << frame << warning; };
     const QString notHex
         = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
     const QString d255 = QString(510, QLatin1Char('0'));
@@ -553,8 +545,8 @@ void tst_Device::clearEmptiesAll()
 void tst_Device::presetsAgainstTheBoard_data()
 {
     QTest::addColumn<bool>("addLF");
-    QTest::newRow("frames alone") << false;
-    QTest::newRow("frames with CR LF behind") << true;
+    row("frames alone", false);
+    row("frames with CR LF behind", true);
 }
 
 void tst_Device::presetsAgainstTheBoard()

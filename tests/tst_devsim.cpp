@@ -24,6 +24,12 @@
 
 namespace {
 
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
 // What a reader got from the simulator: log line numbers in order, and every other byte.
 struct Stream {
     QList<qint64> sequences;
@@ -326,10 +332,10 @@ void tst_DevSim::logColourAndEncoding_data()
 {
     QTest::addColumn<bool>("color");
     QTest::addColumn<bool>("utf8");
-    QTest::newRow("plain GBK") << false << false;
-    QTest::newRow("coloured GBK") << true << false;
-    QTest::newRow("plain UTF-8") << false << true;
-    QTest::newRow("coloured UTF-8") << true << true;
+    row("plain GBK", false, false);
+    row("coloured GBK", true, false);
+    row("plain UTF-8", false, true);
+    row("coloured UTF-8", true, true);
 }
 
 void tst_DevSim::logColourAndEncoding()
@@ -362,18 +368,18 @@ void tst_DevSim::sequenceOf_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("sequence");
-    QTest::newRow("log line") << QByteArray("#000042 [INFO] x\r\n") << qint64(42);
-    QTest::newRow("without line end") << QByteArray("#7 [ERR] y") << qint64(7);
-    QTest::newRow("wider than six digits") << QByteArray("#12345678 [WARN] z") << qint64(12345678);
-    QTest::newRow("zero") << QByteArray("#000000 [INFO]") << qint64(0);
-    QTest::newRow("no hash") << QByteArray("000042 [INFO] x") << qint64(-1);
-    QTest::newRow("hash alone") << QByteArray("#") << qint64(-1);
-    QTest::newRow("no digits") << QByteArray("# 42 [INFO]") << qint64(-1);
-    QTest::newRow("letter after digits") << QByteArray("#42x [INFO]") << qint64(-1);
-    QTest::newRow("digits without blank") << QByteArray("#42") << qint64(-1);
-    QTest::newRow("too many digits") << QByteArray("#12345678901234567890 x") << qint64(-1);
-    QTest::newRow("empty") << QByteArray() << qint64(-1);
-    QTest::newRow("echo bytes") << QByteArray("hello\xd6\xd0") << qint64(-1);
+    row("log line", QByteArray("#000042 [INFO] x\r\n"), qint64(42));
+    row("without line end", QByteArray("#7 [ERR] y"), qint64(7));
+    row("wider than six digits", QByteArray("#12345678 [WARN] z"), qint64(12345678));
+    row("zero", QByteArray("#000000 [INFO]"), qint64(0));
+    row("no hash", QByteArray("000042 [INFO] x"), qint64(-1));
+    row("hash alone", QByteArray("#"), qint64(-1));
+    row("no digits", QByteArray("# 42 [INFO]"), qint64(-1));
+    row("letter after digits", QByteArray("#42x [INFO]"), qint64(-1));
+    row("digits without blank", QByteArray("#42"), qint64(-1));
+    row("too many digits", QByteArray("#12345678901234567890 x"), qint64(-1));
+    row("empty", QByteArray(), qint64(-1));
+    row("echo bytes", QByteArray("hello\xd6\xd0"), qint64(-1));
 }
 
 void tst_DevSim::sequenceOf()
@@ -390,12 +396,12 @@ void tst_DevSim::device_data()
     QTest::addColumn<QByteArray>("answer");
     const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
     const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
-    QTest::newRow("echo text") << true << QByteArray("AT\r\n") << QByteArray("AT\r\n");
-    QTest::newRow("echo binary with NUL") << true << binary << binary;
-    QTest::newRow("echo GBK") << true << chinese << chinese;
-    QTest::newRow("echo nothing") << true << QByteArray() << QByteArray();
-    QTest::newRow("silent text") << false << QByteArray("AT\r\n") << QByteArray();
-    QTest::newRow("silent binary") << false << binary << QByteArray();
+    row("echo text", true, QByteArray("AT\r\n"), QByteArray("AT\r\n"));
+    row("echo binary with NUL", true, binary, binary);
+    row("echo GBK", true, chinese, chinese);
+    row("echo nothing", true, QByteArray(), QByteArray());
+    row("silent text", false, QByteArray("AT\r\n"), QByteArray());
+    row("silent binary", false, binary, QByteArray());
 }
 
 void tst_DevSim::device()
@@ -429,27 +435,21 @@ void tst_DevSim::options_data()
     QTest::addColumn<QString>("record");
 
     const QString def = DevSimOptions::defaultLinkPath();
-    QTest::newRow("defaults") << QStringList {} << def << 1000 << 1 << false << qint64(0)
-                              << qint64(-1) << qint64(-1) << false << true << QString();
-    QTest::newRow("period and lines")
-        << QStringList { "--interval", "50", "--lines", "3" } << def << 50 << 3 << false
-        << qint64(0) << qint64(-1) << qint64(-1) << false << true << QString();
-    QTest::newRow("rate zero is full speed")
-        << QStringList { "--rate", "0" } << def << 1000 << 1 << true << qint64(0) << qint64(-1)
-        << qint64(-1) << false << true << QString();
-    QTest::newRow("rate with equals sign")
-        << QStringList { "--rate=115200" } << def << 1000 << 1 << true << qint64(115200)
-        << qint64(-1) << qint64(-1) << false << true << QString();
-    QTest::newRow("count, fractional duration")
-        << QStringList { "--count", "10", "--duration", "0.25" } << def << 1000 << 1 << false
-        << qint64(0) << qint64(10) << qint64(250) << false << true << QString();
-    QTest::newRow("count zero") << QStringList { "--count", "0" } << def << 1000 << 1 << false
-                                << qint64(0) << qint64(0) << qint64(-1) << false << true
-                                << QString();
-    QTest::newRow("quiet, no echo, link, record")
-        << QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }
-        << "/x/tty" << 1000 << 1 << false << qint64(0) << qint64(-1) << qint64(-1) << true << false
-        << "r.bin";
+    row("defaults", QStringList {}, def, 1000, 1, false, qint64(0), qint64(-1), qint64(-1), false,
+        true, QString());
+    row("period and lines", QStringList { "--interval", "50", "--lines", "3" }, def, 50, 3, false,
+        qint64(0), qint64(-1), qint64(-1), false, true, QString());
+    row("rate zero is full speed", QStringList { "--rate", "0" }, def, 1000, 1, true, qint64(0),
+        qint64(-1), qint64(-1), false, true, QString());
+    row("rate with equals sign", QStringList { "--rate=115200" }, def, 1000, 1, true,
+        qint64(115200), qint64(-1), qint64(-1), false, true, QString());
+    row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" }, def,
+        1000, 1, false, qint64(0), qint64(10), qint64(250), false, true, QString());
+    row("count zero", QStringList { "--count", "0" }, def, 1000, 1, false, qint64(0), qint64(0),
+        qint64(-1), false, true, QString());
+    row("quiet, no echo, link, record",
+        QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }, "/x/tty",
+        1000, 1, false, qint64(0), qint64(-1), qint64(-1), true, false, "r.bin");
 }
 
 void tst_DevSim::options()
@@ -475,28 +475,25 @@ void tst_DevSim::badOptions_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("interval zero") << QStringList { "--interval", "0" } << "--interval";
-    QTest::newRow("interval not a number") << QStringList { "--interval", "1s" } << "--interval";
-    QTest::newRow("interval beyond int")
-        << QStringList { "--interval", "99999999999" } << "--interval";
-    QTest::newRow("lines zero") << QStringList { "--lines", "0" } << "--lines";
-    QTest::newRow("negative rate") << QStringList { "--rate", "-1" } << "--rate";
-    QTest::newRow("negative count") << QStringList { "--count", "-5" } << "--count";
-    QTest::newRow("zero duration") << QStringList { "--duration", "0" } << "--duration";
-    QTest::newRow("duration not a number") << QStringList { "--duration", "soon" } << "--duration";
-    QTest::newRow("empty link") << QStringList { "--link", "" } << "--link";
-    QTest::newRow("empty record") << QStringList { "--record", "" } << "--record";
-    QTest::newRow("missing value") << QStringList { "--interval" } << "interval";
-    QTest::newRow("unknown option") << QStringList { "--baud", "9600" } << "baud";
-    QTest::newRow("stray argument") << QStringList { "/dev/ttyS0" } << "/dev/ttyS0";
-    QTest::newRow("empty key") << QStringList { "--key", "" } << "--key";
-    QTest::newRow("zero download quiet")
-        << QStringList { "--download-quiet", "0" } << "--download-quiet";
-    QTest::newRow("negative restart point")
-        << QStringList { "--boot-line-mid-transfer", "-1" } << "--boot-line-mid-transfer";
-    QTest::newRow("zero boot timeout") << QStringList { "--boot-timeout", "0" } << "--boot-timeout";
-    QTest::newRow("empty download file")
-        << QStringList { "--download-file", "" } << "--download-file";
+    row("interval zero", QStringList { "--interval", "0" }, "--interval");
+    row("interval not a number", QStringList { "--interval", "1s" }, "--interval");
+    row("interval beyond int", QStringList { "--interval", "99999999999" }, "--interval");
+    row("lines zero", QStringList { "--lines", "0" }, "--lines");
+    row("negative rate", QStringList { "--rate", "-1" }, "--rate");
+    row("negative count", QStringList { "--count", "-5" }, "--count");
+    row("zero duration", QStringList { "--duration", "0" }, "--duration");
+    row("duration not a number", QStringList { "--duration", "soon" }, "--duration");
+    row("empty link", QStringList { "--link", "" }, "--link");
+    row("empty record", QStringList { "--record", "" }, "--record");
+    row("missing value", QStringList { "--interval" }, "interval");
+    row("unknown option", QStringList { "--baud", "9600" }, "baud");
+    row("stray argument", QStringList { "/dev/ttyS0" }, "/dev/ttyS0");
+    row("empty key", QStringList { "--key", "" }, "--key");
+    row("zero download quiet", QStringList { "--download-quiet", "0" }, "--download-quiet");
+    row("negative restart point", QStringList { "--boot-line-mid-transfer", "-1" },
+        "--boot-line-mid-transfer");
+    row("zero boot timeout", QStringList { "--boot-timeout", "0" }, "--boot-timeout");
+    row("empty download file", QStringList { "--download-file", "" }, "--download-file");
 }
 
 void tst_DevSim::badOptions()
@@ -514,10 +511,9 @@ void tst_DevSim::defaultLink_data()
 {
     QTest::addColumn<QByteArray>("runtimeDir");
     QTest::addColumn<QString>("link");
-    QTest::newRow("runtime folder")
-        << QByteArray("/run/user/1000") << "/run/user/1000/quillon-devsim";
-    QTest::newRow("trailing slash") << QByteArray("/run/user/7/") << "/run/user/7/quillon-devsim";
-    QTest::newRow("unset") << QByteArray() << "/tmp/quillon-devsim";
+    row("runtime folder", QByteArray("/run/user/1000"), "/run/user/1000/quillon-devsim");
+    row("trailing slash", QByteArray("/run/user/7/"), "/run/user/7/quillon-devsim");
+    row("unset", QByteArray(), "/tmp/quillon-devsim");
 }
 
 void tst_DevSim::defaultLink()
@@ -552,13 +548,11 @@ void tst_DevSim::startFailures_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("regular file at the link") << "file" << QStringList {} << 1;
-    QTest::newRow("link folder missing") << "" << QStringList { "--link", "<dir>/none/tty" } << 1;
-    QTest::newRow("record folder missing")
-        << "" << QStringList { "--record", "<dir>/none/sent.bin" } << 1;
-    QTest::newRow("bad option") << "" << QStringList { "--lines", "-1" } << 2;
-    QTest::newRow("download folder missing")
-        << "" << QStringList { "--download-file", "<dir>/none/got.bin" } << 1;
+    row("regular file at the link", "file", QStringList {}, 1);
+    row("link folder missing", "", QStringList { "--link", "<dir>/none/tty" }, 1);
+    row("record folder missing", "", QStringList { "--record", "<dir>/none/sent.bin" }, 1);
+    row("bad option", "", QStringList { "--lines", "-1" }, 2);
+    row("download folder missing", "", QStringList { "--download-file", "<dir>/none/got.bin" }, 1);
 }
 
 void tst_DevSim::startFailures()
@@ -703,10 +697,9 @@ void tst_DevSim::quietOnlyAnswers_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("echo");
-    QTest::newRow("quiet") << QStringList { "--quiet" } << true;
-    QTest::newRow("quiet without echo") << QStringList { "--quiet", "--no-echo" } << false;
-    QTest::newRow("count zero without echo")
-        << QStringList { "--count", "0", "--no-echo" } << false;
+    row("quiet", QStringList { "--quiet" }, true);
+    row("quiet without echo", QStringList { "--quiet", "--no-echo" }, false);
+    row("count zero without echo", QStringList { "--count", "0", "--no-echo" }, false);
 }
 
 void tst_DevSim::quietOnlyAnswers()
@@ -853,9 +846,9 @@ void tst_DevSim::durationEndsRun()
 void tst_DevSim::signalsRemoveLink_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
+    row("SIGTERM", int(SIGTERM));
+    row("SIGINT", int(SIGINT));
+    row("SIGHUP", int(SIGHUP));
 }
 
 void tst_DevSim::signalsRemoveLink()
@@ -890,48 +883,34 @@ void tst_DevSim::commandReplies_data()
     for (int i = 0; i < 20; ++i)
         twenty.append(char(i));
 
-    QTest::newRow("host version") << true << command("01") << version;
-    QTest::newRow("reset") << true << command("02")
-                           << replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
-    QTest::newRow("reset information") << true << command("03") << info;
-    QTest::newRow("reset, then its information")
-        << true << command("02") + command("03")
-        << replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
-            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1"));
-    QTest::newRow("free payload described")
-        << true << command("01020A") << replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A"));
-    QTest::newRow("empty payload")
-        << true << command("") << replyOf(0x00, QStringLiteral("收到数据 0 字节："));
-    QTest::newRow("long payload described in part")
-        << true << DeviceCommand::commandFrame(twenty)
-        << replyOf(0x00,
-               QStringLiteral(
-                   "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ..."));
-    QTest::newRow("text around a frame echoed") << true << "ab" + command("01") + "cd"
-                                                << "ab" + version + "cd";
-    QTest::newRow("two frames back to back")
-        << true << command("01") + command("03") << version + info;
-    QTest::newRow("a start byte in text")
-        << true << QByteArray("\xAA\x41") << QByteArray("\xAA\x41");
-    QTest::newRow("a start byte before a frame")
-        << true << "\xAA" + command("01") << "\xAA" + version;
-    QTest::newRow("bad checksum echoed") << true << badSum << badSum;
-    QTest::newRow("bad length field echoed") << true << badLength << badLength;
-    QTest::newRow("CR LF behind a frame belongs to it") << true << command("01") + "\r\n"
-                                                        << version;
-    QTest::newRow("LF behind a frame belongs to it") << true << command("01") + "\n" << version;
-    QTest::newRow("frames with line ends back to back")
-        << true << command("01") + "\r\n" + command("03") + "\r\n"
-        << version + info;
-    QTest::newRow("a second line end is echoed") << true << command("01") + "\r\n\r\n"
-                                                 << version + "\r\n";
-    QTest::newRow("text behind a frame is echoed") << true << command("01") + "ok\r\n"
-                                                   << version + "ok\r\n";
-    QTest::newRow("line end behind a bad frame is echoed") << true << badSum + "\r\n"
-                                                           << badSum + "\r\n";
-    QTest::newRow("line end alone is echoed") << true << QByteArray("\r\n") << QByteArray("\r\n");
-    QTest::newRow("without echo only answers")
-        << false << "ab" + command("01") + "\xAA" + "cd" << version;
+    row("host version", true, command("01"), version);
+    row("reset", true, command("02"), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
+    row("reset information", true, command("03"), info);
+    row("reset, then its information", true, command("02") + command("03"),
+        replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
+            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
+    row("free payload described", true, command("01020A"),
+        replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
+    row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
+    row("long payload described in part", true, DeviceCommand::commandFrame(twenty),
+        replyOf(0x00,
+            QStringLiteral(
+                "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
+    row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
+    row("two frames back to back", true, command("01") + command("03"), version + info);
+    row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
+    row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
+    row("bad checksum echoed", true, badSum, badSum);
+    row("bad length field echoed", true, badLength, badLength);
+    row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
+    row("LF behind a frame belongs to it", true, command("01") + "\n", version);
+    row("frames with line ends back to back", true, command("01") + "\r\n" + command("03") + "\r\n",
+        version + info);
+    row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
+    row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
+    row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
+    row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
+    row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
 }
 
 void tst_DevSim::commandReplies()
@@ -1086,10 +1065,10 @@ void tst_DevSim::bootLoaderRejectsKey_data()
     QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QByteArray>("second");
     const QByteArray key = BootLoader::defaultKey();
-    QTest::newRow("first key wrong") << QByteArray("nope") << QByteArray();
-    QTest::newRow("first key too long") << key + "X" << QByteArray();
-    QTest::newRow("first key lower case") << key.toLower() << QByteArray();
-    QTest::newRow("second key wrong") << key << key.left(39);
+    row("first key wrong", QByteArray("nope"), QByteArray());
+    row("first key too long", key + "X", QByteArray());
+    row("first key lower case", key.toLower(), QByteArray());
+    row("second key wrong", key, key.left(39));
 }
 
 void tst_DevSim::bootLoaderRejectsKey()
@@ -1177,10 +1156,10 @@ void tst_DevSim::bootLoaderGivesUp_data()
 {
     QTest::addColumn<QString>("stage"); // where nothing more comes
     QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
-    QTest::newRow("menu") << "menu" << true;
-    QTest::newRow("password") << "key" << true;
-    QTest::newRow("password again") << "keyAgain" << true;
-    QTest::newRow("file") << "file" << false;
+    row("menu", "menu", true);
+    row("password", "key", true);
+    row("password again", "keyAgain", true);
+    row("file", "file", false);
 }
 
 void tst_DevSim::bootLoaderGivesUp()
@@ -1227,12 +1206,12 @@ void tst_DevSim::resetObeyedInBootLoader_data()
 {
     QTest::addColumn<QString>("stage");
     QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
-    QTest::newRow("menu") << "menu" << 0;
-    QTest::newRow("menu, frame in two pieces") << "menu" << 5;
-    QTest::newRow("password") << "key" << 0;
-    QTest::newRow("password, frame in two pieces") << "key" << 13;
-    QTest::newRow("receiving the file") << "file" << 0;
-    QTest::newRow("receiving the file, frame in two pieces") << "file" << 1;
+    row("menu", "menu", 0);
+    row("menu, frame in two pieces", "menu", 5);
+    row("password", "key", 0);
+    row("password, frame in two pieces", "key", 13);
+    row("receiving the file", "file", 0);
+    row("receiving the file, frame in two pieces", "file", 1);
 }
 
 void tst_DevSim::resetObeyedInBootLoader()
@@ -1291,18 +1270,16 @@ void tst_DevSim::boardOptions_data()
     QTest::addColumn<QString>("download");
     QTest::addColumn<int>("bootTimeoutMs");
     QTest::addColumn<bool>("today"); // --color, --utf8 and --reenumerate
-    QTest::newRow("defaults") << QStringList {} << QString::fromLatin1(BootLoader::defaultKey())
-                              << false << false << qint64(-1) << 800 << QString()
-                              << BootLoader::DefaultIdleTimeoutMs << false;
-    QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1", "--color",
-        "--utf8", "--reenumerate", "--silent-after-prompt", "--boot-line-mid-transfer", "4096",
-        "--download-quiet", "300", "--download-file", "got.bin", "--boot-timeout", "1500" }
-                                << "K1" << true << true << qint64(4096) << 300 << "got.bin" << 1500
-                                << true;
-    QTest::newRow("restart at once")
-        << QStringList { "--boot-line-mid-transfer=0" }
-        << QString::fromLatin1(BootLoader::defaultKey()) << false << false << qint64(0) << 800
-        << QString() << BootLoader::DefaultIdleTimeoutMs << false;
+    row("defaults", QStringList {}, QString::fromLatin1(BootLoader::defaultKey()), false, false,
+        qint64(-1), 800, QString(), BootLoader::DefaultIdleTimeoutMs, false);
+    row("everything",
+        QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
+            "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
+            "--download-file", "got.bin", "--boot-timeout", "1500" },
+        "K1", true, true, qint64(4096), 300, "got.bin", 1500, true);
+    row("restart at once", QStringList { "--boot-line-mid-transfer=0" },
+        QString::fromLatin1(BootLoader::defaultKey()), false, false, qint64(0), 800, QString(),
+        BootLoader::DefaultIdleTimeoutMs, false);
 }
 
 void tst_DevSim::boardOptions()

@@ -16,6 +16,12 @@
 
 namespace {
 
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 
 QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
@@ -193,9 +199,6 @@ void tst_Tools::hexToCharacters_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("characters");
-    const auto row = [](const char* tag, const char* text, const QString& characters) {
-        QTest::newRow(tag) << QString(text) << characters;
-    };
 
     row("pairs with blanks", "41 42 43", "ABC");
     row("control and DEL become blanks, lone digit dropped", "41 0D 7F 4", "A  ");
@@ -223,14 +226,10 @@ void tst_Tools::charactersToHex_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("hex");
-    QTest::newRow("ascii") << "ABC"
-                           << "414243";
-    QTest::newRow("Chinese: UTF-8 bytes") << "中"
-                                          << "E4B8AD";
-    QTest::newRow("line end kept as bytes") << "a\nb"
-                                            << "610A62";
-    QTest::newRow("empty") << ""
-                           << "";
+    row("ascii", "ABC", "414243");
+    row("Chinese: UTF-8 bytes", "中", "E4B8AD");
+    row("line end kept as bytes", "a\nb", "610A62");
+    row("empty", "", "");
 }
 
 void tst_Tools::charactersToHex()
@@ -277,11 +276,6 @@ void tst_Tools::encapsulate_data()
     QTest::addColumn<QString>("b1");
     QTest::addColumn<FrameCodec::Result>("result");
     QTest::addColumn<QString>("frame");
-    const auto row = [](const char* tag, const char* plain, const char* f2, const char* b1,
-                         FrameCodec::Result result, const char* frame) {
-        QTest::newRow(tag) << QString(plain) << QString(f2) << QString(b1) << result
-                           << QString(frame);
-    };
     const auto ok = FrameCodec::Result::Ok, bad = FrameCodec::Result::BadFormat;
     row("default rule", "01 7E 02 7D 03", "7D", "02", ok, "7E 01 7D 02 02 7D 01 03 7E ");
     row("blanks only: just the flags", "   ", "7D", "02", ok, "7E 7E ");
@@ -320,10 +314,6 @@ void tst_Tools::decapsulate_data()
     QTest::addColumn<QString>("f2");
     QTest::addColumn<FrameCodec::Result>("result");
     QTest::addColumn<QString>("plain");
-    const auto row = [](const char* tag, const char* frame, const char* f2,
-                         FrameCodec::Result result, const char* plain) {
-        QTest::newRow(tag) << QString(frame) << QString(f2) << result << QString(plain);
-    };
     const auto ok = FrameCodec::Result::Ok, bad = FrameCodec::Result::BadFormat;
 
     row("default rule", "7E 01 7D 02 02 7D 01 03 7E", "7D", ok, "01 7E 02 7D 03 ");
@@ -361,11 +351,11 @@ void tst_Tools::stuffingRoundTrip_data()
     QByteArray all;
     for (int i = 0; i < 256; ++i)
         all.append(char(i));
-    QTest::newRow("every byte value") << all << "7D";
-    QTest::newRow("every byte value, F2 changed to AA") << all << "AA";
-    QTest::newRow("flags and escapes in a row") << hex("7E7E7D7D7E7D") << "7D";
-    QTest::newRow("escape followed by B1 and B2 values") << hex("7D027D01") << "7D";
-    QTest::newRow("one byte") << hex("00") << "AA";
+    row("every byte value", all, "7D");
+    row("every byte value, F2 changed to AA", all, "AA");
+    row("flags and escapes in a row", hex("7E7E7D7D7E7D"), "7D");
+    row("escape followed by B1 and B2 values", hex("7D027D01"), "7D");
+    row("one byte", hex("00"), "AA");
 }
 
 void tst_Tools::stuffingRoundTrip()
@@ -392,11 +382,9 @@ void tst_Tools::presetFrames_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("frame");
-    QTest::newRow("host version") << int(DeviceCommand::HostVersion)
-                                  << "AA7580000700AABB4201FE0101F4";
-    QTest::newRow("reset MCU") << int(DeviceCommand::ResetMcu) << "AA7580000700AABB4201FE0102F7";
-    QTest::newRow("reset information")
-        << int(DeviceCommand::ResetInfo) << "AA7580000700AABB4201FE0103F6";
+    row("host version", int(DeviceCommand::HostVersion), "AA7580000700AABB4201FE0101F4");
+    row("reset MCU", int(DeviceCommand::ResetMcu), "AA7580000700AABB4201FE0102F7");
+    row("reset information", int(DeviceCommand::ResetInfo), "AA7580000700AABB4201FE0103F6");
 }
 
 void tst_Tools::presetFrames()
@@ -419,21 +407,20 @@ void tst_Tools::payload_data()
     const QString d255 = QString(510, QLatin1Char('a'));
     const QString d256 = QString(512, QLatin1Char('0'));
 
-    QTest::newRow("blanks allowed")
-        << "01 02 0a" << DeviceCommand::Payload::Ok << "AA7580000900AABB4201FE03";
-    QTest::newRow("255 bytes: count FF, length 0105")
-        << d255 << DeviceCommand::Payload::Ok << "AA7580010500AABB4201FEFF";
-    QTest::newRow("256 bytes refused") << d256 << DeviceCommand::Payload::TooLong << "";
-    QTest::newRow("empty") << "" << DeviceCommand::Payload::Empty << "";
-    QTest::newRow("blanks only") << "   " << DeviceCommand::Payload::Empty << "";
-    QTest::newRow("not hex") << "0G" << DeviceCommand::Payload::NotHex << "";
-    QTest::newRow("odd digit count") << "123" << DeviceCommand::Payload::NotHex << "";
-    QTest::newRow("odd and too long: hex check first")
-        << d256 + QLatin1Char('1') << DeviceCommand::Payload::NotHex << "";
-    QTest::newRow("line break") << "01\n02" << DeviceCommand::Payload::NotHex << "";
-    QTest::newRow("0x prefix") << "0x01" << DeviceCommand::Payload::NotHex << "";
-    QTest::newRow("sign") << "+1" << DeviceCommand::Payload::NotHex << "";
-    QTest::newRow("tab") << "01\t02" << DeviceCommand::Payload::NotHex << "";
+    row("blanks allowed", "01 02 0a", DeviceCommand::Payload::Ok, "AA7580000900AABB4201FE03");
+    row("255 bytes: count FF, length 0105", d255, DeviceCommand::Payload::Ok,
+        "AA7580010500AABB4201FEFF");
+    row("256 bytes refused", d256, DeviceCommand::Payload::TooLong, "");
+    row("empty", "", DeviceCommand::Payload::Empty, "");
+    row("blanks only", "   ", DeviceCommand::Payload::Empty, "");
+    row("not hex", "0G", DeviceCommand::Payload::NotHex, "");
+    row("odd digit count", "123", DeviceCommand::Payload::NotHex, "");
+    row("odd and too long: hex check first", d256 + QLatin1Char('1'),
+        DeviceCommand::Payload::NotHex, "");
+    row("line break", "01\n02", DeviceCommand::Payload::NotHex, "");
+    row("0x prefix", "0x01", DeviceCommand::Payload::NotHex, "");
+    row("sign", "+1", DeviceCommand::Payload::NotHex, "");
+    row("tab", "01\t02", DeviceCommand::Payload::NotHex, "");
 }
 
 void tst_Tools::payload()
@@ -456,12 +443,12 @@ void tst_Tools::payload()
 void tst_Tools::payloadFrameMatchesCommandFrame_data()
 {
     QTest::addColumn<QByteArray>("payload");
-    QTest::newRow("one byte") << hex("01");
-    QTest::newRow("bytes that look like frame starts") << hex("AA7580557A80");
+    row("one byte", hex("01"));
+    row("bytes that look like frame starts", hex("AA7580557A80"));
     QByteArray longest;
     for (int i = 0; i < 255; ++i)
         longest.append(char(i * 13));
-    QTest::newRow("255 bytes") << longest;
+    row("255 bytes", longest);
 }
 
 void tst_Tools::payloadFrameMatchesCommandFrame()
@@ -487,16 +474,16 @@ void tst_Tools::replyRecognition_data()
     QByteArray loose = hex("557A80FFFFFFAABB4201FE123456") + "text";
     loose.append(char(Checksum::compute(loose, Checksum::XorSum)));
 
-    QTest::newRow("reply with text") << good << true;
-    QTest::newRow("15-byte reply") << DeviceCommand::replyFrame(0x02, 0x00, QByteArray()) << true;
-    QTest::newRow("unexamined bytes free") << loose << true;
-    QTest::newRow("wrong checksum") << badSum << false;
-    QTest::newRow("wrong fixed bytes") << otherMiddle << false;
-    QTest::newRow("wrong start") << QByteArray("\x55\x7A\x81") + good.mid(3) << false;
-    QTest::newRow("cut short") << good.left(good.size() - 1) << false;
-    QTest::newRow("header only") << good.left(11) << false;
-    QTest::newRow("command frame") << DeviceCommand::commandFrame(hex("01")) << false;
-    QTest::newRow("empty") << QByteArray() << false;
+    row("reply with text", good, true);
+    row("15-byte reply", DeviceCommand::replyFrame(0x02, 0x00, QByteArray()), true);
+    row("unexamined bytes free", loose, true);
+    row("wrong checksum", badSum, false);
+    row("wrong fixed bytes", otherMiddle, false);
+    row("wrong start", QByteArray("\x55\x7A\x81") + good.mid(3), false);
+    row("cut short", good.left(good.size() - 1), false);
+    row("header only", good.left(11), false);
+    row("command frame", DeviceCommand::commandFrame(hex("01")), false);
+    row("empty", QByteArray(), false);
 }
 
 void tst_Tools::replyRecognition()
@@ -509,14 +496,11 @@ void tst_Tools::replyText_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("GBK text") << DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本 V1"))
-                              << gbk("主机版本 V1");
-    QTest::newRow("15 bytes: no text")
-        << DeviceCommand::replyFrame(0x03, 0x00, QByteArray()) << QByteArray();
-    QTest::newRow("16 bytes: one byte")
-        << DeviceCommand::replyFrame(0x03, 0x00, "A") << QByteArray("A");
-    QTest::newRow("text cut to the count byte")
-        << DeviceCommand::replyFrame(0x05, 0x00, QByteArray(300, 'x')) << QByteArray(253, 'x');
+    row("GBK text", DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本 V1")), gbk("主机版本 V1"));
+    row("15 bytes: no text", DeviceCommand::replyFrame(0x03, 0x00, QByteArray()), QByteArray());
+    row("16 bytes: one byte", DeviceCommand::replyFrame(0x03, 0x00, "A"), QByteArray("A"));
+    row("text cut to the count byte", DeviceCommand::replyFrame(0x05, 0x00, QByteArray(300, 'x')),
+        QByteArray(253, 'x'));
 }
 
 void tst_Tools::replyText()
@@ -546,84 +530,65 @@ void tst_Tools::replyAssembly_data()
     QByteArray loose = hex("557A80FFFFFFAABB4201FE123456") + "text";
     loose.append(char(Checksum::compute(loose, Checksum::XorSum)));
 
-    QTest::newRow("whole reply") << Chunks { r } << QList<Step> { Step::Complete } << Chunks { r }
-                                 << QByteArray();
-    QTest::newRow("noise before the start")
-        << Chunks { "log line\r\n" + r } << QList<Step> { Step::Complete } << Chunks { r }
-        << QByteArray();
-    QTest::newRow("split over three chunks")
-        << Chunks { r.left(5), r.mid(5, 10), r.mid(15) }
-        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << Chunks { r }
-        << QByteArray();
-    QTest::newRow("start sequence itself split")
-        << Chunks { r.left(2), r.mid(2) } << QList<Step> { Step::Ignored, Step::Complete }
-        << Chunks { r } << QByteArray();
-    QTest::newRow("chunks without start while empty are ignored")
-        << Chunks { "hello", hex("AABB4201FE") } << QList<Step> { Step::Ignored, Step::Ignored }
-        << Chunks {} << QByteArray();
-    QTest::newRow("echoed line end behind the reply")
-        << Chunks { r + "\r\n" } << QList<Step> { Step::Complete } << Chunks { r } << QByteArray();
-    QTest::newRow("log line behind the reply")
-        << Chunks { r + "#000001 [INFO] x\r\n" } << QList<Step> { Step::Complete } << Chunks { r }
-        << QByteArray();
-    QTest::newRow("line end behind the last piece")
-        << Chunks { r.left(10), r.mid(10) + "\r\n" }
-        << QList<Step> { Step::Waiting, Step::Complete } << Chunks { r } << QByteArray();
-    QTest::newRow("two replies read together")
-        << Chunks { r + r2 } << QList<Step> { Step::Complete } << Chunks { r, r2 } << QByteArray();
-    QTest::newRow("two replies with line ends")
-        << Chunks { r + "\r\n" + r2 + "\r\n" } << QList<Step> { Step::Complete } << Chunks { r, r2 }
-        << QByteArray();
-    QTest::newRow("the next reply begun behind one")
-        << Chunks { r + r2.left(7), r2.mid(7) } << QList<Step> { Step::Complete, Step::Complete }
-        << Chunks { r, r2 } << QByteArray();
-    QTest::newRow("unfilled size fields, line end behind")
-        << Chunks { loose + "\r\n" } << QList<Step> { Step::Complete } << Chunks { loose }
-        << QByteArray();
-    QTest::newRow("unfilled size fields, alone")
-        << Chunks { loose.left(8), loose.mid(8) } << QList<Step> { Step::Waiting, Step::Complete }
-        << Chunks { loose } << QByteArray();
-    QTest::newRow("a new start restarts the buffer")
-        << Chunks { r.left(9), r2 } << QList<Step> { Step::Waiting, Step::Complete }
-        << Chunks { r2 } << QByteArray();
-    QTest::newRow("restart inside a chunk drops the partial reply")
-        << Chunks { r.left(9), r.mid(9, 4) + r2 } << QList<Step> { Step::Waiting, Step::Complete }
-        << Chunks { r2 } << QByteArray();
-    QTest::newRow("two replies in a row")
-        << Chunks { r, r2 } << QList<Step> { Step::Complete, Step::Complete } << Chunks { r, r2 }
-        << QByteArray();
-    QTest::newRow("15-byte reply") << Chunks { shortest } << QList<Step> { Step::Complete }
-                                   << Chunks { shortest } << QByteArray();
+    row("whole reply", Chunks { r }, QList<Step> { Step::Complete }, Chunks { r }, QByteArray());
+    row("noise before the start", Chunks { "log line\r\n" + r }, QList<Step> { Step::Complete },
+        Chunks { r }, QByteArray());
+    row("split over three chunks", Chunks { r.left(5), r.mid(5, 10), r.mid(15) },
+        QList<Step> { Step::Waiting, Step::Waiting, Step::Complete }, Chunks { r }, QByteArray());
+    row("start sequence itself split", Chunks { r.left(2), r.mid(2) },
+        QList<Step> { Step::Ignored, Step::Complete }, Chunks { r }, QByteArray());
+    row("chunks without start while empty are ignored", Chunks { "hello", hex("AABB4201FE") },
+        QList<Step> { Step::Ignored, Step::Ignored }, Chunks {}, QByteArray());
+    row("echoed line end behind the reply", Chunks { r + "\r\n" }, QList<Step> { Step::Complete },
+        Chunks { r }, QByteArray());
+    row("log line behind the reply", Chunks { r + "#000001 [INFO] x\r\n" },
+        QList<Step> { Step::Complete }, Chunks { r }, QByteArray());
+    row("line end behind the last piece", Chunks { r.left(10), r.mid(10) + "\r\n" },
+        QList<Step> { Step::Waiting, Step::Complete }, Chunks { r }, QByteArray());
+    row("two replies read together", Chunks { r + r2 }, QList<Step> { Step::Complete },
+        Chunks { r, r2 }, QByteArray());
+    row("two replies with line ends", Chunks { r + "\r\n" + r2 + "\r\n" },
+        QList<Step> { Step::Complete }, Chunks { r, r2 }, QByteArray());
+    row("the next reply begun behind one", Chunks { r + r2.left(7), r2.mid(7) },
+        QList<Step> { Step::Complete, Step::Complete }, Chunks { r, r2 }, QByteArray());
+    row("unfilled size fields, line end behind", Chunks { loose + "\r\n" },
+        QList<Step> { Step::Complete }, Chunks { loose }, QByteArray());
+    row("unfilled size fields, alone", Chunks { loose.left(8), loose.mid(8) },
+        QList<Step> { Step::Waiting, Step::Complete }, Chunks { loose }, QByteArray());
+    row("a new start restarts the buffer", Chunks { r.left(9), r2 },
+        QList<Step> { Step::Waiting, Step::Complete }, Chunks { r2 }, QByteArray());
+    row("restart inside a chunk drops the partial reply", Chunks { r.left(9), r.mid(9, 4) + r2 },
+        QList<Step> { Step::Waiting, Step::Complete }, Chunks { r2 }, QByteArray());
+    row("two replies in a row", Chunks { r, r2 }, QList<Step> { Step::Complete, Step::Complete },
+        Chunks { r, r2 }, QByteArray());
+    row("15-byte reply", Chunks { shortest }, QList<Step> { Step::Complete }, Chunks { shortest },
+        QByteArray());
     QByteArray corrupt = r;
     corrupt[corrupt.size() - 1] = char(~corrupt.at(corrupt.size() - 1));
-    QTest::newRow("corrupt reply waits for the next start")
-        << Chunks { corrupt, "more", r2 }
-        << QList<Step> { Step::Waiting, Step::Waiting, Step::Complete } << Chunks { r2 }
-        << QByteArray();
-    QTest::newRow("past 4096 bytes the buffer is dropped")
-        << Chunks { r.left(20), QByteArray(4076, 'x'), "y", r.mid(20) }
-        << QList<Step> { Step::Waiting, Step::Waiting, Step::Dropped, Step::Ignored } << Chunks {}
-        << QByteArray();
-    QTest::newRow("a reply ahead of a flood is kept")
-        << Chunks { r + QByteArray(5000, 'x') } << QList<Step> { Step::Complete } << Chunks { r }
-        << QByteArray();
+    row("corrupt reply waits for the next start", Chunks { corrupt, "more", r2 },
+        QList<Step> { Step::Waiting, Step::Waiting, Step::Complete }, Chunks { r2 }, QByteArray());
+    row("past 4096 bytes the buffer is dropped",
+        Chunks { r.left(20), QByteArray(4076, 'x'), "y", r.mid(20) },
+        QList<Step> { Step::Waiting, Step::Waiting, Step::Dropped, Step::Ignored }, Chunks {},
+        QByteArray());
+    row("a reply ahead of a flood is kept", Chunks { r + QByteArray(5000, 'x') },
+        QList<Step> { Step::Complete }, Chunks { r }, QByteArray());
     // Only the length field filled; the checksum also holds by chance after 40 bytes and at the
     // end of the adapter's first 64-byte packet.
     QByteArray longer = hex("557A80004400AABB4201FE3C0100") + QByteArray(60, 'a');
     longer[39] = char(Checksum::compute(longer.left(39), Checksum::XorSum));
     longer[63] = char(Checksum::compute(longer.mid(40, 23), Checksum::XorSum));
     longer.append(char(Checksum::compute(longer, Checksum::XorSum)));
-    QTest::newRow("64-byte packets, chance checksums inside")
-        << Chunks { longer.left(64), longer.mid(64) }
-        << QList<Step> { Step::Waiting, Step::Complete } << Chunks { longer } << QByteArray();
+    row("64-byte packets, chance checksums inside", Chunks { longer.left(64), longer.mid(64) },
+        QList<Step> { Step::Waiting, Step::Complete }, Chunks { longer }, QByteArray());
     Chunks many;
     QByteArray pile;
     while (pile.size() < 4 << 20) {
         pile += shortest;
         many << shortest;
     }
-    QTest::newRow("4 MiB read after a pause")
-        << Chunks { pile + r.left(20) } << QList<Step> { Step::Complete } << many << r.left(20);
+    row("4 MiB read after a pause", Chunks { pile + r.left(20) }, QList<Step> { Step::Complete },
+        many, r.left(20));
 }
 
 void tst_Tools::replyAssembly()
@@ -656,10 +621,10 @@ void tst_Tools::sendDelayEndsOnItsOwn_data()
     // The millisecond of the second (monotonic clock) at which the delay is due: there a coarse
     // timer of this length would fire early.
     QTest::addColumn<int>("dueAt");
-    QTest::newRow("1000 ms") << 1000 << 150;
-    QTest::newRow("1000 ms, other half") << 1000 << 650;
-    QTest::newRow("2000 ms") << 2000 << 200;
-    QTest::newRow("700 ms") << 700 << 40;
+    row("1000 ms", 1000, 150);
+    row("1000 ms, other half", 1000, 650);
+    row("2000 ms", 2000, 200);
+    row("700 ms", 700, 40);
 }
 
 void tst_Tools::sendDelayEndsOnItsOwn()
@@ -694,70 +659,78 @@ void tst_Tools::dialogue_data()
     const QString requestLine = QStringLiteral("line:请传送主程序HEX文件...");
     const QByteArray request = gbk(QStringLiteral("请传送主程序HEX文件...\r\n>>\r\n"));
 
-    QTest::newRow("menu framed twice: type written twice") << Script { recognised(0),
-        pass(10, sep + "  1 - a\r\n" + sep,
-            { sepLine, "cursor", "write:2", "line:  1 - a", sepLine, "cursor", "write:2" }) };
-    QTest::newRow("identification before the banner: answered only after it") << Script {
-        pass(0, "boot-loader m4\r\n" + sep, { "line:boot-loader m4", sepLine }),
-        pass(10, "Copyright (C) 2015 Brenlow\r\n" + sep, { banner, sepLine, "cursor", "write:2" })
-    };
-    QTest::newRow("flags set by the very line are used at once") << Script { pass(0,
-        "Copyright (C) 2015 Brenlow boot-loader m4 ==========\n",
-        { "line:Copyright (C) 2015 Brenlow boot-loader m4 ==========", "cursor", "write:2" }) };
-    QTest::newRow("banner alone answers nothing")
-        << Script { pass(0, "Copyright (C) 2015 Brenlow\r\n" + sep, { banner, sepLine }) };
+    row("menu framed twice: type written twice",
+        Script { recognised(0),
+            pass(10, sep + "  1 - a\r\n" + sep,
+                { sepLine, "cursor", "write:2", "line:  1 - a", sepLine, "cursor", "write:2" }) });
+    row("identification before the banner: answered only after it",
+        Script { pass(0, "boot-loader m4\r\n" + sep, { "line:boot-loader m4", sepLine }),
+            pass(10, "Copyright (C) 2015 Brenlow\r\n" + sep,
+                { banner, sepLine, "cursor", "write:2" }) });
+    row("flags set by the very line are used at once",
+        Script { pass(0, "Copyright (C) 2015 Brenlow boot-loader m4 ==========\n",
+            { "line:Copyright (C) 2015 Brenlow boot-loader m4 ==========", "cursor",
+                "write:2" }) });
+    row("banner alone answers nothing",
+        Script { pass(0, "Copyright (C) 2015 Brenlow\r\n" + sep, { banner, sepLine }) });
     const QByteArray prompt = gbk(QStringLiteral("请输入操作密码："));
     // The pass at 0 sets the time of the last run.
-    QTest::newRow("unterminated password prompt answered 200 ms after the last run")
-        << Script { recognised(0), pass(0), pass(150, prompt, {}, prompt.size()),
-               pass(199, {}, {}, prompt.size()),
-               pass(200, {}, { QStringLiteral("line:请输入操作密码："), keyLine }) };
-    QTest::newRow("confirmation prompt answered with the key") << Script { recognised(0),
-        pass(10, gbk(QStringLiteral("****\r\n请再次输入密码：\n")),
-            { "line:****", QStringLiteral("line:请再次输入密码："), keyLine }) };
-    QTest::newRow("file request clicks the send button")
-        << Script { recognised(0), pass(10, request, { requestLine, "click", "prompt:>>" }) };
+    row("unterminated password prompt answered 200 ms after the last run",
+        Script { recognised(0), pass(0), pass(150, prompt, {}, prompt.size()),
+            pass(199, {}, {}, prompt.size()),
+            pass(200, {}, { QStringLiteral("line:请输入操作密码："), keyLine }) });
+    row("confirmation prompt answered with the key",
+        Script { recognised(0),
+            pass(10, gbk(QStringLiteral("****\r\n请再次输入密码：\n")),
+                { "line:****", QStringLiteral("line:请再次输入密码："), keyLine }) });
+    row("file request clicks the send button",
+        Script { recognised(0), pass(10, request, { requestLine, "click", "prompt:>>" }) });
     Pass noPath = pass(10, request, { requestLine, "prompt:>>" });
     noPath.path = false;
-    QTest::newRow("file request without a path does nothing") << Script { recognised(0), noPath };
+    row("file request without a path does nothing", Script { recognised(0), noPath });
     // The click stops the running transfer, so the boot line finds none to stop.
-    QTest::newRow("file request during a transfer toggles it") << Script { recognised(0),
-        running(pass(10, gbk(QStringLiteral("请传送主程序HEX文件...\nBoot\n")),
-            { requestLine, "click", "line:Boot" })) };
-    QTest::newRow("only whole-line prompts are prompts") << Script { pass(
-        0, "> \n>\n>>>>\n>>>\n", { "line:> ", "prompt:>", "line:>>>>", "prompt:>>>" }) };
-    QTest::newRow("prompt with a trailing blank starts no time-out")
-        << Script { running(pass(0, "> \r\n", { "line:> " })), running(pass(6000)) };
+    row("file request during a transfer toggles it",
+        Script { recognised(0),
+            running(pass(10, gbk(QStringLiteral("请传送主程序HEX文件...\nBoot\n")),
+                { requestLine, "click", "line:Boot" })) });
+    row("only whole-line prompts are prompts",
+        Script {
+            pass(0, "> \n>\n>>>>\n>>>\n", { "line:> ", "prompt:>", "line:>>>>", "prompt:>>>" }) });
+    row("prompt with a trailing blank starts no time-out",
+        Script { running(pass(0, "> \r\n", { "line:> " })), running(pass(6000)) });
     // The late line is left for the ticks inside the warning box.
-    QTest::newRow("silence over 5000 ms after a prompt stops the transfer and warns")
-        << Script { running(pass(1000, ">>>\n", { "prompt:>>>" })), running(pass(6000)),
-               running(pass(6001, "late line\n", { "stop", "warn" }, 10)),
-               pass(6011, {}, { "line:late line" }) };
-    QTest::newRow("time-out without a transfer: no stop, no warning")
-        << Script { pass(0, ">\n", { "prompt:>" }), pass(5001, "next\n", { "line:next" }) };
-    QTest::newRow("the time-out counts from the latest prompt")
-        << Script { pass(0, ">\n", { "prompt:>" }), pass(4000, ">>\n", { "prompt:>>" }),
-               running(pass(8500)) };
-    QTest::newRow("Boot stops the transfer once and forgets the loader") << Script { recognised(0),
-        running(pass(10, "MCU Boot\nBoot again\n" + sep,
-            { "line:MCU Boot", "stop", "line:Boot again", sepLine })) };
-    QTest::newRow("boot- is not Boot") << Script { recognised(0),
-        pass(10, "boot-\n" + sep, { "line:boot-", sepLine, "cursor", "write:2" }) };
-    QTest::newRow("success unchecks and forgets the loader") << Script { recognised(0),
-        pass(10, gbk(QStringLiteral("文件下载成功！\r\n") + QString::fromLatin1(sep)),
-            { QStringLiteral("line:文件下载成功！"), "uncheck", sepLine }) };
-    QTest::newRow("8192 unterminated bytes are taken at once")
-        << Script { pass(0, QByteArray(8191, 'a'), {}, 8191),
-               pass(0, "b", { QStringLiteral("line:") + QString(8191, 'a') + 'b' }) };
+    row("silence over 5000 ms after a prompt stops the transfer and warns",
+        Script { running(pass(1000, ">>>\n", { "prompt:>>>" })), running(pass(6000)),
+            running(pass(6001, "late line\n", { "stop", "warn" }, 10)),
+            pass(6011, {}, { "line:late line" }) });
+    row("time-out without a transfer: no stop, no warning",
+        Script { pass(0, ">\n", { "prompt:>" }), pass(5001, "next\n", { "line:next" }) });
+    row("the time-out counts from the latest prompt",
+        Script { pass(0, ">\n", { "prompt:>" }), pass(4000, ">>\n", { "prompt:>>" }),
+            running(pass(8500)) });
+    row("Boot stops the transfer once and forgets the loader",
+        Script { recognised(0),
+            running(pass(10, "MCU Boot\nBoot again\n" + sep,
+                { "line:MCU Boot", "stop", "line:Boot again", sepLine })) });
+    row("boot- is not Boot",
+        Script { recognised(0),
+            pass(10, "boot-\n" + sep, { "line:boot-", sepLine, "cursor", "write:2" }) });
+    row("success unchecks and forgets the loader",
+        Script { recognised(0),
+            pass(10, gbk(QStringLiteral("文件下载成功！\r\n") + QString::fromLatin1(sep)),
+                { QStringLiteral("line:文件下载成功！"), "uncheck", sepLine }) });
+    row("8192 unterminated bytes are taken at once",
+        Script { pass(0, QByteArray(8191, 'a'), {}, 8191),
+            pass(0, "b", { QStringLiteral("line:") + QString(8191, 'a') + 'b' }) });
     static const char raw[] = "\0\0x\r\n\r\n\r\n\xd6\xd0\r\ntail";
     const QByteArray messy(raw, int(sizeof raw) - 1);
-    QTest::newRow("zeros, carriage returns, empty lines, GBK, unterminated tail")
-        << Script { pass(0, messy, {}, messy.size()),
-               pass(200, {}, { "line:  x", QStringLiteral("line:中"), "line:tail" }) };
+    row("zeros, carriage returns, empty lines, GBK, unterminated tail",
+        Script { pass(0, messy, {}, messy.size()),
+            pass(200, {}, { "line:  x", QStringLiteral("line:中"), "line:tail" }) });
     Pass typed = pass(100, sep.mid(20), { sepLine, "cursor", "write:5" });
     typed.type = "5";
-    QTest::newRow("type read when the line is answered")
-        << Script { recognised(0), pass(10, sep.left(20), {}, 20), typed };
+    row("type read when the line is answered",
+        Script { recognised(0), pass(10, sep.left(20), {}, 20), typed });
 }
 
 void tst_Tools::dialogue()
