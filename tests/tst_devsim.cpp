@@ -385,8 +385,7 @@ void tst_DevSim::sequenceOf_data()
 void tst_DevSim::sequenceOf()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(qint64, sequence);
-    QCOMPARE(LogStream::sequenceOf(bytes), sequence);
+    QTEST(LogStream::sequenceOf(bytes), "sequence");
 }
 
 void tst_DevSim::device_data()

@@ -594,7 +594,6 @@ void tst_Tools::replyAssembly_data()
 void tst_Tools::replyAssembly()
 {
     QFETCH(QList<QByteArray>, chunks);
-    QFETCH(QList<ReplyAssembler::Step>, steps);
     ReplyAssembler assembler;
     QList<ReplyAssembler::Step> got;
     QList<QByteArray> replies;
@@ -608,7 +607,7 @@ void tst_Tools::replyAssembly()
         }
         QVERIFY(assembler.buffer().size() <= DeviceCommand::ReplyBufferLimit);
     }
-    QCOMPARE(got, steps);
+    QTEST(got, "steps");
     QTEST(replies, "replies");
     QTEST(assembler.buffer(), "buffer");
 }

@@ -185,8 +185,6 @@ void tst_Widgets::menuActions_data()
 void tst_Widgets::menuActions()
 {
     QFETCH(QString, entryText);
-    QFETCH(QString, textAfter);
-    QFETCH(int, saveRequests);
     QFETCH(bool, wholeSelected);
 
     TextBrowser view;
@@ -201,8 +199,8 @@ void tst_Widgets::menuActions()
     QScopedPointer<QMenu> menu(view.createContextMenu());
     entry(menu.data(), entryText)->trigger();
 
-    QCOMPARE(view.toPlainText(), textAfter);
-    QCOMPARE(saves.count(), saveRequests);
+    QTEST(view.toPlainText(), "textAfter");
+    QTEST(saves.count(), "saveRequests");
     QCOMPARE(view.font().toString(), font.toString());
     if (wholeSelected) {
         QCOMPARE(view.selectedText(), view.toPlainText());
@@ -627,7 +625,6 @@ void tst_Widgets::setMinTray()
 {
     QFETCH(QList<bool>, calls);
     QFETCH(bool, minTray);
-    QFETCH(QList<bool>, toggles);
 
     QWidget parent;
     ExtraSettingDialog dialog(&parent);
@@ -644,7 +641,7 @@ void tst_Widgets::setMinTray()
     QList<bool> seen;
     for (const QList<QVariant>& args : spy)
         seen << args.at(0).toBool();
-    QCOMPARE(seen, toggles);
+    QTEST(seen, "toggles");
 }
 
 // --- main-window form --------------------------------------------------------------------------
@@ -669,7 +666,6 @@ void tst_Widgets::formComboItems_data()
 void tst_Widgets::formComboItems()
 {
     QFETCH(QString, name);
-    QFETCH(QStringList, items);
 
     QMainWindow window;
     Ui::MainWindow ui;
@@ -679,7 +675,7 @@ void tst_Widgets::formComboItems()
     QStringList texts;
     for (int i = 0; i < combo->count(); ++i)
         texts << combo->itemText(i);
-    QCOMPARE(texts, items);
+    QTEST(texts, "items");
     QTEST(combo->currentIndex(), "current");
 }
 
@@ -781,7 +777,6 @@ void tst_Widgets::dialogTitles_data()
 
 void tst_Widgets::dialogTitles()
 {
-    QFETCH(QString, title);
     QFETCH(QSize, size);
 
     QTemporaryDir dir;
@@ -804,7 +799,7 @@ void tst_Widgets::dialogTitles()
     else
         dialog.reset(new ExtraSettingDialog(&parent));
 
-    QCOMPARE(dialog->windowTitle(), title);
+    QTEST(dialog->windowTitle(), "title");
     QCOMPARE(dialog->parentWidget(), &parent);
     QVERIFY(!dialog->isVisible());
     if (size.isValid())
