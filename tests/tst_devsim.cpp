@@ -184,17 +184,24 @@ QByteArray firmware(int size)
 }
 
 // Brings a boot loader from its menu to the file request; returns false on a wrong turn.
+// Gives a boot loader (or the board in one) its answers `from` up to `to`: 0 the menu digit 2,
+// 1 the key, 2 the key again, each followed by the pause it needs; returns the last reply.
+template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
+{
+    QString reply;
+    for (int i = from; i < to; ++i) {
+        b.feed(i == 0 ? QByteArray("2") : BootLoader::defaultKey(), *now += 10);
+        reply
+            = fromGbk(b.poll(*now += i == 0 ? BootLoader::ChoiceFlushMs : BootLoader::KeyQuietMs));
+    }
+    return reply;
+}
+
 bool reachFileRequest(BootLoader& b, qint64* now)
 {
     b.enter(*now);
-    b.feed("2", *now += 10);
-    if (b.poll(*now += BootLoader::ChoiceFlushMs) != gbk(QStringLiteral("请输入操作密码：")))
-        return false;
-    b.feed(BootLoader::defaultKey(), *now += 10);
-    b.poll(*now += BootLoader::KeyQuietMs);
-    b.feed(BootLoader::defaultKey(), *now += 10);
-    return fromGbk(b.poll(*now += BootLoader::KeyQuietMs))
-        .contains(QStringLiteral("请传送主程序HEX文件..."));
+    return answer(b, now, 0, 1) == QStringLiteral("请输入操作密码：")
+        && answer(b, now, 1, 3).contains(QStringLiteral("请传送主程序HEX文件..."));
 }
 
 } // namespace
@@ -1170,19 +1177,10 @@ void tst_DevSim::bootLoaderGivesUp()
     BootLoader b(settings);
     qint64 now = 1000;
     b.enter(now);
-    if (stage != QLatin1String("menu")) {
-        b.feed("2", now += 10);
-        b.poll(now += BootLoader::ChoiceFlushMs);
-    }
-    if (stage == QLatin1String("keyAgain") || stage == QLatin1String("file")) {
-        b.feed(BootLoader::defaultKey(), now += 10);
-        b.poll(now += BootLoader::KeyQuietMs);
-    }
-    if (stage == QLatin1String("file")) {
-        b.feed(BootLoader::defaultKey(), now += 10);
-        QVERIFY(fromGbk(b.poll(now += BootLoader::KeyQuietMs))
-                    .contains(QStringLiteral("请传送主程序HEX文件...")));
-    }
+    const int answers = QStringList { "menu", "key", "keyAgain", "file" }.indexOf(stage);
+    const QString reply = answer(b, &now, 0, answers);
+    if (stage == QLatin1String("file"))
+        QVERIFY(reply.contains(QStringLiteral("请传送主程序HEX文件...")));
     // Bytes that are no answer do not keep the menu waiting.
     if (stage == QLatin1String("menu"))
         QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
@@ -1223,16 +1221,10 @@ void tst_DevSim::resetObeyedInBootLoader()
     dev.feed(command("02"), now);
     QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
     QVERIFY(dev.inBootLoader());
-    if (stage != QLatin1String("menu")) {
-        dev.feed("2", now += 10);
-        QCOMPARE(fromGbk(dev.poll(now += BootLoader::ChoiceFlushMs)),
-            QStringLiteral("请输入操作密码："));
-    }
+    if (stage != QLatin1String("menu"))
+        QCOMPARE(answer(dev, &now, 0, 1), QStringLiteral("请输入操作密码："));
     if (stage == QLatin1String("file")) {
-        dev.feed(BootLoader::defaultKey(), now += 10);
-        dev.poll(now += BootLoader::KeyQuietMs);
-        dev.feed(BootLoader::defaultKey(), now += 10);
-        dev.poll(now += BootLoader::KeyQuietMs);
+        answer(dev, &now, 1, 3);
         QCOMPARE(dev.feed(firmware(1000), now += 10), QByteArray());
     } else if (stage == QLatin1String("key")) {
         dev.feed("PLUMB", now += 10); // half a password
