@@ -3,16 +3,18 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <signal.h>
+
 DevSimProcess::DevSimProcess() = default;
 
 DevSimProcess::~DevSimProcess()
 {
-    if (process.state() == QProcess::NotRunning)
+    if (proc.state() == QProcess::NotRunning)
         return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
+    proc.terminate();
+    if (!proc.waitForFinished(5000)) {
+        proc.kill();
+        proc.waitForFinished(5000);
     }
 }
 
@@ -26,20 +28,28 @@ QString DevSimProcess::program()
 
 bool DevSimProcess::start(const QStringList& arguments)
 {
-    process.start(program(),
-        QStringList { QStringLiteral("--link"), dir.filePath(QStringLiteral("ttySIM0")) }
-            + arguments);
+    proc.start(program(), QStringList { QStringLiteral("--link"), linkPath() } + arguments);
+    return waitForPty();
+}
+
+bool DevSimProcess::waitForPty()
+{
     QElapsedTimer timer;
     timer.start();
-    while (
-        !process.canReadLine() && timer.elapsed() < 5000 && process.state() != QProcess::NotRunning)
-        process.waitForReadyRead(100);
-    const QByteArray line = process.readLine().trimmed();
+    while (!proc.canReadLine() && timer.elapsed() < 5000 && proc.state() != QProcess::NotRunning)
+        proc.waitForReadyRead(100);
+    const QByteArray line = proc.readLine().trimmed();
     pty = line.startsWith("PTY ") ? QString::fromLocal8Bit(line.mid(4)) : QString();
     return !pty.isEmpty();
 }
 
-QString DevSimProcess::errors() { return QString::fromLocal8Bit(process.readAllStandardError()); }
+bool DevSimProcess::stop(int signal)
+{
+    ::kill(pid_t(proc.processId()), signal);
+    return proc.waitForFinished(5000) && proc.exitStatus() == QProcess::NormalExit;
+}
+
+QString DevSimProcess::errors() { return QString::fromLocal8Bit(proc.readAllStandardError()); }
 
 QByteArray sampleFile(int size)
 {

@@ -25,6 +25,12 @@
 
 namespace {
 
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
 template <class T> T* child(QObject* parent, const char* name)
 {
     T* w = parent->findChild<T*>(QLatin1String(name));
@@ -36,6 +42,27 @@ template <class T> T* child(QObject* parent, const char* name)
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
+
+// The main window and the device console of its additional-functions window.
+struct Console {
+    MainWindow w;
+    AdditionFunction* f = w.additionWindow();
+    QPlainTextEdit* send = child<QPlainTextEdit>(f, "sendDataPlainTextEdit");
+    QPlainTextEdit* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
+    QPlainTextEdit* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+
+    // The bench's pty, or the simulated board's.
+    bool open(const QString& path)
+    {
+        auto* combo = w.form()->serialNumComboBox;
+        // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
+        combo->setCurrentIndex(combo->findText(path + QLatin1Char(' '), Qt::MatchStartsWith));
+        w.form()->openSerialButton->click();
+        w.form()->showTimeCheckBox->setChecked(false);
+        return w.port()->isOpen();
+    }
+    void click(const char* button) { child<QToolButton>(f, button)->click(); }
+};
 
 } // namespace
 
@@ -75,8 +102,6 @@ private slots:
     void resetWithoutAutoDownloadComesBack();
 
 private:
-    // The bench's pty, or the simulated board's when a test lists that instead.
-    void openPort(MainWindow& w, const QString& path);
     PtyTestBench* bench = nullptr;
     MsgRecorder* boxes = nullptr;
     PtyPair* pty = nullptr;
@@ -94,16 +119,6 @@ void tst_Device::cleanup()
 {
     delete bench;
     bench = nullptr;
-}
-
-void tst_Device::openPort(MainWindow& w, const QString& path)
-{
-    auto* combo = w.form()->serialNumComboBox;
-    // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
-    combo->setCurrentIndex(combo->findText(path + QLatin1Char(' '), Qt::MatchStartsWith));
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
-    w.form()->showTimeCheckBox->setChecked(false);
 }
 
 // --- the window --------------------------------------------------------------------------------
@@ -222,26 +237,10 @@ void tst_Device::checksum_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("sum");
     QTest::addColumn<QString>("complement");
-    QTest::newRow("hex plain") << "01 02 03"
-                               << "hexDataRadioButton"
-                               << "sourceSumRadioButton"
-                               << "06"
-                               << "f9";
-    QTest::newRow("hex complements") << "01 02 03"
-                                     << "hexDataRadioButton"
-                                     << "reverseSumRadioButton"
-                                     << "f7"
-                                     << "08";
-    QTest::newRow("ascii xor") << "abc"
-                               << "asciiDataRadioButton"
-                               << "xorSumRadioButton"
-                               << "60"
-                               << "9f";
-    QTest::newRow("hex blanks only") << "  "
-                                     << "hexDataRadioButton"
-                                     << "xorSumRadioButton"
-                                     << "00"
-                                     << "ff";
+    row("hex plain", "01 02 03", "hexDataRadioButton", "sourceSumRadioButton", "06", "f9");
+    row("hex complements", "01 02 03", "hexDataRadioButton", "reverseSumRadioButton", "f7", "08");
+    row("ascii xor", "abc", "asciiDataRadioButton", "xorSumRadioButton", "60", "9f");
+    row("hex blanks only", "  ", "hexDataRadioButton", "xorSumRadioButton", "00", "ff");
 }
 
 void tst_Device::checksum()
@@ -285,16 +284,16 @@ void tst_Device::characterHex_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QStringList>("results");
-    QTest::newRow("to characters and back") << QStringList { "41 42 43",
-        "" } << QStringList { "c", "h" } << QStringList { "ABC", "414243" };
-    QTest::newRow("hex at start changes nothing")
-        << QStringList { "zz 中" } << QStringList { "h" } << QStringList { "zz 中" };
-    QTest::newRow("the selected button converts once")
-        << QStringList { "41", "" } << QStringList { "c", "c" } << QStringList { "A", "A" };
-    QTest::newRow("retyped text converts back")
-        << QStringList { "41", "中" } << QStringList { "c", "h" } << QStringList { "A", "E4B8AD" };
-    QTest::newRow("Chinese there and back: blanks") << QStringList { "", "中",
-        "" } << QStringList { "c", "h", "c" } << QStringList { "", "E4B8AD", "   " };
+    row("to characters and back", QStringList { "41 42 43", "" }, QStringList { "c", "h" },
+        QStringList { "ABC", "414243" });
+    row("hex at start changes nothing", QStringList { "zz 中" }, QStringList { "h" },
+        QStringList { "zz 中" });
+    row("the selected button converts once", QStringList { "41", "" }, QStringList { "c", "c" },
+        QStringList { "A", "A" });
+    row("retyped text converts back", QStringList { "41", "中" }, QStringList { "c", "h" },
+        QStringList { "A", "E4B8AD" });
+    row("Chinese there and back: blanks", QStringList { "", "中", "" },
+        QStringList { "c", "h", "c" }, QStringList { "", "E4B8AD", "   " });
 }
 
 void tst_Device::characterHex()
@@ -337,61 +336,20 @@ void tst_Device::frames_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("warning");
 
-    QTest::newRow("encapsulate") << "setButton"
-                                 << "01 7E 02 7D 03"
-                                 << "7D"
-                                 << "7E 01 7D 02 02 7D 01 03 7E "
-                                 << "";
-    QTest::newRow("decapsulate") << "unsetButton"
-                                 << "7E 01 7D 02 02 7D 01 03 7E"
-                                 << "7D"
-                                 << "01 7E 02 7D 03 "
-                                 << "";
-    QTest::newRow("encapsulate lines") << "setButton"
-                                       << "01 02\n03 04"
-                                       << "7D"
-                                       << "7E 01 02 03 04 7E "
-                                       << "";
-    QTest::newRow("decapsulate with a trailing Enter") << "unsetButton"
-                                                       << "7E 01 7D 02 02 7E\n"
-                                                       << "7D"
-                                                       << "01 7E 02 "
-                                                       << "";
-    QTest::newRow("encapsulate with F2 changed") << "setButton"
-                                                 << "AA"
-                                                 << "AA"
-                                                 << "7E 7D 01 7E "
-                                                 << "";
-    QTest::newRow("decapsulate with F2 changed") << "unsetButton"
-                                                 << "7E 7D 01 7E"
-                                                 << "AA"
-                                                 << "AA "
-                                                 << "";
-    QTest::newRow("decapsulate four digits") << "unsetButton"
-                                             << "7E7E"
-                                             << "7D"
-                                             << ""
-                                             << "";
-    QTest::newRow("encapsulate nothing") << "setButton"
-                                         << ""
-                                         << "7D"
-                                         << "keep"
-                                         << "解封前的数据：请输入数据！\t";
-    QTest::newRow("encapsulate bad data") << "setButton"
-                                          << "0G"
-                                          << "7D"
-                                          << "keep"
-                                          << "解封前的数据：请输入正确格式的数据！\t";
-    QTest::newRow("decapsulate nothing") << "unsetButton"
-                                         << ""
-                                         << "7D"
-                                         << "keep"
-                                         << "解封后的数据：请输入数据！\t";
-    QTest::newRow("decapsulate bad data") << "unsetButton"
-                                          << "7E 0G 7E"
-                                          << "7D"
-                                          << "keep"
-                                          << "解封后的数据：请输入正确格式的数据！\t";
+    row("encapsulate", "setButton", "01 7E 02 7D 03", "7D", "7E 01 7D 02 02 7D 01 03 7E ", "");
+    row("decapsulate", "unsetButton", "7E 01 7D 02 02 7D 01 03 7E", "7D", "01 7E 02 7D 03 ", "");
+    row("encapsulate lines", "setButton", "01 02\n03 04", "7D", "7E 01 02 03 04 7E ", "");
+    row("decapsulate with a trailing Enter", "unsetButton", "7E 01 7D 02 02 7E\n", "7D",
+        "01 7E 02 ", "");
+    row("encapsulate with F2 changed", "setButton", "AA", "AA", "7E 7D 01 7E ", "");
+    row("decapsulate with F2 changed", "unsetButton", "7E 7D 01 7E", "AA", "AA ", "");
+    row("decapsulate four digits", "unsetButton", "7E7E", "7D", "", "");
+    row("encapsulate nothing", "setButton", "", "7D", "keep", "解封前的数据：请输入数据！\t");
+    row("encapsulate bad data", "setButton", "0G", "7D", "keep",
+        "解封前的数据：请输入正确格式的数据！\t");
+    row("decapsulate nothing", "unsetButton", "", "7D", "keep", "解封后的数据：请输入数据！\t");
+    row("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "keep",
+        "解封后的数据：请输入正确格式的数据！\t");
 }
 
 void tst_Device::frames()
@@ -427,36 +385,28 @@ void tst_Device::presetsWriteTheirFrames_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("frame");
-    QTest::newRow("host version") << "mpuVerToolButton"
-                                  << "01"
-                                  << "AA7580000700AABB4201FE0101F4";
-    QTest::newRow("reset MCU") << "resetMCUToolButton"
-                               << "02"
-                               << "AA7580000700AABB4201FE0102F7";
-    QTest::newRow("reset information") << "getResetInfoButton"
-                                       << "03"
-                                       << "AA7580000700AABB4201FE0103F6";
+    row("host version", "mpuVerToolButton", "01", "AA7580000700AABB4201FE0101F4");
+    row("reset MCU", "resetMCUToolButton", "02", "AA7580000700AABB4201FE0102F7");
+    row("reset information", "getResetInfoButton", "03", "AA7580000700AABB4201FE0103F6");
 }
 
 void tst_Device::presetsWriteTheirFrames()
 {
     QFETCH(QString, button);
-    QFETCH(QString, code);
-    QFETCH(QString, frame);
-    MainWindow w;
-    openPort(w, pty->slavePath());
-    AdditionFunction* f = w.additionWindow();
-    child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText("ff ff");
-    child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
-    child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->setPlainText("old");
-    child<QToolButton>(f, qPrintable(button))->click();
-    QCOMPARE(hexOf(pty->readAtLeast(14, 3000)), frame);
-    QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), code);
-    QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
-    QVERIFY(child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->toPlainText().isEmpty());
+    Console c;
+    QVERIFY(c.open(pty->slavePath()));
+    c.send->setPlainText("ff ff");
+    c.hexPane->setPlainText("old");
+    c.charPane->setPlainText("old");
+    c.click(qPrintable(button));
+    QTEST(hexOf(pty->readAtLeast(14, 3000)), "frame");
+    QTEST(c.send->toPlainText(), "code");
+    QVERIFY(c.hexPane->toPlainText().isEmpty());
+    QVERIFY(c.charPane->toPlainText().isEmpty());
     // Sent through the main window: counted and echoed as a transmitted hex line.
-    QCOMPARE(w.sent(), 14);
-    QVERIFY(w.form()->recvShowText->toPlainText().startsWith(QStringLiteral("TX→◇AA 75 80 00 07")));
+    QCOMPARE(c.w.sent(), 14);
+    QVERIFY(
+        c.w.form()->recvShowText->toPlainText().startsWith(QStringLiteral("TX→◇AA 75 80 00 07")));
     QVERIFY(boxes->calls.isEmpty());
 }
 
@@ -469,28 +419,15 @@ void tst_Device::freePayload_data()
         = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
     const QString d255 = QString(510, QLatin1Char('0'));
 
-    QTest::newRow("blanks removed") << "01 02 0a"
-                                    << "AA7580000900AABB4201FE0301020A"
-                                    << "";
-    QTest::newRow("one byte like a preset") << "01"
-                                            << "AA7580000700AABB4201FE0101"
-                                            << "";
-    QTest::newRow("255 bytes") << d255 << "AA7580010500AABB4201FEFF" + d255 << "";
-    QTest::newRow("256 bytes") << d255 + "00"
-                               << ""
-                               << "发送区数据超过255字节\t";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "发送区内容为空\t";
-    QTest::newRow("blanks only") << "   "
-                                 << ""
-                                 << "发送区内容为空\t";
-    QTest::newRow("not hex") << "01 0G"
-                             << "" << notHex;
-    QTest::newRow("odd digit count") << "010"
-                                     << "" << notHex;
-    QTest::newRow("line break") << "01\n02"
-                                << "" << notHex;
+    row("blanks removed", "01 02 0a", "AA7580000900AABB4201FE0301020A", "");
+    row("one byte like a preset", "01", "AA7580000700AABB4201FE0101", "");
+    row("255 bytes", d255, "AA7580010500AABB4201FEFF" + d255, "");
+    row("256 bytes", d255 + "00", "", "发送区数据超过255字节\t");
+    row("empty", "", "", "发送区内容为空\t");
+    row("blanks only", "   ", "", "发送区内容为空\t");
+    row("not hex", "01 0G", "", notHex);
+    row("odd digit count", "010", "", notHex);
+    row("line break", "01\n02", "", notHex);
 }
 
 void tst_Device::freePayload()
@@ -498,14 +435,13 @@ void tst_Device::freePayload()
     QFETCH(QString, payload);
     QFETCH(QString, frame);
     QFETCH(QString, warning);
-    MainWindow w;
-    openPort(w, pty->slavePath());
-    AdditionFunction* f = w.additionWindow();
-    child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->setPlainText("old");
-    child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText(payload);
-    child<QToolButton>(f, "sendToolButton")->click();
-    QVERIFY(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().isEmpty());
-    QCOMPARE(child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->toPlainText(), payload);
+    Console c;
+    QVERIFY(c.open(pty->slavePath()));
+    c.hexPane->setPlainText("old");
+    c.send->setPlainText(payload);
+    c.click("sendToolButton");
+    QVERIFY(c.hexPane->toPlainText().isEmpty());
+    QCOMPARE(c.send->toPlainText(), payload);
     if (warning.isEmpty()) {
         const QByteArray got = pty->readAtLeast(frame.size() / 2 + 1, 3000);
         QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
@@ -517,85 +453,76 @@ void tst_Device::freePayload()
         QCOMPARE(boxes->calls.first().title, QStringLiteral("警告"));
         QCOMPARE(boxes->calls.first().text, warning);
         QCOMPARE(pty->readAtLeast(1, 200), QByteArray());
-        QCOMPARE(w.sent(), 0);
+        QCOMPARE(c.w.sent(), 0);
     }
 }
 
 void tst_Device::repliesFillThePanes()
 {
-    MainWindow w;
-    openPort(w, pty->slavePath());
-    AdditionFunction* f = w.additionWindow();
-    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
-    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    Console c;
+    QVERIFY(c.open(pty->slavePath()));
     const QByteArray reply = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
 
     // Noise before the reply, and the reply in two chunks with a pause between them.
     QTest::ignoreMessage(QtDebugMsg,
         qPrintable(QStringLiteral("cache.size 9 cache.toHex() %1").arg(hexOf(reply.left(9)))));
     QVERIFY(pty->write("log\r\n" + reply.left(9)));
-    QTest::qWait(100);
-    QVERIFY(hexPane->toPlainText().isEmpty());
+    QTRY_COMPARE(c.w.received(), 14); // read on its own
+    QVERIFY(c.hexPane->toPlainText().isEmpty());
     QTest::ignoreMessage(QtDebugMsg,
         qPrintable(
             QStringLiteral("cache.size %1 cache.toHex() %2").arg(reply.size()).arg(hexOf(reply))));
     QVERIFY(pty->write(reply.mid(9)));
-    QTRY_COMPARE(hexPane->toPlainText(), hexOf(reply));
-    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
+    QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(reply));
+    QCOMPARE(c.charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
     // The chunks were displayed in the main view as well.
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().contains(QStringLiteral("RX←◆log")));
+    QTRY_VERIFY(c.w.form()->recvShowText->toPlainText().contains(QStringLiteral("RX←◆log")));
 
     // A second start sequence restarts the reply.
     const QByteArray second = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
     QVERIFY(pty->write(reply.left(12)));
-    QTest::qWait(100);
+    QTRY_COMPARE(c.w.received(), 5 + reply.size() + 12);
     QVERIFY(pty->write(reply.mid(12, 3) + second));
-    QTRY_COMPARE(charPane->toPlainText(), QStringLiteral("复位信息"));
-    QCOMPARE(hexPane->toPlainText(), hexOf(second));
+    QTRY_COMPARE(c.charPane->toPlainText(), QStringLiteral("复位信息"));
+    QCOMPARE(c.hexPane->toPlainText(), hexOf(second));
 }
 
 void tst_Device::bytesBehindAReplyDoNotHideIt()
 {
-    MainWindow w;
-    openPort(w, pty->slavePath());
-    AdditionFunction* f = w.additionWindow();
-    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
-    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    Console c;
+    QVERIFY(c.open(pty->slavePath()));
     const QByteArray version = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
     const QByteArray info = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息：上电复位"));
 
     // An echoed line end behind the reply.
     QVERIFY(pty->write(version + "\r\n"));
-    QTRY_COMPARE(hexPane->toPlainText(), hexOf(version));
-    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
+    QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(version));
+    QCOMPARE(c.charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
 
     // A log line behind the last piece of a reply.
     QVERIFY(pty->write(info.left(10)));
-    QTest::qWait(100);
+    QTRY_COMPARE(c.w.received(), version.size() + 2 + 10);
     QVERIFY(pty->write(info.mid(10) + "#000007 [INFO] ok\r\n"));
-    QTRY_COMPARE(hexPane->toPlainText(), hexOf(info));
-    QCOMPARE(charPane->toPlainText(), QStringLiteral("复位信息：上电复位"));
+    QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(info));
+    QCOMPARE(c.charPane->toPlainText(), QStringLiteral("复位信息：上电复位"));
 
     // Two replies read together are shown as two.
     QVERIFY(pty->write(version + info + "\r\n"));
-    QTRY_COMPARE(hexPane->toPlainText(), hexOf(version) + "\n" + hexOf(info));
-    QCOMPARE(charPane->toPlainText(), QStringLiteral("主机版本：V1.0\n复位信息：上电复位"));
+    QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(version) + "\n" + hexOf(info));
+    QCOMPARE(c.charPane->toPlainText(), QStringLiteral("主机版本：V1.0\n复位信息：上电复位"));
     QVERIFY(boxes->calls.isEmpty());
 }
 
 void tst_Device::shortReplyKeepsTheCharacterPane()
 {
-    MainWindow w;
-    openPort(w, pty->slavePath());
-    AdditionFunction* f = w.additionWindow();
-    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
-    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
-    charPane->setPlainText(QStringLiteral("earlier"));
+    Console c;
+    QVERIFY(c.open(pty->slavePath()));
+    c.charPane->setPlainText(QStringLiteral("earlier"));
     const QByteArray reply = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
     QCOMPARE(reply.size(), 15);
     QVERIFY(pty->write(reply));
-    QTRY_COMPARE(hexPane->toPlainText(), hexOf(reply));
-    QCOMPARE(charPane->toPlainText(), QStringLiteral("earlier"));
+    QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(reply));
+    QCOMPARE(c.charPane->toPlainText(), QStringLiteral("earlier"));
 }
 
 void tst_Device::clearEmptiesAll()
@@ -616,24 +543,20 @@ void tst_Device::clearEmptiesAll()
 void tst_Device::presetsAgainstTheBoard_data()
 {
     QTest::addColumn<bool>("addLF");
-    QTest::newRow("frames alone") << false;
-    QTest::newRow("frames with CR LF behind") << true;
+    row("frames alone", false);
+    row("frames with CR LF behind", true);
 }
 
 void tst_Device::presetsAgainstTheBoard()
 {
-    if (DevSimProcess::program().isEmpty())
-        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    NEED_SIMULATOR();
     QFETCH(bool, addLF);
     DevSimProcess sim;
     QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
     ExtraPorts env(sim.ptyPath());
-    MainWindow w;
-    openPort(w, sim.ptyPath());
-    w.form()->addLFCheckBox->setChecked(addLF);
-    AdditionFunction* f = w.additionWindow();
-    auto* hexPane = child<QPlainTextEdit>(f, "hexRecvPlainTextEdit");
-    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
+    Console c;
+    QVERIFY(c.open(sim.ptyPath()));
+    c.w.form()->addLFCheckBox->setChecked(addLF);
 
     struct Case {
         const char* button;
@@ -647,67 +570,62 @@ void tst_Device::presetsAgainstTheBoard()
         { "getResetInfoButton", 0x03, QStringLiteral("复位信息：软件复位，复位次数 1") },
     };
     int replyBytes = 0;
-    for (const Case& c : cases) {
-        child<QToolButton>(f, c.button)->click();
-        QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), c.text, 3000);
-        const QByteArray reply = QByteArray::fromHex(hexPane->toPlainText().toLatin1());
-        QCOMPARE(hexPane->toPlainText(), hexOf(reply));
+    for (const Case& step : cases) {
+        c.click(step.button);
+        QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), step.text, 3000);
+        const QByteArray reply = QByteArray::fromHex(c.hexPane->toPlainText().toLatin1());
+        QCOMPARE(c.hexPane->toPlainText(), hexOf(reply));
         QVERIFY(DeviceCommand::isCompleteReply(reply));
-        QCOMPARE(quint8(reply.at(12)), c.code);
-        QCOMPARE(reply.mid(14, reply.size() - 15), gbk(c.text));
+        QCOMPARE(quint8(reply.at(12)), step.code);
+        QCOMPARE(reply.mid(14, reply.size() - 15), gbk(step.text));
         replyBytes += reply.size();
     }
-    // The board answers command frames instead of echoing them.
+    // The board answers command frames instead of echoing them: a while later nothing more came.
     QTest::qWait(100);
-    QCOMPARE(w.received(), replyBytes);
+    QCOMPARE(c.w.received(), replyBytes);
     QVERIFY(boxes->calls.isEmpty());
 }
 
 void tst_Device::freePayloadAgainstTheBoard()
 {
-    if (DevSimProcess::program().isEmpty())
-        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    NEED_SIMULATOR();
     DevSimProcess sim;
     QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
     ExtraPorts env(sim.ptyPath());
-    MainWindow w;
-    openPort(w, sim.ptyPath());
-    AdditionFunction* f = w.additionWindow();
-    child<QPlainTextEdit>(f, "sendDataPlainTextEdit")->setPlainText("01 02 0a");
-    child<QToolButton>(f, "sendToolButton")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(child<QPlainTextEdit>(f, "charRecvPlainTextEdit")->toPlainText(),
-        QStringLiteral("收到数据 3 字节：01 02 0A"), 3000);
-    QCOMPARE(child<QPlainTextEdit>(f, "hexRecvPlainTextEdit")->toPlainText().mid(24, 4),
+    Console c;
+    QVERIFY(c.open(sim.ptyPath()));
+    c.send->setPlainText("01 02 0a");
+    c.click("sendToolButton");
+    QTRY_COMPARE_WITH_TIMEOUT(
+        c.charPane->toPlainText(), QStringLiteral("收到数据 3 字节：01 02 0A"), 3000);
+    QCOMPARE(c.hexPane->toPlainText().mid(24, 4),
         QStringLiteral("0100")); // code of the payload's first byte, status 00
     // Ordinary text still comes back as an echo; its line end also ends the reply's bytes in the
     // view, which waits for a line end.
-    w.form()->addLFCheckBox->setChecked(true);
-    w.form()->sendDataTextEdit->setPlainText("ping");
-    w.form()->sendDataButton->click();
-    const auto echoed = [&w] {
-        const QStringList lines = w.form()->recvShowText->toPlainText().split('\n');
+    c.w.form()->addLFCheckBox->setChecked(true);
+    c.w.form()->sendDataTextEdit->setPlainText("ping");
+    c.w.form()->sendDataButton->click();
+    const auto echoed = [&c] {
+        const QStringList lines = c.w.form()->recvShowText->toPlainText().split('\n');
         return lines.last().startsWith(QStringLiteral("RX←◆"))
             && lines.last().endsWith(QStringLiteral("ping"));
     };
     QTRY_VERIFY_WITH_TIMEOUT(echoed(), 3000);
     const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
-    QCOMPARE(w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+    QCOMPARE(c.w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
 }
 
 void tst_Device::resetWithoutAutoDownloadComesBack()
 {
-    if (DevSimProcess::program().isEmpty())
-        QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");
+    NEED_SIMULATOR();
     DevSimProcess sim;
     QVERIFY2(sim.start({ "--interval", "100", "--boot-on-reset", "--boot-timeout", "1500" }),
         qPrintable(sim.errors()));
     ExtraPorts env(sim.ptyPath());
-    MainWindow w;
-    openPort(w, sim.ptyPath());
-    AdditionFunction* f = w.additionWindow();
-    QVERIFY(!f->isMcuUpgradeChecked());
-    auto* charPane = child<QPlainTextEdit>(f, "charRecvPlainTextEdit");
-    const auto view = [&w] { return w.form()->recvShowText->toPlainText(); };
+    Console c;
+    QVERIFY(c.open(sim.ptyPath()));
+    QVERIFY(!c.f->isMcuUpgradeChecked());
+    const auto view = [&c] { return c.w.form()->recvShowText->toPlainText(); };
     const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
     const QString giveUp = QStringLiteral("等待超时，退出引导程序");
     const QString back = QStringLiteral("RX←◆正在启动应用程序...");
@@ -715,8 +633,8 @@ void tst_Device::resetWithoutAutoDownloadComesBack()
 
     // Twice: the board comes back every time.
     for (int round = 1; round <= 2; ++round) {
-        child<QToolButton>(f, "resetMCUToolButton")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), resetting, 3000);
+        c.click("resetMCUToolButton");
+        QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
         QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
         QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
@@ -724,15 +642,15 @@ void tst_Device::resetWithoutAutoDownloadComesBack()
         QTRY_VERIFY_WITH_TIMEOUT(
             view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
     }
-    child<QToolButton>(f, "getResetInfoButton")->click();
+    c.click("getResetInfoButton");
     QTRY_COMPARE_WITH_TIMEOUT(
-        charPane->toPlainText(), QStringLiteral("复位信息：软件复位，复位次数 2"), 3000);
+        c.charPane->toPlainText(), QStringLiteral("复位信息：软件复位，复位次数 2"), 3000);
 
     // A reset pressed while the board sits in its menu is obeyed.
-    child<QToolButton>(f, "resetMCUToolButton")->click();
+    c.click("resetMCUToolButton");
     QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
-    child<QToolButton>(f, "resetMCUToolButton")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(charPane->toPlainText(), resetting, 3000);
+    c.click("resetMCUToolButton");
+    QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
     QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);
     QCOMPARE(view().count(giveUp), 2);
     QVERIFY(boxes->calls.isEmpty());

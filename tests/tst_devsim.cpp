@@ -2,6 +2,7 @@
 #include "devsim/device.h"
 #include "devsim/devsimoptions.h"
 #include "devsim/logstream.h"
+#include "devsimprocess.h"
 #include "tools/core/devicecommand.h"
 
 #include <QElapsedTimer>
@@ -23,22 +24,11 @@
 
 namespace {
 
-// The simulator is built beside the plug-in folder that CTest names.
-QString simulatorPath()
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
 {
-    const QByteArray plugins = qgetenv("QUILLON_TEST_PLUGIN_DIR");
-    if (plugins.isEmpty())
-        return QString();
-    return QDir::cleanPath(QString::fromLocal8Bit(plugins) + QStringLiteral("/../quillon-devsim"));
+    (QTest::newRow(tag) << ... << values);
 }
-
-#define REQUIRE_SIMULATOR()                                                                        \
-    do {                                                                                           \
-        if (simulatorPath().isEmpty())                                                             \
-            QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");                        \
-        QVERIFY2(QFileInfo(simulatorPath()).isExecutable(),                                        \
-            qPrintable(simulatorPath() + QStringLiteral(" is not built")));                        \
-    } while (false)
 
 // What a reader got from the simulator: log line numbers in order, and every other byte.
 struct Stream {
@@ -153,48 +143,21 @@ private:
     int fd = -1;
 };
 
-// One simulator process with its link in a temporary folder.
-class Simulator {
-public:
-    Simulator()
-        : link(dir.filePath(QStringLiteral("ttySIM0")))
-        , record(dir.filePath(QStringLiteral("sent.bin")))
-    {
-    }
-    // Starts with the link in the temporary folder and waits for "PTY <path>"; returns the path.
-    QString start(const QStringList& extra)
-    {
-        process.start(simulatorPath(), QStringList { QStringLiteral("--link"), link } + extra);
-        return waitForPty();
-    }
-    ~Simulator()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
+// The simulator's --help text; empty when it did not end well.
+QString helpText()
+{
+    QProcess p;
+    p.start(DevSimProcess::program(), { "--help" });
+    if (!p.waitForFinished(5000) || p.exitCode() != 0)
+        return QString();
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
 
-    QString waitForPty()
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!process.canReadLine() && timer.elapsed() < 5000)
-            process.waitForReadyRead(100);
-        const QByteArray line = process.readLine().trimmed();
-        return line.startsWith("PTY ") ? QString::fromLocal8Bit(line.mid(4)) : QString();
-    }
-    bool stop(int signal)
-    {
-        ::kill(pid_t(process.processId()), signal);
-        return process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit;
-    }
-
-    QTemporaryDir dir;
-    QString link;
-    QString record;
-    QProcess process;
-};
+// Done once the log lines read so far are `n` or more.
+std::function<bool(const QByteArray&)> haveLines(int n)
+{
+    return [n](const QByteArray& b) { return split(b).sequences.size() >= n; };
+}
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 QString fromGbk(const QByteArray& bytes)
@@ -221,17 +184,24 @@ QByteArray firmware(int size)
 }
 
 // Brings a boot loader from its menu to the file request; returns false on a wrong turn.
+// Gives a boot loader (or the board in one) its answers `from` up to `to`: 0 the menu digit 2,
+// 1 the key, 2 the key again, each followed by the pause it needs; returns the last reply.
+template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
+{
+    QString reply;
+    for (int i = from; i < to; ++i) {
+        b.feed(i == 0 ? QByteArray("2") : BootLoader::defaultKey(), *now += 10);
+        reply
+            = fromGbk(b.poll(*now += i == 0 ? BootLoader::ChoiceFlushMs : BootLoader::KeyQuietMs));
+    }
+    return reply;
+}
+
 bool reachFileRequest(BootLoader& b, qint64* now)
 {
     b.enter(*now);
-    b.feed("2", *now += 10);
-    if (b.poll(*now += BootLoader::ChoiceFlushMs) != gbk(QStringLiteral("请输入操作密码：")))
-        return false;
-    b.feed(BootLoader::defaultKey(), *now += 10);
-    b.poll(*now += BootLoader::KeyQuietMs);
-    b.feed(BootLoader::defaultKey(), *now += 10);
-    return fromGbk(b.poll(*now += BootLoader::KeyQuietMs))
-        .contains(QStringLiteral("请传送主程序HEX文件..."));
+    return answer(b, now, 0, 1) == QStringLiteral("请输入操作密码：")
+        && answer(b, now, 1, 3).contains(QStringLiteral("请传送主程序HEX文件..."));
 }
 
 } // namespace
@@ -369,10 +339,10 @@ void tst_DevSim::logColourAndEncoding_data()
 {
     QTest::addColumn<bool>("color");
     QTest::addColumn<bool>("utf8");
-    QTest::newRow("plain GBK") << false << false;
-    QTest::newRow("coloured GBK") << true << false;
-    QTest::newRow("plain UTF-8") << false << true;
-    QTest::newRow("coloured UTF-8") << true << true;
+    row("plain GBK", false, false);
+    row("coloured GBK", true, false);
+    row("plain UTF-8", false, true);
+    row("coloured UTF-8", true, true);
 }
 
 void tst_DevSim::logColourAndEncoding()
@@ -405,25 +375,24 @@ void tst_DevSim::sequenceOf_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("sequence");
-    QTest::newRow("log line") << QByteArray("#000042 [INFO] x\r\n") << qint64(42);
-    QTest::newRow("without line end") << QByteArray("#7 [ERR] y") << qint64(7);
-    QTest::newRow("wider than six digits") << QByteArray("#12345678 [WARN] z") << qint64(12345678);
-    QTest::newRow("zero") << QByteArray("#000000 [INFO]") << qint64(0);
-    QTest::newRow("no hash") << QByteArray("000042 [INFO] x") << qint64(-1);
-    QTest::newRow("hash alone") << QByteArray("#") << qint64(-1);
-    QTest::newRow("no digits") << QByteArray("# 42 [INFO]") << qint64(-1);
-    QTest::newRow("letter after digits") << QByteArray("#42x [INFO]") << qint64(-1);
-    QTest::newRow("digits without blank") << QByteArray("#42") << qint64(-1);
-    QTest::newRow("too many digits") << QByteArray("#12345678901234567890 x") << qint64(-1);
-    QTest::newRow("empty") << QByteArray() << qint64(-1);
-    QTest::newRow("echo bytes") << QByteArray("hello\xd6\xd0") << qint64(-1);
+    row("log line", QByteArray("#000042 [INFO] x\r\n"), qint64(42));
+    row("without line end", QByteArray("#7 [ERR] y"), qint64(7));
+    row("wider than six digits", QByteArray("#12345678 [WARN] z"), qint64(12345678));
+    row("zero", QByteArray("#000000 [INFO]"), qint64(0));
+    row("no hash", QByteArray("000042 [INFO] x"), qint64(-1));
+    row("hash alone", QByteArray("#"), qint64(-1));
+    row("no digits", QByteArray("# 42 [INFO]"), qint64(-1));
+    row("letter after digits", QByteArray("#42x [INFO]"), qint64(-1));
+    row("digits without blank", QByteArray("#42"), qint64(-1));
+    row("too many digits", QByteArray("#12345678901234567890 x"), qint64(-1));
+    row("empty", QByteArray(), qint64(-1));
+    row("echo bytes", QByteArray("hello\xd6\xd0"), qint64(-1));
 }
 
 void tst_DevSim::sequenceOf()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(qint64, sequence);
-    QCOMPARE(LogStream::sequenceOf(bytes), sequence);
+    QTEST(LogStream::sequenceOf(bytes), "sequence");
 }
 
 void tst_DevSim::device_data()
@@ -433,12 +402,12 @@ void tst_DevSim::device_data()
     QTest::addColumn<QByteArray>("answer");
     const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
     const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
-    QTest::newRow("echo text") << true << QByteArray("AT\r\n") << QByteArray("AT\r\n");
-    QTest::newRow("echo binary with NUL") << true << binary << binary;
-    QTest::newRow("echo GBK") << true << chinese << chinese;
-    QTest::newRow("echo nothing") << true << QByteArray() << QByteArray();
-    QTest::newRow("silent text") << false << QByteArray("AT\r\n") << QByteArray();
-    QTest::newRow("silent binary") << false << binary << QByteArray();
+    row("echo text", true, QByteArray("AT\r\n"), QByteArray("AT\r\n"));
+    row("echo binary with NUL", true, binary, binary);
+    row("echo GBK", true, chinese, chinese);
+    row("echo nothing", true, QByteArray(), QByteArray());
+    row("silent text", false, QByteArray("AT\r\n"), QByteArray());
+    row("silent binary", false, binary, QByteArray());
 }
 
 void tst_DevSim::device()
@@ -472,27 +441,21 @@ void tst_DevSim::options_data()
     QTest::addColumn<QString>("record");
 
     const QString def = DevSimOptions::defaultLinkPath();
-    QTest::newRow("defaults") << QStringList {} << def << 1000 << 1 << false << qint64(0)
-                              << qint64(-1) << qint64(-1) << false << true << QString();
-    QTest::newRow("period and lines")
-        << QStringList { "--interval", "50", "--lines", "3" } << def << 50 << 3 << false
-        << qint64(0) << qint64(-1) << qint64(-1) << false << true << QString();
-    QTest::newRow("rate zero is full speed")
-        << QStringList { "--rate", "0" } << def << 1000 << 1 << true << qint64(0) << qint64(-1)
-        << qint64(-1) << false << true << QString();
-    QTest::newRow("rate with equals sign")
-        << QStringList { "--rate=115200" } << def << 1000 << 1 << true << qint64(115200)
-        << qint64(-1) << qint64(-1) << false << true << QString();
-    QTest::newRow("count, fractional duration")
-        << QStringList { "--count", "10", "--duration", "0.25" } << def << 1000 << 1 << false
-        << qint64(0) << qint64(10) << qint64(250) << false << true << QString();
-    QTest::newRow("count zero") << QStringList { "--count", "0" } << def << 1000 << 1 << false
-                                << qint64(0) << qint64(0) << qint64(-1) << false << true
-                                << QString();
-    QTest::newRow("quiet, no echo, link, record")
-        << QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }
-        << "/x/tty" << 1000 << 1 << false << qint64(0) << qint64(-1) << qint64(-1) << true << false
-        << "r.bin";
+    row("defaults", QStringList {}, def, 1000, 1, false, qint64(0), qint64(-1), qint64(-1), false,
+        true, QString());
+    row("period and lines", QStringList { "--interval", "50", "--lines", "3" }, def, 50, 3, false,
+        qint64(0), qint64(-1), qint64(-1), false, true, QString());
+    row("rate zero is full speed", QStringList { "--rate", "0" }, def, 1000, 1, true, qint64(0),
+        qint64(-1), qint64(-1), false, true, QString());
+    row("rate with equals sign", QStringList { "--rate=115200" }, def, 1000, 1, true,
+        qint64(115200), qint64(-1), qint64(-1), false, true, QString());
+    row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" }, def,
+        1000, 1, false, qint64(0), qint64(10), qint64(250), false, true, QString());
+    row("count zero", QStringList { "--count", "0" }, def, 1000, 1, false, qint64(0), qint64(0),
+        qint64(-1), false, true, QString());
+    row("quiet, no echo, link, record",
+        QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }, "/x/tty",
+        1000, 1, false, qint64(0), qint64(-1), qint64(-1), true, false, "r.bin");
 }
 
 void tst_DevSim::options()
@@ -518,28 +481,25 @@ void tst_DevSim::badOptions_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("interval zero") << QStringList { "--interval", "0" } << "--interval";
-    QTest::newRow("interval not a number") << QStringList { "--interval", "1s" } << "--interval";
-    QTest::newRow("interval beyond int")
-        << QStringList { "--interval", "99999999999" } << "--interval";
-    QTest::newRow("lines zero") << QStringList { "--lines", "0" } << "--lines";
-    QTest::newRow("negative rate") << QStringList { "--rate", "-1" } << "--rate";
-    QTest::newRow("negative count") << QStringList { "--count", "-5" } << "--count";
-    QTest::newRow("zero duration") << QStringList { "--duration", "0" } << "--duration";
-    QTest::newRow("duration not a number") << QStringList { "--duration", "soon" } << "--duration";
-    QTest::newRow("empty link") << QStringList { "--link", "" } << "--link";
-    QTest::newRow("empty record") << QStringList { "--record", "" } << "--record";
-    QTest::newRow("missing value") << QStringList { "--interval" } << "interval";
-    QTest::newRow("unknown option") << QStringList { "--baud", "9600" } << "baud";
-    QTest::newRow("stray argument") << QStringList { "/dev/ttyS0" } << "/dev/ttyS0";
-    QTest::newRow("empty key") << QStringList { "--key", "" } << "--key";
-    QTest::newRow("zero download quiet")
-        << QStringList { "--download-quiet", "0" } << "--download-quiet";
-    QTest::newRow("negative restart point")
-        << QStringList { "--boot-line-mid-transfer", "-1" } << "--boot-line-mid-transfer";
-    QTest::newRow("zero boot timeout") << QStringList { "--boot-timeout", "0" } << "--boot-timeout";
-    QTest::newRow("empty download file")
-        << QStringList { "--download-file", "" } << "--download-file";
+    row("interval zero", QStringList { "--interval", "0" }, "--interval");
+    row("interval not a number", QStringList { "--interval", "1s" }, "--interval");
+    row("interval beyond int", QStringList { "--interval", "99999999999" }, "--interval");
+    row("lines zero", QStringList { "--lines", "0" }, "--lines");
+    row("negative rate", QStringList { "--rate", "-1" }, "--rate");
+    row("negative count", QStringList { "--count", "-5" }, "--count");
+    row("zero duration", QStringList { "--duration", "0" }, "--duration");
+    row("duration not a number", QStringList { "--duration", "soon" }, "--duration");
+    row("empty link", QStringList { "--link", "" }, "--link");
+    row("empty record", QStringList { "--record", "" }, "--record");
+    row("missing value", QStringList { "--interval" }, "interval");
+    row("unknown option", QStringList { "--baud", "9600" }, "baud");
+    row("stray argument", QStringList { "/dev/ttyS0" }, "/dev/ttyS0");
+    row("empty key", QStringList { "--key", "" }, "--key");
+    row("zero download quiet", QStringList { "--download-quiet", "0" }, "--download-quiet");
+    row("negative restart point", QStringList { "--boot-line-mid-transfer", "-1" },
+        "--boot-line-mid-transfer");
+    row("zero boot timeout", QStringList { "--boot-timeout", "0" }, "--boot-timeout");
+    row("empty download file", QStringList { "--download-file", "" }, "--download-file");
 }
 
 void tst_DevSim::badOptions()
@@ -557,10 +517,9 @@ void tst_DevSim::defaultLink_data()
 {
     QTest::addColumn<QByteArray>("runtimeDir");
     QTest::addColumn<QString>("link");
-    QTest::newRow("runtime folder")
-        << QByteArray("/run/user/1000") << "/run/user/1000/quillon-devsim";
-    QTest::newRow("trailing slash") << QByteArray("/run/user/7/") << "/run/user/7/quillon-devsim";
-    QTest::newRow("unset") << QByteArray() << "/tmp/quillon-devsim";
+    row("runtime folder", QByteArray("/run/user/1000"), "/run/user/1000/quillon-devsim");
+    row("trailing slash", QByteArray("/run/user/7/"), "/run/user/7/quillon-devsim");
+    row("unset", QByteArray(), "/tmp/quillon-devsim");
 }
 
 void tst_DevSim::defaultLink()
@@ -582,12 +541,8 @@ void tst_DevSim::defaultLink()
 
 void tst_DevSim::help()
 {
-    REQUIRE_SIMULATOR();
-    QProcess p;
-    p.start(simulatorPath(), { "--help" });
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    NEED_SIMULATOR();
+    const QString out = helpText();
     for (const char* option : { "--link", "--interval", "--lines", "--rate", "--count",
              "--duration", "--quiet", "--record", "--no-echo", "--help" })
         QVERIFY2(out.contains(QLatin1String(option)), option);
@@ -599,18 +554,16 @@ void tst_DevSim::startFailures_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("regular file at the link") << "file" << QStringList {} << 1;
-    QTest::newRow("link folder missing") << "" << QStringList { "--link", "<dir>/none/tty" } << 1;
-    QTest::newRow("record folder missing")
-        << "" << QStringList { "--record", "<dir>/none/sent.bin" } << 1;
-    QTest::newRow("bad option") << "" << QStringList { "--lines", "-1" } << 2;
-    QTest::newRow("download folder missing")
-        << "" << QStringList { "--download-file", "<dir>/none/got.bin" } << 1;
+    row("regular file at the link", "file", QStringList {}, 1);
+    row("link folder missing", "", QStringList { "--link", "<dir>/none/tty" }, 1);
+    row("record folder missing", "", QStringList { "--record", "<dir>/none/sent.bin" }, 1);
+    row("bad option", "", QStringList { "--lines", "-1" }, 2);
+    row("download folder missing", "", QStringList { "--download-file", "<dir>/none/got.bin" }, 1);
 }
 
 void tst_DevSim::startFailures()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     QFETCH(QString, setup);
     QFETCH(QStringList, args);
     QTemporaryDir dir;
@@ -623,7 +576,7 @@ void tst_DevSim::startFailures()
     for (QString& a : args)
         a.replace(QStringLiteral("<dir>"), dir.path());
     QProcess p;
-    p.start(simulatorPath(), QStringList { "--link", link } + args);
+    p.start(DevSimProcess::program(), QStringList { "--link", link } + args);
     QVERIFY(p.waitForFinished(5000));
     QTEST(p.exitCode(), "exitCode");
     QVERIFY(p.readAllStandardOutput().isEmpty()); // no PTY line on failure
@@ -640,41 +593,40 @@ void tst_DevSim::startFailures()
 
 void tst_DevSim::replacesOldLink()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.link));
-    const QString pty = sim.start({ "--quiet" });
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.linkPath()));
+    QVERIFY(sim.start({ "--quiet" }));
+    const QString pty = sim.ptyPath();
     QVERIFY(pty.startsWith(QStringLiteral("/dev/")));
-    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), pty);
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), pty);
     QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.link));
-    QVERIFY(QDir(sim.dir.path())
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QVERIFY(QDir(sim.folder())
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
                 .isEmpty());
 }
 
 void tst_DevSim::streamSurvivesReopenAndIsRecorded()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    const QString pty = sim.start(
-        { "--interval", "30", "--lines", "2", "--count", "20", "--record", sim.record });
-    QVERIFY2(!pty.isEmpty(), sim.process.readAllStandardError().constData());
-    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), pty);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    const QString record = sim.filePath(QStringLiteral("sent.bin"));
+    QVERIFY2(sim.start({ "--interval", "30", "--lines", "2", "--count", "20", "--record", record }),
+        qPrintable(sim.errors()));
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
 
     QByteArray got;
-    auto lines
-        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
     {
-        Port port(sim.link);
+        Port port(sim.linkPath());
         QVERIFY(port.isOpen());
-        QVERIFY(port.readUntil(&got, lines(5), 3000));
+        QVERIFY(port.readUntil(&got, haveLines(5), 3000));
     }
     // The program closes its port for a while; the board goes on and nothing may be lost.
     QTest::qWait(150);
-    Port port(sim.link);
+    Port port(sim.linkPath());
     QVERIFY(port.isOpen());
-    QVERIFY(port.readUntil(&got, lines(20), 5000));
+    QVERIFY(port.readUntil(&got, haveLines(20), 5000));
 
     // Answers come between whole lines, never inside one.
     const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
@@ -690,20 +642,20 @@ void tst_DevSim::streamSurvivesReopenAndIsRecorded()
     QVERIFY(got.endsWith("\r\n") || got.endsWith(payload));
 
     QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
-    QFile record(sim.record);
-    QVERIFY(record.open(QIODevice::ReadOnly));
-    QCOMPARE(record.readAll(), got);
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QFile recorded(record);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    QCOMPARE(recorded.readAll(), got);
 }
 
 void tst_DevSim::serialPortReopens()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "20" }).isEmpty());
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "20" }));
     QSerialPort port;
-    port.setPortName(sim.link);
+    port.setPortName(sim.linkPath());
     port.setBaudRate(115200);
     QByteArray got;
     auto readLines = [&](int n) {
@@ -720,7 +672,7 @@ void tst_DevSim::serialPortReopens()
         QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
         QVERIFY(readLines(round * 5));
         port.close();
-        QTest::qWait(100);
+        QTest::qWait(100); // closed a while, as a user would leave it
     }
     QVERIFY(port.open(QIODevice::ReadWrite));
     QVERIFY(port.write("x") == 1 && port.waitForBytesWritten(1000));
@@ -728,15 +680,15 @@ void tst_DevSim::serialPortReopens()
     QVERIFY(consecutiveFrom(split(got).sequences, 1));
     port.close();
     QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process.exitCode(), 0);
+    QCOMPARE(sim.process().exitCode(), 0);
 }
 
 void tst_DevSim::batchesPerPeriod()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "2000", "--lines", "3" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "2000", "--lines", "3" }));
+    Port port(sim.linkPath());
     QByteArray got;
     QVERIFY(port.readUntil(
         &got, [](const QByteArray& b) { return split(b).sequences.size() >= 3; }, 3000));
@@ -751,20 +703,19 @@ void tst_DevSim::quietOnlyAnswers_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("echo");
-    QTest::newRow("quiet") << QStringList { "--quiet" } << true;
-    QTest::newRow("quiet without echo") << QStringList { "--quiet", "--no-echo" } << false;
-    QTest::newRow("count zero without echo")
-        << QStringList { "--count", "0", "--no-echo" } << false;
+    row("quiet", QStringList { "--quiet" }, true);
+    row("quiet without echo", QStringList { "--quiet", "--no-echo" }, false);
+    row("count zero without echo", QStringList { "--count", "0", "--no-echo" }, false);
 }
 
 void tst_DevSim::quietOnlyAnswers()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     QFETCH(QStringList, args);
     QFETCH(bool, echo);
-    Simulator sim;
-    QVERIFY(!sim.start(args).isEmpty());
-    Port port(sim.link);
+    DevSimProcess sim;
+    QVERIFY(sim.start(args));
+    Port port(sim.linkPath());
     QCOMPARE(port.readFor(300), QByteArray());
     // More than one pty buffer's worth, so the answer must wait for room instead of dropping.
     QByteArray payload;
@@ -791,10 +742,10 @@ void tst_DevSim::quietOnlyAnswers()
 
 void tst_DevSim::fullSpeedLosesNothing()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }));
+    Port port(sim.linkPath());
     QByteArray got;
     // Read slowly at first so the simulator meets a full pty and has to wait.
     QTest::qWait(300);
@@ -809,10 +760,10 @@ void tst_DevSim::fullSpeedLosesNothing()
 
 void tst_DevSim::answersBetweenLines()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", "0", "--count", "3000" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--rate", "0", "--count", "3000" }));
+    Port port(sim.linkPath());
     // Typed while the log streams at full speed: every answer must wait for the line in flight.
     const QByteArray piece("AT+TEST \xd6\xd0\xce\xc4 ");
     QByteArray sent;
@@ -838,26 +789,27 @@ void tst_DevSim::answersBetweenLines()
 
 void tst_DevSim::signalWaitsForReader()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", "0", "--record", sim.record }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    const QString record = sim.filePath(QStringLiteral("sent.bin"));
+    QVERIFY(sim.start({ "--rate", "0", "--record", record }));
+    Port port(sim.linkPath());
     // Nobody reads: the pty fills up and the simulator's own queue too.
     QTest::qWait(300);
-    ::kill(pid_t(sim.process.processId()), SIGTERM);
+    ::kill(pid_t(sim.process().processId()), SIGTERM);
     QByteArray got;
     QVERIFY(!port.readUntil(
         &got, [](const QByteArray&) { return false; }, 5000));
     QVERIFY(port.hungUp);
-    QVERIFY(sim.process.waitForFinished(5000));
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(sim.process().waitForFinished(5000));
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 
     // What was in the pty reached the reader; what was only queued was neither sent nor recorded.
-    QFile record(sim.record);
-    QVERIFY(record.open(QIODevice::ReadOnly));
+    QFile recorded(record);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
     QVERIFY(got.size() > 1000);
-    QCOMPARE(record.readAll(), got);
+    QCOMPARE(recorded.readAll(), got);
     const Stream s = split(got);
     QVERIFY(consecutiveFrom(s.sequences, 1));
     QVERIFY(s.other.isEmpty());
@@ -865,11 +817,11 @@ void tst_DevSim::signalWaitsForReader()
 
 void tst_DevSim::pacedRate()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     const int rate = 4000;
-    Simulator sim;
-    QVERIFY(!sim.start({ "--rate", QString::number(rate) }).isEmpty());
-    Port port(sim.link);
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--rate", QString::number(rate) }));
+    Port port(sim.linkPath());
     QByteArray got;
     QVERIFY(port.readUntil(
         &got, [](const QByteArray& b) { return !b.isEmpty(); }, 3000));
@@ -885,38 +837,38 @@ void tst_DevSim::pacedRate()
 
 void tst_DevSim::durationEndsRun()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
+    NEED_SIMULATOR();
+    DevSimProcess sim;
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!sim.start({ "--quiet", "--duration", "0.5" }).isEmpty());
-    QVERIFY(sim.process.waitForFinished(5000));
+    QVERIFY(sim.start({ "--quiet", "--duration", "0.5" }));
+    QVERIFY(sim.process().waitForFinished(5000));
     QVERIFY(timer.elapsed() >= 400);
-    QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
+    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 void tst_DevSim::signalsRemoveLink_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
+    row("SIGTERM", int(SIGTERM));
+    row("SIGINT", int(SIGINT));
+    row("SIGHUP", int(SIGHUP));
 }
 
 void tst_DevSim::signalsRemoveLink()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     QFETCH(int, signal);
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "10" }).isEmpty());
-    QVERIFY(QFileInfo(sim.link).isSymLink());
-    Port port(sim.link); // an open port must not keep it from ending
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "10" }));
+    QVERIFY(QFileInfo(sim.linkPath()).isSymLink());
+    Port port(sim.linkPath()); // an open port must not keep it from ending
     QVERIFY(!port.readFor(100).isEmpty());
     QVERIFY(sim.stop(signal));
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.link));
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 // --- the board's answers -----------------------------------------------------------------------
@@ -937,48 +889,34 @@ void tst_DevSim::commandReplies_data()
     for (int i = 0; i < 20; ++i)
         twenty.append(char(i));
 
-    QTest::newRow("host version") << true << command("01") << version;
-    QTest::newRow("reset") << true << command("02")
-                           << replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
-    QTest::newRow("reset information") << true << command("03") << info;
-    QTest::newRow("reset, then its information")
-        << true << command("02") + command("03")
-        << replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
-            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1"));
-    QTest::newRow("free payload described")
-        << true << command("01020A") << replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A"));
-    QTest::newRow("empty payload")
-        << true << command("") << replyOf(0x00, QStringLiteral("收到数据 0 字节："));
-    QTest::newRow("long payload described in part")
-        << true << DeviceCommand::commandFrame(twenty)
-        << replyOf(0x00,
-               QStringLiteral(
-                   "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ..."));
-    QTest::newRow("text around a frame echoed") << true << "ab" + command("01") + "cd"
-                                                << "ab" + version + "cd";
-    QTest::newRow("two frames back to back")
-        << true << command("01") + command("03") << version + info;
-    QTest::newRow("a start byte in text")
-        << true << QByteArray("\xAA\x41") << QByteArray("\xAA\x41");
-    QTest::newRow("a start byte before a frame")
-        << true << "\xAA" + command("01") << "\xAA" + version;
-    QTest::newRow("bad checksum echoed") << true << badSum << badSum;
-    QTest::newRow("bad length field echoed") << true << badLength << badLength;
-    QTest::newRow("CR LF behind a frame belongs to it") << true << command("01") + "\r\n"
-                                                        << version;
-    QTest::newRow("LF behind a frame belongs to it") << true << command("01") + "\n" << version;
-    QTest::newRow("frames with line ends back to back")
-        << true << command("01") + "\r\n" + command("03") + "\r\n"
-        << version + info;
-    QTest::newRow("a second line end is echoed") << true << command("01") + "\r\n\r\n"
-                                                 << version + "\r\n";
-    QTest::newRow("text behind a frame is echoed") << true << command("01") + "ok\r\n"
-                                                   << version + "ok\r\n";
-    QTest::newRow("line end behind a bad frame is echoed") << true << badSum + "\r\n"
-                                                           << badSum + "\r\n";
-    QTest::newRow("line end alone is echoed") << true << QByteArray("\r\n") << QByteArray("\r\n");
-    QTest::newRow("without echo only answers")
-        << false << "ab" + command("01") + "\xAA" + "cd" << version;
+    row("host version", true, command("01"), version);
+    row("reset", true, command("02"), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
+    row("reset information", true, command("03"), info);
+    row("reset, then its information", true, command("02") + command("03"),
+        replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
+            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
+    row("free payload described", true, command("01020A"),
+        replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
+    row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
+    row("long payload described in part", true, DeviceCommand::commandFrame(twenty),
+        replyOf(0x00,
+            QStringLiteral(
+                "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
+    row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
+    row("two frames back to back", true, command("01") + command("03"), version + info);
+    row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
+    row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
+    row("bad checksum echoed", true, badSum, badSum);
+    row("bad length field echoed", true, badLength, badLength);
+    row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
+    row("LF behind a frame belongs to it", true, command("01") + "\n", version);
+    row("frames with line ends back to back", true, command("01") + "\r\n" + command("03") + "\r\n",
+        version + info);
+    row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
+    row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
+    row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
+    row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
+    row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
 }
 
 void tst_DevSim::commandReplies()
@@ -1133,10 +1071,10 @@ void tst_DevSim::bootLoaderRejectsKey_data()
     QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QByteArray>("second");
     const QByteArray key = BootLoader::defaultKey();
-    QTest::newRow("first key wrong") << QByteArray("nope") << QByteArray();
-    QTest::newRow("first key too long") << key + "X" << QByteArray();
-    QTest::newRow("first key lower case") << key.toLower() << QByteArray();
-    QTest::newRow("second key wrong") << key << key.left(39);
+    row("first key wrong", QByteArray("nope"), QByteArray());
+    row("first key too long", key + "X", QByteArray());
+    row("first key lower case", key.toLower(), QByteArray());
+    row("second key wrong", key, key.left(39));
 }
 
 void tst_DevSim::bootLoaderRejectsKey()
@@ -1224,10 +1162,10 @@ void tst_DevSim::bootLoaderGivesUp_data()
 {
     QTest::addColumn<QString>("stage"); // where nothing more comes
     QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
-    QTest::newRow("menu") << "menu" << true;
-    QTest::newRow("password") << "key" << true;
-    QTest::newRow("password again") << "keyAgain" << true;
-    QTest::newRow("file") << "file" << false;
+    row("menu", "menu", true);
+    row("password", "key", true);
+    row("password again", "keyAgain", true);
+    row("file", "file", false);
 }
 
 void tst_DevSim::bootLoaderGivesUp()
@@ -1239,19 +1177,10 @@ void tst_DevSim::bootLoaderGivesUp()
     BootLoader b(settings);
     qint64 now = 1000;
     b.enter(now);
-    if (stage != QLatin1String("menu")) {
-        b.feed("2", now += 10);
-        b.poll(now += BootLoader::ChoiceFlushMs);
-    }
-    if (stage == QLatin1String("keyAgain") || stage == QLatin1String("file")) {
-        b.feed(BootLoader::defaultKey(), now += 10);
-        b.poll(now += BootLoader::KeyQuietMs);
-    }
-    if (stage == QLatin1String("file")) {
-        b.feed(BootLoader::defaultKey(), now += 10);
-        QVERIFY(fromGbk(b.poll(now += BootLoader::KeyQuietMs))
-                    .contains(QStringLiteral("请传送主程序HEX文件...")));
-    }
+    const int answers = QStringList { "menu", "key", "keyAgain", "file" }.indexOf(stage);
+    const QString reply = answer(b, &now, 0, answers);
+    if (stage == QLatin1String("file"))
+        QVERIFY(reply.contains(QStringLiteral("请传送主程序HEX文件...")));
     // Bytes that are no answer do not keep the menu waiting.
     if (stage == QLatin1String("menu"))
         QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
@@ -1274,12 +1203,12 @@ void tst_DevSim::resetObeyedInBootLoader_data()
 {
     QTest::addColumn<QString>("stage");
     QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
-    QTest::newRow("menu") << "menu" << 0;
-    QTest::newRow("menu, frame in two pieces") << "menu" << 5;
-    QTest::newRow("password") << "key" << 0;
-    QTest::newRow("password, frame in two pieces") << "key" << 13;
-    QTest::newRow("receiving the file") << "file" << 0;
-    QTest::newRow("receiving the file, frame in two pieces") << "file" << 1;
+    row("menu", "menu", 0);
+    row("menu, frame in two pieces", "menu", 5);
+    row("password", "key", 0);
+    row("password, frame in two pieces", "key", 13);
+    row("receiving the file", "file", 0);
+    row("receiving the file, frame in two pieces", "file", 1);
 }
 
 void tst_DevSim::resetObeyedInBootLoader()
@@ -1292,16 +1221,10 @@ void tst_DevSim::resetObeyedInBootLoader()
     dev.feed(command("02"), now);
     QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
     QVERIFY(dev.inBootLoader());
-    if (stage != QLatin1String("menu")) {
-        dev.feed("2", now += 10);
-        QCOMPARE(fromGbk(dev.poll(now += BootLoader::ChoiceFlushMs)),
-            QStringLiteral("请输入操作密码："));
-    }
+    if (stage != QLatin1String("menu"))
+        QCOMPARE(answer(dev, &now, 0, 1), QStringLiteral("请输入操作密码："));
     if (stage == QLatin1String("file")) {
-        dev.feed(BootLoader::defaultKey(), now += 10);
-        dev.poll(now += BootLoader::KeyQuietMs);
-        dev.feed(BootLoader::defaultKey(), now += 10);
-        dev.poll(now += BootLoader::KeyQuietMs);
+        answer(dev, &now, 1, 3);
         QCOMPARE(dev.feed(firmware(1000), now += 10), QByteArray());
     } else if (stage == QLatin1String("key")) {
         dev.feed("PLUMB", now += 10); // half a password
@@ -1338,18 +1261,16 @@ void tst_DevSim::boardOptions_data()
     QTest::addColumn<QString>("download");
     QTest::addColumn<int>("bootTimeoutMs");
     QTest::addColumn<bool>("today"); // --color, --utf8 and --reenumerate
-    QTest::newRow("defaults") << QStringList {} << QString::fromLatin1(BootLoader::defaultKey())
-                              << false << false << qint64(-1) << 800 << QString()
-                              << BootLoader::DefaultIdleTimeoutMs << false;
-    QTest::newRow("everything") << QStringList { "--boot-on-reset", "--key", "K1", "--color",
-        "--utf8", "--reenumerate", "--silent-after-prompt", "--boot-line-mid-transfer", "4096",
-        "--download-quiet", "300", "--download-file", "got.bin", "--boot-timeout", "1500" }
-                                << "K1" << true << true << qint64(4096) << 300 << "got.bin" << 1500
-                                << true;
-    QTest::newRow("restart at once")
-        << QStringList { "--boot-line-mid-transfer=0" }
-        << QString::fromLatin1(BootLoader::defaultKey()) << false << false << qint64(0) << 800
-        << QString() << BootLoader::DefaultIdleTimeoutMs << false;
+    row("defaults", QStringList {}, QString::fromLatin1(BootLoader::defaultKey()), false, false,
+        qint64(-1), 800, QString(), BootLoader::DefaultIdleTimeoutMs, false);
+    row("everything",
+        QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
+            "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
+            "--download-file", "got.bin", "--boot-timeout", "1500" },
+        "K1", true, true, qint64(4096), 300, "got.bin", 1500, true);
+    row("restart at once", QStringList { "--boot-line-mid-transfer=0" },
+        QString::fromLatin1(BootLoader::defaultKey()), false, false, qint64(0), 800, QString(),
+        BootLoader::DefaultIdleTimeoutMs, false);
 }
 
 void tst_DevSim::boardOptions()
@@ -1374,12 +1295,8 @@ void tst_DevSim::boardOptions()
 
 void tst_DevSim::helpExplainsTheBoard()
 {
-    REQUIRE_SIMULATOR();
-    QProcess p;
-    p.start(simulatorPath(), { "--help" });
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    NEED_SIMULATOR();
+    const QString out = helpText();
     for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
              "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout", "--color",
              "--utf8", "--reenumerate", "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80",
@@ -1389,14 +1306,12 @@ void tst_DevSim::helpExplainsTheBoard()
 
 void tst_DevSim::answersCommandsBetweenLines()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(!sim.start({ "--interval", "20", "--count", "40" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "20", "--count", "40" }));
+    Port port(sim.linkPath());
     QByteArray got;
-    const auto lines
-        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
-    QVERIFY(port.readUntil(&got, lines(3), 3000));
+    QVERIFY(port.readUntil(&got, haveLines(3), 3000));
     const QByteArray version
         = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
     const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
@@ -1404,7 +1319,7 @@ void tst_DevSim::answersCommandsBetweenLines()
     QVERIFY(port.readUntil(
         &got, [&](const QByteArray& b) { return split(b).other == version; }, 3000));
     QVERIFY(port.write("ab" + command("03")));
-    QVERIFY(port.readUntil(&got, lines(40), 5000));
+    QVERIFY(port.readUntil(&got, haveLines(40), 5000));
     got += port.readFor(100);
     const Stream s = split(got);
     QCOMPARE(s.other, version + "ab" + info);
@@ -1414,13 +1329,12 @@ void tst_DevSim::answersCommandsBetweenLines()
 
 void tst_DevSim::downloadThroughBootLoader()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    const QString received = sim.dir.filePath(QStringLiteral("got.bin"));
-    QVERIFY(!sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
-                           received, "--download-quiet", "300" })
-                 .isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    const QString received = sim.filePath(QStringLiteral("got.bin"));
+    QVERIFY(sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
+        received, "--download-quiet", "300" }));
+    Port port(sim.linkPath());
     QByteArray got;
     const auto until = [&](const QString& text) {
         return port.readUntil(
@@ -1455,11 +1369,10 @@ void tst_DevSim::downloadThroughBootLoader()
 
 void tst_DevSim::bootLoaderGivesUpOnTheLine()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    QVERIFY(
-        !sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }).isEmpty());
-    Port port(sim.link);
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
+    Port port(sim.linkPath());
     QByteArray got;
     const auto until = [&](const QString& text) {
         return port.readUntil(
@@ -1505,16 +1418,13 @@ void tst_DevSim::bootLoaderGivesUpOnTheLine()
 
 void tst_DevSim::resetReenumerates()
 {
-    REQUIRE_SIMULATOR();
-    Simulator sim;
-    const QString first = sim.start({ "--reenumerate", "--interval", "50" });
-    QVERIFY(!first.isEmpty());
-    const auto lines
-        = [](int n) { return [n](const QByteArray& b) { return split(b).sequences.size() >= n; }; };
+    NEED_SIMULATOR();
+    DevSimProcess sim;
+    QVERIFY(sim.start({ "--reenumerate", "--interval", "50" }));
     QByteArray got;
     {
-        Port port(sim.link);
-        QVERIFY(port.readUntil(&got, lines(2), 3000));
+        Port port(sim.linkPath());
+        QVERIFY(port.readUntil(&got, haveLines(2), 3000));
         QVERIFY(port.write(command("02")));
         // The reply still comes; then the port goes.
         const QByteArray reply = replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
@@ -1524,16 +1434,15 @@ void tst_DevSim::resetReenumerates()
                     &got, [](const QByteArray&) { return false; }, 3000)
             && port.hungUp);
     }
-    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
     // About a second later: a new pty (maybe with the freed number) behind the same link.
-    const QString second = sim.waitForPty();
-    QVERIFY(!second.isEmpty());
-    QCOMPARE(QFileInfo(sim.link).symLinkTarget(), second);
-    Port port(sim.link);
+    QVERIFY(sim.waitForPty());
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
+    Port port(sim.linkPath());
     got.clear();
-    QVERIFY(port.readUntil(&got, lines(2), 3000));
+    QVERIFY(port.readUntil(&got, haveLines(2), 3000));
     QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.link));
+    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 QTEST_GUILESS_MAIN(tst_DevSim)

@@ -43,8 +43,10 @@ struct Bench {
     QList<DisplayStage::Step> queued;
     bool applying = false;
 
-    Bench()
+    explicit Bench(int mode = NewlineWrap, bool hex = false)
     {
+        settings.wrapMode = mode;
+        settings.hex = hex;
         settings.showTime = false;
         stage.setClock([this] { return now += msPerClockRead; },
             [this] {
@@ -155,9 +157,7 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
 {
     QFETCH(int, mode);
     QFETCH(bool, hex);
-    Bench b;
-    b.settings.wrapMode = mode;
-    b.settings.hex = hex;
+    Bench b(mode, hex);
     b.settings.backText = QStringLiteral("0D 0A");
     b.open();
     b.stage.receive(numberedLines(0, 10));
@@ -265,9 +265,7 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
 {
     QFETCH(int, mode);
     QFETCH(int, slice);
-    Bench b;
-    b.settings.wrapMode = mode;
-    b.settings.hex = true;
+    Bench b(mode, true);
     b.settings.frontText = QStringLiteral("AA 55");
     b.settings.backText = QStringLiteral("0D 0A");
     b.stage.fixSlice(slice);
@@ -328,9 +326,7 @@ void tst_DisplayStage::drainEndsInEveryMode()
     QFETCH(bool, hex);
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, lines);
-    Bench b;
-    b.settings.wrapMode = mode;
-    b.settings.hex = hex;
+    Bench b(mode, hex);
     b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
     b.settings.backText = QStringLiteral("0D 0A");
     b.open();
@@ -516,9 +512,7 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
     QByteArray stream;
     for (int i = 0; stream.size() < (1 << 20); ++i)
         stream += gbk->fromUnicode(QStringLiteral("温度 %1.5°C 状态\r").arg(i));
-    Bench b;
-    b.settings.wrapMode = mode;
-    b.settings.hex = hex;
+    Bench b(mode, hex);
     b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
     b.open();
     if (path == QLatin1String("live")) {
@@ -552,9 +546,7 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
 
 void tst_DisplayStage::frameTimeFormatsNoFasterThanItDraws()
 {
-    Bench b;
-    b.settings.wrapMode = FrameTimeWrap;
-    b.settings.hex = true;
+    Bench b(FrameTimeWrap, true);
     b.stage.fixSlice(4096);
     b.open();
     const QByteArray chunk(64 << 10, '\x55');

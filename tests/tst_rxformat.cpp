@@ -10,6 +10,12 @@ using namespace RxFormat;
 
 namespace {
 
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
 QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
 
 QByteArray zeros(int n) { return QByteArray(n, '\0'); }
@@ -261,13 +267,11 @@ void TestRxFormat::linePrefix_data()
     QTest::addColumn<QTime>("time");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("rx with time") << true << rxMarker() << QTime(12, 0) << "[12:00:00.000]RX←◆";
-    QTest::newRow("tx with time") << true << txMarker() << QTime(9, 5, 7, 42)
-                                  << "[09:05:07.042]TX→◇";
-    QTest::newRow("24-hour clock")
-        << true << rxMarker() << QTime(23, 59, 59, 999) << "[23:59:59.999]RX←◆";
-    QTest::newRow("rx without time") << false << rxMarker() << QTime(12, 0) << "RX←◆";
-    QTest::newRow("without time ignores the clock") << false << txMarker() << QTime() << "TX→◇";
+    row("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
+    row("tx with time", true, txMarker(), QTime(9, 5, 7, 42), "[09:05:07.042]TX→◇");
+    row("24-hour clock", true, rxMarker(), QTime(23, 59, 59, 999), "[23:59:59.999]RX←◆");
+    row("rx without time", false, rxMarker(), QTime(12, 0), "RX←◆");
+    row("without time ignores the clock", false, txMarker(), QTime(), "TX→◇");
 }
 
 void TestRxFormat::linePrefix()
@@ -275,8 +279,7 @@ void TestRxFormat::linePrefix()
     QFETCH(bool, showTime);
     QFETCH(QString, marker);
     QFETCH(QTime, time);
-    QFETCH(QString, expected);
-    QCOMPARE(RxFormat::linePrefix(showTime, marker, time), expected);
+    QTEST(RxFormat::linePrefix(showTime, marker, time), "expected");
 }
 
 void TestRxFormat::prefixCacheFollowsItsInputs()
@@ -304,23 +307,22 @@ void TestRxFormat::foldCrLf_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("empty") << QByteArray() << QByteArray();
-    QTest::newRow("no CR") << QByteArray("a\nb") << QByteArray("a\nb");
-    QTest::newRow("CR LF pairs") << QByteArray("A\r\nB\r\n") << QByteArray("A\nB\n");
-    QTest::newRow("bare CR kept") << QByteArray("a\rb\r") << QByteArray("a\rb\r");
-    QTest::newRow("LF CR not a pair") << QByteArray("a\n\rb") << QByteArray("a\n\rb");
-    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QByteArray("a\r\nb");
-    QTest::newRow("CR LF CR LF") << QByteArray("\r\n\r\n") << QByteArray("\n\n");
-    QTest::newRow("zero bytes kept") << QByteArray("\0\r\n\0", 4) << QByteArray("\0\n\0", 3);
-    QTest::newRow("bare CR after a pair") << QByteArray("A\r\nB\rC\r") << QByteArray("A\nB\rC\r");
-    QTest::newRow("final CR alone") << QByteArray("ab\r") << QByteArray("ab\r");
+    row("empty", QByteArray(), QByteArray());
+    row("no CR", QByteArray("a\nb"), QByteArray("a\nb"));
+    row("CR LF pairs", QByteArray("A\r\nB\r\n"), QByteArray("A\nB\n"));
+    row("bare CR kept", QByteArray("a\rb\r"), QByteArray("a\rb\r"));
+    row("LF CR not a pair", QByteArray("a\n\rb"), QByteArray("a\n\rb"));
+    row("CR CR LF", QByteArray("a\r\r\nb"), QByteArray("a\r\nb"));
+    row("CR LF CR LF", QByteArray("\r\n\r\n"), QByteArray("\n\n"));
+    row("zero bytes kept", QByteArray("\0\r\n\0", 4), QByteArray("\0\n\0", 3));
+    row("bare CR after a pair", QByteArray("A\r\nB\rC\r"), QByteArray("A\nB\rC\r"));
+    row("final CR alone", QByteArray("ab\r"), QByteArray("ab\r"));
 }
 
 void TestRxFormat::foldCrLf()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(RxFormat::foldCrLf(bytes), expected);
+    QTEST(RxFormat::foldCrLf(bytes), "expected");
 }
 
 void TestRxFormat::formatTextLines_data()
@@ -333,36 +335,26 @@ void TestRxFormat::formatTextLines_data()
     const QChar nul(0);
     const QChar bad(QChar::ReplacementCharacter);
 
-    QTest::newRow("empty") << QByteArray() << QString() << 0;
-    QTest::newRow("CR LF lines") << QByteArray("A\r\nB\r\n") << rx + "A\n" + rx + "B\n" << 2;
-    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << rx + "A\n" << 1;
-    QTest::newRow("only newlines") << QByteArray("\n\n") << QString() << 0;
-    QTest::newRow("piece after last newline shown") << QByteArray("A\nB") << rx + "A\n" + rx + "B\n"
-                                                    << 2;
-    QTest::newRow("leading zeros become blanks") << QByteArray("\0\0AB\n", 5) << rx + "  AB\n" << 1;
-    QTest::newRow("later zeros stay")
-        << QByteArray("A\0B\0\n", 5) << rx + "A" + nul + "B" + nul + "\n"
-        << 1;
-    QTest::newRow("zeros after a blank stay") << QByteArray(" \0A\n", 4) << rx + " " + nul + "A\n"
-                                              << 1;
-    QTest::newRow("only zeros") << QByteArray("\0\0\0\n", 4) << rx + "   \n" << 1;
-    QTest::newRow("zero rule per line") << QByteArray("\0a\n\0b\n", 6) << rx + " a\n" + rx + " b\n"
-                                        << 2;
-    QTest::newRow("bare CR kept") << QByteArray("a\rb\n") << rx + "a\rb\n" << 1;
-    QTest::newRow("CR CR LF keeps one CR") << QByteArray("a\r\r\nb") << rx + "a\r\n" + rx + "b\n"
-                                           << 2;
-    QTest::newRow("GBK text") << QByteArray("\xD6\xD0\xCE\xC4\n") << rx + "中文\n" << 1;
-    QTest::newRow("GBK without newline") << QByteArray("abc\xD6\xD0") << rx + "abc中\n" << 1;
-    QTest::newRow("GBK after leading zeros") << QByteArray("\0\0\xD6\xD0\n", 5) << rx + "  中\n"
-                                             << 1;
-    QTest::newRow("GBK and ASCII lines") << QByteArray("ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n")
-                                         << rx + "ok\n" + rx + "文件\n" + rx + "end\n"
-                                         << 3;
-    QTest::newRow("unpaired lead byte before newline")
-        << QByteArray("a\xD6\nb\n") << rx + "a" + bad + "\n" + rx + "b\n"
-        << 2;
-    QTest::newRow("unpaired lead byte at the end") << QByteArray("a\xD6") << rx + "a" + bad + "\n"
-                                                   << 1;
+    row("empty", QByteArray(), QString(), 0);
+    row("CR LF lines", QByteArray("A\r\nB\r\n"), rx + "A\n" + rx + "B\n", 2);
+    row("blank lines skipped", QByteArray("\n\n\nA\n"), rx + "A\n", 1);
+    row("only newlines", QByteArray("\n\n"), QString(), 0);
+    row("piece after last newline shown", QByteArray("A\nB"), rx + "A\n" + rx + "B\n", 2);
+    row("leading zeros become blanks", QByteArray("\0\0AB\n", 5), rx + "  AB\n", 1);
+    row("later zeros stay", QByteArray("A\0B\0\n", 5), rx + "A" + nul + "B" + nul + "\n", 1);
+    row("zeros after a blank stay", QByteArray(" \0A\n", 4), rx + " " + nul + "A\n", 1);
+    row("only zeros", QByteArray("\0\0\0\n", 4), rx + "   \n", 1);
+    row("zero rule per line", QByteArray("\0a\n\0b\n", 6), rx + " a\n" + rx + " b\n", 2);
+    row("bare CR kept", QByteArray("a\rb\n"), rx + "a\rb\n", 1);
+    row("CR CR LF keeps one CR", QByteArray("a\r\r\nb"), rx + "a\r\n" + rx + "b\n", 2);
+    row("GBK text", QByteArray("\xD6\xD0\xCE\xC4\n"), rx + "中文\n", 1);
+    row("GBK without newline", QByteArray("abc\xD6\xD0"), rx + "abc中\n", 1);
+    row("GBK after leading zeros", QByteArray("\0\0\xD6\xD0\n", 5), rx + "  中\n", 1);
+    row("GBK and ASCII lines", QByteArray("ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n"),
+        rx + "ok\n" + rx + "文件\n" + rx + "end\n", 3);
+    row("unpaired lead byte before newline", QByteArray("a\xD6\nb\n"),
+        rx + "a" + bad + "\n" + rx + "b\n", 2);
+    row("unpaired lead byte at the end", QByteArray("a\xD6"), rx + "a" + bad + "\n", 1);
 }
 
 void TestRxFormat::formatTextLines()
@@ -443,12 +435,12 @@ void TestRxFormat::formatHexLine_data()
     QTest::addColumn<bool>("showTime");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("with time") << hexBytes("41 0D 0A") << true << "[12:00:00.000]RX←◆41 0D 0A \n";
-    QTest::newRow("without time") << hexBytes("41 0D 0A") << false << "RX←◆41 0D 0A \n";
-    QTest::newRow("upper-case digits") << hexBytes("ab cd ef") << false << "RX←◆AB CD EF \n";
-    QTest::newRow("extreme values") << hexBytes("00 7F 80 FF") << false << "RX←◆00 7F 80 FF \n";
-    QTest::newRow("one byte") << hexBytes("0A") << false << "RX←◆0A \n";
-    QTest::newRow("empty gives nothing") << QByteArray() << true << QString();
+    row("with time", hexBytes("41 0D 0A"), true, "[12:00:00.000]RX←◆41 0D 0A \n");
+    row("without time", hexBytes("41 0D 0A"), false, "RX←◆41 0D 0A \n");
+    row("upper-case digits", hexBytes("ab cd ef"), false, "RX←◆AB CD EF \n");
+    row("extreme values", hexBytes("00 7F 80 FF"), false, "RX←◆00 7F 80 FF \n");
+    row("one byte", hexBytes("0A"), false, "RX←◆0A \n");
+    row("empty gives nothing", QByteArray(), true, QString());
 }
 
 void TestRxFormat::formatHexLine()
@@ -480,21 +472,19 @@ void TestRxFormat::delimiterBytes_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("CR LF") << "0D 0A" << QByteArray("\r\n");
-    QTest::newRow("lower case without blanks") << "0d0a" << QByteArray("\r\n");
-    QTest::newRow("mask blanks of an empty field") << "         " << QByteArray();
-    QTest::newRow("empty") << QString() << QByteArray();
-    QTest::newRow("one byte with trailing blanks") << "AA       " << QByteArray("\xAA");
-    QTest::newRow("ten bytes") << "01 02 03 04 05 06 07 08 09 0A"
-                               << hexBytes("01 02 03 04 05 06 07 08 09 0A");
-    QTest::newRow("single digit is a byte") << "A" << QByteArray("\n");
+    row("CR LF", "0D 0A", QByteArray("\r\n"));
+    row("lower case without blanks", "0d0a", QByteArray("\r\n"));
+    row("mask blanks of an empty field", "         ", QByteArray());
+    row("empty", QString(), QByteArray());
+    row("one byte with trailing blanks", "AA       ", QByteArray("\xAA"));
+    row("ten bytes", "01 02 03 04 05 06 07 08 09 0A", hexBytes("01 02 03 04 05 06 07 08 09 0A"));
+    row("single digit is a byte", "A", QByteArray("\n"));
 }
 
 void TestRxFormat::delimiterBytes()
 {
     QFETCH(QString, typed);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(RxFormat::delimiterBytes(typed), expected);
+    QTEST(RxFormat::delimiterBytes(typed), "expected");
 }
 
 void TestRxFormat::delimiterPresent_data()
@@ -503,26 +493,25 @@ void TestRxFormat::delimiterPresent_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("expected");
 
-    QTest::newRow("empty pattern") << QByteArray("\r\n") << QString() << false;
-    QTest::newRow("blank pattern") << QByteArray("\r\n") << "   " << false;
-    QTest::newRow("empty bytes") << QByteArray() << "0D 0A" << false;
-    QTest::newRow("upper-case typed CR LF") << hexBytes("01 0D 0A 02") << "0D 0A" << true;
-    QTest::newRow("lower-case typed") << hexBytes("01 0D 0A") << "0d 0a" << true;
-    QTest::newRow("absent") << hexBytes("01 02 03") << "0D 0A" << false;
-    QTest::newRow("match starts mid-byte") << hexBytes("0D 0A") << "d0" << true;
-    QTest::newRow("mid-byte across bytes") << hexBytes("1A A1") << "AA" << true;
-    QTest::newRow("pattern longer than data") << hexBytes("0D") << "0D 0A" << false;
-    QTest::newRow("single digit") << hexBytes("A0") << "a" << true;
-    QTest::newRow("mask blanks around") << hexBytes("AA") << " AA        " << true;
-    QTest::newRow("non-hex pattern") << hexBytes("AA") << "zz" << false;
+    row("empty pattern", QByteArray("\r\n"), QString(), false);
+    row("blank pattern", QByteArray("\r\n"), "   ", false);
+    row("empty bytes", QByteArray(), "0D 0A", false);
+    row("upper-case typed CR LF", hexBytes("01 0D 0A 02"), "0D 0A", true);
+    row("lower-case typed", hexBytes("01 0D 0A"), "0d 0a", true);
+    row("absent", hexBytes("01 02 03"), "0D 0A", false);
+    row("match starts mid-byte", hexBytes("0D 0A"), "d0", true);
+    row("mid-byte across bytes", hexBytes("1A A1"), "AA", true);
+    row("pattern longer than data", hexBytes("0D"), "0D 0A", false);
+    row("single digit", hexBytes("A0"), "a", true);
+    row("mask blanks around", hexBytes("AA"), " AA        ", true);
+    row("non-hex pattern", hexBytes("AA"), "zz", false);
 }
 
 void TestRxFormat::delimiterPresent()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, typed);
-    QFETCH(bool, expected);
-    QCOMPARE(RxFormat::delimiterPresent(bytes, typed), expected);
+    QTEST(RxFormat::delimiterPresent(bytes, typed), "expected");
 }
 
 void TestRxFormat::gatePasses_data()
@@ -537,45 +526,33 @@ void TestRxFormat::gatePasses_data()
     const QByteArray below(NewlineFlushBytes - 1, 'x');
     const QByteArray at(NewlineFlushBytes, 'x');
 
-    QTest::newRow("newline: empty waits") << 0 << QByteArray() << 0ll << 10 << false << false;
-    QTest::newRow("newline: ends with newline")
-        << 0 << QByteArray("a\n") << 0ll << 10 << false << true;
-    QTest::newRow("newline: newline inside only")
-        << 0 << QByteArray("a\nb") << 0ll << 10 << false << false;
-    QTest::newRow("newline: ends with CR waits")
-        << 0 << QByteArray("a\r") << 0ll << 10 << false << false;
-    QTest::newRow("newline: 10 bytes wait")
-        << 0 << QByteArray(10, 'x') << 0ll << 10 << false << false;
-    QTest::newRow("newline: 8191 wait") << 0 << below << 0ll << 10 << false << false;
-    QTest::newRow("newline: 8192 flush") << 0 << at << 0ll << 10 << false << true;
-    QTest::newRow("newline: found is no concern")
-        << 0 << QByteArray("ab") << 99ll << 10 << true << false;
+    row("newline: empty waits", 0, QByteArray(), 0ll, 10, false, false);
+    row("newline: ends with newline", 0, QByteArray("a\n"), 0ll, 10, false, true);
+    row("newline: newline inside only", 0, QByteArray("a\nb"), 0ll, 10, false, false);
+    row("newline: ends with CR waits", 0, QByteArray("a\r"), 0ll, 10, false, false);
+    row("newline: 10 bytes wait", 0, QByteArray(10, 'x'), 0ll, 10, false, false);
+    row("newline: 8191 wait", 0, below, 0ll, 10, false, false);
+    row("newline: 8192 flush", 0, at, 0ll, 10, false, true);
+    row("newline: found is no concern", 0, QByteArray("ab"), 99ll, 10, true, false);
 
-    QTest::newRow("frame: before the interval")
-        << 1 << QByteArray("a") << 9ll << 10 << false << false;
-    QTest::newRow("frame: at the interval") << 1 << QByteArray("a") << 10ll << 10 << false << true;
-    QTest::newRow("frame: after the interval")
-        << 1 << QByteArray("a") << 11ll << 10 << false << true;
-    QTest::newRow("frame: empty pending passes")
-        << 1 << QByteArray() << 10ll << 10 << false << true;
-    QTest::newRow("frame: size is no concern") << 1 << at << 0ll << 10 << false << false;
+    row("frame: before the interval", 1, QByteArray("a"), 9ll, 10, false, false);
+    row("frame: at the interval", 1, QByteArray("a"), 10ll, 10, false, true);
+    row("frame: after the interval", 1, QByteArray("a"), 11ll, 10, false, true);
+    row("frame: empty pending passes", 1, QByteArray(), 10ll, 10, false, true);
+    row("frame: size is no concern", 1, at, 0ll, 10, false, false);
 
     for (int mode : { 2, 3 }) {
         const QByteArray name = mode == 2 ? "front: " : "back: ";
-        QTest::newRow((name + "delimiter found").constData())
-            << mode << QByteArray("a") << 0ll << 10 << true << true;
-        QTest::newRow((name + "not found waits").constData())
-            << mode << QByteArray("a\n") << 99ll << 10 << false << false;
-        QTest::newRow((name + "empty waits").constData())
-            << mode << QByteArray() << 99ll << 10 << false << false;
-        QTest::newRow((name + "8191 wait").constData())
-            << mode << below << 0ll << 10 << false << false;
-        QTest::newRow((name + "8192 bound").constData())
-            << mode << at << 0ll << 10 << false << true;
+        row((name + "delimiter found").constData(), mode, QByteArray("a"), 0ll, 10, true, true);
+        row((name + "not found waits").constData(), mode, QByteArray("a\n"), 99ll, 10, false,
+            false);
+        row((name + "empty waits").constData(), mode, QByteArray(), 99ll, 10, false, false);
+        row((name + "8191 wait").constData(), mode, below, 0ll, 10, false, false);
+        row((name + "8192 bound").constData(), mode, at, 0ll, 10, false, true);
     }
 
-    QTest::newRow("other mode passes") << 4 << QByteArray() << 0ll << 10 << false << true;
-    QTest::newRow("negative mode passes") << -1 << QByteArray("a") << 0ll << 10 << false << true;
+    row("other mode passes", 4, QByteArray(), 0ll, 10, false, true);
+    row("negative mode passes", -1, QByteArray("a"), 0ll, 10, false, true);
 }
 
 void TestRxFormat::gatePasses()
@@ -585,8 +562,7 @@ void TestRxFormat::gatePasses()
     QFETCH(qint64, elapsed);
     QFETCH(int, interval);
     QFETCH(bool, found);
-    QFETCH(bool, expected);
-    QCOMPARE(RxFormat::gatePasses(mode, pending, elapsed, interval, found), expected);
+    QTEST(RxFormat::gatePasses(mode, pending, elapsed, interval, found), "expected");
 }
 
 void TestRxFormat::moveCompleteLines_data()
@@ -598,37 +574,34 @@ void TestRxFormat::moveCompleteLines_data()
     QTest::addColumn<QByteArray>("expectedPending");
 
     const int none = INT_MAX;
-    QTest::newRow("empty buffer") << QByteArray() << QByteArray("p") << none << QByteArray()
-                                  << QByteArray("p");
-    QTest::newRow("no newline: all moves")
-        << QByteArray("abc") << QByteArray() << none << QByteArray() << QByteArray("abc");
-    QTest::newRow("appends to pending")
-        << QByteArray("abc") << QByteArray("xy") << none << QByteArray() << QByteArray("xyabc");
-    QTest::newRow("ends with newline")
-        << QByteArray("a\nb\n") << QByteArray() << none << QByteArray() << QByteArray("a\nb\n");
-    QTest::newRow("tail waits") << QByteArray("a\nb\nc") << QByteArray() << none << QByteArray("c")
-                                << QByteArray("a\nb\n");
-    QTest::newRow("lone newline") << QByteArray("\n") << QByteArray() << none << QByteArray()
-                                  << QByteArray("\n");
-    QTest::newRow("slice: first line only") << QByteArray("aa\nbb\ncc\n") << QByteArray() << 4
-                                            << QByteArray("bb\ncc\n") << QByteArray("aa\n");
-    QTest::newRow("slice: last newline within") << QByteArray("a\nb\ncccc\n") << QByteArray() << 5
-                                                << QByteArray("cccc\n") << QByteArray("a\nb\n");
-    QTest::newRow("slice: newline on the last byte allowed")
-        << QByteArray("abc\ndef\n") << QByteArray() << 4 << QByteArray("def\n")
-        << QByteArray("abc\n");
-    QTest::newRow("slice: newline one past the limit moves the slice") << QByteArray(
-        "abcd\nef\n") << QByteArray() << 4 << QByteArray("\nef\n") << QByteArray("abcd");
-    QTest::newRow("slice: newline past the limit")
-        << QByteArray("abcd\nef") << QByteArray() << 4 << QByteArray("\nef") << QByteArray("abcd");
-    QTest::newRow("slice: buffer not longer than the limit")
-        << QByteArray("ab\ncd\n") << QByteArray() << 6 << QByteArray() << QByteArray("ab\ncd\n");
-    QTest::newRow("slice: no newline at all")
-        << QByteArray("abcdefgh") << QByteArray() << 4 << QByteArray("efgh") << QByteArray("abcd");
-    QTest::newRow("slice: tail waits") << QByteArray("ab\ncdefg") << QByteArray("p") << 4
-                                       << QByteArray("cdefg") << QByteArray("pab\n");
-    QTest::newRow("zero limit is no limit")
-        << QByteArray("a\nb\n") << QByteArray() << 0 << QByteArray() << QByteArray("a\nb\n");
+    row("empty buffer", QByteArray(), QByteArray("p"), none, QByteArray(), QByteArray("p"));
+    row("no newline: all moves", QByteArray("abc"), QByteArray(), none, QByteArray(),
+        QByteArray("abc"));
+    row("appends to pending", QByteArray("abc"), QByteArray("xy"), none, QByteArray(),
+        QByteArray("xyabc"));
+    row("ends with newline", QByteArray("a\nb\n"), QByteArray(), none, QByteArray(),
+        QByteArray("a\nb\n"));
+    row("tail waits", QByteArray("a\nb\nc"), QByteArray(), none, QByteArray("c"),
+        QByteArray("a\nb\n"));
+    row("lone newline", QByteArray("\n"), QByteArray(), none, QByteArray(), QByteArray("\n"));
+    row("slice: first line only", QByteArray("aa\nbb\ncc\n"), QByteArray(), 4,
+        QByteArray("bb\ncc\n"), QByteArray("aa\n"));
+    row("slice: last newline within", QByteArray("a\nb\ncccc\n"), QByteArray(), 5,
+        QByteArray("cccc\n"), QByteArray("a\nb\n"));
+    row("slice: newline on the last byte allowed", QByteArray("abc\ndef\n"), QByteArray(), 4,
+        QByteArray("def\n"), QByteArray("abc\n"));
+    row("slice: newline one past the limit moves the slice", QByteArray("abcd\nef\n"), QByteArray(),
+        4, QByteArray("\nef\n"), QByteArray("abcd"));
+    row("slice: newline past the limit", QByteArray("abcd\nef"), QByteArray(), 4,
+        QByteArray("\nef"), QByteArray("abcd"));
+    row("slice: buffer not longer than the limit", QByteArray("ab\ncd\n"), QByteArray(), 6,
+        QByteArray(), QByteArray("ab\ncd\n"));
+    row("slice: no newline at all", QByteArray("abcdefgh"), QByteArray(), 4, QByteArray("efgh"),
+        QByteArray("abcd"));
+    row("slice: tail waits", QByteArray("ab\ncdefg"), QByteArray("p"), 4, QByteArray("cdefg"),
+        QByteArray("pab\n"));
+    row("zero limit is no limit", QByteArray("a\nb\n"), QByteArray(), 0, QByteArray(),
+        QByteArray("a\nb\n"));
 }
 
 void TestRxFormat::moveCompleteLines()
@@ -636,22 +609,20 @@ void TestRxFormat::moveCompleteLines()
     QFETCH(QByteArray, recv);
     QFETCH(QByteArray, pending);
     QFETCH(int, maxBytes);
-    QFETCH(QByteArray, expectedRecv);
-    QFETCH(QByteArray, expectedPending);
 
     RxFormat::moveCompleteLines(recv, pending, maxBytes);
-    QCOMPARE(recv, expectedRecv);
-    QCOMPARE(pending, expectedPending);
+    QTEST(recv, "expectedRecv");
+    QTEST(pending, "expectedPending");
 }
 
 void TestRxFormat::moveCompleteLinesKeepsEveryByte_data()
 {
     QTest::addColumn<int>("maxBytes");
-    QTest::newRow("no limit") << INT_MAX;
-    QTest::newRow("limit 1") << 1;
-    QTest::newRow("limit 3") << 3;
-    QTest::newRow("limit 16") << 16;
-    QTest::newRow("limit 100") << 100;
+    row("no limit", INT_MAX);
+    row("limit 1", 1);
+    row("limit 3", 3);
+    row("limit 16", 16);
+    row("limit 100", 100);
 }
 
 void TestRxFormat::moveCompleteLinesKeepsEveryByte()
@@ -704,101 +675,80 @@ void TestRxFormat::splitHexFrames_data()
     const QByteArray aa = hexBytes("AA");
 
     // Newline wrap.
-    QTest::newRow("newline: two lines")
-        << hexBytes("01 0A 02 0A") << 0 << none << QStringList { "01 0A ", "02 0A " } << none;
-    QTest::newRow("newline: short tail put back")
-        << hexBytes("01 0A 02 03") << 0 << none << QStringList { "01 0A " } << hexBytes("02 03");
-    QTest::newRow("newline: only newlines")
-        << hexBytes("0A 0A") << 0 << none << QStringList { "0A ", "0A " } << none;
-    QTest::newRow("newline: 8191 tail put back")
-        << keepTail << 0 << none << QStringList() << keepTail;
-    QTest::newRow("newline: 8192 tail shown")
-        << lineTail << 0 << none << QStringList { hexText(lineTail) } << none;
-    QTest::newRow("newline: a long run is cut into lines, the rest waits")
-        << lineTail + lineTail + "ab" << 0 << none
-        << QStringList { hexText(lineTail), hexText(lineTail) } << QByteArray("ab");
-    QTest::newRow("newline: line then 8191 tail")
-        << QByteArray("a\n") + keepTail << 0 << none << QStringList { "61 0A " } << keepTail;
-    QTest::newRow("newline: line then 8192 tail")
-        << QByteArray("a\n") + lineTail << 0 << none << QStringList { "61 0A ", hexText(lineTail) }
-        << none;
-    QTest::newRow("newline: delimiters ignored")
-        << hexBytes("AA 01 0A") << 0 << aa << QStringList { "AA 01 0A " } << none;
+    row("newline: two lines", hexBytes("01 0A 02 0A"), 0, none, QStringList { "01 0A ", "02 0A " },
+        none);
+    row("newline: short tail put back", hexBytes("01 0A 02 03"), 0, none, QStringList { "01 0A " },
+        hexBytes("02 03"));
+    row("newline: only newlines", hexBytes("0A 0A"), 0, none, QStringList { "0A ", "0A " }, none);
+    row("newline: 8191 tail put back", keepTail, 0, none, QStringList(), keepTail);
+    row("newline: 8192 tail shown", lineTail, 0, none, QStringList { hexText(lineTail) }, none);
+    row("newline: a long run is cut into lines, the rest waits", lineTail + lineTail + "ab", 0,
+        none, QStringList { hexText(lineTail), hexText(lineTail) }, QByteArray("ab"));
+    row("newline: line then 8191 tail", QByteArray("a\n") + keepTail, 0, none,
+        QStringList { "61 0A " }, keepTail);
+    row("newline: line then 8192 tail", QByteArray("a\n") + lineTail, 0, none,
+        QStringList { "61 0A ", hexText(lineTail) }, none);
+    row("newline: delimiters ignored", hexBytes("AA 01 0A"), 0, aa, QStringList { "AA 01 0A " },
+        none);
 
     // Frame-time wrap.
-    QTest::newRow("frame: all in one line")
-        << hexBytes("01 0A 02") << 1 << none << QStringList { "01 0A 02 " } << none;
-    QTest::newRow("frame: long data cut into lines")
-        << lineTail + "ab" << 1 << none << QStringList { hexText(lineTail), "61 62 " } << none;
+    row("frame: all in one line", hexBytes("01 0A 02"), 1, none, QStringList { "01 0A 02 " }, none);
+    row("frame: long data cut into lines", lineTail + "ab", 1, none,
+        QStringList { hexText(lineTail), "61 62 " }, none);
 
     // Back-delimiter wrap.
-    QTest::newRow("back: CR LF keeps 03") << hexBytes("01 02 0D 0A 03") << 3 << crlf
-                                          << QStringList { "01 02 0D 0A " } << hexBytes("03");
-    QTest::newRow("back: frames") << hexBytes("AA 01 BB AA 02 BB") << 3 << hexBytes("BB")
-                                  << QStringList { "AA 01 BB ", "AA 02 BB " } << none;
-    QTest::newRow("back: tail ending with newline shown")
-        << hexBytes("01 BB 02 0A") << 3 << hexBytes("BB") << QStringList { "01 BB ", "02 0A " }
-        << none;
-    QTest::newRow("back: no delimiter, newline at the end")
-        << hexBytes("01 0A") << 3 << hexBytes("BB") << QStringList { "01 0A " } << none;
-    QTest::newRow("back: partial delimiter put back")
-        << hexBytes("01 0D 0A 02 0D") << 3 << crlf << QStringList { "01 0D 0A " }
-        << hexBytes("02 0D");
-    QTest::newRow("back: delimiter longer than data")
-        << hexBytes("0D") << 3 << crlf << QStringList() << hexBytes("0D");
-    QTest::newRow("back: 8191 tail put back")
-        << crlf + keepTail << 3 << crlf << QStringList { "0D 0A " } << keepTail;
-    QTest::newRow("back: 8192 tail shown")
-        << crlf + lineTail << 3 << crlf << QStringList { "0D 0A ", hexText(lineTail) } << none;
-    QTest::newRow("back: empty delimiter, short")
-        << hexBytes("01 02") << 3 << none << QStringList() << hexBytes("01 02");
-    QTest::newRow("back: empty delimiter, 8191")
-        << keepTail << 3 << none << QStringList() << keepTail;
-    QTest::newRow("back: empty delimiter, 8192")
-        << lineTail << 3 << none << QStringList { hexText(lineTail) } << none;
-    QTest::newRow("back: empty delimiter, newline at the end")
-        << hexBytes("01 0A 02 0A") << 3 << none << QStringList { "01 0A 02 0A " } << none;
+    row("back: CR LF keeps 03", hexBytes("01 02 0D 0A 03"), 3, crlf, QStringList { "01 02 0D 0A " },
+        hexBytes("03"));
+    row("back: frames", hexBytes("AA 01 BB AA 02 BB"), 3, hexBytes("BB"),
+        QStringList { "AA 01 BB ", "AA 02 BB " }, none);
+    row("back: tail ending with newline shown", hexBytes("01 BB 02 0A"), 3, hexBytes("BB"),
+        QStringList { "01 BB ", "02 0A " }, none);
+    row("back: no delimiter, newline at the end", hexBytes("01 0A"), 3, hexBytes("BB"),
+        QStringList { "01 0A " }, none);
+    row("back: partial delimiter put back", hexBytes("01 0D 0A 02 0D"), 3, crlf,
+        QStringList { "01 0D 0A " }, hexBytes("02 0D"));
+    row("back: delimiter longer than data", hexBytes("0D"), 3, crlf, QStringList(), hexBytes("0D"));
+    row("back: 8191 tail put back", crlf + keepTail, 3, crlf, QStringList { "0D 0A " }, keepTail);
+    row("back: 8192 tail shown", crlf + lineTail, 3, crlf,
+        QStringList { "0D 0A ", hexText(lineTail) }, none);
+    row("back: empty delimiter, short", hexBytes("01 02"), 3, none, QStringList(),
+        hexBytes("01 02"));
+    row("back: empty delimiter, 8191", keepTail, 3, none, QStringList(), keepTail);
+    row("back: empty delimiter, 8192", lineTail, 3, none, QStringList { hexText(lineTail) }, none);
+    row("back: empty delimiter, newline at the end", hexBytes("01 0A 02 0A"), 3, none,
+        QStringList { "01 0A 02 0A " }, none);
 
     // Front-delimiter wrap.
-    QTest::newRow("front: AA 02 goes back")
-        << hexBytes("AA 01 AA 02") << 2 << aa << QStringList { "AA 01 " } << hexBytes("AA 02");
-    QTest::newRow("front: bytes before the first")
-        << hexBytes("01 02 AA 03 AA 04") << 2 << aa << QStringList { "01 02 ", "AA 03 " }
-        << hexBytes("AA 04");
-    QTest::newRow("front: delimiter alone") << aa << 2 << aa << QStringList() << aa;
-    QTest::newRow("front: adjacent delimiters")
-        << hexBytes("AA AA 01") << 2 << aa << QStringList { "AA " } << hexBytes("AA 01");
-    QTest::newRow("front: two-byte delimiter")
-        << hexBytes("55 AA 01 55 AA 02") << 2 << hexBytes("55 AA") << QStringList { "55 AA 01 " }
-        << hexBytes("55 AA 02");
-    QTest::newRow("front: overlapping occurrences count once")
-        << hexBytes("AA AA AA 01") << 2 << hexBytes("AA AA") << QStringList()
-        << hexBytes("AA AA AA 01");
-    QTest::newRow("front: last frame ending with newline shown")
-        << hexBytes("AA 01 AA 02 0A") << 2 << aa << QStringList { "AA 01 ", "AA 02 0A " } << none;
-    QTest::newRow("front: no delimiter, short")
-        << hexBytes("01 02") << 2 << aa << QStringList() << hexBytes("01 02");
-    QTest::newRow("front: no delimiter, newline at the end")
-        << hexBytes("01 0A") << 2 << aa << QStringList { "01 0A " } << none;
-    QTest::newRow("front: no delimiter, 8192")
-        << lineTail << 2 << aa << QStringList { hexText(lineTail) } << none;
-    QTest::newRow("front: 8191 frame put back")
-        << hexBytes("01 AA") + QByteArray(NewlineFlushBytes - 2, 'x') << 2 << aa
-        << QStringList { "01 " } << hexBytes("AA") + QByteArray(NewlineFlushBytes - 2, 'x');
-    QTest::newRow("front: 8192 frame shown")
-        << hexBytes("01 AA") + keepTail << 2 << aa
-        << QStringList { "01 ", hexText(hexBytes("AA") + keepTail) } << none;
-    QTest::newRow("front: empty delimiter, short")
-        << hexBytes("AA 01") << 2 << none << QStringList() << hexBytes("AA 01");
-    QTest::newRow("front: empty delimiter, 8192")
-        << lineTail << 2 << none << QStringList { hexText(lineTail) } << none;
-    QTest::newRow("front: empty delimiter, newline at the end")
-        << hexBytes("01 0A") << 2 << none << QStringList { "01 0A " } << none;
+    row("front: AA 02 goes back", hexBytes("AA 01 AA 02"), 2, aa, QStringList { "AA 01 " },
+        hexBytes("AA 02"));
+    row("front: bytes before the first", hexBytes("01 02 AA 03 AA 04"), 2, aa,
+        QStringList { "01 02 ", "AA 03 " }, hexBytes("AA 04"));
+    row("front: delimiter alone", aa, 2, aa, QStringList(), aa);
+    row("front: adjacent delimiters", hexBytes("AA AA 01"), 2, aa, QStringList { "AA " },
+        hexBytes("AA 01"));
+    row("front: two-byte delimiter", hexBytes("55 AA 01 55 AA 02"), 2, hexBytes("55 AA"),
+        QStringList { "55 AA 01 " }, hexBytes("55 AA 02"));
+    row("front: overlapping occurrences count once", hexBytes("AA AA AA 01"), 2, hexBytes("AA AA"),
+        QStringList(), hexBytes("AA AA AA 01"));
+    row("front: last frame ending with newline shown", hexBytes("AA 01 AA 02 0A"), 2, aa,
+        QStringList { "AA 01 ", "AA 02 0A " }, none);
+    row("front: no delimiter, short", hexBytes("01 02"), 2, aa, QStringList(), hexBytes("01 02"));
+    row("front: no delimiter, newline at the end", hexBytes("01 0A"), 2, aa,
+        QStringList { "01 0A " }, none);
+    row("front: no delimiter, 8192", lineTail, 2, aa, QStringList { hexText(lineTail) }, none);
+    row("front: 8191 frame put back", hexBytes("01 AA") + QByteArray(NewlineFlushBytes - 2, 'x'), 2,
+        aa, QStringList { "01 " }, hexBytes("AA") + QByteArray(NewlineFlushBytes - 2, 'x'));
+    row("front: 8192 frame shown", hexBytes("01 AA") + keepTail, 2, aa,
+        QStringList { "01 ", hexText(hexBytes("AA") + keepTail) }, none);
+    row("front: empty delimiter, short", hexBytes("AA 01"), 2, none, QStringList(),
+        hexBytes("AA 01"));
+    row("front: empty delimiter, 8192", lineTail, 2, none, QStringList { hexText(lineTail) }, none);
+    row("front: empty delimiter, newline at the end", hexBytes("01 0A"), 2, none,
+        QStringList { "01 0A " }, none);
 
     // Anything else.
-    QTest::newRow("other mode formats nothing")
-        << hexBytes("01 0A") << 4 << aa << QStringList() << none;
-    QTest::newRow("empty data") << QByteArray() << 0 << none << QStringList() << none;
+    row("other mode formats nothing", hexBytes("01 0A"), 4, aa, QStringList(), none);
+    row("empty data", QByteArray(), 0, none, QStringList(), none);
 }
 
 void TestRxFormat::splitHexFrames()
@@ -807,7 +757,6 @@ void TestRxFormat::splitHexFrames()
     QFETCH(int, mode);
     QFETCH(QByteArray, delimiter);
     QFETCH(QStringList, lines);
-    QFETCH(QByteArray, remainder);
 
     // The delimiter of the other kind must not matter.
     const QByteArray front = mode == FrontDelimiterWrap ? delimiter : hexBytes("0A");
@@ -825,7 +774,7 @@ void TestRxFormat::splitHexFrames()
     QCOMPARE(linesOf(out), expected);
     QVERIFY(out.isEmpty() || out.endsWith(QLatin1Char('\n')));
     QCOMPARE(calls, lines.size());
-    QCOMPARE(rest, remainder);
+    QTEST(rest, "remainder");
 }
 
 void TestRxFormat::displayStage_data()
@@ -842,90 +791,64 @@ void TestRxFormat::displayStage_data()
     const QByteArray at(NewlineFlushBytes, 'x');
     const QByteArray binaryAt(NewlineFlushBytes, '\x01');
 
-    QTest::newRow("newline text: CR LF lines")
-        << 0 << false << QString() << QByteArrayList { "A\r\nB\r\n" } << rx + "A\n" + rx + "B\n"
-        << QByteArray();
-    QTest::newRow("newline text: blank lines")
-        << 0 << false << QString() << QByteArrayList { "\n\n\nA\n" } << rx + "A\n"
-        << QByteArray();
-    QTest::newRow("newline text: 10 bytes wait")
-        << 0 << false << QString() << QByteArrayList { "0123456789", {}, {} } << QString()
-        << QByteArray("0123456789");
-    QTest::newRow("newline text: line completed later")
-        << 0 << false << QString() << QByteArrayList { "abc", "def\nxy" } << rx + "abcdef\n"
-        << QByteArray("xy");
-    QTest::newRow("newline text: 8191 wait")
-        << 0 << false << QString() << QByteArrayList { below } << QString() << below;
-    QTest::newRow("newline text: 8192 flushed")
-        << 0 << false << QString() << QByteArrayList { at } << rx + at + "\n"
-        << QByteArray();
-    QTest::newRow("newline text: a run is cut at 8192, the rest waits")
-        << 0 << false << QString() << QByteArrayList { below, "xy" } << rx + at + "\n"
-        << QByteArray("y");
-    QTest::newRow("newline hex: tail waits")
-        << 0 << true << QString() << QByteArrayList { hexBytes("01 0A 02") } << rx + "01 0A \n"
-        << hexBytes("02");
-    QTest::newRow("newline hex: 8192 flushed")
-        << 0 << true << QString() << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
-        << QByteArray();
+    row("newline text: CR LF lines", 0, false, QString(), QByteArrayList { "A\r\nB\r\n" },
+        rx + "A\n" + rx + "B\n", QByteArray());
+    row("newline text: blank lines", 0, false, QString(), QByteArrayList { "\n\n\nA\n" },
+        rx + "A\n", QByteArray());
+    row("newline text: 10 bytes wait", 0, false, QString(), QByteArrayList { "0123456789", {}, {} },
+        QString(), QByteArray("0123456789"));
+    row("newline text: line completed later", 0, false, QString(),
+        QByteArrayList { "abc", "def\nxy" }, rx + "abcdef\n", QByteArray("xy"));
+    row("newline text: 8191 wait", 0, false, QString(), QByteArrayList { below }, QString(), below);
+    row("newline text: 8192 flushed", 0, false, QString(), QByteArrayList { at }, rx + at + "\n",
+        QByteArray());
+    row("newline text: a run is cut at 8192, the rest waits", 0, false, QString(),
+        QByteArrayList { below, "xy" }, rx + at + "\n", QByteArray("y"));
+    row("newline hex: tail waits", 0, true, QString(), QByteArrayList { hexBytes("01 0A 02") },
+        rx + "01 0A \n", hexBytes("02"));
+    row("newline hex: 8192 flushed", 0, true, QString(), QByteArrayList { binaryAt },
+        rx + hexText(binaryAt) + "\n", QByteArray());
 
-    QTest::newRow("frame text: shown after the interval")
-        << 1 << false << QString() << QByteArrayList { "ab", {}, {} } << rx + "ab\n"
-        << QByteArray();
-    QTest::newRow("frame text: waits within the interval")
-        << 1 << false << QString() << QByteArrayList { "ab" } << QString() << QByteArray("ab");
-    QTest::newRow("frame text: several lines at once")
-        << 1 << false << QString() << QByteArrayList { "a\nb", "\nc" } << rx + "a\n" + rx + "b\n"
-        << QByteArray("c");
-    QTest::newRow("frame text: tail shown one interval later")
-        << 1 << false << QString() << QByteArrayList { "a\nb", "\nc", {}, {} }
-        << rx + "a\n" + rx + "b\n" + rx + "c\n"
-        << QByteArray();
-    QTest::newRow("frame hex: ticks joined")
-        << 1 << true << QString() << QByteArrayList { hexBytes("01"), hexBytes("0A 02") }
-        << rx + "01 0A \n"
-        << hexBytes("02");
+    row("frame text: shown after the interval", 1, false, QString(),
+        QByteArrayList { "ab", {}, {} }, rx + "ab\n", QByteArray());
+    row("frame text: waits within the interval", 1, false, QString(), QByteArrayList { "ab" },
+        QString(), QByteArray("ab"));
+    row("frame text: several lines at once", 1, false, QString(), QByteArrayList { "a\nb", "\nc" },
+        rx + "a\n" + rx + "b\n", QByteArray("c"));
+    row("frame text: tail shown one interval later", 1, false, QString(),
+        QByteArrayList { "a\nb", "\nc", {}, {} }, rx + "a\n" + rx + "b\n" + rx + "c\n",
+        QByteArray());
+    row("frame hex: ticks joined", 1, true, QString(),
+        QByteArrayList { hexBytes("01"), hexBytes("0A 02") }, rx + "01 0A \n", hexBytes("02"));
 
-    QTest::newRow("front hex: AA 02 waits")
-        << 2 << true << "AA" << QByteArrayList { hexBytes("AA 01 AA 02") } << rx + "AA 01 \n"
-        << hexBytes("AA 02");
-    QTest::newRow("front hex: next frame completes it")
-        << 2 << true << "AA" << QByteArrayList { hexBytes("AA 01 AA 02"), hexBytes("AA 03") }
-        << rx + "AA 01 \n" + rx + "AA 02 \n"
-        << hexBytes("AA 03");
-    QTest::newRow("front text: shown whole")
-        << 2 << false << "23" << QByteArrayList { "#a#b" } << rx + "#a#b\n"
-        << QByteArray();
-    QTest::newRow("front hex: missing delimiter waits")
-        << 2 << true << "AA" << QByteArrayList { below } << QString() << below;
-    QTest::newRow("front hex: 8192 without delimiter shown")
-        << 2 << true << "AA" << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
-        << QByteArray();
-    QTest::newRow("front hex: empty delimiter, 8192 shown")
-        << 2 << true << QString() << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
-        << QByteArray();
+    row("front hex: AA 02 waits", 2, true, "AA", QByteArrayList { hexBytes("AA 01 AA 02") },
+        rx + "AA 01 \n", hexBytes("AA 02"));
+    row("front hex: next frame completes it", 2, true, "AA",
+        QByteArrayList { hexBytes("AA 01 AA 02"), hexBytes("AA 03") },
+        rx + "AA 01 \n" + rx + "AA 02 \n", hexBytes("AA 03"));
+    row("front text: shown whole", 2, false, "23", QByteArrayList { "#a#b" }, rx + "#a#b\n",
+        QByteArray());
+    row("front hex: missing delimiter waits", 2, true, "AA", QByteArrayList { below }, QString(),
+        below);
+    row("front hex: 8192 without delimiter shown", 2, true, "AA", QByteArrayList { binaryAt },
+        rx + hexText(binaryAt) + "\n", QByteArray());
+    row("front hex: empty delimiter, 8192 shown", 2, true, QString(), QByteArrayList { binaryAt },
+        rx + hexText(binaryAt) + "\n", QByteArray());
 
-    QTest::newRow("back hex: CR LF keeps 03")
-        << 3 << true << "0D 0A" << QByteArrayList { hexBytes("01 02 0D 0A 03") }
-        << rx + "01 02 0D 0A \n"
-        << hexBytes("03");
-    QTest::newRow("back text: tail waits")
-        << 3 << false << "0D 0A" << QByteArrayList { "ab\r\ncd" } << rx + "ab\n"
-        << QByteArray("cd");
-    QTest::newRow("back hex: missing delimiter waits")
-        << 3 << true << "0D 0A" << QByteArrayList { hexBytes("01 02 03"), {} } << QString()
-        << hexBytes("01 02 03");
-    QTest::newRow("back hex: 8191 without delimiter waits")
-        << 3 << true << "0D 0A" << QByteArrayList { below } << QString() << below;
-    QTest::newRow("back hex: 8192 without delimiter shown")
-        << 3 << true << "0D 0A" << QByteArrayList { binaryAt } << rx + hexText(binaryAt) + "\n"
-        << QByteArray();
-    QTest::newRow("back hex: empty delimiter waits")
-        << 3 << true << QString() << QByteArrayList { hexBytes("01 02"), {} } << QString()
-        << hexBytes("01 02");
-    QTest::newRow("back hex: mid-byte match cuts nothing")
-        << 3 << true << "D0" << QByteArrayList { hexBytes("01 0D 02"), {} } << QString()
-        << hexBytes("01 0D 02");
+    row("back hex: CR LF keeps 03", 3, true, "0D 0A", QByteArrayList { hexBytes("01 02 0D 0A 03") },
+        rx + "01 02 0D 0A \n", hexBytes("03"));
+    row("back text: tail waits", 3, false, "0D 0A", QByteArrayList { "ab\r\ncd" }, rx + "ab\n",
+        QByteArray("cd"));
+    row("back hex: missing delimiter waits", 3, true, "0D 0A",
+        QByteArrayList { hexBytes("01 02 03"), {} }, QString(), hexBytes("01 02 03"));
+    row("back hex: 8191 without delimiter waits", 3, true, "0D 0A", QByteArrayList { below },
+        QString(), below);
+    row("back hex: 8192 without delimiter shown", 3, true, "0D 0A", QByteArrayList { binaryAt },
+        rx + hexText(binaryAt) + "\n", QByteArray());
+    row("back hex: empty delimiter waits", 3, true, QString(),
+        QByteArrayList { hexBytes("01 02"), {} }, QString(), hexBytes("01 02"));
+    row("back hex: mid-byte match cuts nothing", 3, true, "D0",
+        QByteArrayList { hexBytes("01 0D 02"), {} }, QString(), hexBytes("01 0D 02"));
 }
 
 void TestRxFormat::displayStage()
@@ -961,7 +884,7 @@ void TestRxFormat::chunkingKeepsNewlineLines_data()
             for (int maxBytes : { INT_MAX, 512 }) {
                 const QByteArray name = QByteArray(hex ? "hex" : "text") + ", chunks of "
                     + QByteArray::number(chunk) + (maxBytes == INT_MAX ? ", whole" : ", sliced");
-                QTest::newRow(name.constData()) << hex << chunk << maxBytes;
+                row(name.constData(), hex, chunk, maxBytes);
             }
         }
     }
@@ -1014,8 +937,7 @@ void TestRxFormat::chunkingKeepsEveryHexByte_data()
                     const QByteArray name = QByteArray(modeNames[mode]) + ", " + stream.first
                         + ", chunks of " + QByteArray::number(chunk)
                         + (maxBytes == INT_MAX ? "" : ", sliced");
-                    QTest::newRow(name.constData())
-                        << mode << delimiter << stream.second << chunk << maxBytes;
+                    row(name.constData(), mode, delimiter, stream.second, chunk, maxBytes);
                 }
             }
         }
@@ -1084,7 +1006,7 @@ void TestRxFormat::chunkingKeepsEveryTextByte_data()
         for (int chunk : { 1, 7, 4096 }) {
             const QByteArray name
                 = QByteArray(modeNames[mode]) + ", chunks of " + QByteArray::number(chunk);
-            QTest::newRow(name.constData()) << mode << chunk;
+            row(name.constData(), mode, chunk);
         }
     }
 }
@@ -1125,17 +1047,15 @@ void TestRxFormat::invalidBytesShowAsReplacement_data()
     QTest::addColumn<QString>("view");
     const QChar bad = QChar::ReplacementCharacter;
     // Invalid, cut by a line end, a byte order mark (a character here), cut by the close.
-    QTest::newRow("UTF-8") << QByteArray("UTF-8")
-                           << QByteArray("a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6")
-                           << QString("a%1\n%2x%1%1\nb%1").arg(bad).arg(QChar(0xfeff));
-    QTest::newRow("GBK") << QByteArray("GBK") << QByteArray("a\x81\nb\x81")
-                         << QString("a%1\nb%1").arg(bad);
-    QTest::newRow("Latin-1") << QByteArray("ISO-8859-1")
-                             << QByteArray("\xb0"
-                                           "C \xff\x81\n")
-                             << QString::fromUtf8("°C ÿ\xc2\x81");
-    QTest::newRow("not offered: GBK")
-        << QByteArray("Shift_JIS") << QByteArray("\xce\xc2\n") << QString::fromUtf8("温");
+    row("UTF-8", QByteArray("UTF-8"), QByteArray("a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6"),
+        QString("a%1\n%2x%1%1\nb%1").arg(bad).arg(QChar(0xfeff)));
+    row("GBK", QByteArray("GBK"), QByteArray("a\x81\nb\x81"), QString("a%1\nb%1").arg(bad));
+    row("Latin-1", QByteArray("ISO-8859-1"),
+        QByteArray("\xb0"
+                   "C \xff\x81\n"),
+        QString::fromUtf8("°C ÿ\xc2\x81"));
+    row("not offered: GBK", QByteArray("Shift_JIS"), QByteArray("\xce\xc2\n"),
+        QString::fromUtf8("温"));
 }
 
 void TestRxFormat::invalidBytesShowAsReplacement()
@@ -1186,42 +1106,27 @@ void TestRxFormat::ansiDecoder_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("clean");
     QTest::addColumn<QString>("spans");
-    QTest::newRow("ESP-IDF log line") << "\x1b[0;32mI (31) boot: ready\x1b[0m"
-                                      << "I (31) boot: ready"
-                                      << "0+18 fg2";
-    QTest::newRow("bold, bright, partial resets") << "a\x1b[1;91mb\x1b[22mc\x1b[39md"
-                                                  << "abcd"
-                                                  << "1+1 fg9 bold; 2+1 fg9";
-    QTest::newRow("256 colours") << "\x1b[38;5;208mx\x1b[m"
-                                 << "x"
-                                 << "0+1 fg208";
-    QTest::newRow("true colour mapped") << "\x1b[38;2;255;0;0mx"
-                                        << "x"
-                                        << "0+1 fg196";
-    QTest::newRow("background") << "\x1b[44mx\x1b[49my"
-                                << "xy"
-                                << "0+1 bg4";
-    QTest::newRow("OSC ended by BEL") << "a\x1b]0;title\x07"
-                                         "b"
-                                      << "ab"
-                                      << "";
-    QTest::newRow("OSC ended by ST") << "a\x1b]8;;http://x\x1b\\b"
-                                     << "ab"
-                                     << "";
-    QTest::newRow("lone pairs") << "a\x1b(Bb\x1b=c"
-                                << "aBbc"
-                                << "";
-    QTest::newRow("other CSI") << "\x1b[2K\x1b[1Gtext"
-                               << "text"
-                               << "";
-    QTest::newRow("broken CSI") << "a\x1b[12\x01"
-                                   "b"
-                                << "a\x01"
-                                   "b"
-                                << "";
-    QTest::newRow("no codes") << "plain °C ✓"
-                              << "plain °C ✓"
-                              << "";
+    row("ESP-IDF log line", "\x1b[0;32mI (31) boot: ready\x1b[0m", "I (31) boot: ready",
+        "0+18 fg2");
+    row("bold, bright, partial resets", "a\x1b[1;91mb\x1b[22mc\x1b[39md", "abcd",
+        "1+1 fg9 bold; 2+1 fg9");
+    row("256 colours", "\x1b[38;5;208mx\x1b[m", "x", "0+1 fg208");
+    row("true colour mapped", "\x1b[38;2;255;0;0mx", "x", "0+1 fg196");
+    row("background", "\x1b[44mx\x1b[49my", "xy", "0+1 bg4");
+    row("OSC ended by BEL",
+        "a\x1b]0;title\x07"
+        "b",
+        "ab", "");
+    row("OSC ended by ST", "a\x1b]8;;http://x\x1b\\b", "ab", "");
+    row("lone pairs", "a\x1b(Bb\x1b=c", "aBbc", "");
+    row("other CSI", "\x1b[2K\x1b[1Gtext", "text", "");
+    row("broken CSI",
+        "a\x1b[12\x01"
+        "b",
+        "a\x01"
+        "b",
+        "");
+    row("no codes", "plain °C ✓", "plain °C ✓", "");
 }
 
 void TestRxFormat::ansiDecoder()

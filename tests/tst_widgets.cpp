@@ -30,6 +30,16 @@
 
 // The receive view, the personal settings dialog, the main-window form and the shells of the
 // secondary windows, without a main window behind them.
+namespace {
+
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+} // namespace
+
 class tst_Widgets : public QObject {
     Q_OBJECT
 
@@ -133,10 +143,10 @@ void tst_Widgets::menuEnabledStates_data()
     QTest::addColumn<bool>("save");
     QTest::addColumn<bool>("selectAll");
 
-    QTest::newRow("empty view") << QString() << false << false << false << false << false;
-    QTest::newRow("text, no selection") << "RX line" << false << false << true << true << true;
-    QTest::newRow("text, selection") << "RX line" << true << true << true << true << true;
-    QTest::newRow("single blank line") << " " << false << false << true << true << true;
+    row("empty view", QString(), false, false, false, false, false);
+    row("text, no selection", "RX line", false, false, true, true, true);
+    row("text, selection", "RX line", true, true, true, true, true);
+    row("single blank line", " ", false, false, true, true, true);
 }
 
 void tst_Widgets::menuEnabledStates()
@@ -167,17 +177,15 @@ void tst_Widgets::menuActions_data()
     QTest::addColumn<bool>("wholeSelected");
 
     const QString text = QStringLiteral("line 1\nline 2");
-    QTest::newRow("clear empties the view only") << "清空" << QString() << 0 << false;
-    QTest::newRow("save asks the window") << "保存数据" << text << 1 << false;
-    QTest::newRow("select all") << "全选" << text << 0 << true;
-    QTest::newRow("paste into read-only view") << "粘贴(&P)" << text << 0 << false;
+    row("clear empties the view only", "清空", QString(), 0, false);
+    row("save asks the window", "保存数据", text, 1, false);
+    row("select all", "全选", text, 0, true);
+    row("paste into read-only view", "粘贴(&P)", text, 0, false);
 }
 
 void tst_Widgets::menuActions()
 {
     QFETCH(QString, entryText);
-    QFETCH(QString, textAfter);
-    QFETCH(int, saveRequests);
     QFETCH(bool, wholeSelected);
 
     TextBrowser view;
@@ -192,8 +200,8 @@ void tst_Widgets::menuActions()
     QScopedPointer<QMenu> menu(view.createContextMenu());
     entry(menu.data(), entryText)->trigger();
 
-    QCOMPARE(view.toPlainText(), textAfter);
-    QCOMPARE(saves.count(), saveRequests);
+    QTEST(view.toPlainText(), "textAfter");
+    QTEST(saves.count(), "saveRequests");
     QCOMPARE(view.font().toString(), font.toString());
     if (wholeSelected) {
         QCOMPARE(view.selectedText(), view.toPlainText());
@@ -207,12 +215,12 @@ void tst_Widgets::appendPlainTextIsLiteral_data()
 {
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("bold tag") << "<b>x</b>";
-    QTest::newRow("image tag") << "<img src=\"missing.png\">";
-    QTest::newRow("entity") << "&lt;";
-    QTest::newRow("whole document") << "<html><body><p>hi</p></body></html>";
-    QTest::newRow("line break tag") << "a<br>b";
-    QTest::newRow("plain text") << "[12:00:00.000]RX←◆41 0D 0A ";
+    row("bold tag", "<b>x</b>");
+    row("image tag", "<img src=\"missing.png\">");
+    row("entity", "&lt;");
+    row("whole document", "<html><body><p>hi</p></body></html>");
+    row("line break tag", "a<br>b");
+    row("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
 }
 
 void tst_Widgets::appendPlainTextIsLiteral()
@@ -292,32 +300,38 @@ void tst_Widgets::mouseSelection_data()
     QTest::addColumn<ViewAction>("act");
     QTest::addColumn<QString>("selected");
     const auto vp = [](TextBrowser& v) { return v.viewport(); };
-    QTest::newRow("drag") << ViewAction([=](TextBrowser& v) {
+    row("drag", ViewAction([=](TextBrowser& v) {
         QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 6));
         drag(v, 25);
-    }) << "beta_1 gamma\nsecond";
-    QTest::newRow("double click takes a word") << ViewAction([=](TextBrowser& v) {
+    }),
+        "beta_1 gamma\nsecond");
+    row("double click takes a word", ViewAction([=](TextBrowser& v) {
         QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
-    }) << "beta_1";
-    QTest::newRow("double click, then drag by words") << ViewAction([=](TextBrowser& v) {
+    }),
+        "beta_1");
+    row("double click, then drag by words", ViewAction([=](TextBrowser& v) {
         QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
         drag(v, 21);
-    }) << "beta_1 gamma\nsecond";
-    QTest::newRow("triple click takes the line") << ViewAction([=](TextBrowser& v) {
+    }),
+        "beta_1 gamma\nsecond");
+    row("triple click takes the line", ViewAction([=](TextBrowser& v) {
         QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
         QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 8));
-    }) << "alpha beta_1 gamma\n";
-    QTest::newRow("shift click extends") << ViewAction([=](TextBrowser& v) {
+    }),
+        "alpha beta_1 gamma\n");
+    row("shift click extends", ViewAction([=](TextBrowser& v) {
         QTest::mouseClick(vp(v), Qt::LeftButton, {}, at(v, 0));
         QTest::mouseClick(vp(v), Qt::LeftButton, Qt::ShiftModifier, at(v, 5));
-    }) << "alpha";
+    }),
+        "alpha");
     for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
-        QTest::newRow(button == Qt::RightButton ? "right button" : "middle button") << ViewAction(
-            [=](TextBrowser& v) {
+        row(button == Qt::RightButton ? "right button" : "middle button",
+            ViewAction([=](TextBrowser& v) {
                 v.setSelection(0, 5);
                 QTest::mouseClick(vp(v), button, {}, at(v, 8));
                 QTest::mouseDClick(vp(v), button, {}, at(v, 8));
-            }) << "alpha";
+            }),
+            "alpha");
 }
 
 void tst_Widgets::mouseSelection()
@@ -436,8 +450,8 @@ void tst_Widgets::fontChooser_data()
 {
     QTest::addColumn<bool>("accept");
 
-    QTest::newRow("cancelled") << false;
-    QTest::newRow("accepted") << true;
+    row("cancelled", false);
+    row("accepted", true);
 }
 
 void tst_Widgets::fontChooser()
@@ -509,15 +523,13 @@ void tst_Widgets::wrapModeByRadioButton_data()
     QTest::addColumn<bool>("delimitersEnabled");
     QTest::addColumn<int>("mode");
 
-    QTest::newRow("frame time") << QStringList { "timeWrapRadioButton" } << false << 1;
-    QTest::newRow("front delimiter") << QStringList { "frontWrapRadioButton" } << true << 2;
-    QTest::newRow("back delimiter") << QStringList { "backWrapRadioButton" } << true << 3;
-    QTest::newRow("back to newline")
-        << QStringList { "backWrapRadioButton", "wrapRadioButton" } << true << 0;
-    QTest::newRow("front while hex display is off")
-        << QStringList { "frontWrapRadioButton" } << false << 0;
-    QTest::newRow("same button twice")
-        << QStringList { "timeWrapRadioButton", "timeWrapRadioButton" } << false << 1;
+    row("frame time", QStringList { "timeWrapRadioButton" }, false, 1);
+    row("front delimiter", QStringList { "frontWrapRadioButton" }, true, 2);
+    row("back delimiter", QStringList { "backWrapRadioButton" }, true, 3);
+    row("back to newline", QStringList { "backWrapRadioButton", "wrapRadioButton" }, true, 0);
+    row("front while hex display is off", QStringList { "frontWrapRadioButton" }, false, 0);
+    row("same button twice", QStringList { "timeWrapRadioButton", "timeWrapRadioButton" }, false,
+        1);
 }
 
 void tst_Widgets::wrapModeByRadioButton()
@@ -559,13 +571,13 @@ void tst_Widgets::typedDelimiter_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("CR LF with blank") << "0D 0A" << QByteArray("\x0D\x0A");
-    QTest::newRow("CR LF without blank") << "0D0A" << QByteArray("\x0D\x0A");
-    QTest::newRow("lower case") << "0d0a" << QByteArray("\x0D\x0A");
-    QTest::newRow("nothing typed") << "" << QByteArray();
-    QTest::newRow("non-hex refused by the mask") << "zz" << QByteArray();
-    QTest::newRow("ten bytes, the mask holds no more")
-        << "0102030405060708090A0B" << QByteArray::fromHex("0102030405060708090A");
+    row("CR LF with blank", "0D 0A", QByteArray("\x0D\x0A"));
+    row("CR LF without blank", "0D0A", QByteArray("\x0D\x0A"));
+    row("lower case", "0d0a", QByteArray("\x0D\x0A"));
+    row("nothing typed", "", QByteArray());
+    row("non-hex refused by the mask", "zz", QByteArray());
+    row("ten bytes, the mask holds no more", "0102030405060708090A0B",
+        QByteArray::fromHex("0102030405060708090A"));
 }
 
 void tst_Widgets::typedDelimiter()
@@ -594,33 +606,15 @@ void tst_Widgets::delimiterPresent_data()
     QTest::addColumn<bool>("present");
 
     const QByteArray crlf("\x0D\x0A");
-    QTest::newRow("front, whole bytes") << "frontWrapRadioButton"
-                                        << "0D 0A"
-                                        << "" << crlf << true;
-    QTest::newRow("front, across a byte boundary") << "frontWrapRadioButton"
-                                                   << "d0"
-                                                   << "" << crlf << true;
-    QTest::newRow("back pattern") << "backWrapRadioButton"
-                                  << ""
-                                  << "0A" << crlf << true;
-    QTest::newRow("back mode ignores the front field") << "backWrapRadioButton"
-                                                       << "0D"
-                                                       << "" << crlf << false;
-    QTest::newRow("front mode ignores the back field") << "frontWrapRadioButton"
-                                                       << ""
-                                                       << "0A" << crlf << false;
-    QTest::newRow("newline mode") << "wrapRadioButton"
-                                  << "0D"
-                                  << "0A" << crlf << false;
-    QTest::newRow("frame time mode") << "timeWrapRadioButton"
-                                     << "0D"
-                                     << "0A" << crlf << false;
-    QTest::newRow("no pending bytes") << "frontWrapRadioButton"
-                                      << "0D"
-                                      << "" << QByteArray() << false;
-    QTest::newRow("absent") << "frontWrapRadioButton"
-                            << "FF"
-                            << "" << crlf << false;
+    row("front, whole bytes", "frontWrapRadioButton", "0D 0A", "", crlf, true);
+    row("front, across a byte boundary", "frontWrapRadioButton", "d0", "", crlf, true);
+    row("back pattern", "backWrapRadioButton", "", "0A", crlf, true);
+    row("back mode ignores the front field", "backWrapRadioButton", "0D", "", crlf, false);
+    row("front mode ignores the back field", "frontWrapRadioButton", "", "0A", crlf, false);
+    row("newline mode", "wrapRadioButton", "0D", "0A", crlf, false);
+    row("frame time mode", "timeWrapRadioButton", "0D", "0A", crlf, false);
+    row("no pending bytes", "frontWrapRadioButton", "0D", "", QByteArray(), false);
+    row("absent", "frontWrapRadioButton", "FF", "", crlf, false);
 }
 
 void tst_Widgets::delimiterPresent()
@@ -647,19 +641,17 @@ void tst_Widgets::setMinTray_data()
     QTest::addColumn<QList<bool>>("toggles");
 
     // Checking a radio button toggles it once; the hand-over then emits toggled once more.
-    QTest::newRow("start-up, tray") << QList<bool> { true } << true << QList<bool> { true, true };
-    QTest::newRow("start-up, quit") << QList<bool> { false } << false << QList<bool> { false };
-    QTest::newRow("tray, then quit")
-        << QList<bool> { true, false } << false << QList<bool> { true, true, false, false };
-    QTest::newRow("tray twice") << QList<bool> { true, true } << true
-                                << QList<bool> { true, true, true };
+    row("start-up, tray", QList<bool> { true }, true, QList<bool> { true, true });
+    row("start-up, quit", QList<bool> { false }, false, QList<bool> { false });
+    row("tray, then quit", QList<bool> { true, false }, false,
+        QList<bool> { true, true, false, false });
+    row("tray twice", QList<bool> { true, true }, true, QList<bool> { true, true, true });
 }
 
 void tst_Widgets::setMinTray()
 {
     QFETCH(QList<bool>, calls);
     QFETCH(bool, minTray);
-    QFETCH(QList<bool>, toggles);
 
     QWidget parent;
     ExtraSettingDialog dialog(&parent);
@@ -676,7 +668,7 @@ void tst_Widgets::setMinTray()
     QList<bool> seen;
     for (const QList<QVariant>& args : spy)
         seen << args.at(0).toBool();
-    QCOMPARE(seen, toggles);
+    QTEST(seen, "toggles");
 }
 
 // --- main-window form --------------------------------------------------------------------------
@@ -687,25 +679,20 @@ void tst_Widgets::formComboItems_data()
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<int>("current");
 
-    QTest::newRow("baud rates") << "burdrateComboBox"
-                                << QStringList { "110 bps", "300 bps", "600 bps", "1200 bps",
-                                       "2400 bps", "4800 bps", "9600 bps", "19200 bps", "38400 bps",
-                                       "57600 bps", "115200 bps", "230400 bps", "460800 bps",
-                                       "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" }
-                                << 0;
-    QTest::newRow("data bits") << "dataBitsComboBox"
-                               << QStringList { "5 bit", "6 bit", "7 bit", "8 bit" } << 3;
-    QTest::newRow("parity") << "checksumComboBox"
-                            << QStringList { "None", "Odd", "Even", "Mark", "Space" } << 0;
-    QTest::newRow("stop bits") << "stopBitsComboBox" << QStringList { "1 bit", "1.5 bit", "2 bit" }
-                               << 0;
-    QTest::newRow("ports, filled by the scan") << "serialNumComboBox" << QStringList() << -1;
+    row("baud rates", "burdrateComboBox",
+        QStringList { "110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps",
+            "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps", "230400 bps",
+            "460800 bps", "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" },
+        0);
+    row("data bits", "dataBitsComboBox", QStringList { "5 bit", "6 bit", "7 bit", "8 bit" }, 3);
+    row("parity", "checksumComboBox", QStringList { "None", "Odd", "Even", "Mark", "Space" }, 0);
+    row("stop bits", "stopBitsComboBox", QStringList { "1 bit", "1.5 bit", "2 bit" }, 0);
+    row("ports, filled by the scan", "serialNumComboBox", QStringList(), -1);
 }
 
 void tst_Widgets::formComboItems()
 {
     QFETCH(QString, name);
-    QFETCH(QStringList, items);
 
     QMainWindow window;
     Ui::MainWindow ui;
@@ -715,7 +702,7 @@ void tst_Widgets::formComboItems()
     QStringList texts;
     for (int i = 0; i < combo->count(); ++i)
         texts << combo->itemText(i);
-    QCOMPARE(texts, items);
+    QTEST(texts, "items");
     QTEST(combo->currentIndex(), "current");
 }
 
@@ -726,33 +713,15 @@ void tst_Widgets::formActions_data()
     QTest::addColumn<QString>("toolTip");
     QTest::addColumn<QKeySequence>("shortcut");
 
-    QTest::newRow("operator") << "actionOperator"
-                              << "操作隐藏(&H)"
-                              << "操作隐藏" << QKeySequence("Ctrl+H");
-    QTest::newRow("extra setting") << "actionExtraSetting"
-                                   << "个性设置(&X)"
-                                   << "个性设置" << QKeySequence("Ctrl+X");
-    QTest::newRow("log shared") << "actionLogShared"
-                                << "日志共享(&D)"
-                                << "日志共享" << QKeySequence("Ctrl+D");
-    QTest::newRow("log filter") << "actionLogFilter"
-                                << "日志过滤(&B)"
-                                << "日志过滤" << QKeySequence("Ctrl+B");
-    QTest::newRow("update log") << "actionUpdateLog"
-                                << "更新记录(&I)"
-                                << "更新记录" << QKeySequence("Ctrl+I");
-    QTest::newRow("welcome") << "actionWelcome"
-                             << "欢迎打赏(&J)"
-                             << "欢迎打赏" << QKeySequence("Ctrl+J");
-    QTest::newRow("technical support") << "actionTechnicalSupport"
-                                       << "技术支持"
-                                       << "技术支持" << QKeySequence();
-    QTest::newRow("newest version") << "actionDownLastVersion"
-                                    << "下载最新版"
-                                    << "下载最新版" << QKeySequence();
-    QTest::newRow("web server") << "actionOrvWeb"
-                                << "OrvWeb服务器(&W)"
-                                << "OrvWeb服务器" << QKeySequence("Ctrl+W");
+    row("operator", "actionOperator", "操作隐藏(&H)", "操作隐藏", QKeySequence("Ctrl+H"));
+    row("extra setting", "actionExtraSetting", "个性设置(&X)", "个性设置", QKeySequence("Ctrl+X"));
+    row("log shared", "actionLogShared", "日志共享(&D)", "日志共享", QKeySequence("Ctrl+D"));
+    row("log filter", "actionLogFilter", "日志过滤(&B)", "日志过滤", QKeySequence("Ctrl+B"));
+    row("update log", "actionUpdateLog", "更新记录(&I)", "更新记录", QKeySequence("Ctrl+I"));
+    row("welcome", "actionWelcome", "欢迎打赏(&J)", "欢迎打赏", QKeySequence("Ctrl+J"));
+    row("technical support", "actionTechnicalSupport", "技术支持", "技术支持", QKeySequence());
+    row("newest version", "actionDownLastVersion", "下载最新版", "下载最新版", QKeySequence());
+    row("web server", "actionOrvWeb", "OrvWeb服务器(&W)", "OrvWeb服务器", QKeySequence("Ctrl+W"));
 }
 
 void tst_Widgets::formActions()
@@ -824,18 +793,17 @@ void tst_Widgets::dialogTitles_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QSize>("size");
 
-    QTest::newRow("WelcomeDialog") << "Quillon - 欢迎打赏" << QSize();
-    QTest::newRow("KeyHighlightDialog") << "Quillon - 关键词高亮" << QSize(400, 505);
-    QTest::newRow("LogFilterDialog") << "Quillon - 日志过滤" << QSize(849, 546);
-    QTest::newRow("AdditionFunction") << "Quillon - 附加功能" << QSize(649, 404);
-    QTest::newRow("AdvancedSend") << "Quillon - 高级发送" << QSize(420, 434);
-    QTest::newRow("LogSharedDialog") << "Quillon - 日志共享功能" << QSize(483, 159);
-    QTest::newRow("ExtraSettingDialog") << "Quillon - 个性设置" << QSize(481, 267);
+    row("WelcomeDialog", "Quillon - 欢迎打赏", QSize());
+    row("KeyHighlightDialog", "Quillon - 关键词高亮", QSize(400, 505));
+    row("LogFilterDialog", "Quillon - 日志过滤", QSize(849, 546));
+    row("AdditionFunction", "Quillon - 附加功能", QSize(649, 404));
+    row("AdvancedSend", "Quillon - 高级发送", QSize(420, 434));
+    row("LogSharedDialog", "Quillon - 日志共享功能", QSize(483, 159));
+    row("ExtraSettingDialog", "Quillon - 个性设置", QSize(481, 267));
 }
 
 void tst_Widgets::dialogTitles()
 {
-    QFETCH(QString, title);
     QFETCH(QSize, size);
 
     QTemporaryDir dir;
@@ -858,7 +826,7 @@ void tst_Widgets::dialogTitles()
     else
         dialog.reset(new ExtraSettingDialog(&parent));
 
-    QCOMPARE(dialog->windowTitle(), title);
+    QTEST(dialog->windowTitle(), "title");
     QCOMPARE(dialog->parentWidget(), &parent);
     QVERIFY(!dialog->isVisible());
     if (size.isValid())
