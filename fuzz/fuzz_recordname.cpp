@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int shareMode = in.number(3);
     const QString peer = in.text(40);
     const QString entry = QString::fromUtf8(in.rest());
-    const QString source = RecordName::sourceName(shareMode, peer, entry);
+    const QString source = RecordName::sourceName(shareModeFromInt(shareMode), peer, entry);
     const QString clean = RecordName::sanitize(source);
     for (QChar c : clean)
         if (QStringLiteral("/\\:*?\"<>|").contains(c))

@@ -52,7 +52,7 @@ void MainWindow::takeIn(const QByteArray& data)
     updateCounters(recvLabel, data.size(), false);
     additionFunction->feedDeviceReply(data);
     display->receive(data);
-    if (logSharedDialog->shareMode() == 2)
+    if (logSharedDialog->mode() == ShareMode::Send)
         logSharedDialog->sendShareData(data);
     if (!showDataTimer->isActive())
         showDataTimer->start(10);
@@ -78,7 +78,7 @@ void MainWindow::throttleNetwork()
 DisplayStage::Settings MainWindow::displaySettings() const
 {
     DisplayStage::Settings settings;
-    settings.wrapMode = extraSettingDialog->wrapMode();
+    settings.wrapMode = RxFormat::wrapModeFromInt(extraSettingDialog->wrapMode());
     settings.hex = ui->showHexCheckBox->isChecked();
     settings.showTime = ui->showTimeCheckBox->isChecked();
     settings.frameIntervalMs = extraSettingDialog->frameTimeInterval();

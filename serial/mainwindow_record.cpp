@@ -19,7 +19,7 @@
 
 QString MainWindow::recordSourceName() const
 {
-    return RecordName::sourceName(logSharedDialog->shareMode(), logSharedDialog->sourceName(),
+    return RecordName::sourceName(logSharedDialog->mode(), logSharedDialog->sourceName(),
         ui->serialNumComboBox->currentText());
 }
 

@@ -77,7 +77,7 @@ void MainWindow::slotUpdateSerialPort()
                 QStringLiteral("Quillon-Setup"), AppInfo::version(), &QCoreApplication::quit);
     }
 
-    if (logSharedDialog->shareMode() == 1) {
+    if (logSharedDialog->mode() == ShareMode::Receive) {
         // The network took the view: the port is not waited for any more.
         if (waitingForPort)
             stopWaiting(false);

@@ -126,7 +126,7 @@ void LogSharedDialog::reportMissed()
 {
     // One status per second at most, never a box: chunks are dropped many times a second.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (shareMode() != 2 || missed == missedReported
+    if (mode() != ShareMode::Send || missed == missedReported
         || (missedReported > 0 && now - lastMissedReport < 1000))
         return;
     missedReported = missed;

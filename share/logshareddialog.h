@@ -1,5 +1,7 @@
 #pragma once
 
+#include "share/core/sharemode.h"
+
 #include "share/core/peerguard.h"
 
 #include <QByteArray>
@@ -31,6 +33,7 @@ public:
 
     // 0 sharing off, 1 receiving from the network, 2 sending to the network.
     int shareMode() const;
+    ShareMode mode() const { return shareModeFromInt(shareMode()); }
     // The connected peer as "address[port]", empty without one.
     QString sourceName() const;
     // Forwards one chunk read from the local port to the peer.

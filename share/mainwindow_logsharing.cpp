@@ -15,7 +15,7 @@ void MainWindow::slotLogShared()
     settings->setValue(QStringLiteral("ToAddress"), logSharedDialog->toAddressText());
     settings->endGroup();
 
-    if (logSharedDialog->shareMode() != 1) {
+    if (logSharedDialog->mode() != ShareMode::Receive) {
         // Back to the local port: the controls show the port as it is, paused included.
         if (ui->openSerialButton->text() == tr("打开串口")) {
             ui->serialNumComboBox->setEnabled(true);
@@ -98,15 +98,15 @@ void MainWindow::slotPeerLeft()
 
 void MainWindow::slotStateInfo(QString info)
 {
-    switch (logSharedDialog->shareMode()) {
-    case 1: {
+    switch (logSharedDialog->mode()) {
+    case ShareMode::Receive: {
         const QString source = logSharedDialog->sourceName();
         if (!source.isEmpty() && trayIcon)
             trayIcon->setToolTip(AppInfo::trayTip(source));
         ui->recvAreaGroupBox->setTitle(tr("接收区 - ") + info);
         break;
     }
-    case 2:
+    case ShareMode::Send:
         ui->recvAreaGroupBox->setTitle(tr("接收区 - 来源串口") + info);
         break;
     default:

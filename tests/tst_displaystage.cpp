@@ -45,7 +45,7 @@ struct Bench {
 
     explicit Bench(int mode = NewlineWrap, bool hex = false)
     {
-        settings.wrapMode = mode;
+        settings.wrapMode = RxFormat::WrapMode(mode);
         settings.hex = hex;
         settings.showTime = false;
         stage.setClock([this] { return now += msPerClockRead; },

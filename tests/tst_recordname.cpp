@@ -60,7 +60,7 @@ void TestRecordName::sourceName()
     QFETCH(QString, peer);
     QFETCH(QString, entry);
     QFETCH(QString, expected);
-    QCOMPARE(RecordName::sourceName(shareMode, peer, entry), expected);
+    QCOMPARE(RecordName::sourceName(shareModeFromInt(shareMode), peer, entry), expected);
 }
 
 void TestRecordName::sanitize_data()

@@ -101,7 +101,7 @@ struct StageDriver {
         now += 10;
         stage.fixSlice(maxBytes);
         DisplayStage::Settings settings;
-        settings.wrapMode = mode;
+        settings.wrapMode = RxFormat::WrapMode(mode);
         settings.hex = hex;
         settings.showTime = false;
         settings.frameIntervalMs = frameInterval;
@@ -562,7 +562,8 @@ void TestRxFormat::gatePasses()
     QFETCH(qint64, elapsed);
     QFETCH(int, interval);
     QFETCH(bool, found);
-    QTEST(RxFormat::gatePasses(mode, pending, elapsed, interval, found), "expected");
+    QTEST(RxFormat::gatePasses(RxFormat::WrapMode(mode), pending, elapsed, interval, found),
+        "expected");
 }
 
 void TestRxFormat::moveCompleteLines_data()
@@ -765,8 +766,8 @@ void TestRxFormat::splitHexFrames()
     QString out;
     int calls = 0;
     const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
-    const QByteArray rest
-        = RxFormat::splitHexFrames(data, mode, front, back, prefix, out, [&] { ++calls; });
+    const QByteArray rest = RxFormat::splitHexFrames(
+        data, RxFormat::WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
 
     QStringList expected;
     for (const QString& line : lines)

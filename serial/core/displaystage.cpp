@@ -251,7 +251,7 @@ void DisplayStage::moveToPending(
 {
     if (recv.isEmpty())
         return;
-    const int mode = settings.wrapMode;
+    const RxFormat::WrapMode mode = settings.wrapMode;
     // Frame-time wrap shows whatever arrived in the interval as one frame, cut only where a
     // backlog exceeds the slice and a line.
     if (mode == FrameTimeWrap) {
@@ -274,7 +274,7 @@ void DisplayStage::moveToPending(
 void DisplayStage::formatPending(const Settings& settings, const QByteArray& front,
     const QByteArray& back, bool final, bool gated)
 {
-    const int mode = settings.wrapMode;
+    const RxFormat::WrapMode mode = settings.wrapMode;
     if (!final && gated) {
         const bool delimited = mode == FrontDelimiterWrap || mode == BackDelimiterWrap;
         const bool found = delimited

@@ -38,7 +38,7 @@ public:
 
     // What the window's controls say at the time of a tick.
     struct Settings {
-        int wrapMode = RxFormat::NewlineWrap;
+        RxFormat::WrapMode wrapMode = RxFormat::NewlineWrap;
         bool hex = false;
         bool showTime = true;
         int frameIntervalMs = 20;

@@ -4,9 +4,9 @@
 
 namespace RecordName {
 
-QString sourceName(int shareMode, const QString& peerName, const QString& portEntryText)
+QString sourceName(ShareMode mode, const QString& peerName, const QString& portEntryText)
 {
-    if (shareMode == 1 && !peerName.isEmpty())
+    if (mode == ShareMode::Receive && !peerName.isEmpty())
         return peerName;
     return portEntryText.simplified();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "share/core/sharemode.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -8,9 +10,9 @@
 // Names of the record files written from the receive area.
 namespace RecordName {
 
-// The peer's name when receiving from the network (shareMode 1) and the peer name is not empty;
+// The peer's name when receiving from the network and the peer name is not empty;
 // otherwise the port entry text, simplified().
-QString sourceName(int shareMode, const QString& peerName, const QString& portEntryText);
+QString sourceName(ShareMode mode, const QString& peerName, const QString& portEntryText);
 
 // Replaces / \ : * ? " < > | by '_', so that any port description makes a valid file name.
 QString sanitize(const QString& source);

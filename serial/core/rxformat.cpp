@@ -279,7 +279,12 @@ bool delimiterPresent(const QByteArray& bytes, const QString& lineEditText)
     return bytes.toHex().contains(pattern.toUtf8().toLower());
 }
 
-bool gatePasses(int wrapMode, const QByteArray& pending, qint64 elapsedMs, int frameIntervalMs,
+WrapMode wrapModeFromInt(int mode)
+{
+    return mode >= NewlineWrap && mode <= BackDelimiterWrap ? WrapMode(mode) : NewlineWrap;
+}
+
+bool gatePasses(WrapMode wrapMode, const QByteArray& pending, qint64 elapsedMs, int frameIntervalMs,
     bool delimiterFound)
 {
     switch (wrapMode) {
@@ -412,8 +417,9 @@ void formatHexLine(
     appendHexLine(copy.constData(), copy.size(), prefix, out, onLine);
 }
 
-QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
-    const QByteArray& backDelimiter, const QString& prefix, QString& out, const LineSink& onLine)
+QByteArray splitHexFrames(const QByteArray& pending, WrapMode wrapMode,
+    const QByteArray& frontDelimiter, const QByteArray& backDelimiter, const QString& prefix,
+    QString& out, const LineSink& onLine)
 {
     const QString head = prefix;
     return splitHexFrames(
@@ -421,8 +427,9 @@ QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteAr
         [&head]() -> const QString& { return head; }, out, onLine);
 }
 
-QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
-    const QByteArray& backDelimiter, const PrefixSource& head, QString& out, const LineSink& onLine)
+QByteArray splitHexFrames(const QByteArray& pending, WrapMode wrapMode,
+    const QByteArray& frontDelimiter, const QByteArray& backDelimiter, const PrefixSource& head,
+    QString& out, const LineSink& onLine)
 {
     const QByteArray bytes = pending;
     const char* data = bytes.constData();
@@ -481,7 +488,7 @@ QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteAr
     return start < size ? bytes.mid(start) : QByteArray();
 }
 
-int frameCut(const QByteArray& bytes, int wrapMode, const QByteArray& frontDelimiter,
+int frameCut(const QByteArray& bytes, WrapMode wrapMode, const QByteArray& frontDelimiter,
     const QByteArray& backDelimiter, int maxBytes)
 {
     const int limit = qMin(maxBytes, bytes.size());

@@ -27,6 +27,8 @@ QByteArray canonicalCodec(const QByteArray& name);
 QString txMarker(); // "TX→◇"
 
 enum WrapMode { NewlineWrap = 0, FrameTimeWrap = 1, FrontDelimiterWrap = 2, BackDelimiterWrap = 3 };
+// The mode as the settings dialog gives it; anything else is the newline wrap.
+WrapMode wrapModeFromInt(int mode);
 
 // Moves the bytes of recvBuffer up to and including its last '\n' to the end of pending (all of
 // recvBuffer when it has no '\n'). With maxBytes: when recvBuffer is longer than maxBytes, moves
@@ -41,7 +43,7 @@ QByteArray delimiterBytes(const QString& lineEditText);
 bool delimiterPresent(const QByteArray& bytes, const QString& lineEditText);
 
 // The wrap gate: whether the pending bytes are shown on this tick.
-bool gatePasses(int wrapMode, const QByteArray& pending, qint64 elapsedMs, int frameIntervalMs,
+bool gatePasses(WrapMode wrapMode, const QByteArray& pending, qint64 elapsedMs, int frameIntervalMs,
     bool delimiterFound);
 
 // "[hh:mm:ss.zzz]" + marker when showTime, else the marker alone.
@@ -101,17 +103,17 @@ void formatHexLine(
 // Cuts pending into hex lines by the wrap mode. Returns the unfinished tail that the caller puts
 // back at the front of its receive buffer (empty when none): shorter than NewlineFlushBytes, as
 // whole lines of that size are shown.
-QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
-    const QByteArray& backDelimiter, const QString& prefix, QString& out,
-    const LineSink& onLine = {});
-QByteArray splitHexFrames(const QByteArray& pending, int wrapMode, const QByteArray& frontDelimiter,
-    const QByteArray& backDelimiter, const PrefixSource& prefix, QString& out,
-    const LineSink& onLine = {});
+QByteArray splitHexFrames(const QByteArray& pending, WrapMode wrapMode,
+    const QByteArray& frontDelimiter, const QByteArray& backDelimiter, const QString& prefix,
+    QString& out, const LineSink& onLine = {});
+QByteArray splitHexFrames(const QByteArray& pending, WrapMode wrapMode,
+    const QByteArray& frontDelimiter, const QByteArray& backDelimiter, const PrefixSource& prefix,
+    QString& out, const LineSink& onLine = {});
 
 // Where a receive buffer may be cut so that no hex frame of the delimiter wraps is split: the
 // length of the longest head of `bytes` of at most maxBytes that ends a frame (just before a front
 // delimiter, just after a back delimiter); 0 when there is none.
-int frameCut(const QByteArray& bytes, int wrapMode, const QByteArray& frontDelimiter,
+int frameCut(const QByteArray& bytes, WrapMode wrapMode, const QByteArray& frontDelimiter,
     const QByteArray& backDelimiter, int maxBytes);
 
 } // namespace RxFormat
