@@ -4,11 +4,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <list>
+#include <memory>
 
 // Opens a pseudo-terminal in raw mode and closes its slave side, which the program opens by its
 // path like any serial device. False (and master -1) when there is none.
@@ -108,9 +110,44 @@ struct PtyTestBench {
     QString listUnderLink(const QString& name);
     // The path the port list shows for the pty: its own, or the link's.
     QString portPath() const { return listedPath; }
+    // Lists the pty with another description beside its path.
+    void describe(const QString& description);
 
 private:
     QString listedPath;
     QStringList entries;
     std::list<PtyPair> more;
+};
+
+// Base of the window tests on a pty: every test function runs on a fresh bench, and the helpers
+// open the pty in a window and read its receive view.
+class PtyWindowTest : public QObject {
+    Q_OBJECT
+
+public:
+    // As PtyTestBench's: the pty's description and whether ./plugins gets our plug-in.
+    explicit PtyWindowTest(const QString& description = QString(), bool withPlugin = true);
+    ~PtyWindowTest() override;
+
+protected slots:
+    // A test class with its own init() or cleanup() calls these from it.
+    void init();
+    void cleanup();
+
+protected:
+    enum OpenFlag { NoTime = 1, Shown = 2 };
+    // Opens the pty in the window, first switching time stamps off or showing it as asked.
+    void openPort(MainWindow& w, int flags = 0);
+    static QString viewText(MainWindow& w);
+    static QStringList viewLines(MainWindow& w);
+    static int viewLineCount(MainWindow& w);
+
+    std::unique_ptr<PtyTestBench> bench;
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
+
+private:
+    QString description;
+    bool withPlugin;
 };
