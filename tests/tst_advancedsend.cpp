@@ -17,12 +17,10 @@
 #include <QTimer>
 #include <QtTest>
 
-class tst_AdvancedSend : public QObject {
+class tst_AdvancedSend : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void rowsAndDefaults();
     void cycleButtonFollowsCheckBox();
@@ -45,7 +43,6 @@ private slots:
     void minimisingKeepsCycle();
 
 private:
-    void openPort(MainWindow& w);
     static AdvancedSend* window(MainWindow& w) { return w.findChild<AdvancedSend*>(); }
     static void setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay);
     static QSpinBox* interval(AdvancedSend* a)
@@ -53,28 +50,22 @@ private:
         return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
     }
     static void startCycle(AdvancedSend* a);
-
-    PtyTestBench* bench = nullptr;
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
+    // Opens the port; the window's advanced send window.
+    AdvancedSend* openWith(MainWindow& w);
+    // Rows 1 to count send their numbers, from first on, without a delay of their own.
+    static void numberRows(AdvancedSend* a, int count, int first = 1);
 };
 
-void tst_AdvancedSend::init()
+AdvancedSend* tst_AdvancedSend::openWith(MainWindow& w)
 {
-    bench = new PtyTestBench;
-    QVERIFY(bench->ready);
-    work = &bench->work;
-    boxes = &bench->boxes;
-    pty = &bench->pty;
+    openPort(w, NoTime);
+    return window(w);
 }
 
-void tst_AdvancedSend::cleanup() { delete bench; }
-
-void tst_AdvancedSend::openPort(MainWindow& w)
+void tst_AdvancedSend::numberRows(AdvancedSend* a, int count, int first)
 {
-    w.form()->showTimeCheckBox->setChecked(false);
-    QVERIFY(bench->openIn(w));
+    for (int n = 1; n <= count; ++n)
+        setRow(a, n, QString::number(n - 1 + first), false, 0);
 }
 
 void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay)
@@ -192,8 +183,7 @@ void tst_AdvancedSend::rowSend()
     QFETCH(bool, hex);
     QFETCH(QByteArray, wire);
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, number, text, hex, 0);
     QSignalSpy spy(a, &AdvancedSend::signalSendData);
     a->item(number - 1)->sendPushButton()->click();
@@ -207,8 +197,7 @@ void tst_AdvancedSend::rowSend()
 void tst_AdvancedSend::rowSendWaitsItsDelay()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, 5, "late", false, 300);
     interval(a)->setValue(0);
     QElapsedTimer t;
@@ -238,8 +227,7 @@ void tst_AdvancedSend::rowSendRefused()
     QFETCH(bool, hex);
     QFETCH(QString, message);
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, 3, text, hex, 0);
     QSignalSpy spy(a, &AdvancedSend::signalSendData);
     a->item(2)->sendPushButton()->click();
@@ -255,8 +243,7 @@ void tst_AdvancedSend::rowSendRefused()
 void tst_AdvancedSend::cycleSendSkipsAndWarns()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     // The rows' own delays would hold the pass for minutes if they were used.
     setRow(a, 1, "A", false, 300000);
     setRow(a, 3, "42 43", true, 300000);
@@ -283,8 +270,7 @@ void tst_AdvancedSend::cycleSendSkipsAndWarns()
 void tst_AdvancedSend::cycleSendAllEmpty()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     QSignalSpy spy(a, &AdvancedSend::signalSendData);
     startCycle(a);
     QVERIFY(spy.isEmpty());
@@ -295,8 +281,7 @@ void tst_AdvancedSend::cycleSendAllEmpty()
 void tst_AdvancedSend::cycleSendUsesCommonInterval()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, 2, "x", false, 0);
     setRow(a, 50, "y", false, 0);
     setRow(a, 51, "z", false, 0);
@@ -315,10 +300,8 @@ void tst_AdvancedSend::cycleSendUsesCommonInterval()
 void tst_AdvancedSend::closingWindowLetsCycleFinish()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 5; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 5);
     interval(a)->setValue(300);
     w.form()->advancedSendButton->click();
     QVERIFY(a->isVisible());
@@ -342,10 +325,8 @@ void tst_AdvancedSend::closingWindowLetsCycleFinish()
 void tst_AdvancedSend::closingPortEndsCycle()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 5; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 5);
     interval(a)->setValue(300);
     w.form()->advancedSendButton->click();
     QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
@@ -370,10 +351,8 @@ void tst_AdvancedSend::endingProgramEndsCycle()
     QFETCH(QString, how);
     MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 10; ++n)
-        setRow(a, n, QString::number(n - 1), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 10, 0);
     interval(a)->setValue(1000);
     w.form()->advancedSendButton->click();
     // In the program's own event loop: row "0" goes out at 1 s; half a second later the user
@@ -402,10 +381,8 @@ void tst_AdvancedSend::endingProgramEndsCycle()
 void tst_AdvancedSend::secondClickDuringCycleIgnored()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 4; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 4);
     interval(a)->setValue(200);
     w.form()->advancedSendButton->click();
     auto* button = a->findChild<QPushButton*>(QStringLiteral("sendButton"));
@@ -437,10 +414,8 @@ void tst_AdvancedSend::minimisingKeepsCycle()
 {
     MainWindow w;
     w.show();
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 3; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 3);
     interval(a)->setValue(200);
     w.form()->advancedSendButton->click();
     // Going to the tray or being minimised is not closing the window.
