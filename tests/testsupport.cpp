@@ -255,6 +255,10 @@ void PtyWindowTest::openPort(MainWindow& w, int flags)
 {
     if (flags & NoTime)
         w.form()->showTimeCheckBox->setChecked(false);
+    if (flags & AutoSave)
+        w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    if (flags & LiveRecord)
+        w.form()->liveRecordCheckBox->setChecked(true);
     if (flags & Shown)
         w.show();
     QVERIFY(bench->openIn(w));

@@ -135,8 +135,9 @@ protected slots:
     void cleanup();
 
 protected:
-    enum OpenFlag { NoTime = 1, Shown = 2 };
-    // Opens the pty in the window, first switching time stamps off or showing it as asked.
+    enum OpenFlag { NoTime = 1, Shown = 2, AutoSave = 4, LiveRecord = 8 };
+    // Opens the pty in the window, first switching time stamps off, the automatic save before a
+    // clear or the live record on, or showing it, as asked.
     void openPort(MainWindow& w, int flags = 0);
     static QString viewText(MainWindow& w);
     static QStringList viewLines(MainWindow& w);

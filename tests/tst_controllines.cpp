@@ -223,8 +223,7 @@ void tst_ControlLines::lineErrorsMarkTheStream()
     // Counted before this open: not ours.
     shim.setCounts(5, 0, 0, 0, 0);
     MainWindow w;
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | LiveRecord);
     auto* label = w.findChild<QLabel*>("lineErrorLabel");
     QVERIFY(pty->write("a\n"));
     QTRY_VERIFY(viewText(w).endsWith("RX←◆a"));

@@ -408,9 +408,8 @@ void tst_FindBar::countFollowsAFullViewSaved()
 {
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
     showWindow(w);
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     TextBrowser* view = w.form()->recvShowText;
     writeLines("boot %1", 0, 3);
     QTRY_COMPARE(int(view->lineCount()), 3);

@@ -45,11 +45,8 @@ public:
 private slots:
     void textLines_data();
     void textLines();
-    void timeStampPrefix();
     void hexDisplay_data();
     void hexDisplay();
-    void markupShownLiterally();
-    void countersAndLabels();
     void lineLimitClearsAndResets();
     void byteCounterRunsOver_data();
     void byteCounterRunsOver();
@@ -167,13 +164,20 @@ struct LoopGaps {
 void tst_Receive::textLines_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("view"); // without time stamps
     QTest::addColumn<int>("lines");
-    QTest::newRow("CR LF folded") << QByteArray("A\r\nB\r\n") << "RX←◆A\nRX←◆B" << 2;
-    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << "RX←◆A" << 1;
+    QTest::addColumn<bool>("stamps");
+    QTest::newRow("CR LF folded") << QByteArray("A\r\nB\r\n") << "RX←◆A\nRX←◆B" << 2 << false;
+    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << "RX←◆A" << 1 << false;
     QTest::newRow("leading zeros become blanks")
-        << QByteArray("\0\0x\0y\n", 6) << QString("RX←◆  x") + QChar(0) + "y" << 1;
-    QTest::newRow("GBK text") << QByteArray("\xce\xc2\xb6\xc8 25\n") << "RX←◆温度 25" << 1;
+        << QByteArray("\0\0x\0y\n", 6) << QString("RX←◆  x") + QChar(0) + "y" << 1 << false;
+    QTest::newRow("GBK text") << QByteArray("\xce\xc2\xb6\xc8 25\n") << "RX←◆温度 25" << 1 << false;
+    QTest::newRow("markup shown literally")
+        << QByteArray("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n")
+        << "RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">" << 1 << false;
+    QTest::newRow("time stamp prefix") << QByteArray("hello\r\n") << "RX←◆hello" << 1 << true;
+    QTest::newRow("counters and labels")
+        << QByteArray("12345\n6789\n") << "RX←◆12345\nRX←◆6789" << 2 << true;
 }
 
 void tst_Receive::textLines()
@@ -181,25 +185,23 @@ void tst_Receive::textLines()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, view);
     QFETCH(int, lines);
+    QFETCH(bool, stamps);
     MainWindow w;
-    openPort(w, NoTime);
+    openPort(w, stamps ? 0 : NoTime);
     QVERIFY(pty->write(bytes));
-    QTRY_COMPARE(viewText(w), view);
+    const QRegularExpression stamp(
+        "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]", QRegularExpression::MultilineOption);
+    QTRY_COMPARE(viewText(w).remove(stamp), view);
+    QCOMPARE(viewText(w).count(stamp), stamps ? lines : 0);
     QCOMPARE(w.lines(), lines);
     QCOMPARE(w.received(), bytes.size());
-}
-
-void tst_Receive::timeStampPrefix()
-{
-    MainWindow w;
-    openPort(w);
-    QVERIFY(pty->write("hello\r\n"));
-    QTRY_VERIFY(!viewText(w).isEmpty());
-    const QString text = viewText(w);
-    QVERIFY2(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆hello$")
-                 .match(text)
-                 .hasMatch(),
-        qPrintable(text));
+    QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(),
+        QString("Lines: %1").arg(lines, 6, 10, QChar('0')));
+    QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(),
+        QString("Recv: %1").arg(bytes.size(), 7, 10, QChar('0')));
+    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
+    if (!stamps) // nothing in the text turns into formatting
+        QVERIFY(w.form()->recvShowText->lineFormats(0).isEmpty());
 }
 
 void tst_Receive::hexDisplay_data()
@@ -238,26 +240,6 @@ void tst_Receive::hexDisplay()
     QTRY_COMPARE(viewText(w), view);
     QTest::qWait(100); // and nothing more comes of what is left
     QCOMPARE(viewText(w), view);
-}
-
-void tst_Receive::markupShownLiterally()
-{
-    MainWindow w;
-    openPort(w, NoTime);
-    QVERIFY(pty->write("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n"));
-    QTRY_COMPARE(
-        viewText(w), QString("RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">"));
-    QVERIFY(w.form()->recvShowText->lineFormats(0).isEmpty());
-}
-
-void tst_Receive::countersAndLabels()
-{
-    MainWindow w;
-    openPort(w);
-    QVERIFY(pty->write("12345\n6789\n"));
-    QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(), QString("Lines: 000002"));
-    QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(), QString("Recv: 0000011"));
-    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
 }
 
 void tst_Receive::lineLimitClearsAndResets()
@@ -309,8 +291,7 @@ void tst_Receive::autoSaveBeforeClearEqualsView()
 {
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(100);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     QByteArray burst;
     for (int i = 1; i <= 250; ++i)
         burst += "第" + QByteArray::number(i) + "行 data\r\n";
@@ -346,8 +327,7 @@ void tst_Receive::clearButtonWithAutoSaveOnEmptyView()
 void tst_Receive::failedAutoSaveKeepsView()
 {
     MainWindow w;
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     QVERIFY(pty->write("keep me\n"));
     QTRY_COMPARE(viewText(w), QString("RX←◆keep me"));
     QVERIFY(blockRecordFolder());
@@ -464,8 +444,7 @@ void tst_Receive::closeStillShowsTheBacklog()
 {
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(5000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     QByteArray burst;
     const int n = 40000;
     for (int i = 0; i < n; ++i)
@@ -775,8 +754,7 @@ void tst_Receive::fullDiskUnderAFlood()
 {
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(100);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     const int bound = 12000; // about four views
     w.keptRecords().setMaxChars(bound);
     boxes->readMs = 1500;
@@ -847,8 +825,7 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     QFETCH(QString, use);
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w, NoTime | Shown);
+    openPort(w, NoTime | Shown | AutoSave);
     TextBrowser* view = w.form()->recvShowText;
     QWidget* viewport = view->viewport();
     // The full view was saved (its file queued or written) and cleared.
@@ -940,8 +917,7 @@ void tst_Receive::chosenEncodingByteByByte()
     MainWindow w;
     auto* combo = w.extraSettings()->findChild<QComboBox*>("encodingComboBox");
     QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | LiveRecord);
     const QString line = QString::fromUtf8("温度 23.5°C ✓");
     int bytes = 0;
     for (char byte : (line + '\n').toUtf8()) {
@@ -964,8 +940,7 @@ void tst_Receive::chosenEncodingByteByByte()
 void tst_Receive::colourCodesBecomeColour()
 {
     MainWindow w;
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | LiveRecord);
     // The sequence is split across two reads.
     QVERIFY(pty->write("\x1b[0;3"));
     QTRY_COMPARE(w.received(), 5);
@@ -1052,8 +1027,7 @@ void tst_Receive::failedSavesGoBackInOrder()
     w.form()->maxRowsSpinBox->setValue(limit);
     if (oneTick)
         w.extraSettings()->findChild<QRadioButton*>("timeWrapRadioButton")->click();
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     QVERIFY(blockRecordFolder());
     // Two clears in one burst, each file failing after more lines have come: one box, and the
     // files wait in memory, in order.
@@ -1079,13 +1053,12 @@ void tst_Receive::fullViewGoesToTheWriterWhole()
 {
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
     TextBrowser* view = w.form()->recvShowText;
     QFont font = view->font();
     font.setPointSize(font.pointSize() + 3);
     view->setFont(font);
     w.show();
-    openPort(w, NoTime);
+    openPort(w, NoTime | AutoSave);
     QVERIFY(pty->write(seqLines(0, 100)));
     QTRY_COMPARE(int(view->lineCount()), 100);
     // A word chosen by a double click, then the full view saved, then a click and a drag: the
@@ -1142,9 +1115,7 @@ void tst_Receive::liveRecordHasEveryLine()
     if (hex)
         w.form()->showHexCheckBox->click();
     w.form()->maxRowsSpinBox->setValue(100);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, AutoSave | LiveRecord);
     // Three clears of the view: the live file goes on through them.
     const int n = 350;
     for (int i = 0; i < n; i += 50) {
@@ -1177,8 +1148,7 @@ void tst_Receive::liveRecordHasEveryLine()
 void tst_Receive::liveRecordFilePerOpen()
 {
     MainWindow w;
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | LiveRecord);
     // A prompt without its line end at the close stays in the first file.
     QVERIFY(pty->write(seqLines(0, 10) + "login: "));
     QTRY_COMPARE(w.displayedLines(), qint64(10));
@@ -1219,8 +1189,7 @@ void tst_Receive::liveRecordRotatesAtItsLimit()
                  .value("CustomConfig/LiveRecordMaxMB")
                  .toInt(),
         1);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w, NoTime);
+    openPort(w, NoTime | LiveRecord);
     // 1.4 MB through a 1 MiB limit, while the view clears itself every 2,000 lines.
     const int n = 14000;
     QByteArray sent, shown;

@@ -407,9 +407,8 @@ void tst_SerialPort::reconnectsToTheSameDevice()
                 .value("CustomConfig/AutoReconnect")
                 .toBool());
     w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->liveRecordCheckBox->setChecked(true);
     w.form()->burdrateComboBox->setCurrentIndex(10);
-    openPort(w);
+    openPort(w, LiveRecord);
     QVERIFY(pty->write("before\n"));
     QTRY_VERIFY(viewText(w).contains("before"));
     const QString liveFile = w.liveRecorder()->fileName();
