@@ -9,8 +9,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QThread>
-#include <QtTest>
 #include <QTimer>
+#include <QtTest>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -125,6 +125,14 @@ int MsgRecorder::count(MsgBox::Kind kind) const
     for (const auto& c : calls)
         n += c.kind == kind;
     return n;
+}
+
+QStringList MsgRecorder::texts() const
+{
+    QStringList out;
+    for (const auto& c : calls)
+        out << c.text;
+    return out;
 }
 
 bool MsgRecorder::hasText(const QString& text) const

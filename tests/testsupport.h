@@ -53,6 +53,8 @@ public:
     int deepest = 0;
     int count(MsgBox::Kind kind) const;
     bool hasText(const QString& text) const;
+    // The texts of the boxes so far, in order.
+    QStringList texts() const;
     QString lastText() const { return calls.isEmpty() ? QString() : calls.last().text; }
     void clear() { calls.clear(); }
 };
