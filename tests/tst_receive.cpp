@@ -479,6 +479,14 @@ static QString seqLine(int i)
     return QString("RX←◆seq=%1 payload-payload").arg(i, 7, 10, QChar('0'));
 }
 
+static QStringList seqLineList(int from, int count)
+{
+    QStringList lines;
+    for (int i = from; i < from + count; ++i)
+        lines << seqLine(i);
+    return lines;
+}
+
 void tst_Receive::rightButtonIsNoHold()
 {
     MainWindow w;
@@ -901,9 +909,7 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     QStringList shown = recordText(files.first()).split('\n');
     QCOMPARE(shown.size(), 20000);
     shown += view->toPlainText().split('\n');
-    QCOMPARE(shown.size(), sent);
-    for (int i = 0; i < sent; ++i)
-        QCOMPARE(shown.at(i), seqLine(i));
+    QCOMPARE(shown, seqLineList(0, sent));
     QCOMPARE(boxes->calls.size(), 0);
 }
 
@@ -996,9 +1002,7 @@ void tst_Receive::trickleIsReadOncePerTick()
     writer.join();
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
     QTRY_COMPARE(viewLineCount(w), n);
-    const QStringList view = viewLines(w);
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(view.at(i), seqLine(i));
+    QCOMPARE(viewLines(w), seqLineList(0, n));
     QVERIFY2(reads < n / 4, qPrintable(QString("%1 reads for %2 lines").arg(reads).arg(n)));
 }
 
@@ -1040,9 +1044,7 @@ void tst_Receive::failedSavesGoBackInOrder()
     QVERIFY(unblockRecordFolder());
     QTRY_VERIFY_WITH_TIMEOUT(w.keptRecords().isEmpty() && w.recordsInHand() == 0, 10000);
     const QStringList all = recordLines("Auto") + viewLines(w);
-    QCOMPARE(all.size(), n);
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(all.at(i), seqLine(i));
+    QCOMPARE(all, seqLineList(0, n));
 }
 
 void tst_Receive::fullViewGoesToTheWriterWhole()
@@ -1086,9 +1088,7 @@ void tst_Receive::fullViewGoesToTheWriterWhole()
         shown += lines;
     }
     shown += view->toPlainText().split('\n');
-    QCOMPARE(shown.size(), n);
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(shown.at(i), seqLine(i));
+    QCOMPARE(shown, seqLineList(0, n));
     QCOMPARE(boxes->calls.size(), 0);
 }
 
@@ -1135,9 +1135,7 @@ void tst_Receive::liveRecordHasEveryLine()
     QVERIFY(text.endsWith('\n'));
     QCOMPARE(text.split('\n', Qt::SkipEmptyParts), shown);
     if (!timeStamps && !hex) {
-        QCOMPARE(shown.size(), n);
-        for (int i = 0; i < n; ++i)
-            QCOMPARE(shown.at(i), seqLine(i));
+        QCOMPARE(shown, seqLineList(0, n));
     }
 }
 
@@ -1157,11 +1155,8 @@ void tst_Receive::liveRecordFilePerOpen()
     QTRY_VERIFY(w.form()->liveRecordCheckBox->toolTip().contains("Orv_Live_Rec_"));
     const QStringList files = orderedRecords(recordFiles("Live"));
     QCOMPARE(files.size(), 2);
-    QStringList first;
-    for (int i = 0; i < 10; ++i)
-        first << seqLine(i);
-    first << "RX←◆login: ";
-    QCOMPARE(recordText(files.at(0)).split('\n', Qt::SkipEmptyParts), first);
+    QCOMPARE(recordText(files.at(0)).split('\n', Qt::SkipEmptyParts),
+        seqLineList(0, 10) << "RX←◆login: ");
     QTRY_COMPARE(recordText(files.at(1)).count('\n'), 10);
     QVERIFY(recordText(files.at(1)).startsWith(seqLine(10)));
     // The box's state is kept.
