@@ -57,6 +57,8 @@ private:
     QString view() const { return window->form()->recvShowText->toPlainText(); }
     QStringList viewLines() const { return view().split(QLatin1Char('\n')); }
     QString writeSample(int size);
+    // Starts the simulated board's boot loader with these options and opens it in a new window.
+    bool openBoard(DevSimProcess& sim, const QStringList& options);
     // Starts the download of source by a reset of the board, with this key and type (-1: as is).
     AdditionFunction* upgrade(const QString& source, const QString& key = QString(), int type = -1);
 
@@ -89,6 +91,14 @@ QString tst_Upgrade::writeSample(int size)
     if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
         return QString();
     return path;
+}
+
+bool tst_Upgrade::openBoard(DevSimProcess& sim, const QStringList& options)
+{
+    if (sim.start(QStringList { "--quiet", "--boot-on-reset" } + options))
+        return openWindow(sim.ptyPath());
+    qWarning() << sim.errors();
+    return false;
 }
 
 AdditionFunction* tst_Upgrade::upgrade(const QString& source, const QString& key, int type)
@@ -200,10 +210,8 @@ void tst_Upgrade::fullDownload()
     QVERIFY(!source.isEmpty());
     DevSimProcess sim;
     const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--key", "Brenlow-2015-KEY",
-                 "--download-file", received, "--download-quiet", "500" }),
-        qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
+    QVERIFY(openBoard(sim,
+        { "--key", "Brenlow-2015-KEY", "--download-file", received, "--download-quiet", "500" }));
     // Hex display tells the normal display from the dialogue, which always shows text.
     window->form()->showHexCheckBox->setChecked(true);
     AdditionFunction* f = upgrade(source, "Brenlow-2015-KEY", 2);
@@ -241,10 +249,7 @@ void tst_Upgrade::silentDeviceTimesOut()
     const QString source = writeSample(size);
     DevSimProcess sim;
     const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--silent-after-prompt", "--download-file",
-                 received }),
-        qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
+    QVERIFY(openBoard(sim, { "--silent-after-prompt", "--download-file", received }));
     AdditionFunction* f = upgrade(source);
 
     // The board's one progress prompt, then silence. The last bytes are counted when they are
@@ -292,10 +297,9 @@ void tst_Upgrade::bootLineStopsTheTransfer()
     const QString source = writeSample(size);
     DevSimProcess sim;
     const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--boot-line-mid-transfer", "6000",
-                 "--download-file", received, "--download-quiet", "300" }),
-        qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
+    QVERIFY(openBoard(sim,
+        { "--boot-line-mid-transfer", "6000", "--download-file", received, "--download-quiet",
+            "300" }));
     AdditionFunction* f = upgrade(source);
 
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -317,9 +321,7 @@ void tst_Upgrade::wrongKeyStartsNothing()
     REQUIRE_SIMULATOR();
     const QString source = writeSample(1000);
     DevSimProcess sim;
-    QVERIFY2(
-        sim.start({ "--quiet", "--boot-on-reset", "--key", "RIGHT" }), qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
+    QVERIFY(openBoard(sim, { "--key", "RIGHT" }));
     AdditionFunction* f = upgrade(source, "WRONG");
     QTRY_VERIFY_WITH_TIMEOUT(
         viewLines().contains(QStringLiteral("RX←◆密码错误！升级已取消")), 5000);
