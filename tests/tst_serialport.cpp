@@ -319,7 +319,7 @@ void tst_SerialPort::pauseAndResume()
     QCOMPARE(w.form()->openSerialButton->styleSheet(),
         QString("QPushButton{color:#969696;font-weight:bold;}"));
     QVERIFY(pty->write("two\n"));
-    QTest::qWait(300);
+    QTest::qWait(300); // nothing is taken in while paused
     QCOMPARE(w.received(), 4);
     // While paused the scan keeps the open button disabled.
     w.slotUpdateSerialPort();
@@ -376,7 +376,7 @@ void tst_SerialPort::closedDuringTheWarningStaysClosed()
     QVERIFY(!boxes->calls.isEmpty());
     for (const MsgBox::Call& call : boxes->calls)
         QCOMPARE(call.text, link + ": 端口号断开\t");
-    QTest::qWait(100);
+    QTest::qWait(100); // and it stays closed
     QVERIFY(!w.port()->isOpen());
 }
 
@@ -426,7 +426,7 @@ void tst_SerialPort::reconnectsToTheSameDevice()
     QFile::remove(link);
     QVERIFY(QFile::link(device.slavePath(), link));
     if (byHand) {
-        QTest::qWait(600);
+        QTest::qWait(600); // longer than the wait's faster scan: no reconnect
         QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
         QVERIFY(!w.port()->isOpen() && w.form()->serialNumComboBox->isEnabled());
         QVERIFY(boxes->calls.isEmpty());
