@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QThread>
 #include <QTimer>
+#include <QtTest>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -126,6 +127,14 @@ int MsgRecorder::count(MsgBox::Kind kind) const
     return n;
 }
 
+QStringList MsgRecorder::texts() const
+{
+    QStringList out;
+    for (const auto& c : calls)
+        out << c.text;
+    return out;
+}
+
 bool MsgRecorder::hasText(const QString& text) const
 {
     for (const auto& c : calls)
@@ -216,3 +225,55 @@ QString PtyTestBench::listUnderLink(const QString& name)
     env.set(entries.join(QLatin1Char(';')));
     return link;
 }
+
+void PtyTestBench::describe(const QString& description)
+{
+    entries.first() = listEntry(listedPath, description);
+    env.set(entries.join(QLatin1Char(';')));
+}
+
+PtyWindowTest::PtyWindowTest(const QString& description, bool withPlugin)
+    : description(description)
+    , withPlugin(withPlugin)
+{
+}
+
+PtyWindowTest::~PtyWindowTest() = default;
+
+void PtyWindowTest::init()
+{
+    // The last bench goes first: its working folder restores the one before it.
+    bench.reset();
+    bench.reset(new PtyTestBench(description, withPlugin));
+    work = &bench->work;
+    boxes = &bench->boxes;
+    pty = &bench->pty;
+    QVERIFY(bench->ready);
+}
+
+void PtyWindowTest::cleanup()
+{
+    work = nullptr;
+    boxes = nullptr;
+    pty = nullptr;
+    bench.reset();
+}
+
+void PtyWindowTest::openPort(MainWindow& w, int flags)
+{
+    if (flags & NoTime)
+        w.form()->showTimeCheckBox->setChecked(false);
+    if (flags & AutoSave)
+        w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
+    if (flags & LiveRecord)
+        w.form()->liveRecordCheckBox->setChecked(true);
+    if (flags & Shown)
+        w.show();
+    QVERIFY(bench->openIn(w));
+}
+
+QString PtyWindowTest::viewText(MainWindow& w) { return w.form()->recvShowText->toPlainText(); }
+
+QStringList PtyWindowTest::viewLines(MainWindow& w) { return viewText(w).split(QLatin1Char('\n')); }
+
+int PtyWindowTest::viewLineCount(MainWindow& w) { return int(w.form()->recvShowText->lineCount()); }

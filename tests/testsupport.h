@@ -4,11 +4,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <list>
+#include <memory>
 
 // Opens a pseudo-terminal in raw mode and closes its slave side, which the program opens by its
 // path like any serial device. False (and master -1) when there is none.
@@ -51,6 +53,8 @@ public:
     int deepest = 0;
     int count(MsgBox::Kind kind) const;
     bool hasText(const QString& text) const;
+    // The texts of the boxes so far, in order.
+    QStringList texts() const;
     QString lastText() const { return calls.isEmpty() ? QString() : calls.last().text; }
     void clear() { calls.clear(); }
 };
@@ -108,9 +112,45 @@ struct PtyTestBench {
     QString listUnderLink(const QString& name);
     // The path the port list shows for the pty: its own, or the link's.
     QString portPath() const { return listedPath; }
+    // Lists the pty with another description beside its path.
+    void describe(const QString& description);
 
 private:
     QString listedPath;
     QStringList entries;
     std::list<PtyPair> more;
+};
+
+// Base of the window tests on a pty: every test function runs on a fresh bench, and the helpers
+// open the pty in a window and read its receive view.
+class PtyWindowTest : public QObject {
+    Q_OBJECT
+
+public:
+    // As PtyTestBench's: the pty's description and whether ./plugins gets our plug-in.
+    explicit PtyWindowTest(const QString& description = QString(), bool withPlugin = true);
+    ~PtyWindowTest() override;
+
+protected slots:
+    // A test class with its own init() or cleanup() calls these from it.
+    void init();
+    void cleanup();
+
+protected:
+    enum OpenFlag { NoTime = 1, Shown = 2, AutoSave = 4, LiveRecord = 8 };
+    // Opens the pty in the window, first switching time stamps off, the automatic save before a
+    // clear or the live record on, or showing it, as asked.
+    void openPort(MainWindow& w, int flags = 0);
+    static QString viewText(MainWindow& w);
+    static QStringList viewLines(MainWindow& w);
+    static int viewLineCount(MainWindow& w);
+
+    std::unique_ptr<PtyTestBench> bench;
+    TempWorkDir* work = nullptr;
+    MsgRecorder* boxes = nullptr;
+    PtyPair* pty = nullptr;
+
+private:
+    QString description;
+    bool withPlugin;
 };

@@ -17,12 +17,10 @@
 #include <QTimer>
 #include <QtTest>
 
-class tst_AdvancedSend : public QObject {
+class tst_AdvancedSend : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void rowsAndDefaults();
     void cycleButtonFollowsCheckBox();
@@ -32,8 +30,6 @@ private slots:
     void rowSend_data();
     void rowSend();
     void rowSendWaitsItsDelay();
-    void rowSendRefused_data();
-    void rowSendRefused();
     void cycleSendSkipsAndWarns();
     void cycleSendAllEmpty();
     void cycleSendUsesCommonInterval();
@@ -45,7 +41,6 @@ private slots:
     void minimisingKeepsCycle();
 
 private:
-    void openPort(MainWindow& w);
     static AdvancedSend* window(MainWindow& w) { return w.findChild<AdvancedSend*>(); }
     static void setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay);
     static QSpinBox* interval(AdvancedSend* a)
@@ -53,28 +48,22 @@ private:
         return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
     }
     static void startCycle(AdvancedSend* a);
-
-    PtyTestBench* bench = nullptr;
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
+    // Opens the port; the window's advanced send window.
+    AdvancedSend* openWith(MainWindow& w);
+    // Rows 1 to count send their numbers, from first on, without a delay of their own.
+    static void numberRows(AdvancedSend* a, int count, int first = 1);
 };
 
-void tst_AdvancedSend::init()
+AdvancedSend* tst_AdvancedSend::openWith(MainWindow& w)
 {
-    bench = new PtyTestBench;
-    QVERIFY(bench->ready);
-    work = &bench->work;
-    boxes = &bench->boxes;
-    pty = &bench->pty;
+    openPort(w, NoTime);
+    return window(w);
 }
 
-void tst_AdvancedSend::cleanup() { delete bench; }
-
-void tst_AdvancedSend::openPort(MainWindow& w)
+void tst_AdvancedSend::numberRows(AdvancedSend* a, int count, int first)
 {
-    w.form()->showTimeCheckBox->setChecked(false);
-    QVERIFY(bench->openIn(w));
+    for (int n = 1; n <= count; ++n)
+        setRow(a, n, QString::number(n - 1 + first), false, 0);
 }
 
 void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay)
@@ -179,10 +168,20 @@ void tst_AdvancedSend::rowSend_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("hex");
     QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("text as typed") << 1 << "AT+RST" << false << QByteArray("AT+RST");
-    QTest::newRow("hex with blanks") << 42 << "01 02 0a" << true << QByteArray("\x01\x02\x0a");
-    QTest::newRow("odd hex") << 98 << "123" << true << QByteArray("\x12\x03");
-    QTest::newRow("blanks only as text") << 99 << "   " << false << QByteArray("   ");
+    QTest::addColumn<QString>("refusal"); // the warning instead, when nothing is sent
+    QTest::newRow("text as typed") << 1 << "AT+RST" << false << QByteArray("AT+RST") << "";
+    QTest::newRow("hex with blanks")
+        << 42 << "01 02 0a" << true << QByteArray("\x01\x02\x0a") << "";
+    QTest::newRow("odd hex") << 98 << "123" << true << QByteArray("\x12\x03") << "";
+    QTest::newRow("blanks only as text") << 99 << "   " << false << QByteArray("   ") << "";
+    const QString content = QStringLiteral("内容错误：请输入待发的数据！\t");
+    const QString format = QStringLiteral("格式错误：%1\t\n请输入16进制的格式数据！\t");
+    QTest::newRow("empty text") << 3 << "" << false << QByteArray() << content;
+    QTest::newRow("empty hex") << 3 << "" << true << QByteArray() << content;
+    QTest::newRow("hex of blanks only") << 3 << "   " << true << QByteArray() << format.arg("   ");
+    QTest::newRow("letter after F") << 3 << "01 0G" << true << QByteArray() << format.arg("01 0G");
+    QTest::newRow("percent signs kept")
+        << 3 << "%1 %2" << true << QByteArray() << format.arg("%1 %2");
 }
 
 void tst_AdvancedSend::rowSend()
@@ -191,24 +190,32 @@ void tst_AdvancedSend::rowSend()
     QFETCH(QString, text);
     QFETCH(bool, hex);
     QFETCH(QByteArray, wire);
+    QFETCH(QString, refusal);
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, number, text, hex, 0);
     QSignalSpy spy(a, &AdvancedSend::signalSendData);
     a->item(number - 1)->sendPushButton()->click();
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.first(), QVariantList({ text, hex, 0 }));
-    QCOMPARE(pty->readAtLeast(wire.size()), wire);
+    if (refusal.isEmpty()) {
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first(), QVariantList({ text, hex, 0 }));
+        QCOMPARE(pty->readAtLeast(wire.size()), wire);
+        QVERIFY(boxes->calls.isEmpty());
+    } else {
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+        QCOMPARE(boxes->calls.first().title, QString("warning"));
+        QCOMPARE(boxes->calls.first().text, refusal);
+        QVERIFY(spy.isEmpty());
+        QCOMPARE(pty->read(200), QByteArray());
+    }
     QCOMPARE(w.sent(), wire.size());
-    QVERIFY(boxes->calls.isEmpty());
 }
 
 void tst_AdvancedSend::rowSendWaitsItsDelay()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, 5, "late", false, 300);
     interval(a)->setValue(0);
     QElapsedTimer t;
@@ -218,45 +225,10 @@ void tst_AdvancedSend::rowSendWaitsItsDelay()
     QCOMPARE(pty->readAtLeast(4), QByteArray("late"));
 }
 
-void tst_AdvancedSend::rowSendRefused_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("message");
-    const QString content = QStringLiteral("内容错误：请输入待发的数据！\t");
-    const QString format = QStringLiteral("格式错误：%1\t\n请输入16进制的格式数据！\t");
-    QTest::newRow("empty text") << "" << false << content;
-    QTest::newRow("empty hex") << "" << true << content;
-    QTest::newRow("hex of blanks only") << "   " << true << format.arg("   ");
-    QTest::newRow("letter after F") << "01 0G" << true << format.arg("01 0G");
-    QTest::newRow("percent signs kept") << "%1 %2" << true << format.arg("%1 %2");
-}
-
-void tst_AdvancedSend::rowSendRefused()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, hex);
-    QFETCH(QString, message);
-    MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    setRow(a, 3, text, hex, 0);
-    QSignalSpy spy(a, &AdvancedSend::signalSendData);
-    a->item(2)->sendPushButton()->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-    QCOMPARE(boxes->calls.first().title, QString("warning"));
-    QCOMPARE(boxes->calls.first().text, message);
-    QVERIFY(spy.isEmpty());
-    QCOMPARE(pty->read(200), QByteArray());
-    QCOMPARE(w.sent(), 0);
-}
-
 void tst_AdvancedSend::cycleSendSkipsAndWarns()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     // The rows' own delays would hold the pass for minutes if they were used.
     setRow(a, 1, "A", false, 300000);
     setRow(a, 3, "42 43", true, 300000);
@@ -270,9 +242,8 @@ void tst_AdvancedSend::cycleSendSkipsAndWarns()
     startCycle(a);
     QVERIFY(t.elapsed() < 5000);
     QCOMPARE(pty->readAtLeast(5), QByteArray("ABCDE"));
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->texts(), QStringList { "格式错误：(7)4G\t\n请输入16进制的格式数据！\t" });
     QCOMPARE(boxes->calls.first().title, QString("warning"));
-    QCOMPARE(boxes->calls.first().text, QString("格式错误：(7)4G\t\n请输入16进制的格式数据！\t"));
     QCOMPARE(spy.size(), 4);
     QCOMPARE(spy.at(0), QVariantList({ "A", false, 0 }));
     QCOMPARE(spy.at(1), QVariantList({ "42 43", true, 0 }));
@@ -283,8 +254,7 @@ void tst_AdvancedSend::cycleSendSkipsAndWarns()
 void tst_AdvancedSend::cycleSendAllEmpty()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     QSignalSpy spy(a, &AdvancedSend::signalSendData);
     startCycle(a);
     QVERIFY(spy.isEmpty());
@@ -295,8 +265,7 @@ void tst_AdvancedSend::cycleSendAllEmpty()
 void tst_AdvancedSend::cycleSendUsesCommonInterval()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
+    AdvancedSend* a = openWith(w);
     setRow(a, 2, "x", false, 0);
     setRow(a, 50, "y", false, 0);
     setRow(a, 51, "z", false, 0);
@@ -315,10 +284,8 @@ void tst_AdvancedSend::cycleSendUsesCommonInterval()
 void tst_AdvancedSend::closingWindowLetsCycleFinish()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 5; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 5);
     interval(a)->setValue(300);
     w.form()->advancedSendButton->click();
     QVERIFY(a->isVisible());
@@ -342,10 +309,8 @@ void tst_AdvancedSend::closingWindowLetsCycleFinish()
 void tst_AdvancedSend::closingPortEndsCycle()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 5; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 5);
     interval(a)->setValue(300);
     w.form()->advancedSendButton->click();
     QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
@@ -370,10 +335,8 @@ void tst_AdvancedSend::endingProgramEndsCycle()
     QFETCH(QString, how);
     MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 10; ++n)
-        setRow(a, n, QString::number(n - 1), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 10, 0);
     interval(a)->setValue(1000);
     w.form()->advancedSendButton->click();
     // In the program's own event loop: row "0" goes out at 1 s; half a second later the user
@@ -402,10 +365,8 @@ void tst_AdvancedSend::endingProgramEndsCycle()
 void tst_AdvancedSend::secondClickDuringCycleIgnored()
 {
     MainWindow w;
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 4; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 4);
     interval(a)->setValue(200);
     w.form()->advancedSendButton->click();
     auto* button = a->findChild<QPushButton*>(QStringLiteral("sendButton"));
@@ -437,10 +398,8 @@ void tst_AdvancedSend::minimisingKeepsCycle()
 {
     MainWindow w;
     w.show();
-    openPort(w);
-    AdvancedSend* a = window(w);
-    for (int n = 1; n <= 3; ++n)
-        setRow(a, n, QString::number(n), false, 0);
+    AdvancedSend* a = openWith(w);
+    numberRows(a, 3);
     interval(a)->setValue(200);
     w.form()->advancedSendButton->click();
     // Going to the tray or being minimised is not closing the window.

@@ -9,39 +9,17 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-class tst_BadInput : public QObject {
+class tst_BadInput : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void garbageText_data();
     void garbageText();
     void megabyteLine();
     void delimiterThatNeverComes();
     void garbageHexIsShownByteExact();
     void nonHexSendField();
-
-private:
-    void openPort(MainWindow& w);
-    PtyTestBench* bench = nullptr;
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
 };
-
-void tst_BadInput::init()
-{
-    bench = new PtyTestBench;
-    QVERIFY(bench->ready);
-    work = &bench->work;
-    boxes = &bench->boxes;
-    pty = &bench->pty;
-}
-
-void tst_BadInput::cleanup() { delete bench; }
-
-void tst_BadInput::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
 
 static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
 {
@@ -54,6 +32,15 @@ static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
         out[i] = c;
     }
     return out;
+}
+
+// The bytes a hex view shows, its markers left out.
+static QByteArray hexShown(MainWindow& w)
+{
+    QByteArray shown;
+    for (const QString& line : w.form()->recvShowText->toPlainText().split('\n'))
+        shown += QByteArray::fromHex(line.mid(4).toLatin1());
+    return shown;
 }
 
 void tst_BadInput::garbageText_data()
@@ -71,12 +58,11 @@ void tst_BadInput::garbageText()
 {
     QFETCH(QByteArray, bytes);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     QVERIFY(pty->write(bytes));
     QTRY_COMPARE(w.received(), bytes.size());
     QTRY_COMPARE(w.pendingBytes(), qint64(0));
-    const QStringList lines = w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList lines = viewLines(w);
     QTRY_VERIFY(w.displayedLines() > 0);
     for (const QString& line : lines)
         QVERIFY2(line.startsWith("RX←◆") || line.isEmpty(), qPrintable(line.left(40)));
@@ -86,8 +72,7 @@ void tst_BadInput::garbageText()
 void tst_BadInput::megabyteLine()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     const QByteArray line(1 << 20, 'x');
     QVERIFY(pty->write(line + "\n"));
     QTRY_COMPARE_WITH_TIMEOUT(w.received(), line.size() + 1, 20000);
@@ -95,11 +80,11 @@ void tst_BadInput::megabyteLine()
     QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
     // Formatted text reaches the view a redraw slice at a time.
     QTRY_COMPARE_WITH_TIMEOUT(w.displayStage()->queuedChars(), qint64(0), 20000);
-    QString text = w.form()->recvShowText->toPlainText();
+    QString text = viewText(w);
     QVERIFY2(text.endsWith("xxxx"),
         qPrintable(QString("%1 chars, %2 blocks, %3 lines counted, %4 boxes, ends with \"%5\"")
                        .arg(text.size())
-                       .arg(int(w.form()->recvShowText->lineCount()))
+                       .arg(viewLineCount(w))
                        .arg(w.displayedLines())
                        .arg(boxes->calls.size())
                        .arg(text.right(40).toHtmlEscaped())));
@@ -111,18 +96,17 @@ void tst_BadInput::megabyteLine()
 void tst_BadInput::delimiterThatNeverComes()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->showHexCheckBox->click();
     auto* dialog = w.extraSettings();
     dialog->findChild<QLineEdit*>("backWrapLineEdit")->setText("0D 0A");
     dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
-    openPort(w);
+    openPort(w, NoTime);
     // The very end carries the delimiter, so nothing is left waiting for it.
     const QByteArray stream = randomBytes(200000, 11, false).replace('\r', 'r') + "\r\n";
     qint64 mostWaiting = 0;
     for (int i = 0; i < stream.size(); i += 20000) {
         QVERIFY(pty->write(stream.mid(i, 20000)));
-        QTest::qWait(20);
+        QTest::qWait(20); // a device's pace: the display ticks between the pieces
         mostWaiting = qMax(mostWaiting, w.pendingBytes());
     }
     QTRY_COMPARE_WITH_TIMEOUT(w.received(), stream.size(), 20000);
@@ -130,27 +114,21 @@ void tst_BadInput::delimiterThatNeverComes()
     QVERIFY2(mostWaiting < 64 * 1024, qPrintable(QString::number(mostWaiting)));
     // Everything is shown in the end, as lines of at least one flush each, byte-exact.
     QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
-    QByteArray shown;
-    QTRY_VERIFY(int(w.form()->recvShowText->lineCount()) >= int(w.displayedLines()));
-    for (const QString& line : w.form()->recvShowText->toPlainText().split('\n'))
-        shown += QByteArray::fromHex(line.mid(4).toLatin1());
-    QCOMPARE(shown, stream);
+    QTRY_VERIFY(viewLineCount(w) >= int(w.displayedLines()));
+    QCOMPARE(hexShown(w), stream);
 }
 
 void tst_BadInput::garbageHexIsShownByteExact()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->showHexCheckBox->click();
-    openPort(w);
+    openPort(w, NoTime);
     const QByteArray stream = randomBytes(30000, 5, true) + "\n";
     QVERIFY(pty->write(stream));
     QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
     // Formatted lines reach the view at its next redraw.
-    QTRY_COMPARE(qint64(int(w.form()->recvShowText->lineCount())), w.displayedLines());
-    QByteArray shown;
-    for (const QString& line : w.form()->recvShowText->toPlainText().split('\n'))
-        shown += QByteArray::fromHex(line.mid(4).toLatin1());
+    QTRY_COMPARE(qint64(viewLineCount(w)), w.displayedLines());
+    const QByteArray shown = hexShown(w);
     int diff = 0;
     while (diff < qMin(shown.size(), stream.size()) && shown.at(diff) == stream.at(diff))
         ++diff;

@@ -49,7 +49,7 @@ const int RTS = TIOCM_RTS;
 
 Q_DECLARE_METATYPE(LineErrors::Counts)
 
-class tst_ControlLines : public QObject {
+class tst_ControlLines : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
@@ -81,12 +81,14 @@ void tst_ControlLines::init()
         && QByteArray(QTest::currentTestFunction()) != "plainPtyGreysOut") {
         QSKIP("the pty shim is not loaded");
     }
+    PtyWindowTest::init();
 }
 
 void tst_ControlLines::cleanup()
 {
     if (shim.loaded())
         shim.setEnabled(1);
+    PtyWindowTest::cleanup();
 }
 
 void tst_ControlLines::markerLine_data()
@@ -119,9 +121,8 @@ void tst_ControlLines::markerLine()
 
 void tst_ControlLines::checkBoxesSetTheLines()
 {
-    PtyTestBench bench;
     MainWindow w;
-    QVERIFY(bench.ready && bench.openIn(w));
+    openPort(w);
     auto* ui = w.form();
     QVERIFY(ui->dtrCheckBox->isChecked() && ui->rtsCheckBox->isChecked());
     ui->dtrCheckBox->click();
@@ -149,12 +150,11 @@ void tst_ControlLines::openWithoutAsserting()
     QFETCH(bool, option);
     QFETCH(int, flowIndex);
     QFETCH(int, lines);
-    PtyTestBench bench;
     {
         MainWindow w;
         w.form()->noAssertCheckBox->setChecked(option);
         w.form()->flowControlComboBox->setCurrentIndex(flowIndex);
-        QVERIFY(bench.ready && bench.openIn(w));
+        openPort(w);
         QCOMPARE(shim.lines(), lines);
         // One call for both lines: a state in between would reset an ESP32.
         QCOMPARE(shim.changes().size(), option ? 1 : 0);
@@ -180,11 +180,10 @@ void tst_ControlLines::pulses()
     QFETCH(bool, boot);
     QFETCH(bool, released);
     QFETCH(QVector<int>, steps);
-    PtyTestBench bench;
     MainWindow w;
     auto* ui = w.form();
     ui->noAssertCheckBox->setChecked(released);
-    QVERIFY(bench.ready && bench.openIn(w));
+    openPort(w);
     QPushButton* button = boot ? ui->bootModeButton : ui->resetButton;
     QVERIFY(button->toolTip().contains("100 ms"));
     const int before = shim.changes().size();
@@ -205,9 +204,8 @@ void tst_ControlLines::pulses()
 
 void tst_ControlLines::indicatorsFollowTheInputs()
 {
-    PtyTestBench bench;
     MainWindow w;
-    QVERIFY(bench.ready && bench.openIn(w));
+    openPort(w);
     auto* ui = w.form();
     auto lit = [](QLabel* l) { return l->property("lit").toBool(); };
     shim.setInputs(TIOCM_CTS | TIOCM_CAR);
@@ -222,25 +220,22 @@ void tst_ControlLines::indicatorsFollowTheInputs()
 
 void tst_ControlLines::lineErrorsMarkTheStream()
 {
-    PtyTestBench bench;
     // Counted before this open: not ours.
     shim.setCounts(5, 0, 0, 0, 0);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    QVERIFY(bench.ready && bench.openIn(w));
+    openPort(w, NoTime | LiveRecord);
     auto* label = w.findChild<QLabel*>("lineErrorLabel");
-    QVERIFY(bench.pty.write("a\n"));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆a"));
+    QVERIFY(pty->write("a\n"));
+    QTRY_VERIFY(viewText(w).endsWith("RX←◆a"));
     shim.setCounts(7, 0, 0, 0, 0);
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("（此处可能丢失数据）"));
-    QVERIFY(bench.pty.write("b\n"));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆b"));
+    QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
+    QVERIFY(pty->write("b\n"));
+    QTRY_VERIFY(viewText(w).endsWith("RX←◆b"));
     QVERIFY(label->isHidden() == false);
     shim.setCounts(7, 0, 1, 2, 0);
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("（此处可能丢失数据）"));
-    QTest::qWait(200);
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
+    QTest::qWait(200); // no second marker follows
+    const QStringList view = viewLines(w);
     QCOMPARE(view.size(), 4);
     QCOMPARE(view.at(0), QString("RX←◆a"));
     QVERIFY(QRegularExpression(
@@ -255,7 +250,7 @@ void tst_ControlLines::lineErrorsMarkTheStream()
     QCOMPARE(QString::fromUtf8(live.readAll()).split('\n', Qt::SkipEmptyParts), view);
     // A new session starts from nothing.
     w.form()->openSerialButton->click();
-    QVERIFY(bench.openIn(w));
+    openPort(w);
     QVERIFY(label->isHidden());
 }
 
@@ -263,9 +258,8 @@ void tst_ControlLines::plainPtyGreysOut()
 {
     if (shim.loaded())
         shim.setEnabled(0);
-    PtyTestBench bench;
     MainWindow w;
-    QVERIFY(bench.ready && bench.openIn(w));
+    openPort(w);
     auto* ui = w.form();
     for (QWidget* control : QList<QWidget*> { ui->dtrCheckBox, ui->rtsCheckBox, ui->resetButton,
              ui->bootModeButton, ui->ctsLabel }) {
@@ -275,9 +269,9 @@ void tst_ControlLines::plainPtyGreysOut()
     // The port's own attempt fails as unsupported: the port stays open, without a box.
     QVERIFY(!w.port()->setRequestToSend(false));
     QCOMPARE(w.port()->error(), QSerialPort::UnsupportedOperationError);
-    QTest::qWait(100);
+    QTest::qWait(100); // nor does it close a moment later
     QVERIFY(w.port()->isOpen());
-    QVERIFY(bench.boxes.calls.isEmpty());
+    QVERIFY(boxes->calls.isEmpty());
     QVERIFY(w.findChild<QLabel*>("lineErrorLabel")->isHidden());
 }
 
@@ -294,11 +288,10 @@ void tst_ControlLines::flowControlReachesThePort()
 {
     QFETCH(int, index);
     QFETCH(int, flow);
-    PtyTestBench bench;
     {
         MainWindow w;
         w.form()->flowControlComboBox->setCurrentIndex(index);
-        QVERIFY(bench.ready && bench.openIn(w));
+        openPort(w);
         QCOMPARE(int(w.port()->flowControl()), flow);
         QVERIFY(!w.form()->flowControlComboBox->isEnabled());
         // The driver owns RTS under RTS/CTS.

@@ -29,12 +29,10 @@ QString tenThousandLines()
 
 } // namespace
 
-class tst_FindBar : public QObject {
+class tst_FindBar : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void ctrlFOpensTheBar();
     void menuEntry();
     void countAndSelectedMatch_data();
@@ -66,26 +64,10 @@ private:
         return line >= view->firstVisibleLine() && line <= view->lastVisibleLine();
     }
     void fill(MainWindow& w, const QString& text);
-    void writeLines(PtyTestBench& bench, const QString& pattern, int first, int count);
-
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
+    void writeLines(const QString& pattern, int first, int count);
+    // Opens the bar and types the term.
+    void find(MainWindow& w, const QString& term);
 };
-
-void tst_FindBar::init()
-{
-    work = new TempWorkDir;
-    QVERIFY(work->installPlugin());
-    boxes = new MsgRecorder;
-}
-
-void tst_FindBar::cleanup()
-{
-    delete boxes;
-    boxes = nullptr;
-    delete work;
-    work = nullptr;
-}
 
 void tst_FindBar::showWindow(MainWindow& w)
 {
@@ -102,16 +84,22 @@ void tst_FindBar::fill(MainWindow& w, const QString& text)
     view->appendPlainText(text);
     QScrollBar* scroll = view->verticalScrollBar();
     QTRY_VERIFY(scroll->maximum() > 0 && scroll->value() == scroll->maximum());
-    QTest::qWait(50);
+    QTest::qWait(50); // and stays there
     QCOMPARE(scroll->value(), scroll->maximum());
 }
 
-void tst_FindBar::writeLines(PtyTestBench& bench, const QString& pattern, int first, int count)
+void tst_FindBar::writeLines(const QString& pattern, int first, int count)
 {
     QByteArray bytes;
     for (int i = first; i < first + count; ++i)
         bytes += pattern.arg(i).toUtf8() + "\n";
-    QVERIFY(bench.pty.write(bytes));
+    QVERIFY(pty->write(bytes));
+}
+
+void tst_FindBar::find(MainWindow& w, const QString& term)
+{
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(edit(w), term);
 }
 
 void tst_FindBar::ctrlFOpensTheBar()
@@ -202,8 +190,7 @@ void tst_FindBar::wrapsAroundBothWays()
     MainWindow w;
     showWindow(w);
     fill(w, tenThousandLines());
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "alpha");
+    find(w, "alpha");
     QCOMPARE(countText(w), QString("3/3"));
     QCOMPARE(selectedLine(w), 9999);
 
@@ -246,8 +233,7 @@ void tst_FindBar::otherVisibleMatchesMarked()
     showWindow(w);
     TextBrowser* view = w.form()->recvShowText;
     fill(w, tenThousandLines());
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "DATA");
+    find(w, "DATA");
     QCOMPARE(countText(w).section('/', 1), QString("10000"));
 
     const QVector<TextBrowser::Mark> marks = view->markList();
@@ -276,8 +262,7 @@ void tst_FindBar::noMatchShowsZero()
     showWindow(w);
     TextBrowser* view = w.form()->recvShowText;
     view->appendPlainText("RX←◆one\nRX←◆two");
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "tw");
+    find(w, "tw");
     QCOMPARE(countText(w), QString("1/1"));
     QTest::keyClicks(edit(w), "x");
     QCOMPARE(countText(w), QString("0/0"));
@@ -298,8 +283,7 @@ void tst_FindBar::selectingDoesNotTouchClipboard()
     TextBrowser* view = w.form()->recvShowText;
     fill(w, tenThousandLines());
     QGuiApplication::clipboard()->setText("the user's own");
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "alpha");
+    find(w, "alpha");
     QTest::keyClick(edit(w), Qt::Key_Return);
     QTest::keyClick(edit(w), Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(selected(w), QString("alpha"));
@@ -352,41 +336,37 @@ void tst_FindBar::escapeReturnsFocusAndStateLasts()
 
 void tst_FindBar::viewStaysOnMatchWhileLinesArrive()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     showWindow(w);
-    QVERIFY(bench.openIn(w));
+    openPort(w, NoTime);
     TextBrowser* view = w.form()->recvShowText;
     QScrollBar* scroll = view->verticalScrollBar();
 
-    QVERIFY(bench.pty.write("needle in the hay\n"));
-    writeLines(bench, "hay %1", 1, 399);
+    QVERIFY(pty->write("needle in the hay\n"));
+    writeLines("hay %1", 1, 399);
     QTRY_COMPARE(int(view->lineCount()), 400);
     QTRY_COMPARE(scroll->value(), scroll->maximum());
 
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "needle");
+    find(w, "needle");
     QCOMPARE(countText(w), QString("1/1"));
     QCOMPARE(selectedLine(w), 0);
     const int shownAt = scroll->value();
     QVERIFY(shownAt < scroll->maximum());
 
-    writeLines(bench, "more hay %1", 400, 300);
+    writeLines("more hay %1", 400, 300);
     QTRY_COMPARE(int(view->lineCount()), 700);
     QCOMPARE(scroll->value(), shownAt);
     QCOMPARE(selected(w), QString("needle"));
     QVERIFY(selectionVisible(w));
 
     // The count follows new lines.
-    QVERIFY(bench.pty.write("another needle\n"));
+    QVERIFY(pty->write("another needle\n"));
     QTRY_COMPARE(countText(w), QString("1/2"));
     QCOMPARE(scroll->value(), shownAt);
 
     // Scrolling to the end by hand: the view follows again.
     scroll->setValue(scroll->maximum());
-    writeLines(bench, "late hay %1", 701, 100);
+    writeLines("late hay %1", 701, 100);
     QTRY_COMPARE(int(view->lineCount()), 801);
     QCOMPARE(scroll->value(), scroll->maximum());
 
@@ -399,27 +379,23 @@ void tst_FindBar::viewStaysOnMatchWhileLinesArrive()
 
 void tst_FindBar::followsTheEndWhenMatchIsThere()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     showWindow(w);
-    QVERIFY(bench.openIn(w));
+    openPort(w, NoTime);
     TextBrowser* view = w.form()->recvShowText;
     QScrollBar* scroll = view->verticalScrollBar();
 
-    writeLines(bench, "line %1", 0, 300);
-    QVERIFY(bench.pty.write("the tail\n"));
+    writeLines("line %1", 0, 300);
+    QVERIFY(pty->write("the tail\n"));
     QTRY_COMPARE(int(view->lineCount()), 301);
     QTRY_COMPARE(scroll->value(), scroll->maximum());
 
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "tail");
+    find(w, "tail");
     QCOMPARE(countText(w), QString("1/1"));
     QCOMPARE(selectedLine(w), 300);
     QCOMPARE(scroll->value(), scroll->maximum());
 
-    writeLines(bench, "after %1", 0, 200);
+    writeLines("after %1", 0, 200);
     QTRY_COMPARE(int(view->lineCount()), 501);
     QTRY_COMPARE(scroll->value(), scroll->maximum());
     QVERIFY(scroll->maximum() > 0);
@@ -430,23 +406,18 @@ void tst_FindBar::followsTheEndWhenMatchIsThere()
 
 void tst_FindBar::countFollowsAFullViewSaved()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
     showWindow(w);
-    QVERIFY(bench.openIn(w));
+    openPort(w, NoTime | AutoSave);
     TextBrowser* view = w.form()->recvShowText;
-    writeLines(bench, "boot %1", 0, 3);
+    writeLines("boot %1", 0, 3);
     QTRY_COMPARE(int(view->lineCount()), 3);
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "marker");
+    find(w, "marker");
     QCOMPARE(countText(w), QString("0/0"));
     // The full view goes to the record writer whole; the bar counts in the view that follows.
-    writeLines(bench, "filler line %1 with some padding to fill the view", 3, 19997);
-    writeLines(bench, "marker %1", 0, 4);
+    writeLines("filler line %1 with some padding to fill the view", 3, 19997);
+    writeLines("marker %1", 0, 4);
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20004), 30000);
     QTRY_COMPARE(w.recordsInHand(), 0);
     QTRY_COMPARE(int(view->lineCount()), 4);
@@ -455,31 +426,27 @@ void tst_FindBar::countFollowsAFullViewSaved()
     QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
     QCOMPARE(selected(w), QString("marker"));
     // And it still hears the view's document change.
-    writeLines(bench, "marker %1", 4, 1);
+    writeLines("marker %1", 4, 1);
     QTRY_COMPARE(countText(w).section('/', 1), QString("5"));
 }
 
 void tst_FindBar::linesNotHeldBackWhileBarIsOpen()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     showWindow(w);
-    QVERIFY(bench.openIn(w));
+    openPort(w, NoTime);
     TextBrowser* view = w.form()->recvShowText;
 
-    writeLines(bench, "boot %1", 0, 5);
+    writeLines("boot %1", 0, 5);
     QTRY_COMPARE(int(view->lineCount()), 5);
-    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(edit(w), "boot 1");
+    find(w, "boot 1");
     QCOMPARE(countText(w), QString("1/1"));
     QTest::mouseClick(w.findChild<QPushButton*>("findNextButton"), Qt::LeftButton);
     QTest::mouseClick(w.findChild<QPushButton*>("findPreviousButton"), Qt::LeftButton);
 
     // Each line reaches the view while a match is selected and the bar has the focus.
     for (int i = 5; i < 8; ++i) {
-        QVERIFY(bench.pty.write(QString("boot %1\n").arg(i).toUtf8()));
+        QVERIFY(pty->write(QString("boot %1\n").arg(i).toUtf8()));
         QTRY_COMPARE(int(view->lineCount()), i + 1);
         QCOMPARE(view->store().line(view->lineCount() - 1), QString("RX←◆boot %1").arg(i));
     }

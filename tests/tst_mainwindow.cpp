@@ -24,12 +24,18 @@
 Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
 
-class tst_MainWindow : public QObject {
+class tst_MainWindow : public PtyWindowTest {
     Q_OBJECT
+
+public:
+    // Start-up itself is tested: no plug-in until a test puts it there, no port listed.
+    tst_MainWindow()
+        : PtyWindowTest(QString(), false)
+    {
+    }
 
 private slots:
     void init();
-    void cleanup();
     void defaultsWithoutSettingsFile();
     void formAtStart();
     void statusBar();
@@ -54,23 +60,12 @@ private slots:
     void startOptions_data();
     void startOptions();
     void startOnAPty();
-
-private:
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
 };
 
 void tst_MainWindow::init()
 {
-    work = new TempWorkDir;
-    boxes = new MsgRecorder;
-    qputenv("QUILLON_EXTRA_PORTS", "");
-}
-
-void tst_MainWindow::cleanup()
-{
-    delete boxes;
-    delete work;
+    PtyWindowTest::init();
+    bench->env.set(QString());
 }
 
 void tst_MainWindow::defaultsWithoutSettingsFile()
@@ -190,26 +185,36 @@ void tst_MainWindow::outOfRangeIndexShowsTheDefault()
 void tst_MainWindow::missingPluginWarnsOnce()
 {
     MainWindow w;
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->texts(), QStringList { "缺少 OrvUpdatePlugin.dll 库\t" });
     QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
     QCOMPARE(boxes->calls.first().title, QString("警告"));
-    QCOMPARE(boxes->calls.first().text, QString("缺少 OrvUpdatePlugin.dll 库\t"));
     QVERIFY(!w.updateInterface());
 }
 
-static QStringList* capturedMessages = nullptr;
-static void captureHandler(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    if (capturedMessages)
-        capturedMessages->append(text);
-}
+// Collects what the debug log is told while it lives.
+struct CapturedMessages : QStringList {
+    CapturedMessages()
+        : previous(qInstallMessageHandler(handler))
+    {
+        current = this;
+    }
+    ~CapturedMessages()
+    {
+        qInstallMessageHandler(previous);
+        current = nullptr;
+    }
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
+    {
+        current->append(text);
+    }
+    static inline CapturedMessages* current = nullptr;
+    QtMessageHandler previous;
+};
 
 void tst_MainWindow::pluginFoundAndCalledOnce()
 {
     QVERIFY(work->installPlugin());
-    QStringList messages;
-    capturedMessages = &messages;
-    const auto previous = qInstallMessageHandler(captureHandler);
+    CapturedMessages messages;
     {
         MainWindow w;
         QVERIFY(w.updateInterface());
@@ -226,8 +231,6 @@ void tst_MainWindow::pluginFoundAndCalledOnce()
         QSettings s("Settings.ini", QSettings::IniFormat);
         QCOMPARE(s.value("CustomConfig/AutoUpdate").toBool(), true);
     }
-    qInstallMessageHandler(previous);
-    capturedMessages = nullptr;
 }
 
 void tst_MainWindow::twoWindowsShareThePlugin()
@@ -271,9 +274,7 @@ void tst_MainWindow::strangersPluginsStayUnloaded()
         QVERIFY(QFile::copy(QStringLiteral(QUILLON_FOREIGN_PLUGIN), "plugins/" + name));
     if (!opened.isEmpty())
         QCOMPARE(chmod(qPrintable(opened), opened.endsWith(".so") ? 0666 : 0777), 0);
-    QStringList messages;
-    capturedMessages = &messages;
-    const auto previous = qInstallMessageHandler(captureHandler);
+    CapturedMessages messages;
     {
         MainWindow w;
         if (ours) {
@@ -286,8 +287,6 @@ void tst_MainWindow::strangersPluginsStayUnloaded()
             QCOMPARE(boxes->calls.first().text, QString("缺少 OrvUpdatePlugin.dll 库\t"));
         }
     }
-    qInstallMessageHandler(previous);
-    capturedMessages = nullptr;
     QVERIFY(messages.filter("foreign").isEmpty());
     QVERIFY(!QFile::exists(QStringLiteral("foreign-plugin-ran")));
     // The debug log says which file was refused and why.
@@ -493,16 +492,14 @@ void tst_MainWindow::startOptions()
 
 void tst_MainWindow::startOnAPty()
 {
-    PtyPair pty;
-    QVERIFY(pty.isOpen());
-    MainWindow w;
+    MainWindow w; // the bench's pty is not listed
     StartOptions options;
-    options.port = pty.slavePath();
+    options.port = pty->slavePath();
     options.baudRate = 115200;
     options.open = true;
     w.applyStartOptions(options);
     QVERIFY(w.port()->isOpen());
-    QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(pty.slavePath() + " "));
+    QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(pty->slavePath() + " "));
     QCOMPARE(w.port()->baudRate(), 115200);
     // Not a port the system lists, yet the scan keeps it.
     w.slotUpdateSerialPort();

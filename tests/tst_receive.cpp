@@ -33,19 +33,20 @@
 #include <thread>
 #include <unistd.h>
 
-class tst_Receive : public QObject {
+class tst_Receive : public PtyWindowTest {
     Q_OBJECT
 
+public:
+    tst_Receive()
+        : PtyWindowTest("USB-SERIAL CH340")
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void textLines_data();
     void textLines();
-    void timeStampPrefix();
     void hexDisplay_data();
     void hexDisplay();
-    void markupShownLiterally();
-    void countersAndLabels();
     void lineLimitClearsAndResets();
     void byteCounterRunsOver_data();
     void byteCounterRunsOver();
@@ -86,36 +87,10 @@ private slots:
     void colourCodesBecomeColour();
 
 private:
-    void openPort(MainWindow& w);
-    // Shown (mouse events need a visible view), no time stamps, port open.
-    void openShownWithoutTime(MainWindow& w);
-    QString waitForView(MainWindow& w, const QString& expected);
     QStringList recordFiles(const QString& kind) const;
-    PtyTestBench* bench = nullptr;
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
+    // The lines of the record files of this kind, in the order they were written.
+    QStringList recordLines(const QString& kind) const;
 };
-
-void tst_Receive::init()
-{
-    bench = new PtyTestBench(QStringLiteral("USB-SERIAL CH340"));
-    QVERIFY(bench->ready);
-    work = &bench->work;
-    boxes = &bench->boxes;
-    pty = &bench->pty;
-}
-
-void tst_Receive::cleanup() { delete bench; }
-
-void tst_Receive::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
-
-void tst_Receive::openShownWithoutTime(MainWindow& w)
-{
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.show();
-    openPort(w);
-}
 
 QStringList tst_Receive::recordFiles(const QString& kind) const
 {
@@ -144,16 +119,65 @@ static QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+static QString recordText(const QString& file)
+{
+    return QString::fromUtf8(readFile("Record/" + file));
+}
+
+QStringList tst_Receive::recordLines(const QString& kind) const
+{
+    QStringList lines;
+    for (const QString& file : orderedRecords(recordFiles(kind)))
+        lines += recordText(file).split('\n');
+    return lines;
+}
+
+// A file where the record folder should be: every save fails until it is gone.
+static bool blockRecordFolder()
+{
+    QFile blocker("Record");
+    return QDir("Record").removeRecursively() && blocker.open(QIODevice::WriteOnly);
+}
+
+static bool unblockRecordFolder() { return QFile::remove("Record") && QDir().mkdir("Record"); }
+
+// The longest gap between the rounds of the event loop while it runs.
+struct LoopGaps {
+    LoopGaps()
+    {
+        beat.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&beat, &QTimer::timeout, [this] {
+            longest = qMax(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+    }
+    void start()
+    {
+        clock.start();
+        beat.start(1);
+    }
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer beat;
+};
+
 void tst_Receive::textLines_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("view"); // without time stamps
     QTest::addColumn<int>("lines");
-    QTest::newRow("CR LF folded") << QByteArray("A\r\nB\r\n") << "RX←◆A\nRX←◆B" << 2;
-    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << "RX←◆A" << 1;
+    QTest::addColumn<bool>("stamps");
+    QTest::newRow("CR LF folded") << QByteArray("A\r\nB\r\n") << "RX←◆A\nRX←◆B" << 2 << false;
+    QTest::newRow("blank lines skipped") << QByteArray("\n\n\nA\n") << "RX←◆A" << 1 << false;
     QTest::newRow("leading zeros become blanks")
-        << QByteArray("\0\0x\0y\n", 6) << QString("RX←◆  x") + QChar(0) + "y" << 1;
-    QTest::newRow("GBK text") << QByteArray("\xce\xc2\xb6\xc8 25\n") << "RX←◆温度 25" << 1;
+        << QByteArray("\0\0x\0y\n", 6) << QString("RX←◆  x") + QChar(0) + "y" << 1 << false;
+    QTest::newRow("GBK text") << QByteArray("\xce\xc2\xb6\xc8 25\n") << "RX←◆温度 25" << 1 << false;
+    QTest::newRow("markup shown literally")
+        << QByteArray("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n")
+        << "RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">" << 1 << false;
+    QTest::newRow("time stamp prefix") << QByteArray("hello\r\n") << "RX←◆hello" << 1 << true;
+    QTest::newRow("counters and labels")
+        << QByteArray("12345\n6789\n") << "RX←◆12345\nRX←◆6789" << 2 << true;
 }
 
 void tst_Receive::textLines()
@@ -161,26 +185,23 @@ void tst_Receive::textLines()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, view);
     QFETCH(int, lines);
+    QFETCH(bool, stamps);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, stamps ? 0 : NoTime);
     QVERIFY(pty->write(bytes));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), view);
+    const QRegularExpression stamp(
+        "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]", QRegularExpression::MultilineOption);
+    QTRY_COMPARE(viewText(w).remove(stamp), view);
+    QCOMPARE(viewText(w).count(stamp), stamps ? lines : 0);
     QCOMPARE(w.lines(), lines);
     QCOMPARE(w.received(), bytes.size());
-}
-
-void tst_Receive::timeStampPrefix()
-{
-    MainWindow w;
-    openPort(w);
-    QVERIFY(pty->write("hello\r\n"));
-    QTRY_VERIFY(!w.form()->recvShowText->toPlainText().isEmpty());
-    const QString text = w.form()->recvShowText->toPlainText();
-    QVERIFY2(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆hello$")
-                 .match(text)
-                 .hasMatch(),
-        qPrintable(text));
+    QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(),
+        QString("Lines: %1").arg(lines, 6, 10, QChar('0')));
+    QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(),
+        QString("Recv: %1").arg(bytes.size(), 7, 10, QChar('0')));
+    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
+    if (!stamps) // nothing in the text turns into formatting
+        QVERIFY(w.form()->recvShowText->lineFormats(0).isEmpty());
 }
 
 void tst_Receive::hexDisplay_data()
@@ -204,7 +225,6 @@ void tst_Receive::hexDisplay()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, view);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->showHexCheckBox->click();
     auto* dialog = w.extraSettings();
     if (mode == 2) {
@@ -215,53 +235,31 @@ void tst_Receive::hexDisplay()
         dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
     }
     QCOMPARE(dialog->wrapMode(), mode);
-    openPort(w);
+    openPort(w, NoTime);
     QVERIFY(pty->write(bytes));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), view);
-    QTest::qWait(100);
-    QCOMPARE(w.form()->recvShowText->toPlainText(), view);
-}
-
-void tst_Receive::markupShownLiterally()
-{
-    MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
-    QVERIFY(pty->write("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(),
-        QString("RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">"));
-    QVERIFY(w.form()->recvShowText->lineFormats(0).isEmpty());
-}
-
-void tst_Receive::countersAndLabels()
-{
-    MainWindow w;
-    openPort(w);
-    QVERIFY(pty->write("12345\n6789\n"));
-    QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(), QString("Lines: 000002"));
-    QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(), QString("Recv: 0000011"));
-    QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
+    QTRY_COMPARE(viewText(w), view);
+    QTest::qWait(100); // and nothing more comes of what is left
+    QCOMPARE(viewText(w), view);
 }
 
 void tst_Receive::lineLimitClearsAndResets()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(100);
-    openPort(w);
+    openPort(w, NoTime);
     QByteArray first, second;
     for (int i = 1; i <= 50; ++i)
         first += "line " + QByteArray::number(i) + "\n";
     for (int i = 51; i <= 130; ++i)
         second += "line " + QByteArray::number(i) + "\n";
     QVERIFY(pty->write(first));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆line 50"));
+    QTRY_VERIFY(viewText(w).endsWith("RX←◆line 50"));
     QVERIFY(pty->write(second));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆line 130"));
+    QTRY_VERIFY(viewText(w).endsWith("RX←◆line 130"));
     QCOMPARE(w.displayedLines(), qint64(130));
     QCOMPARE(w.lines(), 30);
     QCOMPARE(w.received(), 0); // reset by the clear; the bytes had all been counted before it
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList view = viewLines(w);
     QCOMPARE(view.last(), QString("RX←◆line 130"));
     // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
     QVERIFY(!view.contains("RX←◆line 50"));
@@ -279,9 +277,8 @@ void tst_Receive::byteCounterRunsOver()
 {
     QFETCH(int, maxRows);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(maxRows);
-    openPort(w);
+    openPort(w, NoTime);
     const int n = 10001; // of 1,000 bytes: just over what the Recv counter holds
     QVERIFY(pty->write(QByteArray(999, 'x').append('\n').repeated(n)));
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 30000);
@@ -293,16 +290,14 @@ void tst_Receive::byteCounterRunsOver()
 void tst_Receive::autoSaveBeforeClearEqualsView()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(100);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | AutoSave);
     QByteArray burst;
     for (int i = 1; i <= 250; ++i)
         burst += "第" + QByteArray::number(i) + "行 data\r\n";
     // The board speaks GBK.
     QVERIFY(pty->write(QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(burst))));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().endsWith("RX←◆第250行 data"));
+    QTRY_VERIFY(viewText(w).endsWith("RX←◆第250行 data"));
     QTRY_COMPARE(w.recordsInHand(), 0); // written off the GUI thread
     const QStringList files = recordFiles("Auto");
     QCOMPARE(files.size(), 2);
@@ -310,10 +305,7 @@ void tst_Receive::autoSaveBeforeClearEqualsView()
         QVERIFY2(f.startsWith("Orv_Auto_Rec_" + QString(pty->slavePath()).replace('/', '_')
                      + " USB-SERIAL CH340_"),
             qPrintable(f));
-    QStringList all;
-    for (const QString& f : files)
-        all += QString::fromUtf8(readFile("Record/" + f)).split('\n');
-    all += w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList all = recordLines("Auto") + viewLines(w);
     QStringList expected;
     for (int i = 1; i <= 250; ++i)
         expected << QString("RX←◆第%1行 data").arg(i);
@@ -335,25 +327,19 @@ void tst_Receive::clearButtonWithAutoSaveOnEmptyView()
 void tst_Receive::failedAutoSaveKeepsView()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | AutoSave);
     QVERIFY(pty->write("keep me\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆keep me"));
-    QVERIFY(QDir("Record").removeRecursively());
-    QFile blocker("Record"); // a file where the folder should be: every save fails
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QTRY_COMPARE(viewText(w), QString("RX←◆keep me"));
+    QVERIFY(blockRecordFolder());
     w.form()->clearWindowButton->click();
     QTRY_COMPARE(boxes->calls.size(), 1);
     QCOMPARE(boxes->calls.first().text, QString("文件保存失败！\t"));
     // The view is cleared as asked; its text waits for the disk and goes there by itself.
-    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QCOMPARE(viewText(w), QString());
     QCOMPARE(w.lines(), 0);
     QCOMPARE(w.keptRecords().count(), 1);
     QVERIFY(w.findChild<QLabel*>("diskStateLabel")->isVisibleTo(&w));
-    QVERIFY(QFile::remove("Record"));
-    QVERIFY(QDir().mkdir("Record"));
+    QVERIFY(unblockRecordFolder());
     QTRY_COMPARE_WITH_TIMEOUT(recordFiles("Auto").size(), 1, 10000);
     QCOMPARE(readFile("Record/" + recordFiles("Auto").first()), QByteArray("RX←◆keep me"));
     QTRY_VERIFY(w.keptRecords().isEmpty());
@@ -363,20 +349,18 @@ void tst_Receive::failedAutoSaveKeepsView()
 void tst_Receive::manualSave()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     QVERIFY(pty->write("a\nb\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆a\nRX←◆b"));
+    QTRY_COMPARE(viewText(w), QString("RX←◆a\nRX←◆b"));
     w.form()->saveDataButton->click();
     QTRY_COMPARE(w.recordsInHand(), 0); // written off the GUI thread, then the box
     const QStringList files = recordFiles("All");
     QCOMPARE(files.size(), 1);
     QCOMPARE(readFile("Record/" + files.first()), QByteArray("RX←◆a\nRX←◆b"));
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->texts(),
+        QStringList { QString("窗口数据已成功保存至指定文件！\n%1\t")
+                          .arg(QFileInfo("Record/" + files.first()).absoluteFilePath()) });
     QCOMPARE(boxes->calls.first().title, QString("通知"));
-    QCOMPARE(boxes->calls.first().text,
-        QString("窗口数据已成功保存至指定文件！\n%1\t")
-            .arg(QFileInfo("Record/" + files.first()).absoluteFilePath()));
     // The view's menu entry saves the same way.
     emit w.form()->recvShowText->signalSaveLog();
     QTRY_COMPARE(recordFiles("All").size(), 2);
@@ -386,8 +370,7 @@ void tst_Receive::manualSaveEmptyView()
 {
     MainWindow w;
     w.form()->saveDataButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, QString("尚无任何数据，无需保存！\t"));
+    QCOMPARE(boxes->texts(), QStringList { "尚无任何数据，无需保存！\t" });
     QVERIFY(recordFiles("All").isEmpty());
 }
 
@@ -409,17 +392,17 @@ void tst_Receive::twoSavesInOneSecondKeepBoth()
 void tst_Receive::holdRuleKeepsLinesBack()
 {
     MainWindow w;
-    openShownWithoutTime(w);
+    openPort(w, NoTime | Shown);
     QWidget* viewport = w.form()->recvShowText->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(pty->write("held\n"));
     QTRY_COMPARE(w.displayedLines(), qint64(1));
-    QTest::qWait(100);
-    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QTest::qWait(100); // still held a while later
+    QCOMPARE(viewText(w), QString());
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     // Shown with the next line that passes the newline gate.
     QVERIFY(pty->write("next\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆held\nRX←◆next"));
+    QTRY_COMPARE(viewText(w), QString("RX←◆held\nRX←◆next"));
 }
 
 void tst_Receive::autoSaveChecksAndGreysAutoClear()
@@ -438,8 +421,7 @@ void tst_Receive::autoSaveChecksAndGreysAutoClear()
 void tst_Receive::largeBurstArrivesInOrder()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     QByteArray burst;
     const int n = 20000;
     for (int i = 0; i < n; ++i)
@@ -447,8 +429,8 @@ void tst_Receive::largeBurstArrivesInOrder()
             + " payload-payload-payload\n";
     QVERIFY(pty->write(burst));
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), n);
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    QTRY_COMPARE(viewLineCount(w), n);
+    const QStringList view = viewLines(w);
     QCOMPARE(view.size(), n);
     for (int i = 0; i < n; i += 997)
         QCOMPARE(
@@ -459,10 +441,8 @@ void tst_Receive::largeBurstArrivesInOrder()
 void tst_Receive::closeStillShowsTheBacklog()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(5000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | AutoSave);
     QByteArray burst;
     const int n = 40000;
     for (int i = 0; i < n; ++i)
@@ -476,12 +456,9 @@ void tst_Receive::closeStillShowsTheBacklog()
     QTRY_VERIFY(!w.displayTimer()->isActive());
     QTRY_COMPARE(w.recordsInHand(), 0);
     // Record files in the order they were written: by time, then by the _N suffix.
-    const QStringList files = orderedRecords(recordFiles("Auto"));
-    QStringList all;
-    for (const QString& f : files)
-        all += QString::fromUtf8(readFile("Record/" + f)).split('\n');
-    if (!w.form()->recvShowText->toPlainText().isEmpty())
-        all += w.form()->recvShowText->toPlainText().split('\n');
+    QStringList all = recordLines("Auto");
+    if (!viewText(w).isEmpty())
+        all += viewLines(w);
     // Everything received before the close reached a record file or the view, in order.
     QCOMPARE(all.size(), n);
     for (int i = 0; i < n; ++i)
@@ -502,21 +479,29 @@ static QString seqLine(int i)
     return QString("RX←◆seq=%1 payload-payload").arg(i, 7, 10, QChar('0'));
 }
 
+static QStringList seqLineList(int from, int count)
+{
+    QStringList lines;
+    for (int i = from; i < from + count; ++i)
+        lines << seqLine(i);
+    return lines;
+}
+
 void tst_Receive::rightButtonIsNoHold()
 {
     MainWindow w;
-    openShownWithoutTime(w);
+    openPort(w, NoTime | Shown);
     // Here the menu opens on the press and takes the release: the view never sees it.
     QTest::mousePress(w.form()->recvShowText->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QVERIFY(w.displayEnabled());
     QVERIFY(pty->write("after the menu\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆after the menu"));
+    QTRY_COMPARE(viewText(w), QString("RX←◆after the menu"));
 }
 
 void tst_Receive::contextMenuEndsHold()
 {
     MainWindow w;
-    openShownWithoutTime(w);
+    openPort(w, NoTime | Shown);
     QWidget* viewport = w.form()->recvShowText->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(!w.displayEnabled());
@@ -530,7 +515,7 @@ void tst_Receive::contextMenuEndsHold()
     QApplication::sendEvent(viewport, &menuEvent);
     QVERIFY(w.displayEnabled());
     QVERIFY(pty->write("after escape\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆after escape"));
+    QTRY_COMPARE(viewText(w), QString("RX←◆after escape"));
 }
 
 void tst_Receive::longHoldShowsEverythingAfterRelease_data()
@@ -544,7 +529,7 @@ void tst_Receive::longHoldShowsEverythingAfterRelease()
 {
     QFETCH(bool, sendAtOnce);
     MainWindow w;
-    openShownWithoutTime(w);
+    openPort(w, NoTime | Shown);
     QWidget* viewport = w.form()->recvShowText->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     // A hold of 3 s while some 300 KB arrive: many display slices.
@@ -554,21 +539,13 @@ void tst_Receive::longHoldShowsEverythingAfterRelease()
     while (held.elapsed() < 3000) {
         QVERIFY(pty->write(seqLines(sent, 100)));
         sent += 100;
-        QTest::qWait(10);
+        QTest::qWait(10); // the device's pace
     }
-    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QCOMPARE(viewText(w), QString());
     QTRY_COMPARE(w.displayedLines(), qint64(sent));
     // The event loop's longest gap while the held lines come out.
-    QElapsedTimer clock;
-    qint64 last = 0, longest = 0;
-    QTimer beat;
-    beat.setTimerType(Qt::PreciseTimer);
-    connect(&beat, &QTimer::timeout, [&] {
-        longest = qMax(longest, clock.elapsed() - last);
-        last = clock.elapsed();
-    });
-    clock.start();
-    beat.start(1);
+    LoopGaps gaps;
+    gaps.start();
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     // An echo right after the release joins the backlog's end: it is drawn in slices too.
     if (sendAtOnce) {
@@ -578,40 +555,39 @@ void tst_Receive::longHoldShowsEverythingAfterRelease()
     QTest::qWait(50); // the beat measures the release and the send too
     // The device is quiet now: everything held comes out, in order, once.
     const int expected = sent + (sendAtOnce ? 1 : 0);
-    QTRY_COMPARE_WITH_TIMEOUT(int(w.form()->recvShowText->lineCount()), expected, 20000);
-    beat.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(viewLineCount(w), expected, 20000);
+    gaps.beat.stop();
 #ifndef __SANITIZE_ADDRESS__ // the sanitizers slow every slice down several times
-    QVERIFY2(longest < 250, qPrintable(QString::number(longest)));
+    QVERIFY2(gaps.longest < 250, qPrintable(QString::number(gaps.longest)));
 #endif
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList view = viewLines(w);
     for (int i = 0; i < sent; ++i)
         QCOMPARE(view.at(i), seqLine(i));
     if (sendAtOnce)
         QCOMPARE(view.last(), QString("TX→◇ping"));
     // And the view keeps following.
     QVERIFY(pty->write(seqLines(sent, 1)));
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), expected + 1);
+    QTRY_COMPARE(viewLineCount(w), expected + 1);
 }
 
 void tst_Receive::pauseLosesNothing()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     w.form()->pauseRecvButton->click();
     // More than the port's own buffer (1 MiB) and the tty's, while paused.
     const int n = 60000;
     const QByteArray bytes = seqLines(0, n);
     QVERIFY(bytes.size() > 3 << 19);
     QVERIFY(pty->write(bytes));
-    QTest::qWait(200);
+    QTest::qWait(200); // nothing is taken in while paused
     QCOMPARE(w.received(), 0);
-    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QCOMPARE(viewText(w), QString());
     w.form()->pauseRecvButton->click();
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 60000);
-    QTRY_COMPARE_WITH_TIMEOUT(int(w.form()->recvShowText->lineCount()), n, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(viewLineCount(w), n, 20000);
     QCOMPARE(w.received(), int(bytes.size()));
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList view = viewLines(w);
     for (int i = 0; i < n; i += 997)
         QCOMPARE(view.at(i), seqLine(i));
 }
@@ -633,7 +609,7 @@ void tst_Receive::pausedRunWithoutLineEndsIsCut()
     QFETCH(bool, closeAtOnce);
     MainWindow w;
     w.form()->showHexCheckBox->setChecked(hex);
-    openShownWithoutTime(w);
+    openPort(w, NoTime | Shown);
     w.form()->pauseRecvButton->click();
     QByteArray bytes;
     for (int i = 0; bytes.size() < (2 << 20); ++i)
@@ -647,7 +623,7 @@ void tst_Receive::pausedRunWithoutLineEndsIsCut()
     QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes() + w.displayStage()->queuedChars(), qint64(0), 20000);
     // The view starts a block at each CR: a line is a block with the marker and those after it.
     QStringList lines;
-    for (const QString& block : w.form()->recvShowText->toPlainText().split('\n')) {
+    for (const QString& block : viewLines(w)) {
         if (block.startsWith(RxFormat::rxMarker()))
             lines << block.mid(RxFormat::rxMarker().size());
         else if (!lines.isEmpty())
@@ -667,16 +643,15 @@ void tst_Receive::pausedRunWithoutLineEndsIsCut()
 void tst_Receive::echoStaysBehindEarlierLines()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     for (int round = 0; round < 20; ++round) {
         QVERIFY(pty->write(seqLines(round, 1)));
         QTRY_COMPARE(w.displayedLines(), qint64(round + 1));
         // Formatted, maybe not drawn yet: the echo still comes after it.
         w.slotSerialSendData(QString("cmd %1").arg(round), false, 0);
     }
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), 40);
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
+    QTRY_COMPARE(viewLineCount(w), 40);
+    const QStringList view = viewLines(w);
     for (int round = 0; round < 20; ++round) {
         QCOMPARE(view.at(2 * round), seqLine(round));
         QCOMPARE(view.at(2 * round + 1), QString("TX→◇cmd %1").arg(round));
@@ -686,13 +661,12 @@ void tst_Receive::echoStaysBehindEarlierLines()
 void tst_Receive::failedOpenDuringDrainStopsTick()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     QVERIFY(pty->write("login: "));
     QTRY_COMPARE(w.received(), 7);
     w.form()->openSerialButton->click();
     // The unfinished prompt is shown as its own line at the close.
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆login: "));
+    QTRY_COMPARE(viewText(w), QString("RX←◆login: "));
     // An open that fails at once.
     w.form()->serialNumComboBox->addItem("/nonexistent/ttyX");
     w.form()->serialNumComboBox->setCurrentIndex(w.form()->serialNumComboBox->count() - 1);
@@ -702,7 +676,7 @@ void tst_Receive::failedOpenDuringDrainStopsTick()
     // The next session starts on a line of its own.
     openPort(w);
     QVERIFY(pty->write("root\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆login: \nRX←◆root"));
+    QTRY_COMPARE(viewText(w), QString("RX←◆login: \nRX←◆root"));
 }
 
 // Files of this process limited to a few KiB, as on a nearly full disk: a write past the limit
@@ -749,7 +723,7 @@ void tst_Receive::fullDiskSaveFails()
         lines.last().prepend("RX←◆");
     }
     QTRY_COMPARE(w.store().lines(), qint64(200));
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), 200);
+    QTRY_COMPARE(viewLineCount(w), 200);
     {
         FileSizeLimit limit(4096);
         QVERIFY(limit.active);
@@ -760,13 +734,12 @@ void tst_Receive::fullDiskSaveFails()
         // The automatic save is written by a thread of its own, under the same limit.
         QTRY_COMPARE(w.recordsInHand(), 0);
     }
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->texts(), QStringList { "文件保存失败！\t" });
     QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
     QCOMPARE(boxes->calls.first().title, QString("警告"));
-    QCOMPARE(boxes->calls.first().text, QString("文件保存失败！\t"));
     // A save by hand leaves the view as it is; the automatic one keeps the text for the disk.
     // No truncated record pretends to hold it.
-    QCOMPARE(w.form()->recvShowText->toPlainText(), automatic ? QString() : lines.join('\n'));
+    QCOMPARE(viewText(w), automatic ? QString() : lines.join('\n'));
     QCOMPARE(QDir("Record").entryList(QDir::Files | QDir::Hidden), QStringList());
 
     // With room again the same view is saved whole: by hand, or by itself.
@@ -776,7 +749,7 @@ void tst_Receive::fullDiskSaveFails()
     QTRY_COMPARE_WITH_TIMEOUT(w.recordsInHand() + w.keptRecords().count(), 0, 10000);
     const QStringList files = recordFiles(automatic ? "Auto" : "All");
     QCOMPARE(files.size(), 1);
-    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.first())), lines.join('\n'));
+    QCOMPARE(recordText(files.first()), lines.join('\n'));
 }
 
 // Lines pour in while the disk is full and the warning is read for a while: one box, no freeze,
@@ -785,21 +758,12 @@ void tst_Receive::fullDiskSaveFails()
 void tst_Receive::fullDiskUnderAFlood()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(100);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | AutoSave);
     const int bound = 12000; // about four views
     w.keptRecords().setMaxChars(bound);
     boxes->readMs = 1500;
-    QElapsedTimer clock;
-    qint64 last = 0, longest = 0;
-    QTimer beat;
-    beat.setTimerType(Qt::PreciseTimer);
-    connect(&beat, &QTimer::timeout, [&] {
-        longest = qMax(longest, clock.elapsed() - last);
-        last = clock.elapsed();
-    });
+    LoopGaps gaps;
     // What the debug log is told of each drop.
     static QList<int> logged;
     logged.clear();
@@ -815,27 +779,23 @@ void tst_Receive::fullDiskUnderAFlood()
     {
         FileSizeLimit limit(1024);
         QVERIFY(limit.active);
-        clock.start();
-        beat.start(1);
+        gaps.start();
         for (int i = 0; i < n; i += 20) {
             QVERIFY(pty->write(seqLines(i, 20)));
-            QTest::qWait(40);
+            QTest::qWait(40); // the device's pace
             QVERIFY(w.keptRecords().chars() <= bound);
         }
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
         QTRY_COMPARE(w.recordsInHand(), 0);
-        beat.stop();
+        gaps.beat.stop();
         QCOMPARE(boxes->deepest, 1);
         QCOMPARE(boxes->count(MsgBox::Warning), 1);
         QVERIFY(w.findChild<QLabel*>("diskStateLabel")->text().startsWith("文件保存失败 "));
-        QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
+        QVERIFY2(gaps.longest < 500, qPrintable(QString::number(gaps.longest)));
     }
     QTRY_VERIFY_WITH_TIMEOUT(w.keptRecords().isEmpty() && w.recordsInHand() == 0, 10000);
     qInstallMessageHandler(previous);
-    QStringList all;
-    for (const QString& file : orderedRecords(recordFiles("Auto")))
-        all += QString::fromUtf8(readFile("Record/" + file)).split('\n');
-    all += w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList all = recordLines("Auto") + viewLines(w);
     const QRegularExpression dropNote("^⚠ 磁盘已满，丢弃了 (\\d+) 行未保存的数据$");
     int next = 0, missing = 0, notes = 0;
     for (const QString& line : all) {
@@ -870,8 +830,7 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     QFETCH(QString, use);
     MainWindow w;
     w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openShownWithoutTime(w);
+    openPort(w, NoTime | Shown | AutoSave);
     TextBrowser* view = w.form()->recvShowText;
     QWidget* viewport = view->viewport();
     // The full view was saved (its file queued or written) and cleared.
@@ -886,7 +845,7 @@ void tst_Receive::mouseOnAFullViewHandedOver()
             QMouseEvent move(QEvent::MouseMove, at + QPoint(step * 3, step * 2), Qt::NoButton,
                 Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &move);
-            QTest::qWait(50);
+            QTest::qWait(50); // a hand's pace
         }
     };
     if (use == "hold") {
@@ -937,7 +896,7 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     QTest::mousePress(viewport, Qt::LeftButton, {}, at);
     QVERIFY(pty->write(seqLines(sent, 1)));
     QTRY_COMPARE(w.displayedLines(), qint64(sent + 1));
-    QTest::qWait(100);
+    QTest::qWait(100); // still held a while later
     QCOMPARE(int(view->lineCount()), sent - 20000);
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
     QVERIFY(pty->write(seqLines(sent + 1, 1)));
@@ -947,12 +906,10 @@ void tst_Receive::mouseOnAFullViewHandedOver()
     // Every line once, in order: the record file, then the view.
     const QStringList files = orderedRecords(recordFiles("Auto"));
     QCOMPARE(files.size(), 1);
-    QStringList shown = QString::fromUtf8(readFile("Record/" + files.first())).split('\n');
+    QStringList shown = recordText(files.first()).split('\n');
     QCOMPARE(shown.size(), 20000);
     shown += view->toPlainText().split('\n');
-    QCOMPARE(shown.size(), sent);
-    for (int i = 0; i < sent; ++i)
-        QCOMPARE(shown.at(i), seqLine(i));
+    QCOMPARE(shown, seqLineList(0, sent));
     QCOMPARE(boxes->calls.size(), 0);
 }
 
@@ -963,19 +920,19 @@ void tst_Receive::chosenEncodingByteByByte()
     MainWindow w;
     auto* combo = w.extraSettings()->findChild<QComboBox*>("encodingComboBox");
     QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | LiveRecord);
     const QString line = QString::fromUtf8("温度 23.5°C ✓");
+    int bytes = 0;
     for (char byte : (line + '\n').toUtf8()) {
         QVERIFY(pty->write(QByteArray(1, byte)));
-        QTest::qWait(5); // each byte a read of its own
+        ++bytes;
+        QTRY_COMPARE(w.received(), bytes); // each byte a read of its own
     }
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), "RX←◆" + line);
+    QTRY_COMPARE(viewText(w), "RX←◆" + line);
     QTRY_COMPARE(w.recordsInHand(), 0);
     const QStringList live = recordFiles("Live");
     QCOMPARE(live.size(), 1);
-    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + live.first())), "RX←◆" + line + '\n');
+    QTRY_COMPARE(recordText(live.first()), "RX←◆" + line + '\n');
 
     combo->setCurrentIndex(combo->findData(QByteArray("ISO-8859-1")));
     QCOMPARE(
@@ -986,15 +943,13 @@ void tst_Receive::chosenEncodingByteByByte()
 void tst_Receive::colourCodesBecomeColour()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | LiveRecord);
     // The sequence is split across two reads.
     QVERIFY(pty->write("\x1b[0;3"));
-    QTest::qWait(30);
+    QTRY_COMPARE(w.received(), 5);
     QVERIFY(pty->write("2mI (31) boot: ready\x1b[0m\n"));
     const QString line = "RX←◆I (31) boot: ready";
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), line);
+    QTRY_COMPARE(viewText(w), line);
     QString green;
     for (const QTextLayout::FormatRange& r : w.form()->recvShowText->lineFormats(0))
         if (r.format.foreground().color().rgb() == AnsiDecoder::paletteColor(2))
@@ -1002,25 +957,23 @@ void tst_Receive::colourCodesBecomeColour()
     QCOMPARE(green, QString("I (31) boot: ready"));
     // The next line, drawn on its own, takes no colour from the one before.
     QVERIFY(pty->write("plain\n"));
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), 2);
+    QTRY_COMPARE(viewLineCount(w), 2);
     QVERIFY(w.form()->recvShowText->lineFormats(1).isEmpty());
     QTRY_COMPARE(w.recordsInHand(), 0);
-    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + recordFiles("Live").value(0))),
-        line + "\nRX←◆plain\n");
+    QTRY_COMPARE(recordText(recordFiles("Live").value(0)), line + "\nRX←◆plain\n");
 
     // Switched off, the codes show as they came (and the choice is kept).
     w.extraSettings()->findChild<QCheckBox*>("ansiColorCheckBox")->setChecked(false);
     QCOMPARE(QSettings("Settings.ini", QSettings::IniFormat).value("LineConfig/AnsiColor").toBool(),
         false);
     QVERIFY(pty->write("\x1b[31mred\n"));
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), line + "\nRX←◆plain\nRX←◆\x1b[31mred");
+    QTRY_COMPARE(viewText(w), line + "\nRX←◆plain\nRX←◆\x1b[31mred");
 }
 
 void tst_Receive::trickleIsReadOncePerTick()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     qint64 reads = 0;
     QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
     // A board printing 40-byte lines 2,000 times a second: each line is its own wake-up of the
@@ -1048,10 +1001,8 @@ void tst_Receive::trickleIsReadOncePerTick()
     loop.exec();
     writer.join();
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), n);
-    const QStringList view = w.form()->recvShowText->toPlainText().split('\n');
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(view.at(i), seqLine(i));
+    QTRY_COMPARE(viewLineCount(w), n);
+    QCOMPARE(viewLines(w), seqLineList(0, n));
     QVERIFY2(reads < n / 4, qPrintable(QString("%1 reads for %2 lines").arg(reads).arg(n)));
 }
 
@@ -1074,16 +1025,11 @@ void tst_Receive::failedSavesGoBackInOrder()
     QFETCH(int, n);
     QFETCH(bool, oneTick);
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(limit);
     if (oneTick)
         w.extraSettings()->findChild<QRadioButton*>("timeWrapRadioButton")->click();
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    openPort(w);
-    QVERIFY(QDir("Record").removeRecursively());
-    QFile blocker("Record"); // a file where the folder should be: every save fails
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    openPort(w, NoTime | AutoSave);
+    QVERIFY(blockRecordFolder());
     // Two clears in one burst, each file failing after more lines have come: one box, and the
     // files wait in memory, in order.
     if (oneTick)
@@ -1092,34 +1038,25 @@ void tst_Receive::failedSavesGoBackInOrder()
         QVERIFY(pty->write(seqLines(0, n)));
     QTRY_COMPARE_WITH_TIMEOUT(w.keptRecords().count(), 2, 20000);
     QTRY_COMPARE(w.recordsInHand(), 0);
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, QString("文件保存失败！\t"));
+    QCOMPARE(boxes->texts(), QStringList { "文件保存失败！\t" });
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
     // Once the folder is back they are written by themselves; with the view, every line once.
-    QVERIFY(QFile::remove("Record"));
-    QVERIFY(QDir().mkdir("Record"));
+    QVERIFY(unblockRecordFolder());
     QTRY_VERIFY_WITH_TIMEOUT(w.keptRecords().isEmpty() && w.recordsInHand() == 0, 10000);
-    QStringList all;
-    for (const QString& file : orderedRecords(recordFiles("Auto")))
-        all += QString::fromUtf8(readFile("Record/" + file)).split('\n');
-    all += w.form()->recvShowText->toPlainText().split('\n');
-    QCOMPARE(all.size(), n);
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(all.at(i), seqLine(i));
+    const QStringList all = recordLines("Auto") + viewLines(w);
+    QCOMPARE(all, seqLineList(0, n));
 }
 
 void tst_Receive::fullViewGoesToTheWriterWhole()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(20000);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
     TextBrowser* view = w.form()->recvShowText;
     QFont font = view->font();
     font.setPointSize(font.pointSize() + 3);
     view->setFont(font);
     w.show();
-    openPort(w);
+    openPort(w, NoTime | AutoSave);
     QVERIFY(pty->write(seqLines(0, 100)));
     QTRY_COMPARE(int(view->lineCount()), 100);
     // A word chosen by a double click, then the full view saved, then a click and a drag: the
@@ -1146,14 +1083,12 @@ void tst_Receive::fullViewGoesToTheWriterWhole()
     QCOMPARE(files.size(), 2);
     QStringList shown;
     for (const QString& f : files) {
-        const QStringList lines = QString::fromUtf8(readFile("Record/" + f)).split('\n');
+        const QStringList lines = recordText(f).split('\n');
         QCOMPARE(lines.size(), 20000);
         shown += lines;
     }
     shown += view->toPlainText().split('\n');
-    QCOMPARE(shown.size(), n);
-    for (int i = 0; i < n; ++i)
-        QCOMPARE(shown.at(i), seqLine(i));
+    QCOMPARE(shown, seqLineList(0, n));
     QCOMPARE(boxes->calls.size(), 0);
 }
 
@@ -1176,24 +1111,19 @@ void tst_Receive::liveRecordHasEveryLine()
     if (hex)
         w.form()->showHexCheckBox->click();
     w.form()->maxRowsSpinBox->setValue(100);
-    w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, AutoSave | LiveRecord);
     // Three clears of the view: the live file goes on through them.
     const int n = 350;
     for (int i = 0; i < n; i += 50) {
         QVERIFY(pty->write(seqLines(i, 50)));
-        QTest::qWait(20);
+        QTRY_COMPARE(w.displayedLines(), qint64(i + 50));
     }
     QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
     QTRY_COMPARE(w.pendingBytes(), qint64(0));
     QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
     QTRY_COMPARE(w.recordsInHand(), 0);
     // What the view showed, through its record files and what it holds now.
-    QStringList shown;
-    for (const QString& f : orderedRecords(recordFiles("Auto")))
-        shown += QString::fromUtf8(readFile("Record/" + f)).split('\n');
-    shown += w.form()->recvShowText->toPlainText().split('\n');
+    const QStringList shown = recordLines("Auto") + viewLines(w);
     QVERIFY(recordFiles("Auto").size() >= 3);
     const QStringList live = recordFiles("Live");
     QCOMPARE(live.size(), 1);
@@ -1201,22 +1131,18 @@ void tst_Receive::liveRecordHasEveryLine()
                  + " USB-SERIAL CH340_"),
         qPrintable(live.first()));
     // Handed to the system at every tick: no close is needed to see it.
-    const QString text = QString::fromUtf8(readFile("Record/" + live.first()));
+    const QString text = recordText(live.first());
     QVERIFY(text.endsWith('\n'));
     QCOMPARE(text.split('\n', Qt::SkipEmptyParts), shown);
     if (!timeStamps && !hex) {
-        QCOMPARE(shown.size(), n);
-        for (int i = 0; i < n; ++i)
-            QCOMPARE(shown.at(i), seqLine(i));
+        QCOMPARE(shown, seqLineList(0, n));
     }
 }
 
 void tst_Receive::liveRecordFilePerOpen()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | LiveRecord);
     // A prompt without its line end at the close stays in the first file.
     QVERIFY(pty->write(seqLines(0, 10) + "login: "));
     QTRY_COMPARE(w.displayedLines(), qint64(10));
@@ -1229,27 +1155,22 @@ void tst_Receive::liveRecordFilePerOpen()
     QTRY_VERIFY(w.form()->liveRecordCheckBox->toolTip().contains("Orv_Live_Rec_"));
     const QStringList files = orderedRecords(recordFiles("Live"));
     QCOMPARE(files.size(), 2);
-    QStringList first;
-    for (int i = 0; i < 10; ++i)
-        first << seqLine(i);
-    first << "RX←◆login: ";
-    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(0))).split('\n', Qt::SkipEmptyParts),
-        first);
-    QTRY_COMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
-    QVERIFY(QString::fromUtf8(readFile("Record/" + files.at(1))).startsWith(seqLine(10)));
+    QCOMPARE(recordText(files.at(0)).split('\n', Qt::SkipEmptyParts),
+        seqLineList(0, 10) << "RX←◆login: ");
+    QTRY_COMPARE(recordText(files.at(1)).count('\n'), 10);
+    QVERIFY(recordText(files.at(1)).startsWith(seqLine(10)));
     // The box's state is kept.
     QCOMPARE(
         QSettings("Settings.ini", QSettings::IniFormat).value("CustomConfig/LiveRecord").toBool(),
         true);
     // The view's own clear does not touch the live file.
     w.form()->clearWindowButton->click();
-    QCOMPARE(QString::fromUtf8(readFile("Record/" + files.at(1))).count('\n'), 10);
+    QCOMPARE(recordText(files.at(1)).count('\n'), 10);
 }
 
 void tst_Receive::liveRecordRotatesAtItsLimit()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->maxRowsSpinBox->setValue(2000);
     auto* limit = w.findChild<QSpinBox*>("liveRecordMaxSpinBox");
     QVERIFY(limit);
@@ -1259,8 +1180,7 @@ void tst_Receive::liveRecordRotatesAtItsLimit()
                  .value("CustomConfig/LiveRecordMaxMB")
                  .toInt(),
         1);
-    w.form()->liveRecordCheckBox->setChecked(true);
-    openPort(w);
+    openPort(w, NoTime | LiveRecord);
     // 1.4 MB through a 1 MiB limit, while the view clears itself every 2,000 lines.
     const int n = 14000;
     QByteArray sent, shown;
@@ -1291,12 +1211,8 @@ void tst_Receive::liveRecordRotatesAtItsLimit()
 void tst_Receive::liveRecordFailureWarnsOnce()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
-    QVERIFY(QDir("Record").removeRecursively());
-    QFile blocker("Record"); // a file where the folder should be
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    openPort(w, NoTime);
+    QVERIFY(blockRecordFolder());
     w.form()->liveRecordCheckBox->setChecked(true);
     QVERIFY(pty->write(seqLines(0, 500)));
     QTRY_COMPARE(w.displayedLines(), qint64(500));
@@ -1306,7 +1222,7 @@ void tst_Receive::liveRecordFailureWarnsOnce()
         boxes->calls.first().text.contains("Orv_Live_Rec_"), qPrintable(boxes->calls.first().text));
     QVERIFY(!w.form()->liveRecordCheckBox->isChecked());
     // The view goes on as before.
-    QTRY_COMPARE(int(w.form()->recvShowText->lineCount()), 500);
+    QTRY_COMPARE(viewLineCount(w), 500);
 }
 
 QTEST_MAIN(tst_Receive)

@@ -15,7 +15,7 @@
 
 #include <termios.h>
 
-class tst_SerialPort : public QObject {
+class tst_SerialPort : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
@@ -29,13 +29,11 @@ private slots:
     void handWrittenIndexesShowWhatIsUsed();
     void openFailureChangesNothing_data();
     void openFailureChangesNothing();
-    void closingMasterClosesAtOnce();
-    void vanishedFromTableClosesOnNextScan();
+    void goneDeviceClosesThePort_data();
+    void goneDeviceClosesThePort();
     void vanishWhilePausedFreesOpenButton();
     void pauseAndResume();
     void closeRefusedWhileAutoSend();
-    void unplugStopsAutoSend();
-    void vanishedFromTableStopsAutoSend();
     void closedDuringTheWarningStaysClosed();
     void reconnectsToTheSameDevice_data();
     void reconnectsToTheSameDevice();
@@ -55,23 +53,20 @@ void tst_SerialPort::selectPort(MainWindow& w, const QString& path)
 
 void tst_SerialPort::portListedAtStart()
 {
-    PtyTestBench bench("Bench board");
-    QVERIFY(bench.ready);
+    bench->describe("Bench board");
     MainWindow w;
     auto* combo = w.form()->serialNumComboBox;
-    QVERIFY(combo->findText(bench.pty.slavePath() + " Bench board   ") >= 0);
+    QVERIFY(combo->findText(pty->slavePath() + " Bench board   ") >= 0);
     QVERIFY(w.form()->openSerialButton->isEnabled());
 }
 
 void tst_SerialPort::hotPlugAppearsWithinOneScan()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    bench.env.set(""); // not plugged in yet
+    bench->env.set(""); // not plugged in yet
     MainWindow w;
-    const QString entry = bench.pty.slavePath() + " Virtual serial port   ";
+    const QString entry = pty->slavePath() + " Virtual serial port   ";
     QCOMPARE(w.form()->serialNumComboBox->findText(entry), -1);
-    bench.env.set(bench.pty.slavePath());
+    bench->env.set(pty->slavePath());
     QTRY_VERIFY_WITH_TIMEOUT(w.form()->serialNumComboBox->findText(entry) >= 0, 4000);
 }
 
@@ -109,17 +104,15 @@ void tst_SerialPort::openAppliesParameters()
     QFETCH(int, bits);
     QFETCH(int, parity);
     QFETCH(int, stop);
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
-    selectPort(w, bench.pty.slavePath());
+    selectPort(w, pty->slavePath());
     auto* ui = w.form();
     ui->burdrateComboBox->setCurrentIndex(baudIndex);
     ui->dataBitsComboBox->setCurrentIndex(bitsIndex);
     ui->checksumComboBox->setCurrentIndex(parityIndex);
     ui->stopBitsComboBox->setCurrentIndex(stopIndex);
     ui->openSerialButton->click();
-    QVERIFY2(bench.boxes.calls.isEmpty(), qPrintable(bench.boxes.lastText()));
+    QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
     QVERIFY(w.port()->isOpen());
     QCOMPARE(w.port()->baudRate(), baud);
     QCOMPARE(int(w.port()->dataBits()), bits);
@@ -150,10 +143,9 @@ void tst_SerialPort::openAppliesParameters()
 
 void tst_SerialPort::settingsWrittenOnlyAfterOpen()
 {
-    PtyTestBench bench("USB-SERIAL CH340");
-    QVERIFY(bench.ready);
+    bench->describe("USB-SERIAL CH340");
     MainWindow w;
-    selectPort(w, bench.pty.slavePath());
+    selectPort(w, pty->slavePath());
     w.form()->burdrateComboBox->setCurrentIndex(12);
     w.form()->checksumComboBox->setCurrentIndex(1);
     {
@@ -164,8 +156,8 @@ void tst_SerialPort::settingsWrittenOnlyAfterOpen()
     w.form()->openSerialButton->click();
     QVERIFY(w.port()->isOpen());
     QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(s.value("SerialConfig/CommPort").toString(),
-        bench.pty.slavePath() + " USB-SERIAL CH340   ");
+    QCOMPARE(
+        s.value("SerialConfig/CommPort").toString(), pty->slavePath() + " USB-SERIAL CH340   ");
     QCOMPARE(s.value("SerialConfig/BaudRate").toInt(), 12);
     QCOMPARE(s.value("SerialConfig/DataBits").toInt(), 3);
     QCOMPARE(s.value("SerialConfig/ChckBits").toInt(), 1);
@@ -174,9 +166,8 @@ void tst_SerialPort::settingsWrittenOnlyAfterOpen()
 
 void tst_SerialPort::savedPortSelectedAtStart()
 {
-    PtyTestBench bench;
-    PtyPair& second = bench.addPort("Second");
-    QVERIFY(bench.ready && second.isOpen());
+    PtyPair& second = bench->addPort("Second");
+    QVERIFY(second.isOpen());
     {
         QSettings s("Settings.ini", QSettings::IniFormat);
         s.setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
@@ -197,8 +188,6 @@ void tst_SerialPort::handWrittenIndexesShowWhatIsUsed_data()
 void tst_SerialPort::handWrittenIndexesShowWhatIsUsed()
 {
     QFETCH(QByteArray, values);
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     QFile ini("Settings.ini");
     QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SerialConfig]\n" + values + "\n") > 0);
     ini.close();
@@ -209,13 +198,13 @@ void tst_SerialPort::handWrittenIndexesShowWhatIsUsed()
         QList<int>({ ui->burdrateComboBox->currentIndex(), ui->dataBitsComboBox->currentIndex(),
             ui->checksumComboBox->currentIndex(), ui->stopBitsComboBox->currentIndex() }),
         QList<int>({ 4, 3, 0, 0 }));
-    QVERIFY(bench.openIn(w));
+    openPort(w);
     QCOMPARE(w.port()->baudRate(), ui->burdrateComboBox->currentData().toInt());
     QCOMPARE(int(w.port()->dataBits()), ui->dataBitsComboBox->currentData().toInt());
     QCOMPARE(int(w.port()->parity()), ui->checksumComboBox->currentData().toInt());
     QCOMPARE(int(w.port()->stopBits()), ui->stopBitsComboBox->currentData().toInt());
     termios t;
-    QCOMPARE(::tcgetattr(bench.pty.masterFd(), &t), 0);
+    QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
     QCOMPARE(cfgetospeed(&t), speed_t(B2400));
 }
 
@@ -229,12 +218,10 @@ void tst_SerialPort::openFailureChangesNothing_data()
 void tst_SerialPort::openFailureChangesNothing()
 {
     QFETCH(QString, kind);
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    QString path = bench.pty.slavePath();
+    QString path = pty->slavePath();
     QSerialPort holder;
     if (kind == "file") {
-        path = bench.work.path() + "/plain.txt";
+        path = bench->work.path() + "/plain.txt";
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a serial port");
@@ -242,15 +229,14 @@ void tst_SerialPort::openFailureChangesNothing()
         holder.setPortName(path);
         QVERIFY(holder.open(QIODevice::ReadWrite));
     }
-    bench.env.set(path);
+    bench->env.set(path);
     MainWindow w;
     selectPort(w, path);
     w.form()->openSerialButton->click();
-    QCOMPARE(bench.boxes.calls.size(), 1);
-    QCOMPARE(bench.boxes.calls.first().title, QString("警告"));
-    QVERIFY2(
-        bench.boxes.lastText().startsWith("串口打开失败："), qPrintable(bench.boxes.lastText()));
-    QVERIFY(bench.boxes.lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
+    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->calls.first().title, QString("警告"));
+    QVERIFY2(boxes->lastText().startsWith("串口打开失败："), qPrintable(boxes->lastText()));
+    QVERIFY(boxes->lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
     QVERIFY(w.form()->serialNumComboBox->isEnabled());
@@ -259,47 +245,56 @@ void tst_SerialPort::openFailureChangesNothing()
     QVERIFY(!s.contains("SerialConfig/CommPort"));
 }
 
-void tst_SerialPort::closingMasterClosesAtOnce()
+void tst_SerialPort::goneDeviceClosesThePort_data()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    MainWindow w;
-    QVERIFY(bench.openIn(w));
-    bench.pty.closeMaster();
-    // Well before the next port scan: the port's own error closes it.
-    QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
-    QCOMPARE(bench.boxes.calls.size(), 1);
-    QCOMPARE(bench.boxes.calls.first().text, bench.pty.slavePath() + ": 端口号断开\t");
-    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    QVERIFY(w.form()->serialNumComboBox->isEnabled());
-    // Nothing repeats afterwards.
-    QTest::qWait(300);
-    QCOMPARE(bench.boxes.calls.size(), 1);
+    QTest::addColumn<bool>("unplug"); // else only its entry leaves the port table
+    QTest::addColumn<bool>("autoSend");
+    QTest::newRow("device unplugged") << true << false;
+    QTest::newRow("gone from the table") << false << false;
+    QTest::newRow("device unplugged during auto-send") << true << true;
+    QTest::newRow("gone from the table during auto-send") << false << true;
 }
 
-void tst_SerialPort::vanishedFromTableClosesOnNextScan()
+void tst_SerialPort::goneDeviceClosesThePort()
 {
-    PtyTestBench bench;
-    const QString link = bench.listUnderLink("ttyLINK0");
-    QVERIFY(bench.ready && !link.isEmpty());
+    QFETCH(bool, unplug);
+    QFETCH(bool, autoSend);
+    const QString link = unplug ? QString() : bench->listUnderLink("ttyLINK0");
+    QVERIFY(unplug || !link.isEmpty());
     MainWindow w;
-    QVERIFY(bench.openIn(w));
-    QVERIFY(QFile::remove(link));
-    w.slotUpdateSerialPort();
-    QCOMPARE(bench.boxes.calls.size(), 1);
-    QCOMPARE(bench.boxes.calls.first().text, link + ": 端口号断开\t");
+    openPort(w);
+    if (autoSend) {
+        w.form()->timeAutoSpinBox->setValue(100000);
+        w.form()->autoSendCheckBox->setChecked(true);
+    }
+    if (unplug) {
+        pty->closeMaster();
+        // Well before the next port scan: the port's own error closes it.
+        QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
+    } else {
+        QVERIFY(QFile::remove(link));
+        w.slotUpdateSerialPort();
+    }
+    QCOMPARE(boxes->texts(), QStringList { bench->portPath() + ": 端口号断开\t" });
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
+    QVERIFY(w.form()->serialNumComboBox->isEnabled());
+    QVERIFY(!w.form()->autoSendCheckBox->isChecked());
+    QVERIFY(!w.autoSend()->isActive());
+    // Nothing repeats afterwards, at the next scans or by itself.
+    w.slotUpdateSerialPort();
+    w.slotUpdateSerialPort();
+    QTest::qWait(300);
+    QCOMPARE(boxes->calls.size(), 1);
 }
 
 void tst_SerialPort::vanishWhilePausedFreesOpenButton()
 {
-    PtyTestBench bench;
-    const QString link = bench.listUnderLink("ttyLINK1");
-    QVERIFY(bench.ready && !link.isEmpty());
-    QVERIFY(bench.addPort().isOpen());
+    const QString link = bench->listUnderLink("ttyLINK1");
+    QVERIFY(!link.isEmpty());
+    QVERIFY(bench->addPort().isOpen());
     MainWindow w;
-    QVERIFY(bench.openIn(w));
+    openPort(w);
     w.form()->pauseRecvButton->click();
     QVERIFY(!w.form()->openSerialButton->isEnabled());
     QVERIFY(QFile::remove(link));
@@ -312,12 +307,10 @@ void tst_SerialPort::vanishWhilePausedFreesOpenButton()
 
 void tst_SerialPort::pauseAndResume()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
     w.form()->showTimeCheckBox->setChecked(false);
-    QVERIFY(bench.openIn(w));
-    QVERIFY(bench.pty.write("one\n"));
+    openPort(w);
+    QVERIFY(pty->write("one\n"));
     QTRY_COMPARE(w.received(), 4);
 
     w.form()->pauseRecvButton->click();
@@ -325,8 +318,8 @@ void tst_SerialPort::pauseAndResume()
     QVERIFY(!w.form()->openSerialButton->isEnabled());
     QCOMPARE(w.form()->openSerialButton->styleSheet(),
         QString("QPushButton{color:#969696;font-weight:bold;}"));
-    QVERIFY(bench.pty.write("two\n"));
-    QTest::qWait(300);
+    QVERIFY(pty->write("two\n"));
+    QTest::qWait(300); // nothing is taken in while paused
     QCOMPARE(w.received(), 4);
     // While paused the scan keeps the open button disabled.
     w.slotUpdateSerialPort();
@@ -336,81 +329,38 @@ void tst_SerialPort::pauseAndResume()
     QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
     QVERIFY(w.form()->openSerialButton->isEnabled());
     QTRY_COMPARE(w.received(), 8);
-    QTRY_COMPARE(w.form()->recvShowText->toPlainText(), QString("RX←◆one\nRX←◆two"));
+    QTRY_COMPARE(viewText(w), QString("RX←◆one\nRX←◆two"));
 }
 
 void tst_SerialPort::closeRefusedWhileAutoSend()
 {
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
     MainWindow w;
-    QVERIFY(bench.openIn(w));
+    openPort(w);
     w.form()->timeAutoSpinBox->setValue(100000);
     w.form()->autoSendCheckBox->setChecked(true);
     w.form()->openSerialButton->click();
-    QCOMPARE(bench.boxes.calls.size(), 1);
-    QCOMPARE(bench.boxes.calls.first().kind, MsgBox::Information);
-    QCOMPARE(bench.boxes.calls.first().title, QString("通知"));
-    QCOMPARE(bench.boxes.calls.first().text, QString("请先停用自动发送功能，再尝试关闭串口！\t"));
+    QCOMPARE(boxes->texts(), QStringList { "请先停用自动发送功能，再尝试关闭串口！\t" });
+    QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
+    QCOMPARE(boxes->calls.first().title, QString("通知"));
     QVERIFY(w.port()->isOpen());
     w.form()->autoSendCheckBox->setChecked(false);
     w.form()->openSerialButton->click();
     QVERIFY(!w.port()->isOpen());
 }
 
-void tst_SerialPort::unplugStopsAutoSend()
-{
-    PtyTestBench bench;
-    QVERIFY(bench.ready);
-    MainWindow w;
-    QVERIFY(bench.openIn(w));
-    w.form()->timeAutoSpinBox->setValue(100000);
-    w.form()->autoSendCheckBox->setChecked(true);
-    bench.pty.closeMaster();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
-    QVERIFY(!w.form()->autoSendCheckBox->isChecked());
-    QVERIFY(!w.autoSend()->isActive());
-    QCOMPARE(bench.boxes.calls.size(), 1);
-    QCOMPARE(bench.boxes.calls.first().text, bench.pty.slavePath() + ": 端口号断开\t");
-}
-
-void tst_SerialPort::vanishedFromTableStopsAutoSend()
-{
-    PtyTestBench bench;
-    const QString link = bench.listUnderLink("ttyLINK2");
-    QVERIFY(bench.ready && !link.isEmpty());
-    MainWindow w;
-    QVERIFY(bench.openIn(w));
-    w.form()->timeAutoSpinBox->setValue(100000);
-    w.form()->autoSendCheckBox->setChecked(true);
-    QVERIFY(QFile::remove(link));
-    w.slotUpdateSerialPort();
-    QCOMPARE(bench.boxes.calls.size(), 1);
-    QCOMPARE(bench.boxes.calls.first().text, link + ": 端口号断开\t");
-    QVERIFY(!w.form()->autoSendCheckBox->isChecked());
-    QVERIFY(!w.autoSend()->isActive());
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    // Nothing repeats at the next scans.
-    w.slotUpdateSerialPort();
-    w.slotUpdateSerialPort();
-    QCOMPARE(bench.boxes.calls.size(), 1);
-}
-
 void tst_SerialPort::closedDuringTheWarningStaysClosed()
 {
-    PtyTestBench bench;
-    const QString link = bench.listUnderLink("ttyLINK3");
-    QVERIFY(bench.ready && !link.isEmpty());
+    const QString link = bench->listUnderLink("ttyLINK3");
+    QVERIFY(!link.isEmpty());
     MainWindow w;
-    QVERIFY(bench.openIn(w));
+    openPort(w);
     // The device goes while the scan's warning is up: the port's own error closes it then.
     bool unplugged = false;
     MsgBox::setHandler([&](const MsgBox::Call& call) {
-        bench.boxes.calls.append(call);
+        boxes->calls.append(call);
         if (!unplugged) {
             unplugged = true;
-            bench.pty.closeMaster();
+            pty->closeMaster();
             QElapsedTimer t;
             t.start();
             while (w.port()->isOpen() && t.elapsed() < 3000)
@@ -423,10 +373,10 @@ void tst_SerialPort::closedDuringTheWarningStaysClosed()
     QVERIFY(unplugged);
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    QVERIFY(!bench.boxes.calls.isEmpty());
-    for (const MsgBox::Call& call : bench.boxes.calls)
+    QVERIFY(!boxes->calls.isEmpty());
+    for (const MsgBox::Call& call : boxes->calls)
         QCOMPARE(call.text, link + ": 端口号断开\t");
-    QTest::qWait(100);
+    QTest::qWait(100); // and it stays closed
     QVERIFY(!w.port()->isOpen());
 }
 
@@ -446,26 +396,24 @@ void tst_SerialPort::reconnectsToTheSameDevice()
     QFETCH(bool, unplug);
     QFETCH(bool, newPty);
     QFETCH(bool, byHand);
-    PtyTestBench bench;
-    const QString link = bench.listUnderLink("ttyRECON");
+    const QString link = bench->listUnderLink("ttyRECON");
     PtyPair other;
-    QVERIFY(bench.ready && !link.isEmpty() && other.isOpen());
+    QVERIFY(!link.isEmpty() && other.isOpen());
     MainWindow w;
     w.extraSettings()->findChild<QCheckBox*>("autoReconnectCheckBox")->click();
     QVERIFY(QSettings("Settings.ini", QSettings::IniFormat)
                 .value("CustomConfig/AutoReconnect")
                 .toBool());
     w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->liveRecordCheckBox->setChecked(true);
     w.form()->burdrateComboBox->setCurrentIndex(10);
-    QVERIFY(bench.openIn(w));
-    QVERIFY(bench.pty.write("before\n"));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().contains("before"));
+    openPort(w, LiveRecord);
+    QVERIFY(pty->write("before\n"));
+    QTRY_VERIFY(viewText(w).contains("before"));
     const QString liveFile = w.liveRecorder()->fileName();
 
     // Unplugged, the port's own error notices it; a removed link, the next scan.
     if (unplug)
-        bench.pty.closeMaster();
+        pty->closeMaster();
     else
         QVERIFY(QFile::remove(link));
     w.slotUpdateSerialPort();
@@ -474,14 +422,14 @@ void tst_SerialPort::reconnectsToTheSameDevice()
     QCOMPARE(w.form()->openSerialButton->text(), QString("等待重连"));
     if (byHand)
         w.form()->openSerialButton->click();
-    PtyPair& device = newPty ? other : bench.pty;
+    PtyPair& device = newPty ? other : *pty;
     QFile::remove(link);
     QVERIFY(QFile::link(device.slavePath(), link));
     if (byHand) {
-        QTest::qWait(600);
+        QTest::qWait(600); // longer than the wait's faster scan: no reconnect
         QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
         QVERIFY(!w.port()->isOpen() && w.form()->serialNumComboBox->isEnabled());
-        QVERIFY(bench.boxes.calls.isEmpty());
+        QVERIFY(boxes->calls.isEmpty());
         return;
     }
     // Well within the usual 3 s scan: the wait scans faster.
@@ -489,14 +437,13 @@ void tst_SerialPort::reconnectsToTheSameDevice()
     QCOMPARE(w.form()->openSerialButton->text(), QString("关闭串口"));
     QCOMPARE(w.port()->baudRate(), 115200);
     QVERIFY(device.write("after\n"));
-    QTRY_VERIFY(w.form()->recvShowText->toPlainText().contains("after"));
-    QVERIFY(bench.boxes.calls.isEmpty());
+    QTRY_VERIFY(viewText(w).contains("after"));
+    QVERIFY(boxes->calls.isEmpty());
 
     const QRegularExpression order(
         "RX←◆before\n⚠ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 串口已断开，"
         "等待重新连接…\n✓ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 已重新连接\nRX←◆after");
-    QVERIFY2(order.match(w.form()->recvShowText->toPlainText()).hasMatch(),
-        qPrintable(w.form()->recvShowText->toPlainText()));
+    QVERIFY2(order.match(viewText(w)).hasMatch(), qPrintable(viewText(w)));
     QCOMPARE(w.liveRecorder()->fileName(), liveFile);
     w.form()->liveRecordCheckBox->setChecked(false);
     QFile live(liveFile);

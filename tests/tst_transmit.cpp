@@ -17,11 +17,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class tst_Transmit : public QObject {
+class tst_Transmit : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
     void cleanup();
     void hexConversion_data();
     void hexConversion();
@@ -48,29 +47,15 @@ private slots:
     void functionKeys();
 
 private:
-    void openPort(MainWindow& w);
-    PtyTestBench* bench = nullptr;
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
+    // Opens the port and starts sending a new file of size bytes; its bytes.
+    QByteArray sendFile(MainWindow& w, int size);
 };
-
-void tst_Transmit::init()
-{
-    bench = new PtyTestBench;
-    QVERIFY(bench->ready);
-    work = &bench->work;
-    boxes = &bench->boxes;
-    pty = &bench->pty;
-}
 
 void tst_Transmit::cleanup()
 {
     MsgBox::setOpenFileHandler({});
-    delete bench;
+    PtyWindowTest::cleanup();
 }
-
-void tst_Transmit::openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
 
 void tst_Transmit::hexConversion_data()
 {
@@ -165,18 +150,17 @@ void tst_Transmit::sendArea()
     QFETCH(QByteArray, codec);
     MainWindow w;
     w.extraSettings()->setCodec(codec);
-    w.form()->showTimeCheckBox->setChecked(false);
     w.form()->sendHexCheckBox->setChecked(hex);
     w.form()->addLFCheckBox->setChecked(crlf);
     w.form()->sendDataTextEdit->setPlainText(text);
-    openPort(w);
+    openPort(w, NoTime);
     w.form()->sendDataButton->click();
     QCOMPARE(pty->readAtLeast(wire.size()), wire);
     QCOMPARE(w.sent(), wire.size());
     QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(),
         QString("Send: %1").arg(wire.size(), 7, 10, QChar('0')));
     // "multi-line text" echoes as two paragraphs with one marker: compare the first line only.
-    QCOMPARE(w.form()->recvShowText->toPlainText().split('\n').first(), echo.split('\n').first());
+    QCOMPARE(viewLines(w).first(), echo.split('\n').first());
     QVERIFY(boxes->calls.isEmpty());
 }
 
@@ -187,9 +171,8 @@ void tst_Transmit::invalidHexSendsNothing()
     w.form()->sendDataTextEdit->setPlainText("01\n02");
     openPort(w);
     w.form()->sendDataButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text,
-        QString("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t"));
+    QCOMPARE(
+        boxes->texts(), QStringList { "不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t" });
     QCOMPARE(pty->read(200), QByteArray());
     QCOMPARE(w.sent(), 0);
 }
@@ -212,8 +195,7 @@ void tst_Transmit::autoSendAtItsPeriod()
 void tst_Transmit::delayKeepsEventsRunning()
 {
     MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
+    openPort(w, NoTime);
     int ticks = 0;
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
@@ -232,10 +214,9 @@ void tst_Transmit::writeOnClosedPortWarns()
     MainWindow w;
     w.form()->showTimeCheckBox->setChecked(false);
     w.slotSerialSendData("x", false, 0);
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, QString("发送失败：TX→◇x\t"));
+    QCOMPARE(boxes->texts(), QStringList { "发送失败：TX→◇x\t" });
     QCOMPARE(w.sent(), 0);
-    QCOMPARE(w.form()->recvShowText->toPlainText(), QString());
+    QCOMPARE(viewText(w), QString());
 }
 
 static QByteArray makeFile(const QString& path, int size)
@@ -246,6 +227,15 @@ static QByteArray makeFile(const QString& path, int size)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(data);
+    return data;
+}
+
+QByteArray tst_Transmit::sendFile(MainWindow& w, int size)
+{
+    const QByteArray data = makeFile(work->path() + "/f.bin", size);
+    openPort(w);
+    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
+    w.form()->sendFileButton->click();
     return data;
 }
 
@@ -262,11 +252,8 @@ void tst_Transmit::fileTransfer()
 {
     QFETCH(int, size);
     QFETCH(QString, estimate);
-    const QByteArray data = makeFile(work->path() + "/fw.bin", size);
     MainWindow w;
-    openPort(w);
-    w.form()->fileDataLineEdit->setText(work->path() + "/fw.bin");
-    w.form()->sendFileButton->click();
+    const QByteArray data = sendFile(w, size);
     QCOMPARE(w.form()->sendFileButton->text(), QString("停止发送"));
     QVERIFY(w.form()->sendDataTextEdit->isHidden());
     QVERIFY(!w.form()->fileProgressBar->isHidden());
@@ -276,7 +263,7 @@ void tst_Transmit::fileTransfer()
     QCOMPARE(w.sent(), size);
     QVERIFY(!w.form()->sendDataTextEdit->isHidden());
     QVERIFY(w.form()->fileProgressBar->isHidden());
-    const QString view = w.form()->recvShowText->toPlainText();
+    const QString view = viewText(w);
     QVERIFY2(
         view.startsWith(QString(
             "文件大小: %1\n波特率: 2400 bps\n需要时间: 大约用时 %2 秒(每包数据512字节，周期50毫秒)\n请稍候...\n")
@@ -290,16 +277,12 @@ void tst_Transmit::fileTransfer()
 
 void tst_Transmit::progressAfterFirstOfThreePackets()
 {
-    makeFile(work->path() + "/three.bin", 1536);
     MainWindow w;
-    openPort(w);
-    w.form()->fileDataLineEdit->setText(work->path() + "/three.bin");
-    w.form()->sendFileButton->click();
+    const QByteArray data = sendFile(w, 1536);
     w.fileTimer()->stop(); // drive the ticks by hand
     w.slotFileSendData();
     QCOMPARE(w.form()->fileProgressBar->value(), 1666);
-    QCOMPARE(
-        pty->readAtLeast(512), QByteArray(makeFile(work->path() + "/three.bin", 1536).left(512)));
+    QCOMPARE(pty->readAtLeast(512), data.left(512));
     QVERIFY(w.form()->fileProgressLabel->text().startsWith(
         "文件大小：1536 字节，已发送：512 字节，状态：传输中 ."));
     w.slotFileSendData();
@@ -313,18 +296,15 @@ void tst_Transmit::progressAfterFirstOfThreePackets()
 
 void tst_Transmit::stopAndRestartFromBeginning()
 {
-    const QByteArray data = makeFile(work->path() + "/f.bin", 3000);
     MainWindow w;
-    openPort(w);
-    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
-    w.form()->sendFileButton->click();
+    const QByteArray data = sendFile(w, 3000);
     w.fileTimer()->stop();
     w.slotFileSendData();
     QCOMPARE(pty->readAtLeast(512), data.left(512));
     w.form()->sendFileButton->click(); // stop
     QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(!w.fileTimer()->isActive());
-    QVERIFY(!w.form()->recvShowText->toPlainText().contains("发送完毕！"));
+    QVERIFY(!viewText(w).contains("发送完毕！"));
     w.form()->sendFileButton->click(); // start again
     QCOMPARE(pty->readAtLeast(3000, 10000), data);
     QTRY_COMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
@@ -332,11 +312,8 @@ void tst_Transmit::stopAndRestartFromBeginning()
 
 void tst_Transmit::closingPortStopsTransfer()
 {
-    makeFile(work->path() + "/f.bin", 20000);
     MainWindow w;
-    openPort(w);
-    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
-    w.form()->sendFileButton->click();
+    sendFile(w, 20000);
     w.form()->openSerialButton->click();
     QVERIFY(!w.port()->isOpen());
     QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
@@ -351,8 +328,7 @@ void tst_Transmit::refusedWhilePortClosed()
     w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
     w.show();
     QTest::keyClick(&w, Qt::Key_F8);
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, QString("串口未打开，无法发送文件！\t"));
+    QCOMPARE(boxes->texts(), QStringList { "串口未打开，无法发送文件！\t" });
     QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(!w.fileTimer()->isActive());
 }
@@ -362,8 +338,7 @@ void tst_Transmit::refusedWithoutPath()
     MainWindow w;
     openPort(w);
     w.form()->sendFileButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().text, QString("没有指定文件路径！\t"));
+    QCOMPARE(boxes->texts(), QStringList { "没有指定文件路径！\t" });
     w.form()->fileDataLineEdit->setText(work->path() + "/missing.bin");
     w.form()->sendFileButton->click();
     QCOMPARE(boxes->calls.last().text, QString("打开文件失败！\t"));
@@ -384,8 +359,7 @@ void tst_Transmit::openFilePreview()
     MainWindow w;
     w.slotOpenFileButton(); // the file area is disabled while the port is closed
     QCOMPARE(askedDir, QString());
-    QCOMPARE(w.form()->recvShowText->toPlainText(),
-        QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
+    QCOMPARE(viewText(w), QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
     QCOMPARE(w.form()->fileDataLineEdit->text(), work->path() + "/text.bin");
     w.slotOpenFileButton(); // the file area is disabled while the port is closed
     QCOMPARE(askedDir, work->path() + "/text.bin");
@@ -466,7 +440,7 @@ void tst_Transmit::onlyRegularFiles()
         }
     }
     QTRY_VERIFY(boxes->calls.size() == 1 || w.form()->sendFileButton->text() == "停止发送"
-        || w.form()->recvShowText->toPlainText().contains("文件大小:"));
+        || viewText(w).contains("文件大小:"));
     if (data.isEmpty()) {
         QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().title, QString("警告"));
@@ -476,7 +450,7 @@ void tst_Transmit::onlyRegularFiles()
         QCOMPARE(w.form()->fileDataLineEdit->text(), way == "preview" ? QString() : path);
         QCOMPARE(pty->read(200), QByteArray());
     } else if (way == "preview") {
-        QVERIFY(w.form()->recvShowText->toPlainText().startsWith("文件大小:1000字节,"));
+        QVERIFY(viewText(w).startsWith("文件大小:1000字节,"));
     } else {
         QCOMPARE(pty->readAtLeast(data.size()), data);
     }

@@ -35,11 +35,10 @@ const QString separator = QStringLiteral("======================================
 
 } // namespace
 
-class tst_Upgrade : public QObject {
+class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
     void cleanup();
     // Scripted through a pty
     void promptsAndAnswers();
@@ -58,29 +57,19 @@ private:
     QString view() const { return window->form()->recvShowText->toPlainText(); }
     QStringList viewLines() const { return view().split(QLatin1Char('\n')); }
     QString writeSample(int size);
+    // Starts the simulated board's boot loader with these options and opens it in a new window.
+    bool openBoard(DevSimProcess& sim, const QStringList& options);
+    // Starts the download of source by a reset of the board, with this key and type (-1: as is).
+    AdditionFunction* upgrade(const QString& source, const QString& key = QString(), int type = -1);
 
-    PtyTestBench* bench = nullptr;
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
     MainWindow* window = nullptr;
 };
-
-void tst_Upgrade::init()
-{
-    bench = new PtyTestBench;
-    QVERIFY(bench->ready);
-    work = &bench->work;
-    boxes = &bench->boxes;
-    pty = &bench->pty;
-}
 
 void tst_Upgrade::cleanup()
 {
     delete window;
     window = nullptr;
-    delete bench;
-    bench = nullptr;
+    PtyWindowTest::cleanup();
 }
 
 MainWindow* tst_Upgrade::openWindow(const QString& path)
@@ -102,6 +91,27 @@ QString tst_Upgrade::writeSample(int size)
     if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
         return QString();
     return path;
+}
+
+bool tst_Upgrade::openBoard(DevSimProcess& sim, const QStringList& options)
+{
+    if (sim.start(QStringList { "--quiet", "--boot-on-reset" } + options))
+        return openWindow(sim.ptyPath());
+    qWarning() << sim.errors();
+    return false;
+}
+
+AdditionFunction* tst_Upgrade::upgrade(const QString& source, const QString& key, int type)
+{
+    window->form()->fileDataLineEdit->setText(source);
+    AdditionFunction* f = window->additionWindow();
+    if (type >= 0)
+        f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(type);
+    if (!key.isEmpty())
+        f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(key);
+    f->setMcuUpgradeChecked(true);
+    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    return f;
 }
 
 // --- scripted ----------------------------------------------------------------------------------
@@ -200,19 +210,11 @@ void tst_Upgrade::fullDownload()
     QVERIFY(!source.isEmpty());
     DevSimProcess sim;
     const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--key", "Brenlow-2015-KEY",
-                 "--download-file", received, "--download-quiet", "500" }),
-        qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
+    QVERIFY(openBoard(sim,
+        { "--key", "Brenlow-2015-KEY", "--download-file", received, "--download-quiet", "500" }));
     // Hex display tells the normal display from the dialogue, which always shows text.
     window->form()->showHexCheckBox->setChecked(true);
-    window->form()->fileDataLineEdit->setText(source);
-    AdditionFunction* f = window->additionWindow();
-    f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(2);
-    f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("Brenlow-2015-KEY"));
-    f->setMcuUpgradeChecked(true);
-
-    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    AdditionFunction* f = upgrade(source, "Brenlow-2015-KEY", 2);
     QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
 
     const QStringList lines = viewLines();
@@ -247,14 +249,8 @@ void tst_Upgrade::silentDeviceTimesOut()
     const QString source = writeSample(size);
     DevSimProcess sim;
     const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--silent-after-prompt", "--download-file",
-                 received }),
-        qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
-    window->form()->fileDataLineEdit->setText(source);
-    AdditionFunction* f = window->additionWindow();
-    f->setMcuUpgradeChecked(true);
-    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    QVERIFY(openBoard(sim, { "--silent-after-prompt", "--download-file", received }));
+    AdditionFunction* f = upgrade(source);
 
     // The board's one progress prompt, then silence. The last bytes are counted when they are
     // read, before the tick that starts the program's wait sees them; the poll before the one
@@ -274,10 +270,9 @@ void tst_Upgrade::silentDeviceTimesOut()
     }
     const qint64 waited = clock.elapsed() - quietSince;
     QVERIFY(view().contains(QStringLiteral(">>>>>")));
-    QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->texts(), QStringList { "MCU(M4)长时间未响应\t" });
     QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
     QCOMPARE(boxes->calls.first().title, QStringLiteral("文件发送失败"));
-    QCOMPARE(boxes->calls.first().text, QStringLiteral("MCU(M4)长时间未响应\t"));
     // Five seconds of silence, and well before the file would have been sent.
     QVERIFY2(waited >= 5000 && waited < 7000, qPrintable(QString::number(waited)));
 
@@ -302,14 +297,10 @@ void tst_Upgrade::bootLineStopsTheTransfer()
     const QString source = writeSample(size);
     DevSimProcess sim;
     const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY2(sim.start({ "--quiet", "--boot-on-reset", "--boot-line-mid-transfer", "6000",
-                 "--download-file", received, "--download-quiet", "300" }),
-        qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
-    window->form()->fileDataLineEdit->setText(source);
-    AdditionFunction* f = window->additionWindow();
-    f->setMcuUpgradeChecked(true);
-    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    QVERIFY(openBoard(sim,
+        { "--boot-line-mid-transfer", "6000", "--download-file", received, "--download-quiet",
+            "300" }));
+    AdditionFunction* f = upgrade(source);
 
     QTRY_VERIFY_WITH_TIMEOUT(
         viewLines().contains(QStringLiteral("RX←◆MCU Boot：看门狗复位，重新启动")), 8000);
@@ -330,14 +321,8 @@ void tst_Upgrade::wrongKeyStartsNothing()
     REQUIRE_SIMULATOR();
     const QString source = writeSample(1000);
     DevSimProcess sim;
-    QVERIFY2(
-        sim.start({ "--quiet", "--boot-on-reset", "--key", "RIGHT" }), qPrintable(sim.errors()));
-    QVERIFY(openWindow(sim.ptyPath()));
-    window->form()->fileDataLineEdit->setText(source);
-    AdditionFunction* f = window->additionWindow();
-    f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("WRONG"));
-    f->setMcuUpgradeChecked(true);
-    f->findChild<QToolButton*>("resetMCUToolButton")->click();
+    QVERIFY(openBoard(sim, { "--key", "RIGHT" }));
+    AdditionFunction* f = upgrade(source, "WRONG");
     QTRY_VERIFY_WITH_TIMEOUT(
         viewLines().contains(QStringLiteral("RX←◆密码错误！升级已取消")), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains(QStringLiteral("RX←◆正在启动应用程序...")), 3000);
