@@ -1293,7 +1293,7 @@ private slots:
         peer->disconnectFromHost();
         QTRY_COMPARE(rx.form()->recvAreaGroupBox->title(),
             QString("接收区 - 本地监听 [127.0.0.1:%1]").arg(port));
-        QVERIFY(journal->has(peerLeft(peerPort)));
+        QTRY_VERIFY(journal->has(peerLeft(peerPort)));
     }
 
     void receiveRoleNeedsPortClosed()
