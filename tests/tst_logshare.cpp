@@ -521,6 +521,12 @@ static QByteArray floodLine(int i)
     return "seq=" + QByteArray::number(i).rightJustified(8, '0') + ' ' + filler + '\n';
 }
 
+// How the view shows line i.
+static QString floodShown(int i)
+{
+    return QStringLiteral("RX←◆") + QString::fromLatin1(floodLine(i).chopped(1));
+}
+
 class tst_LogShare : public QObject {
     Q_OBJECT
 
@@ -1518,23 +1524,15 @@ private slots:
         QString firstWrong;
         reader.onLine = [&](const QString& line) {
             const int seq = line.mid(8, 8).toInt();
-            if (firstWrong.isEmpty()
-                && (seq < next
-                    || line
-                        != QStringLiteral("RX←◆") + QString::fromLatin1(floodLine(seq).chopped(1))))
+            if (firstWrong.isEmpty() && (seq < next || line != floodShown(seq)))
                 firstWrong = QString("after %1: %2").arg(next).arg(line.left(40));
             next = seq + 1;
         };
         const auto shown = [&] { return int(rx.displayedLines()); };
 
         std::atomic<qint64> sent { 0 };
-        std::atomic<bool> peerDone { false };
-        std::atomic<bool> peerFailed { false };
-        std::atomic<bool> stopPeer { false };
-        qint64 handed = 0;
-        qint64 maxPending = 0;
-        qint64 maxBuffered = 0;
-        qint64 maxInFlight = 0;
+        std::atomic<bool> peerDone { false }, peerFailed { false }, stopPeer { false };
+        qint64 handed = 0, maxPending = 0, maxBuffered = 0, maxInFlight = 0;
         const qint64 baseMemory = residentNow();
         qint64 maxMemory = baseMemory;
         bool paused = false;
@@ -1586,8 +1584,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         // Shown lines may wait a moment for the next redraw of the view.
-        const QString lastLine
-            = QStringLiteral("RX←◆") + QString::fromLatin1(floodLine(lineCount - 1).chopped(1));
+        const QString lastLine = floodShown(lineCount - 1);
         // The last line may also have gone with a clear of the view (the limit may fall there).
         QTRY_VERIFY_WITH_TIMEOUT(
             (peerDone && (reader.lastLine() == lastLine || shown() == lineCount)) || peerFailed
@@ -1598,9 +1595,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(peerDone, 60000);
         peer.join();
         reader.finish();
-        qInfo("flood: %lld bytes shown in %lld ms; most pending %lld, buffered %lld, "
-              "in flight %lld, "
-              "memory grew by %lld",
+        qInfo(
+            "flood: %lld bytes shown in %lld ms; most pending %lld, buffered %lld, in flight %lld, "
+            "memory grew by %lld",
             total, clock.elapsed(), maxPending, maxBuffered, maxInFlight, maxMemory - baseMemory);
         QVERIFY(!peerFailed);
         QVERIFY2(firstWrong.isEmpty(), qPrintable(firstWrong));
