@@ -644,10 +644,8 @@ private slots:
         journal->watch(&d);
         const quint16 port = freePort();
         d.show();
-        DebugCapture debug;
-        DebugCapture::lines().clear();
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine(port))); // missing fails the test
         receiveOn(&d, port);
-        QVERIFY(DebugCapture::lines().contains(debugLine(port)));
         QCOMPARE(d.shareMode(), 1);
         QCOMPARE(journal->events, QStringList { listening(port) });
         QCOMPARE(d.result(), int(QDialog::Accepted));
@@ -875,10 +873,8 @@ private slots:
         connect(
             &s.d, &LogSharedDialog::formData, this, [&](const QByteArray& b) { sentBack += b; });
         s.d.sendShareData("lost before any connection ");
-        DebugCapture debug;
-        DebugCapture::lines().clear();
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine(s.port)));
         sendTo(&s.d, s.port);
-        QVERIFY(DebugCapture::lines().contains(debugLine(s.port)));
         QCOMPARE(s.d.shareMode(), 2);
         QCOMPARE(journal->events, QStringList { sendingTo(s.port) });
         QCOMPARE(s.d.result(), int(QDialog::Accepted));
