@@ -469,36 +469,31 @@ static quint16 listenIn(MainWindow& w)
 // The dialog on its own
 
 // A receiving instance that accepted and then hangs: it never reads a byte.
-class DeafPeer {
-public:
+struct DeafPeer {
+    QTcpServer server;
+    quint16 port = 0;
+    int accepted = -1;
+
     DeafPeer()
     {
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int small = 64 << 10;
-        ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in at {};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof at;
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0
-            && ::listen(listener, 1) == 0
-            && ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len) == 0)
-            port = ntohs(at.sin_port);
+        // Qt accepts nothing: the connection is taken by hand and never read.
+        if (!server.listen(QHostAddress::LocalHost, 0))
+            return;
+        server.pauseAccepting();
+        const int small = 64 << 10; // inherited by the accepted socket
+        ::setsockopt(int(server.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        port = server.serverPort();
     }
     ~DeafPeer()
     {
         if (accepted >= 0)
             ::close(accepted);
-        ::close(listener);
     }
     bool accept()
     {
-        accepted = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        accepted = ::accept4(int(server.socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC);
         return accepted >= 0;
     }
-    int listener = -1;
-    int accepted = -1;
-    quint16 port = 0;
 };
 
 // The resident memory of this process, in bytes.
@@ -570,7 +565,6 @@ private slots:
             if (a.protocol() == QAbstractSocket::IPv4Protocol)
                 expected << a.toString();
         QCOMPARE(items(combo), expected);
-        QVERIFY2(expected.contains(kLocal), qPrintable(expected.join(' ')));
         QCOMPARE(combo->currentText(), kLocal); // other hosts only by choice
     }
 
