@@ -59,10 +59,11 @@ Stream split(const QByteArray& bytes)
     return s;
 }
 
-bool consecutiveFrom(const QList<qint64>& sequences, qint64 first)
+// Numbered 1, 2, 3 ... without a gap.
+bool gapless(const QList<qint64>& sequences)
 {
     for (int i = 0; i < sequences.size(); ++i) {
-        if (sequences.at(i) != first + i)
+        if (sequences.at(i) != i + 1)
             return false;
     }
     return true;
@@ -74,9 +75,12 @@ bool isLinkOrFile(const QString& path)
     return info.isSymLink() || info.exists();
 }
 
+using Done = std::function<bool(const QByteArray&)>;
+
 // The program's side of the pty, opened by the link's path as a serial program would.
 class Port {
 public:
+    Port() = default;
     explicit Port(const QString& path) { open(path); }
     ~Port() { close(); }
 
@@ -84,6 +88,7 @@ public:
     {
         const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
         fd = ::open(QFile::encodeName(path).constData(), flags);
+        hungUp = false;
         if (fd < 0)
             return false;
         termios t;
@@ -98,7 +103,6 @@ public:
             ::close(fd);
         fd = -1;
     }
-    bool isOpen() const { return fd >= 0; }
     bool write(const QByteArray& bytes)
     {
         return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
@@ -106,8 +110,7 @@ public:
 
     // Appends to `into` until `done` holds, the time is up or the other side has gone (then
     // `hungUp` is set); returns `done`'s last answer.
-    bool readUntil(
-        QByteArray* into, const std::function<bool(const QByteArray&)>& done, int timeoutMs)
+    bool readUntil(QByteArray* into, const Done& done, int timeoutMs)
     {
         QElapsedTimer timer;
         timer.start();
@@ -132,31 +135,33 @@ public:
     QByteArray readFor(int ms)
     {
         QByteArray bytes;
-        readUntil(
-            &bytes, [](const QByteArray&) { return false; }, ms);
+        readUntil(&bytes, never, ms);
         return bytes;
     }
 
+    static bool never(const QByteArray&) { return false; }
     bool hungUp = false;
 
 private:
     int fd = -1;
 };
 
-// The simulator's --help text; empty when it did not end well.
-QString helpText()
-{
-    QProcess p;
-    p.start(DevSimProcess::program(), { "--help" });
-    if (!p.waitForFinished(5000) || p.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
-// Done once the log lines read so far are `n` or more.
-std::function<bool(const QByteArray&)> haveLines(int n)
+Done haveLines(int n)
 {
     return [n](const QByteArray& b) { return split(b).sequences.size() >= n; };
+}
+Done has(const QByteArray& bytes)
+{
+    return [bytes](const QByteArray& b) { return b.contains(bytes); };
+}
+// Done once the bytes between the log lines are `bytes`, or hold them.
+Done otherIs(const QByteArray& bytes)
+{
+    return [bytes](const QByteArray& b) { return split(b).other == bytes; };
+}
+Done otherHas(const QByteArray& bytes)
+{
+    return [bytes](const QByteArray& b) { return split(b).other.contains(bytes); };
 }
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
@@ -175,15 +180,74 @@ QByteArray replyOf(quint8 code, const QString& text)
     return DeviceCommand::replyFrame(code, 0x00, gbk(text));
 }
 
-QByteArray firmware(int size)
+QByteArray resetReply() { return replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")); }
+QByteArray versionReply()
 {
-    QByteArray bytes;
-    for (int i = 0; i < size; ++i)
-        bytes.append(char((i * 31 + i / 256) & 0xFF));
-    return bytes;
+    return replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
+}
+QByteArray powerOnInfo() { return replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0")); }
+
+// A line the boot loader ends its turn with.
+QString line(const QString& text) { return text + QStringLiteral("\r\n"); }
+
+// A running simulator with the program's port open on it, and all that port has read.
+struct Board : DevSimProcess {
+    bool open(const QStringList& args) { return start(args) && port.open(linkPath()); }
+    bool until(const Done& done, int timeoutMs = 3000)
+    {
+        return port.readUntil(&got, done, timeoutMs);
+    }
+    bool untilText(const QString& text, int timeoutMs = 3000)
+    {
+        return until(has(gbk(text)), timeoutMs);
+    }
+    // Sends `bytes` and waits for `reply`.
+    bool ask(const QByteArray& bytes, const QString& reply, int timeoutMs = 3000)
+    {
+        return port.write(bytes) && untilText(reply, timeoutMs);
+    }
+
+    Port port;
+    QByteArray got;
+};
+
+QString cleanExit() { return QStringLiteral("exit 0, link gone"); }
+
+// How the simulator ended after `signal` (0: on its own): "exit 0, link gone" when cleanly.
+QString ending(DevSimProcess& sim, int signal)
+{
+    const bool normal = sim.stop(signal);
+    return QStringLiteral("%1exit %2, link %3")
+        .arg(normal ? "" : "abnormal ")
+        .arg(sim.process().exitCode())
+        .arg(isLinkOrFile(sim.linkPath()) ? "left" : "gone");
 }
 
-// Brings a boot loader from its menu to the file request; returns false on a wrong turn.
+// The simulator's --help text; empty when it did not end well.
+QString helpText()
+{
+    QProcess p;
+    p.start(DevSimProcess::program(), { "--help" });
+    if (!p.waitForFinished(5000) || p.exitCode() != 0)
+        return QString();
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// Every option as "name=value", in one line.
+QStringList describe(const DevSimOptions& o)
+{
+    const auto n = [](qint64 v) { return QString::number(v); };
+    const auto on = [](bool v) { return QString::fromLatin1(v ? "on" : "off"); };
+    return { "link=" + o.linkPath, "record=" + o.recordPath, "interval=" + n(o.intervalMs),
+        "lines=" + n(o.linesPerPeriod), "paced=" + on(o.paced), "rate=" + n(o.bytesPerSecond),
+        "count=" + n(o.count), "duration=" + n(o.durationMs), "quiet=" + on(o.quiet),
+        "echo=" + on(o.echo), "key=" + o.key, "bootOnReset=" + on(o.bootOnReset),
+        "silent=" + on(o.silentAfterPrompt), "bootLine=" + n(o.bootLineAfterBytes),
+        "downloadQuiet=" + n(o.downloadQuietMs), "bootTimeout=" + n(o.bootTimeoutMs),
+        "download=" + o.downloadPath, "color=" + on(o.color), "utf8=" + on(o.utf8),
+        "reenumerate=" + on(o.reenumerate) };
+}
+
 // Gives a boot loader (or the board in one) its answers `from` up to `to`: 0 the menu digit 2,
 // 1 the key, 2 the key again, each followed by the pause it needs; returns the last reply.
 template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
@@ -197,6 +261,7 @@ template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
     return reply;
 }
 
+// Brings a boot loader from its menu to the file request; returns false on a wrong turn.
 bool reachFileRequest(BootLoader& b, qint64* now)
 {
     b.enter(*now);
@@ -219,8 +284,6 @@ private slots:
     void sequenceOf_data();
     void sequenceOf();
     // Answers
-    void device_data();
-    void device();
     void commandReplies_data();
     void commandReplies();
     void unfinishedFrameTurnsIntoEcho();
@@ -243,8 +306,6 @@ private slots:
     void options();
     void badOptions_data();
     void badOptions();
-    void boardOptions_data();
-    void boardOptions();
     void defaultLink_data();
     void defaultLink();
     // The running simulator
@@ -257,14 +318,13 @@ private slots:
     void batchesPerPeriod();
     void quietOnlyAnswers_data();
     void quietOnlyAnswers();
-    void fullSpeedLosesNothing();
-    void answersBetweenLines();
+    void fullSpeed_data();
+    void fullSpeed();
     void signalWaitsForReader();
     void pacedRate();
     void durationEndsRun();
     void signalsRemoveLink_data();
     void signalsRemoveLink();
-    void helpExplainsTheBoard();
     void answersCommandsBetweenLines();
     void downloadThroughBootLoader();
     void bootLoaderGivesUpOnTheLine();
@@ -284,12 +344,11 @@ void tst_DevSim::logLinesAreNumberedAndTerminated()
     QVERIFY(parts.last().isEmpty());
     for (int i = 0; i < 300; ++i) {
         const QByteArray& line = parts.at(i);
-        QVERIFY2(line.endsWith('\r'), line.constData());
-        QVERIFY2(!line.chopped(1).contains('\r'), line.constData());
+        QVERIFY2(line.endsWith('\r') && !line.chopped(1).contains('\r'), line.constData());
         QCOMPARE(LogStream::sequenceOf(line), qint64(i + 1));
     }
     QVERIFY(split(all).other.isEmpty());
-    QVERIFY(consecutiveFrom(split(all).sequences, 1));
+    QVERIFY(gapless(split(all).sequences));
     QCOMPARE(log.nextLines(0), QByteArray());
 }
 
@@ -303,16 +362,14 @@ void tst_DevSim::logLinesAreGbkText()
         const QByteArray line = log.nextLine();
         QTextCodec::ConverterState state;
         const QString text = gbk->toUnicode(line.constData(), line.size(), &state);
-        QCOMPARE(state.invalidChars, 0);
-        QCOMPARE(state.remainingChars, 0);
+        QCOMPARE(QPair(state.invalidChars, state.remainingChars), QPair(0, 0));
         QVERIFY2(!text.contains(QChar::ReplacementCharacter) && !text.contains(QLatin1Char('?')),
             qPrintable(text));
         QCOMPARE(gbk->fromUnicode(text), line);
         // GBK, not UTF-8: a UTF-8 decoder must not read the same bytes as the same text.
         if (text.contains(QStringLiteral("温度传感器读数"))) {
             sawChinese = true;
-            QVERIFY(text.contains(QChar(0x2103)));
-            QVERIFY(QString::fromUtf8(line) != text);
+            QVERIFY(text.contains(QChar(0x2103)) && QString::fromUtf8(line) != text);
         }
     }
     QVERIFY(sawChinese);
@@ -320,19 +377,16 @@ void tst_DevSim::logLinesAreGbkText()
 
 void tst_DevSim::logMixesLevels()
 {
-    QTextCodec* gbk = QTextCodec::codecForName("GBK");
     LogStream log;
     QMap<QString, int> levels;
+    const QRegularExpression level(QStringLiteral("^#\\d{6,} \\[(INFO|WARN|ERR)\\] \\S"));
     for (int i = 0; i < 100; ++i) {
-        const QString text = gbk->toUnicode(log.nextLine());
-        const QRegularExpressionMatch m
-            = QRegularExpression(QStringLiteral("^#\\d{6,} \\[(INFO|WARN|ERR)\\] \\S")).match(text);
+        const QString text = fromGbk(log.nextLine());
+        const QRegularExpressionMatch m = level.match(text);
         QVERIFY2(m.hasMatch(), qPrintable(text));
         ++levels[m.captured(1)];
     }
-    QCOMPARE(levels.value(QStringLiteral("INFO")), 70);
-    QCOMPARE(levels.value(QStringLiteral("WARN")), 20);
-    QCOMPARE(levels.value(QStringLiteral("ERR")), 10);
+    QCOMPARE(levels, (QMap<QString, int> { { "INFO", 70 }, { "WARN", 20 }, { "ERR", 10 } }));
 }
 
 void tst_DevSim::logColourAndEncoding_data()
@@ -395,86 +449,415 @@ void tst_DevSim::sequenceOf()
     QTEST(LogStream::sequenceOf(bytes), "sequence");
 }
 
-void tst_DevSim::device_data()
+// --- the board's answers -----------------------------------------------------------------------
+
+void tst_DevSim::commandReplies_data()
 {
     QTest::addColumn<bool>("echo");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("answer");
     const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
     const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
+    const QByteArray version = versionReply(), info = powerOnInfo();
+    QByteArray badSum = command("01");
+    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x10);
+    QByteArray badLength = command("0102");
+    badLength[4] = char(badLength.at(4) + 1);
+
     row("echo text", true, QByteArray("AT\r\n"), QByteArray("AT\r\n"));
     row("echo binary with NUL", true, binary, binary);
     row("echo GBK", true, chinese, chinese);
     row("echo nothing", true, QByteArray(), QByteArray());
     row("silent text", false, QByteArray("AT\r\n"), QByteArray());
     row("silent binary", false, binary, QByteArray());
+    row("host version", true, command("01"), version);
+    row("reset", true, command("02"), resetReply());
+    row("reset information", true, command("03"), info);
+    row("reset, then its information", true, command("02") + command("03"),
+        resetReply() + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
+    row("free payload described", true, command("01020A"),
+        replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
+    row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
+    row("long payload described in part", true, DeviceCommand::commandFrame(sampleFile(20)),
+        replyOf(0x00,
+            QStringLiteral(
+                "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
+    row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
+    row("two frames back to back", true, command("01") + command("03"), version + info);
+    row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
+    row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
+    row("bad checksum echoed", true, badSum, badSum);
+    row("bad length field echoed", true, badLength, badLength);
+    row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
+    row("LF behind a frame belongs to it", true, command("01") + "\n", version);
+    row("frames with line ends back to back", true, command("01") + "\r\n" + command("03") + "\r\n",
+        version + info);
+    row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
+    row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
+    row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
+    row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
+    row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
 }
 
-void tst_DevSim::device()
+void tst_DevSim::commandReplies()
 {
     QFETCH(bool, echo);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, answer);
-    Device dev;
-    QVERIFY(dev.echo());
-    dev.setEcho(echo);
-    QCOMPARE(dev.feed(input), answer);
+    Device whole, pieces;
+    QVERIFY(whole.echo()); // echo is the default
+    whole.setEcho(echo);
+    pieces.setEcho(echo);
+    QCOMPARE(whole.feed(input), answer);
+    QVERIFY(!whole.inBootLoader());
     // Pieces of any size give the same answer as the whole.
-    QByteArray pieces;
+    QByteArray got;
     for (char c : input)
-        pieces += dev.feed(QByteArray(1, c));
-    QCOMPARE(pieces, answer);
+        got += pieces.feed(QByteArray(1, c));
+    QCOMPARE(got, answer);
 }
+
+void tst_DevSim::unfinishedFrameTurnsIntoEcho()
+{
+    Device dev;
+    QCOMPARE(dev.feed("\xAA\x75\x80", 1000), QByteArray());
+    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::FrameTimeoutMs));
+    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs - 1), QByteArray());
+    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs), QByteArray("\xAA\x75\x80"));
+    QCOMPARE(dev.nextWakeMs(), qint64(-1));
+    Device silent;
+    silent.setEcho(false);
+    silent.feed("\xAA\x75", 0);
+    QCOMPARE(silent.poll(Device::FrameTimeoutMs), QByteArray());
+}
+
+void tst_DevSim::logKeepsStillAfterReply()
+{
+    Device dev;
+    QVERIFY(!dev.logPaused(0));
+    QVERIFY(!dev.feed(command("01"), 500).isEmpty());
+    QVERIFY(dev.logPaused(500) && dev.logPaused(500 + Device::ReplyGapMs - 1));
+    QCOMPARE(dev.nextWakeMs(), qint64(500 + Device::ReplyGapMs));
+    dev.poll(500 + Device::ReplyGapMs);
+    QVERIFY(!dev.logPaused(500 + Device::ReplyGapMs));
+    QCOMPARE(dev.nextWakeMs(), qint64(-1));
+}
+
+void tst_DevSim::resetEntersBootLoader()
+{
+    Device plain;
+    plain.feed(command("02"), 0);
+    QCOMPARE(plain.poll(Device::ResetDelayMs), QByteArray());
+    QVERIFY(!plain.inBootLoader());
+    QCOMPARE(plain.resets(), 1);
+
+    Device dev;
+    dev.setBootOnReset(true);
+    QCOMPARE(dev.feed(command("02"), 1000), resetReply());
+    QVERIFY(!dev.inBootLoader());
+    QVERIFY(dev.logPaused(1000 + Device::ReplyGapMs)); // restarting: no log
+    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::ResetDelayMs));
+    QCOMPARE(dev.poll(1000 + Device::ResetDelayMs - 1), QByteArray());
+    const QString banner = fromGbk(dev.poll(1000 + Device::ResetDelayMs));
+    QVERIFY(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")));
+    QVERIFY(dev.inBootLoader() && dev.logPaused(5000));
+    // The loader owns the port now: no echo, no command replies.
+    QCOMPARE(dev.feed("hello" + command("01"), 1200), QByteArray());
+}
+
+// --- the boot loader ---------------------------------------------------------------------------
+
+void tst_DevSim::bootLoaderDownload()
+{
+    QTemporaryDir dir;
+    BootLoader::Settings settings;
+    settings.quietMs = 500;
+    settings.downloadPath = dir.filePath(QStringLiteral("got.bin"));
+    BootLoader b(settings);
+    QVERIFY(!b.isActive());
+
+    const QString menu = fromGbk(b.enter(0));
+    const QStringList lines = menu.split(QStringLiteral("\r\n"));
+    const int copyright = lines.indexOf(QStringLiteral("Copyright (C) 2015 Brenlow"));
+    QVERIFY(copyright >= 0 && copyright < lines.indexOf(BootLoader::identification()));
+    QVERIFY(BootLoader::identification().contains(QStringLiteral("boot-"))
+        && BootLoader::identification().contains(QStringLiteral("m4")));
+    QVERIFY(!menu.contains(QStringLiteral("Boot")));
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^========="))).size(), 2);
+    QCOMPARE(lines.last(), QStringLiteral(">")); // the prompt has no line end
+    QCOMPARE(b.nextWakeMs(), qint64(BootLoader::DefaultIdleTimeoutMs)); // then it gives up
+
+    // The type digit comes twice; the second is flushed.
+    QCOMPARE(fromGbk(b.feed("22", 10)), QStringLiteral("\r\n已选择：2 - 下载主程序 HEX文件\r\n"));
+    QCOMPARE(b.feed("2", 20), QByteArray());
+    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs - 1), QByteArray());
+    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs), gbk(QStringLiteral("请输入操作密码：")));
+
+    // Each password ends when the line goes quiet, in however many pieces it came.
+    const QByteArray key = BootLoader::defaultKey();
+    QCOMPARE(b.feed(key.left(7), 200), QByteArray());
+    QCOMPARE(b.feed(key.mid(7), 250), QByteArray());
+    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs - 1), QByteArray());
+    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs),
+        QByteArray(key.size(), '*') + "\r\n" + gbk(QStringLiteral("请再次输入密码：")));
+    b.feed(key, 400);
+    QCOMPARE(fromGbk(b.poll(400 + BootLoader::KeyQuietMs)),
+        QString(key.size(), QLatin1Char('*'))
+            + QStringLiteral("\r\n密码验证通过\r\n请传送主程序HEX文件...\r\n>>\r\n"));
+    // Waits for the file a while, not for good.
+    QCOMPARE(b.nextWakeMs(), 400 + BootLoader::KeyQuietMs + BootLoader::DefaultIdleTimeoutMs);
+
+    const QByteArray file = sampleFile(3 * BootLoader::ProgressBytes + 100);
+    QByteArray progress;
+    qint64 now = 1000;
+    for (int at = 0; at < file.size(); at += 512, now += 50)
+        progress += b.feed(file.mid(at, 512), now);
+    now -= 50;
+    QCOMPARE(progress, QByteArray(">>>\r\n>>>\r\n>>>\r\n"));
+    QCOMPARE(b.poll(now + 499), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + 500)),
+        QStringLiteral("\r\n接收完成，共 %1 字节\r\n文件下载成功！\r\n").arg(file.size()));
+    QCOMPARE(b.downloads(), 1);
+    QVERIFY(b.lastDownload() == file);
+    QFile saved(settings.downloadPath);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll() == file);
+    QVERIFY(!b.saveFailed() && b.isActive());
+    QCOMPARE(b.poll(now + 500 + BootLoader::LeaveDelayMs - 1), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + 500 + BootLoader::LeaveDelayMs)), line(BootLoader::leaveLine()));
+    QVERIFY(!b.isActive());
+}
+
+void tst_DevSim::bootLoaderTakesOneDigit()
+{
+    BootLoader b;
+    b.enter(0);
+    QCOMPARE(b.feed("x70\r\n", 0), QByteArray()); // not a menu item
+    QCOMPARE(b.choice(), '\0');
+    QVERIFY(fromGbk(b.feed("53", 5)).contains(QStringLiteral("5 - 擦除用户参数扇区")));
+    QCOMPARE(b.choice(), '5');
+}
+
+void tst_DevSim::bootLoaderRejectsKey_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    const QByteArray key = BootLoader::defaultKey();
+    row("first key wrong", QByteArray("nope"), QByteArray());
+    row("first key too long", key + "X", QByteArray());
+    row("first key lower case", key.toLower(), QByteArray());
+    row("second key wrong", key, key.left(39));
+}
+
+void tst_DevSim::bootLoaderRejectsKey()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    BootLoader b;
+    b.enter(0);
+    b.feed("1", 0);
+    b.poll(BootLoader::ChoiceFlushMs);
+    b.feed(first, 200);
+    qint64 now = 200 + BootLoader::KeyQuietMs;
+    QString answer = fromGbk(b.poll(now));
+    if (!second.isEmpty()) {
+        QVERIFY(answer.endsWith(QStringLiteral("请再次输入密码：")));
+        b.feed(second, now += 100);
+        answer = fromGbk(b.poll(now += BootLoader::KeyQuietMs));
+    }
+    QVERIFY2(answer.endsWith(QStringLiteral("\r\n密码错误！升级已取消\r\n")), qPrintable(answer));
+    QCOMPARE(b.feed("22", now), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)), line(BootLoader::leaveLine()));
+    QVERIFY(!b.isActive());
+    QCOMPARE(b.downloads(), 0);
+}
+
+void tst_DevSim::bootLoaderSilentAfterPrompt()
+{
+    BootLoader::Settings settings;
+    settings.silentAfterPrompt = true;
+    BootLoader b(settings);
+    qint64 now = 0;
+    QVERIFY(reachFileRequest(b, &now));
+    QByteArray out;
+    for (int i = 0; i < 40; ++i)
+        out += b.feed(QByteArray(512, 'f'), now += 50);
+    QCOMPARE(out, QByteArray(">>>\r\n")); // one prompt only
+    QCOMPARE(b.poll(now + settings.quietMs), QByteArray()); // and no result
+    QVERIFY(!b.isActive());
+    QCOMPARE(b.lastDownload().size(), 40 * 512);
+}
+
+void tst_DevSim::bootLoaderRestartsMidTransfer()
+{
+    BootLoader::Settings settings;
+    settings.bootLineAfterBytes = 5000;
+    settings.quietMs = 300;
+    BootLoader b(settings);
+    qint64 now = 0;
+    QVERIFY(reachFileRequest(b, &now));
+    const QByteArray file = sampleFile(20000);
+    QByteArray out;
+    int at = 0;
+    for (; !out.contains("Boot"); at += 512) {
+        QVERIFY(at < file.size());
+        out += b.feed(file.mid(at, 512), now += 50);
+    }
+    QCOMPARE(at, 5120); // the restart comes with the piece that crossed the mark
+    QVERIFY(fromGbk(out).endsWith(QStringLiteral("\r\n") + line(BootLoader::restartLine())));
+    QVERIFY(BootLoader::restartLine().contains(QStringLiteral("Boot")));
+    QVERIFY(b.lastDownload() == file.left(5000));
+    // The rest of the transfer is ignored until the line is quiet.
+    QCOMPARE(b.feed(file.mid(at, 512), now += 50), QByteArray());
+    QCOMPARE(b.poll(now + 299), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + 300)), line(BootLoader::leaveLine()));
+    QVERIFY(!b.isActive());
+}
+
+void tst_DevSim::bootLoaderSaveFailure()
+{
+    QTemporaryDir dir;
+    BootLoader::Settings settings;
+    settings.downloadPath = dir.filePath(QStringLiteral("missing/got.bin"));
+    BootLoader b(settings);
+    qint64 now = 0;
+    QVERIFY(reachFileRequest(b, &now));
+    b.feed("data", now += 10);
+    QVERIFY(fromGbk(b.poll(now + settings.quietMs)).contains(QStringLiteral("文件下载成功！")));
+    QVERIFY(b.saveFailed());
+}
+
+void tst_DevSim::bootLoaderGivesUp_data()
+{
+    QTest::addColumn<int>("answers"); // given before nothing more comes
+    QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
+    row("menu", 0, true);
+    row("password", 1, true);
+    row("password again", 2, true);
+    row("file", 3, false);
+}
+
+void tst_DevSim::bootLoaderGivesUp()
+{
+    QFETCH(int, answers);
+    QFETCH(bool, midLine);
+    BootLoader::Settings settings;
+    settings.idleTimeoutMs = 2000;
+    BootLoader b(settings);
+    qint64 now = 1000;
+    b.enter(now);
+    const QString reply = answer(b, &now, 0, answers);
+    if (answers == 3)
+        QVERIFY(reply.contains(QStringLiteral("请传送主程序HEX文件...")));
+    // Bytes that are no answer do not keep the menu waiting.
+    if (answers == 0)
+        QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
+    QCOMPARE(b.nextWakeMs(), now + settings.idleTimeoutMs);
+    QCOMPARE(b.poll(now + settings.idleTimeoutMs - 1), QByteArray());
+    QVERIFY(b.isActive());
+    now += settings.idleTimeoutMs;
+    QCOMPARE(fromGbk(b.poll(now)),
+        (midLine ? QStringLiteral("\r\n") : QString()) + line(BootLoader::giveUpLine()));
+    QVERIFY(!BootLoader::giveUpLine().contains(QStringLiteral("Boot")));
+    QCOMPARE(b.feed("2", now + 10), QByteArray());
+    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)), line(BootLoader::leaveLine()));
+    QVERIFY(!b.isActive());
+    QCOMPARE(b.downloads(), 0);
+}
+
+void tst_DevSim::resetObeyedInBootLoader_data()
+{
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
+    row("menu", "menu", 0);
+    row("menu, frame in two pieces", "menu", 5);
+    row("password", "key", 0);
+    row("password, frame in two pieces", "key", 13);
+    row("receiving the file", "file", 0);
+    row("receiving the file, frame in two pieces", "file", 1);
+}
+
+void tst_DevSim::resetObeyedInBootLoader()
+{
+    QFETCH(QString, stage);
+    QFETCH(int, split);
+    Device dev;
+    dev.setBootOnReset(true);
+    qint64 now = 1000;
+    dev.feed(command("02"), now);
+    QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
+    QVERIFY(dev.inBootLoader());
+    if (stage != QLatin1String("menu"))
+        QCOMPARE(answer(dev, &now, 0, 1), QStringLiteral("请输入操作密码："));
+    if (stage == QLatin1String("file")) {
+        answer(dev, &now, 1, 3);
+        QCOMPARE(dev.feed(sampleFile(1000), now += 10), QByteArray());
+    } else if (stage == QLatin1String("key")) {
+        dev.feed("PLUMB", now += 10); // half a password
+    }
+    const QByteArray reset = command("02") + "junk";
+    const int cut = split > 0 ? split : reset.size();
+    QByteArray out = dev.feed(reset.left(cut), now += 10);
+    if (cut < reset.size())
+        out += dev.feed(reset.mid(cut), now += 10);
+    QCOMPARE(out, resetReply());
+    QVERIFY(!dev.inBootLoader());
+    QCOMPARE(dev.resets(), 2);
+    QCOMPARE(dev.bootLoader().downloads(), 0);
+    // It restarts into the loader again, as after the first reset.
+    QCOMPARE(dev.nextWakeMs(), now + Device::ResetDelayMs);
+    const QString banner = fromGbk(dev.poll(now + Device::ResetDelayMs));
+    QVERIFY2(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")),
+        qPrintable(banner));
+    QVERIFY(banner.endsWith(QStringLiteral("=\r\n>")));
+    QVERIFY(dev.inBootLoader());
+}
+
+// --- the command line --------------------------------------------------------------------------
 
 void tst_DevSim::options_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<bool>("paced");
-    QTest::addColumn<qint64>("rate");
-    QTest::addColumn<qint64>("count");
-    QTest::addColumn<qint64>("durationMs");
-    QTest::addColumn<bool>("quiet");
-    QTest::addColumn<bool>("echo");
-    QTest::addColumn<QString>("record");
-
-    const QString def = DevSimOptions::defaultLinkPath();
-    row("defaults", QStringList {}, def, 1000, 1, false, qint64(0), qint64(-1), qint64(-1), false,
-        true, QString());
-    row("period and lines", QStringList { "--interval", "50", "--lines", "3" }, def, 50, 3, false,
-        qint64(0), qint64(-1), qint64(-1), false, true, QString());
-    row("rate zero is full speed", QStringList { "--rate", "0" }, def, 1000, 1, true, qint64(0),
-        qint64(-1), qint64(-1), false, true, QString());
-    row("rate with equals sign", QStringList { "--rate=115200" }, def, 1000, 1, true,
-        qint64(115200), qint64(-1), qint64(-1), false, true, QString());
-    row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" }, def,
-        1000, 1, false, qint64(0), qint64(10), qint64(250), false, true, QString());
-    row("count zero", QStringList { "--count", "0" }, def, 1000, 1, false, qint64(0), qint64(0),
-        qint64(-1), false, true, QString());
+    QTest::addColumn<QString>("differs"); // the options that differ from the defaults
+    row("defaults", QStringList {}, "");
+    row("period and lines", QStringList { "--interval", "50", "--lines", "3" },
+        "interval=50 lines=3");
+    row("rate zero is full speed", QStringList { "--rate", "0" }, "paced=on");
+    row("rate with equals sign", QStringList { "--rate=115200" }, "paced=on rate=115200");
+    row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" },
+        "count=10 duration=250");
+    row("count zero", QStringList { "--count", "0" }, "count=0");
     row("quiet, no echo, link, record",
-        QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }, "/x/tty",
-        1000, 1, false, qint64(0), qint64(-1), qint64(-1), true, false, "r.bin");
+        QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" },
+        "link=/x/tty record=r.bin quiet=on echo=off");
+    row("everything",
+        QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
+            "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
+            "--download-file", "got.bin", "--boot-timeout", "1500" },
+        "key=K1 bootOnReset=on silent=on bootLine=4096 downloadQuiet=300 bootTimeout=1500 "
+        "download=got.bin color=on utf8=on reenumerate=on");
+    row("restart at once", QStringList { "--boot-line-mid-transfer=0" }, "bootLine=0");
 }
 
 void tst_DevSim::options()
 {
     QFETCH(QStringList, args);
-    DevSimOptions o;
+    DevSimOptions o, defaults;
     QString message;
     QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
         DevSimOptions::Parse::Ok);
-    QTEST(o.linkPath, "link");
-    QTEST(o.intervalMs, "interval");
-    QTEST(o.linesPerPeriod, "lines");
-    QTEST(o.paced, "paced");
-    QTEST(o.bytesPerSecond, "rate");
-    QTEST(o.count, "count");
-    QTEST(o.durationMs, "durationMs");
-    QTEST(o.quiet, "quiet");
-    QTEST(o.echo, "echo");
-    QTEST(o.recordPath, "record");
+    defaults.linkPath = DevSimOptions::defaultLinkPath();
+    QCOMPARE(describe(defaults).join(' '),
+        QStringLiteral("link=%1 record= interval=1000 lines=1 paced=off rate=0 count=-1 "
+                       "duration=-1 quiet=off echo=on key=%2 bootOnReset=off silent=off "
+                       "bootLine=-1 downloadQuiet=800 bootTimeout=%3 download= color=off "
+                       "utf8=off reenumerate=off")
+            .arg(defaults.linkPath, QString::fromLatin1(BootLoader::defaultKey()))
+            .arg(BootLoader::DefaultIdleTimeoutMs));
+    QStringList differs = describe(o);
+    for (const QString& d : describe(defaults))
+        differs.removeOne(d);
+    QTEST(differs.join(' '), "differs");
 }
 
 void tst_DevSim::badOptions_data()
@@ -527,26 +910,29 @@ void tst_DevSim::defaultLink()
     QFETCH(QByteArray, runtimeDir);
     const bool had = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
     const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
-    if (runtimeDir.isEmpty())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", runtimeDir);
+    const auto set = [](bool on, const QByteArray& value) {
+        on ? qputenv("XDG_RUNTIME_DIR", value) : qunsetenv("XDG_RUNTIME_DIR");
+    };
+    set(!runtimeDir.isEmpty(), runtimeDir);
     const QString link = DevSimOptions::defaultLinkPath();
-    if (had)
-        qputenv("XDG_RUNTIME_DIR", old);
-    else
-        qunsetenv("XDG_RUNTIME_DIR");
+    set(had, old);
     QTEST(link, "link");
 }
+
+// --- the running simulator ---------------------------------------------------------------------
 
 void tst_DevSim::help()
 {
     NEED_SIMULATOR();
     const QString out = helpText();
-    for (const char* option : { "--link", "--interval", "--lines", "--rate", "--count",
-             "--duration", "--quiet", "--record", "--no-echo", "--help" })
-        QVERIFY2(out.contains(QLatin1String(option)), option);
     QVERIFY(out.contains(QStringLiteral("PTY <path>")));
+    // Every option, and how the board talks: colours, boot loader, command frames.
+    for (const char* text : { "--link", "--interval", "--lines", "--rate", "--count", "--duration",
+             "--quiet", "--record", "--no-echo", "--help", "--boot-on-reset", "--key",
+             "--download-quiet", "--download-file", "--silent-after-prompt",
+             "--boot-line-mid-transfer", "--boot-timeout", "--color", "--utf8", "--reenumerate",
+             "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80", "55 7A 80" })
+        QVERIFY2(out.contains(QLatin1String(text)), text);
 }
 
 void tst_DevSim::startFailures_data()
@@ -568,26 +954,23 @@ void tst_DevSim::startFailures()
     QFETCH(QStringList, args);
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttySIM0"));
-    if (setup == QLatin1String("file")) {
-        QFile f(link);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("keep me");
-    }
-    for (QString& a : args)
-        a.replace(QStringLiteral("<dir>"), dir.path());
+    const bool file = setup == QLatin1String("file");
+    QFile f(link);
+    if (file)
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("keep me") == 7);
+    f.close();
     QProcess p;
-    p.start(DevSimProcess::program(), QStringList { "--link", link } + args);
+    p.start(DevSimProcess::program(),
+        QStringList { "--link", link }
+            + args.replaceInStrings(QStringLiteral("<dir>"), dir.path()));
     QVERIFY(p.waitForFinished(5000));
     QTEST(p.exitCode(), "exitCode");
     QVERIFY(p.readAllStandardOutput().isEmpty()); // no PTY line on failure
     QVERIFY(!p.readAllStandardError().isEmpty());
-    if (setup == QLatin1String("file")) {
-        QFile f(link);
-        QVERIFY(!QFileInfo(link).isSymLink());
-        QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(isLinkOrFile(link), file);
+    if (file) {
+        QVERIFY(!QFileInfo(link).isSymLink() && f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("keep me"));
-    } else {
-        QVERIFY(!isLinkOrFile(link));
     }
 }
 
@@ -597,11 +980,9 @@ void tst_DevSim::replacesOldLink()
     DevSimProcess sim;
     QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.linkPath()));
     QVERIFY(sim.start({ "--quiet" }));
-    const QString pty = sim.ptyPath();
-    QVERIFY(pty.startsWith(QStringLiteral("/dev/")));
-    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), pty);
-    QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QVERIFY(sim.ptyPath().startsWith(QStringLiteral("/dev/")));
+    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
+    QCOMPARE(ending(sim, SIGTERM), cleanExit());
     QVERIFY(QDir(sim.folder())
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
                 .isEmpty());
@@ -610,43 +991,32 @@ void tst_DevSim::replacesOldLink()
 void tst_DevSim::streamSurvivesReopenAndIsRecorded()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    const QString record = sim.filePath(QStringLiteral("sent.bin"));
-    QVERIFY2(sim.start({ "--interval", "30", "--lines", "2", "--count", "20", "--record", record }),
-        qPrintable(sim.errors()));
-    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
-
-    QByteArray got;
-    {
-        Port port(sim.linkPath());
-        QVERIFY(port.isOpen());
-        QVERIFY(port.readUntil(&got, haveLines(5), 3000));
-    }
+    Board b;
+    const QString record = b.filePath(QStringLiteral("sent.bin"));
+    QVERIFY2(b.open({ "--interval", "30", "--lines", "2", "--count", "20", "--record", record }),
+        qPrintable(b.errors()));
+    QCOMPARE(QFileInfo(b.linkPath()).symLinkTarget(), b.ptyPath());
+    QVERIFY(b.until(haveLines(5)));
     // The program closes its port for a while; the board goes on and nothing may be lost.
+    b.port.close();
     QTest::qWait(150);
-    Port port(sim.linkPath());
-    QVERIFY(port.isOpen());
-    QVERIFY(port.readUntil(&got, haveLines(20), 5000));
+    QVERIFY(b.port.open(b.linkPath()));
+    QVERIFY(b.until(haveLines(20), 5000));
 
     // Answers come between whole lines, never inside one.
     const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
-    QVERIFY(port.write(payload));
-    QVERIFY(port.readUntil(
-        &got, [&](const QByteArray& b) { return split(b).other == payload; }, 3000));
-    got += port.readFor(200);
-
-    const Stream s = split(got);
+    QVERIFY(b.port.write(payload));
+    QVERIFY(b.until(otherIs(payload)));
+    b.got += b.port.readFor(200);
+    const Stream s = split(b.got);
     QCOMPARE(s.sequences.size(), 20); // --count ends the log
-    QVERIFY(consecutiveFrom(s.sequences, 1));
+    QVERIFY(gapless(s.sequences));
     QCOMPARE(s.other, payload);
-    QVERIFY(got.endsWith("\r\n") || got.endsWith(payload));
-
-    QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QVERIFY(b.got.endsWith("\r\n") || b.got.endsWith(payload));
+    QCOMPARE(ending(b, SIGTERM), cleanExit());
     QFile recorded(record);
     QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QCOMPARE(recorded.readAll(), got);
+    QCOMPARE(recorded.readAll(), b.got);
 }
 
 void tst_DevSim::serialPortReopens()
@@ -677,26 +1047,21 @@ void tst_DevSim::serialPortReopens()
     QVERIFY(port.open(QIODevice::ReadWrite));
     QVERIFY(port.write("x") == 1 && port.waitForBytesWritten(1000));
     QVERIFY(readLines(20));
-    QVERIFY(consecutiveFrom(split(got).sequences, 1));
+    QVERIFY(gapless(split(got).sequences));
     port.close();
-    QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process().exitCode(), 0);
+    QCOMPARE(ending(sim, SIGTERM), cleanExit());
 }
 
 void tst_DevSim::batchesPerPeriod()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "2000", "--lines", "3" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 3; }, 3000));
-    got += port.readFor(300);
-    QCOMPARE(split(got).sequences.size(), 3); // the next batch is a period away
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 6; }, 4000));
-    QVERIFY(consecutiveFrom(split(got).sequences, 1));
+    Board b;
+    QVERIFY(b.open({ "--interval", "2000", "--lines", "3" }));
+    QVERIFY(b.until(haveLines(3)));
+    b.got += b.port.readFor(300);
+    QCOMPARE(split(b.got).sequences.size(), 3); // the next batch is a period away
+    QVERIFY(b.until(haveLines(6), 4000));
+    QVERIFY(gapless(split(b.got).sequences));
 }
 
 void tst_DevSim::quietOnlyAnswers_data()
@@ -713,126 +1078,95 @@ void tst_DevSim::quietOnlyAnswers()
     NEED_SIMULATOR();
     QFETCH(QStringList, args);
     QFETCH(bool, echo);
-    DevSimProcess sim;
-    QVERIFY(sim.start(args));
-    Port port(sim.linkPath());
-    QCOMPARE(port.readFor(300), QByteArray());
+    Board b;
+    QVERIFY(b.open(args));
+    QCOMPARE(b.port.readFor(300), QByteArray());
     // More than one pty buffer's worth, so the answer must wait for room instead of dropping.
-    QByteArray payload;
-    for (int i = 0; i < 20000; ++i)
-        payload += char(i * 7);
-    QByteArray got;
-    int written = 0;
-    while (written < payload.size()) {
-        const QByteArray piece = payload.mid(written, 1000);
-        QVERIFY(port.write(piece));
-        written += piece.size();
-        got += port.readFor(5);
+    const QByteArray payload = sampleFile(20000);
+    for (int at = 0; at < payload.size(); at += 1000) {
+        QVERIFY(b.port.write(payload.mid(at, 1000)));
+        b.got += b.port.readFor(5);
     }
-    if (echo) {
-        QVERIFY(port.readUntil(
-            &got, [&](const QByteArray& b) { return b.size() >= payload.size(); }, 5000));
-        got += port.readFor(100);
-        QCOMPARE(got, payload);
-    } else {
-        got += port.readFor(300);
-        QCOMPARE(got, QByteArray());
-    }
+    if (echo)
+        QVERIFY(b.until([&](const QByteArray& got) { return got.size() >= payload.size(); }, 5000));
+    b.got += b.port.readFor(echo ? 100 : 300);
+    QCOMPARE(b.got, echo ? payload : QByteArray());
 }
 
-void tst_DevSim::fullSpeedLosesNothing()
+void tst_DevSim::fullSpeed_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("typed"); // pieces typed while the log streams
+    row("loses nothing", QStringList { "--rate", "0", "--count", "5000", "--no-echo" }, 0);
+    row("answers between lines", QStringList { "--rate", "0", "--count", "3000" }, 40);
+}
+
+void tst_DevSim::fullSpeed()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }));
-    Port port(sim.linkPath());
-    QByteArray got;
+    QFETCH(QStringList, args);
+    QFETCH(int, typed);
+    const int count = args.at(3).toInt();
+    Board b;
+    QVERIFY(b.open(args));
     // Read slowly at first so the simulator meets a full pty and has to wait.
-    QTest::qWait(300);
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 5000; }, 20000));
-    got += port.readFor(200);
-    const Stream s = split(got);
-    QCOMPARE(s.sequences.size(), 5000);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-    QVERIFY(s.other.isEmpty());
-}
-
-void tst_DevSim::answersBetweenLines()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--rate", "0", "--count", "3000" }));
-    Port port(sim.linkPath());
+    if (typed == 0)
+        QTest::qWait(300);
     // Typed while the log streams at full speed: every answer must wait for the line in flight.
     const QByteArray piece("AT+TEST \xd6\xd0\xce\xc4 ");
-    QByteArray sent;
-    QByteArray got;
-    for (int i = 0; i < 40; ++i) {
-        QVERIFY(port.write(piece));
-        sent += piece;
-        got += port.readFor(5);
+    const QByteArray sent = piece.repeated(typed);
+    for (int i = 0; i < typed; ++i) {
+        QVERIFY(b.port.write(piece));
+        b.got += b.port.readFor(5);
     }
-    QVERIFY(port.readUntil(
-        &got,
-        [&](const QByteArray& b) {
-            const Stream s = split(b);
-            return s.sequences.size() >= 3000 && s.other.size() >= sent.size();
+    QVERIFY(b.until(
+        [&](const QByteArray& got) {
+            const Stream s = split(got);
+            return s.sequences.size() >= count && s.other.size() >= sent.size();
         },
         20000));
-    got += port.readFor(200);
-    const Stream s = split(got);
-    QCOMPARE(s.sequences.size(), 3000);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
+    b.got += b.port.readFor(200);
+    const Stream s = split(b.got);
+    QCOMPARE(s.sequences.size(), count);
+    QVERIFY(gapless(s.sequences));
     QCOMPARE(s.other, sent);
 }
 
 void tst_DevSim::signalWaitsForReader()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    const QString record = sim.filePath(QStringLiteral("sent.bin"));
-    QVERIFY(sim.start({ "--rate", "0", "--record", record }));
-    Port port(sim.linkPath());
+    Board b;
+    const QString record = b.filePath(QStringLiteral("sent.bin"));
+    QVERIFY(b.open({ "--rate", "0", "--record", record }));
     // Nobody reads: the pty fills up and the simulator's own queue too.
     QTest::qWait(300);
-    ::kill(pid_t(sim.process().processId()), SIGTERM);
-    QByteArray got;
-    QVERIFY(!port.readUntil(
-        &got, [](const QByteArray&) { return false; }, 5000));
-    QVERIFY(port.hungUp);
-    QVERIFY(sim.process().waitForFinished(5000));
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    ::kill(pid_t(b.process().processId()), SIGTERM);
+    QVERIFY(!b.until(Port::never, 5000) && b.port.hungUp);
+    QCOMPARE(ending(b, 0), cleanExit());
 
     // What was in the pty reached the reader; what was only queued was neither sent nor recorded.
     QFile recorded(record);
     QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QVERIFY(got.size() > 1000);
-    QCOMPARE(recorded.readAll(), got);
-    const Stream s = split(got);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-    QVERIFY(s.other.isEmpty());
+    QVERIFY(b.got.size() > 1000);
+    QCOMPARE(recorded.readAll(), b.got);
+    const Stream s = split(b.got);
+    QVERIFY(gapless(s.sequences) && s.other.isEmpty());
 }
 
 void tst_DevSim::pacedRate()
 {
     NEED_SIMULATOR();
     const int rate = 4000;
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--rate", QString::number(rate) }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return !b.isEmpty(); }, 3000));
-    got.clear();
+    Board b;
+    QVERIFY(b.open({ "--rate", QString::number(rate) }));
+    QVERIFY(b.until([](const QByteArray& got) { return !got.isEmpty(); }));
     QElapsedTimer timer;
     timer.start();
-    got = port.readFor(1500);
+    const QByteArray got = b.port.readFor(1500);
     const double expected = rate * timer.elapsed() / 1000.0;
     // Pacing never runs ahead by more than a line; a busy machine may make it lag.
-    QVERIFY2(got.size() <= expected + 200, qPrintable(QString::number(got.size())));
-    QVERIFY2(got.size() >= expected * 0.3, qPrintable(QString::number(got.size())));
+    QVERIFY2(got.size() <= expected + 200 && got.size() >= expected * 0.3,
+        qPrintable(QString::number(got.size())));
 }
 
 void tst_DevSim::durationEndsRun()
@@ -842,11 +1176,8 @@ void tst_DevSim::durationEndsRun()
     QElapsedTimer timer;
     timer.start();
     QVERIFY(sim.start({ "--quiet", "--duration", "0.5" }));
-    QVERIFY(sim.process().waitForFinished(5000));
+    QCOMPARE(ending(sim, 0), cleanExit()); // no signal: it ends by itself
     QVERIFY(timer.elapsed() >= 400);
-    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
 }
 
 void tst_DevSim::signalsRemoveLink_data()
@@ -861,588 +1192,111 @@ void tst_DevSim::signalsRemoveLink()
 {
     NEED_SIMULATOR();
     QFETCH(int, signal);
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "10" }));
-    QVERIFY(QFileInfo(sim.linkPath()).isSymLink());
-    Port port(sim.linkPath()); // an open port must not keep it from ending
-    QVERIFY(!port.readFor(100).isEmpty());
-    QVERIFY(sim.stop(signal));
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-}
-
-// --- the board's answers -----------------------------------------------------------------------
-
-void tst_DevSim::commandReplies_data()
-{
-    QTest::addColumn<bool>("echo");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("answer");
-    const QByteArray version
-        = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
-    const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
-    QByteArray badSum = command("01");
-    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x10);
-    QByteArray badLength = command("0102");
-    badLength[4] = char(badLength.at(4) + 1);
-    QByteArray twenty;
-    for (int i = 0; i < 20; ++i)
-        twenty.append(char(i));
-
-    row("host version", true, command("01"), version);
-    row("reset", true, command("02"), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
-    row("reset information", true, command("03"), info);
-    row("reset, then its information", true, command("02") + command("03"),
-        replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
-            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
-    row("free payload described", true, command("01020A"),
-        replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
-    row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
-    row("long payload described in part", true, DeviceCommand::commandFrame(twenty),
-        replyOf(0x00,
-            QStringLiteral(
-                "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
-    row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
-    row("two frames back to back", true, command("01") + command("03"), version + info);
-    row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
-    row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
-    row("bad checksum echoed", true, badSum, badSum);
-    row("bad length field echoed", true, badLength, badLength);
-    row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
-    row("LF behind a frame belongs to it", true, command("01") + "\n", version);
-    row("frames with line ends back to back", true, command("01") + "\r\n" + command("03") + "\r\n",
-        version + info);
-    row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
-    row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
-    row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
-    row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
-    row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
-}
-
-void tst_DevSim::commandReplies()
-{
-    QFETCH(bool, echo);
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, answer);
-    Device whole;
-    whole.setEcho(echo);
-    QCOMPARE(whole.feed(input), answer);
-    Device pieces;
-    pieces.setEcho(echo);
-    QByteArray got;
-    for (char c : input)
-        got += pieces.feed(QByteArray(1, c));
-    QCOMPARE(got, answer);
-    QVERIFY(!whole.inBootLoader());
-}
-
-void tst_DevSim::unfinishedFrameTurnsIntoEcho()
-{
-    Device dev;
-    QCOMPARE(dev.feed("\xAA\x75\x80", 1000), QByteArray());
-    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::FrameTimeoutMs));
-    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs - 1), QByteArray());
-    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs), QByteArray("\xAA\x75\x80"));
-    QCOMPARE(dev.nextWakeMs(), qint64(-1));
-    Device silent;
-    silent.setEcho(false);
-    silent.feed("\xAA\x75", 0);
-    QCOMPARE(silent.poll(Device::FrameTimeoutMs), QByteArray());
-}
-
-void tst_DevSim::logKeepsStillAfterReply()
-{
-    Device dev;
-    QVERIFY(!dev.logPaused(0));
-    QVERIFY(!dev.feed(command("01"), 500).isEmpty());
-    QVERIFY(dev.logPaused(500));
-    QVERIFY(dev.logPaused(500 + Device::ReplyGapMs - 1));
-    QCOMPARE(dev.nextWakeMs(), qint64(500 + Device::ReplyGapMs));
-    dev.poll(500 + Device::ReplyGapMs);
-    QVERIFY(!dev.logPaused(500 + Device::ReplyGapMs));
-    QCOMPARE(dev.nextWakeMs(), qint64(-1));
-}
-
-void tst_DevSim::resetEntersBootLoader()
-{
-    Device plain;
-    plain.feed(command("02"), 0);
-    QCOMPARE(plain.poll(Device::ResetDelayMs), QByteArray());
-    QVERIFY(!plain.inBootLoader());
-    QCOMPARE(plain.resets(), 1);
-
-    Device dev;
-    dev.setBootOnReset(true);
-    QCOMPARE(dev.feed(command("02"), 1000), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
-    QVERIFY(!dev.inBootLoader());
-    QVERIFY(dev.logPaused(1000 + Device::ReplyGapMs)); // restarting: no log
-    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::ResetDelayMs));
-    QCOMPARE(dev.poll(1000 + Device::ResetDelayMs - 1), QByteArray());
-    const QString banner = fromGbk(dev.poll(1000 + Device::ResetDelayMs));
-    QVERIFY(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")));
-    QVERIFY(dev.inBootLoader());
-    QVERIFY(dev.logPaused(5000));
-    // The loader owns the port now: no echo, no command replies.
-    QCOMPARE(dev.feed("hello" + command("01"), 1200), QByteArray());
-}
-
-// --- the boot loader ---------------------------------------------------------------------------
-
-void tst_DevSim::bootLoaderDownload()
-{
-    QTemporaryDir dir;
-    BootLoader::Settings settings;
-    settings.quietMs = 500;
-    settings.downloadPath = dir.filePath(QStringLiteral("got.bin"));
-    BootLoader b(settings);
-    QVERIFY(!b.isActive());
-
-    const QString menu = fromGbk(b.enter(0));
-    const QStringList lines = menu.split(QStringLiteral("\r\n"));
-    QVERIFY(lines.contains(QStringLiteral("Copyright (C) 2015 Brenlow")));
-    QVERIFY(lines.indexOf(QStringLiteral("Copyright (C) 2015 Brenlow"))
-        < lines.indexOf(BootLoader::identification()));
-    QVERIFY(BootLoader::identification().contains(QStringLiteral("boot-"))
-        && BootLoader::identification().contains(QStringLiteral("m4")));
-    QVERIFY(!menu.contains(QStringLiteral("Boot")));
-    int separators = 0;
-    for (const QString& l : lines)
-        separators += l.startsWith(QStringLiteral("========="));
-    QCOMPARE(separators, 2);
-    QCOMPARE(lines.last(), QStringLiteral(">")); // the prompt has no line end
-    QCOMPARE(b.nextWakeMs(), qint64(BootLoader::DefaultIdleTimeoutMs)); // then it gives up
-
-    // The type digit comes twice; the second is flushed.
-    QCOMPARE(fromGbk(b.feed("22", 10)), QStringLiteral("\r\n已选择：2 - 下载主程序 HEX文件\r\n"));
-    QCOMPARE(b.feed("2", 20), QByteArray());
-    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs - 1), QByteArray());
-    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs), gbk(QStringLiteral("请输入操作密码：")));
-
-    // Each password ends when the line goes quiet, in however many pieces it came.
-    const QByteArray key = BootLoader::defaultKey();
-    QCOMPARE(b.feed(key.left(7), 200), QByteArray());
-    QCOMPARE(b.feed(key.mid(7), 250), QByteArray());
-    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs - 1), QByteArray());
-    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs),
-        QByteArray(key.size(), '*') + "\r\n" + gbk(QStringLiteral("请再次输入密码：")));
-    b.feed(key, 400);
-    QCOMPARE(fromGbk(b.poll(400 + BootLoader::KeyQuietMs)),
-        QString(key.size(), QLatin1Char('*'))
-            + QStringLiteral("\r\n密码验证通过\r\n请传送主程序HEX文件...\r\n>>\r\n"));
-    // Waits for the file a while, not for good.
-    QCOMPARE(b.nextWakeMs(), 400 + BootLoader::KeyQuietMs + BootLoader::DefaultIdleTimeoutMs);
-
-    const QByteArray file = firmware(3 * BootLoader::ProgressBytes + 100);
-    QByteArray progress;
-    qint64 now = 1000;
-    for (int at = 0; at < file.size(); at += 512, now += 50)
-        progress += b.feed(file.mid(at, 512), now);
-    now -= 50;
-    QCOMPARE(progress, QByteArray(">>>\r\n>>>\r\n>>>\r\n"));
-    QCOMPARE(b.poll(now + 499), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + 500)),
-        QStringLiteral("\r\n接收完成，共 %1 字节\r\n文件下载成功！\r\n").arg(file.size()));
-    QCOMPARE(b.downloads(), 1);
-    QVERIFY(b.lastDownload() == file);
-    QFile saved(settings.downloadPath);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QVERIFY(saved.readAll() == file);
-    QVERIFY(!b.saveFailed());
-
-    QVERIFY(b.isActive());
-    QCOMPARE(b.poll(now + 500 + BootLoader::LeaveDelayMs - 1), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + 500 + BootLoader::LeaveDelayMs)),
-        BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-}
-
-void tst_DevSim::bootLoaderTakesOneDigit()
-{
-    BootLoader b;
-    b.enter(0);
-    QCOMPARE(b.feed("x70\r\n", 0), QByteArray()); // not a menu item
-    QCOMPARE(b.choice(), '\0');
-    QVERIFY(fromGbk(b.feed("53", 5)).contains(QStringLiteral("5 - 擦除用户参数扇区")));
-    QCOMPARE(b.choice(), '5');
-}
-
-void tst_DevSim::bootLoaderRejectsKey_data()
-{
-    QTest::addColumn<QByteArray>("first");
-    QTest::addColumn<QByteArray>("second");
-    const QByteArray key = BootLoader::defaultKey();
-    row("first key wrong", QByteArray("nope"), QByteArray());
-    row("first key too long", key + "X", QByteArray());
-    row("first key lower case", key.toLower(), QByteArray());
-    row("second key wrong", key, key.left(39));
-}
-
-void tst_DevSim::bootLoaderRejectsKey()
-{
-    QFETCH(QByteArray, first);
-    QFETCH(QByteArray, second);
-    BootLoader b;
-    b.enter(0);
-    b.feed("1", 0);
-    b.poll(BootLoader::ChoiceFlushMs);
-    b.feed(first, 200);
-    QString answer = fromGbk(b.poll(200 + BootLoader::KeyQuietMs));
-    qint64 now = 200 + BootLoader::KeyQuietMs;
-    if (!second.isEmpty()) {
-        QVERIFY(answer.endsWith(QStringLiteral("请再次输入密码：")));
-        b.feed(second, now += 100);
-        answer = fromGbk(b.poll(now += BootLoader::KeyQuietMs));
-    }
-    QVERIFY2(answer.endsWith(QStringLiteral("\r\n密码错误！升级已取消\r\n")), qPrintable(answer));
-    QCOMPARE(b.feed("22", now), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)),
-        BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-    QCOMPARE(b.downloads(), 0);
-}
-
-void tst_DevSim::bootLoaderSilentAfterPrompt()
-{
-    BootLoader::Settings settings;
-    settings.silentAfterPrompt = true;
-    BootLoader b(settings);
-    qint64 now = 0;
-    QVERIFY(reachFileRequest(b, &now));
-    QByteArray out;
-    for (int i = 0; i < 40; ++i)
-        out += b.feed(QByteArray(512, 'f'), now += 50);
-    QCOMPARE(out, QByteArray(">>>\r\n")); // one prompt only
-    QCOMPARE(b.poll(now + settings.quietMs), QByteArray()); // and no result
-    QVERIFY(!b.isActive());
-    QCOMPARE(b.lastDownload().size(), 40 * 512);
-}
-
-void tst_DevSim::bootLoaderRestartsMidTransfer()
-{
-    BootLoader::Settings settings;
-    settings.bootLineAfterBytes = 5000;
-    settings.quietMs = 300;
-    BootLoader b(settings);
-    qint64 now = 0;
-    QVERIFY(reachFileRequest(b, &now));
-    const QByteArray file = firmware(20000);
-    QByteArray out;
-    int at = 0;
-    while (!out.contains("Boot")) {
-        QVERIFY(at < file.size());
-        out += b.feed(file.mid(at, 512), now += 50);
-        at += 512;
-    }
-    QCOMPARE(at, 5120); // the restart comes with the piece that crossed the mark
-    QVERIFY(fromGbk(out).endsWith(
-        QStringLiteral("\r\n") + BootLoader::restartLine() + QStringLiteral("\r\n")));
-    QVERIFY(BootLoader::restartLine().contains(QStringLiteral("Boot")));
-    QVERIFY(b.lastDownload() == file.left(5000));
-    // The rest of the transfer is ignored until the line is quiet.
-    QCOMPARE(b.feed(file.mid(at, 512), now += 50), QByteArray());
-    QCOMPARE(b.poll(now + 299), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + 300)), BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-}
-
-void tst_DevSim::bootLoaderSaveFailure()
-{
-    QTemporaryDir dir;
-    BootLoader::Settings settings;
-    settings.downloadPath = dir.filePath(QStringLiteral("missing/got.bin"));
-    BootLoader b(settings);
-    qint64 now = 0;
-    QVERIFY(reachFileRequest(b, &now));
-    b.feed("data", now += 10);
-    QVERIFY(fromGbk(b.poll(now + settings.quietMs)).contains(QStringLiteral("文件下载成功！")));
-    QVERIFY(b.saveFailed());
-}
-
-void tst_DevSim::bootLoaderGivesUp_data()
-{
-    QTest::addColumn<QString>("stage"); // where nothing more comes
-    QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
-    row("menu", "menu", true);
-    row("password", "key", true);
-    row("password again", "keyAgain", true);
-    row("file", "file", false);
-}
-
-void tst_DevSim::bootLoaderGivesUp()
-{
-    QFETCH(QString, stage);
-    QFETCH(bool, midLine);
-    BootLoader::Settings settings;
-    settings.idleTimeoutMs = 2000;
-    BootLoader b(settings);
-    qint64 now = 1000;
-    b.enter(now);
-    const int answers = QStringList { "menu", "key", "keyAgain", "file" }.indexOf(stage);
-    const QString reply = answer(b, &now, 0, answers);
-    if (stage == QLatin1String("file"))
-        QVERIFY(reply.contains(QStringLiteral("请传送主程序HEX文件...")));
-    // Bytes that are no answer do not keep the menu waiting.
-    if (stage == QLatin1String("menu"))
-        QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
-    QCOMPARE(b.nextWakeMs(), now + settings.idleTimeoutMs);
-    QCOMPARE(b.poll(now + settings.idleTimeoutMs - 1), QByteArray());
-    QVERIFY(b.isActive());
-    now += settings.idleTimeoutMs;
-    QCOMPARE(fromGbk(b.poll(now)),
-        (midLine ? QStringLiteral("\r\n") : QString()) + BootLoader::giveUpLine()
-            + QStringLiteral("\r\n"));
-    QVERIFY(!BootLoader::giveUpLine().contains(QStringLiteral("Boot")));
-    QCOMPARE(b.feed("2", now + 10), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)),
-        BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-    QCOMPARE(b.downloads(), 0);
-}
-
-void tst_DevSim::resetObeyedInBootLoader_data()
-{
-    QTest::addColumn<QString>("stage");
-    QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
-    row("menu", "menu", 0);
-    row("menu, frame in two pieces", "menu", 5);
-    row("password", "key", 0);
-    row("password, frame in two pieces", "key", 13);
-    row("receiving the file", "file", 0);
-    row("receiving the file, frame in two pieces", "file", 1);
-}
-
-void tst_DevSim::resetObeyedInBootLoader()
-{
-    QFETCH(QString, stage);
-    QFETCH(int, split);
-    Device dev;
-    dev.setBootOnReset(true);
-    qint64 now = 1000;
-    dev.feed(command("02"), now);
-    QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
-    QVERIFY(dev.inBootLoader());
-    if (stage != QLatin1String("menu"))
-        QCOMPARE(answer(dev, &now, 0, 1), QStringLiteral("请输入操作密码："));
-    if (stage == QLatin1String("file")) {
-        answer(dev, &now, 1, 3);
-        QCOMPARE(dev.feed(firmware(1000), now += 10), QByteArray());
-    } else if (stage == QLatin1String("key")) {
-        dev.feed("PLUMB", now += 10); // half a password
-    }
-    const QByteArray reset = command("02");
-    QByteArray out;
-    if (split > 0) {
-        out += dev.feed(reset.left(split), now += 10);
-        out += dev.feed(reset.mid(split) + "junk", now += 10);
-    } else {
-        out += dev.feed(reset + "junk", now += 10);
-    }
-    QCOMPARE(out, replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
-    QVERIFY(!dev.inBootLoader());
-    QCOMPARE(dev.resets(), 2);
-    QCOMPARE(dev.bootLoader().downloads(), 0);
-    // It restarts into the loader again, as after the first reset.
-    QCOMPARE(dev.nextWakeMs(), now + Device::ResetDelayMs);
-    const QString banner = fromGbk(dev.poll(now + Device::ResetDelayMs));
-    QVERIFY2(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")),
-        qPrintable(banner));
-    QVERIFY(banner.endsWith(QStringLiteral("=\r\n>")));
-    QVERIFY(dev.inBootLoader());
-}
-
-void tst_DevSim::boardOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("bootOnReset");
-    QTest::addColumn<bool>("silent");
-    QTest::addColumn<qint64>("bootLine");
-    QTest::addColumn<int>("quietMs");
-    QTest::addColumn<QString>("download");
-    QTest::addColumn<int>("bootTimeoutMs");
-    QTest::addColumn<bool>("today"); // --color, --utf8 and --reenumerate
-    row("defaults", QStringList {}, QString::fromLatin1(BootLoader::defaultKey()), false, false,
-        qint64(-1), 800, QString(), BootLoader::DefaultIdleTimeoutMs, false);
-    row("everything",
-        QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
-            "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
-            "--download-file", "got.bin", "--boot-timeout", "1500" },
-        "K1", true, true, qint64(4096), 300, "got.bin", 1500, true);
-    row("restart at once", QStringList { "--boot-line-mid-transfer=0" },
-        QString::fromLatin1(BootLoader::defaultKey()), false, false, qint64(0), 800, QString(),
-        BootLoader::DefaultIdleTimeoutMs, false);
-}
-
-void tst_DevSim::boardOptions()
-{
-    QFETCH(QStringList, args);
-    DevSimOptions o;
-    QString message;
-    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
-        DevSimOptions::Parse::Ok);
-    QTEST(o.key, "key");
-    QTEST(o.bootOnReset, "bootOnReset");
-    QTEST(o.silentAfterPrompt, "silent");
-    QTEST(o.bootLineAfterBytes, "bootLine");
-    QTEST(o.downloadQuietMs, "quietMs");
-    QTEST(o.downloadPath, "download");
-    QTEST(o.bootTimeoutMs, "bootTimeoutMs");
-    for (bool set : { o.color, o.utf8, o.reenumerate })
-        QTEST(set, "today");
+    Board b;
+    QVERIFY(b.open({ "--interval", "10" }));
+    QVERIFY(QFileInfo(b.linkPath()).isSymLink());
+    QVERIFY(!b.port.readFor(100).isEmpty()); // an open port must not keep it from ending
+    QCOMPARE(ending(b, signal), cleanExit());
 }
 
 // --- the running board -------------------------------------------------------------------------
 
-void tst_DevSim::helpExplainsTheBoard()
-{
-    NEED_SIMULATOR();
-    const QString out = helpText();
-    for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
-             "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout", "--color",
-             "--utf8", "--reenumerate", "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80",
-             "55 7A 80" })
-        QVERIFY2(out.contains(QLatin1String(text)), text);
-}
-
 void tst_DevSim::answersCommandsBetweenLines()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "20", "--count", "40" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    QVERIFY(port.readUntil(&got, haveLines(3), 3000));
-    const QByteArray version
-        = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
-    const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
-    QVERIFY(port.write(command("01")));
-    QVERIFY(port.readUntil(
-        &got, [&](const QByteArray& b) { return split(b).other == version; }, 3000));
-    QVERIFY(port.write("ab" + command("03")));
-    QVERIFY(port.readUntil(&got, haveLines(40), 5000));
-    got += port.readFor(100);
-    const Stream s = split(got);
-    QCOMPARE(s.other, version + "ab" + info);
+    Board b;
+    QVERIFY(b.open({ "--interval", "20", "--count", "40" }));
+    QVERIFY(b.until(haveLines(3)));
+    QVERIFY(b.port.write(command("01")));
+    QVERIFY(b.until(otherIs(versionReply())));
+    QVERIFY(b.port.write("ab" + command("03")));
+    QVERIFY(b.until(haveLines(40), 5000));
+    b.got += b.port.readFor(100);
+    const Stream s = split(b.got);
+    QCOMPARE(s.other, versionReply() + "ab" + powerOnInfo());
     QCOMPARE(s.sequences.size(), 40);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
+    QVERIFY(gapless(s.sequences));
 }
 
 void tst_DevSim::downloadThroughBootLoader()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    const QString received = sim.filePath(QStringLiteral("got.bin"));
-    QVERIFY(sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
-        received, "--download-quiet", "300" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    const auto until = [&](const QString& text) {
-        return port.readUntil(
-            &got, [&](const QByteArray& b) { return b.contains(gbk(text)); }, 3000);
-    };
-    QVERIFY(port.write(command("02")));
-    QVERIFY(until(QStringLiteral("=========\r\n>")));
-    QVERIFY(port.write("44"));
-    QVERIFY(until(QStringLiteral("请输入操作密码：")));
-    QVERIFY(port.write("K-2015"));
-    QVERIFY(until(QStringLiteral("请再次输入密码：")));
-    QVERIFY(port.write("K-2015"));
-    QVERIFY(until(QStringLiteral("请传送主程序HEX文件...")));
-    const QByteArray file = firmware(12000);
+    Board b;
+    const QString received = b.filePath(QStringLiteral("got.bin"));
+    QVERIFY(b.open({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file", received,
+        "--download-quiet", "300" }));
+    QVERIFY(b.ask(command("02"), QStringLiteral("=========\r\n>")));
+    QVERIFY(b.ask("44", QStringLiteral("请输入操作密码：")));
+    QVERIFY(b.ask("K-2015", QStringLiteral("请再次输入密码：")));
+    QVERIFY(b.ask("K-2015", QStringLiteral("请传送主程序HEX文件...")));
+    const QByteArray file = sampleFile(12000);
     for (int at = 0; at < file.size(); at += 1024) {
-        QVERIFY(port.write(file.mid(at, 1024)));
-        got += port.readFor(10);
+        QVERIFY(b.port.write(file.mid(at, 1024)));
+        b.got += b.port.readFor(10);
     }
-    QVERIFY(until(QStringLiteral("文件下载成功！")));
-    QVERIFY(fromGbk(got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
-    QCOMPARE(got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
+    QVERIFY(b.untilText(QStringLiteral("文件下载成功！")));
+    QVERIFY(fromGbk(b.got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
+    QCOMPARE(b.got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
     QFile saved(received);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll() == file);
     // Back in the application: echo again.
-    QVERIFY(until(BootLoader::leaveLine()));
-    got.clear();
-    QVERIFY(port.write("ping"));
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return b == "ping"; }, 3000));
+    QVERIFY(b.untilText(BootLoader::leaveLine()));
+    b.got.clear();
+    QVERIFY(b.port.write("ping"));
+    QVERIFY(b.until([](const QByteArray& got) { return got == "ping"; }));
 }
 
 void tst_DevSim::bootLoaderGivesUpOnTheLine()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    const auto until = [&](const QString& text) {
-        return port.readUntil(
-            &got, [&](const QByteArray& b) { return fromGbk(b).contains(text); }, 5000);
-    };
-    const QString giveUp = BootLoader::giveUpLine() + QStringLiteral("\r\n");
-    const QString back = BootLoader::leaveLine() + QStringLiteral("\r\n");
+    Board b;
+    QVERIFY(b.open({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
+    const QString menuEnd = QStringLiteral("=========\r\n>");
+    const QString back = line(BootLoader::giveUpLine()) + line(BootLoader::leaveLine());
     // Twice in a row: the first reset of a newcomer, then another one.
     for (int round = 1; round <= 2; ++round) {
-        got.clear();
-        QVERIFY(port.write(command("02") + "\r\n"));
-        QVERIFY(until(QStringLiteral("=========\r\n>")));
-        QVERIFY(until(QStringLiteral(">\r\n") + giveUp + back));
+        b.got.clear();
+        QVERIFY(b.ask(command("02") + "\r\n", menuEnd, 5000));
+        QVERIFY(b.untilText(QStringLiteral(">\r\n") + back, 5000));
         // The application is back: log, echo and replies.
-        const int from = got.size();
-        QVERIFY(port.readUntil(
-            &got, [&](const QByteArray& b) { return !split(b.mid(from)).sequences.isEmpty(); },
-            3000));
-        got.clear();
-        QVERIFY(port.write("ping"));
-        QVERIFY(port.readUntil(
-            &got, [](const QByteArray& b) { return split(b).other.contains("ping"); }, 3000));
+        const int from = b.got.size();
+        QVERIFY(b.until([&](const QByteArray& got) { return haveLines(1)(got.mid(from)); }));
+        b.got.clear();
+        QVERIFY(b.port.write("ping"));
+        QVERIFY(b.until(otherHas("ping")));
     }
-    got.clear();
-    QVERIFY(port.write(command("03")));
-    QVERIFY(port.readUntil(
-        &got,
-        [](const QByteArray& b) {
-            return split(b).other.contains(
-                replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")));
-        },
-        3000));
+    b.got.clear();
+    QVERIFY(b.port.write(command("03")));
+    QVERIFY(b.until(otherHas(replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")))));
     // In the menu a reset restarts the board at once.
-    got.clear();
-    QVERIFY(port.write(command("02")));
-    QVERIFY(until(QStringLiteral("=========\r\n>")));
-    got.clear();
-    QVERIFY(port.write(command("02")));
-    QVERIFY(until(QStringLiteral("=========\r\n>")));
-    QVERIFY(got.startsWith(replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))));
-    QVERIFY(!fromGbk(got).contains(BootLoader::giveUpLine()));
+    b.got.clear();
+    QVERIFY(b.ask(command("02"), menuEnd, 5000));
+    b.got.clear();
+    QVERIFY(b.ask(command("02"), menuEnd, 5000));
+    QVERIFY(b.got.startsWith(resetReply()));
+    QVERIFY(!fromGbk(b.got).contains(BootLoader::giveUpLine()));
 }
 
 void tst_DevSim::resetReenumerates()
 {
     NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--reenumerate", "--interval", "50" }));
-    QByteArray got;
-    {
-        Port port(sim.linkPath());
-        QVERIFY(port.readUntil(&got, haveLines(2), 3000));
-        QVERIFY(port.write(command("02")));
-        // The reply still comes; then the port goes.
-        const QByteArray reply = replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
-        QVERIFY(port.readUntil(
-            &got, [&](const QByteArray& b) { return b.contains(reply); }, 3000));
-        QVERIFY(!port.readUntil(
-                    &got, [](const QByteArray&) { return false; }, 3000)
-            && port.hungUp);
-    }
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    Board b;
+    QVERIFY(b.open({ "--reenumerate", "--interval", "50" }));
+    QVERIFY(b.until(haveLines(2)));
+    // The reply still comes; then the port goes.
+    QVERIFY(b.port.write(command("02")));
+    QVERIFY(b.until(has(resetReply())));
+    QVERIFY(!b.until(Port::never) && b.port.hungUp);
+    b.port.close();
+    QVERIFY(!isLinkOrFile(b.linkPath()));
     // About a second later: a new pty (maybe with the freed number) behind the same link.
-    QVERIFY(sim.waitForPty());
-    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
-    Port port(sim.linkPath());
-    got.clear();
-    QVERIFY(port.readUntil(&got, haveLines(2), 3000));
-    QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
+    QVERIFY(b.waitForPty());
+    QCOMPARE(QFileInfo(b.linkPath()).symLinkTarget(), b.ptyPath());
+    QVERIFY(b.port.open(b.linkPath()));
+    b.got.clear();
+    QVERIFY(b.until(haveLines(2)));
+    QCOMPARE(ending(b, SIGTERM), cleanExit());
 }
 
 QTEST_GUILESS_MAIN(tst_DevSim)
