@@ -159,10 +159,14 @@ struct Board : DevSimProcess {
     {
         return until(has(gbk(text)), timeoutMs);
     }
-    // Sends `bytes` and waits for `reply`.
+    // Sends `bytes` and waits for `done`, or for `reply` in the board's text.
+    bool ask(const QByteArray& bytes, const Done& done, int timeoutMs = 3000)
+    {
+        return write(bytes) && until(done, timeoutMs);
+    }
     bool ask(const QByteArray& bytes, const QString& reply, int timeoutMs = 3000)
     {
-        return write(bytes) && untilText(reply, timeoutMs);
+        return ask(bytes, has(gbk(reply)), timeoutMs);
     }
     // Everything that arrives within `ms`, not kept in `got`.
     QByteArray readFor(int ms)
@@ -904,8 +908,7 @@ private slots:
 
         // Answers come between whole lines, never inside one.
         const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
-        QVERIFY(b.write(payload));
-        QVERIFY(b.until(otherIs(payload)));
+        QVERIFY(b.ask(payload, otherIs(payload)));
         b.got += b.readFor(200);
         const Stream s = split(b.got);
         QCOMPARE(s.sequences, upTo(20)); // --count ends the log
@@ -1104,10 +1107,8 @@ private slots:
         Board b;
         QVERIFY(b.open({ "--interval", "20", "--count", "40" }));
         QVERIFY(b.until(haveLines(3)));
-        QVERIFY(b.write(command("01")));
-        QVERIFY(b.until(otherIs(versionReply())));
-        QVERIFY(b.write("ab" + command("03")));
-        QVERIFY(b.until(haveLines(40), 5000));
+        QVERIFY(b.ask(command("01"), otherIs(versionReply())));
+        QVERIFY(b.ask("ab" + command("03"), haveLines(40), 5000));
         b.got += b.readFor(100);
         const Stream s = split(b.got);
         QCOMPARE(s.other, versionReply() + "ab" + powerOnInfo());
@@ -1137,8 +1138,7 @@ private slots:
         // Back in the application: echo again.
         QVERIFY(b.untilText(BootLoader::leaveLine()));
         b.got.clear();
-        QVERIFY(b.write("ping"));
-        QVERIFY(b.until([](const QByteArray& got) { return got == "ping"; }));
+        QVERIFY(b.ask("ping", [](const QByteArray& got) { return got == "ping"; }));
     }
 
     void bootLoaderGivesUpOnTheLine()
@@ -1157,12 +1157,11 @@ private slots:
             const int from = b.got.size();
             QVERIFY(b.until([&](const QByteArray& got) { return haveLines(1)(got.mid(from)); }));
             b.got.clear();
-            QVERIFY(b.write("ping"));
-            QVERIFY(b.until(otherHas("ping")));
+            QVERIFY(b.ask("ping", otherHas("ping")));
         }
         b.got.clear();
-        QVERIFY(b.write(command("03")));
-        QVERIFY(b.until(otherHas(replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")))));
+        QVERIFY(b.ask(command("03"),
+            otherHas(replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")))));
         // In the menu a reset restarts the board at once.
         b.got.clear();
         QVERIFY(b.ask(command("02"), menuEnd, 5000));
@@ -1179,8 +1178,7 @@ private slots:
         QVERIFY(b.open({ "--reenumerate", "--interval", "50" }));
         QVERIFY(b.until(haveLines(2)));
         // The reply still comes; then the port goes.
-        QVERIFY(b.write(command("02")));
-        QVERIFY(b.until(has(resetReply())));
+        QVERIFY(b.ask(command("02"), has(resetReply())));
         QVERIFY(!b.until(Board::never) && b.hungUp);
         b.close();
         QVERIFY(!isLinkOrFile(b.linkPath()));

@@ -115,38 +115,34 @@ private slots:
 
     void returnedPort_data()
     {
-        // Links as "identity=target"; the identity is the one the port had when it was opened.
-        QTest::addColumn<QStringList>("links");
+        // Links as "device=target"; the device is the one the port was opened on.
+        QTest::addColumn<QString>("links");
         QTest::addColumn<QString>("ports");
-        QTest::addColumn<QString>("identity");
+        QTest::addColumn<QString>("device"); // none: the port had no identity
         QTest::addColumn<QString>("expected");
-        const QString ftdi = "usb-FTDI_FT232R_A50285BI-if00-port0";
-        const QString ch340 = "usb-1a86_USB_Serial-if00-port0";
-        row("same name, same device", QStringList { ftdi + "=/dev/ttyUSB0" }, "ttyUSB0", ftdi,
-            "ttyUSB0");
-        row("same device under a new name",
-            QStringList { ch340 + "=/dev/ttyUSB0", ftdi + "=/dev/ttyUSB1" }, "ttyUSB0 ttyUSB1",
-            ftdi, "ttyUSB1");
-        row("another device took the name", QStringList { ch340 + "=/dev/ttyUSB0" }, "ttyUSB0",
-            ftdi, "");
-        row("name back before its link", QStringList {}, "ttyUSB0", ftdi, "ttyUSB0");
-        row("linked but not listed yet", QStringList { ftdi + "=/dev/ttyACM3" }, "ttyUSB0", ftdi,
-            "");
-        row("no identity: the path decides", QStringList {}, "/tmp/ttySIM0", QString(),
-            "/tmp/ttySIM0");
+        row("same name, same device", "ftdi=/dev/ttyUSB0", "ttyUSB0", "ftdi", "ttyUSB0");
+        row("same device under a new name", "ch340=/dev/ttyUSB0 ftdi=/dev/ttyUSB1",
+            "ttyUSB0 ttyUSB1", "ftdi", "ttyUSB1");
+        row("another device took the name", "ch340=/dev/ttyUSB0", "ttyUSB0", "ftdi", "");
+        row("name back before its link", "", "ttyUSB0", "ftdi", "ttyUSB0");
+        row("linked but not listed yet", "ftdi=/dev/ttyACM3", "ttyUSB0", "ftdi", "");
+        row("no identity: the path decides", "", "/tmp/ttySIM0", "", "/tmp/ttySIM0");
     }
 
     void returnedPort()
     {
-        QFETCH(QStringList, links);
+        QFETCH(QString, links);
         QFETCH(QString, ports);
-        QFETCH(QString, identity);
+        QFETCH(QString, device);
+        const QMap<QString, QString> identities { { "ftdi", "usb-FTDI_FT232R_A50285BI-if00-port0" },
+            { "ch340", "usb-1a86_USB_Serial-if00-port0" } };
         PortIdentity::Links byId;
-        for (const QString& link : links)
-            byId.append({ link.section('=', 0, 0), link.section('=', 1) });
+        for (const QString& link : links.split(' ', Qt::SkipEmptyParts))
+            byId.append({ identities.value(link.section('=', 0, 0)), link.section('=', 1) });
         PortList::Table table;
         for (const QString& port : ports.split(' '))
             table.append({ port, "USB Serial" });
+        const QString identity = identities.value(device); // null for no device
         const QString lost = identity.isEmpty() ? "/tmp/ttySIM0" : "ttyUSB0";
         QTEST(PortIdentity::returnedPort(lost, identity, table, byId), "expected");
     }
