@@ -5,12 +5,7 @@
 #include "devsimprocess.h"
 #include "tools/core/devicecommand.h"
 
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
 #include <QSerialPort>
-#include <QTemporaryDir>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <cerrno>
@@ -36,8 +31,7 @@ struct Stream {
     QByteArray other;
 };
 
-// Log lines start with '#' and end with CR LF; everything between them is answer bytes. A line
-// not yet complete at the end is left out.
+// Log lines start with '#' and end with CR LF; the rest is answers. An unfinished line is left out.
 Stream split(const QByteArray& bytes)
 {
     Stream s;
@@ -59,13 +53,26 @@ Stream split(const QByteArray& bytes)
     return s;
 }
 
-bool consecutiveFrom(const QList<qint64>& sequences, qint64 first)
+// The log line numbers 1 to n.
+QList<qint64> upTo(int n)
 {
-    for (int i = 0; i < sequences.size(); ++i) {
-        if (sequences.at(i) != first + i)
-            return false;
-    }
-    return true;
+    QList<qint64> numbers;
+    for (int i = 1; i <= n; ++i)
+        numbers << i;
+    return numbers;
+}
+
+// The log lines read are numbered 1, 2, 3 ... without a gap.
+bool gapless(const QByteArray& bytes)
+{
+    return split(bytes).sequences == upTo(split(bytes).sequences.size());
+}
+
+// A file's bytes; empty when it cannot be read.
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool isLinkOrFile(const QString& path)
@@ -74,23 +81,67 @@ bool isLinkOrFile(const QString& path)
     return info.isSymLink() || info.exists();
 }
 
-// The program's side of the pty, opened by the link's path as a serial program would.
-class Port {
-public:
-    explicit Port(const QString& path) { open(path); }
-    ~Port() { close(); }
+using Done = std::function<bool(const QByteArray&)>;
 
-    bool open(const QString& path)
+Done haveLines(int n)
+{
+    return [n](const QByteArray& b) { return split(b).sequences.size() >= n; };
+}
+Done has(const QByteArray& bytes)
+{
+    return [bytes](const QByteArray& b) { return b.contains(bytes); };
+}
+// Done once the bytes between the log lines are `bytes`, or hold them.
+Done otherIs(const QByteArray& bytes)
+{
+    return [bytes](const QByteArray& b) { return split(b).other == bytes; };
+}
+Done otherHas(const QByteArray& bytes)
+{
+    return [bytes](const QByteArray& b) { return split(b).other.contains(bytes); };
+}
+
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
+QString fromGbk(const QByteArray& bytes)
+{
+    return QTextCodec::codecForName("GBK")->toUnicode(bytes);
+}
+
+QByteArray command(const char* payloadHex)
+{
+    return DeviceCommand::commandFrame(QByteArray::fromHex(payloadHex));
+}
+
+QByteArray replyOf(quint8 code, const QString& text)
+{
+    return DeviceCommand::replyFrame(code, 0x00, gbk(text));
+}
+
+QByteArray resetReply() { return replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")); }
+QByteArray versionReply()
+{
+    return replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
+}
+QByteArray powerOnInfo() { return replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0")); }
+
+// A line of the boot loader's as it is sent.
+QString crLf(const QString& text) { return text + QStringLiteral("\r\n"); }
+
+// A running simulator, its pty opened by the link's path as a serial program would; `got` is read.
+struct Board : DevSimProcess {
+    ~Board() { close(); }
+
+    bool open(const QStringList& args) { return start(args) && reopen(); }
+    bool reopen()
     {
         const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-        fd = ::open(QFile::encodeName(path).constData(), flags);
-        if (fd < 0)
-            return false;
+        fd = ::open(QFile::encodeName(linkPath()).constData(), flags);
+        hungUp = false;
         termios t;
-        ::tcgetattr(fd, &t);
+        if (fd < 0 || ::tcgetattr(fd, &t) != 0)
+            return false;
         ::cfmakeraw(&t);
-        ::tcsetattr(fd, TCSANOW, &t); // TCSANOW: bytes already waiting must stay
-        return true;
+        return ::tcsetattr(fd, TCSANOW, &t) == 0; // TCSANOW: bytes already waiting must stay
     }
     void close()
     {
@@ -98,16 +149,39 @@ public:
             ::close(fd);
         fd = -1;
     }
-    bool isOpen() const { return fd >= 0; }
     bool write(const QByteArray& bytes)
     {
         return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
+    // Reads until `done` holds, the time is up or the other side has gone (`hungUp`).
+    bool until(const Done& done, int timeoutMs = 3000) { return readUntil(&got, done, timeoutMs); }
+    bool untilText(const QString& text, int timeoutMs = 3000)
+    {
+        return until(has(gbk(text)), timeoutMs);
+    }
+    // Sends `bytes` and waits for `done`, or for `reply` in the board's text.
+    bool ask(const QByteArray& bytes, const Done& done, int timeoutMs = 3000)
+    {
+        return write(bytes) && until(done, timeoutMs);
+    }
+    bool ask(const QByteArray& bytes, const QString& reply, int timeoutMs = 3000)
+    {
+        return ask(bytes, has(gbk(reply)), timeoutMs);
+    }
+    // Everything that arrives within `ms`, not kept in `got`.
+    QByteArray readFor(int ms)
+    {
+        QByteArray bytes;
+        readUntil(&bytes, never, ms);
+        return bytes;
+    }
 
-    // Appends to `into` until `done` holds, the time is up or the other side has gone (then
-    // `hungUp` is set); returns `done`'s last answer.
-    bool readUntil(
-        QByteArray* into, const std::function<bool(const QByteArray&)>& done, int timeoutMs)
+    static bool never(const QByteArray&) { return false; }
+    QByteArray got;
+    bool hungUp = false;
+
+private:
+    bool readUntil(QByteArray* into, const Done& done, int timeoutMs)
     {
         QElapsedTimer timer;
         timer.start();
@@ -128,62 +202,37 @@ public:
                 hungUp = true;
         }
     }
-    // Everything that arrives within `ms`.
-    QByteArray readFor(int ms)
-    {
-        QByteArray bytes;
-        readUntil(
-            &bytes, [](const QByteArray&) { return false; }, ms);
-        return bytes;
-    }
 
-    bool hungUp = false;
-
-private:
     int fd = -1;
 };
 
-// The simulator's --help text; empty when it did not end well.
-QString helpText()
+QString cleanExit() { return QStringLiteral("exit 0, link gone"); }
+
+// How the simulator ended after `signal` (0: on its own): "exit 0, link gone" when cleanly.
+QString ending(DevSimProcess& sim, int signal)
 {
-    QProcess p;
-    p.start(DevSimProcess::program(), { "--help" });
-    if (!p.waitForFinished(5000) || p.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
+    const bool normal = sim.stop(signal);
+    return QStringLiteral("%1exit %2, link %3")
+        .arg(normal ? "" : "abnormal ")
+        .arg(sim.process().exitCode())
+        .arg(isLinkOrFile(sim.linkPath()) ? "left" : "gone");
 }
 
-// Done once the log lines read so far are `n` or more.
-std::function<bool(const QByteArray&)> haveLines(int n)
+// Every option as "name=value", in one line.
+QStringList describe(const DevSimOptions& o)
 {
-    return [n](const QByteArray& b) { return split(b).sequences.size() >= n; };
+    const auto n = [](qint64 v) { return QString::number(v); };
+    const auto on = [](bool v) { return QString::fromLatin1(v ? "on" : "off"); };
+    return { "link=" + o.linkPath, "record=" + o.recordPath, "interval=" + n(o.intervalMs),
+        "lines=" + n(o.linesPerPeriod), "paced=" + on(o.paced), "rate=" + n(o.bytesPerSecond),
+        "count=" + n(o.count), "duration=" + n(o.durationMs), "quiet=" + on(o.quiet),
+        "echo=" + on(o.echo), "key=" + o.key, "bootOnReset=" + on(o.bootOnReset),
+        "silent=" + on(o.silentAfterPrompt), "bootLine=" + n(o.bootLineAfterBytes),
+        "downloadQuiet=" + n(o.downloadQuietMs), "bootTimeout=" + n(o.bootTimeoutMs),
+        "download=" + o.downloadPath, "color=" + on(o.color), "utf8=" + on(o.utf8),
+        "reenumerate=" + on(o.reenumerate) };
 }
 
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
-QString fromGbk(const QByteArray& bytes)
-{
-    return QTextCodec::codecForName("GBK")->toUnicode(bytes);
-}
-
-QByteArray command(const char* payloadHex)
-{
-    return DeviceCommand::commandFrame(QByteArray::fromHex(payloadHex));
-}
-
-QByteArray replyOf(quint8 code, const QString& text)
-{
-    return DeviceCommand::replyFrame(code, 0x00, gbk(text));
-}
-
-QByteArray firmware(int size)
-{
-    QByteArray bytes;
-    for (int i = 0; i < size; ++i)
-        bytes.append(char((i * 31 + i / 256) & 0xFF));
-    return bytes;
-}
-
-// Brings a boot loader from its menu to the file request; returns false on a wrong turn.
 // Gives a boot loader (or the board in one) its answers `from` up to `to`: 0 the menu digit 2,
 // 1 the key, 2 the key again, each followed by the pause it needs; returns the last reply.
 template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
@@ -197,6 +246,7 @@ template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
     return reply;
 }
 
+// Brings a boot loader from its menu to the file request; returns false on a wrong turn.
 bool reachFileRequest(BootLoader& b, qint64* now)
 {
     b.enter(*now);
@@ -211,1239 +261,925 @@ class tst_DevSim : public QObject {
 
 private slots:
     // Log generator
-    void logLinesAreNumberedAndTerminated();
-    void logLinesAreGbkText();
-    void logMixesLevels();
-    void logColourAndEncoding_data();
-    void logColourAndEncoding();
-    void sequenceOf_data();
-    void sequenceOf();
-    // Answers
-    void device_data();
-    void device();
-    void commandReplies_data();
-    void commandReplies();
-    void unfinishedFrameTurnsIntoEcho();
-    void logKeepsStillAfterReply();
-    void resetEntersBootLoader();
-    // Boot loader
-    void bootLoaderDownload();
-    void bootLoaderTakesOneDigit();
-    void bootLoaderRejectsKey_data();
-    void bootLoaderRejectsKey();
-    void bootLoaderSilentAfterPrompt();
-    void bootLoaderRestartsMidTransfer();
-    void bootLoaderSaveFailure();
-    void bootLoaderGivesUp_data();
-    void bootLoaderGivesUp();
-    void resetObeyedInBootLoader_data();
-    void resetObeyedInBootLoader();
-    // Command line
-    void options_data();
-    void options();
-    void badOptions_data();
-    void badOptions();
-    void boardOptions_data();
-    void boardOptions();
-    void defaultLink_data();
-    void defaultLink();
-    // The running simulator
-    void help();
-    void startFailures_data();
-    void startFailures();
-    void replacesOldLink();
-    void streamSurvivesReopenAndIsRecorded();
-    void serialPortReopens();
-    void batchesPerPeriod();
-    void quietOnlyAnswers_data();
-    void quietOnlyAnswers();
-    void fullSpeedLosesNothing();
-    void answersBetweenLines();
-    void signalWaitsForReader();
-    void pacedRate();
-    void durationEndsRun();
-    void signalsRemoveLink_data();
-    void signalsRemoveLink();
-    void helpExplainsTheBoard();
-    void answersCommandsBetweenLines();
-    void downloadThroughBootLoader();
-    void bootLoaderGivesUpOnTheLine();
-    void resetReenumerates();
-};
-
-void tst_DevSim::logLinesAreNumberedAndTerminated()
-{
-    LogStream log;
-    QCOMPARE(log.nextSequence(), quint64(1));
-    QByteArray all = log.nextLine();
-    all += log.nextLines(299);
-    QCOMPARE(log.nextSequence(), quint64(301));
-
-    const QList<QByteArray> parts = all.split('\n');
-    QCOMPARE(parts.size(), 301); // 300 lines and the empty rest after the last LF
-    QVERIFY(parts.last().isEmpty());
-    for (int i = 0; i < 300; ++i) {
-        const QByteArray& line = parts.at(i);
-        QVERIFY2(line.endsWith('\r'), line.constData());
-        QVERIFY2(!line.chopped(1).contains('\r'), line.constData());
-        QCOMPARE(LogStream::sequenceOf(line), qint64(i + 1));
-    }
-    QVERIFY(split(all).other.isEmpty());
-    QVERIFY(consecutiveFrom(split(all).sequences, 1));
-    QCOMPARE(log.nextLines(0), QByteArray());
-}
-
-void tst_DevSim::logLinesAreGbkText()
-{
-    QTextCodec* gbk = QTextCodec::codecForName("GBK");
-    QVERIFY(gbk);
-    LogStream log;
-    bool sawChinese = false;
-    for (int i = 0; i < 50; ++i) {
-        const QByteArray line = log.nextLine();
-        QTextCodec::ConverterState state;
-        const QString text = gbk->toUnicode(line.constData(), line.size(), &state);
-        QCOMPARE(state.invalidChars, 0);
-        QCOMPARE(state.remainingChars, 0);
-        QVERIFY2(!text.contains(QChar::ReplacementCharacter) && !text.contains(QLatin1Char('?')),
-            qPrintable(text));
-        QCOMPARE(gbk->fromUnicode(text), line);
-        // GBK, not UTF-8: a UTF-8 decoder must not read the same bytes as the same text.
-        if (text.contains(QStringLiteral("温度传感器读数"))) {
-            sawChinese = true;
-            QVERIFY(text.contains(QChar(0x2103)));
-            QVERIFY(QString::fromUtf8(line) != text);
-        }
-    }
-    QVERIFY(sawChinese);
-}
-
-void tst_DevSim::logMixesLevels()
-{
-    QTextCodec* gbk = QTextCodec::codecForName("GBK");
-    LogStream log;
-    QMap<QString, int> levels;
-    for (int i = 0; i < 100; ++i) {
-        const QString text = gbk->toUnicode(log.nextLine());
-        const QRegularExpressionMatch m
-            = QRegularExpression(QStringLiteral("^#\\d{6,} \\[(INFO|WARN|ERR)\\] \\S")).match(text);
-        QVERIFY2(m.hasMatch(), qPrintable(text));
-        ++levels[m.captured(1)];
-    }
-    QCOMPARE(levels.value(QStringLiteral("INFO")), 70);
-    QCOMPARE(levels.value(QStringLiteral("WARN")), 20);
-    QCOMPARE(levels.value(QStringLiteral("ERR")), 10);
-}
-
-void tst_DevSim::logColourAndEncoding_data()
-{
-    QTest::addColumn<bool>("color");
-    QTest::addColumn<bool>("utf8");
-    row("plain GBK", false, false);
-    row("coloured GBK", true, false);
-    row("plain UTF-8", false, true);
-    row("coloured UTF-8", true, true);
-}
-
-void tst_DevSim::logColourAndEncoding()
-{
-    QFETCH(bool, color);
-    QFETCH(bool, utf8);
-    LogStream log;
-    log.setColor(color);
-    log.setUtf8(utf8);
-    QTextCodec* codec = QTextCodec::codecForName(utf8 ? "UTF-8" : "GBK");
-    // Lines 3 and 6 are WARN and ERR (yellow, red), the others INFO (green).
-    for (int seq = 1; seq <= 6; ++seq) {
-        QByteArray line = log.nextLine();
-        QCOMPARE(LogStream::sequenceOf(line), qint64(seq));
-        const QByteArray sgr = seq == 3 ? "\x1b[0;33m" : seq == 6 ? "\x1b[0;31m" : "\x1b[0;32m";
-        if (color) {
-            QVERIFY2(line.startsWith(sgr) && line.endsWith("\x1b[0m\r\n"), line.constData());
-            line = line.mid(sgr.size()).replace("\x1b[0m", "");
-        }
-        QVERIFY(!line.contains('\x1b'));
-        QTextCodec::ConverterState state;
-        const QString text = codec->toUnicode(line.constData(), line.size(), &state);
-        QCOMPARE(state.invalidChars, 0);
-        if (seq == 1)
-            QVERIFY2(text.contains(QStringLiteral("温度传感器读数")), qPrintable(text));
-    }
-}
-
-void tst_DevSim::sequenceOf_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<qint64>("sequence");
-    row("log line", QByteArray("#000042 [INFO] x\r\n"), qint64(42));
-    row("without line end", QByteArray("#7 [ERR] y"), qint64(7));
-    row("wider than six digits", QByteArray("#12345678 [WARN] z"), qint64(12345678));
-    row("zero", QByteArray("#000000 [INFO]"), qint64(0));
-    row("no hash", QByteArray("000042 [INFO] x"), qint64(-1));
-    row("hash alone", QByteArray("#"), qint64(-1));
-    row("no digits", QByteArray("# 42 [INFO]"), qint64(-1));
-    row("letter after digits", QByteArray("#42x [INFO]"), qint64(-1));
-    row("digits without blank", QByteArray("#42"), qint64(-1));
-    row("too many digits", QByteArray("#12345678901234567890 x"), qint64(-1));
-    row("empty", QByteArray(), qint64(-1));
-    row("echo bytes", QByteArray("hello\xd6\xd0"), qint64(-1));
-}
-
-void tst_DevSim::sequenceOf()
-{
-    QFETCH(QByteArray, bytes);
-    QTEST(LogStream::sequenceOf(bytes), "sequence");
-}
-
-void tst_DevSim::device_data()
-{
-    QTest::addColumn<bool>("echo");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("answer");
-    const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
-    const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
-    row("echo text", true, QByteArray("AT\r\n"), QByteArray("AT\r\n"));
-    row("echo binary with NUL", true, binary, binary);
-    row("echo GBK", true, chinese, chinese);
-    row("echo nothing", true, QByteArray(), QByteArray());
-    row("silent text", false, QByteArray("AT\r\n"), QByteArray());
-    row("silent binary", false, binary, QByteArray());
-}
-
-void tst_DevSim::device()
-{
-    QFETCH(bool, echo);
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, answer);
-    Device dev;
-    QVERIFY(dev.echo());
-    dev.setEcho(echo);
-    QCOMPARE(dev.feed(input), answer);
-    // Pieces of any size give the same answer as the whole.
-    QByteArray pieces;
-    for (char c : input)
-        pieces += dev.feed(QByteArray(1, c));
-    QCOMPARE(pieces, answer);
-}
-
-void tst_DevSim::options_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<bool>("paced");
-    QTest::addColumn<qint64>("rate");
-    QTest::addColumn<qint64>("count");
-    QTest::addColumn<qint64>("durationMs");
-    QTest::addColumn<bool>("quiet");
-    QTest::addColumn<bool>("echo");
-    QTest::addColumn<QString>("record");
-
-    const QString def = DevSimOptions::defaultLinkPath();
-    row("defaults", QStringList {}, def, 1000, 1, false, qint64(0), qint64(-1), qint64(-1), false,
-        true, QString());
-    row("period and lines", QStringList { "--interval", "50", "--lines", "3" }, def, 50, 3, false,
-        qint64(0), qint64(-1), qint64(-1), false, true, QString());
-    row("rate zero is full speed", QStringList { "--rate", "0" }, def, 1000, 1, true, qint64(0),
-        qint64(-1), qint64(-1), false, true, QString());
-    row("rate with equals sign", QStringList { "--rate=115200" }, def, 1000, 1, true,
-        qint64(115200), qint64(-1), qint64(-1), false, true, QString());
-    row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" }, def,
-        1000, 1, false, qint64(0), qint64(10), qint64(250), false, true, QString());
-    row("count zero", QStringList { "--count", "0" }, def, 1000, 1, false, qint64(0), qint64(0),
-        qint64(-1), false, true, QString());
-    row("quiet, no echo, link, record",
-        QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" }, "/x/tty",
-        1000, 1, false, qint64(0), qint64(-1), qint64(-1), true, false, "r.bin");
-}
-
-void tst_DevSim::options()
-{
-    QFETCH(QStringList, args);
-    DevSimOptions o;
-    QString message;
-    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
-        DevSimOptions::Parse::Ok);
-    QTEST(o.linkPath, "link");
-    QTEST(o.intervalMs, "interval");
-    QTEST(o.linesPerPeriod, "lines");
-    QTEST(o.paced, "paced");
-    QTEST(o.bytesPerSecond, "rate");
-    QTEST(o.count, "count");
-    QTEST(o.durationMs, "durationMs");
-    QTEST(o.quiet, "quiet");
-    QTEST(o.echo, "echo");
-    QTEST(o.recordPath, "record");
-}
-
-void tst_DevSim::badOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("mentions");
-    row("interval zero", QStringList { "--interval", "0" }, "--interval");
-    row("interval not a number", QStringList { "--interval", "1s" }, "--interval");
-    row("interval beyond int", QStringList { "--interval", "99999999999" }, "--interval");
-    row("lines zero", QStringList { "--lines", "0" }, "--lines");
-    row("negative rate", QStringList { "--rate", "-1" }, "--rate");
-    row("negative count", QStringList { "--count", "-5" }, "--count");
-    row("zero duration", QStringList { "--duration", "0" }, "--duration");
-    row("duration not a number", QStringList { "--duration", "soon" }, "--duration");
-    row("empty link", QStringList { "--link", "" }, "--link");
-    row("empty record", QStringList { "--record", "" }, "--record");
-    row("missing value", QStringList { "--interval" }, "interval");
-    row("unknown option", QStringList { "--baud", "9600" }, "baud");
-    row("stray argument", QStringList { "/dev/ttyS0" }, "/dev/ttyS0");
-    row("empty key", QStringList { "--key", "" }, "--key");
-    row("zero download quiet", QStringList { "--download-quiet", "0" }, "--download-quiet");
-    row("negative restart point", QStringList { "--boot-line-mid-transfer", "-1" },
-        "--boot-line-mid-transfer");
-    row("zero boot timeout", QStringList { "--boot-timeout", "0" }, "--boot-timeout");
-    row("empty download file", QStringList { "--download-file", "" }, "--download-file");
-}
-
-void tst_DevSim::badOptions()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, mentions);
-    DevSimOptions o;
-    QString message;
-    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
-        DevSimOptions::Parse::Error);
-    QVERIFY2(message.contains(mentions), qPrintable(message));
-}
-
-void tst_DevSim::defaultLink_data()
-{
-    QTest::addColumn<QByteArray>("runtimeDir");
-    QTest::addColumn<QString>("link");
-    row("runtime folder", QByteArray("/run/user/1000"), "/run/user/1000/quillon-devsim");
-    row("trailing slash", QByteArray("/run/user/7/"), "/run/user/7/quillon-devsim");
-    row("unset", QByteArray(), "/tmp/quillon-devsim");
-}
-
-void tst_DevSim::defaultLink()
-{
-    QFETCH(QByteArray, runtimeDir);
-    const bool had = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-    const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
-    if (runtimeDir.isEmpty())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", runtimeDir);
-    const QString link = DevSimOptions::defaultLinkPath();
-    if (had)
-        qputenv("XDG_RUNTIME_DIR", old);
-    else
-        qunsetenv("XDG_RUNTIME_DIR");
-    QTEST(link, "link");
-}
-
-void tst_DevSim::help()
-{
-    NEED_SIMULATOR();
-    const QString out = helpText();
-    for (const char* option : { "--link", "--interval", "--lines", "--rate", "--count",
-             "--duration", "--quiet", "--record", "--no-echo", "--help" })
-        QVERIFY2(out.contains(QLatin1String(option)), option);
-    QVERIFY(out.contains(QStringLiteral("PTY <path>")));
-}
-
-void tst_DevSim::startFailures_data()
-{
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("exitCode");
-    row("regular file at the link", "file", QStringList {}, 1);
-    row("link folder missing", "", QStringList { "--link", "<dir>/none/tty" }, 1);
-    row("record folder missing", "", QStringList { "--record", "<dir>/none/sent.bin" }, 1);
-    row("bad option", "", QStringList { "--lines", "-1" }, 2);
-    row("download folder missing", "", QStringList { "--download-file", "<dir>/none/got.bin" }, 1);
-}
-
-void tst_DevSim::startFailures()
-{
-    NEED_SIMULATOR();
-    QFETCH(QString, setup);
-    QFETCH(QStringList, args);
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("ttySIM0"));
-    if (setup == QLatin1String("file")) {
-        QFile f(link);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("keep me");
-    }
-    for (QString& a : args)
-        a.replace(QStringLiteral("<dir>"), dir.path());
-    QProcess p;
-    p.start(DevSimProcess::program(), QStringList { "--link", link } + args);
-    QVERIFY(p.waitForFinished(5000));
-    QTEST(p.exitCode(), "exitCode");
-    QVERIFY(p.readAllStandardOutput().isEmpty()); // no PTY line on failure
-    QVERIFY(!p.readAllStandardError().isEmpty());
-    if (setup == QLatin1String("file")) {
-        QFile f(link);
-        QVERIFY(!QFileInfo(link).isSymLink());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("keep me"));
-    } else {
-        QVERIFY(!isLinkOrFile(link));
-    }
-}
-
-void tst_DevSim::replacesOldLink()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), sim.linkPath()));
-    QVERIFY(sim.start({ "--quiet" }));
-    const QString pty = sim.ptyPath();
-    QVERIFY(pty.startsWith(QStringLiteral("/dev/")));
-    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), pty);
-    QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-    QVERIFY(QDir(sim.folder())
-                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
-                .isEmpty());
-}
-
-void tst_DevSim::streamSurvivesReopenAndIsRecorded()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    const QString record = sim.filePath(QStringLiteral("sent.bin"));
-    QVERIFY2(sim.start({ "--interval", "30", "--lines", "2", "--count", "20", "--record", record }),
-        qPrintable(sim.errors()));
-    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
-
-    QByteArray got;
+    void logLines()
     {
-        Port port(sim.linkPath());
-        QVERIFY(port.isOpen());
-        QVERIFY(port.readUntil(&got, haveLines(5), 3000));
+        LogStream log;
+        QCOMPARE(log.nextSequence(), quint64(1));
+        QByteArray all = log.nextLine();
+        all += log.nextLines(299);
+        QCOMPARE(log.nextSequence(), quint64(301));
+        QCOMPARE(log.nextLines(0), QByteArray());
+        QCOMPARE(split(all).sequences, upTo(300));
+        QVERIFY(split(all).other.isEmpty());
+
+        QList<QByteArray> lines = all.split('\n');
+        QCOMPARE(lines.takeLast(), QByteArray()); // the empty rest after the last LF
+        QCOMPARE(lines.size(), 300);
+        QTextCodec* gbk = QTextCodec::codecForName("GBK");
+        QVERIFY(gbk);
+        const QRegularExpression level(QStringLiteral("^#\\d{6,} \\[(INFO|WARN|ERR)\\] \\S"));
+        QMap<QString, int> levels;
+        bool sawChinese = false;
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArray& line = lines.at(i);
+            QVERIFY2(line.endsWith('\r') && !line.chopped(1).contains('\r'), line.constData());
+            QCOMPARE(LogStream::sequenceOf(line), qint64(i + 1));
+            QTextCodec::ConverterState state;
+            const QString text = gbk->toUnicode(line.constData(), line.size(), &state);
+            QCOMPARE(QPair(state.invalidChars, state.remainingChars), QPair(0, 0));
+            QVERIFY2(
+                !text.contains(QChar::ReplacementCharacter) && !text.contains(QLatin1Char('?')),
+                qPrintable(text));
+            QCOMPARE(gbk->fromUnicode(text), line);
+            // GBK, not UTF-8: a UTF-8 decoder must not read the same bytes as the same text.
+            if (text.contains(QStringLiteral("温度传感器读数"))) {
+                sawChinese = true;
+                QVERIFY(text.contains(QChar(0x2103)) && QString::fromUtf8(line) != text);
+            }
+            const QRegularExpressionMatch m = level.match(text);
+            QVERIFY2(m.hasMatch(), qPrintable(text));
+            if (i < 100) // the mix is counted over the first hundred
+                ++levels[m.captured(1)];
+        }
+        QVERIFY(sawChinese);
+        QCOMPARE(levels, (QMap<QString, int> { { "INFO", 70 }, { "WARN", 20 }, { "ERR", 10 } }));
     }
-    // The program closes its port for a while; the board goes on and nothing may be lost.
-    QTest::qWait(150);
-    Port port(sim.linkPath());
-    QVERIFY(port.isOpen());
-    QVERIFY(port.readUntil(&got, haveLines(20), 5000));
 
-    // Answers come between whole lines, never inside one.
-    const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
-    QVERIFY(port.write(payload));
-    QVERIFY(port.readUntil(
-        &got, [&](const QByteArray& b) { return split(b).other == payload; }, 3000));
-    got += port.readFor(200);
+    void logColourAndEncoding_data()
+    {
+        QTest::addColumn<bool>("color");
+        QTest::addColumn<bool>("utf8");
+        row("plain GBK", false, false);
+        row("coloured GBK", true, false);
+        row("plain UTF-8", false, true);
+        row("coloured UTF-8", true, true);
+    }
 
-    const Stream s = split(got);
-    QCOMPARE(s.sequences.size(), 20); // --count ends the log
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-    QCOMPARE(s.other, payload);
-    QVERIFY(got.endsWith("\r\n") || got.endsWith(payload));
+    void logColourAndEncoding()
+    {
+        QFETCH(bool, color);
+        QFETCH(bool, utf8);
+        LogStream log;
+        log.setColor(color);
+        log.setUtf8(utf8);
+        QTextCodec* codec = QTextCodec::codecForName(utf8 ? "UTF-8" : "GBK");
+        // Lines 3 and 6 are WARN and ERR (yellow, red), the others INFO (green).
+        for (int seq = 1; seq <= 6; ++seq) {
+            QByteArray line = log.nextLine();
+            QCOMPARE(LogStream::sequenceOf(line), qint64(seq));
+            const QByteArray sgr = seq == 3 ? "\x1b[0;33m" : seq == 6 ? "\x1b[0;31m" : "\x1b[0;32m";
+            if (color) {
+                QVERIFY2(line.startsWith(sgr) && line.endsWith("\x1b[0m\r\n"), line.constData());
+                line = line.mid(sgr.size()).replace("\x1b[0m", "");
+            }
+            QVERIFY(!line.contains('\x1b'));
+            QTextCodec::ConverterState state;
+            const QString text = codec->toUnicode(line.constData(), line.size(), &state);
+            QCOMPARE(state.invalidChars, 0);
+            if (seq == 1)
+                QVERIFY2(text.contains(QStringLiteral("温度传感器读数")), qPrintable(text));
+        }
+    }
 
-    QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-    QFile recorded(record);
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QCOMPARE(recorded.readAll(), got);
-}
+    void sequenceOf_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("sequence");
+        row("log line", QByteArray("#000042 [INFO] x\r\n"), qint64(42));
+        row("without line end", QByteArray("#7 [ERR] y"), qint64(7));
+        row("wider than six digits", QByteArray("#12345678 [WARN] z"), qint64(12345678));
+        row("zero", QByteArray("#000000 [INFO]"), qint64(0));
+        row("no hash", QByteArray("000042 [INFO] x"), qint64(-1));
+        row("hash alone", QByteArray("#"), qint64(-1));
+        row("no digits", QByteArray("# 42 [INFO]"), qint64(-1));
+        row("letter after digits", QByteArray("#42x [INFO]"), qint64(-1));
+        row("digits without blank", QByteArray("#42"), qint64(-1));
+        row("too many digits", QByteArray("#12345678901234567890 x"), qint64(-1));
+        row("empty", QByteArray(), qint64(-1));
+        row("echo bytes", QByteArray("hello\xd6\xd0"), qint64(-1));
+    }
 
-void tst_DevSim::serialPortReopens()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "20" }));
-    QSerialPort port;
-    port.setPortName(sim.linkPath());
-    port.setBaudRate(115200);
-    QByteArray got;
-    auto readLines = [&](int n) {
+    void sequenceOf()
+    {
+        QFETCH(QByteArray, bytes);
+        QTEST(LogStream::sequenceOf(bytes), "sequence");
+    }
+
+    // Answers
+    void commandReplies_data()
+    {
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("answer");
+        const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
+        const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
+        const QByteArray version = versionReply(), info = powerOnInfo();
+        QByteArray badSum = command("01");
+        badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x10);
+        QByteArray badLength = command("0102");
+        badLength[4] = char(badLength.at(4) + 1);
+
+        row("echo text", true, QByteArray("AT\r\n"), QByteArray("AT\r\n"));
+        row("echo binary with NUL", true, binary, binary);
+        row("echo GBK", true, chinese, chinese);
+        row("echo nothing", true, QByteArray(), QByteArray());
+        row("silent text", false, QByteArray("AT\r\n"), QByteArray());
+        row("silent binary", false, binary, QByteArray());
+        row("host version", true, command("01"), version);
+        row("reset", true, command("02"), resetReply());
+        row("reset information", true, command("03"), info);
+        row("reset, then its information", true, command("02") + command("03"),
+            resetReply() + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
+        row("free payload described", true, command("01020A"),
+            replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
+        row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
+        row("long payload described in part", true, DeviceCommand::commandFrame(sampleFile(20)),
+            replyOf(0x00,
+                QStringLiteral(
+                    "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
+        row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
+        row("two frames back to back", true, command("01") + command("03"), version + info);
+        row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
+        row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
+        row("bad checksum echoed", true, badSum, badSum);
+        row("bad length field echoed", true, badLength, badLength);
+        row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
+        row("LF behind a frame belongs to it", true, command("01") + "\n", version);
+        row("frames with line ends back to back", true,
+            command("01") + "\r\n" + command("03") + "\r\n", version + info);
+        row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
+        row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
+        row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
+        row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
+        row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
+    }
+
+    void commandReplies()
+    {
+        QFETCH(bool, echo);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, answer);
+        Device whole, pieces;
+        QVERIFY(whole.echo()); // echo is the default
+        whole.setEcho(echo);
+        pieces.setEcho(echo);
+        QCOMPARE(whole.feed(input), answer);
+        QVERIFY(!whole.inBootLoader());
+        // Pieces of any size give the same answer as the whole.
+        QByteArray got;
+        for (char c : input)
+            got += pieces.feed(QByteArray(1, c));
+        QCOMPARE(got, answer);
+    }
+
+    void unfinishedFrameTurnsIntoEcho()
+    {
+        Device dev;
+        QCOMPARE(dev.feed("\xAA\x75\x80", 1000), QByteArray());
+        QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::FrameTimeoutMs));
+        QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs - 1), QByteArray());
+        QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs), QByteArray("\xAA\x75\x80"));
+        QCOMPARE(dev.nextWakeMs(), qint64(-1));
+        Device silent;
+        silent.setEcho(false);
+        silent.feed("\xAA\x75", 0);
+        QCOMPARE(silent.poll(Device::FrameTimeoutMs), QByteArray());
+    }
+
+    void logKeepsStillAfterReply()
+    {
+        Device dev;
+        QVERIFY(!dev.logPaused(0));
+        QVERIFY(!dev.feed(command("01"), 500).isEmpty());
+        QVERIFY(dev.logPaused(500) && dev.logPaused(500 + Device::ReplyGapMs - 1));
+        QCOMPARE(dev.nextWakeMs(), qint64(500 + Device::ReplyGapMs));
+        dev.poll(500 + Device::ReplyGapMs);
+        QVERIFY(!dev.logPaused(500 + Device::ReplyGapMs));
+        QCOMPARE(dev.nextWakeMs(), qint64(-1));
+    }
+
+    void resetEntersBootLoader()
+    {
+        Device plain;
+        plain.feed(command("02"), 0);
+        QCOMPARE(plain.poll(Device::ResetDelayMs), QByteArray());
+        QVERIFY(!plain.inBootLoader());
+        QCOMPARE(plain.resets(), 1);
+
+        Device dev;
+        dev.setBootOnReset(true);
+        QCOMPARE(dev.feed(command("02"), 1000), resetReply());
+        QVERIFY(!dev.inBootLoader());
+        QVERIFY(dev.logPaused(1000 + Device::ReplyGapMs)); // restarting: no log
+        QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::ResetDelayMs));
+        QCOMPARE(dev.poll(1000 + Device::ResetDelayMs - 1), QByteArray());
+        const QString banner = fromGbk(dev.poll(1000 + Device::ResetDelayMs));
+        QVERIFY(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")));
+        QVERIFY(dev.inBootLoader() && dev.logPaused(5000));
+        // The loader owns the port now: no echo, no command replies.
+        QCOMPARE(dev.feed("hello" + command("01"), 1200), QByteArray());
+    }
+
+    // Boot loader
+    void bootLoaderDownload()
+    {
+        QTemporaryDir dir;
+        BootLoader::Settings settings;
+        settings.quietMs = 500;
+        settings.downloadPath = dir.filePath(QStringLiteral("got.bin"));
+        BootLoader b(settings);
+        QVERIFY(!b.isActive());
+
+        const QString menu = fromGbk(b.enter(0));
+        const QStringList lines = menu.split(QStringLiteral("\r\n"));
+        const int copyright = lines.indexOf(QStringLiteral("Copyright (C) 2015 Brenlow"));
+        QVERIFY(copyright >= 0 && copyright < lines.indexOf(BootLoader::identification()));
+        QVERIFY(BootLoader::identification().contains(QStringLiteral("boot-"))
+            && BootLoader::identification().contains(QStringLiteral("m4")));
+        QVERIFY(!menu.contains(QStringLiteral("Boot")));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^========="))).size(), 2);
+        QCOMPARE(lines.last(), QStringLiteral(">")); // the prompt has no line end
+        QCOMPARE(b.nextWakeMs(), qint64(BootLoader::DefaultIdleTimeoutMs)); // then it gives up
+
+        // The type digit comes twice; the second is flushed.
+        QCOMPARE(
+            fromGbk(b.feed("22", 10)), QStringLiteral("\r\n已选择：2 - 下载主程序 HEX文件\r\n"));
+        QCOMPARE(b.feed("2", 20), QByteArray());
+        QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs - 1), QByteArray());
+        QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs), gbk(QStringLiteral("请输入操作密码：")));
+
+        // Each password ends when the line goes quiet, in however many pieces it came.
+        const QByteArray key = BootLoader::defaultKey();
+        QCOMPARE(b.feed(key.left(7), 200), QByteArray());
+        QCOMPARE(b.feed(key.mid(7), 250), QByteArray());
+        QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs - 1), QByteArray());
+        QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs),
+            QByteArray(key.size(), '*') + "\r\n" + gbk(QStringLiteral("请再次输入密码：")));
+        b.feed(key, 400);
+        QCOMPARE(fromGbk(b.poll(400 + BootLoader::KeyQuietMs)),
+            QString(key.size(), QLatin1Char('*'))
+                + QStringLiteral("\r\n密码验证通过\r\n请传送主程序HEX文件...\r\n>>\r\n"));
+        // Waits for the file a while, not for good.
+        QCOMPARE(b.nextWakeMs(), 400 + BootLoader::KeyQuietMs + BootLoader::DefaultIdleTimeoutMs);
+
+        const QByteArray file = sampleFile(3 * BootLoader::ProgressBytes + 100);
+        QByteArray progress;
+        qint64 now = 1000;
+        for (int at = 0; at < file.size(); at += 512, now += 50)
+            progress += b.feed(file.mid(at, 512), now);
+        now -= 50;
+        QCOMPARE(progress, QByteArray(">>>\r\n>>>\r\n>>>\r\n"));
+        QCOMPARE(b.poll(now + 499), QByteArray());
+        QCOMPARE(fromGbk(b.poll(now + 500)),
+            QStringLiteral("\r\n接收完成，共 %1 字节\r\n文件下载成功！\r\n").arg(file.size()));
+        QCOMPARE(b.downloads(), 1);
+        QVERIFY(b.lastDownload() == file);
+        QVERIFY(contents(settings.downloadPath) == file);
+        QVERIFY(!b.saveFailed() && b.isActive());
+        QCOMPARE(b.poll(now + 500 + BootLoader::LeaveDelayMs - 1), QByteArray());
+        QCOMPARE(
+            fromGbk(b.poll(now + 500 + BootLoader::LeaveDelayMs)), crLf(BootLoader::leaveLine()));
+        QVERIFY(!b.isActive());
+    }
+
+    void bootLoaderTakesOneDigit()
+    {
+        BootLoader b;
+        b.enter(0);
+        QCOMPARE(b.feed("x70\r\n", 0), QByteArray()); // not a menu item
+        QCOMPARE(b.choice(), '\0');
+        QVERIFY(fromGbk(b.feed("53", 5)).contains(QStringLiteral("5 - 擦除用户参数扇区")));
+        QCOMPARE(b.choice(), '5');
+    }
+
+    void bootLoaderRejectsKey_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        const QByteArray key = BootLoader::defaultKey();
+        row("first key wrong", QByteArray("nope"), QByteArray());
+        row("first key too long", key + "X", QByteArray());
+        row("first key lower case", key.toLower(), QByteArray());
+        row("second key wrong", key, key.left(39));
+    }
+
+    void bootLoaderRejectsKey()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        BootLoader b;
+        b.enter(0);
+        b.feed("1", 0);
+        b.poll(BootLoader::ChoiceFlushMs);
+        b.feed(first, 200);
+        qint64 now = 200 + BootLoader::KeyQuietMs;
+        QString answer = fromGbk(b.poll(now));
+        if (!second.isEmpty()) {
+            QVERIFY(answer.endsWith(QStringLiteral("请再次输入密码：")));
+            b.feed(second, now += 100);
+            answer = fromGbk(b.poll(now += BootLoader::KeyQuietMs));
+        }
+        QVERIFY2(
+            answer.endsWith(QStringLiteral("\r\n密码错误！升级已取消\r\n")), qPrintable(answer));
+        QCOMPARE(b.feed("22", now), QByteArray());
+        QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)), crLf(BootLoader::leaveLine()));
+        QVERIFY(!b.isActive());
+        QCOMPARE(b.downloads(), 0);
+    }
+
+    void bootLoaderSilentAfterPrompt()
+    {
+        BootLoader::Settings settings;
+        settings.silentAfterPrompt = true;
+        BootLoader b(settings);
+        qint64 now = 0;
+        QVERIFY(reachFileRequest(b, &now));
+        QByteArray out;
+        for (int i = 0; i < 40; ++i)
+            out += b.feed(QByteArray(512, 'f'), now += 50);
+        QCOMPARE(out, QByteArray(">>>\r\n")); // one prompt only
+        QCOMPARE(b.poll(now + settings.quietMs), QByteArray()); // and no result
+        QVERIFY(!b.isActive());
+        QCOMPARE(b.lastDownload().size(), 40 * 512);
+    }
+
+    void bootLoaderRestartsMidTransfer()
+    {
+        BootLoader::Settings settings;
+        settings.bootLineAfterBytes = 5000;
+        settings.quietMs = 300;
+        BootLoader b(settings);
+        qint64 now = 0;
+        QVERIFY(reachFileRequest(b, &now));
+        const QByteArray file = sampleFile(20000);
+        QByteArray out;
+        int at = 0;
+        for (; !out.contains("Boot"); at += 512) {
+            QVERIFY(at < file.size());
+            out += b.feed(file.mid(at, 512), now += 50);
+        }
+        QCOMPARE(at, 5120); // the restart comes with the piece that crossed the mark
+        QVERIFY(fromGbk(out).endsWith(QStringLiteral("\r\n") + crLf(BootLoader::restartLine())));
+        QVERIFY(BootLoader::restartLine().contains(QStringLiteral("Boot")));
+        QVERIFY(b.lastDownload() == file.left(5000));
+        // The rest of the transfer is ignored until the line is quiet.
+        QCOMPARE(b.feed(file.mid(at, 512), now += 50), QByteArray());
+        QCOMPARE(b.poll(now + 299), QByteArray());
+        QCOMPARE(fromGbk(b.poll(now + 300)), crLf(BootLoader::leaveLine()));
+        QVERIFY(!b.isActive());
+    }
+
+    void bootLoaderSaveFailure()
+    {
+        QTemporaryDir dir;
+        BootLoader::Settings settings;
+        settings.downloadPath = dir.filePath(QStringLiteral("missing/got.bin"));
+        BootLoader b(settings);
+        qint64 now = 0;
+        QVERIFY(reachFileRequest(b, &now));
+        b.feed("data", now += 10);
+        QVERIFY(fromGbk(b.poll(now + settings.quietMs)).contains(QStringLiteral("文件下载成功！")));
+        QVERIFY(b.saveFailed());
+    }
+
+    void bootLoaderGivesUp_data()
+    {
+        QTest::addColumn<int>("answers"); // given before nothing more comes
+        QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
+        row("menu", 0, true);
+        row("password", 1, true);
+        row("password again", 2, true);
+        row("file", 3, false);
+    }
+
+    void bootLoaderGivesUp()
+    {
+        QFETCH(int, answers);
+        QFETCH(bool, midLine);
+        BootLoader::Settings settings;
+        settings.idleTimeoutMs = 2000;
+        BootLoader b(settings);
+        qint64 now = 1000;
+        b.enter(now);
+        const QString reply = answer(b, &now, 0, answers);
+        if (answers == 3)
+            QVERIFY(reply.contains(QStringLiteral("请传送主程序HEX文件...")));
+        // Bytes that are no answer do not keep the menu waiting.
+        if (answers == 0)
+            QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
+        QCOMPARE(b.nextWakeMs(), now + settings.idleTimeoutMs);
+        QCOMPARE(b.poll(now + settings.idleTimeoutMs - 1), QByteArray());
+        QVERIFY(b.isActive());
+        now += settings.idleTimeoutMs;
+        QCOMPARE(fromGbk(b.poll(now)),
+            (midLine ? QStringLiteral("\r\n") : QString()) + crLf(BootLoader::giveUpLine()));
+        QVERIFY(!BootLoader::giveUpLine().contains(QStringLiteral("Boot")));
+        QCOMPARE(b.feed("2", now + 10), QByteArray());
+        QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)), crLf(BootLoader::leaveLine()));
+        QVERIFY(!b.isActive());
+        QCOMPARE(b.downloads(), 0);
+    }
+
+    void resetObeyedInBootLoader_data()
+    {
+        QTest::addColumn<QString>("stage");
+        QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
+        row("menu", "menu", 0);
+        row("menu, frame in two pieces", "menu", 5);
+        row("password", "key", 0);
+        row("password, frame in two pieces", "key", 13);
+        row("receiving the file", "file", 0);
+        row("receiving the file, frame in two pieces", "file", 1);
+    }
+
+    void resetObeyedInBootLoader()
+    {
+        QFETCH(QString, stage);
+        QFETCH(int, split);
+        Device dev;
+        dev.setBootOnReset(true);
+        qint64 now = 1000;
+        dev.feed(command("02"), now);
+        QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
+        QVERIFY(dev.inBootLoader());
+        if (stage != QLatin1String("menu"))
+            QCOMPARE(answer(dev, &now, 0, 1), QStringLiteral("请输入操作密码："));
+        if (stage == QLatin1String("file")) {
+            answer(dev, &now, 1, 3);
+            QCOMPARE(dev.feed(sampleFile(1000), now += 10), QByteArray());
+        } else if (stage == QLatin1String("key")) {
+            dev.feed("PLUMB", now += 10); // half a password
+        }
+        const QByteArray reset = command("02") + "junk";
+        const int cut = split > 0 ? split : reset.size();
+        QByteArray out = dev.feed(reset.left(cut), now += 10);
+        if (cut < reset.size())
+            out += dev.feed(reset.mid(cut), now += 10);
+        QCOMPARE(out, resetReply());
+        QVERIFY(!dev.inBootLoader());
+        QCOMPARE(dev.resets(), 2);
+        QCOMPARE(dev.bootLoader().downloads(), 0);
+        // It restarts into the loader again, as after the first reset.
+        QCOMPARE(dev.nextWakeMs(), now + Device::ResetDelayMs);
+        const QString banner = fromGbk(dev.poll(now + Device::ResetDelayMs));
+        QVERIFY2(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")),
+            qPrintable(banner));
+        QVERIFY(banner.endsWith(QStringLiteral("=\r\n>")));
+        QVERIFY(dev.inBootLoader());
+    }
+
+    // Command line
+    void options_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        // The options unlike the defaults, or "error: " and what the message names.
+        QTest::addColumn<QString>("expected");
+        row("defaults", QStringList {}, "");
+        row("period and lines", QStringList { "--interval", "50", "--lines", "3" },
+            "interval=50 lines=3");
+        row("rate zero is full speed", QStringList { "--rate", "0" }, "paced=on");
+        row("rate with equals sign", QStringList { "--rate=115200" }, "paced=on rate=115200");
+        row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" },
+            "count=10 duration=250");
+        row("count zero", QStringList { "--count", "0" }, "count=0");
+        row("quiet, no echo, link, record",
+            QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" },
+            "link=/x/tty record=r.bin quiet=on echo=off");
+        row("everything",
+            QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
+                "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet",
+                "300", "--download-file", "got.bin", "--boot-timeout", "1500" },
+            "key=K1 bootOnReset=on silent=on bootLine=4096 downloadQuiet=300 bootTimeout=1500 "
+            "download=got.bin color=on utf8=on reenumerate=on");
+        row("restart at once", QStringList { "--boot-line-mid-transfer=0" }, "bootLine=0");
+        row("interval zero", QStringList { "--interval", "0" }, "error: --interval");
+        row("interval not a number", QStringList { "--interval", "1s" }, "error: --interval");
+        row("interval beyond int", QStringList { "--interval", "99999999999" },
+            "error: --interval");
+        row("lines zero", QStringList { "--lines", "0" }, "error: --lines");
+        row("negative rate", QStringList { "--rate", "-1" }, "error: --rate");
+        row("negative count", QStringList { "--count", "-5" }, "error: --count");
+        row("zero duration", QStringList { "--duration", "0" }, "error: --duration");
+        row("duration not a number", QStringList { "--duration", "soon" }, "error: --duration");
+        row("empty link", QStringList { "--link", "" }, "error: --link");
+        row("empty record", QStringList { "--record", "" }, "error: --record");
+        row("missing value", QStringList { "--interval" }, "error: interval");
+        row("unknown option", QStringList { "--baud", "9600" }, "error: baud");
+        row("stray argument", QStringList { "/dev/ttyS0" }, "error: /dev/ttyS0");
+        row("empty key", QStringList { "--key", "" }, "error: --key");
+        row("zero download quiet", QStringList { "--download-quiet", "0" },
+            "error: --download-quiet");
+        row("negative restart point", QStringList { "--boot-line-mid-transfer", "-1" },
+            "error: --boot-line-mid-transfer");
+        row("zero boot timeout", QStringList { "--boot-timeout", "0" }, "error: --boot-timeout");
+        row("empty download file", QStringList { "--download-file", "" }, "error: --download-file");
+    }
+
+    void options()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        DevSimOptions o, defaults;
+        QString message;
+        const auto parsed
+            = DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message);
+        if (expected.startsWith(QLatin1String("error: "))) {
+            QCOMPARE(parsed, DevSimOptions::Parse::Error);
+            QVERIFY2(message.contains(expected.mid(7)), qPrintable(message));
+            return;
+        }
+        QCOMPARE(parsed, DevSimOptions::Parse::Ok);
+        defaults.linkPath = DevSimOptions::defaultLinkPath();
+        if (args.isEmpty()) // what the board does unless told otherwise
+            QCOMPARE(describe(defaults).join(' '),
+                QStringLiteral("link=%1 record= interval=1000 lines=1 paced=off rate=0 count=-1 "
+                               "duration=-1 quiet=off echo=on key=%2 bootOnReset=off silent=off "
+                               "bootLine=-1 downloadQuiet=800 bootTimeout=%3 download= color=off "
+                               "utf8=off reenumerate=off")
+                    .arg(defaults.linkPath, QString::fromLatin1(BootLoader::defaultKey()))
+                    .arg(BootLoader::DefaultIdleTimeoutMs));
+        QStringList differs = describe(o);
+        for (const QString& d : describe(defaults))
+            differs.removeOne(d);
+        QCOMPARE(differs.join(' '), expected);
+    }
+
+    void defaultLink_data()
+    {
+        QTest::addColumn<QByteArray>("runtimeDir");
+        QTest::addColumn<QString>("link");
+        row("runtime folder", QByteArray("/run/user/1000"), "/run/user/1000/quillon-devsim");
+        row("trailing slash", QByteArray("/run/user/7/"), "/run/user/7/quillon-devsim");
+        row("unset", QByteArray(), "/tmp/quillon-devsim");
+    }
+
+    void defaultLink()
+    {
+        QFETCH(QByteArray, runtimeDir);
+        const bool had = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+        const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
+        const auto set = [](bool on, const QByteArray& value) {
+            on ? qputenv("XDG_RUNTIME_DIR", value) : qunsetenv("XDG_RUNTIME_DIR");
+        };
+        set(!runtimeDir.isEmpty(), runtimeDir);
+        const QString link = DevSimOptions::defaultLinkPath();
+        set(had, old);
+        QTEST(link, "link");
+    }
+
+    // The running simulator
+    void help()
+    {
+        NEED_SIMULATOR();
+        QProcess p;
+        p.start(DevSimProcess::program(), { "--help" });
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY(out.contains(QStringLiteral("PTY <path>")));
+        // Every option, and how the board talks: colours, boot loader, command frames.
+        for (const char* text : { "--link", "--interval", "--lines", "--rate", "--count",
+                 "--duration", "--quiet", "--record", "--no-echo", "--help", "--boot-on-reset",
+                 "--key", "--download-quiet", "--download-file", "--silent-after-prompt",
+                 "--boot-line-mid-transfer", "--boot-timeout", "--color", "--utf8", "--reenumerate",
+                 "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80", "55 7A 80" })
+            QVERIFY2(out.contains(QLatin1String(text)), text);
+    }
+
+    void startFailures_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        row("regular file at the link", "file", QStringList {}, 1);
+        row("link folder missing", "", QStringList { "--link", "<dir>/none/tty" }, 1);
+        row("record folder missing", "", QStringList { "--record", "<dir>/none/sent.bin" }, 1);
+        row("bad option", "", QStringList { "--lines", "-1" }, 2);
+        row("download folder missing", "", QStringList { "--download-file", "<dir>/none/got.bin" },
+            1);
+    }
+
+    void startFailures()
+    {
+        NEED_SIMULATOR();
+        QFETCH(QString, setup);
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttySIM0"));
+        const bool file = setup == QLatin1String("file");
+        QFile f(link);
+        if (file)
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("keep me") == 7);
+        f.close();
+        QProcess p;
+        p.start(DevSimProcess::program(),
+            QStringList { "--link", link }
+                + args.replaceInStrings(QStringLiteral("<dir>"), dir.path()));
+        QVERIFY(p.waitForFinished(5000));
+        QTEST(p.exitCode(), "exitCode");
+        QVERIFY(p.readAllStandardOutput().isEmpty()); // no PTY line on failure
+        QVERIFY(!p.readAllStandardError().isEmpty());
+        QCOMPARE(isLinkOrFile(link), file);
+        if (file) {
+            QVERIFY(!QFileInfo(link).isSymLink());
+            QCOMPARE(contents(link), QByteArray("keep me"));
+        }
+    }
+
+    void streamSurvivesReopenAndIsRecorded()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        const QString record = b.filePath(QStringLiteral("sent.bin"));
+        QVERIFY2(
+            b.open({ "--interval", "30", "--lines", "2", "--count", "20", "--record", record }),
+            qPrintable(b.errors()));
+        QCOMPARE(QFileInfo(b.linkPath()).symLinkTarget(), b.ptyPath());
+        QVERIFY(b.until(haveLines(5)));
+        // The program closes its port for a while; the board goes on and nothing may be lost.
+        b.close();
+        QTest::qWait(150);
+        QVERIFY(b.reopen());
+        QVERIFY(b.until(haveLines(20), 5000));
+
+        // Answers come between whole lines, never inside one.
+        const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
+        QVERIFY(b.ask(payload, otherIs(payload)));
+        b.got += b.readFor(200);
+        const Stream s = split(b.got);
+        QCOMPARE(s.sequences, upTo(20)); // --count ends the log
+        QCOMPARE(s.other, payload);
+        QVERIFY(b.got.endsWith("\r\n") || b.got.endsWith(payload));
+        QCOMPARE(ending(b, SIGTERM), cleanExit());
+        QCOMPARE(contents(record), b.got);
+    }
+
+    void serialPortReopens()
+    {
+        NEED_SIMULATOR();
+        DevSimProcess sim;
+        QVERIFY(sim.start({ "--interval", "20" }));
+        QSerialPort port;
+        port.setPortName(sim.linkPath());
+        port.setBaudRate(115200);
+        QByteArray got;
+        QObject::connect(&port, &QSerialPort::readyRead, [&] { got += port.readAll(); });
+        const auto lines = [&] { return split(got).sequences.size(); };
+        // Open and close the way the program does, three times; the log carries on without a gap.
+        for (int round = 1; round <= 3; ++round) {
+            QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+            QTRY_VERIFY_WITH_TIMEOUT(lines() >= round * 5, 5000);
+            port.close();
+            QTest::qWait(100); // closed a while, as a user would leave it
+        }
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        QVERIFY(port.write("x") == 1 && port.waitForBytesWritten(1000));
+        QTRY_VERIFY_WITH_TIMEOUT(lines() >= 20, 5000);
+        QVERIFY(gapless(got));
+        port.close();
+        QCOMPARE(ending(sim, SIGTERM), cleanExit());
+    }
+
+    void batchesPerPeriod()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        QVERIFY(b.open({ "--interval", "2000", "--lines", "3" }));
+        QVERIFY(b.until(haveLines(3)));
+        b.got += b.readFor(300);
+        QCOMPARE(split(b.got).sequences.size(), 3); // the next batch is a period away
+        QVERIFY(b.until(haveLines(6), 4000));
+        QVERIFY(gapless(b.got));
+    }
+
+    void quietOnlyAnswers_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("echo");
+        row("quiet", QStringList { "--quiet" }, true);
+        row("quiet without echo", QStringList { "--quiet", "--no-echo" }, false);
+        row("count zero without echo", QStringList { "--count", "0", "--no-echo" }, false);
+    }
+
+    void quietOnlyAnswers()
+    {
+        NEED_SIMULATOR();
+        QFETCH(QStringList, args);
+        QFETCH(bool, echo);
+        Board b;
+        QVERIFY(b.open(args));
+        QCOMPARE(b.readFor(300), QByteArray());
+        // More than one pty buffer's worth, so the answer must wait for room instead of dropping.
+        const QByteArray payload = sampleFile(20000);
+        for (int at = 0; at < payload.size(); at += 1000) {
+            QVERIFY(b.write(payload.mid(at, 1000)));
+            b.got += b.readFor(5);
+        }
+        if (echo)
+            QVERIFY(
+                b.until([&](const QByteArray& got) { return got.size() >= payload.size(); }, 5000));
+        b.got += b.readFor(echo ? 100 : 300);
+        QCOMPARE(b.got, echo ? payload : QByteArray());
+    }
+
+    void fullSpeed_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("typed"); // pieces typed while the log streams
+        row("loses nothing", QStringList { "--rate", "0", "--count", "5000", "--no-echo" }, 0);
+        row("answers between lines", QStringList { "--rate", "0", "--count", "3000" }, 40);
+    }
+
+    void fullSpeed()
+    {
+        NEED_SIMULATOR();
+        QFETCH(QStringList, args);
+        QFETCH(int, typed);
+        const int count = args.at(3).toInt();
+        Board b;
+        QVERIFY(b.open(args));
+        // Read slowly at first so the simulator meets a full pty and has to wait.
+        if (typed == 0)
+            QTest::qWait(300);
+        // Typed while the log streams at full speed: every answer must wait for the line in flight.
+        const QByteArray piece("AT+TEST \xd6\xd0\xce\xc4 ");
+        const QByteArray sent = piece.repeated(typed);
+        for (int i = 0; i < typed; ++i) {
+            QVERIFY(b.write(piece));
+            b.got += b.readFor(5);
+        }
+        QVERIFY(b.until(
+            [&](const QByteArray& got) {
+                const Stream s = split(got);
+                return s.sequences.size() >= count && s.other.size() >= sent.size();
+            },
+            20000));
+        b.got += b.readFor(200);
+        const Stream s = split(b.got);
+        QCOMPARE(s.sequences, upTo(count));
+        QCOMPARE(s.other, sent);
+    }
+
+    void signalWaitsForReader()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        const QString record = b.filePath(QStringLiteral("sent.bin"));
+        QVERIFY(b.open({ "--rate", "0", "--record", record }));
+        // Nobody reads: the pty fills up and the simulator's own queue too.
+        QTest::qWait(300);
+        ::kill(pid_t(b.process().processId()), SIGTERM);
+        QVERIFY(!b.until(Board::never, 5000) && b.hungUp);
+        QCOMPARE(ending(b, 0), cleanExit());
+
+        // What was in the pty reached the reader; what was only queued was not sent nor recorded.
+        QVERIFY(b.got.size() > 1000);
+        QCOMPARE(contents(record), b.got);
+        QVERIFY(gapless(b.got) && split(b.got).other.isEmpty());
+    }
+
+    void pacedRate()
+    {
+        NEED_SIMULATOR();
+        const int rate = 4000;
+        Board b;
+        QVERIFY(b.open({ "--rate", QString::number(rate) }));
+        QVERIFY(b.until([](const QByteArray& got) { return !got.isEmpty(); }));
         QElapsedTimer timer;
         timer.start();
-        while (split(got).sequences.size() < n && timer.elapsed() < 5000) {
-            port.waitForReadyRead(100);
-            got += port.readAll();
-        }
-        return split(got).sequences.size() >= n;
-    };
-    // Open and close the way the program does, three times; the log carries on without a gap.
-    for (int round = 1; round <= 3; ++round) {
-        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-        QVERIFY(readLines(round * 5));
-        port.close();
-        QTest::qWait(100); // closed a while, as a user would leave it
+        const QByteArray got = b.readFor(1500);
+        const double expected = rate * timer.elapsed() / 1000.0;
+        // Pacing never runs ahead by more than a line; a busy machine may make it lag.
+        QVERIFY2(got.size() <= expected + 200 && got.size() >= expected * 0.3,
+            qPrintable(QString::number(got.size())));
     }
-    QVERIFY(port.open(QIODevice::ReadWrite));
-    QVERIFY(port.write("x") == 1 && port.waitForBytesWritten(1000));
-    QVERIFY(readLines(20));
-    QVERIFY(consecutiveFrom(split(got).sequences, 1));
-    port.close();
-    QVERIFY(sim.stop(SIGTERM));
-    QCOMPARE(sim.process().exitCode(), 0);
-}
 
-void tst_DevSim::batchesPerPeriod()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "2000", "--lines", "3" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 3; }, 3000));
-    got += port.readFor(300);
-    QCOMPARE(split(got).sequences.size(), 3); // the next batch is a period away
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 6; }, 4000));
-    QVERIFY(consecutiveFrom(split(got).sequences, 1));
-}
-
-void tst_DevSim::quietOnlyAnswers_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("echo");
-    row("quiet", QStringList { "--quiet" }, true);
-    row("quiet without echo", QStringList { "--quiet", "--no-echo" }, false);
-    row("count zero without echo", QStringList { "--count", "0", "--no-echo" }, false);
-}
-
-void tst_DevSim::quietOnlyAnswers()
-{
-    NEED_SIMULATOR();
-    QFETCH(QStringList, args);
-    QFETCH(bool, echo);
-    DevSimProcess sim;
-    QVERIFY(sim.start(args));
-    Port port(sim.linkPath());
-    QCOMPARE(port.readFor(300), QByteArray());
-    // More than one pty buffer's worth, so the answer must wait for room instead of dropping.
-    QByteArray payload;
-    for (int i = 0; i < 20000; ++i)
-        payload += char(i * 7);
-    QByteArray got;
-    int written = 0;
-    while (written < payload.size()) {
-        const QByteArray piece = payload.mid(written, 1000);
-        QVERIFY(port.write(piece));
-        written += piece.size();
-        got += port.readFor(5);
-    }
-    if (echo) {
-        QVERIFY(port.readUntil(
-            &got, [&](const QByteArray& b) { return b.size() >= payload.size(); }, 5000));
-        got += port.readFor(100);
-        QCOMPARE(got, payload);
-    } else {
-        got += port.readFor(300);
-        QCOMPARE(got, QByteArray());
-    }
-}
-
-void tst_DevSim::fullSpeedLosesNothing()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--rate", "0", "--count", "5000", "--no-echo" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    // Read slowly at first so the simulator meets a full pty and has to wait.
-    QTest::qWait(300);
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return split(b).sequences.size() >= 5000; }, 20000));
-    got += port.readFor(200);
-    const Stream s = split(got);
-    QCOMPARE(s.sequences.size(), 5000);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-    QVERIFY(s.other.isEmpty());
-}
-
-void tst_DevSim::answersBetweenLines()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--rate", "0", "--count", "3000" }));
-    Port port(sim.linkPath());
-    // Typed while the log streams at full speed: every answer must wait for the line in flight.
-    const QByteArray piece("AT+TEST \xd6\xd0\xce\xc4 ");
-    QByteArray sent;
-    QByteArray got;
-    for (int i = 0; i < 40; ++i) {
-        QVERIFY(port.write(piece));
-        sent += piece;
-        got += port.readFor(5);
-    }
-    QVERIFY(port.readUntil(
-        &got,
-        [&](const QByteArray& b) {
-            const Stream s = split(b);
-            return s.sequences.size() >= 3000 && s.other.size() >= sent.size();
-        },
-        20000));
-    got += port.readFor(200);
-    const Stream s = split(got);
-    QCOMPARE(s.sequences.size(), 3000);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-    QCOMPARE(s.other, sent);
-}
-
-void tst_DevSim::signalWaitsForReader()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    const QString record = sim.filePath(QStringLiteral("sent.bin"));
-    QVERIFY(sim.start({ "--rate", "0", "--record", record }));
-    Port port(sim.linkPath());
-    // Nobody reads: the pty fills up and the simulator's own queue too.
-    QTest::qWait(300);
-    ::kill(pid_t(sim.process().processId()), SIGTERM);
-    QByteArray got;
-    QVERIFY(!port.readUntil(
-        &got, [](const QByteArray&) { return false; }, 5000));
-    QVERIFY(port.hungUp);
-    QVERIFY(sim.process().waitForFinished(5000));
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-
-    // What was in the pty reached the reader; what was only queued was neither sent nor recorded.
-    QFile recorded(record);
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QVERIFY(got.size() > 1000);
-    QCOMPARE(recorded.readAll(), got);
-    const Stream s = split(got);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-    QVERIFY(s.other.isEmpty());
-}
-
-void tst_DevSim::pacedRate()
-{
-    NEED_SIMULATOR();
-    const int rate = 4000;
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--rate", QString::number(rate) }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return !b.isEmpty(); }, 3000));
-    got.clear();
-    QElapsedTimer timer;
-    timer.start();
-    got = port.readFor(1500);
-    const double expected = rate * timer.elapsed() / 1000.0;
-    // Pacing never runs ahead by more than a line; a busy machine may make it lag.
-    QVERIFY2(got.size() <= expected + 200, qPrintable(QString::number(got.size())));
-    QVERIFY2(got.size() >= expected * 0.3, qPrintable(QString::number(got.size())));
-}
-
-void tst_DevSim::durationEndsRun()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(sim.start({ "--quiet", "--duration", "0.5" }));
-    QVERIFY(sim.process().waitForFinished(5000));
-    QVERIFY(timer.elapsed() >= 400);
-    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-}
-
-void tst_DevSim::signalsRemoveLink_data()
-{
-    QTest::addColumn<int>("signal");
-    row("SIGTERM", int(SIGTERM));
-    row("SIGINT", int(SIGINT));
-    row("SIGHUP", int(SIGHUP));
-}
-
-void tst_DevSim::signalsRemoveLink()
-{
-    NEED_SIMULATOR();
-    QFETCH(int, signal);
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "10" }));
-    QVERIFY(QFileInfo(sim.linkPath()).isSymLink());
-    Port port(sim.linkPath()); // an open port must not keep it from ending
-    QVERIFY(!port.readFor(100).isEmpty());
-    QVERIFY(sim.stop(signal));
-    QCOMPARE(sim.process().exitCode(), 0);
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-}
-
-// --- the board's answers -----------------------------------------------------------------------
-
-void tst_DevSim::commandReplies_data()
-{
-    QTest::addColumn<bool>("echo");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("answer");
-    const QByteArray version
-        = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
-    const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
-    QByteArray badSum = command("01");
-    badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x10);
-    QByteArray badLength = command("0102");
-    badLength[4] = char(badLength.at(4) + 1);
-    QByteArray twenty;
-    for (int i = 0; i < 20; ++i)
-        twenty.append(char(i));
-
-    row("host version", true, command("01"), version);
-    row("reset", true, command("02"), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
-    row("reset information", true, command("03"), info);
-    row("reset, then its information", true, command("02") + command("03"),
-        replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))
-            + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
-    row("free payload described", true, command("01020A"),
-        replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
-    row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
-    row("long payload described in part", true, DeviceCommand::commandFrame(twenty),
-        replyOf(0x00,
-            QStringLiteral(
-                "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
-    row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
-    row("two frames back to back", true, command("01") + command("03"), version + info);
-    row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
-    row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
-    row("bad checksum echoed", true, badSum, badSum);
-    row("bad length field echoed", true, badLength, badLength);
-    row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
-    row("LF behind a frame belongs to it", true, command("01") + "\n", version);
-    row("frames with line ends back to back", true, command("01") + "\r\n" + command("03") + "\r\n",
-        version + info);
-    row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
-    row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
-    row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
-    row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
-    row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
-}
-
-void tst_DevSim::commandReplies()
-{
-    QFETCH(bool, echo);
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, answer);
-    Device whole;
-    whole.setEcho(echo);
-    QCOMPARE(whole.feed(input), answer);
-    Device pieces;
-    pieces.setEcho(echo);
-    QByteArray got;
-    for (char c : input)
-        got += pieces.feed(QByteArray(1, c));
-    QCOMPARE(got, answer);
-    QVERIFY(!whole.inBootLoader());
-}
-
-void tst_DevSim::unfinishedFrameTurnsIntoEcho()
-{
-    Device dev;
-    QCOMPARE(dev.feed("\xAA\x75\x80", 1000), QByteArray());
-    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::FrameTimeoutMs));
-    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs - 1), QByteArray());
-    QCOMPARE(dev.poll(1000 + Device::FrameTimeoutMs), QByteArray("\xAA\x75\x80"));
-    QCOMPARE(dev.nextWakeMs(), qint64(-1));
-    Device silent;
-    silent.setEcho(false);
-    silent.feed("\xAA\x75", 0);
-    QCOMPARE(silent.poll(Device::FrameTimeoutMs), QByteArray());
-}
-
-void tst_DevSim::logKeepsStillAfterReply()
-{
-    Device dev;
-    QVERIFY(!dev.logPaused(0));
-    QVERIFY(!dev.feed(command("01"), 500).isEmpty());
-    QVERIFY(dev.logPaused(500));
-    QVERIFY(dev.logPaused(500 + Device::ReplyGapMs - 1));
-    QCOMPARE(dev.nextWakeMs(), qint64(500 + Device::ReplyGapMs));
-    dev.poll(500 + Device::ReplyGapMs);
-    QVERIFY(!dev.logPaused(500 + Device::ReplyGapMs));
-    QCOMPARE(dev.nextWakeMs(), qint64(-1));
-}
-
-void tst_DevSim::resetEntersBootLoader()
-{
-    Device plain;
-    plain.feed(command("02"), 0);
-    QCOMPARE(plain.poll(Device::ResetDelayMs), QByteArray());
-    QVERIFY(!plain.inBootLoader());
-    QCOMPARE(plain.resets(), 1);
-
-    Device dev;
-    dev.setBootOnReset(true);
-    QCOMPARE(dev.feed(command("02"), 1000), replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
-    QVERIFY(!dev.inBootLoader());
-    QVERIFY(dev.logPaused(1000 + Device::ReplyGapMs)); // restarting: no log
-    QCOMPARE(dev.nextWakeMs(), qint64(1000 + Device::ResetDelayMs));
-    QCOMPARE(dev.poll(1000 + Device::ResetDelayMs - 1), QByteArray());
-    const QString banner = fromGbk(dev.poll(1000 + Device::ResetDelayMs));
-    QVERIFY(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")));
-    QVERIFY(dev.inBootLoader());
-    QVERIFY(dev.logPaused(5000));
-    // The loader owns the port now: no echo, no command replies.
-    QCOMPARE(dev.feed("hello" + command("01"), 1200), QByteArray());
-}
-
-// --- the boot loader ---------------------------------------------------------------------------
-
-void tst_DevSim::bootLoaderDownload()
-{
-    QTemporaryDir dir;
-    BootLoader::Settings settings;
-    settings.quietMs = 500;
-    settings.downloadPath = dir.filePath(QStringLiteral("got.bin"));
-    BootLoader b(settings);
-    QVERIFY(!b.isActive());
-
-    const QString menu = fromGbk(b.enter(0));
-    const QStringList lines = menu.split(QStringLiteral("\r\n"));
-    QVERIFY(lines.contains(QStringLiteral("Copyright (C) 2015 Brenlow")));
-    QVERIFY(lines.indexOf(QStringLiteral("Copyright (C) 2015 Brenlow"))
-        < lines.indexOf(BootLoader::identification()));
-    QVERIFY(BootLoader::identification().contains(QStringLiteral("boot-"))
-        && BootLoader::identification().contains(QStringLiteral("m4")));
-    QVERIFY(!menu.contains(QStringLiteral("Boot")));
-    int separators = 0;
-    for (const QString& l : lines)
-        separators += l.startsWith(QStringLiteral("========="));
-    QCOMPARE(separators, 2);
-    QCOMPARE(lines.last(), QStringLiteral(">")); // the prompt has no line end
-    QCOMPARE(b.nextWakeMs(), qint64(BootLoader::DefaultIdleTimeoutMs)); // then it gives up
-
-    // The type digit comes twice; the second is flushed.
-    QCOMPARE(fromGbk(b.feed("22", 10)), QStringLiteral("\r\n已选择：2 - 下载主程序 HEX文件\r\n"));
-    QCOMPARE(b.feed("2", 20), QByteArray());
-    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs - 1), QByteArray());
-    QCOMPARE(b.poll(10 + BootLoader::ChoiceFlushMs), gbk(QStringLiteral("请输入操作密码：")));
-
-    // Each password ends when the line goes quiet, in however many pieces it came.
-    const QByteArray key = BootLoader::defaultKey();
-    QCOMPARE(b.feed(key.left(7), 200), QByteArray());
-    QCOMPARE(b.feed(key.mid(7), 250), QByteArray());
-    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs - 1), QByteArray());
-    QCOMPARE(b.poll(250 + BootLoader::KeyQuietMs),
-        QByteArray(key.size(), '*') + "\r\n" + gbk(QStringLiteral("请再次输入密码：")));
-    b.feed(key, 400);
-    QCOMPARE(fromGbk(b.poll(400 + BootLoader::KeyQuietMs)),
-        QString(key.size(), QLatin1Char('*'))
-            + QStringLiteral("\r\n密码验证通过\r\n请传送主程序HEX文件...\r\n>>\r\n"));
-    // Waits for the file a while, not for good.
-    QCOMPARE(b.nextWakeMs(), 400 + BootLoader::KeyQuietMs + BootLoader::DefaultIdleTimeoutMs);
-
-    const QByteArray file = firmware(3 * BootLoader::ProgressBytes + 100);
-    QByteArray progress;
-    qint64 now = 1000;
-    for (int at = 0; at < file.size(); at += 512, now += 50)
-        progress += b.feed(file.mid(at, 512), now);
-    now -= 50;
-    QCOMPARE(progress, QByteArray(">>>\r\n>>>\r\n>>>\r\n"));
-    QCOMPARE(b.poll(now + 499), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + 500)),
-        QStringLiteral("\r\n接收完成，共 %1 字节\r\n文件下载成功！\r\n").arg(file.size()));
-    QCOMPARE(b.downloads(), 1);
-    QVERIFY(b.lastDownload() == file);
-    QFile saved(settings.downloadPath);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QVERIFY(saved.readAll() == file);
-    QVERIFY(!b.saveFailed());
-
-    QVERIFY(b.isActive());
-    QCOMPARE(b.poll(now + 500 + BootLoader::LeaveDelayMs - 1), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + 500 + BootLoader::LeaveDelayMs)),
-        BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-}
-
-void tst_DevSim::bootLoaderTakesOneDigit()
-{
-    BootLoader b;
-    b.enter(0);
-    QCOMPARE(b.feed("x70\r\n", 0), QByteArray()); // not a menu item
-    QCOMPARE(b.choice(), '\0');
-    QVERIFY(fromGbk(b.feed("53", 5)).contains(QStringLiteral("5 - 擦除用户参数扇区")));
-    QCOMPARE(b.choice(), '5');
-}
-
-void tst_DevSim::bootLoaderRejectsKey_data()
-{
-    QTest::addColumn<QByteArray>("first");
-    QTest::addColumn<QByteArray>("second");
-    const QByteArray key = BootLoader::defaultKey();
-    row("first key wrong", QByteArray("nope"), QByteArray());
-    row("first key too long", key + "X", QByteArray());
-    row("first key lower case", key.toLower(), QByteArray());
-    row("second key wrong", key, key.left(39));
-}
-
-void tst_DevSim::bootLoaderRejectsKey()
-{
-    QFETCH(QByteArray, first);
-    QFETCH(QByteArray, second);
-    BootLoader b;
-    b.enter(0);
-    b.feed("1", 0);
-    b.poll(BootLoader::ChoiceFlushMs);
-    b.feed(first, 200);
-    QString answer = fromGbk(b.poll(200 + BootLoader::KeyQuietMs));
-    qint64 now = 200 + BootLoader::KeyQuietMs;
-    if (!second.isEmpty()) {
-        QVERIFY(answer.endsWith(QStringLiteral("请再次输入密码：")));
-        b.feed(second, now += 100);
-        answer = fromGbk(b.poll(now += BootLoader::KeyQuietMs));
-    }
-    QVERIFY2(answer.endsWith(QStringLiteral("\r\n密码错误！升级已取消\r\n")), qPrintable(answer));
-    QCOMPARE(b.feed("22", now), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)),
-        BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-    QCOMPARE(b.downloads(), 0);
-}
-
-void tst_DevSim::bootLoaderSilentAfterPrompt()
-{
-    BootLoader::Settings settings;
-    settings.silentAfterPrompt = true;
-    BootLoader b(settings);
-    qint64 now = 0;
-    QVERIFY(reachFileRequest(b, &now));
-    QByteArray out;
-    for (int i = 0; i < 40; ++i)
-        out += b.feed(QByteArray(512, 'f'), now += 50);
-    QCOMPARE(out, QByteArray(">>>\r\n")); // one prompt only
-    QCOMPARE(b.poll(now + settings.quietMs), QByteArray()); // and no result
-    QVERIFY(!b.isActive());
-    QCOMPARE(b.lastDownload().size(), 40 * 512);
-}
-
-void tst_DevSim::bootLoaderRestartsMidTransfer()
-{
-    BootLoader::Settings settings;
-    settings.bootLineAfterBytes = 5000;
-    settings.quietMs = 300;
-    BootLoader b(settings);
-    qint64 now = 0;
-    QVERIFY(reachFileRequest(b, &now));
-    const QByteArray file = firmware(20000);
-    QByteArray out;
-    int at = 0;
-    while (!out.contains("Boot")) {
-        QVERIFY(at < file.size());
-        out += b.feed(file.mid(at, 512), now += 50);
-        at += 512;
-    }
-    QCOMPARE(at, 5120); // the restart comes with the piece that crossed the mark
-    QVERIFY(fromGbk(out).endsWith(
-        QStringLiteral("\r\n") + BootLoader::restartLine() + QStringLiteral("\r\n")));
-    QVERIFY(BootLoader::restartLine().contains(QStringLiteral("Boot")));
-    QVERIFY(b.lastDownload() == file.left(5000));
-    // The rest of the transfer is ignored until the line is quiet.
-    QCOMPARE(b.feed(file.mid(at, 512), now += 50), QByteArray());
-    QCOMPARE(b.poll(now + 299), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + 300)), BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-}
-
-void tst_DevSim::bootLoaderSaveFailure()
-{
-    QTemporaryDir dir;
-    BootLoader::Settings settings;
-    settings.downloadPath = dir.filePath(QStringLiteral("missing/got.bin"));
-    BootLoader b(settings);
-    qint64 now = 0;
-    QVERIFY(reachFileRequest(b, &now));
-    b.feed("data", now += 10);
-    QVERIFY(fromGbk(b.poll(now + settings.quietMs)).contains(QStringLiteral("文件下载成功！")));
-    QVERIFY(b.saveFailed());
-}
-
-void tst_DevSim::bootLoaderGivesUp_data()
-{
-    QTest::addColumn<QString>("stage"); // where nothing more comes
-    QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
-    row("menu", "menu", true);
-    row("password", "key", true);
-    row("password again", "keyAgain", true);
-    row("file", "file", false);
-}
-
-void tst_DevSim::bootLoaderGivesUp()
-{
-    QFETCH(QString, stage);
-    QFETCH(bool, midLine);
-    BootLoader::Settings settings;
-    settings.idleTimeoutMs = 2000;
-    BootLoader b(settings);
-    qint64 now = 1000;
-    b.enter(now);
-    const int answers = QStringList { "menu", "key", "keyAgain", "file" }.indexOf(stage);
-    const QString reply = answer(b, &now, 0, answers);
-    if (stage == QLatin1String("file"))
-        QVERIFY(reply.contains(QStringLiteral("请传送主程序HEX文件...")));
-    // Bytes that are no answer do not keep the menu waiting.
-    if (stage == QLatin1String("menu"))
-        QCOMPARE(b.feed("x\r\n", now + 1500), QByteArray());
-    QCOMPARE(b.nextWakeMs(), now + settings.idleTimeoutMs);
-    QCOMPARE(b.poll(now + settings.idleTimeoutMs - 1), QByteArray());
-    QVERIFY(b.isActive());
-    now += settings.idleTimeoutMs;
-    QCOMPARE(fromGbk(b.poll(now)),
-        (midLine ? QStringLiteral("\r\n") : QString()) + BootLoader::giveUpLine()
-            + QStringLiteral("\r\n"));
-    QVERIFY(!BootLoader::giveUpLine().contains(QStringLiteral("Boot")));
-    QCOMPARE(b.feed("2", now + 10), QByteArray());
-    QCOMPARE(fromGbk(b.poll(now + BootLoader::LeaveDelayMs)),
-        BootLoader::leaveLine() + QStringLiteral("\r\n"));
-    QVERIFY(!b.isActive());
-    QCOMPARE(b.downloads(), 0);
-}
-
-void tst_DevSim::resetObeyedInBootLoader_data()
-{
-    QTest::addColumn<QString>("stage");
-    QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
-    row("menu", "menu", 0);
-    row("menu, frame in two pieces", "menu", 5);
-    row("password", "key", 0);
-    row("password, frame in two pieces", "key", 13);
-    row("receiving the file", "file", 0);
-    row("receiving the file, frame in two pieces", "file", 1);
-}
-
-void tst_DevSim::resetObeyedInBootLoader()
-{
-    QFETCH(QString, stage);
-    QFETCH(int, split);
-    Device dev;
-    dev.setBootOnReset(true);
-    qint64 now = 1000;
-    dev.feed(command("02"), now);
-    QVERIFY(!dev.poll(now += Device::ResetDelayMs).isEmpty());
-    QVERIFY(dev.inBootLoader());
-    if (stage != QLatin1String("menu"))
-        QCOMPARE(answer(dev, &now, 0, 1), QStringLiteral("请输入操作密码："));
-    if (stage == QLatin1String("file")) {
-        answer(dev, &now, 1, 3);
-        QCOMPARE(dev.feed(firmware(1000), now += 10), QByteArray());
-    } else if (stage == QLatin1String("key")) {
-        dev.feed("PLUMB", now += 10); // half a password
-    }
-    const QByteArray reset = command("02");
-    QByteArray out;
-    if (split > 0) {
-        out += dev.feed(reset.left(split), now += 10);
-        out += dev.feed(reset.mid(split) + "junk", now += 10);
-    } else {
-        out += dev.feed(reset + "junk", now += 10);
-    }
-    QCOMPARE(out, replyOf(0x02, QStringLiteral("MCU复位中，请稍候...")));
-    QVERIFY(!dev.inBootLoader());
-    QCOMPARE(dev.resets(), 2);
-    QCOMPARE(dev.bootLoader().downloads(), 0);
-    // It restarts into the loader again, as after the first reset.
-    QCOMPARE(dev.nextWakeMs(), now + Device::ResetDelayMs);
-    const QString banner = fromGbk(dev.poll(now + Device::ResetDelayMs));
-    QVERIFY2(banner.startsWith(QStringLiteral("\r\nCopyright (C) 2015 Brenlow\r\n")),
-        qPrintable(banner));
-    QVERIFY(banner.endsWith(QStringLiteral("=\r\n>")));
-    QVERIFY(dev.inBootLoader());
-}
-
-void tst_DevSim::boardOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("bootOnReset");
-    QTest::addColumn<bool>("silent");
-    QTest::addColumn<qint64>("bootLine");
-    QTest::addColumn<int>("quietMs");
-    QTest::addColumn<QString>("download");
-    QTest::addColumn<int>("bootTimeoutMs");
-    QTest::addColumn<bool>("today"); // --color, --utf8 and --reenumerate
-    row("defaults", QStringList {}, QString::fromLatin1(BootLoader::defaultKey()), false, false,
-        qint64(-1), 800, QString(), BootLoader::DefaultIdleTimeoutMs, false);
-    row("everything",
-        QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
-            "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet", "300",
-            "--download-file", "got.bin", "--boot-timeout", "1500" },
-        "K1", true, true, qint64(4096), 300, "got.bin", 1500, true);
-    row("restart at once", QStringList { "--boot-line-mid-transfer=0" },
-        QString::fromLatin1(BootLoader::defaultKey()), false, false, qint64(0), 800, QString(),
-        BootLoader::DefaultIdleTimeoutMs, false);
-}
-
-void tst_DevSim::boardOptions()
-{
-    QFETCH(QStringList, args);
-    DevSimOptions o;
-    QString message;
-    QCOMPARE(DevSimOptions::parse(QStringList { "quillon-devsim" } + args, &o, &message),
-        DevSimOptions::Parse::Ok);
-    QTEST(o.key, "key");
-    QTEST(o.bootOnReset, "bootOnReset");
-    QTEST(o.silentAfterPrompt, "silent");
-    QTEST(o.bootLineAfterBytes, "bootLine");
-    QTEST(o.downloadQuietMs, "quietMs");
-    QTEST(o.downloadPath, "download");
-    QTEST(o.bootTimeoutMs, "bootTimeoutMs");
-    for (bool set : { o.color, o.utf8, o.reenumerate })
-        QTEST(set, "today");
-}
-
-// --- the running board -------------------------------------------------------------------------
-
-void tst_DevSim::helpExplainsTheBoard()
-{
-    NEED_SIMULATOR();
-    const QString out = helpText();
-    for (const char* text : { "--boot-on-reset", "--key", "--download-quiet", "--download-file",
-             "--silent-after-prompt", "--boot-line-mid-transfer", "--boot-timeout", "--color",
-             "--utf8", "--reenumerate", "ESC[0;32m", "Copyright (C) 2015 Brenlow", "AA 75 80",
-             "55 7A 80" })
-        QVERIFY2(out.contains(QLatin1String(text)), text);
-}
-
-void tst_DevSim::answersCommandsBetweenLines()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "20", "--count", "40" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    QVERIFY(port.readUntil(&got, haveLines(3), 3000));
-    const QByteArray version
-        = replyOf(0x01, QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18"));
-    const QByteArray info = replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0"));
-    QVERIFY(port.write(command("01")));
-    QVERIFY(port.readUntil(
-        &got, [&](const QByteArray& b) { return split(b).other == version; }, 3000));
-    QVERIFY(port.write("ab" + command("03")));
-    QVERIFY(port.readUntil(&got, haveLines(40), 5000));
-    got += port.readFor(100);
-    const Stream s = split(got);
-    QCOMPARE(s.other, version + "ab" + info);
-    QCOMPARE(s.sequences.size(), 40);
-    QVERIFY(consecutiveFrom(s.sequences, 1));
-}
-
-void tst_DevSim::downloadThroughBootLoader()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    const QString received = sim.filePath(QStringLiteral("got.bin"));
-    QVERIFY(sim.start({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
-        received, "--download-quiet", "300" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    const auto until = [&](const QString& text) {
-        return port.readUntil(
-            &got, [&](const QByteArray& b) { return b.contains(gbk(text)); }, 3000);
-    };
-    QVERIFY(port.write(command("02")));
-    QVERIFY(until(QStringLiteral("=========\r\n>")));
-    QVERIFY(port.write("44"));
-    QVERIFY(until(QStringLiteral("请输入操作密码：")));
-    QVERIFY(port.write("K-2015"));
-    QVERIFY(until(QStringLiteral("请再次输入密码：")));
-    QVERIFY(port.write("K-2015"));
-    QVERIFY(until(QStringLiteral("请传送主程序HEX文件...")));
-    const QByteArray file = firmware(12000);
-    for (int at = 0; at < file.size(); at += 1024) {
-        QVERIFY(port.write(file.mid(at, 1024)));
-        got += port.readFor(10);
-    }
-    QVERIFY(until(QStringLiteral("文件下载成功！")));
-    QVERIFY(fromGbk(got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
-    QCOMPARE(got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
-    QFile saved(received);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QVERIFY(saved.readAll() == file);
-    // Back in the application: echo again.
-    QVERIFY(until(BootLoader::leaveLine()));
-    got.clear();
-    QVERIFY(port.write("ping"));
-    QVERIFY(port.readUntil(
-        &got, [](const QByteArray& b) { return b == "ping"; }, 3000));
-}
-
-void tst_DevSim::bootLoaderGivesUpOnTheLine()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
-    Port port(sim.linkPath());
-    QByteArray got;
-    const auto until = [&](const QString& text) {
-        return port.readUntil(
-            &got, [&](const QByteArray& b) { return fromGbk(b).contains(text); }, 5000);
-    };
-    const QString giveUp = BootLoader::giveUpLine() + QStringLiteral("\r\n");
-    const QString back = BootLoader::leaveLine() + QStringLiteral("\r\n");
-    // Twice in a row: the first reset of a newcomer, then another one.
-    for (int round = 1; round <= 2; ++round) {
-        got.clear();
-        QVERIFY(port.write(command("02") + "\r\n"));
-        QVERIFY(until(QStringLiteral("=========\r\n>")));
-        QVERIFY(until(QStringLiteral(">\r\n") + giveUp + back));
-        // The application is back: log, echo and replies.
-        const int from = got.size();
-        QVERIFY(port.readUntil(
-            &got, [&](const QByteArray& b) { return !split(b.mid(from)).sequences.isEmpty(); },
-            3000));
-        got.clear();
-        QVERIFY(port.write("ping"));
-        QVERIFY(port.readUntil(
-            &got, [](const QByteArray& b) { return split(b).other.contains("ping"); }, 3000));
-    }
-    got.clear();
-    QVERIFY(port.write(command("03")));
-    QVERIFY(port.readUntil(
-        &got,
-        [](const QByteArray& b) {
-            return split(b).other.contains(
-                replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")));
-        },
-        3000));
-    // In the menu a reset restarts the board at once.
-    got.clear();
-    QVERIFY(port.write(command("02")));
-    QVERIFY(until(QStringLiteral("=========\r\n>")));
-    got.clear();
-    QVERIFY(port.write(command("02")));
-    QVERIFY(until(QStringLiteral("=========\r\n>")));
-    QVERIFY(got.startsWith(replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."))));
-    QVERIFY(!fromGbk(got).contains(BootLoader::giveUpLine()));
-}
-
-void tst_DevSim::resetReenumerates()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    QVERIFY(sim.start({ "--reenumerate", "--interval", "50" }));
-    QByteArray got;
+    void endsCleanly_data()
     {
-        Port port(sim.linkPath());
-        QVERIFY(port.readUntil(&got, haveLines(2), 3000));
-        QVERIFY(port.write(command("02")));
-        // The reply still comes; then the port goes.
-        const QByteArray reply = replyOf(0x02, QStringLiteral("MCU复位中，请稍候..."));
-        QVERIFY(port.readUntil(
-            &got, [&](const QByteArray& b) { return b.contains(reply); }, 3000));
-        QVERIFY(!port.readUntil(
-                    &got, [](const QByteArray&) { return false; }, 3000)
-            && port.hungUp);
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("signal"); // 0: none, it ends by itself
+        QTest::addColumn<bool>("staleLink"); // a link left by an earlier run
+        const QStringList streaming { "--interval", "10" };
+        row("SIGTERM", streaming, int(SIGTERM), false);
+        row("SIGINT", streaming, int(SIGINT), false);
+        row("SIGHUP", streaming, int(SIGHUP), false);
+        row("after its duration", QStringList { "--quiet", "--duration", "0.5" }, 0, false);
+        row("replacing a stale link", QStringList { "--quiet" }, int(SIGTERM), true);
     }
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-    // About a second later: a new pty (maybe with the freed number) behind the same link.
-    QVERIFY(sim.waitForPty());
-    QCOMPARE(QFileInfo(sim.linkPath()).symLinkTarget(), sim.ptyPath());
-    Port port(sim.linkPath());
-    got.clear();
-    QVERIFY(port.readUntil(&got, haveLines(2), 3000));
-    QVERIFY(sim.stop(SIGTERM));
-    QVERIFY(!isLinkOrFile(sim.linkPath()));
-}
+
+    void endsCleanly()
+    {
+        NEED_SIMULATOR();
+        QFETCH(QStringList, args);
+        QFETCH(int, signal);
+        QFETCH(bool, staleLink);
+        Board b;
+        if (staleLink)
+            QVERIFY(QFile::link(QStringLiteral("/nonexistent/pts/99"), b.linkPath()));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(b.open(args));
+        QVERIFY(b.ptyPath().startsWith(QStringLiteral("/dev/")));
+        QCOMPARE(QFileInfo(b.linkPath()).symLinkTarget(), b.ptyPath());
+        if (!args.contains(QStringLiteral("--quiet")))
+            QVERIFY(!b.readFor(100).isEmpty()); // an open port must not keep it from ending
+        QCOMPARE(ending(b, signal), cleanExit());
+        QVERIFY(signal != 0 || timer.elapsed() >= 400);
+        QVERIFY(QDir(b.folder())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                    .isEmpty());
+    }
+
+    void answersCommandsBetweenLines()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        QVERIFY(b.open({ "--interval", "20", "--count", "40" }));
+        QVERIFY(b.until(haveLines(3)));
+        QVERIFY(b.ask(command("01"), otherIs(versionReply())));
+        QVERIFY(b.ask("ab" + command("03"), haveLines(40), 5000));
+        b.got += b.readFor(100);
+        const Stream s = split(b.got);
+        QCOMPARE(s.other, versionReply() + "ab" + powerOnInfo());
+        QCOMPARE(s.sequences, upTo(40));
+    }
+
+    void downloadThroughBootLoader()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        const QString received = b.filePath(QStringLiteral("got.bin"));
+        QVERIFY(b.open({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
+            received, "--download-quiet", "300" }));
+        QVERIFY(b.ask(command("02"), QStringLiteral("=========\r\n>")));
+        QVERIFY(b.ask("44", QStringLiteral("请输入操作密码：")));
+        QVERIFY(b.ask("K-2015", QStringLiteral("请再次输入密码：")));
+        QVERIFY(b.ask("K-2015", QStringLiteral("请传送主程序HEX文件...")));
+        const QByteArray file = sampleFile(12000);
+        for (int at = 0; at < file.size(); at += 1024) {
+            QVERIFY(b.write(file.mid(at, 1024)));
+            b.got += b.readFor(10);
+        }
+        QVERIFY(b.untilText(QStringLiteral("文件下载成功！")));
+        QVERIFY(fromGbk(b.got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
+        QCOMPARE(b.got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
+        QVERIFY(contents(received) == file);
+        // Back in the application: echo again.
+        QVERIFY(b.untilText(BootLoader::leaveLine()));
+        b.got.clear();
+        QVERIFY(b.ask("ping", [](const QByteArray& got) { return got == "ping"; }));
+    }
+
+    void bootLoaderGivesUpOnTheLine()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        QVERIFY(b.open({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
+        const QString menuEnd = QStringLiteral("=========\r\n>");
+        const QString back = crLf(BootLoader::giveUpLine()) + crLf(BootLoader::leaveLine());
+        // Twice in a row: the first reset of a newcomer, then another one.
+        for (int round = 1; round <= 2; ++round) {
+            b.got.clear();
+            QVERIFY(b.ask(command("02") + "\r\n", menuEnd, 5000));
+            QVERIFY(b.untilText(QStringLiteral(">\r\n") + back, 5000));
+            // The application is back: log, echo and replies.
+            const int from = b.got.size();
+            QVERIFY(b.until([&](const QByteArray& got) { return haveLines(1)(got.mid(from)); }));
+            b.got.clear();
+            QVERIFY(b.ask("ping", otherHas("ping")));
+        }
+        b.got.clear();
+        QVERIFY(b.ask(command("03"),
+            otherHas(replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")))));
+        // In the menu a reset restarts the board at once.
+        b.got.clear();
+        QVERIFY(b.ask(command("02"), menuEnd, 5000));
+        b.got.clear();
+        QVERIFY(b.ask(command("02"), menuEnd, 5000));
+        QVERIFY(b.got.startsWith(resetReply()));
+        QVERIFY(!fromGbk(b.got).contains(BootLoader::giveUpLine()));
+    }
+
+    void resetReenumerates()
+    {
+        NEED_SIMULATOR();
+        Board b;
+        QVERIFY(b.open({ "--reenumerate", "--interval", "50" }));
+        QVERIFY(b.until(haveLines(2)));
+        // The reply still comes; then the port goes.
+        QVERIFY(b.ask(command("02"), has(resetReply())));
+        QVERIFY(!b.until(Board::never) && b.hungUp);
+        b.close();
+        QVERIFY(!isLinkOrFile(b.linkPath()));
+        // About a second later: a new pty (maybe with the freed number) behind the same link.
+        QVERIFY(b.waitForPty());
+        QCOMPARE(QFileInfo(b.linkPath()).symLinkTarget(), b.ptyPath());
+        QVERIFY(b.reopen());
+        b.got.clear();
+        QVERIFY(b.until(haveLines(2)));
+        QCOMPARE(ending(b, SIGTERM), cleanExit());
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_DevSim)
 #include "tst_devsim.moc"
