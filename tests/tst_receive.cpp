@@ -4,20 +4,14 @@
 #include "shell/extrasettingdialog.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "views/textbrowser.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QSpinBox>
 #include <QTextCodec>
 #include <QTimer>
 #include <QtTest>
@@ -93,12 +87,11 @@ static QStringList recordFiles(const QString& kind)
         = QDir("Record").entryList({ QString("Orv_%1_Rec_*.txt").arg(kind) }, QDir::Files);
     const QRegularExpression stamp(
         "_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
-    std::sort(files.begin(), files.end(), [&](const QString& a, const QString& b) {
-        const auto ma = stamp.match(a), mb = stamp.match(b);
-        if (ma.captured(1) != mb.captured(1))
-            return ma.captured(1) < mb.captured(1);
-        return ma.captured(2).toInt() < mb.captured(2).toInt();
-    });
+    const auto key = [&](const QString& name) {
+        const auto m = stamp.match(name);
+        return m.captured(1) + m.captured(2).rightJustified(6, '0');
+    };
+    std::sort(files.begin(), files.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
     return files;
 }
 
@@ -199,6 +192,12 @@ void tst_Receive::expectEveryLineOnce(MainWindow& w, int files, int sent)
     QCOMPARE(boxes->calls.size(), 0);
 }
 
+static void lineRow(const char* name, const QByteArray& bytes, const QString& view, int lines,
+    bool stamps = false, int hexWrap = -1, const QString& delimiter = QString())
+{
+    QTest::newRow(name) << hexWrap << delimiter << stamps << bytes << view << lines;
+}
+
 void tst_Receive::receivedLines_data()
 {
     QTest::addColumn<int>("hexWrap"); // -1: text
@@ -207,28 +206,20 @@ void tst_Receive::receivedLines_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("view"); // without time stamps
     QTest::addColumn<int>("lines");
-    QTest::newRow("CR LF folded") << -1 << "" << false << QByteArray("A\r\nB\r\n") << "RX←◆A\nRX←◆B"
-                                  << 2;
-    QTest::newRow("blank lines skipped")
-        << -1 << "" << false << QByteArray("\n\n\nA\n") << "RX←◆A" << 1;
-    QTest::newRow("leading zeros become blanks") << -1 << "" << false << QByteArray("\0\0x\0y\n", 6)
-                                                 << QString("RX←◆  x") + QChar(0) + "y" << 1;
-    QTest::newRow("GBK text") << -1 << "" << false << QByteArray("\xce\xc2\xb6\xc8 25\n")
-                              << "RX←◆温度 25" << 1;
-    QTest::newRow("markup shown literally")
-        << -1 << "" << false
-        << QByteArray("<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">\n")
-        << "RX←◆<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">" << 1;
-    QTest::newRow("time stamp prefix")
-        << -1 << "" << true << QByteArray("hello\r\n") << "RX←◆hello" << 1;
-    QTest::newRow("counters and labels")
-        << -1 << "" << true << QByteArray("12345\n6789\n") << "RX←◆12345\nRX←◆6789" << 2;
-    QTest::newRow("hex, newline") << 0 << "" << false << QByteArray("\x41\x0d\x0a\x42\x0a")
-                                  << "RX←◆41 0D 0A \nRX←◆42 0A " << 2;
-    QTest::newRow("hex, back delimiter keeps the tail")
-        << 3 << "0D 0A" << false << QByteArray("\x01\x02\x0d\x0a\x03") << "RX←◆01 02 0D 0A " << 1;
-    QTest::newRow("hex, front delimiter keeps the last frame")
-        << 2 << "AA" << false << QByteArray("\xaa\x01\xaa\x02") << "RX←◆AA 01 " << 1;
+    lineRow("CR LF folded", "A\r\nB\r\n", "RX←◆A\nRX←◆B", 2);
+    lineRow("blank lines skipped", "\n\n\nA\n", "RX←◆A", 1);
+    lineRow("leading zeros become blanks", QByteArray("\0\0x\0y\n", 6),
+        QString("RX←◆  x") + QChar(0) + "y", 1);
+    lineRow("GBK text", "\xce\xc2\xb6\xc8 25\n", "RX←◆温度 25", 1);
+    const char* markup = "<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">";
+    lineRow("markup shown literally", QByteArray(markup) + "\n", "RX←◆" + QString(markup), 1);
+    lineRow("time stamp prefix", "hello\r\n", "RX←◆hello", 1, true);
+    lineRow("counters and labels", "12345\n6789\n", "RX←◆12345\nRX←◆6789", 2, true);
+    lineRow("hex, newline", "\x41\x0d\x0a\x42\x0a", "RX←◆41 0D 0A \nRX←◆42 0A ", 2, false, 0);
+    lineRow("hex, back delimiter keeps the tail", "\x01\x02\x0d\x0a\x03", "RX←◆01 02 0D 0A ", 1,
+        false, 3, "0D 0A");
+    lineRow("hex, front delimiter keeps the last frame", "\xaa\x01\xaa\x02", "RX←◆AA 01 ", 1, false,
+        2, "AA");
 }
 
 void tst_Receive::receivedLines()

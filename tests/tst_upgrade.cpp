@@ -6,13 +6,10 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QTextCodec>
-#include <QToolButton>
 #include <QtTest>
 
 static QByteArray gbk(const QString& text)
@@ -47,13 +44,14 @@ private:
     MainWindow* openWindow(const QString& path);
     QString view() const { return window->form()->recvShowText->toPlainText(); }
     QStringList viewLines() const { return view().split('\n'); }
-    QString writeSample(int size);
-    // Starts the simulated board's boot loader with these options and opens it in a new window.
-    bool openBoard(DevSimProcess& sim, const QStringList& options);
     // Checks the dialogue's box for a download of source with this key and type (-1: as is).
     AdditionFunction* arm(const QString& source = {}, const QString& key = {}, int type = -1);
-    // The same, then starts the download by a reset of the board.
-    AdditionFunction* upgrade(const QString& source, const QString& key = {}, int type = -1);
+    // Starts the simulated board's boot loader with these options, saving what it receives in
+    // received(sim), opens it in a new window and starts the download of a sample file of this
+    // size by a reset of the board. Null when that failed.
+    AdditionFunction* download(DevSimProcess& sim, int size, const QStringList& options,
+        const QString& key = {}, int type = -1);
+    static QString received(DevSimProcess& sim) { return sim.filePath("received.bin"); }
 
     MainWindow* window = nullptr;
 };
@@ -77,23 +75,6 @@ MainWindow* tst_Upgrade::openWindow(const QString& path)
     return window->port()->isOpen() ? window : nullptr;
 }
 
-QString tst_Upgrade::writeSample(int size)
-{
-    const QString path = work->path() + "/firmware.bin";
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
-        return QString();
-    return path;
-}
-
-bool tst_Upgrade::openBoard(DevSimProcess& sim, const QStringList& options)
-{
-    if (sim.start(QStringList { "--quiet", "--boot-on-reset" } + options))
-        return openWindow(sim.ptyPath());
-    qWarning() << sim.errors();
-    return false;
-}
-
 AdditionFunction* tst_Upgrade::arm(const QString& source, const QString& key, int type)
 {
     window->form()->fileDataLineEdit->setText(source);
@@ -106,11 +87,24 @@ AdditionFunction* tst_Upgrade::arm(const QString& source, const QString& key, in
     return f;
 }
 
-AdditionFunction* tst_Upgrade::upgrade(const QString& source, const QString& key, int type)
+AdditionFunction* tst_Upgrade::download(
+    DevSimProcess& sim, int size, const QStringList& options, const QString& key, int type)
 {
-    AdditionFunction* f = arm(source, key, type);
-    f->findChild<QToolButton*>("resetMCUToolButton")->click();
-    return f;
+    const QString source = work->path() + "/firmware.bin";
+    QFile f(source);
+    if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
+        return nullptr;
+    f.close();
+    if (!sim.start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received(sim) }
+            + options)) {
+        qWarning() << sim.errors();
+        return nullptr;
+    }
+    if (!openWindow(sim.ptyPath()))
+        return nullptr;
+    AdditionFunction* upgrade = arm(source, key, type);
+    upgrade->findChild<QToolButton*>("resetMCUToolButton")->click();
+    return upgrade;
 }
 
 // --- scripted ----------------------------------------------------------------------------------
@@ -195,15 +189,12 @@ void tst_Upgrade::fullDownload()
 {
     NEED_SIMULATOR();
     const QByteArray firmware = sampleFile(20000);
-    const QString source = writeSample(firmware.size());
-    QVERIFY(!source.isEmpty());
     DevSimProcess sim;
-    const QString received = sim.filePath("received.bin");
-    QVERIFY(openBoard(sim,
-        { "--key", "Brenlow-2015-KEY", "--download-file", received, "--download-quiet", "500" }));
+    AdditionFunction* f = download(sim, firmware.size(),
+        { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2);
+    QVERIFY(f);
     // Hex display tells the normal display from the dialogue, which always shows text.
     window->form()->showHexCheckBox->setChecked(true);
-    AdditionFunction* f = upgrade(source, "Brenlow-2015-KEY", 2);
     QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
     for (const QString& expected : QStringList { "RX←◆Copyright (C) 2015 Brenlow",
              "RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)",
@@ -215,8 +206,8 @@ void tst_Upgrade::fullDownload()
         QVERIFY2(viewLines().contains(expected), qPrintable(expected + " missing from\n" + view()));
     QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(boxes->calls.isEmpty());
-    QCOMPARE(readFile(received).size(), firmware.size());
-    QVERIFY(readFile(received) == firmware);
+    QCOMPARE(readFile(received(sim)).size(), firmware.size());
+    QVERIFY(readFile(received(sim)) == firmware);
     // The application starts again; its first line reaches the normal (hex) display.
     const QByteArray starting = gbk("正在启动应用程序...\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -227,11 +218,9 @@ void tst_Upgrade::silentDeviceTimesOut()
 {
     NEED_SIMULATOR();
     const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
-    const QString source = writeSample(size);
     DevSimProcess sim;
-    const QString received = sim.filePath("received.bin");
-    QVERIFY(openBoard(sim, { "--silent-after-prompt", "--download-file", received }));
-    AdditionFunction* f = upgrade(source);
+    AdditionFunction* f = download(sim, size, { "--silent-after-prompt" });
+    QVERIFY(f);
 
     // The board's one progress prompt, then silence. The last bytes are counted when they are
     // read, before the tick that starts the program's wait sees them; the poll before the one
@@ -262,8 +251,8 @@ void tst_Upgrade::silentDeviceTimesOut()
     QVERIFY(f->isMcuUpgradeChecked());
     QVERIFY(!view().contains("发送完毕！"));
     QVERIFY(window->sent() < size);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received).size() > 0, 3000);
-    const QByteArray part = readFile(received);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received(sim)).size() > 0, 3000);
+    const QByteArray part = readFile(received(sim));
     QVERIFY(part.size() >= 4096 && part.size() < size);
     QVERIFY(part == sampleFile(size).left(part.size()));
     QCOMPARE(boxes->calls.size(), 1);
@@ -273,13 +262,10 @@ void tst_Upgrade::bootLineStopsTheTransfer()
 {
     NEED_SIMULATOR();
     const int size = 40000;
-    const QString source = writeSample(size);
     DevSimProcess sim;
-    const QString received = sim.filePath("received.bin");
-    QVERIFY(openBoard(sim,
-        { "--boot-line-mid-transfer", "6000", "--download-file", received, "--download-quiet",
-            "300" }));
-    AdditionFunction* f = upgrade(source);
+    AdditionFunction* f
+        = download(sim, size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
+    QVERIFY(f);
     QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
     QTRY_COMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(window->sent() < size);
@@ -288,16 +274,15 @@ void tst_Upgrade::bootLineStopsTheTransfer()
     // The board takes over again once the line is quiet; the dialogue still shows its text.
     QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
     QVERIFY(boxes->calls.isEmpty());
-    QVERIFY(readFile(received) == sampleFile(size).left(6000));
+    QVERIFY(readFile(received(sim)) == sampleFile(size).left(6000));
 }
 
 void tst_Upgrade::wrongKeyStartsNothing()
 {
     NEED_SIMULATOR();
-    const QString source = writeSample(1000);
     DevSimProcess sim;
-    QVERIFY(openBoard(sim, { "--key", "RIGHT" }));
-    AdditionFunction* f = upgrade(source, "WRONG");
+    AdditionFunction* f = download(sim, 1000, { "--key", "RIGHT" }, "WRONG");
+    QVERIFY(f);
     QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
     QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
