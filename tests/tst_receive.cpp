@@ -161,16 +161,13 @@ static QStringList seqLineList(int from, int count)
 
 // The longest gap between the rounds of the event loop while it runs.
 struct LoopGaps {
-    LoopGaps()
+    void start()
     {
-        beat.setTimerType(Qt::PreciseTimer);
         QObject::connect(&beat, &QTimer::timeout, [this] {
             longest = qMax(longest, clock.elapsed() - last);
             last = clock.elapsed();
         });
-    }
-    void start()
-    {
+        beat.setTimerType(Qt::PreciseTimer);
         clock.start();
         beat.start(1);
     }
@@ -712,9 +709,8 @@ void tst_Receive::fullDiskSaveFails()
     QCOMPARE(recordTexts(automatic ? "Auto" : "All"), QStringList { lines.join('\n') });
 }
 
-// Lines pour in while the disk is full and the warning is read for a while: one box, no freeze,
-// bounded memory, and once there is room every kept line reaches the disk by itself, in order;
-// what the bound dropped is announced in the view.
+// A flood on a full disk while the warning is read: one box, no freeze, bounded memory; with room
+// again every kept line reaches the disk by itself, in order, and what was dropped is noted.
 void tst_Receive::fullDiskUnderAFlood()
 {
     MainWindow w;

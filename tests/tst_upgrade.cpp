@@ -222,9 +222,8 @@ void tst_Upgrade::silentDeviceTimesOut()
     AdditionFunction* f = download(sim, size, { "--silent-after-prompt" });
     QVERIFY(f);
 
-    // The board's one progress prompt, then silence. The last bytes are counted when they are
-    // read, before the tick that starts the program's wait sees them; the poll before the one
-    // that saw the count change is earlier still, so the wait measured from there is never short.
+    // The board's one progress prompt, then silence. The wait is measured from the poll before
+    // the one that saw the last bytes counted: never after the program's wait began.
     QElapsedTimer clock;
     clock.start();
     int count = window->received();
