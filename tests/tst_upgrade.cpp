@@ -6,34 +6,22 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QTextCodec>
-#include <QToolButton>
 #include <QtTest>
 
-namespace {
-
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
-
-// Hex display of bytes as the receive view shows them: upper case, a blank after each.
-QString hexLine(const QByteArray& bytes)
+static QByteArray gbk(const QString& text)
 {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
+    return QTextCodec::codecForName("GBK")->fromUnicode(text);
 }
 
-const QString separator = QStringLiteral("==================================================");
-
-#define REQUIRE_SIMULATOR()                                                                        \
-    do {                                                                                           \
-        if (DevSimProcess::program().isEmpty())                                                    \
-            QSKIP("QUILLON_TEST_PLUGIN_DIR is not set; run through CTest");                        \
-    } while (false)
-
-} // namespace
+static QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
@@ -55,12 +43,15 @@ private:
     // Lists the port (the bench's pty or the simulated board's) alone and opens it.
     MainWindow* openWindow(const QString& path);
     QString view() const { return window->form()->recvShowText->toPlainText(); }
-    QStringList viewLines() const { return view().split(QLatin1Char('\n')); }
-    QString writeSample(int size);
-    // Starts the simulated board's boot loader with these options and opens it in a new window.
-    bool openBoard(DevSimProcess& sim, const QStringList& options);
-    // Starts the download of source by a reset of the board, with this key and type (-1: as is).
-    AdditionFunction* upgrade(const QString& source, const QString& key = QString(), int type = -1);
+    QStringList viewLines() const { return view().split('\n'); }
+    // Checks the dialogue's box for a download of source with this key and type (-1: as is).
+    AdditionFunction* arm(const QString& source = {}, const QString& key = {}, int type = -1);
+    // Starts the simulated board's boot loader with these options, saving what it receives in
+    // received(sim), opens it in a new window and starts the download of a sample file of this
+    // size by a reset of the board. Null when that failed.
+    AdditionFunction* download(DevSimProcess& sim, int size, const QStringList& options,
+        const QString& key = {}, int type = -1);
+    static QString received(DevSimProcess& sim) { return sim.filePath("received.bin"); }
 
     MainWindow* window = nullptr;
 };
@@ -78,30 +69,13 @@ MainWindow* tst_Upgrade::openWindow(const QString& path)
     window = new MainWindow;
     auto* combo = window->form()->serialNumComboBox;
     // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
-    combo->setCurrentIndex(combo->findText(path + QLatin1Char(' '), Qt::MatchStartsWith));
+    combo->setCurrentIndex(combo->findText(path + ' ', Qt::MatchStartsWith));
     window->form()->openSerialButton->click();
     window->form()->showTimeCheckBox->setChecked(false);
     return window->port()->isOpen() ? window : nullptr;
 }
 
-QString tst_Upgrade::writeSample(int size)
-{
-    const QString path = work->path() + QStringLiteral("/firmware.bin");
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
-        return QString();
-    return path;
-}
-
-bool tst_Upgrade::openBoard(DevSimProcess& sim, const QStringList& options)
-{
-    if (sim.start(QStringList { "--quiet", "--boot-on-reset" } + options))
-        return openWindow(sim.ptyPath());
-    qWarning() << sim.errors();
-    return false;
-}
-
-AdditionFunction* tst_Upgrade::upgrade(const QString& source, const QString& key, int type)
+AdditionFunction* tst_Upgrade::arm(const QString& source, const QString& key, int type)
 {
     window->form()->fileDataLineEdit->setText(source);
     AdditionFunction* f = window->additionWindow();
@@ -110,8 +84,27 @@ AdditionFunction* tst_Upgrade::upgrade(const QString& source, const QString& key
     if (!key.isEmpty())
         f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(key);
     f->setMcuUpgradeChecked(true);
-    f->findChild<QToolButton*>("resetMCUToolButton")->click();
     return f;
+}
+
+AdditionFunction* tst_Upgrade::download(
+    DevSimProcess& sim, int size, const QStringList& options, const QString& key, int type)
+{
+    const QString source = work->path() + "/firmware.bin";
+    QFile f(source);
+    if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
+        return nullptr;
+    f.close();
+    if (!sim.start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received(sim) }
+            + options)) {
+        qWarning() << sim.errors();
+        return nullptr;
+    }
+    if (!openWindow(sim.ptyPath()))
+        return nullptr;
+    AdditionFunction* upgrade = arm(source, key, type);
+    upgrade->findChild<QToolButton*>("resetMCUToolButton")->click();
+    return upgrade;
 }
 
 // --- scripted ----------------------------------------------------------------------------------
@@ -119,11 +112,7 @@ AdditionFunction* tst_Upgrade::upgrade(const QString& source, const QString& key
 void tst_Upgrade::promptsAndAnswers()
 {
     QVERIFY(openWindow(pty->slavePath()));
-    AdditionFunction* f = window->additionWindow();
-    f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(3);
-    f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(QStringLiteral("k3y"));
-    f->setMcuUpgradeChecked(true);
-
+    AdditionFunction* f = arm({}, "k3y", 3);
     // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
     QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
                        "=========\r\n>"));
@@ -132,19 +121,17 @@ void tst_Upgrade::promptsAndAnswers()
     QTRY_COMPARE(viewLines(),
         QStringList({ "RX←◆Copyright (C) 2015 Brenlow", "RX←◆boot-loader m4",
             "RX←◆=========", "RX←◆1 - a", "RX←◆=========>" }));
-
     // Each password prompt is answered with the key and nothing else: no echo, no counting.
-    QVERIFY(pty->write("\r\n" + gbk(QStringLiteral("请输入操作密码："))));
+    QVERIFY(pty->write("\r\n" + gbk("请输入操作密码：")));
     QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3y"));
-    QVERIFY(pty->write("***\r\n" + gbk(QStringLiteral("请再次输入密码：")) + "\r\n"));
+    QVERIFY(pty->write("***\r\n" + gbk("请再次输入密码：") + "\r\n"));
     QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3yk3y"));
     QCOMPARE(window->sent(), 0);
-    QVERIFY(!view().contains(QStringLiteral("TX→◇")));
-
+    QVERIFY(!view().contains("TX→◇"));
     // The file request without a path does nothing; a success line ends the dialogue.
-    QVERIFY(pty->write(gbk(QStringLiteral("请传送主程序HEX文件...\r\n文件下载成功！\r\n"))));
+    QVERIFY(pty->write(gbk("请传送主程序HEX文件...\r\n文件下载成功！\r\n")));
     QTRY_VERIFY(!f->isMcuUpgradeChecked());
-    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QCOMPARE(pty->read(200), QByteArray());
     QVERIFY(boxes->calls.isEmpty());
     QCOMPARE(viewLines().mid(5),
@@ -156,18 +143,15 @@ void tst_Upgrade::showsTimeAndCountsLines()
 {
     QVERIFY(openWindow(pty->slavePath()));
     window->form()->showTimeCheckBox->setChecked(true);
-    window->additionWindow()->setMcuUpgradeChecked(true);
+    arm();
     static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
     QVERIFY(pty->write(QByteArray(raw, int(sizeof raw) - 1)));
     QTRY_COMPARE(viewLines().size(), 2);
-    const QRegularExpression prefixed(
-        QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]RX←◆(.*)$"));
-    const QRegularExpressionMatch first = prefixed.match(viewLines().at(0));
-    QVERIFY2(first.hasMatch(), qPrintable(viewLines().at(0)));
-    QCOMPARE(first.captured(1), QStringLiteral("  zero>>")); // zeros as blanks, the prompt joined
-    const QRegularExpressionMatch second = prefixed.match(viewLines().at(1));
-    QVERIFY2(second.hasMatch(), qPrintable(viewLines().at(1)));
-    QCOMPARE(second.captured(1), QStringLiteral("> ")); // a trailing blank makes a plain line
+    // Zeros as blanks and the prompt joined; a trailing blank makes a plain line.
+    const QString stamp = "[00:00:00.000]";
+    QCOMPARE(viewLines().replaceInStrings(
+                 QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]"), stamp),
+        QStringList({ stamp + "RX←◆  zero>>", stamp + "RX←◆> " }));
     QCOMPARE(window->lines(), 2);
 }
 
@@ -175,10 +159,10 @@ void tst_Upgrade::uncheckedBoxDisplaysNormally()
 {
     QVERIFY(openWindow(pty->slavePath()));
     window->form()->showHexCheckBox->setChecked(true);
-    window->additionWindow()->setMcuUpgradeChecked(true);
+    AdditionFunction* f = arm();
     QVERIFY(pty->write("AB\r\n"));
     QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB" })); // the dialogue shows text, not hex
-    window->additionWindow()->setMcuUpgradeChecked(false);
+    f->setMcuUpgradeChecked(false);
     QVERIFY(pty->write("AB\r\n"));
     QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB", "RX←◆41 42 0D 0A " }));
 }
@@ -186,8 +170,7 @@ void tst_Upgrade::uncheckedBoxDisplaysNormally()
 void tst_Upgrade::uncheckingByHandKeepsTheFlags()
 {
     QVERIFY(openWindow(pty->slavePath()));
-    AdditionFunction* f = window->additionWindow();
-    f->setMcuUpgradeChecked(true);
+    AdditionFunction* f = arm();
     QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
     QTRY_COMPARE(viewLines().size(), 2);
     f->setMcuUpgradeChecked(false);
@@ -204,57 +187,43 @@ void tst_Upgrade::uncheckingByHandKeepsTheFlags()
 
 void tst_Upgrade::fullDownload()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     const QByteArray firmware = sampleFile(20000);
-    const QString source = writeSample(firmware.size());
-    QVERIFY(!source.isEmpty());
     DevSimProcess sim;
-    const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY(openBoard(sim,
-        { "--key", "Brenlow-2015-KEY", "--download-file", received, "--download-quiet", "500" }));
+    AdditionFunction* f = download(sim, firmware.size(),
+        { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2);
+    QVERIFY(f);
     // Hex display tells the normal display from the dialogue, which always shows text.
     window->form()->showHexCheckBox->setChecked(true);
-    AdditionFunction* f = upgrade(source, "Brenlow-2015-KEY", 2);
     QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
-
-    const QStringList lines = viewLines();
-    for (const QString& expected : { QStringLiteral("RX←◆Copyright (C) 2015 Brenlow"),
-             QStringLiteral("RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)"),
-             QStringLiteral("RX←◆") + separator + QLatin1Char('>'),
-             QStringLiteral("RX←◆已选择：3 - 下载主程序 BIN文件"),
-             QStringLiteral("RX←◆密码验证通过"), QStringLiteral("RX←◆请传送主程序HEX文件..."),
-             QStringLiteral("发送完毕！"), QStringLiteral("RX←◆接收完成，共 20000 字节"),
-             QStringLiteral("RX←◆文件下载成功！") })
-        QVERIFY2(lines.contains(expected),
-            qPrintable(expected + QStringLiteral(" missing from\n") + view()));
-    // Progress prompts gather on one line of their own.
-    QVERIFY(lines.contains(QStringLiteral(">>") + QString(3 * (20000 / 4096), QLatin1Char('>'))));
-    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    for (const QString& expected : QStringList { "RX←◆Copyright (C) 2015 Brenlow",
+             "RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)",
+             "RX←◆" + QString(50, '=') + '>', "RX←◆已选择：3 - 下载主程序 BIN文件",
+             "RX←◆密码验证通过", "RX←◆请传送主程序HEX文件...", "发送完毕！",
+             "RX←◆接收完成，共 20000 字节", "RX←◆文件下载成功！",
+             // Progress prompts gather on one line of their own.
+             ">>" + QString(3 * (20000 / 4096), '>') })
+        QVERIFY2(viewLines().contains(expected), qPrintable(expected + " missing from\n" + view()));
+    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(boxes->calls.isEmpty());
-
-    QFile got(received);
-    QVERIFY(got.open(QIODevice::ReadOnly));
-    QCOMPARE(got.size(), qint64(firmware.size()));
-    QVERIFY(got.readAll() == firmware);
-
+    QCOMPARE(readFile(received(sim)).size(), firmware.size());
+    QVERIFY(readFile(received(sim)) == firmware);
     // The application starts again; its first line reaches the normal (hex) display.
+    const QByteArray starting = gbk("正在启动应用程序...\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(
-        view().contains(hexLine(gbk(QStringLiteral("正在启动应用程序...\r\n")))), 3000);
+        view().contains(QString::fromLatin1(starting.toHex(' ').toUpper()) + ' '), 3000);
 }
 
 void tst_Upgrade::silentDeviceTimesOut()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
-    const QString source = writeSample(size);
     DevSimProcess sim;
-    const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY(openBoard(sim, { "--silent-after-prompt", "--download-file", received }));
-    AdditionFunction* f = upgrade(source);
+    AdditionFunction* f = download(sim, size, { "--silent-after-prompt" });
+    QVERIFY(f);
 
-    // The board's one progress prompt, then silence. The last bytes are counted when they are
-    // read, before the tick that starts the program's wait sees them; the poll before the one
-    // that saw the count change is earlier still, so the wait measured from there is never short.
+    // The board's one progress prompt, then silence. The wait is measured from the poll before
+    // the one that saw the last bytes counted: never after the program's wait began.
     QElapsedTimer clock;
     clock.start();
     int count = window->received();
@@ -269,22 +238,20 @@ void tst_Upgrade::silentDeviceTimesOut()
         QTest::qWait(5);
     }
     const qint64 waited = clock.elapsed() - quietSince;
-    QVERIFY(view().contains(QStringLiteral(">>>>>")));
+    QVERIFY(view().contains(">>>>>"));
     QCOMPARE(boxes->texts(), QStringList { "MCU(M4)长时间未响应\t" });
     QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-    QCOMPARE(boxes->calls.first().title, QStringLiteral("文件发送失败"));
+    QCOMPARE(boxes->calls.first().title, QString("文件发送失败"));
     // Five seconds of silence, and well before the file would have been sent.
     QVERIFY2(waited >= 5000 && waited < 7000, qPrintable(QString::number(waited)));
 
     // Stopped, not finished; the box stays checked and what arrived is the file's beginning.
-    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(f->isMcuUpgradeChecked());
-    QVERIFY(!view().contains(QStringLiteral("发送完毕！")));
+    QVERIFY(!view().contains("发送完毕！"));
     QVERIFY(window->sent() < size);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received).size() > 0, 3000);
-    QFile got(received);
-    QVERIFY(got.open(QIODevice::ReadOnly));
-    const QByteArray part = got.readAll();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received(sim)).size() > 0, 3000);
+    const QByteArray part = readFile(received(sim));
     QVERIFY(part.size() >= 4096 && part.size() < size);
     QVERIFY(part == sampleFile(size).left(part.size()));
     QCOMPARE(boxes->calls.size(), 1);
@@ -292,41 +259,32 @@ void tst_Upgrade::silentDeviceTimesOut()
 
 void tst_Upgrade::bootLineStopsTheTransfer()
 {
-    REQUIRE_SIMULATOR();
+    NEED_SIMULATOR();
     const int size = 40000;
-    const QString source = writeSample(size);
     DevSimProcess sim;
-    const QString received = sim.filePath(QStringLiteral("received.bin"));
-    QVERIFY(openBoard(sim,
-        { "--boot-line-mid-transfer", "6000", "--download-file", received, "--download-quiet",
-            "300" }));
-    AdditionFunction* f = upgrade(source);
-
-    QTRY_VERIFY_WITH_TIMEOUT(
-        viewLines().contains(QStringLiteral("RX←◆MCU Boot：看门狗复位，重新启动")), 8000);
-    QTRY_COMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    AdditionFunction* f
+        = download(sim, size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
+    QVERIFY(f);
+    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
+    QTRY_COMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QVERIFY(window->sent() < size);
-    QVERIFY(!view().contains(QStringLiteral("发送完毕！")));
+    QVERIFY(!view().contains("发送完毕！"));
     QVERIFY(f->isMcuUpgradeChecked()); // a restart is not a success
     // The board takes over again once the line is quiet; the dialogue still shows its text.
-    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains(QStringLiteral("RX←◆正在启动应用程序...")), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
     QVERIFY(boxes->calls.isEmpty());
-    QFile got(received);
-    QVERIFY(got.open(QIODevice::ReadOnly));
-    QVERIFY(got.readAll() == sampleFile(size).left(6000));
+    QVERIFY(readFile(received(sim)) == sampleFile(size).left(6000));
 }
 
 void tst_Upgrade::wrongKeyStartsNothing()
 {
-    REQUIRE_SIMULATOR();
-    const QString source = writeSample(1000);
+    NEED_SIMULATOR();
     DevSimProcess sim;
-    QVERIFY(openBoard(sim, { "--key", "RIGHT" }));
-    AdditionFunction* f = upgrade(source, "WRONG");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        viewLines().contains(QStringLiteral("RX←◆密码错误！升级已取消")), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains(QStringLiteral("RX←◆正在启动应用程序...")), 3000);
-    QCOMPARE(window->form()->sendFileButton->text(), QStringLiteral("发送文件"));
+    AdditionFunction* f = download(sim, 1000, { "--key", "RIGHT" }, "WRONG");
+    QVERIFY(f);
+    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
+    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
     QCOMPARE(window->sent(), 14); // the reset command only: no file went out
     QVERIFY(f->isMcuUpgradeChecked());
     QVERIFY(boxes->calls.isEmpty());
