@@ -3,6 +3,25 @@
 
 #include <QtTest>
 
+namespace {
+
+// A match as "position:index/count".
+QString str(const TextFinder::Match& m)
+{
+    return QString("%1:%2/%3").arg(m.position).arg(m.index).arg(m.count);
+}
+
+// What a step (next, previous or at) finds from each of the offsets.
+QStringList steps(const std::function<TextFinder::Match(int)>& step, const QList<int>& offsets)
+{
+    QStringList found;
+    for (int offset : offsets)
+        found << str(step(offset));
+    return found;
+}
+
+} // namespace
+
 class tst_FindCore : public QObject {
     Q_OBJECT
 
@@ -26,10 +45,7 @@ void tst_FindCore::emptyTermFindsNothing()
 {
     const TextFinder find;
     QCOMPARE(find.count("abc"), 0);
-    const TextFinder::Match m = find.next("abc", 0);
-    QCOMPARE(m.count, 0);
-    QCOMPARE(m.index, -1);
-    QCOMPARE(m.position, -1);
+    QCOMPARE(str(find.next("abc", 0)), QString("-1:-1/0"));
     QVERIFY(find.positions("abc").isEmpty());
 }
 
@@ -49,62 +65,39 @@ void tst_FindCore::matchesDoNotOverlap()
     QCOMPARE(find.count("aaaaa"), 2);
     QCOMPARE(find.positions("aaaaa"), QVector<int>({ 0, 2 }));
     // Stepping lands on the same matches that were counted.
-    QCOMPARE(find.next("aaaaa", 1).position, 2);
-    QCOMPARE(find.next("aaaaa", 1).index, 1);
+    QCOMPARE(str(find.next("aaaaa", 1)), QString("2:1/2"));
 }
 
 void tst_FindCore::nextWrapsToFirst()
 {
     const QString text = "x ab y ab z ab";
     const TextFinder find("ab");
-    TextFinder::Match m = find.next(text, 0);
-    QCOMPARE(m.position, 2);
-    QCOMPARE(m.index, 0);
-    QCOMPARE(m.count, 3);
-    m = find.next(text, 3);
-    QCOMPARE(m.position, 7);
-    QCOMPARE(m.index, 1);
-    m = find.next(text, 13);
-    QCOMPARE(m.position, 2);
-    QCOMPARE(m.index, 0);
-    m = find.next(text, text.size());
-    QCOMPARE(m.position, 2);
+    QCOMPARE(steps([&](int from) { return find.next(text, from); }, { 0, 3, 13, text.size() }),
+        QStringList({ "2:0/3", "7:1/3", "2:0/3", "2:0/3" }));
 }
 
 void tst_FindCore::previousWrapsToLast()
 {
     const QString text = "x ab y ab z ab";
     const TextFinder find("ab");
-    TextFinder::Match m = find.previous(text, 7);
-    QCOMPARE(m.position, 2);
-    QCOMPARE(m.index, 0);
-    m = find.previous(text, 2);
-    QCOMPARE(m.position, 12);
-    QCOMPARE(m.index, 2);
-    QCOMPARE(m.count, 3);
-    m = find.previous(text, 0);
-    QCOMPARE(m.position, 12);
+    QCOMPARE(steps([&](int before) { return find.previous(text, before); }, { 7, 2, 0 }),
+        QStringList({ "2:0/3", "12:2/3", "12:2/3" }));
 }
 
 void tst_FindCore::atNumbersTheMatch()
 {
     const QString text = "ab ab ab";
     const TextFinder find("AB");
-    TextFinder::Match m = find.at(text, 3);
-    QCOMPARE(m.index, 1);
-    QCOMPARE(m.position, 3);
-    QCOMPARE(m.count, 3);
-    m = find.at(text, 4);
-    QCOMPARE(m.index, -1);
-    QCOMPARE(m.count, 3);
+    QCOMPARE(steps([&](int position) { return find.at(text, position); }, { 3, 4 }),
+        QStringList({ "3:1/3", "-1:-1/3" }));
 }
 
 void tst_FindCore::noMatch()
 {
     const TextFinder find("zz", Qt::CaseSensitive);
     QCOMPARE(find.count("ZZ zZ"), 0);
-    QCOMPARE(find.next("ZZ zZ", 0).position, -1);
-    QCOMPARE(find.previous("ZZ zZ", 5).index, -1);
+    QCOMPARE(str(find.next("ZZ zZ", 0)), QString("-1:-1/0"));
+    QCOMPARE(str(find.previous("ZZ zZ", 5)), QString("-1:-1/0"));
 }
 
 void tst_FindCore::caselessTermsSearchedAsIs()
@@ -147,9 +140,7 @@ void tst_FindCore::bigTextEnds()
     QCOMPARE(TextFinder("first").count(text), 1);
     QCOMPARE(TextFinder("middle", Qt::CaseSensitive).count(text), 0);
     QCOMPARE(TextFinder("line").count(text), 10000);
-    const TextFinder::Match m = TextFinder("LAST").next(text, 0);
-    QCOMPARE(m.position, text.size() - 4);
-    QCOMPARE(m.index, 0);
+    QCOMPARE(str(TextFinder("LAST").next(text, 0)), QString("%1:0/1").arg(text.size() - 4));
     QCOMPARE(TextFinder("line").previous(text, 0).index, 9999);
 }
 
@@ -180,12 +171,9 @@ void tst_FindCore::piecesAgreeWithWholeText()
         const TextFinder find(term, cs);
         QCOMPARE(find.count(pieces), find.count(whole));
         for (int at = 0; at <= whole.size(); ++at) {
-            const auto same = [](const TextFinder::Match& a, const TextFinder::Match& b) {
-                return a.count == b.count && a.index == b.index && a.position == b.position;
-            };
-            QVERIFY(same(find.next(pieces, at), find.next(whole, at)));
-            QVERIFY(same(find.previous(pieces, at), find.previous(whole, at)));
-            QVERIFY(same(find.at(pieces, at), find.at(whole, at)));
+            QCOMPARE(str(find.next(pieces, at)), str(find.next(whole, at)));
+            QCOMPARE(str(find.previous(pieces, at)), str(find.previous(whole, at)));
+            QCOMPARE(str(find.at(pieces, at)), str(find.at(whole, at)));
         }
     }
 }
