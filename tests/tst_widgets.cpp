@@ -391,8 +391,7 @@ private slots:
 
     void settingsDefaults()
     {
-        QWidget parent;
-        ExtraSettingDialog dialog(&parent);
+        ExtraSettingDialog dialog(&top);
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Quillon - 个性设置"));
         QCOMPARE(dialog.wrapMode(), 0);
@@ -402,24 +401,15 @@ private slots:
         QVERIFY(!dialog.delimiterPresent(QByteArray("\r\n")));
         QVERIFY(!dialog.isMinTray());
 
-        for (const char* name : { "frontWrapRadioButton", "frontWrapLineEdit",
-                 "backWrapRadioButton", "backWrapLineEdit" }) {
-            QWidget* widget = dialog.findChild<QWidget*>(name);
-            QVERIFY2(widget, name);
-            QVERIFY2(!widget->isEnabled(), name);
-        }
-        QVERIFY(dialog.findChild<QRadioButton*>("wrapRadioButton")->isChecked());
-        QVERIFY(dialog.findChild<QRadioButton*>("timeWrapRadioButton")->isEnabled());
-        QVERIFY(!dialog.findChild<QRadioButton*>("quitRadioButton")->isChecked());
-        QVERIFY(!dialog.findChild<QRadioButton*>("minTrayRadioButton")->isChecked());
-        QVERIFY(!dialog.findChild<QCheckBox*>("windowTopCheckBox")->isChecked());
-        QVERIFY(dialog.findChild<QCheckBox*>("autoUpdateCheckBox")->isChecked());
-        QVERIFY(!dialog.findChild<QCheckBox*>("debugLogCheckBox")->isChecked());
-
+        QCOMPARE(states(dialog,
+                     { "frontWrapRadioButton", "frontWrapLineEdit", "backWrapRadioButton",
+                         "backWrapLineEdit", "wrapRadioButton", "timeWrapRadioButton",
+                         "quitRadioButton", "minTrayRadioButton", "windowTopCheckBox",
+                         "autoUpdateCheckBox", "debugLogCheckBox" }),
+            QString("off/disabled disabled off/disabled disabled on off off off off on off"));
         const QSpinBox* interval = dialog.findChild<QSpinBox*>("timeWrapSpinBox");
-        QCOMPARE(interval->minimum(), 10);
-        QCOMPARE(interval->maximum(), 10000);
-        QCOMPARE(interval->singleStep(), 5);
+        QCOMPARE(QList<int>({ interval->minimum(), interval->maximum(), interval->singleStep() }),
+            QList<int>({ 10, 10000, 5 }));
         QCOMPARE(dialog.findChild<QLineEdit*>("frontWrapLineEdit")->inputMask(),
             QStringLiteral("HH HH HH HH HH HH HH HH HH HH"));
     }
@@ -444,8 +434,7 @@ private slots:
         QFETCH(QStringList, clicks);
         QFETCH(bool, delimitersEnabled);
 
-        QWidget parent;
-        ExtraSettingDialog dialog(&parent);
+        ExtraSettingDialog dialog(&top);
         dialog.setDelimiterWrapEnabled(delimitersEnabled);
         for (const QString& name : clicks)
             dialog.findChild<QRadioButton*>(name)->click();
@@ -454,22 +443,17 @@ private slots:
 
     void delimiterRowsKeepMode()
     {
-        QWidget parent;
-        ExtraSettingDialog dialog(&parent);
+        ExtraSettingDialog dialog(&top);
         chooseWrapMode(dialog, "backWrapRadioButton");
         QCOMPARE(dialog.wrapMode(), 3);
+        const QStringList rows = { "backWrapRadioButton", "backWrapLineEdit", "frontWrapLineEdit" };
 
         // Hex display switched off: rows disabled, the chosen mode stays in force.
         dialog.setDelimiterWrapEnabled(false);
-        auto* back = dialog.findChild<QRadioButton*>("backWrapRadioButton");
         QCOMPARE(dialog.wrapMode(), 3);
-        QVERIFY(back->isChecked());
-        QVERIFY(!back->isEnabled());
-        QVERIFY(!dialog.findChild<QLineEdit*>("backWrapLineEdit")->isEnabled());
-
+        QCOMPARE(states(dialog, rows), QString("on/disabled disabled disabled"));
         dialog.setDelimiterWrapEnabled(true);
-        QVERIFY(back->isEnabled());
-        QVERIFY(dialog.findChild<QLineEdit*>("frontWrapLineEdit")->isEnabled());
+        QCOMPARE(states(dialog, rows), QString("on enabled enabled"));
         QCOMPARE(dialog.wrapMode(), 3);
     }
 
@@ -492,8 +476,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QByteArray, bytes);
 
-        QWidget parent;
-        ExtraSettingDialog dialog(&parent);
+        ExtraSettingDialog dialog(&top);
         dialog.setDelimiterWrapEnabled(true);
         auto* front = dialog.findChild<QLineEdit*>("frontWrapLineEdit");
         auto* back = dialog.findChild<QLineEdit*>("backWrapLineEdit");
@@ -531,8 +514,7 @@ private slots:
         QFETCH(QString, back);
         QFETCH(QByteArray, bytes);
 
-        QWidget parent;
-        ExtraSettingDialog dialog(&parent);
+        ExtraSettingDialog dialog(&top);
         dialog.setDelimiterWrapEnabled(true);
         QTest::keyClicks(dialog.findChild<QLineEdit*>("frontWrapLineEdit"), front);
         QTest::keyClicks(dialog.findChild<QLineEdit*>("backWrapLineEdit"), back);
@@ -560,8 +542,7 @@ private slots:
         QFETCH(QList<bool>, calls);
         QFETCH(bool, minTray);
 
-        QWidget parent;
-        ExtraSettingDialog dialog(&parent);
+        ExtraSettingDialog dialog(&top);
         auto* tray = dialog.findChild<QRadioButton*>("minTrayRadioButton");
         auto* quit = dialog.findChild<QRadioButton*>("quitRadioButton");
         QSignalSpy spy(tray, &QRadioButton::toggled);
@@ -718,26 +699,25 @@ private slots:
 
         QTemporaryDir dir;
         QSettings settings(dir.filePath("Settings.ini"), QSettings::IniFormat);
-        QWidget parent;
         const QByteArray kind = QTest::currentDataTag();
         QScopedPointer<QDialog> dialog;
         if (kind == "WelcomeDialog")
-            dialog.reset(new WelcomeDialog(&parent));
+            dialog.reset(new WelcomeDialog(&top));
         else if (kind == "KeyHighlightDialog")
-            dialog.reset(new KeyHighlightDialog(&settings, &parent));
+            dialog.reset(new KeyHighlightDialog(&settings, &top));
         else if (kind == "LogFilterDialog")
-            dialog.reset(new LogFilterDialog(&parent));
+            dialog.reset(new LogFilterDialog(&top));
         else if (kind == "AdditionFunction")
-            dialog.reset(new AdditionFunction(&parent));
+            dialog.reset(new AdditionFunction(&top));
         else if (kind == "AdvancedSend")
-            dialog.reset(new AdvancedSend(&parent));
+            dialog.reset(new AdvancedSend(&top));
         else if (kind == "LogSharedDialog")
-            dialog.reset(new LogSharedDialog(&parent));
+            dialog.reset(new LogSharedDialog(&top));
         else
-            dialog.reset(new ExtraSettingDialog(&parent));
+            dialog.reset(new ExtraSettingDialog(&top));
 
         QTEST(dialog->windowTitle(), "title");
-        QCOMPARE(dialog->parentWidget(), &parent);
+        QCOMPARE(dialog->parentWidget(), &top);
         QVERIFY(!dialog->isVisible());
         if (size.isValid())
             QCOMPARE(dialog->size(), size);
@@ -745,21 +725,20 @@ private slots:
 
     void shellInterfaces()
     {
-        QWidget parent;
 
-        WelcomeDialog welcome(&parent);
+        WelcomeDialog welcome(&top);
         const auto* image = welcome.findChild<QLabel*>("imageLabel");
         QVERIFY(image);
         QVERIFY(!image->pixmap(Qt::ReturnByValue).isNull());
 
-        LogSharedDialog shared(&parent);
+        LogSharedDialog shared(&top);
         QCOMPARE(shared.shareMode(), 0);
         QVERIFY(shared.sourceName().isEmpty());
         QCOMPARE(shared.toAddressText(), QStringLiteral("192.168.1.100"));
         shared.setToAddressText(QStringLiteral("10.0.0.7"));
         QCOMPARE(shared.toAddressText(), QStringLiteral("10.0.0.7"));
 
-        AdditionFunction addition(&parent);
+        AdditionFunction addition(&top);
         QVERIFY(!addition.isMcuUpgradeChecked());
         addition.setMcuUpgradeChecked(true);
         QVERIFY(addition.isMcuUpgradeChecked());
@@ -774,7 +753,7 @@ private slots:
         addition.mcuUpgradeParams(type, key);
         QCOMPARE(type, QByteArray("5"));
 
-        AdvancedSend advanced(&parent);
+        AdvancedSend advanced(&top);
         QVERIFY(!advanced.findChild<QWidget*>("sendButton")->isEnabled());
     }
 
@@ -804,6 +783,25 @@ private:
         }
         return false;
     }
+
+    // Each widget's state: "on" or "off" for a button, "/disabled" added when it can't be used.
+    static QString states(QWidget& dialog, const QStringList& names)
+    {
+        QStringList found;
+        for (const QString& name : names) {
+            auto* widget = dialog.findChild<QWidget*>(name);
+            auto* button = qobject_cast<QAbstractButton*>(widget);
+            const QString enabled = !widget ? "missing" : widget->isEnabled() ? "" : "disabled";
+            if (!button)
+                found << (enabled.isEmpty() ? "enabled" : enabled);
+            else
+                found << QString(button->isChecked() ? "on" : "off")
+                        + (enabled.isEmpty() ? "" : "/" + enabled);
+        }
+        return found.join(' ');
+    }
+
+    QWidget top; // the windows' parent, as the main window is
 
     static void chooseWrapMode(ExtraSettingDialog& dialog, const QString& button)
     {
