@@ -33,6 +33,9 @@
 using ViewAction = std::function<void(TextBrowser&)>;
 Q_DECLARE_METATYPE(ViewAction)
 
+using DialogMaker = std::function<QDialog*(QWidget* parent, QSettings* settings)>;
+Q_DECLARE_METATYPE(DialogMaker)
+
 namespace {
 
 // One data row: the tag, then the columns in order.
@@ -62,6 +65,16 @@ void drag(TextBrowser& view, qint64 to)
     QMouseEvent move(QEvent::MouseMove, at(view, to), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(view.viewport(), &move);
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at(view, to));
+}
+
+template <typename Dialog> DialogMaker make()
+{
+    return [](QWidget* parent, QSettings* settings) -> QDialog* {
+        if constexpr (std::is_constructible_v<Dialog, QSettings*, QWidget*>)
+            return new Dialog(settings, parent);
+        else
+            return new Dialog(parent);
+    };
 }
 
 } // namespace
@@ -393,7 +406,6 @@ private slots:
     {
         ExtraSettingDialog dialog(&top);
 
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Quillon - 个性设置"));
         const QSpinBox* interval = dialog.findChild<QSpinBox*>("timeWrapSpinBox");
         QCOMPARE(QList<int>({ dialog.wrapMode(), dialog.frameTimeInterval(), interval->minimum(),
                      interval->maximum(), interval->singleStep() }),
@@ -669,41 +681,29 @@ private slots:
 
     void dialogTitles_data()
     {
+        QTest::addColumn<DialogMaker>("make");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QSize>("size");
 
-        row("WelcomeDialog", "Quillon - 欢迎打赏", QSize());
-        row("KeyHighlightDialog", "Quillon - 关键词高亮", QSize(400, 505));
-        row("LogFilterDialog", "Quillon - 日志过滤", QSize(849, 546));
-        row("AdditionFunction", "Quillon - 附加功能", QSize(649, 404));
-        row("AdvancedSend", "Quillon - 高级发送", QSize(420, 434));
-        row("LogSharedDialog", "Quillon - 日志共享功能", QSize(483, 159));
-        row("ExtraSettingDialog", "Quillon - 个性设置", QSize(481, 267));
+        row("WelcomeDialog", make<WelcomeDialog>(), "Quillon - 欢迎打赏", QSize());
+        row("KeyHighlightDialog", make<KeyHighlightDialog>(), "Quillon - 关键词高亮",
+            QSize(400, 505));
+        row("LogFilterDialog", make<LogFilterDialog>(), "Quillon - 日志过滤", QSize(849, 546));
+        row("AdditionFunction", make<AdditionFunction>(), "Quillon - 附加功能", QSize(649, 404));
+        row("AdvancedSend", make<AdvancedSend>(), "Quillon - 高级发送", QSize(420, 434));
+        row("LogSharedDialog", make<LogSharedDialog>(), "Quillon - 日志共享功能", QSize(483, 159));
+        row("ExtraSettingDialog", make<ExtraSettingDialog>(), "Quillon - 个性设置",
+            QSize(481, 267));
     }
 
     void dialogTitles()
     {
+        QFETCH(DialogMaker, make);
         QFETCH(QSize, size);
 
         QTemporaryDir dir;
         QSettings settings(dir.filePath("Settings.ini"), QSettings::IniFormat);
-        const QByteArray kind = QTest::currentDataTag();
-        QScopedPointer<QDialog> dialog;
-        if (kind == "WelcomeDialog")
-            dialog.reset(new WelcomeDialog(&top));
-        else if (kind == "KeyHighlightDialog")
-            dialog.reset(new KeyHighlightDialog(&settings, &top));
-        else if (kind == "LogFilterDialog")
-            dialog.reset(new LogFilterDialog(&top));
-        else if (kind == "AdditionFunction")
-            dialog.reset(new AdditionFunction(&top));
-        else if (kind == "AdvancedSend")
-            dialog.reset(new AdvancedSend(&top));
-        else if (kind == "LogSharedDialog")
-            dialog.reset(new LogSharedDialog(&top));
-        else
-            dialog.reset(new ExtraSettingDialog(&top));
-
+        QScopedPointer<QDialog> dialog(make(&top, &settings));
         QTEST(dialog->windowTitle(), "title");
         QCOMPARE(dialog->parentWidget(), &top);
         QVERIFY(!dialog->isVisible());
