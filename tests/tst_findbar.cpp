@@ -3,15 +3,8 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QCheckBox>
-#include <QClipboard>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QToolButton>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

@@ -6,17 +6,8 @@
 #include "views/keyhighlight.h"
 #include "views/keyhighlightdialog.h"
 
-#include <QCheckBox>
-#include <QFileInfo>
-#include <QFrame>
-#include <QHBoxLayout>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QTextLayout>
-#include <QToolButton>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 

@@ -8,25 +8,8 @@
 #include "views/logfilterdialog.h"
 #include "views/textbrowser.h"
 
-#include <QAccessible>
-#include <QAction>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QRadioButton>
-#include <QScopedPointer>
-#include <QScrollBar>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QToolBar>
-#include <QWheelEvent>
+#include <QtTest>
+#include <QtWidgets>
 
 // The receive view, the personal settings dialog, the main-window form and the shells of the
 // secondary windows, without a main window behind them.
