@@ -1,3 +1,5 @@
+// The receive view, the personal settings dialog, the main-window form and the shells of the
+// secondary windows, without a main window behind them.
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
 #include "shell/welcomedialog.h"
@@ -11,8 +13,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-// The receive view, the personal settings dialog, the main-window form and the shells of the
-// secondary windows, without a main window behind them.
 using ViewAction = std::function<void(TextBrowser&)>;
 Q_DECLARE_METATYPE(ViewAction)
 
