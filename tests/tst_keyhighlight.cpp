@@ -6,26 +6,13 @@
 #include "views/keyhighlight.h"
 #include "views/keyhighlightdialog.h"
 
-#include <QCheckBox>
-#include <QFileInfo>
-#include <QFrame>
-#include <QHBoxLayout>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QTextLayout>
-#include <QToolButton>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
 using Settings = QMap<QString, QVariant>;
 Q_DECLARE_METATYPE(Settings)
-
-// --- the dialog --------------------------------------------------------------------------------
-
-// --- the marks ---------------------------------------------------------------------------------
 
 class tst_KeyHighlight : public QObject {
     Q_OBJECT
@@ -122,18 +109,15 @@ private slots:
             QListWidgetItem* item = list->item(i);
             QCOMPARE(item->type(), 0);
             auto* frame = qobject_cast<QFrame*>(list->itemWidget(item));
-            QVERIFY(frame);
+            QVERIFY(frame && qobject_cast<QHBoxLayout*>(frame->layout()));
             QVERIFY(item->sizeHint().height() > 0); // the frame's hint when it was made
-            QVERIFY(qobject_cast<QHBoxLayout*>(frame->layout()));
             QCOMPARE(frame->layout()->count(), 3);
             const Row r = row(d, i);
             QVERIFY(r.enable && r.color && r.keyword);
-            QVERIFY(r.enable->text().isEmpty());
-            QVERIFY(r.color->text().isEmpty());
+            QVERIFY(r.enable->text().isEmpty() && r.color->text().isEmpty());
             QVERIFY(r.color->autoFillBackground());
-            QVERIFY(!r.enable->isChecked());
-            QCOMPARE(r.color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
-            QVERIFY(r.keyword->text().isEmpty());
+            QCOMPARE(state(r), QString("off \"\""));
+            QCOMPARE(colorOf(r), kGreen);
         }
     }
 
@@ -158,40 +142,35 @@ private slots:
     {
         QTest::addColumn<Settings>("stored");
         QTest::addColumn<int>("index");
-        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QString>("state");
         QTest::addColumn<QColor>("color");
-        QTest::addColumn<QString>("keyword");
+        const auto row
+            = [](const char* tag, const Settings& stored, int index, const QString& state,
+                  const QColor& color) { QTest::newRow(tag) << stored << index << state << color; };
 
-        QTest::newRow("enabled row 10") << Settings { { "KHCEnable10", true },
-            { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } }
-                                        << 10 << true << QColor(1, 2, 3) << "x";
-        QTest::newRow("disabled row ignores colour and text") << Settings {
-            { "KHCEnable2", false }, { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" }
-        } << 2 << false << QColor(0, 255, 0) << "";
-        QTest::newRow("nothing stored") << Settings() << 7 << false << QColor(0, 255, 0) << "";
-        QTest::newRow("text without enable")
-            << Settings { { "KHCText3", "abc" } } << 3 << false << QColor(0, 255, 0) << "";
-        QTest::newRow("enabled without colour")
-            << Settings { { "KHCEnable15", true }, { "KHCText15", "k" } } << 15 << true << QColor()
-            << "k";
-        QTest::newRow("colour stored as text is no colour")
-            << Settings { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } }
-            << 4 << true << QColor() << "k";
-        QTest::newRow("enabled without text")
-            << Settings { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } } << 0 << true
-            << QColor(9, 9, 9) << "";
-        QTest::newRow("leading zero is another key")
-            << Settings { { "KHCEnable09", true }, { "KHCText09", "x" } } << 9 << false
-            << QColor(0, 255, 0) << "";
+        row("enabled row 10",
+            { { "KHCEnable10", true }, { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } },
+            10, "on \"x\"", QColor(1, 2, 3));
+        row("disabled row ignores colour and text",
+            { { "KHCEnable2", false }, { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" } }, 2,
+            "off \"\"", kGreen);
+        row("nothing stored", {}, 7, "off \"\"", kGreen);
+        row("text without enable", { { "KHCText3", "abc" } }, 3, "off \"\"", kGreen);
+        row("enabled without colour", { { "KHCEnable15", true }, { "KHCText15", "k" } }, 15,
+            "on \"k\"", QColor());
+        row("colour stored as text is no colour",
+            { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } }, 4,
+            "on \"k\"", QColor());
+        row("enabled without text", { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } },
+            0, "on \"\"", QColor(9, 9, 9));
+        row("leading zero is another key", { { "KHCEnable09", true }, { "KHCText09", "x" } }, 9,
+            "off \"\"", kGreen);
     }
 
     void loadsSavedRows()
     {
         QFETCH(Settings, stored);
         QFETCH(int, index);
-        QFETCH(bool, checked);
-        QFETCH(QColor, color);
-        QFETCH(QString, keyword);
         settings->beginGroup("KeyHighlightConfig");
         for (auto it = stored.cbegin(); it != stored.cend(); ++it)
             settings->setValue(it.key(), it.value());
@@ -200,10 +179,8 @@ private slots:
 
         QSettings reread(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
         KeyHighlightDialog d(&reread, parent.get());
-        const Row r = row(d, index);
-        QCOMPARE(r.enable->isChecked(), checked);
-        QCOMPARE(r.color->palette().brush(QPalette::Button).color(), color);
-        QCOMPARE(r.keyword->text(), keyword);
+        QTEST(state(row(d, index)), "state");
+        QTEST(colorOf(row(d, index)), "color");
         QVERIFY(reread.group().isEmpty());
     }
 
@@ -216,23 +193,20 @@ private slots:
 
         QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
-        QCOMPARE(boxes->calls.first().title, QString("关键字高亮"));
-        QCOMPARE(boxes->calls.first().text,
-            QString("保存配置成功！\r\n保存路径：%1\t")
-                .arg(QFileInfo(settings->fileName()).absoluteFilePath()));
+        QCOMPARE(QStringList({ boxes->calls.first().title, boxes->calls.first().text }),
+            QStringList({ "关键字高亮",
+                QString("保存配置成功！\r\n保存路径：%1\t")
+                    .arg(QFileInfo(settings->fileName()).absoluteFilePath()) }));
 
         settings->sync();
         QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
         file.beginGroup("KeyHighlightConfig");
         QCOMPARE(file.childKeys().size(), 3 * KeyHighlightDialog::kRows);
-        QCOMPARE(file.value("KHCText9").toString(), QString("nine"));
-        QCOMPARE(file.value("KHCText10").toString(), QString("ten"));
-        QCOMPARE(file.value("KHCColor10").value<QColor>(), rowColor(10));
-        QCOMPARE(file.value("KHCEnable10").toBool(), true);
         QVERIFY(!file.contains("KHCText09"));
-        QCOMPARE(file.value("KHCEnable0").toBool(), false);
-        QCOMPARE(file.value("KHCColor0").value<QColor>(), QColor(0, 255, 0));
-        QCOMPARE(file.value("KHCText0").toString(), QString());
+        QCOMPARE(values(file, { "KHCEnable10", "KHCText10", "KHCText9", "KHCEnable0", "KHCText0" }),
+            QStringList({ "true", "ten", "nine", "false", "" }));
+        QCOMPARE(file.value("KHCColor10").value<QColor>(), rowColor(10));
+        QCOMPARE(file.value("KHCColor0").value<QColor>(), kGreen);
     }
 
     void disabledSavedRowReloadsEmptyAndGreen()
@@ -244,15 +218,14 @@ private slots:
         }
         settings->sync();
         QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
-        QCOMPARE(file.value("KeyHighlightConfig/KHCEnable2").toBool(), false);
-        QCOMPARE(file.value("KeyHighlightConfig/KHCColor2").value<QColor>(), QColor(Qt::red));
-        QCOMPARE(file.value("KeyHighlightConfig/KHCText2").toString(), QString("abc"));
+        file.beginGroup("KeyHighlightConfig");
+        QCOMPARE(values(file, { "KHCEnable2", "KHCText2" }), QStringList({ "false", "abc" }));
+        QCOMPARE(file.value("KHCColor2").value<QColor>(), QColor(Qt::red));
+        file.endGroup();
 
         KeyHighlightDialog again(&file, parent.get());
-        const Row r = row(again, 2);
-        QVERIFY(!r.enable->isChecked());
-        QVERIFY(r.keyword->text().isEmpty());
-        QCOMPARE(r.color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
+        QCOMPARE(state(row(again, 2)), QString("off \"\""));
+        QCOMPARE(colorOf(row(again, 2)), kGreen);
     }
 
     void colourPicker_data()
@@ -285,13 +258,13 @@ private slots:
         row(d, 6).color->click();
 
         // The picker opens on green whatever the row's colour is.
-        QCOMPARE(initials, QList<QColor>({ QColor(0, 255, 0) }));
+        QCOMPARE(initials, QList<QColor>({ kGreen }));
         QCOMPARE(parents, QList<QWidget*>({ &d }));
         QCOMPARE(titles, QStringList({ "选择高亮的背景色" }));
         const QPalette palette = row(d, 6).color->palette();
         for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
             QCOMPARE(palette.brush(group, QPalette::Button), QBrush(shown, Qt::SolidPattern));
-        QCOMPARE(row(d, 5).color->palette().brush(QPalette::Button).color(), QColor(0, 255, 0));
+        QCOMPARE(colorOf(row(d, 5)), kGreen);
     }
 
     void marks_data()
@@ -511,6 +484,23 @@ private:
         r.enable->setChecked(on);
         r.keyword->setText(keyword);
     }
+    // Whether the row is checked, and its keyword.
+    static QString state(const Row& r)
+    {
+        return QString("%1 \"%2\"").arg(r.enable->isChecked() ? "on" : "off", r.keyword->text());
+    }
+    static QColor colorOf(const Row& r)
+    {
+        return r.color->palette().brush(QPalette::Button).color();
+    }
+    static QStringList values(const QSettings& file, const QStringList& keys)
+    {
+        QStringList found;
+        for (const QString& key : keys)
+            found << file.value(key).toString();
+        return found;
+    }
+    static inline const QColor kGreen { 0, 255, 0 }; // a row's colour until one is chosen
     static QColor rowColor(int index) { return QColor::fromHsv(index * 22, 255, 230); }
     // One character per character of the block: '.' unmarked, 'a' + row for a mark in that row's
     // colour, '*' bold without background, '?' anything else.

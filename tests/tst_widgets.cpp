@@ -1,3 +1,5 @@
+// The receive view, the personal settings dialog, the main-window form and the shells of the
+// secondary windows, without a main window behind them.
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
 #include "shell/welcomedialog.h"
@@ -8,28 +10,15 @@
 #include "views/logfilterdialog.h"
 #include "views/textbrowser.h"
 
-#include <QAccessible>
-#include <QAction>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QRadioButton>
-#include <QScopedPointer>
-#include <QScrollBar>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QToolBar>
-#include <QWheelEvent>
+#include <QtTest>
+#include <QtWidgets>
 
-// The receive view, the personal settings dialog, the main-window form and the shells of the
-// secondary windows, without a main window behind them.
+using ViewAction = std::function<void(TextBrowser&)>;
+Q_DECLARE_METATYPE(ViewAction)
+
+using DialogMaker = std::function<QDialog*(QWidget* parent, QSettings* settings)>;
+Q_DECLARE_METATYPE(DialogMaker)
+
 namespace {
 
 // One data row: the tag, then the columns in order.
@@ -38,251 +27,19 @@ template <typename... T> void row(const char* tag, const T&... values)
     (QTest::newRow(tag) << ... << values);
 }
 
-} // namespace
-
-class tst_Widgets : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void cleanup();
-
-    void menuEntries();
-    void menuEnabledStates_data();
-    void menuEnabledStates();
-    void menuActions_data();
-    void menuActions();
-    void appendPlainTextIsLiteral_data();
-    void appendPlainTextIsLiteral();
-    void appendPlainTextFollowsTheEnd();
-    void mouseSelection_data();
-    void mouseSelection();
-    void keysScrollSelectAndCopy();
-    void longLinesWrapAtTheWidth();
-    void accessibleTextIsTheStore();
-    void fontChooser_data();
-    void fontChooser();
-
-    void settingsDefaults();
-    void wrapModeByRadioButton_data();
-    void wrapModeByRadioButton();
-    void delimiterRowsKeepMode();
-    void typedDelimiter_data();
-    void typedDelimiter();
-    void delimiterPresent_data();
-    void delimiterPresent();
-    void setMinTray_data();
-    void setMinTray();
-
-    void formComboItems_data();
-    void formComboItems();
-    void formActions_data();
-    void formActions();
-    void formToolBarAndMenus();
-
-    void dialogTitles_data();
-    void dialogTitles();
-    void shellInterfaces();
-
-private:
-    static QAction* entry(QMenu* menu, const QString& text);
-    static void chooseWrapMode(ExtraSettingDialog& dialog, const QString& button);
-};
-
-void tst_Widgets::initTestCase() { Q_INIT_RESOURCE(resources); }
-
-void tst_Widgets::cleanup() { TextBrowser::setFontChooser(nullptr); }
-
-QAction* tst_Widgets::entry(QMenu* menu, const QString& text)
+// Shows the view at the size and waits until it is on screen.
+bool show(TextBrowser& view, int width, int height)
 {
-    for (QAction* action : menu->actions()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
-
-void tst_Widgets::chooseWrapMode(ExtraSettingDialog& dialog, const QString& button)
-{
-    dialog.setDelimiterWrapEnabled(true);
-    dialog.findChild<QRadioButton*>(button)->click();
-}
-
-// --- receive view ------------------------------------------------------------------------------
-
-void tst_Widgets::menuEntries()
-{
-    TextBrowser view;
-    QScopedPointer<QMenu> menu(view.createContextMenu());
-    QCOMPARE(menu->parent(), &view);
-
-    const QList<QAction*> actions = menu->actions();
-    QStringList texts;
-    for (QAction* action : actions)
-        texts << (action->isSeparator() ? QStringLiteral("--") : action->text());
-    QCOMPARE(texts,
-        QStringList({ "复制(&C)", "粘贴(&P)", "--", "字体", "清空", "保存数据", "--", "全选" }));
-
-    QCOMPARE(actions.at(0)->shortcut(), QKeySequence(QKeySequence::Copy));
-    QCOMPARE(actions.at(1)->shortcut(), QKeySequence(QKeySequence::Paste));
-    QVERIFY(actions.at(3)->shortcut().isEmpty());
-    QVERIFY(actions.at(4)->shortcut().isEmpty());
-    QVERIFY(actions.at(5)->shortcut().isEmpty());
-    QCOMPARE(actions.at(7)->shortcut(), QKeySequence(QKeySequence::SelectAll));
-
-    // The shortcuts belong to the menu only: the view keeps no actions of its own.
-    QVERIFY(view.actions().isEmpty());
-}
-
-void tst_Widgets::menuEnabledStates_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("select");
-    QTest::addColumn<bool>("copy");
-    QTest::addColumn<bool>("clear");
-    QTest::addColumn<bool>("save");
-    QTest::addColumn<bool>("selectAll");
-
-    row("empty view", QString(), false, false, false, false, false);
-    row("text, no selection", "RX line", false, false, true, true, true);
-    row("text, selection", "RX line", true, true, true, true, true);
-    row("single blank line", " ", false, false, true, true, true);
-}
-
-void tst_Widgets::menuEnabledStates()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, select);
-
-    TextBrowser view;
-    if (!text.isNull())
-        view.appendPlainText(text);
-    if (select)
-        view.setSelection(0, 2);
-
-    QScopedPointer<QMenu> menu(view.createContextMenu());
-    QTEST(entry(menu.data(), "复制(&C)")->isEnabled(), "copy");
-    QVERIFY(entry(menu.data(), "粘贴(&P)")->isEnabled());
-    QVERIFY(entry(menu.data(), "字体")->isEnabled());
-    QTEST(entry(menu.data(), "清空")->isEnabled(), "clear");
-    QTEST(entry(menu.data(), "保存数据")->isEnabled(), "save");
-    QTEST(entry(menu.data(), "全选")->isEnabled(), "selectAll");
-}
-
-void tst_Widgets::menuActions_data()
-{
-    QTest::addColumn<QString>("entryText");
-    QTest::addColumn<QString>("textAfter");
-    QTest::addColumn<int>("saveRequests");
-    QTest::addColumn<bool>("wholeSelected");
-
-    const QString text = QStringLiteral("line 1\nline 2");
-    row("clear empties the view only", "清空", QString(), 0, false);
-    row("save asks the window", "保存数据", text, 1, false);
-    row("select all", "全选", text, 0, true);
-    row("paste into read-only view", "粘贴(&P)", text, 0, false);
-}
-
-void tst_Widgets::menuActions()
-{
-    QFETCH(QString, entryText);
-    QFETCH(bool, wholeSelected);
-
-    TextBrowser view;
-    view.appendPlainText("line 1");
-    view.appendPlainText("line 2");
-    const QFont font(QStringLiteral("Monospace"), 13);
-    view.setFont(font);
-    QGuiApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
-
-    QSignalSpy saves(&view, &TextBrowser::signalSaveLog);
-    QSignalSpy selections(&view, &TextBrowser::selectionChanged);
-    QScopedPointer<QMenu> menu(view.createContextMenu());
-    entry(menu.data(), entryText)->trigger();
-
-    QTEST(view.toPlainText(), "textAfter");
-    QTEST(saves.count(), "saveRequests");
-    QCOMPARE(view.font().toString(), font.toString());
-    if (wholeSelected) {
-        QCOMPARE(view.selectedText(), view.toPlainText());
-        QVERIFY(selections.count() > 0);
-    } else {
-        QVERIFY(!view.hasSelection());
-    }
-}
-
-void tst_Widgets::appendPlainTextIsLiteral_data()
-{
-    QTest::addColumn<QString>("text");
-
-    row("bold tag", "<b>x</b>");
-    row("image tag", "<img src=\"missing.png\">");
-    row("entity", "&lt;");
-    row("whole document", "<html><body><p>hi</p></body></html>");
-    row("line break tag", "a<br>b");
-    row("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
-}
-
-void tst_Widgets::appendPlainTextIsLiteral()
-{
-    QFETCH(QString, text);
-
-    TextBrowser view;
-    view.appendPlainText(text);
-    QCOMPARE(view.toPlainText(), text);
-    QCOMPARE(view.lineCount(), 1);
-    QVERIFY(view.lineFormats(0).isEmpty());
-
-    // A second line goes into a block of its own, like append().
-    view.appendPlainText(text);
-    QCOMPARE(view.toPlainText(), text + '\n' + text);
-    QCOMPARE(view.lineCount(), 2);
-}
-
-void tst_Widgets::appendPlainTextFollowsTheEnd()
-{
-    TextBrowser view;
-    view.resize(300, 200);
+    view.resize(width, height);
     view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-
-    QScrollBar* bar = view.verticalScrollBar();
-    for (int i = 0; i < 200; ++i)
-        view.appendPlainText(QStringLiteral("line %1").arg(i));
-    QVERIFY(bar->maximum() > 0);
-    QCOMPARE(bar->value(), bar->maximum());
-
-    // A user who scrolled up to read is not pulled back down.
-    bar->setValue(0);
-    for (int i = 0; i < 20; ++i)
-        view.appendPlainText(QStringLiteral("more %1").arg(i));
-    QCOMPARE(bar->value(), 0);
-
-    // Back at the end, the view follows again.
-    bar->setValue(bar->maximum());
-    const int before = bar->maximum();
-    view.appendPlainText(QStringLiteral("last"));
-    QVERIFY(bar->maximum() > before);
-    QCOMPARE(bar->value(), bar->maximum());
+    return QTest::qWaitForWindowExposed(&view);
 }
 
-using ViewAction = std::function<void(TextBrowser&)>;
-Q_DECLARE_METATYPE(ViewAction)
-
-namespace {
-
-// A view the user looks at: three lines, shown, the mouse aimed at positions of its text.
-struct ShownView {
-    TextBrowser view;
-    ShownView()
-    {
-        view.appendPlainText("alpha beta_1 gamma\nsecond line\nthird");
-        view.resize(400, 200);
-        view.show();
-        exposed = QTest::qWaitForWindowExposed(&view);
-    }
-    bool exposed = false;
-};
+void appendLines(TextBrowser& view, const char* pattern, int count)
+{
+    for (int i = 0; i < count; ++i)
+        view.appendPlainText(QString(pattern).arg(i));
+}
 
 QPoint at(TextBrowser& view, qint64 position) { return view.positionRect(position).center(); }
 
@@ -293,580 +50,736 @@ void drag(TextBrowser& view, qint64 to)
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, at(view, to));
 }
 
+template <typename Dialog> DialogMaker make()
+{
+    return [](QWidget* parent, QSettings* settings) -> QDialog* {
+        if constexpr (std::is_constructible_v<Dialog, QSettings*, QWidget*>)
+            return new Dialog(settings, parent);
+        else
+            return new Dialog(parent);
+    };
+}
+
 } // namespace
 
-void tst_Widgets::mouseSelection_data()
-{
-    QTest::addColumn<ViewAction>("act");
-    QTest::addColumn<QString>("selected");
-    const auto vp = [](TextBrowser& v) { return v.viewport(); };
-    row("drag", ViewAction([=](TextBrowser& v) {
-        QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 6));
-        drag(v, 25);
-    }),
-        "beta_1 gamma\nsecond");
-    row("double click takes a word", ViewAction([=](TextBrowser& v) {
-        QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
-    }),
-        "beta_1");
-    row("double click, then drag by words", ViewAction([=](TextBrowser& v) {
-        QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
-        drag(v, 21);
-    }),
-        "beta_1 gamma\nsecond");
-    row("triple click takes the line", ViewAction([=](TextBrowser& v) {
-        QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
-        QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 8));
-    }),
-        "alpha beta_1 gamma\n");
-    row("shift click extends", ViewAction([=](TextBrowser& v) {
-        QTest::mouseClick(vp(v), Qt::LeftButton, {}, at(v, 0));
-        QTest::mouseClick(vp(v), Qt::LeftButton, Qt::ShiftModifier, at(v, 5));
-    }),
-        "alpha");
-    for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
-        row(button == Qt::RightButton ? "right button" : "middle button",
-            ViewAction([=](TextBrowser& v) {
-                v.setSelection(0, 5);
-                QTest::mouseClick(vp(v), button, {}, at(v, 8));
-                QTest::mouseDClick(vp(v), button, {}, at(v, 8));
-            }),
+class tst_Widgets : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Q_INIT_RESOURCE(resources); }
+    void cleanup() { TextBrowser::setFontChooser(nullptr); }
+
+    // --- receive view ---------------------------------------------------------------------------
+
+    void menuEntries()
+    {
+        TextBrowser view;
+        QScopedPointer<QMenu> menu(view.createContextMenu());
+        QCOMPARE(menu->parent(), &view);
+        QCOMPARE(entries(menu->actions()),
+            QStringList(
+                { "复制(&C)", "粘贴(&P)", "--", "字体", "清空", "保存数据", "--", "全选" }));
+        QList<QKeySequence> keys;
+        for (QAction* action : menu->actions())
+            keys << action->shortcut();
+        QCOMPARE(keys,
+            QList<QKeySequence>({ QKeySequence::Copy, QKeySequence::Paste, {}, {}, {}, {}, {},
+                QKeySequence::SelectAll }));
+        // The shortcuts belong to the menu only: the view keeps no actions of its own.
+        QVERIFY(view.actions().isEmpty());
+    }
+
+    void menuEnabledStates_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<QStringList>("enabled");
+
+        const QStringList always = { "粘贴(&P)", "字体" };
+        const QStringList withText = always + QStringList { "清空", "保存数据", "全选" };
+        row("empty view", QString(), false, always);
+        row("text, no selection", "RX line", false, withText);
+        row("text, selection", "RX line", true, QStringList("复制(&C)") + withText);
+        row("single blank line", " ", false, withText);
+    }
+
+    void menuEnabledStates()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, select);
+
+        TextBrowser view;
+        if (!text.isNull())
+            view.appendPlainText(text);
+        if (select)
+            view.setSelection(0, 2);
+        QScopedPointer<QMenu> menu(view.createContextMenu());
+        QTEST(entries(menu->actions(), true), "enabled");
+    }
+
+    void menuActions_data()
+    {
+        QTest::addColumn<QString>("entryText");
+        QTest::addColumn<QString>("textAfter");
+        QTest::addColumn<int>("saveRequests");
+        QTest::addColumn<QString>("selected");
+
+        const QString text = QStringLiteral("line 1\nline 2");
+        row("clear empties the view only", "清空", QString(), 0, QString());
+        row("save asks the window", "保存数据", text, 1, QString());
+        row("select all", "全选", text, 0, text);
+        row("paste into read-only view", "粘贴(&P)", text, 0, QString());
+    }
+
+    void menuActions()
+    {
+        QFETCH(QString, entryText);
+        QFETCH(QString, selected);
+
+        TextBrowser view;
+        view.appendPlainText("line 1");
+        view.appendPlainText("line 2");
+        const QFont font(QStringLiteral("Monospace"), 13);
+        view.setFont(font);
+        QGuiApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
+        QSignalSpy saves(&view, &TextBrowser::signalSaveLog);
+        QSignalSpy selections(&view, &TextBrowser::selectionChanged);
+        QVERIFY(trigger(view, entryText));
+
+        QTEST(view.toPlainText(), "textAfter");
+        QTEST(saves.count(), "saveRequests");
+        QCOMPARE(view.font().toString(), font.toString());
+        QCOMPARE(view.selectedText(), selected);
+        QCOMPARE(view.hasSelection(), !selected.isEmpty());
+        if (!selected.isEmpty())
+            QVERIFY(selections.count() > 0);
+    }
+
+    void appendPlainTextIsLiteral_data()
+    {
+        QTest::addColumn<QString>("text");
+
+        row("bold tag", "<b>x</b>");
+        row("image tag", "<img src=\"missing.png\">");
+        row("entity", "&lt;");
+        row("whole document", "<html><body><p>hi</p></body></html>");
+        row("line break tag", "a<br>b");
+        row("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
+    }
+
+    void appendPlainTextIsLiteral()
+    {
+        QFETCH(QString, text);
+
+        TextBrowser view;
+        view.appendPlainText(text);
+        QCOMPARE(view.toPlainText(), text);
+        QCOMPARE(view.lineCount(), 1);
+        QVERIFY(view.lineFormats(0).isEmpty());
+        // A second line goes into a block of its own, like append().
+        view.appendPlainText(text);
+        QCOMPARE(view.toPlainText(), text + '\n' + text);
+        QCOMPARE(view.lineCount(), 2);
+    }
+
+    void appendPlainTextFollowsTheEnd()
+    {
+        TextBrowser view;
+        QVERIFY(show(view, 300, 200));
+        QScrollBar* bar = view.verticalScrollBar();
+        appendLines(view, "line %1", 200);
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // A user who scrolled up to read is not pulled back down.
+        bar->setValue(0);
+        appendLines(view, "more %1", 20);
+        QCOMPARE(bar->value(), 0);
+
+        // Back at the end, the view follows again.
+        bar->setValue(bar->maximum());
+        const int before = bar->maximum();
+        view.appendPlainText(QStringLiteral("last"));
+        QVERIFY(bar->maximum() > before);
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    void mouseSelection_data()
+    {
+        QTest::addColumn<ViewAction>("act");
+        QTest::addColumn<QString>("selected");
+        const auto vp = [](TextBrowser& v) { return v.viewport(); };
+        row("drag", ViewAction([=](TextBrowser& v) {
+            QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 6));
+            drag(v, 25);
+        }),
+            "beta_1 gamma\nsecond");
+        row("double click takes a word", ViewAction([=](TextBrowser& v) {
+            QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
+        }),
+            "beta_1");
+        row("double click, then drag by words", ViewAction([=](TextBrowser& v) {
+            QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
+            drag(v, 21);
+        }),
+            "beta_1 gamma\nsecond");
+        row("triple click takes the line", ViewAction([=](TextBrowser& v) {
+            QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
+            QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 8));
+        }),
+            "alpha beta_1 gamma\n");
+        row("shift click extends", ViewAction([=](TextBrowser& v) {
+            QTest::mouseClick(vp(v), Qt::LeftButton, {}, at(v, 0));
+            QTest::mouseClick(vp(v), Qt::LeftButton, Qt::ShiftModifier, at(v, 5));
+        }),
             "alpha");
-}
-
-void tst_Widgets::mouseSelection()
-{
-    QFETCH(ViewAction, act);
-    ShownView shown;
-    QVERIFY(shown.exposed);
-    QSignalSpy changes(&shown.view, &TextBrowser::selectionChanged);
-    act(shown.view);
-    QTEST(shown.view.selectedText(), "selected");
-    QVERIFY(!changes.isEmpty());
-}
-
-void tst_Widgets::keysScrollSelectAndCopy()
-{
-    TextBrowser view;
-    view.resize(300, 200);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    // An empty view takes clicks, keys and a screen reader's questions like any other.
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
-    int start = -1, end = -1;
-    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&view)->textInterface();
-    QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end), QString());
-    QCOMPARE(text->textAtOffset(0, QAccessible::WordBoundary, &start, &end), QString());
-    QVERIFY(!view.hasSelection());
-    for (int i = 0; i < 200; ++i)
-        view.appendPlainText(QStringLiteral("line %1").arg(i));
-    QScrollBar* bar = view.verticalScrollBar();
-    QVERIFY(view.followsEnd());
-    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
-    QCOMPARE(bar->value(), 0);
-    QCOMPARE(view.firstVisibleLine(), qint64(0));
-    QVERIFY(!view.followsEnd());
-    // A page keeps its last row in sight.
-    QTest::keyClick(&view, Qt::Key_PageDown);
-    QTest::keyClick(&view, Qt::Key_Down);
-    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
-    // New lines leave a view being read where it is.
-    view.appendPlainText("more");
-    QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
-    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
-    QVERIFY(view.followsEnd());
-    QCOMPARE(view.lastVisibleLine(), qint64(200));
-    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(view.selectedText(), view.toPlainText());
-    QGuiApplication::clipboard()->clear();
-    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), view.toPlainText());
-}
-
-void tst_Widgets::longLinesWrapAtTheWidth()
-{
-    TextBrowser view;
-    QString words;
-    for (int i = 0; i < 60; ++i)
-        words += QStringLiteral("word%1 ").arg(i);
-    view.appendPlainText(words);
-    view.appendPlainText("next");
-    view.resize(300, 400);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const int rows = view.positionRect(words.size() - 1).y() - view.positionRect(0).y();
-    QVERIFY(rows > 3 * view.fontMetrics().height());
-    // Every row of the line fits the view, and a narrower view wraps it into more rows.
-    QVERIFY(view.positionRect(words.size() - 1).x() < view.viewport()->width());
-    QVERIFY(view.positionRect(words.indexOf("word10")).x() < 10);
-    view.resize(200, 400);
-    QTRY_VERIFY(view.positionRect(words.size() - 1).y() - view.positionRect(0).y() > rows);
-    QCOMPARE(view.lineCount(), qint64(2));
-
-    // A line taller than the view is read row by row: scrolled down from the top with the
-    // wheel, every part of it comes into sight.
-    view.resize(200, 60);
-    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
-    qint64 seenUpTo = 0;
-    for (int i = 0; i < 200 && !view.followsEnd(); ++i) {
-        const qint64 from = view.positionAt(QPoint(0, 0));
-        QVERIFY2(from <= seenUpTo, qPrintable(QString("%1 > %2").arg(from).arg(seenUpTo)));
-        seenUpTo = qMax(seenUpTo, view.positionAt(QPoint(199, 59)));
-        QWheelEvent wheel(QPointF(50, 30), view.mapToGlobal(QPoint(50, 30)), QPoint(),
-            QPoint(0, -40), Qt::NoButton, {}, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(view.viewport(), &wheel);
+        for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
+            row(button == Qt::RightButton ? "right button" : "middle button",
+                ViewAction([=](TextBrowser& v) {
+                    v.setSelection(0, 5);
+                    QTest::mouseClick(vp(v), button, {}, at(v, 8));
+                    QTest::mouseDClick(vp(v), button, {}, at(v, 8));
+                }),
+                "alpha");
     }
-    QVERIFY(view.followsEnd());
-    QVERIFY(seenUpTo >= words.size() - 8);
-}
 
-void tst_Widgets::accessibleTextIsTheStore()
-{
-    TextBrowser view;
-    view.appendPlainText("RX←◆one\nTX→◇two");
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&view);
-    QVERIFY(a && a->textInterface());
-    QAccessibleTextInterface* text = a->textInterface();
-    QVERIFY(a->state().readOnly && a->state().multiLine);
-    QCOMPARE(text->text(0, text->characterCount()), QString("RX←◆one\nTX→◇two"));
-    int start = 0, end = 0;
-    QCOMPARE(text->textAtOffset(9, QAccessible::LineBoundary, &start, &end), QString("TX→◇two"));
-    QCOMPARE(text->textAtOffset(5, QAccessible::WordBoundary, &start, &end), QString("one"));
-    text->setSelection(0, 4, 7);
-    QCOMPARE(view.selectedText(), QString("one"));
-    text->selection(0, &start, &end);
-    QCOMPARE(start, 4);
-    QCOMPARE(end, 7);
-    // Lines shown later are read like the first ones (the events announcing them need an
-    // active accessibility bridge, which the offscreen platform does not have).
-    view.appendPlainText("three");
-    QCOMPARE(text->characterCount(), int(view.characterCount()));
-    QCOMPARE(text->textAfterOffset(9, QAccessible::LineBoundary, &start, &end), QString("three"));
-}
-
-void tst_Widgets::fontChooser_data()
-{
-    QTest::addColumn<bool>("accept");
-
-    row("cancelled", false);
-    row("accepted", true);
-}
-
-void tst_Widgets::fontChooser()
-{
-    QFETCH(bool, accept);
-
-    TextBrowser view;
-    const QFont start(QStringLiteral("Sans Serif"), 10);
-    view.setFont(start);
-    const QFont chosen(QStringLiteral("Monospace"), 17);
-
-    QFont offered;
-    int calls = 0;
-    TextBrowser::setFontChooser([&](bool* ok, const QFont& initial) {
-        ++calls;
-        offered = initial;
-        *ok = accept;
-        return accept ? chosen : QFont(QStringLiteral("Serif"), 30);
-    });
-
-    QScopedPointer<QMenu> menu(view.createContextMenu());
-    entry(menu.data(), "字体")->trigger();
-
-    QCOMPARE(calls, 1);
-    QCOMPARE(offered.toString(), start.toString());
-    QCOMPARE(view.font().toString(), (accept ? chosen : start).toString());
-}
-
-// --- personal settings -------------------------------------------------------------------------
-
-void tst_Widgets::settingsDefaults()
-{
-    QWidget parent;
-    ExtraSettingDialog dialog(&parent);
-
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Quillon - 个性设置"));
-    QCOMPARE(dialog.wrapMode(), 0);
-    QCOMPARE(dialog.frameTimeInterval(), 10);
-    QVERIFY(dialog.frontDelimiter().isEmpty());
-    QVERIFY(dialog.backDelimiter().isEmpty());
-    QVERIFY(!dialog.delimiterPresent(QByteArray("\r\n")));
-    QVERIFY(!dialog.isMinTray());
-
-    for (const char* name : { "frontWrapRadioButton", "frontWrapLineEdit", "backWrapRadioButton",
-             "backWrapLineEdit" }) {
-        QWidget* widget = dialog.findChild<QWidget*>(name);
-        QVERIFY2(widget, name);
-        QVERIFY2(!widget->isEnabled(), name);
+    // On a view the user looks at: three lines, the mouse aimed at positions of its text.
+    void mouseSelection()
+    {
+        QFETCH(ViewAction, act);
+        TextBrowser view;
+        view.appendPlainText("alpha beta_1 gamma\nsecond line\nthird");
+        QVERIFY(show(view, 400, 200));
+        QSignalSpy changes(&view, &TextBrowser::selectionChanged);
+        act(view);
+        QTEST(view.selectedText(), "selected");
+        QVERIFY(!changes.isEmpty());
     }
-    QVERIFY(dialog.findChild<QRadioButton*>("wrapRadioButton")->isChecked());
-    QVERIFY(dialog.findChild<QRadioButton*>("timeWrapRadioButton")->isEnabled());
-    QVERIFY(!dialog.findChild<QRadioButton*>("quitRadioButton")->isChecked());
-    QVERIFY(!dialog.findChild<QRadioButton*>("minTrayRadioButton")->isChecked());
-    QVERIFY(!dialog.findChild<QCheckBox*>("windowTopCheckBox")->isChecked());
-    QVERIFY(dialog.findChild<QCheckBox*>("autoUpdateCheckBox")->isChecked());
-    QVERIFY(!dialog.findChild<QCheckBox*>("debugLogCheckBox")->isChecked());
 
-    const QSpinBox* interval = dialog.findChild<QSpinBox*>("timeWrapSpinBox");
-    QCOMPARE(interval->minimum(), 10);
-    QCOMPARE(interval->maximum(), 10000);
-    QCOMPARE(interval->singleStep(), 5);
-    QCOMPARE(dialog.findChild<QLineEdit*>("frontWrapLineEdit")->inputMask(),
-        QStringLiteral("HH HH HH HH HH HH HH HH HH HH"));
-}
+    void keysScrollSelectAndCopy()
+    {
+        TextBrowser view;
+        QVERIFY(show(view, 300, 200));
+        // An empty view takes clicks, keys and a screen reader's questions like any other.
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+        int start = -1, end = -1;
+        QAccessibleTextInterface* text
+            = QAccessible::queryAccessibleInterface(&view)->textInterface();
+        QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end), QString());
+        QCOMPARE(text->textAtOffset(0, QAccessible::WordBoundary, &start, &end), QString());
+        QVERIFY(!view.hasSelection());
+        appendLines(view, "line %1", 200);
+        QScrollBar* bar = view.verticalScrollBar();
+        QVERIFY(view.followsEnd());
+        QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(view.firstVisibleLine(), qint64(0));
+        QVERIFY(!view.followsEnd());
+        // A page keeps its last row in sight.
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
+        // New lines leave a view being read where it is.
+        view.appendPlainText("more");
+        QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
+        QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(view.followsEnd());
+        QCOMPARE(view.lastVisibleLine(), qint64(200));
+        QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view.selectedText(), view.toPlainText());
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), view.toPlainText());
+    }
 
-void tst_Widgets::wrapModeByRadioButton_data()
-{
-    QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<bool>("delimitersEnabled");
-    QTest::addColumn<int>("mode");
+    void longLinesWrapAtTheWidth()
+    {
+        TextBrowser view;
+        QString words;
+        for (int i = 0; i < 60; ++i)
+            words += QStringLiteral("word%1 ").arg(i);
+        view.appendPlainText(words);
+        view.appendPlainText("next");
+        QVERIFY(show(view, 300, 400));
+        const auto height
+            = [&] { return view.positionRect(words.size() - 1).y() - view.positionRect(0).y(); };
+        const int rows = height();
+        QVERIFY(rows > 3 * view.fontMetrics().height());
+        // Every row of the line fits the view, and a narrower view wraps it into more rows.
+        QVERIFY(view.positionRect(words.size() - 1).x() < view.viewport()->width());
+        QVERIFY(view.positionRect(words.indexOf("word10")).x() < 10);
+        view.resize(200, 400);
+        QTRY_VERIFY(height() > rows);
+        QCOMPARE(view.lineCount(), qint64(2));
 
-    row("frame time", QStringList { "timeWrapRadioButton" }, false, 1);
-    row("front delimiter", QStringList { "frontWrapRadioButton" }, true, 2);
-    row("back delimiter", QStringList { "backWrapRadioButton" }, true, 3);
-    row("back to newline", QStringList { "backWrapRadioButton", "wrapRadioButton" }, true, 0);
-    row("front while hex display is off", QStringList { "frontWrapRadioButton" }, false, 0);
-    row("same button twice", QStringList { "timeWrapRadioButton", "timeWrapRadioButton" }, false,
-        1);
-}
+        // A line taller than the view is read row by row: scrolled down from the top with the
+        // wheel, every part of it comes into sight.
+        view.resize(200, 60);
+        QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+        qint64 seenUpTo = 0;
+        for (int i = 0; i < 200 && !view.followsEnd(); ++i) {
+            const qint64 from = view.positionAt(QPoint(0, 0));
+            QVERIFY2(from <= seenUpTo, qPrintable(QString("%1 > %2").arg(from).arg(seenUpTo)));
+            seenUpTo = qMax(seenUpTo, view.positionAt(QPoint(199, 59)));
+            QWheelEvent wheel(QPointF(50, 30), view.mapToGlobal(QPoint(50, 30)), QPoint(),
+                QPoint(0, -40), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view.viewport(), &wheel);
+        }
+        QVERIFY(view.followsEnd());
+        QVERIFY(seenUpTo >= words.size() - 8);
+    }
 
-void tst_Widgets::wrapModeByRadioButton()
-{
-    QFETCH(QStringList, clicks);
-    QFETCH(bool, delimitersEnabled);
+    void accessibleTextIsTheStore()
+    {
+        TextBrowser view;
+        view.appendPlainText("RX←◆one\nTX→◇two");
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&view);
+        QVERIFY(a && a->textInterface());
+        QAccessibleTextInterface* text = a->textInterface();
+        QVERIFY(a->state().readOnly && a->state().multiLine);
+        QCOMPARE(text->text(0, text->characterCount()), QString("RX←◆one\nTX→◇two"));
+        int start = 0, end = 0;
+        QCOMPARE(
+            text->textAtOffset(9, QAccessible::LineBoundary, &start, &end), QString("TX→◇two"));
+        QCOMPARE(text->textAtOffset(5, QAccessible::WordBoundary, &start, &end), QString("one"));
+        text->setSelection(0, 4, 7);
+        QCOMPARE(view.selectedText(), QString("one"));
+        text->selection(0, &start, &end);
+        QCOMPARE(QList<int>({ start, end }), QList<int>({ 4, 7 }));
+        // Lines shown later are read like the first ones (the events announcing them need an
+        // active accessibility bridge, which the offscreen platform does not have).
+        view.appendPlainText("three");
+        QCOMPARE(text->characterCount(), int(view.characterCount()));
+        QCOMPARE(
+            text->textAfterOffset(9, QAccessible::LineBoundary, &start, &end), QString("three"));
+    }
 
-    QWidget parent;
-    ExtraSettingDialog dialog(&parent);
-    dialog.setDelimiterWrapEnabled(delimitersEnabled);
-    for (const QString& name : clicks)
-        dialog.findChild<QRadioButton*>(name)->click();
-    QTEST(dialog.wrapMode(), "mode");
-}
+    void fontChooser_data()
+    {
+        QTest::addColumn<bool>("accept");
 
-void tst_Widgets::delimiterRowsKeepMode()
-{
-    QWidget parent;
-    ExtraSettingDialog dialog(&parent);
-    chooseWrapMode(dialog, "backWrapRadioButton");
-    QCOMPARE(dialog.wrapMode(), 3);
+        row("cancelled", false);
+        row("accepted", true);
+    }
 
-    // Hex display switched off: rows disabled, the chosen mode stays in force.
-    dialog.setDelimiterWrapEnabled(false);
-    auto* back = dialog.findChild<QRadioButton*>("backWrapRadioButton");
-    QCOMPARE(dialog.wrapMode(), 3);
-    QVERIFY(back->isChecked());
-    QVERIFY(!back->isEnabled());
-    QVERIFY(!dialog.findChild<QLineEdit*>("backWrapLineEdit")->isEnabled());
+    void fontChooser()
+    {
+        QFETCH(bool, accept);
 
-    dialog.setDelimiterWrapEnabled(true);
-    QVERIFY(back->isEnabled());
-    QVERIFY(dialog.findChild<QLineEdit*>("frontWrapLineEdit")->isEnabled());
-    QCOMPARE(dialog.wrapMode(), 3);
-}
+        TextBrowser view;
+        const QFont start(QStringLiteral("Sans Serif"), 10);
+        view.setFont(start);
+        const QFont chosen(QStringLiteral("Monospace"), 17);
+        QStringList offered;
+        TextBrowser::setFontChooser([&](bool* ok, const QFont& initial) {
+            offered << initial.toString();
+            *ok = accept;
+            return accept ? chosen : QFont(QStringLiteral("Serif"), 30);
+        });
+        QVERIFY(trigger(view, "字体"));
+        QCOMPARE(offered, QStringList({ start.toString() }));
+        QCOMPARE(view.font().toString(), (accept ? chosen : start).toString());
+    }
 
-void tst_Widgets::typedDelimiter_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("bytes");
+    // --- personal settings -----------------------------------------------------------------------
 
-    row("CR LF with blank", "0D 0A", QByteArray("\x0D\x0A"));
-    row("CR LF without blank", "0D0A", QByteArray("\x0D\x0A"));
-    row("lower case", "0d0a", QByteArray("\x0D\x0A"));
-    row("nothing typed", "", QByteArray());
-    row("non-hex refused by the mask", "zz", QByteArray());
-    row("ten bytes, the mask holds no more", "0102030405060708090A0B",
-        QByteArray::fromHex("0102030405060708090A"));
-}
+    void settingsDefaults()
+    {
+        ExtraSettingDialog dialog(&top);
 
-void tst_Widgets::typedDelimiter()
-{
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, bytes);
+        const QSpinBox* interval = dialog.findChild<QSpinBox*>("timeWrapSpinBox");
+        QCOMPARE(QList<int>({ dialog.wrapMode(), dialog.frameTimeInterval(), interval->minimum(),
+                     interval->maximum(), interval->singleStep() }),
+            QList<int>({ 0, 10, 10, 10000, 5 }));
+        QVERIFY(dialog.frontDelimiter().isEmpty() && dialog.backDelimiter().isEmpty());
+        QVERIFY(!dialog.delimiterPresent(QByteArray("\r\n")));
+        QVERIFY(!dialog.isMinTray());
+        QCOMPARE(states(dialog,
+                     { "frontWrapRadioButton", "frontWrapLineEdit", "backWrapRadioButton",
+                         "backWrapLineEdit", "wrapRadioButton", "timeWrapRadioButton",
+                         "quitRadioButton", "minTrayRadioButton", "windowTopCheckBox",
+                         "autoUpdateCheckBox", "debugLogCheckBox" }),
+            QString("off/disabled disabled off/disabled disabled on off off off off on off"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("frontWrapLineEdit")->inputMask(),
+            QStringLiteral("HH HH HH HH HH HH HH HH HH HH"));
+    }
 
-    QWidget parent;
-    ExtraSettingDialog dialog(&parent);
-    dialog.setDelimiterWrapEnabled(true);
-    auto* front = dialog.findChild<QLineEdit*>("frontWrapLineEdit");
-    auto* back = dialog.findChild<QLineEdit*>("backWrapLineEdit");
-    QTest::keyClicks(front, typed);
-    QTest::keyClicks(back, typed);
+    void wrapModeByRadioButton_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<bool>("delimitersEnabled");
+        QTest::addColumn<int>("mode");
 
-    QCOMPARE(dialog.frontDelimiter(), bytes);
-    QCOMPARE(dialog.backDelimiter(), bytes);
-}
+        row("frame time", QStringList { "timeWrapRadioButton" }, false, 1);
+        row("front delimiter", QStringList { "frontWrapRadioButton" }, true, 2);
+        row("back delimiter", QStringList { "backWrapRadioButton" }, true, 3);
+        row("back to newline", QStringList { "backWrapRadioButton", "wrapRadioButton" }, true, 0);
+        row("front while hex display is off", QStringList { "frontWrapRadioButton" }, false, 0);
+        row("same button twice", QStringList { "timeWrapRadioButton", "timeWrapRadioButton" },
+            false, 1);
+    }
 
-void tst_Widgets::delimiterPresent_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("front");
-    QTest::addColumn<QString>("back");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("present");
+    void wrapModeByRadioButton()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(bool, delimitersEnabled);
 
-    const QByteArray crlf("\x0D\x0A");
-    row("front, whole bytes", "frontWrapRadioButton", "0D 0A", "", crlf, true);
-    row("front, across a byte boundary", "frontWrapRadioButton", "d0", "", crlf, true);
-    row("back pattern", "backWrapRadioButton", "", "0A", crlf, true);
-    row("back mode ignores the front field", "backWrapRadioButton", "0D", "", crlf, false);
-    row("front mode ignores the back field", "frontWrapRadioButton", "", "0A", crlf, false);
-    row("newline mode", "wrapRadioButton", "0D", "0A", crlf, false);
-    row("frame time mode", "timeWrapRadioButton", "0D", "0A", crlf, false);
-    row("no pending bytes", "frontWrapRadioButton", "0D", "", QByteArray(), false);
-    row("absent", "frontWrapRadioButton", "FF", "", crlf, false);
-}
+        ExtraSettingDialog dialog(&top);
+        dialog.setDelimiterWrapEnabled(delimitersEnabled);
+        for (const QString& name : clicks)
+            dialog.findChild<QRadioButton*>(name)->click();
+        QTEST(dialog.wrapMode(), "mode");
+    }
 
-void tst_Widgets::delimiterPresent()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, front);
-    QFETCH(QString, back);
-    QFETCH(QByteArray, bytes);
+    void delimiterRowsKeepMode()
+    {
+        ExtraSettingDialog dialog(&top);
+        chooseWrapMode(dialog, "backWrapRadioButton");
+        QCOMPARE(dialog.wrapMode(), 3);
+        const QStringList rows = { "backWrapRadioButton", "backWrapLineEdit", "frontWrapLineEdit" };
 
-    QWidget parent;
-    ExtraSettingDialog dialog(&parent);
-    dialog.setDelimiterWrapEnabled(true);
-    QTest::keyClicks(dialog.findChild<QLineEdit*>("frontWrapLineEdit"), front);
-    QTest::keyClicks(dialog.findChild<QLineEdit*>("backWrapLineEdit"), back);
-    chooseWrapMode(dialog, button);
+        // Hex display switched off: rows disabled, the chosen mode stays in force.
+        dialog.setDelimiterWrapEnabled(false);
+        QCOMPARE(dialog.wrapMode(), 3);
+        QCOMPARE(states(dialog, rows), QString("on/disabled disabled disabled"));
+        dialog.setDelimiterWrapEnabled(true);
+        QCOMPARE(states(dialog, rows), QString("on enabled enabled"));
+        QCOMPARE(dialog.wrapMode(), 3);
+    }
 
-    QTEST(dialog.delimiterPresent(bytes), "present");
-}
+    void typedDelimiter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("bytes");
 
-void tst_Widgets::setMinTray_data()
-{
-    QTest::addColumn<QList<bool>>("calls");
-    QTest::addColumn<bool>("minTray");
-    QTest::addColumn<QList<bool>>("toggles");
+        row("CR LF with blank", "0D 0A", QByteArray("\x0D\x0A"));
+        row("CR LF without blank", "0D0A", QByteArray("\x0D\x0A"));
+        row("lower case", "0d0a", QByteArray("\x0D\x0A"));
+        row("nothing typed", "", QByteArray());
+        row("non-hex refused by the mask", "zz", QByteArray());
+        row("ten bytes, the mask holds no more", "0102030405060708090A0B",
+            QByteArray::fromHex("0102030405060708090A"));
+    }
 
-    // Checking a radio button toggles it once; the hand-over then emits toggled once more.
-    row("start-up, tray", QList<bool> { true }, true, QList<bool> { true, true });
-    row("start-up, quit", QList<bool> { false }, false, QList<bool> { false });
-    row("tray, then quit", QList<bool> { true, false }, false,
-        QList<bool> { true, true, false, false });
-    row("tray twice", QList<bool> { true, true }, true, QList<bool> { true, true, true });
-}
+    void typedDelimiter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, bytes);
 
-void tst_Widgets::setMinTray()
-{
-    QFETCH(QList<bool>, calls);
-    QFETCH(bool, minTray);
+        ExtraSettingDialog dialog(&top);
+        dialog.setDelimiterWrapEnabled(true);
+        auto* front = dialog.findChild<QLineEdit*>("frontWrapLineEdit");
+        auto* back = dialog.findChild<QLineEdit*>("backWrapLineEdit");
+        QTest::keyClicks(front, typed);
+        QTest::keyClicks(back, typed);
 
-    QWidget parent;
-    ExtraSettingDialog dialog(&parent);
-    auto* tray = dialog.findChild<QRadioButton*>("minTrayRadioButton");
-    auto* quit = dialog.findChild<QRadioButton*>("quitRadioButton");
-    QSignalSpy spy(tray, &QRadioButton::toggled);
+        QCOMPARE(dialog.frontDelimiter(), bytes);
+        QCOMPARE(dialog.backDelimiter(), bytes);
+    }
 
-    for (bool call : calls)
-        dialog.setMinTray(call);
+    void delimiterPresent_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("front");
+        QTest::addColumn<QString>("back");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("present");
 
-    QCOMPARE(dialog.isMinTray(), minTray);
-    QCOMPARE(tray->isChecked(), minTray);
-    QCOMPARE(quit->isChecked(), !minTray);
-    QList<bool> seen;
-    for (const QList<QVariant>& args : spy)
-        seen << args.at(0).toBool();
-    QTEST(seen, "toggles");
-}
+        const QByteArray crlf("\x0D\x0A");
+        row("front, whole bytes", "frontWrapRadioButton", "0D 0A", "", crlf, true);
+        row("front, across a byte boundary", "frontWrapRadioButton", "d0", "", crlf, true);
+        row("back pattern", "backWrapRadioButton", "", "0A", crlf, true);
+        row("back mode ignores the front field", "backWrapRadioButton", "0D", "", crlf, false);
+        row("front mode ignores the back field", "frontWrapRadioButton", "", "0A", crlf, false);
+        row("newline mode", "wrapRadioButton", "0D", "0A", crlf, false);
+        row("frame time mode", "timeWrapRadioButton", "0D", "0A", crlf, false);
+        row("no pending bytes", "frontWrapRadioButton", "0D", "", QByteArray(), false);
+        row("absent", "frontWrapRadioButton", "FF", "", crlf, false);
+    }
 
-// --- main-window form --------------------------------------------------------------------------
+    void delimiterPresent()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, front);
+        QFETCH(QString, back);
+        QFETCH(QByteArray, bytes);
 
-void tst_Widgets::formComboItems_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<int>("current");
+        ExtraSettingDialog dialog(&top);
+        dialog.setDelimiterWrapEnabled(true);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("frontWrapLineEdit"), front);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("backWrapLineEdit"), back);
+        chooseWrapMode(dialog, button);
 
-    row("baud rates", "burdrateComboBox",
-        QStringList { "110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps",
-            "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps", "230400 bps",
-            "460800 bps", "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" },
-        0);
-    row("data bits", "dataBitsComboBox", QStringList { "5 bit", "6 bit", "7 bit", "8 bit" }, 3);
-    row("parity", "checksumComboBox", QStringList { "None", "Odd", "Even", "Mark", "Space" }, 0);
-    row("stop bits", "stopBitsComboBox", QStringList { "1 bit", "1.5 bit", "2 bit" }, 0);
-    row("ports, filled by the scan", "serialNumComboBox", QStringList(), -1);
-}
+        QTEST(dialog.delimiterPresent(bytes), "present");
+    }
 
-void tst_Widgets::formComboItems()
-{
-    QFETCH(QString, name);
+    void setMinTray_data()
+    {
+        QTest::addColumn<QList<bool>>("calls");
+        QTest::addColumn<bool>("minTray");
+        QTest::addColumn<QList<bool>>("toggles");
 
-    QMainWindow window;
-    Ui::MainWindow ui;
-    ui.setupUi(&window);
-    auto* combo = window.findChild<QComboBox*>(name);
-    QVERIFY(combo);
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    QTEST(texts, "items");
-    QTEST(combo->currentIndex(), "current");
-}
+        // Checking a radio button toggles it once; the hand-over then emits toggled once more.
+        row("start-up, tray", QList<bool> { true }, true, QList<bool> { true, true });
+        row("start-up, quit", QList<bool> { false }, false, QList<bool> { false });
+        row("tray, then quit", QList<bool> { true, false }, false,
+            QList<bool> { true, true, false, false });
+        row("tray twice", QList<bool> { true, true }, true, QList<bool> { true, true, true });
+    }
 
-void tst_Widgets::formActions_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("toolTip");
-    QTest::addColumn<QKeySequence>("shortcut");
+    void setMinTray()
+    {
+        QFETCH(QList<bool>, calls);
+        QFETCH(bool, minTray);
 
-    row("operator", "actionOperator", "操作隐藏(&H)", "操作隐藏", QKeySequence("Ctrl+H"));
-    row("extra setting", "actionExtraSetting", "个性设置(&X)", "个性设置", QKeySequence("Ctrl+X"));
-    row("log shared", "actionLogShared", "日志共享(&D)", "日志共享", QKeySequence("Ctrl+D"));
-    row("log filter", "actionLogFilter", "日志过滤(&B)", "日志过滤", QKeySequence("Ctrl+B"));
-    row("update log", "actionUpdateLog", "更新记录(&I)", "更新记录", QKeySequence("Ctrl+I"));
-    row("welcome", "actionWelcome", "欢迎打赏(&J)", "欢迎打赏", QKeySequence("Ctrl+J"));
-    row("technical support", "actionTechnicalSupport", "技术支持", "技术支持", QKeySequence());
-    row("newest version", "actionDownLastVersion", "下载最新版", "下载最新版", QKeySequence());
-    row("web server", "actionOrvWeb", "OrvWeb服务器(&W)", "OrvWeb服务器", QKeySequence("Ctrl+W"));
-}
+        ExtraSettingDialog dialog(&top);
+        QSignalSpy spy(
+            dialog.findChild<QRadioButton*>("minTrayRadioButton"), &QRadioButton::toggled);
 
-void tst_Widgets::formActions()
-{
-    QFETCH(QString, name);
+        for (bool call : calls)
+            dialog.setMinTray(call);
 
-    QMainWindow window;
-    Ui::MainWindow ui;
-    ui.setupUi(&window);
-    auto* action = window.findChild<QAction*>(name);
-    QVERIFY(action);
-    QTEST(action->text(), "text");
-    QTEST(action->toolTip(), "toolTip");
-    QTEST(action->shortcut(), "shortcut");
-}
+        QCOMPARE(dialog.isMinTray(), minTray);
+        QCOMPARE(states(dialog, { "minTrayRadioButton", "quitRadioButton" }),
+            QString(minTray ? "on off" : "off on"));
+        QList<bool> seen;
+        for (const QList<QVariant>& args : spy)
+            seen << args.at(0).toBool();
+        QTEST(seen, "toggles");
+    }
 
-void tst_Widgets::formToolBarAndMenus()
-{
-    QMainWindow window;
-    Ui::MainWindow ui;
-    ui.setupUi(&window);
+    // --- main-window form ------------------------------------------------------------------------
 
-    const auto names = [](const QList<QAction*>& actions) {
-        QStringList list;
-        for (QAction* action : actions)
-            list << (action->isSeparator() ? QStringLiteral("--") : action->objectName());
-        return list;
-    };
-    QCOMPARE(names(ui.toolBar->actions()),
-        QStringList({ "actionOperator", "--", "actionExtraSetting", "--", "actionLogShared",
-            "actionLogFilter", "--", "actionWelcome", "--" }));
-    QCOMPARE(ui.toolBar->windowTitle(), QStringLiteral("toolBar"));
-    QCOMPARE(window.toolBarArea(ui.toolBar), Qt::TopToolBarArea);
-    QCOMPARE(names(ui.functionSetMenu->actions()),
-        QStringList({ "actionOperator", "actionExtraSetting", "actionLogShared", "actionLogFilter",
-            "actionUpdateLog" }));
-    QCOMPARE(names(ui.supportMenu->actions()),
-        QStringList({ "actionTechnicalSupport", "actionDownLastVersion" }));
-    QVERIFY(ui.styleMenu->actions().isEmpty());
+    void formComboItems_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<int>("current");
 
-    QStringList titles;
-    for (QAction* action : ui.menubar->actions())
-        titles << action->text();
-    QCOMPARE(titles, QStringList({ "窗口风格", "功能设置", "支持" }));
+        row("baud rates", "burdrateComboBox",
+            QStringList { "110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps",
+                "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps", "230400 bps",
+                "460800 bps", "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" },
+            0);
+        row("data bits", "dataBitsComboBox", QStringList { "5 bit", "6 bit", "7 bit", "8 bit" }, 3);
+        row("parity", "checksumComboBox", QStringList { "None", "Odd", "Even", "Mark", "Space" },
+            0);
+        row("stop bits", "stopBitsComboBox", QStringList { "1 bit", "1.5 bit", "2 bit" }, 0);
+        row("ports, filled by the scan", "serialNumComboBox", QStringList(), -1);
+    }
 
-    // Placed nowhere, so its shortcut can never fire.
-    QVERIFY(ui.actionOrvWeb->associatedWidgets().isEmpty());
+    void formComboItems()
+    {
+        QFETCH(QString, name);
 
-    QCOMPARE(window.size(), QSize(1034, 706));
-    QCOMPARE(ui.recvAreaGroupBox->title(), QStringLiteral("接收区 - 来源串口"));
-    QCOMPARE(ui.recvShowText->parentWidget(), ui.recvAreaGroupBox);
-    QCOMPARE(ui.maxRowsSpinBox->maximum(), 10000000);
-    QCOMPARE(ui.maxRowsSpinBox->singleStep(), 100);
-    QCOMPARE(ui.maxRowsSpinBox->value(), 100000);
-    QCOMPARE(ui.timeAutoSpinBox->maximum(), 300000);
-    QCOMPARE(ui.timeAutoSpinBox->singleStep(), 1000);
-    QCOMPARE(ui.timeAutoSpinBox->value(), 1000);
-    QVERIFY(ui.showTimeCheckBox->isChecked());
-    QVERIFY(!ui.addLFCheckBox->isChecked());
-    QCOMPARE(ui.label_7->text(), QStringLiteral("   超过"));
-    QCOMPARE(ui.sendDataButton->minimumHeight(), 23);
-    QCOMPARE(ui.fileProgressBar->maximum(), 5000);
-}
+        QMainWindow window;
+        Ui::MainWindow ui;
+        ui.setupUi(&window);
+        auto* combo = window.findChild<QComboBox*>(name);
+        QVERIFY(combo);
+        QStringList texts;
+        for (int i = 0; i < combo->count(); ++i)
+            texts << combo->itemText(i);
+        QTEST(texts, "items");
+        QTEST(combo->currentIndex(), "current");
+    }
 
-// --- secondary windows -------------------------------------------------------------------------
+    void formActions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("action"); // text | tool tip | shortcut
 
-void tst_Widgets::dialogTitles_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QSize>("size");
+        row("operator", "actionOperator", "操作隐藏(&H) | 操作隐藏 | Ctrl+H");
+        row("extra setting", "actionExtraSetting", "个性设置(&X) | 个性设置 | Ctrl+X");
+        row("log shared", "actionLogShared", "日志共享(&D) | 日志共享 | Ctrl+D");
+        row("log filter", "actionLogFilter", "日志过滤(&B) | 日志过滤 | Ctrl+B");
+        row("update log", "actionUpdateLog", "更新记录(&I) | 更新记录 | Ctrl+I");
+        row("welcome", "actionWelcome", "欢迎打赏(&J) | 欢迎打赏 | Ctrl+J");
+        row("technical support", "actionTechnicalSupport", "技术支持 | 技术支持 | ");
+        row("newest version", "actionDownLastVersion", "下载最新版 | 下载最新版 | ");
+        row("web server", "actionOrvWeb", "OrvWeb服务器(&W) | OrvWeb服务器 | Ctrl+W");
+    }
 
-    row("WelcomeDialog", "Quillon - 欢迎打赏", QSize());
-    row("KeyHighlightDialog", "Quillon - 关键词高亮", QSize(400, 505));
-    row("LogFilterDialog", "Quillon - 日志过滤", QSize(849, 546));
-    row("AdditionFunction", "Quillon - 附加功能", QSize(649, 404));
-    row("AdvancedSend", "Quillon - 高级发送", QSize(420, 434));
-    row("LogSharedDialog", "Quillon - 日志共享功能", QSize(483, 159));
-    row("ExtraSettingDialog", "Quillon - 个性设置", QSize(481, 267));
-}
+    void formActions()
+    {
+        QFETCH(QString, name);
 
-void tst_Widgets::dialogTitles()
-{
-    QFETCH(QSize, size);
+        QMainWindow window;
+        Ui::MainWindow ui;
+        ui.setupUi(&window);
+        auto* action = window.findChild<QAction*>(name);
+        QVERIFY(action);
+        QTEST(QStringList({ action->text(), action->toolTip(),
+                              action->shortcut().toString(QKeySequence::PortableText) })
+                  .join(" | "),
+            "action");
+    }
 
-    QTemporaryDir dir;
-    QSettings settings(dir.filePath("Settings.ini"), QSettings::IniFormat);
-    QWidget parent;
-    const QByteArray kind = QTest::currentDataTag();
-    QScopedPointer<QDialog> dialog;
-    if (kind == "WelcomeDialog")
-        dialog.reset(new WelcomeDialog(&parent));
-    else if (kind == "KeyHighlightDialog")
-        dialog.reset(new KeyHighlightDialog(&settings, &parent));
-    else if (kind == "LogFilterDialog")
-        dialog.reset(new LogFilterDialog(&parent));
-    else if (kind == "AdditionFunction")
-        dialog.reset(new AdditionFunction(&parent));
-    else if (kind == "AdvancedSend")
-        dialog.reset(new AdvancedSend(&parent));
-    else if (kind == "LogSharedDialog")
-        dialog.reset(new LogSharedDialog(&parent));
-    else
-        dialog.reset(new ExtraSettingDialog(&parent));
+    void formToolBarAndMenus()
+    {
+        QMainWindow window;
+        Ui::MainWindow ui;
+        ui.setupUi(&window);
 
-    QTEST(dialog->windowTitle(), "title");
-    QCOMPARE(dialog->parentWidget(), &parent);
-    QVERIFY(!dialog->isVisible());
-    if (size.isValid())
-        QCOMPARE(dialog->size(), size);
-}
+        const auto names = [](const QList<QAction*>& actions) {
+            QStringList list;
+            for (QAction* action : actions)
+                list << (action->isSeparator() ? QStringLiteral("--") : action->objectName());
+            return list;
+        };
+        QCOMPARE(names(ui.toolBar->actions()),
+            QStringList({ "actionOperator", "--", "actionExtraSetting", "--", "actionLogShared",
+                "actionLogFilter", "--", "actionWelcome", "--" }));
+        QCOMPARE(ui.toolBar->windowTitle(), QStringLiteral("toolBar"));
+        QCOMPARE(window.toolBarArea(ui.toolBar), Qt::TopToolBarArea);
+        QCOMPARE(names(ui.functionSetMenu->actions()),
+            QStringList({ "actionOperator", "actionExtraSetting", "actionLogShared",
+                "actionLogFilter", "actionUpdateLog" }));
+        QCOMPARE(names(ui.supportMenu->actions()),
+            QStringList({ "actionTechnicalSupport", "actionDownLastVersion" }));
+        QVERIFY(ui.styleMenu->actions().isEmpty());
 
-void tst_Widgets::shellInterfaces()
-{
-    QWidget parent;
+        QCOMPARE(entries(ui.menubar->actions()), QStringList({ "窗口风格", "功能设置", "支持" }));
 
-    WelcomeDialog welcome(&parent);
-    const auto* image = welcome.findChild<QLabel*>("imageLabel");
-    QVERIFY(image);
-    QVERIFY(!image->pixmap(Qt::ReturnByValue).isNull());
+        // Placed nowhere, so its shortcut can never fire.
+        QVERIFY(ui.actionOrvWeb->associatedWidgets().isEmpty());
 
-    LogSharedDialog shared(&parent);
-    QCOMPARE(shared.shareMode(), 0);
-    QVERIFY(shared.sourceName().isEmpty());
-    QCOMPARE(shared.toAddressText(), QStringLiteral("192.168.1.100"));
-    shared.setToAddressText(QStringLiteral("10.0.0.7"));
-    QCOMPARE(shared.toAddressText(), QStringLiteral("10.0.0.7"));
+        QCOMPARE(window.size(), QSize(1034, 706));
+        QCOMPARE(ui.recvAreaGroupBox->title(), QStringLiteral("接收区 - 来源串口"));
+        QCOMPARE(ui.recvShowText->parentWidget(), ui.recvAreaGroupBox);
+        const auto spin = [](const QSpinBox* box) {
+            return QList<int>({ box->maximum(), box->singleStep(), box->value() });
+        };
+        QCOMPARE(spin(ui.maxRowsSpinBox), QList<int>({ 10000000, 100, 100000 }));
+        QCOMPARE(spin(ui.timeAutoSpinBox), QList<int>({ 300000, 1000, 1000 }));
+        QVERIFY(ui.showTimeCheckBox->isChecked() && !ui.addLFCheckBox->isChecked());
+        QCOMPARE(ui.label_7->text(), QStringLiteral("   超过"));
+        QCOMPARE(ui.sendDataButton->minimumHeight(), 23);
+        QCOMPARE(ui.fileProgressBar->maximum(), 5000);
+    }
 
-    AdditionFunction addition(&parent);
-    QVERIFY(!addition.isMcuUpgradeChecked());
-    addition.setMcuUpgradeChecked(true);
-    QVERIFY(addition.isMcuUpgradeChecked());
-    QByteArray type;
-    QByteArray key;
-    addition.mcuUpgradeParams(type, key);
-    QCOMPARE(type, QByteArray("2"));
-    QCOMPARE(key, QByteArray("PLUMB24680QRSTU1357908642VWXYZ97531DEFGH"));
-    QCOMPARE(addition.findChild<QLineEdit*>("mcuKeyLineEdit")->echoMode(),
-        QLineEdit::PasswordEchoOnEdit);
-    addition.findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(4);
-    addition.mcuUpgradeParams(type, key);
-    QCOMPARE(type, QByteArray("5"));
+    // --- secondary windows -----------------------------------------------------------------------
 
-    AdvancedSend advanced(&parent);
-    QVERIFY(!advanced.findChild<QWidget*>("sendButton")->isEnabled());
-}
+    void dialogTitles_data()
+    {
+        QTest::addColumn<DialogMaker>("make");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QSize>("size");
+
+        row("WelcomeDialog", make<WelcomeDialog>(), "Quillon - 欢迎打赏", QSize());
+        row("KeyHighlightDialog", make<KeyHighlightDialog>(), "Quillon - 关键词高亮",
+            QSize(400, 505));
+        row("LogFilterDialog", make<LogFilterDialog>(), "Quillon - 日志过滤", QSize(849, 546));
+        row("AdditionFunction", make<AdditionFunction>(), "Quillon - 附加功能", QSize(649, 404));
+        row("AdvancedSend", make<AdvancedSend>(), "Quillon - 高级发送", QSize(420, 434));
+        row("LogSharedDialog", make<LogSharedDialog>(), "Quillon - 日志共享功能", QSize(483, 159));
+        row("ExtraSettingDialog", make<ExtraSettingDialog>(), "Quillon - 个性设置",
+            QSize(481, 267));
+    }
+
+    void dialogTitles()
+    {
+        QFETCH(DialogMaker, make);
+        QFETCH(QSize, size);
+
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath("Settings.ini"), QSettings::IniFormat);
+        QScopedPointer<QDialog> dialog(make(&top, &settings));
+        QTEST(dialog->windowTitle(), "title");
+        QCOMPARE(dialog->parentWidget(), &top);
+        QVERIFY(!dialog->isVisible());
+        if (size.isValid())
+            QCOMPARE(dialog->size(), size);
+    }
+
+    void shellInterfaces()
+    {
+
+        WelcomeDialog welcome(&top);
+        const auto* image = welcome.findChild<QLabel*>("imageLabel");
+        QVERIFY(image);
+        QVERIFY(!image->pixmap(Qt::ReturnByValue).isNull());
+
+        LogSharedDialog shared(&top);
+        QCOMPARE(shared.shareMode(), 0);
+        QVERIFY(shared.sourceName().isEmpty());
+        QCOMPARE(shared.toAddressText(), QStringLiteral("192.168.1.100"));
+        shared.setToAddressText(QStringLiteral("10.0.0.7"));
+        QCOMPARE(shared.toAddressText(), QStringLiteral("10.0.0.7"));
+
+        AdditionFunction addition(&top);
+        QVERIFY(!addition.isMcuUpgradeChecked());
+        addition.setMcuUpgradeChecked(true);
+        QVERIFY(addition.isMcuUpgradeChecked());
+        QByteArray type;
+        QByteArray key;
+        addition.mcuUpgradeParams(type, key);
+        QCOMPARE(type, QByteArray("2"));
+        QCOMPARE(key, QByteArray("PLUMB24680QRSTU1357908642VWXYZ97531DEFGH"));
+        QCOMPARE(addition.findChild<QLineEdit*>("mcuKeyLineEdit")->echoMode(),
+            QLineEdit::PasswordEchoOnEdit);
+        addition.findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(4);
+        addition.mcuUpgradeParams(type, key);
+        QCOMPARE(type, QByteArray("5"));
+
+        AdvancedSend advanced(&top);
+        QVERIFY(!advanced.findChild<QWidget*>("sendButton")->isEnabled());
+    }
+
+private:
+    // The menu's entries, "--" for a separator; or only the entries that can be chosen.
+    static QStringList entries(const QList<QAction*>& actions, bool enabledOnly = false)
+    {
+        QStringList texts;
+        for (QAction* action : actions) {
+            if (!enabledOnly)
+                texts << (action->isSeparator() ? QStringLiteral("--") : action->text());
+            else if (!action->isSeparator() && action->isEnabled())
+                texts << action->text();
+        }
+        return texts;
+    }
+
+    // Chooses the entry from the view's menu; false if the menu has no such entry.
+    static bool trigger(TextBrowser& view, const QString& entry)
+    {
+        QScopedPointer<QMenu> menu(view.createContextMenu());
+        for (QAction* action : menu->actions()) {
+            if (action->text() == entry) {
+                action->trigger();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Each widget's state: "on" or "off" for a button, "/disabled" added when it can't be used.
+    static QString states(QWidget& dialog, const QStringList& names)
+    {
+        QStringList found;
+        for (const QString& name : names) {
+            auto* widget = dialog.findChild<QWidget*>(name);
+            auto* button = qobject_cast<QAbstractButton*>(widget);
+            const QString enabled = !widget ? "missing" : widget->isEnabled() ? "" : "disabled";
+            if (!button)
+                found << (enabled.isEmpty() ? "enabled" : enabled);
+            else
+                found << QString(button->isChecked() ? "on" : "off")
+                        + (enabled.isEmpty() ? "" : "/" + enabled);
+        }
+        return found.join(' ');
+    }
+
+    QWidget top; // the windows' parent, as the main window is
+
+    static void chooseWrapMode(ExtraSettingDialog& dialog, const QString& button)
+    {
+        dialog.setDelimiterWrapEnabled(true);
+        dialog.findChild<QRadioButton*>(button)->click();
+    }
+};
 
 QTEST_MAIN(tst_Widgets)
 #include "tst_widgets.moc"
