@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -28,23 +29,6 @@ static QStringList numbered(int from, int to)
     for (int i = from; i < to; ++i)
         lines << QStringLiteral("L%1").arg(i);
     return lines;
-}
-
-static QtMessageHandler testHandler = nullptr;
-
-// Keeps the per-tick debug line out of the test output; the tests about that line hear it.
-static void quietNum1(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (type == QtDebugMsg && text.startsWith(QLatin1String("num1")))
-        return;
-    testHandler(type, context, text);
-}
-
-static void quiet()
-{
-    QtMessageHandler previous = qInstallMessageHandler(quietNum1);
-    if (previous != quietNum1)
-        testHandler = previous;
 }
 
 // --- the range search --------------------------------------------------------------------------
@@ -100,16 +84,13 @@ class tst_LogFilter : public QObject {
 private slots:
     void init()
     {
-        quiet();
+        // Keeps the per-tick debug line out of the test output; the tests about it turn it on.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
         parent.reset(new QWidget);
+        d = new LogFilterDialog(parent.get());
     }
 
-    void cleanup()
-    {
-        parent.reset();
-        if (testHandler)
-            qInstallMessageHandler(testHandler);
-    }
+    void cleanup() { parent.reset(); }
 
     // the range search on its own
     void findKeywordRange_data()
@@ -324,37 +305,34 @@ private slots:
         QFETCH(Keys, keys);
         QFETCH(QStringList, feeds);
         QFETCH(QString, bold);
-        LogFilterDialog d(parent.get());
         for (const Key& k : keys)
-            setKeyword(d, k.slot, k.text, k.direction, k.count);
+            setKeyword(k.slot, k.text, k.direction, k.count);
         for (const QString& text : feeds)
-            feed(d, text);
-        QTEST(shown(d), "view");
-        QTEST(d.filter().lines(), "left");
+            feed(text);
+        QTEST(shown(), "view");
+        QTEST(d->filter().lines(), "left");
         if (!bold.isNull())
-            QCOMPARE(boldMask(d), bold);
+            QCOMPARE(boldMask(), bold);
     }
 
     void belowShowsMatchAtOnceAndContextLater()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR", 2, 2);
-        qInstallMessageHandler(testHandler); // this test hears the per-tick line
+        setKeyword(1, "ERR", 2, 2);
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
         QTest::ignoreMessage(QtDebugMsg, "num1 2 start 1 end 1");
-        feed(d, "a\nERR");
-        QCOMPARE(shown(d), QString("ERR")); // the last line of a burst waits for nothing
-        QVERIFY(d.filter().lines().isEmpty());
-        feed(d, "b");
-        QCOMPARE(shown(d), QString("ERR\nb"));
-        feed(d, "c\nd");
-        QCOMPARE(state(d), QString("ERR\nb\nc [timer off]"));
-        QVERIFY(d.filter().lines().isEmpty());
+        feed("a\nERR");
+        QCOMPARE(shown(), QString("ERR")); // the last line of a burst waits for nothing
+        QVERIFY(d->filter().lines().isEmpty());
+        feed("b");
+        QCOMPARE(shown(), QString("ERR\nb"));
+        feed("c\nd");
+        QCOMPARE(state(), QString("ERR\nb\nc [timer off]"));
+        QVERIFY(d->filter().lines().isEmpty());
     }
 
     void everyRunOfOneTickIsShown()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ALARM", 0, 1);
+        setKeyword(1, "ALARM", 0, 1);
         QStringList lines = numbered(0, 400);
         QStringList expected;
         for (int i = 0; i < 400; i += 4) {
@@ -363,8 +341,8 @@ private slots:
         }
         // Two ticks take it all on a quiet machine; the time budget may spread it over more (under
         // the sanitizers), never drop a run.
-        feed(d, lines.join('\n'), 50);
-        QCOMPARE(shown(d), expected.join('\n'));
+        feed(lines.join('\n'), 50);
+        QCOMPARE(shown(), expected.join('\n'));
     }
 
     void unmatchedLinesAreNotKept_data()
@@ -383,113 +361,105 @@ private slots:
         QFETCH(int, direction);
         QFETCH(int, count);
         QFETCH(int, kept);
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 3, "never", direction, count);
-        feed(d, numbered(0, 150).join('\n'), 1);
+        setKeyword(3, "never", direction, count);
+        feed(numbered(0, 150).join('\n'), 1);
         // Only what a later match could still show above it stays.
-        QCOMPARE(d.filter().lines(), numbered(150 - kept, 150));
-        QCOMPARE(state(d), QString(" [timer off]"));
-        setKeyword(d, 3, "never", direction, count);
-        feed(d, "never mind");
-        QCOMPARE(shown(d), (numbered(150 - kept, 150) << "never mind").join('\n'));
+        QCOMPARE(d->filter().lines(), numbered(150 - kept, 150));
+        QCOMPARE(state(), QString(" [timer off]"));
+        setKeyword(3, "never", direction, count);
+        feed("never mind");
+        QCOMPARE(shown(), (numbered(150 - kept, 150) << "never mind").join('\n'));
     }
 
     void cacheIsBoundedByLines()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "L0");
-        setKeyword(d, 2, "never");
-        d.appendFilteredLog(numbered(0, 15000).join('\n'));
-        QCOMPARE(d.filter().lines().size(), 15000);
-        setKeyword(d, 1, "never");
-        d.appendFilteredLog(numbered(15000, 21000).join('\n'));
-        QCOMPARE(d.filter().lines().size(), LogFilterCore::kMaxLines);
-        QCOMPARE(d.filter().lines().first(), QString("L1000"));
+        setKeyword(1, "L0");
+        setKeyword(2, "never");
+        d->appendFilteredLog(numbered(0, 15000).join('\n'));
+        QCOMPARE(d->filter().lines().size(), 15000);
+        setKeyword(1, "never");
+        d->appendFilteredLog(numbered(15000, 21000).join('\n'));
+        QCOMPARE(d->filter().lines().size(), LogFilterCore::kMaxLines);
+        QCOMPARE(d->filter().lines().first(), QString("L1000"));
 
         // One batch larger than the bound keeps its newest lines; the display says at that place
         // how many went unexamined, and what follows is still filtered.
-        setKeyword(d, 1, "GONE");
+        setKeyword(1, "GONE");
         QStringList big = numbered(0, 20005);
         big[3] += " GONE";
         big[20004] += " GONE";
-        d.appendFilteredLog(big.join('\n'));
-        QCOMPARE(d.filter().lines().size(), LogFilterCore::kMaxLines);
-        QCOMPARE(d.filter().lines().last(), QString("L20004 GONE"));
-        QTRY_VERIFY(!d.cacheTimer()->isActive());
-        QCOMPARE(shown(d), QString("…（21005 行未过滤即被丢弃）…\nL20004 GONE"));
-        QCOMPARE(d.filter().droppedTotal(), qint64(21005));
+        d->appendFilteredLog(big.join('\n'));
+        QCOMPARE(d->filter().lines().size(), LogFilterCore::kMaxLines);
+        QCOMPARE(d->filter().lines().last(), QString("L20004 GONE"));
+        QTRY_VERIFY(!d->cacheTimer()->isActive());
+        QCOMPARE(shown(), QString("…（21005 行未过滤即被丢弃）…\nL20004 GONE"));
+        QCOMPARE(d->filter().droppedTotal(), qint64(21005));
     }
 
     void cacheIsBoundedByCharacters()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR");
+        setKeyword(1, "ERR");
         const QString wide(1 << 20, QLatin1Char('x'));
-        d.appendFilteredLog(QStringList { wide, wide, wide, wide, wide, wide, "ERR" }.join('\n'));
-        QVERIFY(d.filter().cachedChars() <= LogFilterCore::kMaxChars);
-        QCOMPARE(d.filter().lines().last(), QString("ERR"));
-        ticks(d, 2);
-        QCOMPARE(shown(d), QString("…（3 行未过滤即被丢弃）…\nERR"));
+        d->appendFilteredLog(QStringList { wide, wide, wide, wide, wide, wide, "ERR" }.join('\n'));
+        QVERIFY(d->filter().cachedChars() <= LogFilterCore::kMaxChars);
+        QCOMPARE(d->filter().lines().last(), QString("ERR"));
+        ticks(2);
+        QCOMPARE(shown(), QString("…（3 行未过滤即被丢弃）…\nERR"));
     }
 
     void displayIsBounded()
     {
-        LogFilterDialog d(parent.get());
-        QCOMPARE(d.displayLimit(), 100000);
-        d.setDisplayLimit(50);
-        setKeyword(d, 1, "L");
+        QCOMPARE(d->displayLimit(), 100000);
+        d->setDisplayLimit(50);
+        setKeyword(1, "L");
         for (int i = 0; i < 200; i += 7)
-            feed(d, numbered(i, qMin(200, i + 7)).join('\n'), 1);
-        ticks(d, 1);
-        QCOMPARE(d.displayedLines(), 50);
-        QCOMPARE(shown(d), numbered(150, 200).join('\n'));
-        d.findChild<QPushButton*>("clearButton")->click();
-        QCOMPARE(d.displayedLines(), 0);
+            feed(numbered(i, qMin(200, i + 7)).join('\n'), 1);
+        ticks(1);
+        QCOMPARE(d->displayedLines(), 50);
+        QCOMPARE(shown(), numbered(150, 200).join('\n'));
+        d->findChild<QPushButton*>("clearButton")->click();
+        QCOMPARE(d->displayedLines(), 0);
     }
 
     void emptyKeywordsCacheNothing()
     {
-        LogFilterDialog d(parent.get());
-        d.appendFilteredLog("ERR\nb");
-        QVERIFY(d.filter().lines().isEmpty());
-        QVERIFY(!d.cacheTimer()->isActive());
-        ticks(d, 3);
-        QCOMPARE(shown(d), QString());
+        d->appendFilteredLog("ERR\nb");
+        QVERIFY(d->filter().lines().isEmpty());
+        QVERIFY(!d->cacheTimer()->isActive());
+        ticks(3);
+        QCOMPARE(shown(), QString());
     }
 
     void clearedKeywordsEmptyCacheAtNextFeed()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 4, "never");
-        d.appendFilteredLog("a\nb\nc");
-        QCOMPARE(d.filter().lines().size(), 3);
-        setKeyword(d, 4, "");
-        QCOMPARE(d.filter().lines().size(), 3); // only a feed looks at the keywords
-        d.appendFilteredLog("d");
-        QVERIFY(d.filter().lines().isEmpty());
+        setKeyword(4, "never");
+        d->appendFilteredLog("a\nb\nc");
+        QCOMPARE(d->filter().lines().size(), 3);
+        setKeyword(4, "");
+        QCOMPARE(d->filter().lines().size(), 3); // only a feed looks at the keywords
+        d->appendFilteredLog("d");
+        QVERIFY(d->filter().lines().isEmpty());
     }
 
     void timerRunsWhileWorkRemains()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR");
-        d.appendFilteredLog("a");
-        QCOMPARE(state(d), QString(" [timer on]"));
-        QCOMPARE(d.cacheTimer()->interval(), 10);
-        ticks(d, 1); // nothing to show, nothing left
-        QCOMPARE(state(d), QString(" [timer off]"));
-        feed(d, "ERR", 1);
-        QCOMPARE(state(d), QString(" [timer on]")); // the output is still to be shown
-        ticks(d, 1);
-        QCOMPARE(state(d), QString("ERR [timer off]"));
+        setKeyword(1, "ERR");
+        d->appendFilteredLog("a");
+        QCOMPARE(state(), QString(" [timer on]"));
+        QCOMPARE(d->cacheTimer()->interval(), 10);
+        ticks(1); // nothing to show, nothing left
+        QCOMPARE(state(), QString(" [timer off]"));
+        feed("ERR", 1);
+        QCOMPARE(state(), QString(" [timer on]")); // the output is still to be shown
+        ticks(1);
+        QCOMPARE(state(), QString("ERR [timer off]"));
     }
 
     // A user watching a busy log: 4,000 lines in bursts, every fourth an alarm. Every alarm is
     // shown, the last one too, with no more data after it.
     void busyLogShowsEveryMatch()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ALARM");
+        setKeyword(1, "ALARM");
         QStringList all;
         for (int i = 0; i < 4000;) {
             QStringList burst;
@@ -498,71 +468,67 @@ private slots:
                              .arg(i)
                              .arg(i % 4 == 3 ? "ALARM over temperature" : "status ok");
             all += burst;
-            d.appendFilteredLog(burst.join('\n'));
+            d->appendFilteredLog(burst.join('\n'));
             QTest::qWait(10); // the gap between a device's bursts
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!d.cacheTimer()->isActive(), 10000);
-        QCOMPARE(shown(d).split('\n'), all.filter("ALARM"));
+        QTRY_VERIFY_WITH_TIMEOUT(!d->cacheTimer()->isActive(), 10000);
+        QCOMPARE(shown().split('\n'), all.filter("ALARM"));
     }
 
     void outputShowsAtNextTick()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR");
-        feed(d, "ERR 1", 1);
-        QCOMPARE(shown(d), QString());
-        QCOMPARE(d.pendingHtml(), QString("<strong>ERR</strong> 1<br>"));
-        ticks(d, 1);
-        QCOMPARE(shown(d), QString("ERR 1"));
+        setKeyword(1, "ERR");
+        feed("ERR 1", 1);
+        QCOMPARE(shown(), QString());
+        QCOMPARE(d->pendingHtml(), QString("<strong>ERR</strong> 1<br>"));
+        ticks(1);
+        QCOMPARE(shown(), QString("ERR 1"));
 
         // The tick that produced output keeps the timer going until it is shown.
-        feed(d, "x\nERR 2", 1);
-        QVERIFY(d.cacheTimer()->isActive());
-        QTRY_COMPARE(state(d), QString("ERR 1\nERR 2 [timer off]"));
+        feed("x\nERR 2", 1);
+        QVERIFY(d->cacheTimer()->isActive());
+        QTRY_COMPARE(state(), QString("ERR 1\nERR 2 [timer off]"));
     }
 
     void heldMouseKeepsOutputPending()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR");
-        QWidget* viewport = d.findChild<QTextBrowser*>("textBrowser")->viewport();
+        setKeyword(1, "ERR");
+        QWidget* viewport = d->findChild<QTextBrowser*>("textBrowser")->viewport();
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
             Qt::NoModifier);
         QApplication::sendEvent(viewport, &press);
-        QVERIFY(!d.isDisplayReleased());
-        feed(d, "ERR 1");
-        feed(d, "ERR 2");
-        QCOMPARE(shown(d), QString());
+        QVERIFY(!d->isDisplayReleased());
+        feed("ERR 1");
+        feed("ERR 2");
+        QCOMPARE(shown(), QString());
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
             Qt::NoModifier);
         QApplication::sendEvent(viewport, &release);
-        QVERIFY(d.isDisplayReleased());
-        ticks(d, 1);
-        QCOMPARE(shown(d), QString("ERR 1\nERR 2"));
+        QVERIFY(d->isDisplayReleased());
+        ticks(1);
+        QCOMPARE(shown(), QString("ERR 1\nERR 2"));
     }
 
     void clearButtonKeepsPendingBatch()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR");
-        feed(d, "ERR 1");
-        feed(d, "ERR 2", 1);
-        QCOMPARE(shown(d), QString("ERR 1"));
-        d.findChild<QPushButton*>("clearButton")->click();
-        QCOMPARE(shown(d), QString());
-        ticks(d, 1);
-        QCOMPARE(shown(d), QString("ERR 2"));
+        setKeyword(1, "ERR");
+        feed("ERR 1");
+        feed("ERR 2", 1);
+        QCOMPARE(shown(), QString("ERR 1"));
+        d->findChild<QPushButton*>("clearButton")->click();
+        QCOMPARE(shown(), QString());
+        ticks(1);
+        QCOMPARE(shown(), QString("ERR 2"));
     }
 
     void debugLineForFirstKeyword()
     {
-        LogFilterDialog d(parent.get());
-        setKeyword(d, 1, "ERR", 0, 1);
-        setKeyword(d, 2, "b", 0, 0);
-        d.appendFilteredLog("a\nERR\nb");
-        qInstallMessageHandler(testHandler); // this test hears the per-tick line
+        setKeyword(1, "ERR", 0, 1);
+        setKeyword(2, "b", 0, 0);
+        d->appendFilteredLog("a\nERR\nb");
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
         QTest::ignoreMessage(QtDebugMsg, "num1 1 start 0 end 2");
-        ticks(d, 1);
+        ticks(1);
     }
 
     void receivedLinesReachTheFilter()
@@ -571,40 +537,41 @@ private slots:
         QVERIFY(bench.ready);
         MainWindow w;
         w.form()->showTimeCheckBox->setChecked(false);
-        LogFilterDialog* d = w.logFilter();
-        setKeyword(*d, 1, "fault", 2, 1);
+        d = w.logFilter();
+        setKeyword(1, "fault", 2, 1);
         QVERIFY(bench.openIn(w));
         QVERIFY(bench.pty.write("boot\nFAULT <7> & more\nnext\nidle\n"));
-        QTRY_COMPARE(shown(*d), QString("RX←◆FAULT <7> & more\nRX←◆next"));
+        QTRY_COMPARE(shown(), QString("RX←◆FAULT <7> & more\nRX←◆next"));
         QVERIFY(bench.boxes.calls.isEmpty());
     }
 
 private:
     std::unique_ptr<QWidget> parent; // of the dialogs, as the main window is
+    LogFilterDialog* d = nullptr; // the dialog under test: a child of parent, or the window's
 
-    static void setKeyword(
-        LogFilterDialog& d, int k, const QString& text, int direction = 0, int count = 0)
+    void setKeyword(int k, const QString& text, int direction = 0, int count = 0)
     {
-        d.findChild<QLineEdit*>(QStringLiteral("key%1LineEdit").arg(k))->setText(text);
-        d.findChild<QComboBox*>(QStringLiteral("key%1ComboBox").arg(k))->setCurrentIndex(direction);
-        d.findChild<QSpinBox*>(QStringLiteral("key%1SpinBox").arg(k))->setValue(count);
+        d->findChild<QLineEdit*>(QStringLiteral("key%1LineEdit").arg(k))->setText(text);
+        d->findChild<QComboBox*>(QStringLiteral("key%1ComboBox").arg(k))
+            ->setCurrentIndex(direction);
+        d->findChild<QSpinBox*>(QStringLiteral("key%1SpinBox").arg(k))->setValue(count);
     }
 
-    static QString shown(LogFilterDialog& d)
+    QString shown() const
     {
-        return d.findChild<QTextBrowser*>(QStringLiteral("textBrowser"))->toPlainText();
+        return d->findChild<QTextBrowser*>(QStringLiteral("textBrowser"))->toPlainText();
     }
 
     // What is shown, and whether the timer still runs.
-    static QString state(LogFilterDialog& d)
+    QString state() const
     {
-        return shown(d) + (d.cacheTimer()->isActive() ? " [timer on]" : " [timer off]");
+        return shown() + (d->cacheTimer()->isActive() ? " [timer on]" : " [timer off]");
     }
 
     // One character per shown character: '^' bold, '.' not bold, line ends kept.
-    static QString boldMask(LogFilterDialog& d)
+    QString boldMask() const
     {
-        QTextDocument* doc = d.findChild<QTextBrowser*>(QStringLiteral("textBrowser"))->document();
+        QTextDocument* doc = d->findChild<QTextBrowser*>(QStringLiteral("textBrowser"))->document();
         const QString text = doc->toPlainText();
         QString mask;
         for (int i = 0; i < text.size(); ++i) {
@@ -617,16 +584,16 @@ private:
         return mask;
     }
 
-    static void ticks(LogFilterDialog& d, int n)
+    void ticks(int n)
     {
         for (int i = 0; i < n; ++i)
-            d.doTimeoutCache();
+            d->doTimeoutCache();
     }
 
-    static void feed(LogFilterDialog& d, const QString& text, int tickCount = 2)
+    void feed(const QString& text, int tickCount = 2)
     {
-        d.appendFilteredLog(text);
-        ticks(d, tickCount);
+        d->appendFilteredLog(text);
+        ticks(tickCount);
     }
 };
 
