@@ -71,6 +71,7 @@ Pass recognised(qint64 at)
 } // namespace
 
 Q_DECLARE_METATYPE(Script)
+Q_DECLARE_METATYPE(Checksum::Kind)
 Q_DECLARE_METATYPE(FrameCodec::Result)
 Q_DECLARE_METATYPE(DeviceCommand::Payload)
 Q_DECLARE_METATYPE(ReplyAssembler::Step)
@@ -88,41 +89,32 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("hexInput");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("sum");
-        QTest::addColumn<QString>("complement");
-        const auto row = [](const char* tag, const char* text, bool hexInput, Checksum::Kind kind,
-                             const char* sum, const char* complement) {
-            QTest::newRow(tag) << QString(text) << hexInput << int(kind) << QString(sum)
-                               << QString(complement);
-        };
-
-        row("hex plain sum", "01 02 03", true, Checksum::PlainSum, "06", "f9");
-        row("hex sum of complements", "01 02 03", true, Checksum::ComplementSum, "f7", "08");
-        row("hex xor", "01 02 03", true, Checksum::XorSum, "00", "ff");
-        row("ascii plain sum wraps", "abc", false, Checksum::PlainSum, "26", "d9");
-        row("ascii xor", "abc", false, Checksum::XorSum, "60", "9f");
-        row("hex blanks only", "   ", true, Checksum::PlainSum, "00", "ff");
-        row("hex blanks only, complements", "   ", true, Checksum::ComplementSum, "00", "ff");
-        row("odd digits: first digit a byte", "123", true, Checksum::PlainSum, "24", "db");
-        row("lower-case digits, zero padded", "0a", true, Checksum::PlainSum, "0a", "f5");
-        row("line breaks and separators ignored", "01\n02,03", true, Checksum::PlainSum, "06",
-            "f9");
-        row("Chinese character in ascii is one 0x3F", "中", false, Checksum::PlainSum, "3f", "c0");
-        row("Latin-1 character in ascii is its own byte", "é", false, Checksum::PlainSum, "e9",
-            "16");
-        row("digits in ascii are characters", "01", false, Checksum::PlainSum, "61", "9e");
+        QTest::addColumn<Checksum::Kind>("kind");
+        QTest::addColumn<QString>("sums"); // the checksum, then its complement
+        const auto plain = Checksum::PlainSum, complements = Checksum::ComplementSum;
+        const auto xorSum = Checksum::XorSum;
+        row("hex plain sum", "01 02 03", true, plain, "06 f9");
+        row("hex sum of complements", "01 02 03", true, complements, "f7 08");
+        row("hex xor", "01 02 03", true, xorSum, "00 ff");
+        row("ascii plain sum wraps", "abc", false, plain, "26 d9");
+        row("ascii xor", "abc", false, xorSum, "60 9f");
+        row("hex blanks only", "   ", true, plain, "00 ff");
+        row("hex blanks only, complements", "   ", true, complements, "00 ff");
+        row("odd digits: first digit a byte", "123", true, plain, "24 db");
+        row("lower-case digits, zero padded", "0a", true, plain, "0a f5");
+        row("line breaks and separators ignored", "01\n02,03", true, plain, "06 f9");
+        row("Chinese character in ascii is one 0x3F", "中", false, plain, "3f c0");
+        row("Latin-1 character in ascii is its own byte", "é", false, plain, "e9 16");
+        row("digits in ascii are characters", "01", false, plain, "61 9e");
     }
 
     void checksum()
     {
         QFETCH(QString, text);
         QFETCH(bool, hexInput);
-        QFETCH(int, kind);
-        const quint8 sum
-            = Checksum::compute(Checksum::inputBytes(text, hexInput), Checksum::Kind(kind));
-        QTEST(Checksum::hexByte(sum), "sum");
-        QTEST(Checksum::hexByte(0xFF - sum), "complement");
+        QFETCH(Checksum::Kind, kind);
+        const quint8 sum = Checksum::compute(Checksum::inputBytes(text, hexInput), kind);
+        QTEST(Checksum::hexByte(sum) + ' ' + Checksum::hexByte(0xFF - sum), "sums");
     }
 
     // Character/hex
@@ -328,22 +320,21 @@ private slots:
         QTest::addColumn<QString>("frameStart"); // the frame up to and including the count byte
         const QString d255 = QString(510, QLatin1Char('a'));
         const QString d256 = QString(512, QLatin1Char('0'));
+        const auto ok = DeviceCommand::Payload::Ok, empty = DeviceCommand::Payload::Empty;
+        const auto notHex = DeviceCommand::Payload::NotHex;
 
-        row("blanks allowed", "01 02 0a", DeviceCommand::Payload::Ok, "AA7580000900AABB4201FE03");
-        row("255 bytes: count FF, length 0105", d255, DeviceCommand::Payload::Ok,
-            "AA7580010500AABB4201FEFF");
+        row("blanks allowed", "01 02 0a", ok, "AA7580000900AABB4201FE03");
+        row("255 bytes: count FF, length 0105", d255, ok, "AA7580010500AABB4201FEFF");
         row("256 bytes refused", d256, DeviceCommand::Payload::TooLong, "");
-        row("empty", "", DeviceCommand::Payload::Empty, "");
-        row("blanks only", "   ", DeviceCommand::Payload::Empty, "");
-        row("not hex", "0G", DeviceCommand::Payload::NotHex, "");
-        row("odd digit count", "123", DeviceCommand::Payload::NotHex, "");
-        row("odd and too long: hex check first", d256 + QLatin1Char('1'),
-            DeviceCommand::Payload::NotHex, "");
-        row("line break", "01\n02", DeviceCommand::Payload::NotHex, "");
-        row("0x prefix", "0x01", DeviceCommand::Payload::NotHex, "");
-        row("sign", "+1", DeviceCommand::Payload::NotHex, "");
-        row("tab", "01\t02", DeviceCommand::Payload::NotHex, "");
-        const auto ok = DeviceCommand::Payload::Ok;
+        row("empty", "", empty, "");
+        row("blanks only", "   ", empty, "");
+        row("not hex", "0G", notHex, "");
+        row("odd digit count", "123", notHex, "");
+        row("odd and too long: hex check first", d256 + QLatin1Char('1'), notHex, "");
+        row("line break", "01\n02", notHex, "");
+        row("0x prefix", "0x01", notHex, "");
+        row("sign", "+1", notHex, "");
+        row("tab", "01\t02", notHex, "");
         row("one byte", "01", ok, "AA7580000700AABB4201FE01");
         row("bytes that look like frame starts", "AA7580557A80", ok, "AA7580000C00AABB4201FE06");
         QByteArray longest;
@@ -555,11 +546,11 @@ private slots:
     {
         QTest::addColumn<Script>("script");
         const QByteArray sep = "==================================================\r\n";
-        const QString sepLine = QStringLiteral("line:") + QString::fromLatin1(sep.trimmed());
-        const QString banner = QStringLiteral("line:Copyright (C) 2015 Brenlow");
-        const QString keyLine = QStringLiteral("write:") + QString::fromLatin1(key);
-        const QString requestLine = QStringLiteral("line:请传送主程序HEX文件...");
-        const QByteArray request = gbk(QStringLiteral("请传送主程序HEX文件...\r\n>>\r\n"));
+        const QString sepLine = "line:" + QString::fromLatin1(sep.trimmed());
+        const QString banner = "line:Copyright (C) 2015 Brenlow";
+        const QString keyLine = "write:" + QString::fromLatin1(key);
+        const QString requestLine = "line:请传送主程序HEX文件...";
+        const QByteArray request = gbk("请传送主程序HEX文件...\r\n>>\r\n");
 
         row("menu framed twice: type written twice",
             Script { recognised(0),
@@ -576,16 +567,16 @@ private slots:
                     "write:2" } } });
         row("banner alone answers nothing",
             Script { Pass { 0, "Copyright (C) 2015 Brenlow\r\n" + sep, { banner, sepLine } } });
-        const QByteArray prompt = gbk(QStringLiteral("请输入操作密码："));
+        const QByteArray prompt = gbk("请输入操作密码：");
         // The pass at 0 sets the time of the last run.
         row("unterminated password prompt answered 200 ms after the last run",
             Script { recognised(0), Pass { 0 }, Pass { 150, prompt, {}, prompt.size() },
                 Pass { 199, {}, {}, prompt.size() },
-                Pass { 200, {}, { QStringLiteral("line:请输入操作密码："), keyLine } } });
+                Pass { 200, {}, { "line:请输入操作密码：", keyLine } } });
         row("confirmation prompt answered with the key",
             Script { recognised(0),
-                Pass { 10, gbk(QStringLiteral("****\r\n请再次输入密码：\n")),
-                    { "line:****", QStringLiteral("line:请再次输入密码："), keyLine } } });
+                Pass { 10, gbk("****\r\n请再次输入密码：\n"),
+                    { "line:****", "line:请再次输入密码：", keyLine } } });
         row("file request clicks the send button",
             Script { recognised(0), Pass { 10, request, { requestLine, "click", "prompt:>>" } } });
         Pass noPath = Pass { 10, request, { requestLine, "prompt:>>" } };
@@ -594,7 +585,7 @@ private slots:
         // The click stops the running transfer, so the boot line finds none to stop.
         row("file request during a transfer toggles it",
             Script { recognised(0),
-                running(Pass { 10, gbk(QStringLiteral("请传送主程序HEX文件...\nBoot\n")),
+                running(Pass { 10, gbk("请传送主程序HEX文件...\nBoot\n"),
                     { requestLine, "click", "line:Boot" } }) });
         row("only whole-line prompts are prompts",
             Script { Pass {
@@ -620,16 +611,16 @@ private slots:
                 Pass { 10, "boot-\n" + sep, { "line:boot-", sepLine, "cursor", "write:2" } } });
         row("success unchecks and forgets the loader",
             Script { recognised(0),
-                Pass { 10, gbk(QStringLiteral("文件下载成功！\r\n") + QString::fromLatin1(sep)),
-                    { QStringLiteral("line:文件下载成功！"), "uncheck", sepLine } } });
+                Pass { 10, gbk("文件下载成功！\r\n" + QString::fromLatin1(sep)),
+                    { "line:文件下载成功！", "uncheck", sepLine } } });
         row("8192 unterminated bytes are taken at once",
             Script { Pass { 0, QByteArray(8191, 'a'), {}, 8191 },
-                Pass { 0, "b", { QStringLiteral("line:") + QString(8191, 'a') + 'b' } } });
+                Pass { 0, "b", { "line:" + QString(8191, 'a') + 'b' } } });
         static const char raw[] = "\0\0x\r\n\r\n\r\n\xd6\xd0\r\ntail";
         const QByteArray messy(raw, int(sizeof raw) - 1);
         row("zeros, carriage returns, empty lines, GBK, unterminated tail",
             Script { Pass { 0, messy, {}, messy.size() },
-                Pass { 200, {}, { "line:  x", QStringLiteral("line:中"), "line:tail" } } });
+                Pass { 200, {}, { "line:  x", "line:中", "line:tail" } } });
         Pass typed = Pass { 100, sep.mid(20), { sepLine, "cursor", "write:5" } };
         typed.type = "5";
         row("type read when the line is answered",
@@ -657,23 +648,22 @@ private slots:
     {
         UpgradeDialogue d;
         QByteArray pending;
-        const UpgradeDialogue::Inputs in { false, true, "2", key };
-        const auto feed = [&](const QByteArray& bytes, qint64 at) {
-            pending += bytes;
-            d.feed(pending, at, in);
-        };
-        feed("Copyright (C) 2015 Brenlow\n", 0);
-        QVERIFY(d.bannerSeen() && !d.loaderSeen() && !d.waitingForDevice());
-        feed("boot-x m4\n", 10);
-        QVERIFY(d.bannerSeen() && d.loaderSeen());
-        feed(">\n", 20);
-        QVERIFY(d.waitingForDevice());
-        feed("", 5021); // time-out: everything forgotten
-        QVERIFY(!d.bannerSeen() && !d.loaderSeen() && !d.waitingForDevice());
-        feed("Copyright (C) 2015 Brenlow\nboot- m4\n>>\n", 6000);
-        QVERIFY(d.bannerSeen() && d.loaderSeen() && d.waitingForDevice());
-        feed("Boot\n", 6010);
-        QVERIFY(!d.bannerSeen() && !d.loaderSeen() && !d.waitingForDevice());
+        const struct {
+            const char* bytes;
+            qint64 at;
+            const char* flags; // those set after the bytes
+        } steps[] = { { "Copyright (C) 2015 Brenlow\n", 0, "banner" },
+            { "boot-x m4\n", 10, "banner loader" }, { ">\n", 20, "banner loader waiting" },
+            { "", 5021, "" }, // time-out: everything forgotten
+            { "Copyright (C) 2015 Brenlow\nboot- m4\n>>\n", 6000, "banner loader waiting" },
+            { "Boot\n", 6010, "" } };
+        for (const auto& step : steps) {
+            pending += step.bytes;
+            d.feed(pending, step.at, { false, true, "2", key });
+            const QStringList flags = { d.bannerSeen() ? "banner" : "",
+                d.loaderSeen() ? "loader" : "", d.waitingForDevice() ? "waiting" : "" };
+            QCOMPARE(flags.join(' ').simplified(), QString(step.flags));
+        }
     }
 };
 
