@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
@@ -18,7 +17,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <set>
 
 using Keyword = LogFilterCore::Keyword;
 using Keywords = LogFilterCore::Keywords;
@@ -68,14 +66,7 @@ static QString randomLine(QRandomGenerator& rng)
     return line;
 }
 
-// One keyword of the window: its number, text, direction and line count.
-struct Key {
-    int slot;
-    QString text;
-    int direction = 0;
-    int count = 0;
-};
-using Keys = QVector<Key>;
+using Keys = QVector<Keyword>; // set in the window from the first keyword on
 Q_DECLARE_METATYPE(Keys)
 
 class tst_LogFilter : public QObject {
@@ -260,10 +251,10 @@ private slots:
                   QTest::newRow(tag) << keys << feeds << view << left << bold;
               };
         const auto err = [](int direction, int count) {
-            return Keys { { 1, "ERR", direction, count } };
+            return Keys { { "ERR", direction, count } };
         };
 
-        row("相邻 0, selection ignores case", { { 1, "err" } }, { "a\nERR 5\nb" }, "ERR 5", {});
+        row("相邻 0, selection ignores case", { { "err" } }, { "a\nERR 5\nb" }, "ERR 5", {});
         row("相邻 1", err(0, 1), { "a\nb\nERR\nc\nd" }, "b\nERR\nc", { "d" });
         row("相邻 1 at the last line shows at once", err(0, 1), { "a\nb\nERR" }, "b\nERR", {});
         row("向上 3 cut at the first line", err(1, 3), { "a\nERR\nb" }, "a\nERR", { "b" });
@@ -271,21 +262,20 @@ private slots:
         row("向下 2 at the last line shows at once", err(2, 2), { "a\nb\nERR" }, "ERR", {});
         row("向下 1", err(2, 1), { "a\nERR\nb\nc" }, "ERR\nb", {});
         row("empty parts are lines", err(0, 1), { "\nERR\n\nx" }, "\nERR\n", { "x" });
-        row("overlappingRangesShownOnce", { { 1, "WARN", 0, 1 }, { 2, "ERR", 0, 1 } },
+        row("overlappingRangesShownOnce", { { "WARN", 0, 1 }, { "ERR", 0, 1 } },
             { "a\nERR\nWARN\nb\nc" }, "a\nERR\nWARN\nb", { "c" });
         QStringList lines = numbered(0, 10);
         lines[8] += " ERR";
         lines[2] += " WARN";
         lines[5] += " WARN";
-        row("matchesInsideAnotherRangeAreShown", { { 1, "ERR" }, { 2, "WARN" } },
-            { lines.join('\n') }, "L2 WARN\nL5 WARN\nL8 ERR", {});
+        row("matchesInsideAnotherRangeAreShown", { { "ERR" }, { "WARN" } }, { lines.join('\n') },
+            "L2 WARN\nL5 WARN\nL8 ERR", {});
         row("boldDoesNotLeakIntoNextBatch", err(2, 1), { "x ERR\nafter", "y ERR\nnext" },
             "x ERR\nafter\ny ERR\nnext", {}, "..^^^\n.....\n..^^^\n....");
         // Shown as plain text: what the device sent, never read as markup.
-        const auto plain = [&](const char* tag, const QString& line, const QString& keyword,
-                               const QString& bold) {
-            row(tag, { { 1, keyword } }, { line }, line, {}, bold);
-        };
+        const auto plain
+            = [&](const char* tag, const QString& line, const QString& keyword,
+                  const QString& bold) { row(tag, { { keyword } }, { line }, line, {}, bold); };
         plain("tags", "<b>ERR</b> & x", "ERR", "...^^^........");
         plain("entity text from the device", "a &amp; ERR", "ERR", "........^^^");
         plain("no tag in the batch, case differs", "1 < 2 && ERR", "err", "............");
@@ -300,8 +290,8 @@ private slots:
         QFETCH(Keys, keys);
         QFETCH(QStringList, feeds);
         QFETCH(QString, bold);
-        for (const Key& k : keys)
-            setKeyword(k.slot, k.text, k.direction, k.count);
+        for (int i = 0; i < keys.size(); ++i)
+            setKeyword(i + 1, keys[i].text, keys[i].direction, keys[i].count);
         for (const QString& text : feeds)
             feed(text);
         QTEST(shown(), "view");
