@@ -56,14 +56,17 @@ static bool lineByLine(
     return false;
 }
 
-static QString randomLine(QRandomGenerator& rng)
+// `count` lines of up to two words each.
+static QStringList randomLines(QRandomGenerator& rng, int count)
 {
     static const char* const words[] = { "ERR", "err", "ok", "warn", "x", "" };
-    QString line;
-    const int n = rng.bounded(3);
-    for (int i = 0; i < n; ++i)
-        line += QLatin1String(words[rng.bounded(6)]) + QLatin1Char(' ');
-    return line;
+    QStringList lines;
+    for (int i = 0; i < count; ++i) {
+        lines << QString();
+        for (int n = rng.bounded(3); n > 0; --n)
+            lines.last() += QLatin1String(words[rng.bounded(6)]) + QLatin1Char(' ');
+    }
+    return lines;
 }
 
 using Keys = QVector<Keyword>; // set in the window from the first keyword on
@@ -137,10 +140,7 @@ private slots:
         QRandomGenerator rng(4711);
         const QStringList keywords = { "err", "OK", "warn", "r", "zz" };
         for (int round = 0; round < 3000; ++round) {
-            QStringList cache;
-            const int size = rng.bounded(12);
-            for (int i = 0; i < size; ++i)
-                cache << randomLine(rng);
+            const QStringList cache = randomLines(rng, rng.bounded(12));
             const QString keyword = keywords.at(rng.bounded(keywords.size()));
             const int direction = rng.bounded(3);
             const int n = rng.bounded(4);
@@ -172,10 +172,8 @@ private slots:
             QString html;
             const int feeds = 1 + rng.bounded(30);
             for (int f = 0; f < feeds; ++f) {
-                QStringList batch;
-                const int n = 1 + rng.bounded(rng.bounded(10) == 0 ? 150 : 6);
-                for (int i = 0; i < n; ++i)
-                    batch << randomLine(rng);
+                const QStringList batch
+                    = randomLines(rng, 1 + rng.bounded(rng.bounded(10) == 0 ? 150 : 6));
                 all += batch;
                 core.feed(batch.join(QLatin1Char('\n')), true);
                 const int ticks = rng.bounded(3);
