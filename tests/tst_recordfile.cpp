@@ -92,13 +92,14 @@ private slots:
             << QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
     }
 
-    // Each text is written whole, then given one character at a time, so that pairs of
-    // surrogates are split between two pieces.
+    // Each text replaces an older, longer record, written whole, then given one character at a
+    // time, so that pairs of surrogates are split between two pieces.
     void writesTheText()
     {
         QFETCH(QString, text);
         QTemporaryDir dir;
         const QString path = dir.filePath("Orv_All_Rec_x.txt");
+        QVERIFY(RecordFile::write(path, lines(100, 50) + text));
         QString error = "untouched";
         QVERIFY(RecordFile::write(path, text, &error));
         QCOMPARE(readAll(path), local(text));
@@ -112,15 +113,6 @@ private slots:
         QCOMPARE(error, QString("untouched"));
         QCOMPARE(readAll(path), local(text));
         QCOMPARE(filesIn(dir), QStringList { "Orv_All_Rec_x.txt" });
-    }
-
-    void replacesAnOlderFile()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("r.txt");
-        QVERIFY(RecordFile::write(path, lines(100, 50)));
-        QVERIFY(RecordFile::write(path, "short"));
-        QCOMPARE(readAll(path), QByteArray("short"));
     }
 
     void missingFolderFails()
@@ -138,36 +130,35 @@ private slots:
     {
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("older"); // a record there before, or none
         // Failing within the stream's buffer, in the file's buffer, and far into the text.
-        QTest::newRow("a byte too many") << 4096 << QString(4097, 'a');
-        QTest::newRow("a line too many") << 4096 << lines(60, 80);
-        QTest::newRow("many times the limit") << 4096 << lines(20000, 120);
-        QTest::newRow("Chinese past the limit") << 1000 << QString(2000, QChar(0x6E29));
+        QTest::newRow("a byte too many") << 4096 << QString(4097, 'a') << QByteArray();
+        QTest::newRow("a line too many") << 4096 << lines(60, 80) << QByteArray();
+        QTest::newRow("many times the limit") << 4096 << lines(20000, 120) << QByteArray();
+        QTest::newRow("Chinese past the limit")
+            << 1000 << QString(2000, QChar(0x6E29)) << QByteArray();
+        QTest::newRow("keeps the older file")
+            << 4096 << lines(1000, 80) << QByteArray("the older record");
     }
 
     void writeFailureLeavesNothing()
     {
         QFETCH(int, limit);
         QFETCH(QString, text);
+        QFETCH(QByteArray, older);
         QTemporaryDir dir;
         const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
+        QVERIFY(older.isNull() || RecordFile::write(path, older));
         QCOMPARE(writeInLimitedChild(path, text, rlim_t(limit)), int(FailedWithReason));
-        QCOMPARE(filesIn(dir), QStringList());
+        // Neither a temporary piece nor a broken record is left; an older one stays as it was.
+        QCOMPARE(
+            filesIn(dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
+        QCOMPARE(readAll(path), older.isNull() ? QByteArray("<unreadable>") : older);
 
         // Under the same limit a text that fits is saved.
         const QString fits = text.left(limit / 3);
         QCOMPARE(writeInLimitedChild(path, fits, rlim_t(limit)), int(Saved));
         QCOMPARE(readAll(path), local(fits));
-    }
-
-    void writeFailureKeepsTheOlderFile()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("r.txt");
-        QVERIFY(RecordFile::write(path, "the older record"));
-        QCOMPARE(writeInLimitedChild(path, lines(1000, 80), 4096), int(FailedWithReason));
-        QCOMPARE(readAll(path), QByteArray("the older record"));
-        QCOMPARE(filesIn(dir), QStringList { "r.txt" });
     }
 
     // The store keeps lines in order across chunks; a snapshot stays as it was taken while the
