@@ -88,7 +88,7 @@ private slots:
         QTest::newRow("outside the BMP")
             << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
         QTest::newRow("larger than any buffer") << lines(5000, 100);
-        QTest::newRow("given in pieces")
+        QTest::newRow("writesTextGivenInPieces")
             << QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
     }
 
@@ -137,7 +137,7 @@ private slots:
         QTest::newRow("many times the limit") << 4096 << lines(20000, 120) << QByteArray();
         QTest::newRow("Chinese past the limit")
             << 1000 << QString(2000, QChar(0x6E29)) << QByteArray();
-        QTest::newRow("keeps the older file")
+        QTest::newRow("writeFailureKeepsTheOlderFile")
             << 4096 << lines(1000, 80) << QByteArray("the older record");
     }
 
