@@ -15,30 +15,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-class tst_RecordFile : public QObject {
-    Q_OBJECT
-
-private slots:
-    void diskBacklogDropsOldestLines_data();
-    void diskBacklogDropsOldestLines();
-    void writesTheText_data();
-    void writesTheText();
-    void writesTextGivenInPieces();
-    void replacesAnOlderFile();
-    void missingFolderFails();
-    void writeFailureLeavesNothing_data();
-    void writeFailureLeavesNothing();
-    void writeFailureKeepsTheOlderFile();
-    void lineStoreSnapshotsStayAsTaken();
-    void writerKeepsOrderAndNames();
-    void writerReturnsWhatFailed();
-    void writerFinishesQueuedFilesWhenDeleted();
-};
-
 static QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+static QByteArray local(const QString& text)
+{
+    return QTextCodec::codecForLocale()->fromUnicode(text);
+}
+
+// Every file in the folder, hidden ones too: a temporary piece left behind shows here.
+static QStringList filesIn(const QTemporaryDir& dir)
+{
+    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
 }
 
 static QString lines(int count, int width)
@@ -75,106 +66,6 @@ static int writeInLimitedChild(const QString& path, const QString& text, rlim_t 
     return WEXITSTATUS(status);
 }
 
-void tst_RecordFile::writesTheText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty view") << QString();
-    QTest::newRow("one line, no line end") << QString("RX←◆a");
-    QTest::newRow("lines and blanks") << QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t");
-    QTest::newRow("Chinese") << QString("RX←◆温度过高\nRX←◆正常");
-    QTest::newRow("outside the BMP")
-        << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
-    QTest::newRow("larger than any buffer") << lines(5000, 100);
-}
-
-void tst_RecordFile::writesTheText()
-{
-    QFETCH(QString, text);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Orv_All_Rec_x.txt");
-    QString error = "untouched";
-    QVERIFY(RecordFile::write(path, text, &error));
-    QCOMPARE(error, QString("untouched"));
-    QCOMPARE(readAll(path), QTextCodec::codecForLocale()->fromUnicode(text));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-        QStringList { "Orv_All_Rec_x.txt" });
-}
-
-void tst_RecordFile::writesTextGivenInPieces()
-{
-    // One character at a time, so pairs of surrogates are split between two pieces.
-    const QString text = QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
-    QString error = "untouched";
-    QVERIFY(RecordFile::write(
-        path,
-        [&](const RecordFile::Sink& sink) {
-            for (const QChar& c : text)
-                sink(&c, 1);
-        },
-        &error));
-    QCOMPARE(error, QString("untouched"));
-    QCOMPARE(readAll(path), QTextCodec::codecForLocale()->fromUnicode(text));
-}
-
-void tst_RecordFile::replacesAnOlderFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("r.txt");
-    QVERIFY(RecordFile::write(path, lines(100, 50)));
-    QVERIFY(RecordFile::write(path, "short"));
-    QCOMPARE(readAll(path), QByteArray("short"));
-}
-
-void tst_RecordFile::missingFolderFails()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Record/r.txt");
-    QString error;
-    QVERIFY(!RecordFile::write(path, "text", &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!QFile::exists(path));
-    QVERIFY(!RecordFile::write(path, "text")); // without asking for the reason
-}
-
-void tst_RecordFile::writeFailureLeavesNothing_data()
-{
-    QTest::addColumn<int>("limit");
-    QTest::addColumn<QString>("text");
-    // Failing within the stream's buffer, in the file's buffer, and far into the text.
-    QTest::newRow("a byte too many") << 4096 << QString(4097, 'a');
-    QTest::newRow("a line too many") << 4096 << lines(60, 80);
-    QTest::newRow("many times the limit") << 4096 << lines(20000, 120);
-    QTest::newRow("Chinese past the limit") << 1000 << QString(2000, QChar(0x6E29));
-}
-
-void tst_RecordFile::writeFailureLeavesNothing()
-{
-    QFETCH(int, limit);
-    QFETCH(QString, text);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
-    QCOMPARE(writeInLimitedChild(path, text, rlim_t(limit)), int(FailedWithReason));
-    // Neither the record nor a temporary piece of it is left behind.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-
-    // Under the same limit a text that fits is saved.
-    const QString fits = text.left(limit / 3);
-    QCOMPARE(writeInLimitedChild(path, fits, rlim_t(limit)), int(Saved));
-    QCOMPARE(readAll(path), QTextCodec::codecForLocale()->fromUnicode(fits));
-}
-
-void tst_RecordFile::writeFailureKeepsTheOlderFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("r.txt");
-    QVERIFY(RecordFile::write(path, "the older record"));
-    QCOMPARE(writeInLimitedChild(path, lines(1000, 80), 4096), int(FailedWithReason));
-    QCOMPARE(readAll(path), QByteArray("the older record"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "r.txt" });
-}
-
 static LineStore::Snapshot textOf(const QString& all)
 {
     LineStore store;
@@ -183,148 +74,232 @@ static LineStore::Snapshot textOf(const QString& all)
     return store.take();
 }
 
-// The store keeps lines in order across chunks; a snapshot stays as it was taken while the store
-// goes on, and is what a record file holds.
-void tst_RecordFile::lineStoreSnapshotsStayAsTaken()
-{
-    LineStore store;
-    QStringList expected;
-    for (int i = 0; i < 3 * LineStore::ChunkLines + 5; ++i) {
-        expected << QString("RX←◆line %1").arg(i);
-        store.append(expected.last(), i % 3 ? LineStore::Received : LineStore::Sent);
-    }
-    store.appendInline("...");
-    expected.last() += "...";
-    const LineStore::Snapshot before = store.snapshot();
-    store.appendInline("!");
-    store.append("after");
-    QCOMPARE(before.lines(), qint64(expected.size()));
-    QCOMPARE(before.joined(), expected.join('\n'));
-    QCOMPARE(store.line(expected.size() - 1), expected.last() + "!");
-    QCOMPARE(store.line(LineStore::ChunkLines), expected.at(LineStore::ChunkLines));
-    QCOMPARE(store.kind(3), LineStore::Sent);
-    QCOMPARE(store.lines(), qint64(expected.size() + 1));
-    QTemporaryDir dir;
-    QVERIFY(RecordFile::write(dir.filePath("r.txt"), before));
-    QCOMPARE(readAll(dir.filePath("r.txt")), expected.join('\n').toUtf8());
-    LineStore::Snapshot dropped = store.take();
-    QVERIFY(store.isEmpty());
-    dropped.dropFront(LineStore::ChunkLines + 2);
-    QCOMPARE(dropped.joined().section('\n', 0, 0), expected.at(LineStore::ChunkLines + 2));
-    QCOMPARE(dropped.lines(), qint64(expected.size() + 1 - LineStore::ChunkLines - 2));
-}
+class tst_RecordFile : public QObject {
+    Q_OBJECT
 
-void tst_RecordFile::writerKeepsOrderAndNames()
-{
-    QTemporaryDir dir;
-    RecordWriter writer;
-    QStringList reported;
-    QObject::connect(&writer, &RecordWriter::finished,
-        [&](bool ok, const QString& path, const QString&, const LineStore::Snapshot& text) {
-            QVERIFY(ok);
-            QVERIFY(text.isEmpty());
-            // Reported in order, each complete on disk by then.
-            QVERIFY(QFile::exists(path));
-            reported << QFileInfo(path).fileName();
-        });
-    QStringList names;
-    for (int i = 0; i < 5; ++i) {
-        names << QString("r%1.txt").arg(i);
-        writer.start(dir.filePath(names.last()), textOf(lines(20000, 60 + i)));
-        // Queued or being written: the name is taken although no file has it yet.
-        QVERIFY(writer.holds(dir.filePath(names.last())));
-    }
-    QCOMPARE(writer.pending(), 5);
-    QTRY_COMPARE_WITH_TIMEOUT(writer.pending(), 0, 30000);
-    QCOMPARE(reported, names);
-    QVERIFY(!writer.holds(dir.filePath(names.first())));
-    for (int i = 0; i < 5; ++i)
-        QCOMPARE(readAll(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
-}
-
-void tst_RecordFile::writerReturnsWhatFailed()
-{
-    QTemporaryDir dir;
-    RecordWriter writer;
-    QList<bool> results;
-    LineStore::Snapshot returned;
-    QObject::connect(&writer, &RecordWriter::finished,
-        [&](bool ok, const QString&, const QString& error, const LineStore::Snapshot& text) {
-            results << ok;
-            if (!ok) {
-                QVERIFY(!error.isEmpty());
-                returned = text;
-            }
-        });
-    const LineStore::Snapshot text = textOf(lines(100, 40));
-    writer.start(dir.filePath("missing/r.txt"), text);
-    writer.start(dir.filePath("r.txt"), textOf("fine"));
-    // Small views may gather in hand; a big one waits for the oldest, which is reported at once,
-    // and only once.
-    writer.makeRoomFor(RecordWriter::MaxCharsInHand / 2);
-    QCOMPARE(writer.pending(), 2);
-    writer.makeRoomFor(RecordWriter::MaxCharsInHand);
-    QCOMPARE(writer.pending(), 1);
-    QCOMPARE(results, QList<bool> { false });
-    QCOMPARE(returned.joined(), text.joined());
-    writer.waitForAll();
-    QCOMPARE(results, (QList<bool> { false, true }));
-    QTest::qWait(50);
-    QCOMPARE(results.size(), 2);
-    QCOMPARE(readAll(dir.filePath("r.txt")), QByteArray("fine"));
-}
-
-void tst_RecordFile::writerFinishesQueuedFilesWhenDeleted()
-{
-    QTemporaryDir dir;
+private slots:
+    void writesTheText_data()
     {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty view") << QString();
+        QTest::newRow("one line, no line end") << QString("RX←◆a");
+        QTest::newRow("lines and blanks") << QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t");
+        QTest::newRow("Chinese") << QString("RX←◆温度过高\nRX←◆正常");
+        QTest::newRow("outside the BMP")
+            << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
+        QTest::newRow("larger than any buffer") << lines(5000, 100);
+        QTest::newRow("writesTextGivenInPieces")
+            << QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
+    }
+
+    // Each text replaces an older, longer record, written whole, then given one character at a
+    // time, so that pairs of surrogates are split between two pieces.
+    void writesTheText()
+    {
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Orv_All_Rec_x.txt");
+        QVERIFY(RecordFile::write(path, lines(100, 50) + text));
+        QString error = "untouched";
+        QVERIFY(RecordFile::write(path, text, &error));
+        QCOMPARE(readAll(path), local(text));
+        QVERIFY(RecordFile::write(
+            path,
+            [&](const RecordFile::Sink& sink) {
+                for (const QChar& c : text)
+                    sink(&c, 1);
+            },
+            &error));
+        QCOMPARE(error, QString("untouched"));
+        QCOMPARE(readAll(path), local(text));
+        QCOMPARE(filesIn(dir), QStringList { "Orv_All_Rec_x.txt" });
+    }
+
+    void missingFolderFails()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Record/r.txt");
+        QString error;
+        QVERIFY(!RecordFile::write(path, "text", &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!RecordFile::write(path, "text")); // without asking for the reason
+    }
+
+    void writeFailureLeavesNothing_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("older"); // a record there before, or none
+        // Failing within the stream's buffer, in the file's buffer, and far into the text.
+        QTest::newRow("a byte too many") << 4096 << QString(4097, 'a') << QByteArray();
+        QTest::newRow("a line too many") << 4096 << lines(60, 80) << QByteArray();
+        QTest::newRow("many times the limit") << 4096 << lines(20000, 120) << QByteArray();
+        QTest::newRow("Chinese past the limit")
+            << 1000 << QString(2000, QChar(0x6E29)) << QByteArray();
+        QTest::newRow("writeFailureKeepsTheOlderFile")
+            << 4096 << lines(1000, 80) << QByteArray("the older record");
+    }
+
+    void writeFailureLeavesNothing()
+    {
+        QFETCH(int, limit);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, older);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
+        QVERIFY(older.isNull() || RecordFile::write(path, older));
+        QCOMPARE(writeInLimitedChild(path, text, rlim_t(limit)), int(FailedWithReason));
+        // Neither a temporary piece nor a broken record is left; an older one stays as it was.
+        QCOMPARE(
+            filesIn(dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
+        QCOMPARE(readAll(path), older.isNull() ? QByteArray("<unreadable>") : older);
+
+        // Under the same limit a text that fits is saved.
+        const QString fits = text.left(limit / 3);
+        QCOMPARE(writeInLimitedChild(path, fits, rlim_t(limit)), int(Saved));
+        QCOMPARE(readAll(path), local(fits));
+    }
+
+    // The store keeps lines in order across chunks; a snapshot stays as it was taken while the
+    // store goes on, and is what a record file holds.
+    void lineStoreSnapshotsStayAsTaken()
+    {
+        LineStore store;
+        QStringList expected;
+        for (int i = 0; i < 3 * LineStore::ChunkLines + 5; ++i) {
+            expected << QString("RX←◆line %1").arg(i);
+            store.append(expected.last(), i % 3 ? LineStore::Received : LineStore::Sent);
+        }
+        store.appendInline("...");
+        expected.last() += "...";
+        const LineStore::Snapshot before = store.snapshot();
+        store.appendInline("!");
+        store.append("after");
+        QCOMPARE(before.lines(), qint64(expected.size()));
+        QCOMPARE(before.joined(), expected.join('\n'));
+        QCOMPARE(
+            (QStringList { store.line(expected.size() - 1), store.line(LineStore::ChunkLines) }),
+            (QStringList { expected.last() + "!", expected.at(LineStore::ChunkLines) }));
+        QCOMPARE(store.kind(3), LineStore::Sent);
+        QCOMPARE(store.lines(), qint64(expected.size() + 1));
+        QTemporaryDir dir;
+        QVERIFY(RecordFile::write(dir.filePath("r.txt"), before));
+        QCOMPARE(readAll(dir.filePath("r.txt")), expected.join('\n').toUtf8());
+        LineStore::Snapshot dropped = store.take();
+        QVERIFY(store.isEmpty());
+        dropped.dropFront(LineStore::ChunkLines + 2);
+        QCOMPARE(dropped.joined().section('\n', 0, 0), expected.at(LineStore::ChunkLines + 2));
+        QCOMPARE(dropped.lines(), qint64(expected.size() + 1 - LineStore::ChunkLines - 2));
+    }
+
+    void writerKeepsOrderAndNames()
+    {
+        QTemporaryDir dir;
         RecordWriter writer;
+        QStringList reported;
+        QObject::connect(&writer, &RecordWriter::finished,
+            [&](bool ok, const QString& path, const QString&, const LineStore::Snapshot& text) {
+                QVERIFY(ok && text.isEmpty());
+                // Reported in order, each complete on disk by then.
+                QVERIFY(QFile::exists(path));
+                reported << QFileInfo(path).fileName();
+            });
+        QStringList names;
+        for (int i = 0; i < 5; ++i) {
+            names << QString("r%1.txt").arg(i);
+            writer.start(dir.filePath(names.last()), textOf(lines(20000, 60 + i)));
+            // Queued or being written: the name is taken although no file has it yet.
+            QVERIFY(writer.holds(dir.filePath(names.last())));
+        }
+        QCOMPARE(writer.pending(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(writer.pending(), 0, 30000);
+        QCOMPARE(reported, names);
+        QVERIFY(!writer.holds(dir.filePath(names.first())));
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(readAll(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
+    }
+
+    void writerReturnsWhatFailed()
+    {
+        QTemporaryDir dir;
+        RecordWriter writer;
+        QList<bool> results;
+        LineStore::Snapshot returned;
+        QObject::connect(&writer, &RecordWriter::finished,
+            [&](bool ok, const QString&, const QString& error, const LineStore::Snapshot& text) {
+                results << ok;
+                if (!ok) {
+                    QVERIFY(!error.isEmpty());
+                    returned = text;
+                }
+            });
+        const LineStore::Snapshot text = textOf(lines(100, 40));
+        writer.start(dir.filePath("missing/r.txt"), text);
+        writer.start(dir.filePath("r.txt"), textOf("fine"));
+        // Small views may gather in hand; a big one waits for the oldest, which is reported at
+        // once, and only once.
+        writer.makeRoomFor(RecordWriter::MaxCharsInHand / 2);
+        QCOMPARE(writer.pending(), 2);
+        writer.makeRoomFor(RecordWriter::MaxCharsInHand);
+        QCOMPARE(writer.pending(), 1);
+        QCOMPARE(results, QList<bool> { false });
+        QCOMPARE(returned.joined(), text.joined());
+        writer.waitForAll();
+        QCOMPARE(results, (QList<bool> { false, true }));
+        QTest::qWait(50); // nothing more is reported
+        QCOMPARE(results.size(), 2);
+        QCOMPARE(readAll(dir.filePath("r.txt")), QByteArray("fine"));
+    }
+
+    void writerFinishesQueuedFilesWhenDeleted()
+    {
+        QTemporaryDir dir;
+        const auto path = [&](int i) { return dir.filePath(QString("r%1.txt").arg(i)); };
+        {
+            RecordWriter writer;
+            for (int i = 0; i < 3; ++i)
+                writer.start(path(i), textOf(lines(5000, 80)));
+        }
         for (int i = 0; i < 3; ++i)
-            writer.start(dir.filePath(QString("r%1.txt").arg(i)), textOf(lines(5000, 80)));
+            QCOMPARE(readAll(path(i)), lines(5000, 80).toUtf8());
     }
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(readAll(dir.filePath(QString("r%1.txt").arg(i))), lines(5000, 80).toUtf8());
-}
 
-void tst_RecordFile::diskBacklogDropsOldestLines_data()
-{
-    QTest::addColumn<int>("maxChars");
-    QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<qint64>("dropped");
-    QTest::addColumn<QString>("kept"); // what stays, the files joined by '|'
-    const QStringList two { "a1\na2\na3", "b1\nb2" };
-    QTest::newRow("within the bound") << 100 << two << qint64(0) << "a1\na2\na3|b1\nb2";
-    QTest::newRow("one old line goes") << 10 << two << qint64(1) << "a2\na3|b1\nb2";
-    QTest::newRow("two old lines go") << 7 << two << qint64(2) << "a3|b1\nb2";
-    QTest::newRow("a whole old file goes") << 5 << two << qint64(3) << "b1\nb2";
-    QTest::newRow("into the newest file") << 2 << two << qint64(4) << "b2";
-    QTest::newRow("nothing fits") << 1 << two << qint64(5) << "";
-}
-
-// A full disk keeps record files in memory up to a bound; past it the oldest lines go, counted.
-void tst_RecordFile::diskBacklogDropsOldestLines()
-{
-    QFETCH(int, maxChars);
-    QFETCH(QStringList, texts);
-    QFETCH(qint64, dropped);
-    QFETCH(QString, kept);
-    DiskBacklog backlog;
-    backlog.setMaxChars(maxChars);
-    qint64 gone = 0;
-    for (int i = 0; i < texts.size(); ++i)
-        gone += backlog.keep(QString("f%1").arg(i), textOf(texts.at(i)));
-    QCOMPARE(gone, dropped);
-    QStringList left;
-    qint64 chars = 0;
-    for (; !backlog.isEmpty(); backlog.written()) {
-        left << backlog.head().lines.joined();
-        chars += backlog.head().lines.chars();
-        QVERIFY(backlog.holds(backlog.head().path));
+    void diskBacklogDropsOldestLines_data()
+    {
+        QTest::addColumn<int>("maxChars");
+        QTest::addColumn<qint64>("dropped");
+        QTest::addColumn<QString>("kept"); // what stays, the files joined by '|'
+        QTest::newRow("within the bound") << 100 << qint64(0) << "a1\na2\na3|b1\nb2";
+        QTest::newRow("one old line goes") << 10 << qint64(1) << "a2\na3|b1\nb2";
+        QTest::newRow("two old lines go") << 7 << qint64(2) << "a3|b1\nb2";
+        QTest::newRow("a whole old file goes") << 5 << qint64(3) << "b1\nb2";
+        QTest::newRow("into the newest file") << 2 << qint64(4) << "b2";
+        QTest::newRow("nothing fits") << 1 << qint64(5) << "";
     }
-    QCOMPARE(left.join('|'), kept);
-    QVERIFY(chars <= maxChars);
-    QCOMPARE(backlog.chars(), qint64(0));
-}
+
+    // A full disk keeps record files in memory up to a bound; past it the oldest lines go,
+    // counted.
+    void diskBacklogDropsOldestLines()
+    {
+        QFETCH(int, maxChars);
+        DiskBacklog backlog;
+        backlog.setMaxChars(maxChars);
+        qint64 gone = backlog.keep("f0", textOf("a1\na2\na3"));
+        gone += backlog.keep("f1", textOf("b1\nb2"));
+        QTEST(gone, "dropped");
+        QStringList left;
+        qint64 chars = 0;
+        for (; !backlog.isEmpty(); backlog.written()) {
+            left << backlog.head().lines.joined();
+            chars += backlog.head().lines.chars();
+            QVERIFY(backlog.holds(backlog.head().path));
+        }
+        QTEST(left.join('|'), "kept");
+        QVERIFY(chars <= maxChars);
+        QCOMPARE(backlog.chars(), qint64(0));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_RecordFile)
 #include "tst_recordfile.moc"
