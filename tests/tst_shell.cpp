@@ -21,15 +21,13 @@
 #include <QToolButton>
 #include <QtTest>
 
-class tst_Shell : public QObject {
+class tst_Shell : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        work = new TempWorkDir;
-        QVERIFY(work->installPlugin());
-        boxes = new MsgRecorder;
+        PtyWindowTest::init();
         QFile::remove(DebugLog::path());
     }
 
@@ -37,8 +35,7 @@ private slots:
     {
         qInstallMessageHandler(nullptr);
         MainWindow::setTrayAvailability(-1);
-        delete boxes;
-        delete work;
+        PtyWindowTest::cleanup();
     }
 
     void closeBehaviour_data()
@@ -78,10 +75,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close();
         QCOMPARE(boxes->count(MsgBox::Question), asked ? 1 : 0);
-        if (asked) {
-            QCOMPARE(boxes->calls.last().title, QString("关闭"));
-            QCOMPARE(boxes->calls.last().text, QString("是否确认要退出程序？"));
-        }
+        if (asked)
+            QCOMPARE(QStringList({ boxes->calls.last().title, boxes->calls.last().text }),
+                QStringList({ "关闭", "是否确认要退出程序？" }));
         QCOMPARE(w.isVisible(), visibleAfter);
         if (!(asked && visibleAfter))
             QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), quitOnLastClosed);
@@ -148,20 +144,18 @@ private slots:
 
     void debugLogWritesExactlyTheLines()
     {
-        PtyTestBench bench;
-        QVERIFY(bench.ready);
         MainWindow w;
         auto* box = w.extraSettings()->findChild<QCheckBox*>("debugLogCheckBox");
         QVERIFY(box);
         box->click();
         QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
-        QVERIFY(bench.openIn(w));
+        openPort(w);
         const QStringList lines = debugLines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(1),
             QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
                     "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
-                .arg(bench.pty.slavePath()));
+                .arg(pty->slavePath()));
         box->click();
         w.form()->openSerialButton->click();
         w.form()->openSerialButton->click();
@@ -303,8 +297,6 @@ private:
             text.chop(1);
         return text.isEmpty() ? QStringList() : text.split('\n');
     }
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
 };
 
 QTEST_MAIN(tst_Shell)
