@@ -1,4 +1,4 @@
-// The English interface: the catalogue, the switch of every window and back, and the boxes.
+// The English interface: the catalogue, the switch of every window and back, and the boxes->
 #include "app/core/textcatalogue.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
@@ -21,7 +21,7 @@
 // Texts that read the same in both languages on purpose.
 static const QStringList kBilingual { "语言 / Language", "中文" };
 
-class tst_Language : public QObject {
+class tst_Language : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
@@ -42,12 +42,9 @@ private slots:
 
     void everyWindowSwitchesAndBack()
     {
-        PtyTestBench bench;
-        QVERIFY(bench.ready);
         MainWindow w;
-        w.show();
         // Captions that carry state: an open, paused port.
-        QVERIFY(bench.openIn(w));
+        openPort(w, Shown);
         w.form()->pauseRecvButton->click();
         const QStringList chinese = shownTexts();
         QCOMPARE(chinese.filter(QRegularExpression(": 恢复接收$")).size(), 1);
@@ -78,20 +75,19 @@ private slots:
 
     void boxesSpeakEnglish()
     {
-        TempWorkDir work;
-        MsgRecorder boxes(QMessageBox::Cancel);
+        boxes->answer = QMessageBox::Cancel;
         MainWindow w;
         w.extraSettings()->setMinTray(false);
         w.show();
         choose(w, "actionEnglish");
-        boxes.clear();
+        boxes->clear();
         for (const int key : { Qt::Key_F1, Qt::Key_F8, Qt::Key_F12 })
             QTest::keyClick(&w, Qt::Key(key));
         w.close();
-        QCOMPARE(boxes.calls.size(), 4);
-        for (const MsgBox::Call& call : boxes.calls)
+        QCOMPARE(boxes->calls.size(), 4);
+        for (const MsgBox::Call& call : boxes->calls)
             QVERIFY2(!TextCatalogue::hasChinese(call.title + call.text), qPrintable(call.text));
-        QCOMPARE(boxes.lastText(), QString("Do you really want to quit?"));
+        QCOMPARE(boxes->lastText(), QString("Do you really want to quit?"));
         choose(w, "actionChinese");
     }
 
