@@ -40,26 +40,20 @@ private slots:
     {
         QTest::addColumn<QList<int>>("indexes"); // baud, data bits, parity, stop bits
         QTest::addColumn<QList<int>>("parameters");
+        using P = QSerialPort;
         const struct {
             const char* tag;
             QList<int> indexes, parameters;
         } rows[] = {
-            { "defaults: 2400 8N1", { 4, 3, 0, 0 },
-                { 2400, 8, QSerialPort::NoParity, QSerialPort::OneStop } },
-            { "115200 7E2", { 10, 2, 2, 2 },
-                { 115200, 7, QSerialPort::EvenParity, QSerialPort::TwoStop } },
-            { "9600 5O1", { 6, 0, 1, 0 },
-                { 9600, 5, QSerialPort::OddParity, QSerialPort::OneStop } },
-            { "921600 6 space", { 13, 1, 4, 0 },
-                { 921600, 6, QSerialPort::SpaceParity, QSerialPort::OneStop } },
-            { "2400 8N1.5", { 4, 3, 0, 1 },
-                { 2400, 8, QSerialPort::NoParity, QSerialPort::OneAndHalfStop } },
-            { "110 mark", { 0, 3, 3, 0 },
-                { 110, 8, QSerialPort::MarkParity, QSerialPort::OneStop } },
+            { "defaults: 2400 8N1", { 4, 3, 0, 0 }, { 2400, 8, P::NoParity, P::OneStop } },
+            { "115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop } },
+            { "9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop } },
+            { "921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop } },
+            { "2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop } },
+            { "110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop } },
         };
         for (const auto& r : rows)
-            QTest::newRow(r.tag) << r.indexes
-                                 << r.parameters + QList<int> { QSerialPort::NoFlowControl };
+            QTest::newRow(r.tag) << r.indexes << r.parameters + QList<int> { P::NoFlowControl };
     }
 
     void openAppliesParameters()
