@@ -6,9 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
-#include <QSettings>
 #include <QtTest>
 
 #include <dlfcn.h>

@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QToolBox>

@@ -1,10 +1,6 @@
 // The live record file: rotation, sessions, crashes and full disks.
 #include "serial/core/liverecord.h"
 
-#include <QDir>
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>

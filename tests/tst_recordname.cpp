@@ -1,8 +1,5 @@
 #include "serial/core/recordname.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

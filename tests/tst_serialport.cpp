@@ -5,11 +5,8 @@
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
 #include <QSerialPort>
-#include <QSettings>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <termios.h>

@@ -10,14 +10,12 @@
 #include "views/logfilterdialog.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTextEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
