@@ -88,16 +88,13 @@ private slots:
         w.extraSettings()->setMinTray(false);
         auto* tray = w.findChild<QSystemTrayIcon*>();
         QVERIFY(tray && tray->contextMenu());
+        const QList<QAction*> actions = tray->contextMenu()->actions();
         QStringList texts;
-        QAction* quit = nullptr;
-        for (QAction* a : tray->contextMenu()->actions()) {
+        for (QAction* a : actions)
             texts << a->text();
-            if (a->text() == "退出")
-                quit = a;
-        }
         QCOMPARE(
             texts, QStringList({ "关于", "", "显示主窗口", "个性设置", "附加功能", "", "退出" }));
-        QTimer::singleShot(0, quit, &QAction::trigger);
+        QTimer::singleShot(0, actions.last(), &QAction::trigger);
         QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(boxes->count(MsgBox::Question), 0);
