@@ -117,32 +117,50 @@ private slots:
         QCOMPARE(checkedLines(w), DTR);
     }
 
-    void openWithoutAsserting_data()
+    void openSetsLinesAndFlowControl_data()
     {
-        QTest::addColumn<bool>("option");
+        QTest::addColumn<bool>("released"); // the option not to assert DTR and RTS on open
         QTest::addColumn<int>("flowIndex");
         QTest::addColumn<int>("lines");
-        QTest::newRow("lines left as the kernel set them") << false << 0 << (DTR | RTS);
-        QTest::newRow("both released at once") << true << 0 << 0;
-        QTest::newRow("RTS/CTS: the driver keeps RTS") << true << 1 << RTS;
+        QTest::addColumn<int>("flow");
+        const int none = QSerialPort::NoFlowControl, rtsCts = QSerialPort::HardwareControl;
+        QTest::newRow("lines left as the kernel set them") << false << 0 << (DTR | RTS) << none;
+        QTest::newRow("both released at once") << true << 0 << 0 << none;
+        QTest::newRow("RTS/CTS: the driver keeps RTS") << true << 1 << RTS << rtsCts;
+        QTest::newRow("none") << false << 0 << (DTR | RTS) << none;
+        QTest::newRow("RTS/CTS") << false << 1 << (DTR | RTS) << rtsCts;
+        QTest::newRow("XON/XOFF") << false << 2 << (DTR | RTS) << int(QSerialPort::SoftwareControl);
     }
 
-    void openWithoutAsserting()
+    void openSetsLinesAndFlowControl()
     {
-        QFETCH(bool, option);
+        QFETCH(bool, released);
         QFETCH(int, flowIndex);
         QFETCH(int, lines);
+        QFETCH(int, flow);
         {
             MainWindow w;
-            w.form()->noAssertCheckBox->setChecked(option);
+            w.form()->noAssertCheckBox->setChecked(released);
             w.form()->flowControlComboBox->setCurrentIndex(flowIndex);
             openPort(w);
             QCOMPARE(shim.lines(), lines);
             // One call for both lines: a state in between would reset an ESP32.
-            QCOMPARE(shim.changes().size(), option ? 1 : 0);
+            QCOMPARE(shim.changes().size(), released ? 1 : 0);
             QCOMPARE(checkedLines(w), lines);
+            QCOMPARE(int(w.port()->flowControl()), flow);
+            QVERIFY(!w.form()->flowControlComboBox->isEnabled());
+            // The driver owns RTS under RTS/CTS.
+            QCOMPARE(w.form()->rtsCheckBox->isEnabled(), flow != QSerialPort::HardwareControl);
+            QVERIFY(w.form()->dtrCheckBox->isEnabled());
         }
-        QCOMPARE(MainWindow().form()->noAssertCheckBox->isChecked(), option);
+        {
+            MainWindow again;
+            QCOMPARE(again.form()->noAssertCheckBox->isChecked(), released);
+            QCOMPARE(again.form()->flowControlComboBox->currentIndex(), flowIndex);
+        }
+        // A stored index from nowhere means none.
+        QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/FlowControl", 7);
+        QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), 0);
     }
 
     void pulses_data()
@@ -250,35 +268,6 @@ private slots:
         QVERIFY(w.port()->isOpen());
         QVERIFY(boxes->calls.isEmpty());
         QVERIFY(w.findChild<QLabel*>("lineErrorLabel")->isHidden());
-    }
-
-    void flowControlReachesThePort_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("flow");
-        QTest::newRow("none") << 0 << int(QSerialPort::NoFlowControl);
-        QTest::newRow("RTS/CTS") << 1 << int(QSerialPort::HardwareControl);
-        QTest::newRow("XON/XOFF") << 2 << int(QSerialPort::SoftwareControl);
-    }
-
-    void flowControlReachesThePort()
-    {
-        QFETCH(int, index);
-        QFETCH(int, flow);
-        {
-            MainWindow w;
-            w.form()->flowControlComboBox->setCurrentIndex(index);
-            openPort(w);
-            QCOMPARE(int(w.port()->flowControl()), flow);
-            QVERIFY(!w.form()->flowControlComboBox->isEnabled());
-            // The driver owns RTS under RTS/CTS.
-            QCOMPARE(w.form()->rtsCheckBox->isEnabled(), flow != QSerialPort::HardwareControl);
-            QCOMPARE(w.form()->dtrCheckBox->isEnabled(), true);
-        }
-        QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), index);
-        // A stored index from nowhere means none.
-        QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/FlowControl", 7);
-        QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), 0);
     }
 
 private:
