@@ -35,37 +35,60 @@ private slots:
 
     void openAppliesParameters_data()
     {
+        QTest::addColumn<QByteArray>("ini"); // port settings written by hand before the start
         QTest::addColumn<QList<int>>("indexes"); // baud, data bits, parity, stop bits
         QTest::addColumn<QList<int>>("parameters");
         using P = QSerialPort;
+        const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop };
         const struct {
             const char* tag;
             QList<int> indexes, parameters;
+            QByteArray ini = {};
         } rows[] = {
-            { "defaults: 2400 8N1", { 4, 3, 0, 0 }, { 2400, 8, P::NoParity, P::OneStop } },
+            { "defaults: 2400 8N1", { 4, 3, 0, 0 }, defaults },
             { "115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop } },
             { "9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop } },
             { "921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop } },
             { "2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop } },
             { "110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop } },
+            // Hand-written indexes that mean nothing: the defaults are shown, and used.
+            { "negative", {}, defaults, "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3" },
+            { "too big", {}, defaults, "BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3" },
+            { "not a number", {}, defaults,
+                "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5" },
         };
         for (const auto& r : rows)
-            QTest::newRow(r.tag) << r.indexes << r.parameters + QList<int> { P::NoFlowControl };
+            QTest::newRow(r.tag) << r.ini << r.indexes
+                                 << r.parameters + QList<int> { P::NoFlowControl };
     }
 
     void openAppliesParameters()
     {
+        QFETCH(QByteArray, ini);
         QFETCH(QList<int>, indexes);
+        QFile file("Settings.ini");
+        QVERIFY(ini.isEmpty()
+            || (file.open(QIODevice::WriteOnly)
+                && file.write("[SerialConfig]\n" + ini + "\n") > 0));
+        file.close();
         MainWindow w;
         selectPort(w, pty->slavePath());
         auto* ui = w.form();
-        ui->burdrateComboBox->setCurrentIndex(indexes.at(0));
-        ui->dataBitsComboBox->setCurrentIndex(indexes.at(1));
-        ui->checksumComboBox->setCurrentIndex(indexes.at(2));
-        ui->stopBitsComboBox->setCurrentIndex(indexes.at(3));
+        const QList<QComboBox*> combos { ui->burdrateComboBox, ui->dataBitsComboBox,
+            ui->checksumComboBox, ui->stopBitsComboBox };
+        QList<int> shown;
+        for (int i = 0; i < combos.size(); ++i) {
+            shown << combos.at(i)->currentIndex();
+            combos.at(i)->setCurrentIndex(indexes.value(i, shown.last()));
+        }
+        QCOMPARE(shown, QList<int>({ 4, 3, 0, 0 }));
         ui->openSerialButton->click();
         QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
         QTEST(parameters(w), "parameters");
+        termios t;
+        QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
+        if (!ini.isEmpty())
+            QCOMPARE(cfgetospeed(&t), speed_t(B2400));
         QCOMPARE(controls(w), QString("open 关闭串口 button pause send file advanced"));
         QCOMPARE(ui->openSerialButton->styleSheet(),
             QString("QPushButton{color:#0000FF;font-weight:bold;}"));
@@ -102,40 +125,6 @@ private slots:
             .setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
         MainWindow w;
         QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
-    }
-
-    void handWrittenIndexesShowWhatIsUsed_data()
-    {
-        QTest::addColumn<QByteArray>("values");
-        QTest::newRow("negative") << QByteArray(
-            "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3");
-        QTest::newRow("too big") << QByteArray("BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3");
-        QTest::newRow("not a number")
-            << QByteArray("BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5");
-    }
-
-    void handWrittenIndexesShowWhatIsUsed()
-    {
-        QFETCH(QByteArray, values);
-        QFile ini("Settings.ini");
-        QVERIFY(
-            ini.open(QIODevice::WriteOnly) && ini.write("[SerialConfig]\n" + values + "\n") > 0);
-        ini.close();
-        MainWindow w;
-        auto* ui = w.form();
-        // The defaults are shown, and the port gets what is shown.
-        QList<int> shown, data;
-        for (QComboBox* combo : { ui->burdrateComboBox, ui->dataBitsComboBox, ui->checksumComboBox,
-                 ui->stopBitsComboBox }) {
-            shown << combo->currentIndex();
-            data << combo->currentData().toInt();
-        }
-        QCOMPARE(shown, QList<int>({ 4, 3, 0, 0 }));
-        openPort(w);
-        QCOMPARE(parameters(w).mid(0, 4), data);
-        termios t;
-        QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
-        QCOMPARE(cfgetospeed(&t), speed_t(B2400));
     }
 
     void openFailureChangesNothing_data()
