@@ -11,6 +11,9 @@
 
 #include <termios.h>
 
+// The controls of a closed port, as controls() lists them.
+static const char* const kClosed = "closed 打开串口 button ports baud";
+
 class tst_SerialPort : public PtyWindowTest {
     Q_OBJECT
 
@@ -95,7 +98,7 @@ private slots:
         QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口已打开 "));
 
         ui->openSerialButton->click();
-        QCOMPARE(controls(w), QString("closed 打开串口 button ports baud"));
+        QCOMPARE(controls(w), QString(kClosed));
         QCOMPARE(ui->openSerialButton->styleSheet(),
             QString("QPushButton{color:#000000;font-weight:bold;}"));
         QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口未打开 "));
@@ -155,31 +158,37 @@ private slots:
         QCOMPARE(boxes->calls.first().title, QString("警告"));
         QVERIFY2(boxes->lastText().startsWith("串口打开失败："), qPrintable(boxes->lastText()));
         QVERIFY(boxes->lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
-        QCOMPARE(controls(w), QString("closed 打开串口 button ports baud"));
+        QCOMPARE(controls(w), QString(kClosed));
         QCOMPARE(storedPortSettings().filter(QRegularExpression("^CommPort=")), QStringList());
     }
 
     void goneDeviceClosesThePort_data()
     {
         QTest::addColumn<bool>("unplug"); // else only its entry leaves the port table
-        QTest::addColumn<bool>("autoSend");
-        QTest::newRow("device unplugged") << true << false;
-        QTest::newRow("gone from the table") << false << false;
-        QTest::newRow("device unplugged during auto-send") << true << true;
-        QTest::newRow("gone from the table during auto-send") << false << true;
+        QTest::addColumn<QString>("during");
+        QTest::newRow("device unplugged") << true << "";
+        QTest::newRow("gone from the table") << false << "";
+        QTest::newRow("device unplugged during auto-send") << true << "auto-send";
+        QTest::newRow("gone from the table during auto-send") << false << "auto-send";
+        QTest::newRow("gone from the table while paused") << false << "pause";
     }
 
     void goneDeviceClosesThePort()
     {
         QFETCH(bool, unplug);
-        QFETCH(bool, autoSend);
+        QFETCH(QString, during);
         const QString link = unplug ? QString() : bench->listUnderLink("ttyLINK0");
         QVERIFY(unplug || !link.isEmpty());
+        // Paused with another port left in the list.
+        QVERIFY(during != "pause" || bench->addPort().isOpen());
         MainWindow w;
         openPort(w);
-        if (autoSend) {
+        if (during == "auto-send") {
             w.form()->timeAutoSpinBox->setValue(100000);
             w.form()->autoSendCheckBox->setChecked(true);
+        } else if (during == "pause") {
+            w.form()->pauseRecvButton->click();
+            QVERIFY(!w.form()->openSerialButton->isEnabled());
         }
         if (unplug) {
             pty->closeMaster();
@@ -190,30 +199,16 @@ private slots:
             w.slotUpdateSerialPort();
         }
         QCOMPARE(boxes->texts(), QStringList { bench->portPath() + ": 端口号断开\t" });
-        QVERIFY(controls(w).startsWith("closed 打开串口 button ports"));
+        // Paused, the open button is freed at the next scan.
+        QCOMPARE(controls(w), QString(during == "pause" ? "closed 打开串口 ports baud" : kClosed));
+        QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
         QVERIFY(!w.form()->autoSendCheckBox->isChecked() && !w.autoSend()->isActive());
         // Nothing repeats afterwards, at the next scans or by itself.
         w.slotUpdateSerialPort();
         w.slotUpdateSerialPort();
         QTest::qWait(300);
         QCOMPARE(boxes->calls.size(), 1);
-    }
-
-    void vanishWhilePausedFreesOpenButton()
-    {
-        const QString link = bench->listUnderLink("ttyLINK1");
-        QVERIFY(!link.isEmpty());
-        QVERIFY(bench->addPort().isOpen());
-        MainWindow w;
-        openPort(w);
-        w.form()->pauseRecvButton->click();
-        QVERIFY(!w.form()->openSerialButton->isEnabled());
-        QVERIFY(QFile::remove(link));
-        w.slotUpdateSerialPort();
-        QVERIFY(!w.port()->isOpen());
-        QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
-        w.slotUpdateSerialPort();
-        QVERIFY(w.form()->openSerialButton->isEnabled());
+        QCOMPARE(controls(w), QString(kClosed));
     }
 
     void pauseAndResume()
@@ -277,7 +272,7 @@ private slots:
         QVERIFY(QFile::remove(link));
         w.slotUpdateSerialPort();
         QVERIFY(unplugged);
-        QVERIFY(controls(w).startsWith("closed 打开串口"));
+        QCOMPARE(controls(w), QString(kClosed));
         QVERIFY(!boxes->calls.isEmpty());
         for (const MsgBox::Call& call : boxes->calls)
             QCOMPARE(call.text, link + ": 端口号断开\t");
@@ -330,7 +325,7 @@ private slots:
         QVERIFY(QFile::link(device.slavePath(), link));
         if (byHand) {
             QTest::qWait(600); // longer than the wait's faster scan: no reconnect
-            QVERIFY(controls(w).startsWith("closed 打开串口 button ports"));
+            QCOMPARE(controls(w), QString(kClosed));
             QVERIFY(boxes->calls.isEmpty());
             return;
         }
