@@ -21,8 +21,7 @@ class DevSimProcess {
 public:
     DevSimProcess();
     ~DevSimProcess();
-    DevSimProcess(const DevSimProcess&) = delete;
-    DevSimProcess& operator=(const DevSimProcess&) = delete;
+    Q_DISABLE_COPY(DevSimProcess)
 
     // Beside the plug-in folder CTest names; empty when run outside CTest.
     static QString program();

@@ -12,12 +12,14 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 bool openRawPty(int* master, QString* slavePath)
 {
@@ -72,12 +74,8 @@ QByteArray PtyPair::read(int timeoutMs)
     if (::poll(&p, 1, timeoutMs) <= 0)
         return out;
     char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n <= 0)
-            break;
+    for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
         out.append(buf, int(n));
-    }
     return out;
 }
 
@@ -96,8 +94,7 @@ QByteArray PtyPair::readAtLeast(int n, int timeoutMs)
 void PtyPair::closeMaster()
 {
     if (master >= 0)
-        ::close(master);
-    master = -1;
+        ::close(std::exchange(master, -1));
 }
 
 MsgRecorder::MsgRecorder(QMessageBox::StandardButton a)
@@ -121,10 +118,8 @@ MsgRecorder::~MsgRecorder() { MsgBox::setHandler({}); }
 
 int MsgRecorder::count(MsgBox::Kind kind) const
 {
-    int n = 0;
-    for (const auto& c : calls)
-        n += c.kind == kind;
-    return n;
+    return int(std::count_if(
+        calls.begin(), calls.end(), [kind](const MsgBox::Call& c) { return c.kind == kind; }));
 }
 
 QStringList MsgRecorder::texts() const
@@ -135,13 +130,7 @@ QStringList MsgRecorder::texts() const
     return out;
 }
 
-bool MsgRecorder::hasText(const QString& text) const
-{
-    for (const auto& c : calls)
-        if (c.text == text)
-            return true;
-    return false;
-}
+bool MsgRecorder::hasText(const QString& text) const { return texts().contains(text); }
 
 TempWorkDir::TempWorkDir()
     : previous(QDir::currentPath())
@@ -253,10 +242,10 @@ void PtyWindowTest::init()
 
 void PtyWindowTest::cleanup()
 {
+    bench.reset();
     work = nullptr;
     boxes = nullptr;
     pty = nullptr;
-    bench.reset();
 }
 
 void PtyWindowTest::openPort(MainWindow& w, int flags)

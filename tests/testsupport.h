@@ -12,8 +12,7 @@
 #include <list>
 #include <memory>
 
-// Opens a pseudo-terminal in raw mode and closes its slave side, which the program opens by its
-// path like any serial device. False (and master -1) when there is none.
+// A raw pty whose slave side is closed: the program opens it by path. False, master -1: none.
 bool openRawPty(int* master, QString* slavePath);
 
 // A pseudo-terminal pair in raw mode; the program opens the slave side by its path.
@@ -21,15 +20,13 @@ class PtyPair {
 public:
     PtyPair();
     ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
+    Q_DISABLE_COPY(PtyPair)
     bool isOpen() const { return master >= 0; }
     QString slavePath() const { return path; }
     bool write(const QByteArray& bytes);
     // Reads what the program wrote, waiting up to timeoutMs for the first bytes.
     QByteArray read(int timeoutMs = 1000);
-    // Reads until n bytes came or the time is up, letting the program's event loop run meanwhile
-    // (the port writes from it).
+    // Reads until n bytes came or the time is up; the program's event loop (its port) runs on.
     QByteArray readAtLeast(int n, int timeoutMs = 5000);
     void closeMaster();
     int masterFd() const { return master; }
@@ -46,11 +43,10 @@ public:
     ~MsgRecorder();
     QList<MsgBox::Call> calls;
     QMessageBox::StandardButton answer;
-    // Each box stays open this long in a nested event loop, as while a person reads it; deepest
-    // is the most boxes that were open at once.
+    // Each box stays open this long in a nested event loop, as while a person reads it.
     int readMs = 0;
     int open = 0;
-    int deepest = 0;
+    int deepest = 0; // the most boxes open at once
     int count(MsgBox::Kind kind) const;
     bool hasText(const QString& text) const;
     // The texts of the boxes so far, in order.
@@ -78,8 +74,7 @@ class ExtraPorts {
 public:
     explicit ExtraPorts(const QString& list);
     ~ExtraPorts();
-    ExtraPorts(const ExtraPorts&) = delete;
-    ExtraPorts& operator=(const ExtraPorts&) = delete;
+    Q_DISABLE_COPY(ExtraPorts)
     // Lists other ports; the destructor still restores what was set before the first list.
     void set(const QString& list);
 
@@ -106,9 +101,8 @@ struct PtyTestBench {
     bool openIn(MainWindow& w);
     // Another pty, listed behind the ports so far; it lives as long as the bench.
     PtyPair& addPort(const QString& description = QString());
-    // Lists the pty under a symbolic link in the working folder instead of its own path, so that
-    // removing the link takes the port out of the table while the device stays. The link's path,
-    // empty when it could not be made.
+    // Lists the pty under a link in the working folder (removing it unlists the port while the
+    // device stays). The link's path; empty when it could not be made.
     QString listUnderLink(const QString& name);
     // The path the port list shows for the pty: its own, or the link's.
     QString portPath() const { return listedPath; }

@@ -5,9 +5,8 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QFile>
+#include <QCheckBox>
 #include <QLabel>
-#include <QSettings>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -53,256 +52,234 @@ class tst_ControlLines : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void markerLine_data();
-    void markerLine();
-    void checkBoxesSetTheLines();
-    void openWithoutAsserting_data();
-    void openWithoutAsserting();
-    void pulses_data();
-    void pulses();
-    void indicatorsFollowTheInputs();
-    void lineErrorsMarkTheStream();
-    void plainPtyGreysOut();
-    void flowControlReachesThePort_data();
-    void flowControlReachesThePort();
+    void init()
+    {
+        if (shim.loaded()) {
+            shim.setEnabled(1);
+            shim.reset();
+        } else if (QByteArray(QTest::currentTestFunction()) != "markerLine"
+            && QByteArray(QTest::currentTestFunction()) != "plainPtyGreysOut") {
+            QSKIP("the pty shim is not loaded");
+        }
+        PtyWindowTest::init();
+    }
+
+    void cleanup()
+    {
+        if (shim.loaded())
+            shim.setEnabled(1);
+        PtyWindowTest::cleanup();
+    }
+
+    void markerLine_data()
+    {
+        using C = LineErrors::Counts;
+        QTest::addColumn<C>("before");
+        QTest::addColumn<C>("now");
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("nothing moved") << C { 3, 0, 1, 0, 0 } << C { 3, 0, 1, 0, 0 } << QString();
+        QTest::newRow("overrun") << C {} << C { 2, 0, 0, 0, 0 }
+                                 << "⚠ 12:34:56.789 线路错误：溢出 +2（此处可能丢失数据）";
+        QTest::newRow("all of them")
+            << C { 1, 1, 1, 1, 1 } << C { 2, 3, 4, 5, 6 }
+            << "⚠ 12:34:56.789 线路错误：溢出 +1，缓冲区溢出 +2，帧错误 +3，"
+               "校验错误 +4，中断 +5（此处可能丢失数据）";
+        QTest::newRow("a count that went back gained nothing")
+            << C { 9, 0, 0, 7, 0 } << C { 0, 0, 0, 8, 0 }
+            << "⚠ 12:34:56.789 线路错误：校验错误 +1（此处可能丢失数据）";
+    }
+
+    void markerLine()
+    {
+        QFETCH(LineErrors::Counts, before);
+        QFETCH(LineErrors::Counts, now);
+        QFETCH(QString, marker);
+        const LineErrors::Counts gained = LineErrors::increase(before, now);
+        QCOMPARE(LineErrors::markerLine(gained, QTime(12, 34, 56, 789)), marker);
+        // Totals saturate instead of wrapping back to nothing.
+        const LineErrors::Counts total = LineErrors::sum({ 0xFFFFFFF0u, 0, 0, 0, 0 }, gained);
+        QVERIFY(LineErrors::totalsText(total).startsWith("线路错误：溢出 4294967"));
+    }
+
+    void checkBoxesSetTheLines()
+    {
+        MainWindow w;
+        openPort(w);
+        auto* ui = w.form();
+        QCOMPARE(checkedLines(w), DTR | RTS);
+        ui->dtrCheckBox->click();
+        QCOMPARE(shim.lines(), RTS);
+        ui->rtsCheckBox->click();
+        QCOMPARE(shim.lines(), 0);
+        ui->dtrCheckBox->click();
+        QCOMPARE(shim.lines(), DTR);
+        QCOMPARE(shim.changes().size(), 3);
+        QCOMPARE(checkedLines(w), DTR);
+    }
+
+    void openSetsLinesAndFlowControl_data()
+    {
+        QTest::addColumn<bool>("released"); // the option not to assert DTR and RTS on open
+        QTest::addColumn<int>("flowIndex");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("flow");
+        const int none = QSerialPort::NoFlowControl, rtsCts = QSerialPort::HardwareControl;
+        QTest::newRow("lines left as the kernel set them") << false << 0 << (DTR | RTS) << none;
+        QTest::newRow("both released at once") << true << 0 << 0 << none;
+        QTest::newRow("RTS/CTS: the driver keeps RTS") << true << 1 << RTS << rtsCts;
+        QTest::newRow("none") << false << 0 << (DTR | RTS) << none;
+        QTest::newRow("RTS/CTS") << false << 1 << (DTR | RTS) << rtsCts;
+        QTest::newRow("XON/XOFF") << false << 2 << (DTR | RTS) << int(QSerialPort::SoftwareControl);
+    }
+
+    void openSetsLinesAndFlowControl()
+    {
+        QFETCH(bool, released);
+        QFETCH(int, flowIndex);
+        QFETCH(int, lines);
+        QFETCH(int, flow);
+        {
+            MainWindow w;
+            w.form()->noAssertCheckBox->setChecked(released);
+            w.form()->flowControlComboBox->setCurrentIndex(flowIndex);
+            openPort(w);
+            QCOMPARE(shim.lines(), lines);
+            // One call for both lines: a state in between would reset an ESP32.
+            QCOMPARE(shim.changes().size(), released ? 1 : 0);
+            QCOMPARE(checkedLines(w), lines);
+            QCOMPARE(int(w.port()->flowControl()), flow);
+            QVERIFY(!w.form()->flowControlComboBox->isEnabled());
+            // The driver owns RTS under RTS/CTS.
+            QCOMPARE(w.form()->rtsCheckBox->isEnabled(), flow != QSerialPort::HardwareControl);
+            QVERIFY(w.form()->dtrCheckBox->isEnabled());
+        }
+        {
+            MainWindow again;
+            QCOMPARE(again.form()->noAssertCheckBox->isChecked(), released);
+            QCOMPARE(again.form()->flowControlComboBox->currentIndex(), flowIndex);
+        }
+        // A stored index from nowhere means none.
+        QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/FlowControl", 7);
+        QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), 0);
+    }
+
+    void pulses_data()
+    {
+        QTest::addColumn<bool>("boot");
+        QTest::addColumn<bool>("released");
+        QTest::addColumn<QVector<int>>("steps");
+        QTest::newRow("reset, lines released")
+            << false << true << QVector<int> { RTS, DTR | RTS, 0 };
+        QTest::newRow("download mode, lines asserted")
+            << true << false << QVector<int> { RTS, DTR, DTR | RTS };
+    }
+
+    void pulses()
+    {
+        QFETCH(bool, boot);
+        QFETCH(bool, released);
+        QFETCH(QVector<int>, steps);
+        MainWindow w;
+        auto* ui = w.form();
+        ui->noAssertCheckBox->setChecked(released);
+        openPort(w);
+        QPushButton* button = boot ? ui->bootModeButton : ui->resetButton;
+        QVERIFY(button->toolTip().contains("100 ms"));
+        const int before = shim.changes().size();
+        button->click();
+        QVERIFY(!ui->resetButton->isEnabled() && !ui->bootModeButton->isEnabled());
+        QTRY_COMPARE(shim.changes().size(), before + steps.size());
+        const auto changes = shim.changes().mid(before);
+        for (int i = 0; i < steps.size(); ++i) {
+            QCOMPARE(changes.at(i).first, steps.at(i));
+            if (i > 0) {
+                const long long width = changes.at(i).second - changes.at(i - 1).second;
+                QVERIFY2(width >= 99 && width < 2000, qPrintable(QString::number(width)));
+            }
+        }
+        QTRY_VERIFY(ui->resetButton->isEnabled() && ui->bootModeButton->isEnabled());
+        QCOMPARE(ui->dtrCheckBox->isChecked(), !released);
+    }
+
+    void indicatorsFollowTheInputs()
+    {
+        MainWindow w;
+        openPort(w);
+        auto* ui = w.form();
+        auto lit = [](QLabel* l) { return l->property("lit").toBool(); };
+        shim.setInputs(TIOCM_CTS | TIOCM_CAR);
+        QTRY_VERIFY(lit(ui->ctsLabel) && lit(ui->dcdLabel));
+        QVERIFY(!lit(ui->dsrLabel) && !lit(ui->riLabel));
+        shim.setInputs(TIOCM_DSR | TIOCM_RNG);
+        QTRY_VERIFY(lit(ui->dsrLabel) && lit(ui->riLabel));
+        QVERIFY(!lit(ui->ctsLabel) && !lit(ui->dcdLabel));
+        ui->openSerialButton->click();
+        QVERIFY(!lit(ui->dsrLabel) && !ui->dsrLabel->isEnabled());
+    }
+
+    void lineErrorsMarkTheStream()
+    {
+        // Counted before this open: not ours.
+        shim.setCounts(5, 0, 0, 0, 0);
+        MainWindow w;
+        openPort(w, NoTime | LiveRecord);
+        auto* label = w.findChild<QLabel*>("lineErrorLabel");
+        QVERIFY(pty->write("a\n"));
+        QTRY_VERIFY(viewText(w).endsWith("RX←◆a"));
+        shim.setCounts(7, 0, 0, 0, 0);
+        QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
+        QVERIFY(pty->write("b\n"));
+        QTRY_VERIFY(viewText(w).endsWith("RX←◆b"));
+        QVERIFY(label->isHidden() == false);
+        shim.setCounts(7, 0, 1, 2, 0);
+        QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
+        QTest::qWait(200); // no second marker follows
+        const QStringList view = viewLines(w);
+        const QString stamp = "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}";
+        QCOMPARE(viewText(w).replace(QRegularExpression(stamp), "hh:mm:ss.zzz"),
+            QString("RX←◆a\n⚠ hh:mm:ss.zzz 线路错误：溢出 +2（此处可能丢失数据）\nRX←◆b\n"
+                    "⚠ hh:mm:ss.zzz 线路错误：帧错误 +1，校验错误 +2（此处可能丢失数据）"));
+        QCOMPARE(label->text(), QString("线路错误：溢出 2，帧错误 1，校验错误 2"));
+        QFile live(w.liveRecorder()->fileName());
+        QVERIFY(live.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(live.readAll()).split('\n', Qt::SkipEmptyParts), view);
+        // A new session starts from nothing.
+        w.form()->openSerialButton->click();
+        openPort(w);
+        QVERIFY(label->isHidden());
+    }
+
+    void plainPtyGreysOut()
+    {
+        if (shim.loaded())
+            shim.setEnabled(0);
+        MainWindow w;
+        openPort(w);
+        auto* ui = w.form();
+        for (QWidget* control : QList<QWidget*> { ui->dtrCheckBox, ui->rtsCheckBox, ui->resetButton,
+                 ui->bootModeButton, ui->ctsLabel }) {
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+            QVERIFY(control->toolTip().contains("不支持控制线"));
+        }
+        // The port's own attempt fails as unsupported: the port stays open, without a box.
+        QVERIFY(!w.port()->setRequestToSend(false));
+        QCOMPARE(w.port()->error(), QSerialPort::UnsupportedOperationError);
+        QTest::qWait(100); // nor does it close a moment later
+        QVERIFY(w.port()->isOpen());
+        QVERIFY(boxes->calls.isEmpty());
+        QVERIFY(w.findChild<QLabel*>("lineErrorLabel")->isHidden());
+    }
 
 private:
+    // The lines the DTR and RTS check boxes show as set.
+    static int checkedLines(MainWindow& w)
+    {
+        return (w.form()->dtrCheckBox->isChecked() ? DTR : 0)
+            | (w.form()->rtsCheckBox->isChecked() ? RTS : 0);
+    }
+
     Shim shim;
 };
-
-void tst_ControlLines::init()
-{
-    if (shim.loaded()) {
-        shim.setEnabled(1);
-        shim.reset();
-    } else if (QByteArray(QTest::currentTestFunction()) != "markerLine"
-        && QByteArray(QTest::currentTestFunction()) != "plainPtyGreysOut") {
-        QSKIP("the pty shim is not loaded");
-    }
-    PtyWindowTest::init();
-}
-
-void tst_ControlLines::cleanup()
-{
-    if (shim.loaded())
-        shim.setEnabled(1);
-    PtyWindowTest::cleanup();
-}
-
-void tst_ControlLines::markerLine_data()
-{
-    using C = LineErrors::Counts;
-    QTest::addColumn<C>("before");
-    QTest::addColumn<C>("now");
-    QTest::addColumn<QString>("marker");
-    QTest::newRow("nothing moved") << C { 3, 0, 1, 0, 0 } << C { 3, 0, 1, 0, 0 } << QString();
-    QTest::newRow("overrun") << C {} << C { 2, 0, 0, 0, 0 }
-                             << "⚠ 12:34:56.789 线路错误：溢出 +2（此处可能丢失数据）";
-    QTest::newRow("all of them") << C { 1, 1, 1, 1, 1 } << C { 2, 3, 4, 5, 6 }
-                                 << "⚠ 12:34:56.789 线路错误：溢出 +1，缓冲区溢出 +2，帧错误 +3，"
-                                    "校验错误 +4，中断 +5（此处可能丢失数据）";
-    QTest::newRow("a count that went back gained nothing") << C { 9, 0, 0, 7,
-        0 } << C { 0, 0, 0, 8, 0 } << "⚠ 12:34:56.789 线路错误：校验错误 +1（此处可能丢失数据）";
-}
-
-void tst_ControlLines::markerLine()
-{
-    QFETCH(LineErrors::Counts, before);
-    QFETCH(LineErrors::Counts, now);
-    QFETCH(QString, marker);
-    const LineErrors::Counts gained = LineErrors::increase(before, now);
-    QCOMPARE(LineErrors::markerLine(gained, QTime(12, 34, 56, 789)), marker);
-    // Totals saturate instead of wrapping back to nothing.
-    const LineErrors::Counts total = LineErrors::sum({ 0xFFFFFFF0u, 0, 0, 0, 0 }, gained);
-    QVERIFY(LineErrors::totalsText(total).startsWith("线路错误：溢出 4294967"));
-}
-
-void tst_ControlLines::checkBoxesSetTheLines()
-{
-    MainWindow w;
-    openPort(w);
-    auto* ui = w.form();
-    QVERIFY(ui->dtrCheckBox->isChecked() && ui->rtsCheckBox->isChecked());
-    ui->dtrCheckBox->click();
-    QCOMPARE(shim.lines(), RTS);
-    ui->rtsCheckBox->click();
-    QCOMPARE(shim.lines(), 0);
-    ui->dtrCheckBox->click();
-    QCOMPARE(shim.lines(), DTR);
-    QCOMPARE(shim.changes().size(), 3);
-    QVERIFY(ui->dtrCheckBox->isChecked() && !ui->rtsCheckBox->isChecked());
-}
-
-void tst_ControlLines::openWithoutAsserting_data()
-{
-    QTest::addColumn<bool>("option");
-    QTest::addColumn<int>("flowIndex");
-    QTest::addColumn<int>("lines");
-    QTest::newRow("lines left as the kernel set them") << false << 0 << (DTR | RTS);
-    QTest::newRow("both released at once") << true << 0 << 0;
-    QTest::newRow("RTS/CTS: the driver keeps RTS") << true << 1 << RTS;
-}
-
-void tst_ControlLines::openWithoutAsserting()
-{
-    QFETCH(bool, option);
-    QFETCH(int, flowIndex);
-    QFETCH(int, lines);
-    {
-        MainWindow w;
-        w.form()->noAssertCheckBox->setChecked(option);
-        w.form()->flowControlComboBox->setCurrentIndex(flowIndex);
-        openPort(w);
-        QCOMPARE(shim.lines(), lines);
-        // One call for both lines: a state in between would reset an ESP32.
-        QCOMPARE(shim.changes().size(), option ? 1 : 0);
-        QCOMPARE(w.form()->dtrCheckBox->isChecked(), bool(lines & DTR));
-        QCOMPARE(w.form()->rtsCheckBox->isChecked(), bool(lines & RTS));
-    }
-    MainWindow again;
-    QCOMPARE(again.form()->noAssertCheckBox->isChecked(), option);
-}
-
-void tst_ControlLines::pulses_data()
-{
-    QTest::addColumn<bool>("boot");
-    QTest::addColumn<bool>("released");
-    QTest::addColumn<QVector<int>>("steps");
-    QTest::newRow("reset, lines released") << false << true << QVector<int> { RTS, DTR | RTS, 0 };
-    QTest::newRow("download mode, lines asserted")
-        << true << false << QVector<int> { RTS, DTR, DTR | RTS };
-}
-
-void tst_ControlLines::pulses()
-{
-    QFETCH(bool, boot);
-    QFETCH(bool, released);
-    QFETCH(QVector<int>, steps);
-    MainWindow w;
-    auto* ui = w.form();
-    ui->noAssertCheckBox->setChecked(released);
-    openPort(w);
-    QPushButton* button = boot ? ui->bootModeButton : ui->resetButton;
-    QVERIFY(button->toolTip().contains("100 ms"));
-    const int before = shim.changes().size();
-    button->click();
-    QVERIFY(!ui->resetButton->isEnabled() && !ui->bootModeButton->isEnabled());
-    QTRY_COMPARE(shim.changes().size(), before + steps.size());
-    const auto changes = shim.changes().mid(before);
-    for (int i = 0; i < steps.size(); ++i) {
-        QCOMPARE(changes.at(i).first, steps.at(i));
-        if (i > 0) {
-            const long long width = changes.at(i).second - changes.at(i - 1).second;
-            QVERIFY2(width >= 99 && width < 2000, qPrintable(QString::number(width)));
-        }
-    }
-    QTRY_VERIFY(ui->resetButton->isEnabled() && ui->bootModeButton->isEnabled());
-    QCOMPARE(ui->dtrCheckBox->isChecked(), !released);
-}
-
-void tst_ControlLines::indicatorsFollowTheInputs()
-{
-    MainWindow w;
-    openPort(w);
-    auto* ui = w.form();
-    auto lit = [](QLabel* l) { return l->property("lit").toBool(); };
-    shim.setInputs(TIOCM_CTS | TIOCM_CAR);
-    QTRY_VERIFY(lit(ui->ctsLabel) && lit(ui->dcdLabel));
-    QVERIFY(!lit(ui->dsrLabel) && !lit(ui->riLabel));
-    shim.setInputs(TIOCM_DSR | TIOCM_RNG);
-    QTRY_VERIFY(lit(ui->dsrLabel) && lit(ui->riLabel));
-    QVERIFY(!lit(ui->ctsLabel) && !lit(ui->dcdLabel));
-    ui->openSerialButton->click();
-    QVERIFY(!lit(ui->dsrLabel) && !ui->dsrLabel->isEnabled());
-}
-
-void tst_ControlLines::lineErrorsMarkTheStream()
-{
-    // Counted before this open: not ours.
-    shim.setCounts(5, 0, 0, 0, 0);
-    MainWindow w;
-    openPort(w, NoTime | LiveRecord);
-    auto* label = w.findChild<QLabel*>("lineErrorLabel");
-    QVERIFY(pty->write("a\n"));
-    QTRY_VERIFY(viewText(w).endsWith("RX←◆a"));
-    shim.setCounts(7, 0, 0, 0, 0);
-    QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
-    QVERIFY(pty->write("b\n"));
-    QTRY_VERIFY(viewText(w).endsWith("RX←◆b"));
-    QVERIFY(label->isHidden() == false);
-    shim.setCounts(7, 0, 1, 2, 0);
-    QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
-    QTest::qWait(200); // no second marker follows
-    const QStringList view = viewLines(w);
-    QCOMPARE(view.size(), 4);
-    QCOMPARE(view.at(0), QString("RX←◆a"));
-    QVERIFY(QRegularExpression(
-        "^⚠ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 线路错误：溢出 \\+2（此处可能丢失数据）$")
-                .match(view.at(1))
-                .hasMatch());
-    QCOMPARE(view.at(2), QString("RX←◆b"));
-    QVERIFY(view.at(3).endsWith(" 线路错误：帧错误 +1，校验错误 +2（此处可能丢失数据）"));
-    QCOMPARE(label->text(), QString("线路错误：溢出 2，帧错误 1，校验错误 2"));
-    QFile live(w.liveRecorder()->fileName());
-    QVERIFY(live.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(live.readAll()).split('\n', Qt::SkipEmptyParts), view);
-    // A new session starts from nothing.
-    w.form()->openSerialButton->click();
-    openPort(w);
-    QVERIFY(label->isHidden());
-}
-
-void tst_ControlLines::plainPtyGreysOut()
-{
-    if (shim.loaded())
-        shim.setEnabled(0);
-    MainWindow w;
-    openPort(w);
-    auto* ui = w.form();
-    for (QWidget* control : QList<QWidget*> { ui->dtrCheckBox, ui->rtsCheckBox, ui->resetButton,
-             ui->bootModeButton, ui->ctsLabel }) {
-        QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
-        QVERIFY(control->toolTip().contains("不支持控制线"));
-    }
-    // The port's own attempt fails as unsupported: the port stays open, without a box.
-    QVERIFY(!w.port()->setRequestToSend(false));
-    QCOMPARE(w.port()->error(), QSerialPort::UnsupportedOperationError);
-    QTest::qWait(100); // nor does it close a moment later
-    QVERIFY(w.port()->isOpen());
-    QVERIFY(boxes->calls.isEmpty());
-    QVERIFY(w.findChild<QLabel*>("lineErrorLabel")->isHidden());
-}
-
-void tst_ControlLines::flowControlReachesThePort_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("flow");
-    QTest::newRow("none") << 0 << int(QSerialPort::NoFlowControl);
-    QTest::newRow("RTS/CTS") << 1 << int(QSerialPort::HardwareControl);
-    QTest::newRow("XON/XOFF") << 2 << int(QSerialPort::SoftwareControl);
-}
-
-void tst_ControlLines::flowControlReachesThePort()
-{
-    QFETCH(int, index);
-    QFETCH(int, flow);
-    {
-        MainWindow w;
-        w.form()->flowControlComboBox->setCurrentIndex(index);
-        openPort(w);
-        QCOMPARE(int(w.port()->flowControl()), flow);
-        QVERIFY(!w.form()->flowControlComboBox->isEnabled());
-        // The driver owns RTS under RTS/CTS.
-        QCOMPARE(w.form()->rtsCheckBox->isEnabled(), flow != QSerialPort::HardwareControl);
-        QCOMPARE(w.form()->dtrCheckBox->isEnabled(), true);
-    }
-    QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), index);
-    // A stored index from nowhere means none.
-    QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/FlowControl", 7);
-    QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), 0);
-}
 
 QTEST_MAIN(tst_ControlLines)
 #include "tst_controllines.moc"

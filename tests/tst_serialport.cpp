@@ -5,451 +5,393 @@
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QSerialPort>
-#include <QSettings>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <termios.h>
+
+// The controls of a closed port, as controls() lists them.
+static const char* const kClosed = "closed 打开串口 button ports baud";
 
 class tst_SerialPort : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void portListedAtStart();
-    void hotPlugAppearsWithinOneScan();
-    void openAppliesParameters_data();
-    void openAppliesParameters();
-    void settingsWrittenOnlyAfterOpen();
-    void savedPortSelectedAtStart();
-    void handWrittenIndexesShowWhatIsUsed_data();
-    void handWrittenIndexesShowWhatIsUsed();
-    void openFailureChangesNothing_data();
-    void openFailureChangesNothing();
-    void goneDeviceClosesThePort_data();
-    void goneDeviceClosesThePort();
-    void vanishWhilePausedFreesOpenButton();
-    void pauseAndResume();
-    void closeRefusedWhileAutoSend();
-    void closedDuringTheWarningStaysClosed();
-    void reconnectsToTheSameDevice_data();
-    void reconnectsToTheSameDevice();
-
-private:
-    void selectPort(MainWindow& w, const QString& path);
-};
-
-void tst_SerialPort::selectPort(MainWindow& w, const QString& path)
-{
-    auto* combo = w.form()->serialNumComboBox;
-    for (int i = 0; i < combo->count(); ++i)
-        if (combo->itemText(i).startsWith(path + " "))
-            combo->setCurrentIndex(i);
-    QVERIFY2(combo->currentText().startsWith(path + " "), qPrintable(combo->currentText()));
-}
-
-void tst_SerialPort::portListedAtStart()
-{
-    bench->describe("Bench board");
-    MainWindow w;
-    auto* combo = w.form()->serialNumComboBox;
-    QVERIFY(combo->findText(pty->slavePath() + " Bench board   ") >= 0);
-    QVERIFY(w.form()->openSerialButton->isEnabled());
-}
-
-void tst_SerialPort::hotPlugAppearsWithinOneScan()
-{
-    bench->env.set(""); // not plugged in yet
-    MainWindow w;
-    const QString entry = pty->slavePath() + " Virtual serial port   ";
-    QCOMPARE(w.form()->serialNumComboBox->findText(entry), -1);
-    bench->env.set(pty->slavePath());
-    QTRY_VERIFY_WITH_TIMEOUT(w.form()->serialNumComboBox->findText(entry) >= 0, 4000);
-}
-
-void tst_SerialPort::openAppliesParameters_data()
-{
-    QTest::addColumn<int>("baudIndex");
-    QTest::addColumn<int>("bitsIndex");
-    QTest::addColumn<int>("parityIndex");
-    QTest::addColumn<int>("stopIndex");
-    QTest::addColumn<qint32>("baud");
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("stop");
-    QTest::newRow("defaults: 2400 8N1")
-        << 4 << 3 << 0 << 0 << 2400 << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
-    QTest::newRow("115200 7E2") << 10 << 2 << 2 << 2 << 115200 << 7 << int(QSerialPort::EvenParity)
-                                << int(QSerialPort::TwoStop);
-    QTest::newRow("9600 5O1") << 6 << 0 << 1 << 0 << 9600 << 5 << int(QSerialPort::OddParity)
-                              << int(QSerialPort::OneStop);
-    QTest::newRow("921600 6 space") << 13 << 1 << 4 << 0 << 921600 << 6
-                                    << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
-    QTest::newRow("2400 8N1.5") << 4 << 3 << 0 << 1 << 2400 << 8 << int(QSerialPort::NoParity)
-                                << int(QSerialPort::OneAndHalfStop);
-    QTest::newRow("110 mark") << 0 << 3 << 3 << 0 << 110 << 8 << int(QSerialPort::MarkParity)
-                              << int(QSerialPort::OneStop);
-}
-
-void tst_SerialPort::openAppliesParameters()
-{
-    QFETCH(int, baudIndex);
-    QFETCH(int, bitsIndex);
-    QFETCH(int, parityIndex);
-    QFETCH(int, stopIndex);
-    QFETCH(qint32, baud);
-    QFETCH(int, bits);
-    QFETCH(int, parity);
-    QFETCH(int, stop);
-    MainWindow w;
-    selectPort(w, pty->slavePath());
-    auto* ui = w.form();
-    ui->burdrateComboBox->setCurrentIndex(baudIndex);
-    ui->dataBitsComboBox->setCurrentIndex(bitsIndex);
-    ui->checksumComboBox->setCurrentIndex(parityIndex);
-    ui->stopBitsComboBox->setCurrentIndex(stopIndex);
-    ui->openSerialButton->click();
-    QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
-    QVERIFY(w.port()->isOpen());
-    QCOMPARE(w.port()->baudRate(), baud);
-    QCOMPARE(int(w.port()->dataBits()), bits);
-    QCOMPARE(int(w.port()->parity()), parity);
-    QCOMPARE(int(w.port()->stopBits()), stop);
-    QCOMPARE(w.port()->flowControl(), QSerialPort::NoFlowControl);
-    QCOMPARE(ui->openSerialButton->text(), QString("关闭串口"));
-    QCOMPARE(ui->openSerialButton->styleSheet(),
-        QString("QPushButton{color:#0000FF;font-weight:bold;}"));
-    QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口已打开 "));
-    QVERIFY(!ui->serialNumComboBox->isEnabled());
-    QVERIFY(!ui->burdrateComboBox->isEnabled());
-    QVERIFY(ui->pauseRecvButton->isEnabled());
-    QVERIFY(ui->sendDataButton->isEnabled());
-    QVERIFY(ui->fileAreaGroupBox->isEnabled());
-    QVERIFY(ui->advancedSendButton->isEnabled());
-
-    ui->openSerialButton->click();
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(ui->openSerialButton->text(), QString("打开串口"));
-    QCOMPARE(ui->openSerialButton->styleSheet(),
-        QString("QPushButton{color:#000000;font-weight:bold;}"));
-    QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口未打开 "));
-    QVERIFY(ui->serialNumComboBox->isEnabled());
-    QVERIFY(!ui->pauseRecvButton->isEnabled());
-    QVERIFY(!ui->sendDataButton->isEnabled());
-}
-
-void tst_SerialPort::settingsWrittenOnlyAfterOpen()
-{
-    bench->describe("USB-SERIAL CH340");
-    MainWindow w;
-    selectPort(w, pty->slavePath());
-    w.form()->burdrateComboBox->setCurrentIndex(12);
-    w.form()->checksumComboBox->setCurrentIndex(1);
+    void portListedAtStart()
     {
-        QSettings s("Settings.ini", QSettings::IniFormat);
-        QVERIFY(!s.contains("SerialConfig/CommPort"));
-        QVERIFY(!s.contains("SerialConfig/BaudRate"));
+        bench->describe("Bench board");
+        MainWindow w;
+        QVERIFY(w.form()->serialNumComboBox->findText(pty->slavePath() + " Bench board   ") >= 0);
+        QVERIFY(w.form()->openSerialButton->isEnabled());
     }
-    w.form()->openSerialButton->click();
-    QVERIFY(w.port()->isOpen());
-    QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(
-        s.value("SerialConfig/CommPort").toString(), pty->slavePath() + " USB-SERIAL CH340   ");
-    QCOMPARE(s.value("SerialConfig/BaudRate").toInt(), 12);
-    QCOMPARE(s.value("SerialConfig/DataBits").toInt(), 3);
-    QCOMPARE(s.value("SerialConfig/ChckBits").toInt(), 1);
-    QCOMPARE(s.value("SerialConfig/StopBits").toInt(), 0);
-}
 
-void tst_SerialPort::savedPortSelectedAtStart()
-{
-    PtyPair& second = bench->addPort("Second");
-    QVERIFY(second.isOpen());
+    void hotPlugAppearsWithinOneScan()
     {
-        QSettings s("Settings.ini", QSettings::IniFormat);
-        s.setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
+        bench->env.set(""); // not plugged in yet
+        MainWindow w;
+        const QString entry = pty->slavePath() + " Virtual serial port   ";
+        QCOMPARE(w.form()->serialNumComboBox->findText(entry), -1);
+        bench->env.set(pty->slavePath());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form()->serialNumComboBox->findText(entry) >= 0, 4000);
     }
-    MainWindow w;
-    QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
-}
 
-void tst_SerialPort::handWrittenIndexesShowWhatIsUsed_data()
-{
-    QTest::addColumn<QByteArray>("values");
-    QTest::newRow("negative") << QByteArray("BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3");
-    QTest::newRow("too big") << QByteArray("BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3");
-    QTest::newRow("not a number") << QByteArray(
-        "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5");
-}
-
-void tst_SerialPort::handWrittenIndexesShowWhatIsUsed()
-{
-    QFETCH(QByteArray, values);
-    QFile ini("Settings.ini");
-    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SerialConfig]\n" + values + "\n") > 0);
-    ini.close();
-    MainWindow w;
-    auto* ui = w.form();
-    // The defaults are shown, and the port gets what is shown.
-    QCOMPARE(
-        QList<int>({ ui->burdrateComboBox->currentIndex(), ui->dataBitsComboBox->currentIndex(),
-            ui->checksumComboBox->currentIndex(), ui->stopBitsComboBox->currentIndex() }),
-        QList<int>({ 4, 3, 0, 0 }));
-    openPort(w);
-    QCOMPARE(w.port()->baudRate(), ui->burdrateComboBox->currentData().toInt());
-    QCOMPARE(int(w.port()->dataBits()), ui->dataBitsComboBox->currentData().toInt());
-    QCOMPARE(int(w.port()->parity()), ui->checksumComboBox->currentData().toInt());
-    QCOMPARE(int(w.port()->stopBits()), ui->stopBitsComboBox->currentData().toInt());
-    termios t;
-    QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
-    QCOMPARE(cfgetospeed(&t), speed_t(B2400));
-}
-
-void tst_SerialPort::openFailureChangesNothing_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("not a tty") << "file";
-    QTest::newRow("port already in use") << "locked";
-}
-
-void tst_SerialPort::openFailureChangesNothing()
-{
-    QFETCH(QString, kind);
-    QString path = pty->slavePath();
-    QSerialPort holder;
-    if (kind == "file") {
-        path = bench->work.path() + "/plain.txt";
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("not a serial port");
-    } else {
-        holder.setPortName(path);
-        QVERIFY(holder.open(QIODevice::ReadWrite));
+    void openAppliesParameters_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // port settings written by hand before the start
+        QTest::addColumn<QList<int>>("indexes"); // baud, data bits, parity, stop bits
+        QTest::addColumn<QList<int>>("parameters");
+        using P = QSerialPort;
+        const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop };
+        const struct {
+            const char* tag;
+            QList<int> indexes, parameters;
+            QByteArray ini = {};
+        } rows[] = {
+            { "defaults: 2400 8N1", { 4, 3, 0, 0 }, defaults },
+            { "115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop } },
+            { "9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop } },
+            { "921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop } },
+            { "2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop } },
+            { "110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop } },
+            // Hand-written indexes that mean nothing: the defaults are shown, and used.
+            { "negative", {}, defaults, "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3" },
+            { "too big", {}, defaults, "BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3" },
+            { "not a number", {}, defaults,
+                "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5" },
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.tag) << r.ini << r.indexes
+                                 << r.parameters + QList<int> { P::NoFlowControl };
     }
-    bench->env.set(path);
-    MainWindow w;
-    selectPort(w, path);
-    w.form()->openSerialButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(boxes->calls.first().title, QString("警告"));
-    QVERIFY2(boxes->lastText().startsWith("串口打开失败："), qPrintable(boxes->lastText()));
-    QVERIFY(boxes->lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    QVERIFY(w.form()->serialNumComboBox->isEnabled());
-    QVERIFY(!w.form()->pauseRecvButton->isEnabled());
-    QSettings s("Settings.ini", QSettings::IniFormat);
-    QVERIFY(!s.contains("SerialConfig/CommPort"));
-}
 
-void tst_SerialPort::goneDeviceClosesThePort_data()
-{
-    QTest::addColumn<bool>("unplug"); // else only its entry leaves the port table
-    QTest::addColumn<bool>("autoSend");
-    QTest::newRow("device unplugged") << true << false;
-    QTest::newRow("gone from the table") << false << false;
-    QTest::newRow("device unplugged during auto-send") << true << true;
-    QTest::newRow("gone from the table during auto-send") << false << true;
-}
+    void openAppliesParameters()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QList<int>, indexes);
+        QFile file("Settings.ini");
+        QVERIFY(ini.isEmpty()
+            || (file.open(QIODevice::WriteOnly)
+                && file.write("[SerialConfig]\n" + ini + "\n") > 0));
+        file.close();
+        MainWindow w;
+        selectPort(w, pty->slavePath());
+        auto* ui = w.form();
+        const QList<QComboBox*> combos { ui->burdrateComboBox, ui->dataBitsComboBox,
+            ui->checksumComboBox, ui->stopBitsComboBox };
+        QList<int> shown;
+        for (int i = 0; i < combos.size(); ++i) {
+            shown << combos.at(i)->currentIndex();
+            combos.at(i)->setCurrentIndex(indexes.value(i, shown.last()));
+        }
+        QCOMPARE(shown, QList<int>({ 4, 3, 0, 0 }));
+        ui->openSerialButton->click();
+        QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
+        QTEST(parameters(w), "parameters");
+        termios t;
+        QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
+        if (!ini.isEmpty())
+            QCOMPARE(cfgetospeed(&t), speed_t(B2400));
+        QCOMPARE(controls(w), QString("open 关闭串口 button pause send file advanced"));
+        QCOMPARE(ui->openSerialButton->styleSheet(),
+            QString("QPushButton{color:#0000FF;font-weight:bold;}"));
+        QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口已打开 "));
 
-void tst_SerialPort::goneDeviceClosesThePort()
-{
-    QFETCH(bool, unplug);
-    QFETCH(bool, autoSend);
-    const QString link = unplug ? QString() : bench->listUnderLink("ttyLINK0");
-    QVERIFY(unplug || !link.isEmpty());
-    MainWindow w;
-    openPort(w);
-    if (autoSend) {
+        ui->openSerialButton->click();
+        QCOMPARE(controls(w), QString(kClosed));
+        QCOMPARE(ui->openSerialButton->styleSheet(),
+            QString("QPushButton{color:#000000;font-weight:bold;}"));
+        QCOMPARE(w.findChild<QLabel*>("serialStateLabel")->text(), QString("串口未打开 "));
+    }
+
+    void settingsWrittenOnlyAfterOpen()
+    {
+        bench->describe("USB-SERIAL CH340");
+        MainWindow w;
+        selectPort(w, pty->slavePath());
+        w.form()->burdrateComboBox->setCurrentIndex(12);
+        w.form()->checksumComboBox->setCurrentIndex(1);
+        QCOMPARE(storedPortSettings(), QStringList());
+        w.form()->openSerialButton->click();
+        QVERIFY(w.port()->isOpen());
+        QCOMPARE(storedPortSettings(),
+            QStringList({ "BaudRate=12", "ChckBits=1",
+                "CommPort=" + pty->slavePath() + " USB-SERIAL CH340   ", "DataBits=3",
+                "StopBits=0" }));
+    }
+
+    void savedPortSelectedAtStart()
+    {
+        PtyPair& second = bench->addPort("Second");
+        QVERIFY(second.isOpen());
+        QSettings("Settings.ini", QSettings::IniFormat)
+            .setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
+        MainWindow w;
+        QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
+    }
+
+    void openFailureChangesNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("not a tty") << "file";
+        QTest::newRow("port already in use") << "locked";
+    }
+
+    void openFailureChangesNothing()
+    {
+        QFETCH(QString, kind);
+        QString path = pty->slavePath();
+        QSerialPort holder;
+        if (kind == "file") {
+            path = bench->work.path() + "/plain.txt";
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a serial port") > 0);
+        } else {
+            holder.setPortName(path);
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        }
+        bench->env.set(path);
+        MainWindow w;
+        selectPort(w, path);
+        w.form()->openSerialButton->click();
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(boxes->calls.first().title, QString("警告"));
+        QVERIFY2(boxes->lastText().startsWith("串口打开失败："), qPrintable(boxes->lastText()));
+        QVERIFY(boxes->lastText().endsWith(" \n[ 请检查是否串口被占用或未连接 ]\t"));
+        QCOMPARE(controls(w), QString(kClosed));
+        QCOMPARE(storedPortSettings().filter(QRegularExpression("^CommPort=")), QStringList());
+    }
+
+    void goneDeviceClosesThePort_data()
+    {
+        QTest::addColumn<bool>("unplug"); // else only its entry leaves the port table
+        QTest::addColumn<QString>("during");
+        QTest::newRow("device unplugged") << true << "";
+        QTest::newRow("gone from the table") << false << "";
+        QTest::newRow("device unplugged during auto-send") << true << "auto-send";
+        QTest::newRow("gone from the table during auto-send") << false << "auto-send";
+        QTest::newRow("gone from the table while paused") << false << "pause";
+    }
+
+    void goneDeviceClosesThePort()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(QString, during);
+        const QString link = unplug ? QString() : bench->listUnderLink("ttyLINK0");
+        QVERIFY(unplug || !link.isEmpty());
+        // Paused with another port left in the list.
+        QVERIFY(during != "pause" || bench->addPort().isOpen());
+        MainWindow w;
+        openPort(w);
+        if (during == "auto-send") {
+            w.form()->timeAutoSpinBox->setValue(100000);
+            w.form()->autoSendCheckBox->setChecked(true);
+        } else if (during == "pause") {
+            w.form()->pauseRecvButton->click();
+            QVERIFY(!w.form()->openSerialButton->isEnabled());
+        }
+        if (unplug) {
+            pty->closeMaster();
+            // Well before the next port scan: the port's own error closes it.
+            QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
+        } else {
+            QVERIFY(QFile::remove(link));
+            w.slotUpdateSerialPort();
+        }
+        QCOMPARE(boxes->texts(), QStringList { bench->portPath() + ": 端口号断开\t" });
+        // Paused, the open button is freed at the next scan.
+        QCOMPARE(controls(w), QString(during == "pause" ? "closed 打开串口 ports baud" : kClosed));
+        QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
+        QVERIFY(!w.form()->autoSendCheckBox->isChecked() && !w.autoSend()->isActive());
+        // Nothing repeats afterwards, at the next scans or by itself.
+        w.slotUpdateSerialPort();
+        w.slotUpdateSerialPort();
+        QTest::qWait(300);
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(controls(w), QString(kClosed));
+    }
+
+    void pauseAndResume()
+    {
+        MainWindow w;
+        openPort(w, NoTime);
+        QVERIFY(pty->write("one\n"));
+        QTRY_COMPARE(w.received(), 4);
+
+        w.form()->pauseRecvButton->click();
+        QCOMPARE(w.form()->pauseRecvButton->text(), QString("恢复接收"));
+        QCOMPARE(w.form()->openSerialButton->styleSheet(),
+            QString("QPushButton{color:#969696;font-weight:bold;}"));
+        QVERIFY(pty->write("two\n"));
+        QTest::qWait(300); // nothing is taken in while paused
+        QCOMPARE(w.received(), 4);
+        // While paused the scan keeps the open button disabled.
+        w.slotUpdateSerialPort();
+        QCOMPARE(controls(w), QString("open 关闭串口 pause send file advanced"));
+
+        w.form()->pauseRecvButton->click();
+        QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
+        QVERIFY(w.form()->openSerialButton->isEnabled());
+        QTRY_COMPARE(w.received(), 8);
+        QTRY_COMPARE(viewText(w), QString("RX←◆one\nRX←◆two"));
+    }
+
+    void closeRefusedWhileAutoSend()
+    {
+        MainWindow w;
+        openPort(w);
         w.form()->timeAutoSpinBox->setValue(100000);
         w.form()->autoSendCheckBox->setChecked(true);
+        w.form()->openSerialButton->click();
+        QCOMPARE(boxes->texts(), QStringList { "请先停用自动发送功能，再尝试关闭串口！\t" });
+        QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
+        QCOMPARE(boxes->calls.first().title, QString("通知"));
+        QVERIFY(w.port()->isOpen());
+        w.form()->autoSendCheckBox->setChecked(false);
+        w.form()->openSerialButton->click();
+        QVERIFY(!w.port()->isOpen());
     }
-    if (unplug) {
-        pty->closeMaster();
-        // Well before the next port scan: the port's own error closes it.
-        QTRY_VERIFY_WITH_TIMEOUT(!w.port()->isOpen(), 1500);
-    } else {
+
+    void closedDuringTheWarningStaysClosed()
+    {
+        const QString link = bench->listUnderLink("ttyLINK3");
+        QVERIFY(!link.isEmpty());
+        MainWindow w;
+        openPort(w);
+        // The device goes while the scan's warning is up: the port's own error closes it then.
+        bool unplugged = false;
+        MsgBox::setHandler([&](const MsgBox::Call& call) {
+            boxes->calls.append(call);
+            if (!unplugged) {
+                unplugged = true;
+                pty->closeMaster();
+                (void)QTest::qWaitFor([&] { return !w.port()->isOpen(); }, 3000);
+            }
+            return QMessageBox::Ok;
+        });
         QVERIFY(QFile::remove(link));
         w.slotUpdateSerialPort();
+        QVERIFY(unplugged);
+        QCOMPARE(controls(w), QString(kClosed));
+        QVERIFY(!boxes->calls.isEmpty());
+        for (const MsgBox::Call& call : boxes->calls)
+            QCOMPARE(call.text, link + ": 端口号断开\t");
+        QTest::qWait(100); // and it stays closed
+        QVERIFY(!w.port()->isOpen());
     }
-    QCOMPARE(boxes->texts(), QStringList { bench->portPath() + ": 端口号断开\t" });
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    QVERIFY(w.form()->serialNumComboBox->isEnabled());
-    QVERIFY(!w.form()->autoSendCheckBox->isChecked());
-    QVERIFY(!w.autoSend()->isActive());
-    // Nothing repeats afterwards, at the next scans or by itself.
-    w.slotUpdateSerialPort();
-    w.slotUpdateSerialPort();
-    QTest::qWait(300);
-    QCOMPARE(boxes->calls.size(), 1);
-}
 
-void tst_SerialPort::vanishWhilePausedFreesOpenButton()
-{
-    const QString link = bench->listUnderLink("ttyLINK1");
-    QVERIFY(!link.isEmpty());
-    QVERIFY(bench->addPort().isOpen());
-    MainWindow w;
-    openPort(w);
-    w.form()->pauseRecvButton->click();
-    QVERIFY(!w.form()->openSerialButton->isEnabled());
-    QVERIFY(QFile::remove(link));
-    w.slotUpdateSerialPort();
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
-    w.slotUpdateSerialPort();
-    QVERIFY(w.form()->openSerialButton->isEnabled());
-}
+    void reconnectsToTheSameDevice_data()
+    {
+        QTest::addColumn<bool>("unplug"); // the device itself goes, not only its link
+        QTest::addColumn<bool>("newPty");
+        QTest::addColumn<bool>("byHand"); // the user closes the port while it is waited for
+        QTest::newRow("link removed, same pty back") << false << false << false;
+        QTest::newRow("link removed, new pty behind it") << false << true << false;
+        QTest::newRow("device gone, new pty behind the link") << true << true << false;
+        QTest::newRow("closed by hand while waiting") << false << false << true;
+    }
 
-void tst_SerialPort::pauseAndResume()
-{
-    MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    openPort(w);
-    QVERIFY(pty->write("one\n"));
-    QTRY_COMPARE(w.received(), 4);
+    void reconnectsToTheSameDevice()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(bool, newPty);
+        QFETCH(bool, byHand);
+        const QString link = bench->listUnderLink("ttyRECON");
+        PtyPair other;
+        QVERIFY(!link.isEmpty() && other.isOpen());
+        MainWindow w;
+        w.extraSettings()->findChild<QCheckBox*>("autoReconnectCheckBox")->click();
+        QVERIFY(QSettings("Settings.ini", QSettings::IniFormat)
+                    .value("CustomConfig/AutoReconnect")
+                    .toBool());
+        w.form()->burdrateComboBox->setCurrentIndex(10);
+        openPort(w, NoTime | LiveRecord);
+        QVERIFY(pty->write("before\n"));
+        QTRY_VERIFY(viewText(w).contains("before"));
+        const QString liveFile = w.liveRecorder()->fileName();
 
-    w.form()->pauseRecvButton->click();
-    QCOMPARE(w.form()->pauseRecvButton->text(), QString("恢复接收"));
-    QVERIFY(!w.form()->openSerialButton->isEnabled());
-    QCOMPARE(w.form()->openSerialButton->styleSheet(),
-        QString("QPushButton{color:#969696;font-weight:bold;}"));
-    QVERIFY(pty->write("two\n"));
-    QTest::qWait(300); // nothing is taken in while paused
-    QCOMPARE(w.received(), 4);
-    // While paused the scan keeps the open button disabled.
-    w.slotUpdateSerialPort();
-    QVERIFY(!w.form()->openSerialButton->isEnabled());
-
-    w.form()->pauseRecvButton->click();
-    QCOMPARE(w.form()->pauseRecvButton->text(), QString("暂停接收"));
-    QVERIFY(w.form()->openSerialButton->isEnabled());
-    QTRY_COMPARE(w.received(), 8);
-    QTRY_COMPARE(viewText(w), QString("RX←◆one\nRX←◆two"));
-}
-
-void tst_SerialPort::closeRefusedWhileAutoSend()
-{
-    MainWindow w;
-    openPort(w);
-    w.form()->timeAutoSpinBox->setValue(100000);
-    w.form()->autoSendCheckBox->setChecked(true);
-    w.form()->openSerialButton->click();
-    QCOMPARE(boxes->texts(), QStringList { "请先停用自动发送功能，再尝试关闭串口！\t" });
-    QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
-    QCOMPARE(boxes->calls.first().title, QString("通知"));
-    QVERIFY(w.port()->isOpen());
-    w.form()->autoSendCheckBox->setChecked(false);
-    w.form()->openSerialButton->click();
-    QVERIFY(!w.port()->isOpen());
-}
-
-void tst_SerialPort::closedDuringTheWarningStaysClosed()
-{
-    const QString link = bench->listUnderLink("ttyLINK3");
-    QVERIFY(!link.isEmpty());
-    MainWindow w;
-    openPort(w);
-    // The device goes while the scan's warning is up: the port's own error closes it then.
-    bool unplugged = false;
-    MsgBox::setHandler([&](const MsgBox::Call& call) {
-        boxes->calls.append(call);
-        if (!unplugged) {
-            unplugged = true;
+        // Unplugged, the port's own error notices it; a removed link, the next scan.
+        if (unplug)
             pty->closeMaster();
-            QElapsedTimer t;
-            t.start();
-            while (w.port()->isOpen() && t.elapsed() < 3000)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        else
+            QVERIFY(QFile::remove(link));
+        w.slotUpdateSerialPort();
+        QTRY_VERIFY(w.waitingForReconnect());
+        QVERIFY(controls(w).startsWith("closed 等待重连"));
+        if (byHand)
+            w.form()->openSerialButton->click();
+        PtyPair& device = newPty ? other : *pty;
+        QFile::remove(link);
+        QVERIFY(QFile::link(device.slavePath(), link));
+        if (byHand) {
+            QTest::qWait(600); // longer than the wait's faster scan: no reconnect
+            QCOMPARE(controls(w), QString(kClosed));
+            QVERIFY(boxes->calls.isEmpty());
+            return;
         }
-        return QMessageBox::Ok;
-    });
-    QVERIFY(QFile::remove(link));
-    w.slotUpdateSerialPort();
-    QVERIFY(unplugged);
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-    QVERIFY(!boxes->calls.isEmpty());
-    for (const MsgBox::Call& call : boxes->calls)
-        QCOMPARE(call.text, link + ": 端口号断开\t");
-    QTest::qWait(100); // and it stays closed
-    QVERIFY(!w.port()->isOpen());
-}
-
-void tst_SerialPort::reconnectsToTheSameDevice_data()
-{
-    QTest::addColumn<bool>("unplug"); // the device itself goes, not only its link
-    QTest::addColumn<bool>("newPty");
-    QTest::addColumn<bool>("byHand"); // the user closes the port while it is waited for
-    QTest::newRow("link removed, same pty back") << false << false << false;
-    QTest::newRow("link removed, new pty behind it") << false << true << false;
-    QTest::newRow("device gone, new pty behind the link") << true << true << false;
-    QTest::newRow("closed by hand while waiting") << false << false << true;
-}
-
-void tst_SerialPort::reconnectsToTheSameDevice()
-{
-    QFETCH(bool, unplug);
-    QFETCH(bool, newPty);
-    QFETCH(bool, byHand);
-    const QString link = bench->listUnderLink("ttyRECON");
-    PtyPair other;
-    QVERIFY(!link.isEmpty() && other.isOpen());
-    MainWindow w;
-    w.extraSettings()->findChild<QCheckBox*>("autoReconnectCheckBox")->click();
-    QVERIFY(QSettings("Settings.ini", QSettings::IniFormat)
-                .value("CustomConfig/AutoReconnect")
-                .toBool());
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.form()->burdrateComboBox->setCurrentIndex(10);
-    openPort(w, LiveRecord);
-    QVERIFY(pty->write("before\n"));
-    QTRY_VERIFY(viewText(w).contains("before"));
-    const QString liveFile = w.liveRecorder()->fileName();
-
-    // Unplugged, the port's own error notices it; a removed link, the next scan.
-    if (unplug)
-        pty->closeMaster();
-    else
-        QVERIFY(QFile::remove(link));
-    w.slotUpdateSerialPort();
-    QTRY_VERIFY(w.waitingForReconnect());
-    QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->openSerialButton->text(), QString("等待重连"));
-    if (byHand)
-        w.form()->openSerialButton->click();
-    PtyPair& device = newPty ? other : *pty;
-    QFile::remove(link);
-    QVERIFY(QFile::link(device.slavePath(), link));
-    if (byHand) {
-        QTest::qWait(600); // longer than the wait's faster scan: no reconnect
-        QCOMPARE(w.form()->openSerialButton->text(), QString("打开串口"));
-        QVERIFY(!w.port()->isOpen() && w.form()->serialNumComboBox->isEnabled());
+        // Well within the usual 3 s scan: the wait scans faster.
+        QTRY_VERIFY_WITH_TIMEOUT(w.port()->isOpen(), 2000);
+        QVERIFY(controls(w).startsWith("open 关闭串口"));
+        QCOMPARE(w.port()->baudRate(), 115200);
+        QVERIFY(device.write("after\n"));
+        QTRY_VERIFY(viewText(w).contains("after"));
         QVERIFY(boxes->calls.isEmpty());
-        return;
-    }
-    // Well within the usual 3 s scan: the wait scans faster.
-    QTRY_VERIFY_WITH_TIMEOUT(w.port()->isOpen(), 2000);
-    QCOMPARE(w.form()->openSerialButton->text(), QString("关闭串口"));
-    QCOMPARE(w.port()->baudRate(), 115200);
-    QVERIFY(device.write("after\n"));
-    QTRY_VERIFY(viewText(w).contains("after"));
-    QVERIFY(boxes->calls.isEmpty());
 
-    const QRegularExpression order(
-        "RX←◆before\n⚠ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 串口已断开，"
-        "等待重新连接…\n✓ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 已重新连接\nRX←◆after");
-    QVERIFY2(order.match(viewText(w)).hasMatch(), qPrintable(viewText(w)));
-    QCOMPARE(w.liveRecorder()->fileName(), liveFile);
-    w.form()->liveRecordCheckBox->setChecked(false);
-    QFile live(liveFile);
-    QVERIFY(live.open(QIODevice::ReadOnly));
-    QVERIFY(order.match(QTextCodec::codecForLocale()->toUnicode(live.readAll())).hasMatch());
-}
+        const QRegularExpression order(
+            "RX←◆before\n⚠ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 串口已断开，"
+            "等待重新连接…\n✓ \\d\\d:\\d\\d:\\d\\d\\.\\d{3} 已重新连接\nRX←◆after");
+        QVERIFY2(order.match(viewText(w)).hasMatch(), qPrintable(viewText(w)));
+        QCOMPARE(w.liveRecorder()->fileName(), liveFile);
+        w.form()->liveRecordCheckBox->setChecked(false);
+        QFile live(liveFile);
+        QVERIFY(live.open(QIODevice::ReadOnly));
+        QVERIFY(order.match(QTextCodec::codecForLocale()->toUnicode(live.readAll())).hasMatch());
+    }
+
+private:
+    void selectPort(MainWindow& w, const QString& path)
+    {
+        auto* combo = w.form()->serialNumComboBox;
+        for (int i = 0; i < combo->count(); ++i)
+            if (combo->itemText(i).startsWith(path + " "))
+                combo->setCurrentIndex(i);
+        QVERIFY2(combo->currentText().startsWith(path + " "), qPrintable(combo->currentText()));
+    }
+
+    // The port's state as the user sees it: the open button's caption, then the controls enabled.
+    static QString controls(MainWindow& w)
+    {
+        auto* ui = w.form();
+        QStringList state { w.port()->isOpen() ? "open" : "closed", ui->openSerialButton->text() };
+        const QList<QPair<const char*, QWidget*>> parts { { "button", ui->openSerialButton },
+            { "ports", ui->serialNumComboBox }, { "baud", ui->burdrateComboBox },
+            { "pause", ui->pauseRecvButton }, { "send", ui->sendDataButton },
+            { "file", ui->fileAreaGroupBox }, { "advanced", ui->advancedSendButton } };
+        for (const auto& part : parts)
+            if (part.second->isEnabled())
+                state << part.first;
+        return state.join(' ');
+    }
+
+    // What the port was opened with: baud rate, data bits, parity, stop bits, flow control.
+    static QList<int> parameters(MainWindow& w)
+    {
+        const QSerialPort* port = w.port();
+        return { port->baudRate(), int(port->dataBits()), int(port->parity()),
+            int(port->stopBits()), int(port->flowControl()) };
+    }
+
+    // The port settings stored so far, as key=value.
+    static QStringList storedPortSettings()
+    {
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        s.beginGroup("SerialConfig");
+        QStringList out;
+        for (const QString& key : s.childKeys())
+            out << key + "=" + s.value(key).toString();
+        return out;
+    }
+};
 
 QTEST_MAIN(tst_SerialPort)
 #include "tst_serialport.moc"

@@ -10,26 +10,22 @@
 #include "views/logfilterdialog.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTextEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
-class tst_Shell : public QObject {
+class tst_Shell : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        work = new TempWorkDir;
-        QVERIFY(work->installPlugin());
-        boxes = new MsgRecorder;
+        PtyWindowTest::init();
         QFile::remove(DebugLog::path());
     }
 
@@ -37,8 +33,7 @@ private slots:
     {
         qInstallMessageHandler(nullptr);
         MainWindow::setTrayAvailability(-1);
-        delete boxes;
-        delete work;
+        PtyWindowTest::cleanup();
     }
 
     void closeBehaviour_data()
@@ -46,19 +41,13 @@ private slots:
         QTest::addColumn<bool>("minTray");
         QTest::addColumn<int>("tray");
         QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("asked");
-        QTest::addColumn<bool>("visibleAfter");
-        QTest::addColumn<bool>("quitOnLastClosed");
-        QTest::newRow("tray mode hides")
-            << true << 1 << int(QMessageBox::Ok) << false << false << false;
-        QTest::newRow("quit mode, Ok quits")
-            << false << 1 << int(QMessageBox::Ok) << true << false << true;
-        QTest::newRow("quit mode, Cancel stays")
-            << false << 1 << int(QMessageBox::Cancel) << true << true << true;
-        QTest::newRow("tray mode without a tray asks")
-            << true << 0 << int(QMessageBox::Ok) << true << false << true;
-        QTest::newRow("no tray, Cancel stays")
-            << true << 0 << int(QMessageBox::Cancel) << true << true << true;
+        QTest::addColumn<QString>("outcome"); // the questions asked, then what became of the window
+        const int ok = QMessageBox::Ok, cancel = QMessageBox::Cancel;
+        QTest::newRow("tray mode hides") << true << 1 << ok << "0 asked, in the tray";
+        QTest::newRow("quit mode, Ok quits") << false << 1 << ok << "1 asked, quits";
+        QTest::newRow("quit mode, Cancel stays") << false << 1 << cancel << "1 asked, stays";
+        QTest::newRow("tray mode without a tray asks") << true << 0 << ok << "1 asked, quits";
+        QTest::newRow("no tray, Cancel stays") << true << 0 << cancel << "1 asked, stays";
     }
 
     void closeBehaviour()
@@ -66,9 +55,6 @@ private slots:
         QFETCH(bool, minTray);
         QFETCH(int, tray);
         QFETCH(int, answer);
-        QFETCH(bool, asked);
-        QFETCH(bool, visibleAfter);
-        QFETCH(bool, quitOnLastClosed);
         MainWindow::setTrayAvailability(tray);
         boxes->answer = QMessageBox::StandardButton(answer);
         QGuiApplication::setQuitOnLastWindowClosed(true);
@@ -77,14 +63,14 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close();
-        QCOMPARE(boxes->count(MsgBox::Question), asked ? 1 : 0);
-        if (asked) {
-            QCOMPARE(boxes->calls.last().title, QString("关闭"));
-            QCOMPARE(boxes->calls.last().text, QString("是否确认要退出程序？"));
-        }
-        QCOMPARE(w.isVisible(), visibleAfter);
-        if (!(asked && visibleAfter))
-            QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), quitOnLastClosed);
+        const int asked = boxes->count(MsgBox::Question);
+        if (asked)
+            QCOMPARE(QStringList({ boxes->calls.last().title, boxes->calls.last().text }),
+                QStringList({ "关闭", "是否确认要退出程序？" }));
+        const char* after = w.isVisible()               ? "stays"
+            : QGuiApplication::quitOnLastWindowClosed() ? "quits"
+                                                        : "in the tray";
+        QTEST(QString("%1 asked, %2").arg(asked).arg(after), "outcome");
         QGuiApplication::setQuitOnLastWindowClosed(true);
     }
 
@@ -94,16 +80,13 @@ private slots:
         w.extraSettings()->setMinTray(false);
         auto* tray = w.findChild<QSystemTrayIcon*>();
         QVERIFY(tray && tray->contextMenu());
+        const QList<QAction*> actions = tray->contextMenu()->actions();
         QStringList texts;
-        QAction* quit = nullptr;
-        for (QAction* a : tray->contextMenu()->actions()) {
+        for (QAction* a : actions)
             texts << a->text();
-            if (a->text() == "退出")
-                quit = a;
-        }
         QCOMPARE(
             texts, QStringList({ "关于", "", "显示主窗口", "个性设置", "附加功能", "", "退出" }));
-        QTimer::singleShot(0, quit, &QAction::trigger);
+        QTimer::singleShot(0, actions.last(), &QAction::trigger);
         QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(boxes->count(MsgBox::Question), 0);
@@ -148,20 +131,18 @@ private slots:
 
     void debugLogWritesExactlyTheLines()
     {
-        PtyTestBench bench;
-        QVERIFY(bench.ready);
         MainWindow w;
         auto* box = w.extraSettings()->findChild<QCheckBox*>("debugLogCheckBox");
         QVERIFY(box);
         box->click();
         QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
-        QVERIFY(bench.openIn(w));
+        openPort(w);
         const QStringList lines = debugLines();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(1),
             QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
                     "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
-                .arg(bench.pty.slavePath()));
+                .arg(pty->slavePath()));
         box->click();
         w.form()->openSerialButton->click();
         w.form()->openSerialButton->click();
@@ -303,8 +284,6 @@ private:
             text.chop(1);
         return text.isEmpty() ? QStringList() : text.split('\n');
     }
-    TempWorkDir* work = nullptr;
-    MsgRecorder* boxes = nullptr;
 };
 
 QTEST_MAIN(tst_Shell)

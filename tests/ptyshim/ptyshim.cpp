@@ -20,8 +20,10 @@ std::mutex lock;
 bool enabled = true;
 int lines = kOutputs;
 serial_icounter_struct counts {};
-int historyBits[kMaxHistory];
-long long historyMs[kMaxHistory];
+struct Change {
+    int bits;
+    long long ms;
+} history[kMaxHistory];
 int historySize = 0;
 
 long long nowMs()
@@ -45,10 +47,8 @@ void setOutputs(int bits)
     if (bits == (lines & kOutputs))
         return;
     lines = (lines & ~kOutputs) | bits;
-    if (historySize < kMaxHistory) {
-        historyBits[historySize] = bits;
-        historyMs[historySize] = nowMs();
-    }
+    if (historySize < kMaxHistory)
+        history[historySize] = { bits, nowMs() };
     ++historySize;
 }
 
@@ -86,17 +86,15 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
     using Ioctl = int (*)(int, unsigned long, ...);
     static const Ioctl real = reinterpret_cast<Ioctl>(dlsym(RTLD_NEXT, "ioctl"));
     const int result = real(fd, request, arg);
-    const bool ours = request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS
-        || request == TIOCMBIC || request == TIOCGICOUNT;
     // 515 is the kernel's ENOIOCTLCMD, which should not reach user space but has.
-    if (result == 0 || !ours || !arg || (errno != ENOTTY && errno != EINVAL && errno != 515))
+    if (result == 0 || !arg || (errno != ENOTTY && errno != EINVAL && errno != 515))
         return result;
     const int saved = errno;
-    if (!enabled || !isPtySlave(fd)) {
+    // Requests other than ours keep the real call's failure.
+    const int emulated = enabled && isPtySlave(fd) ? emulate(request, arg) : -1;
+    if (emulated < 0)
         errno = saved;
-        return result;
-    }
-    return emulate(request, arg);
+    return emulated < 0 ? result : emulated;
 }
 
 extern "C" {
@@ -131,8 +129,8 @@ int quillon_ptyshim_history(int* bits, long long* ms, int max)
 {
     std::lock_guard<std::mutex> hold(lock);
     for (int i = 0; i < historySize && i < max && i < kMaxHistory; ++i) {
-        bits[i] = historyBits[i];
-        ms[i] = historyMs[i];
+        bits[i] = history[i].bits;
+        ms[i] = history[i].ms;
     }
     return historySize;
 }
