@@ -10,18 +10,6 @@
 
 #include <algorithm>
 
-class tst_BadInput : public PtyWindowTest {
-    Q_OBJECT
-
-private slots:
-    void garbageText_data();
-    void garbageText();
-    void megabyteLine();
-    void garbageHex_data();
-    void garbageHex();
-    void nonHexSendField();
-};
-
 static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
 {
     QRandomGenerator random(seedValue);
@@ -33,114 +21,120 @@ static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
     return out;
 }
 
-void tst_BadInput::garbageText_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("invalid UTF-8 and GBK")
-        << QByteArray("\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
-    QTest::newRow("NUL bytes everywhere") << QByteArray("\0\0a\0b\0\0\n\0\n\0\0\0", 13) + "\n";
-    QTest::newRow("lone GBK lead bytes") << QByteArray("\x81\n\xfe\n\x81\x81\x81\n");
-    // A lone CR starts a new paragraph in the view, as in any text view: left out here.
-    QTest::newRow("random 64 KB") << randomBytes(65536, 7, true).replace('\r', 'r') + "\n";
-}
+class tst_BadInput : public PtyWindowTest {
+    Q_OBJECT
 
-void tst_BadInput::garbageText()
-{
-    QFETCH(QByteArray, bytes);
-    MainWindow w;
-    openPort(w, NoTime);
-    QVERIFY(pty->write(bytes));
-    QTRY_COMPARE(w.received(), bytes.size());
-    QTRY_COMPARE(w.pendingBytes(), qint64(0));
-    const QStringList lines = viewLines(w);
-    QTRY_VERIFY(w.displayedLines() > 0);
-    for (const QString& line : lines)
-        QVERIFY2(line.startsWith("RX←◆") || line.isEmpty(), qPrintable(line.left(40)));
-    QVERIFY(boxes->calls.isEmpty());
-}
-
-void tst_BadInput::megabyteLine()
-{
-    MainWindow w;
-    openPort(w, NoTime);
-    const QByteArray line(1 << 20, 'x');
-    QVERIFY(pty->write(line + "\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(w.received(), line.size() + 1, 20000);
-    // Until its end comes, it is shown in flushes of at least 8192 bytes; every byte once.
-    QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
-    // Formatted text reaches the view a redraw slice at a time.
-    QTRY_COMPARE_WITH_TIMEOUT(w.displayStage()->queuedChars(), qint64(0), 20000);
-    QString text = viewText(w);
-    QVERIFY2(text.endsWith("xxxx"),
-        qPrintable(QString("%1 chars, %2 blocks, %3 lines counted, %4 boxes, ends with \"%5\"")
-                       .arg(text.size())
-                       .arg(viewLineCount(w))
-                       .arg(w.displayedLines())
-                       .arg(boxes->calls.size())
-                       .arg(text.right(40).toHtmlEscaped())));
-    QCOMPARE(text.remove("RX←◆").remove('\n').size(), line.size());
-}
-
-void tst_BadInput::garbageHex_data()
-{
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<bool>("delimited");
-    // The very end carries the delimiter, so nothing is left waiting for it.
-    QTest::newRow("delimiterThatNeverComes") << randomBytes(200000, 11, false).replace('\r', 'r')
-            + "\r\n" << true;
-    QTest::newRow("garbageHexIsShownByteExact") << randomBytes(30000, 5, true) + "\n" << false;
-}
-
-void tst_BadInput::garbageHex()
-{
-    QFETCH(QByteArray, stream);
-    QFETCH(bool, delimited);
-    MainWindow w;
-    w.form()->showHexCheckBox->click();
-    if (delimited) {
-        auto* dialog = w.extraSettings();
-        dialog->findChild<QLineEdit*>("backWrapLineEdit")->setText("0D 0A");
-        dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
+private slots:
+    void garbageText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("invalid UTF-8 and GBK")
+            << QByteArray("\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
+        QTest::newRow("NUL bytes everywhere") << QByteArray("\0\0a\0b\0\0\n\0\n\0\0\0", 13) + "\n";
+        QTest::newRow("lone GBK lead bytes") << QByteArray("\x81\n\xfe\n\x81\x81\x81\n");
+        // A lone CR starts a new paragraph in the view, as in any text view: left out here.
+        QTest::newRow("random 64 KB") << randomBytes(65536, 7, true).replace('\r', 'r') + "\n";
     }
-    openPort(w, NoTime);
-    qint64 mostWaiting = 0;
-    for (int i = 0; i < stream.size(); i += 20000) {
-        QVERIFY(pty->write(stream.mid(i, 20000)));
-        QTest::qWait(20); // a device's pace: the display ticks between the pieces
-        mostWaiting = qMax(mostWaiting, w.pendingBytes());
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(w.received(), stream.size(), 20000);
-    // Held back bytes stay bounded instead of growing with the stream.
-    QVERIFY2(mostWaiting < 64 * 1024, qPrintable(QString::number(mostWaiting)));
-    // Everything is shown in the end, as lines of at least one flush each, byte-exact.
-    QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
-    // Formatted lines reach the view at its next redraw.
-    if (delimited)
-        QTRY_VERIFY(viewLineCount(w) >= int(w.displayedLines()));
-    else
-        QTRY_COMPARE(qint64(viewLineCount(w)), w.displayedLines());
-    QByteArray shown; // the bytes the view shows, its markers left out
-    for (const QString& line : viewLines(w))
-        shown += QByteArray::fromHex(line.mid(4).toLatin1());
-    const auto diff = std::mismatch(shown.begin(), shown.end(), stream.begin(), stream.end());
-    QVERIFY2(shown == stream,
-        qPrintable(QString("sizes %1/%2, first difference at %3")
-                       .arg(shown.size())
-                       .arg(stream.size())
-                       .arg(diff.first - shown.begin())));
-}
 
-void tst_BadInput::nonHexSendField()
-{
-    MainWindow w;
-    openPort(w);
-    w.form()->sendHexCheckBox->setChecked(true);
-    w.form()->sendDataTextEdit->setPlainText("zz 中文 !@#$%^&*() 0x12");
-    w.form()->sendDataButton->click();
-    QCOMPARE(boxes->calls.size(), 1);
-    QCOMPARE(pty->read(200), QByteArray());
-    QCOMPARE(w.sent(), 0);
-}
+    void garbageText()
+    {
+        QFETCH(QByteArray, bytes);
+        MainWindow w;
+        openPort(w, NoTime);
+        QVERIFY(pty->write(bytes));
+        QTRY_COMPARE(w.received(), bytes.size());
+        QTRY_COMPARE(w.pendingBytes(), qint64(0));
+        const QStringList lines = viewLines(w);
+        QTRY_VERIFY(w.displayedLines() > 0);
+        for (const QString& line : lines)
+            QVERIFY2(line.startsWith("RX←◆") || line.isEmpty(), qPrintable(line.left(40)));
+        QVERIFY(boxes->calls.isEmpty());
+    }
+
+    void megabyteLine()
+    {
+        MainWindow w;
+        openPort(w, NoTime);
+        const QByteArray line(1 << 20, 'x');
+        QVERIFY(pty->write(line + "\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.received(), line.size() + 1, 20000);
+        // Until its end comes, it is shown in flushes of at least 8192 bytes; every byte once.
+        QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+        // Formatted text reaches the view a redraw slice at a time.
+        QTRY_COMPARE_WITH_TIMEOUT(w.displayStage()->queuedChars(), qint64(0), 20000);
+        QString text = viewText(w);
+        QVERIFY2(text.endsWith("xxxx"),
+            qPrintable(QString("%1 chars, %2 blocks, %3 lines counted, %4 boxes, ends with \"%5\"")
+                           .arg(text.size())
+                           .arg(viewLineCount(w))
+                           .arg(w.displayedLines())
+                           .arg(boxes->calls.size())
+                           .arg(text.right(40).toHtmlEscaped())));
+        QCOMPARE(text.remove("RX←◆").remove('\n').size(), line.size());
+    }
+
+    void garbageHex_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<bool>("delimited");
+        // The very end carries the delimiter, so nothing is left waiting for it.
+        QTest::newRow("delimiterThatNeverComes")
+            << randomBytes(200000, 11, false).replace('\r', 'r') + "\r\n"
+            << true;
+        QTest::newRow("garbageHexIsShownByteExact") << randomBytes(30000, 5, true) + "\n" << false;
+    }
+
+    void garbageHex()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(bool, delimited);
+        MainWindow w;
+        w.form()->showHexCheckBox->click();
+        if (delimited) {
+            auto* dialog = w.extraSettings();
+            dialog->findChild<QLineEdit*>("backWrapLineEdit")->setText("0D 0A");
+            dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
+        }
+        openPort(w, NoTime);
+        qint64 mostWaiting = 0;
+        for (int i = 0; i < stream.size(); i += 20000) {
+            QVERIFY(pty->write(stream.mid(i, 20000)));
+            QTest::qWait(20); // a device's pace: the display ticks between the pieces
+            mostWaiting = qMax(mostWaiting, w.pendingBytes());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(w.received(), stream.size(), 20000);
+        // Held back bytes stay bounded instead of growing with the stream.
+        QVERIFY2(mostWaiting < 64 * 1024, qPrintable(QString::number(mostWaiting)));
+        // Everything is shown in the end, as lines of at least one flush each, byte-exact.
+        QTRY_COMPARE_WITH_TIMEOUT(w.pendingBytes(), qint64(0), 20000);
+        // Formatted lines reach the view at its next redraw.
+        if (delimited)
+            QTRY_VERIFY(viewLineCount(w) >= int(w.displayedLines()));
+        else
+            QTRY_COMPARE(qint64(viewLineCount(w)), w.displayedLines());
+        QByteArray shown; // the bytes the view shows, its markers left out
+        for (const QString& line : viewLines(w))
+            shown += QByteArray::fromHex(line.mid(4).toLatin1());
+        const auto diff = std::mismatch(shown.begin(), shown.end(), stream.begin(), stream.end());
+        QVERIFY2(shown == stream,
+            qPrintable(QString("sizes %1/%2, first difference at %3")
+                           .arg(shown.size())
+                           .arg(stream.size())
+                           .arg(diff.first - shown.begin())));
+    }
+
+    void nonHexSendField()
+    {
+        MainWindow w;
+        openPort(w);
+        w.form()->sendHexCheckBox->setChecked(true);
+        w.form()->sendDataTextEdit->setPlainText("zz 中文 !@#$%^&*() 0x12");
+        w.form()->sendDataButton->click();
+        QCOMPARE(boxes->calls.size(), 1);
+        QCOMPARE(pty->read(200), QByteArray());
+        QCOMPARE(w.sent(), 0);
+    }
+};
 
 QTEST_MAIN(tst_BadInput)
 #include "tst_badinput.moc"

@@ -23,29 +23,236 @@ static QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// --- scripted ----------------------------------------------------------------------------------
+
+// --- against the simulated boot loader ---------------------------------------------------------
+
 class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void cleanup();
+    void cleanup()
+    {
+        delete window;
+        window = nullptr;
+        PtyWindowTest::cleanup();
+    }
+
     // Scripted through a pty
-    void promptsAndAnswers();
-    void showsTimeAndCountsLines();
-    void uncheckedBoxDisplaysNormally();
-    void uncheckingByHandKeepsTheFlags();
+
+    void promptsAndAnswers()
+    {
+        QVERIFY(openWindow(pty->slavePath()));
+        AdditionFunction* f = arm({}, "k3y", 3);
+        // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
+        QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
+                           "=========\r\n>"));
+        QByteArray written;
+        QTRY_COMPARE((written += pty->read(10)), QByteArray("44"));
+        QTRY_COMPARE(viewLines(),
+            QStringList({ "RX←◆Copyright (C) 2015 Brenlow", "RX←◆boot-loader m4",
+                "RX←◆=========", "RX←◆1 - a", "RX←◆=========>" }));
+        // Each password prompt is answered with the key and nothing else: no echo, no counting.
+        QVERIFY(pty->write("\r\n" + gbk("请输入操作密码：")));
+        QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3y"));
+        QVERIFY(pty->write("***\r\n" + gbk("请再次输入密码：") + "\r\n"));
+        QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3yk3y"));
+        QCOMPARE(window->sent(), 0);
+        QVERIFY(!view().contains("TX→◇"));
+        // The file request without a path does nothing; a success line ends the dialogue.
+        QVERIFY(pty->write(gbk("请传送主程序HEX文件...\r\n文件下载成功！\r\n")));
+        QTRY_VERIFY(!f->isMcuUpgradeChecked());
+        QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
+        QCOMPARE(pty->read(200), QByteArray());
+        QVERIFY(boxes->calls.isEmpty());
+        QCOMPARE(viewLines().mid(5),
+            QStringList({ "RX←◆请输入操作密码：", "RX←◆***", "RX←◆请再次输入密码：",
+                "RX←◆请传送主程序HEX文件...", "RX←◆文件下载成功！" }));
+    }
+
+    void showsTimeAndCountsLines()
+    {
+        QVERIFY(openWindow(pty->slavePath()));
+        window->form()->showTimeCheckBox->setChecked(true);
+        arm();
+        static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
+        QVERIFY(pty->write(QByteArray(raw, int(sizeof raw) - 1)));
+        QTRY_COMPARE(viewLines().size(), 2);
+        // Zeros as blanks and the prompt joined; a trailing blank makes a plain line.
+        const QString stamp = "[00:00:00.000]";
+        QCOMPARE(viewLines().replaceInStrings(
+                     QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]"), stamp),
+            QStringList({ stamp + "RX←◆  zero>>", stamp + "RX←◆> " }));
+        QCOMPARE(window->lines(), 2);
+    }
+
+    void uncheckedBoxDisplaysNormally()
+    {
+        QVERIFY(openWindow(pty->slavePath()));
+        window->form()->showHexCheckBox->setChecked(true);
+        AdditionFunction* f = arm();
+        QVERIFY(pty->write("AB\r\n"));
+        QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB" })); // the dialogue shows text, not hex
+        f->setMcuUpgradeChecked(false);
+        QVERIFY(pty->write("AB\r\n"));
+        QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB", "RX←◆41 42 0D 0A " }));
+    }
+
+    void uncheckingByHandKeepsTheFlags()
+    {
+        QVERIFY(openWindow(pty->slavePath()));
+        AdditionFunction* f = arm();
+        QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
+        QTRY_COMPARE(viewLines().size(), 2);
+        f->setMcuUpgradeChecked(false);
+        QVERIFY(pty->write("=========\r\n")); // shown normally, not answered
+        QTRY_COMPARE(viewLines().size(), 3);
+        QCOMPARE(pty->read(200), QByteArray());
+        f->setMcuUpgradeChecked(true);
+        QVERIFY(pty->write("=========\r\n"));
+        QByteArray written;
+        QTRY_COMPARE((written += pty->read(10)), QByteArray("2"));
+    }
+
     // Against the simulated boot loader
-    void fullDownload();
-    void silentDeviceTimesOut();
-    void bootLineStopsTheTransfer();
-    void wrongKeyStartsNothing();
+
+    void fullDownload()
+    {
+        NEED_SIMULATOR();
+        const QByteArray firmware = sampleFile(20000);
+        DevSimProcess sim;
+        AdditionFunction* f = download(sim, firmware.size(),
+            { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2);
+        QVERIFY(f);
+        // Hex display tells the normal display from the dialogue, which always shows text.
+        window->form()->showHexCheckBox->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
+        for (const QString& expected : QStringList { "RX←◆Copyright (C) 2015 Brenlow",
+                 "RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)",
+                 "RX←◆" + QString(50, '=') + '>', "RX←◆已选择：3 - 下载主程序 BIN文件",
+                 "RX←◆密码验证通过", "RX←◆请传送主程序HEX文件...", "发送完毕！",
+                 "RX←◆接收完成，共 20000 字节", "RX←◆文件下载成功！",
+                 // Progress prompts gather on one line of their own.
+                 ">>" + QString(3 * (20000 / 4096), '>') })
+            QVERIFY2(
+                viewLines().contains(expected), qPrintable(expected + " missing from\n" + view()));
+        QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
+        QVERIFY(boxes->calls.isEmpty());
+        QCOMPARE(readFile(received(sim)).size(), firmware.size());
+        QVERIFY(readFile(received(sim)) == firmware);
+        // The application starts again; its first line reaches the normal (hex) display.
+        const QByteArray starting = gbk("正在启动应用程序...\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            view().contains(QString::fromLatin1(starting.toHex(' ').toUpper()) + ' '), 3000);
+    }
+
+    void silentDeviceTimesOut()
+    {
+        NEED_SIMULATOR();
+        const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
+        DevSimProcess sim;
+        AdditionFunction* f = download(sim, size, { "--silent-after-prompt" });
+        QVERIFY(f);
+
+        // The board's one progress prompt, then silence. The wait is measured from the poll before
+        // the one that saw the last bytes counted: never after the program's wait began.
+        QElapsedTimer clock;
+        clock.start();
+        int count = window->received();
+        qint64 quietSince = 0, previousPoll = 0;
+        while (boxes->calls.isEmpty() && clock.elapsed() < 20000) {
+            const qint64 poll = clock.elapsed();
+            if (window->received() != count) {
+                count = window->received();
+                quietSince = previousPoll;
+            }
+            previousPoll = poll;
+            QTest::qWait(5);
+        }
+        const qint64 waited = clock.elapsed() - quietSince;
+        QVERIFY(view().contains(">>>>>"));
+        QCOMPARE(boxes->texts(), QStringList { "MCU(M4)长时间未响应\t" });
+        QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
+        QCOMPARE(boxes->calls.first().title, QString("文件发送失败"));
+        // Five seconds of silence, and well before the file would have been sent.
+        QVERIFY2(waited >= 5000 && waited < 7000, qPrintable(QString::number(waited)));
+
+        // Stopped, not finished; the box stays checked and what arrived is the file's beginning.
+        QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
+        QVERIFY(f->isMcuUpgradeChecked());
+        QVERIFY(!view().contains("发送完毕！"));
+        QVERIFY(window->sent() < size);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received(sim)).size() > 0, 3000);
+        const QByteArray part = readFile(received(sim));
+        QVERIFY(part.size() >= 4096 && part.size() < size);
+        QVERIFY(part == sampleFile(size).left(part.size()));
+        QCOMPARE(boxes->calls.size(), 1);
+    }
+
+    void bootLineStopsTheTransfer()
+    {
+        NEED_SIMULATOR();
+        const int size = 40000;
+        DevSimProcess sim;
+        AdditionFunction* f = download(
+            sim, size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
+        QVERIFY(f);
+        QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
+        QTRY_COMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
+        QVERIFY(window->sent() < size);
+        QVERIFY(!view().contains("发送完毕！"));
+        QVERIFY(f->isMcuUpgradeChecked()); // a restart is not a success
+        // The board takes over again once the line is quiet; the dialogue still shows its text.
+        QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
+        QVERIFY(boxes->calls.isEmpty());
+        QVERIFY(readFile(received(sim)) == sampleFile(size).left(6000));
+    }
+
+    void wrongKeyStartsNothing()
+    {
+        NEED_SIMULATOR();
+        DevSimProcess sim;
+        AdditionFunction* f = download(sim, 1000, { "--key", "RIGHT" }, "WRONG");
+        QVERIFY(f);
+        QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
+        QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
+        QCOMPARE(window->sent(), 14); // the reset command only: no file went out
+        QVERIFY(f->isMcuUpgradeChecked());
+        QVERIFY(boxes->calls.isEmpty());
+    }
 
 private:
     // Lists the port (the bench's pty or the simulated board's) alone and opens it.
-    MainWindow* openWindow(const QString& path);
+
+    MainWindow* openWindow(const QString& path)
+    {
+        bench->env.set(path);
+        window = new MainWindow;
+        auto* combo = window->form()->serialNumComboBox;
+        // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
+        combo->setCurrentIndex(combo->findText(path + ' ', Qt::MatchStartsWith));
+        window->form()->openSerialButton->click();
+        window->form()->showTimeCheckBox->setChecked(false);
+        return window->port()->isOpen() ? window : nullptr;
+    }
+
     QString view() const { return window->form()->recvShowText->toPlainText(); }
     QStringList viewLines() const { return view().split('\n'); }
     // Checks the dialogue's box for a download of source with this key and type (-1: as is).
-    AdditionFunction* arm(const QString& source = {}, const QString& key = {}, int type = -1);
+
+    AdditionFunction* arm(const QString& source = {}, const QString& key = {}, int type = -1)
+    {
+        window->form()->fileDataLineEdit->setText(source);
+        AdditionFunction* f = window->additionWindow();
+        if (type >= 0)
+            f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(type);
+        if (!key.isEmpty())
+            f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(key);
+        f->setMcuUpgradeChecked(true);
+        return f;
+    }
+
     // Starts the simulated board's boot loader with these options, saving what it receives in
     // received(sim), opens it in a new window and starts the download of a sample file of this
     // size by a reset of the board. Null when that failed.
@@ -55,37 +262,6 @@ private:
 
     MainWindow* window = nullptr;
 };
-
-void tst_Upgrade::cleanup()
-{
-    delete window;
-    window = nullptr;
-    PtyWindowTest::cleanup();
-}
-
-MainWindow* tst_Upgrade::openWindow(const QString& path)
-{
-    bench->env.set(path);
-    window = new MainWindow;
-    auto* combo = window->form()->serialNumComboBox;
-    // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
-    combo->setCurrentIndex(combo->findText(path + ' ', Qt::MatchStartsWith));
-    window->form()->openSerialButton->click();
-    window->form()->showTimeCheckBox->setChecked(false);
-    return window->port()->isOpen() ? window : nullptr;
-}
-
-AdditionFunction* tst_Upgrade::arm(const QString& source, const QString& key, int type)
-{
-    window->form()->fileDataLineEdit->setText(source);
-    AdditionFunction* f = window->additionWindow();
-    if (type >= 0)
-        f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(type);
-    if (!key.isEmpty())
-        f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(key);
-    f->setMcuUpgradeChecked(true);
-    return f;
-}
 
 AdditionFunction* tst_Upgrade::download(
     DevSimProcess& sim, int size, const QStringList& options, const QString& key, int type)
@@ -105,189 +281,6 @@ AdditionFunction* tst_Upgrade::download(
     AdditionFunction* upgrade = arm(source, key, type);
     upgrade->findChild<QToolButton*>("resetMCUToolButton")->click();
     return upgrade;
-}
-
-// --- scripted ----------------------------------------------------------------------------------
-
-void tst_Upgrade::promptsAndAnswers()
-{
-    QVERIFY(openWindow(pty->slavePath()));
-    AdditionFunction* f = arm({}, "k3y", 3);
-    // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
-    QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
-                       "=========\r\n>"));
-    QByteArray written;
-    QTRY_COMPARE((written += pty->read(10)), QByteArray("44"));
-    QTRY_COMPARE(viewLines(),
-        QStringList({ "RX←◆Copyright (C) 2015 Brenlow", "RX←◆boot-loader m4",
-            "RX←◆=========", "RX←◆1 - a", "RX←◆=========>" }));
-    // Each password prompt is answered with the key and nothing else: no echo, no counting.
-    QVERIFY(pty->write("\r\n" + gbk("请输入操作密码：")));
-    QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3y"));
-    QVERIFY(pty->write("***\r\n" + gbk("请再次输入密码：") + "\r\n"));
-    QTRY_COMPARE((written += pty->read(10)), QByteArray("44k3yk3y"));
-    QCOMPARE(window->sent(), 0);
-    QVERIFY(!view().contains("TX→◇"));
-    // The file request without a path does nothing; a success line ends the dialogue.
-    QVERIFY(pty->write(gbk("请传送主程序HEX文件...\r\n文件下载成功！\r\n")));
-    QTRY_VERIFY(!f->isMcuUpgradeChecked());
-    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
-    QCOMPARE(pty->read(200), QByteArray());
-    QVERIFY(boxes->calls.isEmpty());
-    QCOMPARE(viewLines().mid(5),
-        QStringList({ "RX←◆请输入操作密码：", "RX←◆***", "RX←◆请再次输入密码：",
-            "RX←◆请传送主程序HEX文件...", "RX←◆文件下载成功！" }));
-}
-
-void tst_Upgrade::showsTimeAndCountsLines()
-{
-    QVERIFY(openWindow(pty->slavePath()));
-    window->form()->showTimeCheckBox->setChecked(true);
-    arm();
-    static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
-    QVERIFY(pty->write(QByteArray(raw, int(sizeof raw) - 1)));
-    QTRY_COMPARE(viewLines().size(), 2);
-    // Zeros as blanks and the prompt joined; a trailing blank makes a plain line.
-    const QString stamp = "[00:00:00.000]";
-    QCOMPARE(viewLines().replaceInStrings(
-                 QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]"), stamp),
-        QStringList({ stamp + "RX←◆  zero>>", stamp + "RX←◆> " }));
-    QCOMPARE(window->lines(), 2);
-}
-
-void tst_Upgrade::uncheckedBoxDisplaysNormally()
-{
-    QVERIFY(openWindow(pty->slavePath()));
-    window->form()->showHexCheckBox->setChecked(true);
-    AdditionFunction* f = arm();
-    QVERIFY(pty->write("AB\r\n"));
-    QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB" })); // the dialogue shows text, not hex
-    f->setMcuUpgradeChecked(false);
-    QVERIFY(pty->write("AB\r\n"));
-    QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB", "RX←◆41 42 0D 0A " }));
-}
-
-void tst_Upgrade::uncheckingByHandKeepsTheFlags()
-{
-    QVERIFY(openWindow(pty->slavePath()));
-    AdditionFunction* f = arm();
-    QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
-    QTRY_COMPARE(viewLines().size(), 2);
-    f->setMcuUpgradeChecked(false);
-    QVERIFY(pty->write("=========\r\n")); // shown normally, not answered
-    QTRY_COMPARE(viewLines().size(), 3);
-    QCOMPARE(pty->read(200), QByteArray());
-    f->setMcuUpgradeChecked(true);
-    QVERIFY(pty->write("=========\r\n"));
-    QByteArray written;
-    QTRY_COMPARE((written += pty->read(10)), QByteArray("2"));
-}
-
-// --- against the simulated boot loader ---------------------------------------------------------
-
-void tst_Upgrade::fullDownload()
-{
-    NEED_SIMULATOR();
-    const QByteArray firmware = sampleFile(20000);
-    DevSimProcess sim;
-    AdditionFunction* f = download(sim, firmware.size(),
-        { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2);
-    QVERIFY(f);
-    // Hex display tells the normal display from the dialogue, which always shows text.
-    window->form()->showHexCheckBox->setChecked(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
-    for (const QString& expected : QStringList { "RX←◆Copyright (C) 2015 Brenlow",
-             "RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)",
-             "RX←◆" + QString(50, '=') + '>', "RX←◆已选择：3 - 下载主程序 BIN文件",
-             "RX←◆密码验证通过", "RX←◆请传送主程序HEX文件...", "发送完毕！",
-             "RX←◆接收完成，共 20000 字节", "RX←◆文件下载成功！",
-             // Progress prompts gather on one line of their own.
-             ">>" + QString(3 * (20000 / 4096), '>') })
-        QVERIFY2(viewLines().contains(expected), qPrintable(expected + " missing from\n" + view()));
-    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
-    QVERIFY(boxes->calls.isEmpty());
-    QCOMPARE(readFile(received(sim)).size(), firmware.size());
-    QVERIFY(readFile(received(sim)) == firmware);
-    // The application starts again; its first line reaches the normal (hex) display.
-    const QByteArray starting = gbk("正在启动应用程序...\r\n");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        view().contains(QString::fromLatin1(starting.toHex(' ').toUpper()) + ' '), 3000);
-}
-
-void tst_Upgrade::silentDeviceTimesOut()
-{
-    NEED_SIMULATOR();
-    const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
-    DevSimProcess sim;
-    AdditionFunction* f = download(sim, size, { "--silent-after-prompt" });
-    QVERIFY(f);
-
-    // The board's one progress prompt, then silence. The wait is measured from the poll before
-    // the one that saw the last bytes counted: never after the program's wait began.
-    QElapsedTimer clock;
-    clock.start();
-    int count = window->received();
-    qint64 quietSince = 0, previousPoll = 0;
-    while (boxes->calls.isEmpty() && clock.elapsed() < 20000) {
-        const qint64 poll = clock.elapsed();
-        if (window->received() != count) {
-            count = window->received();
-            quietSince = previousPoll;
-        }
-        previousPoll = poll;
-        QTest::qWait(5);
-    }
-    const qint64 waited = clock.elapsed() - quietSince;
-    QVERIFY(view().contains(">>>>>"));
-    QCOMPARE(boxes->texts(), QStringList { "MCU(M4)长时间未响应\t" });
-    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-    QCOMPARE(boxes->calls.first().title, QString("文件发送失败"));
-    // Five seconds of silence, and well before the file would have been sent.
-    QVERIFY2(waited >= 5000 && waited < 7000, qPrintable(QString::number(waited)));
-
-    // Stopped, not finished; the box stays checked and what arrived is the file's beginning.
-    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
-    QVERIFY(f->isMcuUpgradeChecked());
-    QVERIFY(!view().contains("发送完毕！"));
-    QVERIFY(window->sent() < size);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received(sim)).size() > 0, 3000);
-    const QByteArray part = readFile(received(sim));
-    QVERIFY(part.size() >= 4096 && part.size() < size);
-    QVERIFY(part == sampleFile(size).left(part.size()));
-    QCOMPARE(boxes->calls.size(), 1);
-}
-
-void tst_Upgrade::bootLineStopsTheTransfer()
-{
-    NEED_SIMULATOR();
-    const int size = 40000;
-    DevSimProcess sim;
-    AdditionFunction* f
-        = download(sim, size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
-    QVERIFY(f);
-    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
-    QTRY_COMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
-    QVERIFY(window->sent() < size);
-    QVERIFY(!view().contains("发送完毕！"));
-    QVERIFY(f->isMcuUpgradeChecked()); // a restart is not a success
-    // The board takes over again once the line is quiet; the dialogue still shows its text.
-    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
-    QVERIFY(boxes->calls.isEmpty());
-    QVERIFY(readFile(received(sim)) == sampleFile(size).left(6000));
-}
-
-void tst_Upgrade::wrongKeyStartsNothing()
-{
-    NEED_SIMULATOR();
-    DevSimProcess sim;
-    AdditionFunction* f = download(sim, 1000, { "--key", "RIGHT" }, "WRONG");
-    QVERIFY(f);
-    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
-    QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
-    QCOMPARE(window->sent(), 14); // the reset command only: no file went out
-    QVERIFY(f->isMcuUpgradeChecked());
-    QVERIFY(boxes->calls.isEmpty());
 }
 
 QTEST_MAIN(tst_Upgrade)
