@@ -43,6 +43,29 @@ QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fr
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
 
+// What the named widgets show: a group box's title, a text box's plain text, anything else's text.
+QStringList texts(QObject* parent, const QStringList& names)
+{
+    QStringList shown;
+    for (const QString& name : names) {
+        const QObject* w = parent->findChild<QWidget*>(name);
+        QVariant text = w ? w->property("plainText") : QVariant("no " + name);
+        if (!text.isValid())
+            text = w->property(w->inherits("QGroupBox") ? "title" : "text");
+        shown << text.toString();
+    }
+    return shown;
+}
+
+// A free-standing additional-functions window.
+struct Tools {
+    QWidget parent;
+    AdditionFunction f { &parent };
+    void click(const char* button) { child<QAbstractButton>(&f, button)->click(); }
+    QTextEdit* edit(const char* name) { return child<QTextEdit>(&f, name); }
+    QString line(const char* name) { return child<QLineEdit>(&f, name)->text(); }
+};
+
 // The main window and the device console of its additional-functions window.
 struct Console {
     MainWindow w;
@@ -66,12 +89,10 @@ struct Console {
 
 } // namespace
 
-class tst_Device : public QObject {
+class tst_Device : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     // The window
     void freshWindow();
     void keepsItsSize();
@@ -100,50 +121,31 @@ private slots:
     void presetsAgainstTheBoard();
     void freePayloadAgainstTheBoard();
     void resetWithoutAutoDownloadComesBack();
-
-private:
-    PtyTestBench* bench = nullptr;
-    MsgRecorder* boxes = nullptr;
-    PtyPair* pty = nullptr;
 };
-
-void tst_Device::init()
-{
-    bench = new PtyTestBench;
-    QVERIFY(bench->ready);
-    boxes = &bench->boxes;
-    pty = &bench->pty;
-}
-
-void tst_Device::cleanup()
-{
-    delete bench;
-    bench = nullptr;
-}
 
 // --- the window --------------------------------------------------------------------------------
 
 void tst_Device::freshWindow()
 {
-    QWidget parent;
-    AdditionFunction f(&parent);
+    Tools t;
+    AdditionFunction& f = t.f;
     QCOMPARE(f.windowTitle(), QStringLiteral("Quillon - 附加功能"));
     auto* tabs = child<QTabWidget>(&f, "tabWidget");
     QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(tabs->count(), 4);
-    const QStringList tabTexts { "常用功能", "MCU功能", "帧格式功能", "设备功能" };
-    const QStringList tabNames { "tab", "tab_2", "tab_3", "tab_4" };
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(tabs->tabText(i), tabTexts.at(i));
-        QCOMPARE(tabs->widget(i)->objectName(), tabNames.at(i));
-    }
-    QCOMPARE(child<QGroupBox>(&f, "checksumGroupBox")->title(), QStringLiteral("校验和计算"));
-    QCOMPARE(
-        child<QGroupBox>(&f, "characterHexGroupBox")->title(), QStringLiteral("字符/16进制转换"));
-    QCOMPARE(child<QGroupBox>(&f, "groupBox_3")->title(), QStringLiteral("MCU 串口升级"));
-    QCOMPARE(child<QGroupBox>(&f, "frameFormatSetUnsetGroupBox")->title(),
-        QStringLiteral("帧格式封装/解封"));
-    QCOMPARE(child<QGroupBox>(&f, "groupBox")->title(), QStringLiteral(" 串口通信(0xFE)"));
+    QStringList tabTexts;
+    for (int i = 0; i < tabs->count(); ++i)
+        tabTexts << tabs->tabText(i) + " " + tabs->widget(i)->objectName();
+    QCOMPARE(tabTexts,
+        QStringList({ "常用功能 tab", "MCU功能 tab_2", "帧格式功能 tab_3", "设备功能 tab_4" }));
+    QCOMPARE(texts(&f,
+                 { "checksumGroupBox", "characterHexGroupBox", "groupBox_3",
+                     "frameFormatSetUnsetGroupBox", "groupBox", "label", "label_2",
+                     "calChecksumButton", "characterShowRadioButton", "mcuUpgradeCheckBox",
+                     "setButton", "unsetButton", "label_12" }),
+        QStringList({ "校验和计算", "字符/16进制转换", "MCU 串口升级", "帧格式封装/解封",
+            " 串口通信(0xFE)", "结果：0x", "+ (-0xFF)：", "立即计算", "字符串显示",
+            "自动下载 - Tip：请在 \"文件区\" 指定文件升级包的路径 - 类型：", "立即封装", "立即解封",
+            "发送区数据(十六进制  最大长度255字节)：" }));
 
     // Checksum: Hex and the plain sum, each group exclusive through its button group.
     auto* hexData = child<QRadioButton>(&f, "hexDataRadioButton");
@@ -160,22 +162,14 @@ void tst_Device::freshWindow()
     QVERIFY(!hexData->isChecked());
     xorSum->click();
     QVERIFY(!plain->isChecked() && asciiData->isChecked());
-    QCOMPARE(child<QLabel>(&f, "label")->text(), QStringLiteral("结果：0x"));
-    QCOMPARE(child<QLabel>(&f, "label_2")->text(), QStringLiteral("+ (-0xFF)："));
     for (const char* name : { "hexValueLineEdit", "hexFFValueLineEdit" }) {
         QVERIFY(child<QLineEdit>(&f, name)->isReadOnly());
         QCOMPARE(child<QLineEdit>(&f, name)->maximumWidth(), 50);
     }
-    QCOMPARE(child<QPushButton>(&f, "calChecksumButton")->text(), QStringLiteral("立即计算"));
-
     QVERIFY(child<QRadioButton>(&f, "hexShowRadioButton")->isChecked());
-    QCOMPARE(
-        child<QRadioButton>(&f, "characterShowRadioButton")->text(), QStringLiteral("字符串显示"));
 
     // Upgrade settings.
     QVERIFY(!f.isMcuUpgradeChecked());
-    QCOMPARE(child<QCheckBox>(&f, "mcuUpgradeCheckBox")->text(),
-        QStringLiteral("自动下载 - Tip：请在 \"文件区\" 指定文件升级包的路径 - 类型："));
     auto* type = child<QComboBox>(&f, "typeUpgradeComboBox");
     QCOMPARE(type->currentText(), QStringLiteral("2 - 下载主程序 HEX文件"));
     QCOMPARE(type->count(), 5);
@@ -191,41 +185,34 @@ void tst_Device::freshWindow()
     QCOMPARE(keyBytes, QByteArray());
 
     // Frame rule: 7E = 7D + 02, 7D = 7D + 01, with the shared 7D not editable.
-    const QStringList ruleNames { "ruleF1LineEdit", "ruleF2LineEdit", "ruleMLineEdit",
-        "ruleB1LineEdit", "ruleB2LineEdit" };
-    const QStringList ruleTexts { "7E", "7D", "7D", "02", "01" };
-    for (int i = 0; i < ruleNames.size(); ++i)
-        QCOMPARE(child<QLineEdit>(&f, qPrintable(ruleNames.at(i)))->text(), ruleTexts.at(i));
+    QCOMPARE(texts(&f,
+                 { "ruleF1LineEdit", "ruleF2LineEdit", "ruleMLineEdit", "ruleB1LineEdit",
+                     "ruleB2LineEdit" }),
+        QStringList({ "7E", "7D", "7D", "02", "01" }));
     QVERIFY(!child<QLineEdit>(&f, "ruleMLineEdit")->isEnabled());
-    QCOMPARE(child<QPushButton>(&f, "setButton")->text(), QStringLiteral("立即封装"));
-    QCOMPARE(child<QPushButton>(&f, "unsetButton")->text(), QStringLiteral("立即解封"));
 
     // Device console.
-    QCOMPARE(child<QLabel>(&f, "label_12")->text(),
-        QStringLiteral("发送区数据(十六进制  最大长度255字节)："));
     QCOMPARE(child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight(), 150);
-    const QStringList buttons { "mpuVerToolButton", "resetMCUToolButton", "getResetInfoButton",
-        "sendToolButton", "clearToolButton" };
-    const QStringList captions { "主机版本", "复位MCU", "复位信息", "直接发送", "清空" };
-    for (int i = 0; i < buttons.size(); ++i)
-        QCOMPARE(child<QToolButton>(&f, qPrintable(buttons.at(i)))->text(), captions.at(i));
+    QCOMPARE(texts(&f,
+                 { "mpuVerToolButton", "resetMCUToolButton", "getResetInfoButton", "sendToolButton",
+                     "clearToolButton" }),
+        QStringList({ "主机版本", "复位MCU", "复位信息", "直接发送", "清空" }));
     auto* replyTabs = child<QTabWidget>(&f, "tabWidget_2");
     QCOMPARE(replyTabs->currentIndex(), 0);
-    QCOMPARE(replyTabs->tabText(0), QStringLiteral("接收区数据(十六进制)："));
-    QCOMPARE(replyTabs->tabText(1), QStringLiteral("接收区数据(有效区域字符显示)："));
+    QCOMPARE(QStringList({ replyTabs->tabText(0), replyTabs->tabText(1) }),
+        QStringList({ "接收区数据(十六进制)：", "接收区数据(有效区域字符显示)：" }));
     QVERIFY(replyTabs->widget(0)->findChild<QPlainTextEdit*>("hexRecvPlainTextEdit"));
     QVERIFY(replyTabs->widget(1)->findChild<QPlainTextEdit*>("charRecvPlainTextEdit"));
 }
 
 void tst_Device::keepsItsSize()
 {
-    QWidget parent;
-    AdditionFunction f(&parent);
-    f.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    Tools t;
+    t.f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.f));
     // Every tab's contents fit: the layout did not have to grow the window.
-    QCOMPARE(f.size(), QSize(649, 404));
-    QVERIFY(f.minimumSizeHint().width() <= 649 && f.minimumSizeHint().height() <= 404);
+    QCOMPARE(t.f.size(), QSize(649, 404));
+    QVERIFY(t.f.minimumSizeHint().width() <= 649 && t.f.minimumSizeHint().height() <= 404);
 }
 
 // --- checksum ----------------------------------------------------------------------------------
@@ -248,31 +235,29 @@ void tst_Device::checksum()
     QFETCH(QString, text);
     QFETCH(QString, mode);
     QFETCH(QString, kind);
-    QWidget parent;
-    AdditionFunction f(&parent);
-    child<QRadioButton>(&f, qPrintable(mode))->click();
-    child<QRadioButton>(&f, qPrintable(kind))->click();
-    child<QTextEdit>(&f, "checksumTextEdit")->setPlainText(text);
-    child<QPushButton>(&f, "calChecksumButton")->click();
-    QTEST(child<QLineEdit>(&f, "hexValueLineEdit")->text(), "sum");
-    QTEST(child<QLineEdit>(&f, "hexFFValueLineEdit")->text(), "complement");
+    Tools t;
+    t.click(qPrintable(mode));
+    t.click(qPrintable(kind));
+    t.edit("checksumTextEdit")->setPlainText(text);
+    t.click("calChecksumButton");
+    QTEST(t.line("hexValueLineEdit"), "sum");
+    QTEST(t.line("hexFFValueLineEdit"), "complement");
     QVERIFY(boxes->calls.isEmpty());
 }
 
 void tst_Device::checksumWithoutDataWarns()
 {
-    QWidget parent;
-    AdditionFunction f(&parent);
-    child<QTextEdit>(&f, "checksumTextEdit")->setPlainText("0a");
-    child<QPushButton>(&f, "calChecksumButton")->click();
-    child<QTextEdit>(&f, "checksumTextEdit")->clear();
-    child<QPushButton>(&f, "calChecksumButton")->click();
-    QCOMPARE(boxes->calls.size(), 1);
+    Tools t;
+    t.edit("checksumTextEdit")->setPlainText("0a");
+    t.click("calChecksumButton");
+    t.edit("checksumTextEdit")->clear();
+    t.click("calChecksumButton");
+    QCOMPARE(boxes->texts(), QStringList { "校验和计算：请输入待校验的数据！\t" });
     QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
     QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
-    QCOMPARE(boxes->calls.first().text, QStringLiteral("校验和计算：请输入待校验的数据！\t"));
-    QCOMPARE(child<QLineEdit>(&f, "hexValueLineEdit")->text(), QStringLiteral("0a"));
-    QCOMPARE(child<QLineEdit>(&f, "hexFFValueLineEdit")->text(), QStringLiteral("f5"));
+    // The last result stays.
+    QCOMPARE(QStringList({ t.line("hexValueLineEdit"), t.line("hexFFValueLineEdit") }),
+        QStringList({ "0a", "f5" }));
 }
 
 // --- character/hex -----------------------------------------------------------------------------
@@ -301,29 +286,25 @@ void tst_Device::characterHex()
     QFETCH(QStringList, texts);
     QFETCH(QStringList, clicks);
     QFETCH(QStringList, results);
-    QWidget parent;
-    AdditionFunction f(&parent);
-    auto* box = child<QTextEdit>(&f, "characterHexTextEdit");
+    Tools t;
+    auto* box = t.edit("characterHexTextEdit");
     for (int i = 0; i < clicks.size(); ++i) {
         if (!texts.at(i).isEmpty())
             box->setPlainText(texts.at(i));
-        const char* button = clicks.at(i) == QLatin1String("c") ? "characterShowRadioButton"
-                                                                : "hexShowRadioButton";
-        child<QRadioButton>(&f, button)->click();
+        t.click(clicks.at(i) == "c" ? "characterShowRadioButton" : "hexShowRadioButton");
         QCOMPARE(box->toPlainText(), results.at(i));
     }
 }
 
 void tst_Device::characterHexDebugLines()
 {
-    QWidget parent;
-    AdditionFunction f(&parent);
-    child<QTextEdit>(&f, "characterHexTextEdit")->setPlainText("41 42");
+    Tools t;
+    t.edit("characterHexTextEdit")->setPlainText("41 42");
     QTest::ignoreMessage(QtDebugMsg, "text: 41 42");
     QTest::ignoreMessage(QtDebugMsg, "baarray: 4142");
-    child<QRadioButton>(&f, "characterShowRadioButton")->click();
+    t.click("characterShowRadioButton");
     QTest::ignoreMessage(QtDebugMsg, "text: AB");
-    child<QRadioButton>(&f, "hexShowRadioButton")->click();
+    t.click("hexShowRadioButton");
 }
 
 // --- frames ------------------------------------------------------------------------------------
@@ -358,24 +339,19 @@ void tst_Device::frames()
     QFETCH(QString, input);
     QFETCH(QString, f2);
     QFETCH(QString, warning);
-    QWidget parent;
-    AdditionFunction f(&parent);
+    Tools t;
     const bool encapsulating = button == QLatin1String("setButton");
-    auto* from = child<QTextEdit>(&f, encapsulating ? "unsetTextEdit" : "setTextEdit");
-    auto* to = child<QTextEdit>(&f, encapsulating ? "setTextEdit" : "unsetTextEdit");
-    child<QLineEdit>(&f, "ruleF2LineEdit")->setText(f2);
+    auto* from = t.edit(encapsulating ? "unsetTextEdit" : "setTextEdit");
+    auto* to = t.edit(encapsulating ? "setTextEdit" : "unsetTextEdit");
+    child<QLineEdit>(&t.f, "ruleF2LineEdit")->setText(f2);
     from->setPlainText(input);
     to->setPlainText(QStringLiteral("keep"));
-    child<QPushButton>(&f, qPrintable(button))->click();
+    t.click(qPrintable(button));
     QTEST(to->toPlainText(), "output");
     QCOMPARE(from->toPlainText(), input);
-    if (warning.isEmpty()) {
-        QVERIFY(boxes->calls.isEmpty());
-    } else {
-        QCOMPARE(boxes->calls.size(), 1);
+    QCOMPARE(boxes->texts(), warning.isEmpty() ? QStringList() : QStringList { warning });
+    if (!warning.isEmpty())
         QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
-        QCOMPARE(boxes->calls.first().text, warning);
-    }
 }
 
 // --- device console through a pty --------------------------------------------------------------
@@ -401,8 +377,7 @@ void tst_Device::presetsWriteTheirFrames()
     c.click(qPrintable(button));
     QTEST(hexOf(pty->readAtLeast(14, 3000)), "frame");
     QTEST(c.send->toPlainText(), "code");
-    QVERIFY(c.hexPane->toPlainText().isEmpty());
-    QVERIFY(c.charPane->toPlainText().isEmpty());
+    QCOMPARE(c.hexPane->toPlainText() + c.charPane->toPlainText(), QString());
     // Sent through the main window: counted and echoed as a transmitted hex line.
     QCOMPARE(c.w.sent(), 14);
     QVERIFY(
@@ -442,16 +417,14 @@ void tst_Device::freePayload()
     c.click("sendToolButton");
     QVERIFY(c.hexPane->toPlainText().isEmpty());
     QCOMPARE(c.send->toPlainText(), payload);
+    QCOMPARE(boxes->texts(), warning.isEmpty() ? QStringList() : QStringList { warning });
     if (warning.isEmpty()) {
         const QByteArray got = pty->readAtLeast(frame.size() / 2 + 1, 3000);
         QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
         QCOMPARE(got.size(), 13 + payload.count(QRegularExpression("[0-9a-fA-F]")) / 2);
         QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
-        QVERIFY(boxes->calls.isEmpty());
     } else {
-        QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().title, QStringLiteral("警告"));
-        QCOMPARE(boxes->calls.first().text, warning);
         QCOMPARE(pty->readAtLeast(1, 200), QByteArray());
         QCOMPARE(c.w.sent(), 0);
     }
@@ -527,15 +500,13 @@ void tst_Device::shortReplyKeepsTheCharacterPane()
 
 void tst_Device::clearEmptiesAll()
 {
-    QWidget parent;
-    AdditionFunction f(&parent);
-    for (const char* name :
-        { "sendDataPlainTextEdit", "hexRecvPlainTextEdit", "charRecvPlainTextEdit" })
-        child<QPlainTextEdit>(&f, name)->setPlainText("x");
-    child<QToolButton>(&f, "clearToolButton")->click();
-    for (const char* name :
-        { "sendDataPlainTextEdit", "hexRecvPlainTextEdit", "charRecvPlainTextEdit" })
-        QVERIFY(child<QPlainTextEdit>(&f, name)->toPlainText().isEmpty());
+    Tools t;
+    const QStringList panes { "sendDataPlainTextEdit", "hexRecvPlainTextEdit",
+        "charRecvPlainTextEdit" };
+    for (const QString& name : panes)
+        child<QPlainTextEdit>(&t.f, qPrintable(name))->setPlainText("x");
+    t.click("clearToolButton");
+    QCOMPARE(texts(&t.f, panes), QStringList({ "", "", "" }));
 }
 
 // --- against the simulated board ---------------------------------------------------------------

@@ -14,8 +14,38 @@
 #include <QTextCursor>
 #include <QtTest>
 
+#include <functional>
+
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+// The file area at a glance: the button's caption, the file timer, which of the send area and the
+// progress bar show, and whether a file can be picked.
+QString fileState(MainWindow& w)
+{
+    const auto* ui = w.form();
+    return QStringList { ui->sendFileButton->text(),
+        w.fileTimer()->isActive() ? "ticking" : "still",
+        ui->sendDataTextEdit->isHidden() ? "" : "send area",
+        ui->fileProgressBar->isHidden() ? "" : "progress",
+        ui->openFileButton->isEnabled() ? "pick" : "" }
+        .join(' ')
+        .simplified();
+}
+
+} // namespace
+
+// What a refusal test does to its fresh window.
+using Action = std::function<void(MainWindow&)>;
+Q_DECLARE_METATYPE(Action)
 
 class tst_Transmit : public PtyWindowTest {
     Q_OBJECT
@@ -28,17 +58,15 @@ private slots:
     void dotAnimation();
     void sendArea_data();
     void sendArea();
-    void invalidHexSendsNothing();
     void autoSendAtItsPeriod();
     void delayKeepsEventsRunning();
-    void writeOnClosedPortWarns();
+    void refused_data();
+    void refused();
     void fileTransfer_data();
     void fileTransfer();
     void progressAfterFirstOfThreePackets();
     void stopAndRestartFromBeginning();
     void closingPortStopsTransfer();
-    void refusedWhilePortClosed();
-    void refusedWithoutPath();
     void openFilePreview();
     void previewGoesToTheEnd_data();
     void previewGoesToTheEnd();
@@ -88,16 +116,16 @@ void tst_Transmit::hexConversion()
 
 void tst_Transmit::fileArithmetic()
 {
-    QCOMPARE(QString::number(double(TxFormat::estimateSeconds(10000))), QString("1.14"));
-    QCOMPARE(QString("%1").arg(double(TxFormat::estimateSeconds(1000))), QString("0.06"));
-    QCOMPARE(QString("%1").arg(double(TxFormat::estimateSeconds(300))), QString("0"));
-    QCOMPARE(TxFormat::progressValue(512, 1536), 1666);
-    QCOMPARE(TxFormat::progressValue(0, 0), 0);
-    QCOMPARE(TxFormat::nextPacketSize(512, 1000), 488);
-    QCOMPARE(TxFormat::nextPacketSize(0, 1000), 512);
-    QCOMPARE(TxFormat::nextPacketSize(1000, 1000), 0);
-    QCOMPARE(TxFormat::previewText(QByteArray("ab\0cd", 5)), QString("ab"));
-    QCOMPARE(TxFormat::previewText(QByteArray("\0cd", 3)), QString());
+    const auto seconds = [](int size) { return QString::number(TxFormat::estimateSeconds(size)); };
+    QCOMPARE(QStringList({ seconds(10000), seconds(1000), seconds(300) }),
+        QStringList({ "1.14", "0.06", "0" }));
+    QCOMPARE(QList<int>({ TxFormat::progressValue(512, 1536), TxFormat::progressValue(0, 0),
+                 TxFormat::nextPacketSize(512, 1000), TxFormat::nextPacketSize(0, 1000),
+                 TxFormat::nextPacketSize(1000, 1000) }),
+        QList<int>({ 1666, 0, 488, 512, 0 }));
+    QCOMPARE(QStringList({ TxFormat::previewText(QByteArray("ab\0cd", 5)),
+                 TxFormat::previewText(QByteArray("\0cd", 3)) }),
+        QStringList({ "ab", "" }));
 }
 
 void tst_Transmit::dotAnimation()
@@ -106,12 +134,10 @@ void tst_Transmit::dotAnimation()
     QStringList formats;
     for (int i = 0; i < 52; ++i)
         formats << TxFormat::dotFormat(&tick);
-    QCOMPARE(formats.at(0), QString("%1 ."));
-    QCOMPARE(formats.at(9), QString("%1 ."));
-    QCOMPARE(formats.at(10), QString("%1 .."));
-    QCOMPARE(formats.at(40), QString("%1 ....."));
-    QCOMPARE(formats.at(49), QString("%1 ....."));
-    QCOMPARE(formats.at(50), QString("%1 .")); // the phase starts again after 50 ticks
+    // The phase starts again after 50 ticks.
+    QCOMPARE(QStringList({ formats.at(0), formats.at(9), formats.at(10), formats.at(40),
+                 formats.at(49), formats.at(50) }),
+        QStringList({ "%1 .", "%1 .", "%1 ..", "%1 .....", "%1 .....", "%1 ." }));
     QCOMPARE(tick, 2);
 }
 
@@ -164,19 +190,6 @@ void tst_Transmit::sendArea()
     QVERIFY(boxes->calls.isEmpty());
 }
 
-void tst_Transmit::invalidHexSendsNothing()
-{
-    MainWindow w;
-    w.form()->sendHexCheckBox->setChecked(true);
-    w.form()->sendDataTextEdit->setPlainText("01\n02");
-    openPort(w);
-    w.form()->sendDataButton->click();
-    QCOMPARE(
-        boxes->texts(), QStringList { "不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t" });
-    QCOMPARE(pty->read(200), QByteArray());
-    QCOMPARE(w.sent(), 0);
-}
-
 void tst_Transmit::autoSendAtItsPeriod()
 {
     MainWindow w;
@@ -209,16 +222,6 @@ void tst_Transmit::delayKeepsEventsRunning()
     QCOMPARE(pty->readAtLeast(4), QByteArray("late"));
 }
 
-void tst_Transmit::writeOnClosedPortWarns()
-{
-    MainWindow w;
-    w.form()->showTimeCheckBox->setChecked(false);
-    w.slotSerialSendData("x", false, 0);
-    QCOMPARE(boxes->texts(), QStringList { "发送失败：TX→◇x\t" });
-    QCOMPARE(w.sent(), 0);
-    QCOMPARE(viewText(w), QString());
-}
-
 static QByteArray makeFile(const QString& path, int size)
 {
     QByteArray data(size, Qt::Uninitialized);
@@ -239,6 +242,52 @@ QByteArray tst_Transmit::sendFile(MainWindow& w, int size)
     return data;
 }
 
+// Each row does one thing the window must refuse: the boxes it shows, and nothing is sent.
+void tst_Transmit::refused_data()
+{
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QStringList>("warnings");
+    row("invalidHexSendsNothing", Action([this](MainWindow& w) {
+        w.form()->sendHexCheckBox->setChecked(true);
+        w.form()->sendDataTextEdit->setPlainText("01\n02");
+        openPort(w);
+        w.form()->sendDataButton->click();
+    }),
+        QStringList { "不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t" });
+    row("writeOnClosedPortWarns", Action([](MainWindow& w) {
+        w.form()->showTimeCheckBox->setChecked(false);
+        w.slotSerialSendData("x", false, 0);
+    }),
+        QStringList { "发送失败：TX→◇x\t" });
+    row("refusedWhilePortClosed", Action([this](MainWindow& w) {
+        makeFile(work->path() + "/f.bin", 100);
+        w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
+        w.show();
+        QTest::keyClick(&w, Qt::Key_F8);
+    }),
+        QStringList { "串口未打开，无法发送文件！\t" });
+    row("refusedWithoutPath", Action([this](MainWindow& w) {
+        openPort(w);
+        w.form()->sendFileButton->click();
+        w.form()->fileDataLineEdit->setText(work->path() + "/missing.bin");
+        w.form()->sendFileButton->click();
+    }),
+        QStringList { "没有指定文件路径！\t", "打开文件失败！\t" });
+}
+
+void tst_Transmit::refused()
+{
+    QFETCH(Action, action);
+    MainWindow w;
+    action(w);
+    QTEST(boxes->texts(), "warnings");
+    QCOMPARE(pty->read(200), QByteArray());
+    QCOMPARE(w.sent(), 0);
+    QCOMPARE(viewText(w), QString());
+    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+    QVERIFY(!w.fileTimer()->isActive());
+}
+
 void tst_Transmit::fileTransfer_data()
 {
     QTest::addColumn<int>("size");
@@ -254,15 +303,11 @@ void tst_Transmit::fileTransfer()
     QFETCH(QString, estimate);
     MainWindow w;
     const QByteArray data = sendFile(w, size);
-    QCOMPARE(w.form()->sendFileButton->text(), QString("停止发送"));
-    QVERIFY(w.form()->sendDataTextEdit->isHidden());
-    QVERIFY(!w.form()->fileProgressBar->isHidden());
-    QVERIFY(!w.form()->openFileButton->isEnabled());
+    QCOMPARE(fileState(w), QString("停止发送 ticking progress"));
     QCOMPARE(pty->readAtLeast(size, 15000), data);
     QTRY_COMPARE_WITH_TIMEOUT(w.form()->sendFileButton->text(), QString("发送文件"), 5000);
     QCOMPARE(w.sent(), size);
-    QVERIFY(!w.form()->sendDataTextEdit->isHidden());
-    QVERIFY(w.form()->fileProgressBar->isHidden());
+    QCOMPARE(fileState(w), QString("发送文件 still send area pick"));
     const QString view = viewText(w);
     QVERIFY2(
         view.startsWith(QString(
@@ -288,10 +333,9 @@ void tst_Transmit::progressAfterFirstOfThreePackets()
     w.slotFileSendData();
     w.slotFileSendData();
     QCOMPARE(w.form()->fileProgressBar->value(), 5000);
-    QCOMPARE(
-        w.form()->sendFileButton->text(), QString("停止发送")); // completion comes one tick later
+    QCOMPARE(fileState(w), QString("停止发送 still progress")); // completion comes one tick later
     w.slotFileSendData();
-    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
+    QCOMPARE(fileState(w), QString("发送文件 still send area pick"));
 }
 
 void tst_Transmit::stopAndRestartFromBeginning()
@@ -302,8 +346,7 @@ void tst_Transmit::stopAndRestartFromBeginning()
     w.slotFileSendData();
     QCOMPARE(pty->readAtLeast(512), data.left(512));
     w.form()->sendFileButton->click(); // stop
-    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
-    QVERIFY(!w.fileTimer()->isActive());
+    QCOMPARE(fileState(w), QString("发送文件 still send area pick"));
     QVERIFY(!viewText(w).contains("发送完毕！"));
     w.form()->sendFileButton->click(); // start again
     QCOMPARE(pty->readAtLeast(3000, 10000), data);
@@ -316,33 +359,8 @@ void tst_Transmit::closingPortStopsTransfer()
     sendFile(w, 20000);
     w.form()->openSerialButton->click();
     QVERIFY(!w.port()->isOpen());
-    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
-    QVERIFY(!w.fileTimer()->isActive());
+    QCOMPARE(fileState(w), QString("发送文件 still send area"));
     QVERIFY(boxes->calls.isEmpty());
-}
-
-void tst_Transmit::refusedWhilePortClosed()
-{
-    makeFile(work->path() + "/f.bin", 100);
-    MainWindow w;
-    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
-    w.show();
-    QTest::keyClick(&w, Qt::Key_F8);
-    QCOMPARE(boxes->texts(), QStringList { "串口未打开，无法发送文件！\t" });
-    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
-    QVERIFY(!w.fileTimer()->isActive());
-}
-
-void tst_Transmit::refusedWithoutPath()
-{
-    MainWindow w;
-    openPort(w);
-    w.form()->sendFileButton->click();
-    QCOMPARE(boxes->texts(), QStringList { "没有指定文件路径！\t" });
-    w.form()->fileDataLineEdit->setText(work->path() + "/missing.bin");
-    w.form()->sendFileButton->click();
-    QCOMPARE(boxes->calls.last().text, QString("打开文件失败！\t"));
-    QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
 }
 
 void tst_Transmit::openFilePreview()
@@ -357,16 +375,16 @@ void tst_Transmit::openFilePreview()
         return work->path() + "/text.bin";
     });
     MainWindow w;
-    w.slotOpenFileButton(); // the file area is disabled while the port is closed
+    w.slotOpenFileButton(); // by its slot: the file area is disabled while the port is closed
     QCOMPARE(askedDir, QString());
     QCOMPARE(viewText(w), QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
     QCOMPARE(w.form()->fileDataLineEdit->text(), work->path() + "/text.bin");
-    w.slotOpenFileButton(); // the file area is disabled while the port is closed
+    w.slotOpenFileButton();
     QCOMPARE(askedDir, work->path() + "/text.bin");
     // A cancelled dialog changes nothing.
     MsgBox::setOpenFileHandler([](const QString&, const QString&) { return QString(); });
     w.form()->fileDataLineEdit->clear();
-    w.slotOpenFileButton(); // the file area is disabled while the port is closed
+    w.slotOpenFileButton();
     QCOMPARE(w.form()->fileDataLineEdit->text(), QString());
 }
 
