@@ -52,6 +52,8 @@ private:
     AdvancedSend* openWith(MainWindow& w);
     // Rows 1 to count send their numbers, from first on, without a delay of their own.
     static void numberRows(AdvancedSend* a, int count, int first = 1);
+    // Opens the port and shows the advanced send window with numbered rows sent ms apart.
+    AdvancedSend* showNumbered(MainWindow& w, int count, int ms, int first = 1);
 };
 
 AdvancedSend* tst_AdvancedSend::openWith(MainWindow& w)
@@ -64,6 +66,15 @@ void tst_AdvancedSend::numberRows(AdvancedSend* a, int count, int first)
 {
     for (int n = 1; n <= count; ++n)
         setRow(a, n, QString::number(n - 1 + first), false, 0);
+}
+
+AdvancedSend* tst_AdvancedSend::showNumbered(MainWindow& w, int count, int ms, int first)
+{
+    AdvancedSend* a = openWith(w);
+    numberRows(a, count, first);
+    interval(a)->setValue(ms);
+    w.form()->advancedSendButton->click();
+    return a;
 }
 
 void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay)
@@ -101,28 +112,25 @@ void tst_AdvancedSend::rowsAndDefaults()
         QCOMPARE(row->delay(), 1000);
     }
     AdvancedSendItem* row = a.item(0);
-    QCOMPARE(row->sendPushButton()->text(), QString("01"));
-    QCOMPARE(a.item(98)->sendPushButton()->text(), QString("99"));
-    QCOMPARE(row->dataLineEdit()->minimumWidth(), 190);
-    QCOMPARE(row->dataLineEdit()->maximumWidth(), 190);
-    QCOMPARE(row->sendPushButton()->minimumWidth(), 55);
-    QCOMPARE(row->sendPushButton()->maximumWidth(), 55);
-    QCOMPARE(row->delaySpinBox()->minimum(), 0);
-    QCOMPARE(row->delaySpinBox()->maximum(), 300000);
-    QCOMPARE(row->delaySpinBox()->singleStep(), 1000);
+    QCOMPARE(row->sendPushButton()->text() + " " + a.item(98)->sendPushButton()->text(),
+        QString("01 99"));
+    QCOMPARE(QList<int>({ row->dataLineEdit()->minimumWidth(), row->dataLineEdit()->maximumWidth(),
+                 row->sendPushButton()->minimumWidth(), row->sendPushButton()->maximumWidth() }),
+        QList<int>({ 190, 190, 55, 55 }));
+    // The row's delay and the common interval: value, range and step.
+    QCOMPARE(QList<int>({ row->delaySpinBox()->minimum(), row->delaySpinBox()->maximum(),
+                 row->delaySpinBox()->singleStep(), interval(&a)->value(), interval(&a)->maximum(),
+                 interval(&a)->singleStep() }),
+        QList<int>({ 0, 300000, 1000, 1000, 300000, 1000 }));
     auto* layout = qobject_cast<QHBoxLayout*>(row->layout());
     QVERIFY(layout);
     QCOMPARE(layout->spacing(), 10);
     QCOMPARE(layout->count(), 5); // four widgets and the trailing stretch
-    QCOMPARE(layout->itemAt(0)->widget(), row->hexCheckBox());
-    QCOMPARE(layout->itemAt(1)->widget(), row->dataLineEdit());
-    QCOMPARE(layout->itemAt(2)->widget(), row->sendPushButton());
-    QCOMPARE(layout->itemAt(3)->widget(), row->delaySpinBox());
+    QCOMPARE(QList<QWidget*>({ layout->itemAt(0)->widget(), layout->itemAt(1)->widget(),
+                 layout->itemAt(2)->widget(), layout->itemAt(3)->widget() }),
+        QList<QWidget*>({ row->hexCheckBox(), row->dataLineEdit(), row->sendPushButton(),
+            row->delaySpinBox() }));
     QVERIFY(layout->itemAt(4)->spacerItem());
-
-    QCOMPARE(interval(&a)->value(), 1000);
-    QCOMPARE(interval(&a)->maximum(), 300000);
-    QCOMPARE(interval(&a)->singleStep(), 1000);
 }
 
 void tst_AdvancedSend::cycleButtonFollowsCheckBox()
@@ -244,11 +252,9 @@ void tst_AdvancedSend::cycleSendSkipsAndWarns()
     QCOMPARE(pty->readAtLeast(5), QByteArray("ABCDE"));
     QCOMPARE(boxes->texts(), QStringList { "格式错误：(7)4G\t\n请输入16进制的格式数据！\t" });
     QCOMPARE(boxes->calls.first().title, QString("warning"));
-    QCOMPARE(spy.size(), 4);
-    QCOMPARE(spy.at(0), QVariantList({ "A", false, 0 }));
-    QCOMPARE(spy.at(1), QVariantList({ "42 43", true, 0 }));
-    QCOMPARE(spy.at(2), QVariantList({ "D", false, 0 }));
-    QCOMPARE(spy.at(3), QVariantList({ "45", true, 0 }));
+    QCOMPARE(QList<QVariantList>(spy),
+        QList<QVariantList>(
+            { { "A", false, 0 }, { "42 43", true, 0 }, { "D", false, 0 }, { "45", true, 0 } }));
 }
 
 void tst_AdvancedSend::cycleSendAllEmpty()
@@ -284,10 +290,7 @@ void tst_AdvancedSend::cycleSendUsesCommonInterval()
 void tst_AdvancedSend::closingWindowLetsCycleFinish()
 {
     MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 5);
-    interval(a)->setValue(300);
-    w.form()->advancedSendButton->click();
+    AdvancedSend* a = showNumbered(w, 5, 300);
     QVERIFY(a->isVisible());
     // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits, and
     // only hides; the port stays open.
@@ -309,10 +312,7 @@ void tst_AdvancedSend::closingWindowLetsCycleFinish()
 void tst_AdvancedSend::closingPortEndsCycle()
 {
     MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 5);
-    interval(a)->setValue(300);
-    w.form()->advancedSendButton->click();
+    AdvancedSend* a = showNumbered(w, 5, 300);
     QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
     startCycle(a);
     QVERIFY(!w.port()->isOpen());
@@ -335,10 +335,7 @@ void tst_AdvancedSend::endingProgramEndsCycle()
     QFETCH(QString, how);
     MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
     MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 10, 0);
-    interval(a)->setValue(1000);
-    w.form()->advancedSendButton->click();
+    AdvancedSend* a = showNumbered(w, 10, 1000, 0);
     // In the program's own event loop: row "0" goes out at 1 s; half a second later the user
     // closes the advanced window and then ends the program.
     QByteArray before;
@@ -365,10 +362,7 @@ void tst_AdvancedSend::endingProgramEndsCycle()
 void tst_AdvancedSend::secondClickDuringCycleIgnored()
 {
     MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 4);
-    interval(a)->setValue(200);
-    w.form()->advancedSendButton->click();
+    AdvancedSend* a = showNumbered(w, 4, 200);
     auto* button = a->findChild<QPushButton*>(QStringLiteral("sendButton"));
     QSignalSpy spy(a, &AdvancedSend::signalSendData);
     // Impatient clicks while rows wait their turn.
@@ -398,10 +392,7 @@ void tst_AdvancedSend::minimisingKeepsCycle()
 {
     MainWindow w;
     w.show();
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 3);
-    interval(a)->setValue(200);
-    w.form()->advancedSendButton->click();
+    AdvancedSend* a = showNumbered(w, 3, 200);
     // Going to the tray or being minimised is not closing the window.
     QTimer::singleShot(300, &w, [&] {
         w.hide();

@@ -24,6 +24,31 @@
 Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
 
+namespace {
+
+// What the window shows of the stored settings.
+QStringList shownSettings(MainWindow& w)
+{
+    const auto* ui = w.form();
+    return { ui->burdrateComboBox->currentText(), ui->dataBitsComboBox->currentText(),
+        ui->checksumComboBox->currentText(), ui->stopBitsComboBox->currentText(),
+        ui->sendDataTextEdit->toPlainText(), w.extraSettings()->isMinTray() ? "tray" : "no tray",
+        w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect",
+        w.logShared()->toAddressText() };
+}
+
+QStringList labelTexts(MainWindow& w, const QStringList& names)
+{
+    QStringList texts;
+    for (const QString& name : names) {
+        const auto* label = w.findChild<QLabel*>(name);
+        texts << (label ? label->text() : "no " + name);
+    }
+    return texts;
+}
+
+} // namespace
+
 class tst_MainWindow : public PtyWindowTest {
     Q_OBJECT
 
@@ -72,15 +97,9 @@ void tst_MainWindow::defaultsWithoutSettingsFile()
 {
     QVERIFY(!QFile::exists("Settings.ini"));
     MainWindow w;
-    auto* ui = w.form();
-    QCOMPARE(ui->burdrateComboBox->currentText(), QString("2400 bps"));
-    QCOMPARE(ui->dataBitsComboBox->currentText(), QString("8 bit"));
-    QCOMPARE(ui->checksumComboBox->currentText(), QString("None"));
-    QCOMPARE(ui->stopBitsComboBox->currentText(), QString("1 bit"));
-    QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString());
-    QVERIFY(w.extraSettings()->isMinTray());
-    QVERIFY(!w.extraSettings()->autoReconnect());
-    QCOMPARE(w.logShared()->toAddressText(), QString("192.168.1.100"));
+    QCOMPARE(shownSettings(w),
+        QStringList(
+            { "2400 bps", "8 bit", "None", "1 bit", "", "tray", "no reconnect", "192.168.1.100" }));
     // The hand-over of the close mode writes it back at once.
     QSettings s("Settings.ini", QSettings::IniFormat);
     QCOMPARE(s.value("CustomConfig/MinTray").toBool(), true);
@@ -93,54 +112,48 @@ void tst_MainWindow::formAtStart()
     auto* ui = w.form();
     QCOMPARE(w.windowTitle(), QString("Quillon V2.8.2  (2022-09-20)"));
     QCOMPARE(w.size(), QSize(1034, 706));
-    QCOMPARE(ui->openSerialButton->text(), QString("打开串口"));
-    QCOMPARE(ui->pauseRecvButton->text(), QString("暂停接收"));
-    QVERIFY(!ui->pauseRecvButton->isEnabled());
-    QVERIFY(!ui->sendDataButton->isEnabled());
-    QVERIFY(!ui->fileAreaGroupBox->isEnabled());
-    QVERIFY(!ui->advancedSendButton->isEnabled());
-    QVERIFY(!ui->keyHighlightToolButton->isEnabled());
-    QVERIFY(ui->showTimeCheckBox->isChecked());
-    QVERIFY(!ui->showHexCheckBox->isChecked());
-    QCOMPARE(ui->maxRowsSpinBox->value(), 100000);
-    QCOMPARE(ui->maxRowsSpinBox->maximum(), 10000000);
-    QCOMPARE(ui->maxRowsSpinBox->singleStep(), 100);
-    QCOMPARE(ui->timeAutoSpinBox->value(), 1000);
-    QCOMPARE(ui->timeAutoSpinBox->maximum(), 300000);
-    QCOMPARE(ui->burdrateComboBox->count(), 17);
-    QCOMPARE(ui->burdrateComboBox->itemData(16).toInt(), 2000000);
-    QCOMPARE(ui->burdrateComboBox->itemData(0).toInt(), 110);
-    QCOMPARE(ui->stopBitsComboBox->itemData(1).toInt(), int(QSerialPort::OneAndHalfStop));
-    QCOMPARE(ui->checksumComboBox->itemData(3).toInt(), int(QSerialPort::MarkParity));
-    QCOMPARE(ui->dataBitsComboBox->itemData(0).toInt(), int(QSerialPort::Data5));
-    QVERIFY(ui->fileProgressBar->isHidden());
-    QVERIFY(ui->fileProgressLabel->isHidden());
-    QCOMPARE(ui->fileProgressBar->maximum(), 5000);
-    QCOMPARE(ui->recvShowText->font().family(), QString("新宋体"));
-    QCOMPARE(ui->recvShowText->font().pointSize(), 10);
-    QCOMPARE(ui->recvShowText->font().styleHint(), QFont::TypeWriter);
-    QVERIFY(!ui->supportMenu->menuAction()->isVisible());
-    QVERIFY(!ui->actionWelcome->isVisible());
-    QCOMPARE(ui->recvAreaGroupBox->title(), QString("接收区 - 来源串口"));
-    QCOMPARE(ui->openSerialButton->toolTip(), QString("打开/关闭指定串口"));
+    QCOMPARE(QStringList({ ui->openSerialButton->text(), ui->pauseRecvButton->text(),
+                 ui->recvAreaGroupBox->title(), ui->openSerialButton->toolTip(),
+                 ui->recvShowText->font().family() }),
+        QStringList(
+            { "打开串口", "暂停接收", "接收区 - 来源串口", "打开/关闭指定串口", "新宋体" }));
+    // Nothing works on a port before one is open.
+    QCOMPARE(QList<bool>({ ui->pauseRecvButton->isEnabled(), ui->sendDataButton->isEnabled(),
+                 ui->fileAreaGroupBox->isEnabled(), ui->advancedSendButton->isEnabled(),
+                 ui->keyHighlightToolButton->isEnabled() }),
+        QList<bool>({ false, false, false, false, false }));
+    QCOMPARE(QList<bool>({ ui->showTimeCheckBox->isChecked(), ui->showHexCheckBox->isChecked(),
+                 ui->fileProgressBar->isHidden(), ui->fileProgressLabel->isHidden(),
+                 ui->supportMenu->menuAction()->isVisible(), ui->actionWelcome->isVisible() }),
+        QList<bool>({ true, false, true, true, false, false }));
+    QCOMPARE(QList<int>({ ui->maxRowsSpinBox->value(), ui->maxRowsSpinBox->maximum(),
+                 ui->maxRowsSpinBox->singleStep(), ui->timeAutoSpinBox->value(),
+                 ui->timeAutoSpinBox->maximum(), ui->fileProgressBar->maximum(),
+                 ui->recvShowText->font().pointSize(), ui->recvShowText->font().styleHint() }),
+        QList<int>({ 100000, 10000000, 100, 1000, 300000, 5000, 10, QFont::TypeWriter }));
+    // The lists offer the values the port takes.
+    QCOMPARE(
+        QList<int>({ ui->burdrateComboBox->count(), ui->burdrateComboBox->itemData(16).toInt(),
+            ui->burdrateComboBox->itemData(0).toInt(), ui->stopBitsComboBox->itemData(1).toInt(),
+            ui->checksumComboBox->itemData(3).toInt(), ui->dataBitsComboBox->itemData(0).toInt() }),
+        QList<int>({ 17, 2000000, 110, QSerialPort::OneAndHalfStop, QSerialPort::MarkParity,
+            QSerialPort::Data5 }));
 }
 
 void tst_MainWindow::statusBar()
 {
     MainWindow w;
-    auto label = [&](const char* name) { return w.findChild<QLabel*>(name); };
-    QVERIFY(label("serialStateLabel"));
-    QCOMPARE(label("serialStateLabel")->text(), QString("串口未打开 "));
-    QCOMPARE(label("serialStateLabel")->palette().color(QPalette::WindowText), QColor(Qt::blue));
-    QVERIFY(label("serialStateLabel")->font().bold());
-    QCOMPARE(label("linesLabel")->text(), QString("Lines: 000000"));
-    QCOMPARE(label("recvLabel")->text(), QString("Recv: 0000000"));
-    QCOMPARE(label("sendLabel")->text(), QString("Send: 0000000"));
-    QCOMPARE(label("selLabel")->text(), QString("Sel: 0"));
-    QCOMPARE(label("welcomeLabel")->text(), QString("欢迎使用quillon - 串口调试助手"));
-    QCOMPARE(label("welcomeLabel")->minimumSize(), QSize(280, 20));
-    QCOMPARE(label("timeLabel")->text(), QString("当前时间: "));
-    QTRY_VERIFY(label("timeLabel")->text().startsWith("时间: "));
+    auto* state = w.findChild<QLabel*>("serialStateLabel");
+    QVERIFY(state);
+    QCOMPARE(state->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QVERIFY(state->font().bold());
+    QCOMPARE(labelTexts(w,
+                 { "serialStateLabel", "linesLabel", "recvLabel", "sendLabel", "selLabel",
+                     "welcomeLabel", "timeLabel" }),
+        QStringList({ "串口未打开 ", "Lines: 000000", "Recv: 0000000", "Send: 0000000", "Sel: 0",
+            "欢迎使用quillon - 串口调试助手", "当前时间: " }));
+    QCOMPARE(w.findChild<QLabel*>("welcomeLabel")->minimumSize(), QSize(280, 20));
+    QTRY_VERIFY(w.findChild<QLabel*>("timeLabel")->text().startsWith("时间: "));
 }
 
 void tst_MainWindow::savedValuesRestored()
@@ -157,15 +170,9 @@ void tst_MainWindow::savedValuesRestored()
         s.setValue("LogSharedConfig/ToAddress", "10.0.0.7");
     }
     MainWindow w;
-    auto* ui = w.form();
-    QCOMPARE(ui->burdrateComboBox->currentText(), QString("115200 bps"));
-    QCOMPARE(ui->dataBitsComboBox->currentText(), QString("6 bit"));
-    QCOMPARE(ui->checksumComboBox->currentText(), QString("Even"));
-    QCOMPARE(ui->stopBitsComboBox->currentText(), QString("2 bit"));
-    QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString("AT+GMR\n第二行"));
-    QVERIFY(!w.extraSettings()->isMinTray());
-    QVERIFY(w.extraSettings()->autoReconnect());
-    QCOMPARE(w.logShared()->toAddressText(), QString("10.0.0.7"));
+    QCOMPARE(shownSettings(w),
+        QStringList({ "115200 bps", "6 bit", "Even", "2 bit", "AT+GMR\n第二行", "no tray",
+            "reconnect", "10.0.0.7" }));
 }
 
 void tst_MainWindow::outOfRangeIndexShowsTheDefault()
@@ -177,9 +184,10 @@ void tst_MainWindow::outOfRangeIndexShowsTheDefault()
         s.setValue("SerialConfig/CommPort", "ttyNOPE0 gone   ");
     }
     MainWindow w;
-    QCOMPARE(w.form()->burdrateComboBox->currentIndex(), 4);
-    QCOMPARE(w.form()->stopBitsComboBox->currentIndex(), 0);
-    QCOMPARE(w.form()->dataBitsComboBox->currentIndex(), 3);
+    QCOMPARE(QList<int>({ w.form()->burdrateComboBox->currentIndex(),
+                 w.form()->stopBitsComboBox->currentIndex(),
+                 w.form()->dataBitsComboBox->currentIndex() }),
+        QList<int>({ 4, 0, 3 }));
 }
 
 void tst_MainWindow::missingPluginWarnsOnce()
@@ -429,19 +437,21 @@ void tst_MainWindow::showHideOperator()
 void tst_MainWindow::selectionGoesToClipboard()
 {
     MainWindow w;
+    // What was copied, and the selection's length in the status bar.
+    const auto copied = [&w] {
+        return QGuiApplication::clipboard()->text() + " | " + labelTexts(w, { "selLabel" }).first();
+    };
     w.form()->recvShowText->appendPlainText("第一行\nsecond");
     w.form()->recvShowText->selectAll();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("第一行\nsecond"));
-    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
+    QCOMPARE(copied(), QString("第一行\nsecond | Sel: 10"));
     w.form()->recvShowText->clearSelection();
-    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
+    QCOMPARE(copied(), QString("第一行\nsecond | Sel: 10"));
     // A word the user double-clicks.
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     TextBrowser* view = w.form()->recvShowText;
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->positionRect(6).center());
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("second"));
-    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 6"));
+    QCOMPARE(copied(), QString("second | Sel: 6"));
 }
 
 void tst_MainWindow::startOptions_data()
