@@ -86,13 +86,10 @@ private slots:
     void hexConversion()
     {
         QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, echo);
-        QFETCH(bool, valid);
         QString gotEcho;
-        QCOMPARE(TxFormat::hexToBytes(text, &gotEcho), bytes);
-        QCOMPARE(gotEcho, echo);
-        QCOMPARE(TxFormat::isValidHex(text), valid);
+        QTEST(TxFormat::hexToBytes(text, &gotEcho), "bytes");
+        QTEST(gotEcho, "echo");
+        QTEST(TxFormat::isValidHex(text), "valid");
     }
 
     void fileArithmetic()
