@@ -25,15 +25,24 @@ Q_DECLARE_METATYPE(StartOptions::Parse)
 
 namespace {
 
-// What the window shows of the stored settings.
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+// What the window shows of the stored settings; a list shows its index and its text.
 QStringList shownSettings(MainWindow& w)
 {
     const auto* ui = w.form();
-    return { ui->burdrateComboBox->currentText(), ui->dataBitsComboBox->currentText(),
-        ui->checksumComboBox->currentText(), ui->stopBitsComboBox->currentText(),
-        ui->sendDataTextEdit->toPlainText(), w.extraSettings()->isMinTray() ? "tray" : "no tray",
-        w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect",
-        w.logShared()->toAddressText() };
+    QStringList shown;
+    for (const QComboBox* list :
+        { ui->burdrateComboBox, ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
+        shown << QString("%1 %2").arg(list->currentIndex()).arg(list->currentText());
+    return shown << ui->sendDataTextEdit->toPlainText()
+                 << (w.extraSettings()->isMinTray() ? "tray" : "no tray")
+                 << (w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect")
+                 << w.logShared()->toAddressText();
 }
 
 QStringList labelTexts(MainWindow& w, const QStringList& names)
@@ -48,22 +57,14 @@ QStringList labelTexts(MainWindow& w, const QStringList& names)
 
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
-    CapturedMessages()
-        : previous(qInstallMessageHandler(handler))
-    {
-        current = this;
-    }
-    ~CapturedMessages()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
+    CapturedMessages() { current = this; }
+    ~CapturedMessages() { qInstallMessageHandler(previous); }
     static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
     {
         current->append(text);
     }
     static inline CapturedMessages* current = nullptr;
-    QtMessageHandler previous;
+    QtMessageHandler previous = qInstallMessageHandler(handler);
 };
 
 } // namespace
@@ -85,17 +86,60 @@ private slots:
         bench->env.set(QString());
     }
 
-    void defaultsWithoutSettingsFile()
+    // What start-up shows of the stored settings, and what it writes back.
+    void storedSettings_data()
     {
-        QVERIFY(!QFile::exists("Settings.ini"));
-        MainWindow w;
-        QCOMPARE(shownSettings(w),
-            QStringList({ "2400 bps", "8 bit", "None", "1 bit", "", "tray", "no reconnect",
-                "192.168.1.100" }));
-        // The hand-over of the close mode writes it back at once.
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList defaults { "4 2400 bps", "3 8 bit", "0 None", "0 1 bit", "", "tray",
+            "no reconnect", "192.168.1.100" };
+        row("defaultsWithoutSettingsFile", QVariantMap(), defaults);
+        row("savedValuesRestored",
+            QVariantMap { { "SerialConfig/BaudRate", 10 }, { "SerialConfig/DataBits", 1 },
+                { "SerialConfig/ChckBits", 2 }, { "SerialConfig/StopBits", 2 },
+                { "SendAreaData/SendData", "AT+GMR\n第二行" }, { "CustomConfig/MinTray", false },
+                { "CustomConfig/AutoReconnect", true },
+                { "LogSharedConfig/ToAddress", "10.0.0.7" } },
+            QStringList { "10 115200 bps", "1 6 bit", "2 Even", "2 2 bit", "AT+GMR\n第二行",
+                "no tray", "reconnect", "10.0.0.7" });
+        row("outOfRangeIndexShowsTheDefault",
+            QVariantMap { { "SerialConfig/BaudRate", 99 }, { "SerialConfig/StopBits", -5 },
+                { "SerialConfig/CommPort", "ttyNOPE0 gone   " } },
+            defaults);
+        // The send area as stored: markup, entities, blanks and line breaks are its text.
+        const std::pair<const char*, QString> sendAreas[] {
+            { "markup and entities", "<b>AT</b> &lt;x&gt;  two  blanks" },
+            { "a whole document", "<html><body><p>AT</p></body></html>" },
+            { "runs of blanks and line breaks", "  AT \n\n\tOK  \n" },
+            { "ampersand alone", "AT&T & co" }
+        };
+        for (const auto& [tag, text] : sendAreas) {
+            QStringList shown = defaults;
+            shown[4] = text;
+            row(tag, QVariantMap { { "SendAreaData/SendData", text } }, shown);
+        }
+    }
+
+    void storedSettings()
+    {
+        QFETCH(QVariantMap, stored);
+        QFETCH(QStringList, shown);
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            QSettings("Settings.ini", QSettings::IniFormat).setValue(it.key(), it.value());
+        QCOMPARE(QFile::exists("Settings.ini"), !stored.isEmpty());
+        QVERIFY(!QDir("Record").exists());
+        {
+            MainWindow w;
+            QCOMPARE(shownSettings(w), shown);
+            QVERIFY(QDir("Record").exists());
+            // The hand-over of the close mode writes it back at once; the port is not written.
+            QSettings s("Settings.ini", QSettings::IniFormat);
+            QCOMPARE(s.value("CustomConfig/MinTray").toBool(), shown.at(5) == "tray");
+            QCOMPARE(s.value("SerialConfig/CommPort"), stored.value("SerialConfig/CommPort"));
+        }
+        // Nothing was written back over the user's text.
         QSettings s("Settings.ini", QSettings::IniFormat);
-        QCOMPARE(s.value("CustomConfig/MinTray").toBool(), true);
-        QVERIFY(!s.contains("SerialConfig/CommPort"));
+        QCOMPARE(s.value("SendAreaData/SendData").toString(), shown.at(4));
     }
 
     void formAtStart()
@@ -150,71 +194,6 @@ private slots:
         QTRY_VERIFY(w.findChild<QLabel*>("timeLabel")->text().startsWith("时间: "));
     }
 
-    void savedValuesRestored()
-    {
-        {
-            QSettings s("Settings.ini", QSettings::IniFormat);
-            s.setValue("SerialConfig/BaudRate", 10);
-            s.setValue("SerialConfig/DataBits", 1);
-            s.setValue("SerialConfig/ChckBits", 2);
-            s.setValue("SerialConfig/StopBits", 2);
-            s.setValue("SendAreaData/SendData", QString("AT+GMR\n第二行"));
-            s.setValue("CustomConfig/MinTray", false);
-            s.setValue("CustomConfig/AutoReconnect", true);
-            s.setValue("LogSharedConfig/ToAddress", "10.0.0.7");
-        }
-        MainWindow w;
-        QCOMPARE(shownSettings(w),
-            QStringList({ "115200 bps", "6 bit", "Even", "2 bit", "AT+GMR\n第二行", "no tray",
-                "reconnect", "10.0.0.7" }));
-    }
-
-    void outOfRangeIndexShowsTheDefault()
-    {
-        {
-            QSettings s("Settings.ini", QSettings::IniFormat);
-            s.setValue("SerialConfig/BaudRate", 99);
-            s.setValue("SerialConfig/StopBits", -5);
-            s.setValue("SerialConfig/CommPort", "ttyNOPE0 gone   ");
-        }
-        MainWindow w;
-        QCOMPARE(QList<int>({ w.form()->burdrateComboBox->currentIndex(),
-                     w.form()->stopBitsComboBox->currentIndex(),
-                     w.form()->dataBitsComboBox->currentIndex() }),
-            QList<int>({ 4, 0, 3 }));
-    }
-
-    void missingPluginWarnsOnce()
-    {
-        MainWindow w;
-        QCOMPARE(boxes->texts(), QStringList { "缺少 OrvUpdatePlugin.dll 库\t" });
-        QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-        QCOMPARE(boxes->calls.first().title, QString("警告"));
-        QVERIFY(!w.updateInterface());
-    }
-
-    void pluginFoundAndCalledOnce()
-    {
-        QVERIFY(work->installPlugin());
-        CapturedMessages messages;
-        {
-            MainWindow w;
-            QVERIFY(w.updateInterface());
-            QVERIFY(boxes->calls.isEmpty());
-            // The construction scan runs the one update check.
-            QCOMPARE(messages.filter("checkForUpdate").size(), 1);
-            QVERIFY(messages.filter("checkForUpdate").first().contains("Quillon-Setup"));
-            w.slotUpdateSerialPort();
-            QCOMPARE(messages.filter("checkForUpdate").size(), 1);
-            // Re-arming from the settings dialog allows one more.
-            w.slotAutoCheckUpdate(true);
-            w.slotUpdateSerialPort();
-            QCOMPARE(messages.filter("checkForUpdate").size(), 2);
-            QSettings s("Settings.ini", QSettings::IniFormat);
-            QCOMPARE(s.value("CustomConfig/AutoUpdate").toBool(), true);
-        }
-    }
-
     void styleMenu()
     {
         MainWindow w;
@@ -242,7 +221,8 @@ private slots:
         QVERIFY(third.updateInterface());
     }
 
-    void strangersPluginsStayUnloaded_data()
+    // Only our own plug-in, under its own name in a folder only we may write, is loaded.
+    void pluginLoading_data()
     {
         QTest::addColumn<bool>("ours");
         QTest::addColumn<QStringList>("strangers"); // file names in ./plugins
@@ -250,16 +230,17 @@ private slots:
         const QStringList around { "libAaaPlugin.so", "libZzzPlugin.so",
             "libOrvUpdatePlugin.so.1" };
         const QStringList planted { "libOrvUpdatePlugin.so" };
-        QTest::newRow("strangers alone") << false << around << "";
-        QTest::newRow("strangers beside ours") << true << around << "";
-        QTest::newRow("our name in another case")
-            << false << QStringList { "liborvupdateplugin.so" } << "";
-        QTest::newRow("our name, working folder 0777") << false << planted << ".";
-        QTest::newRow("our name, plugins folder 0777") << false << planted << "plugins";
-        QTest::newRow("our name, file 0666") << false << planted << "plugins/libOrvUpdatePlugin.so";
+        row("missingPluginWarnsOnce", false, QStringList(), QString());
+        row("pluginFoundAndCalledOnce", true, QStringList(), QString());
+        row("strangers alone", false, around, QString());
+        row("strangers beside ours", true, around, QString());
+        row("our name in another case", false, QStringList { "liborvupdateplugin.so" }, QString());
+        row("our name, working folder 0777", false, planted, QString("."));
+        row("our name, plugins folder 0777", false, planted, QString("plugins"));
+        row("our name, file 0666", false, planted, QString("plugins/libOrvUpdatePlugin.so"));
     }
 
-    void strangersPluginsStayUnloaded()
+    void pluginLoading()
     {
         QFETCH(bool, ours);
         QFETCH(QStringList, strangers);
@@ -274,14 +255,24 @@ private slots:
         CapturedMessages messages;
         {
             MainWindow w;
+            const auto checks = [&messages] { return messages.filter("checkForUpdate"); };
+            QCOMPARE(bool(w.updateInterface()), ours);
+            QCOMPARE(boxes->texts(),
+                ours ? QStringList() : QStringList { "缺少 OrvUpdatePlugin.dll 库\t" });
+            for (const MsgBox::Call& call : boxes->calls)
+                QVERIFY(call.kind == MsgBox::Warning && call.title == "警告");
+            // The construction scan runs the one update check.
+            QCOMPARE(checks().size(), ours ? 1 : 0);
             if (ours) {
-                QVERIFY(w.updateInterface());
-                QVERIFY(boxes->calls.isEmpty());
-                QCOMPARE(messages.filter("checkForUpdate").size(), 1);
-            } else {
-                QVERIFY(!w.updateInterface());
-                QCOMPARE(boxes->calls.size(), 1);
-                QCOMPARE(boxes->calls.first().text, QString("缺少 OrvUpdatePlugin.dll 库\t"));
+                QVERIFY(checks().first().contains("Quillon-Setup"));
+                w.slotUpdateSerialPort();
+                QCOMPARE(checks().size(), 1);
+                // Re-arming from the settings dialog allows one more.
+                w.slotAutoCheckUpdate(true);
+                w.slotUpdateSerialPort();
+                QCOMPARE(checks().size(), 2);
+                QSettings s("Settings.ini", QSettings::IniFormat);
+                QCOMPARE(s.value("CustomConfig/AutoUpdate").toBool(), true);
             }
         }
         QVERIFY(messages.filter("foreign").isEmpty());
@@ -302,19 +293,14 @@ private slots:
         QTest::addColumn<uint>("me");
         QTest::addColumn<PluginTrust::Verdict>("verdict");
         using V = PluginTrust::Verdict;
-        QTest::newRow("my folder 0700") << 1000u << uint(S_IFDIR | 0700) << 1000u << V::Trusted;
-        QTest::newRow("root's folder 0755") << 0u << uint(S_IFDIR | 0755) << 1000u << V::Trusted;
-        QTest::newRow("someone else's")
-            << 1001u << uint(S_IFREG | 0644) << 1000u << V::ForeignOwner;
-        QTest::newRow("mine as root, not")
-            << 1000u << uint(S_IFREG | 0644) << 0u << V::ForeignOwner;
-        QTest::newRow("group may write")
-            << 1000u << uint(S_IFDIR | 0775) << 1000u << V::GroupWritable;
-        QTest::newRow("anyone may write")
-            << 1000u << uint(S_IFDIR | 0777) << 1000u << V::OtherWritable;
-        QTest::newRow("sticky like /tmp")
-            << 0u << uint(S_IFDIR | 01777) << 1000u << V::OtherWritable;
-        QTest::newRow("file 0606") << 1000u << uint(S_IFREG | 0606) << 1000u << V::OtherWritable;
+        row("my folder 0700", 1000u, uint(S_IFDIR | 0700), 1000u, V::Trusted);
+        row("root's folder 0755", 0u, uint(S_IFDIR | 0755), 1000u, V::Trusted);
+        row("someone else's", 1001u, uint(S_IFREG | 0644), 1000u, V::ForeignOwner);
+        row("mine as root, not", 1000u, uint(S_IFREG | 0644), 0u, V::ForeignOwner);
+        row("group may write", 1000u, uint(S_IFDIR | 0775), 1000u, V::GroupWritable);
+        row("anyone may write", 1000u, uint(S_IFDIR | 0777), 1000u, V::OtherWritable);
+        row("sticky like /tmp", 0u, uint(S_IFDIR | 01777), 1000u, V::OtherWritable);
+        row("file 0606", 1000u, uint(S_IFREG | 0606), 1000u, V::OtherWritable);
     }
 
     void pluginTrust()
@@ -323,13 +309,6 @@ private slots:
         QFETCH(uint, mode);
         QFETCH(uint, me);
         QTEST(PluginTrust::judge(owner, mode, me), "verdict");
-    }
-
-    void recordFolderCreated()
-    {
-        QVERIFY(!QDir("Record").exists());
-        MainWindow w;
-        QVERIFY(QDir("Record").exists());
     }
 
     void changeLogSeed_data()
@@ -374,44 +353,22 @@ private slots:
         QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("abc"));
     }
 
-    void sendAreaRestoredAsStored_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("markup and entities") << QString("<b>AT</b> &lt;x&gt;  two  blanks");
-        QTest::newRow("a whole document") << QString("<html><body><p>AT</p></body></html>");
-        QTest::newRow("runs of blanks and line breaks") << QString("  AT \n\n\tOK  \n");
-        QTest::newRow("ampersand alone") << QString("AT&T & co");
-    }
-
-    void sendAreaRestoredAsStored()
-    {
-        QFETCH(QString, stored);
-        {
-            QSettings s("Settings.ini", QSettings::IniFormat);
-            s.setValue("SendAreaData/SendData", stored);
-        }
-        {
-            MainWindow w;
-            QCOMPARE(w.form()->sendDataTextEdit->toPlainText(), stored);
-        }
-        // Nothing was written back over the user's text.
-        QSettings s("Settings.ini", QSettings::IniFormat);
-        QCOMPARE(s.value("SendAreaData/SendData").toString(), stored);
-    }
-
     void showHideOperator()
     {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.form()->actionOperator->trigger();
-        QVERIFY(!w.form()->controlAreaGroupBox->isVisible());
-        QVERIFY(!w.form()->advancedGroupBox->isVisible());
-        QCOMPARE(w.form()->actionOperator->text(), QString("操作显示(&H)"));
-        w.form()->actionOperator->trigger();
-        QVERIFY(w.form()->controlAreaGroupBox->isVisible());
-        QCOMPARE(w.form()->actionOperator->text(), QString("操作隐藏(&H)"));
-        QCOMPARE(w.form()->actionOperator->toolTip(), QString("操作隐藏"));
+        const auto* ui = w.form();
+        QStringList states; // the two areas and the action's text
+        for (int i = 0; i < 2; ++i) {
+            ui->actionOperator->trigger();
+            states << QStringList({ ui->controlAreaGroupBox->isVisible() ? "shown" : "hidden",
+                                      ui->advancedGroupBox->isVisible() ? "shown" : "hidden",
+                                      ui->actionOperator->text() })
+                          .join(' ');
+        }
+        QCOMPARE(states, QStringList({ "hidden hidden 操作显示(&H)", "shown shown 操作隐藏(&H)" }));
+        QCOMPARE(ui->actionOperator->toolTip(), QString("操作隐藏"));
     }
 
     void selectionGoesToClipboard()
@@ -442,24 +399,20 @@ private slots:
         QTest::addColumn<P>("result");
         QTest::addColumn<QString>("port");
         QTest::addColumn<int>("baud");
-        QTest::newRow("none: as always") << QStringList {} << P::Ok << "" << 0;
-        QTest::newRow("port, rate, open")
-            << QStringList { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" } << P::Ok
-            << "/dev/ttyUSB0" << 115200;
-        QTest::newRow("relative path from the caller's folder")
-            << QStringList { "--port=sim/../ttySIM0" } << P::Ok << "/home/u/ttySIM0" << 0;
-        QTest::newRow("bare device name")
-            << QStringList { "--port", "ttyACM0" } << P::Ok << "ttyACM0" << 0;
-        QTest::newRow("rate not offered")
-            << QStringList { "--baud", "12345" } << P::Error << "" << 0;
-        QTest::newRow("unknown option") << QStringList { "--bogus" } << P::Error << "" << 0;
-        QTest::newRow("missing value") << QStringList { "--port" } << P::Error << "" << 0;
-        QTest::newRow("language for this run")
-            << QStringList { "--lang", "en" } << P::Ok << "" << 0;
-        QTest::newRow("language not offered")
-            << QStringList { "--lang", "fr" } << P::Error << "" << 0;
-        QTest::newRow("help") << QStringList { "--help" } << P::Help << "" << 0;
-        QTest::newRow("version") << QStringList { "-v" } << P::Version << "" << 0;
+        using L = QStringList;
+        row("none: as always", L {}, P::Ok, "", 0);
+        row("port, rate, open", L { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" }, P::Ok,
+            "/dev/ttyUSB0", 115200);
+        row("relative path from the caller's folder", L { "--port=sim/../ttySIM0" }, P::Ok,
+            "/home/u/ttySIM0", 0);
+        row("bare device name", L { "--port", "ttyACM0" }, P::Ok, "ttyACM0", 0);
+        row("rate not offered", L { "--baud", "12345" }, P::Error, "", 0);
+        row("unknown option", L { "--bogus" }, P::Error, "", 0);
+        row("missing value", L { "--port" }, P::Error, "", 0);
+        row("language for this run", L { "--lang", "en" }, P::Ok, "", 0);
+        row("language not offered", L { "--lang", "fr" }, P::Error, "", 0);
+        row("help", L { "--help" }, P::Help, "", 0);
+        row("version", L { "-v" }, P::Version, "", 0);
     }
 
     void startOptions()
