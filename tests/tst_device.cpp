@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 // One data row: the tag, then the columns in order.
@@ -82,7 +84,17 @@ struct Console {
     void click(const char* button) { child<QToolButton>(f, button)->click(); }
 };
 
+// A chunk the device writes, the console's panes afterwards, and the debug line it gives, if any.
+struct Chunk {
+    QByteArray bytes;
+    QString panes;
+    QString debug;
+};
+using Chunks = QList<Chunk>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Chunks)
 
 class tst_Device : public PtyWindowTest {
     Q_OBJECT
@@ -181,46 +193,40 @@ private slots:
     // Checksum
     void checksum_data()
     {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("texts"); // typed and calculated in turn
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("sum");
-        QTest::addColumn<QString>("complement");
-        row("hex plain", "01 02 03", "hexDataRadioButton", "sourceSumRadioButton", "06", "f9");
-        row("hex complements", "01 02 03", "hexDataRadioButton", "reverseSumRadioButton", "f7",
-            "08");
-        row("ascii xor", "abc", "asciiDataRadioButton", "xorSumRadioButton", "60", "9f");
-        row("hex blanks only", "  ", "hexDataRadioButton", "xorSumRadioButton", "00", "ff");
+        QTest::addColumn<QString>("sums"); // the sum and its complement
+        QTest::addColumn<QString>("warning");
+        const char* hex = "hexDataRadioButton";
+        row("hex plain", QStringList { "01 02 03" }, hex, "sourceSumRadioButton", "06 f9", "");
+        row("hex complements", QStringList { "01 02 03" }, hex, "reverseSumRadioButton", "f7 08",
+            "");
+        row("ascii xor", QStringList { "abc" }, "asciiDataRadioButton", "xorSumRadioButton",
+            "60 9f", "");
+        row("hex blanks only", QStringList { "  " }, hex, "xorSumRadioButton", "00 ff", "");
+        // The last result stays.
+        row("checksumWithoutDataWarns", QStringList { "0a", "" }, hex, "sourceSumRadioButton",
+            "0a f5", "校验和计算：请输入待校验的数据！\t");
     }
 
     void checksum()
     {
-        QFETCH(QString, text);
+        QFETCH(QStringList, texts);
         QFETCH(QString, mode);
         QFETCH(QString, kind);
+        QFETCH(QString, warning);
         Tools t;
         t.click(qPrintable(mode));
         t.click(qPrintable(kind));
-        t.edit("checksumTextEdit")->setPlainText(text);
-        t.click("calChecksumButton");
-        QTEST(t.line("hexValueLineEdit"), "sum");
-        QTEST(t.line("hexFFValueLineEdit"), "complement");
-        QVERIFY(boxes->calls.isEmpty());
-    }
-
-    void checksumWithoutDataWarns()
-    {
-        Tools t;
-        t.edit("checksumTextEdit")->setPlainText("0a");
-        t.click("calChecksumButton");
-        t.edit("checksumTextEdit")->clear();
-        t.click("calChecksumButton");
-        QCOMPARE(boxes->texts(), QStringList { "校验和计算：请输入待校验的数据！\t" });
-        QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-        QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
-        // The last result stays.
-        QCOMPARE(QStringList({ t.line("hexValueLineEdit"), t.line("hexFFValueLineEdit") }),
-            QStringList({ "0a", "f5" }));
+        for (const QString& text : texts) {
+            t.edit("checksumTextEdit")->setPlainText(text);
+            t.click("calChecksumButton");
+        }
+        QTEST(t.line("hexValueLineEdit") + " " + t.line("hexFFValueLineEdit"), "sums");
+        QCOMPARE(boxes->texts(), warning.isEmpty() ? QStringList() : QStringList { warning });
+        for (const MsgBox::Call& call : boxes->calls)
+            QVERIFY(call.kind == MsgBox::Warning && call.title == "warning");
     }
     // Character/hex
     // Each step: an optional new text ("" keeps the box), the button clicked ("c" characters, "h"
@@ -313,148 +319,121 @@ private slots:
         if (!warning.isEmpty())
             QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
     }
-    // Device console through a pty
-    void presetsWriteTheirFrames_data()
+    // Device console through a pty: the presets put their code into the send area and send it.
+    void consoleWrites_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("frame");
-        row("host version", "mpuVerToolButton", "01", "AA7580000700AABB4201FE0101F4");
-        row("reset MCU", "resetMCUToolButton", "02", "AA7580000700AABB4201FE0102F7");
-        row("reset information", "getResetInfoButton", "03", "AA7580000700AABB4201FE0103F6");
-    }
-
-    void presetsWriteTheirFrames()
-    {
-        QFETCH(QString, button);
-        Console c;
-        QVERIFY(c.open(pty->slavePath()));
-        c.send->setPlainText("ff ff");
-        c.hexPane->setPlainText("old");
-        c.charPane->setPlainText("old");
-        c.click(qPrintable(button));
-        QTEST(hexOf(pty->readAtLeast(14, 3000)), "frame");
-        QTEST(c.send->toPlainText(), "code");
-        QCOMPARE(c.hexPane->toPlainText() + c.charPane->toPlainText(), QString());
-        // Sent through the main window: counted and echoed as a transmitted hex line.
-        QCOMPARE(c.w.sent(), 14);
-        QVERIFY(c.w.form()->recvShowText->toPlainText().startsWith(
-            QStringLiteral("TX→◇AA 75 80 00 07")));
-        QVERIFY(boxes->calls.isEmpty());
-    }
-
-    void freePayload_data()
-    {
-        QTest::addColumn<QString>("payload");
-        QTest::addColumn<QString>("frame"); // empty: refused with `warning`
+        QTest::addColumn<QString>("payload"); // typed into the send area
+        QTest::addColumn<QString>("code"); // the send area afterwards, if it changes
+        QTest::addColumn<QString>("frame"); // its start; empty: refused with `warning`
         QTest::addColumn<QString>("warning");
         const QString notHex
             = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
         const QString d255 = QString(510, QLatin1Char('0'));
+        const char* send = "sendToolButton";
 
-        row("blanks removed", "01 02 0a", "AA7580000900AABB4201FE0301020A", "");
-        row("one byte like a preset", "01", "AA7580000700AABB4201FE0101", "");
-        row("255 bytes", d255, "AA7580010500AABB4201FEFF" + d255, "");
-        row("256 bytes", d255 + "00", "", "发送区数据超过255字节\t");
-        row("empty", "", "", "发送区内容为空\t");
-        row("blanks only", "   ", "", "发送区内容为空\t");
-        row("not hex", "01 0G", "", notHex);
-        row("odd digit count", "010", "", notHex);
-        row("line break", "01\n02", "", notHex);
+        row("host version", "mpuVerToolButton", "ff ff", "01", "AA7580000700AABB4201FE0101F4", "");
+        row("reset MCU", "resetMCUToolButton", "ff ff", "02", "AA7580000700AABB4201FE0102F7", "");
+        row("reset information", "getResetInfoButton", "ff ff", "03",
+            "AA7580000700AABB4201FE0103F6", "");
+        row("blanks removed", send, "01 02 0a", "", "AA7580000900AABB4201FE0301020A", "");
+        row("one byte like a preset", send, "01", "", "AA7580000700AABB4201FE0101", "");
+        row("255 bytes", send, d255, "", "AA7580010500AABB4201FEFF" + d255, "");
+        row("256 bytes", send, d255 + "00", "", "", "发送区数据超过255字节\t");
+        row("empty", send, "", "", "", "发送区内容为空\t");
+        row("blanks only", send, "   ", "", "", "发送区内容为空\t");
+        row("not hex", send, "01 0G", "", "", notHex);
+        row("odd digit count", send, "010", "", "", notHex);
+        row("line break", send, "01\n02", "", "", notHex);
     }
 
-    void freePayload()
+    void consoleWrites()
     {
+        QFETCH(QString, button);
         QFETCH(QString, payload);
+        QFETCH(QString, code);
         QFETCH(QString, frame);
         QFETCH(QString, warning);
         Console c;
         QVERIFY(c.open(pty->slavePath()));
-        c.hexPane->setPlainText("old");
         c.send->setPlainText(payload);
-        c.click("sendToolButton");
-        QVERIFY(c.hexPane->toPlainText().isEmpty());
-        QCOMPARE(c.send->toPlainText(), payload);
+        c.hexPane->setPlainText("old");
+        c.charPane->setPlainText("old");
+        c.click(qPrintable(button));
+        QCOMPARE(c.hexPane->toPlainText() + c.charPane->toPlainText(), QString());
+        const QString sent = code.isEmpty() ? payload : code;
+        QCOMPARE(c.send->toPlainText(), sent);
         QCOMPARE(boxes->texts(), warning.isEmpty() ? QStringList() : QStringList { warning });
-        if (warning.isEmpty()) {
-            const QByteArray got = pty->readAtLeast(frame.size() / 2 + 1, 3000);
-            QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
-            QCOMPARE(got.size(), 13 + payload.count(QRegularExpression("[0-9a-fA-F]")) / 2);
-            QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
-        } else {
-            QCOMPARE(boxes->calls.first().title, QStringLiteral("警告"));
+        for (const MsgBox::Call& call : boxes->calls)
+            QCOMPARE(call.title, QStringLiteral("警告"));
+        if (!warning.isEmpty()) {
             QCOMPARE(pty->readAtLeast(1, 200), QByteArray());
             QCOMPARE(c.w.sent(), 0);
+            return;
         }
+        const int size = 13 + sent.count(QRegularExpression("[0-9a-fA-F]")) / 2;
+        const QByteArray got = pty->readAtLeast(size, 3000);
+        QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
+        QCOMPARE(got.size(), size);
+        QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
+        // Sent through the main window: counted and echoed as a transmitted hex line.
+        QCOMPARE(c.w.sent(), size);
+        QVERIFY(c.w.form()->recvShowText->toPlainText().startsWith(
+            "TX→◇" + QString::fromLatin1(got.left(5).toHex(' ').toUpper())));
     }
 
-    void repliesFillThePanes()
+    // Each chunk the device writes, and the panes afterwards: the hex pane, "|", the character
+    // pane (which shows "earlier" at the start).
+    void replies_data()
     {
-        Console c;
-        QVERIFY(c.open(pty->slavePath()));
-        const QByteArray reply = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
-
-        // Noise before the reply, and the reply in two chunks with a pause between them.
-        QTest::ignoreMessage(QtDebugMsg,
-            qPrintable(QStringLiteral("cache.size 9 cache.toHex() %1").arg(hexOf(reply.left(9)))));
-        QVERIFY(pty->write("log\r\n" + reply.left(9)));
-        QTRY_COMPARE(c.w.received(), 14); // read on its own
-        QVERIFY(c.hexPane->toPlainText().isEmpty());
-        QTest::ignoreMessage(QtDebugMsg,
-            qPrintable(QStringLiteral("cache.size %1 cache.toHex() %2")
-                           .arg(reply.size())
-                           .arg(hexOf(reply))));
-        QVERIFY(pty->write(reply.mid(9)));
-        QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(reply));
-        QCOMPARE(c.charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
-        // The chunks were displayed in the main view as well.
-        QTRY_VERIFY(c.w.form()->recvShowText->toPlainText().contains(QStringLiteral("RX←◆log")));
-
-        // A second start sequence restarts the reply.
-        const QByteArray second = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
-        QVERIFY(pty->write(reply.left(12)));
-        QTRY_COMPARE(c.w.received(), 5 + reply.size() + 12);
-        QVERIFY(pty->write(reply.mid(12, 3) + second));
-        QTRY_COMPARE(c.charPane->toPlainText(), QStringLiteral("复位信息"));
-        QCOMPARE(c.hexPane->toPlainText(), hexOf(second));
-    }
-
-    void bytesBehindAReplyDoNotHideIt()
-    {
-        Console c;
-        QVERIFY(c.open(pty->slavePath()));
+        QTest::addColumn<Chunks>("chunks");
+        QTest::addColumn<QString>("view"); // what the main view shows as well
         const QByteArray version = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
         const QByteArray info = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息：上电复位"));
-
-        // An echoed line end behind the reply.
-        QVERIFY(pty->write(version + "\r\n"));
-        QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(version));
-        QCOMPARE(c.charPane->toPlainText(), QStringLiteral("主机版本：V1.0"));
-
-        // A log line behind the last piece of a reply.
-        QVERIFY(pty->write(info.left(10)));
-        QTRY_COMPARE(c.w.received(), version.size() + 2 + 10);
-        QVERIFY(pty->write(info.mid(10) + "#000007 [INFO] ok\r\n"));
-        QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(info));
-        QCOMPARE(c.charPane->toPlainText(), QStringLiteral("复位信息：上电复位"));
-
-        // Two replies read together are shown as two.
-        QVERIFY(pty->write(version + info + "\r\n"));
-        QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(version) + "\n" + hexOf(info));
-        QCOMPARE(c.charPane->toPlainText(), QStringLiteral("主机版本：V1.0\n复位信息：上电复位"));
-        QVERIFY(boxes->calls.isEmpty());
+        const QByteArray reset = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
+        const QByteArray empty = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
+        QCOMPARE(empty.size(), 15);
+        const QString v = hexOf(version) + QStringLiteral("|主机版本：V1.0");
+        const auto cached = [](const QByteArray& bytes) {
+            return QString("cache.size %1 cache.toHex() %2").arg(bytes.size()).arg(hexOf(bytes));
+        };
+        // Noise before a reply in two chunks; then a second start sequence restarts the reply.
+        row("repliesFillThePanes",
+            Chunks { { "log\r\n" + version.left(9), "|earlier", cached(version.left(9)) },
+                { version.mid(9), v, cached(version) }, { version.left(12), v, {} },
+                { version.mid(12, 3) + reset, hexOf(reset) + "|复位信息", {} } },
+            QString("RX←◆log"));
+        // An echoed line end; a log line behind the last piece of a reply; two replies at once.
+        row("bytesBehindAReplyDoNotHideIt",
+            Chunks { { version + "\r\n", v, {} }, { info.left(10), v, {} },
+                { info.mid(10) + "#000007 [INFO] ok\r\n", hexOf(info) + "|复位信息：上电复位", {} },
+                { version + info + "\r\n",
+                    hexOf(version) + "\n" + hexOf(info) + "|主机版本：V1.0\n复位信息：上电复位",
+                    {} } },
+            QString());
+        row("shortReplyKeepsTheCharacterPane", Chunks { { empty, hexOf(empty) + "|earlier", {} } },
+            QString());
     }
 
-    void shortReplyKeepsTheCharacterPane()
+    void replies()
     {
+        QFETCH(Chunks, chunks);
         Console c;
         QVERIFY(c.open(pty->slavePath()));
         c.charPane->setPlainText(QStringLiteral("earlier"));
-        const QByteArray reply = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
-        QCOMPARE(reply.size(), 15);
-        QVERIFY(pty->write(reply));
-        QTRY_COMPARE(c.hexPane->toPlainText(), hexOf(reply));
-        QCOMPARE(c.charPane->toPlainText(), QStringLiteral("earlier"));
+        int written = 0;
+        for (const Chunk& chunk : chunks) {
+            if (!chunk.debug.isEmpty())
+                QTest::ignoreMessage(QtDebugMsg, qPrintable(chunk.debug));
+            QVERIFY(pty->write(chunk.bytes));
+            written += chunk.bytes.size();
+            QTRY_COMPARE(c.w.received(), written); // read on its own
+            QTRY_COMPARE(c.hexPane->toPlainText() + "|" + c.charPane->toPlainText(), chunk.panes);
+        }
+        // The chunks were displayed in the main view as well.
+        QFETCH(QString, view);
+        QTRY_VERIFY(c.w.form()->recvShowText->toPlainText().contains(view));
+        QVERIFY(boxes->calls.isEmpty());
     }
 
     void clearEmptiesAll()
@@ -479,110 +458,111 @@ private slots:
     {
         NEED_SIMULATOR();
         QFETCH(bool, addLF);
-        DevSimProcess sim;
-        QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
-        ExtraPorts env(sim.ptyPath());
-        Console c;
-        QVERIFY(c.open(sim.ptyPath()));
-        c.w.form()->addLFCheckBox->setChecked(addLF);
-
-        struct Case {
-            const char* button;
-            quint8 code;
-            QString text;
-        };
-        const QList<Case> cases {
-            { "mpuVerToolButton", 0x01,
-                QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18") },
-            { "getResetInfoButton", 0x03, QStringLiteral("复位信息：上电复位，复位次数 0") },
-            { "resetMCUToolButton", 0x02, QStringLiteral("MCU复位中，请稍候...") },
-            { "getResetInfoButton", 0x03, QStringLiteral("复位信息：软件复位，复位次数 1") },
-        };
-        int replyBytes = 0;
-        for (const Case& step : cases) {
-            c.click(step.button);
-            QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), step.text, 3000);
-            const QByteArray reply = QByteArray::fromHex(c.hexPane->toPlainText().toLatin1());
-            QCOMPARE(c.hexPane->toPlainText(), hexOf(reply));
-            QVERIFY(DeviceCommand::isCompleteReply(reply));
-            QCOMPARE(quint8(reply.at(12)), step.code);
-            QCOMPARE(reply.mid(14, reply.size() - 15), gbk(step.text));
-            replyBytes += reply.size();
-        }
-        // The board answers command frames instead of echoing them: a while later nothing more
-        // came.
-        QTest::qWait(100);
-        QCOMPARE(c.w.received(), replyBytes);
-        QVERIFY(boxes->calls.isEmpty());
+        onBoard({ "--quiet" }, [addLF](Console& c) {
+            c.w.form()->addLFCheckBox->setChecked(addLF);
+            struct Case {
+                const char* button;
+                quint8 code;
+                QString text;
+            };
+            const QList<Case> cases {
+                { "mpuVerToolButton", 0x01,
+                    QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18") },
+                { "getResetInfoButton", 0x03, QStringLiteral("复位信息：上电复位，复位次数 0") },
+                { "resetMCUToolButton", 0x02, QStringLiteral("MCU复位中，请稍候...") },
+                { "getResetInfoButton", 0x03, QStringLiteral("复位信息：软件复位，复位次数 1") },
+            };
+            int replyBytes = 0;
+            for (const Case& step : cases) {
+                c.click(step.button);
+                QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), step.text, 3000);
+                const QByteArray reply = QByteArray::fromHex(c.hexPane->toPlainText().toLatin1());
+                QCOMPARE(c.hexPane->toPlainText(), hexOf(reply));
+                QVERIFY(DeviceCommand::isCompleteReply(reply));
+                QCOMPARE(quint8(reply.at(12)), step.code);
+                QCOMPARE(reply.mid(14, reply.size() - 15), gbk(step.text));
+                replyBytes += reply.size();
+            }
+            // The board answers command frames instead of echoing them: a while later nothing
+            // more came.
+            QTest::qWait(100);
+            QCOMPARE(c.w.received(), replyBytes);
+        });
     }
 
     void freePayloadAgainstTheBoard()
     {
         NEED_SIMULATOR();
-        DevSimProcess sim;
-        QVERIFY2(sim.start({ "--quiet" }), qPrintable(sim.errors()));
-        ExtraPorts env(sim.ptyPath());
-        Console c;
-        QVERIFY(c.open(sim.ptyPath()));
-        c.send->setPlainText("01 02 0a");
-        c.click("sendToolButton");
-        QTRY_COMPARE_WITH_TIMEOUT(
-            c.charPane->toPlainText(), QStringLiteral("收到数据 3 字节：01 02 0A"), 3000);
-        QCOMPARE(c.hexPane->toPlainText().mid(24, 4),
-            QStringLiteral("0100")); // code of the payload's first byte, status 00
-        // Ordinary text still comes back as an echo; its line end also ends the reply's bytes in
-        // the view, which waits for a line end.
-        c.w.form()->addLFCheckBox->setChecked(true);
-        c.w.form()->sendDataTextEdit->setPlainText("ping");
-        c.w.form()->sendDataButton->click();
-        const auto echoed = [&c] {
-            const QStringList lines = c.w.form()->recvShowText->toPlainText().split('\n');
-            return lines.last().startsWith(QStringLiteral("RX←◆"))
-                && lines.last().endsWith(QStringLiteral("ping"));
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(echoed(), 3000);
-        const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
-        QCOMPARE(c.w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+        onBoard({ "--quiet" }, [](Console& c) {
+            const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
+            c.send->setPlainText("01 02 0a");
+            c.click("sendToolButton");
+            QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), text, 3000);
+            // The code of the payload's first byte, status 00.
+            QCOMPARE(c.hexPane->toPlainText().mid(24, 4), QStringLiteral("0100"));
+            // Ordinary text still comes back as an echo; its line end also ends the reply's bytes
+            // in the view, which waits for a line end.
+            c.w.form()->addLFCheckBox->setChecked(true);
+            c.w.form()->sendDataTextEdit->setPlainText("ping");
+            c.w.form()->sendDataButton->click();
+            const auto lastLine
+                = [&c] { return c.w.form()->recvShowText->toPlainText().split('\n').last(); };
+            QTRY_VERIFY_WITH_TIMEOUT(lastLine().startsWith(QStringLiteral("RX←◆"))
+                    && lastLine().endsWith(QStringLiteral("ping")),
+                3000);
+            QCOMPARE(c.w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+        });
     }
 
     void resetWithoutAutoDownloadComesBack()
     {
         NEED_SIMULATOR();
+        const QStringList options { "--interval", "100", "--boot-on-reset", "--boot-timeout",
+            "1500" };
+        onBoard(options, [](Console& c) {
+            QVERIFY(!c.f->isMcuUpgradeChecked());
+            const auto view = [&c] { return c.w.form()->recvShowText->toPlainText(); };
+            const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
+            const QString giveUp = QStringLiteral("等待超时，退出引导程序");
+            const QString back = QStringLiteral("RX←◆正在启动应用程序...");
+            const QString resetting = QStringLiteral("MCU复位中，请稍候...");
+
+            // Twice: the board comes back every time.
+            for (int round = 1; round <= 2; ++round) {
+                c.click("resetMCUToolButton");
+                QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
+                QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
+                QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
+                QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
+                // The log runs again behind the hand-over.
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
+            }
+            c.click("getResetInfoButton");
+            QTRY_COMPARE_WITH_TIMEOUT(
+                c.charPane->toPlainText(), QStringLiteral("复位信息：软件复位，复位次数 2"), 3000);
+
+            // A reset pressed while the board sits in its menu is obeyed.
+            c.click("resetMCUToolButton");
+            QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
+            c.click("resetMCUToolButton");
+            QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
+            QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);
+            QCOMPARE(view().count(giveUp), 2);
+        });
+    }
+
+private:
+    // Starts the simulated board with these options, lists it as a port and opens it in a
+    // console; then the steps, and no box may have come up.
+    void onBoard(const QStringList& options, const std::function<void(Console&)>& steps)
+    {
         DevSimProcess sim;
-        QVERIFY2(sim.start({ "--interval", "100", "--boot-on-reset", "--boot-timeout", "1500" }),
-            qPrintable(sim.errors()));
+        QVERIFY2(sim.start(options), qPrintable(sim.errors()));
         ExtraPorts env(sim.ptyPath());
         Console c;
         QVERIFY(c.open(sim.ptyPath()));
-        QVERIFY(!c.f->isMcuUpgradeChecked());
-        const auto view = [&c] { return c.w.form()->recvShowText->toPlainText(); };
-        const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
-        const QString giveUp = QStringLiteral("等待超时，退出引导程序");
-        const QString back = QStringLiteral("RX←◆正在启动应用程序...");
-        const QString resetting = QStringLiteral("MCU复位中，请稍候...");
-
-        // Twice: the board comes back every time.
-        for (int round = 1; round <= 2; ++round) {
-            c.click("resetMCUToolButton");
-            QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
-            QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
-            QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
-            QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
-            // The log runs again behind the hand-over.
-            QTRY_VERIFY_WITH_TIMEOUT(
-                view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
-        }
-        c.click("getResetInfoButton");
-        QTRY_COMPARE_WITH_TIMEOUT(
-            c.charPane->toPlainText(), QStringLiteral("复位信息：软件复位，复位次数 2"), 3000);
-
-        // A reset pressed while the board sits in its menu is obeyed.
-        c.click("resetMCUToolButton");
-        QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
-        c.click("resetMCUToolButton");
-        QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);
-        QCOMPARE(view().count(giveUp), 2);
+        steps(c);
         QVERIFY(boxes->calls.isEmpty());
     }
 };
