@@ -72,15 +72,12 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("echo");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("blanks dropped, case kept")
-            << "01 02 0a" << QByteArray("\x01\x02\x0a") << "01 02 0a " << true;
-        QTest::newRow("odd length: last digit alone")
-            << "123" << QByteArray("\x12\x03") << "12 3 " << true;
-        QTest::newRow("non-hex group gives zero")
-            << "zz41" << QByteArray("\x00\x41", 2) << "zz 41 " << false;
-        QTest::newRow("line break is not hex")
-            << "01\r\n02" << QByteArray("\x01\x00\x02", 3) << "01 \r\n 02 " << false;
-        QTest::newRow("empty") << "" << QByteArray() << "" << true;
+        row("blanks dropped, case kept", "01 02 0a", QByteArray("\x01\x02\x0a"), "01 02 0a ", true);
+        row("odd length: last digit alone", "123", QByteArray("\x12\x03"), "12 3 ", true);
+        row("non-hex group gives zero", "zz41", QByteArray("\x00\x41", 2), "zz 41 ", false);
+        row("line break is not hex", "01\r\n02", QByteArray("\x01\x00\x02", 3), "01 \r\n 02 ",
+            false);
+        row("empty", "", QByteArray(), "", true);
     }
 
     void hexConversion()
@@ -128,22 +125,18 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QString>("echo");
         QTest::addColumn<QByteArray>("codec");
-        QTest::newRow("hex with CR LF")
-            << "01 02 0a" << true << true << QByteArray("\x01\x02\x0a\x0d\x0a")
-            << "TX→◇01 02 0a 0D 0A" << QByteArray("GBK");
-        QTest::newRow("odd hex") << "123" << true << false << QByteArray("\x12\x03") << "TX→◇12 3 "
-                                 << QByteArray("GBK");
-        QTest::newRow("multi-line text") << "ab\ncd" << false << false << QByteArray("ab\r\ncd")
-                                         << "TX→◇ab\nTX→◇cd" << QByteArray("GBK");
-        QTest::newRow("outside Latin-1")
-            << "温a" << false << false << QByteArray("?a") << "TX→◇温a" << QByteArray("ISO-8859-1");
-        QTest::newRow("text with CR LF")
-            << "AT" << false << true << QByteArray("AT\r\n") << "TX→◇AT\n"
-            << QByteArray("GBK");
-        QTest::newRow("GBK text") << "温a" << false << false << QByteArray("\xce\xc2\x61")
-                                  << "TX→◇温a" << QByteArray("GBK");
-        QTest::newRow("UTF-8 text") << "✓°" << false << false << QByteArray("\xe2\x9c\x93\xc2\xb0")
-                                    << "TX→◇✓°" << QByteArray("UTF-8");
+        const QByteArray gbk("GBK");
+        row("hex with CR LF", "01 02 0a", true, true, QByteArray("\x01\x02\x0a\x0d\x0a"),
+            "TX→◇01 02 0a 0D 0A", gbk);
+        row("odd hex", "123", true, false, QByteArray("\x12\x03"), "TX→◇12 3 ", gbk);
+        row("multi-line text", "ab\ncd", false, false, QByteArray("ab\r\ncd"), "TX→◇ab\nTX→◇cd",
+            gbk);
+        row("outside Latin-1", "温a", false, false, QByteArray("?a"), "TX→◇温a",
+            QByteArray("ISO-8859-1"));
+        row("text with CR LF", "AT", false, true, QByteArray("AT\r\n"), "TX→◇AT\n", gbk);
+        row("GBK text", "温a", false, false, QByteArray("\xce\xc2\x61"), "TX→◇温a", gbk);
+        row("UTF-8 text", "✓°", false, false, QByteArray("\xe2\x9c\x93\xc2\xb0"), "TX→◇✓°",
+            QByteArray("UTF-8"));
     }
 
     void sendArea()
@@ -252,9 +245,9 @@ private slots:
     {
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("estimate");
-        QTest::newRow("empty file") << 0 << "0";
-        QTest::newRow("1000 bytes") << 1000 << "0.06";
-        QTest::newRow("20000 bytes") << 20000 << "2.34";
+        row("empty file", 0, "0");
+        row("1000 bytes", 1000, "0.06");
+        row("20000 bytes", 20000, "2.34");
     }
 
     void fileTransfer()
@@ -324,8 +317,26 @@ private slots:
         QVERIFY(boxes->calls.isEmpty());
     }
 
-    void openFilePreview()
+    // A file picked for the preview: its size and text up to the first NUL byte follow what the
+    // view shows, wherever its cursor was.
+    void preview_data()
     {
+        QTest::addColumn<QStringList>("lines"); // in the view before
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("position"); // -1: the end
+        const QStringList two { "RX←◆first line", "RX←◆second line" };
+        row("openFilePreview", QStringList(), 0, 0);
+        row("a selection inside the view", two, 4, 12);
+        row("the whole view selected", two, 0, -1);
+        row("cursor at the start", two, 0, 0);
+        row("cursor inside a line", two, 6, 6);
+    }
+
+    void preview()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(int, anchor);
+        QFETCH(int, position);
         QFile f(work->path() + "/text.bin");
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray("hello 世界\0tail", 17));
@@ -333,51 +344,27 @@ private slots:
         QString askedDir = "unset";
         MsgBox::setOpenFileHandler([&](const QString&, const QString& dir) {
             askedDir = dir;
-            return work->path() + "/text.bin";
+            return f.fileName();
         });
         MainWindow w;
+        auto* view = w.form()->recvShowText;
+        for (const QString& line : lines)
+            view->appendPlainText(line);
+        const QString before = view->toPlainText();
+        view->setSelection(anchor, position < 0 ? before.size() : position);
         w.slotOpenFileButton(); // by its slot: the file area is disabled while the port is closed
         QCOMPARE(askedDir, QString());
-        QCOMPARE(viewText(w), QString("文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界"));
-        QCOMPARE(w.form()->fileDataLineEdit->text(), work->path() + "/text.bin");
+        QCOMPARE(view->toPlainText(),
+            (before.isEmpty() ? "" : before + "\n")
+                + "文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界");
+        QCOMPARE(w.form()->fileDataLineEdit->text(), f.fileName());
         w.slotOpenFileButton();
-        QCOMPARE(askedDir, work->path() + "/text.bin");
+        QCOMPARE(askedDir, f.fileName());
         // A cancelled dialog changes nothing.
         MsgBox::setOpenFileHandler([](const QString&, const QString&) { return QString(); });
         w.form()->fileDataLineEdit->clear();
         w.slotOpenFileButton();
         QCOMPARE(w.form()->fileDataLineEdit->text(), QString());
-    }
-
-    void previewGoesToTheEnd_data()
-    {
-        QTest::addColumn<int>("anchor");
-        QTest::addColumn<int>("position");
-        QTest::newRow("a selection inside the view") << 4 << 12;
-        QTest::newRow("the whole view selected") << 0 << -1;
-        QTest::newRow("cursor at the start") << 0 << 0;
-        QTest::newRow("cursor inside a line") << 6 << 6;
-    }
-
-    void previewGoesToTheEnd()
-    {
-        QFETCH(int, anchor);
-        QFETCH(int, position);
-        QFile f(work->path() + "/p.txt");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("PREVIEW\nsecond");
-        f.close();
-        MsgBox::setOpenFileHandler([&](const QString&, const QString&) { return f.fileName(); });
-        MainWindow w;
-        auto* view = w.form()->recvShowText;
-        view->appendPlainText("RX←◆first line");
-        view->appendPlainText("RX←◆second line");
-        const QString before = view->toPlainText();
-        view->setSelection(anchor, position < 0 ? before.size() : position);
-
-        w.slotOpenFileButton();
-        QCOMPARE(view->toPlainText(),
-            before + "\n文件大小:14字节,下面是预览的前4000字节内容:\n\nPREVIEW\nsecond");
     }
 
     void onlyRegularFiles_data()
@@ -405,29 +392,27 @@ private slots:
         alarm(30); // a blocked open or an endless read fails the test instead of hanging it
         MainWindow w;
         openPort(w);
-        if (way == "preview") {
+        if (way == "preview")
             w.form()->openFileButton->click();
-        } else {
+        else
             w.form()->fileDataLineEdit->setText(path);
-            if (way == "transfer") {
-                w.form()->sendFileButton->click();
-            } else {
-                // The boot loader asks for the firmware file.
-                w.additionWindow()->setMcuUpgradeChecked(true);
-                QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-m4\r\n"
-                    + QTextCodec::codecForName("GBK")->fromUnicode("请传送主程序HEX文件...\r\n")));
-            }
-        }
+        if (way == "transfer")
+            w.form()->sendFileButton->click();
+        // The boot loader asks for the firmware file.
+        w.additionWindow()->setMcuUpgradeChecked(way == "firmware");
+        if (way == "firmware")
+            QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-m4\r\n"
+                + QTextCodec::codecForName("GBK")->fromUnicode("请传送主程序HEX文件...\r\n")));
         QTRY_VERIFY(boxes->calls.size() == 1 || w.form()->sendFileButton->text() == "停止发送"
             || viewText(w).contains("文件大小:"));
         if (data.isEmpty()) {
             QCOMPARE(boxes->calls.size(), 1);
-            QCOMPARE(boxes->calls.first().title, QString("警告"));
             QVERIFY2(boxes->lastText().startsWith("文件 " + path + " 不是普通文件（"),
                 qPrintable(boxes->lastText()));
-            QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
-            QCOMPARE(w.form()->fileDataLineEdit->text(), way == "preview" ? QString() : path);
-            QCOMPARE(pty->read(200), QByteArray());
+            // The title, the button, the path, and nothing sent.
+            QCOMPARE(QStringList({ boxes->calls.first().title, w.form()->sendFileButton->text(),
+                         w.form()->fileDataLineEdit->text(), QString(pty->read(200)) }),
+                QStringList({ "警告", "发送文件", way == "preview" ? "" : path, "" }));
         } else if (way == "preview") {
             QVERIFY(viewText(w).startsWith("文件大小:1000字节,"));
         } else {
