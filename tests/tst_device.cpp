@@ -147,13 +147,12 @@ private slots:
         // Upgrade settings.
         QVERIFY(!f.isMcuUpgradeChecked());
         auto* type = child<QComboBox>(&f, "typeUpgradeComboBox");
-        QCOMPARE(type->currentText(), QStringLiteral("2 - 下载主程序 HEX文件"));
-        QCOMPARE(type->count(), 5);
+        QCOMPARE(QString("%1 of %2").arg(type->currentText()).arg(type->count()),
+            QStringLiteral("2 - 下载主程序 HEX文件 of 5"));
         auto* key = child<QLineEdit>(&f, "mcuKeyLineEdit");
         QCOMPARE(key->echoMode(), QLineEdit::PasswordEchoOnEdit);
         type->setCurrentIndex(4);
-        QByteArray typeBytes;
-        QByteArray keyBytes;
+        QByteArray typeBytes, keyBytes;
         f.mcuUpgradeParams(typeBytes, keyBytes);
         QCOMPARE(typeBytes, QByteArray("\x35"));
         key->clear();
@@ -233,45 +232,35 @@ private slots:
     // hex), and the box afterwards.
     void characterHex_data()
     {
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<QStringList>("results");
-        row("to characters and back", QStringList { "41 42 43", "" }, QStringList { "c", "h" },
-            QStringList { "ABC", "414243" });
-        row("hex at start changes nothing", QStringList { "zz 中" }, QStringList { "h" },
-            QStringList { "zz 中" });
-        row("the selected button converts once", QStringList { "41", "" }, QStringList { "c", "c" },
-            QStringList { "A", "A" });
-        row("retyped text converts back", QStringList { "41", "中" }, QStringList { "c", "h" },
-            QStringList { "A", "E4B8AD" });
-        row("Chinese there and back: blanks", QStringList { "", "中", "" },
-            QStringList { "c", "h", "c" }, QStringList { "", "E4B8AD", "   " });
+        // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
+        // box afterwards.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("debug"); // the debug lines the conversions give
+        using L = QStringList;
+        row("to characters and back", L { "41 42 43", "c", "ABC", "", "h", "414243" }, L());
+        row("hex at start changes nothing", L { "zz 中", "h", "zz 中" }, L());
+        row("the selected button converts once", L { "41", "c", "A", "", "c", "A" }, L());
+        row("retyped text converts back", L { "41", "c", "A", "中", "h", "E4B8AD" }, L());
+        row("Chinese there and back: blanks",
+            L { "", "c", "", "中", "h", "E4B8AD", "", "c", "   " }, L());
+        row("characterHexDebugLines", L { "41 42", "c", "AB", "", "h", "4142" },
+            L { "text: 41 42", "baarray: 4142", "text: AB" });
     }
 
     void characterHex()
     {
-        QFETCH(QStringList, texts);
-        QFETCH(QStringList, clicks);
-        QFETCH(QStringList, results);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, debug);
         Tools t;
+        for (const QString& line : debug)
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
         auto* box = t.edit("characterHexTextEdit");
-        for (int i = 0; i < clicks.size(); ++i) {
-            if (!texts.at(i).isEmpty())
-                box->setPlainText(texts.at(i));
-            t.click(clicks.at(i) == "c" ? "characterShowRadioButton" : "hexShowRadioButton");
-            QCOMPARE(box->toPlainText(), results.at(i));
+        for (int i = 0; i + 2 < steps.size(); i += 3) {
+            if (!steps.at(i).isEmpty())
+                box->setPlainText(steps.at(i));
+            t.click(steps.at(i + 1) == "c" ? "characterShowRadioButton" : "hexShowRadioButton");
+            QCOMPARE(box->toPlainText(), steps.at(i + 2));
         }
-    }
-
-    void characterHexDebugLines()
-    {
-        Tools t;
-        t.edit("characterHexTextEdit")->setPlainText("41 42");
-        QTest::ignoreMessage(QtDebugMsg, "text: 41 42");
-        QTest::ignoreMessage(QtDebugMsg, "baarray: 4142");
-        t.click("characterShowRadioButton");
-        QTest::ignoreMessage(QtDebugMsg, "text: AB");
-        t.click("hexShowRadioButton");
     }
     // Frames
     void frames_data()

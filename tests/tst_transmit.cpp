@@ -276,9 +276,7 @@ private slots:
     void progressAfterFirstOfThreePackets()
     {
         MainWindow w;
-        const QByteArray data = sendFile(w, 1536);
-        w.fileTimer()->stop(); // drive the ticks by hand
-        w.slotFileSendData();
+        const QByteArray data = sendFile(w, 1536, true);
         QCOMPARE(w.form()->fileProgressBar->value(), 1666);
         QCOMPARE(pty->readAtLeast(512), data.left(512));
         QVERIFY(w.form()->fileProgressLabel->text().startsWith(
@@ -295,9 +293,7 @@ private slots:
     void stopAndRestartFromBeginning()
     {
         MainWindow w;
-        const QByteArray data = sendFile(w, 3000);
-        w.fileTimer()->stop();
-        w.slotFileSendData();
+        const QByteArray data = sendFile(w, 3000, true);
         QCOMPARE(pty->readAtLeast(512), data.left(512));
         w.form()->sendFileButton->click(); // stop
         QCOMPARE(fileState(w), QString("发送文件 still send area pick"));
@@ -441,18 +437,21 @@ private slots:
     }
 
 private:
-    // Opens the port and starts sending a new file of size bytes; its bytes.
-    QByteArray sendFile(MainWindow& w, int size);
+    // Opens the port and starts sending a new file of size bytes; its bytes. By hand: the file
+    // timer is stopped and the first tick driven here.
+    QByteArray sendFile(MainWindow& w, int size, bool byHand = false)
+    {
+        const QByteArray data = makeFile(work->path() + "/f.bin", size);
+        openPort(w);
+        w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
+        w.form()->sendFileButton->click();
+        if (byHand) {
+            w.fileTimer()->stop();
+            w.slotFileSendData();
+        }
+        return data;
+    }
 };
-
-QByteArray tst_Transmit::sendFile(MainWindow& w, int size)
-{
-    const QByteArray data = makeFile(work->path() + "/f.bin", size);
-    openPort(w);
-    w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
-    w.form()->sendFileButton->click();
-    return data;
-}
 
 QTEST_MAIN(tst_Transmit)
 #include "tst_transmit.moc"
