@@ -103,19 +103,18 @@ private slots:
                     { QString("%1").arg(i + 1, 2, 10, QChar('0')), "", "", "text", "1000" }));
         }
         AdvancedSendItem* row = a.item(0);
-        QCOMPARE(
-            QList<int>({ row->dataLineEdit()->minimumWidth(), row->dataLineEdit()->maximumWidth(),
-                row->sendPushButton()->minimumWidth(), row->sendPushButton()->maximumWidth() }),
-            QList<int>({ 190, 190, 55, 55 }));
+        auto* layout = qobject_cast<QHBoxLayout*>(row->layout());
+        QVERIFY(layout);
+        // The widths, and the layout's spacing and items: four widgets and the trailing stretch.
+        QCOMPARE(QList<int>({ row->dataLineEdit()->minimumWidth(),
+                     row->dataLineEdit()->maximumWidth(), row->sendPushButton()->minimumWidth(),
+                     row->sendPushButton()->maximumWidth(), layout->spacing(), layout->count() }),
+            QList<int>({ 190, 190, 55, 55, 10, 5 }));
         // The row's delay and the common interval: value, range and step.
         QCOMPARE(QList<int>({ row->delaySpinBox()->minimum(), row->delaySpinBox()->maximum(),
                      row->delaySpinBox()->singleStep(), interval(&a)->value(),
                      interval(&a)->maximum(), interval(&a)->singleStep() }),
             QList<int>({ 0, 300000, 1000, 1000, 300000, 1000 }));
-        auto* layout = qobject_cast<QHBoxLayout*>(row->layout());
-        QVERIFY(layout);
-        QCOMPARE(layout->spacing(), 10);
-        QCOMPARE(layout->count(), 5); // four widgets and the trailing stretch
         QCOMPARE(QList<QWidget*>({ layout->itemAt(0)->widget(), layout->itemAt(1)->widget(),
                      layout->itemAt(2)->widget(), layout->itemAt(3)->widget() }),
             QList<QWidget*>({ row->hexCheckBox(), row->dataLineEdit(), row->sendPushButton(),
@@ -250,9 +249,8 @@ private slots:
             QCOMPARE(call.title, QString("warning"));
     }
 
-    // Rows sending their numbers ms apart; something happens while the pass runs. Afterwards: what
-    // was sent, whether the port is open and the window hidden, and, while the port is open, that
-    // the next pass runs in full.
+    // Numbered rows ms apart, and something happening during the pass: what was sent, the port
+    // and the window afterwards, and while the port is open the next pass runs in full.
     void cycleInterrupted_data()
     {
         QTest::addColumn<int>("count");
@@ -260,8 +258,7 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QString>("state");
         QTest::addColumn<During>("during");
-        // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits, and
-        // only hides; the port stays open.
+        // The window closes while row 2 waits (due at 600 ms), and only hides; the port stays open.
         row("closingWindowLetsCycleFinish", 5, 300, QByteArray("12345"), QString("open hidden"),
             During(
                 [](MainWindow&, AdvancedSend* a) { QTimer::singleShot(450, a, &QWidget::close); }));
@@ -333,8 +330,7 @@ private slots:
         MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
         MainWindow w;
         AdvancedSend* a = showNumbered(w, 10, 1000, 0);
-        // In the program's own event loop: row "0" goes out at 1 s; half a second later the user
-        // closes the advanced window and then ends the program.
+        // In the program's loop: row "0" goes out at 1 s; at 1.5 s the user closes it and quits.
         QByteArray before;
         QElapsedTimer ending;
         QTimer::singleShot(0, a, [&] { startCycle(a); });
@@ -366,8 +362,7 @@ private:
         return w.findChild<AdvancedSend*>();
     }
 
-    // Opens the port and shows the advanced send window; rows 1 to count send their numbers, from
-    // first on, ms apart and without a delay of their own.
+    // Opens the port and shows the window; rows 1 to count send first, first + 1... ms apart.
     AdvancedSend* showNumbered(MainWindow& w, int count, int ms, int first = 1)
     {
         AdvancedSend* a = openWith(w);

@@ -228,8 +228,6 @@ private slots:
             QVERIFY(call.kind == MsgBox::Warning && call.title == "warning");
     }
     // Character/hex
-    // Each step: an optional new text ("" keeps the box), the button clicked ("c" characters, "h"
-    // hex), and the box afterwards.
     void characterHex_data()
     {
         // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
@@ -371,8 +369,7 @@ private slots:
             "TX→◇" + QString::fromLatin1(got.left(5).toHex(' ').toUpper())));
     }
 
-    // Each chunk the device writes, and the panes afterwards: the hex pane, "|", the character
-    // pane (which shows "earlier" at the start).
+    // Each chunk the device writes, then the panes: hex "|" characters (first "earlier").
     void replies_data()
     {
         QTest::addColumn<Chunks>("chunks");
@@ -472,8 +469,7 @@ private slots:
                 QCOMPARE(reply.mid(14, reply.size() - 15), gbk(step.text));
                 replyBytes += reply.size();
             }
-            // The board answers command frames instead of echoing them: a while later nothing
-            // more came.
+            // The board answers command frames instead of echoing them: nothing more came.
             QTest::qWait(100);
             QCOMPARE(c.w.received(), replyBytes);
         });
@@ -489,8 +485,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), text, 3000);
             // The code of the payload's first byte, status 00.
             QCOMPARE(c.hexPane->toPlainText().mid(24, 4), QStringLiteral("0100"));
-            // Ordinary text still comes back as an echo; its line end also ends the reply's bytes
-            // in the view, which waits for a line end.
+            // Text is still echoed; its line end also ends the reply's bytes in the view.
             c.w.form()->addLFCheckBox->setChecked(true);
             c.w.form()->sendDataTextEdit->setPlainText("ping");
             c.w.form()->sendDataButton->click();
@@ -542,8 +537,7 @@ private slots:
     }
 
 private:
-    // Starts the simulated board with these options, lists it as a port and opens it in a
-    // console; then the steps, and no box may have come up.
+    // Runs the steps on a console opened on the simulated board; no box may come up.
     void onBoard(const QStringList& options, const std::function<void(Console&)>& steps)
     {
         DevSimProcess sim;

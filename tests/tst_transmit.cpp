@@ -25,8 +25,8 @@ template <typename... T> void row(const char* tag, const T&... values)
     (QTest::newRow(tag) << ... << values);
 }
 
-// The file area at a glance: the button's caption, the file timer, which of the send area and the
-// progress bar show, and whether a file can be picked.
+// The file area: button caption, file timer, send area or progress bar, whether a file can be
+// picked.
 QString fileState(MainWindow& w)
 {
     const auto* ui = w.form();
@@ -313,8 +313,7 @@ private slots:
         QVERIFY(boxes->calls.isEmpty());
     }
 
-    // A file picked for the preview: its size and text up to the first NUL byte follow what the
-    // view shows, wherever its cursor was.
+    // A previewed file's size and text up to its first NUL follow the view, wherever its cursor is.
     void preview_data()
     {
         QTest::addColumn<QStringList>("lines"); // in the view before
@@ -437,8 +436,7 @@ private slots:
     }
 
 private:
-    // Opens the port and starts sending a new file of size bytes; its bytes. By hand: the file
-    // timer is stopped and the first tick driven here.
+    // Opens the port and starts sending a new file; its bytes. By hand: the first tick is ours.
     QByteArray sendFile(MainWindow& w, int size, bool byHand = false)
     {
         const QByteArray data = makeFile(work->path() + "/f.bin", size);
