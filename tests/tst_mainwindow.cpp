@@ -57,14 +57,18 @@ QStringList labelTexts(MainWindow& w, const QStringList& names)
 
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
-    CapturedMessages() { current = this; }
+    CapturedMessages()
+    {
+        current = this;
+        previous = qInstallMessageHandler(handler);
+    }
     ~CapturedMessages() { qInstallMessageHandler(previous); }
     static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
     {
         current->append(text);
     }
     static inline CapturedMessages* current = nullptr;
-    QtMessageHandler previous = qInstallMessageHandler(handler);
+    QtMessageHandler previous = nullptr;
 };
 
 } // namespace
