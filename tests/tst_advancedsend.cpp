@@ -17,400 +17,362 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
+namespace {
+
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+// A row of the window as the user fills it in.
+struct Row {
+    int number;
+    QString text;
+    bool hex;
+    int delay;
+};
+
+void setRow(AdvancedSend* a, const Row& r)
+{
+    AdvancedSendItem* item = a->item(r.number - 1);
+    item->dataLineEdit()->setText(r.text);
+    item->hexCheckBox()->setChecked(r.hex);
+    item->delaySpinBox()->setValue(r.delay);
+}
+
+QSpinBox* interval(AdvancedSend* a)
+{
+    return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
+}
+
+QPushButton* cycleButton(AdvancedSend* a)
+{
+    return a->findChild<QPushButton*>(QStringLiteral("sendButton"));
+}
+
+QCheckBox* cycleBox(AdvancedSend* a)
+{
+    return a->findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
+}
+
+// n bytes the program writes, then whatever else comes within quietMs.
+QByteArray written(PtyPair* pty, int n, int quietMs)
+{
+    const QByteArray first = pty->readAtLeast(n);
+    return first + pty->read(quietMs);
+}
+
+// Returns once the pass has ended.
+void startCycle(AdvancedSend* a)
+{
+    cycleBox(a)->setChecked(true);
+    cycleButton(a)->click();
+}
+
+// What a cycle test does to the windows before the pass starts, e.g. timers that act during it.
+using During = std::function<void(MainWindow&, AdvancedSend*)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Row)
+Q_DECLARE_METATYPE(During)
+
 class tst_AdvancedSend : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
+    // The window
+    void rowsAndDefaults()
+    {
+        QWidget parent;
+        AdvancedSend a(&parent);
+        auto* list = a.findChild<QListWidget*>(QStringLiteral("contentListWidget"));
+        QCOMPARE(list->count(), AdvancedSend::kItems);
+        QVERIFY(!a.item(-1));
+        QVERIFY(!a.item(99));
+        for (int i = 0; i < AdvancedSend::kItems; ++i) {
+            AdvancedSendItem* r = a.item(i);
+            QVERIFY(r && list->itemWidget(list->item(i)) == r);
+            // Button caption, check box caption, text, hex and delay.
+            QCOMPARE(QStringList({ r->sendPushButton()->text(), r->hexCheckBox()->text(), r->text(),
+                         r->isHex() ? "hex" : "text", QString::number(r->delay()) }),
+                QStringList(
+                    { QString("%1").arg(i + 1, 2, 10, QChar('0')), "", "", "text", "1000" }));
+        }
+        AdvancedSendItem* row = a.item(0);
+        auto* layout = qobject_cast<QHBoxLayout*>(row->layout());
+        QVERIFY(layout);
+        // The widths, and the layout's spacing and items: four widgets and the trailing stretch.
+        QCOMPARE(QList<int>({ row->dataLineEdit()->minimumWidth(),
+                     row->dataLineEdit()->maximumWidth(), row->sendPushButton()->minimumWidth(),
+                     row->sendPushButton()->maximumWidth(), layout->spacing(), layout->count() }),
+            QList<int>({ 190, 190, 55, 55, 10, 5 }));
+        // The row's delay and the common interval: value, range and step.
+        QCOMPARE(QList<int>({ row->delaySpinBox()->minimum(), row->delaySpinBox()->maximum(),
+                     row->delaySpinBox()->singleStep(), interval(&a)->value(),
+                     interval(&a)->maximum(), interval(&a)->singleStep() }),
+            QList<int>({ 0, 300000, 1000, 1000, 300000, 1000 }));
+        QCOMPARE(QList<QWidget*>({ layout->itemAt(0)->widget(), layout->itemAt(1)->widget(),
+                     layout->itemAt(2)->widget(), layout->itemAt(3)->widget() }),
+            QList<QWidget*>({ row->hexCheckBox(), row->dataLineEdit(), row->sendPushButton(),
+                row->delaySpinBox() }));
+        QVERIFY(layout->itemAt(4)->spacerItem());
+    }
 
-    void rowsAndDefaults();
-    void cycleButtonFollowsCheckBox();
-    void isHexData_data();
-    void isHexData();
+    void cycleButtonFollowsCheckBox()
+    {
+        QWidget parent;
+        AdvancedSend a(&parent);
+        QList<bool> enabled { cycleButton(&a)->isEnabled() };
+        for (bool checked : { true, false }) {
+            cycleBox(&a)->setChecked(checked);
+            enabled << cycleButton(&a)->isEnabled();
+        }
+        QCOMPARE(enabled, QList<bool>({ false, true, false }));
+    }
 
-    void rowSend_data();
-    void rowSend();
-    void rowSendWaitsItsDelay();
-    void cycleSendSkipsAndWarns();
-    void cycleSendAllEmpty();
-    void cycleSendUsesCommonInterval();
-    void closingWindowLetsCycleFinish();
-    void closingPortEndsCycle();
-    void endingProgramEndsCycle_data();
-    void endingProgramEndsCycle();
-    void secondClickDuringCycleIgnored();
-    void minimisingKeepsCycle();
+    void isHexData_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("hex");
+        row("digits with blanks", "01 02 0a", true);
+        row("all hex letters", "ABCDEF abcdef 0123456789", true);
+        row("odd digit count", "123", true);
+        row("empty", "", false);
+        row("blanks only", "   ", false);
+        row("letter after F", "0G", false);
+        row("prefix 0x", "0x01", false);
+        row("tab is not a blank", "01\t02", false);
+        row("full-width digit", "０1", false);
+    }
+
+    void isHexData()
+    {
+        QFETCH(QString, text);
+        QTEST(AdvancedSendItem::isHexData(text), "hex");
+    }
+
+    // Sending through the port
+    void rowSend_data()
+    {
+        QTest::addColumn<Row>("r");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("refusal"); // the warning instead, when nothing is sent
+        row("text as typed", Row { 1, "AT+RST", false, 0 }, QByteArray("AT+RST"), QString());
+        row("hex with blanks", Row { 42, "01 02 0a", true, 0 }, QByteArray("\x01\x02\x0a"),
+            QString());
+        row("odd hex", Row { 98, "123", true, 0 }, QByteArray("\x12\x03"), QString());
+        row("blanks only as text", Row { 99, "   ", false, 0 }, QByteArray("   "), QString());
+        // The row's own delay holds the send; the common interval is 0.
+        row("rowSendWaitsItsDelay", Row { 5, "late", false, 300 }, QByteArray("late"), QString());
+        const QString content = QStringLiteral("内容错误：请输入待发的数据！\t");
+        const QString format = QStringLiteral("格式错误：%1\t\n请输入16进制的格式数据！\t");
+        row("empty text", Row { 3, "", false, 0 }, QByteArray(), content);
+        row("empty hex", Row { 3, "", true, 0 }, QByteArray(), content);
+        row("hex of blanks only", Row { 3, "   ", true, 0 }, QByteArray(), format.arg("   "));
+        row("letter after F", Row { 3, "01 0G", true, 0 }, QByteArray(), format.arg("01 0G"));
+        row("percent signs kept", Row { 3, "%1 %2", true, 0 }, QByteArray(), format.arg("%1 %2"));
+    }
+
+    void rowSend()
+    {
+        QFETCH(Row, r);
+        QFETCH(QByteArray, wire);
+        QFETCH(QString, refusal);
+        MainWindow w;
+        AdvancedSend* a = openWith(w);
+        setRow(a, r);
+        interval(a)->setValue(0);
+        QSignalSpy spy(a, &AdvancedSend::signalSendData);
+        QElapsedTimer t;
+        t.start();
+        a->item(r.number - 1)->sendPushButton()->click();
+        QVERIFY2(t.elapsed() >= r.delay, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(boxes->texts(), refusal.isEmpty() ? QStringList() : QStringList { refusal });
+        for (const MsgBox::Call& call : boxes->calls)
+            QVERIFY(call.kind == MsgBox::Warning && call.title == "warning");
+        QCOMPARE(QList<QVariantList>(spy),
+            refusal.isEmpty() ? QList<QVariantList>({ { r.text, r.hex, r.delay } })
+                              : QList<QVariantList>());
+        QCOMPARE(written(pty, wire.size(), 200), wire);
+        QCOMPARE(w.sent(), wire.size());
+    }
+
+    // One pass over the rows: what goes out, the warnings, and how long it took at least.
+    void cyclePass_data()
+    {
+        QTest::addColumn<QList<Row>>("rows");
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QList<QVariantList>>("sends");
+        QTest::addColumn<QStringList>("warnings");
+        // The rows' own delays would hold the pass for minutes if they were used.
+        row("cycleSendSkipsAndWarns",
+            QList<Row> { { 1, "A", false, 300000 }, { 3, "42 43", true, 300000 },
+                { 7, "4G", true, 300000 }, { 8, "D", false, 300000 }, { 99, "45", true, 300000 } },
+            0, QByteArray("ABCDE"),
+            QList<QVariantList> {
+                { "A", false, 0 }, { "42 43", true, 0 }, { "D", false, 0 }, { "45", true, 0 } },
+            QStringList { "格式错误：(7)4G\t\n请输入16进制的格式数据！\t" });
+        row("cycleSendAllEmpty", QList<Row>(), 0, QByteArray(), QList<QVariantList>(),
+            QStringList());
+        row("cycleSendUsesCommonInterval",
+            QList<Row> { { 2, "x", false, 0 }, { 50, "y", false, 0 }, { 51, "z", false, 0 } }, 150,
+            QByteArray("xyz"),
+            QList<QVariantList> { { "x", false, 150 }, { "y", false, 150 }, { "z", false, 150 } },
+            QStringList());
+    }
+
+    void cyclePass()
+    {
+        QFETCH(QList<Row>, rows);
+        QFETCH(int, ms);
+        QFETCH(QByteArray, wire);
+        MainWindow w;
+        AdvancedSend* a = openWith(w);
+        for (const Row& r : rows)
+            setRow(a, r);
+        interval(a)->setValue(ms);
+        QSignalSpy spy(a, &AdvancedSend::signalSendData);
+        QElapsedTimer t;
+        t.start();
+        startCycle(a);
+        const qint64 took = t.elapsed();
+        QVERIFY2(took >= ms * rows.size() && took < 5000, qPrintable(QString::number(took)));
+        QCOMPARE(written(pty, wire.size(), 200), wire);
+        QTEST(QList<QVariantList>(spy), "sends");
+        QTEST(boxes->texts(), "warnings");
+        for (const MsgBox::Call& call : boxes->calls)
+            QCOMPARE(call.title, QString("warning"));
+    }
+
+    // Numbered rows ms apart, and something happening during the pass: what was sent, the port
+    // and the window afterwards, and while the port is open the next pass runs in full.
+    void cycleInterrupted_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<During>("during");
+        // The window closes while row 2 waits (due at 600 ms), and only hides; the port stays open.
+        row("closingWindowLetsCycleFinish", 5, 300, QByteArray("12345"), QString("open hidden"),
+            During(
+                [](MainWindow&, AdvancedSend* a) { QTimer::singleShot(450, a, &QWidget::close); }));
+        // The row already waiting is dropped with the pass, without a failure box.
+        row("closingPortEndsCycle", 5, 300, QByteArray("1"), QString("closed hidden"),
+            During([](MainWindow& w, AdvancedSend*) {
+                QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
+            }));
+        // Going to the tray or being minimised is not closing the window.
+        row("minimisingKeepsCycle", 3, 200, QByteArray("123"), QString("open shown"),
+            During([](MainWindow& w, AdvancedSend* a) {
+                w.show();
+                QTimer::singleShot(300, &w, [&w, a] {
+                    w.hide();
+                    a->showMinimized();
+                });
+            }));
+        // Impatient clicks while rows wait their turn.
+        row("secondClickDuringCycleIgnored", 4, 200, QByteArray("1234"),
+            QString("open shown 4 clicks 4 sends"), During([this](MainWindow&, AdvancedSend* a) {
+                auto* again = new QTimer(a);
+                QObject::connect(again, &QTimer::timeout, a, [this, again, a] {
+                    if (++clicks == 4)
+                        again->stop();
+                    cycleButton(a)->click();
+                });
+                again->start(150);
+            }));
+    }
+
+    void cycleInterrupted()
+    {
+        QFETCH(int, count);
+        QFETCH(int, ms);
+        QFETCH(QByteArray, wire);
+        QFETCH(During, during);
+        MainWindow w;
+        AdvancedSend* a = showNumbered(w, count, ms);
+        QVERIFY(a->isVisible());
+        QSignalSpy spy(a, &AdvancedSend::signalSendData);
+        clicks = 0;
+        during(w, a);
+        startCycle(a);
+        QString state = QString("%1 %2").arg(
+            w.port()->isOpen() ? "open" : "closed", a->isHidden() ? "hidden" : "shown");
+        if (clicks)
+            state += QString(" %1 clicks %2 sends").arg(clicks).arg(spy.size());
+        QTEST(state, "state");
+        QCOMPARE(written(pty, wire.size(), 400), wire);
+        QVERIFY(boxes->calls.isEmpty());
+        if (w.port()->isOpen()) {
+            a->show();
+            interval(a)->setValue(0);
+            cycleButton(a)->click(); // the next pass runs in full
+            QCOMPARE(pty->readAtLeast(count), QByteArray("12345").left(count));
+        }
+    }
+
+    void endingProgramEndsCycle_data()
+    {
+        QTest::addColumn<QString>("how"); // closing the port: cycleInterrupted
+        for (const char* how : { "quit", "tray quit", "main window closed" })
+            QTest::newRow(how) << QString(how);
+    }
+
+    void endingProgramEndsCycle()
+    {
+        QFETCH(QString, how);
+        MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
+        MainWindow w;
+        AdvancedSend* a = showNumbered(w, 10, 1000, 0);
+        // In the program's loop: row "0" goes out at 1 s; at 1.5 s the user closes it and quits.
+        QByteArray before;
+        QElapsedTimer ending;
+        QTimer::singleShot(0, a, [&] { startCycle(a); });
+        QTimer::singleShot(1500, &w, [&] {
+            a->close();
+            before = pty->read(0);
+            ending.start();
+            if (how == "quit")
+                QCoreApplication::quit();
+            else if (how == "tray quit")
+                w.findChild<QSystemTrayIcon*>()->contextMenu()->actions().last()->trigger();
+            else
+                w.close();
+        });
+        QCoreApplication::exec(); // returns once the pass beneath it has ended
+        MainWindow::setTrayAvailability(-1);
+        QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(before + pty->readAtLeast(1, 1200), QByteArray("0")); // the port may still write
+        QCOMPARE(boxes->count(MsgBox::Warning), 0);
+    }
 
 private:
-    static AdvancedSend* window(MainWindow& w) { return w.findChild<AdvancedSend*>(); }
-    static void setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay);
-    static QSpinBox* interval(AdvancedSend* a)
-    {
-        return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
-    }
-    static void startCycle(AdvancedSend* a);
-    // Opens the port; the window's advanced send window.
-    AdvancedSend* openWith(MainWindow& w);
-    // Rows 1 to count send their numbers, from first on, without a delay of their own.
-    static void numberRows(AdvancedSend* a, int count, int first = 1);
-};
-
-AdvancedSend* tst_AdvancedSend::openWith(MainWindow& w)
-{
-    openPort(w, NoTime);
-    return window(w);
-}
-
-void tst_AdvancedSend::numberRows(AdvancedSend* a, int count, int first)
-{
-    for (int n = 1; n <= count; ++n)
-        setRow(a, n, QString::number(n - 1 + first), false, 0);
-}
-
-void tst_AdvancedSend::setRow(AdvancedSend* a, int number, const QString& text, bool hex, int delay)
-{
-    AdvancedSendItem* row = a->item(number - 1);
-    row->dataLineEdit()->setText(text);
-    row->hexCheckBox()->setChecked(hex);
-    row->delaySpinBox()->setValue(delay);
-}
-
-void tst_AdvancedSend::startCycle(AdvancedSend* a)
-{
-    a->findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"))->setChecked(true);
-    a->findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
-}
-
-// --- the window --------------------------------------------------------------------------------
-
-void tst_AdvancedSend::rowsAndDefaults()
-{
-    QWidget parent;
-    AdvancedSend a(&parent);
-    auto* list = a.findChild<QListWidget*>(QStringLiteral("contentListWidget"));
-    QCOMPARE(list->count(), AdvancedSend::kItems);
-    QVERIFY(!a.item(-1));
-    QVERIFY(!a.item(99));
-    for (int i = 0; i < AdvancedSend::kItems; ++i) {
-        AdvancedSendItem* row = a.item(i);
-        QVERIFY(row);
-        QCOMPARE(list->itemWidget(list->item(i)), row);
-        QCOMPARE(row->sendPushButton()->text(), QString("%1").arg(i + 1, 2, 10, QChar('0')));
-        QVERIFY(!row->isHex());
-        QVERIFY(row->hexCheckBox()->text().isEmpty());
-        QVERIFY(row->text().isEmpty());
-        QCOMPARE(row->delay(), 1000);
-    }
-    AdvancedSendItem* row = a.item(0);
-    QCOMPARE(row->sendPushButton()->text(), QString("01"));
-    QCOMPARE(a.item(98)->sendPushButton()->text(), QString("99"));
-    QCOMPARE(row->dataLineEdit()->minimumWidth(), 190);
-    QCOMPARE(row->dataLineEdit()->maximumWidth(), 190);
-    QCOMPARE(row->sendPushButton()->minimumWidth(), 55);
-    QCOMPARE(row->sendPushButton()->maximumWidth(), 55);
-    QCOMPARE(row->delaySpinBox()->minimum(), 0);
-    QCOMPARE(row->delaySpinBox()->maximum(), 300000);
-    QCOMPARE(row->delaySpinBox()->singleStep(), 1000);
-    auto* layout = qobject_cast<QHBoxLayout*>(row->layout());
-    QVERIFY(layout);
-    QCOMPARE(layout->spacing(), 10);
-    QCOMPARE(layout->count(), 5); // four widgets and the trailing stretch
-    QCOMPARE(layout->itemAt(0)->widget(), row->hexCheckBox());
-    QCOMPARE(layout->itemAt(1)->widget(), row->dataLineEdit());
-    QCOMPARE(layout->itemAt(2)->widget(), row->sendPushButton());
-    QCOMPARE(layout->itemAt(3)->widget(), row->delaySpinBox());
-    QVERIFY(layout->itemAt(4)->spacerItem());
-
-    QCOMPARE(interval(&a)->value(), 1000);
-    QCOMPARE(interval(&a)->maximum(), 300000);
-    QCOMPARE(interval(&a)->singleStep(), 1000);
-}
-
-void tst_AdvancedSend::cycleButtonFollowsCheckBox()
-{
-    QWidget parent;
-    AdvancedSend a(&parent);
-    auto* box = a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
-    auto* button = a.findChild<QPushButton*>(QStringLiteral("sendButton"));
-    QVERIFY(!button->isEnabled());
-    box->setChecked(true);
-    QVERIFY(button->isEnabled());
-    box->setChecked(false);
-    QVERIFY(!button->isEnabled());
-}
-
-void tst_AdvancedSend::isHexData_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("hex");
-    QTest::newRow("digits with blanks") << "01 02 0a" << true;
-    QTest::newRow("all hex letters") << "ABCDEF abcdef 0123456789" << true;
-    QTest::newRow("odd digit count") << "123" << true;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("blanks only") << "   " << false;
-    QTest::newRow("letter after F") << "0G" << false;
-    QTest::newRow("prefix 0x") << "0x01" << false;
-    QTest::newRow("tab is not a blank") << "01\t02" << false;
-    QTest::newRow("full-width digit") << "０1" << false;
-}
-
-void tst_AdvancedSend::isHexData()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, hex);
-    QCOMPARE(AdvancedSendItem::isHexData(text), hex);
-}
-
-// --- sending through the port ------------------------------------------------------------------
-
-void tst_AdvancedSend::rowSend_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QByteArray>("wire");
-    QTest::addColumn<QString>("refusal"); // the warning instead, when nothing is sent
-    QTest::newRow("text as typed") << 1 << "AT+RST" << false << QByteArray("AT+RST") << "";
-    QTest::newRow("hex with blanks")
-        << 42 << "01 02 0a" << true << QByteArray("\x01\x02\x0a") << "";
-    QTest::newRow("odd hex") << 98 << "123" << true << QByteArray("\x12\x03") << "";
-    QTest::newRow("blanks only as text") << 99 << "   " << false << QByteArray("   ") << "";
-    const QString content = QStringLiteral("内容错误：请输入待发的数据！\t");
-    const QString format = QStringLiteral("格式错误：%1\t\n请输入16进制的格式数据！\t");
-    QTest::newRow("empty text") << 3 << "" << false << QByteArray() << content;
-    QTest::newRow("empty hex") << 3 << "" << true << QByteArray() << content;
-    QTest::newRow("hex of blanks only") << 3 << "   " << true << QByteArray() << format.arg("   ");
-    QTest::newRow("letter after F") << 3 << "01 0G" << true << QByteArray() << format.arg("01 0G");
-    QTest::newRow("percent signs kept")
-        << 3 << "%1 %2" << true << QByteArray() << format.arg("%1 %2");
-}
-
-void tst_AdvancedSend::rowSend()
-{
-    QFETCH(int, number);
-    QFETCH(QString, text);
-    QFETCH(bool, hex);
-    QFETCH(QByteArray, wire);
-    QFETCH(QString, refusal);
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    setRow(a, number, text, hex, 0);
-    QSignalSpy spy(a, &AdvancedSend::signalSendData);
-    a->item(number - 1)->sendPushButton()->click();
-    if (refusal.isEmpty()) {
-        QCOMPARE(spy.size(), 1);
-        QCOMPARE(spy.first(), QVariantList({ text, hex, 0 }));
-        QCOMPARE(pty->readAtLeast(wire.size()), wire);
-        QVERIFY(boxes->calls.isEmpty());
-    } else {
-        QCOMPARE(boxes->calls.size(), 1);
-        QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-        QCOMPARE(boxes->calls.first().title, QString("warning"));
-        QCOMPARE(boxes->calls.first().text, refusal);
-        QVERIFY(spy.isEmpty());
-        QCOMPARE(pty->read(200), QByteArray());
-    }
-    QCOMPARE(w.sent(), wire.size());
-}
-
-void tst_AdvancedSend::rowSendWaitsItsDelay()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    setRow(a, 5, "late", false, 300);
-    interval(a)->setValue(0);
-    QElapsedTimer t;
-    t.start();
-    a->item(4)->sendPushButton()->click();
-    QVERIFY2(t.elapsed() >= 300, qPrintable(QString::number(t.elapsed())));
-    QCOMPARE(pty->readAtLeast(4), QByteArray("late"));
-}
-
-void tst_AdvancedSend::cycleSendSkipsAndWarns()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    // The rows' own delays would hold the pass for minutes if they were used.
-    setRow(a, 1, "A", false, 300000);
-    setRow(a, 3, "42 43", true, 300000);
-    setRow(a, 7, "4G", true, 300000);
-    setRow(a, 8, "D", false, 300000);
-    setRow(a, 99, "45", true, 300000);
-    interval(a)->setValue(0);
-    QSignalSpy spy(a, &AdvancedSend::signalSendData);
-    QElapsedTimer t;
-    t.start();
-    startCycle(a);
-    QVERIFY(t.elapsed() < 5000);
-    QCOMPARE(pty->readAtLeast(5), QByteArray("ABCDE"));
-    QCOMPARE(boxes->texts(), QStringList { "格式错误：(7)4G\t\n请输入16进制的格式数据！\t" });
-    QCOMPARE(boxes->calls.first().title, QString("warning"));
-    QCOMPARE(spy.size(), 4);
-    QCOMPARE(spy.at(0), QVariantList({ "A", false, 0 }));
-    QCOMPARE(spy.at(1), QVariantList({ "42 43", true, 0 }));
-    QCOMPARE(spy.at(2), QVariantList({ "D", false, 0 }));
-    QCOMPARE(spy.at(3), QVariantList({ "45", true, 0 }));
-}
-
-void tst_AdvancedSend::cycleSendAllEmpty()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    QSignalSpy spy(a, &AdvancedSend::signalSendData);
-    startCycle(a);
-    QVERIFY(spy.isEmpty());
-    QVERIFY(boxes->calls.isEmpty());
-    QCOMPARE(pty->read(200), QByteArray());
-}
-
-void tst_AdvancedSend::cycleSendUsesCommonInterval()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    setRow(a, 2, "x", false, 0);
-    setRow(a, 50, "y", false, 0);
-    setRow(a, 51, "z", false, 0);
-    interval(a)->setValue(150);
-    QSignalSpy spy(a, &AdvancedSend::signalSendData);
-    QElapsedTimer t;
-    t.start();
-    startCycle(a);
-    QVERIFY2(t.elapsed() >= 450, qPrintable(QString::number(t.elapsed())));
-    QCOMPARE(pty->readAtLeast(3), QByteArray("xyz"));
-    QCOMPARE(spy.size(), 3);
-    for (const QVariantList& args : spy)
-        QCOMPARE(args.at(2).toInt(), 150);
-}
-
-void tst_AdvancedSend::closingWindowLetsCycleFinish()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 5);
-    interval(a)->setValue(300);
-    w.form()->advancedSendButton->click();
-    QVERIFY(a->isVisible());
-    // Row 1 goes out at 300 ms and row 2 at 600 ms: the window closes while row 2 waits, and
-    // only hides; the port stays open.
-    QTimer::singleShot(450, a, &QWidget::close);
-    startCycle(a);
-    QVERIFY(a->isHidden());
-    QVERIFY(w.port()->isOpen());
-    QCOMPARE(pty->readAtLeast(5), QByteArray("12345"));
-    QCOMPARE(pty->read(200), QByteArray());
-    QVERIFY(boxes->calls.isEmpty());
-
-    // Shown again, the next pass runs in full as well.
-    a->show();
-    interval(a)->setValue(0);
-    startCycle(a);
-    QCOMPARE(pty->readAtLeast(5), QByteArray("12345"));
-}
-
-void tst_AdvancedSend::closingPortEndsCycle()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 5);
-    interval(a)->setValue(300);
-    w.form()->advancedSendButton->click();
-    QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
-    startCycle(a);
-    QVERIFY(!w.port()->isOpen());
-    QVERIFY(!a->isVisible());
-    QCOMPARE(pty->readAtLeast(1), QByteArray("1"));
-    // The row already waiting is dropped with the pass, without a failure box.
-    QCOMPARE(pty->read(400), QByteArray());
-    QVERIFY(boxes->calls.isEmpty());
-}
-
-void tst_AdvancedSend::endingProgramEndsCycle_data()
-{
-    QTest::addColumn<QString>("how"); // closing the port: closingPortEndsCycle
-    for (const char* how : { "quit", "tray quit", "main window closed" })
-        QTest::newRow(how) << QString(how);
-}
-
-void tst_AdvancedSend::endingProgramEndsCycle()
-{
-    QFETCH(QString, how);
-    MainWindow::setTrayAvailability(0); // closing the main window asks, then quits
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 10, 0);
-    interval(a)->setValue(1000);
-    w.form()->advancedSendButton->click();
-    // In the program's own event loop: row "0" goes out at 1 s; half a second later the user
-    // closes the advanced window and then ends the program.
-    QByteArray before;
-    QElapsedTimer ending;
-    QTimer::singleShot(0, a, [&] { startCycle(a); });
-    QTimer::singleShot(1500, &w, [&] {
-        a->close();
-        before = pty->read(0);
-        ending.start();
-        if (how == "quit")
-            QCoreApplication::quit();
-        else if (how == "tray quit")
-            w.findChild<QSystemTrayIcon*>()->contextMenu()->actions().last()->trigger();
-        else
-            w.close();
-    });
-    QCoreApplication::exec(); // returns once the pass beneath it has ended
-    MainWindow::setTrayAvailability(-1);
-    QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
-    QCOMPARE(before + pty->readAtLeast(1, 1200), QByteArray("0")); // the port may still write
-    QCOMPARE(boxes->count(MsgBox::Warning), 0);
-}
-
-void tst_AdvancedSend::secondClickDuringCycleIgnored()
-{
-    MainWindow w;
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 4);
-    interval(a)->setValue(200);
-    w.form()->advancedSendButton->click();
-    auto* button = a->findChild<QPushButton*>(QStringLiteral("sendButton"));
-    QSignalSpy spy(a, &AdvancedSend::signalSendData);
-    // Impatient clicks while rows wait their turn.
     int clicks = 0;
-    QTimer again;
-    again.setInterval(150);
-    QObject::connect(&again, &QTimer::timeout, button, [&] {
-        if (++clicks == 4)
-            again.stop();
-        button->click();
-    });
-    again.start();
-    startCycle(a);
-    QCOMPARE(clicks, 4);
-    QCOMPARE(pty->readAtLeast(4), QByteArray("1234"));
-    QCOMPARE(pty->read(300), QByteArray());
-    QCOMPARE(spy.size(), 4);
-    QVERIFY(boxes->calls.isEmpty());
 
-    // Once the pass is over, the button starts the next one.
-    interval(a)->setValue(0);
-    button->click();
-    QCOMPARE(pty->readAtLeast(4), QByteArray("1234"));
-}
+    // Opens the port; the window's advanced send window.
+    AdvancedSend* openWith(MainWindow& w)
+    {
+        openPort(w, NoTime);
+        return w.findChild<AdvancedSend*>();
+    }
 
-void tst_AdvancedSend::minimisingKeepsCycle()
-{
-    MainWindow w;
-    w.show();
-    AdvancedSend* a = openWith(w);
-    numberRows(a, 3);
-    interval(a)->setValue(200);
-    w.form()->advancedSendButton->click();
-    // Going to the tray or being minimised is not closing the window.
-    QTimer::singleShot(300, &w, [&] {
-        w.hide();
-        a->showMinimized();
-    });
-    startCycle(a);
-    QVERIFY(!a->isHidden());
-    QCOMPARE(pty->readAtLeast(3), QByteArray("123"));
-}
+    // Opens the port and shows the window; rows 1 to count send first, first + 1... ms apart.
+    AdvancedSend* showNumbered(MainWindow& w, int count, int ms, int first = 1)
+    {
+        AdvancedSend* a = openWith(w);
+        for (int n = 1; n <= count; ++n)
+            setRow(a, { n, QString::number(n - 1 + first), false, 0 });
+        interval(a)->setValue(ms);
+        w.form()->advancedSendButton->click();
+        return a;
+    }
+};
 
 QTEST_MAIN(tst_AdvancedSend)
 #include "tst_advancedsend.moc"

@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QSettings>
-#include <QStatusBar>
 #include <QStyleFactory>
 #include <QtTest>
 
@@ -23,6 +22,56 @@
 
 Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
+
+namespace {
+
+// One data row: the tag, then the columns in order.
+template <typename... T> void row(const char* tag, const T&... values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+// What the window shows of the stored settings; a list shows its index and its text.
+QStringList shownSettings(MainWindow& w)
+{
+    const auto* ui = w.form();
+    QStringList shown;
+    for (const QComboBox* list :
+        { ui->burdrateComboBox, ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
+        shown << QString("%1 %2").arg(list->currentIndex()).arg(list->currentText());
+    return shown << ui->sendDataTextEdit->toPlainText()
+                 << (w.extraSettings()->isMinTray() ? "tray" : "no tray")
+                 << (w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect")
+                 << w.logShared()->toAddressText();
+}
+
+QStringList labelTexts(MainWindow& w, const QStringList& names)
+{
+    QStringList texts;
+    for (const QString& name : names) {
+        const auto* label = w.findChild<QLabel*>(name);
+        texts << (label ? label->text() : "no " + name);
+    }
+    return texts;
+}
+
+// Collects what the debug log is told while it lives.
+struct CapturedMessages : QStringList {
+    CapturedMessages()
+    {
+        current = this;
+        previous = qInstallMessageHandler(handler);
+    }
+    ~CapturedMessages() { qInstallMessageHandler(previous); }
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
+    {
+        current->append(text);
+    }
+    static inline CapturedMessages* current = nullptr;
+    QtMessageHandler previous = nullptr;
+};
+
+} // namespace
 
 class tst_MainWindow : public PtyWindowTest {
     Q_OBJECT
@@ -35,476 +84,378 @@ public:
     }
 
 private slots:
-    void init();
-    void defaultsWithoutSettingsFile();
-    void formAtStart();
-    void statusBar();
-    void savedValuesRestored();
-    void outOfRangeIndexShowsTheDefault();
-    void missingPluginWarnsOnce();
-    void pluginFoundAndCalledOnce();
-    void styleMenu();
-    void twoWindowsShareThePlugin();
-    void strangersPluginsStayUnloaded_data();
-    void strangersPluginsStayUnloaded();
-    void pluginTrust_data();
-    void pluginTrust();
-    void recordFolderCreated();
-    void changeLogSeed_data();
-    void changeLogSeed();
-    void sendAreaWrittenOnEveryChange();
-    void sendAreaRestoredAsStored_data();
-    void sendAreaRestoredAsStored();
-    void showHideOperator();
-    void selectionGoesToClipboard();
-    void startOptions_data();
-    void startOptions();
-    void startOnAPty();
-};
-
-void tst_MainWindow::init()
-{
-    PtyWindowTest::init();
-    bench->env.set(QString());
-}
-
-void tst_MainWindow::defaultsWithoutSettingsFile()
-{
-    QVERIFY(!QFile::exists("Settings.ini"));
-    MainWindow w;
-    auto* ui = w.form();
-    QCOMPARE(ui->burdrateComboBox->currentText(), QString("2400 bps"));
-    QCOMPARE(ui->dataBitsComboBox->currentText(), QString("8 bit"));
-    QCOMPARE(ui->checksumComboBox->currentText(), QString("None"));
-    QCOMPARE(ui->stopBitsComboBox->currentText(), QString("1 bit"));
-    QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString());
-    QVERIFY(w.extraSettings()->isMinTray());
-    QVERIFY(!w.extraSettings()->autoReconnect());
-    QCOMPARE(w.logShared()->toAddressText(), QString("192.168.1.100"));
-    // The hand-over of the close mode writes it back at once.
-    QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(s.value("CustomConfig/MinTray").toBool(), true);
-    QVERIFY(!s.contains("SerialConfig/CommPort"));
-}
-
-void tst_MainWindow::formAtStart()
-{
-    MainWindow w;
-    auto* ui = w.form();
-    QCOMPARE(w.windowTitle(), QString("Quillon V2.8.2  (2022-09-20)"));
-    QCOMPARE(w.size(), QSize(1034, 706));
-    QCOMPARE(ui->openSerialButton->text(), QString("打开串口"));
-    QCOMPARE(ui->pauseRecvButton->text(), QString("暂停接收"));
-    QVERIFY(!ui->pauseRecvButton->isEnabled());
-    QVERIFY(!ui->sendDataButton->isEnabled());
-    QVERIFY(!ui->fileAreaGroupBox->isEnabled());
-    QVERIFY(!ui->advancedSendButton->isEnabled());
-    QVERIFY(!ui->keyHighlightToolButton->isEnabled());
-    QVERIFY(ui->showTimeCheckBox->isChecked());
-    QVERIFY(!ui->showHexCheckBox->isChecked());
-    QCOMPARE(ui->maxRowsSpinBox->value(), 100000);
-    QCOMPARE(ui->maxRowsSpinBox->maximum(), 10000000);
-    QCOMPARE(ui->maxRowsSpinBox->singleStep(), 100);
-    QCOMPARE(ui->timeAutoSpinBox->value(), 1000);
-    QCOMPARE(ui->timeAutoSpinBox->maximum(), 300000);
-    QCOMPARE(ui->burdrateComboBox->count(), 17);
-    QCOMPARE(ui->burdrateComboBox->itemData(16).toInt(), 2000000);
-    QCOMPARE(ui->burdrateComboBox->itemData(0).toInt(), 110);
-    QCOMPARE(ui->stopBitsComboBox->itemData(1).toInt(), int(QSerialPort::OneAndHalfStop));
-    QCOMPARE(ui->checksumComboBox->itemData(3).toInt(), int(QSerialPort::MarkParity));
-    QCOMPARE(ui->dataBitsComboBox->itemData(0).toInt(), int(QSerialPort::Data5));
-    QVERIFY(ui->fileProgressBar->isHidden());
-    QVERIFY(ui->fileProgressLabel->isHidden());
-    QCOMPARE(ui->fileProgressBar->maximum(), 5000);
-    QCOMPARE(ui->recvShowText->font().family(), QString("新宋体"));
-    QCOMPARE(ui->recvShowText->font().pointSize(), 10);
-    QCOMPARE(ui->recvShowText->font().styleHint(), QFont::TypeWriter);
-    QVERIFY(!ui->supportMenu->menuAction()->isVisible());
-    QVERIFY(!ui->actionWelcome->isVisible());
-    QCOMPARE(ui->recvAreaGroupBox->title(), QString("接收区 - 来源串口"));
-    QCOMPARE(ui->openSerialButton->toolTip(), QString("打开/关闭指定串口"));
-}
-
-void tst_MainWindow::statusBar()
-{
-    MainWindow w;
-    auto label = [&](const char* name) { return w.findChild<QLabel*>(name); };
-    QVERIFY(label("serialStateLabel"));
-    QCOMPARE(label("serialStateLabel")->text(), QString("串口未打开 "));
-    QCOMPARE(label("serialStateLabel")->palette().color(QPalette::WindowText), QColor(Qt::blue));
-    QVERIFY(label("serialStateLabel")->font().bold());
-    QCOMPARE(label("linesLabel")->text(), QString("Lines: 000000"));
-    QCOMPARE(label("recvLabel")->text(), QString("Recv: 0000000"));
-    QCOMPARE(label("sendLabel")->text(), QString("Send: 0000000"));
-    QCOMPARE(label("selLabel")->text(), QString("Sel: 0"));
-    QCOMPARE(label("welcomeLabel")->text(), QString("欢迎使用quillon - 串口调试助手"));
-    QCOMPARE(label("welcomeLabel")->minimumSize(), QSize(280, 20));
-    QCOMPARE(label("timeLabel")->text(), QString("当前时间: "));
-    QTRY_VERIFY(label("timeLabel")->text().startsWith("时间: "));
-}
-
-void tst_MainWindow::savedValuesRestored()
-{
+    void init()
     {
-        QSettings s("Settings.ini", QSettings::IniFormat);
-        s.setValue("SerialConfig/BaudRate", 10);
-        s.setValue("SerialConfig/DataBits", 1);
-        s.setValue("SerialConfig/ChckBits", 2);
-        s.setValue("SerialConfig/StopBits", 2);
-        s.setValue("SendAreaData/SendData", QString("AT+GMR\n第二行"));
-        s.setValue("CustomConfig/MinTray", false);
-        s.setValue("CustomConfig/AutoReconnect", true);
-        s.setValue("LogSharedConfig/ToAddress", "10.0.0.7");
+        PtyWindowTest::init();
+        bench->env.set(QString());
     }
-    MainWindow w;
-    auto* ui = w.form();
-    QCOMPARE(ui->burdrateComboBox->currentText(), QString("115200 bps"));
-    QCOMPARE(ui->dataBitsComboBox->currentText(), QString("6 bit"));
-    QCOMPARE(ui->checksumComboBox->currentText(), QString("Even"));
-    QCOMPARE(ui->stopBitsComboBox->currentText(), QString("2 bit"));
-    QCOMPARE(ui->sendDataTextEdit->toPlainText(), QString("AT+GMR\n第二行"));
-    QVERIFY(!w.extraSettings()->isMinTray());
-    QVERIFY(w.extraSettings()->autoReconnect());
-    QCOMPARE(w.logShared()->toAddressText(), QString("10.0.0.7"));
-}
 
-void tst_MainWindow::outOfRangeIndexShowsTheDefault()
-{
+    // What start-up shows of the stored settings, and what it writes back.
+    void storedSettings_data()
     {
-        QSettings s("Settings.ini", QSettings::IniFormat);
-        s.setValue("SerialConfig/BaudRate", 99);
-        s.setValue("SerialConfig/StopBits", -5);
-        s.setValue("SerialConfig/CommPort", "ttyNOPE0 gone   ");
-    }
-    MainWindow w;
-    QCOMPARE(w.form()->burdrateComboBox->currentIndex(), 4);
-    QCOMPARE(w.form()->stopBitsComboBox->currentIndex(), 0);
-    QCOMPARE(w.form()->dataBitsComboBox->currentIndex(), 3);
-}
-
-void tst_MainWindow::missingPluginWarnsOnce()
-{
-    MainWindow w;
-    QCOMPARE(boxes->texts(), QStringList { "缺少 OrvUpdatePlugin.dll 库\t" });
-    QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
-    QCOMPARE(boxes->calls.first().title, QString("警告"));
-    QVERIFY(!w.updateInterface());
-}
-
-// Collects what the debug log is told while it lives.
-struct CapturedMessages : QStringList {
-    CapturedMessages()
-        : previous(qInstallMessageHandler(handler))
-    {
-        current = this;
-    }
-    ~CapturedMessages()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
-    {
-        current->append(text);
-    }
-    static inline CapturedMessages* current = nullptr;
-    QtMessageHandler previous;
-};
-
-void tst_MainWindow::pluginFoundAndCalledOnce()
-{
-    QVERIFY(work->installPlugin());
-    CapturedMessages messages;
-    {
-        MainWindow w;
-        QVERIFY(w.updateInterface());
-        QVERIFY(boxes->calls.isEmpty());
-        // The construction scan runs the one update check.
-        QCOMPARE(messages.filter("checkForUpdate").size(), 1);
-        QVERIFY(messages.filter("checkForUpdate").first().contains("Quillon-Setup"));
-        w.slotUpdateSerialPort();
-        QCOMPARE(messages.filter("checkForUpdate").size(), 1);
-        // Re-arming from the settings dialog allows one more.
-        w.slotAutoCheckUpdate(true);
-        w.slotUpdateSerialPort();
-        QCOMPARE(messages.filter("checkForUpdate").size(), 2);
-        QSettings s("Settings.ini", QSettings::IniFormat);
-        QCOMPARE(s.value("CustomConfig/AutoUpdate").toBool(), true);
-    }
-}
-
-void tst_MainWindow::twoWindowsShareThePlugin()
-{
-    QVERIFY(work->installPlugin());
-    auto* first = new MainWindow;
-    auto* second = new MainWindow;
-    QVERIFY(first->updateInterface());
-    QVERIFY(second->updateInterface());
-    delete first;
-    delete second; // the one plug-in instance is deleted once
-    MainWindow third;
-    QVERIFY(third.updateInterface());
-}
-
-void tst_MainWindow::strangersPluginsStayUnloaded_data()
-{
-    QTest::addColumn<bool>("ours");
-    QTest::addColumn<QStringList>("strangers"); // file names in ./plugins
-    QTest::addColumn<QString>("opened"); // then made writable by anyone
-    const QStringList around { "libAaaPlugin.so", "libZzzPlugin.so", "libOrvUpdatePlugin.so.1" };
-    const QStringList planted { "libOrvUpdatePlugin.so" };
-    QTest::newRow("strangers alone") << false << around << "";
-    QTest::newRow("strangers beside ours") << true << around << "";
-    QTest::newRow("our name in another case")
-        << false << QStringList { "liborvupdateplugin.so" } << "";
-    QTest::newRow("our name, working folder 0777") << false << planted << ".";
-    QTest::newRow("our name, plugins folder 0777") << false << planted << "plugins";
-    QTest::newRow("our name, file 0666") << false << planted << "plugins/libOrvUpdatePlugin.so";
-}
-
-void tst_MainWindow::strangersPluginsStayUnloaded()
-{
-    QFETCH(bool, ours);
-    QFETCH(QStringList, strangers);
-    QFETCH(QString, opened);
-    if (ours)
-        QVERIFY(work->installPlugin());
-    QDir().mkpath(QStringLiteral("plugins"));
-    for (const QString& name : strangers)
-        QVERIFY(QFile::copy(QStringLiteral(QUILLON_FOREIGN_PLUGIN), "plugins/" + name));
-    if (!opened.isEmpty())
-        QCOMPARE(chmod(qPrintable(opened), opened.endsWith(".so") ? 0666 : 0777), 0);
-    CapturedMessages messages;
-    {
-        MainWindow w;
-        if (ours) {
-            QVERIFY(w.updateInterface());
-            QVERIFY(boxes->calls.isEmpty());
-            QCOMPARE(messages.filter("checkForUpdate").size(), 1);
-        } else {
-            QVERIFY(!w.updateInterface());
-            QCOMPARE(boxes->calls.size(), 1);
-            QCOMPARE(boxes->calls.first().text, QString("缺少 OrvUpdatePlugin.dll 库\t"));
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList defaults { "4 2400 bps", "3 8 bit", "0 None", "0 1 bit", "", "tray",
+            "no reconnect", "192.168.1.100" };
+        row("defaultsWithoutSettingsFile", QVariantMap(), defaults);
+        row("savedValuesRestored",
+            QVariantMap { { "SerialConfig/BaudRate", 10 }, { "SerialConfig/DataBits", 1 },
+                { "SerialConfig/ChckBits", 2 }, { "SerialConfig/StopBits", 2 },
+                { "SendAreaData/SendData", "AT+GMR\n第二行" }, { "CustomConfig/MinTray", false },
+                { "CustomConfig/AutoReconnect", true },
+                { "LogSharedConfig/ToAddress", "10.0.0.7" } },
+            QStringList { "10 115200 bps", "1 6 bit", "2 Even", "2 2 bit", "AT+GMR\n第二行",
+                "no tray", "reconnect", "10.0.0.7" });
+        row("outOfRangeIndexShowsTheDefault",
+            QVariantMap { { "SerialConfig/BaudRate", 99 }, { "SerialConfig/StopBits", -5 },
+                { "SerialConfig/CommPort", "ttyNOPE0 gone   " } },
+            defaults);
+        // The send area as stored: markup, entities, blanks and line breaks are its text.
+        const std::pair<const char*, QString> sendAreas[] {
+            { "markup and entities", "<b>AT</b> &lt;x&gt;  two  blanks" },
+            { "a whole document", "<html><body><p>AT</p></body></html>" },
+            { "runs of blanks and line breaks", "  AT \n\n\tOK  \n" },
+            { "ampersand alone", "AT&T & co" }
+        };
+        for (const auto& [tag, text] : sendAreas) {
+            QStringList shown = defaults;
+            shown[4] = text;
+            row(tag, QVariantMap { { "SendAreaData/SendData", text } }, shown);
         }
     }
-    QVERIFY(messages.filter("foreign").isEmpty());
-    QVERIFY(!QFile::exists(QStringLiteral("foreign-plugin-ran")));
-    // The debug log says which file was refused and why.
-    const QStringList refused = messages.filter("not loaded:");
-    QCOMPARE(refused.size(), opened.isEmpty() ? 0 : 1);
-    if (!opened.isEmpty())
-        QVERIFY(refused.first().endsWith(
-            QDir::cleanPath(QDir::current().absoluteFilePath(opened)) + " is writable by anyone"));
-}
 
-void tst_MainWindow::pluginTrust_data()
-{
-    QTest::addColumn<uint>("owner");
-    QTest::addColumn<uint>("mode");
-    QTest::addColumn<uint>("me");
-    QTest::addColumn<PluginTrust::Verdict>("verdict");
-    using V = PluginTrust::Verdict;
-    QTest::newRow("my folder 0700") << 1000u << uint(S_IFDIR | 0700) << 1000u << V::Trusted;
-    QTest::newRow("root's folder 0755") << 0u << uint(S_IFDIR | 0755) << 1000u << V::Trusted;
-    QTest::newRow("someone else's") << 1001u << uint(S_IFREG | 0644) << 1000u << V::ForeignOwner;
-    QTest::newRow("mine as root, not") << 1000u << uint(S_IFREG | 0644) << 0u << V::ForeignOwner;
-    QTest::newRow("group may write") << 1000u << uint(S_IFDIR | 0775) << 1000u << V::GroupWritable;
-    QTest::newRow("anyone may write") << 1000u << uint(S_IFDIR | 0777) << 1000u << V::OtherWritable;
-    QTest::newRow("sticky like /tmp") << 0u << uint(S_IFDIR | 01777) << 1000u << V::OtherWritable;
-    QTest::newRow("file 0606") << 1000u << uint(S_IFREG | 0606) << 1000u << V::OtherWritable;
-}
-
-void tst_MainWindow::pluginTrust()
-{
-    QFETCH(uint, owner);
-    QFETCH(uint, mode);
-    QFETCH(uint, me);
-    QFETCH(PluginTrust::Verdict, verdict);
-    QCOMPARE(PluginTrust::judge(owner, mode, me), verdict);
-}
-
-void tst_MainWindow::styleMenu()
-{
-    MainWindow w;
-    const QStringList keys = QStyleFactory::keys();
-    const auto actions = w.form()->styleMenu->actions();
-    QCOMPARE(actions.size(), keys.size());
-    for (int i = 0; i < actions.size(); ++i) {
-        QCOMPARE(actions.at(i)->text(), keys.at(i));
-        QCOMPARE(actions.at(i)->shortcut(), QKeySequence(QString("F%1").arg(i + 3)));
-    }
-    if (!actions.isEmpty())
-        QVERIFY(actions.last()->isChecked());
-}
-
-void tst_MainWindow::recordFolderCreated()
-{
-    QVERIFY(!QDir("Record").exists());
-    MainWindow w;
-    QVERIFY(QDir("Record").exists());
-}
-
-void tst_MainWindow::changeLogSeed_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("rewritten");
-    QTest::newRow("missing") << -1 << true;
-    QTest::newRow("63 bytes") << 63 << true;
-    QTest::newRow("64 bytes") << 64 << false;
-}
-
-void tst_MainWindow::changeLogSeed()
-{
-    QFETCH(int, size);
-    QFETCH(bool, rewritten);
-    if (size >= 0) {
-        QFile f("change.log");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(size, 'x'));
-    }
-    MainWindow w;
-    QFile f("change.log");
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(f.readAll());
-    if (rewritten) {
-        QVERIFY(text.startsWith("/" + QString(95, '*') + "\n* 项目名称：Quillon\n"));
-        QVERIFY(text.contains("* 项目简介：一个串口通信应用程序\n* 创建日期：2022.05.11\n"));
-        QVERIFY(text.endsWith(QString(95, '*') + "/\n\n"));
-    } else {
-        QCOMPARE(text, QString(64, 'x'));
-    }
-}
-
-void tst_MainWindow::sendAreaWrittenOnEveryChange()
-{
-    MainWindow w;
-    QTest::keyClicks(w.form()->sendDataTextEdit, "ab");
-    QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("ab"));
-    QTest::keyClicks(w.form()->sendDataTextEdit, "c");
-    s.sync();
-    QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("abc"));
-}
-
-void tst_MainWindow::sendAreaRestoredAsStored_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("markup and entities") << QString("<b>AT</b> &lt;x&gt;  two  blanks");
-    QTest::newRow("a whole document") << QString("<html><body><p>AT</p></body></html>");
-    QTest::newRow("runs of blanks and line breaks") << QString("  AT \n\n\tOK  \n");
-    QTest::newRow("ampersand alone") << QString("AT&T & co");
-}
-
-void tst_MainWindow::sendAreaRestoredAsStored()
-{
-    QFETCH(QString, stored);
+    void storedSettings()
     {
+        QFETCH(QVariantMap, stored);
+        QFETCH(QStringList, shown);
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            QSettings("Settings.ini", QSettings::IniFormat).setValue(it.key(), it.value());
+        QCOMPARE(QFile::exists("Settings.ini"), !stored.isEmpty());
+        QVERIFY(!QDir("Record").exists());
+        {
+            MainWindow w;
+            QCOMPARE(shownSettings(w), shown);
+            QVERIFY(QDir("Record").exists());
+            // The hand-over of the close mode writes it back at once; the port is not written.
+            QSettings s("Settings.ini", QSettings::IniFormat);
+            QCOMPARE(s.value("CustomConfig/MinTray").toBool(), shown.at(5) == "tray");
+            QCOMPARE(s.value("SerialConfig/CommPort"), stored.value("SerialConfig/CommPort"));
+        }
+        // Nothing was written back over the user's text.
         QSettings s("Settings.ini", QSettings::IniFormat);
-        s.setValue("SendAreaData/SendData", stored);
+        QCOMPARE(s.value("SendAreaData/SendData").toString(), shown.at(4));
     }
+
+    void formAtStart()
     {
         MainWindow w;
-        QCOMPARE(w.form()->sendDataTextEdit->toPlainText(), stored);
+        auto* ui = w.form();
+        QCOMPARE(w.size(), QSize(1034, 706));
+        QCOMPARE(QStringList({ w.windowTitle(), ui->openSerialButton->text(),
+                     ui->pauseRecvButton->text(), ui->recvAreaGroupBox->title(),
+                     ui->openSerialButton->toolTip(), ui->recvShowText->font().family() }),
+            QStringList({ "Quillon V2.8.2  (2022-09-20)", "打开串口", "暂停接收",
+                "接收区 - 来源串口", "打开/关闭指定串口", "新宋体" }));
+        // Nothing works on a port before one is open.
+        QCOMPARE(QList<bool>({ ui->pauseRecvButton->isEnabled(), ui->sendDataButton->isEnabled(),
+                     ui->fileAreaGroupBox->isEnabled(), ui->advancedSendButton->isEnabled(),
+                     ui->keyHighlightToolButton->isEnabled() }),
+            QList<bool>({ false, false, false, false, false }));
+        QCOMPARE(QList<bool>({ ui->showTimeCheckBox->isChecked(), ui->showHexCheckBox->isChecked(),
+                     ui->fileProgressBar->isHidden(), ui->fileProgressLabel->isHidden(),
+                     ui->supportMenu->menuAction()->isVisible(), ui->actionWelcome->isVisible() }),
+            QList<bool>({ true, false, true, true, false, false }));
+        QCOMPARE(QList<int>({ ui->maxRowsSpinBox->value(), ui->maxRowsSpinBox->maximum(),
+                     ui->maxRowsSpinBox->singleStep(), ui->timeAutoSpinBox->value(),
+                     ui->timeAutoSpinBox->maximum(), ui->fileProgressBar->maximum(),
+                     ui->recvShowText->font().pointSize(), ui->recvShowText->font().styleHint() }),
+            QList<int>({ 100000, 10000000, 100, 1000, 300000, 5000, 10, QFont::TypeWriter }));
+        // The lists offer the values the port takes.
+        QCOMPARE(
+            QList<int>({ ui->burdrateComboBox->count(), ui->burdrateComboBox->itemData(16).toInt(),
+                ui->burdrateComboBox->itemData(0).toInt(),
+                ui->stopBitsComboBox->itemData(1).toInt(),
+                ui->checksumComboBox->itemData(3).toInt(),
+                ui->dataBitsComboBox->itemData(0).toInt() }),
+            QList<int>({ 17, 2000000, 110, QSerialPort::OneAndHalfStop, QSerialPort::MarkParity,
+                QSerialPort::Data5 }));
     }
-    // Nothing was written back over the user's text.
-    QSettings s("Settings.ini", QSettings::IniFormat);
-    QCOMPARE(s.value("SendAreaData/SendData").toString(), stored);
-}
 
-void tst_MainWindow::showHideOperator()
-{
-    MainWindow w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.form()->actionOperator->trigger();
-    QVERIFY(!w.form()->controlAreaGroupBox->isVisible());
-    QVERIFY(!w.form()->advancedGroupBox->isVisible());
-    QCOMPARE(w.form()->actionOperator->text(), QString("操作显示(&H)"));
-    w.form()->actionOperator->trigger();
-    QVERIFY(w.form()->controlAreaGroupBox->isVisible());
-    QCOMPARE(w.form()->actionOperator->text(), QString("操作隐藏(&H)"));
-    QCOMPARE(w.form()->actionOperator->toolTip(), QString("操作隐藏"));
-}
+    void statusBar()
+    {
+        MainWindow w;
+        auto* state = w.findChild<QLabel*>("serialStateLabel");
+        QVERIFY(state);
+        QCOMPARE(state->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QVERIFY(state->font().bold());
+        QCOMPARE(labelTexts(w,
+                     { "serialStateLabel", "linesLabel", "recvLabel", "sendLabel", "selLabel",
+                         "welcomeLabel", "timeLabel" }),
+            QStringList({ "串口未打开 ", "Lines: 000000", "Recv: 0000000", "Send: 0000000",
+                "Sel: 0", "欢迎使用quillon - 串口调试助手", "当前时间: " }));
+        QCOMPARE(w.findChild<QLabel*>("welcomeLabel")->minimumSize(), QSize(280, 20));
+        QTRY_VERIFY(w.findChild<QLabel*>("timeLabel")->text().startsWith("时间: "));
+    }
 
-void tst_MainWindow::selectionGoesToClipboard()
-{
-    MainWindow w;
-    w.form()->recvShowText->appendPlainText("第一行\nsecond");
-    w.form()->recvShowText->selectAll();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("第一行\nsecond"));
-    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
-    w.form()->recvShowText->clearSelection();
-    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 10"));
-    // A word the user double-clicks.
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    TextBrowser* view = w.form()->recvShowText;
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->positionRect(6).center());
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("second"));
-    QCOMPARE(w.findChild<QLabel*>("selLabel")->text(), QString("Sel: 6"));
-}
+    void styleMenu()
+    {
+        MainWindow w;
+        const QStringList keys = QStyleFactory::keys();
+        const auto actions = w.form()->styleMenu->actions();
+        QCOMPARE(actions.size(), keys.size());
+        for (int i = 0; i < actions.size(); ++i) {
+            QCOMPARE(actions.at(i)->text(), keys.at(i));
+            QCOMPARE(actions.at(i)->shortcut(), QKeySequence(QString("F%1").arg(i + 3)));
+        }
+        if (!actions.isEmpty())
+            QVERIFY(actions.last()->isChecked());
+    }
 
-void tst_MainWindow::startOptions_data()
-{
-    using P = StartOptions::Parse;
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<P>("result");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<int>("baud");
-    QTest::newRow("none: as always") << QStringList {} << P::Ok << "" << 0;
-    QTest::newRow("port, rate, open")
-        << QStringList { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" } << P::Ok
-        << "/dev/ttyUSB0" << 115200;
-    QTest::newRow("relative path from the caller's folder")
-        << QStringList { "--port=sim/../ttySIM0" } << P::Ok << "/home/u/ttySIM0" << 0;
-    QTest::newRow("bare device name")
-        << QStringList { "--port", "ttyACM0" } << P::Ok << "ttyACM0" << 0;
-    QTest::newRow("rate not offered") << QStringList { "--baud", "12345" } << P::Error << "" << 0;
-    QTest::newRow("unknown option") << QStringList { "--bogus" } << P::Error << "" << 0;
-    QTest::newRow("missing value") << QStringList { "--port" } << P::Error << "" << 0;
-    QTest::newRow("language for this run") << QStringList { "--lang", "en" } << P::Ok << "" << 0;
-    QTest::newRow("language not offered") << QStringList { "--lang", "fr" } << P::Error << "" << 0;
-    QTest::newRow("help") << QStringList { "--help" } << P::Help << "" << 0;
-    QTest::newRow("version") << QStringList { "-v" } << P::Version << "" << 0;
-}
+    void twoWindowsShareThePlugin()
+    {
+        QVERIFY(work->installPlugin());
+        auto* first = new MainWindow;
+        auto* second = new MainWindow;
+        QVERIFY(first->updateInterface());
+        QVERIFY(second->updateInterface());
+        delete first;
+        delete second; // the one plug-in instance is deleted once
+        MainWindow third;
+        QVERIFY(third.updateInterface());
+    }
 
-void tst_MainWindow::startOptions()
-{
-    using P = StartOptions::Parse;
-    QFETCH(QStringList, arguments);
-    QFETCH(StartOptions::Parse, result);
-    QFETCH(QString, port);
-    QFETCH(int, baud);
-    arguments.prepend("quillon");
-    StartOptions options;
-    QString message;
-    QCOMPARE(StartOptions::parse(arguments, "/home/u", &options, &message), result);
-    QCOMPARE(StartOptions::asksForTextOnly(arguments),
-        result == StartOptions::Parse::Help || result == StartOptions::Parse::Version);
-    QCOMPARE(message.isEmpty(), result == StartOptions::Parse::Ok);
-    if (result == StartOptions::Parse::Version)
-        QCOMPARE(message, QString("quillon 2.8.2\n"));
-    QCOMPARE(options.port, port);
-    QCOMPARE(options.baudRate, baud);
-    QCOMPARE(options.open, arguments.contains("--open"));
-    QCOMPARE(options.language, QString(result == P::Ok && arguments.contains("en") ? "en" : ""));
-}
+    // Only our own plug-in, under its own name in a folder only we may write, is loaded.
+    void pluginLoading_data()
+    {
+        QTest::addColumn<bool>("ours");
+        QTest::addColumn<QStringList>("strangers"); // file names in ./plugins
+        QTest::addColumn<QString>("opened"); // then made writable by anyone
+        const QStringList around { "libAaaPlugin.so", "libZzzPlugin.so",
+            "libOrvUpdatePlugin.so.1" };
+        const QStringList planted { "libOrvUpdatePlugin.so" };
+        row("missingPluginWarnsOnce", false, QStringList(), QString());
+        row("pluginFoundAndCalledOnce", true, QStringList(), QString());
+        row("strangers alone", false, around, QString());
+        row("strangers beside ours", true, around, QString());
+        row("our name in another case", false, QStringList { "liborvupdateplugin.so" }, QString());
+        row("our name, working folder 0777", false, planted, QString("."));
+        row("our name, plugins folder 0777", false, planted, QString("plugins"));
+        row("our name, file 0666", false, planted, QString("plugins/libOrvUpdatePlugin.so"));
+    }
 
-void tst_MainWindow::startOnAPty()
-{
-    MainWindow w; // the bench's pty is not listed
-    StartOptions options;
-    options.port = pty->slavePath();
-    options.baudRate = 115200;
-    options.open = true;
-    w.applyStartOptions(options);
-    QVERIFY(w.port()->isOpen());
-    QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(pty->slavePath() + " "));
-    QCOMPARE(w.port()->baudRate(), 115200);
-    // Not a port the system lists, yet the scan keeps it.
-    w.slotUpdateSerialPort();
-    QVERIFY(w.port()->isOpen());
-}
+    void pluginLoading()
+    {
+        QFETCH(bool, ours);
+        QFETCH(QStringList, strangers);
+        QFETCH(QString, opened);
+        if (ours)
+            QVERIFY(work->installPlugin());
+        QDir().mkpath(QStringLiteral("plugins"));
+        for (const QString& name : strangers)
+            QVERIFY(QFile::copy(QStringLiteral(QUILLON_FOREIGN_PLUGIN), "plugins/" + name));
+        if (!opened.isEmpty())
+            QCOMPARE(chmod(qPrintable(opened), opened.endsWith(".so") ? 0666 : 0777), 0);
+        CapturedMessages messages;
+        {
+            MainWindow w;
+            const auto checks = [&messages] { return messages.filter("checkForUpdate"); };
+            QCOMPARE(bool(w.updateInterface()), ours);
+            QCOMPARE(boxes->texts(),
+                ours ? QStringList() : QStringList { "缺少 OrvUpdatePlugin.dll 库\t" });
+            for (const MsgBox::Call& call : boxes->calls)
+                QVERIFY(call.kind == MsgBox::Warning && call.title == "警告");
+            // The construction scan runs the one update check.
+            QCOMPARE(checks().size(), ours ? 1 : 0);
+            if (ours) {
+                QVERIFY(checks().first().contains("Quillon-Setup"));
+                w.slotUpdateSerialPort();
+                QCOMPARE(checks().size(), 1);
+                // Re-arming from the settings dialog allows one more.
+                w.slotAutoCheckUpdate(true);
+                w.slotUpdateSerialPort();
+                QCOMPARE(checks().size(), 2);
+                QSettings s("Settings.ini", QSettings::IniFormat);
+                QCOMPARE(s.value("CustomConfig/AutoUpdate").toBool(), true);
+            }
+        }
+        QVERIFY(messages.filter("foreign").isEmpty());
+        QVERIFY(!QFile::exists(QStringLiteral("foreign-plugin-ran")));
+        // The debug log says which file was refused and why.
+        const QStringList refused = messages.filter("not loaded:");
+        QCOMPARE(refused.size(), opened.isEmpty() ? 0 : 1);
+        if (!opened.isEmpty())
+            QVERIFY(
+                refused.first().endsWith(QDir::cleanPath(QDir::current().absoluteFilePath(opened))
+                    + " is writable by anyone"));
+    }
+
+    void pluginTrust_data()
+    {
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<uint>("me");
+        QTest::addColumn<PluginTrust::Verdict>("verdict");
+        using V = PluginTrust::Verdict;
+        row("my folder 0700", 1000u, uint(S_IFDIR | 0700), 1000u, V::Trusted);
+        row("root's folder 0755", 0u, uint(S_IFDIR | 0755), 1000u, V::Trusted);
+        row("someone else's", 1001u, uint(S_IFREG | 0644), 1000u, V::ForeignOwner);
+        row("mine as root, not", 1000u, uint(S_IFREG | 0644), 0u, V::ForeignOwner);
+        row("group may write", 1000u, uint(S_IFDIR | 0775), 1000u, V::GroupWritable);
+        row("anyone may write", 1000u, uint(S_IFDIR | 0777), 1000u, V::OtherWritable);
+        row("sticky like /tmp", 0u, uint(S_IFDIR | 01777), 1000u, V::OtherWritable);
+        row("file 0606", 1000u, uint(S_IFREG | 0606), 1000u, V::OtherWritable);
+    }
+
+    void pluginTrust()
+    {
+        QFETCH(uint, owner);
+        QFETCH(uint, mode);
+        QFETCH(uint, me);
+        QTEST(PluginTrust::judge(owner, mode, me), "verdict");
+    }
+
+    void changeLogSeed_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("missing") << -1 << true;
+        QTest::newRow("63 bytes") << 63 << true;
+        QTest::newRow("64 bytes") << 64 << false;
+    }
+
+    void changeLogSeed()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, rewritten);
+        if (size >= 0) {
+            QFile f("change.log");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(size, 'x'));
+        }
+        MainWindow w;
+        QFile f("change.log");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        if (rewritten) {
+            QVERIFY(text.startsWith("/" + QString(95, '*') + "\n* 项目名称：Quillon\n"));
+            QVERIFY(text.contains("* 项目简介：一个串口通信应用程序\n* 创建日期：2022.05.11\n"));
+            QVERIFY(text.endsWith(QString(95, '*') + "/\n\n"));
+        } else {
+            QCOMPARE(text, QString(64, 'x'));
+        }
+    }
+
+    void sendAreaWrittenOnEveryChange()
+    {
+        MainWindow w;
+        QTest::keyClicks(w.form()->sendDataTextEdit, "ab");
+        QSettings s("Settings.ini", QSettings::IniFormat);
+        QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("ab"));
+        QTest::keyClicks(w.form()->sendDataTextEdit, "c");
+        s.sync();
+        QCOMPARE(s.value("SendAreaData/SendData").toString(), QString("abc"));
+    }
+
+    void showHideOperator()
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto* ui = w.form();
+        QStringList states; // the two areas and the action's text
+        for (int i = 0; i < 2; ++i) {
+            ui->actionOperator->trigger();
+            states << QStringList({ ui->controlAreaGroupBox->isVisible() ? "shown" : "hidden",
+                                      ui->advancedGroupBox->isVisible() ? "shown" : "hidden",
+                                      ui->actionOperator->text() })
+                          .join(' ');
+        }
+        QCOMPARE(states, QStringList({ "hidden hidden 操作显示(&H)", "shown shown 操作隐藏(&H)" }));
+        QCOMPARE(ui->actionOperator->toolTip(), QString("操作隐藏"));
+    }
+
+    void selectionGoesToClipboard()
+    {
+        MainWindow w;
+        // What was copied, and the selection's length in the status bar.
+        const auto copied = [&w] {
+            return QGuiApplication::clipboard()->text() + " | "
+                + labelTexts(w, { "selLabel" }).first();
+        };
+        w.form()->recvShowText->appendPlainText("第一行\nsecond");
+        w.form()->recvShowText->selectAll();
+        QCOMPARE(copied(), QString("第一行\nsecond | Sel: 10"));
+        w.form()->recvShowText->clearSelection();
+        QCOMPARE(copied(), QString("第一行\nsecond | Sel: 10"));
+        // A word the user double-clicks.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TextBrowser* view = w.form()->recvShowText;
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->positionRect(6).center());
+        QCOMPARE(copied(), QString("second | Sel: 6"));
+    }
+
+    void startOptions_data()
+    {
+        using P = StartOptions::Parse;
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<P>("result");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("baud");
+        using L = QStringList;
+        row("none: as always", L {}, P::Ok, "", 0);
+        row("port, rate, open", L { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" }, P::Ok,
+            "/dev/ttyUSB0", 115200);
+        row("relative path from the caller's folder", L { "--port=sim/../ttySIM0" }, P::Ok,
+            "/home/u/ttySIM0", 0);
+        row("bare device name", L { "--port", "ttyACM0" }, P::Ok, "ttyACM0", 0);
+        row("rate not offered", L { "--baud", "12345" }, P::Error, "", 0);
+        row("unknown option", L { "--bogus" }, P::Error, "", 0);
+        row("missing value", L { "--port" }, P::Error, "", 0);
+        row("language for this run", L { "--lang", "en" }, P::Ok, "", 0);
+        row("language not offered", L { "--lang", "fr" }, P::Error, "", 0);
+        row("help", L { "--help" }, P::Help, "", 0);
+        row("version", L { "-v" }, P::Version, "", 0);
+    }
+
+    void startOptions()
+    {
+        using P = StartOptions::Parse;
+        QFETCH(QStringList, arguments);
+        QFETCH(StartOptions::Parse, result);
+        QFETCH(QString, port);
+        arguments.prepend("quillon");
+        StartOptions options;
+        QString message;
+        QCOMPARE(StartOptions::parse(arguments, "/home/u", &options, &message), result);
+        QCOMPARE(StartOptions::asksForTextOnly(arguments),
+            result == StartOptions::Parse::Help || result == StartOptions::Parse::Version);
+        QCOMPARE(message.isEmpty(), result == StartOptions::Parse::Ok);
+        if (result == StartOptions::Parse::Version)
+            QCOMPARE(message, QString("quillon 2.8.2\n"));
+        QCOMPARE(options.port, port);
+        QTEST(options.baudRate, "baud");
+        QCOMPARE(options.open, arguments.contains("--open"));
+        QCOMPARE(
+            options.language, QString(result == P::Ok && arguments.contains("en") ? "en" : ""));
+    }
+
+    void startOnAPty()
+    {
+        MainWindow w; // the bench's pty is not listed
+        StartOptions options;
+        options.port = pty->slavePath();
+        options.baudRate = 115200;
+        options.open = true;
+        w.applyStartOptions(options);
+        QVERIFY(w.port()->isOpen());
+        QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(pty->slavePath() + " "));
+        QCOMPARE(w.port()->baudRate(), 115200);
+        // Not a port the system lists, yet the scan keeps it.
+        w.slotUpdateSerialPort();
+        QVERIFY(w.port()->isOpen());
+    }
+};
 
 QTEST_MAIN(tst_MainWindow)
 #include "tst_mainwindow.moc"
