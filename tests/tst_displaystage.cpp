@@ -23,6 +23,14 @@ QString numberedLine(int i, int width = 30)
         + QString(width, QLatin1Char(char('a' + i % 26)));
 }
 
+QStringList numberedLineList(int from, int count)
+{
+    QStringList lines;
+    for (int i = from; i < from + count; ++i)
+        lines << numberedLine(i);
+    return lines;
+}
+
 // A view that keeps its lines, a line counter with a limit, the record, and the clocks. Steps
 // are applied in the order they come, those handed in while applying (a nested event loop)
 // behind the rest, as the window does.
@@ -54,13 +62,7 @@ struct Bench {
                 return QTime(12, 0).addMSecs(int(now));
             });
     }
-    DisplayStage::Limit limit() const
-    {
-        DisplayStage::Limit limit;
-        limit.linesLeft = maxLines - lines;
-        limit.maxLines = maxLines;
-        return limit;
-    }
+    DisplayStage::Limit limit() const { return { maxLines - lines, maxLines }; }
     void apply(const DisplayStage::Steps& steps)
     {
         queued += steps.toList();
@@ -106,6 +108,17 @@ struct Bench {
         DisplayStage::TickResult result = stage.tick(settings, limit());
         apply(result.steps);
         return result;
+    }
+    void ticks(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            tick();
+    }
+    // Bytes received, then a tick.
+    void feed(const QByteArray& bytes)
+    {
+        stage.receive(bytes);
+        tick();
     }
     // Ticks until the stage may rest or nothing changes any more.
     void settle(int maxTicks = 2000)
@@ -168,11 +181,8 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
     // An 8 s hold at ~30 KB/s: far more than four slices arrive.
     b.stage.setHeld(true);
     int next = 10;
-    for (int t = 0; t < 800; ++t) {
-        b.stage.receive(numberedLines(next, 8));
-        next += 8;
-        b.tick();
-    }
+    for (int t = 0; t < 800; ++t, next += 8)
+        b.feed(numberedLines(next, 8));
     QCOMPARE(b.everDrawn.size(), before);
     QVERIFY(b.stage.queuedChars() > 4 * b.stage.sliceBytes());
 
@@ -188,23 +198,18 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
         return;
     }
     QCOMPARE(b.everDrawn.size(), next);
-    for (int i = 0; i < next; ++i) {
-        const QString& line = b.everDrawn.at(i);
-        if (hex)
-            QVERIFY2(line.startsWith(rxMarker() + "6C 69 6E 65 "), qPrintable(line.left(40)));
-        else
-            QCOMPARE(line, numberedLine(i));
-    }
+    if (!hex)
+        QCOMPARE(b.everDrawn, numberedLineList(0, next));
+    for (const QString& line : b.everDrawn)
+        QVERIFY2(!hex || line.startsWith(rxMarker() + "6C 69 6E 65 "), qPrintable(line.left(40)));
 }
 
 void tst_DisplayStage::ownLinesStayBehindFormattedLines()
 {
     Bench b;
     b.open();
-    b.stage.receive("rx zero\n");
-    b.tick(); // drawn now: the next redraw waits 40 ms
-    b.stage.receive("rx one\nrx two\n");
-    b.tick();
+    b.feed("rx zero\n"); // drawn now: the next redraw waits 40 ms
+    b.feed("rx one\nrx two\n");
     QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
     b.line(QStringLiteral("TX→◇echo"));
     QCOMPARE(b.view,
@@ -213,11 +218,9 @@ void tst_DisplayStage::ownLinesStayBehindFormattedLines()
 
     // Held: the own line waits with the received ones and keeps its place.
     b.stage.setHeld(true);
-    b.stage.receive("rx three\n");
-    b.tick();
+    b.feed("rx three\n");
     b.line(QStringLiteral("notice"));
-    b.stage.receive("rx four\n");
-    b.tick();
+    b.feed("rx four\n");
     QCOMPARE(b.view.size(), 4);
     b.stage.setHeld(false);
     b.tick();
@@ -243,10 +246,7 @@ void tst_DisplayStage::clearLeavesNoOlderLines()
     QCOMPARE(b.lines, b.view.size());
     // Nothing was lost on the way: every line was recorded once. Lines of a view that was
     // cleared before its redraw are recorded (saved with it), not drawn.
-    const QStringList recorded = b.recorded.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(recorded.size(), 250);
-    for (int i = 0; i < 250; ++i)
-        QCOMPARE(recorded.at(i), numberedLine(i));
+    QCOMPARE(b.recorded.split('\n', Qt::SkipEmptyParts), numberedLineList(0, 250));
     for (int i = 1; i < b.everDrawn.size(); ++i)
         QVERIFY(b.everDrawn.at(i) > b.everDrawn.at(i - 1));
 }
@@ -280,20 +280,13 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
         frame = (mode == FrontDelimiterWrap ? QByteArray::fromHex("AA55") : QByteArray("\x0b\x0c"))
             + frame + "\r\n";
         stream += frame;
-        QString text;
-        for (char c : frame)
-            text += QStringLiteral("%1 ").arg(uchar(c), 2, 16, QLatin1Char('0')).toUpper();
-        frames << rxMarker() + text;
+        frames << rxMarker() + QString::fromLatin1(frame.toHex(' ').toUpper()) + ' ';
     }
     // Arriving whole frames at a time, as a board sends them.
-    for (int at = 0; at < stream.size(); at += 22 * 25) {
-        b.stage.receive(stream.mid(at, 22 * 25));
-        b.tick();
-    }
-    for (int i = 0; i < 100; ++i)
-        b.tick();
-    const int shown = 300;
-    QCOMPARE(b.everDrawn, frames.mid(0, shown));
+    for (int at = 0; at < stream.size(); at += 22 * 25)
+        b.feed(stream.mid(at, 22 * 25));
+    b.ticks(100);
+    QCOMPARE(b.everDrawn, frames);
 }
 
 void tst_DisplayStage::drainEndsInEveryMode_data()
@@ -301,23 +294,18 @@ void tst_DisplayStage::drainEndsInEveryMode_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("hex");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("lines");
-    const QString rx = rxMarker();
-    QTest::newRow("newline text, prompt")
-        << int(NewlineWrap) << false << QByteArray("boot\r\nlogin: ")
-        << QStringList { rx + "boot", rx + "login: " };
-    QTest::newRow("newline hex") << int(NewlineWrap) << true << QByteArray("A\nB")
-                                 << QStringList { rx + "41 0A ", rx + "42 " };
-    QTest::newRow("frame-time text") << int(FrameTimeWrap) << false << QByteArray("ab\ncd")
-                                     << QStringList { rx + "ab", rx + "cd" };
-    QTest::newRow("front hex, last frame")
-        << int(FrontDelimiterWrap) << true << QByteArray::fromHex("AA01AA02")
-        << QStringList { rx + "AA 01 ", rx + "AA 02 " };
-    QTest::newRow("back hex, unfinished")
-        << int(BackDelimiterWrap) << true << QByteArray::fromHex("010D0A03")
-        << QStringList { rx + "01 0D 0A ", rx + "03 " };
-    QTest::newRow("front text") << int(FrontDelimiterWrap) << false << QByteArray("#a#b")
-                                << QStringList { rx + "#a#b" };
+    QTest::addColumn<QStringList>("lines"); // without their marker
+    const auto add
+        = [](const char* tag, int mode, bool hex, const QByteArray& bytes,
+              const QStringList& lines) { QTest::newRow(tag) << mode << hex << bytes << lines; };
+    add("newline text, prompt", NewlineWrap, false, "boot\r\nlogin: ", { "boot", "login: " });
+    add("newline hex", NewlineWrap, true, "A\nB", { "41 0A ", "42 " });
+    add("frame-time text", FrameTimeWrap, false, "ab\ncd", { "ab", "cd" });
+    add("front hex, last frame", FrontDelimiterWrap, true, QByteArray::fromHex("AA01AA02"),
+        { "AA 01 ", "AA 02 " });
+    add("back hex, unfinished", BackDelimiterWrap, true, QByteArray::fromHex("010D0A03"),
+        { "01 0D 0A ", "03 " });
+    add("front text", FrontDelimiterWrap, false, "#a#b", { "#a#b" });
 }
 
 void tst_DisplayStage::drainEndsInEveryMode()
@@ -326,12 +314,13 @@ void tst_DisplayStage::drainEndsInEveryMode()
     QFETCH(bool, hex);
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, lines);
+    for (QString& line : lines)
+        line.prepend(rxMarker());
     Bench b(mode, hex);
     b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
     b.settings.backText = QStringLiteral("0D 0A");
     b.open();
-    b.stage.receive(bytes);
-    b.tick();
+    b.feed(bytes);
     b.stage.portClosed();
     bool stopped = false;
     for (int i = 0; i < 100 && !stopped; ++i)
@@ -353,8 +342,7 @@ void tst_DisplayStage::openDuringDrainKeepsSessionsApart()
 {
     Bench b;
     b.open();
-    b.stage.receive("first\nlogin: ");
-    b.tick();
+    b.feed("first\nlogin: ");
     b.stage.portClosed();
     // Reopened before any tick could drain the rest.
     b.open();
@@ -375,8 +363,7 @@ void tst_DisplayStage::timeStampPerLine()
     b.open();
     // Each line costs the clock 1 ms: every line gets its own stamp.
     b.msPerClockRead = 1;
-    b.stage.receive("a\nb\nc\n");
-    b.tick();
+    b.feed("a\nb\nc\n");
     b.settle(5);
     QCOMPARE(b.view.size(), 3);
     QStringList stamps;
@@ -388,8 +375,7 @@ void tst_DisplayStage::timeStampPerLine()
     // A burst within one millisecond reads the wall clock once.
     b.msPerClockRead = 0;
     const int reads = b.wallReads;
-    b.stage.receive(numberedLines(0, 500));
-    b.tick();
+    b.feed(numberedLines(0, 500));
     QCOMPARE(b.wallReads - reads, 1);
     QVERIFY(b.view.last().startsWith(QStringLiteral("[12:00:00.")));
 }
@@ -402,20 +388,13 @@ void tst_DisplayStage::nestedTickDoesNothing()
     // arrive and the timer ticks inside it. Its steps wait behind the ones being applied.
     int nested = 0;
     b.onFormat = [&] {
-        if (nested++ < 3) {
-            b.stage.receive(numberedLines(100 + nested, 1));
-            b.tick();
-        }
+        if (nested++ < 3)
+            b.feed(numberedLines(100 + nested, 1));
     };
-    b.stage.receive(numberedLines(0, 5));
-    b.tick();
+    b.feed(numberedLines(0, 5));
     b.onFormat = nullptr;
     b.settle(20);
-    QStringList expected;
-    for (int i = 0; i < 5; ++i)
-        expected << numberedLine(i);
-    for (int i = 1; i <= 3; ++i)
-        expected << numberedLine(100 + i);
+    const QStringList expected = numberedLineList(0, 5) + numberedLineList(101, 3);
     QCOMPARE(b.everDrawn, expected);
     QCOMPARE(b.recorded, expected.join('\n') + '\n');
 }
@@ -425,11 +404,9 @@ void tst_DisplayStage::upgradeModeStillDrawsAndStops()
     Bench b;
     b.open();
     b.tick();
-    b.stage.receive("before\n");
-    b.tick(); // formatted, not yet drawn
+    b.feed("before\n"); // formatted, not yet drawn
     b.settings.upgrade = true;
-    b.stage.receive("menu\n");
-    b.tick();
+    b.feed("menu\n");
     b.settle(10);
     QCOMPARE(b.view, QStringList { rxMarker() + "before" });
     QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
@@ -516,10 +493,8 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
     b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
     b.open();
     if (path == QLatin1String("live")) {
-        for (int at = 0; at < stream.size(); at += 1500) {
-            b.stage.receive(stream.mid(at, 1500));
-            b.tick();
-        }
+        for (int at = 0; at < stream.size(); at += 1500)
+            b.feed(stream.mid(at, 1500));
         b.stage.portClosed();
     } else {
         b.stage.receive(stream);
