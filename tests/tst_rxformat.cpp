@@ -17,6 +17,12 @@ template <typename... T> void row(const char* tag, const T&... values)
     (QTest::newRow(tag) << ... << values);
 }
 
+// The columns of a data table: their types, then their names in the same order.
+template <typename... T, typename... Name> void columns(const Name&... names)
+{
+    (QTest::addColumn<T>(names), ...);
+}
+
 QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
 
 // Reference hex rendering of non-empty bytes, built independently of the lookup table.
@@ -242,10 +248,7 @@ void TestRxFormat::markers()
 
 void TestRxFormat::linePrefix_data()
 {
-    QTest::addColumn<bool>("showTime");
-    QTest::addColumn<QString>("marker");
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<QString>("expected");
+    columns<bool, QString, QTime, QString>("showTime", "marker", "time", "expected");
 
     row("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
     row("tx with time", true, txMarker(), QTime(9, 5, 7, 42), "[09:05:07.042]TX→◇");
@@ -284,8 +287,7 @@ void TestRxFormat::prefixCacheFollowsItsInputs()
 
 void TestRxFormat::foldCrLf_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArray>("expected");
+    columns<QByteArray, QByteArray>("bytes", "expected");
     const auto add = [](const char* tag, const QByteArray& bytes, const QByteArray& expected) {
         row(tag, bytes, expected);
     };
@@ -309,9 +311,7 @@ void TestRxFormat::foldCrLf()
 
 void TestRxFormat::formatTextLines_data()
 {
-    QTest::addColumn<QByteArray>("received");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("lines");
+    columns<QByteArray, QString, int>("received", "expected", "lines");
 
     const QString rx = rxMarker();
     const QChar nul(0);
@@ -402,9 +402,7 @@ void TestRxFormat::lineSinkMayEmptyTheOutput()
 
 void TestRxFormat::formatHexLine_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("showTime");
-    QTest::addColumn<QString>("expected");
+    columns<QByteArray, bool, QString>("bytes", "showTime", "expected");
 
     QByteArray all;
     for (int i = 0; i < 256; ++i)
@@ -434,8 +432,7 @@ void TestRxFormat::formatHexLine()
 
 void TestRxFormat::delimiterBytes_data()
 {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("expected");
+    columns<QString, QByteArray>("typed", "expected");
 
     row("CR LF", "0D 0A", QByteArray("\r\n"));
     row("lower case without blanks", "0d0a", QByteArray("\r\n"));
@@ -454,9 +451,7 @@ void TestRxFormat::delimiterBytes()
 
 void TestRxFormat::delimiterPresent_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("expected");
+    columns<QByteArray, QString, bool>("bytes", "typed", "expected");
 
     row("empty pattern", QByteArray("\r\n"), QString(), false);
     row("blank pattern", QByteArray("\r\n"), "   ", false);
@@ -481,11 +476,8 @@ void TestRxFormat::delimiterPresent()
 
 void TestRxFormat::gatePasses_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("pending");
-    QTest::addColumn<qint64>("elapsed"); // of a frame interval of 10 ms
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<bool>("expected");
+    // elapsed: of a frame interval of 10 ms
+    columns<int, QByteArray, qint64, bool, bool>("mode", "pending", "elapsed", "found", "expected");
 
     const QByteArray below(NewlineFlushBytes - 1, 'x');
     const QByteArray at(NewlineFlushBytes, 'x');
@@ -531,11 +523,8 @@ void TestRxFormat::gatePasses()
 
 void TestRxFormat::moveCompleteLines_data()
 {
-    QTest::addColumn<QByteArray>("recv");
-    QTest::addColumn<QByteArray>("pending");
-    QTest::addColumn<int>("maxBytes");
-    QTest::addColumn<QByteArray>("expectedRecv");
-    QTest::addColumn<QByteArray>("expectedPending");
+    columns<QByteArray, QByteArray, int, QByteArray, QByteArray>(
+        "recv", "pending", "maxBytes", "expectedRecv", "expectedPending");
     const auto add
         = [](const char* tag, const QByteArray& recv, const QByteArray& pending, int maxBytes,
               const QByteArray& expectedRecv, const QByteArray& expectedPending) {
@@ -573,7 +562,7 @@ void TestRxFormat::moveCompleteLines()
 
 void TestRxFormat::moveCompleteLinesKeepsEveryByte_data()
 {
-    QTest::addColumn<int>("maxBytes");
+    columns<int>("maxBytes");
     row("no limit", INT_MAX);
     for (int limit : { 1, 3, 16, 100 })
         QTest::addRow("limit %d", limit) << limit;
@@ -617,11 +606,8 @@ void TestRxFormat::moveCompleteLinesKeepsEveryByte()
 void TestRxFormat::splitHexFrames_data()
 {
     // Bytes as hex text; the lines are shown without their prefix.
-    QTest::addColumn<QString>("data");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("delimiter");
-    QTest::addColumn<QString>("lines");
-    QTest::addColumn<QString>("remainder");
+    columns<QString, int, QString, QString, QString>(
+        "data", "mode", "delimiter", "lines", "remainder");
 
     const QString below = hexText(QByteArray(NewlineFlushBytes - 1, 'x'));
     const QString at = hexText(QByteArray(NewlineFlushBytes, 'x'));
@@ -706,12 +692,9 @@ void TestRxFormat::splitHexFrames()
 
 void TestRxFormat::displayStage_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("delimiter");
-    QTest::addColumn<QByteArrayList>("ticks"); // bytes received before each tick
-    QTest::addColumn<QString>("lines"); // shown, without their marker
-    QTest::addColumn<QByteArray>("leftover");
+    // ticks: bytes received before each tick; lines: shown, without their marker
+    columns<int, bool, QString, QByteArrayList, QString, QByteArray>(
+        "mode", "hex", "delimiter", "ticks", "lines", "leftover");
     const auto add
         = [](const char* tag, int mode, bool hex, const QString& delimiter,
               const QByteArrayList& ticks, const QString& lines, const QByteArray& leftover) {
@@ -784,9 +767,7 @@ void TestRxFormat::displayStage()
 
 void TestRxFormat::chunkingKeepsNewlineLines_data()
 {
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<int>("chunk");
-    QTest::addColumn<int>("maxBytes");
+    columns<bool, int, int>("hex", "chunk", "maxBytes");
     for (bool hex : { false, true })
         for (int chunk : { 1, 7, 4096 })
             for (int maxBytes : { INT_MAX, 512 })
@@ -820,10 +801,7 @@ void TestRxFormat::chunkingKeepsNewlineLines()
 
 void TestRxFormat::chunkingKeepsEveryHexByte_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<int>("chunk");
-    QTest::addColumn<int>("maxBytes");
+    columns<int, QByteArray, int, int>("mode", "stream", "chunk", "maxBytes");
 
     const QList<QPair<const char*, QByteArray>> streams {
         { "lines", textStream(11, 12000) },
@@ -888,8 +866,7 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
 
 void TestRxFormat::chunkingKeepsEveryTextByte_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("chunk");
+    columns<int, int>("mode", "chunk");
     for (int mode = 0; mode < 4; ++mode)
         for (int chunk : { 1, 7, 4096 })
             QTest::addRow("%s, chunks of %d", modeNames[mode], chunk) << mode << chunk;
@@ -913,19 +890,15 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
         QVERIFY(line.size() > rxMarker().size());
         shown += line.mid(rxMarker().size());
     }
-    QByteArray rest = stage.leftover();
-    QByteArray expected = stream;
-    QCOMPARE(
-        shown.toLatin1() + rest.replace('\n', QByteArray()), expected.replace('\n', QByteArray()));
+    QCOMPARE(shown.toLatin1() + stage.leftover().replace('\n', ""),
+        QByteArray(stream).replace('\n', ""));
     if (mode == NewlineWrap || mode == FrameTimeWrap)
         QVERIFY(stage.leftover().isEmpty());
 }
 
 void TestRxFormat::invalidBytesShowAsReplacement_data()
 {
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("view");
+    columns<QByteArray, QByteArray, QString>("codec", "bytes", "view");
     const QChar bad = QChar::ReplacementCharacter;
     // Invalid, cut by a line end, a byte order mark (a character here), cut by the close.
     row("UTF-8", QByteArray("UTF-8"), QByteArray("a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6"),
@@ -982,9 +955,7 @@ static QString describeSpans(const QVector<AnsiDecoder::Span>& spans)
 
 void TestRxFormat::ansiDecoder_data()
 {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("clean");
-    QTest::addColumn<QString>("spans");
+    columns<QString, QString, QString>("input", "clean", "spans");
     row("ESP-IDF log line", "\x1b[0;32mI (31) boot: ready\x1b[0m", "I (31) boot: ready",
         "0+18 fg2");
     row("bold, bright, partial resets", "a\x1b[1;91mb\x1b[22mc\x1b[39md", "abcd",
@@ -1020,12 +991,9 @@ void TestRxFormat::ansiDecoder()
 
 void TestRxFormat::textThroughTheStage_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<bool>("ansi");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("shown"); // the lines' text joined, markers left out
-    QTest::addColumn<QString>("green");
+    // shown: the lines' text joined, markers left out
+    columns<int, QByteArray, bool, QByteArray, QString, QString>(
+        "mode", "codec", "ansi", "bytes", "shown", "green");
     const QString han(3000, QChar(0x6e29)); // 温: past one line of 8192 bytes in GBK and UTF-8
     const QString utf8 = QString::fromUtf8("温度 23.5°C ✓") + han;
     const QString gbk = QString::fromUtf8("温度 23.5°C") + han;
