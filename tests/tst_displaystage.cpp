@@ -206,15 +206,14 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
 
 void tst_DisplayStage::ownLinesStayBehindFormattedLines()
 {
+    const QString rx = rxMarker();
     Bench b;
     b.open();
     b.feed("rx zero\n"); // drawn now: the next redraw waits 40 ms
     b.feed("rx one\nrx two\n");
     QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
     b.line(QStringLiteral("TX→◇echo"));
-    QCOMPARE(b.view,
-        QStringList(
-            { rxMarker() + "rx zero", rxMarker() + "rx one", rxMarker() + "rx two", "TX→◇echo" }));
+    QCOMPARE(b.view, QStringList({ rx + "rx zero", rx + "rx one", rx + "rx two", "TX→◇echo" }));
 
     // Held: the own line waits with the received ones and keeps its place.
     b.stage.setHeld(true);
@@ -224,8 +223,7 @@ void tst_DisplayStage::ownLinesStayBehindFormattedLines()
     QCOMPARE(b.view.size(), 4);
     b.stage.setHeld(false);
     b.tick();
-    QCOMPARE(
-        b.view.mid(4), QStringList({ rxMarker() + "rx three", "notice", rxMarker() + "rx four" }));
+    QCOMPARE(b.view.mid(4), QStringList({ rx + "rx three", "notice", rx + "rx four" }));
 }
 
 void tst_DisplayStage::clearLeavesNoOlderLines()
