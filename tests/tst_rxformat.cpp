@@ -84,24 +84,21 @@ struct StageDriver {
         tick();
     }
     void feed(const QByteArray& bytes) { stage.receive(bytes); }
-    void tick()
+    void tick(int count = 1)
     {
-        now += 10;
-        stage.fixSlice(maxBytes);
-        for (const DisplayStage::Step& step : stage.tick(settings).steps) {
-            if (step.kind == DisplayStage::Step::Draw) {
-                for (const AnsiDecoder::Span& span : step.spans)
-                    if (AnsiDecoder::foreground(span.format) == 2)
-                        green += step.text.mid(span.start, span.length);
-                drawn += step.text + QLatin1Char('\n');
-            } else if (step.kind == DisplayStage::Step::Format)
-                lines += step.counted;
+        for (int i = 0; i < count; ++i) {
+            now += 10;
+            stage.fixSlice(maxBytes);
+            for (const DisplayStage::Step& step : stage.tick(settings).steps) {
+                if (step.kind == DisplayStage::Step::Draw) {
+                    for (const AnsiDecoder::Span& span : step.spans)
+                        if (AnsiDecoder::foreground(span.format) == 2)
+                            green += step.text.mid(span.start, span.length);
+                    drawn += step.text + QLatin1Char('\n');
+                } else if (step.kind == DisplayStage::Step::Format)
+                    lines += step.counted;
+            }
         }
-    }
-    void ticks(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            tick();
     }
     void feedInChunks(const QByteArray& stream, int chunk)
     {
@@ -116,7 +113,16 @@ struct StageDriver {
     QByteArray leftover() const { return pending() + recvBuffer(); }
 };
 
-// Deterministic streams for the chunking tests.
+// Deterministic streams for the chunking tests, from random runs of the alphabet's characters.
+QByteArray run(
+    QRandomGenerator& random, int length, const char* alphabet = "abcdefghijklmnopqrstuvwxyz")
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes += alphabet[random.bounded(int(strlen(alphabet)))];
+    return bytes;
+}
+
 QByteArray textStream(quint32 variant, int size)
 {
     QRandomGenerator random(variant);
@@ -125,20 +131,12 @@ QByteArray textStream(quint32 variant, int size)
     QByteArray stream;
     while (stream.size() < size) {
         const int kind = random.bounded(10);
-        if (kind == 2) {
+        if (kind == 2)
             stream += QByteArray(random.bounded(1, 4), '\0');
-        } else if (kind < 5) {
-            stream += pieces[kind];
-        } else {
-            const int length = random.bounded(1, 300);
-            for (int i = 0; i < length; ++i)
-                stream += char('a' + random.bounded(26));
-            stream += '\n';
-        }
+        else
+            stream += kind < 5 ? pieces[kind] : run(random, random.bounded(1, 300)) + '\n';
     }
-    if (!stream.endsWith('\n'))
-        stream += '\n';
-    return stream;
+    return stream.endsWith('\n') ? stream : stream + '\n';
 }
 
 QByteArray binaryStream(quint32 variant, int size)
@@ -150,28 +148,14 @@ QByteArray binaryStream(quint32 variant, int size)
     return stream + '\n';
 }
 
-// A long run without newline or delimiter, framed by short lines.
-QByteArray unterminatedStream(quint32 variant)
-{
-    QRandomGenerator random(variant);
-    QByteArray stream = "head\n";
-    for (int i = 0; i < 20000; ++i)
-        stream += char('a' + random.bounded(26));
-    return stream + "\ntail\n";
-}
-
+// Lines of letters with '#' among them, then a run past the flush size without either end.
 QByteArray lettersStream(quint32 variant)
 {
     QRandomGenerator random(variant);
     QByteArray stream;
-    while (stream.size() < 12000) {
-        const int length = random.bounded(0, 200);
-        for (int i = 0; i < length; ++i)
-            stream += "abcdefgh#xyz"[random.bounded(12)];
-        stream += '\n';
-    }
-    stream += QByteArray(9000, 'q'); // past the flush size without a newline or '#'
-    return stream + '\n';
+    while (stream.size() < 12000)
+        stream += run(random, random.bounded(0, 200), "abcdefgh#xyz") + '\n';
+    return stream + QByteArray(9000, 'q') + '\n';
 }
 
 const char* const modeNames[] = { "newline", "frame", "front", "back" };
@@ -531,10 +515,7 @@ void TestRxFormat::moveCompleteLinesKeepsEveryByte()
     QRandomGenerator random { quint32(maxBytes) };
     QByteArray fed, taken, recv, pending;
     for (int round = 0; round < 3000; ++round) {
-        QByteArray chunk;
-        const int length = random.bounded(0, 40);
-        for (int i = 0; i < length; ++i)
-            chunk += random.bounded(6) == 0 ? '\n' : char('a' + random.bounded(26));
+        const QByteArray chunk = run(random, random.bounded(0, 40), "abcde\n");
         recv += chunk;
         fed += chunk;
 
@@ -570,7 +551,6 @@ void TestRxFormat::splitHexFrames_data()
     const QString at = hexText(QByteArray(NewlineFlushBytes, 'x'));
     const QString atLine = at + '\n';
 
-    // Newline wrap.
     row("newline: two lines", "01 0A 02 0A", 0, "", "01 0A \n02 0A ", "");
     row("newline: short tail put back", "01 0A 02 03", 0, "", "01 0A ", "02 03");
     row("newline: only newlines", "0A 0A", 0, "", "0A \n0A ", "");
@@ -582,11 +562,9 @@ void TestRxFormat::splitHexFrames_data()
     row("newline: line then 8192 tail", "61 0A " + at, 0, "", "61 0A \n" + at, "");
     row("newline: delimiters ignored", "AA 01 0A", 0, "AA", "AA 01 0A ", "");
 
-    // Frame-time wrap.
     row("frame: all in one line", "01 0A 02", 1, "", "01 0A 02 ", "");
     row("frame: long data cut into lines", at + "61 62", 1, "", atLine + "61 62 ", "");
 
-    // Back-delimiter wrap.
     row("back: CR LF keeps 03", "01 02 0D 0A 03", 3, "0D 0A", "01 02 0D 0A ", "03");
     row("back: frames", "AA 01 BB AA 02 BB", 3, "BB", "AA 01 BB \nAA 02 BB ", "");
     row("back: tail ending with newline shown", "01 BB 02 0A", 3, "BB", "01 BB \n02 0A ", "");
@@ -600,7 +578,6 @@ void TestRxFormat::splitHexFrames_data()
     row("back: empty delimiter, 8192", at, 3, "", at, "");
     row("back: empty delimiter, newline at the end", "01 0A 02 0A", 3, "", "01 0A 02 0A ", "");
 
-    // Front-delimiter wrap.
     const QString frameBelow = "AA " + hexText(QByteArray(NewlineFlushBytes - 2, 'x'));
     row("front: AA 02 goes back", "AA 01 AA 02", 2, "AA", "AA 01 ", "AA 02");
     row("front: bytes before the first", "01 02 AA 03 AA 04", 2, "AA", "01 02 \nAA 03 ", "AA 04");
@@ -619,7 +596,6 @@ void TestRxFormat::splitHexFrames_data()
     row("front: empty delimiter, 8192", at, 2, "", at, "");
     row("front: empty delimiter, newline at the end", "01 0A", 2, "", "01 0A ", "");
 
-    // Anything else.
     row("other mode formats nothing", "01 0A", 4, "AA", "", "");
     row("empty data", "", 0, "", "", "");
 }
@@ -755,11 +731,11 @@ void TestRxFormat::chunkingKeepsEveryHexByte_data()
 {
     columns<int, QByteArray, int, int>("mode", "stream", "chunk", "maxBytes");
 
-    const QList<QPair<const char*, QByteArray>> streams {
-        { "lines", textStream(11, 12000) },
+    QRandomGenerator random(13);
+    // The last: a long run without newline or delimiter, framed by short lines.
+    const QList<QPair<const char*, QByteArray>> streams { { "lines", textStream(11, 12000) },
         { "binary", binaryStream(12, 12000) },
-        { "unterminated", unterminatedStream(13) },
-    };
+        { "unterminated", "head\n" + run(random, 20000) + "\ntail\n" } };
     for (int mode = 0; mode < 4; ++mode)
         for (const auto& stream : streams)
             for (int chunk : { 1, 7, 4096 })
@@ -807,7 +783,7 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
         if (QTest::currentTestFailed())
             return;
     }
-    stage.ticks(100);
+    stage.tick(100);
     check(true);
     QCOMPARE(fed, stream);
 
@@ -834,7 +810,7 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
     const QByteArray stream = lettersStream(quint32(mode * 10 + chunk));
     StageDriver stage(mode, false, QStringLiteral("23"));
     stage.feedInChunks(stream, chunk);
-    stage.ticks(100);
+    stage.tick(100);
 
     QString shown;
     for (const QString& line : linesOf(stage.out())) {
@@ -875,7 +851,7 @@ void TestRxFormat::invalidBytesShowAsReplacement()
         stage.settings.codec = codec;
         stage.feed(bytes);
         stage.stage.portClosed();
-        stage.ticks(10);
+        stage.tick(10);
         QCOMPARE(linesOf(stage.out()).join('\n').remove(rxMarker()), view);
     }
 }
@@ -987,10 +963,10 @@ void TestRxFormat::textThroughTheStage()
             stage.feedInChunks(bytes, 1);
         } else {
             stage.feed(bytes.left(at));
-            stage.ticks(5);
+            stage.tick(5);
             stage.feed(bytes.mid(at));
         }
-        stage.ticks(10);
+        stage.tick(10);
         QCOMPARE(linesOf(stage.out()).join(QString()).remove(rxMarker()), shown);
         QCOMPARE(stage.green, green);
         if (at > NewlineFlushBytes + 8)
