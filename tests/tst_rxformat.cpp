@@ -160,33 +160,27 @@ QByteArray lettersStream(quint32 variant)
 
 const char* const modeNames[] = { "newline", "frame", "front", "back" };
 
+using Call = std::function<QVariant()>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Call)
 
 class TestRxFormat : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void linePrefix_data();
-    void linePrefix();
+    void conversions_data();
+    void conversions();
     void prefixCacheFollowsItsInputs();
 
-    void foldCrLf_data();
-    void foldCrLf();
     void formatTextLines_data();
     void formatTextLines();
     void lineSinkMayEmptyTheOutput();
     void formatHexLine_data();
     void formatHexLine();
 
-    void delimiterBytes_data();
-    void delimiterBytes();
-    void delimiterPresent_data();
-    void delimiterPresent();
-    void gatePasses_data();
-    void gatePasses();
-    void moveCompleteLines_data();
-    void moveCompleteLines();
     void moveCompleteLinesKeepsEveryByte_data();
     void moveCompleteLinesKeepsEveryByte();
     void splitHexFrames_data();
@@ -213,24 +207,150 @@ void TestRxFormat::initTestCase()
     QVERIFY2(QTextCodec::codecForName("GBK"), "the GBK codec is needed for received text");
 }
 
-void TestRxFormat::linePrefix_data()
+// What the pure conversions return: a table each, its rows the arguments and the result.
+void TestRxFormat::conversions_data()
 {
-    const auto row
-        = columns<bool, QString, QTime, QString>("showTime", "marker", "time", "expected");
-    row("markers", false, rxMarker() + txMarker(), QTime(), "RX←◆TX→◇");
-    row("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
-    row("tx with time", true, txMarker(), QTime(9, 5, 7, 42), "[09:05:07.042]TX→◇");
-    row("24-hour clock", true, rxMarker(), QTime(23, 59, 59, 999), "[23:59:59.999]RX←◆");
-    row("rx without time", false, rxMarker(), QTime(12, 0), "RX←◆");
-    row("without time ignores the clock", false, txMarker(), QTime(), "TX→◇");
+    const auto row = columns<Call, QVariant>("call", "expected");
+
+    const auto prefix = [&](const QByteArray& tag, bool showTime, const QString& marker, QTime time,
+                            const QString& expected) {
+        row(
+            "linePrefix: " + tag, [=] { return QVariant(linePrefix(showTime, marker, time)); },
+            expected);
+    };
+    prefix("markers", false, rxMarker() + txMarker(), QTime(), "RX←◆TX→◇");
+    prefix("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
+    prefix("tx with time", true, txMarker(), QTime(9, 5, 7, 42), "[09:05:07.042]TX→◇");
+    prefix("24-hour clock", true, rxMarker(), QTime(23, 59, 59, 999), "[23:59:59.999]RX←◆");
+    prefix("rx without time", false, rxMarker(), QTime(12, 0), "RX←◆");
+    prefix("without time ignores the clock", false, txMarker(), QTime(), "TX→◇");
+
+    const auto fold
+        = [&](const QByteArray& tag, const QByteArray& bytes, const QByteArray& expected) {
+              row(
+                  "foldCrLf: " + tag, [=] { return QVariant(foldCrLf(bytes)); }, expected);
+          };
+    fold("empty", QByteArray(), QByteArray());
+    fold("no CR", "a\nb", "a\nb");
+    fold("CR LF pairs", "A\r\nB\r\n", "A\nB\n");
+    fold("bare CR kept", "a\rb\r", "a\rb\r");
+    fold("LF CR not a pair", "a\n\rb", "a\n\rb");
+    fold("CR CR LF", "a\r\r\nb", "a\r\nb");
+    fold("CR LF CR LF", "\r\n\r\n", "\n\n");
+    fold("zero bytes kept", QByteArray("\0\r\n\0", 4), QByteArray("\0\n\0", 3));
+    fold("bare CR after a pair", "A\r\nB\rC\r", "A\nB\rC\r");
+    fold("final CR alone", "ab\r", "ab\r");
+
+    const auto delimiter = [&](const QByteArray& tag, const QString& typed,
+                               const QByteArray& expected) {
+        row(
+            "delimiterBytes: " + tag, [=] { return QVariant(delimiterBytes(typed)); }, expected);
+    };
+    delimiter("CR LF", "0D 0A", QByteArray("\r\n"));
+    delimiter("lower case without blanks", "0d0a", QByteArray("\r\n"));
+    delimiter("mask blanks of an empty field", "         ", QByteArray());
+    delimiter("empty", QString(), QByteArray());
+    delimiter("one byte with trailing blanks", "AA       ", QByteArray("\xAA"));
+    delimiter(
+        "ten bytes", "01 02 03 04 05 06 07 08 09 0A", hexBytes("01 02 03 04 05 06 07 08 09 0A"));
+    delimiter("single digit is a byte", "A", QByteArray("\n"));
+
+    const auto present
+        = [&](const QByteArray& tag, const QByteArray& bytes, const QString& typed, bool expected) {
+              row(
+                  "delimiterPresent: " + tag,
+                  [=] { return QVariant(delimiterPresent(bytes, typed)); }, expected);
+          };
+    present("empty pattern", QByteArray("\r\n"), QString(), false);
+    present("blank pattern", QByteArray("\r\n"), "   ", false);
+    present("empty bytes", QByteArray(), "0D 0A", false);
+    present("upper-case typed CR LF", hexBytes("01 0D 0A 02"), "0D 0A", true);
+    present("lower-case typed", hexBytes("01 0D 0A"), "0d 0a", true);
+    present("absent", hexBytes("01 02 03"), "0D 0A", false);
+    present("match starts mid-byte", hexBytes("0D 0A"), "d0", true);
+    present("mid-byte across bytes", hexBytes("1A A1"), "AA", true);
+    present("pattern longer than data", hexBytes("0D"), "0D 0A", false);
+    present("single digit", hexBytes("A0"), "a", true);
+    present("mask blanks around", hexBytes("AA"), " AA        ", true);
+    present("non-hex pattern", hexBytes("AA"), "zz", false);
+
+    // elapsed: of a frame interval of 10 ms
+    const auto gate = [&](const QByteArray& tag, int mode, const QByteArray& pending,
+                          qint64 elapsed, bool found, bool expected) {
+        row(
+            "gatePasses: " + tag,
+            [=] { return QVariant(gatePasses(WrapMode(mode), pending, elapsed, 10, found)); },
+            expected);
+    };
+    // elapsed: of a frame interval of 10 ms
+
+    const QByteArray below(NewlineFlushBytes - 1, 'x');
+    const QByteArray at(NewlineFlushBytes, 'x');
+
+    gate("newline: empty waits", 0, QByteArray(), 0, false, false);
+    gate("newline: ends with newline", 0, QByteArray("a\n"), 0, false, true);
+    gate("newline: newline inside only", 0, QByteArray("a\nb"), 0, false, false);
+    gate("newline: ends with CR waits", 0, QByteArray("a\r"), 0, false, false);
+    gate("newline: 10 bytes wait", 0, QByteArray(10, 'x'), 0, false, false);
+    gate("newline: 8191 wait", 0, below, 0, false, false);
+    gate("newline: 8192 flush", 0, at, 0, false, true);
+    gate("newline: found is no concern", 0, QByteArray("ab"), 99, true, false);
+
+    gate("frame: before the interval", 1, QByteArray("a"), 9, false, false);
+    gate("frame: at the interval", 1, QByteArray("a"), 10, false, true);
+    gate("frame: after the interval", 1, QByteArray("a"), 11, false, true);
+    gate("frame: empty pending passes", 1, QByteArray(), 10, false, true);
+    gate("frame: size is no concern", 1, at, 0, false, false);
+
+    for (int mode : { 2, 3 }) {
+        const QByteArray name = modeNames[mode];
+        gate(name + ": delimiter found", mode, "a", 0, true, true);
+        gate(name + ": not found waits", mode, "a\n", 99, false, false);
+        gate(name + ": empty waits", mode, {}, 99, false, false);
+        gate(name + ": 8191 wait", mode, below, 0, false, false);
+        gate(name + ": 8192 bound", mode, at, 0, false, true);
+    }
+
+    gate("other mode passes", 4, QByteArray(), 0, false, true);
+    gate("negative mode passes", -1, QByteArray("a"), 0, false, true);
+
+    // The bytes left in the receive buffer | the pending ones.
+    const auto move = [&](const QByteArray& tag, QByteArray recv, QByteArray pending, int maxBytes,
+                          const QByteArray& expectedRecv, const QByteArray& expectedPending) {
+        row(
+            "moveCompleteLines: " + tag,
+            [=]() mutable {
+                moveCompleteLines(recv, pending, maxBytes);
+                return QVariant(recv + '|' + pending);
+            },
+            expectedRecv + '|' + expectedPending);
+    };
+    const int none = INT_MAX;
+    move("empty buffer", "", "p", none, "", "p");
+    move("no newline: all moves", "abc", "", none, "", "abc");
+    move("appends to pending", "abc", "xy", none, "", "xyabc");
+    move("ends with newline", "a\nb\n", "", none, "", "a\nb\n");
+    move("tail waits", "a\nb\nc", "", none, "c", "a\nb\n");
+    move("lone newline", "\n", "", none, "", "\n");
+    move("slice: first line only", "aa\nbb\ncc\n", "", 4, "bb\ncc\n", "aa\n");
+    move("slice: last newline within", "a\nb\ncccc\n", "", 5, "cccc\n", "a\nb\n");
+    move("slice: newline on the last byte allowed", "abc\ndef\n", "", 4, "def\n", "abc\n");
+    move(
+        "slice: newline one past the limit moves the slice", "abcd\nef\n", "", 4, "\nef\n", "abcd");
+    move("slice: newline past the limit", "abcd\nef", "", 4, "\nef", "abcd");
+    move("slice: buffer not longer than the limit", "ab\ncd\n", "", 6, "", "ab\ncd\n");
+    move("slice: no newline at all", "abcdefgh", "", 4, "efgh", "abcd");
+    move("slice: tail waits", "ab\ncdefg", "p", 4, "cdefg", "pab\n");
+    move("zero limit is no limit", "a\nb\n", "", 0, "", "a\nb\n");
 }
 
-void TestRxFormat::linePrefix()
+void TestRxFormat::conversions()
 {
-    QFETCH(bool, showTime);
-    QFETCH(QString, marker);
-    QFETCH(QTime, time);
-    QTEST(RxFormat::linePrefix(showTime, marker, time), "expected");
+    QFETCH(Call, call);
+    QFETCH(QVariant, expected);
+    const QVariant actual = call();
+    QCOMPARE(actual.userType(), expected.userType());
+    QCOMPARE(actual.toByteArray(), expected.toByteArray()); // as bytes: printed escaped
 }
 
 void TestRxFormat::prefixCacheFollowsItsInputs()
@@ -250,27 +370,6 @@ void TestRxFormat::prefixCacheFollowsItsInputs()
         QStringList({ "[12:00:00.000]RX←◆", "[12:00:00.000]RX←◆", "[12:00:00.001]RX←◆",
             "[12:00:00.001]TX→◇", "TX→◇", "RX←◆", "[12:00:00.002]RX←◆", "[00:00:00.000]RX←◆",
             RxFormat::linePrefix(true, rx, QTime()) }));
-}
-
-void TestRxFormat::foldCrLf_data()
-{
-    const auto row = columns<QByteArray, QByteArray>("bytes", "expected");
-    row("empty", QByteArray(), QByteArray());
-    row("no CR", "a\nb", "a\nb");
-    row("CR LF pairs", "A\r\nB\r\n", "A\nB\n");
-    row("bare CR kept", "a\rb\r", "a\rb\r");
-    row("LF CR not a pair", "a\n\rb", "a\n\rb");
-    row("CR CR LF", "a\r\r\nb", "a\r\nb");
-    row("CR LF CR LF", "\r\n\r\n", "\n\n");
-    row("zero bytes kept", QByteArray("\0\r\n\0", 4), QByteArray("\0\n\0", 3));
-    row("bare CR after a pair", "A\r\nB\rC\r", "A\nB\rC\r");
-    row("final CR alone", "ab\r", "ab\r");
-}
-
-void TestRxFormat::foldCrLf()
-{
-    QFETCH(QByteArray, bytes);
-    QTEST(RxFormat::foldCrLf(bytes), "expected");
 }
 
 void TestRxFormat::formatTextLines_data()
@@ -375,130 +474,6 @@ void TestRxFormat::formatHexLine()
         bytes, RxFormat::linePrefix(showTime, rxMarker(), QTime(12, 0)), out, [&] { ++calls; });
     QCOMPARE(out, QStringLiteral("before\n") + expected);
     QCOMPARE(calls, expected.isEmpty() ? 0 : 1);
-}
-
-void TestRxFormat::delimiterBytes_data()
-{
-    const auto row = columns<QString, QByteArray>("typed", "expected");
-
-    row("CR LF", "0D 0A", QByteArray("\r\n"));
-    row("lower case without blanks", "0d0a", QByteArray("\r\n"));
-    row("mask blanks of an empty field", "         ", QByteArray());
-    row("empty", QString(), QByteArray());
-    row("one byte with trailing blanks", "AA       ", QByteArray("\xAA"));
-    row("ten bytes", "01 02 03 04 05 06 07 08 09 0A", hexBytes("01 02 03 04 05 06 07 08 09 0A"));
-    row("single digit is a byte", "A", QByteArray("\n"));
-}
-
-void TestRxFormat::delimiterBytes()
-{
-    QFETCH(QString, typed);
-    QTEST(RxFormat::delimiterBytes(typed), "expected");
-}
-
-void TestRxFormat::delimiterPresent_data()
-{
-    const auto row = columns<QByteArray, QString, bool>("bytes", "typed", "expected");
-
-    row("empty pattern", QByteArray("\r\n"), QString(), false);
-    row("blank pattern", QByteArray("\r\n"), "   ", false);
-    row("empty bytes", QByteArray(), "0D 0A", false);
-    row("upper-case typed CR LF", hexBytes("01 0D 0A 02"), "0D 0A", true);
-    row("lower-case typed", hexBytes("01 0D 0A"), "0d 0a", true);
-    row("absent", hexBytes("01 02 03"), "0D 0A", false);
-    row("match starts mid-byte", hexBytes("0D 0A"), "d0", true);
-    row("mid-byte across bytes", hexBytes("1A A1"), "AA", true);
-    row("pattern longer than data", hexBytes("0D"), "0D 0A", false);
-    row("single digit", hexBytes("A0"), "a", true);
-    row("mask blanks around", hexBytes("AA"), " AA        ", true);
-    row("non-hex pattern", hexBytes("AA"), "zz", false);
-}
-
-void TestRxFormat::delimiterPresent()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, typed);
-    QTEST(RxFormat::delimiterPresent(bytes, typed), "expected");
-}
-
-void TestRxFormat::gatePasses_data()
-{
-    // elapsed: of a frame interval of 10 ms
-    const auto row = columns<int, QByteArray, qint64, bool, bool>(
-        "mode", "pending", "elapsed", "found", "expected");
-
-    const QByteArray below(NewlineFlushBytes - 1, 'x');
-    const QByteArray at(NewlineFlushBytes, 'x');
-
-    row("newline: empty waits", 0, QByteArray(), 0ll, false, false);
-    row("newline: ends with newline", 0, QByteArray("a\n"), 0ll, false, true);
-    row("newline: newline inside only", 0, QByteArray("a\nb"), 0ll, false, false);
-    row("newline: ends with CR waits", 0, QByteArray("a\r"), 0ll, false, false);
-    row("newline: 10 bytes wait", 0, QByteArray(10, 'x'), 0ll, false, false);
-    row("newline: 8191 wait", 0, below, 0ll, false, false);
-    row("newline: 8192 flush", 0, at, 0ll, false, true);
-    row("newline: found is no concern", 0, QByteArray("ab"), 99ll, true, false);
-
-    row("frame: before the interval", 1, QByteArray("a"), 9ll, false, false);
-    row("frame: at the interval", 1, QByteArray("a"), 10ll, false, true);
-    row("frame: after the interval", 1, QByteArray("a"), 11ll, false, true);
-    row("frame: empty pending passes", 1, QByteArray(), 10ll, false, true);
-    row("frame: size is no concern", 1, at, 0ll, false, false);
-
-    for (int mode : { 2, 3 }) {
-        const QByteArray name = modeNames[mode];
-        row(name + ": delimiter found", mode, "a", 0, true, true);
-        row(name + ": not found waits", mode, "a\n", 99, false, false);
-        row(name + ": empty waits", mode, {}, 99, false, false);
-        row(name + ": 8191 wait", mode, below, 0, false, false);
-        row(name + ": 8192 bound", mode, at, 0, false, true);
-    }
-
-    row("other mode passes", 4, QByteArray(), 0ll, false, true);
-    row("negative mode passes", -1, QByteArray("a"), 0ll, false, true);
-}
-
-void TestRxFormat::gatePasses()
-{
-    QFETCH(int, mode);
-    QFETCH(QByteArray, pending);
-    QFETCH(qint64, elapsed);
-    QFETCH(bool, found);
-    QTEST(RxFormat::gatePasses(RxFormat::WrapMode(mode), pending, elapsed, 10, found), "expected");
-}
-
-void TestRxFormat::moveCompleteLines_data()
-{
-    const auto row = columns<QByteArray, QByteArray, int, QByteArray, QByteArray>(
-        "recv", "pending", "maxBytes", "expectedRecv", "expectedPending");
-
-    const int none = INT_MAX;
-    row("empty buffer", "", "p", none, "", "p");
-    row("no newline: all moves", "abc", "", none, "", "abc");
-    row("appends to pending", "abc", "xy", none, "", "xyabc");
-    row("ends with newline", "a\nb\n", "", none, "", "a\nb\n");
-    row("tail waits", "a\nb\nc", "", none, "c", "a\nb\n");
-    row("lone newline", "\n", "", none, "", "\n");
-    row("slice: first line only", "aa\nbb\ncc\n", "", 4, "bb\ncc\n", "aa\n");
-    row("slice: last newline within", "a\nb\ncccc\n", "", 5, "cccc\n", "a\nb\n");
-    row("slice: newline on the last byte allowed", "abc\ndef\n", "", 4, "def\n", "abc\n");
-    row("slice: newline one past the limit moves the slice", "abcd\nef\n", "", 4, "\nef\n", "abcd");
-    row("slice: newline past the limit", "abcd\nef", "", 4, "\nef", "abcd");
-    row("slice: buffer not longer than the limit", "ab\ncd\n", "", 6, "", "ab\ncd\n");
-    row("slice: no newline at all", "abcdefgh", "", 4, "efgh", "abcd");
-    row("slice: tail waits", "ab\ncdefg", "p", 4, "cdefg", "pab\n");
-    row("zero limit is no limit", "a\nb\n", "", 0, "", "a\nb\n");
-}
-
-void TestRxFormat::moveCompleteLines()
-{
-    QFETCH(QByteArray, recv);
-    QFETCH(QByteArray, pending);
-    QFETCH(int, maxBytes);
-
-    RxFormat::moveCompleteLines(recv, pending, maxBytes);
-    QTEST(recv, "expectedRecv");
-    QTEST(pending, "expectedPending");
 }
 
 void TestRxFormat::moveCompleteLinesKeepsEveryByte_data()
