@@ -32,9 +32,7 @@ QStringList numberedLineList(int from, int count)
     return rx(QString::fromLatin1(numberedLines(from, count)).split("\r\n", Qt::SkipEmptyParts));
 }
 
-// A view that keeps its lines, a line counter with a limit, the record, and the clocks. Steps
-// are applied in the order they come, those handed in while applying (a nested event loop)
-// behind the rest, as the window does.
+// View, line counter with a limit, record, clocks; nested steps wait behind the rest, as in use.
 struct Bench {
     QStringList view;
     QStringList everDrawn;
@@ -217,8 +215,7 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
     b.settings.backText = QStringLiteral("0D 0A");
     b.stage.fixSlice(slice);
     b.open();
-    // Frames of 22 bytes that end with CR LF and have line feeds inside: a slice cut at a line
-    // feed would split them.
+    // 22-byte frames ending in CR LF, line feeds inside: a slice cut at a line feed splits them.
     QByteArray stream;
     QStringList frames;
     for (int i = 0; i < 300; ++i) {
@@ -294,8 +291,7 @@ void tst_DisplayStage::endlessRunsCutInEveryPath_data()
     }
 }
 
-// A board that ends its lines with CR only: live, after a pause, or drained at close, the view
-// gets lines of 8192 bytes at most, no character cut in two, and every byte once.
+// CR-ended lines live, after a pause or drained: 8192 bytes a line at most, none cut, all once.
 void tst_DisplayStage::endlessRunsCutInEveryPath()
 {
     QFETCH(int, mode);
@@ -372,8 +368,7 @@ void tst_DisplayStage::scenario_data()
         // The new view holds what came after the last clear, and the counter counts exactly that.
         QCOMPARE(b.view, numberedLineList(200, 50));
         QCOMPARE(b.lines, b.view.size());
-        // Every line was recorded once; lines of a view cleared before its redraw are recorded
-        // (saved with it), not drawn.
+        // Every line recorded once; a view cleared before its redraw is saved, not drawn.
         QCOMPARE(b.recorded.split('\n', Qt::SkipEmptyParts), numberedLineList(0, 250));
         for (int i = 1; i < b.everDrawn.size(); ++i)
             QVERIFY(b.everDrawn.at(i) > b.everDrawn.at(i - 1));
@@ -415,8 +410,7 @@ void tst_DisplayStage::scenario_data()
 
     add("nested tick does nothing", [](Bench& b) {
         b.open();
-        // A box shown while text is recorded runs the event loop: more bytes arrive and the
-        // timer ticks inside it. Its steps wait behind the ones being applied.
+        // A box shown while recording runs the event loop: its bytes and ticks wait their turn.
         int nested = 0;
         b.onFormat = [&] {
             if (nested++ < 3)
@@ -450,8 +444,7 @@ void tst_DisplayStage::scenario_data()
     add("waiting bytes bounded", [](Bench& b) {
         b.open();
         b.stage.setHeld(true);
-        // Held long enough, the formatted text reaches its bound, then the bytes wait, then the
-        // owner is told to stop reading.
+        // Held: formatted text reaches its bound, then bytes wait, then reading stops.
         const QByteArray chunk = numberedLines(0, 20000);
         qint64 newlines = 0;
         for (int i = 0; i < 20000 && !b.stage.full(); ++i) {
@@ -502,8 +495,7 @@ void tst_DisplayStage::scenario_data()
         QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
     });
 
-    // Bytes read while paused count against the room until they are taken back; a big backlog
-    // asks once, when all of it is shown, for its memory to be handed back.
+    // Paused bytes take room until taken back; a big backlog, all shown, asks once to free memory.
     add("parked bytes and backlog memory", [](Bench& b) {
         b.open();
         b.stage.park("a\n");

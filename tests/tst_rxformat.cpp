@@ -11,8 +11,7 @@ using namespace RxFormat;
 
 namespace {
 
-// Declares the columns of a data table (their types, then their names) and returns what adds a
-// row to it: the tag, then the columns in order.
+// Declares a data table's columns (types, then names); returns what adds a row in that order.
 template <typename... T, typename... Name> auto columns(const Name&... names)
 {
     (QTest::addColumn<T>(names), ...);
@@ -60,8 +59,7 @@ bool bytesFromHexLines(const QString& text, const QString& prefix, QByteArray& b
     return true;
 }
 
-// The program's display stage, ticked every 10 ms of a clock of its own; what it drew and what
-// it still queues make up the output.
+// The display stage ticked every 10 ms of its own clock; its output: what it drew and queues.
 struct StageDriver {
     DisplayStage::Settings settings;
     int maxBytes = INT_MAX; // the slice
@@ -361,8 +359,7 @@ void TestRxFormat::prefixCacheFollowsItsInputs()
     };
     const QString rx = rxMarker(), tx = txMarker();
     const QTime noon(12, 0), one = noon.addMSecs(1), two = noon.addMSecs(2);
-    // In turn, each call changing one input; midnight and an invalid time must not be taken for
-    // one another.
+    // One input changed a call; midnight and an invalid time are not taken for one another.
     const QStringList got { prefix(true, rx, noon), prefix(true, rx, noon), prefix(true, rx, one),
         prefix(true, tx, one), prefix(false, tx, one), prefix(false, rx, two),
         prefix(true, rx, two), prefix(true, rx, QTime(0, 0)), prefix(true, rx, QTime()) };
@@ -397,8 +394,7 @@ void TestRxFormat::formatTextLines_data()
     row("GBK and ASCII lines", "ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n", "ok\n文件\nend");
     row("unpaired lead byte before newline", "a\xD6\nb\n", QString("a") + bad + "\nb");
     row("unpaired lead byte at the end", "a\xD6", QString("a") + bad);
-    // Each piece after a frame-time cut or a flush is decoded afresh: a lead byte left at the end
-    // shows as a replacement character, the trail byte after it pairs with the next lead byte.
+    // Pieces are decoded afresh: a lead byte at the end of one shows as a replacement character.
     row("GBK character split over two pieces: first", "ab\xD6", QString("ab") + bad);
     row("GBK character split over two pieces: second", "\xD0\xCE\xC4", QString("形") + bad);
     row("GBK character split over two pieces: whole", "ab\xD6\xD0\xCE\xC4", "ab中文");
@@ -600,54 +596,49 @@ void TestRxFormat::splitHexFrames()
 
 void TestRxFormat::displayStage_data()
 {
-    // ticks: bytes received before each tick; lines: shown, without their marker
-    const auto row = columns<int, bool, QString, QByteArrayList, QString, QByteArray>(
+    // ticks: received before each tick; lines: shown, without their marker; bytes as hex text in
+    // hex rows
+    const auto row = columns<int, bool, QString, QStringList, QString, QString>(
         "mode", "hex", "delimiter", "ticks", "lines", "leftover");
 
-    const QByteArray below(NewlineFlushBytes - 1, 'x');
-    const QByteArray at(NewlineFlushBytes, 'x');
-    const QByteArray binaryAt(NewlineFlushBytes, '\x01');
-    const QString binaryAtText = hexText(binaryAt);
+    const QString below(NewlineFlushBytes - 1, 'x');
+    const QString at(NewlineFlushBytes, 'x');
+    const QString hexBelow = hexText(below.toLatin1());
+    const QString hexAt = hexText(QByteArray(NewlineFlushBytes, '\x01'));
 
     row("newline text: CR LF lines", 0, false, {}, { "A\r\nB\r\n" }, "A\nB", {});
     row("newline text: blank lines", 0, false, {}, { "\n\n\nA\n" }, "A", {});
     row("newline text: 10 bytes wait", 0, false, {}, { "0123456789", {}, {} }, {}, "0123456789");
     row("newline text: line completed later", 0, false, {}, { "abc", "def\nxy" }, "abcdef", "xy");
     row("newline text: 8191 wait", 0, false, {}, { below }, {}, below);
-    row("newline text: 8192 flushed", 0, false, {}, { at }, QString::fromLatin1(at), {});
-    row("newline text: a run is cut at 8192, the rest waits", 0, false, {}, { below, "xy" },
-        QString::fromLatin1(at), "y");
-    row("newline hex: tail waits", 0, true, {}, { hexBytes("01 0A 02") }, "01 0A ", hexBytes("02"));
-    row("newline hex: 8192 flushed", 0, true, {}, { binaryAt }, binaryAtText, {});
+    row("newline text: 8192 flushed", 0, false, {}, { at }, at, {});
+    row("newline text: a run is cut at 8192, the rest waits", 0, false, {}, { below, "xy" }, at,
+        "y");
+    row("newline hex: tail waits", 0, true, {}, { "01 0A 02" }, "01 0A ", "02");
+    row("newline hex: 8192 flushed", 0, true, {}, { hexAt }, hexAt, {});
 
     row("frame text: shown after the interval", 1, false, {}, { "ab", {}, {} }, "ab", {});
     row("frame text: waits within the interval", 1, false, {}, { "ab" }, {}, "ab");
     row("frame text: several lines at once", 1, false, {}, { "a\nb", "\nc" }, "a\nb", "c");
     row("frame text: tail shown one interval later", 1, false, {}, { "a\nb", "\nc", {}, {} },
         "a\nb\nc", {});
-    row("frame hex: ticks joined", 1, true, {}, { hexBytes("01"), hexBytes("0A 02") }, "01 0A ",
-        hexBytes("02"));
+    row("frame hex: ticks joined", 1, true, {}, { "01", "0A 02" }, "01 0A ", "02");
 
-    const QByteArray frames = hexBytes("AA 01 AA 02");
-    row("front hex: AA 02 waits", 2, true, "AA", { frames }, "AA 01 ", hexBytes("AA 02"));
-    row("front hex: next frame completes it", 2, true, "AA", { frames, hexBytes("AA 03") },
-        "AA 01 \nAA 02 ", hexBytes("AA 03"));
+    row("front hex: AA 02 waits", 2, true, "AA", { "AA 01 AA 02" }, "AA 01 ", "AA 02");
+    row("front hex: next frame completes it", 2, true, "AA", { "AA 01 AA 02", "AA 03" },
+        "AA 01 \nAA 02 ", "AA 03");
     row("front text: shown whole", 2, false, "23", { "#a#b" }, "#a#b", {});
-    row("front hex: missing delimiter waits", 2, true, "AA", { below }, {}, below);
-    row("front hex: 8192 without delimiter shown", 2, true, "AA", { binaryAt }, binaryAtText, {});
-    row("front hex: empty delimiter, 8192 shown", 2, true, {}, { binaryAt }, binaryAtText, {});
+    row("front hex: missing delimiter waits", 2, true, "AA", { hexBelow }, {}, hexBelow);
+    row("front hex: 8192 without delimiter shown", 2, true, "AA", { hexAt }, hexAt, {});
+    row("front hex: empty delimiter, 8192 shown", 2, true, {}, { hexAt }, hexAt, {});
 
-    row("back hex: CR LF keeps 03", 3, true, "0D 0A", { hexBytes("01 02 0D 0A 03") },
-        "01 02 0D 0A ", hexBytes("03"));
+    row("back hex: CR LF keeps 03", 3, true, "0D 0A", { "01 02 0D 0A 03" }, "01 02 0D 0A ", "03");
     row("back text: tail waits", 3, false, "0D 0A", { "ab\r\ncd" }, "ab", "cd");
-    row("back hex: missing delimiter waits", 3, true, "0D 0A", { hexBytes("01 02 03"), {} }, {},
-        hexBytes("01 02 03"));
-    row("back hex: 8191 without delimiter waits", 3, true, "0D 0A", { below }, {}, below);
-    row("back hex: 8192 without delimiter shown", 3, true, "0D 0A", { binaryAt }, binaryAtText, {});
-    row("back hex: empty delimiter waits", 3, true, {}, { hexBytes("01 02"), {} }, {},
-        hexBytes("01 02"));
-    row("back hex: mid-byte match cuts nothing", 3, true, "D0", { hexBytes("01 0D 02"), {} }, {},
-        hexBytes("01 0D 02"));
+    row("back hex: missing delimiter waits", 3, true, "0D 0A", { "01 02 03", {} }, {}, "01 02 03");
+    row("back hex: 8191 without delimiter waits", 3, true, "0D 0A", { hexBelow }, {}, hexBelow);
+    row("back hex: 8192 without delimiter shown", 3, true, "0D 0A", { hexAt }, hexAt, {});
+    row("back hex: empty delimiter waits", 3, true, {}, { "01 02", {} }, {}, "01 02");
+    row("back hex: mid-byte match cuts nothing", 3, true, "D0", { "01 0D 02", {} }, {}, "01 0D 02");
 }
 
 void TestRxFormat::displayStage()
@@ -655,17 +646,20 @@ void TestRxFormat::displayStage()
     QFETCH(int, mode);
     QFETCH(bool, hex);
     QFETCH(QString, delimiter);
-    QFETCH(QByteArrayList, ticks);
+    QFETCH(QStringList, ticks);
     QFETCH(QString, lines);
+    QFETCH(QString, leftover);
+    const auto bytes
+        = [&](const QString& text) { return hex ? hexBytes(qPrintable(text)) : text.toLatin1(); };
 
     StageDriver stage(mode, hex, delimiter);
-    for (const QByteArray& bytes : ticks) {
-        stage.feed(bytes);
+    for (const QString& text : ticks) {
+        stage.feed(bytes(text));
         stage.tick();
     }
     QCOMPARE(stage.out(), prefixed(rxMarker(), lines));
     QCOMPARE(stage.lines, linesOf(lines).size());
-    QTEST(stage.leftover(), "leftover");
+    QCOMPARE(stage.leftover(), bytes(leftover));
 }
 
 void TestRxFormat::chunkingKeepsNewlineLines_data()
@@ -743,8 +737,7 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
         QCOMPARE(shown.size() + stage.pending().size() + stage.recvBuffer().size(), fed.size());
         if (full)
             QCOMPARE(stage.leftover(), fed.mid(shown.size()));
-        // Without a delimiter, pending stays below the flush size; a stage that takes whole
-        // lines also keeps little more than an unfinished line in its receive buffer.
+        // Pending stays under the flush size; unsliced, the buffer keeps little past one line.
         if (mode != FrameTimeWrap)
             QVERIFY(stage.pending().size() < NewlineFlushBytes);
         if (maxBytes == INT_MAX)
@@ -780,8 +773,7 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
     QFETCH(int, mode);
     QFETCH(int, chunk);
 
-    // Letters, '#' as the delimiter and newlines only: the shown text is then the stream
-    // without its newlines, whatever the cuts.
+    // Letters, '#' delimiters and newlines: what is shown is the stream without newlines.
     const QByteArray stream = lettersStream(quint32(mode * 10 + chunk));
     StageDriver stage(mode, false, QStringLiteral("23"));
     stage.feedInChunks(stream, chunk);
@@ -928,8 +920,7 @@ void TestRxFormat::textThroughTheStage()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, shown);
     QFETCH(QString, green);
-    // Two reads split at every offset of the head and around the line cut, then a read a byte;
-    // in frame wrap each read is a frame of its own.
+    // Split at each offset of the head and around the line cut, then a byte a read (frame each).
     for (int at = 0; at <= bytes.size(); at += at == 64 ? NewlineFlushBytes - 72 : 1) {
         StageDriver stage(mode);
         stage.settings.codec = codec;
