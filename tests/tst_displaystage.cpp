@@ -8,6 +8,15 @@ using namespace RxFormat;
 
 namespace {
 
+// Declares a data table's columns (types, then names); returns what adds a row in that order.
+template <typename... T, typename... Name> auto columns(const Name&... names)
+{
+    (QTest::addColumn<T>(names), ...);
+    return [](const QByteArray& tag, const T&... values) {
+        (QTest::newRow(tag.constData()) << ... << values);
+    };
+}
+
 // Numbered lines as a board sends them, CR LF ended.
 QByteArray numberedLines(int from, int count)
 {
@@ -151,12 +160,11 @@ private slots:
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::newRow("newline text") << int(NewlineWrap) << false;
-    QTest::newRow("newline hex") << int(NewlineWrap) << true;
-    QTest::newRow("frame-time text") << int(FrameTimeWrap) << false;
-    QTest::newRow("back delimiter hex") << int(BackDelimiterWrap) << true;
+    const auto row = columns<int, bool>("mode", "hex");
+    row("newline text", NewlineWrap, false);
+    row("newline hex", NewlineWrap, true);
+    row("frame-time text", FrameTimeWrap, false);
+    row("back delimiter hex", BackDelimiterWrap, true);
 }
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease()
@@ -198,11 +206,10 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
 
 void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("slice");
+    const auto row = columns<int, int>("mode", "slice");
     for (int slice : { 64, 100, 333 }) {
-        QTest::addRow("front, slice %d", slice) << int(FrontDelimiterWrap) << slice;
-        QTest::addRow("back, slice %d", slice) << int(BackDelimiterWrap) << slice;
+        row("front, slice " + QByteArray::number(slice), FrontDelimiterWrap, slice);
+        row("back, slice " + QByteArray::number(slice), BackDelimiterWrap, slice);
     }
 }
 
@@ -235,13 +242,8 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
 
 void tst_DisplayStage::drainEndsInEveryMode_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("lines"); // without their marker
-    const auto add
-        = [](const char* tag, int mode, bool hex, const QByteArray& bytes,
-              const QStringList& lines) { QTest::newRow(tag) << mode << hex << bytes << lines; };
+    // lines: without their marker
+    const auto add = columns<int, bool, QByteArray, QStringList>("mode", "hex", "bytes", "lines");
     add("newline text, prompt", NewlineWrap, false, "boot\r\nlogin: ", { "boot", "login: " });
     add("newline hex", NewlineWrap, true, "A\nB", { "41 0A ", "42 " });
     add("frame-time text", FrameTimeWrap, false, "ab\ncd", { "ab", "cd" });
@@ -279,15 +281,13 @@ void tst_DisplayStage::drainEndsInEveryMode()
 
 void tst_DisplayStage::endlessRunsCutInEveryPath_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("path");
+    const auto row = columns<int, bool, QString>("mode", "hex", "path");
     const char* modes[] = { "newline", "frame time", "front", "back" };
     for (const char* path : { "live", "backlog", "drain" }) {
         for (int mode = NewlineWrap; mode <= BackDelimiterWrap; ++mode)
-            QTest::addRow("%s, %s hex", path, modes[mode]) << mode << true << path;
+            row(path + QByteArray(", ") + modes[mode] + " hex", mode, true, path);
         for (int mode : { NewlineWrap, FrameTimeWrap })
-            QTest::addRow("%s, %s text", path, modes[mode]) << mode << false << path;
+            row(path + QByteArray(", ") + modes[mode] + " text", mode, false, path);
     }
 }
 
@@ -331,14 +331,12 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
     QVERIFY(shown == stream);
 }
 
-// One row a scenario, played on a fresh bench.
+// One row a scenario, played on a fresh bench with the port open.
 void tst_DisplayStage::scenario_data()
 {
-    QTest::addColumn<Scenario>("play");
-    const auto add = [](const char* tag, const Scenario& play) { QTest::newRow(tag) << play; };
+    const auto add = columns<Scenario>("play");
 
     add("own lines stay behind formatted lines", [](Bench& b) {
-        b.open();
         b.feed("rx zero\n"); // drawn now: the next redraw waits 40 ms
         b.feed("rx one\nrx two\n");
         QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
@@ -357,7 +355,6 @@ void tst_DisplayStage::scenario_data()
 
     add("clear leaves no older lines", [](Bench& b) {
         b.maxLines = 100;
-        b.open();
         // Held, so that lines of the old view still wait when the limit clears it.
         b.stage.setHeld(true);
         b.stage.receive(numberedLines(0, 250));
@@ -375,7 +372,6 @@ void tst_DisplayStage::scenario_data()
     });
 
     add("open during drain keeps sessions apart", [](Bench& b) {
-        b.open();
         b.feed("first\nlogin: ");
         b.stage.portClosed();
         b.open(); // before any tick could drain the rest
@@ -390,7 +386,6 @@ void tst_DisplayStage::scenario_data()
 
     add("time stamp per line", [](Bench& b) {
         b.settings.showTime = true;
-        b.open();
         b.msPerClockRead = 1; // each line costs the clock 1 ms: every line gets its own stamp
         b.feed("a\nb\nc\n");
         b.settle(5);
@@ -409,7 +404,6 @@ void tst_DisplayStage::scenario_data()
     });
 
     add("nested tick does nothing", [](Bench& b) {
-        b.open();
         // A box shown while recording runs the event loop: its bytes and ticks wait their turn.
         int nested = 0;
         b.onFormat = [&] {
@@ -424,7 +418,6 @@ void tst_DisplayStage::scenario_data()
     });
 
     add("upgrade mode still draws and stops", [](Bench& b) {
-        b.open();
         b.tick();
         b.feed("before\n"); // formatted, not yet drawn
         b.settings.upgrade = true;
@@ -442,7 +435,6 @@ void tst_DisplayStage::scenario_data()
     });
 
     add("waiting bytes bounded", [](Bench& b) {
-        b.open();
         b.stage.setHeld(true);
         // Held: formatted text reaches its bound, then bytes wait, then reading stops.
         const QByteArray chunk = numberedLines(0, 20000);
@@ -465,7 +457,6 @@ void tst_DisplayStage::scenario_data()
     });
 
     add("flood keeps no drawn text", [](Bench& b) {
-        b.open();
         // Bytes come faster than a redraw takes them: the tail is drawn in slices while it grows.
         const QByteArray chunk = numberedLines(0, 8000);
         int most = 0;
@@ -483,7 +474,6 @@ void tst_DisplayStage::scenario_data()
         b.settings.wrapMode = FrameTimeWrap;
         b.settings.hex = true;
         b.stage.fixSlice(4096);
-        b.open();
         const QByteArray chunk(64 << 10, '\x55');
         qint64 mostQueued = 0;
         for (int i = 0; i < 200; ++i) {
@@ -497,7 +487,6 @@ void tst_DisplayStage::scenario_data()
 
     // Paused bytes take room until taken back; a big backlog, all shown, asks once to free memory.
     add("parked bytes and backlog memory", [](Bench& b) {
-        b.open();
         b.stage.park("a\n");
         b.stage.park("b\n");
         QCOMPARE(b.stage.room(), DisplayStage::MaxWaitingBytes - 4);
@@ -515,7 +504,6 @@ void tst_DisplayStage::scenario_data()
 
     // The owner draws, so it tells what drawing cost: a slow view gets small redraws.
     add("redraws follow the reported cost", [](Bench& b) {
-        b.open();
         b.stage.receive(numberedLines(0, 50000));
         int largest = 0;
         bool told = false; // the first redraw comes before any cost is known
@@ -541,6 +529,7 @@ void tst_DisplayStage::scenario()
 {
     QFETCH(Scenario, play);
     Bench b;
+    b.open(); // a fresh stage takes nothing from the settings or the limit when opened
     play(b);
 }
 
