@@ -69,6 +69,8 @@ struct Bench {
                 ++wallReads;
                 return QTime(12, 0).addMSecs(int(now));
             });
+        // A fresh stage takes nothing from the settings or the limit when opened.
+        open();
     }
     DisplayStage::Limit limit() const { return { maxLines - lines, maxLines }; }
     void apply(const DisplayStage::Steps& steps)
@@ -173,7 +175,6 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
     QFETCH(bool, hex);
     Bench b(mode, hex);
     b.settings.backText = QStringLiteral("0D 0A");
-    b.open();
     b.stage.receive(numberedLines(0, 10));
     b.settle(10);
     const int before = b.everDrawn.size();
@@ -221,7 +222,6 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
     b.settings.frontText = QStringLiteral("AA 55");
     b.settings.backText = QStringLiteral("0D 0A");
     b.stage.fixSlice(slice);
-    b.open();
     // 22-byte frames ending in CR LF, line feeds inside: a slice cut at a line feed splits them.
     QByteArray stream;
     QStringList frames;
@@ -247,10 +247,9 @@ void tst_DisplayStage::drainEndsInEveryMode_data()
     add("newline text, prompt", NewlineWrap, false, "boot\r\nlogin: ", { "boot", "login: " });
     add("newline hex", NewlineWrap, true, "A\nB", { "41 0A ", "42 " });
     add("frame-time text", FrameTimeWrap, false, "ab\ncd", { "ab", "cd" });
-    add("front hex, last frame", FrontDelimiterWrap, true, QByteArray::fromHex("AA01AA02"),
+    add("front hex, last frame", FrontDelimiterWrap, true, "\xAA\x01\xAA\x02",
         { "AA 01 ", "AA 02 " });
-    add("back hex, unfinished", BackDelimiterWrap, true, QByteArray::fromHex("010D0A03"),
-        { "01 0D 0A ", "03 " });
+    add("back hex, unfinished", BackDelimiterWrap, true, "\x01\r\n\x03", { "01 0D 0A ", "03 " });
     add("front text", FrontDelimiterWrap, false, "#a#b", { "#a#b" });
 }
 
@@ -263,7 +262,6 @@ void tst_DisplayStage::drainEndsInEveryMode()
     Bench b(mode, hex);
     b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
     b.settings.backText = QStringLiteral("0D 0A");
-    b.open();
     b.feed(bytes);
     b.stage.portClosed();
     QVERIFY(b.settle(100));
@@ -303,7 +301,6 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
         stream += gbk->fromUnicode(QStringLiteral("温度 %1.5°C 状态\r").arg(i));
     Bench b(mode, hex);
     b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
-    b.open();
     if (path == QLatin1String("live")) {
         for (int at = 0; at < stream.size(); at += 1500)
             b.feed(stream.mid(at, 1500));
@@ -331,7 +328,7 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
     QVERIFY(shown == stream);
 }
 
-// One row a scenario, played on a fresh bench with the port open.
+// One row a scenario, played on a fresh bench.
 void tst_DisplayStage::scenario_data()
 {
     const auto add = columns<Scenario>("play");
@@ -529,7 +526,6 @@ void tst_DisplayStage::scenario()
 {
     QFETCH(Scenario, play);
     Bench b;
-    b.open(); // a fresh stage takes nothing from the settings or the limit when opened
     play(b);
 }
 
