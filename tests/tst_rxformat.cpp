@@ -432,14 +432,14 @@ void TestRxFormat::lineSinkMayEmptyTheOutput()
 {
     // The line limit clears the view from inside the callback: lines after it start afresh.
     QString text, hex;
-    int lines = 0;
+    int textLines = 0, hexLines = 0;
     RxFormat::formatTextLines("a\nb\nc\n", QStringLiteral(">"), text, [&] {
-        if (++lines == 2)
+        if (++textLines == 2)
             text.clear();
     });
     const QByteArray rest = RxFormat::splitHexFrames(
         hexBytes("01 0A 02 0A 03 0A"), NewlineWrap, {}, {}, QStringLiteral(">"), hex, [&] {
-            if (++lines == 5)
+            if (++hexLines == 2)
                 hex.clear();
         });
     QCOMPARE(QStringList({ text, hex, rest }), QStringList({ ">c\n", ">03 0A \n", "" }));
