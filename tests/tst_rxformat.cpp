@@ -211,13 +211,12 @@ void TestRxFormat::initTestCase()
 // What the pure conversions return: a table each, its rows the arguments and the result.
 void TestRxFormat::conversions_data()
 {
-    const auto row = columns<Call, QVariant>("call", "expected");
+    const auto row = columns<QVariant, Call>("expected", "call");
 
     const auto prefix = [&](const QByteArray& tag, bool showTime, const QString& marker, QTime time,
                             const QString& expected) {
-        row(
-            "linePrefix: " + tag, [=] { return QVariant(linePrefix(showTime, marker, time)); },
-            expected);
+        row("linePrefix: " + tag, expected,
+            [=] { return QVariant(linePrefix(showTime, marker, time)); });
     };
     prefix("markers", false, rxMarker() + txMarker(), QTime(), "RX←◆TX→◇");
     prefix("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
@@ -228,8 +227,7 @@ void TestRxFormat::conversions_data()
 
     const auto fold
         = [&](const QByteArray& tag, const QByteArray& bytes, const QByteArray& expected) {
-              row(
-                  "foldCrLf: " + tag, [=] { return QVariant(foldCrLf(bytes)); }, expected);
+              row("foldCrLf: " + tag, expected, [=] { return QVariant(foldCrLf(bytes)); });
           };
     fold("empty", QByteArray(), QByteArray());
     fold("no CR", "a\nb", "a\nb");
@@ -244,8 +242,7 @@ void TestRxFormat::conversions_data()
 
     const auto delimiter = [&](const QByteArray& tag, const QString& typed,
                                const QByteArray& expected) {
-        row(
-            "delimiterBytes: " + tag, [=] { return QVariant(delimiterBytes(typed)); }, expected);
+        row("delimiterBytes: " + tag, expected, [=] { return QVariant(delimiterBytes(typed)); });
     };
     delimiter("CR LF", "0D 0A", QByteArray("\r\n"));
     delimiter("lower case without blanks", "0d0a", QByteArray("\r\n"));
@@ -258,9 +255,8 @@ void TestRxFormat::conversions_data()
 
     const auto present
         = [&](const QByteArray& tag, const QByteArray& bytes, const QString& typed, bool expected) {
-              row(
-                  "delimiterPresent: " + tag,
-                  [=] { return QVariant(delimiterPresent(bytes, typed)); }, expected);
+              row("delimiterPresent: " + tag, expected,
+                  [=] { return QVariant(delimiterPresent(bytes, typed)); });
           };
     present("empty pattern", QByteArray("\r\n"), QString(), false);
     present("blank pattern", QByteArray("\r\n"), "   ", false);
@@ -278,10 +274,8 @@ void TestRxFormat::conversions_data()
     // elapsed: of a frame interval of 10 ms
     const auto gate = [&](const QByteArray& tag, int mode, const QByteArray& pending,
                           qint64 elapsed, bool found, bool expected) {
-        row(
-            "gatePasses: " + tag,
-            [=] { return QVariant(gatePasses(WrapMode(mode), pending, elapsed, 10, found)); },
-            expected);
+        row("gatePasses: " + tag, expected,
+            [=] { return QVariant(gatePasses(WrapMode(mode), pending, elapsed, 10, found)); });
     };
     // elapsed: of a frame interval of 10 ms
 
@@ -318,13 +312,10 @@ void TestRxFormat::conversions_data()
     // The bytes left in the receive buffer | the pending ones.
     const auto move = [&](const QByteArray& tag, QByteArray recv, QByteArray pending, int maxBytes,
                           const QByteArray& expectedRecv, const QByteArray& expectedPending) {
-        row(
-            "moveCompleteLines: " + tag,
-            [=]() mutable {
-                moveCompleteLines(recv, pending, maxBytes);
-                return QVariant(recv + '|' + pending);
-            },
-            expectedRecv + '|' + expectedPending);
+        row("moveCompleteLines: " + tag, expectedRecv + '|' + expectedPending, [=]() mutable {
+            moveCompleteLines(recv, pending, maxBytes);
+            return QVariant(recv + '|' + pending);
+        });
     };
     const int none = INT_MAX;
     move("empty buffer", "", "p", none, "", "p");
