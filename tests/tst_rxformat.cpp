@@ -277,7 +277,6 @@ void TestRxFormat::conversions_data()
         row("gatePasses: " + tag, expected,
             [=] { return QVariant(gatePasses(WrapMode(mode), pending, elapsed, 10, found)); });
     };
-    // elapsed: of a frame interval of 10 ms
 
     const QByteArray below(NewlineFlushBytes - 1, 'x');
     const QByteArray at(NewlineFlushBytes, 'x');
