@@ -8,24 +8,40 @@ using namespace RxFormat;
 
 namespace {
 
-QByteArray numberedLines(int from, int count, int width = 30)
+// Declares a data table's columns (types, then names); returns what adds a row in that order.
+template <typename... T, typename... Name> auto columns(const Name&... names)
+{
+    (QTest::addColumn<T>(names), ...);
+    return [](const QByteArray& tag, const T&... values) {
+        (QTest::newRow(tag.constData()) << ... << values);
+    };
+}
+
+// Numbered lines as a board sends them, CR LF ended.
+QByteArray numberedLines(int from, int count)
 {
     QByteArray bytes;
     for (int i = from; i < from + count; ++i)
         bytes += "line " + QByteArray::number(i).rightJustified(7, '0') + ' '
-            + QByteArray(width, char('a' + i % 26)) + "\r\n";
+            + QByteArray(30, char('a' + i % 26)) + "\r\n";
     return bytes;
 }
 
-QString numberedLine(int i, int width = 30)
+// The lines behind the received marker.
+QStringList rx(QStringList lines)
 {
-    return rxMarker() + QStringLiteral("line %1 ").arg(i, 7, 10, QLatin1Char('0'))
-        + QString(width, QLatin1Char(char('a' + i % 26)));
+    for (QString& line : lines)
+        line.prepend(rxMarker());
+    return lines;
 }
 
-// A view that keeps its lines, a line counter with a limit, the record, and the clocks. Steps
-// are applied in the order they come, those handed in while applying (a nested event loop)
-// behind the rest, as the window does.
+// The numbered lines as the view shows them.
+QStringList numberedLineList(int from, int count)
+{
+    return rx(QString::fromLatin1(numberedLines(from, count)).split("\r\n", Qt::SkipEmptyParts));
+}
+
+// View, line counter with a limit, record, clocks; nested steps wait behind the rest, as in use.
 struct Bench {
     QStringList view;
     QStringList everDrawn;
@@ -53,14 +69,10 @@ struct Bench {
                 ++wallReads;
                 return QTime(12, 0).addMSecs(int(now));
             });
+        // A fresh stage takes nothing from the settings or the limit when opened.
+        open();
     }
-    DisplayStage::Limit limit() const
-    {
-        DisplayStage::Limit limit;
-        limit.linesLeft = maxLines - lines;
-        limit.maxLines = maxLines;
-        return limit;
-    }
+    DisplayStage::Limit limit() const { return { maxLines - lines, maxLines }; }
     void apply(const DisplayStage::Steps& steps)
     {
         queued += steps.toList();
@@ -74,8 +86,12 @@ struct Bench {
                 lines += step.counted;
                 if (onFormat)
                     onFormat();
+            } else if (step.kind == DisplayStage::Step::Draw && step.inlineText
+                && !view.isEmpty()) {
+                view.last() += step.text;
             } else if (step.kind == DisplayStage::Step::Draw) {
-                draw(step.text, step.inlineText);
+                view += step.text.split(QLatin1Char('\n'));
+                everDrawn += step.text.split(QLatin1Char('\n'));
             } else if (step.kind == DisplayStage::Step::Clear) {
                 lines = 0;
                 ++clears;
@@ -86,37 +102,47 @@ struct Bench {
         }
         applying = false;
     }
-    void draw(const QString& text, bool inlineText)
-    {
-        if (inlineText && !view.isEmpty()) {
-            view.last() += text;
-            return;
-        }
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        view += lines;
-        everDrawn += lines;
-    }
     void open() { apply(stage.portOpened(settings, limit())); }
     void line(const QString& text) { apply(stage.queueLine(text)); }
     void inlineText(const QString& text) { apply(stage.queueInline(text)); }
 
-    DisplayStage::TickResult tick()
+    // Ticks 10 ms apart; the last one's result.
+    DisplayStage::TickResult tick(int count = 1)
     {
-        now += 10;
-        DisplayStage::TickResult result = stage.tick(settings, limit());
-        apply(result.steps);
+        DisplayStage::TickResult result;
+        for (int i = 0; i < count; ++i) {
+            now += 10;
+            result = stage.tick(settings, limit());
+            apply(result.steps);
+        }
         return result;
     }
-    // Ticks until the stage may rest or nothing changes any more.
-    void settle(int maxTicks = 2000)
+    // Bytes received, then a tick.
+    void feed(const QByteArray& bytes)
+    {
+        stage.receive(bytes);
+        tick();
+    }
+    // As much of the bytes as there is room for.
+    void receiveWithinRoom(const QByteArray& bytes)
+    {
+        stage.receive(bytes.left(int(qMin<qint64>(bytes.size(), stage.room()))));
+    }
+    // Ticks until the stage may rest (true) or the ticks run out.
+    bool settle(int maxTicks = 2000)
     {
         for (int i = 0; i < maxTicks; ++i)
             if (tick().mayStop)
-                return;
+                return true;
+        return false;
     }
 };
 
+using Scenario = std::function<void(Bench&)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Scenario)
 
 class tst_DisplayStage : public QObject {
     Q_OBJECT
@@ -124,33 +150,23 @@ class tst_DisplayStage : public QObject {
 private slots:
     void longHoldShowsEverythingOnRelease_data();
     void longHoldShowsEverythingOnRelease();
-    void ownLinesStayBehindFormattedLines();
-    void clearLeavesNoOlderLines();
     void hexDelimiterFramesNeverCutAtSlice_data();
     void hexDelimiterFramesNeverCutAtSlice();
     void drainEndsInEveryMode_data();
     void drainEndsInEveryMode();
-    void openDuringDrainKeepsSessionsApart();
-    void timeStampPerLine();
-    void nestedTickDoesNothing();
-    void upgradeModeStillDrawsAndStops();
-    void waitingBytesBounded();
-    void floodKeepsNoDrawnText();
     void endlessRunsCutInEveryPath_data();
     void endlessRunsCutInEveryPath();
-    void frameTimeFormatsNoFasterThanItDraws();
-    void parkedBytesAndBacklogMemory();
-    void redrawsFollowTheReportedCost();
+    void scenario_data();
+    void scenario();
 };
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::newRow("newline text") << int(NewlineWrap) << false;
-    QTest::newRow("newline hex") << int(NewlineWrap) << true;
-    QTest::newRow("frame-time text") << int(FrameTimeWrap) << false;
-    QTest::newRow("back delimiter hex") << int(BackDelimiterWrap) << true;
+    const auto row = columns<int, bool>("mode", "hex");
+    row("newline text", NewlineWrap, false);
+    row("newline hex", NewlineWrap, true);
+    row("frame-time text", FrameTimeWrap, false);
+    row("back delimiter hex", BackDelimiterWrap, true);
 }
 
 void tst_DisplayStage::longHoldShowsEverythingOnRelease()
@@ -159,7 +175,6 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
     QFETCH(bool, hex);
     Bench b(mode, hex);
     b.settings.backText = QStringLiteral("0D 0A");
-    b.open();
     b.stage.receive(numberedLines(0, 10));
     b.settle(10);
     const int before = b.everDrawn.size();
@@ -167,12 +182,9 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
 
     // An 8 s hold at ~30 KB/s: far more than four slices arrive.
     b.stage.setHeld(true);
-    int next = 10;
-    for (int t = 0; t < 800; ++t) {
-        b.stage.receive(numberedLines(next, 8));
-        next += 8;
-        b.tick();
-    }
+    const int total = 10 + 800 * 8;
+    for (int next = 10; next < total; next += 8)
+        b.feed(numberedLines(next, 8));
     QCOMPARE(b.everDrawn.size(), before);
     QVERIFY(b.stage.queuedChars() > 4 * b.stage.sliceBytes());
 
@@ -183,81 +195,22 @@ void tst_DisplayStage::longHoldShowsEverythingOnRelease()
     b.settle(200);
     if (mode == FrameTimeWrap) {
         // Frames are joined lines here; every byte is still there, once, in order.
-        const QString all = b.everDrawn.join(QLatin1Char('\n'));
-        QVERIFY(all.contains(numberedLine(next - 1)));
+        QVERIFY(b.everDrawn.join('\n').contains(numberedLineList(total - 1, 1).constFirst()));
         return;
     }
-    QCOMPARE(b.everDrawn.size(), next);
-    for (int i = 0; i < next; ++i) {
-        const QString& line = b.everDrawn.at(i);
-        if (hex)
-            QVERIFY2(line.startsWith(rxMarker() + "6C 69 6E 65 "), qPrintable(line.left(40)));
-        else
-            QCOMPARE(line, numberedLine(i));
-    }
-}
-
-void tst_DisplayStage::ownLinesStayBehindFormattedLines()
-{
-    Bench b;
-    b.open();
-    b.stage.receive("rx zero\n");
-    b.tick(); // drawn now: the next redraw waits 40 ms
-    b.stage.receive("rx one\nrx two\n");
-    b.tick();
-    QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
-    b.line(QStringLiteral("TX→◇echo"));
-    QCOMPARE(b.view,
-        QStringList(
-            { rxMarker() + "rx zero", rxMarker() + "rx one", rxMarker() + "rx two", "TX→◇echo" }));
-
-    // Held: the own line waits with the received ones and keeps its place.
-    b.stage.setHeld(true);
-    b.stage.receive("rx three\n");
-    b.tick();
-    b.line(QStringLiteral("notice"));
-    b.stage.receive("rx four\n");
-    b.tick();
-    QCOMPARE(b.view.size(), 4);
-    b.stage.setHeld(false);
-    b.tick();
-    QCOMPARE(
-        b.view.mid(4), QStringList({ rxMarker() + "rx three", "notice", rxMarker() + "rx four" }));
-}
-
-void tst_DisplayStage::clearLeavesNoOlderLines()
-{
-    Bench b;
-    b.maxLines = 100;
-    b.open();
-    // Held, so that lines of the old view still wait when the limit clears it.
-    b.stage.setHeld(true);
-    b.stage.receive(numberedLines(0, 250));
-    b.settle(20);
-    b.stage.setHeld(false);
-    b.settle(50);
-    QCOMPARE(b.clears, 2);
-    // The new view holds what came after the last clear, and the counter counts exactly that.
-    QCOMPARE(b.view.size(), 50);
-    QCOMPARE(b.view.first(), numberedLine(200));
-    QCOMPARE(b.lines, b.view.size());
-    // Nothing was lost on the way: every line was recorded once. Lines of a view that was
-    // cleared before its redraw are recorded (saved with it), not drawn.
-    const QStringList recorded = b.recorded.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(recorded.size(), 250);
-    for (int i = 0; i < 250; ++i)
-        QCOMPARE(recorded.at(i), numberedLine(i));
-    for (int i = 1; i < b.everDrawn.size(); ++i)
-        QVERIFY(b.everDrawn.at(i) > b.everDrawn.at(i - 1));
+    QCOMPARE(b.everDrawn.size(), total);
+    if (!hex)
+        QCOMPARE(b.everDrawn, numberedLineList(0, total));
+    for (const QString& line : b.everDrawn)
+        QVERIFY2(!hex || line.startsWith(rxMarker() + "6C 69 6E 65 "), qPrintable(line.left(40)));
 }
 
 void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("slice");
+    const auto row = columns<int, int>("mode", "slice");
     for (int slice : { 64, 100, 333 }) {
-        QTest::addRow("front, slice %d", slice) << int(FrontDelimiterWrap) << slice;
-        QTest::addRow("back, slice %d", slice) << int(BackDelimiterWrap) << slice;
+        row("front, slice " + QByteArray::number(slice), FrontDelimiterWrap, slice);
+        row("back, slice " + QByteArray::number(slice), BackDelimiterWrap, slice);
     }
 }
 
@@ -269,9 +222,7 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
     b.settings.frontText = QStringLiteral("AA 55");
     b.settings.backText = QStringLiteral("0D 0A");
     b.stage.fixSlice(slice);
-    b.open();
-    // Frames of 22 bytes that end with CR LF and have line feeds inside: a slice cut at a line
-    // feed would split them.
+    // 22-byte frames ending in CR LF, line feeds inside: a slice cut at a line feed splits them.
     QByteArray stream;
     QStringList frames;
     for (int i = 0; i < 300; ++i) {
@@ -280,44 +231,26 @@ void tst_DisplayStage::hexDelimiterFramesNeverCutAtSlice()
         frame = (mode == FrontDelimiterWrap ? QByteArray::fromHex("AA55") : QByteArray("\x0b\x0c"))
             + frame + "\r\n";
         stream += frame;
-        QString text;
-        for (char c : frame)
-            text += QStringLiteral("%1 ").arg(uchar(c), 2, 16, QLatin1Char('0')).toUpper();
-        frames << rxMarker() + text;
+        frames << rxMarker() + QString::fromLatin1(frame.toHex(' ').toUpper()) + ' ';
     }
     // Arriving whole frames at a time, as a board sends them.
-    for (int at = 0; at < stream.size(); at += 22 * 25) {
-        b.stage.receive(stream.mid(at, 22 * 25));
-        b.tick();
-    }
-    for (int i = 0; i < 100; ++i)
-        b.tick();
-    const int shown = 300;
-    QCOMPARE(b.everDrawn, frames.mid(0, shown));
+    for (int at = 0; at < stream.size(); at += 22 * 25)
+        b.feed(stream.mid(at, 22 * 25));
+    b.tick(100);
+    QCOMPARE(b.everDrawn, frames);
 }
 
 void tst_DisplayStage::drainEndsInEveryMode_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("lines");
-    const QString rx = rxMarker();
-    QTest::newRow("newline text, prompt")
-        << int(NewlineWrap) << false << QByteArray("boot\r\nlogin: ")
-        << QStringList { rx + "boot", rx + "login: " };
-    QTest::newRow("newline hex") << int(NewlineWrap) << true << QByteArray("A\nB")
-                                 << QStringList { rx + "41 0A ", rx + "42 " };
-    QTest::newRow("frame-time text") << int(FrameTimeWrap) << false << QByteArray("ab\ncd")
-                                     << QStringList { rx + "ab", rx + "cd" };
-    QTest::newRow("front hex, last frame")
-        << int(FrontDelimiterWrap) << true << QByteArray::fromHex("AA01AA02")
-        << QStringList { rx + "AA 01 ", rx + "AA 02 " };
-    QTest::newRow("back hex, unfinished")
-        << int(BackDelimiterWrap) << true << QByteArray::fromHex("010D0A03")
-        << QStringList { rx + "01 0D 0A ", rx + "03 " };
-    QTest::newRow("front text") << int(FrontDelimiterWrap) << false << QByteArray("#a#b")
-                                << QStringList { rx + "#a#b" };
+    // lines: without their marker
+    const auto add = columns<int, bool, QByteArray, QStringList>("mode", "hex", "bytes", "lines");
+    add("newline text, prompt", NewlineWrap, false, "boot\r\nlogin: ", { "boot", "login: " });
+    add("newline hex", NewlineWrap, true, "A\nB", { "41 0A ", "42 " });
+    add("frame-time text", FrameTimeWrap, false, "ab\ncd", { "ab", "cd" });
+    add("front hex, last frame", FrontDelimiterWrap, true, "\xAA\x01\xAA\x02",
+        { "AA 01 ", "AA 02 " });
+    add("back hex, unfinished", BackDelimiterWrap, true, "\x01\r\n\x03", { "01 0D 0A ", "03 " });
+    add("front text", FrontDelimiterWrap, false, "#a#b", { "#a#b" });
 }
 
 void tst_DisplayStage::drainEndsInEveryMode()
@@ -329,15 +262,10 @@ void tst_DisplayStage::drainEndsInEveryMode()
     Bench b(mode, hex);
     b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
     b.settings.backText = QStringLiteral("0D 0A");
-    b.open();
-    b.stage.receive(bytes);
-    b.tick();
+    b.feed(bytes);
     b.stage.portClosed();
-    bool stopped = false;
-    for (int i = 0; i < 100 && !stopped; ++i)
-        stopped = b.tick().mayStop;
-    QVERIFY(stopped);
-    QCOMPARE(b.view, lines);
+    QVERIFY(b.settle(100));
+    QCOMPARE(b.view, rx(lines));
     QCOMPARE(b.stage.waitingBytes(), qint64(0));
 
     // The next session starts on a line of its own.
@@ -349,160 +277,19 @@ void tst_DisplayStage::drainEndsInEveryMode()
     QCOMPARE(b.view.size(), lines.size() + 1);
 }
 
-void tst_DisplayStage::openDuringDrainKeepsSessionsApart()
-{
-    Bench b;
-    b.open();
-    b.stage.receive("first\nlogin: ");
-    b.tick();
-    b.stage.portClosed();
-    // Reopened before any tick could drain the rest.
-    b.open();
-    b.stage.receive("root\n");
-    b.settle(10);
-    QCOMPARE(
-        b.view, QStringList({ rxMarker() + "first", rxMarker() + "login: ", rxMarker() + "root" }));
-    // Open, the stage does not ask the timer to stop; closed and drained, it does.
-    QVERIFY(!b.tick().mayStop);
-    b.stage.portClosed();
-    QVERIFY(b.tick().mayStop);
-}
-
-void tst_DisplayStage::timeStampPerLine()
-{
-    Bench b;
-    b.settings.showTime = true;
-    b.open();
-    // Each line costs the clock 1 ms: every line gets its own stamp.
-    b.msPerClockRead = 1;
-    b.stage.receive("a\nb\nc\n");
-    b.tick();
-    b.settle(5);
-    QCOMPARE(b.view.size(), 3);
-    QStringList stamps;
-    for (const QString& line : b.view)
-        stamps << line.mid(1, 12);
-    stamps.removeDuplicates();
-    QCOMPARE(stamps.size(), 3);
-
-    // A burst within one millisecond reads the wall clock once.
-    b.msPerClockRead = 0;
-    const int reads = b.wallReads;
-    b.stage.receive(numberedLines(0, 500));
-    b.tick();
-    QCOMPARE(b.wallReads - reads, 1);
-    QVERIFY(b.view.last().startsWith(QStringLiteral("[12:00:00.")));
-}
-
-void tst_DisplayStage::nestedTickDoesNothing()
-{
-    Bench b;
-    b.open();
-    // A warning box opened while formatted text is recorded runs the event loop: more bytes
-    // arrive and the timer ticks inside it. Its steps wait behind the ones being applied.
-    int nested = 0;
-    b.onFormat = [&] {
-        if (nested++ < 3) {
-            b.stage.receive(numberedLines(100 + nested, 1));
-            b.tick();
-        }
-    };
-    b.stage.receive(numberedLines(0, 5));
-    b.tick();
-    b.onFormat = nullptr;
-    b.settle(20);
-    QStringList expected;
-    for (int i = 0; i < 5; ++i)
-        expected << numberedLine(i);
-    for (int i = 1; i <= 3; ++i)
-        expected << numberedLine(100 + i);
-    QCOMPARE(b.everDrawn, expected);
-    QCOMPARE(b.recorded, expected.join('\n') + '\n');
-}
-
-void tst_DisplayStage::upgradeModeStillDrawsAndStops()
-{
-    Bench b;
-    b.open();
-    b.tick();
-    b.stage.receive("before\n");
-    b.tick(); // formatted, not yet drawn
-    b.settings.upgrade = true;
-    b.stage.receive("menu\n");
-    b.tick();
-    b.settle(10);
-    QCOMPARE(b.view, QStringList { rxMarker() + "before" });
-    QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
-    b.inlineText(QStringLiteral("1"));
-    b.settle(10);
-    QCOMPARE(b.view, QStringList { rxMarker() + "before1" });
-    b.stage.portClosed();
-    b.stage.receive("late");
-    QVERIFY(b.tick().mayStop);
-    QCOMPARE(b.upgradeBytes, QByteArray("menu\nlate"));
-}
-
-void tst_DisplayStage::waitingBytesBounded()
-{
-    Bench b;
-    b.open();
-    b.stage.setHeld(true);
-    // Held long enough, the formatted text reaches its bound, then the bytes wait, then the
-    // owner is told to stop reading.
-    const QByteArray chunk = numberedLines(0, 20000);
-    qint64 taken = 0;
-    qint64 newlines = 0;
-    for (int i = 0; i < 20000 && !b.stage.full(); ++i) {
-        const qint64 n = qMin<qint64>(chunk.size(), b.stage.room());
-        b.stage.receive(chunk.left(int(n)));
-        taken += n;
-        newlines += chunk.left(int(n)).count('\n');
-        const auto result = b.tick();
-        QCOMPARE(result.readPort, !b.stage.full());
-    }
-    QVERIFY(b.stage.full());
-    QVERIFY(b.stage.queuedChars() <= DisplayStage::MaxHeldChars + 4 * DisplayStage::MaxSliceBytes);
-    QCOMPARE(b.stage.waitingBytes(), DisplayStage::MaxWaitingBytes);
-    b.stage.setHeld(false);
-    b.settle(20000);
-    QCOMPARE(b.stage.waitingBytes(), qint64(0));
-    // The stage was left held-full: the last unfinished line waits for its end.
-    QCOMPARE(qint64(b.lines), newlines);
-}
-
-void tst_DisplayStage::floodKeepsNoDrawnText()
-{
-    Bench b;
-    b.open();
-    // Bytes come faster than a redraw takes them: the tail is drawn in slices while it grows.
-    const QByteArray chunk = numberedLines(0, 8000);
-    int most = 0;
-    for (int i = 0; i < 120; ++i) {
-        b.stage.receive(chunk.left(int(qMin<qint64>(chunk.size(), b.stage.room()))));
-        b.tick();
-        most = qMax(most, b.stage.formattingChars());
-    }
-    b.settle(20000);
-    QVERIFY2(most <= 4 * DisplayStage::DropDrawnChars, qPrintable(QString::number(most)));
-    QCOMPARE(b.everDrawn.join('\n') + '\n', b.recorded);
-}
-
 void tst_DisplayStage::endlessRunsCutInEveryPath_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("path");
+    const auto row = columns<int, bool, QString>("mode", "hex", "path");
     const char* modes[] = { "newline", "frame time", "front", "back" };
     for (const char* path : { "live", "backlog", "drain" }) {
         for (int mode = NewlineWrap; mode <= BackDelimiterWrap; ++mode)
-            QTest::addRow("%s, %s hex", path, modes[mode]) << mode << true << path;
+            row(path + QByteArray(", ") + modes[mode] + " hex", mode, true, path);
         for (int mode : { NewlineWrap, FrameTimeWrap })
-            QTest::addRow("%s, %s text", path, modes[mode]) << mode << false << path;
+            row(path + QByteArray(", ") + modes[mode] + " text", mode, false, path);
     }
 }
 
-// A board that ends its lines with CR only: live, after a pause, or drained at close, the view
-// gets lines of 8192 bytes at most, no character cut in two, and every byte once.
+// CR-ended lines live, after a pause or drained: 8192 bytes a line at most, none cut, all once.
 void tst_DisplayStage::endlessRunsCutInEveryPath()
 {
     QFETCH(int, mode);
@@ -514,12 +301,9 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
         stream += gbk->fromUnicode(QStringLiteral("温度 %1.5°C 状态\r").arg(i));
     Bench b(mode, hex);
     b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
-    b.open();
     if (path == QLatin1String("live")) {
-        for (int at = 0; at < stream.size(); at += 1500) {
-            b.stage.receive(stream.mid(at, 1500));
-            b.tick();
-        }
+        for (int at = 0; at < stream.size(); at += 1500)
+            b.feed(stream.mid(at, 1500));
         b.stage.portClosed();
     } else {
         b.stage.receive(stream);
@@ -544,66 +328,205 @@ void tst_DisplayStage::endlessRunsCutInEveryPath()
     QVERIFY(shown == stream);
 }
 
-void tst_DisplayStage::frameTimeFormatsNoFasterThanItDraws()
+// One row a scenario, played on a fresh bench.
+void tst_DisplayStage::scenario_data()
 {
-    Bench b(FrameTimeWrap, true);
-    b.stage.fixSlice(4096);
-    b.open();
-    const QByteArray chunk(64 << 10, '\x55');
-    qint64 mostQueued = 0;
-    for (int i = 0; i < 200; ++i) {
-        b.stage.receive(chunk.left(int(qMin<qint64>(chunk.size(), b.stage.room()))));
+    const auto add = columns<Scenario>("play");
+
+    add("own lines stay behind formatted lines", [](Bench& b) {
+        b.feed("rx zero\n"); // drawn now: the next redraw waits 40 ms
+        b.feed("rx one\nrx two\n");
+        QVERIFY(b.stage.queuedChars() > 0); // formatted, waiting for the redraw
+        b.line(QStringLiteral("TX→◇echo"));
+        QCOMPARE(b.view, rx({ "rx zero", "rx one", "rx two" }) << "TX→◇echo");
+        // Held: the own line waits with the received ones and keeps its place.
+        b.stage.setHeld(true);
+        b.feed("rx three\n");
+        b.line(QStringLiteral("notice"));
+        b.feed("rx four\n");
+        QCOMPARE(b.view.size(), 4);
+        b.stage.setHeld(false);
         b.tick();
-        mostQueued = qMax(mostQueued, b.stage.queuedChars());
-    }
-    // A redraw takes 4 slices here; formatting stays within a few redraws of it.
-    QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
-}
+        QCOMPARE(b.view.mid(4), rx({ "rx three" }) << "notice" << rx({ "rx four" }));
+    });
 
-// Bytes read while paused count against the room until they are taken back; a big backlog
-// asks once, when all of it is shown, for its memory to be handed back.
-void tst_DisplayStage::parkedBytesAndBacklogMemory()
-{
-    Bench b;
-    b.open();
-    b.stage.park("a\n");
-    b.stage.park("b\n");
-    QCOMPARE(b.stage.room(), DisplayStage::MaxWaitingBytes - 4);
-    QCOMPARE(b.stage.waitingBytes(), qint64(0));
-    b.stage.receive(b.stage.unpark());
-    QCOMPARE(b.stage.parkedBytes(), qint64(0));
-    int releases = 0;
-    b.stage.receive(numberedLines(0, 120000)); // over 5 MB
-    for (int i = 0; i < 5000 && !(releases && b.stage.waitingBytes() == 0); ++i)
-        releases += b.tick().releaseMemory;
-    QCOMPARE(releases, 1);
-    QCOMPARE(b.view.size(), 120002);
-    QVERIFY(!b.tick().releaseMemory);
-}
+    add("clear leaves no older lines", [](Bench& b) {
+        b.maxLines = 100;
+        // Held, so that lines of the old view still wait when the limit clears it.
+        b.stage.setHeld(true);
+        b.stage.receive(numberedLines(0, 250));
+        b.settle(20);
+        b.stage.setHeld(false);
+        b.settle(50);
+        QCOMPARE(b.clears, 2);
+        // The new view holds what came after the last clear, and the counter counts exactly that.
+        QCOMPARE(b.view, numberedLineList(200, 50));
+        QCOMPARE(b.lines, b.view.size());
+        // Every line recorded once; a view cleared before its redraw is saved, not drawn.
+        QCOMPARE(b.recorded.split('\n', Qt::SkipEmptyParts), numberedLineList(0, 250));
+        for (int i = 1; i < b.everDrawn.size(); ++i)
+            QVERIFY(b.everDrawn.at(i) > b.everDrawn.at(i - 1));
+    });
 
-// The owner draws, so it tells what drawing cost: a slow view gets small redraws.
-void tst_DisplayStage::redrawsFollowTheReportedCost()
-{
-    Bench b;
-    b.open();
-    b.stage.receive(numberedLines(0, 50000));
-    int largest = 0;
-    bool told = false; // the first redraw comes before any cost is known
-    for (int i = 0; i < 3000 && b.stage.waitingBytes() + b.stage.queuedChars() > 0; ++i) {
-        b.now += 10;
-        qint64 chars = 0;
-        for (const DisplayStage::Step& step : b.stage.tick(b.settings).steps) {
-            if (step.kind == DisplayStage::Step::Draw) {
-                chars += step.text.size();
-                if (told)
-                    largest = qMax(largest, int(step.text.size()));
-            }
+    add("open during drain keeps sessions apart", [](Bench& b) {
+        b.feed("first\nlogin: ");
+        b.stage.portClosed();
+        b.open(); // before any tick could drain the rest
+        b.stage.receive("root\n");
+        b.settle(10);
+        QCOMPARE(b.view, rx({ "first", "login: ", "root" }));
+        // Open, the stage does not ask the timer to stop; closed and drained, it does.
+        QVERIFY(!b.tick().mayStop);
+        b.stage.portClosed();
+        QVERIFY(b.tick().mayStop);
+    });
+
+    add("time stamp per line", [](Bench& b) {
+        b.settings.showTime = true;
+        b.msPerClockRead = 1; // each line costs the clock 1 ms: every line gets its own stamp
+        b.feed("a\nb\nc\n");
+        b.settle(5);
+        QCOMPARE(b.view.size(), 3);
+        QStringList stamps;
+        for (const QString& line : b.view)
+            stamps << line.mid(1, 12);
+        stamps.removeDuplicates();
+        QCOMPARE(stamps.size(), 3);
+        // A burst within one millisecond reads the wall clock once.
+        b.msPerClockRead = 0;
+        const int reads = b.wallReads;
+        b.feed(numberedLines(0, 500));
+        QCOMPARE(b.wallReads - reads, 1);
+        QVERIFY(b.view.last().startsWith(QStringLiteral("[12:00:00.")));
+    });
+
+    add("nested tick does nothing", [](Bench& b) {
+        // A box shown while recording runs the event loop: its bytes and ticks wait their turn.
+        int nested = 0;
+        b.onFormat = [&] {
+            if (nested++ < 3)
+                b.feed(numberedLines(100 + nested, 1));
+        };
+        b.feed(numberedLines(0, 5));
+        b.onFormat = nullptr;
+        b.settle(20);
+        QCOMPARE(b.everDrawn, numberedLineList(0, 5) + numberedLineList(101, 3));
+        QCOMPARE(b.recorded, b.everDrawn.join('\n') + '\n');
+    });
+
+    add("upgrade mode still draws and stops", [](Bench& b) {
+        b.tick();
+        b.feed("before\n"); // formatted, not yet drawn
+        b.settings.upgrade = true;
+        b.feed("menu\n");
+        b.settle(10);
+        QCOMPARE(b.view, rx({ "before" }));
+        QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
+        b.inlineText(QStringLiteral("1"));
+        b.settle(10);
+        QCOMPARE(b.view, rx({ "before1" }));
+        b.stage.portClosed();
+        b.stage.receive("late");
+        QVERIFY(b.tick().mayStop);
+        QCOMPARE(b.upgradeBytes, QByteArray("menu\nlate"));
+    });
+
+    add("waiting bytes bounded", [](Bench& b) {
+        b.stage.setHeld(true);
+        // Held: formatted text reaches its bound, then bytes wait, then reading stops.
+        const QByteArray chunk = numberedLines(0, 20000);
+        qint64 newlines = 0;
+        for (int i = 0; i < 20000 && !b.stage.full(); ++i) {
+            newlines += chunk.left(int(b.stage.room())).count('\n');
+            b.receiveWithinRoom(chunk);
+            const bool readPort = b.tick().readPort;
+            QCOMPARE(readPort, !b.stage.full());
         }
-        b.stage.drawCost(chars, chars / 100); // 100 characters a millisecond
-        told = told || chars > (8 << 10);
-    }
-    QCOMPARE(b.stage.waitingBytes() + b.stage.queuedChars(), qint64(0));
-    QVERIFY2(largest <= 16 << 10, qPrintable(QString::number(largest)));
+        QVERIFY(b.stage.full());
+        QVERIFY(
+            b.stage.queuedChars() <= DisplayStage::MaxHeldChars + 4 * DisplayStage::MaxSliceBytes);
+        QCOMPARE(b.stage.waitingBytes(), DisplayStage::MaxWaitingBytes);
+        b.stage.setHeld(false);
+        b.settle(20000);
+        QCOMPARE(b.stage.waitingBytes(), qint64(0));
+        // The stage was left held-full: the last unfinished line waits for its end.
+        QCOMPARE(qint64(b.lines), newlines);
+    });
+
+    add("flood keeps no drawn text", [](Bench& b) {
+        // Bytes come faster than a redraw takes them: the tail is drawn in slices while it grows.
+        const QByteArray chunk = numberedLines(0, 8000);
+        int most = 0;
+        for (int i = 0; i < 120; ++i) {
+            b.receiveWithinRoom(chunk);
+            b.tick();
+            most = qMax(most, b.stage.formattingChars());
+        }
+        b.settle(20000);
+        QVERIFY2(most <= 4 * DisplayStage::DropDrawnChars, qPrintable(QString::number(most)));
+        QCOMPARE(b.everDrawn.join('\n') + '\n', b.recorded);
+    });
+
+    add("frame time formats no faster than it draws", [](Bench& b) {
+        b.settings.wrapMode = FrameTimeWrap;
+        b.settings.hex = true;
+        b.stage.fixSlice(4096);
+        const QByteArray chunk(64 << 10, '\x55');
+        qint64 mostQueued = 0;
+        for (int i = 0; i < 200; ++i) {
+            b.receiveWithinRoom(chunk);
+            b.tick();
+            mostQueued = qMax(mostQueued, b.stage.queuedChars());
+        }
+        // A redraw takes 4 slices here; formatting stays within a few redraws of it.
+        QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
+    });
+
+    // Paused bytes take room until taken back; a big backlog, all shown, asks once to free memory.
+    add("parked bytes and backlog memory", [](Bench& b) {
+        b.stage.park("a\n");
+        b.stage.park("b\n");
+        QCOMPARE(b.stage.room(), DisplayStage::MaxWaitingBytes - 4);
+        QCOMPARE(b.stage.waitingBytes(), qint64(0));
+        b.stage.receive(b.stage.unpark());
+        QCOMPARE(b.stage.parkedBytes(), qint64(0));
+        int releases = 0;
+        b.stage.receive(numberedLines(0, 120000)); // over 5 MB
+        for (int i = 0; i < 5000 && !(releases && b.stage.waitingBytes() == 0); ++i)
+            releases += b.tick().releaseMemory;
+        QCOMPARE(releases, 1);
+        QCOMPARE(b.view.size(), 120002);
+        QVERIFY(!b.tick().releaseMemory);
+    });
+
+    // The owner draws, so it tells what drawing cost: a slow view gets small redraws.
+    add("redraws follow the reported cost", [](Bench& b) {
+        b.stage.receive(numberedLines(0, 50000));
+        int largest = 0;
+        bool told = false; // the first redraw comes before any cost is known
+        for (int i = 0; i < 3000 && b.stage.waitingBytes() + b.stage.queuedChars() > 0; ++i) {
+            b.now += 10;
+            qint64 chars = 0;
+            for (const DisplayStage::Step& step : b.stage.tick(b.settings).steps) {
+                if (step.kind == DisplayStage::Step::Draw) {
+                    chars += step.text.size();
+                    if (told)
+                        largest = qMax(largest, int(step.text.size()));
+                }
+            }
+            b.stage.drawCost(chars, chars / 100); // 100 characters a millisecond
+            told = told || chars > (8 << 10);
+        }
+        QCOMPARE(b.stage.waitingBytes() + b.stage.queuedChars(), qint64(0));
+        QVERIFY2(largest <= 16 << 10, qPrintable(QString::number(largest)));
+    });
+}
+
+void tst_DisplayStage::scenario()
+{
+    QFETCH(Scenario, play);
+    Bench b;
+    play(b);
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayStage)

@@ -3,6 +3,7 @@
 #include "serial/core/rxformat.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QtTest>
 
@@ -10,24 +11,21 @@ using namespace RxFormat;
 
 namespace {
 
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
+// Declares a data table's columns (types, then names); returns what adds a row in that order.
+template <typename... T, typename... Name> auto columns(const Name&... names)
 {
-    (QTest::newRow(tag) << ... << values);
+    (QTest::addColumn<T>(names), ...);
+    return [](const QByteArray& tag, const T&... values) {
+        (QTest::newRow(tag.constData()) << ... << values);
+    };
 }
 
 QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
 
-QByteArray zeros(int n) { return QByteArray(n, '\0'); }
-
-// Reference hex rendering, built independently of the lookup table.
+// Reference hex rendering of non-empty bytes, built independently of the lookup table.
 QString hexText(const QByteArray& bytes)
 {
-    const QByteArray hex = bytes.toHex().toUpper();
-    QString text;
-    for (int i = 0; i < hex.size(); i += 2)
-        text += QString::fromLatin1(hex.mid(i, 2)) + QLatin1Char(' ');
-    return text;
+    return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
 }
 
 QStringList linesOf(const QString& out)
@@ -38,116 +36,108 @@ QStringList linesOf(const QString& out)
     return lines;
 }
 
-// Parses hex lines back into bytes; fails the test on any malformed line.
+// The given lines, each behind the prefix and ended by a newline.
+QString prefixed(const QString& prefix, const QString& lines)
+{
+    QString out;
+    for (const QString& line : linesOf(lines))
+        out += prefix + line + QLatin1Char('\n');
+    return out;
+}
+
+// Parses hex lines back into bytes; false on any malformed line.
 bool bytesFromHexLines(const QString& text, const QString& prefix, QByteArray& bytes)
 {
+    const QRegularExpression valid(
+        "^" + QRegularExpression::escape(prefix) + "((?:[0-9A-F]{2} )+)$");
     for (const QString& line : linesOf(text)) {
-        if (!line.startsWith(prefix))
+        const QRegularExpressionMatch match = valid.match(line);
+        if (!match.hasMatch())
             return false;
-        const QString payload = line.mid(prefix.size());
-        if (payload.isEmpty() || payload.size() % 3 != 0)
-            return false;
-        for (int i = 0; i < payload.size(); i += 3) {
-            const QChar hi = payload.at(i), lo = payload.at(i + 1);
-            const auto isUpperHex
-                = [](QChar c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
-            if (!isUpperHex(hi) || !isUpperHex(lo) || payload.at(i + 2) != QLatin1Char(' '))
-                return false;
-        }
-        bytes += QByteArray::fromHex(payload.toLatin1());
+        bytes += QByteArray::fromHex(match.captured(1).toLatin1());
     }
     return true;
 }
 
-// The program's display stage, ticked every 10 ms of a clock of its own; what it drew and what
-// it still queues make up the output.
+// The display stage ticked every 10 ms of its own clock; its output: what it drew and queues.
 struct StageDriver {
-    int mode = NewlineWrap;
-    bool hex = false;
-    QString delimiterText; // the front field in mode 2, the back field in mode 3
-    int frameInterval = 20;
+    DisplayStage::Settings settings;
     int maxBytes = INT_MAX; // the slice
-    QByteArray codec = defaultCodec();
-    bool ansi = true;
     int lines = 0;
     qint64 now = 0;
     QString drawn;
     QString green; // drawn text in green runs
     DisplayStage stage;
 
-    StageDriver()
+    // The delimiter is the front field in front-delimiter wrap, the back field in back wrap.
+    explicit StageDriver(int mode = NewlineWrap, bool hex = false, const QString& delimiter = {})
     {
+        settings.wrapMode = RxFormat::WrapMode(mode);
+        settings.hex = hex;
+        settings.showTime = false;
+        settings.frontText = settings.backText = delimiter;
         stage.setClock([this] { return now; }, [] { return QTime(12, 0); });
         // The stage's clock starts at 0: an idle tick there, as the window's timer would run.
         now = -10;
         tick();
     }
-    void apply(const DisplayStage::Steps& steps)
+    // Bytes received, then a tick.
+    void feed(const QByteArray& bytes)
     {
-        for (const DisplayStage::Step& step : steps) {
-            if (step.kind == DisplayStage::Step::Draw) {
-                for (const AnsiDecoder::Span& span : step.spans)
-                    if (AnsiDecoder::foreground(span.format) == 2)
-                        green += step.text.mid(span.start, span.length);
-                drawn += step.text + QLatin1Char('\n');
-            } else if (step.kind == DisplayStage::Step::Format)
-                lines += step.counted;
+        stage.receive(bytes);
+        tick();
+    }
+    void tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i) {
+            now += 10;
+            stage.fixSlice(maxBytes);
+            for (const DisplayStage::Step& step : stage.tick(settings).steps) {
+                if (step.kind == DisplayStage::Step::Draw) {
+                    for (const AnsiDecoder::Span& span : step.spans)
+                        if (AnsiDecoder::foreground(span.format) == 2)
+                            green += step.text.mid(span.start, span.length);
+                    drawn += step.text + QLatin1Char('\n');
+                } else if (step.kind == DisplayStage::Step::Format)
+                    lines += step.counted;
+            }
         }
     }
-
-    void feed(const QByteArray& bytes) { stage.receive(bytes); }
-    void tick()
+    void feedInChunks(const QByteArray& stream, int chunk)
     {
-        now += 10;
-        stage.fixSlice(maxBytes);
-        DisplayStage::Settings settings;
-        settings.wrapMode = RxFormat::WrapMode(mode);
-        settings.hex = hex;
-        settings.showTime = false;
-        settings.frameIntervalMs = frameInterval;
-        settings.frontText = settings.backText = delimiterText;
-        settings.codec = codec;
-        settings.ansiColor = ansi;
-        apply(stage.tick(settings).steps);
+        for (int at = 0; at < stream.size(); at += chunk)
+            feed(stream.mid(at, chunk));
     }
     QString out() const { return drawn + stage.displayText(); }
     const QByteArray& pending() const { return stage.pendingDisplay(); }
     const QByteArray& recvBuffer() const { return stage.recvBuffer(); }
     QByteArray leftover() const { return pending() + recvBuffer(); }
 };
-// Deterministic streams for the chunking tests.
+
+// Deterministic streams for the chunking tests, from random runs of the alphabet's characters.
+QByteArray run(
+    QRandomGenerator& random, int length, const char* alphabet = "abcdefghijklmnopqrstuvwxyz")
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes += alphabet[random.bounded(int(strlen(alphabet)))];
+    return bytes;
+}
+
 QByteArray textStream(quint32 variant, int size)
 {
     QRandomGenerator random(variant);
+    const QByteArray pieces[]
+        = { "\r\n", "\n\n", {}, "\xD6\xD0\xCE\xC4" /* GBK text */, hexBytes("AA 0D 0A") };
     QByteArray stream;
     while (stream.size() < size) {
-        switch (random.bounded(10)) {
-        case 0:
-            stream += "\r\n";
-            break;
-        case 1:
-            stream += "\n\n";
-            break;
-        case 2:
-            stream += zeros(random.bounded(1, 4));
-            break;
-        case 3:
-            stream += "\xD6\xD0\xCE\xC4"; // GBK text
-            break;
-        case 4:
-            stream += hexBytes("AA 0D 0A");
-            break;
-        default: {
-            const int length = random.bounded(1, 300);
-            for (int i = 0; i < length; ++i)
-                stream += char('a' + random.bounded(26));
-            stream += '\n';
-        }
-        }
+        const int kind = random.bounded(10);
+        if (kind == 2)
+            stream += QByteArray(random.bounded(1, 4), '\0');
+        else
+            stream += kind < 5 ? pieces[kind] : run(random, random.bounded(1, 300)) + '\n';
     }
-    if (!stream.endsWith('\n'))
-        stream += '\n';
-    return stream;
+    return stream.endsWith('\n') ? stream : stream + '\n';
 }
 
 QByteArray binaryStream(quint32 variant, int size)
@@ -156,80 +146,44 @@ QByteArray binaryStream(quint32 variant, int size)
     QByteArray stream(size, Qt::Uninitialized);
     for (char& c : stream)
         c = char(random.bounded(256));
-    stream += '\n';
-    return stream;
+    return stream + '\n';
 }
 
-// A long run without newline or delimiter, framed by short lines.
-QByteArray unterminatedStream(quint32 variant)
-{
-    QRandomGenerator random(variant);
-    QByteArray stream = "head\n";
-    for (int i = 0; i < 20000; ++i)
-        stream += char('a' + random.bounded(26));
-    stream += "\ntail\n";
-    return stream;
-}
-
+// Lines of letters with '#' among them, then a run past the flush size without either end.
 QByteArray lettersStream(quint32 variant)
 {
     QRandomGenerator random(variant);
     QByteArray stream;
-    while (stream.size() < 12000) {
-        const int length = random.bounded(0, 200);
-        for (int i = 0; i < length; ++i)
-            stream += "abcdefgh#xyz"[random.bounded(12)];
-        stream += '\n';
-    }
-    stream += QByteArray(9000, 'q'); // past the flush size without a newline or '#'
-    stream += '\n';
-    return stream;
+    while (stream.size() < 12000)
+        stream += run(random, random.bounded(0, 200), "abcdefgh#xyz") + '\n';
+    return stream + QByteArray(9000, 'q') + '\n';
 }
 
-void feedInChunks(StageDriver& stage, const QByteArray& stream, int chunk)
-{
-    for (int at = 0; at < stream.size(); at += chunk) {
-        stage.feed(stream.mid(at, chunk));
-        stage.tick();
-    }
-}
+const char* const modeNames[] = { "newline", "frame", "front", "back" };
+
+using Call = std::function<QVariant()>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(Call)
 
 class TestRxFormat : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void markers();
-    void linePrefix_data();
-    void linePrefix();
+    void conversions_data();
+    void conversions();
     void prefixCacheFollowsItsInputs();
 
-    void foldCrLf_data();
-    void foldCrLf();
     void formatTextLines_data();
     void formatTextLines();
-    void asciiFastPathMatchesCodec();
-    void gbkCharacterSplitOverTwoPieces();
     void lineSinkMayEmptyTheOutput();
-
     void formatHexLine_data();
     void formatHexLine();
-    void formatHexLineAllByteValues();
 
-    void delimiterBytes_data();
-    void delimiterBytes();
-    void delimiterPresent_data();
-    void delimiterPresent();
-    void gatePasses_data();
-    void gatePasses();
-
-    void moveCompleteLines_data();
-    void moveCompleteLines();
     void moveCompleteLinesKeepsEveryByte_data();
     void moveCompleteLinesKeepsEveryByte();
-
     void splitHexFrames_data();
     void splitHexFrames();
 
@@ -254,114 +208,205 @@ void TestRxFormat::initTestCase()
     QVERIFY2(QTextCodec::codecForName("GBK"), "the GBK codec is needed for received text");
 }
 
-void TestRxFormat::markers()
+// What the pure conversions return: a table each, its rows the arguments and the result.
+void TestRxFormat::conversions_data()
 {
-    QCOMPARE(rxMarker(), QStringLiteral("RX←◆"));
-    QCOMPARE(txMarker(), QStringLiteral("TX→◇"));
+    const auto row = columns<QVariant, Call>("expected", "call");
+
+    const auto prefix = [&](const QByteArray& tag, bool showTime, const QString& marker, QTime time,
+                            const QString& expected) {
+        row("linePrefix: " + tag, expected,
+            [=] { return QVariant(linePrefix(showTime, marker, time)); });
+    };
+    prefix("markers", false, rxMarker() + txMarker(), QTime(), "RX←◆TX→◇");
+    prefix("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
+    prefix("tx with time", true, txMarker(), QTime(9, 5, 7, 42), "[09:05:07.042]TX→◇");
+    prefix("24-hour clock", true, rxMarker(), QTime(23, 59, 59, 999), "[23:59:59.999]RX←◆");
+    prefix("rx without time", false, rxMarker(), QTime(12, 0), "RX←◆");
+    prefix("without time ignores the clock", false, txMarker(), QTime(), "TX→◇");
+
+    const auto fold
+        = [&](const QByteArray& tag, const QByteArray& bytes, const QByteArray& expected) {
+              row("foldCrLf: " + tag, expected, [=] { return QVariant(foldCrLf(bytes)); });
+          };
+    fold("empty", QByteArray(), QByteArray());
+    fold("no CR", "a\nb", "a\nb");
+    fold("CR LF pairs", "A\r\nB\r\n", "A\nB\n");
+    fold("bare CR kept", "a\rb\r", "a\rb\r");
+    fold("LF CR not a pair", "a\n\rb", "a\n\rb");
+    fold("CR CR LF", "a\r\r\nb", "a\r\nb");
+    fold("CR LF CR LF", "\r\n\r\n", "\n\n");
+    fold("zero bytes kept", QByteArray("\0\r\n\0", 4), QByteArray("\0\n\0", 3));
+    fold("bare CR after a pair", "A\r\nB\rC\r", "A\nB\rC\r");
+    fold("final CR alone", "ab\r", "ab\r");
+
+    const auto delimiter = [&](const QByteArray& tag, const QString& typed,
+                               const QByteArray& expected) {
+        row("delimiterBytes: " + tag, expected, [=] { return QVariant(delimiterBytes(typed)); });
+    };
+    delimiter("CR LF", "0D 0A", QByteArray("\r\n"));
+    delimiter("lower case without blanks", "0d0a", QByteArray("\r\n"));
+    delimiter("mask blanks of an empty field", "         ", QByteArray());
+    delimiter("empty", QString(), QByteArray());
+    delimiter("one byte with trailing blanks", "AA       ", QByteArray("\xAA"));
+    delimiter(
+        "ten bytes", "01 02 03 04 05 06 07 08 09 0A", hexBytes("01 02 03 04 05 06 07 08 09 0A"));
+    delimiter("single digit is a byte", "A", QByteArray("\n"));
+
+    const auto present
+        = [&](const QByteArray& tag, const QByteArray& bytes, const QString& typed, bool expected) {
+              row("delimiterPresent: " + tag, expected,
+                  [=] { return QVariant(delimiterPresent(bytes, typed)); });
+          };
+    present("empty pattern", QByteArray("\r\n"), QString(), false);
+    present("blank pattern", QByteArray("\r\n"), "   ", false);
+    present("empty bytes", QByteArray(), "0D 0A", false);
+    present("upper-case typed CR LF", hexBytes("01 0D 0A 02"), "0D 0A", true);
+    present("lower-case typed", hexBytes("01 0D 0A"), "0d 0a", true);
+    present("absent", hexBytes("01 02 03"), "0D 0A", false);
+    present("match starts mid-byte", hexBytes("0D 0A"), "d0", true);
+    present("mid-byte across bytes", hexBytes("1A A1"), "AA", true);
+    present("pattern longer than data", hexBytes("0D"), "0D 0A", false);
+    present("single digit", hexBytes("A0"), "a", true);
+    present("mask blanks around", hexBytes("AA"), " AA        ", true);
+    present("non-hex pattern", hexBytes("AA"), "zz", false);
+
+    // elapsed: of a frame interval of 10 ms
+    const auto gate = [&](const QByteArray& tag, int mode, const QByteArray& pending,
+                          qint64 elapsed, bool found, bool expected) {
+        row("gatePasses: " + tag, expected,
+            [=] { return QVariant(gatePasses(WrapMode(mode), pending, elapsed, 10, found)); });
+    };
+
+    const QByteArray below(NewlineFlushBytes - 1, 'x');
+    const QByteArray at(NewlineFlushBytes, 'x');
+
+    gate("newline: empty waits", 0, QByteArray(), 0, false, false);
+    gate("newline: ends with newline", 0, QByteArray("a\n"), 0, false, true);
+    gate("newline: newline inside only", 0, QByteArray("a\nb"), 0, false, false);
+    gate("newline: ends with CR waits", 0, QByteArray("a\r"), 0, false, false);
+    gate("newline: 10 bytes wait", 0, QByteArray(10, 'x'), 0, false, false);
+    gate("newline: 8191 wait", 0, below, 0, false, false);
+    gate("newline: 8192 flush", 0, at, 0, false, true);
+    gate("newline: found is no concern", 0, QByteArray("ab"), 99, true, false);
+
+    gate("frame: before the interval", 1, QByteArray("a"), 9, false, false);
+    gate("frame: at the interval", 1, QByteArray("a"), 10, false, true);
+    gate("frame: after the interval", 1, QByteArray("a"), 11, false, true);
+    gate("frame: empty pending passes", 1, QByteArray(), 10, false, true);
+    gate("frame: size is no concern", 1, at, 0, false, false);
+
+    for (int mode : { 2, 3 }) {
+        const QByteArray name = modeNames[mode];
+        gate(name + ": delimiter found", mode, "a", 0, true, true);
+        gate(name + ": not found waits", mode, "a\n", 99, false, false);
+        gate(name + ": empty waits", mode, {}, 99, false, false);
+        gate(name + ": 8191 wait", mode, below, 0, false, false);
+        gate(name + ": 8192 bound", mode, at, 0, false, true);
+    }
+
+    gate("other mode passes", 4, QByteArray(), 0, false, true);
+    gate("negative mode passes", -1, QByteArray("a"), 0, false, true);
+
+    // The bytes left in the receive buffer | the pending ones.
+    const auto move = [&](const QByteArray& tag, QByteArray recv, QByteArray pending, int maxBytes,
+                          const QByteArray& expectedRecv, const QByteArray& expectedPending) {
+        row("moveCompleteLines: " + tag, expectedRecv + '|' + expectedPending, [=]() mutable {
+            moveCompleteLines(recv, pending, maxBytes);
+            return QVariant(recv + '|' + pending);
+        });
+    };
+    const int none = INT_MAX;
+    move("empty buffer", "", "p", none, "", "p");
+    move("no newline: all moves", "abc", "", none, "", "abc");
+    move("appends to pending", "abc", "xy", none, "", "xyabc");
+    move("ends with newline", "a\nb\n", "", none, "", "a\nb\n");
+    move("tail waits", "a\nb\nc", "", none, "c", "a\nb\n");
+    move("lone newline", "\n", "", none, "", "\n");
+    move("slice: first line only", "aa\nbb\ncc\n", "", 4, "bb\ncc\n", "aa\n");
+    move("slice: last newline within", "a\nb\ncccc\n", "", 5, "cccc\n", "a\nb\n");
+    move("slice: newline on the last byte allowed", "abc\ndef\n", "", 4, "def\n", "abc\n");
+    move(
+        "slice: newline one past the limit moves the slice", "abcd\nef\n", "", 4, "\nef\n", "abcd");
+    move("slice: newline past the limit", "abcd\nef", "", 4, "\nef", "abcd");
+    move("slice: buffer not longer than the limit", "ab\ncd\n", "", 6, "", "ab\ncd\n");
+    move("slice: no newline at all", "abcdefgh", "", 4, "efgh", "abcd");
+    move("slice: tail waits", "ab\ncdefg", "p", 4, "cdefg", "pab\n");
+    move("zero limit is no limit", "a\nb\n", "", 0, "", "a\nb\n");
 }
 
-void TestRxFormat::linePrefix_data()
+void TestRxFormat::conversions()
 {
-    QTest::addColumn<bool>("showTime");
-    QTest::addColumn<QString>("marker");
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<QString>("expected");
-
-    row("rx with time", true, rxMarker(), QTime(12, 0), "[12:00:00.000]RX←◆");
-    row("tx with time", true, txMarker(), QTime(9, 5, 7, 42), "[09:05:07.042]TX→◇");
-    row("24-hour clock", true, rxMarker(), QTime(23, 59, 59, 999), "[23:59:59.999]RX←◆");
-    row("rx without time", false, rxMarker(), QTime(12, 0), "RX←◆");
-    row("without time ignores the clock", false, txMarker(), QTime(), "TX→◇");
-}
-
-void TestRxFormat::linePrefix()
-{
-    QFETCH(bool, showTime);
-    QFETCH(QString, marker);
-    QFETCH(QTime, time);
-    QTEST(RxFormat::linePrefix(showTime, marker, time), "expected");
+    QFETCH(Call, call);
+    QFETCH(QVariant, expected);
+    const QVariant actual = call();
+    QCOMPARE(actual.userType(), expected.userType());
+    QCOMPARE(actual.toByteArray(), expected.toByteArray()); // as bytes: printed escaped
 }
 
 void TestRxFormat::prefixCacheFollowsItsInputs()
 {
     PrefixCache cache;
-    const QTime noon(12, 0);
-    QCOMPARE(cache.prefix(true, rxMarker(), noon), QStringLiteral("[12:00:00.000]RX←◆"));
-    QCOMPARE(cache.prefix(true, rxMarker(), noon), QStringLiteral("[12:00:00.000]RX←◆"));
-    QCOMPARE(
-        cache.prefix(true, rxMarker(), noon.addMSecs(1)), QStringLiteral("[12:00:00.001]RX←◆"));
-    QCOMPARE(
-        cache.prefix(true, txMarker(), noon.addMSecs(1)), QStringLiteral("[12:00:00.001]TX→◇"));
-    QCOMPARE(cache.prefix(false, txMarker(), noon.addMSecs(1)), QStringLiteral("TX→◇"));
-    QCOMPARE(cache.prefix(false, rxMarker(), noon.addMSecs(2)), QStringLiteral("RX←◆"));
-    QCOMPARE(
-        cache.prefix(true, rxMarker(), noon.addMSecs(2)), QStringLiteral("[12:00:00.002]RX←◆"));
-    // Midnight and an invalid time must not be taken for one another.
-    QCOMPARE(cache.prefix(true, rxMarker(), QTime(0, 0)), QStringLiteral("[00:00:00.000]RX←◆"));
-    QCOMPARE(
-        cache.prefix(true, rxMarker(), QTime()), RxFormat::linePrefix(true, rxMarker(), QTime()));
-}
-
-void TestRxFormat::foldCrLf_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArray>("expected");
-
-    row("empty", QByteArray(), QByteArray());
-    row("no CR", QByteArray("a\nb"), QByteArray("a\nb"));
-    row("CR LF pairs", QByteArray("A\r\nB\r\n"), QByteArray("A\nB\n"));
-    row("bare CR kept", QByteArray("a\rb\r"), QByteArray("a\rb\r"));
-    row("LF CR not a pair", QByteArray("a\n\rb"), QByteArray("a\n\rb"));
-    row("CR CR LF", QByteArray("a\r\r\nb"), QByteArray("a\r\nb"));
-    row("CR LF CR LF", QByteArray("\r\n\r\n"), QByteArray("\n\n"));
-    row("zero bytes kept", QByteArray("\0\r\n\0", 4), QByteArray("\0\n\0", 3));
-    row("bare CR after a pair", QByteArray("A\r\nB\rC\r"), QByteArray("A\nB\rC\r"));
-    row("final CR alone", QByteArray("ab\r"), QByteArray("ab\r"));
-}
-
-void TestRxFormat::foldCrLf()
-{
-    QFETCH(QByteArray, bytes);
-    QTEST(RxFormat::foldCrLf(bytes), "expected");
+    const auto prefix = [&](bool showTime, const QString& marker, QTime time) {
+        return cache.prefix(showTime, marker, time);
+    };
+    const QString rx = rxMarker(), tx = txMarker();
+    const QTime noon(12, 0), one = noon.addMSecs(1), two = noon.addMSecs(2);
+    // One input changed a call; midnight and an invalid time are not taken for one another.
+    const QStringList got { prefix(true, rx, noon), prefix(true, rx, noon), prefix(true, rx, one),
+        prefix(true, tx, one), prefix(false, tx, one), prefix(false, rx, two),
+        prefix(true, rx, two), prefix(true, rx, QTime(0, 0)), prefix(true, rx, QTime()) };
+    QCOMPARE(got,
+        QStringList({ "[12:00:00.000]RX←◆", "[12:00:00.000]RX←◆", "[12:00:00.001]RX←◆",
+            "[12:00:00.001]TX→◇", "TX→◇", "RX←◆", "[12:00:00.002]RX←◆", "[00:00:00.000]RX←◆",
+            RxFormat::linePrefix(true, rx, QTime()) }));
 }
 
 void TestRxFormat::formatTextLines_data()
 {
-    QTest::addColumn<QByteArray>("received");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("lines");
-
-    const QString rx = rxMarker();
+    // expected: the lines without their prefix
+    const auto row = columns<QByteArray, QString>("received", "expected");
     const QChar nul(0);
     const QChar bad(QChar::ReplacementCharacter);
 
-    row("empty", QByteArray(), QString(), 0);
-    row("CR LF lines", QByteArray("A\r\nB\r\n"), rx + "A\n" + rx + "B\n", 2);
-    row("blank lines skipped", QByteArray("\n\n\nA\n"), rx + "A\n", 1);
-    row("only newlines", QByteArray("\n\n"), QString(), 0);
-    row("piece after last newline shown", QByteArray("A\nB"), rx + "A\n" + rx + "B\n", 2);
-    row("leading zeros become blanks", QByteArray("\0\0AB\n", 5), rx + "  AB\n", 1);
-    row("later zeros stay", QByteArray("A\0B\0\n", 5), rx + "A" + nul + "B" + nul + "\n", 1);
-    row("zeros after a blank stay", QByteArray(" \0A\n", 4), rx + " " + nul + "A\n", 1);
-    row("only zeros", QByteArray("\0\0\0\n", 4), rx + "   \n", 1);
-    row("zero rule per line", QByteArray("\0a\n\0b\n", 6), rx + " a\n" + rx + " b\n", 2);
-    row("bare CR kept", QByteArray("a\rb\n"), rx + "a\rb\n", 1);
-    row("CR CR LF keeps one CR", QByteArray("a\r\r\nb"), rx + "a\r\n" + rx + "b\n", 2);
-    row("GBK text", QByteArray("\xD6\xD0\xCE\xC4\n"), rx + "中文\n", 1);
-    row("GBK without newline", QByteArray("abc\xD6\xD0"), rx + "abc中\n", 1);
-    row("GBK after leading zeros", QByteArray("\0\0\xD6\xD0\n", 5), rx + "  中\n", 1);
-    row("GBK and ASCII lines", QByteArray("ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n"),
-        rx + "ok\n" + rx + "文件\n" + rx + "end\n", 3);
-    row("unpaired lead byte before newline", QByteArray("a\xD6\nb\n"),
-        rx + "a" + bad + "\n" + rx + "b\n", 2);
-    row("unpaired lead byte at the end", QByteArray("a\xD6"), rx + "a" + bad + "\n", 1);
+    row("empty", QByteArray(), QString());
+    row("CR LF lines", "A\r\nB\r\n", "A\nB");
+    row("blank lines skipped", "\n\n\nA\n", "A");
+    row("only newlines", "\n\n", QString());
+    row("piece after last newline shown", "A\nB", "A\nB");
+    row("leading zeros become blanks", QByteArray("\0\0AB\n", 5), "  AB");
+    row("later zeros stay", QByteArray("A\0B\0\n", 5), QString("A") + nul + "B" + nul);
+    row("zeros after a blank stay", QByteArray(" \0A\n", 4), QString(" ") + nul + "A");
+    row("only zeros", QByteArray("\0\0\0\n", 4), "   ");
+    row("zero rule per line", QByteArray("\0a\n\0b\n", 6), " a\n b");
+    row("bare CR kept", "a\rb\n", "a\rb");
+    row("CR CR LF keeps one CR", "a\r\r\nb", "a\r\nb");
+    row("GBK text", "\xD6\xD0\xCE\xC4\n", "中文");
+    row("GBK without newline", "abc\xD6\xD0", "abc中");
+    row("GBK after leading zeros", QByteArray("\0\0\xD6\xD0\n", 5), "  中");
+    row("GBK and ASCII lines", "ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n", "ok\n文件\nend");
+    row("unpaired lead byte before newline", "a\xD6\nb\n", QString("a") + bad + "\nb");
+    row("unpaired lead byte at the end", "a\xD6", QString("a") + bad);
+    // Pieces are decoded afresh: a lead byte at the end of one shows as a replacement character.
+    row("GBK character split over two pieces: first", "ab\xD6", QString("ab") + bad);
+    row("GBK character split over two pieces: second", "\xD0\xCE\xC4", QString("形") + bad);
+    row("GBK character split over two pieces: whole", "ab\xD6\xD0\xCE\xC4", "ab中文");
+
+    // Every ASCII character but the newline takes the fast path; it must match the codec.
+    QByteArray ascii;
+    for (int c = 1; c < 128; ++c) {
+        if (c != '\n')
+            ascii += char(c);
+    }
+    ascii += QByteArray("\0x\0", 3);
+    row("ASCII fast path matches the codec", ascii,
+        QTextCodec::codecForName("GBK")->toUnicode(ascii));
 }
 
 void TestRxFormat::formatTextLines()
 {
     QFETCH(QByteArray, received);
     QFETCH(QString, expected);
-    QFETCH(int, lines);
 
     QString out = QStringLiteral("kept\n");
     int calls = 0;
@@ -369,78 +414,41 @@ void TestRxFormat::formatTextLines()
         ++calls;
         QVERIFY(out.endsWith(QLatin1Char('\n')));
     });
-    QCOMPARE(out, QStringLiteral("kept\n") + expected);
-    QCOMPARE(count, lines);
-    QCOMPARE(calls, lines);
-}
-
-void TestRxFormat::asciiFastPathMatchesCodec()
-{
-    QTextCodec* codec = QTextCodec::codecForName("GBK");
-    QByteArray line;
-    for (int c = 1; c < 128; ++c) {
-        if (c != '\n')
-            line += char(c);
-    }
-    line += QByteArray("\0x\0", 3);
-    QString out;
-    RxFormat::formatTextLines(line, QString(), out);
-    QCOMPARE(out, codec->toUnicode(line) + QLatin1Char('\n'));
-}
-
-void TestRxFormat::gbkCharacterSplitOverTwoPieces()
-{
-    // After a frame-time cut or a flush, each piece is decoded on its own, without codec state:
-    // the lead byte left at the end of the first piece shows as a replacement character, and the
-    // trail byte starting the second is read afresh (here it pairs with the next lead byte).
-    const QByteArray whole("ab\xD6\xD0\xCE\xC4"); // "ab中文"
-    const QByteArray first = whole.left(3), second = whole.mid(3);
-    const QChar bad(QChar::ReplacementCharacter);
-
-    QString firstOut, secondOut;
-    RxFormat::formatTextLines(first, QString(), firstOut);
-    RxFormat::formatTextLines(second, QString(), secondOut);
-    QCOMPARE(firstOut, QStringLiteral("ab") + bad + QLatin1Char('\n'));
-    QVERIFY(!secondOut.contains(QStringLiteral("中")));
-    QVERIFY(!secondOut.contains(QStringLiteral("文")));
-
-    QString wholeOut;
-    RxFormat::formatTextLines(whole, QString(), wholeOut);
-    QCOMPARE(wholeOut, QStringLiteral("ab中文\n"));
+    QCOMPARE(out, QStringLiteral("kept\n") + prefixed(rxMarker(), expected));
+    QCOMPARE(QVector<int>({ count, calls }), QVector<int>(2, linesOf(expected).size()));
 }
 
 void TestRxFormat::lineSinkMayEmptyTheOutput()
 {
     // The line limit clears the view from inside the callback: lines after it start afresh.
-    QString out;
-    int lines = 0;
-    const auto clearAtTwo = [&] {
-        if (++lines == 2)
-            out.clear();
-    };
-    RxFormat::formatTextLines("a\nb\nc\n", QStringLiteral(">"), out, clearAtTwo);
-    QCOMPARE(out, QStringLiteral(">c\n"));
-
-    out.clear();
-    lines = 0;
+    QString text, hex;
+    int textLines = 0, hexLines = 0;
+    RxFormat::formatTextLines("a\nb\nc\n", QStringLiteral(">"), text, [&] {
+        if (++textLines == 2)
+            text.clear();
+    });
     const QByteArray rest = RxFormat::splitHexFrames(
-        hexBytes("01 0A 02 0A 03 0A"), NewlineWrap, {}, {}, QStringLiteral(">"), out, clearAtTwo);
-    QVERIFY(rest.isEmpty());
-    QCOMPARE(out, QStringLiteral(">03 0A \n"));
+        hexBytes("01 0A 02 0A 03 0A"), NewlineWrap, {}, {}, QStringLiteral(">"), hex, [&] {
+            if (++hexLines == 2)
+                hex.clear();
+        });
+    QCOMPARE(QStringList({ text, hex, rest }), QStringList({ ">c\n", ">03 0A \n", "" }));
 }
 
 void TestRxFormat::formatHexLine_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("showTime");
-    QTest::addColumn<QString>("expected");
+    const auto row = columns<QByteArray, bool, QString>("bytes", "showTime", "expected");
 
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all += char(i);
     row("with time", hexBytes("41 0D 0A"), true, "[12:00:00.000]RX←◆41 0D 0A \n");
     row("without time", hexBytes("41 0D 0A"), false, "RX←◆41 0D 0A \n");
     row("upper-case digits", hexBytes("ab cd ef"), false, "RX←◆AB CD EF \n");
     row("extreme values", hexBytes("00 7F 80 FF"), false, "RX←◆00 7F 80 FF \n");
     row("one byte", hexBytes("0A"), false, "RX←◆0A \n");
     row("empty gives nothing", QByteArray(), true, QString());
+    row("all byte values", all, false, rxMarker() + hexText(all) + '\n');
 }
 
 void TestRxFormat::formatHexLine()
@@ -449,181 +457,20 @@ void TestRxFormat::formatHexLine()
     QFETCH(bool, showTime);
     QFETCH(QString, expected);
 
-    QString out;
+    QString out = QStringLiteral("before\n");
     int calls = 0;
     RxFormat::formatHexLine(
         bytes, RxFormat::linePrefix(showTime, rxMarker(), QTime(12, 0)), out, [&] { ++calls; });
-    QCOMPARE(out, expected);
+    QCOMPARE(out, QStringLiteral("before\n") + expected);
     QCOMPARE(calls, expected.isEmpty() ? 0 : 1);
-}
-
-void TestRxFormat::formatHexLineAllByteValues()
-{
-    QByteArray all;
-    for (int i = 0; i < 256; ++i)
-        all += char(i);
-    QString out = QStringLiteral("before\n");
-    RxFormat::formatHexLine(all, QStringLiteral("p"), out);
-    QCOMPARE(out, QStringLiteral("before\np") + hexText(all) + QLatin1Char('\n'));
-}
-
-void TestRxFormat::delimiterBytes_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("expected");
-
-    row("CR LF", "0D 0A", QByteArray("\r\n"));
-    row("lower case without blanks", "0d0a", QByteArray("\r\n"));
-    row("mask blanks of an empty field", "         ", QByteArray());
-    row("empty", QString(), QByteArray());
-    row("one byte with trailing blanks", "AA       ", QByteArray("\xAA"));
-    row("ten bytes", "01 02 03 04 05 06 07 08 09 0A", hexBytes("01 02 03 04 05 06 07 08 09 0A"));
-    row("single digit is a byte", "A", QByteArray("\n"));
-}
-
-void TestRxFormat::delimiterBytes()
-{
-    QFETCH(QString, typed);
-    QTEST(RxFormat::delimiterBytes(typed), "expected");
-}
-
-void TestRxFormat::delimiterPresent_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("expected");
-
-    row("empty pattern", QByteArray("\r\n"), QString(), false);
-    row("blank pattern", QByteArray("\r\n"), "   ", false);
-    row("empty bytes", QByteArray(), "0D 0A", false);
-    row("upper-case typed CR LF", hexBytes("01 0D 0A 02"), "0D 0A", true);
-    row("lower-case typed", hexBytes("01 0D 0A"), "0d 0a", true);
-    row("absent", hexBytes("01 02 03"), "0D 0A", false);
-    row("match starts mid-byte", hexBytes("0D 0A"), "d0", true);
-    row("mid-byte across bytes", hexBytes("1A A1"), "AA", true);
-    row("pattern longer than data", hexBytes("0D"), "0D 0A", false);
-    row("single digit", hexBytes("A0"), "a", true);
-    row("mask blanks around", hexBytes("AA"), " AA        ", true);
-    row("non-hex pattern", hexBytes("AA"), "zz", false);
-}
-
-void TestRxFormat::delimiterPresent()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, typed);
-    QTEST(RxFormat::delimiterPresent(bytes, typed), "expected");
-}
-
-void TestRxFormat::gatePasses_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("pending");
-    QTest::addColumn<qint64>("elapsed");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<bool>("expected");
-
-    const QByteArray below(NewlineFlushBytes - 1, 'x');
-    const QByteArray at(NewlineFlushBytes, 'x');
-
-    row("newline: empty waits", 0, QByteArray(), 0ll, 10, false, false);
-    row("newline: ends with newline", 0, QByteArray("a\n"), 0ll, 10, false, true);
-    row("newline: newline inside only", 0, QByteArray("a\nb"), 0ll, 10, false, false);
-    row("newline: ends with CR waits", 0, QByteArray("a\r"), 0ll, 10, false, false);
-    row("newline: 10 bytes wait", 0, QByteArray(10, 'x'), 0ll, 10, false, false);
-    row("newline: 8191 wait", 0, below, 0ll, 10, false, false);
-    row("newline: 8192 flush", 0, at, 0ll, 10, false, true);
-    row("newline: found is no concern", 0, QByteArray("ab"), 99ll, 10, true, false);
-
-    row("frame: before the interval", 1, QByteArray("a"), 9ll, 10, false, false);
-    row("frame: at the interval", 1, QByteArray("a"), 10ll, 10, false, true);
-    row("frame: after the interval", 1, QByteArray("a"), 11ll, 10, false, true);
-    row("frame: empty pending passes", 1, QByteArray(), 10ll, 10, false, true);
-    row("frame: size is no concern", 1, at, 0ll, 10, false, false);
-
-    for (int mode : { 2, 3 }) {
-        const QByteArray name = mode == 2 ? "front: " : "back: ";
-        row((name + "delimiter found").constData(), mode, QByteArray("a"), 0ll, 10, true, true);
-        row((name + "not found waits").constData(), mode, QByteArray("a\n"), 99ll, 10, false,
-            false);
-        row((name + "empty waits").constData(), mode, QByteArray(), 99ll, 10, false, false);
-        row((name + "8191 wait").constData(), mode, below, 0ll, 10, false, false);
-        row((name + "8192 bound").constData(), mode, at, 0ll, 10, false, true);
-    }
-
-    row("other mode passes", 4, QByteArray(), 0ll, 10, false, true);
-    row("negative mode passes", -1, QByteArray("a"), 0ll, 10, false, true);
-}
-
-void TestRxFormat::gatePasses()
-{
-    QFETCH(int, mode);
-    QFETCH(QByteArray, pending);
-    QFETCH(qint64, elapsed);
-    QFETCH(int, interval);
-    QFETCH(bool, found);
-    QTEST(RxFormat::gatePasses(RxFormat::WrapMode(mode), pending, elapsed, interval, found),
-        "expected");
-}
-
-void TestRxFormat::moveCompleteLines_data()
-{
-    QTest::addColumn<QByteArray>("recv");
-    QTest::addColumn<QByteArray>("pending");
-    QTest::addColumn<int>("maxBytes");
-    QTest::addColumn<QByteArray>("expectedRecv");
-    QTest::addColumn<QByteArray>("expectedPending");
-
-    const int none = INT_MAX;
-    row("empty buffer", QByteArray(), QByteArray("p"), none, QByteArray(), QByteArray("p"));
-    row("no newline: all moves", QByteArray("abc"), QByteArray(), none, QByteArray(),
-        QByteArray("abc"));
-    row("appends to pending", QByteArray("abc"), QByteArray("xy"), none, QByteArray(),
-        QByteArray("xyabc"));
-    row("ends with newline", QByteArray("a\nb\n"), QByteArray(), none, QByteArray(),
-        QByteArray("a\nb\n"));
-    row("tail waits", QByteArray("a\nb\nc"), QByteArray(), none, QByteArray("c"),
-        QByteArray("a\nb\n"));
-    row("lone newline", QByteArray("\n"), QByteArray(), none, QByteArray(), QByteArray("\n"));
-    row("slice: first line only", QByteArray("aa\nbb\ncc\n"), QByteArray(), 4,
-        QByteArray("bb\ncc\n"), QByteArray("aa\n"));
-    row("slice: last newline within", QByteArray("a\nb\ncccc\n"), QByteArray(), 5,
-        QByteArray("cccc\n"), QByteArray("a\nb\n"));
-    row("slice: newline on the last byte allowed", QByteArray("abc\ndef\n"), QByteArray(), 4,
-        QByteArray("def\n"), QByteArray("abc\n"));
-    row("slice: newline one past the limit moves the slice", QByteArray("abcd\nef\n"), QByteArray(),
-        4, QByteArray("\nef\n"), QByteArray("abcd"));
-    row("slice: newline past the limit", QByteArray("abcd\nef"), QByteArray(), 4,
-        QByteArray("\nef"), QByteArray("abcd"));
-    row("slice: buffer not longer than the limit", QByteArray("ab\ncd\n"), QByteArray(), 6,
-        QByteArray(), QByteArray("ab\ncd\n"));
-    row("slice: no newline at all", QByteArray("abcdefgh"), QByteArray(), 4, QByteArray("efgh"),
-        QByteArray("abcd"));
-    row("slice: tail waits", QByteArray("ab\ncdefg"), QByteArray("p"), 4, QByteArray("cdefg"),
-        QByteArray("pab\n"));
-    row("zero limit is no limit", QByteArray("a\nb\n"), QByteArray(), 0, QByteArray(),
-        QByteArray("a\nb\n"));
-}
-
-void TestRxFormat::moveCompleteLines()
-{
-    QFETCH(QByteArray, recv);
-    QFETCH(QByteArray, pending);
-    QFETCH(int, maxBytes);
-
-    RxFormat::moveCompleteLines(recv, pending, maxBytes);
-    QTEST(recv, "expectedRecv");
-    QTEST(pending, "expectedPending");
 }
 
 void TestRxFormat::moveCompleteLinesKeepsEveryByte_data()
 {
-    QTest::addColumn<int>("maxBytes");
+    const auto row = columns<int>("maxBytes");
     row("no limit", INT_MAX);
-    row("limit 1", 1);
-    row("limit 3", 3);
-    row("limit 16", 16);
-    row("limit 100", 100);
+    for (int limit : { 1, 3, 16, 100 })
+        row("limit " + QByteArray::number(limit), limit);
 }
 
 void TestRxFormat::moveCompleteLinesKeepsEveryByte()
@@ -632,10 +479,7 @@ void TestRxFormat::moveCompleteLinesKeepsEveryByte()
     QRandomGenerator random { quint32(maxBytes) };
     QByteArray fed, taken, recv, pending;
     for (int round = 0; round < 3000; ++round) {
-        QByteArray chunk;
-        const int length = random.bounded(0, 40);
-        for (int i = 0; i < length; ++i)
-            chunk += random.bounded(6) == 0 ? '\n' : char('a' + random.bounded(26));
+        const QByteArray chunk = run(random, random.bounded(0, 40), "abcde\n");
         recv += chunk;
         fed += chunk;
 
@@ -663,193 +507,131 @@ void TestRxFormat::moveCompleteLinesKeepsEveryByte()
 
 void TestRxFormat::splitHexFrames_data()
 {
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("delimiter");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QByteArray>("remainder");
+    // Bytes as hex text; the lines are shown without their prefix.
+    const auto row = columns<QString, int, QString, QString, QString>(
+        "data", "mode", "delimiter", "lines", "remainder");
 
-    const QByteArray none;
-    const QByteArray keepTail(NewlineFlushBytes - 1, 'x');
-    const QByteArray lineTail(NewlineFlushBytes, 'x');
-    const QByteArray crlf = hexBytes("0D 0A");
-    const QByteArray aa = hexBytes("AA");
+    const QString below = hexText(QByteArray(NewlineFlushBytes - 1, 'x'));
+    const QString at = hexText(QByteArray(NewlineFlushBytes, 'x'));
+    const QString atLine = at + '\n';
 
-    // Newline wrap.
-    row("newline: two lines", hexBytes("01 0A 02 0A"), 0, none, QStringList { "01 0A ", "02 0A " },
-        none);
-    row("newline: short tail put back", hexBytes("01 0A 02 03"), 0, none, QStringList { "01 0A " },
-        hexBytes("02 03"));
-    row("newline: only newlines", hexBytes("0A 0A"), 0, none, QStringList { "0A ", "0A " }, none);
-    row("newline: 8191 tail put back", keepTail, 0, none, QStringList(), keepTail);
-    row("newline: 8192 tail shown", lineTail, 0, none, QStringList { hexText(lineTail) }, none);
-    row("newline: a long run is cut into lines, the rest waits", lineTail + lineTail + "ab", 0,
-        none, QStringList { hexText(lineTail), hexText(lineTail) }, QByteArray("ab"));
-    row("newline: line then 8191 tail", QByteArray("a\n") + keepTail, 0, none,
-        QStringList { "61 0A " }, keepTail);
-    row("newline: line then 8192 tail", QByteArray("a\n") + lineTail, 0, none,
-        QStringList { "61 0A ", hexText(lineTail) }, none);
-    row("newline: delimiters ignored", hexBytes("AA 01 0A"), 0, aa, QStringList { "AA 01 0A " },
-        none);
+    row("newline: two lines", "01 0A 02 0A", 0, "", "01 0A \n02 0A ", "");
+    row("newline: short tail put back", "01 0A 02 03", 0, "", "01 0A ", "02 03");
+    row("newline: only newlines", "0A 0A", 0, "", "0A \n0A ", "");
+    row("newline: 8191 tail put back", below, 0, "", "", below);
+    row("newline: 8192 tail shown", at, 0, "", at, "");
+    row("newline: a long run is cut into lines, the rest waits", at + at + "61 62", 0, "",
+        atLine + at, "61 62");
+    row("newline: line then 8191 tail", "61 0A " + below, 0, "", "61 0A ", below);
+    row("newline: line then 8192 tail", "61 0A " + at, 0, "", "61 0A \n" + at, "");
+    row("newline: delimiters ignored", "AA 01 0A", 0, "AA", "AA 01 0A ", "");
 
-    // Frame-time wrap.
-    row("frame: all in one line", hexBytes("01 0A 02"), 1, none, QStringList { "01 0A 02 " }, none);
-    row("frame: long data cut into lines", lineTail + "ab", 1, none,
-        QStringList { hexText(lineTail), "61 62 " }, none);
+    row("frame: all in one line", "01 0A 02", 1, "", "01 0A 02 ", "");
+    row("frame: long data cut into lines", at + "61 62", 1, "", atLine + "61 62 ", "");
 
-    // Back-delimiter wrap.
-    row("back: CR LF keeps 03", hexBytes("01 02 0D 0A 03"), 3, crlf, QStringList { "01 02 0D 0A " },
-        hexBytes("03"));
-    row("back: frames", hexBytes("AA 01 BB AA 02 BB"), 3, hexBytes("BB"),
-        QStringList { "AA 01 BB ", "AA 02 BB " }, none);
-    row("back: tail ending with newline shown", hexBytes("01 BB 02 0A"), 3, hexBytes("BB"),
-        QStringList { "01 BB ", "02 0A " }, none);
-    row("back: no delimiter, newline at the end", hexBytes("01 0A"), 3, hexBytes("BB"),
-        QStringList { "01 0A " }, none);
-    row("back: partial delimiter put back", hexBytes("01 0D 0A 02 0D"), 3, crlf,
-        QStringList { "01 0D 0A " }, hexBytes("02 0D"));
-    row("back: delimiter longer than data", hexBytes("0D"), 3, crlf, QStringList(), hexBytes("0D"));
-    row("back: 8191 tail put back", crlf + keepTail, 3, crlf, QStringList { "0D 0A " }, keepTail);
-    row("back: 8192 tail shown", crlf + lineTail, 3, crlf,
-        QStringList { "0D 0A ", hexText(lineTail) }, none);
-    row("back: empty delimiter, short", hexBytes("01 02"), 3, none, QStringList(),
-        hexBytes("01 02"));
-    row("back: empty delimiter, 8191", keepTail, 3, none, QStringList(), keepTail);
-    row("back: empty delimiter, 8192", lineTail, 3, none, QStringList { hexText(lineTail) }, none);
-    row("back: empty delimiter, newline at the end", hexBytes("01 0A 02 0A"), 3, none,
-        QStringList { "01 0A 02 0A " }, none);
+    row("back: CR LF keeps 03", "01 02 0D 0A 03", 3, "0D 0A", "01 02 0D 0A ", "03");
+    row("back: frames", "AA 01 BB AA 02 BB", 3, "BB", "AA 01 BB \nAA 02 BB ", "");
+    row("back: tail ending with newline shown", "01 BB 02 0A", 3, "BB", "01 BB \n02 0A ", "");
+    row("back: no delimiter, newline at the end", "01 0A", 3, "BB", "01 0A ", "");
+    row("back: partial delimiter put back", "01 0D 0A 02 0D", 3, "0D 0A", "01 0D 0A ", "02 0D");
+    row("back: delimiter longer than data", "0D", 3, "0D 0A", "", "0D");
+    row("back: 8191 tail put back", "0D 0A " + below, 3, "0D 0A", "0D 0A ", below);
+    row("back: 8192 tail shown", "0D 0A " + at, 3, "0D 0A", "0D 0A \n" + at, "");
+    row("back: empty delimiter, short", "01 02", 3, "", "", "01 02");
+    row("back: empty delimiter, 8191", below, 3, "", "", below);
+    row("back: empty delimiter, 8192", at, 3, "", at, "");
+    row("back: empty delimiter, newline at the end", "01 0A 02 0A", 3, "", "01 0A 02 0A ", "");
 
-    // Front-delimiter wrap.
-    row("front: AA 02 goes back", hexBytes("AA 01 AA 02"), 2, aa, QStringList { "AA 01 " },
-        hexBytes("AA 02"));
-    row("front: bytes before the first", hexBytes("01 02 AA 03 AA 04"), 2, aa,
-        QStringList { "01 02 ", "AA 03 " }, hexBytes("AA 04"));
-    row("front: delimiter alone", aa, 2, aa, QStringList(), aa);
-    row("front: adjacent delimiters", hexBytes("AA AA 01"), 2, aa, QStringList { "AA " },
-        hexBytes("AA 01"));
-    row("front: two-byte delimiter", hexBytes("55 AA 01 55 AA 02"), 2, hexBytes("55 AA"),
-        QStringList { "55 AA 01 " }, hexBytes("55 AA 02"));
-    row("front: overlapping occurrences count once", hexBytes("AA AA AA 01"), 2, hexBytes("AA AA"),
-        QStringList(), hexBytes("AA AA AA 01"));
-    row("front: last frame ending with newline shown", hexBytes("AA 01 AA 02 0A"), 2, aa,
-        QStringList { "AA 01 ", "AA 02 0A " }, none);
-    row("front: no delimiter, short", hexBytes("01 02"), 2, aa, QStringList(), hexBytes("01 02"));
-    row("front: no delimiter, newline at the end", hexBytes("01 0A"), 2, aa,
-        QStringList { "01 0A " }, none);
-    row("front: no delimiter, 8192", lineTail, 2, aa, QStringList { hexText(lineTail) }, none);
-    row("front: 8191 frame put back", hexBytes("01 AA") + QByteArray(NewlineFlushBytes - 2, 'x'), 2,
-        aa, QStringList { "01 " }, hexBytes("AA") + QByteArray(NewlineFlushBytes - 2, 'x'));
-    row("front: 8192 frame shown", hexBytes("01 AA") + keepTail, 2, aa,
-        QStringList { "01 ", hexText(hexBytes("AA") + keepTail) }, none);
-    row("front: empty delimiter, short", hexBytes("AA 01"), 2, none, QStringList(),
-        hexBytes("AA 01"));
-    row("front: empty delimiter, 8192", lineTail, 2, none, QStringList { hexText(lineTail) }, none);
-    row("front: empty delimiter, newline at the end", hexBytes("01 0A"), 2, none,
-        QStringList { "01 0A " }, none);
+    const QString frameBelow = "AA " + hexText(QByteArray(NewlineFlushBytes - 2, 'x'));
+    row("front: AA 02 goes back", "AA 01 AA 02", 2, "AA", "AA 01 ", "AA 02");
+    row("front: bytes before the first", "01 02 AA 03 AA 04", 2, "AA", "01 02 \nAA 03 ", "AA 04");
+    row("front: delimiter alone", "AA", 2, "AA", "", "AA");
+    row("front: adjacent delimiters", "AA AA 01", 2, "AA", "AA ", "AA 01");
+    row("front: two-byte delimiter", "55 AA 01 55 AA 02", 2, "55 AA", "55 AA 01 ", "55 AA 02");
+    row("front: overlapping occurrences count once", "AA AA AA 01", 2, "AA AA", "", "AA AA AA 01");
+    row("front: last frame ending with newline shown", "AA 01 AA 02 0A", 2, "AA",
+        "AA 01 \nAA 02 0A ", "");
+    row("front: no delimiter, short", "01 02", 2, "AA", "", "01 02");
+    row("front: no delimiter, newline at the end", "01 0A", 2, "AA", "01 0A ", "");
+    row("front: no delimiter, 8192", at, 2, "AA", at, "");
+    row("front: 8191 frame put back", "01 " + frameBelow, 2, "AA", "01 ", frameBelow);
+    row("front: 8192 frame shown", "01 AA " + below, 2, "AA", "01 \nAA " + below, "");
+    row("front: empty delimiter, short", "AA 01", 2, "", "", "AA 01");
+    row("front: empty delimiter, 8192", at, 2, "", at, "");
+    row("front: empty delimiter, newline at the end", "01 0A", 2, "", "01 0A ", "");
 
-    // Anything else.
-    row("other mode formats nothing", hexBytes("01 0A"), 4, aa, QStringList(), none);
-    row("empty data", QByteArray(), 0, none, QStringList(), none);
+    row("other mode formats nothing", "01 0A", 4, "AA", "", "");
+    row("empty data", "", 0, "", "", "");
 }
 
 void TestRxFormat::splitHexFrames()
 {
-    QFETCH(QByteArray, data);
+    QFETCH(QString, data);
     QFETCH(int, mode);
-    QFETCH(QByteArray, delimiter);
-    QFETCH(QStringList, lines);
+    QFETCH(QString, delimiter);
+    QFETCH(QString, lines);
+    QFETCH(QString, remainder);
 
     // The delimiter of the other kind must not matter.
-    const QByteArray front = mode == FrontDelimiterWrap ? delimiter : hexBytes("0A");
-    const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : delimiter;
+    const QByteArray bytes = hexBytes(qPrintable(delimiter));
+    const QByteArray front = mode == FrontDelimiterWrap ? bytes : hexBytes("0A");
+    const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : bytes;
 
     QString out;
     int calls = 0;
     const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
-    const QByteArray rest = RxFormat::splitHexFrames(
-        data, RxFormat::WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
-
-    QStringList expected;
-    for (const QString& line : lines)
-        expected << prefix + line;
-    QCOMPARE(linesOf(out), expected);
-    QVERIFY(out.isEmpty() || out.endsWith(QLatin1Char('\n')));
-    QCOMPARE(calls, lines.size());
-    QTEST(rest, "remainder");
+    const QByteArray rest = RxFormat::splitHexFrames(hexBytes(qPrintable(data)),
+        RxFormat::WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
+    QCOMPARE(out, prefixed(prefix, lines));
+    QCOMPARE(calls, linesOf(lines).size());
+    QCOMPARE(rest, hexBytes(qPrintable(remainder)));
 }
 
 void TestRxFormat::displayStage_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QString>("delimiter");
-    QTest::addColumn<QByteArrayList>("ticks"); // bytes received before each tick
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QByteArray>("leftover");
+    // ticks: received before each tick; lines: shown, without their marker; bytes as hex text in
+    // hex rows
+    const auto row = columns<int, bool, QString, QStringList, QString, QString>(
+        "mode", "hex", "delimiter", "ticks", "lines", "leftover");
 
-    const QString rx = rxMarker();
-    const QByteArray below(NewlineFlushBytes - 1, 'x');
-    const QByteArray at(NewlineFlushBytes, 'x');
-    const QByteArray binaryAt(NewlineFlushBytes, '\x01');
+    const QString below(NewlineFlushBytes - 1, 'x');
+    const QString at(NewlineFlushBytes, 'x');
+    const QString hexBelow = hexText(below.toLatin1());
+    const QString hexAt = hexText(QByteArray(NewlineFlushBytes, '\x01'));
 
-    row("newline text: CR LF lines", 0, false, QString(), QByteArrayList { "A\r\nB\r\n" },
-        rx + "A\n" + rx + "B\n", QByteArray());
-    row("newline text: blank lines", 0, false, QString(), QByteArrayList { "\n\n\nA\n" },
-        rx + "A\n", QByteArray());
-    row("newline text: 10 bytes wait", 0, false, QString(), QByteArrayList { "0123456789", {}, {} },
-        QString(), QByteArray("0123456789"));
-    row("newline text: line completed later", 0, false, QString(),
-        QByteArrayList { "abc", "def\nxy" }, rx + "abcdef\n", QByteArray("xy"));
-    row("newline text: 8191 wait", 0, false, QString(), QByteArrayList { below }, QString(), below);
-    row("newline text: 8192 flushed", 0, false, QString(), QByteArrayList { at }, rx + at + "\n",
-        QByteArray());
-    row("newline text: a run is cut at 8192, the rest waits", 0, false, QString(),
-        QByteArrayList { below, "xy" }, rx + at + "\n", QByteArray("y"));
-    row("newline hex: tail waits", 0, true, QString(), QByteArrayList { hexBytes("01 0A 02") },
-        rx + "01 0A \n", hexBytes("02"));
-    row("newline hex: 8192 flushed", 0, true, QString(), QByteArrayList { binaryAt },
-        rx + hexText(binaryAt) + "\n", QByteArray());
+    row("newline text: CR LF lines", 0, false, {}, { "A\r\nB\r\n" }, "A\nB", {});
+    row("newline text: blank lines", 0, false, {}, { "\n\n\nA\n" }, "A", {});
+    row("newline text: 10 bytes wait", 0, false, {}, { "0123456789", {}, {} }, {}, "0123456789");
+    row("newline text: line completed later", 0, false, {}, { "abc", "def\nxy" }, "abcdef", "xy");
+    row("newline text: 8191 wait", 0, false, {}, { below }, {}, below);
+    row("newline text: 8192 flushed", 0, false, {}, { at }, at, {});
+    row("newline text: a run is cut at 8192, the rest waits", 0, false, {}, { below, "xy" }, at,
+        "y");
+    row("newline hex: tail waits", 0, true, {}, { "01 0A 02" }, "01 0A ", "02");
+    row("newline hex: 8192 flushed", 0, true, {}, { hexAt }, hexAt, {});
 
-    row("frame text: shown after the interval", 1, false, QString(),
-        QByteArrayList { "ab", {}, {} }, rx + "ab\n", QByteArray());
-    row("frame text: waits within the interval", 1, false, QString(), QByteArrayList { "ab" },
-        QString(), QByteArray("ab"));
-    row("frame text: several lines at once", 1, false, QString(), QByteArrayList { "a\nb", "\nc" },
-        rx + "a\n" + rx + "b\n", QByteArray("c"));
-    row("frame text: tail shown one interval later", 1, false, QString(),
-        QByteArrayList { "a\nb", "\nc", {}, {} }, rx + "a\n" + rx + "b\n" + rx + "c\n",
-        QByteArray());
-    row("frame hex: ticks joined", 1, true, QString(),
-        QByteArrayList { hexBytes("01"), hexBytes("0A 02") }, rx + "01 0A \n", hexBytes("02"));
+    row("frame text: shown after the interval", 1, false, {}, { "ab", {}, {} }, "ab", {});
+    row("frame text: waits within the interval", 1, false, {}, { "ab" }, {}, "ab");
+    row("frame text: several lines at once", 1, false, {}, { "a\nb", "\nc" }, "a\nb", "c");
+    row("frame text: tail shown one interval later", 1, false, {}, { "a\nb", "\nc", {}, {} },
+        "a\nb\nc", {});
+    row("frame hex: ticks joined", 1, true, {}, { "01", "0A 02" }, "01 0A ", "02");
 
-    row("front hex: AA 02 waits", 2, true, "AA", QByteArrayList { hexBytes("AA 01 AA 02") },
-        rx + "AA 01 \n", hexBytes("AA 02"));
-    row("front hex: next frame completes it", 2, true, "AA",
-        QByteArrayList { hexBytes("AA 01 AA 02"), hexBytes("AA 03") },
-        rx + "AA 01 \n" + rx + "AA 02 \n", hexBytes("AA 03"));
-    row("front text: shown whole", 2, false, "23", QByteArrayList { "#a#b" }, rx + "#a#b\n",
-        QByteArray());
-    row("front hex: missing delimiter waits", 2, true, "AA", QByteArrayList { below }, QString(),
-        below);
-    row("front hex: 8192 without delimiter shown", 2, true, "AA", QByteArrayList { binaryAt },
-        rx + hexText(binaryAt) + "\n", QByteArray());
-    row("front hex: empty delimiter, 8192 shown", 2, true, QString(), QByteArrayList { binaryAt },
-        rx + hexText(binaryAt) + "\n", QByteArray());
+    row("front hex: AA 02 waits", 2, true, "AA", { "AA 01 AA 02" }, "AA 01 ", "AA 02");
+    row("front hex: next frame completes it", 2, true, "AA", { "AA 01 AA 02", "AA 03" },
+        "AA 01 \nAA 02 ", "AA 03");
+    row("front text: shown whole", 2, false, "23", { "#a#b" }, "#a#b", {});
+    row("front hex: missing delimiter waits", 2, true, "AA", { hexBelow }, {}, hexBelow);
+    row("front hex: 8192 without delimiter shown", 2, true, "AA", { hexAt }, hexAt, {});
+    row("front hex: empty delimiter, 8192 shown", 2, true, {}, { hexAt }, hexAt, {});
 
-    row("back hex: CR LF keeps 03", 3, true, "0D 0A", QByteArrayList { hexBytes("01 02 0D 0A 03") },
-        rx + "01 02 0D 0A \n", hexBytes("03"));
-    row("back text: tail waits", 3, false, "0D 0A", QByteArrayList { "ab\r\ncd" }, rx + "ab\n",
-        QByteArray("cd"));
-    row("back hex: missing delimiter waits", 3, true, "0D 0A",
-        QByteArrayList { hexBytes("01 02 03"), {} }, QString(), hexBytes("01 02 03"));
-    row("back hex: 8191 without delimiter waits", 3, true, "0D 0A", QByteArrayList { below },
-        QString(), below);
-    row("back hex: 8192 without delimiter shown", 3, true, "0D 0A", QByteArrayList { binaryAt },
-        rx + hexText(binaryAt) + "\n", QByteArray());
-    row("back hex: empty delimiter waits", 3, true, QString(),
-        QByteArrayList { hexBytes("01 02"), {} }, QString(), hexBytes("01 02"));
-    row("back hex: mid-byte match cuts nothing", 3, true, "D0",
-        QByteArrayList { hexBytes("01 0D 02"), {} }, QString(), hexBytes("01 0D 02"));
+    row("back hex: CR LF keeps 03", 3, true, "0D 0A", { "01 02 0D 0A 03" }, "01 02 0D 0A ", "03");
+    row("back text: tail waits", 3, false, "0D 0A", { "ab\r\ncd" }, "ab", "cd");
+    row("back hex: missing delimiter waits", 3, true, "0D 0A", { "01 02 03", {} }, {}, "01 02 03");
+    row("back hex: 8191 without delimiter waits", 3, true, "0D 0A", { hexBelow }, {}, hexBelow);
+    row("back hex: 8192 without delimiter shown", 3, true, "0D 0A", { hexAt }, hexAt, {});
+    row("back hex: empty delimiter waits", 3, true, {}, { "01 02", {} }, {}, "01 02");
+    row("back hex: mid-byte match cuts nothing", 3, true, "D0", { "01 0D 02", {} }, {}, "01 0D 02");
 }
 
 void TestRxFormat::displayStage()
@@ -857,38 +639,29 @@ void TestRxFormat::displayStage()
     QFETCH(int, mode);
     QFETCH(bool, hex);
     QFETCH(QString, delimiter);
-    QFETCH(QByteArrayList, ticks);
-    QFETCH(QString, expected);
-    QFETCH(QByteArray, leftover);
+    QFETCH(QStringList, ticks);
+    QFETCH(QString, lines);
+    QFETCH(QString, leftover);
+    const auto bytes
+        = [&](const QString& text) { return hex ? hexBytes(qPrintable(text)) : text.toLatin1(); };
 
-    StageDriver stage;
-    stage.mode = mode;
-    stage.hex = hex;
-    stage.delimiterText = delimiter;
-    for (const QByteArray& bytes : ticks) {
-        stage.feed(bytes);
-        stage.tick();
-    }
-    QCOMPARE(stage.out(), expected);
-    QCOMPARE(stage.lines, linesOf(expected).size());
-    QCOMPARE(stage.leftover(), leftover);
+    StageDriver stage(mode, hex, delimiter);
+    for (const QString& text : ticks)
+        stage.feed(bytes(text));
+    QCOMPARE(stage.out(), prefixed(rxMarker(), lines));
+    QCOMPARE(stage.lines, linesOf(lines).size());
+    QCOMPARE(stage.leftover(), bytes(leftover));
 }
 
 void TestRxFormat::chunkingKeepsNewlineLines_data()
 {
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<int>("chunk");
-    QTest::addColumn<int>("maxBytes");
-
-    for (bool hex : { false, true }) {
-        for (int chunk : { 1, 7, 4096 }) {
-            for (int maxBytes : { INT_MAX, 512 }) {
-                const QByteArray name = QByteArray(hex ? "hex" : "text") + ", chunks of "
-                    + QByteArray::number(chunk) + (maxBytes == INT_MAX ? ", whole" : ", sliced");
-                row(name.constData(), hex, chunk, maxBytes);
-            }
-        }
-    }
+    columns<bool, int, int>("hex", "chunk", "maxBytes");
+    for (bool hex : { false, true })
+        for (int chunk : { 1, 7, 4096 })
+            for (int maxBytes : { INT_MAX, 512 })
+                QTest::addRow("%s, chunks of %d, %s", hex ? "hex" : "text", chunk,
+                    maxBytes == INT_MAX ? "whole" : "sliced")
+                    << hex << chunk << maxBytes;
 }
 
 void TestRxFormat::chunkingKeepsNewlineLines()
@@ -898,17 +671,14 @@ void TestRxFormat::chunkingKeepsNewlineLines()
     QFETCH(int, maxBytes);
 
     const QByteArray stream = textStream(7, 30000);
-    StageDriver whole;
-    whole.hex = hex;
+    StageDriver whole(NewlineWrap, hex);
     whole.feed(stream);
-    whole.tick();
     QVERIFY(whole.leftover().isEmpty());
     QVERIFY(whole.lines > 100);
 
-    StageDriver chunked;
-    chunked.hex = hex;
+    StageDriver chunked(NewlineWrap, hex);
     chunked.maxBytes = maxBytes;
-    feedInChunks(chunked, stream, chunk);
+    chunked.feedInChunks(stream, chunk);
     for (int i = 0; i < 1000 && !chunked.leftover().isEmpty(); ++i)
         chunked.tick(); // a sliced stage needs a few more ticks to catch up
     QVERIFY(chunked.leftover().isEmpty());
@@ -918,52 +688,36 @@ void TestRxFormat::chunkingKeepsNewlineLines()
 
 void TestRxFormat::chunkingKeepsEveryHexByte_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("delimiter");
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<int>("chunk");
-    QTest::addColumn<int>("maxBytes");
+    columns<int, QByteArray, int, int>("mode", "stream", "chunk", "maxBytes");
 
-    const QList<QPair<QByteArray, QByteArray>> streams {
-        { "lines", textStream(11, 12000) },
+    QRandomGenerator random(13);
+    // The last: a long run without newline or delimiter, framed by short lines.
+    const QList<QPair<const char*, QByteArray>> streams { { "lines", textStream(11, 12000) },
         { "binary", binaryStream(12, 12000) },
-        { "unterminated", unterminatedStream(13) },
-    };
-    const char* modeNames[] = { "newline", "frame", "front", "back" };
-    for (int mode = 0; mode < 4; ++mode) {
-        const QString delimiter = mode == 2 ? "AA" : mode == 3 ? "0D 0A" : QString();
-        for (const auto& stream : streams) {
-            for (int chunk : { 1, 7, 4096 }) {
-                for (int maxBytes : { INT_MAX, 300 }) {
-                    const QByteArray name = QByteArray(modeNames[mode]) + ", " + stream.first
-                        + ", chunks of " + QByteArray::number(chunk)
-                        + (maxBytes == INT_MAX ? "" : ", sliced");
-                    row(name.constData(), mode, delimiter, stream.second, chunk, maxBytes);
-                }
-            }
-        }
-    }
+        { "unterminated", "head\n" + run(random, 20000) + "\ntail\n" } };
+    for (int mode = 0; mode < 4; ++mode)
+        for (const auto& stream : streams)
+            for (int chunk : { 1, 7, 4096 })
+                for (int maxBytes : { INT_MAX, 300 })
+                    QTest::addRow("%s, %s, chunks of %d%s", modeNames[mode], stream.first, chunk,
+                        maxBytes == INT_MAX ? "" : ", sliced")
+                        << mode << stream.second << chunk << maxBytes;
 }
 
 void TestRxFormat::chunkingKeepsEveryHexByte()
 {
     QFETCH(int, mode);
-    QFETCH(QString, delimiter);
     QFETCH(QByteArray, stream);
     QFETCH(int, chunk);
     QFETCH(int, maxBytes);
 
-    StageDriver stage;
-    stage.mode = mode;
-    stage.hex = true;
-    stage.delimiterText = delimiter;
+    StageDriver stage(mode, true, mode == 2 ? "AA" : mode == 3 ? "0D 0A" : QString());
     stage.maxBytes = maxBytes;
 
-    QByteArray fed, shown;
+    QByteArray shown;
     int parsedUpTo = 0;
-    int round = 0;
-    // Every byte shown so far must be the start of the stream, in order; the rest still waits.
-    const auto check = [&](bool full) {
+    // Every byte shown so far must be the start of what was fed, in order; the rest still waits.
+    const auto check = [&](const QByteArray& fed, bool full) {
         QByteArray fresh;
         QVERIFY(bytesFromHexLines(stage.out().mid(parsedUpTo), rxMarker(), fresh));
         parsedUpTo = stage.out().size();
@@ -972,25 +726,20 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
         QCOMPARE(shown.size() + stage.pending().size() + stage.recvBuffer().size(), fed.size());
         if (full)
             QCOMPARE(stage.leftover(), fed.mid(shown.size()));
-        // Without a delimiter, pending stays below the flush size; a stage that takes whole
-        // lines also keeps little more than an unfinished line in its receive buffer.
+        // Pending stays under the flush size; unsliced, the buffer keeps little past one line.
         if (mode != FrameTimeWrap)
             QVERIFY(stage.pending().size() < NewlineFlushBytes);
         if (maxBytes == INT_MAX)
             QVERIFY(stage.recvBuffer().size() <= NewlineFlushBytes + 2 * chunk);
     };
-    for (int at = 0; at < stream.size(); at += chunk) {
+    for (int at = 0, round = 1; at < stream.size(); at += chunk, ++round) {
         stage.feed(stream.mid(at, chunk));
-        fed += stream.mid(at, chunk);
-        stage.tick();
-        check(++round % 64 == 0);
+        check(stream.left(at + chunk), round % 64 == 0);
         if (QTest::currentTestFailed())
             return;
     }
-    for (int i = 0; i < 100; ++i)
-        stage.tick();
-    check(true);
-    QCOMPARE(fed, stream);
+    stage.tick(100);
+    check(stream, true);
 
     // Newline and frame-time wrap show everything of a stream that ends with a newline.
     if (mode == NewlineWrap || mode == FrameTimeWrap)
@@ -999,17 +748,10 @@ void TestRxFormat::chunkingKeepsEveryHexByte()
 
 void TestRxFormat::chunkingKeepsEveryTextByte_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("chunk");
-
-    const char* modeNames[] = { "newline", "frame", "front", "back" };
-    for (int mode = 0; mode < 4; ++mode) {
-        for (int chunk : { 1, 7, 4096 }) {
-            const QByteArray name
-                = QByteArray(modeNames[mode]) + ", chunks of " + QByteArray::number(chunk);
-            row(name.constData(), mode, chunk);
-        }
-    }
+    columns<int, int>("mode", "chunk");
+    for (int mode = 0; mode < 4; ++mode)
+        for (int chunk : { 1, 7, 4096 })
+            QTest::addRow("%s, chunks of %d", modeNames[mode], chunk) << mode << chunk;
 }
 
 void TestRxFormat::chunkingKeepsEveryTextByte()
@@ -1017,15 +759,11 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
     QFETCH(int, mode);
     QFETCH(int, chunk);
 
-    // Letters, '#' as the delimiter and newlines only: the shown text is then the stream
-    // without its newlines, whatever the cuts.
+    // Letters, '#' delimiters and newlines: what is shown is the stream without newlines.
     const QByteArray stream = lettersStream(quint32(mode * 10 + chunk));
-    StageDriver stage;
-    stage.mode = mode;
-    stage.delimiterText = QStringLiteral("23");
-    feedInChunks(stage, stream, chunk);
-    for (int i = 0; i < 100; ++i)
-        stage.tick();
+    StageDriver stage(mode, false, QStringLiteral("23"));
+    stage.feedInChunks(stream, chunk);
+    stage.tick(100);
 
     QString shown;
     for (const QString& line : linesOf(stage.out())) {
@@ -1033,47 +771,36 @@ void TestRxFormat::chunkingKeepsEveryTextByte()
         QVERIFY(line.size() > rxMarker().size());
         shown += line.mid(rxMarker().size());
     }
-    QByteArray rest = stage.leftover();
-    QByteArray expected = stream;
-    QCOMPARE(
-        shown.toLatin1() + rest.replace('\n', QByteArray()), expected.replace('\n', QByteArray()));
+    QCOMPARE(shown.toLatin1() + stage.leftover().replace('\n', ""),
+        QByteArray(stream).replace('\n', ""));
     if (mode == NewlineWrap || mode == FrameTimeWrap)
         QVERIFY(stage.leftover().isEmpty());
 }
 
 void TestRxFormat::invalidBytesShowAsReplacement_data()
 {
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("view");
+    const auto row = columns<QByteArray, QByteArray, QString>("codec", "bytes", "view");
     const QChar bad = QChar::ReplacementCharacter;
     // Invalid, cut by a line end, a byte order mark (a character here), cut by the close.
-    row("UTF-8", QByteArray("UTF-8"), QByteArray("a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6"),
+    row("UTF-8", "UTF-8", "a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6",
         QString("a%1\n%2x%1%1\nb%1").arg(bad).arg(QChar(0xfeff)));
-    row("GBK", QByteArray("GBK"), QByteArray("a\x81\nb\x81"), QString("a%1\nb%1").arg(bad));
-    row("Latin-1", QByteArray("ISO-8859-1"),
-        QByteArray("\xb0"
-                   "C \xff\x81\n"),
-        QString::fromUtf8("°C ÿ\xc2\x81"));
-    row("not offered: GBK", QByteArray("Shift_JIS"), QByteArray("\xce\xc2\n"),
-        QString::fromUtf8("温"));
+    row("GBK", "GBK", "a\x81\nb\x81", QString("a%1\nb%1").arg(bad));
+    row("Latin-1", "ISO-8859-1", "\xb0\x43 \xff\x81\n", "°C ÿ\xc2\x81");
+    row("not offered: GBK", "Shift_JIS", "\xce\xc2\n", "温");
 }
 
 void TestRxFormat::invalidBytesShowAsReplacement()
 {
     QFETCH(QByteArray, codec);
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, view);
     // Newline and frame wrap; the port closes after the bytes, so what waits is shown too.
     for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
-        StageDriver stage;
-        stage.mode = mode;
-        stage.codec = codec;
-        stage.feed(bytes);
+        StageDriver stage(mode);
+        stage.settings.codec = codec;
+        stage.stage.receive(bytes);
         stage.stage.portClosed();
-        for (int i = 0; i < 10; ++i)
-            stage.tick();
-        QCOMPARE(linesOf(stage.out()).join('\n').remove(rxMarker()), view);
+        stage.tick(10);
+        QTEST(linesOf(stage.out()).join('\n').remove(rxMarker()), "view");
     }
 }
 
@@ -1090,23 +817,19 @@ static QString describeSpans(const QVector<AnsiDecoder::Span>& spans)
     }
     QStringList out;
     for (const AnsiDecoder::Span& span : joined) {
-        QString text = QString("%1+%2").arg(span.start).arg(span.length);
-        if (AnsiDecoder::foreground(span.format) >= 0)
-            text += QString(" fg%1").arg(AnsiDecoder::foreground(span.format));
-        if (AnsiDecoder::background(span.format) >= 0)
-            text += QString(" bg%1").arg(AnsiDecoder::background(span.format));
-        if (AnsiDecoder::bold(span.format))
-            text += " bold";
-        out += text;
+        const int fg = AnsiDecoder::foreground(span.format),
+                  bg = AnsiDecoder::background(span.format);
+        out += QString("%1+%2").arg(span.start).arg(span.length)
+            + (fg >= 0 ? QString(" fg%1").arg(fg) : QString())
+            + (bg >= 0 ? QString(" bg%1").arg(bg) : QString())
+            + (AnsiDecoder::bold(span.format) ? " bold" : "");
     }
     return out.join("; ");
 }
 
 void TestRxFormat::ansiDecoder_data()
 {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("clean");
-    QTest::addColumn<QString>("spans");
+    const auto row = columns<QString, QString, QString>("input", "clean", "spans");
     row("ESP-IDF log line", "\x1b[0;32mI (31) boot: ready\x1b[0m", "I (31) boot: ready",
         "0+18 fg2");
     row("bold, bright, partial resets", "a\x1b[1;91mb\x1b[22mc\x1b[39md", "abcd",
@@ -1114,27 +837,17 @@ void TestRxFormat::ansiDecoder_data()
     row("256 colours", "\x1b[38;5;208mx\x1b[m", "x", "0+1 fg208");
     row("true colour mapped", "\x1b[38;2;255;0;0mx", "x", "0+1 fg196");
     row("background", "\x1b[44mx\x1b[49my", "xy", "0+1 bg4");
-    row("OSC ended by BEL",
-        "a\x1b]0;title\x07"
-        "b",
-        "ab", "");
+    row("OSC ended by BEL", "a\x1b]0;title\ab", "ab", "");
     row("OSC ended by ST", "a\x1b]8;;http://x\x1b\\b", "ab", "");
     row("lone pairs", "a\x1b(Bb\x1b=c", "aBbc", "");
     row("other CSI", "\x1b[2K\x1b[1Gtext", "text", "");
-    row("broken CSI",
-        "a\x1b[12\x01"
-        "b",
-        "a\x01"
-        "b",
-        "");
+    row("broken CSI", "a\x1b[12\001b", "a\001b", "");
     row("no codes", "plain °C ✓", "plain °C ✓", "");
 }
 
 void TestRxFormat::ansiDecoder()
 {
     QFETCH(QString, input);
-    QFETCH(QString, clean);
-    QFETCH(QString, spans);
     // Two pieces, split at every offset: the sequence and the colour carry over.
     for (int at = 0; at <= input.size(); ++at) {
         AnsiDecoder decoder;
@@ -1143,19 +856,16 @@ void TestRxFormat::ansiDecoder()
         const QString rest = decoder.decode(input.mid(at), &second);
         for (AnsiDecoder::Span span : second)
             first.append({ span.start + head.size(), span.length, span.format });
-        QCOMPARE(head + rest, clean);
-        QCOMPARE(describeSpans(first), spans);
+        QTEST(head + rest, "clean");
+        QTEST(describeSpans(first), "spans");
     }
 }
 
 void TestRxFormat::textThroughTheStage_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<bool>("ansi");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("shown"); // the lines' text joined, markers left out
-    QTest::addColumn<QString>("green");
+    // shown: the lines' text joined, markers left out
+    const auto row = columns<int, QByteArray, bool, QByteArray, QString, QString>(
+        "mode", "codec", "ansi", "bytes", "shown", "green");
     const QString han(3000, QChar(0x6e29)); // 温: past one line of 8192 bytes in GBK and UTF-8
     const QString utf8 = QString::fromUtf8("温度 23.5°C ✓") + han;
     const QString gbk = QString::fromUtf8("温度 23.5°C") + han;
@@ -1164,21 +874,18 @@ void TestRxFormat::textThroughTheStage_data()
     const QByteArray run(NewlineFlushBytes - 3, 'a');
     for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
         const QByteArray name = mode == NewlineWrap ? "newline, " : "frame, ";
-        const auto row
-            = [&](const char* what) { return &QTest::newRow((name + what).constData()); };
-        *row("UTF-8") << mode << QByteArray("UTF-8") << true << (utf8 + '\n').toUtf8() << utf8
-                      << QString();
-        *row("GBK") << mode << QByteArray("GBK") << true
-                    << QTextCodec::codecForName("GBK")->fromUnicode(gbk + '\n') << gbk << QString();
-        *row("Latin-1") << mode << QByteArray("ISO-8859-1") << true << (latin1 + '\n').toLatin1()
-                        << latin1 << QString();
-        *row("colours") << mode << defaultCodec() << true << log << "I (31) boot: readyplain"
-                        << "I (31) boot: ready";
-        *row("colours off") << mode << defaultCodec() << false << log
-                            << "\x1b[0;32mI (31) boot: ready\x1b[0mplain" << QString();
-        *row("sequence across the line cut")
-            << mode << defaultCodec() << true << run + "\x1b[32mgreen\x1b[m\n"
-            << QString(run + "green") << "green";
+        const auto add
+            = [&](const char* what, const QByteArray& codec, bool ansi, const QByteArray& bytes,
+                  const QString& shown, const QString& green = {}) {
+                  row(name + what, mode, codec, ansi, bytes, shown, green);
+              };
+        add("UTF-8", "UTF-8", true, (utf8 + '\n').toUtf8(), utf8);
+        add("GBK", "GBK", true, QTextCodec::codecForName("GBK")->fromUnicode(gbk + '\n'), gbk);
+        add("Latin-1", "ISO-8859-1", true, (latin1 + '\n').toLatin1(), latin1);
+        add("colours", defaultCodec(), true, log, "I (31) boot: readyplain", "I (31) boot: ready");
+        add("colours off", defaultCodec(), false, log, "\x1b[0;32mI (31) boot: ready\x1b[0mplain");
+        add("sequence across the line cut", defaultCodec(), true, run + "\x1b[32mgreen\x1b[m\n",
+            QString(run + "green"), "green");
     }
 }
 
@@ -1188,27 +895,22 @@ void TestRxFormat::textThroughTheStage()
     QFETCH(QByteArray, codec);
     QFETCH(bool, ansi);
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, shown);
-    QFETCH(QString, green);
-    // Two reads split at every offset of the head and around the line cut, then a read a byte;
-    // in frame wrap each read is a frame of its own.
+    // Split at each offset of the head and around the line cut, then a byte a read (frame each).
     for (int at = 0; at <= bytes.size(); at += at == 64 ? NewlineFlushBytes - 72 : 1) {
-        StageDriver stage;
-        stage.mode = mode;
-        stage.codec = codec;
-        stage.ansi = ansi;
+        StageDriver stage(mode);
+        stage.settings.codec = codec;
+        stage.settings.ansiColor = ansi;
         if (at > NewlineFlushBytes + 8) {
-            feedInChunks(stage, bytes, 1);
+            stage.feedInChunks(bytes, 1);
+            stage.tick();
         } else {
             stage.feed(bytes.left(at));
-            for (int i = 0; i < 5; ++i)
-                stage.tick();
+            stage.tick(4);
             stage.feed(bytes.mid(at));
         }
-        for (int i = 0; i < 10; ++i)
-            stage.tick();
-        QCOMPARE(linesOf(stage.out()).join(QString()).remove(rxMarker()), shown);
-        QCOMPARE(stage.green, green);
+        stage.tick(9);
+        QTEST(linesOf(stage.out()).join(QString()).remove(rxMarker()), "shown");
+        QTEST(stage.green, "green");
         if (at > NewlineFlushBytes + 8)
             break;
     }
