@@ -1,5 +1,6 @@
 // The advanced send window: its rows, row sends and cycle sends through a pty.
 #include "app/mainwindow.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "tools/advancedsend.h"
 #include "tools/advancedsenditem.h"
@@ -20,12 +21,6 @@
 #include <functional>
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 // A row of the window as the user fills it in.
 struct Row {

@@ -2,6 +2,7 @@
 // the device-command console against a pty and against the simulated board.
 #include "app/mainwindow.h"
 #include "devsimprocess.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "tools/core/devicecommand.h"
@@ -21,12 +22,6 @@
 #include <functional>
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 template <class T> T* child(QObject* parent, const char* name)
 {

@@ -3,6 +3,7 @@
 #include "devsim/devsimoptions.h"
 #include "devsim/logstream.h"
 #include "devsimprocess.h"
+#include "testdata.h"
 #include "tools/core/devicecommand.h"
 
 #include <QSerialPort>
@@ -18,12 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 // What a reader got from the simulator: log line numbers in order, and every other byte.
 struct Stream {
@@ -69,11 +64,6 @@ bool gapless(const QByteArray& bytes)
 }
 
 // A file's bytes; empty when it cannot be read.
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool isLinkOrFile(const QString& path)
 {
@@ -534,7 +524,7 @@ private slots:
             QStringLiteral("\r\n接收完成，共 %1 字节\r\n文件下载成功！\r\n").arg(file.size()));
         QCOMPARE(b.downloads(), 1);
         QVERIFY(b.lastDownload() == file);
-        QVERIFY(contents(settings.downloadPath) == file);
+        QVERIFY(fileBytes(settings.downloadPath) == file);
         QVERIFY(!b.saveFailed() && b.isActive());
         QCOMPARE(b.poll(now + 500 + BootLoader::LeaveDelayMs - 1), QByteArray());
         QCOMPARE(
@@ -882,7 +872,7 @@ private slots:
         QCOMPARE(isLinkOrFile(link), file);
         if (file) {
             QVERIFY(!QFileInfo(link).isSymLink());
-            QCOMPARE(contents(link), QByteArray("keep me"));
+            QCOMPARE(fileBytes(link), QByteArray("keep me"));
         }
     }
 
@@ -911,7 +901,7 @@ private slots:
         QCOMPARE(s.other, payload);
         QVERIFY(b.got.endsWith("\r\n") || b.got.endsWith(payload));
         QCOMPARE(ending(b, SIGTERM), cleanExit());
-        QCOMPARE(contents(record), b.got);
+        QCOMPARE(fileBytes(record), b.got);
     }
 
     void serialPortReopens()
@@ -1034,7 +1024,7 @@ private slots:
 
         // What was in the pty reached the reader; what was only queued was not sent nor recorded.
         QVERIFY(b.got.size() > 1000);
-        QCOMPARE(contents(record), b.got);
+        QCOMPARE(fileBytes(record), b.got);
         QVERIFY(gapless(b.got) && split(b.got).other.isEmpty());
     }
 
@@ -1123,7 +1113,7 @@ private slots:
         QVERIFY(b.untilText(QStringLiteral("文件下载成功！")));
         QVERIFY(fromGbk(b.got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
         QCOMPARE(b.got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
-        QVERIFY(contents(received) == file);
+        QVERIFY(fileBytes(received) == file);
         // Back in the application: echo again.
         QVERIFY(b.untilText(BootLoader::leaveLine()));
         b.got.clear();

@@ -1,5 +1,6 @@
 // The display stage driven tick by tick, with a view of its own and a clock the test turns.
 #include "serial/core/displaystage.h"
+#include "testdata.h"
 
 #include <QTextCodec>
 #include <QtTest>
@@ -7,15 +8,6 @@
 using namespace RxFormat;
 
 namespace {
-
-// Declares a data table's columns (types, then names); returns what adds a row in that order.
-template <typename... T, typename... Name> auto columns(const Name&... names)
-{
-    (QTest::addColumn<T>(names), ...);
-    return [](const QByteArray& tag, const T&... values) {
-        (QTest::newRow(tag.constData()) << ... << values);
-    };
-}
 
 // Numbered lines as a board sends them, CR LF ended.
 QByteArray numberedLines(int from, int count)

@@ -1,5 +1,6 @@
 // The live record file: rotation, sessions, crashes and full disks.
 #include "serial/core/liverecord.h"
+#include "testdata.h"
 
 #include <QtTest>
 
@@ -12,12 +13,6 @@ static QString streamLine(int i)
 {
     return QStringLiteral("[12:00:00.000]RX←◆seq=%1 数据 payload\n")
         .arg(i, 7, 10, QLatin1Char('0'));
-}
-
-static QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 class tst_LiveRecord : public QObject {
@@ -73,7 +68,7 @@ private slots:
         QByteArray all;
         for (int i = 1; i <= files; ++i) {
             const QByteArray bytes
-                = readAll(record.filePath(name.arg(i > 1 ? QString("_%1").arg(i) : QString())));
+                = fileBytes(record.filePath(name.arg(i > 1 ? QString("_%1").arg(i) : QString())));
             // Files end at a line end; all but the last have passed the limit.
             QVERIFY(bytes.endsWith('\n'));
             QVERIFY(i == files || bytes.size() >= limit);
@@ -100,13 +95,13 @@ private slots:
         live.newSession();
         QVERIFY(live.append("second session\n"));
         live.close();
-        QCOMPARE(readAll(dir.filePath("Orv_Live_Rec_COM3_2026-12-09_23-59-59.txt")),
+        QCOMPARE(fileBytes(dir.filePath("Orv_Live_Rec_COM3_2026-12-09_23-59-59.txt")),
             QByteArray("before midnight\npart of a line ends after midnight\n"));
         QCOMPARE(
             QFileInfo(second).fileName(), QString("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
-        QCOMPARE(readAll(second), QByteArray("next day\n"));
+        QCOMPARE(fileBytes(second), QByteArray("next day\n"));
         // Same second: the older file is kept, the new one takes _2.
-        QCOMPARE(readAll(dir.filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01_2.txt")),
+        QCOMPARE(fileBytes(dir.filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01_2.txt")),
             QByteArray("second session\n"));
         // A session without text leaves no file.
         live.newSession();
@@ -137,7 +132,7 @@ private slots:
         (void)QTest::qWaitFor(
             [&] {
                 const QStringList files = QDir(folder).entryList(QDir::Files);
-                return !files.isEmpty() && readAll(folder + "/" + files.first()).size() >= 200000;
+                return !files.isEmpty() && fileBytes(folder + "/" + files.first()).size() >= 200000;
             },
             20000);
         ::kill(pid, SIGKILL);
@@ -145,7 +140,7 @@ private slots:
         QCOMPARE(::waitpid(pid, &status, 0), pid);
         const QStringList files = QDir(folder).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
-        const QString text = QString::fromUtf8(readAll(folder + "/" + files.first()));
+        const QString text = QString::fromUtf8(fileBytes(folder + "/" + files.first()));
         QVERIFY(text.size() > 1000);
         // Whole lines, in order, from the first: what was handed over survives the kill.
         QVERIFY(text.endsWith('\n'));

@@ -5,6 +5,7 @@
 #include "share/logshareddialog.h"
 #include "shell/core/plugintrust.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "views/textbrowser.h"
@@ -24,12 +25,6 @@ Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 // What the window shows of the stored settings; a list shows its index and its text.
 QStringList shownSettings(MainWindow& w)

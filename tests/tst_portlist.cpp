@@ -1,13 +1,8 @@
 #include "serial/core/portidentity.h"
 #include "serial/core/portlist.h"
+#include "testdata.h"
 
 #include <QtTest>
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 class tst_PortList : public QObject {
     Q_OBJECT

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "serial/core/ansidecoder.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -39,15 +40,9 @@ static QStringList recordFiles(const QString& kind)
     return files;
 }
 
-static QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 static QString recordText(const QString& file)
 {
-    return QString::fromUtf8(readFile("Record/" + file));
+    return QString::fromUtf8(fileBytes("Record/" + file));
 }
 
 // The texts of the record files of this kind, in the order they were written.
@@ -862,12 +857,12 @@ private slots:
         QCOMPARE(files.size(), 2);
         QByteArray joined;
         for (const QString& f : files) {
-            const QByteArray part = readFile("Record/" + f);
+            const QByteArray part = fileBytes("Record/" + f);
             QVERIFY2(part.endsWith('\n'), qPrintable(f)); // a new file starts at a line end only
             joined += part;
         }
         QVERIFY2(
-            readFile("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
+            fileBytes("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
         QCOMPARE(joined.size(), shown.size());
         QVERIFY(joined == shown);
     }

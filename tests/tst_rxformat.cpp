@@ -1,6 +1,7 @@
 #include "serial/core/ansidecoder.h"
 #include "serial/core/displaystage.h"
 #include "serial/core/rxformat.h"
+#include "testdata.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -10,15 +11,6 @@
 using namespace RxFormat;
 
 namespace {
-
-// Declares a data table's columns (types, then names); returns what adds a row in that order.
-template <typename... T, typename... Name> auto columns(const Name&... names)
-{
-    (QTest::addColumn<T>(names), ...);
-    return [](const QByteArray& tag, const T&... values) {
-        (QTest::newRow(tag.constData()) << ... << values);
-    };
-}
 
 QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
 

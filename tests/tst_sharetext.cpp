@@ -1,14 +1,9 @@
 // Address parsing and status texts of the log-sharing link.
 #include "share/core/peerguard.h"
 #include "share/core/sharetext.h"
+#include "testdata.h"
 
 #include <QtTest>
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 class tst_ShareText : public QObject {
     Q_OBJECT

@@ -3,6 +3,7 @@
 // dialogue's line handling, all without a window.
 #include "serial/core/senddelay.h"
 #include "serial/core/upgradedialogue.h"
+#include "testdata.h"
 #include "tools/core/checksum.h"
 #include "tools/core/devicecommand.h"
 #include "tools/core/framecodec.h"
@@ -18,12 +19,6 @@
 Q_DECLARE_METATYPE(FrameCodec::Result)
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "serial/core/txformat.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
@@ -18,12 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 // The file area: button caption, file timer, send area or progress bar, whether a file can be
 // picked.

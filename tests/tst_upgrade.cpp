@@ -2,6 +2,7 @@
 // whole downloads against the simulated board's boot loader.
 #include "app/mainwindow.h"
 #include "devsimprocess.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
@@ -15,12 +16,6 @@
 static QByteArray gbk(const QString& text)
 {
     return QTextCodec::codecForName("GBK")->fromUnicode(text);
-}
-
-static QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // --- scripted ----------------------------------------------------------------------------------
@@ -138,8 +133,8 @@ private slots:
                 viewLines().contains(expected), qPrintable(expected + " missing from\n" + view()));
         QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
         QVERIFY(boxes->calls.isEmpty());
-        QCOMPARE(readFile(received(sim)).size(), firmware.size());
-        QVERIFY(readFile(received(sim)) == firmware);
+        QCOMPARE(fileBytes(received(sim)).size(), firmware.size());
+        QVERIFY(fileBytes(received(sim)) == firmware);
         // The application starts again; its first line reaches the normal (hex) display.
         const QByteArray starting = gbk("正在启动应用程序...\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -183,7 +178,7 @@ private slots:
         QVERIFY(!view().contains("发送完毕！"));
         QVERIFY(window->sent() < size);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received(sim)).size() > 0, 3000);
-        const QByteArray part = readFile(received(sim));
+        const QByteArray part = fileBytes(received(sim));
         QVERIFY(part.size() >= 4096 && part.size() < size);
         QVERIFY(part == sampleFile(size).left(part.size()));
         QCOMPARE(boxes->calls.size(), 1);
@@ -205,7 +200,7 @@ private slots:
         // The board takes over again once the line is quiet; the dialogue still shows its text.
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
         QVERIFY(boxes->calls.isEmpty());
-        QVERIFY(readFile(received(sim)) == sampleFile(size).left(6000));
+        QVERIFY(fileBytes(received(sim)) == sampleFile(size).left(6000));
     }
 
     void wrongKeyStartsNothing()

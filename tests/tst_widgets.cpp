@@ -3,6 +3,7 @@
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
 #include "shell/welcomedialog.h"
+#include "testdata.h"
 #include "tools/additionfunction.h"
 #include "tools/advancedsend.h"
 #include "ui_mainwindow.h"
@@ -20,12 +21,6 @@ using DialogMaker = std::function<QDialog*(QWidget* parent, QSettings* settings)
 Q_DECLARE_METATYPE(DialogMaker)
 
 namespace {
-
-// One data row: the tag, then the columns in order.
-template <typename... T> void row(const char* tag, const T&... values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 // Shows the view at the size and waits until it is on screen.
 bool show(TextBrowser& view, int width, int height)
