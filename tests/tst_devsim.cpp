@@ -63,13 +63,7 @@ bool gapless(const QByteArray& bytes)
     return split(bytes).sequences == upTo(split(bytes).sequences.size());
 }
 
-// A file's bytes; empty when it cannot be read.
-
-bool isLinkOrFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isSymLink() || info.exists();
-}
+bool isLinkOrFile(const QString& p) { return QFileInfo(p).isSymLink() || QFileInfo::exists(p); }
 
 using Done = std::function<bool(const QByteArray&)>;
 
@@ -92,10 +86,7 @@ Done otherHas(const QByteArray& bytes)
 }
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
-QString fromGbk(const QByteArray& bytes)
-{
-    return QTextCodec::codecForName("GBK")->toUnicode(bytes);
-}
+QString fromGbk(const QByteArray& b) { return QTextCodec::codecForName("GBK")->toUnicode(b); }
 
 QByteArray command(const char* payloadHex)
 {
@@ -133,12 +124,7 @@ struct Board : DevSimProcess {
         ::cfmakeraw(&t);
         return ::tcsetattr(fd, TCSANOW, &t) == 0; // TCSANOW: bytes already waiting must stay
     }
-    void close()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
+    void close() { ::close(std::exchange(fd, -1)); } // -1 when already closed: harmless
     bool write(const QByteArray& bytes)
     {
         return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
@@ -297,12 +283,11 @@ private slots:
 
     void logColourAndEncoding_data()
     {
-        QTest::addColumn<bool>("color");
-        QTest::addColumn<bool>("utf8");
-        row("plain GBK", false, false);
-        row("coloured GBK", true, false);
-        row("plain UTF-8", false, true);
-        row("coloured UTF-8", true, true);
+        const auto add = columns<bool, bool>("color", "utf8");
+        add("plain GBK", false, false);
+        add("coloured GBK", true, false);
+        add("plain UTF-8", false, true);
+        add("coloured UTF-8", true, true);
     }
 
     void logColourAndEncoding()
@@ -333,20 +318,19 @@ private slots:
 
     void sequenceOf_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("sequence");
-        row("log line", QByteArray("#000042 [INFO] x\r\n"), qint64(42));
-        row("without line end", QByteArray("#7 [ERR] y"), qint64(7));
-        row("wider than six digits", QByteArray("#12345678 [WARN] z"), qint64(12345678));
-        row("zero", QByteArray("#000000 [INFO]"), qint64(0));
-        row("no hash", QByteArray("000042 [INFO] x"), qint64(-1));
-        row("hash alone", QByteArray("#"), qint64(-1));
-        row("no digits", QByteArray("# 42 [INFO]"), qint64(-1));
-        row("letter after digits", QByteArray("#42x [INFO]"), qint64(-1));
-        row("digits without blank", QByteArray("#42"), qint64(-1));
-        row("too many digits", QByteArray("#12345678901234567890 x"), qint64(-1));
-        row("empty", QByteArray(), qint64(-1));
-        row("echo bytes", QByteArray("hello\xd6\xd0"), qint64(-1));
+        const auto add = columns<QByteArray, qint64>("bytes", "sequence");
+        add("log line", "#000042 [INFO] x\r\n", 42);
+        add("without line end", "#7 [ERR] y", 7);
+        add("wider than six digits", "#12345678 [WARN] z", 12345678);
+        add("zero", "#000000 [INFO]", 0);
+        add("no hash", "000042 [INFO] x", -1);
+        add("hash alone", "#", -1);
+        add("no digits", "# 42 [INFO]", -1);
+        add("letter after digits", "#42x [INFO]", -1);
+        add("digits without blank", "#42", -1);
+        add("too many digits", "#12345678901234567890 x", -1);
+        add("empty", QByteArray(), -1);
+        add("echo bytes", "hello\xd6\xd0", -1);
     }
 
     void sequenceOf()
@@ -358,9 +342,7 @@ private slots:
     // Answers
     void commandReplies_data()
     {
-        QTest::addColumn<bool>("echo");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("answer");
+        const auto add = columns<bool, QByteArray, QByteArray>("echo", "input", "answer");
         const QByteArray binary("\x00\xff\r\n\x7e\x7d", 6);
         const QByteArray chinese("\xd6\xd0\xce\xc4"); // 中文 in GBK
         const QByteArray version = versionReply(), info = powerOnInfo();
@@ -369,39 +351,39 @@ private slots:
         QByteArray badLength = command("0102");
         badLength[4] = char(badLength.at(4) + 1);
 
-        row("echo text", true, QByteArray("AT\r\n"), QByteArray("AT\r\n"));
-        row("echo binary with NUL", true, binary, binary);
-        row("echo GBK", true, chinese, chinese);
-        row("echo nothing", true, QByteArray(), QByteArray());
-        row("silent text", false, QByteArray("AT\r\n"), QByteArray());
-        row("silent binary", false, binary, QByteArray());
-        row("host version", true, command("01"), version);
-        row("reset", true, command("02"), resetReply());
-        row("reset information", true, command("03"), info);
-        row("reset, then its information", true, command("02") + command("03"),
+        add("echo text", true, "AT\r\n", "AT\r\n");
+        add("echo binary with NUL", true, binary, binary);
+        add("echo GBK", true, chinese, chinese);
+        add("echo nothing", true, QByteArray(), QByteArray());
+        add("silent text", false, "AT\r\n", QByteArray());
+        add("silent binary", false, binary, QByteArray());
+        add("host version", true, command("01"), version);
+        add("reset", true, command("02"), resetReply());
+        add("reset information", true, command("03"), info);
+        add("reset, then its information", true, command("02") + command("03"),
             resetReply() + replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 1")));
-        row("free payload described", true, command("01020A"),
+        add("free payload described", true, command("01020A"),
             replyOf(0x01, QStringLiteral("收到数据 3 字节：01 02 0A")));
-        row("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
-        row("long payload described in part", true, DeviceCommand::commandFrame(sampleFile(20)),
+        add("empty payload", true, command(""), replyOf(0x00, QStringLiteral("收到数据 0 字节：")));
+        add("long payload described in part", true, DeviceCommand::commandFrame(sampleFile(20)),
             replyOf(0x00,
                 QStringLiteral(
                     "收到数据 20 字节：00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...")));
-        row("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
-        row("two frames back to back", true, command("01") + command("03"), version + info);
-        row("a start byte in text", true, QByteArray("\xAA\x41"), QByteArray("\xAA\x41"));
-        row("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
-        row("bad checksum echoed", true, badSum, badSum);
-        row("bad length field echoed", true, badLength, badLength);
-        row("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
-        row("LF behind a frame belongs to it", true, command("01") + "\n", version);
-        row("frames with line ends back to back", true,
+        add("text around a frame echoed", true, "ab" + command("01") + "cd", "ab" + version + "cd");
+        add("two frames back to back", true, command("01") + command("03"), version + info);
+        add("a start byte in text", true, "\xAA\x41", "\xAA\x41");
+        add("a start byte before a frame", true, "\xAA" + command("01"), "\xAA" + version);
+        add("bad checksum echoed", true, badSum, badSum);
+        add("bad length field echoed", true, badLength, badLength);
+        add("CR LF behind a frame belongs to it", true, command("01") + "\r\n", version);
+        add("LF behind a frame belongs to it", true, command("01") + "\n", version);
+        add("frames with line ends back to back", true,
             command("01") + "\r\n" + command("03") + "\r\n", version + info);
-        row("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
-        row("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
-        row("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
-        row("line end alone is echoed", true, QByteArray("\r\n"), QByteArray("\r\n"));
-        row("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
+        add("a second line end is echoed", true, command("01") + "\r\n\r\n", version + "\r\n");
+        add("text behind a frame is echoed", true, command("01") + "ok\r\n", version + "ok\r\n");
+        add("line end behind a bad frame is echoed", true, badSum + "\r\n", badSum + "\r\n");
+        add("line end alone is echoed", true, "\r\n", "\r\n");
+        add("without echo only answers", false, "ab" + command("01") + "\xAA" + "cd", version);
     }
 
     void commandReplies()
@@ -544,13 +526,12 @@ private slots:
 
     void bootLoaderRejectsKey_data()
     {
-        QTest::addColumn<QByteArray>("first");
-        QTest::addColumn<QByteArray>("second");
+        const auto add = columns<QByteArray, QByteArray>("first", "second");
         const QByteArray key = BootLoader::defaultKey();
-        row("first key wrong", QByteArray("nope"), QByteArray());
-        row("first key too long", key + "X", QByteArray());
-        row("first key lower case", key.toLower(), QByteArray());
-        row("second key wrong", key, key.left(39));
+        add("first key wrong", "nope", QByteArray());
+        add("first key too long", key + "X", QByteArray());
+        add("first key lower case", key.toLower(), QByteArray());
+        add("second key wrong", key, key.left(39));
     }
 
     void bootLoaderRejectsKey()
@@ -634,12 +615,12 @@ private slots:
 
     void bootLoaderGivesUp_data()
     {
-        QTest::addColumn<int>("answers"); // given before nothing more comes
-        QTest::addColumn<bool>("midLine"); // the loader's last words were a prompt without line end
-        row("menu", 0, true);
-        row("password", 1, true);
-        row("password again", 2, true);
-        row("file", 3, false);
+        // answers given before nothing more comes; midLine: the last prompt had no line end
+        const auto add = columns<int, bool>("answers", "midLine");
+        add("menu", 0, true);
+        add("password", 1, true);
+        add("password again", 2, true);
+        add("file", 3, false);
     }
 
     void bootLoaderGivesUp()
@@ -672,14 +653,14 @@ private slots:
 
     void resetObeyedInBootLoader_data()
     {
-        QTest::addColumn<QString>("stage");
-        QTest::addColumn<int>("split"); // the frame arrives cut after this many bytes; 0: whole
-        row("menu", "menu", 0);
-        row("menu, frame in two pieces", "menu", 5);
-        row("password", "key", 0);
-        row("password, frame in two pieces", "key", 13);
-        row("receiving the file", "file", 0);
-        row("receiving the file, frame in two pieces", "file", 1);
+        // split: the frame arrives cut after this many bytes; 0: whole
+        const auto add = columns<QString, int>("stage", "split");
+        add("menu", "menu", 0);
+        add("menu, frame in two pieces", "menu", 5);
+        add("password", "key", 0);
+        add("password, frame in two pieces", "key", 13);
+        add("receiving the file", "file", 0);
+        add("receiving the file, frame in two pieces", "file", 1);
     }
 
     void resetObeyedInBootLoader()
@@ -721,48 +702,44 @@ private slots:
     // Command line
     void options_data()
     {
-        QTest::addColumn<QStringList>("args");
-        // The options unlike the defaults, or "error: " and what the message names.
-        QTest::addColumn<QString>("expected");
-        row("defaults", QStringList {}, "");
-        row("period and lines", QStringList { "--interval", "50", "--lines", "3" },
-            "interval=50 lines=3");
-        row("rate zero is full speed", QStringList { "--rate", "0" }, "paced=on");
-        row("rate with equals sign", QStringList { "--rate=115200" }, "paced=on rate=115200");
-        row("count, fractional duration", QStringList { "--count", "10", "--duration", "0.25" },
+        // expected: the options unlike the defaults, or "error: " and what the message names
+        const auto add = columns<QStringList, QString>("args", "expected");
+        add("defaults", {}, "");
+        add("period and lines", { "--interval", "50", "--lines", "3" }, "interval=50 lines=3");
+        add("rate zero is full speed", { "--rate", "0" }, "paced=on");
+        add("rate with equals sign", { "--rate=115200" }, "paced=on rate=115200");
+        add("count, fractional duration", { "--count", "10", "--duration", "0.25" },
             "count=10 duration=250");
-        row("count zero", QStringList { "--count", "0" }, "count=0");
-        row("quiet, no echo, link, record",
-            QStringList { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" },
+        add("count zero", { "--count", "0" }, "count=0");
+        add("quiet, no echo, link, record",
+            { "--quiet", "--no-echo", "--link", "/x/tty", "--record", "r.bin" },
             "link=/x/tty record=r.bin quiet=on echo=off");
-        row("everything",
-            QStringList { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
+        add("everything",
+            { "--boot-on-reset", "--key", "K1", "--color", "--utf8", "--reenumerate",
                 "--silent-after-prompt", "--boot-line-mid-transfer", "4096", "--download-quiet",
                 "300", "--download-file", "got.bin", "--boot-timeout", "1500" },
             "key=K1 bootOnReset=on silent=on bootLine=4096 downloadQuiet=300 bootTimeout=1500 "
             "download=got.bin color=on utf8=on reenumerate=on");
-        row("restart at once", QStringList { "--boot-line-mid-transfer=0" }, "bootLine=0");
-        row("interval zero", QStringList { "--interval", "0" }, "error: --interval");
-        row("interval not a number", QStringList { "--interval", "1s" }, "error: --interval");
-        row("interval beyond int", QStringList { "--interval", "99999999999" },
-            "error: --interval");
-        row("lines zero", QStringList { "--lines", "0" }, "error: --lines");
-        row("negative rate", QStringList { "--rate", "-1" }, "error: --rate");
-        row("negative count", QStringList { "--count", "-5" }, "error: --count");
-        row("zero duration", QStringList { "--duration", "0" }, "error: --duration");
-        row("duration not a number", QStringList { "--duration", "soon" }, "error: --duration");
-        row("empty link", QStringList { "--link", "" }, "error: --link");
-        row("empty record", QStringList { "--record", "" }, "error: --record");
-        row("missing value", QStringList { "--interval" }, "error: interval");
-        row("unknown option", QStringList { "--baud", "9600" }, "error: baud");
-        row("stray argument", QStringList { "/dev/ttyS0" }, "error: /dev/ttyS0");
-        row("empty key", QStringList { "--key", "" }, "error: --key");
-        row("zero download quiet", QStringList { "--download-quiet", "0" },
-            "error: --download-quiet");
-        row("negative restart point", QStringList { "--boot-line-mid-transfer", "-1" },
+        add("restart at once", { "--boot-line-mid-transfer=0" }, "bootLine=0");
+        add("interval zero", { "--interval", "0" }, "error: --interval");
+        add("interval not a number", { "--interval", "1s" }, "error: --interval");
+        add("interval beyond int", { "--interval", "99999999999" }, "error: --interval");
+        add("lines zero", { "--lines", "0" }, "error: --lines");
+        add("negative rate", { "--rate", "-1" }, "error: --rate");
+        add("negative count", { "--count", "-5" }, "error: --count");
+        add("zero duration", { "--duration", "0" }, "error: --duration");
+        add("duration not a number", { "--duration", "soon" }, "error: --duration");
+        add("empty link", { "--link", "" }, "error: --link");
+        add("empty record", { "--record", "" }, "error: --record");
+        add("missing value", { "--interval" }, "error: interval");
+        add("unknown option", { "--baud", "9600" }, "error: baud");
+        add("stray argument", { "/dev/ttyS0" }, "error: /dev/ttyS0");
+        add("empty key", { "--key", "" }, "error: --key");
+        add("zero download quiet", { "--download-quiet", "0" }, "error: --download-quiet");
+        add("negative restart point", { "--boot-line-mid-transfer", "-1" },
             "error: --boot-line-mid-transfer");
-        row("zero boot timeout", QStringList { "--boot-timeout", "0" }, "error: --boot-timeout");
-        row("empty download file", QStringList { "--download-file", "" }, "error: --download-file");
+        add("zero boot timeout", { "--boot-timeout", "0" }, "error: --boot-timeout");
+        add("empty download file", { "--download-file", "" }, "error: --download-file");
     }
 
     void options()
@@ -796,11 +773,10 @@ private slots:
 
     void defaultLink_data()
     {
-        QTest::addColumn<QByteArray>("runtimeDir");
-        QTest::addColumn<QString>("link");
-        row("runtime folder", QByteArray("/run/user/1000"), "/run/user/1000/quillon-devsim");
-        row("trailing slash", QByteArray("/run/user/7/"), "/run/user/7/quillon-devsim");
-        row("unset", QByteArray(), "/tmp/quillon-devsim");
+        const auto add = columns<QByteArray, QString>("runtimeDir", "link");
+        add("runtime folder", "/run/user/1000", "/run/user/1000/quillon-devsim");
+        add("trailing slash", "/run/user/7/", "/run/user/7/quillon-devsim");
+        add("unset", QByteArray(), "/tmp/quillon-devsim");
     }
 
     void defaultLink()
@@ -838,15 +814,12 @@ private slots:
 
     void startFailures_data()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
-        row("regular file at the link", "file", QStringList {}, 1);
-        row("link folder missing", "", QStringList { "--link", "<dir>/none/tty" }, 1);
-        row("record folder missing", "", QStringList { "--record", "<dir>/none/sent.bin" }, 1);
-        row("bad option", "", QStringList { "--lines", "-1" }, 2);
-        row("download folder missing", "", QStringList { "--download-file", "<dir>/none/got.bin" },
-            1);
+        const auto add = columns<QString, QStringList, int>("setup", "args", "exitCode");
+        add("regular file at the link", "file", {}, 1);
+        add("link folder missing", "", { "--link", "<dir>/none/tty" }, 1);
+        add("record folder missing", "", { "--record", "<dir>/none/sent.bin" }, 1);
+        add("bad option", "", { "--lines", "-1" }, 2);
+        add("download folder missing", "", { "--download-file", "<dir>/none/got.bin" }, 1);
     }
 
     void startFailures()
@@ -944,11 +917,10 @@ private slots:
 
     void quietOnlyAnswers_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<bool>("echo");
-        row("quiet", QStringList { "--quiet" }, true);
-        row("quiet without echo", QStringList { "--quiet", "--no-echo" }, false);
-        row("count zero without echo", QStringList { "--count", "0", "--no-echo" }, false);
+        const auto add = columns<QStringList, bool>("args", "echo");
+        add("quiet", { "--quiet" }, true);
+        add("quiet without echo", { "--quiet", "--no-echo" }, false);
+        add("count zero without echo", { "--count", "0", "--no-echo" }, false);
     }
 
     void quietOnlyAnswers()
@@ -974,10 +946,10 @@ private slots:
 
     void fullSpeed_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("typed"); // pieces typed while the log streams
-        row("loses nothing", QStringList { "--rate", "0", "--count", "5000", "--no-echo" }, 0);
-        row("answers between lines", QStringList { "--rate", "0", "--count", "3000" }, 40);
+        // typed: pieces typed while the log streams
+        const auto add = columns<QStringList, int>("args", "typed");
+        add("loses nothing", { "--rate", "0", "--count", "5000", "--no-echo" }, 0);
+        add("answers between lines", { "--rate", "0", "--count", "3000" }, 40);
     }
 
     void fullSpeed()
@@ -1046,15 +1018,14 @@ private slots:
 
     void endsCleanly_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("signal"); // 0: none, it ends by itself
-        QTest::addColumn<bool>("staleLink"); // a link left by an earlier run
+        // signal 0: none, it ends by itself; staleLink: a link left by an earlier run
+        const auto add = columns<QStringList, int, bool>("args", "signal", "staleLink");
         const QStringList streaming { "--interval", "10" };
-        row("SIGTERM", streaming, int(SIGTERM), false);
-        row("SIGINT", streaming, int(SIGINT), false);
-        row("SIGHUP", streaming, int(SIGHUP), false);
-        row("after its duration", QStringList { "--quiet", "--duration", "0.5" }, 0, false);
-        row("replacing a stale link", QStringList { "--quiet" }, int(SIGTERM), true);
+        add("SIGTERM", streaming, int(SIGTERM), false);
+        add("SIGINT", streaming, int(SIGINT), false);
+        add("SIGHUP", streaming, int(SIGHUP), false);
+        add("after its duration", { "--quiet", "--duration", "0.5" }, 0, false);
+        add("replacing a stale link", { "--quiet" }, int(SIGTERM), true);
     }
 
     void endsCleanly()

@@ -10,15 +10,14 @@ class tst_PortList : public QObject {
 private slots:
     void order_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("expected");
-        row("windows names by number", "COM10 COM2 COM1", "COM1 COM2 COM10");
-        row("linux families stay apart", "ttyUSB10 ttyS1 ttyUSB2 ttyACM1 ttyS0",
+        const auto add = columns<QString, QString>("input", "expected");
+        add("windows names by number", "COM10 COM2 COM1", "COM1 COM2 COM10");
+        add("linux families stay apart", "ttyUSB10 ttyS1 ttyUSB2 ttyACM1 ttyS0",
             "ttyACM1 ttyS0 ttyS1 ttyUSB2 ttyUSB10");
-        row("pty paths keep their full names", "/dev/pts/12 ttyS0 /dev/pts/3",
+        add("pty paths keep their full names", "/dev/pts/12 ttyS0 /dev/pts/3",
             "/dev/pts/3 /dev/pts/12 ttyS0");
-        row("names without numbers", "rfcomm ttyS0 null", "null rfcomm ttyS0");
-        row("short and odd names are not cut", "ab COM3x a1", "COM3x a1 ab");
+        add("names without numbers", "rfcomm ttyS0 null", "null rfcomm ttyS0");
+        add("short and odd names are not cut", "ab COM3x a1", "COM3x a1 ab");
     }
 
     void order()
@@ -43,13 +42,11 @@ private slots:
 
     void entryText_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("entry");
-        row("three blanks appended", "COM3", "USB-SERIAL CH340", "COM3 USB-SERIAL CH340   ");
-        row("ends with two blanks already", "COM3", "X  ", "COM3 X  ");
-        row("empty description", "ttyS0", "", "ttyS0    ");
-        row("one trailing blank", "ttyS0", "a ", "ttyS0 a    ");
+        const auto add = columns<QString, QString, QString>("name", "description", "entry");
+        add("three blanks appended", "COM3", "USB-SERIAL CH340", "COM3 USB-SERIAL CH340   ");
+        add("ends with two blanks already", "COM3", "X  ", "COM3 X  ");
+        add("empty description", "ttyS0", "", "ttyS0    ");
+        add("one trailing blank", "ttyS0", "a ", "ttyS0 a    ");
     }
 
     void entryText()
@@ -63,11 +60,10 @@ private slots:
 
     void portNameOf_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("name");
-        row("empty", "", "");
-        row("leading blank gives empty name", " COM1 x", "");
-        row("no blank", "/dev/pts/4", "/dev/pts/4");
+        const auto add = columns<QString, QString>("text", "name");
+        add("empty", "", "");
+        add("leading blank gives empty name", " COM1 x", "");
+        add("no blank", "/dev/pts/4", "/dev/pts/4");
     }
 
     void portNameOf()
@@ -78,15 +74,15 @@ private slots:
 
     void extraPorts_data()
     {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("ports"); // each as "path|description", joined by "; "
-        row("empty", "", "");
-        row("path alone gets the default", "/dev/pts/3", "/dev/pts/3|Virtual serial port");
-        row("path with description and blanks", " /tmp/a = Board A ;;/tmp/b",
+        // ports: each as "path|description", joined by "; "
+        const auto add = columns<QString, QString>("list", "ports");
+        add("empty", "", "");
+        add("path alone gets the default", "/dev/pts/3", "/dev/pts/3|Virtual serial port");
+        add("path with description and blanks", " /tmp/a = Board A ;;/tmp/b",
             "/tmp/a|Board A; /tmp/b|Virtual serial port");
-        row("empty description stays empty", "/tmp/c=", "/tmp/c|");
-        row("no path is skipped", "=desc;  ;", "");
-        row("description may hold '='", "/x=a=b", "/x|a=b");
+        add("empty description stays empty", "/tmp/c=", "/tmp/c|");
+        add("no path is skipped", "=desc;  ;", "");
+        add("description may hold '='", "/x=a=b", "/x|a=b");
     }
 
     void extraPorts()
@@ -110,18 +106,16 @@ private slots:
 
     void returnedPort_data()
     {
-        // Links as "device=target"; the device is the one the port was opened on.
-        QTest::addColumn<QString>("links");
-        QTest::addColumn<QString>("ports");
-        QTest::addColumn<QString>("device"); // none: the port had no identity
-        QTest::addColumn<QString>("expected");
-        row("same name, same device", "ftdi=/dev/ttyUSB0", "ttyUSB0", "ftdi", "ttyUSB0");
-        row("same device under a new name", "ch340=/dev/ttyUSB0 ftdi=/dev/ttyUSB1",
+        // Links as "device=target"; the port was opened on `device` (none: it had no identity).
+        const auto add
+            = columns<QString, QString, QString, QString>("links", "ports", "device", "expected");
+        add("same name, same device", "ftdi=/dev/ttyUSB0", "ttyUSB0", "ftdi", "ttyUSB0");
+        add("same device under a new name", "ch340=/dev/ttyUSB0 ftdi=/dev/ttyUSB1",
             "ttyUSB0 ttyUSB1", "ftdi", "ttyUSB1");
-        row("another device took the name", "ch340=/dev/ttyUSB0", "ttyUSB0", "ftdi", "");
-        row("name back before its link", "", "ttyUSB0", "ftdi", "ttyUSB0");
-        row("linked but not listed yet", "ftdi=/dev/ttyACM3", "ttyUSB0", "ftdi", "");
-        row("no identity: the path decides", "", "/tmp/ttySIM0", "", "/tmp/ttySIM0");
+        add("another device took the name", "ch340=/dev/ttyUSB0", "ttyUSB0", "ftdi", "");
+        add("name back before its link", "", "ttyUSB0", "ftdi", "ttyUSB0");
+        add("linked but not listed yet", "ftdi=/dev/ttyACM3", "ttyUSB0", "ftdi", "");
+        add("no identity: the path decides", "", "/tmp/ttySIM0", "", "/tmp/ttySIM0");
     }
 
     void returnedPort()
