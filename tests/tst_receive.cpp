@@ -6,26 +6,17 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QTextCodec>
-#include <QTimer>
 #include <QtTest>
 
-#include <atomic>
 #include <csignal>
 #include <numeric>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
-// The record files of this kind in the order they were written: by the time in the name, then
-// no suffix, _2, _3, ...
+// The record files of this kind in the order written: by the time in the name, then none, _2, ...
 static QStringList recordFiles(const QString& kind)
 {
     QStringList files
@@ -56,10 +47,7 @@ static QStringList recordTexts(const QString& kind)
 
 static QStringList recordLines(const QString& kind)
 {
-    QStringList lines;
-    for (const QString& text : recordTexts(kind))
-        lines += text.split('\n');
-    return lines;
+    return recordTexts(kind).join('\n').split('\n');
 }
 
 static QVariant setting(const QString& key)
@@ -115,19 +103,12 @@ struct LoopGaps {
     QTimer beat;
 };
 
-static void lineRow(const char* name, const QByteArray& bytes, const QString& view, int lines,
-    bool stamps = false, int hexWrap = -1, const QString& delimiter = QString())
-{
-    QTest::newRow(name) << hexWrap << delimiter << stamps << bytes << view << lines;
-}
-
 // Files of this process limited to a few KiB, as on a nearly full disk: a write past the limit
 // fails with EFBIG (SIGXFSZ ignored) after the file was opened fine.
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes)
+        : previousHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &saved);
         rlimit low = saved;
         low.rlim_cur = bytes;
@@ -138,11 +119,9 @@ public:
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
     }
-    bool active = false;
-
-private:
+    void (*previousHandler)(int);
     rlimit saved {};
-    void (*previousHandler)(int) = nullptr;
+    bool active = false;
 };
 
 class tst_Receive : public PtyWindowTest {
@@ -157,26 +136,24 @@ public:
 private slots:
     void receivedLines_data()
     {
-        QTest::addColumn<int>("hexWrap"); // -1: text
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<bool>("stamps");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("view"); // without time stamps
-        QTest::addColumn<int>("lines");
-        lineRow("CR LF folded", "A\r\nB\r\n", "RX←◆A\nRX←◆B", 2);
-        lineRow("blank lines skipped", "\n\n\nA\n", "RX←◆A", 1);
-        lineRow("leading zeros become blanks", QByteArray("\0\0x\0y\n", 6),
-            QString("RX←◆  x") + QChar(0) + "y", 1);
-        lineRow("GBK text", "\xce\xc2\xb6\xc8 25\n", "RX←◆温度 25", 1);
+        // The view without time stamps; hexWrap -1: text.
+        const auto add = columns<QByteArray, QString, int, bool, int, QString>(
+            "bytes", "view", "lines", "stamps", "hexWrap", "delimiter");
+        add("CR LF folded", "A\r\nB\r\n", "RX←◆A\nRX←◆B", 2, false, -1, {});
+        add("blank lines skipped", "\n\n\nA\n", "RX←◆A", 1, false, -1, {});
+        add("leading zeros become blanks", QByteArray("\0\0x\0y\n", 6),
+            QString("RX←◆  x") + QChar(0) + "y", 1, false, -1, {});
+        add("GBK text", "\xce\xc2\xb6\xc8 25\n", "RX←◆温度 25", 1, false, -1, {});
         const char* markup = "<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">";
-        lineRow("markup shown literally", QByteArray(markup) + "\n", "RX←◆" + QString(markup), 1);
-        lineRow("time stamp prefix", "hello\r\n", "RX←◆hello", 1, true);
-        lineRow("counters and labels", "12345\n6789\n", "RX←◆12345\nRX←◆6789", 2, true);
-        lineRow("hex, newline", "\x41\x0d\x0a\x42\x0a", "RX←◆41 0D 0A \nRX←◆42 0A ", 2, false, 0);
-        lineRow("hex, back delimiter keeps the tail", "\x01\x02\x0d\x0a\x03", "RX←◆01 02 0D 0A ", 1,
+        add("markup shown literally", QByteArray(markup) + "\n", "RX←◆" + QString(markup), 1, false,
+            -1, {});
+        add("time stamp prefix", "hello\r\n", "RX←◆hello", 1, true, -1, {});
+        add("counters and labels", "12345\n6789\n", "RX←◆12345\nRX←◆6789", 2, true, -1, {});
+        add("hex, newline", "\x41\x0d\x0a\x42\x0a", "RX←◆41 0D 0A \nRX←◆42 0A ", 2, false, 0, {});
+        add("hex, back delimiter keeps the tail", "\x01\x02\x0d\x0a\x03", "RX←◆01 02 0D 0A ", 1,
             false, 3, "0D 0A");
-        lineRow("hex, front delimiter keeps the last frame", "\xaa\x01\xaa\x02", "RX←◆AA 01 ", 1,
-            false, 2, "AA");
+        add("hex, front delimiter keeps the last frame", "\xaa\x01\xaa\x02", "RX←◆AA 01 ", 1, false,
+            2, "AA");
     }
 
     void receivedLines()
@@ -205,14 +182,13 @@ private slots:
         QTRY_COMPARE(viewText(w).remove(stamp), view);
         QTest::qWait(100); // and nothing more comes of what is left
         QCOMPARE(viewText(w).remove(stamp), view);
-        QCOMPARE(viewText(w).count(stamp), stamps ? lines : 0);
-        QCOMPARE(w.lines(), lines);
-        QCOMPARE(w.received(), bytes.size());
-        QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(),
-            QString("Lines: %1").arg(lines, 6, 10, QChar('0')));
-        QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(),
-            QString("Recv: %1").arg(bytes.size(), 7, 10, QChar('0')));
-        QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
+        // Stamps, lines and bytes counted, and the counters' labels.
+        QCOMPARE(QList<int>({ int(viewText(w).count(stamp)), w.lines(), w.received() }),
+            QList<int>({ stamps ? lines : 0, lines, int(bytes.size()) }));
+        const auto label = [&](const char* name) { return w.findChild<QLabel*>(name)->text(); };
+        QTRY_COMPARE(QStringList({ label("linesLabel"), label("recvLabel"), label("sendLabel") }),
+            QStringList({ QString("Lines: %1").arg(lines, 6, 10, QChar('0')),
+                QString("Recv: %1").arg(bytes.size(), 7, 10, QChar('0')), "Send: 0000000" }));
         if (!stamps) // nothing in the text turns into formatting
             QVERIFY(w.form()->recvShowText->lineFormats(0).isEmpty());
     }
@@ -226,9 +202,9 @@ private slots:
         QTRY_VERIFY(viewText(w).endsWith(seqLine(50)));
         QVERIFY(pty->write(seqLines(51, 80)));
         QTRY_VERIFY(viewText(w).endsWith(seqLine(130)));
-        QCOMPARE(w.displayedLines(), qint64(130));
-        QCOMPARE(w.lines(), 30);
-        QCOMPARE(w.received(), 0); // reset by the clear; the bytes had all been counted before it
+        // Lines shown, then the counters the clear reset: the bytes had all been counted before it.
+        QCOMPARE(QList<qint64>({ w.displayedLines(), w.lines(), w.received() }),
+            QList<qint64>({ 130, 30, 0 }));
         const QStringList view = viewLines(w);
         QCOMPARE(view.last(), seqLine(130));
         // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
@@ -237,10 +213,9 @@ private slots:
 
     void byteCounterRunsOver_data()
     {
-        QTest::addColumn<int>("maxRows");
-        QTest::addColumn<bool>("viewKept");
-        QTest::newRow("default limit: the view goes") << 100000 << false;
-        QTest::newRow("long view: the counter starts again") << 200000 << true;
+        const auto add = columns<int, bool>("maxRows", "viewKept");
+        add("default limit: the view goes", 100000, false);
+        add("long view: the counter starts again", 200000, true);
     }
 
     void byteCounterRunsOver()
@@ -283,9 +258,9 @@ private slots:
 
     void emptyView_data()
     {
-        QTest::addColumn<bool>("automatic");
-        QTest::newRow("clearButtonWithAutoSaveOnEmptyView") << true;
-        QTest::newRow("manualSaveEmptyView") << false;
+        const auto add = columns<bool>("automatic");
+        add("clearButtonWithAutoSaveOnEmptyView", true);
+        add("manualSaveEmptyView", false);
     }
 
     void emptyView()
@@ -357,15 +332,11 @@ private slots:
 
     void pressOnTheView_data()
     {
-        QTest::addColumn<QString>("use");
-        QTest::addColumn<QString>("view");
-        QTest::newRow("holdRuleKeepsLinesBack") << "hold"
-                                                << "RX←◆held\nRX←◆next";
+        const auto add = columns<QString, QString>("use", "view");
+        add("holdRuleKeepsLinesBack", "hold", "RX←◆held\nRX←◆next");
         // Here the menu opens on the press and takes the release: the view never sees it.
-        QTest::newRow("rightButtonIsNoHold") << "right"
-                                             << "RX←◆next";
-        QTest::newRow("contextMenuEndsHold") << "menu in hold"
-                                             << "RX←◆next";
+        add("rightButtonIsNoHold", "right", "RX←◆next");
+        add("contextMenuEndsHold", "menu in hold", "RX←◆next");
     }
 
     void pressOnTheView()
@@ -415,11 +386,10 @@ private slots:
 
     void burstArrivesInOrder_data()
     {
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<int>("n");
-        QTest::newRow("largeBurstArrivesInOrder") << false << 20000;
+        const auto add = columns<bool, int>("paused", "n");
+        add("largeBurstArrivesInOrder", false, 20000);
         // More than the port's own buffer (1 MiB) and the tty's, while paused.
-        QTest::newRow("pauseLosesNothing") << true << 60000;
+        add("pauseLosesNothing", true, 60000);
     }
 
     void burstArrivesInOrder()
@@ -470,9 +440,9 @@ private slots:
 
     void longHoldShowsEverythingAfterRelease_data()
     {
-        QTest::addColumn<bool>("sendAtOnce");
-        QTest::newRow("release") << false;
-        QTest::newRow("release, then send at once") << true;
+        const auto add = columns<bool>("sendAtOnce");
+        add("release", false);
+        add("release, then send at once", true);
     }
 
     void longHoldShowsEverythingAfterRelease()
@@ -519,15 +489,13 @@ private slots:
 
     void pausedRunWithoutLineEndsIsCut_data()
     {
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<bool>("closeAtOnce");
-        QTest::newRow("text, resumed") << false << false;
-        QTest::newRow("text, closed as it resumes") << false << true;
-        QTest::newRow("hex, resumed") << true << false;
+        const auto add = columns<bool, bool>("hex", "closeAtOnce");
+        add("text, resumed", false, false);
+        add("text, closed as it resumes", false, true);
+        add("hex, resumed", true, false);
     }
 
-    // A board that ends its lines with CR only, 2 MB of it while paused: the view gets every byte,
-    // in lines of 8192 bytes at most.
+    // 2 MB of CR-ended lines while paused: the view gets every byte, in lines of 8192 at most.
     void pausedRunWithoutLineEndsIsCut()
     {
         QFETCH(bool, hex);
@@ -605,9 +573,9 @@ private slots:
 
     void fullDiskSaveFails_data()
     {
-        QTest::addColumn<bool>("automatic");
-        QTest::newRow("automatic save before the clear") << true;
-        QTest::newRow("save by hand") << false;
+        const auto add = columns<bool>("automatic");
+        add("automatic save before the clear", true);
+        add("save by hand", false);
     }
 
     void fullDiskSaveFails()
@@ -634,8 +602,7 @@ private slots:
         QCOMPARE(boxes->texts(), QStringList { "文件保存失败！\t" });
         QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
         QCOMPARE(boxes->calls.first().title, QString("警告"));
-        // A save by hand leaves the view as it is; the automatic one keeps the text for the disk.
-        // No truncated record pretends to hold it.
+        // A save by hand leaves the view, the automatic one keeps its text; no truncated record.
         QCOMPARE(viewText(w), automatic ? QString() : lines.join('\n'));
         QCOMPARE(QDir("Record").entryList(QDir::Files | QDir::Hidden), QStringList());
 
@@ -648,8 +615,7 @@ private slots:
     }
 
     // A flood on a full disk while the warning is read: one box, no freeze, bounded memory; with
-    // room again every kept line reaches the disk by itself, in order, and what was dropped is
-    // noted.
+    // room again every kept line reaches the disk by itself, in order, and each drop is noted.
     void fullDiskUnderAFlood()
     {
         MainWindow w;
@@ -715,28 +681,21 @@ private slots:
         openPort(w, NoTime);
         qint64 reads = 0;
         QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
-        // A board printing 40-byte lines 2,000 times a second: each line is its own wake-up of the
-        // port, but the program takes them in per display tick.
+        // 40-byte lines 2,000 times a second: a wake-up of the port each, taken in per display
+        // tick.
         const int n = 2000;
-        std::atomic<bool> done { false };
+        // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
+        QEventLoop loop;
         const int fd = pty->masterFd();
-        std::thread writer([fd, &done] {
+        std::thread writer([fd, &loop] {
             for (int i = 0; i < n; ++i) {
                 const QByteArray line = seqLine(i).mid(4).toLatin1() + "\n";
                 if (::write(fd, line.constData(), size_t(line.size())) != line.size())
                     break;
                 ::usleep(500);
             }
-            done = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
-        // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (done)
-                loop.quit();
-        });
-        poll.start(20);
         loop.exec();
         writer.join();
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
@@ -747,25 +706,21 @@ private slots:
 
     void failedSavesGoBackInOrder_data()
     {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("n");
-        QTest::addColumn<bool>("oneTick");
-        QTest::newRow("small views, written at once") << 100 << 250 << false;
+        const auto add = columns<int, int, bool>("limit", "n", "oneTick");
+        add("small views, written at once", 100, 250, false);
         // Each view is over the size that goes to the writer's thread.
-        QTest::newRow("full views, written by a thread") << 20000 << 50000 << false;
-        // Frame-time wrap formats a whole backlog in one tick: both files are in hand when the
-        // first one fails.
-        QTest::newRow("two full views in one tick") << 20000 << 50000 << true;
+        add("full views, written by a thread", 20000, 50000, false);
+        // Frame-time wrap formats a whole backlog in one tick: both files in hand at the failure.
+        add("two full views in one tick", 20000, 50000, true);
     }
 
     void liveRecordHasEveryLine_data()
     {
-        QTest::addColumn<bool>("timeStamps");
-        QTest::addColumn<bool>("hex");
-        QTest::newRow("text") << false << false;
-        QTest::newRow("text with time stamps") << true << false;
-        QTest::newRow("hex") << false << true;
-        QTest::newRow("hex with time stamps") << true << true;
+        const auto add = columns<bool, bool>("timeStamps", "hex");
+        add("text", false, false);
+        add("text with time stamps", true, false);
+        add("hex", false, true);
+        add("hex with time stamps", true, true);
     }
 
     void liveRecordHasEveryLine()
@@ -863,8 +818,7 @@ private slots:
         }
         QVERIFY2(
             fileBytes("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
-        QCOMPARE(joined.size(), shown.size());
-        QVERIFY(joined == shown);
+        QCOMPARE(joined, shown);
     }
 
     void liveRecordFailureWarnsOnce()
@@ -894,8 +848,7 @@ private slots:
             w.extraSettings()->findChild<QRadioButton*>("timeWrapRadioButton")->click();
         openPort(w, NoTime | AutoSave);
         QVERIFY(blockRecordFolder());
-        // Two clears in one burst, each file failing after more lines have come: one box, and the
-        // files wait in memory, in order.
+        // Two clears in one burst, each save failing later: one box, the files wait in order.
         if (oneTick)
             w.slotRecvFromData(seqLines(0, n));
         else
@@ -921,8 +874,7 @@ private slots:
         openPort(w, NoTime | Shown | AutoSave);
         QVERIFY(pty->write(seqLines(0, 100)));
         QTRY_COMPARE(int(view->lineCount()), 100);
-        // A word chosen by a double click, then the full view saved, then a click and a drag: the
-        // selection goes with the lines it was in.
+        // A word chosen, the full view saved, then a drag: the selection goes with its lines.
         QWidget* viewport = view->viewport();
         const QPoint word = view->positionRect(view->lineStart(99) + 6).center();
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, word);
@@ -946,16 +898,15 @@ private slots:
 
     void mouseOnAFullViewHandedOver_data()
     {
-        QTest::addColumn<QString>("use");
-        QTest::newRow("left hold across the limit") << "hold";
-        QTest::newRow("menu opened in a hold") << "menu in hold";
-        QTest::newRow("right button held") << "right";
+        const auto add = columns<QString>("use");
+        add("left hold across the limit", "hold");
+        add("menu opened in a hold", "menu in hold");
+        add("right button held", "right");
     }
 
     void mouseOnAFullViewHandedOver()
     {
-        // The view reaches its limit and goes to the writer whole while the user holds a button on
-        // it, drags a selection, or has its menu open.
+        // The view goes to the writer whole while a button is held on it or its menu is open.
         QFETCH(QString, use);
         MainWindow w;
         w.form()->maxRowsSpinBox->setValue(20000);
@@ -1084,9 +1035,7 @@ private slots:
     }
 
 private:
-    // What the view showed: its full views in the automatic record files, each of 20,000 lines,
-    // then the view. Checked to be every line sent, once and in order, with no box.
-
+    // The full views (20,000 lines each) in the record files, then the view: every line sent once.
     void expectEveryLineOnce(MainWindow& w, int files, int sent)
     {
         QTRY_COMPARE(w.recordsInHand(), 0);
