@@ -64,15 +64,6 @@ static bool blockRecordFolder()
 
 static bool unblockRecordFolder() { return QFile::remove("Record") && QDir().mkdir("Record"); }
 
-static QByteArray seqLines(int from, int count)
-{
-    QByteArray bytes;
-    for (int i = from; i < from + count; ++i)
-        bytes += QByteArray("seq=") + QByteArray::number(i).rightJustified(7, '0')
-            + " payload-payload\n";
-    return bytes;
-}
-
 static QString seqLine(int i)
 {
     return QString("RX←◆seq=%1 payload-payload").arg(i, 7, 10, QChar('0'));
@@ -84,6 +75,12 @@ static QStringList seqLineList(int from, int count)
     for (int i = from; i < from + count; ++i)
         lines << seqLine(i);
     return lines;
+}
+
+// What the board sends to show those lines.
+static QByteArray seqLines(int from, int count)
+{
+    return seqLineList(from, count).join('\n').remove("RX←◆").append('\n').toLatin1();
 }
 
 // The longest gap between the rounds of the event loop while it runs.
@@ -134,6 +131,12 @@ public:
     }
 
 private slots:
+    void cleanup()
+    {
+        window.reset();
+        PtyWindowTest::cleanup();
+    }
+
     void receivedLines_data()
     {
         // The view without time stamps; hexWrap -1: text.
@@ -195,9 +198,7 @@ private slots:
 
     void lineLimitClearsAndResets()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime, 100);
         QVERIFY(pty->write(seqLines(1, 50)));
         QTRY_VERIFY(viewText(w).endsWith(seqLine(50)));
         QVERIFY(pty->write(seqLines(51, 80)));
@@ -221,9 +222,7 @@ private slots:
     void byteCounterRunsOver()
     {
         QFETCH(int, maxRows);
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(maxRows);
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime, maxRows);
         const int n = 10001; // of 1,000 bytes: just over what the Recv counter holds
         QVERIFY(pty->write(QByteArray(999, 'x').append('\n').repeated(n)));
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 30000);
@@ -234,9 +233,7 @@ private slots:
 
     void autoSaveBeforeClearEqualsView()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave, 100);
         QByteArray burst;
         QStringList expected;
         for (int i = 1; i <= 250; ++i) {
@@ -267,8 +264,7 @@ private slots:
     {
         QFETCH(bool, automatic);
         MainWindow w;
-        // The clear saves an empty file without a word; a save by hand says there is nothing to
-        // save.
+        // The clear saves an empty file silently; a save by hand says there is nothing to save.
         w.form()->autoSlaveLogToFileCheckBox->setChecked(automatic);
         (automatic ? w.form()->clearWindowButton : w.form()->saveDataButton)->click();
         QTRY_COMPARE(w.recordsInHand(), 0);
@@ -280,8 +276,7 @@ private slots:
 
     void failedAutoSaveKeepsView()
     {
-        MainWindow w;
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave);
         QVERIFY(pty->write("keep me\n"));
         QTRY_COMPARE(viewText(w), QString("RX←◆keep me"));
         QVERIFY(blockRecordFolder());
@@ -301,8 +296,7 @@ private slots:
 
     void manualSave()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QVERIFY(pty->write("a\nb\n"));
         QTRY_COMPARE(viewText(w), QString("RX←◆a\nRX←◆b"));
         w.form()->saveDataButton->click();
@@ -343,8 +337,7 @@ private slots:
     {
         QFETCH(QString, use);
         QFETCH(QString, view);
-        MainWindow w;
-        openPort(w, NoTime | Shown);
+        MainWindow& w = openWindow(NoTime | Shown);
         QWidget* viewport = w.form()->recvShowText->viewport();
         const QPoint at(5, 5);
         QTest::mousePress(viewport, use == "right" ? Qt::RightButton : Qt::LeftButton, {}, at);
@@ -396,8 +389,7 @@ private slots:
     {
         QFETCH(bool, paused);
         QFETCH(int, n);
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         const QByteArray bytes = seqLines(0, n);
         if (paused) {
             w.form()->pauseRecvButton->click();
@@ -419,9 +411,7 @@ private slots:
 
     void closeStillShowsTheBacklog()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(5000);
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave, 5000);
         const int n = 40000;
         // A backlog that no display tick has touched yet, then the close.
         w.slotRecvFromData(seqLines(0, n));
@@ -448,8 +438,7 @@ private slots:
     void longHoldShowsEverythingAfterRelease()
     {
         QFETCH(bool, sendAtOnce);
-        MainWindow w;
-        openPort(w, NoTime | Shown);
+        MainWindow& w = openWindow(NoTime | Shown);
         QWidget* viewport = w.form()->recvShowText->viewport();
         QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
         // A hold of 3 s while some 300 KB arrive: many display slices.
@@ -536,8 +525,7 @@ private slots:
 
     void echoStaysBehindEarlierLines()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QStringList expected;
         for (int round = 0; round < 20; ++round) {
             QVERIFY(pty->write(seqLines(round, 1)));
@@ -552,8 +540,7 @@ private slots:
 
     void failedOpenDuringDrainStopsTick()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QVERIFY(pty->write("login: "));
         QTRY_COMPARE(w.received(), 7);
         w.form()->openSerialButton->click();
@@ -618,9 +605,7 @@ private slots:
     // room again every kept line reaches the disk by itself, in order, and each drop is noted.
     void fullDiskUnderAFlood()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave, 100);
         const int bound = 12000; // about four views
         w.keptRecords().setMaxChars(bound);
         boxes->readMs = 1500;
@@ -677,8 +662,7 @@ private slots:
 
     void trickleIsReadOncePerTick()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         qint64 reads = 0;
         QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
         // 40-byte lines 2,000 times a second: a wake-up of the port each, taken in per display
@@ -689,7 +673,7 @@ private slots:
         const int fd = pty->masterFd();
         std::thread writer([fd, &loop] {
             for (int i = 0; i < n; ++i) {
-                const QByteArray line = seqLine(i).mid(4).toLatin1() + "\n";
+                const QByteArray line = seqLines(i, 1);
                 if (::write(fd, line.constData(), size_t(line.size())) != line.size())
                     break;
                 ::usleep(500);
@@ -760,8 +744,7 @@ private slots:
 
     void liveRecordFilePerOpen()
     {
-        MainWindow w;
-        openPort(w, NoTime | LiveRecord);
+        MainWindow& w = openWindow(NoTime | LiveRecord);
         // A prompt without its line end at the close stays in the first file.
         QVERIFY(pty->write(seqLines(0, 10) + "login: "));
         QTRY_COMPARE(w.displayedLines(), qint64(10));
@@ -823,8 +806,7 @@ private slots:
 
     void liveRecordFailureWarnsOnce()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QVERIFY(blockRecordFolder());
         w.form()->liveRecordCheckBox->setChecked(true);
         QVERIFY(pty->write(seqLines(0, 500)));
@@ -908,9 +890,7 @@ private slots:
     {
         // The view goes to the writer whole while a button is held on it or its menu is open.
         QFETCH(QString, use);
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(20000);
-        openPort(w, NoTime | Shown | AutoSave);
+        MainWindow& w = openWindow(NoTime | Shown | AutoSave, 20000);
         TextBrowser* view = w.form()->recvShowText;
         QWidget* viewport = view->viewport();
         // The full view was saved (its file queued or written) and cleared.
@@ -1007,8 +987,7 @@ private slots:
 
     void colourCodesBecomeColour()
     {
-        MainWindow w;
-        openPort(w, NoTime | LiveRecord);
+        MainWindow& w = openWindow(NoTime | LiveRecord);
         // The sequence is split across two reads.
         QVERIFY(pty->write("\x1b[0;3"));
         QTRY_COMPARE(w.received(), 5);
@@ -1035,6 +1014,16 @@ private slots:
     }
 
 private:
+    // A new window, its view holding this many lines (0: as set), opened on the pty as asked.
+    MainWindow& openWindow(int flags, int maxRows = 0)
+    {
+        window.reset(new MainWindow);
+        if (maxRows)
+            window->form()->maxRowsSpinBox->setValue(maxRows);
+        openPort(*window, flags);
+        return *window;
+    }
+
     // The full views (20,000 lines each) in the record files, then the view: every line sent once.
     void expectEveryLineOnce(MainWindow& w, int files, int sent)
     {
@@ -1048,6 +1037,8 @@ private:
         QCOMPARE(shown + viewLines(w), seqLineList(0, sent));
         QCOMPARE(boxes->calls.size(), 0);
     }
+
+    std::unique_ptr<MainWindow> window;
 };
 
 QTEST_MAIN(tst_Receive)
