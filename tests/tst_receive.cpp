@@ -6,26 +6,17 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QTextCodec>
-#include <QTimer>
 #include <QtTest>
 
-#include <atomic>
 #include <csignal>
 #include <numeric>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
-// The record files of this kind in the order they were written: by the time in the name, then
-// no suffix, _2, _3, ...
+// The record files of this kind in the order written: by the time in the name, then none, _2, ...
 static QStringList recordFiles(const QString& kind)
 {
     QStringList files
@@ -56,10 +47,7 @@ static QStringList recordTexts(const QString& kind)
 
 static QStringList recordLines(const QString& kind)
 {
-    QStringList lines;
-    for (const QString& text : recordTexts(kind))
-        lines += text.split('\n');
-    return lines;
+    return recordTexts(kind).join('\n').split('\n');
 }
 
 static QVariant setting(const QString& key)
@@ -76,15 +64,6 @@ static bool blockRecordFolder()
 
 static bool unblockRecordFolder() { return QFile::remove("Record") && QDir().mkdir("Record"); }
 
-static QByteArray seqLines(int from, int count)
-{
-    QByteArray bytes;
-    for (int i = from; i < from + count; ++i)
-        bytes += QByteArray("seq=") + QByteArray::number(i).rightJustified(7, '0')
-            + " payload-payload\n";
-    return bytes;
-}
-
 static QString seqLine(int i)
 {
     return QString("RX←◆seq=%1 payload-payload").arg(i, 7, 10, QChar('0'));
@@ -96,6 +75,12 @@ static QStringList seqLineList(int from, int count)
     for (int i = from; i < from + count; ++i)
         lines << seqLine(i);
     return lines;
+}
+
+// What the board sends to show those lines.
+static QByteArray seqLines(int from, int count)
+{
+    return seqLineList(from, count).join('\n').remove("RX←◆").append('\n').toLatin1();
 }
 
 // The longest gap between the rounds of the event loop while it runs.
@@ -115,19 +100,12 @@ struct LoopGaps {
     QTimer beat;
 };
 
-static void lineRow(const char* name, const QByteArray& bytes, const QString& view, int lines,
-    bool stamps = false, int hexWrap = -1, const QString& delimiter = QString())
-{
-    QTest::newRow(name) << hexWrap << delimiter << stamps << bytes << view << lines;
-}
-
 // Files of this process limited to a few KiB, as on a nearly full disk: a write past the limit
 // fails with EFBIG (SIGXFSZ ignored) after the file was opened fine.
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes)
+        : previousHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &saved);
         rlimit low = saved;
         low.rlim_cur = bytes;
@@ -138,11 +116,9 @@ public:
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
     }
-    bool active = false;
-
-private:
+    void (*previousHandler)(int);
     rlimit saved {};
-    void (*previousHandler)(int) = nullptr;
+    bool active = false;
 };
 
 class tst_Receive : public PtyWindowTest {
@@ -155,28 +131,32 @@ public:
     }
 
 private slots:
+    void cleanup()
+    {
+        window.reset();
+        PtyWindowTest::cleanup();
+    }
+
     void receivedLines_data()
     {
-        QTest::addColumn<int>("hexWrap"); // -1: text
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<bool>("stamps");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("view"); // without time stamps
-        QTest::addColumn<int>("lines");
-        lineRow("CR LF folded", "A\r\nB\r\n", "RX←◆A\nRX←◆B", 2);
-        lineRow("blank lines skipped", "\n\n\nA\n", "RX←◆A", 1);
-        lineRow("leading zeros become blanks", QByteArray("\0\0x\0y\n", 6),
-            QString("RX←◆  x") + QChar(0) + "y", 1);
-        lineRow("GBK text", "\xce\xc2\xb6\xc8 25\n", "RX←◆温度 25", 1);
+        // The view without time stamps; hexWrap -1: text.
+        const auto add = columns<QByteArray, QString, int, bool, int, QString>(
+            "bytes", "view", "lines", "stamps", "hexWrap", "delimiter");
+        add("CR LF folded", "A\r\nB\r\n", "RX←◆A\nRX←◆B", 2, false, -1, {});
+        add("blank lines skipped", "\n\n\nA\n", "RX←◆A", 1, false, -1, {});
+        add("leading zeros become blanks", QByteArray("\0\0x\0y\n", 6),
+            QString("RX←◆  x") + QChar(0) + "y", 1, false, -1, {});
+        add("GBK text", "\xce\xc2\xb6\xc8 25\n", "RX←◆温度 25", 1, false, -1, {});
         const char* markup = "<b>bold</b> &lt; <img src=\"http://127.0.0.1:1/x.png\">";
-        lineRow("markup shown literally", QByteArray(markup) + "\n", "RX←◆" + QString(markup), 1);
-        lineRow("time stamp prefix", "hello\r\n", "RX←◆hello", 1, true);
-        lineRow("counters and labels", "12345\n6789\n", "RX←◆12345\nRX←◆6789", 2, true);
-        lineRow("hex, newline", "\x41\x0d\x0a\x42\x0a", "RX←◆41 0D 0A \nRX←◆42 0A ", 2, false, 0);
-        lineRow("hex, back delimiter keeps the tail", "\x01\x02\x0d\x0a\x03", "RX←◆01 02 0D 0A ", 1,
+        add("markup shown literally", QByteArray(markup) + "\n", "RX←◆" + QString(markup), 1, false,
+            -1, {});
+        add("time stamp prefix", "hello\r\n", "RX←◆hello", 1, true, -1, {});
+        add("counters and labels", "12345\n6789\n", "RX←◆12345\nRX←◆6789", 2, true, -1, {});
+        add("hex, newline", "\x41\x0d\x0a\x42\x0a", "RX←◆41 0D 0A \nRX←◆42 0A ", 2, false, 0, {});
+        add("hex, back delimiter keeps the tail", "\x01\x02\x0d\x0a\x03", "RX←◆01 02 0D 0A ", 1,
             false, 3, "0D 0A");
-        lineRow("hex, front delimiter keeps the last frame", "\xaa\x01\xaa\x02", "RX←◆AA 01 ", 1,
-            false, 2, "AA");
+        add("hex, front delimiter keeps the last frame", "\xaa\x01\xaa\x02", "RX←◆AA 01 ", 1, false,
+            2, "AA");
     }
 
     void receivedLines()
@@ -205,30 +185,27 @@ private slots:
         QTRY_COMPARE(viewText(w).remove(stamp), view);
         QTest::qWait(100); // and nothing more comes of what is left
         QCOMPARE(viewText(w).remove(stamp), view);
-        QCOMPARE(viewText(w).count(stamp), stamps ? lines : 0);
-        QCOMPARE(w.lines(), lines);
-        QCOMPARE(w.received(), bytes.size());
-        QTRY_COMPARE(w.findChild<QLabel*>("linesLabel")->text(),
-            QString("Lines: %1").arg(lines, 6, 10, QChar('0')));
-        QCOMPARE(w.findChild<QLabel*>("recvLabel")->text(),
-            QString("Recv: %1").arg(bytes.size(), 7, 10, QChar('0')));
-        QCOMPARE(w.findChild<QLabel*>("sendLabel")->text(), QString("Send: 0000000"));
+        // Stamps, lines and bytes counted, and the counters' labels.
+        QCOMPARE(QList<int>({ int(viewText(w).count(stamp)), w.lines(), w.received() }),
+            QList<int>({ stamps ? lines : 0, lines, int(bytes.size()) }));
+        const auto label = [&](const char* name) { return w.findChild<QLabel*>(name)->text(); };
+        QTRY_COMPARE(QStringList({ label("linesLabel"), label("recvLabel"), label("sendLabel") }),
+            QStringList({ QString("Lines: %1").arg(lines, 6, 10, QChar('0')),
+                QString("Recv: %1").arg(bytes.size(), 7, 10, QChar('0')), "Send: 0000000" }));
         if (!stamps) // nothing in the text turns into formatting
             QVERIFY(w.form()->recvShowText->lineFormats(0).isEmpty());
     }
 
     void lineLimitClearsAndResets()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime, 100);
         QVERIFY(pty->write(seqLines(1, 50)));
         QTRY_VERIFY(viewText(w).endsWith(seqLine(50)));
         QVERIFY(pty->write(seqLines(51, 80)));
         QTRY_VERIFY(viewText(w).endsWith(seqLine(130)));
-        QCOMPARE(w.displayedLines(), qint64(130));
-        QCOMPARE(w.lines(), 30);
-        QCOMPARE(w.received(), 0); // reset by the clear; the bytes had all been counted before it
+        // Lines shown, then the counters the clear reset: the bytes had all been counted before it.
+        QCOMPARE(QList<qint64>({ w.displayedLines(), w.lines(), w.received() }),
+            QList<qint64>({ 130, 30, 0 }));
         const QStringList view = viewLines(w);
         QCOMPARE(view.last(), seqLine(130));
         // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
@@ -237,18 +214,15 @@ private slots:
 
     void byteCounterRunsOver_data()
     {
-        QTest::addColumn<int>("maxRows");
-        QTest::addColumn<bool>("viewKept");
-        QTest::newRow("default limit: the view goes") << 100000 << false;
-        QTest::newRow("long view: the counter starts again") << 200000 << true;
+        const auto add = columns<int, bool>("maxRows", "viewKept");
+        add("default limit: the view goes", 100000, false);
+        add("long view: the counter starts again", 200000, true);
     }
 
     void byteCounterRunsOver()
     {
         QFETCH(int, maxRows);
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(maxRows);
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime, maxRows);
         const int n = 10001; // of 1,000 bytes: just over what the Recv counter holds
         QVERIFY(pty->write(QByteArray(999, 'x').append('\n').repeated(n)));
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 30000);
@@ -259,17 +233,13 @@ private slots:
 
     void autoSaveBeforeClearEqualsView()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, NoTime | AutoSave);
-        QByteArray burst;
+        MainWindow& w = openWindow(NoTime | AutoSave, 100);
         QStringList expected;
-        for (int i = 1; i <= 250; ++i) {
-            burst += "第" + QByteArray::number(i) + "行 data\r\n";
+        for (int i = 1; i <= 250; ++i)
             expected << QString("RX←◆第%1行 data").arg(i);
-        }
         // The board speaks GBK.
-        QVERIFY(pty->write(QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(burst))));
+        const QString burst = expected.join("\r\n").remove("RX←◆") + "\r\n";
+        QVERIFY(pty->write(QTextCodec::codecForName("GBK")->fromUnicode(burst)));
         QTRY_VERIFY(viewText(w).endsWith("RX←◆第250行 data"));
         QTRY_COMPARE(w.recordsInHand(), 0); // written off the GUI thread
         const QStringList files = recordFiles("Auto");
@@ -283,17 +253,16 @@ private slots:
 
     void emptyView_data()
     {
-        QTest::addColumn<bool>("automatic");
-        QTest::newRow("clearButtonWithAutoSaveOnEmptyView") << true;
-        QTest::newRow("manualSaveEmptyView") << false;
+        const auto add = columns<bool>("automatic");
+        add("clearButtonWithAutoSaveOnEmptyView", true);
+        add("manualSaveEmptyView", false);
     }
 
     void emptyView()
     {
         QFETCH(bool, automatic);
         MainWindow w;
-        // The clear saves an empty file without a word; a save by hand says there is nothing to
-        // save.
+        // The clear saves an empty file silently; a save by hand says there is nothing to save.
         w.form()->autoSlaveLogToFileCheckBox->setChecked(automatic);
         (automatic ? w.form()->clearWindowButton : w.form()->saveDataButton)->click();
         QTRY_COMPARE(w.recordsInHand(), 0);
@@ -305,8 +274,7 @@ private slots:
 
     void failedAutoSaveKeepsView()
     {
-        MainWindow w;
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave);
         QVERIFY(pty->write("keep me\n"));
         QTRY_COMPARE(viewText(w), QString("RX←◆keep me"));
         QVERIFY(blockRecordFolder());
@@ -326,8 +294,7 @@ private slots:
 
     void manualSave()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QVERIFY(pty->write("a\nb\n"));
         QTRY_COMPARE(viewText(w), QString("RX←◆a\nRX←◆b"));
         w.form()->saveDataButton->click();
@@ -357,23 +324,18 @@ private slots:
 
     void pressOnTheView_data()
     {
-        QTest::addColumn<QString>("use");
-        QTest::addColumn<QString>("view");
-        QTest::newRow("holdRuleKeepsLinesBack") << "hold"
-                                                << "RX←◆held\nRX←◆next";
+        const auto add = columns<QString, QString>("use", "view");
+        add("holdRuleKeepsLinesBack", "hold", "RX←◆held\nRX←◆next");
         // Here the menu opens on the press and takes the release: the view never sees it.
-        QTest::newRow("rightButtonIsNoHold") << "right"
-                                             << "RX←◆next";
-        QTest::newRow("contextMenuEndsHold") << "menu in hold"
-                                             << "RX←◆next";
+        add("rightButtonIsNoHold", "right", "RX←◆next");
+        add("contextMenuEndsHold", "menu in hold", "RX←◆next");
     }
 
     void pressOnTheView()
     {
         QFETCH(QString, use);
         QFETCH(QString, view);
-        MainWindow w;
-        openPort(w, NoTime | Shown);
+        MainWindow& w = openWindow(NoTime | Shown);
         QWidget* viewport = w.form()->recvShowText->viewport();
         const QPoint at(5, 5);
         QTest::mousePress(viewport, use == "right" ? Qt::RightButton : Qt::LeftButton, {}, at);
@@ -415,19 +377,17 @@ private slots:
 
     void burstArrivesInOrder_data()
     {
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<int>("n");
-        QTest::newRow("largeBurstArrivesInOrder") << false << 20000;
+        const auto add = columns<bool, int>("paused", "n");
+        add("largeBurstArrivesInOrder", false, 20000);
         // More than the port's own buffer (1 MiB) and the tty's, while paused.
-        QTest::newRow("pauseLosesNothing") << true << 60000;
+        add("pauseLosesNothing", true, 60000);
     }
 
     void burstArrivesInOrder()
     {
         QFETCH(bool, paused);
         QFETCH(int, n);
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         const QByteArray bytes = seqLines(0, n);
         if (paused) {
             w.form()->pauseRecvButton->click();
@@ -449,9 +409,7 @@ private slots:
 
     void closeStillShowsTheBacklog()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(5000);
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave, 5000);
         const int n = 40000;
         // A backlog that no display tick has touched yet, then the close.
         w.slotRecvFromData(seqLines(0, n));
@@ -470,16 +428,15 @@ private slots:
 
     void longHoldShowsEverythingAfterRelease_data()
     {
-        QTest::addColumn<bool>("sendAtOnce");
-        QTest::newRow("release") << false;
-        QTest::newRow("release, then send at once") << true;
+        const auto add = columns<bool>("sendAtOnce");
+        add("release", false);
+        add("release, then send at once", true);
     }
 
     void longHoldShowsEverythingAfterRelease()
     {
         QFETCH(bool, sendAtOnce);
-        MainWindow w;
-        openPort(w, NoTime | Shown);
+        MainWindow& w = openWindow(NoTime | Shown);
         QWidget* viewport = w.form()->recvShowText->viewport();
         QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
         // A hold of 3 s while some 300 KB arrive: many display slices.
@@ -519,15 +476,13 @@ private slots:
 
     void pausedRunWithoutLineEndsIsCut_data()
     {
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<bool>("closeAtOnce");
-        QTest::newRow("text, resumed") << false << false;
-        QTest::newRow("text, closed as it resumes") << false << true;
-        QTest::newRow("hex, resumed") << true << false;
+        const auto add = columns<bool, bool>("hex", "closeAtOnce");
+        add("text, resumed", false, false);
+        add("text, closed as it resumes", false, true);
+        add("hex, resumed", true, false);
     }
 
-    // A board that ends its lines with CR only, 2 MB of it while paused: the view gets every byte,
-    // in lines of 8192 bytes at most.
+    // 2 MB of CR-ended lines while paused: the view gets every byte, in lines of 8192 at most.
     void pausedRunWithoutLineEndsIsCut()
     {
         QFETCH(bool, hex);
@@ -568,8 +523,7 @@ private slots:
 
     void echoStaysBehindEarlierLines()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QStringList expected;
         for (int round = 0; round < 20; ++round) {
             QVERIFY(pty->write(seqLines(round, 1)));
@@ -584,8 +538,7 @@ private slots:
 
     void failedOpenDuringDrainStopsTick()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QVERIFY(pty->write("login: "));
         QTRY_COMPARE(w.received(), 7);
         w.form()->openSerialButton->click();
@@ -605,9 +558,9 @@ private slots:
 
     void fullDiskSaveFails_data()
     {
-        QTest::addColumn<bool>("automatic");
-        QTest::newRow("automatic save before the clear") << true;
-        QTest::newRow("save by hand") << false;
+        const auto add = columns<bool>("automatic");
+        add("automatic save before the clear", true);
+        add("save by hand", false);
     }
 
     void fullDiskSaveFails()
@@ -634,8 +587,7 @@ private slots:
         QCOMPARE(boxes->texts(), QStringList { "文件保存失败！\t" });
         QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
         QCOMPARE(boxes->calls.first().title, QString("警告"));
-        // A save by hand leaves the view as it is; the automatic one keeps the text for the disk.
-        // No truncated record pretends to hold it.
+        // A save by hand leaves the view, the automatic one keeps its text; no truncated record.
         QCOMPARE(viewText(w), automatic ? QString() : lines.join('\n'));
         QCOMPARE(QDir("Record").entryList(QDir::Files | QDir::Hidden), QStringList());
 
@@ -648,13 +600,10 @@ private slots:
     }
 
     // A flood on a full disk while the warning is read: one box, no freeze, bounded memory; with
-    // room again every kept line reaches the disk by itself, in order, and what was dropped is
-    // noted.
+    // room again every kept line reaches the disk by itself, in order, and each drop is noted.
     void fullDiskUnderAFlood()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, NoTime | AutoSave);
+        MainWindow& w = openWindow(NoTime | AutoSave, 100);
         const int bound = 12000; // about four views
         w.keptRecords().setMaxChars(bound);
         boxes->readMs = 1500;
@@ -711,32 +660,24 @@ private slots:
 
     void trickleIsReadOncePerTick()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         qint64 reads = 0;
         QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
-        // A board printing 40-byte lines 2,000 times a second: each line is its own wake-up of the
-        // port, but the program takes them in per display tick.
+        // 40-byte lines 2,000 times a second: a wake-up of the port each, taken in per display
+        // tick.
         const int n = 2000;
-        std::atomic<bool> done { false };
+        // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
+        QEventLoop loop;
         const int fd = pty->masterFd();
-        std::thread writer([fd, &done] {
+        std::thread writer([fd, &loop] {
             for (int i = 0; i < n; ++i) {
-                const QByteArray line = seqLine(i).mid(4).toLatin1() + "\n";
+                const QByteArray line = seqLines(i, 1);
                 if (::write(fd, line.constData(), size_t(line.size())) != line.size())
                     break;
                 ::usleep(500);
             }
-            done = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
-        // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (done)
-                loop.quit();
-        });
-        poll.start(20);
         loop.exec();
         writer.join();
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
@@ -747,25 +688,21 @@ private slots:
 
     void failedSavesGoBackInOrder_data()
     {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("n");
-        QTest::addColumn<bool>("oneTick");
-        QTest::newRow("small views, written at once") << 100 << 250 << false;
+        const auto add = columns<int, int, bool>("limit", "n", "oneTick");
+        add("small views, written at once", 100, 250, false);
         // Each view is over the size that goes to the writer's thread.
-        QTest::newRow("full views, written by a thread") << 20000 << 50000 << false;
-        // Frame-time wrap formats a whole backlog in one tick: both files are in hand when the
-        // first one fails.
-        QTest::newRow("two full views in one tick") << 20000 << 50000 << true;
+        add("full views, written by a thread", 20000, 50000, false);
+        // Frame-time wrap formats a whole backlog in one tick: both files in hand at the failure.
+        add("two full views in one tick", 20000, 50000, true);
     }
 
     void liveRecordHasEveryLine_data()
     {
-        QTest::addColumn<bool>("timeStamps");
-        QTest::addColumn<bool>("hex");
-        QTest::newRow("text") << false << false;
-        QTest::newRow("text with time stamps") << true << false;
-        QTest::newRow("hex") << false << true;
-        QTest::newRow("hex with time stamps") << true << true;
+        const auto add = columns<bool, bool>("timeStamps", "hex");
+        add("text", false, false);
+        add("text with time stamps", true, false);
+        add("hex", false, true);
+        add("hex with time stamps", true, true);
     }
 
     void liveRecordHasEveryLine()
@@ -805,8 +742,7 @@ private slots:
 
     void liveRecordFilePerOpen()
     {
-        MainWindow w;
-        openPort(w, NoTime | LiveRecord);
+        MainWindow& w = openWindow(NoTime | LiveRecord);
         // A prompt without its line end at the close stays in the first file.
         QVERIFY(pty->write(seqLines(0, 10) + "login: "));
         QTRY_COMPARE(w.displayedLines(), qint64(10));
@@ -863,14 +799,12 @@ private slots:
         }
         QVERIFY2(
             fileBytes("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
-        QCOMPARE(joined.size(), shown.size());
-        QVERIFY(joined == shown);
+        QCOMPARE(joined, shown);
     }
 
     void liveRecordFailureWarnsOnce()
     {
-        MainWindow w;
-        openPort(w, NoTime);
+        MainWindow& w = openWindow(NoTime);
         QVERIFY(blockRecordFolder());
         w.form()->liveRecordCheckBox->setChecked(true);
         QVERIFY(pty->write(seqLines(0, 500)));
@@ -894,8 +828,7 @@ private slots:
             w.extraSettings()->findChild<QRadioButton*>("timeWrapRadioButton")->click();
         openPort(w, NoTime | AutoSave);
         QVERIFY(blockRecordFolder());
-        // Two clears in one burst, each file failing after more lines have come: one box, and the
-        // files wait in memory, in order.
+        // Two clears in one burst, each save failing later: one box, the files wait in order.
         if (oneTick)
             w.slotRecvFromData(seqLines(0, n));
         else
@@ -921,8 +854,7 @@ private slots:
         openPort(w, NoTime | Shown | AutoSave);
         QVERIFY(pty->write(seqLines(0, 100)));
         QTRY_COMPARE(int(view->lineCount()), 100);
-        // A word chosen by a double click, then the full view saved, then a click and a drag: the
-        // selection goes with the lines it was in.
+        // A word chosen, the full view saved, then a drag: the selection goes with its lines.
         QWidget* viewport = view->viewport();
         const QPoint word = view->positionRect(view->lineStart(99) + 6).center();
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, word);
@@ -946,20 +878,17 @@ private slots:
 
     void mouseOnAFullViewHandedOver_data()
     {
-        QTest::addColumn<QString>("use");
-        QTest::newRow("left hold across the limit") << "hold";
-        QTest::newRow("menu opened in a hold") << "menu in hold";
-        QTest::newRow("right button held") << "right";
+        const auto add = columns<QString>("use");
+        add("left hold across the limit", "hold");
+        add("menu opened in a hold", "menu in hold");
+        add("right button held", "right");
     }
 
     void mouseOnAFullViewHandedOver()
     {
-        // The view reaches its limit and goes to the writer whole while the user holds a button on
-        // it, drags a selection, or has its menu open.
+        // The view goes to the writer whole while a button is held on it or its menu is open.
         QFETCH(QString, use);
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(20000);
-        openPort(w, NoTime | Shown | AutoSave);
+        MainWindow& w = openWindow(NoTime | Shown | AutoSave, 20000);
         TextBrowser* view = w.form()->recvShowText;
         QWidget* viewport = view->viewport();
         // The full view was saved (its file queued or written) and cleared.
@@ -1041,11 +970,10 @@ private slots:
         QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
         openPort(w, NoTime | LiveRecord);
         const QString line = QString::fromUtf8("温度 23.5°C ✓");
-        int bytes = 0;
-        for (char byte : (line + '\n').toUtf8()) {
-            QVERIFY(pty->write(QByteArray(1, byte)));
-            ++bytes;
-            QTRY_COMPARE(w.received(), bytes); // each byte a read of its own
+        const QByteArray utf8 = (line + '\n').toUtf8();
+        for (int i = 0; i < utf8.size(); ++i) {
+            QVERIFY(pty->write(utf8.mid(i, 1)));
+            QTRY_COMPARE(w.received(), i + 1); // each byte a read of its own
         }
         QTRY_COMPARE(viewText(w), "RX←◆" + line);
         QTRY_COMPARE(w.recordsInHand(), 0);
@@ -1056,8 +984,7 @@ private slots:
 
     void colourCodesBecomeColour()
     {
-        MainWindow w;
-        openPort(w, NoTime | LiveRecord);
+        MainWindow& w = openWindow(NoTime | LiveRecord);
         // The sequence is split across two reads.
         QVERIFY(pty->write("\x1b[0;3"));
         QTRY_COMPARE(w.received(), 5);
@@ -1084,9 +1011,17 @@ private slots:
     }
 
 private:
-    // What the view showed: its full views in the automatic record files, each of 20,000 lines,
-    // then the view. Checked to be every line sent, once and in order, with no box.
+    // A new window, its view holding this many lines (0: as set), opened on the pty as asked.
+    MainWindow& openWindow(int flags, int maxRows = 0)
+    {
+        window.reset(new MainWindow);
+        if (maxRows)
+            window->form()->maxRowsSpinBox->setValue(maxRows);
+        openPort(*window, flags);
+        return *window;
+    }
 
+    // The full views (20,000 lines each) in the record files, then the view: every line sent once.
     void expectEveryLineOnce(MainWindow& w, int files, int sent)
     {
         QTRY_COMPARE(w.recordsInHand(), 0);
@@ -1099,6 +1034,8 @@ private:
         QCOMPARE(shown + viewLines(w), seqLineList(0, sent));
         QCOMPARE(boxes->calls.size(), 0);
     }
+
+    std::unique_ptr<MainWindow> window;
 };
 
 QTEST_MAIN(tst_Receive)

@@ -7,10 +7,6 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QTextCodec>
 #include <QtTest>
 
 static QByteArray gbk(const QString& text)
@@ -18,18 +14,14 @@ static QByteArray gbk(const QString& text)
     return QTextCodec::codecForName("GBK")->fromUnicode(text);
 }
 
-// --- scripted ----------------------------------------------------------------------------------
-
-// --- against the simulated boot loader ---------------------------------------------------------
-
 class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
     void cleanup()
     {
-        delete window;
-        window = nullptr;
+        window.reset();
+        sim.reset();
         PtyWindowTest::cleanup();
     }
 
@@ -115,8 +107,7 @@ private slots:
     {
         NEED_SIMULATOR();
         const QByteArray firmware = sampleFile(20000);
-        DevSimProcess sim;
-        AdditionFunction* f = download(sim, firmware.size(),
+        AdditionFunction* f = download(firmware.size(),
             { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2);
         QVERIFY(f);
         // Hex display tells the normal display from the dialogue, which always shows text.
@@ -133,8 +124,7 @@ private slots:
                 viewLines().contains(expected), qPrintable(expected + " missing from\n" + view()));
         QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
         QVERIFY(boxes->calls.isEmpty());
-        QCOMPARE(fileBytes(received(sim)).size(), firmware.size());
-        QVERIFY(fileBytes(received(sim)) == firmware);
+        QCOMPARE(fileBytes(received()), firmware);
         // The application starts again; its first line reaches the normal (hex) display.
         const QByteArray starting = gbk("正在启动应用程序...\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -145,8 +135,7 @@ private slots:
     {
         NEED_SIMULATOR();
         const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
-        DevSimProcess sim;
-        AdditionFunction* f = download(sim, size, { "--silent-after-prompt" });
+        AdditionFunction* f = download(size, { "--silent-after-prompt" });
         QVERIFY(f);
 
         // The board's one progress prompt, then silence. The wait is measured from the poll before
@@ -177,8 +166,8 @@ private slots:
         QVERIFY(f->isMcuUpgradeChecked());
         QVERIFY(!view().contains("发送完毕！"));
         QVERIFY(window->sent() < size);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received(sim)).size() > 0, 3000);
-        const QByteArray part = fileBytes(received(sim));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received()).size() > 0, 3000);
+        const QByteArray part = fileBytes(received());
         QVERIFY(part.size() >= 4096 && part.size() < size);
         QVERIFY(part == sampleFile(size).left(part.size()));
         QCOMPARE(boxes->calls.size(), 1);
@@ -188,9 +177,8 @@ private slots:
     {
         NEED_SIMULATOR();
         const int size = 40000;
-        DevSimProcess sim;
-        AdditionFunction* f = download(
-            sim, size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
+        AdditionFunction* f
+            = download(size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
         QVERIFY(f);
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
         QTRY_COMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
@@ -200,14 +188,13 @@ private slots:
         // The board takes over again once the line is quiet; the dialogue still shows its text.
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
         QVERIFY(boxes->calls.isEmpty());
-        QVERIFY(fileBytes(received(sim)) == sampleFile(size).left(6000));
+        QVERIFY(fileBytes(received()) == sampleFile(size).left(6000));
     }
 
     void wrongKeyStartsNothing()
     {
         NEED_SIMULATOR();
-        DevSimProcess sim;
-        AdditionFunction* f = download(sim, 1000, { "--key", "RIGHT" }, "WRONG");
+        AdditionFunction* f = download(1000, { "--key", "RIGHT" }, "WRONG");
         QVERIFY(f);
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
@@ -223,13 +210,13 @@ private:
     MainWindow* openWindow(const QString& path)
     {
         bench->env.set(path);
-        window = new MainWindow;
+        window.reset(new MainWindow);
         auto* combo = window->form()->serialNumComboBox;
         // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
         combo->setCurrentIndex(combo->findText(path + ' ', Qt::MatchStartsWith));
         window->form()->openSerialButton->click();
         window->form()->showTimeCheckBox->setChecked(false);
-        return window->port()->isOpen() ? window : nullptr;
+        return window->port()->isOpen() ? window.get() : nullptr;
     }
 
     QString view() const { return window->form()->recvShowText->toPlainText(); }
@@ -248,35 +235,33 @@ private:
         return f;
     }
 
-    // Starts the simulated board's boot loader with these options, saving what it receives in
-    // received(sim), opens it in a new window and starts the download of a sample file of this
-    // size by a reset of the board. Null when that failed.
-    AdditionFunction* download(DevSimProcess& sim, int size, const QStringList& options,
-        const QString& key = {}, int type = -1);
-    static QString received(DevSimProcess& sim) { return sim.filePath("received.bin"); }
-
-    MainWindow* window = nullptr;
-};
-
-AdditionFunction* tst_Upgrade::download(
-    DevSimProcess& sim, int size, const QStringList& options, const QString& key, int type)
-{
-    const QString source = work->path() + "/firmware.bin";
-    QFile f(source);
-    if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
-        return nullptr;
-    f.close();
-    if (!sim.start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received(sim) }
-            + options)) {
-        qWarning() << sim.errors();
-        return nullptr;
+    // Starts the simulated boot loader with these options, saving to received(), opens it in a new
+    // window and starts the download of a sample file of this size by a reset. Null on failure.
+    AdditionFunction* download(
+        int size, const QStringList& options, const QString& key = {}, int type = -1)
+    {
+        const QString source = work->path() + "/firmware.bin";
+        QFile f(source);
+        if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
+            return nullptr;
+        f.close();
+        sim.reset(new DevSimProcess);
+        if (!sim->start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received() }
+                + options)) {
+            qWarning() << sim->errors();
+            return nullptr;
+        }
+        if (!openWindow(sim->ptyPath()))
+            return nullptr;
+        AdditionFunction* upgrade = arm(source, key, type);
+        upgrade->findChild<QToolButton*>("resetMCUToolButton")->click();
+        return upgrade;
     }
-    if (!openWindow(sim.ptyPath()))
-        return nullptr;
-    AdditionFunction* upgrade = arm(source, key, type);
-    upgrade->findChild<QToolButton*>("resetMCUToolButton")->click();
-    return upgrade;
-}
+    QString received() const { return sim->filePath("received.bin"); }
+
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<DevSimProcess> sim;
+};
 
 QTEST_MAIN(tst_Upgrade)
 #include "tst_upgrade.moc"
