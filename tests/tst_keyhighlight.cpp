@@ -1,5 +1,6 @@
 // Keyword highlighting: the dialog's rows and their settings, and the marks on real documents.
 #include "app/mainwindow.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "views/core/keywordrules.h"
@@ -45,9 +46,7 @@ private slots:
     {
         KeywordRules rules(2);
         QRegExp& first = rules.pattern(0, "ERR");
-        QCOMPARE(first.pattern(), QString("\\bERR\\b"));
-        QCOMPARE(first.caseSensitivity(), Qt::CaseSensitive);
-        QCOMPARE(first.patternSyntax(), QRegExp::RegExp);
+        QCOMPARE(first, QRegExp("\\bERR\\b", Qt::CaseSensitive, QRegExp::RegExp));
         QCOMPARE(&rules.pattern(0, "ERR"), &first);
         QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
         QCOMPARE(
@@ -57,15 +56,14 @@ private slots:
 
     void isLiteral_data()
     {
-        QTest::addColumn<QString>("keyword");
-        QTest::addColumn<bool>("literal");
-        QTest::newRow("word") << "ERR" << true;
-        QTest::newRow("Chinese with blank") << "温度 过高" << true;
-        QTest::newRow("punctuation without syntax") << "a-b:c=d!" << true;
-        QTest::newRow("empty") << "" << false;
+        const auto add = columns<QString, bool>("keyword", "literal");
+        add("word", "ERR", true);
+        add("Chinese with blank", "温度 过高", true);
+        add("punctuation without syntax", "a-b:c=d!", true);
+        add("empty", "", false);
         for (const char* c :
             { "\\", "^", "$", ".", "[", "]", "|", "(", ")", "?", "*", "+", "{", "}" })
-            QTest::newRow(c) << QString("a%1b").arg(QLatin1String(c)) << false;
+            add(c, QString("a%1b").arg(QLatin1String(c)), false);
     }
 
     void isLiteral()
@@ -114,8 +112,8 @@ private slots:
             QCOMPARE(frame->layout()->count(), 3);
             const Row r = row(d, i);
             QVERIFY(r.enable && r.color && r.keyword);
-            QVERIFY(r.enable->text().isEmpty() && r.color->text().isEmpty());
-            QVERIFY(r.color->autoFillBackground());
+            QVERIFY(r.enable->text().isEmpty() && r.color->text().isEmpty()
+                && r.color->autoFillBackground());
             QCOMPARE(state(r), QString("off \"\""));
             QCOMPARE(colorOf(r), kGreen);
         }
@@ -128,42 +126,35 @@ private slots:
         setRow(d, 5, false, rowColor(5), "WARN");
         QColor color(1, 2, 3);
         QString text("untouched");
-        QVERIFY(!d.keyHighlightEntry(-1, color, text));
-        QVERIFY(!d.keyHighlightEntry(16, color, text));
-        QVERIFY(!d.keyHighlightEntry(5, color, text));
-        QCOMPARE(color, QColor(1, 2, 3));
-        QCOMPARE(text, QString("untouched"));
+        // Out of range or unchecked: no entry, and nothing written.
+        for (int index : { -1, 16, 5 })
+            QVERIFY(!d.keyHighlightEntry(index, color, text));
+        QCOMPARE(QVariantList({ color, text }), QVariantList({ QColor(1, 2, 3), "untouched" }));
         QVERIFY(d.keyHighlightEntry(4, color, text));
-        QCOMPARE(color, rowColor(4));
-        QCOMPARE(text, QString("ERR"));
+        QCOMPARE(QVariantList({ color, text }), QVariantList({ rowColor(4), "ERR" }));
     }
 
     void loadsSavedRows_data()
     {
-        QTest::addColumn<Settings>("stored");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QColor>("color");
-        const auto row
-            = [](const char* tag, const Settings& stored, int index, const QString& state,
-                  const QColor& color) { QTest::newRow(tag) << stored << index << state << color; };
+        const auto add
+            = columns<Settings, int, QString, QColor>("stored", "index", "state", "color");
 
-        row("enabled row 10",
+        add("enabled row 10",
             { { "KHCEnable10", true }, { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } },
             10, "on \"x\"", QColor(1, 2, 3));
-        row("disabled row ignores colour and text",
+        add("disabled row ignores colour and text",
             { { "KHCEnable2", false }, { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" } }, 2,
             "off \"\"", kGreen);
-        row("nothing stored", {}, 7, "off \"\"", kGreen);
-        row("text without enable", { { "KHCText3", "abc" } }, 3, "off \"\"", kGreen);
-        row("enabled without colour", { { "KHCEnable15", true }, { "KHCText15", "k" } }, 15,
+        add("nothing stored", {}, 7, "off \"\"", kGreen);
+        add("text without enable", { { "KHCText3", "abc" } }, 3, "off \"\"", kGreen);
+        add("enabled without colour", { { "KHCEnable15", true }, { "KHCText15", "k" } }, 15,
             "on \"k\"", QColor());
-        row("colour stored as text is no colour",
+        add("colour stored as text is no colour",
             { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } }, 4,
             "on \"k\"", QColor());
-        row("enabled without text", { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } },
+        add("enabled without text", { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } },
             0, "on \"\"", QColor(9, 9, 9));
-        row("leading zero is another key", { { "KHCEnable09", true }, { "KHCText09", "x" } }, 9,
+        add("leading zero is another key", { { "KHCEnable09", true }, { "KHCText09", "x" } }, 9,
             "off \"\"", kGreen);
     }
 
@@ -230,10 +221,9 @@ private slots:
 
     void colourPicker_data()
     {
-        QTest::addColumn<QColor>("answer");
-        QTest::addColumn<QColor>("shown");
-        QTest::newRow("chosen") << QColor(255, 0, 0) << QColor(255, 0, 0);
-        QTest::newRow("cancelled") << QColor() << QColor(0, 0, 255);
+        const auto add = columns<QColor, QColor>("answer", "shown");
+        add("chosen", QColor(255, 0, 0), QColor(255, 0, 0));
+        add("cancelled", QColor(), QColor(0, 0, 255));
     }
 
     void colourPicker()
@@ -269,40 +259,34 @@ private slots:
 
     void marks_data()
     {
-        QTest::addColumn<QStringList>(
-            "rows"); // "index=keyword"; "!index=keyword" is an unchecked row
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-
+        // rows: "index=keyword"; "!index=keyword" is an unchecked row.
+        const auto add = columns<QStringList, QString, QString>("rows", "text", "expected");
         const QStringList err = { "0=ERR" };
-        const auto row
-            = [](const char* tag, const QStringList& rows, const QString& text,
-                  const QString& expected) { QTest::newRow(tag) << rows << text << expected; };
-        row("ERR before a blank", err, "ERR 5", "aaa..");
-        row("ERR in brackets", err, "[ERR]", ".aaa.");
-        row("ERR inside ERROR", err, "ERROR", ".....");
-        row("XERR", err, "XERR", "....");
-        row("underscore is a word character", err, "ERR_1 ERR", "......aaa");
-        row("every occurrence", err, "ERR,ERR ERR", "aaa.aaa.aaa");
-        row("case compared", { "0=err" }, "ERR 5", ".....");
-        row("dot is a wildcard", { "0=a.c" }, "abc a.c", "aaa.aaa");
-        row("escaped dot", { "0=a\\.c" }, "abc a.c", "....aaa");
-        row("Chinese inside a run", { "0=错误" }, "发生错误了", ".....");
-        row("Chinese between blanks", { "0=错误" }, "发生 错误 了", "...aa..");
-        row("Chinese between punctuation", { "0=错误" }, "发生，错误。", "...aa.");
-        row("Chinese against Latin letters", { "0=错误" }, "错误ERR", ".....");
-        row("x* on a block starting otherwise", { "0=x*" }, "abc xx", "......");
-        row("x* on a block starting with x", { "0=x*" }, "xx abc xx", "aa.......");
-        row("higher row wins an overlap", { "3=ERR", "7=E.R" }, "ERR", "hhh");
-        row("lower row keeps its own matches", { "3=ERR", "7=WARN" }, "ERR WARN", "ddd.hhhh");
-        row("partial overlap", { "2=ERR 5", "5=5 x" }, "ERR 5 x", "ccccfff");
-        row("rows 10 and 15", { "10=ERR", "15=WARN" }, "ERR WARN", "kkk.pppp");
-        row("empty keyword", { "0=" }, "anything", "........");
-        row("unchecked row", { "!0=ERR" }, "ERR 5", ".....");
-        row("invalid pattern", { "0=ERR(" }, "ERR( x", "......");
-        row("alternation bounded at its ends only", { "0=ON|OFF" }, "ONE OFFSET OFF",
+        add("ERR before a blank", err, "ERR 5", "aaa..");
+        add("ERR in brackets", err, "[ERR]", ".aaa.");
+        add("ERR inside ERROR", err, "ERROR", ".....");
+        add("XERR", err, "XERR", "....");
+        add("underscore is a word character", err, "ERR_1 ERR", "......aaa");
+        add("every occurrence", err, "ERR,ERR ERR", "aaa.aaa.aaa");
+        add("case compared", { "0=err" }, "ERR 5", ".....");
+        add("dot is a wildcard", { "0=a.c" }, "abc a.c", "aaa.aaa");
+        add("escaped dot", { "0=a\\.c" }, "abc a.c", "....aaa");
+        add("Chinese inside a run", { "0=错误" }, "发生错误了", ".....");
+        add("Chinese between blanks", { "0=错误" }, "发生 错误 了", "...aa..");
+        add("Chinese between punctuation", { "0=错误" }, "发生，错误。", "...aa.");
+        add("Chinese against Latin letters", { "0=错误" }, "错误ERR", ".....");
+        add("x* on a block starting otherwise", { "0=x*" }, "abc xx", "......");
+        add("x* on a block starting with x", { "0=x*" }, "xx abc xx", "aa.......");
+        add("higher row wins an overlap", { "3=ERR", "7=E.R" }, "ERR", "hhh");
+        add("lower row keeps its own matches", { "3=ERR", "7=WARN" }, "ERR WARN", "ddd.hhhh");
+        add("partial overlap", { "2=ERR 5", "5=5 x" }, "ERR 5 x", "ccccfff");
+        add("rows 10 and 15", { "10=ERR", "15=WARN" }, "ERR WARN", "kkk.pppp");
+        add("empty keyword", { "0=" }, "anything", "........");
+        add("unchecked row", { "!0=ERR" }, "ERR 5", ".....");
+        add("invalid pattern", { "0=ERR(" }, "ERR( x", "......");
+        add("alternation bounded at its ends only", { "0=ON|OFF" }, "ONE OFFSET OFF",
             "aa.........aaa");
-        row("empty block", err, "", "");
+        add("empty block", err, "", "");
     }
 
     void marks()
