@@ -162,10 +162,8 @@ private slots:
     {
         QFETCH(Settings, stored);
         QFETCH(int, index);
-        settings->beginGroup("KeyHighlightConfig");
         for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-            settings->setValue(it.key(), it.value());
-        settings->endGroup();
+            settings->setValue("KeyHighlightConfig/" + it.key(), it.value());
         settings->sync();
 
         QSettings reread(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
@@ -233,14 +231,11 @@ private slots:
         settings->setValue("KeyHighlightConfig/KHCEnable6", true);
         settings->setValue("KeyHighlightConfig/KHCColor6", QColor(0, 0, 255));
         KeyHighlightDialog d(settings.get(), parent.get());
-        QList<QColor> initials;
-        QStringList titles;
-        QList<QWidget*> parents;
+        using Asked = QList<std::tuple<QColor, QWidget*, QString>>; // initial colour, parent, title
+        Asked asked;
         KeyHighlightDialog::setColorChooser(
             [&](const QColor& initial, QWidget* p, const QString& title) {
-                initials << initial;
-                parents << p;
-                titles << title;
+                asked.append({ initial, p, title });
                 return answer;
             });
         if (answer.isValid())
@@ -248,9 +243,7 @@ private slots:
         row(d, 6).color->click();
 
         // The picker opens on green whatever the row's colour is.
-        QCOMPARE(initials, QList<QColor>({ kGreen }));
-        QCOMPARE(parents, QList<QWidget*>({ &d }));
-        QCOMPARE(titles, QStringList({ "选择高亮的背景色" }));
+        QCOMPARE(asked, Asked({ { kGreen, &d, "选择高亮的背景色" } }));
         const QPalette palette = row(d, 6).color->palette();
         for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
             QCOMPARE(palette.brush(group, QPalette::Button), QBrush(shown, Qt::SolidPattern));
@@ -372,22 +365,18 @@ private slots:
         MainWindow w;
         auto* highlight = w.findChild<KeyHighlight*>();
         auto* dialog = w.findChild<KeyHighlightDialog*>();
-        QVERIFY(highlight && dialog);
-        QVERIFY(!w.form()->recvShowText->lineFormats(0).size());
-        QVERIFY(!w.form()->keyHighlightCheckBox->isChecked());
-        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
-        QVERIFY(!highlight->isHighlightEnabled());
+        QVERIFY(highlight && dialog && !w.form()->recvShowText->lineFormats(0).size());
+        QVERIFY(!w.form()->keyHighlightCheckBox->isChecked()
+            && !w.form()->keyHighlightToolButton->isEnabled() && !highlight->isHighlightEnabled());
 
         w.form()->keyHighlightCheckBox->setChecked(true);
-        QVERIFY(w.form()->keyHighlightToolButton->isEnabled());
-        QVERIFY(highlight->isHighlightEnabled());
+        QVERIFY(w.form()->keyHighlightToolButton->isEnabled() && highlight->isHighlightEnabled());
         w.form()->keyHighlightToolButton->click();
         QVERIFY(dialog->isVisible());
         dialog->hide();
 
         w.form()->keyHighlightCheckBox->setChecked(false);
-        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
-        QVERIFY(!highlight->isHighlightEnabled());
+        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled() && !highlight->isHighlightEnabled());
     }
 
     void receivedTextIsMarked()
