@@ -134,8 +134,7 @@ private slots:
             add(term, QString::fromUtf8(term));
     }
 
-    // The store's chunks: lines joined by '\n' within a piece, the '\n' between pieces in neither,
-    // the last piece shown only in part.
+    // The store's chunks: '\n' within a piece but none between pieces, the last shown in part.
     void piecesAgreeWithWholeText()
     {
         QFETCH(QString, term);

@@ -1,5 +1,4 @@
-// The receive view, the personal settings dialog, the main-window form and the shells of the
-// secondary windows, without a main window behind them.
+// The receive view, personal settings, the main-window form and the secondary windows' shells.
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
 #include "shell/welcomedialog.h"
@@ -162,8 +161,7 @@ private slots:
         TextBrowser view;
         view.appendPlainText(text);
         QCOMPARE(view.toPlainText(), text);
-        QCOMPARE(view.lineCount(), 1);
-        QVERIFY(view.lineFormats(0).isEmpty());
+        QVERIFY(view.lineCount() == 1 && view.lineFormats(0).isEmpty());
         // A second line goes into a block of its own, like append().
         view.appendPlainText(text);
         QCOMPARE(view.toPlainText(), text + '\n' + text);
@@ -292,8 +290,7 @@ private slots:
         QTRY_VERIFY(height() > rows);
         QCOMPARE(view.lineCount(), qint64(2));
 
-        // A line taller than the view is read row by row: scrolled down from the top with the
-        // wheel, every part of it comes into sight.
+        // A line taller than the view, wheeled down from its top, comes into sight row by row.
         view.resize(200, 60);
         QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
         qint64 seenUpTo = 0;
@@ -325,8 +322,7 @@ private slots:
         QCOMPARE(view.selectedText(), QString("one"));
         text->selection(0, &start, &end);
         QCOMPARE(QList<int>({ start, end }), QList<int>({ 4, 7 }));
-        // Lines shown later are read like the first ones (the events announcing them need an
-        // active accessibility bridge, which the offscreen platform does not have).
+        // Later lines read like the first (announcing them needs a bridge offscreen lacks).
         view.appendPlainText("three");
         QCOMPARE(text->characterCount(), int(view.characterCount()));
         QCOMPARE(
@@ -653,8 +649,7 @@ private slots:
         QVERIFY(!image->pixmap(Qt::ReturnByValue).isNull());
 
         LogSharedDialog shared(&top);
-        QCOMPARE(shared.shareMode(), 0);
-        QVERIFY(shared.sourceName().isEmpty());
+        QVERIFY(shared.shareMode() == 0 && shared.sourceName().isEmpty());
         QCOMPARE(shared.toAddressText(), QStringLiteral("192.168.1.100"));
         shared.setToAddressText(QStringLiteral("10.0.0.7"));
         QCOMPARE(shared.toAddressText(), QStringLiteral("10.0.0.7"));
