@@ -1,5 +1,6 @@
 // Keyword highlighting: the dialog's rows and their settings, and the marks on real documents.
 #include "app/mainwindow.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "views/core/keywordrules.h"
@@ -45,9 +46,7 @@ private slots:
     {
         KeywordRules rules(2);
         QRegExp& first = rules.pattern(0, "ERR");
-        QCOMPARE(first.pattern(), QString("\\bERR\\b"));
-        QCOMPARE(first.caseSensitivity(), Qt::CaseSensitive);
-        QCOMPARE(first.patternSyntax(), QRegExp::RegExp);
+        QCOMPARE(first, QRegExp("\\bERR\\b", Qt::CaseSensitive, QRegExp::RegExp));
         QCOMPARE(&rules.pattern(0, "ERR"), &first);
         QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
         QCOMPARE(
@@ -57,15 +56,14 @@ private slots:
 
     void isLiteral_data()
     {
-        QTest::addColumn<QString>("keyword");
-        QTest::addColumn<bool>("literal");
-        QTest::newRow("word") << "ERR" << true;
-        QTest::newRow("Chinese with blank") << "温度 过高" << true;
-        QTest::newRow("punctuation without syntax") << "a-b:c=d!" << true;
-        QTest::newRow("empty") << "" << false;
+        const auto add = columns<QString, bool>("keyword", "literal");
+        add("word", "ERR", true);
+        add("Chinese with blank", "温度 过高", true);
+        add("punctuation without syntax", "a-b:c=d!", true);
+        add("empty", "", false);
         for (const char* c :
             { "\\", "^", "$", ".", "[", "]", "|", "(", ")", "?", "*", "+", "{", "}" })
-            QTest::newRow(c) << QString("a%1b").arg(QLatin1String(c)) << false;
+            add(c, QString("a%1b").arg(QLatin1String(c)), false);
     }
 
     void isLiteral()
@@ -114,8 +112,8 @@ private slots:
             QCOMPARE(frame->layout()->count(), 3);
             const Row r = row(d, i);
             QVERIFY(r.enable && r.color && r.keyword);
-            QVERIFY(r.enable->text().isEmpty() && r.color->text().isEmpty());
-            QVERIFY(r.color->autoFillBackground());
+            QVERIFY(r.enable->text().isEmpty() && r.color->text().isEmpty()
+                && r.color->autoFillBackground());
             QCOMPARE(state(r), QString("off \"\""));
             QCOMPARE(colorOf(r), kGreen);
         }
@@ -128,42 +126,35 @@ private slots:
         setRow(d, 5, false, rowColor(5), "WARN");
         QColor color(1, 2, 3);
         QString text("untouched");
-        QVERIFY(!d.keyHighlightEntry(-1, color, text));
-        QVERIFY(!d.keyHighlightEntry(16, color, text));
-        QVERIFY(!d.keyHighlightEntry(5, color, text));
-        QCOMPARE(color, QColor(1, 2, 3));
-        QCOMPARE(text, QString("untouched"));
+        // Out of range or unchecked: no entry, and nothing written.
+        for (int index : { -1, 16, 5 })
+            QVERIFY(!d.keyHighlightEntry(index, color, text));
+        QCOMPARE(QVariantList({ color, text }), QVariantList({ QColor(1, 2, 3), "untouched" }));
         QVERIFY(d.keyHighlightEntry(4, color, text));
-        QCOMPARE(color, rowColor(4));
-        QCOMPARE(text, QString("ERR"));
+        QCOMPARE(QVariantList({ color, text }), QVariantList({ rowColor(4), "ERR" }));
     }
 
     void loadsSavedRows_data()
     {
-        QTest::addColumn<Settings>("stored");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QColor>("color");
-        const auto row
-            = [](const char* tag, const Settings& stored, int index, const QString& state,
-                  const QColor& color) { QTest::newRow(tag) << stored << index << state << color; };
+        const auto add
+            = columns<Settings, int, QString, QColor>("stored", "index", "state", "color");
 
-        row("enabled row 10",
+        add("enabled row 10",
             { { "KHCEnable10", true }, { "KHCColor10", QColor(1, 2, 3) }, { "KHCText10", "x" } },
             10, "on \"x\"", QColor(1, 2, 3));
-        row("disabled row ignores colour and text",
+        add("disabled row ignores colour and text",
             { { "KHCEnable2", false }, { "KHCColor2", QColor(Qt::red) }, { "KHCText2", "abc" } }, 2,
             "off \"\"", kGreen);
-        row("nothing stored", {}, 7, "off \"\"", kGreen);
-        row("text without enable", { { "KHCText3", "abc" } }, 3, "off \"\"", kGreen);
-        row("enabled without colour", { { "KHCEnable15", true }, { "KHCText15", "k" } }, 15,
+        add("nothing stored", {}, 7, "off \"\"", kGreen);
+        add("text without enable", { { "KHCText3", "abc" } }, 3, "off \"\"", kGreen);
+        add("enabled without colour", { { "KHCEnable15", true }, { "KHCText15", "k" } }, 15,
             "on \"k\"", QColor());
-        row("colour stored as text is no colour",
+        add("colour stored as text is no colour",
             { { "KHCEnable4", true }, { "KHCColor4", "#ff0000" }, { "KHCText4", "k" } }, 4,
             "on \"k\"", QColor());
-        row("enabled without text", { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } },
+        add("enabled without text", { { "KHCEnable0", "true" }, { "KHCColor0", QColor(9, 9, 9) } },
             0, "on \"\"", QColor(9, 9, 9));
-        row("leading zero is another key", { { "KHCEnable09", true }, { "KHCText09", "x" } }, 9,
+        add("leading zero is another key", { { "KHCEnable09", true }, { "KHCText09", "x" } }, 9,
             "off \"\"", kGreen);
     }
 
@@ -171,10 +162,8 @@ private slots:
     {
         QFETCH(Settings, stored);
         QFETCH(int, index);
-        settings->beginGroup("KeyHighlightConfig");
         for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-            settings->setValue(it.key(), it.value());
-        settings->endGroup();
+            settings->setValue("KeyHighlightConfig/" + it.key(), it.value());
         settings->sync();
 
         QSettings reread(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
@@ -230,10 +219,9 @@ private slots:
 
     void colourPicker_data()
     {
-        QTest::addColumn<QColor>("answer");
-        QTest::addColumn<QColor>("shown");
-        QTest::newRow("chosen") << QColor(255, 0, 0) << QColor(255, 0, 0);
-        QTest::newRow("cancelled") << QColor() << QColor(0, 0, 255);
+        const auto add = columns<QColor, QColor>("answer", "shown");
+        add("chosen", QColor(255, 0, 0), QColor(255, 0, 0));
+        add("cancelled", QColor(), QColor(0, 0, 255));
     }
 
     void colourPicker()
@@ -243,14 +231,11 @@ private slots:
         settings->setValue("KeyHighlightConfig/KHCEnable6", true);
         settings->setValue("KeyHighlightConfig/KHCColor6", QColor(0, 0, 255));
         KeyHighlightDialog d(settings.get(), parent.get());
-        QList<QColor> initials;
-        QStringList titles;
-        QList<QWidget*> parents;
+        using Asked = QList<std::tuple<QColor, QWidget*, QString>>; // initial colour, parent, title
+        Asked asked;
         KeyHighlightDialog::setColorChooser(
             [&](const QColor& initial, QWidget* p, const QString& title) {
-                initials << initial;
-                parents << p;
-                titles << title;
+                asked.append({ initial, p, title });
                 return answer;
             });
         if (answer.isValid())
@@ -258,9 +243,7 @@ private slots:
         row(d, 6).color->click();
 
         // The picker opens on green whatever the row's colour is.
-        QCOMPARE(initials, QList<QColor>({ kGreen }));
-        QCOMPARE(parents, QList<QWidget*>({ &d }));
-        QCOMPARE(titles, QStringList({ "选择高亮的背景色" }));
+        QCOMPARE(asked, Asked({ { kGreen, &d, "选择高亮的背景色" } }));
         const QPalette palette = row(d, 6).color->palette();
         for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
             QCOMPARE(palette.brush(group, QPalette::Button), QBrush(shown, Qt::SolidPattern));
@@ -269,40 +252,34 @@ private slots:
 
     void marks_data()
     {
-        QTest::addColumn<QStringList>(
-            "rows"); // "index=keyword"; "!index=keyword" is an unchecked row
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-
+        // rows: "index=keyword"; "!index=keyword" is an unchecked row.
+        const auto add = columns<QStringList, QString, QString>("rows", "text", "expected");
         const QStringList err = { "0=ERR" };
-        const auto row
-            = [](const char* tag, const QStringList& rows, const QString& text,
-                  const QString& expected) { QTest::newRow(tag) << rows << text << expected; };
-        row("ERR before a blank", err, "ERR 5", "aaa..");
-        row("ERR in brackets", err, "[ERR]", ".aaa.");
-        row("ERR inside ERROR", err, "ERROR", ".....");
-        row("XERR", err, "XERR", "....");
-        row("underscore is a word character", err, "ERR_1 ERR", "......aaa");
-        row("every occurrence", err, "ERR,ERR ERR", "aaa.aaa.aaa");
-        row("case compared", { "0=err" }, "ERR 5", ".....");
-        row("dot is a wildcard", { "0=a.c" }, "abc a.c", "aaa.aaa");
-        row("escaped dot", { "0=a\\.c" }, "abc a.c", "....aaa");
-        row("Chinese inside a run", { "0=错误" }, "发生错误了", ".....");
-        row("Chinese between blanks", { "0=错误" }, "发生 错误 了", "...aa..");
-        row("Chinese between punctuation", { "0=错误" }, "发生，错误。", "...aa.");
-        row("Chinese against Latin letters", { "0=错误" }, "错误ERR", ".....");
-        row("x* on a block starting otherwise", { "0=x*" }, "abc xx", "......");
-        row("x* on a block starting with x", { "0=x*" }, "xx abc xx", "aa.......");
-        row("higher row wins an overlap", { "3=ERR", "7=E.R" }, "ERR", "hhh");
-        row("lower row keeps its own matches", { "3=ERR", "7=WARN" }, "ERR WARN", "ddd.hhhh");
-        row("partial overlap", { "2=ERR 5", "5=5 x" }, "ERR 5 x", "ccccfff");
-        row("rows 10 and 15", { "10=ERR", "15=WARN" }, "ERR WARN", "kkk.pppp");
-        row("empty keyword", { "0=" }, "anything", "........");
-        row("unchecked row", { "!0=ERR" }, "ERR 5", ".....");
-        row("invalid pattern", { "0=ERR(" }, "ERR( x", "......");
-        row("alternation bounded at its ends only", { "0=ON|OFF" }, "ONE OFFSET OFF",
+        add("ERR before a blank", err, "ERR 5", "aaa..");
+        add("ERR in brackets", err, "[ERR]", ".aaa.");
+        add("ERR inside ERROR", err, "ERROR", ".....");
+        add("XERR", err, "XERR", "....");
+        add("underscore is a word character", err, "ERR_1 ERR", "......aaa");
+        add("every occurrence", err, "ERR,ERR ERR", "aaa.aaa.aaa");
+        add("case compared", { "0=err" }, "ERR 5", ".....");
+        add("dot is a wildcard", { "0=a.c" }, "abc a.c", "aaa.aaa");
+        add("escaped dot", { "0=a\\.c" }, "abc a.c", "....aaa");
+        add("Chinese inside a run", { "0=错误" }, "发生错误了", ".....");
+        add("Chinese between blanks", { "0=错误" }, "发生 错误 了", "...aa..");
+        add("Chinese between punctuation", { "0=错误" }, "发生，错误。", "...aa.");
+        add("Chinese against Latin letters", { "0=错误" }, "错误ERR", ".....");
+        add("x* on a block starting otherwise", { "0=x*" }, "abc xx", "......");
+        add("x* on a block starting with x", { "0=x*" }, "xx abc xx", "aa.......");
+        add("higher row wins an overlap", { "3=ERR", "7=E.R" }, "ERR", "hhh");
+        add("lower row keeps its own matches", { "3=ERR", "7=WARN" }, "ERR WARN", "ddd.hhhh");
+        add("partial overlap", { "2=ERR 5", "5=5 x" }, "ERR 5 x", "ccccfff");
+        add("rows 10 and 15", { "10=ERR", "15=WARN" }, "ERR WARN", "kkk.pppp");
+        add("empty keyword", { "0=" }, "anything", "........");
+        add("unchecked row", { "!0=ERR" }, "ERR 5", ".....");
+        add("invalid pattern", { "0=ERR(" }, "ERR( x", "......");
+        add("alternation bounded at its ends only", { "0=ON|OFF" }, "ONE OFFSET OFF",
             "aa.........aaa");
-        row("empty block", err, "", "");
+        add("empty block", err, "", "");
     }
 
     void marks()
@@ -358,8 +335,8 @@ private slots:
         setRow(d, 0, true, rowColor(0), "ERR");
         KeyHighlight highlight(&d);
         QVERIFY(!highlight.isHighlightEnabled());
-        QCOMPARE(marks(highlight, "ERR 1"), QString("....."));
-        QCOMPARE(marks(highlight, "ERR 2"), QString("....."));
+        QCOMPARE(QStringList({ marks(highlight, "ERR 1"), marks(highlight, "ERR 2") }),
+            QStringList({ ".....", "....." }));
     }
 
     void uncheckingStopsMarkingNewText()
@@ -388,22 +365,18 @@ private slots:
         MainWindow w;
         auto* highlight = w.findChild<KeyHighlight*>();
         auto* dialog = w.findChild<KeyHighlightDialog*>();
-        QVERIFY(highlight && dialog);
-        QVERIFY(!w.form()->recvShowText->lineFormats(0).size());
-        QVERIFY(!w.form()->keyHighlightCheckBox->isChecked());
-        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
-        QVERIFY(!highlight->isHighlightEnabled());
+        QVERIFY(highlight && dialog && !w.form()->recvShowText->lineFormats(0).size());
+        QVERIFY(!w.form()->keyHighlightCheckBox->isChecked()
+            && !w.form()->keyHighlightToolButton->isEnabled() && !highlight->isHighlightEnabled());
 
         w.form()->keyHighlightCheckBox->setChecked(true);
-        QVERIFY(w.form()->keyHighlightToolButton->isEnabled());
-        QVERIFY(highlight->isHighlightEnabled());
+        QVERIFY(w.form()->keyHighlightToolButton->isEnabled() && highlight->isHighlightEnabled());
         w.form()->keyHighlightToolButton->click();
         QVERIFY(dialog->isVisible());
         dialog->hide();
 
         w.form()->keyHighlightCheckBox->setChecked(false);
-        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled());
-        QVERIFY(!highlight->isHighlightEnabled());
+        QVERIFY(!w.form()->keyHighlightToolButton->isEnabled() && !highlight->isHighlightEnabled());
     }
 
     void receivedTextIsMarked()
@@ -418,8 +391,7 @@ private slots:
         QVERIFY(bench.pty.write("ERR 5\nok ERROR\n"));
         TextBrowser* view = w.form()->recvShowText;
         QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
-        QCOMPARE(marks(view, 0), QString("....mmm.."));
-        QCOMPARE(marks(view, 1), QString("............"));
+        QCOMPARE(marks(view, 0) + '|' + marks(view, 1), QString("....mmm..|............"));
     }
 
     void marksGoOnAfterAFullViewIsSaved()
@@ -444,8 +416,7 @@ private slots:
         QTRY_COMPARE(w.recordsInHand(), 0);
         TextBrowser* view = w.form()->recvShowText;
         QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 1\nRX←◆ok"));
-        QCOMPARE(marks(view, 0), QString("....ddd.."));
-        QCOMPARE(marks(view, 1), QString("......"));
+        QCOMPARE(marks(view, 0) + '|' + marks(view, 1), QString("....ddd..|......"));
         QCOMPARE(w.findChildren<KeyHighlight*>().size(), 1);
         // Switching it off still reaches the one that marks the view.
         w.form()->keyHighlightCheckBox->setChecked(false);
@@ -502,8 +473,7 @@ private:
     }
     static inline const QColor kGreen { 0, 255, 0 }; // a row's colour until one is chosen
     static QColor rowColor(int index) { return QColor::fromHsv(index * 22, 255, 230); }
-    // One character per character of the block: '.' unmarked, 'a' + row for a mark in that row's
-    // colour, '*' bold without background, '?' anything else.
+    // Per character: '.' unmarked, 'a' + row in that row's colour, '*' bold only, '?' other.
     static QString marks(const QString& text, const QVector<QTextLayout::FormatRange>& formats)
     {
         QString out(text.size(), QLatin1Char('.'));

@@ -1,5 +1,4 @@
-// The receive view, the personal settings dialog, the main-window form and the shells of the
-// secondary windows, without a main window behind them.
+// The receive view, personal settings, the main-window form and the secondary windows' shells.
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
 #include "shell/welcomedialog.h"
@@ -86,16 +85,13 @@ private slots:
 
     void menuEnabledStates_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("select");
-        QTest::addColumn<QStringList>("enabled");
-
+        const auto add = columns<QString, bool, QStringList>("text", "select", "enabled");
         const QStringList always = { "粘贴(&P)", "字体" };
         const QStringList withText = always + QStringList { "清空", "保存数据", "全选" };
-        row("empty view", QString(), false, always);
-        row("text, no selection", "RX line", false, withText);
-        row("text, selection", "RX line", true, QStringList("复制(&C)") + withText);
-        row("single blank line", " ", false, withText);
+        add("empty view", QString(), false, always);
+        add("text, no selection", "RX line", false, withText);
+        add("text, selection", "RX line", true, QStringList("复制(&C)") + withText);
+        add("single blank line", " ", false, withText);
     }
 
     void menuEnabledStates()
@@ -114,16 +110,13 @@ private slots:
 
     void menuActions_data()
     {
-        QTest::addColumn<QString>("entryText");
-        QTest::addColumn<QString>("textAfter");
-        QTest::addColumn<int>("saveRequests");
-        QTest::addColumn<QString>("selected");
-
+        const auto add = columns<QString, QString, int, QString>(
+            "entryText", "textAfter", "saveRequests", "selected");
         const QString text = QStringLiteral("line 1\nline 2");
-        row("clear empties the view only", "清空", QString(), 0, QString());
-        row("save asks the window", "保存数据", text, 1, QString());
-        row("select all", "全选", text, 0, text);
-        row("paste into read-only view", "粘贴(&P)", text, 0, QString());
+        add("clear empties the view only", "清空", QString(), 0, QString());
+        add("save asks the window", "保存数据", text, 1, QString());
+        add("select all", "全选", text, 0, text);
+        add("paste into read-only view", "粘贴(&P)", text, 0, QString());
     }
 
     void menuActions()
@@ -152,14 +145,13 @@ private slots:
 
     void appendPlainTextIsLiteral_data()
     {
-        QTest::addColumn<QString>("text");
-
-        row("bold tag", "<b>x</b>");
-        row("image tag", "<img src=\"missing.png\">");
-        row("entity", "&lt;");
-        row("whole document", "<html><body><p>hi</p></body></html>");
-        row("line break tag", "a<br>b");
-        row("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
+        const auto add = columns<QString>("text");
+        add("bold tag", "<b>x</b>");
+        add("image tag", "<img src=\"missing.png\">");
+        add("entity", "&lt;");
+        add("whole document", "<html><body><p>hi</p></body></html>");
+        add("line break tag", "a<br>b");
+        add("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
     }
 
     void appendPlainTextIsLiteral()
@@ -169,8 +161,7 @@ private slots:
         TextBrowser view;
         view.appendPlainText(text);
         QCOMPARE(view.toPlainText(), text);
-        QCOMPARE(view.lineCount(), 1);
-        QVERIFY(view.lineFormats(0).isEmpty());
+        QVERIFY(view.lineCount() == 1 && view.lineFormats(0).isEmpty());
         // A second line goes into a block of its own, like append().
         view.appendPlainText(text);
         QCOMPARE(view.toPlainText(), text + '\n' + text);
@@ -201,41 +192,33 @@ private slots:
 
     void mouseSelection_data()
     {
-        QTest::addColumn<ViewAction>("act");
-        QTest::addColumn<QString>("selected");
+        const auto add = columns<QString, ViewAction>("selected", "act");
         const auto vp = [](TextBrowser& v) { return v.viewport(); };
-        row("drag", ViewAction([=](TextBrowser& v) {
+        add("drag", "beta_1 gamma\nsecond", [=](TextBrowser& v) {
             QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 6));
             drag(v, 25);
-        }),
-            "beta_1 gamma\nsecond");
-        row("double click takes a word", ViewAction([=](TextBrowser& v) {
-            QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
-        }),
-            "beta_1");
-        row("double click, then drag by words", ViewAction([=](TextBrowser& v) {
+        });
+        add("double click takes a word", "beta_1",
+            [=](TextBrowser& v) { QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8)); });
+        add("double click, then drag by words", "beta_1 gamma\nsecond", [=](TextBrowser& v) {
             QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
             drag(v, 21);
-        }),
-            "beta_1 gamma\nsecond");
-        row("triple click takes the line", ViewAction([=](TextBrowser& v) {
+        });
+        add("triple click takes the line", "alpha beta_1 gamma\n", [=](TextBrowser& v) {
             QTest::mouseDClick(vp(v), Qt::LeftButton, {}, at(v, 8));
             QTest::mousePress(vp(v), Qt::LeftButton, {}, at(v, 8));
-        }),
-            "alpha beta_1 gamma\n");
-        row("shift click extends", ViewAction([=](TextBrowser& v) {
+        });
+        add("shift click extends", "alpha", [=](TextBrowser& v) {
             QTest::mouseClick(vp(v), Qt::LeftButton, {}, at(v, 0));
             QTest::mouseClick(vp(v), Qt::LeftButton, Qt::ShiftModifier, at(v, 5));
-        }),
-            "alpha");
+        });
         for (Qt::MouseButton button : { Qt::RightButton, Qt::MiddleButton })
-            row(button == Qt::RightButton ? "right button" : "middle button",
-                ViewAction([=](TextBrowser& v) {
+            add(button == Qt::RightButton ? "right button" : "middle button", "alpha",
+                [=](TextBrowser& v) {
                     v.setSelection(0, 5);
                     QTest::mouseClick(vp(v), button, {}, at(v, 8));
                     QTest::mouseDClick(vp(v), button, {}, at(v, 8));
-                }),
-                "alpha");
+                });
     }
 
     // On a view the user looks at: three lines, the mouse aimed at positions of its text.
@@ -262,16 +245,15 @@ private slots:
         int start = -1, end = -1;
         QAccessibleTextInterface* text
             = QAccessible::queryAccessibleInterface(&view)->textInterface();
-        QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end), QString());
-        QCOMPARE(text->textAtOffset(0, QAccessible::WordBoundary, &start, &end), QString());
+        QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end)
+                + text->textAtOffset(0, QAccessible::WordBoundary, &start, &end),
+            QString());
         QVERIFY(!view.hasSelection());
         appendLines(view, "line %1", 200);
         QScrollBar* bar = view.verticalScrollBar();
         QVERIFY(view.followsEnd());
         QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(bar->value(), 0);
-        QCOMPARE(view.firstVisibleLine(), qint64(0));
-        QVERIFY(!view.followsEnd());
+        QVERIFY(bar->value() == 0 && view.firstVisibleLine() == 0 && !view.followsEnd());
         // A page keeps its last row in sight.
         QTest::keyClick(&view, Qt::Key_PageDown);
         QTest::keyClick(&view, Qt::Key_Down);
@@ -280,8 +262,7 @@ private slots:
         view.appendPlainText("more");
         QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
         QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
-        QVERIFY(view.followsEnd());
-        QCOMPARE(view.lastVisibleLine(), qint64(200));
+        QVERIFY(view.followsEnd() && view.lastVisibleLine() == 200);
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(view.selectedText(), view.toPlainText());
         QGuiApplication::clipboard()->clear();
@@ -309,8 +290,7 @@ private slots:
         QTRY_VERIFY(height() > rows);
         QCOMPARE(view.lineCount(), qint64(2));
 
-        // A line taller than the view is read row by row: scrolled down from the top with the
-        // wheel, every part of it comes into sight.
+        // A line taller than the view, wheeled down from its top, comes into sight row by row.
         view.resize(200, 60);
         QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
         qint64 seenUpTo = 0;
@@ -322,8 +302,7 @@ private slots:
                 QPoint(0, -40), Qt::NoButton, {}, Qt::NoScrollPhase, false);
             QApplication::sendEvent(view.viewport(), &wheel);
         }
-        QVERIFY(view.followsEnd());
-        QVERIFY(seenUpTo >= words.size() - 8);
+        QVERIFY(view.followsEnd() && seenUpTo >= words.size() - 8);
     }
 
     void accessibleTextIsTheStore()
@@ -334,17 +313,16 @@ private slots:
         QVERIFY(a && a->textInterface());
         QAccessibleTextInterface* text = a->textInterface();
         QVERIFY(a->state().readOnly && a->state().multiLine);
-        QCOMPARE(text->text(0, text->characterCount()), QString("RX←◆one\nTX→◇two"));
         int start = 0, end = 0;
-        QCOMPARE(
-            text->textAtOffset(9, QAccessible::LineBoundary, &start, &end), QString("TX→◇two"));
-        QCOMPARE(text->textAtOffset(5, QAccessible::WordBoundary, &start, &end), QString("one"));
+        QCOMPARE(QStringList({ text->text(0, text->characterCount()),
+                     text->textAtOffset(9, QAccessible::LineBoundary, &start, &end),
+                     text->textAtOffset(5, QAccessible::WordBoundary, &start, &end) }),
+            QStringList({ "RX←◆one\nTX→◇two", "TX→◇two", "one" }));
         text->setSelection(0, 4, 7);
         QCOMPARE(view.selectedText(), QString("one"));
         text->selection(0, &start, &end);
         QCOMPARE(QList<int>({ start, end }), QList<int>({ 4, 7 }));
-        // Lines shown later are read like the first ones (the events announcing them need an
-        // active accessibility bridge, which the offscreen platform does not have).
+        // Later lines read like the first (announcing them needs a bridge offscreen lacks).
         view.appendPlainText("three");
         QCOMPARE(text->characterCount(), int(view.characterCount()));
         QCOMPARE(
@@ -353,10 +331,9 @@ private slots:
 
     void fontChooser_data()
     {
-        QTest::addColumn<bool>("accept");
-
-        row("cancelled", false);
-        row("accepted", true);
+        const auto add = columns<bool>("accept");
+        add("cancelled", false);
+        add("accepted", true);
     }
 
     void fontChooser()
@@ -389,8 +366,7 @@ private slots:
                      interval->maximum(), interval->singleStep() }),
             QList<int>({ 0, 10, 10, 10000, 5 }));
         QVERIFY(dialog.frontDelimiter().isEmpty() && dialog.backDelimiter().isEmpty());
-        QVERIFY(!dialog.delimiterPresent(QByteArray("\r\n")));
-        QVERIFY(!dialog.isMinTray());
+        QVERIFY(!dialog.delimiterPresent(QByteArray("\r\n")) && !dialog.isMinTray());
         QCOMPARE(states(dialog,
                      { "frontWrapRadioButton", "frontWrapLineEdit", "backWrapRadioButton",
                          "backWrapLineEdit", "wrapRadioButton", "timeWrapRadioButton",
@@ -403,17 +379,13 @@ private slots:
 
     void wrapModeByRadioButton_data()
     {
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<bool>("delimitersEnabled");
-        QTest::addColumn<int>("mode");
-
-        row("frame time", QStringList { "timeWrapRadioButton" }, false, 1);
-        row("front delimiter", QStringList { "frontWrapRadioButton" }, true, 2);
-        row("back delimiter", QStringList { "backWrapRadioButton" }, true, 3);
-        row("back to newline", QStringList { "backWrapRadioButton", "wrapRadioButton" }, true, 0);
-        row("front while hex display is off", QStringList { "frontWrapRadioButton" }, false, 0);
-        row("same button twice", QStringList { "timeWrapRadioButton", "timeWrapRadioButton" },
-            false, 1);
+        const auto add = columns<QStringList, bool, int>("clicks", "delimitersEnabled", "mode");
+        add("frame time", { "timeWrapRadioButton" }, false, 1);
+        add("front delimiter", { "frontWrapRadioButton" }, true, 2);
+        add("back delimiter", { "backWrapRadioButton" }, true, 3);
+        add("back to newline", { "backWrapRadioButton", "wrapRadioButton" }, true, 0);
+        add("front while hex display is off", { "frontWrapRadioButton" }, false, 0);
+        add("same button twice", { "timeWrapRadioButton", "timeWrapRadioButton" }, false, 1);
     }
 
     void wrapModeByRadioButton()
@@ -431,7 +403,8 @@ private slots:
     void delimiterRowsKeepMode()
     {
         ExtraSettingDialog dialog(&top);
-        chooseWrapMode(dialog, "backWrapRadioButton");
+        dialog.setDelimiterWrapEnabled(true);
+        dialog.findChild<QRadioButton*>("backWrapRadioButton")->click();
         QCOMPARE(dialog.wrapMode(), 3);
         const QStringList rows = { "backWrapRadioButton", "backWrapLineEdit", "frontWrapLineEdit" };
 
@@ -446,15 +419,13 @@ private slots:
 
     void typedDelimiter_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QByteArray>("bytes");
-
-        row("CR LF with blank", "0D 0A", QByteArray("\x0D\x0A"));
-        row("CR LF without blank", "0D0A", QByteArray("\x0D\x0A"));
-        row("lower case", "0d0a", QByteArray("\x0D\x0A"));
-        row("nothing typed", "", QByteArray());
-        row("non-hex refused by the mask", "zz", QByteArray());
-        row("ten bytes, the mask holds no more", "0102030405060708090A0B",
+        const auto add = columns<QString, QByteArray>("typed", "bytes");
+        add("CR LF with blank", "0D 0A", QByteArray("\x0D\x0A"));
+        add("CR LF without blank", "0D0A", QByteArray("\x0D\x0A"));
+        add("lower case", "0d0a", QByteArray("\x0D\x0A"));
+        add("nothing typed", "", QByteArray());
+        add("non-hex refused by the mask", "zz", QByteArray());
+        add("ten bytes, the mask holds no more", "0102030405060708090A0B",
             QByteArray::fromHex("0102030405060708090A"));
     }
 
@@ -465,33 +436,26 @@ private slots:
 
         ExtraSettingDialog dialog(&top);
         dialog.setDelimiterWrapEnabled(true);
-        auto* front = dialog.findChild<QLineEdit*>("frontWrapLineEdit");
-        auto* back = dialog.findChild<QLineEdit*>("backWrapLineEdit");
-        QTest::keyClicks(front, typed);
-        QTest::keyClicks(back, typed);
-
-        QCOMPARE(dialog.frontDelimiter(), bytes);
-        QCOMPARE(dialog.backDelimiter(), bytes);
+        for (const char* name : { "frontWrapLineEdit", "backWrapLineEdit" })
+            QTest::keyClicks(dialog.findChild<QLineEdit*>(name), typed);
+        QCOMPARE(QByteArrayList({ dialog.frontDelimiter(), dialog.backDelimiter() }),
+            QByteArrayList({ bytes, bytes }));
     }
 
     void delimiterPresent_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("front");
-        QTest::addColumn<QString>("back");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("present");
-
+        const auto add = columns<QString, QString, QString, QByteArray, bool>(
+            "button", "front", "back", "bytes", "present");
         const QByteArray crlf("\x0D\x0A");
-        row("front, whole bytes", "frontWrapRadioButton", "0D 0A", "", crlf, true);
-        row("front, across a byte boundary", "frontWrapRadioButton", "d0", "", crlf, true);
-        row("back pattern", "backWrapRadioButton", "", "0A", crlf, true);
-        row("back mode ignores the front field", "backWrapRadioButton", "0D", "", crlf, false);
-        row("front mode ignores the back field", "frontWrapRadioButton", "", "0A", crlf, false);
-        row("newline mode", "wrapRadioButton", "0D", "0A", crlf, false);
-        row("frame time mode", "timeWrapRadioButton", "0D", "0A", crlf, false);
-        row("no pending bytes", "frontWrapRadioButton", "0D", "", QByteArray(), false);
-        row("absent", "frontWrapRadioButton", "FF", "", crlf, false);
+        add("front, whole bytes", "frontWrapRadioButton", "0D 0A", "", crlf, true);
+        add("front, across a byte boundary", "frontWrapRadioButton", "d0", "", crlf, true);
+        add("back pattern", "backWrapRadioButton", "", "0A", crlf, true);
+        add("back mode ignores the front field", "backWrapRadioButton", "0D", "", crlf, false);
+        add("front mode ignores the back field", "frontWrapRadioButton", "", "0A", crlf, false);
+        add("newline mode", "wrapRadioButton", "0D", "0A", crlf, false);
+        add("frame time mode", "timeWrapRadioButton", "0D", "0A", crlf, false);
+        add("no pending bytes", "frontWrapRadioButton", "0D", "", QByteArray(), false);
+        add("absent", "frontWrapRadioButton", "FF", "", crlf, false);
     }
 
     void delimiterPresent()
@@ -505,23 +469,19 @@ private slots:
         dialog.setDelimiterWrapEnabled(true);
         QTest::keyClicks(dialog.findChild<QLineEdit*>("frontWrapLineEdit"), front);
         QTest::keyClicks(dialog.findChild<QLineEdit*>("backWrapLineEdit"), back);
-        chooseWrapMode(dialog, button);
+        dialog.findChild<QRadioButton*>(button)->click();
 
         QTEST(dialog.delimiterPresent(bytes), "present");
     }
 
     void setMinTray_data()
     {
-        QTest::addColumn<QList<bool>>("calls");
-        QTest::addColumn<bool>("minTray");
-        QTest::addColumn<QList<bool>>("toggles");
-
+        const auto add = columns<QList<bool>, bool, QList<bool>>("calls", "minTray", "toggles");
         // Checking a radio button toggles it once; the hand-over then emits toggled once more.
-        row("start-up, tray", QList<bool> { true }, true, QList<bool> { true, true });
-        row("start-up, quit", QList<bool> { false }, false, QList<bool> { false });
-        row("tray, then quit", QList<bool> { true, false }, false,
-            QList<bool> { true, true, false, false });
-        row("tray twice", QList<bool> { true, true }, true, QList<bool> { true, true, true });
+        add("start-up, tray", { true }, true, { true, true });
+        add("start-up, quit", { false }, false, { false });
+        add("tray, then quit", { true, false }, false, { true, true, false, false });
+        add("tray twice", { true, true }, true, { true, true, true });
     }
 
     void setMinTray()
@@ -549,20 +509,16 @@ private slots:
 
     void formComboItems_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<int>("current");
-
-        row("baud rates", "burdrateComboBox",
-            QStringList { "110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps",
-                "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps", "230400 bps",
-                "460800 bps", "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" },
+        const auto add = columns<QString, QStringList, int>("name", "items", "current");
+        add("baud rates", "burdrateComboBox",
+            { "110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps", "9600 bps",
+                "19200 bps", "38400 bps", "57600 bps", "115200 bps", "230400 bps", "460800 bps",
+                "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" },
             0);
-        row("data bits", "dataBitsComboBox", QStringList { "5 bit", "6 bit", "7 bit", "8 bit" }, 3);
-        row("parity", "checksumComboBox", QStringList { "None", "Odd", "Even", "Mark", "Space" },
-            0);
-        row("stop bits", "stopBitsComboBox", QStringList { "1 bit", "1.5 bit", "2 bit" }, 0);
-        row("ports, filled by the scan", "serialNumComboBox", QStringList(), -1);
+        add("data bits", "dataBitsComboBox", { "5 bit", "6 bit", "7 bit", "8 bit" }, 3);
+        add("parity", "checksumComboBox", { "None", "Odd", "Even", "Mark", "Space" }, 0);
+        add("stop bits", "stopBitsComboBox", { "1 bit", "1.5 bit", "2 bit" }, 0);
+        add("ports, filled by the scan", "serialNumComboBox", QStringList(), -1);
     }
 
     void formComboItems()
@@ -583,18 +539,17 @@ private slots:
 
     void formActions_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("action"); // text | tool tip | shortcut
-
-        row("operator", "actionOperator", "操作隐藏(&H) | 操作隐藏 | Ctrl+H");
-        row("extra setting", "actionExtraSetting", "个性设置(&X) | 个性设置 | Ctrl+X");
-        row("log shared", "actionLogShared", "日志共享(&D) | 日志共享 | Ctrl+D");
-        row("log filter", "actionLogFilter", "日志过滤(&B) | 日志过滤 | Ctrl+B");
-        row("update log", "actionUpdateLog", "更新记录(&I) | 更新记录 | Ctrl+I");
-        row("welcome", "actionWelcome", "欢迎打赏(&J) | 欢迎打赏 | Ctrl+J");
-        row("technical support", "actionTechnicalSupport", "技术支持 | 技术支持 | ");
-        row("newest version", "actionDownLastVersion", "下载最新版 | 下载最新版 | ");
-        row("web server", "actionOrvWeb", "OrvWeb服务器(&W) | OrvWeb服务器 | Ctrl+W");
+        // The action as "text | tool tip | shortcut".
+        const auto add = columns<QString, QString>("name", "action");
+        add("operator", "actionOperator", "操作隐藏(&H) | 操作隐藏 | Ctrl+H");
+        add("extra setting", "actionExtraSetting", "个性设置(&X) | 个性设置 | Ctrl+X");
+        add("log shared", "actionLogShared", "日志共享(&D) | 日志共享 | Ctrl+D");
+        add("log filter", "actionLogFilter", "日志过滤(&B) | 日志过滤 | Ctrl+B");
+        add("update log", "actionUpdateLog", "更新记录(&I) | 更新记录 | Ctrl+I");
+        add("welcome", "actionWelcome", "欢迎打赏(&J) | 欢迎打赏 | Ctrl+J");
+        add("technical support", "actionTechnicalSupport", "技术支持 | 技术支持 | ");
+        add("newest version", "actionDownLastVersion", "下载最新版 | 下载最新版 | ");
+        add("web server", "actionOrvWeb", "OrvWeb服务器(&W) | OrvWeb服务器 | Ctrl+W");
     }
 
     void formActions()
@@ -659,18 +614,15 @@ private slots:
 
     void dialogTitles_data()
     {
-        QTest::addColumn<DialogMaker>("make");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QSize>("size");
-
-        row("WelcomeDialog", make<WelcomeDialog>(), "Quillon - 欢迎打赏", QSize());
-        row("KeyHighlightDialog", make<KeyHighlightDialog>(), "Quillon - 关键词高亮",
+        const auto add = columns<DialogMaker, QString, QSize>("make", "title", "size");
+        add("WelcomeDialog", make<WelcomeDialog>(), "Quillon - 欢迎打赏", QSize());
+        add("KeyHighlightDialog", make<KeyHighlightDialog>(), "Quillon - 关键词高亮",
             QSize(400, 505));
-        row("LogFilterDialog", make<LogFilterDialog>(), "Quillon - 日志过滤", QSize(849, 546));
-        row("AdditionFunction", make<AdditionFunction>(), "Quillon - 附加功能", QSize(649, 404));
-        row("AdvancedSend", make<AdvancedSend>(), "Quillon - 高级发送", QSize(420, 434));
-        row("LogSharedDialog", make<LogSharedDialog>(), "Quillon - 日志共享功能", QSize(483, 159));
-        row("ExtraSettingDialog", make<ExtraSettingDialog>(), "Quillon - 个性设置",
+        add("LogFilterDialog", make<LogFilterDialog>(), "Quillon - 日志过滤", QSize(849, 546));
+        add("AdditionFunction", make<AdditionFunction>(), "Quillon - 附加功能", QSize(649, 404));
+        add("AdvancedSend", make<AdvancedSend>(), "Quillon - 高级发送", QSize(420, 434));
+        add("LogSharedDialog", make<LogSharedDialog>(), "Quillon - 日志共享功能", QSize(483, 159));
+        add("ExtraSettingDialog", make<ExtraSettingDialog>(), "Quillon - 个性设置",
             QSize(481, 267));
     }
 
@@ -691,15 +643,13 @@ private slots:
 
     void shellInterfaces()
     {
-
         WelcomeDialog welcome(&top);
         const auto* image = welcome.findChild<QLabel*>("imageLabel");
         QVERIFY(image);
         QVERIFY(!image->pixmap(Qt::ReturnByValue).isNull());
 
         LogSharedDialog shared(&top);
-        QCOMPARE(shared.shareMode(), 0);
-        QVERIFY(shared.sourceName().isEmpty());
+        QVERIFY(shared.shareMode() == 0 && shared.sourceName().isEmpty());
         QCOMPARE(shared.toAddressText(), QStringLiteral("192.168.1.100"));
         shared.setToAddressText(QStringLiteral("10.0.0.7"));
         QCOMPARE(shared.toAddressText(), QStringLiteral("10.0.0.7"));
@@ -708,11 +658,9 @@ private slots:
         QVERIFY(!addition.isMcuUpgradeChecked());
         addition.setMcuUpgradeChecked(true);
         QVERIFY(addition.isMcuUpgradeChecked());
-        QByteArray type;
-        QByteArray key;
+        QByteArray type, key;
         addition.mcuUpgradeParams(type, key);
-        QCOMPARE(type, QByteArray("2"));
-        QCOMPARE(key, QByteArray("PLUMB24680QRSTU1357908642VWXYZ97531DEFGH"));
+        QCOMPARE(type + ' ' + key, QByteArray("2 PLUMB24680QRSTU1357908642VWXYZ97531DEFGH"));
         QCOMPARE(addition.findChild<QLineEdit*>("mcuKeyLineEdit")->echoMode(),
             QLineEdit::PasswordEchoOnEdit);
         addition.findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(4);
@@ -768,12 +716,6 @@ private:
     }
 
     QWidget top; // the windows' parent, as the main window is
-
-    static void chooseWrapMode(ExtraSettingDialog& dialog, const QString& button)
-    {
-        dialog.setDelimiterWrapEnabled(true);
-        dialog.findChild<QRadioButton*>(button)->click();
-    }
 };
 
 QTEST_MAIN(tst_Widgets)
