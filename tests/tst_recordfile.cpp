@@ -2,9 +2,9 @@
 #include "serial/core/diskbacklog.h"
 #include "serial/core/recordfile.h"
 #include "serial/core/recordwriter.h"
+#include "testdata.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -14,12 +14,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-static QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 static QByteArray local(const QString& text)
 {
@@ -81,15 +75,14 @@ private slots:
     void writesTheText_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty view") << QString();
-        QTest::newRow("one line, no line end") << QString("RX←◆a");
-        QTest::newRow("lines and blanks") << QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t");
-        QTest::newRow("Chinese") << QString("RX←◆温度过高\nRX←◆正常");
-        QTest::newRow("outside the BMP")
-            << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
-        QTest::newRow("larger than any buffer") << lines(5000, 100);
-        QTest::newRow("writesTextGivenInPieces")
-            << QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
+        row("empty view", QString());
+        row("one line, no line end", QString("RX←◆a"));
+        row("lines and blanks", QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t"));
+        row("Chinese", QString("RX←◆温度过高\nRX←◆正常"));
+        row("outside the BMP", QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80"));
+        row("larger than any buffer", lines(5000, 100));
+        row("writesTextGivenInPieces",
+            QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60));
     }
 
     // Each text replaces an older, longer record, written whole, then given one character at a
@@ -102,7 +95,7 @@ private slots:
         QVERIFY(RecordFile::write(path, lines(100, 50) + text));
         QString error = "untouched";
         QVERIFY(RecordFile::write(path, text, &error));
-        QCOMPARE(readAll(path), local(text));
+        QCOMPARE(fileBytes(path), local(text));
         QVERIFY(RecordFile::write(
             path,
             [&](const RecordFile::Sink& sink) {
@@ -111,7 +104,7 @@ private slots:
             },
             &error));
         QCOMPARE(error, QString("untouched"));
-        QCOMPARE(readAll(path), local(text));
+        QCOMPARE(fileBytes(path), local(text));
         QCOMPARE(filesIn(dir), QStringList { "Orv_All_Rec_x.txt" });
     }
 
@@ -128,17 +121,14 @@ private slots:
 
     void writeFailureLeavesNothing_data()
     {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("older"); // a record there before, or none
+        // older: a record there before, or none
+        const auto add = columns<int, QString, QByteArray>("limit", "text", "older");
         // Failing within the stream's buffer, in the file's buffer, and far into the text.
-        QTest::newRow("a byte too many") << 4096 << QString(4097, 'a') << QByteArray();
-        QTest::newRow("a line too many") << 4096 << lines(60, 80) << QByteArray();
-        QTest::newRow("many times the limit") << 4096 << lines(20000, 120) << QByteArray();
-        QTest::newRow("Chinese past the limit")
-            << 1000 << QString(2000, QChar(0x6E29)) << QByteArray();
-        QTest::newRow("writeFailureKeepsTheOlderFile")
-            << 4096 << lines(1000, 80) << QByteArray("the older record");
+        add("a byte too many", 4096, QString(4097, 'a'), {});
+        add("a line too many", 4096, lines(60, 80), {});
+        add("many times the limit", 4096, lines(20000, 120), {});
+        add("Chinese past the limit", 1000, QString(2000, QChar(0x6E29)), {});
+        add("writeFailureKeepsTheOlderFile", 4096, lines(1000, 80), "the older record");
     }
 
     void writeFailureLeavesNothing()
@@ -153,12 +143,12 @@ private slots:
         // Neither a temporary piece nor a broken record is left; an older one stays as it was.
         QCOMPARE(
             filesIn(dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
-        QCOMPARE(readAll(path), older.isNull() ? QByteArray("<unreadable>") : older);
+        QCOMPARE(fileBytes(path), older);
 
         // Under the same limit a text that fits is saved.
         const QString fits = text.left(limit / 3);
         QCOMPARE(writeInLimitedChild(path, fits, rlim_t(limit)), int(Saved));
-        QCOMPARE(readAll(path), local(fits));
+        QCOMPARE(fileBytes(path), local(fits));
     }
 
     // The store keeps lines in order across chunks; a snapshot stays as it was taken while the
@@ -185,7 +175,7 @@ private slots:
         QCOMPARE(store.lines(), qint64(expected.size() + 1));
         QTemporaryDir dir;
         QVERIFY(RecordFile::write(dir.filePath("r.txt"), before));
-        QCOMPARE(readAll(dir.filePath("r.txt")), expected.join('\n').toUtf8());
+        QCOMPARE(fileBytes(dir.filePath("r.txt")), expected.join('\n').toUtf8());
         LineStore::Snapshot dropped = store.take();
         QVERIFY(store.isEmpty());
         dropped.dropFront(LineStore::ChunkLines + 2);
@@ -217,7 +207,7 @@ private slots:
         QCOMPARE(reported, names);
         QVERIFY(!writer.holds(dir.filePath(names.first())));
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(readAll(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
+            QCOMPARE(fileBytes(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
     }
 
     void writerReturnsWhatFailed()
@@ -249,7 +239,7 @@ private slots:
         QCOMPARE(results, (QList<bool> { false, true }));
         QTest::qWait(50); // nothing more is reported
         QCOMPARE(results.size(), 2);
-        QCOMPARE(readAll(dir.filePath("r.txt")), QByteArray("fine"));
+        QCOMPARE(fileBytes(dir.filePath("r.txt")), QByteArray("fine"));
     }
 
     void writerFinishesQueuedFilesWhenDeleted()
@@ -262,20 +252,19 @@ private slots:
                 writer.start(path(i), textOf(lines(5000, 80)));
         }
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(readAll(path(i)), lines(5000, 80).toUtf8());
+            QCOMPARE(fileBytes(path(i)), lines(5000, 80).toUtf8());
     }
 
     void diskBacklogDropsOldestLines_data()
     {
-        QTest::addColumn<int>("maxChars");
-        QTest::addColumn<qint64>("dropped");
-        QTest::addColumn<QString>("kept"); // what stays, the files joined by '|'
-        QTest::newRow("within the bound") << 100 << qint64(0) << "a1\na2\na3|b1\nb2";
-        QTest::newRow("one old line goes") << 10 << qint64(1) << "a2\na3|b1\nb2";
-        QTest::newRow("two old lines go") << 7 << qint64(2) << "a3|b1\nb2";
-        QTest::newRow("a whole old file goes") << 5 << qint64(3) << "b1\nb2";
-        QTest::newRow("into the newest file") << 2 << qint64(4) << "b2";
-        QTest::newRow("nothing fits") << 1 << qint64(5) << "";
+        // What stays is kept: the files joined by '|'.
+        const auto add = columns<int, qint64, QString>("maxChars", "dropped", "kept");
+        add("within the bound", 100, 0, "a1\na2\na3|b1\nb2");
+        add("one old line goes", 10, 1, "a2\na3|b1\nb2");
+        add("two old lines go", 7, 2, "a3|b1\nb2");
+        add("a whole old file goes", 5, 3, "b1\nb2");
+        add("into the newest file", 2, 4, "b2");
+        add("nothing fits", 1, 5, "");
     }
 
     // A full disk keeps record files in memory up to a bound; past it the oldest lines go,
