@@ -1,5 +1,6 @@
 // The log filter: the range search, its incremental form, and the window tick by tick.
 #include "app/mainwindow.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "views/core/logfiltercore.h"
@@ -89,36 +90,29 @@ private slots:
     // the range search on its own
     void findKeywordRange_data()
     {
-        QTest::addColumn<QStringList>("cache");
-        QTest::addColumn<QString>("keyword");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("range"); // first..last, or none
-
+        // range: first..last, or none
+        const auto add = columns<QStringList, QString, int, int, QString>(
+            "cache", "keyword", "direction", "count", "range");
         const QStringList three = { "a", "ERR 5", "b" };
-        const auto row = [](const char* tag, const QStringList& cache, const char* keyword,
-                             int direction, int count, const char* range = "none") {
-            QTest::newRow(tag) << cache << QString(keyword) << direction << count << QString(range);
-        };
-        row("empty cache", {}, "ERR", 0, 0);
-        row("empty keyword", three, "", 1, 0);
-        row("no line contains it", three, "WARN", 1, 0);
-        row("around 0, case ignored", three, "err", 0, 0, "1..1");
-        row("around 1", three, "ERR", 0, 1, "0..2");
-        row("around 2 lacks a line after", three, "ERR", 0, 2);
-        row("around cut at line 0", { "ERR", "a", "b" }, "ERR", 0, 2, "0..2");
-        row("above 3 cut at line 0", three, "ERR", 1, 3, "0..1");
-        row("above on the last line", { "a", "b", "ERR" }, "ERR", 1, 1, "1..2");
-        row("below 2 on the last line", { "a", "b", "ERR" }, "ERR", 2, 2);
-        row("below 2 with two lines after", { "a", "ERR", "b", "c" }, "ERR", 2, 2, "1..3");
-        row("a run counts as one", { "a", "ERR 1", "ERR 2", "b" }, "ERR", 0, 1, "0..3");
-        row("run up to the last line, below 0", { "a", "ERR", "ERR" }, "ERR", 2, 0, "1..2");
-        row("run up to the last line, around 1", { "ERR", "ERR" }, "ERR", 0, 1);
-        row("only the first run", { "ERR", "a", "ERR", "b" }, "ERR", 1, 0, "0..0");
-        row("later run cannot qualify either", { "a", "ERR", "b", "ERR" }, "ERR", 2, 3);
-        row("substring, not word", { "xx", "ERRORS" }, "rror", 1, 0, "1..1");
-        row("Chinese inside a run", { "温度过高了" }, "过高", 1, 0, "0..0");
-        row("unknown direction", three, "ERR", 3, 0);
+        add("empty cache", {}, "ERR", 0, 0, "none");
+        add("empty keyword", three, "", 1, 0, "none");
+        add("no line contains it", three, "WARN", 1, 0, "none");
+        add("around 0, case ignored", three, "err", 0, 0, "1..1");
+        add("around 1", three, "ERR", 0, 1, "0..2");
+        add("around 2 lacks a line after", three, "ERR", 0, 2, "none");
+        add("around cut at line 0", { "ERR", "a", "b" }, "ERR", 0, 2, "0..2");
+        add("above 3 cut at line 0", three, "ERR", 1, 3, "0..1");
+        add("above on the last line", { "a", "b", "ERR" }, "ERR", 1, 1, "1..2");
+        add("below 2 on the last line", { "a", "b", "ERR" }, "ERR", 2, 2, "none");
+        add("below 2 with two lines after", { "a", "ERR", "b", "c" }, "ERR", 2, 2, "1..3");
+        add("a run counts as one", { "a", "ERR 1", "ERR 2", "b" }, "ERR", 0, 1, "0..3");
+        add("run up to the last line, below 0", { "a", "ERR", "ERR" }, "ERR", 2, 0, "1..2");
+        add("run up to the last line, around 1", { "ERR", "ERR" }, "ERR", 0, 1, "none");
+        add("only the first run", { "ERR", "a", "ERR", "b" }, "ERR", 1, 0, "0..0");
+        add("later run cannot qualify either", { "a", "ERR", "b", "ERR" }, "ERR", 2, 3, "none");
+        add("substring, not word", { "xx", "ERRORS" }, "rror", 1, 0, "1..1");
+        add("Chinese inside a run", { "温度过高了" }, "过高", 1, 0, "0..0");
+        add("unknown direction", three, "ERR", 3, 0, "none");
     }
 
     void findKeywordRange()
@@ -207,21 +201,15 @@ private slots:
 
     void markLine_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QStringList>("keywords");
-        QTest::addColumn<QString>("html");
-        const auto row
-            = [](const char* tag, const char* line, const QStringList& keywords, const char* html) {
-                  QTest::newRow(tag) << QString(line) << keywords << QString(html);
-              };
-        row("first keyword wins", "WARN and ERR and ERR", { "ERR", "WARN" },
+        const auto add = columns<QString, QStringList, QString>("line", "keywords", "html");
+        add("first keyword wins", "WARN and ERR and ERR", { "ERR", "WARN" },
             "WARN and <strong>ERR</strong> and ERR");
-        row("empty keyword skipped", "a WARN", { "", "WARN" }, "a <strong>WARN</strong>");
-        row("case compared", "ERR 5", { "err" }, "ERR 5");
-        row("escaped around the mark", "<i>&ERR>", { "ERR" },
+        add("empty keyword skipped", "a WARN", { "", "WARN" }, "a <strong>WARN</strong>");
+        add("case compared", "ERR 5", { "err" }, "ERR 5");
+        add("escaped around the mark", "<i>&ERR>", { "ERR" },
             "&lt;i&gt;&amp;<strong>ERR</strong>&gt;");
-        row("keyword with markup characters", "a<b", { "<" }, "a<strong>&lt;</strong>b");
-        row("no match inside an entity", "a&b amp", { "amp" }, "a&amp;b <strong>amp</strong>");
+        add("keyword with markup characters", "a<b", { "<" }, "a<strong>&lt;</strong>b");
+        add("no match inside an entity", "a&b amp", { "amp" }, "a&amp;b <strong>amp</strong>");
     }
 
     void markLine()
@@ -238,42 +226,35 @@ private slots:
     // second shows); then the view, the lines kept for later, and which characters are bold
     void filteredView_data()
     {
-        QTest::addColumn<Keys>("keys");
-        QTest::addColumn<QStringList>("feeds");
-        QTest::addColumn<QString>("view");
-        QTest::addColumn<QStringList>("left");
-        QTest::addColumn<QString>("bold"); // '^' bold, '.' not; null: not looked at
-        const auto row
-            = [](const char* tag, const Keys& keys, const QStringList& feeds, const QString& view,
-                  const QStringList& left, const QString& bold = QString()) {
-                  QTest::newRow(tag) << keys << feeds << view << left << bold;
-              };
+        // bold: '^' bold, '.' not; null: not looked at
+        const auto add = columns<Keys, QStringList, QString, QStringList, QString>(
+            "keys", "feeds", "view", "left", "bold");
         const auto err = [](int direction, int count) {
             return Keys { { "ERR", direction, count } };
         };
 
-        row("相邻 0, selection ignores case", { { "err" } }, { "a\nERR 5\nb" }, "ERR 5", {});
-        row("相邻 1", err(0, 1), { "a\nb\nERR\nc\nd" }, "b\nERR\nc", { "d" });
-        row("相邻 1 at the last line shows at once", err(0, 1), { "a\nb\nERR" }, "b\nERR", {});
-        row("向上 3 cut at the first line", err(1, 3), { "a\nERR\nb" }, "a\nERR", { "b" });
-        row("向上 0 on the last line", err(1, 0), { "a\nERR" }, "ERR", {});
-        row("向下 2 at the last line shows at once", err(2, 2), { "a\nb\nERR" }, "ERR", {});
-        row("向下 1", err(2, 1), { "a\nERR\nb\nc" }, "ERR\nb", {});
-        row("empty parts are lines", err(0, 1), { "\nERR\n\nx" }, "\nERR\n", { "x" });
-        row("overlappingRangesShownOnce", { { "WARN", 0, 1 }, { "ERR", 0, 1 } },
-            { "a\nERR\nWARN\nb\nc" }, "a\nERR\nWARN\nb", { "c" });
+        add("相邻 0, selection ignores case", { { "err" } }, { "a\nERR 5\nb" }, "ERR 5", {}, {});
+        add("相邻 1", err(0, 1), { "a\nb\nERR\nc\nd" }, "b\nERR\nc", { "d" }, {});
+        add("相邻 1 at the last line shows at once", err(0, 1), { "a\nb\nERR" }, "b\nERR", {}, {});
+        add("向上 3 cut at the first line", err(1, 3), { "a\nERR\nb" }, "a\nERR", { "b" }, {});
+        add("向上 0 on the last line", err(1, 0), { "a\nERR" }, "ERR", {}, {});
+        add("向下 2 at the last line shows at once", err(2, 2), { "a\nb\nERR" }, "ERR", {}, {});
+        add("向下 1", err(2, 1), { "a\nERR\nb\nc" }, "ERR\nb", {}, {});
+        add("empty parts are lines", err(0, 1), { "\nERR\n\nx" }, "\nERR\n", { "x" }, {});
+        add("overlappingRangesShownOnce", { { "WARN", 0, 1 }, { "ERR", 0, 1 } },
+            { "a\nERR\nWARN\nb\nc" }, "a\nERR\nWARN\nb", { "c" }, {});
         QStringList lines = numbered(0, 10);
         lines[8] += " ERR";
         lines[2] += " WARN";
         lines[5] += " WARN";
-        row("matchesInsideAnotherRangeAreShown", { { "ERR" }, { "WARN" } }, { lines.join('\n') },
-            "L2 WARN\nL5 WARN\nL8 ERR", {});
-        row("boldDoesNotLeakIntoNextBatch", err(2, 1), { "x ERR\nafter", "y ERR\nnext" },
+        add("matchesInsideAnotherRangeAreShown", { { "ERR" }, { "WARN" } }, { lines.join('\n') },
+            "L2 WARN\nL5 WARN\nL8 ERR", {}, {});
+        add("boldDoesNotLeakIntoNextBatch", err(2, 1), { "x ERR\nafter", "y ERR\nnext" },
             "x ERR\nafter\ny ERR\nnext", {}, "..^^^\n.....\n..^^^\n....");
         // Shown as plain text: what the device sent, never read as markup.
         const auto plain
             = [&](const char* tag, const QString& line, const QString& keyword,
-                  const QString& bold) { row(tag, { { keyword } }, { line }, line, {}, bold); };
+                  const QString& bold) { add(tag, { { keyword } }, { line }, line, {}, bold); };
         plain("tags", "<b>ERR</b> & x", "ERR", "...^^^........");
         plain("entity text from the device", "a &amp; ERR", "ERR", "........^^^");
         plain("no tag in the batch, case differs", "1 < 2 && ERR", "err", "............");
@@ -330,13 +311,11 @@ private slots:
 
     void unmatchedLinesAreNotKept_data()
     {
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("kept");
-        QTest::newRow("相邻 0") << 0 << 0 << 0;
-        QTest::newRow("向下 5 needs nothing above") << 2 << 5 << 0;
-        QTest::newRow("向上 3 keeps three") << 1 << 3 << 3;
-        QTest::newRow("相邻 10 keeps ten") << 0 << 10 << 10;
+        columns<int, int, int>("direction", "count", "kept");
+        row("相邻 0", 0, 0, 0);
+        row("向下 5 needs nothing above", 2, 5, 0);
+        row("向上 3 keeps three", 1, 3, 3);
+        row("相邻 10 keeps ten", 0, 10, 10);
     }
 
     void unmatchedLinesAreNotKept()
