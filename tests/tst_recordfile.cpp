@@ -34,8 +34,7 @@ static QString lines(int count, int width)
     return out.join('\n');
 }
 
-// What a child process with files limited to limit bytes (and SIGXFSZ ignored, so a write past
-// the limit fails with EFBIG instead of killing it) got from RecordFile::write.
+// RecordFile::write in a child with files limited to limit bytes; SIGXFSZ ignored: EFBIG, no kill.
 enum ChildResult { Saved = 10, FailedWithReason, FailedSilently, ChildBroken };
 
 static int writeInLimitedChild(const QString& path, const QString& text, rlim_t limit)
@@ -85,8 +84,7 @@ private slots:
             QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60));
     }
 
-    // Each text replaces an older, longer record, written whole, then given one character at a
-    // time, so that pairs of surrogates are split between two pieces.
+    // Over an older, longer record; whole, then a character at a time to split surrogate pairs.
     void writesTheText()
     {
         QFETCH(QString, text);
@@ -151,8 +149,7 @@ private slots:
         QCOMPARE(fileBytes(path), local(fits));
     }
 
-    // The store keeps lines in order across chunks; a snapshot stays as it was taken while the
-    // store goes on, and is what a record file holds.
+    // Lines in order across chunks; a snapshot stays as taken while the store goes on.
     void lineStoreSnapshotsStayAsTaken()
     {
         LineStore store;
@@ -227,8 +224,7 @@ private slots:
         const LineStore::Snapshot text = textOf(lines(100, 40));
         writer.start(dir.filePath("missing/r.txt"), text);
         writer.start(dir.filePath("r.txt"), textOf("fine"));
-        // Small views may gather in hand; a big one waits for the oldest, which is reported at
-        // once, and only once.
+        // Small views may gather in hand; a big one waits for the oldest, reported at once, once.
         writer.makeRoomFor(RecordWriter::MaxCharsInHand / 2);
         QCOMPARE(writer.pending(), 2);
         writer.makeRoomFor(RecordWriter::MaxCharsInHand);
@@ -257,7 +253,7 @@ private slots:
 
     void diskBacklogDropsOldestLines_data()
     {
-        // What stays is kept: the files joined by '|'.
+        // kept: what stays, the files joined by '|'
         const auto add = columns<int, qint64, QString>("maxChars", "dropped", "kept");
         add("within the bound", 100, 0, "a1\na2\na3|b1\nb2");
         add("one old line goes", 10, 1, "a2\na3|b1\nb2");
@@ -267,8 +263,7 @@ private slots:
         add("nothing fits", 1, 5, "");
     }
 
-    // A full disk keeps record files in memory up to a bound; past it the oldest lines go,
-    // counted.
+    // A full disk keeps record files in memory up to a bound; past it the oldest lines go, counted.
     void diskBacklogDropsOldestLines()
     {
         QFETCH(int, maxChars);

@@ -1,6 +1,5 @@
-// The logic behind the additional-functions window and the boot-loader dialogue: checksums,
-// character/hex conversion, byte stuffing, device command frames, reply recognition, and the
-// dialogue's line handling, all without a window.
+// The logic behind the additional-functions window and the boot-loader dialogue, without a window:
+// checksums, character/hex, byte stuffing, command frames, replies, the dialogue's lines.
 #include "serial/core/senddelay.h"
 #include "serial/core/upgradedialogue.h"
 #include "testdata.h"
