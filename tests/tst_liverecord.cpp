@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +29,8 @@ class tst_LiveRecord : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { dir.reset(new QTemporaryDir); } // each test writes into a folder of its own
+
     void rotationKeepsEveryLineOnce_data()
     {
         const auto add = columns<int, int, int, int>("limit", "lines", "fewestFiles", "mostFiles");
@@ -42,8 +45,7 @@ private slots:
         QFETCH(int, lines);
         QFETCH(int, fewestFiles);
         QFETCH(int, mostFiles);
-        QTemporaryDir dir;
-        const QDir record(dir.filePath("Record"));
+        const QDir record(dir->filePath("Record"));
         QString expected;
         for (int i = 0; i < lines; ++i)
             expected += streamLine(i);
@@ -83,8 +85,7 @@ private slots:
 
     void newFileAfterMidnightAndPerSession()
     {
-        QTemporaryDir dir;
-        Live live(dir.path(), "COM3");
+        Live live(dir->path(), "COM3");
         QDateTime now(QDate(2026, 12, 9), QTime(23, 59, 59));
         live.setClock([&now] { return now; });
         QVERIFY(live.append("before midnight\npart of a line "));
@@ -93,12 +94,12 @@ private slots:
         QVERIFY(live.append("ends after midnight\n"));
         QVERIFY(live.append("next day\n"));
         QVERIFY(live.flush());
-        QCOMPARE(live.fileName(), dir.filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
+        QCOMPARE(live.fileName(), dir->filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
         live.newSession();
         QVERIFY(live.append("second session\n"));
         live.close();
         const auto file = [&](const char* time) {
-            return fileBytes(dir.filePath(QString("Orv_Live_Rec_COM3_2026-12-%1.txt").arg(time)));
+            return fileBytes(dir->filePath(QString("Orv_Live_Rec_COM3_2026-12-%1.txt").arg(time)));
         };
         // Same second: the older file is kept, the new one takes _2.
         QCOMPARE(
@@ -108,13 +109,12 @@ private slots:
         // A session without text leaves no file.
         live.newSession();
         live.close();
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 3);
     }
 
     void killedProcessLeavesAPrefix()
     {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath("Record");
+        const QString folder = dir->filePath("Record");
         const pid_t pid = ::fork();
         QVERIFY(pid >= 0);
         if (pid == 0) {
@@ -151,7 +151,6 @@ private slots:
 
     void fullDiskFails()
     {
-        QTemporaryDir dir;
         const pid_t pid = ::fork();
         QVERIFY(pid >= 0);
         if (pid == 0) {
@@ -160,7 +159,7 @@ private slots:
             ::getrlimit(RLIMIT_FSIZE, &r);
             r.rlim_cur = 8192;
             ::setrlimit(RLIMIT_FSIZE, &r);
-            Live live(dir.path(), "pty");
+            Live live(dir->path(), "pty");
             for (int i = 0; i < 1000; ++i) {
                 if (!live.append(streamLine(i)) || !live.flush())
                     ::_exit(live.errorString().isEmpty() || live.fileName().isEmpty() ? 3 : 2);
@@ -176,13 +175,15 @@ private slots:
 
     void missingFolderFails()
     {
-        QTemporaryDir dir;
-        QVERIFY(QFile(dir.filePath("Record")).open(QIODevice::WriteOnly)); // a file in its way
-        Live live(dir.filePath("Record"), "pty");
+        QVERIFY(QFile(dir->filePath("Record")).open(QIODevice::WriteOnly)); // a file in its way
+        Live live(dir->filePath("Record"), "pty");
         QVERIFY(!live.append("line\n"));
         QVERIFY(!live.errorString().isEmpty());
-        QVERIFY(live.fileName().startsWith(dir.filePath("Record/Orv_Live_Rec_pty_")));
+        QVERIFY(live.fileName().startsWith(dir->filePath("Record/Orv_Live_Rec_pty_")));
     }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
 };
 
 QTEST_GUILESS_MAIN(tst_LiveRecord)

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +72,8 @@ class tst_RecordFile : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { dir.reset(new QTemporaryDir); } // each test writes into a folder of its own
+
     void writesTheText_data()
     {
         QTest::addColumn<QString>("text");
@@ -88,8 +91,7 @@ private slots:
     void writesTheText()
     {
         QFETCH(QString, text);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Orv_All_Rec_x.txt");
+        const QString path = dir->filePath("Orv_All_Rec_x.txt");
         QVERIFY(RecordFile::write(path, lines(100, 50) + text));
         QString error = "untouched";
         QVERIFY(RecordFile::write(path, text, &error));
@@ -103,13 +105,12 @@ private slots:
             &error));
         QCOMPARE(error, QString("untouched"));
         QCOMPARE(fileBytes(path), local(text));
-        QCOMPARE(filesIn(dir), QStringList { "Orv_All_Rec_x.txt" });
+        QCOMPARE(filesIn(*dir), QStringList { "Orv_All_Rec_x.txt" });
     }
 
     void missingFolderFails()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Record/r.txt");
+        const QString path = dir->filePath("Record/r.txt");
         QString error;
         QVERIFY(!RecordFile::write(path, "text", &error));
         QVERIFY(!error.isEmpty());
@@ -134,13 +135,12 @@ private slots:
         QFETCH(int, limit);
         QFETCH(QString, text);
         QFETCH(QByteArray, older);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
+        const QString path = dir->filePath("Orv_Auto_Rec_x.txt");
         QVERIFY(older.isNull() || RecordFile::write(path, older));
         QCOMPARE(writeInLimitedChild(path, text, rlim_t(limit)), int(FailedWithReason));
         // Neither a temporary piece nor a broken record is left; an older one stays as it was.
         QCOMPARE(
-            filesIn(dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
+            filesIn(*dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
         QCOMPARE(fileBytes(path), older);
 
         // Under the same limit a text that fits is saved.
@@ -170,9 +170,8 @@ private slots:
             (QStringList { expected.last() + "!", expected.at(LineStore::ChunkLines) }));
         QCOMPARE(store.kind(3), LineStore::Sent);
         QCOMPARE(store.lines(), qint64(expected.size() + 1));
-        QTemporaryDir dir;
-        QVERIFY(RecordFile::write(dir.filePath("r.txt"), before));
-        QCOMPARE(fileBytes(dir.filePath("r.txt")), expected.join('\n').toUtf8());
+        QVERIFY(RecordFile::write(dir->filePath("r.txt"), before));
+        QCOMPARE(fileBytes(dir->filePath("r.txt")), expected.join('\n').toUtf8());
         LineStore::Snapshot dropped = store.take();
         QVERIFY(store.isEmpty());
         dropped.dropFront(LineStore::ChunkLines + 2);
@@ -182,7 +181,6 @@ private slots:
 
     void writerKeepsOrderAndNames()
     {
-        QTemporaryDir dir;
         RecordWriter writer;
         QStringList reported;
         QObject::connect(&writer, &RecordWriter::finished,
@@ -195,21 +193,20 @@ private slots:
         QStringList names;
         for (int i = 0; i < 5; ++i) {
             names << QString("r%1.txt").arg(i);
-            writer.start(dir.filePath(names.last()), textOf(lines(20000, 60 + i)));
+            writer.start(dir->filePath(names.last()), textOf(lines(20000, 60 + i)));
             // Queued or being written: the name is taken although no file has it yet.
-            QVERIFY(writer.holds(dir.filePath(names.last())));
+            QVERIFY(writer.holds(dir->filePath(names.last())));
         }
         QCOMPARE(writer.pending(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(writer.pending(), 0, 30000);
         QCOMPARE(reported, names);
-        QVERIFY(!writer.holds(dir.filePath(names.first())));
+        QVERIFY(!writer.holds(dir->filePath(names.first())));
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(fileBytes(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
+            QCOMPARE(fileBytes(dir->filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
     }
 
     void writerReturnsWhatFailed()
     {
-        QTemporaryDir dir;
         RecordWriter writer;
         QList<bool> results;
         LineStore::Snapshot returned;
@@ -222,8 +219,8 @@ private slots:
                 }
             });
         const LineStore::Snapshot text = textOf(lines(100, 40));
-        writer.start(dir.filePath("missing/r.txt"), text);
-        writer.start(dir.filePath("r.txt"), textOf("fine"));
+        writer.start(dir->filePath("missing/r.txt"), text);
+        writer.start(dir->filePath("r.txt"), textOf("fine"));
         // Small views may gather in hand; a big one waits for the oldest, reported at once, once.
         writer.makeRoomFor(RecordWriter::MaxCharsInHand / 2);
         QCOMPARE(writer.pending(), 2);
@@ -235,13 +232,12 @@ private slots:
         QCOMPARE(results, (QList<bool> { false, true }));
         QTest::qWait(50); // nothing more is reported
         QCOMPARE(results.size(), 2);
-        QCOMPARE(fileBytes(dir.filePath("r.txt")), QByteArray("fine"));
+        QCOMPARE(fileBytes(dir->filePath("r.txt")), QByteArray("fine"));
     }
 
     void writerFinishesQueuedFilesWhenDeleted()
     {
-        QTemporaryDir dir;
-        const auto path = [&](int i) { return dir.filePath(QString("r%1.txt").arg(i)); };
+        const auto path = [&](int i) { return dir->filePath(QString("r%1.txt").arg(i)); };
         {
             RecordWriter writer;
             for (int i = 0; i < 3; ++i)
@@ -283,6 +279,9 @@ private slots:
         QVERIFY(chars <= maxChars);
         QCOMPARE(backlog.chars(), qint64(0));
     }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
 };
 
 QTEST_GUILESS_MAIN(tst_RecordFile)
