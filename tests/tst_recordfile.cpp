@@ -21,12 +21,6 @@ static QByteArray local(const QString& text)
     return QTextCodec::codecForLocale()->fromUnicode(text);
 }
 
-// Every file in the folder, hidden ones too: a temporary piece left behind shows here.
-static QStringList filesIn(const QTemporaryDir& dir)
-{
-    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-}
-
 static QString lines(int count, int width)
 {
     QStringList out;
@@ -105,7 +99,7 @@ private slots:
             &error));
         QCOMPARE(error, QString("untouched"));
         QCOMPARE(fileBytes(path), local(text));
-        QCOMPARE(filesIn(*dir), QStringList { "Orv_All_Rec_x.txt" });
+        QCOMPARE(files(), QStringList { "Orv_All_Rec_x.txt" });
     }
 
     void missingFolderFails()
@@ -139,8 +133,7 @@ private slots:
         QVERIFY(older.isNull() || RecordFile::write(path, older));
         QCOMPARE(writeInLimitedChild(path, text, rlim_t(limit)), int(FailedWithReason));
         // Neither a temporary piece nor a broken record is left; an older one stays as it was.
-        QCOMPARE(
-            filesIn(*dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
+        QCOMPARE(files(), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
         QCOMPARE(fileBytes(path), older);
 
         // Under the same limit a text that fits is saved.
@@ -282,6 +275,9 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
+
+    // Every file in the folder, hidden ones too: a temporary piece left behind shows here.
+    QStringList files() const { return QDir(dir->path()).entryList(QDir::Files | QDir::Hidden); }
 };
 
 QTEST_GUILESS_MAIN(tst_RecordFile)

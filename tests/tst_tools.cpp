@@ -73,11 +73,8 @@ Pass running(Pass p)
 }
 
 // The boot loader recognised: banner and identification, shown and answered by nothing.
-Pass recognised(qint64 at)
-{
-    return Pass { at, "Copyright (C) 2015 Brenlow\r\nBrenlow boot-loader V2 (m4)\r\n",
-        { "line:Copyright (C) 2015 Brenlow", "line:Brenlow boot-loader V2 (m4)" } };
-}
+const Pass recognised { 0, "Copyright (C) 2015 Brenlow\r\nBrenlow boot-loader V2 (m4)\r\n",
+    { "line:Copyright (C) 2015 Brenlow", "line:Brenlow boot-loader V2 (m4)" } };
 
 } // namespace
 
@@ -521,7 +518,7 @@ private slots:
         const QByteArray request = gbk("请传送主程序HEX文件...\r\n>>\r\n");
 
         row("menu framed twice: type written twice",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, sep + "  1 - a\r\n" + sep,
                     { sepLine, "cursor", "write:2", "line:  1 - a", sepLine, "cursor",
                         "write:2" } } });
@@ -538,21 +535,21 @@ private slots:
         const QByteArray prompt = gbk("请输入操作密码：");
         // The pass at 0 sets the time of the last run.
         row("unterminated password prompt answered 200 ms after the last run",
-            Script { recognised(0), Pass { 0 }, Pass { 150, prompt, {}, prompt.size() },
+            Script { recognised, Pass { 0 }, Pass { 150, prompt, {}, prompt.size() },
                 Pass { 199, {}, {}, prompt.size() },
                 Pass { 200, {}, { "line:请输入操作密码：", keyLine } } });
         row("confirmation prompt answered with the key",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, gbk("****\r\n请再次输入密码：\n"),
                     { "line:****", "line:请再次输入密码：", keyLine } } });
         row("file request clicks the send button",
-            Script { recognised(0), Pass { 10, request, { requestLine, "click", "prompt:>>" } } });
+            Script { recognised, Pass { 10, request, { requestLine, "click", "prompt:>>" } } });
         Pass noPath = Pass { 10, request, { requestLine, "prompt:>>" } };
         noPath.path = false;
-        row("file request without a path does nothing", Script { recognised(0), noPath });
+        row("file request without a path does nothing", Script { recognised, noPath });
         // The click stops the running transfer, so the boot line finds none to stop.
         row("file request during a transfer toggles it",
-            Script { recognised(0),
+            Script { recognised,
                 running(Pass { 10, gbk("请传送主程序HEX文件...\nBoot\n"),
                     { requestLine, "click", "line:Boot" } }) });
         row("only whole-line prompts are prompts",
@@ -571,14 +568,14 @@ private slots:
             Script { Pass { 0, ">\n", { "prompt:>" } }, Pass { 4000, ">>\n", { "prompt:>>" } },
                 running(Pass { 8500 }) });
         row("Boot stops the transfer once and forgets the loader",
-            Script { recognised(0),
+            Script { recognised,
                 running(Pass { 10, "MCU Boot\nBoot again\n" + sep,
                     { "line:MCU Boot", "stop", "line:Boot again", sepLine } }) });
         row("boot- is not Boot",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, "boot-\n" + sep, { "line:boot-", sepLine, "cursor", "write:2" } } });
         row("success unchecks and forgets the loader",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, gbk("文件下载成功！\r\n" + QString::fromLatin1(sep)),
                     { "line:文件下载成功！", "uncheck", sepLine } } });
         row("8192 unterminated bytes are taken at once",
@@ -592,7 +589,7 @@ private slots:
         Pass typed = Pass { 100, sep.mid(20), { sepLine, "cursor", "write:5" } };
         typed.type = "5";
         row("type read when the line is answered",
-            Script { recognised(0), Pass { 10, sep.left(20), {}, 20 }, typed });
+            Script { recognised, Pass { 10, sep.left(20), {}, 20 }, typed });
     }
 
     void dialogue()
