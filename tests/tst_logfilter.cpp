@@ -163,14 +163,12 @@ private slots:
             LogFilterCore core;
             QStringList all;
             QString html;
-            const int feeds = 1 + rng.bounded(30);
-            for (int f = 0; f < feeds; ++f) {
+            for (int feeds = 1 + rng.bounded(30); feeds > 0; --feeds) {
                 const QStringList batch
                     = randomLines(rng, 1 + rng.bounded(rng.bounded(10) == 0 ? 150 : 6));
                 all += batch;
                 core.feed(batch.join(QLatin1Char('\n')), true);
-                const int ticks = rng.bounded(3);
-                for (int t = 0; t < ticks; ++t)
+                for (int t = rng.bounded(3); t > 0; --t)
                     html += core.tick(kws, rng.bounded(2) ? -1 : 0);
             }
             while (core.hasWork())
