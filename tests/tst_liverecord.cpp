@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,19 +16,27 @@ static QString streamLine(int i)
         .arg(i, 7, 10, QLatin1Char('0'));
 }
 
+// A live record writing into folder, named after source.
+struct Live : LiveRecord {
+    Live(const QString& folder, const QString& source)
+    {
+        setFolder(folder);
+        setSource(source);
+    }
+};
+
 class tst_LiveRecord : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { dir.reset(new QTemporaryDir); } // each test writes into a folder of its own
+
     void rotationKeepsEveryLineOnce_data()
     {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("fewestFiles");
-        QTest::addColumn<int>("mostFiles");
-        QTest::newRow("a line per file") << 1 << 300 << 300 << 300;
-        QTest::newRow("4 KiB files") << 4096 << 3000 << 11 << INT_MAX;
-        QTest::newRow("one big file") << (64 << 20) << 3000 << 1 << 1;
+        const auto add = columns<int, int, int, int>("limit", "lines", "fewestFiles", "mostFiles");
+        add("a line per file", 1, 300, 300, 300);
+        add("4 KiB files", 4096, 3000, 11, INT_MAX);
+        add("one big file", 64 << 20, 3000, 1, 1);
     }
 
     void rotationKeepsEveryLineOnce()
@@ -36,17 +45,14 @@ private slots:
         QFETCH(int, lines);
         QFETCH(int, fewestFiles);
         QFETCH(int, mostFiles);
-        QTemporaryDir dir;
-        const QDir record(dir.filePath("Record"));
+        const QDir record(dir->filePath("Record"));
         QString expected;
         for (int i = 0; i < lines; ++i)
             expected += streamLine(i);
         int files = 0;
         {
-            LiveRecord live;
-            live.setFolder(record.path());
+            Live live(record.path(), "/dev/ttyUSB0 USB-SERIAL CH340");
             live.setMaxBytes(limit);
-            live.setSource("/dev/ttyUSB0 USB-SERIAL CH340");
             live.setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(12, 0, 0)); });
             // Several ticks' worth of lines in pieces of any size, some cut inside a line.
             QRandomGenerator random(5);
@@ -79,10 +85,7 @@ private slots:
 
     void newFileAfterMidnightAndPerSession()
     {
-        QTemporaryDir dir;
-        LiveRecord live;
-        live.setFolder(dir.path());
-        live.setSource("COM3");
+        Live live(dir->path(), "COM3");
         QDateTime now(QDate(2026, 12, 9), QTime(23, 59, 59));
         live.setClock([&now] { return now; });
         QVERIFY(live.append("before midnight\npart of a line "));
@@ -91,34 +94,31 @@ private slots:
         QVERIFY(live.append("ends after midnight\n"));
         QVERIFY(live.append("next day\n"));
         QVERIFY(live.flush());
-        const QString second = live.fileName();
+        QCOMPARE(live.fileName(), dir->filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
         live.newSession();
         QVERIFY(live.append("second session\n"));
         live.close();
-        QCOMPARE(fileBytes(dir.filePath("Orv_Live_Rec_COM3_2026-12-09_23-59-59.txt")),
-            QByteArray("before midnight\npart of a line ends after midnight\n"));
-        QCOMPARE(
-            QFileInfo(second).fileName(), QString("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
-        QCOMPARE(fileBytes(second), QByteArray("next day\n"));
+        const auto file = [&](const char* time) {
+            return fileBytes(dir->filePath(QString("Orv_Live_Rec_COM3_2026-12-%1.txt").arg(time)));
+        };
         // Same second: the older file is kept, the new one takes _2.
-        QCOMPARE(fileBytes(dir.filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01_2.txt")),
-            QByteArray("second session\n"));
+        QCOMPARE(
+            (QList<QByteArray> { file("09_23-59-59"), file("10_00-00-01"), file("10_00-00-01_2") }),
+            (QList<QByteArray> { "before midnight\npart of a line ends after midnight\n",
+                "next day\n", "second session\n" }));
         // A session without text leaves no file.
         live.newSession();
         live.close();
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 3);
     }
 
     void killedProcessLeavesAPrefix()
     {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath("Record");
+        const QString folder = dir->filePath("Record");
         const pid_t pid = ::fork();
         QVERIFY(pid >= 0);
         if (pid == 0) {
-            LiveRecord live;
-            live.setFolder(folder);
-            live.setSource("pty");
+            Live live(folder, "pty");
             // Ticks of a few lines each, forever, until killed.
             for (int i = 0;; ++i) {
                 live.append(streamLine(i));
@@ -151,7 +151,6 @@ private slots:
 
     void fullDiskFails()
     {
-        QTemporaryDir dir;
         const pid_t pid = ::fork();
         QVERIFY(pid >= 0);
         if (pid == 0) {
@@ -160,9 +159,7 @@ private slots:
             ::getrlimit(RLIMIT_FSIZE, &r);
             r.rlim_cur = 8192;
             ::setrlimit(RLIMIT_FSIZE, &r);
-            LiveRecord live;
-            live.setFolder(dir.path());
-            live.setSource("pty");
+            Live live(dir->path(), "pty");
             for (int i = 0; i < 1000; ++i) {
                 if (!live.append(streamLine(i)) || !live.flush())
                     ::_exit(live.errorString().isEmpty() || live.fileName().isEmpty() ? 3 : 2);
@@ -178,17 +175,15 @@ private slots:
 
     void missingFolderFails()
     {
-        QTemporaryDir dir;
-        QFile blocker(dir.filePath("Record"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        LiveRecord live;
-        live.setFolder(dir.filePath("Record"));
-        live.setSource("pty");
+        QVERIFY(QFile(dir->filePath("Record")).open(QIODevice::WriteOnly)); // a file in its way
+        Live live(dir->filePath("Record"), "pty");
         QVERIFY(!live.append("line\n"));
         QVERIFY(!live.errorString().isEmpty());
-        QVERIFY(live.fileName().startsWith(dir.filePath("Record/Orv_Live_Rec_pty_")));
+        QVERIFY(live.fileName().startsWith(dir->filePath("Record/Orv_Live_Rec_pty_")));
     }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
 };
 
 QTEST_GUILESS_MAIN(tst_LiveRecord)

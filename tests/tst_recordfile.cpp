@@ -2,34 +2,23 @@
 #include "serial/core/diskbacklog.h"
 #include "serial/core/recordfile.h"
 #include "serial/core/recordwriter.h"
+#include "testdata.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-static QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 static QByteArray local(const QString& text)
 {
     return QTextCodec::codecForLocale()->fromUnicode(text);
-}
-
-// Every file in the folder, hidden ones too: a temporary piece left behind shows here.
-static QStringList filesIn(const QTemporaryDir& dir)
-{
-    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
 }
 
 static QString lines(int count, int width)
@@ -40,8 +29,7 @@ static QString lines(int count, int width)
     return out.join('\n');
 }
 
-// What a child process with files limited to limit bytes (and SIGXFSZ ignored, so a write past
-// the limit fails with EFBIG instead of killing it) got from RecordFile::write.
+// RecordFile::write in a child with files limited to limit bytes; SIGXFSZ ignored: EFBIG, no kill.
 enum ChildResult { Saved = 10, FailedWithReason, FailedSilently, ChildBroken };
 
 static int writeInLimitedChild(const QString& path, const QString& text, rlim_t limit)
@@ -78,31 +66,30 @@ class tst_RecordFile : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { dir.reset(new QTemporaryDir); } // each test writes into a folder of its own
+
     void writesTheText_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty view") << QString();
-        QTest::newRow("one line, no line end") << QString("RX←◆a");
-        QTest::newRow("lines and blanks") << QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t");
-        QTest::newRow("Chinese") << QString("RX←◆温度过高\nRX←◆正常");
-        QTest::newRow("outside the BMP")
-            << QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80");
-        QTest::newRow("larger than any buffer") << lines(5000, 100);
-        QTest::newRow("writesTextGivenInPieces")
-            << QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60);
+        row("empty view", QString());
+        row("one line, no line end", QString("RX←◆a"));
+        row("lines and blanks", QString("RX←◆a  b\n\nTX→◇<b>&amp;</b>\t"));
+        row("Chinese", QString("RX←◆温度过高\nRX←◆正常"));
+        row("outside the BMP", QString::fromUtf8("RX←◆\xF0\x9F\x98\x80 ok\n\xF0\xA0\x80\x80"));
+        row("larger than any buffer", lines(5000, 100));
+        row("writesTextGivenInPieces",
+            QString::fromUtf8("RX←◆温度\xF0\x9F\x98\x80\n") + lines(3000, 60));
     }
 
-    // Each text replaces an older, longer record, written whole, then given one character at a
-    // time, so that pairs of surrogates are split between two pieces.
+    // Over an older, longer record; whole, then a character at a time to split surrogate pairs.
     void writesTheText()
     {
         QFETCH(QString, text);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Orv_All_Rec_x.txt");
+        const QString path = dir->filePath("Orv_All_Rec_x.txt");
         QVERIFY(RecordFile::write(path, lines(100, 50) + text));
         QString error = "untouched";
         QVERIFY(RecordFile::write(path, text, &error));
-        QCOMPARE(readAll(path), local(text));
+        QCOMPARE(fileBytes(path), local(text));
         QVERIFY(RecordFile::write(
             path,
             [&](const RecordFile::Sink& sink) {
@@ -111,14 +98,13 @@ private slots:
             },
             &error));
         QCOMPARE(error, QString("untouched"));
-        QCOMPARE(readAll(path), local(text));
-        QCOMPARE(filesIn(dir), QStringList { "Orv_All_Rec_x.txt" });
+        QCOMPARE(fileBytes(path), local(text));
+        QCOMPARE(files(), QStringList { "Orv_All_Rec_x.txt" });
     }
 
     void missingFolderFails()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Record/r.txt");
+        const QString path = dir->filePath("Record/r.txt");
         QString error;
         QVERIFY(!RecordFile::write(path, "text", &error));
         QVERIFY(!error.isEmpty());
@@ -128,17 +114,14 @@ private slots:
 
     void writeFailureLeavesNothing_data()
     {
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("older"); // a record there before, or none
+        // older: a record there before, or none
+        const auto add = columns<int, QString, QByteArray>("limit", "text", "older");
         // Failing within the stream's buffer, in the file's buffer, and far into the text.
-        QTest::newRow("a byte too many") << 4096 << QString(4097, 'a') << QByteArray();
-        QTest::newRow("a line too many") << 4096 << lines(60, 80) << QByteArray();
-        QTest::newRow("many times the limit") << 4096 << lines(20000, 120) << QByteArray();
-        QTest::newRow("Chinese past the limit")
-            << 1000 << QString(2000, QChar(0x6E29)) << QByteArray();
-        QTest::newRow("writeFailureKeepsTheOlderFile")
-            << 4096 << lines(1000, 80) << QByteArray("the older record");
+        add("a byte too many", 4096, QString(4097, 'a'), {});
+        add("a line too many", 4096, lines(60, 80), {});
+        add("many times the limit", 4096, lines(20000, 120), {});
+        add("Chinese past the limit", 1000, QString(2000, QChar(0x6E29)), {});
+        add("writeFailureKeepsTheOlderFile", 4096, lines(1000, 80), "the older record");
     }
 
     void writeFailureLeavesNothing()
@@ -146,23 +129,20 @@ private slots:
         QFETCH(int, limit);
         QFETCH(QString, text);
         QFETCH(QByteArray, older);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Orv_Auto_Rec_x.txt");
+        const QString path = dir->filePath("Orv_Auto_Rec_x.txt");
         QVERIFY(older.isNull() || RecordFile::write(path, older));
         QCOMPARE(writeInLimitedChild(path, text, rlim_t(limit)), int(FailedWithReason));
         // Neither a temporary piece nor a broken record is left; an older one stays as it was.
-        QCOMPARE(
-            filesIn(dir), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
-        QCOMPARE(readAll(path), older.isNull() ? QByteArray("<unreadable>") : older);
+        QCOMPARE(files(), older.isNull() ? QStringList() : QStringList { "Orv_Auto_Rec_x.txt" });
+        QCOMPARE(fileBytes(path), older);
 
         // Under the same limit a text that fits is saved.
         const QString fits = text.left(limit / 3);
         QCOMPARE(writeInLimitedChild(path, fits, rlim_t(limit)), int(Saved));
-        QCOMPARE(readAll(path), local(fits));
+        QCOMPARE(fileBytes(path), local(fits));
     }
 
-    // The store keeps lines in order across chunks; a snapshot stays as it was taken while the
-    // store goes on, and is what a record file holds.
+    // Lines in order across chunks; a snapshot stays as taken while the store goes on.
     void lineStoreSnapshotsStayAsTaken()
     {
         LineStore store;
@@ -183,9 +163,8 @@ private slots:
             (QStringList { expected.last() + "!", expected.at(LineStore::ChunkLines) }));
         QCOMPARE(store.kind(3), LineStore::Sent);
         QCOMPARE(store.lines(), qint64(expected.size() + 1));
-        QTemporaryDir dir;
-        QVERIFY(RecordFile::write(dir.filePath("r.txt"), before));
-        QCOMPARE(readAll(dir.filePath("r.txt")), expected.join('\n').toUtf8());
+        QVERIFY(RecordFile::write(dir->filePath("r.txt"), before));
+        QCOMPARE(fileBytes(dir->filePath("r.txt")), expected.join('\n').toUtf8());
         LineStore::Snapshot dropped = store.take();
         QVERIFY(store.isEmpty());
         dropped.dropFront(LineStore::ChunkLines + 2);
@@ -195,7 +174,6 @@ private slots:
 
     void writerKeepsOrderAndNames()
     {
-        QTemporaryDir dir;
         RecordWriter writer;
         QStringList reported;
         QObject::connect(&writer, &RecordWriter::finished,
@@ -208,21 +186,20 @@ private slots:
         QStringList names;
         for (int i = 0; i < 5; ++i) {
             names << QString("r%1.txt").arg(i);
-            writer.start(dir.filePath(names.last()), textOf(lines(20000, 60 + i)));
+            writer.start(dir->filePath(names.last()), textOf(lines(20000, 60 + i)));
             // Queued or being written: the name is taken although no file has it yet.
-            QVERIFY(writer.holds(dir.filePath(names.last())));
+            QVERIFY(writer.holds(dir->filePath(names.last())));
         }
         QCOMPARE(writer.pending(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(writer.pending(), 0, 30000);
         QCOMPARE(reported, names);
-        QVERIFY(!writer.holds(dir.filePath(names.first())));
+        QVERIFY(!writer.holds(dir->filePath(names.first())));
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(readAll(dir.filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
+            QCOMPARE(fileBytes(dir->filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
     }
 
     void writerReturnsWhatFailed()
     {
-        QTemporaryDir dir;
         RecordWriter writer;
         QList<bool> results;
         LineStore::Snapshot returned;
@@ -235,10 +212,9 @@ private slots:
                 }
             });
         const LineStore::Snapshot text = textOf(lines(100, 40));
-        writer.start(dir.filePath("missing/r.txt"), text);
-        writer.start(dir.filePath("r.txt"), textOf("fine"));
-        // Small views may gather in hand; a big one waits for the oldest, which is reported at
-        // once, and only once.
+        writer.start(dir->filePath("missing/r.txt"), text);
+        writer.start(dir->filePath("r.txt"), textOf("fine"));
+        // Small views may gather in hand; a big one waits for the oldest, reported at once, once.
         writer.makeRoomFor(RecordWriter::MaxCharsInHand / 2);
         QCOMPARE(writer.pending(), 2);
         writer.makeRoomFor(RecordWriter::MaxCharsInHand);
@@ -249,37 +225,34 @@ private slots:
         QCOMPARE(results, (QList<bool> { false, true }));
         QTest::qWait(50); // nothing more is reported
         QCOMPARE(results.size(), 2);
-        QCOMPARE(readAll(dir.filePath("r.txt")), QByteArray("fine"));
+        QCOMPARE(fileBytes(dir->filePath("r.txt")), QByteArray("fine"));
     }
 
     void writerFinishesQueuedFilesWhenDeleted()
     {
-        QTemporaryDir dir;
-        const auto path = [&](int i) { return dir.filePath(QString("r%1.txt").arg(i)); };
+        const auto path = [&](int i) { return dir->filePath(QString("r%1.txt").arg(i)); };
         {
             RecordWriter writer;
             for (int i = 0; i < 3; ++i)
                 writer.start(path(i), textOf(lines(5000, 80)));
         }
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(readAll(path(i)), lines(5000, 80).toUtf8());
+            QCOMPARE(fileBytes(path(i)), lines(5000, 80).toUtf8());
     }
 
     void diskBacklogDropsOldestLines_data()
     {
-        QTest::addColumn<int>("maxChars");
-        QTest::addColumn<qint64>("dropped");
-        QTest::addColumn<QString>("kept"); // what stays, the files joined by '|'
-        QTest::newRow("within the bound") << 100 << qint64(0) << "a1\na2\na3|b1\nb2";
-        QTest::newRow("one old line goes") << 10 << qint64(1) << "a2\na3|b1\nb2";
-        QTest::newRow("two old lines go") << 7 << qint64(2) << "a3|b1\nb2";
-        QTest::newRow("a whole old file goes") << 5 << qint64(3) << "b1\nb2";
-        QTest::newRow("into the newest file") << 2 << qint64(4) << "b2";
-        QTest::newRow("nothing fits") << 1 << qint64(5) << "";
+        // kept: what stays, the files joined by '|'
+        const auto add = columns<int, qint64, QString>("maxChars", "dropped", "kept");
+        add("within the bound", 100, 0, "a1\na2\na3|b1\nb2");
+        add("one old line goes", 10, 1, "a2\na3|b1\nb2");
+        add("two old lines go", 7, 2, "a3|b1\nb2");
+        add("a whole old file goes", 5, 3, "b1\nb2");
+        add("into the newest file", 2, 4, "b2");
+        add("nothing fits", 1, 5, "");
     }
 
-    // A full disk keeps record files in memory up to a bound; past it the oldest lines go,
-    // counted.
+    // A full disk keeps record files in memory up to a bound; past it the oldest lines go, counted.
     void diskBacklogDropsOldestLines()
     {
         QFETCH(int, maxChars);
@@ -299,6 +272,12 @@ private slots:
         QVERIFY(chars <= maxChars);
         QCOMPARE(backlog.chars(), qint64(0));
     }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+
+    // Every file in the folder, hidden ones too: a temporary piece left behind shows here.
+    QStringList files() const { return QDir(dir->path()).entryList(QDir::Files | QDir::Hidden); }
 };
 
 QTEST_GUILESS_MAIN(tst_RecordFile)

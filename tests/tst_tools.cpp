@@ -1,6 +1,5 @@
-// The logic behind the additional-functions window and the boot-loader dialogue: checksums,
-// character/hex conversion, byte stuffing, device command frames, reply recognition, and the
-// dialogue's line handling, all without a window.
+// The logic behind the additional-functions window and the boot-loader dialogue, without a window:
+// checksums, character/hex, byte stuffing, command frames, replies, the dialogue's lines.
 #include "serial/core/senddelay.h"
 #include "serial/core/upgradedialogue.h"
 #include "testdata.h"
@@ -15,6 +14,8 @@
 #include <QTextCodec>
 #include <QThread>
 #include <QtTest>
+
+#include <numeric>
 
 Q_DECLARE_METATYPE(FrameCodec::Result)
 
@@ -72,11 +73,8 @@ Pass running(Pass p)
 }
 
 // The boot loader recognised: banner and identification, shown and answered by nothing.
-Pass recognised(qint64 at)
-{
-    return Pass { at, "Copyright (C) 2015 Brenlow\r\nBrenlow boot-loader V2 (m4)\r\n",
-        { "line:Copyright (C) 2015 Brenlow", "line:Brenlow boot-loader V2 (m4)" } };
-}
+const Pass recognised { 0, "Copyright (C) 2015 Brenlow\r\nBrenlow boot-loader V2 (m4)\r\n",
+    { "line:Copyright (C) 2015 Brenlow", "line:Brenlow boot-loader V2 (m4)" } };
 
 } // namespace
 
@@ -96,10 +94,8 @@ private slots:
 
     void checksum_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("hexInput");
-        QTest::addColumn<Checksum::Kind>("kind");
-        QTest::addColumn<QString>("sums"); // the checksum, then its complement
+        // sums: the checksum, then its complement
+        columns<QString, bool, Checksum::Kind, QString>("text", "hexInput", "kind", "sums");
         const auto plain = Checksum::PlainSum, complements = Checksum::ComplementSum;
         const auto xorSum = Checksum::XorSum;
         row("hex plain sum", "01 02 03", true, plain, "06 f9");
@@ -130,9 +126,7 @@ private slots:
 
     void hexToCharacters_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("characters");
-
+        columns<QString, QString>("text", "characters");
         row("pairs with blanks", "41 42 43", "ABC");
         row("control and DEL become blanks, lone digit dropped", "41 0D 7F 4", "A  ");
         row("non-digit copied, pending digit dropped", "4G1", "G");
@@ -156,8 +150,7 @@ private slots:
 
     void charactersToHex_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("hex");
+        columns<QString, QString>("text", "hex");
         row("ascii", "ABC", "414243");
         row("Chinese: UTF-8 bytes", "中", "E4B8AD");
         row("line end kept as bytes", "a\nb", "610A62");
@@ -195,11 +188,9 @@ private slots:
 
     void encapsulate_data()
     {
-        QTest::addColumn<QString>("input"); // the plain bytes
-        QTest::addColumn<QString>("f2");
-        QTest::addColumn<QString>("b1");
-        QTest::addColumn<FrameCodec::Result>("result");
-        QTest::addColumn<QString>("output"); // the frame
+        // from the plain bytes in input to the frame in output
+        columns<QString, QString, QString, FrameCodec::Result, QString>(
+            "input", "f2", "b1", "result", "output");
         const auto ok = FrameCodec::Result::Ok, bad = FrameCodec::Result::BadFormat;
         row("default rule", "01 7E 02 7D 03", "7D", "02", ok, "7E 01 7D 02 02 7D 01 03 7E ");
         row("blanks only: just the flags", "   ", "7D", "02", ok, "7E 7E ");
@@ -226,12 +217,9 @@ private slots:
 
     void decapsulate_data()
     {
-        QTest::addColumn<QString>("input"); // the frame
-        QTest::addColumn<QString>("f2");
-        QTest::addColumn<FrameCodec::Result>("result");
-        QTest::addColumn<QString>("output"); // the plain bytes
+        // from the frame in input to the plain bytes in output
+        columns<QString, QString, FrameCodec::Result, QString>("input", "f2", "result", "output");
         const auto ok = FrameCodec::Result::Ok, bad = FrameCodec::Result::BadFormat;
-
         row("default rule", "7E 01 7D 02 02 7D 01 03 7E", "7D", ok, "01 7E 02 7D 03 ");
         row("four digits: nothing inside", "7E7E", "7D", ok, "");
         row("fewer than four digits", "7E", "7D", ok, "");
@@ -250,11 +238,9 @@ private slots:
 
     void stuffingRoundTrip_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("f2");
-        QByteArray all;
-        for (int i = 0; i < 256; ++i)
-            all.append(char(i));
+        columns<QByteArray, QString>("bytes", "f2");
+        QByteArray all(256, 0);
+        std::iota(all.begin(), all.end(), 0);
         row("every byte value", all, "7D");
         row("every byte value, F2 changed to AA", all, "AA");
         row("flags and escapes in a row", hex("7E7E7D7D7E7D"), "7D");
@@ -284,8 +270,7 @@ private slots:
 
     void presetFrames_data()
     {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("frame");
+        columns<int, QString>("code", "frame");
         row("host version", int(DeviceCommand::HostVersion), "AA7580000700AABB4201FE0101F4");
         row("reset MCU", int(DeviceCommand::ResetMcu), "AA7580000700AABB4201FE0102F7");
         row("reset information", int(DeviceCommand::ResetInfo), "AA7580000700AABB4201FE0103F6");
@@ -305,9 +290,8 @@ private slots:
 
     void payload_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<DeviceCommand::Payload>("status");
-        QTest::addColumn<QString>("frameStart"); // the frame up to and including the count byte
+        // frameStart: the frame up to and including the count byte
+        columns<QString, DeviceCommand::Payload, QString>("text", "status", "frameStart");
         const QString d255 = QString(510, QLatin1Char('a'));
         const QString d256 = QString(512, QLatin1Char('0'));
         const auto ok = DeviceCommand::Payload::Ok, empty = DeviceCommand::Payload::Empty;
@@ -356,8 +340,7 @@ private slots:
 
     void replyRecognition_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("complete");
+        columns<QByteArray, bool>("bytes", "complete");
         const QByteArray good = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本"));
         QByteArray badSum = good;
         badSum[badSum.size() - 1] = char(badSum.at(badSum.size() - 1) ^ 0x01);
@@ -389,8 +372,7 @@ private slots:
 
     void replyText_data()
     {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QByteArray>("text");
+        columns<QByteArray, QByteArray>("reply", "text");
         row("GBK text", DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本 V1")),
             gbk("主机版本 V1"));
         row("15 bytes: no text", DeviceCommand::replyFrame(0x03, 0x00, QByteArray()), QByteArray());
@@ -414,21 +396,17 @@ private slots:
     {
         using Step = ReplyAssembler::Step;
         using Chunks = QList<QByteArray>;
-        QTest::addColumn<Chunks>("chunks");
-        QTest::addColumn<QList<Step>>("steps");
-        QTest::addColumn<Chunks>("replies"); // every reply completed, in order
-        QTest::addColumn<QByteArray>("buffer"); // what is left waiting
-
+        // replies: every reply completed, in order; buffer: what is left waiting
+        const auto addLeft = columns<Chunks, QList<Step>, Chunks, QByteArray>(
+            "chunks", "steps", "replies", "buffer");
+        const auto add = [&](const char* tag, const Chunks& chunks, const QList<Step>& steps,
+                             const Chunks& replies) { addLeft(tag, chunks, steps, replies, {}); };
         const QByteArray r = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：SIM"));
         const QByteArray r2 = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
         const QByteArray shortest = DeviceCommand::replyFrame(0x02, 0x00, QByteArray());
         // A board that leaves the length field and the count byte unfilled.
         QByteArray loose = hex("557A80FFFFFFAABB4201FE123456") + "text";
         loose.append(char(Checksum::compute(loose, Checksum::XorSum)));
-        const auto add = [](const char* tag, const Chunks& chunks, const QList<Step>& steps,
-                             const Chunks& replies, const QByteArray& buffer = {}) {
-            QTest::newRow(tag) << chunks << steps << replies << buffer;
-        };
         const Step I = Step::Ignored, D = Step::Dropped, W = Step::Waiting, C = Step::Complete;
 
         add("whole reply", { r }, { C }, { r });
@@ -470,7 +448,7 @@ private slots:
             pile += shortest;
             many << shortest;
         }
-        add("4 MiB read after a pause", { pile + r.left(20) }, { C }, many, r.left(20));
+        addLeft("4 MiB read after a pause", { pile + r.left(20) }, { C }, many, r.left(20));
     }
 
     void replyAssembly()
@@ -498,10 +476,9 @@ private slots:
 
     void sendDelayEndsOnItsOwn_data()
     {
-        QTest::addColumn<int>("delay");
-        // The millisecond of the second (monotonic clock) at which the delay is due: there a coarse
-        // timer of this length would fire early.
-        QTest::addColumn<int>("dueAt");
+        // dueAt: the millisecond of the second (monotonic clock) at which the delay is due: there
+        // a coarse timer of this length would fire early.
+        columns<int, int>("delay", "dueAt");
         row("1000 ms", 1000, 150);
         row("1000 ms, other half", 1000, 650);
         row("2000 ms", 2000, 200);
@@ -532,7 +509,7 @@ private slots:
 
     void dialogue_data()
     {
-        QTest::addColumn<Script>("script");
+        columns<Script>("script");
         const QByteArray sep = "==================================================\r\n";
         const QString sepLine = "line:" + QString::fromLatin1(sep.trimmed());
         const QString banner = "line:Copyright (C) 2015 Brenlow";
@@ -541,7 +518,7 @@ private slots:
         const QByteArray request = gbk("请传送主程序HEX文件...\r\n>>\r\n");
 
         row("menu framed twice: type written twice",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, sep + "  1 - a\r\n" + sep,
                     { sepLine, "cursor", "write:2", "line:  1 - a", sepLine, "cursor",
                         "write:2" } } });
@@ -558,21 +535,21 @@ private slots:
         const QByteArray prompt = gbk("请输入操作密码：");
         // The pass at 0 sets the time of the last run.
         row("unterminated password prompt answered 200 ms after the last run",
-            Script { recognised(0), Pass { 0 }, Pass { 150, prompt, {}, prompt.size() },
+            Script { recognised, Pass { 0 }, Pass { 150, prompt, {}, prompt.size() },
                 Pass { 199, {}, {}, prompt.size() },
                 Pass { 200, {}, { "line:请输入操作密码：", keyLine } } });
         row("confirmation prompt answered with the key",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, gbk("****\r\n请再次输入密码：\n"),
                     { "line:****", "line:请再次输入密码：", keyLine } } });
         row("file request clicks the send button",
-            Script { recognised(0), Pass { 10, request, { requestLine, "click", "prompt:>>" } } });
+            Script { recognised, Pass { 10, request, { requestLine, "click", "prompt:>>" } } });
         Pass noPath = Pass { 10, request, { requestLine, "prompt:>>" } };
         noPath.path = false;
-        row("file request without a path does nothing", Script { recognised(0), noPath });
+        row("file request without a path does nothing", Script { recognised, noPath });
         // The click stops the running transfer, so the boot line finds none to stop.
         row("file request during a transfer toggles it",
-            Script { recognised(0),
+            Script { recognised,
                 running(Pass { 10, gbk("请传送主程序HEX文件...\nBoot\n"),
                     { requestLine, "click", "line:Boot" } }) });
         row("only whole-line prompts are prompts",
@@ -591,14 +568,14 @@ private slots:
             Script { Pass { 0, ">\n", { "prompt:>" } }, Pass { 4000, ">>\n", { "prompt:>>" } },
                 running(Pass { 8500 }) });
         row("Boot stops the transfer once and forgets the loader",
-            Script { recognised(0),
+            Script { recognised,
                 running(Pass { 10, "MCU Boot\nBoot again\n" + sep,
                     { "line:MCU Boot", "stop", "line:Boot again", sepLine } }) });
         row("boot- is not Boot",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, "boot-\n" + sep, { "line:boot-", sepLine, "cursor", "write:2" } } });
         row("success unchecks and forgets the loader",
-            Script { recognised(0),
+            Script { recognised,
                 Pass { 10, gbk("文件下载成功！\r\n" + QString::fromLatin1(sep)),
                     { "line:文件下载成功！", "uncheck", sepLine } } });
         row("8192 unterminated bytes are taken at once",
@@ -612,7 +589,7 @@ private slots:
         Pass typed = Pass { 100, sep.mid(20), { sepLine, "cursor", "write:5" } };
         typed.type = "5";
         row("type read when the line is answered",
-            Script { recognised(0), Pass { 10, sep.left(20), {}, 20 }, typed });
+            Script { recognised, Pass { 10, sep.left(20), {}, 20 }, typed });
     }
 
     void dialogue()
