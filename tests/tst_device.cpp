@@ -9,7 +9,6 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -215,8 +214,7 @@ private slots:
     void characterHex_data()
     {
         // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
-        // box afterwards.
-        // box afterwards. Then the debug lines the conversions give.
+        // box afterwards; then the debug lines the conversions give.
         const auto add = columns<QStringList, QStringList>("steps", "debug");
         add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243" }, {});
         add("hex at start changes nothing", { "zz 中", "h", "zz 中" }, {});
@@ -288,8 +286,7 @@ private slots:
     // Device console through a pty: the presets put their code into the send area and send it.
     void consoleWrites_data()
     {
-        // The payload typed into the send area, the send area afterwards if it changes, and the
-        // frame's start (empty: refused with the warning).
+        // Typed payload, the send area after it if changed, the frame's start (empty: refused).
         const auto add = columns<QString, QString, QString, QString, QString>(
             "button", "payload", "code", "frame", "warning");
         const QString notHex

@@ -52,18 +52,11 @@ QStringList labelTexts(MainWindow& w, const QStringList& names)
 
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
-    CapturedMessages()
-    {
-        current = this;
-        previous = qInstallMessageHandler(handler);
-    }
+    static inline QStringList* current = nullptr;
+    QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { current->append(text); });
+    CapturedMessages() { current = this; }
     ~CapturedMessages() { qInstallMessageHandler(previous); }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
-    {
-        current->append(text);
-    }
-    static inline CapturedMessages* current = nullptr;
-    QtMessageHandler previous = nullptr;
 };
 
 } // namespace
@@ -210,8 +203,7 @@ private slots:
         QVERIFY(work->installPlugin());
         auto* first = new MainWindow;
         auto* second = new MainWindow;
-        QVERIFY(first->updateInterface());
-        QVERIFY(second->updateInterface());
+        QVERIFY(first->updateInterface() && second->updateInterface());
         delete first;
         delete second; // the one plug-in instance is deleted once
         MainWindow third;
@@ -407,22 +399,20 @@ private slots:
         using P = StartOptions::Parse;
         QFETCH(QStringList, arguments);
         QFETCH(StartOptions::Parse, result);
-        QFETCH(QString, port);
-        QFETCH(int, baud);
         arguments.prepend("quillon");
         StartOptions options;
         QString message;
         QCOMPARE(StartOptions::parse(arguments, "/home/u", &options, &message), result);
-        QCOMPARE(StartOptions::asksForTextOnly(arguments),
-            result == StartOptions::Parse::Help || result == StartOptions::Parse::Version);
-        QCOMPARE(message.isEmpty(), result == StartOptions::Parse::Ok);
-        if (result == StartOptions::Parse::Version)
+        QCOMPARE(
+            StartOptions::asksForTextOnly(arguments), result == P::Help || result == P::Version);
+        QCOMPARE(message.isEmpty(), result == P::Ok);
+        if (result == P::Version)
             QCOMPARE(message, QString("quillon 2.8.2\n"));
-        // Port, rate, whether to open, language.
-        QCOMPARE(QStringList({ options.port, QString::number(options.baudRate),
-                     options.open ? "open" : "", options.language }),
-            QStringList({ port, QString::number(baud), arguments.contains("--open") ? "open" : "",
-                result == P::Ok && arguments.contains("en") ? "en" : "" }));
+        QTEST(options.port, "port");
+        QTEST(options.baudRate, "baud");
+        QCOMPARE(options.open, arguments.contains("--open"));
+        QCOMPARE(
+            options.language, QString(result == P::Ok && arguments.contains("en") ? "en" : ""));
     }
 
     void startOnAPty()
