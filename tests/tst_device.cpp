@@ -75,6 +75,7 @@ struct Console {
         w.form()->showTimeCheckBox->setChecked(false);
         return w.port()->isOpen();
     }
+
     void click(const char* button) { child<QToolButton>(f, button)->click(); }
 };
 
@@ -94,7 +95,6 @@ class tst_Device : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    // The window
     void freshWindow()
     {
         Tools t;
@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(t.f.size(), QSize(649, 404));
         QVERIFY(t.f.minimumSizeHint().width() <= 649 && t.f.minimumSizeHint().height() <= 404);
     }
-    // Checksum
+
     void checksum_data()
     {
         // Texts typed and calculated in turn, the buttons, the sum and its complement.
@@ -210,7 +210,7 @@ private slots:
         for (const MsgBox::Call& call : boxes->calls)
             QVERIFY(call.kind == MsgBox::Warning && call.title == "warning");
     }
-    // Character/hex
+
     void characterHex_data()
     {
         // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
@@ -241,7 +241,7 @@ private slots:
             QCOMPARE(box->toPlainText(), steps.at(i + 2));
         }
     }
-    // Frames
+
     void frames_data()
     {
         const auto add = columns<QString, QString, QString, QString, QString>(
@@ -283,6 +283,7 @@ private slots:
         if (!warning.isEmpty())
             QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
     }
+
     // Device console through a pty: the presets put their code into the send area and send it.
     void consoleWrites_data()
     {
@@ -359,20 +360,19 @@ private slots:
         };
         // Noise before a reply in two chunks; then a second start sequence restarts the reply.
         add("repliesFillThePanes",
-            Chunks { { "log\r\n" + version.left(9), "|earlier", cached(version.left(9)) },
+            { { "log\r\n" + version.left(9), "|earlier", cached(version.left(9)) },
                 { version.mid(9), v, cached(version) }, { version.left(12), v, {} },
                 { version.mid(12, 3) + reset, hexOf(reset) + "|复位信息", {} } },
-            QString("RX←◆log"));
+            "RX←◆log");
         // An echoed line end; a log line behind the last piece of a reply; two replies at once.
         add("bytesBehindAReplyDoNotHideIt",
-            Chunks { { version + "\r\n", v, {} }, { info.left(10), v, {} },
+            { { version + "\r\n", v, {} }, { info.left(10), v, {} },
                 { info.mid(10) + "#000007 [INFO] ok\r\n", hexOf(info) + "|复位信息：上电复位", {} },
                 { version + info + "\r\n",
                     hexOf(version) + "\n" + hexOf(info) + "|主机版本：V1.0\n复位信息：上电复位",
                     {} } },
-            QString());
-        add("shortReplyKeepsTheCharacterPane", Chunks { { empty, hexOf(empty) + "|earlier", {} } },
-            QString());
+            "");
+        add("shortReplyKeepsTheCharacterPane", { { empty, hexOf(empty) + "|earlier", {} } }, "");
     }
 
     void replies()
@@ -406,6 +406,7 @@ private slots:
         t.click("clearToolButton");
         QCOMPARE(texts(&t.f, panes), QStringList({ "", "", "" }));
     }
+
     // Device console against the simulated board
     void presetsAgainstTheBoard_data()
     {

@@ -215,7 +215,6 @@ private slots:
         MainWindow w;
         action(w);
         QTEST(boxes->texts(), "warnings");
-        // Nothing sent or echoed, no transfer going.
         QCOMPARE(
             QStringList({ pty->read(200), QString::number(w.sent()), viewText(w),
                 w.form()->sendFileButton->text(), w.fileTimer()->isActive() ? "ticking" : "" }),
