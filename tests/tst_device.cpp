@@ -156,7 +156,7 @@ private slots:
         f.mcuUpgradeParams(typeBytes, keyBytes);
         QCOMPARE(keyBytes, QByteArray());
 
-        // Device console: the reply panes, each on its tab.
+        // Both tab widgets start on their first tab; the console's reply panes, each on its tab.
         auto* replyTabs = child<QTabWidget>(&f, "tabWidget_2");
         QCOMPARE(QList<int>({ tabs->currentIndex(), replyTabs->currentIndex(),
                      child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight() }),
