@@ -9,7 +9,6 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -76,6 +75,7 @@ struct Console {
         w.form()->showTimeCheckBox->setChecked(false);
         return w.port()->isOpen();
     }
+
     void click(const char* button) { child<QToolButton>(f, button)->click(); }
 };
 
@@ -95,36 +95,39 @@ class tst_Device : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
-    // The window
     void freshWindow()
     {
         Tools t;
         AdditionFunction& f = t.f;
         QCOMPARE(f.windowTitle(), QStringLiteral("Quillon - 附加功能"));
         auto* tabs = child<QTabWidget>(&f, "tabWidget");
-        QCOMPARE(tabs->currentIndex(), 0);
         QStringList tabTexts;
         for (int i = 0; i < tabs->count(); ++i)
             tabTexts << tabs->tabText(i) + " " + tabs->widget(i)->objectName();
         QCOMPARE(tabTexts,
             QStringList({ "常用功能 tab", "MCU功能 tab_2", "帧格式功能 tab_3", "设备功能 tab_4" }));
+        // The captions; the frame rule is 7E = 7D + 02, 7D = 7D + 01, the shared 7D not editable.
         QCOMPARE(texts(&f,
                      { "checksumGroupBox", "characterHexGroupBox", "groupBox_3",
                          "frameFormatSetUnsetGroupBox", "groupBox", "label", "label_2",
                          "calChecksumButton", "characterShowRadioButton", "mcuUpgradeCheckBox",
-                         "setButton", "unsetButton", "label_12" }),
+                         "setButton", "unsetButton", "label_12", "ruleF1LineEdit", "ruleF2LineEdit",
+                         "ruleMLineEdit", "ruleB1LineEdit", "ruleB2LineEdit", "mpuVerToolButton",
+                         "resetMCUToolButton", "getResetInfoButton", "sendToolButton",
+                         "clearToolButton" }),
             QStringList({ "校验和计算", "字符/16进制转换", "MCU 串口升级", "帧格式封装/解封",
                 " 串口通信(0xFE)", "结果：0x", "+ (-0xFF)：", "立即计算", "字符串显示",
                 "自动下载 - Tip：请在 \"文件区\" 指定文件升级包的路径 - 类型：", "立即封装",
-                "立即解封", "发送区数据(十六进制  最大长度255字节)：" }));
+                "立即解封", "发送区数据(十六进制  最大长度255字节)：", "7E", "7D", "7D", "02", "01",
+                "主机版本", "复位MCU", "复位信息", "直接发送", "清空" }));
+        QVERIFY(!child<QLineEdit>(&f, "ruleMLineEdit")->isEnabled());
 
         // Checksum: Hex and the plain sum, each group exclusive through its button group.
         auto* hexData = child<QRadioButton>(&f, "hexDataRadioButton");
         auto* asciiData = child<QRadioButton>(&f, "asciiDataRadioButton");
         auto* plain = child<QRadioButton>(&f, "sourceSumRadioButton");
         auto* xorSum = child<QRadioButton>(&f, "xorSumRadioButton");
-        QVERIFY(hexData->isChecked() && !asciiData->isChecked());
-        QVERIFY(plain->isChecked());
+        QVERIFY(hexData->isChecked() && !asciiData->isChecked() && plain->isChecked());
         QVERIFY(!hexData->autoExclusive() && !plain->autoExclusive());
         QVERIFY(hexData->group() && hexData->group() == asciiData->group());
         QVERIFY(plain->group() && plain->group() == xorSum->group()
@@ -133,10 +136,9 @@ private slots:
         QVERIFY(!hexData->isChecked());
         xorSum->click();
         QVERIFY(!plain->isChecked() && asciiData->isChecked());
-        for (const char* name : { "hexValueLineEdit", "hexFFValueLineEdit" }) {
-            QVERIFY(child<QLineEdit>(&f, name)->isReadOnly());
-            QCOMPARE(child<QLineEdit>(&f, name)->maximumWidth(), 50);
-        }
+        for (const auto* sum : { child<QLineEdit>(&f, "hexValueLineEdit"),
+                 child<QLineEdit>(&f, "hexFFValueLineEdit") })
+            QVERIFY(sum->isReadOnly() && sum->maximumWidth() == 50);
         QVERIFY(child<QRadioButton>(&f, "hexShowRadioButton")->isChecked());
 
         // Upgrade settings.
@@ -154,25 +156,15 @@ private slots:
         f.mcuUpgradeParams(typeBytes, keyBytes);
         QCOMPARE(keyBytes, QByteArray());
 
-        // Frame rule: 7E = 7D + 02, 7D = 7D + 01, with the shared 7D not editable.
-        QCOMPARE(texts(&f,
-                     { "ruleF1LineEdit", "ruleF2LineEdit", "ruleMLineEdit", "ruleB1LineEdit",
-                         "ruleB2LineEdit" }),
-            QStringList({ "7E", "7D", "7D", "02", "01" }));
-        QVERIFY(!child<QLineEdit>(&f, "ruleMLineEdit")->isEnabled());
-
-        // Device console.
-        QCOMPARE(child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight(), 150);
-        QCOMPARE(texts(&f,
-                     { "mpuVerToolButton", "resetMCUToolButton", "getResetInfoButton",
-                         "sendToolButton", "clearToolButton" }),
-            QStringList({ "主机版本", "复位MCU", "复位信息", "直接发送", "清空" }));
+        // Both tab widgets start on their first tab; the console's reply panes, each on its tab.
         auto* replyTabs = child<QTabWidget>(&f, "tabWidget_2");
-        QCOMPARE(replyTabs->currentIndex(), 0);
+        QCOMPARE(QList<int>({ tabs->currentIndex(), replyTabs->currentIndex(),
+                     child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight() }),
+            QList<int>({ 0, 0, 150 }));
         QCOMPARE(QStringList({ replyTabs->tabText(0), replyTabs->tabText(1) }),
             QStringList({ "接收区数据(十六进制)：", "接收区数据(有效区域字符显示)：" }));
-        QVERIFY(replyTabs->widget(0)->findChild<QPlainTextEdit*>("hexRecvPlainTextEdit"));
-        QVERIFY(replyTabs->widget(1)->findChild<QPlainTextEdit*>("charRecvPlainTextEdit"));
+        QVERIFY(replyTabs->widget(0)->findChild<QPlainTextEdit*>("hexRecvPlainTextEdit")
+            && replyTabs->widget(1)->findChild<QPlainTextEdit*>("charRecvPlainTextEdit"));
     }
 
     void keepsItsSize()
@@ -184,24 +176,20 @@ private slots:
         QCOMPARE(t.f.size(), QSize(649, 404));
         QVERIFY(t.f.minimumSizeHint().width() <= 649 && t.f.minimumSizeHint().height() <= 404);
     }
-    // Checksum
+
     void checksum_data()
     {
-        QTest::addColumn<QStringList>("texts"); // typed and calculated in turn
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("sums"); // the sum and its complement
-        QTest::addColumn<QString>("warning");
+        // Texts typed and calculated in turn, the buttons, the sum and its complement.
+        const auto add = columns<QStringList, QString, QString, QString, QString>(
+            "texts", "mode", "kind", "sums", "warning");
         const char* hex = "hexDataRadioButton";
-        row("hex plain", QStringList { "01 02 03" }, hex, "sourceSumRadioButton", "06 f9", "");
-        row("hex complements", QStringList { "01 02 03" }, hex, "reverseSumRadioButton", "f7 08",
-            "");
-        row("ascii xor", QStringList { "abc" }, "asciiDataRadioButton", "xorSumRadioButton",
-            "60 9f", "");
-        row("hex blanks only", QStringList { "  " }, hex, "xorSumRadioButton", "00 ff", "");
+        add("hex plain", { "01 02 03" }, hex, "sourceSumRadioButton", "06 f9", "");
+        add("hex complements", { "01 02 03" }, hex, "reverseSumRadioButton", "f7 08", "");
+        add("ascii xor", { "abc" }, "asciiDataRadioButton", "xorSumRadioButton", "60 9f", "");
+        add("hex blanks only", { "  " }, hex, "xorSumRadioButton", "00 ff", "");
         // The last result stays.
-        row("checksumWithoutDataWarns", QStringList { "0a", "" }, hex, "sourceSumRadioButton",
-            "0a f5", "校验和计算：请输入待校验的数据！\t");
+        add("checksumWithoutDataWarns", { "0a", "" }, hex, "sourceSumRadioButton", "0a f5",
+            "校验和计算：请输入待校验的数据！\t");
     }
 
     void checksum()
@@ -222,22 +210,20 @@ private slots:
         for (const MsgBox::Call& call : boxes->calls)
             QVERIFY(call.kind == MsgBox::Warning && call.title == "warning");
     }
-    // Character/hex
+
     void characterHex_data()
     {
         // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
-        // box afterwards.
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("debug"); // the debug lines the conversions give
-        using L = QStringList;
-        row("to characters and back", L { "41 42 43", "c", "ABC", "", "h", "414243" }, L());
-        row("hex at start changes nothing", L { "zz 中", "h", "zz 中" }, L());
-        row("the selected button converts once", L { "41", "c", "A", "", "c", "A" }, L());
-        row("retyped text converts back", L { "41", "c", "A", "中", "h", "E4B8AD" }, L());
-        row("Chinese there and back: blanks",
-            L { "", "c", "", "中", "h", "E4B8AD", "", "c", "   " }, L());
-        row("characterHexDebugLines", L { "41 42", "c", "AB", "", "h", "4142" },
-            L { "text: 41 42", "baarray: 4142", "text: AB" });
+        // box afterwards; then the debug lines the conversions give.
+        const auto add = columns<QStringList, QStringList>("steps", "debug");
+        add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243" }, {});
+        add("hex at start changes nothing", { "zz 中", "h", "zz 中" }, {});
+        add("the selected button converts once", { "41", "c", "A", "", "c", "A" }, {});
+        add("retyped text converts back", { "41", "c", "A", "中", "h", "E4B8AD" }, {});
+        add("Chinese there and back: blanks", { "", "c", "", "中", "h", "E4B8AD", "", "c", "   " },
+            {});
+        add("characterHexDebugLines", { "41 42", "c", "AB", "", "h", "4142" },
+            { "text: 41 42", "baarray: 4142", "text: AB" });
     }
 
     void characterHex()
@@ -255,29 +241,25 @@ private slots:
             QCOMPARE(box->toPlainText(), steps.at(i + 2));
         }
     }
-    // Frames
+
     void frames_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("f2");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("warning");
-
-        row("encapsulate", "setButton", "01 7E 02 7D 03", "7D", "7E 01 7D 02 02 7D 01 03 7E ", "");
-        row("decapsulate", "unsetButton", "7E 01 7D 02 02 7D 01 03 7E", "7D", "01 7E 02 7D 03 ",
+        const auto add = columns<QString, QString, QString, QString, QString>(
+            "button", "input", "f2", "output", "warning");
+        add("encapsulate", "setButton", "01 7E 02 7D 03", "7D", "7E 01 7D 02 02 7D 01 03 7E ", "");
+        add("decapsulate", "unsetButton", "7E 01 7D 02 02 7D 01 03 7E", "7D", "01 7E 02 7D 03 ",
             "");
-        row("encapsulate lines", "setButton", "01 02\n03 04", "7D", "7E 01 02 03 04 7E ", "");
-        row("decapsulate with a trailing Enter", "unsetButton", "7E 01 7D 02 02 7E\n", "7D",
+        add("encapsulate lines", "setButton", "01 02\n03 04", "7D", "7E 01 02 03 04 7E ", "");
+        add("decapsulate with a trailing Enter", "unsetButton", "7E 01 7D 02 02 7E\n", "7D",
             "01 7E 02 ", "");
-        row("encapsulate with F2 changed", "setButton", "AA", "AA", "7E 7D 01 7E ", "");
-        row("decapsulate with F2 changed", "unsetButton", "7E 7D 01 7E", "AA", "AA ", "");
-        row("decapsulate four digits", "unsetButton", "7E7E", "7D", "", "");
-        row("encapsulate nothing", "setButton", "", "7D", "keep", "解封前的数据：请输入数据！\t");
-        row("encapsulate bad data", "setButton", "0G", "7D", "keep",
+        add("encapsulate with F2 changed", "setButton", "AA", "AA", "7E 7D 01 7E ", "");
+        add("decapsulate with F2 changed", "unsetButton", "7E 7D 01 7E", "AA", "AA ", "");
+        add("decapsulate four digits", "unsetButton", "7E7E", "7D", "", "");
+        add("encapsulate nothing", "setButton", "", "7D", "keep", "解封前的数据：请输入数据！\t");
+        add("encapsulate bad data", "setButton", "0G", "7D", "keep",
             "解封前的数据：请输入正确格式的数据！\t");
-        row("decapsulate nothing", "unsetButton", "", "7D", "keep", "解封后的数据：请输入数据！\t");
-        row("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "keep",
+        add("decapsulate nothing", "unsetButton", "", "7D", "keep", "解封后的数据：请输入数据！\t");
+        add("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "keep",
             "解封后的数据：请输入正确格式的数据！\t");
     }
 
@@ -301,32 +283,31 @@ private slots:
         if (!warning.isEmpty())
             QCOMPARE(boxes->calls.first().title, QStringLiteral("warning"));
     }
+
     // Device console through a pty: the presets put their code into the send area and send it.
     void consoleWrites_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("payload"); // typed into the send area
-        QTest::addColumn<QString>("code"); // the send area afterwards, if it changes
-        QTest::addColumn<QString>("frame"); // its start; empty: refused with `warning`
-        QTest::addColumn<QString>("warning");
+        // Typed payload, the send area after it if changed, the frame's start (empty: refused).
+        const auto add = columns<QString, QString, QString, QString, QString>(
+            "button", "payload", "code", "frame", "warning");
         const QString notHex
             = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
         const QString d255 = QString(510, QLatin1Char('0'));
         const char* send = "sendToolButton";
 
-        row("host version", "mpuVerToolButton", "ff ff", "01", "AA7580000700AABB4201FE0101F4", "");
-        row("reset MCU", "resetMCUToolButton", "ff ff", "02", "AA7580000700AABB4201FE0102F7", "");
-        row("reset information", "getResetInfoButton", "ff ff", "03",
+        add("host version", "mpuVerToolButton", "ff ff", "01", "AA7580000700AABB4201FE0101F4", "");
+        add("reset MCU", "resetMCUToolButton", "ff ff", "02", "AA7580000700AABB4201FE0102F7", "");
+        add("reset information", "getResetInfoButton", "ff ff", "03",
             "AA7580000700AABB4201FE0103F6", "");
-        row("blanks removed", send, "01 02 0a", "", "AA7580000900AABB4201FE0301020A", "");
-        row("one byte like a preset", send, "01", "", "AA7580000700AABB4201FE0101", "");
-        row("255 bytes", send, d255, "", "AA7580010500AABB4201FEFF" + d255, "");
-        row("256 bytes", send, d255 + "00", "", "", "发送区数据超过255字节\t");
-        row("empty", send, "", "", "", "发送区内容为空\t");
-        row("blanks only", send, "   ", "", "", "发送区内容为空\t");
-        row("not hex", send, "01 0G", "", "", notHex);
-        row("odd digit count", send, "010", "", "", notHex);
-        row("line break", send, "01\n02", "", "", notHex);
+        add("blanks removed", send, "01 02 0a", "", "AA7580000900AABB4201FE0301020A", "");
+        add("one byte like a preset", send, "01", "", "AA7580000700AABB4201FE0101", "");
+        add("255 bytes", send, d255, "", "AA7580010500AABB4201FEFF" + d255, "");
+        add("256 bytes", send, d255 + "00", "", "", "发送区数据超过255字节\t");
+        add("empty", send, "", "", "", "发送区内容为空\t");
+        add("blanks only", send, "   ", "", "", "发送区内容为空\t");
+        add("not hex", send, "01 0G", "", "", notHex);
+        add("odd digit count", send, "010", "", "", notHex);
+        add("line break", send, "01\n02", "", "", notHex);
     }
 
     void consoleWrites()
@@ -367,8 +348,7 @@ private slots:
     // Each chunk the device writes, then the panes: hex "|" characters (first "earlier").
     void replies_data()
     {
-        QTest::addColumn<Chunks>("chunks");
-        QTest::addColumn<QString>("view"); // what the main view shows as well
+        const auto add = columns<Chunks, QString>("chunks", "view"); // view: the main view as well
         const QByteArray version = DeviceCommand::replyFrame(0x01, 0x00, gbk("主机版本：V1.0"));
         const QByteArray info = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息：上电复位"));
         const QByteArray reset = DeviceCommand::replyFrame(0x03, 0x00, gbk("复位信息"));
@@ -379,21 +359,20 @@ private slots:
             return QString("cache.size %1 cache.toHex() %2").arg(bytes.size()).arg(hexOf(bytes));
         };
         // Noise before a reply in two chunks; then a second start sequence restarts the reply.
-        row("repliesFillThePanes",
-            Chunks { { "log\r\n" + version.left(9), "|earlier", cached(version.left(9)) },
+        add("repliesFillThePanes",
+            { { "log\r\n" + version.left(9), "|earlier", cached(version.left(9)) },
                 { version.mid(9), v, cached(version) }, { version.left(12), v, {} },
                 { version.mid(12, 3) + reset, hexOf(reset) + "|复位信息", {} } },
-            QString("RX←◆log"));
+            "RX←◆log");
         // An echoed line end; a log line behind the last piece of a reply; two replies at once.
-        row("bytesBehindAReplyDoNotHideIt",
-            Chunks { { version + "\r\n", v, {} }, { info.left(10), v, {} },
+        add("bytesBehindAReplyDoNotHideIt",
+            { { version + "\r\n", v, {} }, { info.left(10), v, {} },
                 { info.mid(10) + "#000007 [INFO] ok\r\n", hexOf(info) + "|复位信息：上电复位", {} },
                 { version + info + "\r\n",
                     hexOf(version) + "\n" + hexOf(info) + "|主机版本：V1.0\n复位信息：上电复位",
                     {} } },
-            QString());
-        row("shortReplyKeepsTheCharacterPane", Chunks { { empty, hexOf(empty) + "|earlier", {} } },
-            QString());
+            "");
+        add("shortReplyKeepsTheCharacterPane", { { empty, hexOf(empty) + "|earlier", {} } }, "");
     }
 
     void replies()
@@ -427,12 +406,13 @@ private slots:
         t.click("clearToolButton");
         QCOMPARE(texts(&t.f, panes), QStringList({ "", "", "" }));
     }
+
     // Device console against the simulated board
     void presetsAgainstTheBoard_data()
     {
-        QTest::addColumn<bool>("addLF");
-        row("frames alone", false);
-        row("frames with CR LF behind", true);
+        const auto add = columns<bool>("addLF");
+        add("frames alone", false);
+        add("frames with CR LF behind", true);
     }
 
     void presetsAgainstTheBoard()
@@ -441,12 +421,7 @@ private slots:
         QFETCH(bool, addLF);
         onBoard({ "--quiet" }, [addLF](Console& c) {
             c.w.form()->addLFCheckBox->setChecked(addLF);
-            struct Case {
-                const char* button;
-                quint8 code;
-                QString text;
-            };
-            const QList<Case> cases {
+            const std::tuple<const char*, quint8, QString> cases[] {
                 { "mpuVerToolButton", 0x01,
                     QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18") },
                 { "getResetInfoButton", 0x03, QStringLiteral("复位信息：上电复位，复位次数 0") },
@@ -454,14 +429,14 @@ private slots:
                 { "getResetInfoButton", 0x03, QStringLiteral("复位信息：软件复位，复位次数 1") },
             };
             int replyBytes = 0;
-            for (const Case& step : cases) {
-                c.click(step.button);
-                QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), step.text, 3000);
+            for (const auto& [button, code, text] : cases) {
+                c.click(button);
+                QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), text, 3000);
                 const QByteArray reply = QByteArray::fromHex(c.hexPane->toPlainText().toLatin1());
                 QCOMPARE(c.hexPane->toPlainText(), hexOf(reply));
                 QVERIFY(DeviceCommand::isCompleteReply(reply));
-                QCOMPARE(quint8(reply.at(12)), step.code);
-                QCOMPARE(reply.mid(14, reply.size() - 15), gbk(step.text));
+                QCOMPARE(quint8(reply.at(12)), code);
+                QCOMPARE(reply.mid(14, reply.size() - 15), gbk(text));
                 replyBytes += reply.size();
             }
             // The board answers command frames instead of echoing them: nothing more came.

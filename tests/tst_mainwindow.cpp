@@ -52,18 +52,11 @@ QStringList labelTexts(MainWindow& w, const QStringList& names)
 
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
-    CapturedMessages()
-    {
-        current = this;
-        previous = qInstallMessageHandler(handler);
-    }
+    static inline QStringList* current = nullptr;
+    QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { current->append(text); });
+    CapturedMessages() { current = this; }
     ~CapturedMessages() { qInstallMessageHandler(previous); }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& text)
-    {
-        current->append(text);
-    }
-    static inline CapturedMessages* current = nullptr;
-    QtMessageHandler previous = nullptr;
 };
 
 } // namespace
@@ -88,12 +81,11 @@ private slots:
     // What start-up shows of the stored settings, and what it writes back.
     void storedSettings_data()
     {
-        QTest::addColumn<QVariantMap>("stored");
-        QTest::addColumn<QStringList>("shown");
+        const auto add = columns<QVariantMap, QStringList>("stored", "shown");
         const QStringList defaults { "4 2400 bps", "3 8 bit", "0 None", "0 1 bit", "", "tray",
             "no reconnect", "192.168.1.100" };
-        row("defaultsWithoutSettingsFile", QVariantMap(), defaults);
-        row("savedValuesRestored",
+        add("defaultsWithoutSettingsFile", QVariantMap(), defaults);
+        add("savedValuesRestored",
             QVariantMap { { "SerialConfig/BaudRate", 10 }, { "SerialConfig/DataBits", 1 },
                 { "SerialConfig/ChckBits", 2 }, { "SerialConfig/StopBits", 2 },
                 { "SendAreaData/SendData", "AT+GMR\n第二行" }, { "CustomConfig/MinTray", false },
@@ -101,7 +93,7 @@ private slots:
                 { "LogSharedConfig/ToAddress", "10.0.0.7" } },
             QStringList { "10 115200 bps", "1 6 bit", "2 Even", "2 2 bit", "AT+GMR\n第二行",
                 "no tray", "reconnect", "10.0.0.7" });
-        row("outOfRangeIndexShowsTheDefault",
+        add("outOfRangeIndexShowsTheDefault",
             QVariantMap { { "SerialConfig/BaudRate", 99 }, { "SerialConfig/StopBits", -5 },
                 { "SerialConfig/CommPort", "ttyNOPE0 gone   " } },
             defaults);
@@ -115,7 +107,7 @@ private slots:
         for (const auto& [tag, text] : sendAreas) {
             QStringList shown = defaults;
             shown[4] = text;
-            row(tag, QVariantMap { { "SendAreaData/SendData", text } }, shown);
+            add(tag, QVariantMap { { "SendAreaData/SendData", text } }, shown);
         }
     }
 
@@ -211,8 +203,7 @@ private slots:
         QVERIFY(work->installPlugin());
         auto* first = new MainWindow;
         auto* second = new MainWindow;
-        QVERIFY(first->updateInterface());
-        QVERIFY(second->updateInterface());
+        QVERIFY(first->updateInterface() && second->updateInterface());
         delete first;
         delete second; // the one plug-in instance is deleted once
         MainWindow third;
@@ -222,20 +213,19 @@ private slots:
     // Only our own plug-in, under its own name in a folder only we may write, is loaded.
     void pluginLoading_data()
     {
-        QTest::addColumn<bool>("ours");
-        QTest::addColumn<QStringList>("strangers"); // file names in ./plugins
-        QTest::addColumn<QString>("opened"); // then made writable by anyone
+        // Our plug-in or not, file names in ./plugins, and a path then made writable by anyone.
+        const auto add = columns<bool, QStringList, QString>("ours", "strangers", "opened");
         const QStringList around { "libAaaPlugin.so", "libZzzPlugin.so",
             "libOrvUpdatePlugin.so.1" };
         const QStringList planted { "libOrvUpdatePlugin.so" };
-        row("missingPluginWarnsOnce", false, QStringList(), QString());
-        row("pluginFoundAndCalledOnce", true, QStringList(), QString());
-        row("strangers alone", false, around, QString());
-        row("strangers beside ours", true, around, QString());
-        row("our name in another case", false, QStringList { "liborvupdateplugin.so" }, QString());
-        row("our name, working folder 0777", false, planted, QString("."));
-        row("our name, plugins folder 0777", false, planted, QString("plugins"));
-        row("our name, file 0666", false, planted, QString("plugins/libOrvUpdatePlugin.so"));
+        add("missingPluginWarnsOnce", false, {}, "");
+        add("pluginFoundAndCalledOnce", true, {}, "");
+        add("strangers alone", false, around, "");
+        add("strangers beside ours", true, around, "");
+        add("our name in another case", false, { "liborvupdateplugin.so" }, "");
+        add("our name, working folder 0777", false, planted, ".");
+        add("our name, plugins folder 0777", false, planted, "plugins");
+        add("our name, file 0666", false, planted, "plugins/libOrvUpdatePlugin.so");
     }
 
     void pluginLoading()
@@ -286,19 +276,16 @@ private slots:
 
     void pluginTrust_data()
     {
-        QTest::addColumn<uint>("owner");
-        QTest::addColumn<uint>("mode");
-        QTest::addColumn<uint>("me");
-        QTest::addColumn<PluginTrust::Verdict>("verdict");
         using V = PluginTrust::Verdict;
-        row("my folder 0700", 1000u, uint(S_IFDIR | 0700), 1000u, V::Trusted);
-        row("root's folder 0755", 0u, uint(S_IFDIR | 0755), 1000u, V::Trusted);
-        row("someone else's", 1001u, uint(S_IFREG | 0644), 1000u, V::ForeignOwner);
-        row("mine as root, not", 1000u, uint(S_IFREG | 0644), 0u, V::ForeignOwner);
-        row("group may write", 1000u, uint(S_IFDIR | 0775), 1000u, V::GroupWritable);
-        row("anyone may write", 1000u, uint(S_IFDIR | 0777), 1000u, V::OtherWritable);
-        row("sticky like /tmp", 0u, uint(S_IFDIR | 01777), 1000u, V::OtherWritable);
-        row("file 0606", 1000u, uint(S_IFREG | 0606), 1000u, V::OtherWritable);
+        const auto add = columns<uint, uint, uint, V>("owner", "mode", "me", "verdict");
+        add("my folder 0700", 1000, S_IFDIR | 0700, 1000, V::Trusted);
+        add("root's folder 0755", 0, S_IFDIR | 0755, 1000, V::Trusted);
+        add("someone else's", 1001, S_IFREG | 0644, 1000, V::ForeignOwner);
+        add("mine as root, not", 1000, S_IFREG | 0644, 0, V::ForeignOwner);
+        add("group may write", 1000, S_IFDIR | 0775, 1000, V::GroupWritable);
+        add("anyone may write", 1000, S_IFDIR | 0777, 1000, V::OtherWritable);
+        add("sticky like /tmp", 0, S_IFDIR | 01777, 1000, V::OtherWritable);
+        add("file 0606", 1000, S_IFREG | 0606, 1000, V::OtherWritable);
     }
 
     void pluginTrust()
@@ -311,11 +298,10 @@ private slots:
 
     void changeLogSeed_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("rewritten");
-        QTest::newRow("missing") << -1 << true;
-        QTest::newRow("63 bytes") << 63 << true;
-        QTest::newRow("64 bytes") << 64 << false;
+        const auto add = columns<int, bool>("size", "rewritten");
+        add("missing", -1, true);
+        add("63 bytes", 63, true);
+        add("64 bytes", 64, false);
     }
 
     void changeLogSeed()
@@ -328,9 +314,7 @@ private slots:
             f.write(QByteArray(size, 'x'));
         }
         MainWindow w;
-        QFile f("change.log");
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(f.readAll());
+        const QString text = QString::fromUtf8(fileBytes("change.log"));
         if (rewritten) {
             QVERIFY(text.startsWith("/" + QString(95, '*') + "\n* 项目名称：Quillon\n"));
             QVERIFY(text.contains("* 项目简介：一个串口通信应用程序\n* 创建日期：2022.05.11\n"));
@@ -393,24 +377,21 @@ private slots:
     void startOptions_data()
     {
         using P = StartOptions::Parse;
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<P>("result");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<int>("baud");
         using L = QStringList;
-        row("none: as always", L {}, P::Ok, "", 0);
-        row("port, rate, open", L { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" }, P::Ok,
+        const auto add = columns<L, P, QString, int>("arguments", "result", "port", "baud");
+        add("none: as always", L {}, P::Ok, "", 0);
+        add("port, rate, open", L { "--port", "/dev/ttyUSB0", "--baud", "115200", "--open" }, P::Ok,
             "/dev/ttyUSB0", 115200);
-        row("relative path from the caller's folder", L { "--port=sim/../ttySIM0" }, P::Ok,
+        add("relative path from the caller's folder", L { "--port=sim/../ttySIM0" }, P::Ok,
             "/home/u/ttySIM0", 0);
-        row("bare device name", L { "--port", "ttyACM0" }, P::Ok, "ttyACM0", 0);
-        row("rate not offered", L { "--baud", "12345" }, P::Error, "", 0);
-        row("unknown option", L { "--bogus" }, P::Error, "", 0);
-        row("missing value", L { "--port" }, P::Error, "", 0);
-        row("language for this run", L { "--lang", "en" }, P::Ok, "", 0);
-        row("language not offered", L { "--lang", "fr" }, P::Error, "", 0);
-        row("help", L { "--help" }, P::Help, "", 0);
-        row("version", L { "-v" }, P::Version, "", 0);
+        add("bare device name", L { "--port", "ttyACM0" }, P::Ok, "ttyACM0", 0);
+        add("rate not offered", L { "--baud", "12345" }, P::Error, "", 0);
+        add("unknown option", L { "--bogus" }, P::Error, "", 0);
+        add("missing value", L { "--port" }, P::Error, "", 0);
+        add("language for this run", L { "--lang", "en" }, P::Ok, "", 0);
+        add("language not offered", L { "--lang", "fr" }, P::Error, "", 0);
+        add("help", L { "--help" }, P::Help, "", 0);
+        add("version", L { "-v" }, P::Version, "", 0);
     }
 
     void startOptions()
@@ -418,17 +399,16 @@ private slots:
         using P = StartOptions::Parse;
         QFETCH(QStringList, arguments);
         QFETCH(StartOptions::Parse, result);
-        QFETCH(QString, port);
         arguments.prepend("quillon");
         StartOptions options;
         QString message;
         QCOMPARE(StartOptions::parse(arguments, "/home/u", &options, &message), result);
-        QCOMPARE(StartOptions::asksForTextOnly(arguments),
-            result == StartOptions::Parse::Help || result == StartOptions::Parse::Version);
-        QCOMPARE(message.isEmpty(), result == StartOptions::Parse::Ok);
-        if (result == StartOptions::Parse::Version)
+        QCOMPARE(
+            StartOptions::asksForTextOnly(arguments), result == P::Help || result == P::Version);
+        QCOMPARE(message.isEmpty(), result == P::Ok);
+        if (result == P::Version)
             QCOMPARE(message, QString("quillon 2.8.2\n"));
-        QCOMPARE(options.port, port);
+        QTEST(options.port, "port");
         QTEST(options.baudRate, "baud");
         QCOMPARE(options.open, arguments.contains("--open"));
         QCOMPARE(
@@ -438,11 +418,7 @@ private slots:
     void startOnAPty()
     {
         MainWindow w; // the bench's pty is not listed
-        StartOptions options;
-        options.port = pty->slavePath();
-        options.baudRate = 115200;
-        options.open = true;
-        w.applyStartOptions(options);
+        w.applyStartOptions({ pty->slavePath(), 115200, true, {} });
         QVERIFY(w.port()->isOpen());
         QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(pty->slavePath() + " "));
         QCOMPARE(w.port()->baudRate(), 115200);

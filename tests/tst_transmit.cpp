@@ -63,16 +63,14 @@ private slots:
 
     void hexConversion_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("echo");
-        QTest::addColumn<bool>("valid");
-        row("blanks dropped, case kept", "01 02 0a", QByteArray("\x01\x02\x0a"), "01 02 0a ", true);
-        row("odd length: last digit alone", "123", QByteArray("\x12\x03"), "12 3 ", true);
-        row("non-hex group gives zero", "zz41", QByteArray("\x00\x41", 2), "zz 41 ", false);
-        row("line break is not hex", "01\r\n02", QByteArray("\x01\x00\x02", 3), "01 \r\n 02 ",
+        const auto add
+            = columns<QString, QByteArray, QString, bool>("text", "bytes", "echo", "valid");
+        add("blanks dropped, case kept", "01 02 0a", "\x01\x02\x0a", "01 02 0a ", true);
+        add("odd length: last digit alone", "123", "\x12\x03", "12 3 ", true);
+        add("non-hex group gives zero", "zz41", QByteArray("\x00\x41", 2), "zz 41 ", false);
+        add("line break is not hex", "01\r\n02", QByteArray("\x01\x00\x02", 3), "01 \r\n 02 ",
             false);
-        row("empty", "", QByteArray(), "", true);
+        add("empty", "", QByteArray(), "", true);
     }
 
     void hexConversion()
@@ -114,24 +112,16 @@ private slots:
 
     void sendArea_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<bool>("crlf");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QString>("echo");
-        QTest::addColumn<QByteArray>("codec");
-        const QByteArray gbk("GBK");
-        row("hex with CR LF", "01 02 0a", true, true, QByteArray("\x01\x02\x0a\x0d\x0a"),
-            "TX→◇01 02 0a 0D 0A", gbk);
-        row("odd hex", "123", true, false, QByteArray("\x12\x03"), "TX→◇12 3 ", gbk);
-        row("multi-line text", "ab\ncd", false, false, QByteArray("ab\r\ncd"), "TX→◇ab\nTX→◇cd",
-            gbk);
-        row("outside Latin-1", "温a", false, false, QByteArray("?a"), "TX→◇温a",
-            QByteArray("ISO-8859-1"));
-        row("text with CR LF", "AT", false, true, QByteArray("AT\r\n"), "TX→◇AT\n", gbk);
-        row("GBK text", "温a", false, false, QByteArray("\xce\xc2\x61"), "TX→◇温a", gbk);
-        row("UTF-8 text", "✓°", false, false, QByteArray("\xe2\x9c\x93\xc2\xb0"), "TX→◇✓°",
-            QByteArray("UTF-8"));
+        const auto add = columns<QString, bool, bool, QByteArray, QString, QByteArray>(
+            "text", "hex", "crlf", "wire", "echo", "codec");
+        add("hex with CR LF", "01 02 0a", true, true, "\x01\x02\x0a\x0d\x0a", "TX→◇01 02 0a 0D 0A",
+            "GBK");
+        add("odd hex", "123", true, false, "\x12\x03", "TX→◇12 3 ", "GBK");
+        add("multi-line text", "ab\ncd", false, false, "ab\r\ncd", "TX→◇ab\nTX→◇cd", "GBK");
+        add("outside Latin-1", "温a", false, false, "?a", "TX→◇温a", "ISO-8859-1");
+        add("text with CR LF", "AT", false, true, "AT\r\n", "TX→◇AT\n", "GBK");
+        add("GBK text", "温a", false, false, "\xce\xc2\x61", "TX→◇温a", "GBK");
+        add("UTF-8 text", "✓°", false, false, "\xe2\x9c\x93\xc2\xb0", "TX→◇✓°", "UTF-8");
     }
 
     void sendArea()
@@ -169,8 +159,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.sent() >= 3, 3000);
         w.form()->autoSendCheckBox->setChecked(false);
         QVERIFY(!w.autoSend()->isActive());
-        const QByteArray got = pty->readAtLeast(w.sent(), 1000);
-        QCOMPARE(got, QByteArray(w.sent(), 'P'));
+        QCOMPARE(pty->readAtLeast(w.sent(), 1000), QByteArray(w.sent(), 'P'));
     }
 
     void delayKeepsEventsRunning()
@@ -193,34 +182,31 @@ private slots:
     // Each row does one thing the window must refuse: the boxes it shows, and nothing is sent.
     void refused_data()
     {
-        QTest::addColumn<Action>("action");
-        QTest::addColumn<QStringList>("warnings");
-        row("invalidHexSendsNothing", Action([this](MainWindow& w) {
-            w.form()->sendHexCheckBox->setChecked(true);
-            w.form()->sendDataTextEdit->setPlainText("01\n02");
-            openPort(w);
-            w.form()->sendDataButton->click();
-        }),
-            QStringList { "不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t" });
-        row("writeOnClosedPortWarns", Action([](MainWindow& w) {
+        const auto add = columns<QStringList, Action>("warnings", "action");
+        add("invalidHexSendsNothing",
+            { "不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t" }, [this](MainWindow& w) {
+                w.form()->sendHexCheckBox->setChecked(true);
+                w.form()->sendDataTextEdit->setPlainText("01\n02");
+                openPort(w);
+                w.form()->sendDataButton->click();
+            });
+        add("writeOnClosedPortWarns", { "发送失败：TX→◇x\t" }, [](MainWindow& w) {
             w.form()->showTimeCheckBox->setChecked(false);
             w.slotSerialSendData("x", false, 0);
-        }),
-            QStringList { "发送失败：TX→◇x\t" });
-        row("refusedWhilePortClosed", Action([this](MainWindow& w) {
+        });
+        add("refusedWhilePortClosed", { "串口未打开，无法发送文件！\t" }, [this](MainWindow& w) {
             makeFile(work->path() + "/f.bin", 100);
             w.form()->fileDataLineEdit->setText(work->path() + "/f.bin");
             w.show();
             QTest::keyClick(&w, Qt::Key_F8);
-        }),
-            QStringList { "串口未打开，无法发送文件！\t" });
-        row("refusedWithoutPath", Action([this](MainWindow& w) {
-            openPort(w);
-            w.form()->sendFileButton->click();
-            w.form()->fileDataLineEdit->setText(work->path() + "/missing.bin");
-            w.form()->sendFileButton->click();
-        }),
-            QStringList { "没有指定文件路径！\t", "打开文件失败！\t" });
+        });
+        add("refusedWithoutPath", { "没有指定文件路径！\t", "打开文件失败！\t" },
+            [this](MainWindow& w) {
+                openPort(w);
+                w.form()->sendFileButton->click();
+                w.form()->fileDataLineEdit->setText(work->path() + "/missing.bin");
+                w.form()->sendFileButton->click();
+            });
     }
 
     void refused()
@@ -229,20 +215,18 @@ private slots:
         MainWindow w;
         action(w);
         QTEST(boxes->texts(), "warnings");
-        QCOMPARE(pty->read(200), QByteArray());
-        QCOMPARE(w.sent(), 0);
-        QCOMPARE(viewText(w), QString());
-        QCOMPARE(w.form()->sendFileButton->text(), QString("发送文件"));
-        QVERIFY(!w.fileTimer()->isActive());
+        QCOMPARE(
+            QStringList({ pty->read(200), QString::number(w.sent()), viewText(w),
+                w.form()->sendFileButton->text(), w.fileTimer()->isActive() ? "ticking" : "" }),
+            QStringList({ "", "0", "", "发送文件", "" }));
     }
 
     void fileTransfer_data()
     {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("estimate");
-        row("empty file", 0, "0");
-        row("1000 bytes", 1000, "0.06");
-        row("20000 bytes", 20000, "2.34");
+        const auto add = columns<int, QString>("size", "estimate");
+        add("empty file", 0, "0");
+        add("1000 bytes", 1000, "0.06");
+        add("20000 bytes", 20000, "2.34");
     }
 
     void fileTransfer()
@@ -254,18 +238,15 @@ private slots:
         QCOMPARE(fileState(w), QString("停止发送 ticking progress"));
         QCOMPARE(pty->readAtLeast(size, 15000), data);
         QTRY_COMPARE_WITH_TIMEOUT(w.form()->sendFileButton->text(), QString("发送文件"), 5000);
-        QCOMPARE(w.sent(), size);
-        QCOMPARE(fileState(w), QString("发送文件 still send area pick"));
-        const QString view = viewText(w);
-        QVERIFY2(
-            view.startsWith(QString(
-                "文件大小: %1\n波特率: 2400 bps\n需要时间: 大约用时 %2 秒(每包数据512字节，周期50毫秒)\n请稍候...\n")
-                                .arg(size)
-                                .arg(estimate)),
+        QCOMPARE(fileState(w) + " " + QString::number(w.sent()),
+            QString("发送文件 still send area pick %1").arg(size));
+        const QString view = viewText(w),
+                      head("文件大小: %1\n波特率: 2400 bps\n需要时间: 大约用时 %2 "
+                           "秒(每包数据512字节，周期50毫秒)\n请稍候...\n");
+        QVERIFY2(view.startsWith(head.arg(size).arg(estimate)) && view.endsWith("\n发送完毕！"),
             qPrintable(view));
-        QVERIFY(view.endsWith("\n发送完毕！"));
-        QVERIFY(w.form()->fileProgressLabel->text().contains("状态：传输完成"));
-        QVERIFY(boxes->calls.isEmpty());
+        QVERIFY(w.form()->fileProgressLabel->text().contains("状态：传输完成")
+            && boxes->calls.isEmpty());
     }
 
     void progressAfterFirstOfThreePackets()
@@ -303,23 +284,22 @@ private slots:
         MainWindow w;
         sendFile(w, 20000);
         w.form()->openSerialButton->click();
-        QVERIFY(!w.port()->isOpen());
-        QCOMPARE(fileState(w), QString("发送文件 still send area"));
+        QCOMPARE(fileState(w) + (w.port()->isOpen() ? " open" : ""),
+            QString("发送文件 still send area"));
         QVERIFY(boxes->calls.isEmpty());
     }
 
     // A previewed file's size and text up to its first NUL follow the view, wherever its cursor is.
     void preview_data()
     {
-        QTest::addColumn<QStringList>("lines"); // in the view before
-        QTest::addColumn<int>("anchor");
-        QTest::addColumn<int>("position"); // -1: the end
+        // The lines in the view before, and the selection (-1: the end).
+        const auto add = columns<QStringList, int, int>("lines", "anchor", "position");
         const QStringList two { "RX←◆first line", "RX←◆second line" };
-        row("openFilePreview", QStringList(), 0, 0);
-        row("a selection inside the view", two, 4, 12);
-        row("the whole view selected", two, 0, -1);
-        row("cursor at the start", two, 0, 0);
-        row("cursor inside a line", two, 6, 6);
+        add("openFilePreview", QStringList(), 0, 0);
+        add("a selection inside the view", two, 4, 12);
+        add("the whole view selected", two, 0, -1);
+        add("cursor at the start", two, 0, 0);
+        add("cursor inside a line", two, 6, 6);
     }
 
     void preview()
@@ -359,11 +339,10 @@ private slots:
 
     void onlyRegularFiles_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("way");
+        const auto add = columns<QString, QString>("kind", "way");
         for (const char* kind : { "named pipe", "/dev/zero", "terminal", "folder", "regular file" })
             for (const char* way : { "preview", "transfer", "firmware" })
-                QTest::addRow("%s, %s", kind, way) << kind << way;
+                add(QByteArray(kind) + ", " + way, kind, way);
     }
 
     void onlyRegularFiles()
@@ -418,15 +397,16 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F12);
         QCOMPARE(boxes->lastText(), QString("尚无任何数据，无需保存！\t"));
         QTest::keyClick(&w, Qt::Key_F1);
-        QCOMPARE(boxes->calls.last().kind, MsgBox::About);
-        QCOMPARE(boxes->calls.last().title, QString("程序功能简介：Quillon V2.8.2  (2022-09-20)"));
-        const QStringList lines = boxes->calls.last().text.split('\n');
-        QCOMPARE(lines.size(), 17);
-        QVERIFY(lines.first().startsWith(QString(67, QChar(0x2500)) + "\t\t"));
-        QVERIFY(lines.first().endsWith("主要功能如下："));
-        QCOMPARE(lines.last(), QString(67, QChar(0x2500)));
-        QVERIFY(lines.at(2).startsWith("  A、自动扫描"));
-        QCOMPARE(lines.at(2).size(), lines.at(12).size());
+        const MsgBox::Call about = boxes->calls.last();
+        const QStringList lines = about.text.split('\n');
+        const QString rule(67, QChar(0x2500));
+        QCOMPARE(about.kind, MsgBox::About);
+        QCOMPARE(QStringList({ about.title, QString::number(lines.size()), lines.last() }),
+            QStringList({ "程序功能简介：Quillon V2.8.2  (2022-09-20)", "17", rule }));
+        QVERIFY(
+            lines.first().startsWith(rule + "\t\t") && lines.first().endsWith("主要功能如下："));
+        QVERIFY(
+            lines.at(2).startsWith("  A、自动扫描") && lines.at(2).size() == lines.at(12).size());
         QVERIFY(lines.at(15).endsWith("\t\t创建于2021.05.17"));
     }
 
