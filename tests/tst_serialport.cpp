@@ -1,6 +1,7 @@
 // Port discovery, open, close, pause and unplug, against real pseudo-terminals.
 #include "app/mainwindow.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -38,9 +39,9 @@ private slots:
 
     void openAppliesParameters_data()
     {
-        QTest::addColumn<QByteArray>("ini"); // port settings written by hand before the start
-        QTest::addColumn<QList<int>>("indexes"); // baud, data bits, parity, stop bits
-        QTest::addColumn<QList<int>>("parameters");
+        // ini: settings written by hand before the start; indexes: baud, data, parity, stop bits.
+        const auto add
+            = columns<QByteArray, QList<int>, QList<int>>("ini", "indexes", "parameters");
         using P = QSerialPort;
         const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop };
         const struct {
@@ -61,8 +62,7 @@ private slots:
                 "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5" },
         };
         for (const auto& r : rows)
-            QTest::newRow(r.tag) << r.ini << r.indexes
-                                 << r.parameters + QList<int> { P::NoFlowControl };
+            add(r.tag, r.ini, r.indexes, r.parameters + QList<int> { P::NoFlowControl });
     }
 
     void openAppliesParameters()
@@ -87,7 +87,10 @@ private slots:
         QCOMPARE(shown, QList<int>({ 4, 3, 0, 0 }));
         ui->openSerialButton->click();
         QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
-        QTEST(parameters(w), "parameters");
+        const QSerialPort* port = w.port();
+        QTEST(QList<int>({ port->baudRate(), port->dataBits(), port->parity(), port->stopBits(),
+                  port->flowControl() }),
+            "parameters");
         termios t;
         QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
         if (!ini.isEmpty())
@@ -132,9 +135,9 @@ private slots:
 
     void openFailureChangesNothing_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("not a tty") << "file";
-        QTest::newRow("port already in use") << "locked";
+        const auto add = columns<QString>("kind");
+        add("not a tty", "file");
+        add("port already in use", "locked");
     }
 
     void openFailureChangesNothing()
@@ -164,13 +167,13 @@ private slots:
 
     void goneDeviceClosesThePort_data()
     {
-        QTest::addColumn<bool>("unplug"); // else only its entry leaves the port table
-        QTest::addColumn<QString>("during");
-        QTest::newRow("device unplugged") << true << "";
-        QTest::newRow("gone from the table") << false << "";
-        QTest::newRow("device unplugged during auto-send") << true << "auto-send";
-        QTest::newRow("gone from the table during auto-send") << false << "auto-send";
-        QTest::newRow("gone from the table while paused") << false << "pause";
+        // unplug: else only its entry leaves the port table.
+        const auto add = columns<bool, QString>("unplug", "during");
+        add("device unplugged", true, "");
+        add("gone from the table", false, "");
+        add("device unplugged during auto-send", true, "auto-send");
+        add("gone from the table during auto-send", false, "auto-send");
+        add("gone from the table while paused", false, "pause");
     }
 
     void goneDeviceClosesThePort()
@@ -282,13 +285,12 @@ private slots:
 
     void reconnectsToTheSameDevice_data()
     {
-        QTest::addColumn<bool>("unplug"); // the device itself goes, not only its link
-        QTest::addColumn<bool>("newPty");
-        QTest::addColumn<bool>("byHand"); // the user closes the port while it is waited for
-        QTest::newRow("link removed, same pty back") << false << false << false;
-        QTest::newRow("link removed, new pty behind it") << false << true << false;
-        QTest::newRow("device gone, new pty behind the link") << true << true << false;
-        QTest::newRow("closed by hand while waiting") << false << false << true;
+        // unplug: the device goes, not only its link; byHand: the user closes the port meanwhile.
+        const auto add = columns<bool, bool, bool>("unplug", "newPty", "byHand");
+        add("link removed, same pty back", false, false, false);
+        add("link removed, new pty behind it", false, true, false);
+        add("device gone, new pty behind the link", true, true, false);
+        add("closed by hand while waiting", false, false, true);
     }
 
     void reconnectsToTheSameDevice()
@@ -371,14 +373,6 @@ private:
             if (part.second->isEnabled())
                 state << part.first;
         return state.join(' ');
-    }
-
-    // What the port was opened with: baud rate, data bits, parity, stop bits, flow control.
-    static QList<int> parameters(MainWindow& w)
-    {
-        const QSerialPort* port = w.port();
-        return { port->baudRate(), int(port->dataBits()), int(port->parity()),
-            int(port->stopBits()), int(port->flowControl()) };
     }
 
     // The port settings stored so far, as key=value.
