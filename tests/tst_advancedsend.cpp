@@ -81,8 +81,7 @@ private slots:
         AdvancedSend a(&parent);
         auto* list = a.findChild<QListWidget*>(QStringLiteral("contentListWidget"));
         QCOMPARE(list->count(), AdvancedSend::kItems);
-        QVERIFY(!a.item(-1));
-        QVERIFY(!a.item(99));
+        QVERIFY(!a.item(-1) && !a.item(99));
         for (int i = 0; i < AdvancedSend::kItems; ++i) {
             AdvancedSendItem* r = a.item(i);
             QVERIFY(r && list->itemWidget(list->item(i)) == r);
@@ -230,8 +229,7 @@ private slots:
             QCOMPARE(call.title, QString("warning"));
     }
 
-    // Numbered rows ms apart, and something happening during the pass: what was sent, the port
-    // and the window afterwards, and while the port is open the next pass runs in full.
+    // Something happens during a pass over numbered rows: what went out, the port, the window.
     void cycleInterrupted_data()
     {
         const auto add = columns<int, int, QByteArray, QString, During>(

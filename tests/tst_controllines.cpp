@@ -25,10 +25,9 @@ struct Shim {
     void (*setEnabled)(int) = find<void (*)(int)>("quillon_ptyshim_set_enabled");
     int (*lines)() = find<int (*)()>("quillon_ptyshim_lines");
     void (*setInputs)(int) = find<void (*)(int)>("quillon_ptyshim_set_inputs");
-    int (*history)(int*, long long*, int)
-        = find<int (*)(int*, long long*, int)>("quillon_ptyshim_history");
+    int (*history)(int*, long long*, int) = find<decltype(history)>("quillon_ptyshim_history");
     void (*setCounts)(int, int, int, int, int)
-        = find<void (*)(int, int, int, int, int)>("quillon_ptyshim_set_counts");
+        = find<decltype(setCounts)>("quillon_ptyshim_set_counts");
     bool loaded() const { return reset && setEnabled && lines && history && setCounts; }
     QVector<QPair<int, long long>> changes() const
     {
