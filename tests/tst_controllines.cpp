@@ -227,9 +227,8 @@ private slots:
             QString("RX←◆a\n⚠ hh:mm:ss.zzz 线路错误：溢出 +2（此处可能丢失数据）\nRX←◆b\n"
                     "⚠ hh:mm:ss.zzz 线路错误：帧错误 +1，校验错误 +2（此处可能丢失数据）"));
         QCOMPARE(label->text(), QString("线路错误：溢出 2，帧错误 1，校验错误 2"));
-        QFile live(w.liveRecorder()->fileName());
-        QVERIFY(live.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(live.readAll()).split('\n', Qt::SkipEmptyParts), view);
+        const QByteArray live = fileBytes(w.liveRecorder()->fileName());
+        QCOMPARE(QString::fromUtf8(live).split('\n', Qt::SkipEmptyParts), view);
         // A new session starts from nothing.
         w.form()->openSerialButton->click();
         openPort(w);

@@ -345,18 +345,15 @@ private slots:
         QVERIFY2(order.match(viewText(w)).hasMatch(), qPrintable(viewText(w)));
         QCOMPARE(w.liveRecorder()->fileName(), liveFile);
         w.form()->liveRecordCheckBox->setChecked(false);
-        QFile live(liveFile);
-        QVERIFY(live.open(QIODevice::ReadOnly));
-        QVERIFY(order.match(QTextCodec::codecForLocale()->toUnicode(live.readAll())).hasMatch());
+        QVERIFY(
+            order.match(QTextCodec::codecForLocale()->toUnicode(fileBytes(liveFile))).hasMatch());
     }
 
 private:
     void selectPort(MainWindow& w, const QString& path)
     {
         auto* combo = w.form()->serialNumComboBox;
-        for (int i = 0; i < combo->count(); ++i)
-            if (combo->itemText(i).startsWith(path + " "))
-                combo->setCurrentIndex(i);
+        combo->setCurrentIndex(combo->findText(path + " ", Qt::MatchStartsWith));
         QVERIFY2(combo->currentText().startsWith(path + " "), qPrintable(combo->currentText()));
     }
 
