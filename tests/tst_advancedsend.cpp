@@ -30,14 +30,6 @@ struct Row {
     int delay;
 };
 
-void setRow(AdvancedSend* a, const Row& r)
-{
-    AdvancedSendItem* item = a->item(r.number - 1);
-    item->dataLineEdit()->setText(r.text);
-    item->hexCheckBox()->setChecked(r.hex);
-    item->delaySpinBox()->setValue(r.delay);
-}
-
 QSpinBox* interval(AdvancedSend* a)
 {
     return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
@@ -170,9 +162,7 @@ private slots:
         QFETCH(QByteArray, wire);
         QFETCH(QString, refusal);
         MainWindow w;
-        AdvancedSend* a = openWith(w);
-        setRow(a, r);
-        interval(a)->setValue(0);
+        AdvancedSend* a = openWith(w, { r }, 0);
         QSignalSpy spy(a, &AdvancedSend::signalSendData);
         QElapsedTimer t;
         t.start();
@@ -212,10 +202,7 @@ private slots:
         QFETCH(int, ms);
         QFETCH(QByteArray, wire);
         MainWindow w;
-        AdvancedSend* a = openWith(w);
-        for (const Row& r : rows)
-            setRow(a, r);
-        interval(a)->setValue(ms);
+        AdvancedSend* a = openWith(w, rows, ms);
         QSignalSpy spy(a, &AdvancedSend::signalSendData);
         QElapsedTimer t;
         t.start();
@@ -329,20 +316,28 @@ private slots:
 private:
     int clicks = 0;
 
-    // Opens the port; the window's advanced send window.
-    AdvancedSend* openWith(MainWindow& w)
+    // Opens the port; the window's advanced send window, with these rows filled in.
+    AdvancedSend* openWith(MainWindow& w, const QList<Row>& rows, int ms)
     {
         openPort(w, NoTime);
-        return w.findChild<AdvancedSend*>();
+        auto* a = w.findChild<AdvancedSend*>();
+        for (const Row& r : rows) {
+            AdvancedSendItem* item = a->item(r.number - 1);
+            item->dataLineEdit()->setText(r.text);
+            item->hexCheckBox()->setChecked(r.hex);
+            item->delaySpinBox()->setValue(r.delay);
+        }
+        interval(a)->setValue(ms);
+        return a;
     }
 
     // Opens the port and shows the window; rows 1 to count send first, first + 1... ms apart.
     AdvancedSend* showNumbered(MainWindow& w, int count, int ms, int first = 1)
     {
-        AdvancedSend* a = openWith(w);
+        QList<Row> rows;
         for (int n = 1; n <= count; ++n)
-            setRow(a, { n, QString::number(n - 1 + first), false, 0 });
-        interval(a)->setValue(ms);
+            rows.append({ n, QString::number(n - 1 + first), false, 0 });
+        AdvancedSend* a = openWith(w, rows, ms);
         w.form()->advancedSendButton->click();
         return a;
     }
