@@ -39,30 +39,23 @@ private slots:
 
     void openAppliesParameters_data()
     {
-        // ini: settings written by hand before the start; indexes: baud, data, parity, stop bits.
+        // indexes: baud, data, parity, stop bits; ini: settings written by hand before the start.
         const auto add
-            = columns<QByteArray, QList<int>, QList<int>>("ini", "indexes", "parameters");
+            = columns<QList<int>, QList<int>, QByteArray>("indexes", "parameters", "ini");
         using P = QSerialPort;
-        const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop };
-        const struct {
-            const char* tag;
-            QList<int> indexes, parameters;
-            QByteArray ini = {};
-        } rows[] = {
-            { "defaults: 2400 8N1", { 4, 3, 0, 0 }, defaults },
-            { "115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop } },
-            { "9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop } },
-            { "921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop } },
-            { "2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop } },
-            { "110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop } },
-            // Hand-written indexes that mean nothing: the defaults are shown, and used.
-            { "negative", {}, defaults, "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3" },
-            { "too big", {}, defaults, "BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3" },
-            { "not a number", {}, defaults,
-                "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5" },
-        };
-        for (const auto& r : rows)
-            add(r.tag, r.ini, r.indexes, r.parameters + QList<int> { P::NoFlowControl });
+        const int none = P::NoFlowControl;
+        const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop, none };
+        add("defaults: 2400 8N1", { 4, 3, 0, 0 }, defaults, {});
+        add("115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop, none }, {});
+        add("9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop, none }, {});
+        add("921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop, none }, {});
+        add("2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop, none }, {});
+        add("110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop, none }, {});
+        // Hand-written indexes that mean nothing: the defaults are shown, and used.
+        add("negative", {}, defaults, "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3");
+        add("too big", {}, defaults, "BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3");
+        add("not a number", {}, defaults,
+            "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5");
     }
 
     void openAppliesParameters()
