@@ -30,14 +30,6 @@ struct Row {
     int delay;
 };
 
-void setRow(AdvancedSend* a, const Row& r)
-{
-    AdvancedSendItem* item = a->item(r.number - 1);
-    item->dataLineEdit()->setText(r.text);
-    item->hexCheckBox()->setChecked(r.hex);
-    item->delaySpinBox()->setValue(r.delay);
-}
-
 QSpinBox* interval(AdvancedSend* a)
 {
     return a->findChild<QSpinBox*>(QStringLiteral("sendIntervalMsSpinBox"));
@@ -46,11 +38,6 @@ QSpinBox* interval(AdvancedSend* a)
 QPushButton* cycleButton(AdvancedSend* a)
 {
     return a->findChild<QPushButton*>(QStringLiteral("sendButton"));
-}
-
-QCheckBox* cycleBox(AdvancedSend* a)
-{
-    return a->findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
 }
 
 // n bytes the program writes, then whatever else comes within quietMs.
@@ -63,7 +50,7 @@ QByteArray written(PtyPair* pty, int n, int quietMs)
 // Returns once the pass has ended.
 void startCycle(AdvancedSend* a)
 {
-    cycleBox(a)->setChecked(true);
+    a->findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"))->setChecked(true);
     cycleButton(a)->click();
 }
 
@@ -86,8 +73,7 @@ private slots:
         AdvancedSend a(&parent);
         auto* list = a.findChild<QListWidget*>(QStringLiteral("contentListWidget"));
         QCOMPARE(list->count(), AdvancedSend::kItems);
-        QVERIFY(!a.item(-1));
-        QVERIFY(!a.item(99));
+        QVERIFY(!a.item(-1) && !a.item(99));
         for (int i = 0; i < AdvancedSend::kItems; ++i) {
             AdvancedSendItem* r = a.item(i);
             QVERIFY(r && list->itemWidget(list->item(i)) == r);
@@ -121,9 +107,10 @@ private slots:
     {
         QWidget parent;
         AdvancedSend a(&parent);
+        auto* box = a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
         QList<bool> enabled { cycleButton(&a)->isEnabled() };
         for (bool checked : { true, false }) {
-            cycleBox(&a)->setChecked(checked);
+            box->setChecked(checked);
             enabled << cycleButton(&a)->isEnabled();
         }
         QCOMPARE(enabled, QList<bool>({ false, true, false }));
@@ -131,8 +118,7 @@ private slots:
 
     void isHexData_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("hex");
+        columns<QString, bool>("text", "hex");
         row("digits with blanks", "01 02 0a", true);
         row("all hex letters", "ABCDEF abcdef 0123456789", true);
         row("odd digit count", "123", true);
@@ -153,23 +139,21 @@ private slots:
     // Sending through the port
     void rowSend_data()
     {
-        QTest::addColumn<Row>("r");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QString>("refusal"); // the warning instead, when nothing is sent
-        row("text as typed", Row { 1, "AT+RST", false, 0 }, QByteArray("AT+RST"), QString());
-        row("hex with blanks", Row { 42, "01 02 0a", true, 0 }, QByteArray("\x01\x02\x0a"),
-            QString());
-        row("odd hex", Row { 98, "123", true, 0 }, QByteArray("\x12\x03"), QString());
-        row("blanks only as text", Row { 99, "   ", false, 0 }, QByteArray("   "), QString());
+        // refusal: the warning instead, when nothing is sent.
+        const auto add = columns<Row, QByteArray, QString>("r", "wire", "refusal");
+        add("text as typed", { 1, "AT+RST", false, 0 }, "AT+RST", QString());
+        add("hex with blanks", { 42, "01 02 0a", true, 0 }, "\x01\x02\x0a", QString());
+        add("odd hex", { 98, "123", true, 0 }, "\x12\x03", QString());
+        add("blanks only as text", { 99, "   ", false, 0 }, "   ", QString());
         // The row's own delay holds the send; the common interval is 0.
-        row("rowSendWaitsItsDelay", Row { 5, "late", false, 300 }, QByteArray("late"), QString());
+        add("rowSendWaitsItsDelay", { 5, "late", false, 300 }, "late", QString());
         const QString content = QStringLiteral("内容错误：请输入待发的数据！\t");
         const QString format = QStringLiteral("格式错误：%1\t\n请输入16进制的格式数据！\t");
-        row("empty text", Row { 3, "", false, 0 }, QByteArray(), content);
-        row("empty hex", Row { 3, "", true, 0 }, QByteArray(), content);
-        row("hex of blanks only", Row { 3, "   ", true, 0 }, QByteArray(), format.arg("   "));
-        row("letter after F", Row { 3, "01 0G", true, 0 }, QByteArray(), format.arg("01 0G"));
-        row("percent signs kept", Row { 3, "%1 %2", true, 0 }, QByteArray(), format.arg("%1 %2"));
+        add("empty text", { 3, "", false, 0 }, QByteArray(), content);
+        add("empty hex", { 3, "", true, 0 }, QByteArray(), content);
+        add("hex of blanks only", { 3, "   ", true, 0 }, QByteArray(), format.arg("   "));
+        add("letter after F", { 3, "01 0G", true, 0 }, QByteArray(), format.arg("01 0G"));
+        add("percent signs kept", { 3, "%1 %2", true, 0 }, QByteArray(), format.arg("%1 %2"));
     }
 
     void rowSend()
@@ -178,9 +162,7 @@ private slots:
         QFETCH(QByteArray, wire);
         QFETCH(QString, refusal);
         MainWindow w;
-        AdvancedSend* a = openWith(w);
-        setRow(a, r);
-        interval(a)->setValue(0);
+        AdvancedSend* a = openWith(w, { r }, 0);
         QSignalSpy spy(a, &AdvancedSend::signalSendData);
         QElapsedTimer t;
         t.start();
@@ -199,26 +181,19 @@ private slots:
     // One pass over the rows: what goes out, the warnings, and how long it took at least.
     void cyclePass_data()
     {
-        QTest::addColumn<QList<Row>>("rows");
-        QTest::addColumn<int>("ms");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QList<QVariantList>>("sends");
-        QTest::addColumn<QStringList>("warnings");
+        const auto add = columns<QList<Row>, int, QByteArray, QList<QVariantList>, QStringList>(
+            "rows", "ms", "wire", "sends", "warnings");
         // The rows' own delays would hold the pass for minutes if they were used.
-        row("cycleSendSkipsAndWarns",
-            QList<Row> { { 1, "A", false, 300000 }, { 3, "42 43", true, 300000 },
-                { 7, "4G", true, 300000 }, { 8, "D", false, 300000 }, { 99, "45", true, 300000 } },
-            0, QByteArray("ABCDE"),
-            QList<QVariantList> {
-                { "A", false, 0 }, { "42 43", true, 0 }, { "D", false, 0 }, { "45", true, 0 } },
-            QStringList { "格式错误：(7)4G\t\n请输入16进制的格式数据！\t" });
-        row("cycleSendAllEmpty", QList<Row>(), 0, QByteArray(), QList<QVariantList>(),
-            QStringList());
-        row("cycleSendUsesCommonInterval",
-            QList<Row> { { 2, "x", false, 0 }, { 50, "y", false, 0 }, { 51, "z", false, 0 } }, 150,
-            QByteArray("xyz"),
-            QList<QVariantList> { { "x", false, 150 }, { "y", false, 150 }, { "z", false, 150 } },
-            QStringList());
+        add("cycleSendSkipsAndWarns",
+            { { 1, "A", false, 300000 }, { 3, "42 43", true, 300000 }, { 7, "4G", true, 300000 },
+                { 8, "D", false, 300000 }, { 99, "45", true, 300000 } },
+            0, "ABCDE",
+            { { "A", false, 0 }, { "42 43", true, 0 }, { "D", false, 0 }, { "45", true, 0 } },
+            { "格式错误：(7)4G\t\n请输入16进制的格式数据！\t" });
+        add("cycleSendAllEmpty", {}, 0, QByteArray(), {}, {});
+        add("cycleSendUsesCommonInterval",
+            { { 2, "x", false, 0 }, { 50, "y", false, 0 }, { 51, "z", false, 0 } }, 150, "xyz",
+            { { "x", false, 150 }, { "y", false, 150 }, { "z", false, 150 } }, {});
     }
 
     void cyclePass()
@@ -227,10 +202,7 @@ private slots:
         QFETCH(int, ms);
         QFETCH(QByteArray, wire);
         MainWindow w;
-        AdvancedSend* a = openWith(w);
-        for (const Row& r : rows)
-            setRow(a, r);
-        interval(a)->setValue(ms);
+        AdvancedSend* a = openWith(w, rows, ms);
         QSignalSpy spy(a, &AdvancedSend::signalSendData);
         QElapsedTimer t;
         t.start();
@@ -244,36 +216,30 @@ private slots:
             QCOMPARE(call.title, QString("warning"));
     }
 
-    // Numbered rows ms apart, and something happening during the pass: what was sent, the port
-    // and the window afterwards, and while the port is open the next pass runs in full.
+    // Something happens during a pass over numbered rows: what went out, the port, the window.
     void cycleInterrupted_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("ms");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<During>("during");
+        const auto add = columns<int, int, QByteArray, QString, During>(
+            "count", "ms", "wire", "state", "during");
         // The window closes while row 2 waits (due at 600 ms), and only hides; the port stays open.
-        row("closingWindowLetsCycleFinish", 5, 300, QByteArray("12345"), QString("open hidden"),
-            During(
-                [](MainWindow&, AdvancedSend* a) { QTimer::singleShot(450, a, &QWidget::close); }));
+        add("closingWindowLetsCycleFinish", 5, 300, "12345", "open hidden",
+            [](MainWindow&, AdvancedSend* a) { QTimer::singleShot(450, a, &QWidget::close); });
         // The row already waiting is dropped with the pass, without a failure box.
-        row("closingPortEndsCycle", 5, 300, QByteArray("1"), QString("closed hidden"),
-            During([](MainWindow& w, AdvancedSend*) {
-                QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
-            }));
+        add("closingPortEndsCycle", 5, 300, "1", "closed hidden", [](MainWindow& w, AdvancedSend*) {
+            QTimer::singleShot(450, w.form()->openSerialButton, &QPushButton::click);
+        });
         // Going to the tray or being minimised is not closing the window.
-        row("minimisingKeepsCycle", 3, 200, QByteArray("123"), QString("open shown"),
-            During([](MainWindow& w, AdvancedSend* a) {
+        add("minimisingKeepsCycle", 3, 200, "123", "open shown",
+            [](MainWindow& w, AdvancedSend* a) {
                 w.show();
                 QTimer::singleShot(300, &w, [&w, a] {
                     w.hide();
                     a->showMinimized();
                 });
-            }));
+            });
         // Impatient clicks while rows wait their turn.
-        row("secondClickDuringCycleIgnored", 4, 200, QByteArray("1234"),
-            QString("open shown 4 clicks 4 sends"), During([this](MainWindow&, AdvancedSend* a) {
+        add("secondClickDuringCycleIgnored", 4, 200, "1234", "open shown 4 clicks 4 sends",
+            [this](MainWindow&, AdvancedSend* a) {
                 auto* again = new QTimer(a);
                 QObject::connect(again, &QTimer::timeout, a, [this, again, a] {
                     if (++clicks == 4)
@@ -281,7 +247,7 @@ private slots:
                     cycleButton(a)->click();
                 });
                 again->start(150);
-            }));
+            });
     }
 
     void cycleInterrupted()
@@ -314,9 +280,9 @@ private slots:
 
     void endingProgramEndsCycle_data()
     {
-        QTest::addColumn<QString>("how"); // closing the port: cycleInterrupted
+        const auto add = columns<QString>("how"); // closing the port: cycleInterrupted
         for (const char* how : { "quit", "tray quit", "main window closed" })
-            QTest::newRow(how) << QString(how);
+            add(how, how);
     }
 
     void endingProgramEndsCycle()
@@ -350,20 +316,28 @@ private slots:
 private:
     int clicks = 0;
 
-    // Opens the port; the window's advanced send window.
-    AdvancedSend* openWith(MainWindow& w)
+    // Opens the port; the window's advanced send window, with these rows filled in.
+    AdvancedSend* openWith(MainWindow& w, const QList<Row>& rows, int ms)
     {
         openPort(w, NoTime);
-        return w.findChild<AdvancedSend*>();
+        auto* a = w.findChild<AdvancedSend*>();
+        for (const Row& r : rows) {
+            AdvancedSendItem* item = a->item(r.number - 1);
+            item->dataLineEdit()->setText(r.text);
+            item->hexCheckBox()->setChecked(r.hex);
+            item->delaySpinBox()->setValue(r.delay);
+        }
+        interval(a)->setValue(ms);
+        return a;
     }
 
     // Opens the port and shows the window; rows 1 to count send first, first + 1... ms apart.
     AdvancedSend* showNumbered(MainWindow& w, int count, int ms, int first = 1)
     {
-        AdvancedSend* a = openWith(w);
+        QList<Row> rows;
         for (int n = 1; n <= count; ++n)
-            setRow(a, { n, QString::number(n - 1 + first), false, 0 });
-        interval(a)->setValue(ms);
+            rows.append({ n, QString::number(n - 1 + first), false, 0 });
+        AdvancedSend* a = openWith(w, rows, ms);
         w.form()->advancedSendButton->click();
         return a;
     }

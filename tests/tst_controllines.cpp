@@ -2,6 +2,7 @@
 // preloaded pty shim gives modem lines and error counters.
 #include "app/mainwindow.h"
 #include "serial/core/lineerrors.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -24,10 +25,9 @@ struct Shim {
     void (*setEnabled)(int) = find<void (*)(int)>("quillon_ptyshim_set_enabled");
     int (*lines)() = find<int (*)()>("quillon_ptyshim_lines");
     void (*setInputs)(int) = find<void (*)(int)>("quillon_ptyshim_set_inputs");
-    int (*history)(int*, long long*, int)
-        = find<int (*)(int*, long long*, int)>("quillon_ptyshim_history");
+    int (*history)(int*, long long*, int) = find<decltype(history)>("quillon_ptyshim_history");
     void (*setCounts)(int, int, int, int, int)
-        = find<void (*)(int, int, int, int, int)>("quillon_ptyshim_set_counts");
+        = find<decltype(setCounts)>("quillon_ptyshim_set_counts");
     bool loaded() const { return reset && setEnabled && lines && history && setCounts; }
     QVector<QPair<int, long long>> changes() const
     {
@@ -74,19 +74,15 @@ private slots:
     void markerLine_data()
     {
         using C = LineErrors::Counts;
-        QTest::addColumn<C>("before");
-        QTest::addColumn<C>("now");
-        QTest::addColumn<QString>("marker");
-        QTest::newRow("nothing moved") << C { 3, 0, 1, 0, 0 } << C { 3, 0, 1, 0, 0 } << QString();
-        QTest::newRow("overrun") << C {} << C { 2, 0, 0, 0, 0 }
-                                 << "⚠ 12:34:56.789 线路错误：溢出 +2（此处可能丢失数据）";
-        QTest::newRow("all of them")
-            << C { 1, 1, 1, 1, 1 } << C { 2, 3, 4, 5, 6 }
-            << "⚠ 12:34:56.789 线路错误：溢出 +1，缓冲区溢出 +2，帧错误 +3，"
-               "校验错误 +4，中断 +5（此处可能丢失数据）";
-        QTest::newRow("a count that went back gained nothing")
-            << C { 9, 0, 0, 7, 0 } << C { 0, 0, 0, 8, 0 }
-            << "⚠ 12:34:56.789 线路错误：校验错误 +1（此处可能丢失数据）";
+        const auto add = columns<C, C, QString>("before", "now", "marker");
+        add("nothing moved", { 3, 0, 1, 0, 0 }, { 3, 0, 1, 0, 0 }, QString());
+        add("overrun", {}, { 2, 0, 0, 0, 0 },
+            "⚠ 12:34:56.789 线路错误：溢出 +2（此处可能丢失数据）");
+        add("all of them", { 1, 1, 1, 1, 1 }, { 2, 3, 4, 5, 6 },
+            "⚠ 12:34:56.789 线路错误：溢出 +1，缓冲区溢出 +2，帧错误 +3，"
+            "校验错误 +4，中断 +5（此处可能丢失数据）");
+        add("a count that went back gained nothing", { 9, 0, 0, 7, 0 }, { 0, 0, 0, 8, 0 },
+            "⚠ 12:34:56.789 线路错误：校验错误 +1（此处可能丢失数据）");
     }
 
     void markerLine()
@@ -105,31 +101,28 @@ private slots:
     {
         MainWindow w;
         openPort(w);
-        auto* ui = w.form();
-        QCOMPARE(checkedLines(w), DTR | RTS);
-        ui->dtrCheckBox->click();
-        QCOMPARE(shim.lines(), RTS);
-        ui->rtsCheckBox->click();
-        QCOMPARE(shim.lines(), 0);
-        ui->dtrCheckBox->click();
-        QCOMPARE(shim.lines(), DTR);
-        QCOMPARE(shim.changes().size(), 3);
-        QCOMPARE(checkedLines(w), DTR);
+        // Shown at first, the lines after each click, then the changes made and shown at last.
+        QList<int> seen { checkedLines(w) };
+        for (QCheckBox* box :
+            { w.form()->dtrCheckBox, w.form()->rtsCheckBox, w.form()->dtrCheckBox }) {
+            box->click();
+            seen << shim.lines();
+        }
+        seen << shim.changes().size() << checkedLines(w);
+        QCOMPARE(seen, QList<int>({ DTR | RTS, RTS, 0, DTR, 3, DTR }));
     }
 
     void openSetsLinesAndFlowControl_data()
     {
-        QTest::addColumn<bool>("released"); // the option not to assert DTR and RTS on open
-        QTest::addColumn<int>("flowIndex");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("flow");
+        // released: the option not to assert DTR and RTS on open.
+        const auto add = columns<bool, int, int, int>("released", "flowIndex", "lines", "flow");
         const int none = QSerialPort::NoFlowControl, rtsCts = QSerialPort::HardwareControl;
-        QTest::newRow("lines left as the kernel set them") << false << 0 << (DTR | RTS) << none;
-        QTest::newRow("both released at once") << true << 0 << 0 << none;
-        QTest::newRow("RTS/CTS: the driver keeps RTS") << true << 1 << RTS << rtsCts;
-        QTest::newRow("none") << false << 0 << (DTR | RTS) << none;
-        QTest::newRow("RTS/CTS") << false << 1 << (DTR | RTS) << rtsCts;
-        QTest::newRow("XON/XOFF") << false << 2 << (DTR | RTS) << int(QSerialPort::SoftwareControl);
+        add("lines left as the kernel set them", false, 0, DTR | RTS, none);
+        add("both released at once", true, 0, 0, none);
+        add("RTS/CTS: the driver keeps RTS", true, 1, RTS, rtsCts);
+        add("none", false, 0, DTR | RTS, none);
+        add("RTS/CTS", false, 1, DTR | RTS, rtsCts);
+        add("XON/XOFF", false, 2, DTR | RTS, int(QSerialPort::SoftwareControl));
     }
 
     void openSetsLinesAndFlowControl()
@@ -143,15 +136,13 @@ private slots:
             w.form()->noAssertCheckBox->setChecked(released);
             w.form()->flowControlComboBox->setCurrentIndex(flowIndex);
             openPort(w);
-            QCOMPARE(shim.lines(), lines);
-            // One call for both lines: a state in between would reset an ESP32.
-            QCOMPARE(shim.changes().size(), released ? 1 : 0);
-            QCOMPARE(checkedLines(w), lines);
-            QCOMPARE(int(w.port()->flowControl()), flow);
-            QVERIFY(!w.form()->flowControlComboBox->isEnabled());
-            // The driver owns RTS under RTS/CTS.
-            QCOMPARE(w.form()->rtsCheckBox->isEnabled(), flow != QSerialPort::HardwareControl);
-            QVERIFY(w.form()->dtrCheckBox->isEnabled());
+            // One call for both lines: a state in between would reset an ESP32. Flow control is
+            // fixed while open; the driver owns RTS under RTS/CTS.
+            QCOMPARE(QList<int>({ shim.lines(), int(shim.changes().size()), checkedLines(w),
+                         int(w.port()->flowControl()), w.form()->flowControlComboBox->isEnabled(),
+                         w.form()->rtsCheckBox->isEnabled(), w.form()->dtrCheckBox->isEnabled() }),
+                QList<int>({ lines, released ? 1 : 0, lines, flow, false,
+                    flow != QSerialPort::HardwareControl, true }));
         }
         {
             MainWindow again;
@@ -165,13 +156,9 @@ private slots:
 
     void pulses_data()
     {
-        QTest::addColumn<bool>("boot");
-        QTest::addColumn<bool>("released");
-        QTest::addColumn<QVector<int>>("steps");
-        QTest::newRow("reset, lines released")
-            << false << true << QVector<int> { RTS, DTR | RTS, 0 };
-        QTest::newRow("download mode, lines asserted")
-            << true << false << QVector<int> { RTS, DTR, DTR | RTS };
+        const auto add = columns<bool, bool, QVector<int>>("boot", "released", "steps");
+        add("reset, lines released", false, true, { RTS, DTR | RTS, 0 });
+        add("download mode, lines asserted", true, false, { RTS, DTR, DTR | RTS });
     }
 
     void pulses()
@@ -192,10 +179,9 @@ private slots:
         const auto changes = shim.changes().mid(before);
         for (int i = 0; i < steps.size(); ++i) {
             QCOMPARE(changes.at(i).first, steps.at(i));
-            if (i > 0) {
-                const long long width = changes.at(i).second - changes.at(i - 1).second;
-                QVERIFY2(width >= 99 && width < 2000, qPrintable(QString::number(width)));
-            }
+            // Each step holds at least the pulse width; the first has nothing before it.
+            const long long width = i ? changes.at(i).second - changes.at(i - 1).second : 100;
+            QVERIFY2(width >= 99 && width < 2000, qPrintable(QString::number(width)));
         }
         QTRY_VERIFY(ui->resetButton->isEnabled() && ui->bootModeButton->isEnabled());
         QCOMPARE(ui->dtrCheckBox->isChecked(), !released);
@@ -240,9 +226,8 @@ private slots:
             QString("RX←◆a\n⚠ hh:mm:ss.zzz 线路错误：溢出 +2（此处可能丢失数据）\nRX←◆b\n"
                     "⚠ hh:mm:ss.zzz 线路错误：帧错误 +1，校验错误 +2（此处可能丢失数据）"));
         QCOMPARE(label->text(), QString("线路错误：溢出 2，帧错误 1，校验错误 2"));
-        QFile live(w.liveRecorder()->fileName());
-        QVERIFY(live.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(live.readAll()).split('\n', Qt::SkipEmptyParts), view);
+        const QByteArray live = fileBytes(w.liveRecorder()->fileName());
+        QCOMPARE(QString::fromUtf8(live).split('\n', Qt::SkipEmptyParts), view);
         // A new session starts from nothing.
         w.form()->openSerialButton->click();
         openPort(w);

@@ -1,4 +1,4 @@
-// The English interface: the catalogue, the switch of every window and back, and the boxes->
+// The English interface: the catalogue, the switch of every window and back, and the boxes.
 #include "app/core/textcatalogue.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
@@ -91,8 +91,7 @@ private slots:
     }
 
 private:
-    // Every text a user can see in any window, tray menu and tool tips included, with where it is;
-    // the clock aside.
+    // Every text a user can see, tray menu and tool tips included, with where it is; not the clock.
     static QStringList shownTexts()
     {
         QStringList texts;

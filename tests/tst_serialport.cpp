@@ -1,6 +1,7 @@
 // Port discovery, open, close, pause and unplug, against real pseudo-terminals.
 #include "app/mainwindow.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -38,31 +39,23 @@ private slots:
 
     void openAppliesParameters_data()
     {
-        QTest::addColumn<QByteArray>("ini"); // port settings written by hand before the start
-        QTest::addColumn<QList<int>>("indexes"); // baud, data bits, parity, stop bits
-        QTest::addColumn<QList<int>>("parameters");
+        // indexes: baud, data, parity, stop bits; ini: settings written by hand before the start.
+        const auto add
+            = columns<QList<int>, QList<int>, QByteArray>("indexes", "parameters", "ini");
         using P = QSerialPort;
-        const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop };
-        const struct {
-            const char* tag;
-            QList<int> indexes, parameters;
-            QByteArray ini = {};
-        } rows[] = {
-            { "defaults: 2400 8N1", { 4, 3, 0, 0 }, defaults },
-            { "115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop } },
-            { "9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop } },
-            { "921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop } },
-            { "2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop } },
-            { "110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop } },
-            // Hand-written indexes that mean nothing: the defaults are shown, and used.
-            { "negative", {}, defaults, "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3" },
-            { "too big", {}, defaults, "BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3" },
-            { "not a number", {}, defaults,
-                "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5" },
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r.tag) << r.ini << r.indexes
-                                 << r.parameters + QList<int> { P::NoFlowControl };
+        const int none = P::NoFlowControl;
+        const QList<int> defaults { 2400, 8, P::NoParity, P::OneStop, none };
+        add("defaults: 2400 8N1", { 4, 3, 0, 0 }, defaults, {});
+        add("115200 7E2", { 10, 2, 2, 2 }, { 115200, 7, P::EvenParity, P::TwoStop, none }, {});
+        add("9600 5O1", { 6, 0, 1, 0 }, { 9600, 5, P::OddParity, P::OneStop, none }, {});
+        add("921600 6 space", { 13, 1, 4, 0 }, { 921600, 6, P::SpaceParity, P::OneStop, none }, {});
+        add("2400 8N1.5", { 4, 3, 0, 1 }, { 2400, 8, P::NoParity, P::OneAndHalfStop, none }, {});
+        add("110 mark", { 0, 3, 3, 0 }, { 110, 8, P::MarkParity, P::OneStop, none }, {});
+        // Hand-written indexes that mean nothing: the defaults are shown, and used.
+        add("negative", {}, defaults, "BaudRate=-1\nDataBits=-2\nChckBits=-1\nStopBits=-3");
+        add("too big", {}, defaults, "BaudRate=17\nDataBits=4\nChckBits=5\nStopBits=3");
+        add("not a number", {}, defaults,
+            "BaudRate=fast\nDataBits=8bit\nChckBits=none\nStopBits=1.5");
     }
 
     void openAppliesParameters()
@@ -87,7 +80,10 @@ private slots:
         QCOMPARE(shown, QList<int>({ 4, 3, 0, 0 }));
         ui->openSerialButton->click();
         QVERIFY2(boxes->calls.isEmpty(), qPrintable(boxes->lastText()));
-        QTEST(parameters(w), "parameters");
+        const QSerialPort* port = w.port();
+        QTEST(QList<int>({ port->baudRate(), port->dataBits(), port->parity(), port->stopBits(),
+                  port->flowControl() }),
+            "parameters");
         termios t;
         QCOMPARE(::tcgetattr(pty->masterFd(), &t), 0);
         if (!ini.isEmpty())
@@ -132,9 +128,9 @@ private slots:
 
     void openFailureChangesNothing_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("not a tty") << "file";
-        QTest::newRow("port already in use") << "locked";
+        const auto add = columns<QString>("kind");
+        add("not a tty", "file");
+        add("port already in use", "locked");
     }
 
     void openFailureChangesNothing()
@@ -164,13 +160,13 @@ private slots:
 
     void goneDeviceClosesThePort_data()
     {
-        QTest::addColumn<bool>("unplug"); // else only its entry leaves the port table
-        QTest::addColumn<QString>("during");
-        QTest::newRow("device unplugged") << true << "";
-        QTest::newRow("gone from the table") << false << "";
-        QTest::newRow("device unplugged during auto-send") << true << "auto-send";
-        QTest::newRow("gone from the table during auto-send") << false << "auto-send";
-        QTest::newRow("gone from the table while paused") << false << "pause";
+        // unplug: else only its entry leaves the port table.
+        const auto add = columns<bool, QString>("unplug", "during");
+        add("device unplugged", true, "");
+        add("gone from the table", false, "");
+        add("device unplugged during auto-send", true, "auto-send");
+        add("gone from the table during auto-send", false, "auto-send");
+        add("gone from the table while paused", false, "pause");
     }
 
     void goneDeviceClosesThePort()
@@ -282,13 +278,12 @@ private slots:
 
     void reconnectsToTheSameDevice_data()
     {
-        QTest::addColumn<bool>("unplug"); // the device itself goes, not only its link
-        QTest::addColumn<bool>("newPty");
-        QTest::addColumn<bool>("byHand"); // the user closes the port while it is waited for
-        QTest::newRow("link removed, same pty back") << false << false << false;
-        QTest::newRow("link removed, new pty behind it") << false << true << false;
-        QTest::newRow("device gone, new pty behind the link") << true << true << false;
-        QTest::newRow("closed by hand while waiting") << false << false << true;
+        // unplug: the device goes, not only its link; byHand: the user closes the port meanwhile.
+        const auto add = columns<bool, bool, bool>("unplug", "newPty", "byHand");
+        add("link removed, same pty back", false, false, false);
+        add("link removed, new pty behind it", false, true, false);
+        add("device gone, new pty behind the link", true, true, false);
+        add("closed by hand while waiting", false, false, true);
     }
 
     void reconnectsToTheSameDevice()
@@ -343,18 +338,15 @@ private slots:
         QVERIFY2(order.match(viewText(w)).hasMatch(), qPrintable(viewText(w)));
         QCOMPARE(w.liveRecorder()->fileName(), liveFile);
         w.form()->liveRecordCheckBox->setChecked(false);
-        QFile live(liveFile);
-        QVERIFY(live.open(QIODevice::ReadOnly));
-        QVERIFY(order.match(QTextCodec::codecForLocale()->toUnicode(live.readAll())).hasMatch());
+        QVERIFY(
+            order.match(QTextCodec::codecForLocale()->toUnicode(fileBytes(liveFile))).hasMatch());
     }
 
 private:
     void selectPort(MainWindow& w, const QString& path)
     {
         auto* combo = w.form()->serialNumComboBox;
-        for (int i = 0; i < combo->count(); ++i)
-            if (combo->itemText(i).startsWith(path + " "))
-                combo->setCurrentIndex(i);
+        combo->setCurrentIndex(combo->findText(path + " ", Qt::MatchStartsWith));
         QVERIFY2(combo->currentText().startsWith(path + " "), qPrintable(combo->currentText()));
     }
 
@@ -371,14 +363,6 @@ private:
             if (part.second->isEnabled())
                 state << part.first;
         return state.join(' ');
-    }
-
-    // What the port was opened with: baud rate, data bits, parity, stop bits, flow control.
-    static QList<int> parameters(MainWindow& w)
-    {
-        const QSerialPort* port = w.port();
-        return { port->baudRate(), int(port->dataBits()), int(port->parity()),
-            int(port->stopBits()), int(port->flowControl()) };
     }
 
     // The port settings stored so far, as key=value.

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
@@ -38,16 +39,14 @@ private slots:
 
     void closeBehaviour_data()
     {
-        QTest::addColumn<bool>("minTray");
-        QTest::addColumn<int>("tray");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("outcome"); // the questions asked, then what became of the window
+        // outcome: the questions asked, then what became of the window.
+        const auto add = columns<bool, int, int, QString>("minTray", "tray", "answer", "outcome");
         const int ok = QMessageBox::Ok, cancel = QMessageBox::Cancel;
-        QTest::newRow("tray mode hides") << true << 1 << ok << "0 asked, in the tray";
-        QTest::newRow("quit mode, Ok quits") << false << 1 << ok << "1 asked, quits";
-        QTest::newRow("quit mode, Cancel stays") << false << 1 << cancel << "1 asked, stays";
-        QTest::newRow("tray mode without a tray asks") << true << 0 << ok << "1 asked, quits";
-        QTest::newRow("no tray, Cancel stays") << true << 0 << cancel << "1 asked, stays";
+        add("tray mode hides", true, 1, ok, "0 asked, in the tray");
+        add("quit mode, Ok quits", false, 1, ok, "1 asked, quits");
+        add("quit mode, Cancel stays", false, 1, cancel, "1 asked, stays");
+        add("tray mode without a tray asks", true, 0, ok, "1 asked, quits");
+        add("no tray, Cancel stays", true, 0, cancel, "1 asked, stays");
     }
 
     void closeBehaviour()
@@ -94,9 +93,9 @@ private slots:
 
     void singleClickRestores_data()
     {
-        QTest::addColumn<bool>("maximised");
-        QTest::newRow("normal") << false;
-        QTest::newRow("maximised") << true;
+        const auto add = columns<bool>("maximised");
+        add("normal", false);
+        add("maximised", true);
     }
 
     void singleClickRestores()
@@ -104,10 +103,7 @@ private slots:
         QFETCH(bool, maximised);
         MainWindow::setTrayAvailability(1);
         MainWindow w;
-        if (maximised)
-            w.showMaximized();
-        else
-            w.show();
+        maximised ? w.showMaximized() : w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close(); // into the tray
         QVERIFY(!w.isVisible());
@@ -138,11 +134,11 @@ private slots:
         QCOMPARE(debugLines(), QStringList({ "slotEnableDebugLog true" }));
         openPort(w);
         const QStringList lines = debugLines();
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines.at(1),
-            QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
-                    "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
-                .arg(pty->slavePath()));
+        QCOMPARE(lines,
+            QStringList({ "slotEnableDebugLog true",
+                QString("serialname: \"%1 Virtual serial port   \" MainWindow::Baud2400 "
+                        "QSerialPort::Data8 QSerialPort::NoParity QSerialPort::OneStop")
+                    .arg(pty->slavePath()) }));
         box->click();
         w.form()->openSerialButton->click();
         w.form()->openSerialButton->click();
@@ -209,15 +205,11 @@ private slots:
 
     void debugLogKeepsItsNewestHalf_data()
     {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<QByteArray>("kept"); // with a cap of 20 bytes
-        QTest::newRow("at the cap")
-            << QByteArray("1111\n2222\n3333\n4444\n") << QByteArray("1111\n2222\n3333\n4444\n");
-        QTest::newRow("half begins a line")
-            << QByteArray("1111\n2222\n3333\n4444\n5555\n") << QByteArray("4444\n5555\n");
-        QTest::newRow("half begins inside a line")
-            << QByteArray("111111\n222222\n333333\n") << QByteArray("333333\n");
-        QTest::newRow("one endless line") << QByteArray(30, 'x') + "\n" << QByteArray();
+        const auto add = columns<QByteArray, QByteArray>("log", "kept"); // kept under a 20-byte cap
+        add("at the cap", "1111\n2222\n3333\n4444\n", "1111\n2222\n3333\n4444\n");
+        add("half begins a line", "1111\n2222\n3333\n4444\n5555\n", "4444\n5555\n");
+        add("half begins inside a line", "111111\n222222\n333333\n", "333333\n");
+        add("one endless line", QByteArray(30, 'x') + "\n", QByteArray());
     }
 
     void debugLogKeepsItsNewestHalf()
@@ -227,8 +219,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(log) == log.size());
         f.close();
         DebugLog::keepNewestHalf(f.fileName(), 20);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QTEST(f.readAll(), "kept");
+        QTEST(fileBytes(f.fileName()), "kept");
     }
 
     void debugLogStaysUnderItsCap()
@@ -247,10 +238,10 @@ private slots:
 
     void boxesShowTagsAsText_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::newRow("warning") << int(MsgBox::Warning);
-        QTest::newRow("information") << int(MsgBox::Information);
-        QTest::newRow("question") << int(MsgBox::Question);
+        const auto add = columns<int>("kind");
+        add("warning", MsgBox::Warning);
+        add("information", MsgBox::Information);
+        add("question", MsgBox::Question);
     }
 
     void boxesShowTagsAsText()
@@ -276,10 +267,7 @@ private slots:
 private:
     QStringList debugLines() const
     {
-        QFile f(DebugLog::path());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QString text = QString::fromUtf8(f.readAll());
+        QString text = QString::fromUtf8(fileBytes(DebugLog::path()));
         if (text.endsWith('\n'))
             text.chop(1);
         return text.isEmpty() ? QStringList() : text.split('\n');
