@@ -40,8 +40,7 @@ static const QString kSwitchedOff = QStringLiteral("日志共享功能已关闭\
 static const QString kPortTitle = QStringLiteral("接收区 - 来源串口");
 static const QString kBareTip = QStringLiteral("应用名：Quillon.exe\r\n版本号：2.8.2\r\n");
 
-// Message boxes and status texts in the order they happened, as "I: …", "W: …", "Q: …", "S: …".
-// A main window hears each status first, so its reaction is listed before the status itself.
+// Boxes and statuses as "I: …", "W: …", "Q: …", "S: …", a window's reaction before its status.
 struct Journal {
     Journal()
     {
@@ -184,14 +183,17 @@ static void setEnabledBox(LogSharedDialog* d, bool on)
 
 static void pressOk(LogSharedDialog* d) { part<QPushButton>(d, "okButton")->click(); }
 
-static void receiveOn(LogSharedDialog* d, const QVariant& port, const QString& ip = kLocal)
+// Listens on port, a free one by default; returns the port.
+static quint16 receiveOn(LogSharedDialog* d, QVariant port = {}, const QString& ip = kLocal)
 {
+    port = port.isValid() ? port : freePort();
     setEnabledBox(d, true);
     part<QRadioButton>(d, "formRadioButton")->click();
     auto* combo = part<QComboBox>(d, "formIPComboBox");
     combo->setCurrentIndex(combo->findText(ip));
     part<QLineEdit>(d, "formPortLineEdit")->setText(port.toString());
     pressOk(d);
+    return port.value<quint16>();
 }
 
 static void sendTo(LogSharedDialog* d, const QVariant& port, const QString& ip = kLocal)
@@ -209,8 +211,7 @@ static void switchOff(LogSharedDialog* d)
     pressOk(d);
 }
 
-// The dialog as a user sees it: the box, the chosen role, whether the address widgets are on
-// ("on/off" when they differ) and the mode, e.g. "unchecked from widgets off mode 0".
+// The dialog as a user sees it, e.g. "unchecked from widgets off mode 0" ("on/off": mixed).
 static QString looks(LogSharedDialog* d)
 {
     QStringList widgets;
@@ -289,8 +290,7 @@ static QStringList records(const QString& kind)
 
 static QString shown(MainWindow& w) { return w.form()->recvShowText->toPlainText(); }
 
-// The port controls a user may use (port list, open and pause buttons) and the open button's
-// colour: "closed", "open" or "grey".
+// The usable port controls (list, open, pause) and the open button's colour (closed/open/grey).
 static QString controls(MainWindow& w)
 {
     QStringList on;
@@ -317,16 +317,6 @@ static QString looks(MainWindow& w)
 }
 static const QString kPortIdle = kPortTitle + " | " + kIdle + " | port closed";
 static const QString kPortInUse = kPortTitle + " | " + kInUse + " | port open";
-
-static QByteArray bytesFromHexView(const QString& view)
-{
-    QByteArray out;
-    for (QString line : view.split('\n')) {
-        line.remove(QStringLiteral("RX←◆"));
-        out += QByteArray::fromHex(line.toLatin1());
-    }
-    return out;
-}
 
 static QString trayTip(MainWindow& w)
 {
@@ -376,17 +366,15 @@ struct Sender {
         target.listen(QHostAddress::LocalHost, 0);
         port = target.serverPort();
     }
-    // Sends to the target (as typed, or its own port), listening again if it stopped; waits for
-    // the connection.
+    // Sends to the target (as typed, or its port), listening again if need be; waits for the link.
     bool link(const QString& typedPort = QString())
     {
         if (!target.isListening() && !target.listen(QHostAddress::LocalHost, port))
             return false;
         sendTo(&d, typedPort.isEmpty() ? QVariant(port) : typedPort);
-        if (!QTest::qWaitFor([this] { return target.hasPendingConnections(); }))
-            return false;
-        in.reset(target.nextPendingConnection());
-        return true;
+        const bool came = QTest::qWaitFor([this] { return target.hasPendingConnections(); });
+        in.reset(target.nextPendingConnection()); // none if it did not come
+        return came;
     }
     bool linkStands()
     {
@@ -396,8 +384,7 @@ struct Sender {
     }
 };
 
-// After a step a held peer is still read, or gone with the next one welcome, or gone with nobody
-// listening.
+// After a step a held peer is still read, or gone and the next one welcome, or gone for good.
 enum class Then { Kept, NextPeerWelcome, Closed };
 Q_DECLARE_METATYPE(Then)
 using HeldStep = std::function<void(Listener&)>;
@@ -411,13 +398,8 @@ Q_DECLARE_METATYPE(WindowStep)
 static quint16 listenIn(MainWindow& w)
 {
     w.form()->showTimeCheckBox->setChecked(false);
-    const quint16 port = freePort();
-    receiveOn(w.logShared(), port);
-    return port;
+    return receiveOn(w.logShared());
 }
-
-// ---------------------------------------------------------------------------------------------
-// The dialog on its own
 
 // A receiving instance that accepted and then hangs: it never reads a byte.
 struct DeafPeer : QTcpServer {
@@ -447,9 +429,6 @@ static qint64 residentNow()
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Two instances
-
 static QByteArray floodLine(int i)
 {
     static const QByteArray filler(86, 'x');
@@ -475,10 +454,13 @@ private slots:
         // The journal answers the boxes instead of the bench's recorder while it lives.
         journal = new Journal;
         host = new QWidget;
+        target = new QTcpServer; // a far side for the send role
+        QVERIFY(target->listen(QHostAddress::LocalHost, 0));
     }
 
     void cleanup()
     {
+        delete target;
         delete host;
         delete journal;
         delete bench;
@@ -620,8 +602,7 @@ private slots:
                 journal->events, QStringList()); // no new listening status while a peer is held
         });
         add("newListenPortLetsPeerGo", 0, Then::NextPeerWelcome, [this](Listener& l) {
-            const quint16 other = freePort();
-            receiveOn(&l.d, other);
+            const quint16 other = receiveOn(&l.d);
             QCOMPARE(journal->events,
                 QStringList({ listening(l.port), peerLeft(l.peerPort), listening(other) }));
             QTRY_COMPARE(l.peer->state(), QAbstractSocket::UnconnectedState);
@@ -651,8 +632,6 @@ private slots:
             QCOMPARE(journal->events.size(), 2); // the timer went with the peer
         });
         add("receiveToSendLetsPeerGo", 0, Then::Closed, [this](Listener& l) {
-            auto* target = new QTcpServer(&l.d); // lives as long as the link to it
-            QVERIFY(target->listen(QHostAddress::LocalHost, 0));
             sendTo(&l.d, target->serverPort());
             QCOMPARE(l.d.shareMode(), 2);
             QCOMPARE(journal->events,
@@ -678,9 +657,8 @@ private slots:
             // Time for the bytes to flow as far as a pause lets them: nothing may be handed on.
             QTest::qWait(500);
             QCOMPARE(l.got.size(), 0);
-            QVERIFY2(
-                l.d.bufferedBytes() <= (1 << 20), qPrintable(QString::number(l.d.bufferedBytes())));
-            QVERIFY(l.d.bufferedBytes() > 0);
+            const qint64 buffered = l.d.bufferedBytes();
+            QVERIFY2(buffered > 0 && buffered <= (1 << 20), qPrintable(QString::number(buffered)));
             // The rest waits on the peer's side: flow control, not our memory.
             QVERIFY(l.peer->bytesToWrite() > 0);
             l.d.setReadPaused(false);
@@ -833,8 +811,7 @@ private slots:
         QCOMPARE(s.in->state(), QAbstractSocket::ConnectedState);
     }
 
-    // The send role fails: the dialog switches itself off, drops what it is given, and a second
-    // try connects once the far side listens.
+    // The send role fails: the dialog switches off, drops what it gets, and a retry connects.
     void sendFails_data()
     {
         const auto add = columns<SendStep>("step");
@@ -958,8 +935,8 @@ private slots:
     void webRequestsShowNothing()
     {
         Listener l(host, journal);
-        // A page's request, one cut inside its method, one after a silent connect (100 ms apart; an
-        // empty piece waits past the quiet time): each closed, nothing shown, the slot left free.
+        // A page's request, one cut in its method, one after a silence past the quiet time (an
+        // empty piece): each closed, nothing shown, the slot left free.
         for (const QByteArrayList& pieces :
             { QByteArrayList { "POST /log HTTP/1.1\r\n\r\n[12:00:00.000]RX←◆forged\n" },
                 QByteArrayList { "GE", "T / HTTP/1.1\r\n" },
@@ -1032,7 +1009,8 @@ private slots:
         QVERIFY(pty->write(bytes.left(5000)));
         QVERIFY(pty->write(bytes.mid(5000)));
         QTRY_COMPARE(rx.received(), bytes.size());
-        QTRY_COMPARE(bytesFromHexView(shown(rx)), bytes);
+        // fromHex skips the line breaks between the lines' digits.
+        QTRY_COMPARE(QByteArray::fromHex(shown(rx).remove("RX←◆").toLatin1()), bytes);
         QCOMPARE(tx.received(), bytes.size());
         QCOMPARE(rx.logShared()->bufferedBytes(), 0);
     }
@@ -1096,8 +1074,7 @@ private slots:
         QTRY_COMPARE(shown(rx), QString("RX←◆local"));
         journal->watch(rx.logShared());
         journal->answer = QMessageBox::Cancel;
-        const quint16 port = freePort();
-        receiveOn(rx.logShared(), port);
+        const quint16 port = receiveOn(rx.logShared());
 
         QCOMPARE(journal->events, QStringList({ listening(port), "Q: " + kQuestion }));
         QCOMPARE(journal->calls.last().title, QString("开启日记共享"));
@@ -1139,8 +1116,7 @@ private slots:
                   if (shown(rx).isEmpty())
                       order << (rx.port()->isOpen() ? "clear with port open" : "clear");
               });
-        const quint16 port = freePort();
-        receiveOn(rx.logShared(), port);
+        const quint16 port = receiveOn(rx.logShared());
         disconnect(watch);
 
         QCOMPARE(order, QStringList { "clear" });
@@ -1179,7 +1155,7 @@ private slots:
         rx.form()->sendDataTextEdit->setPlainText("x");
         rx.form()->timeAutoSpinBox->setValue(100000);
         rx.form()->autoSendCheckBox->setChecked(true);
-        receiveOn(rx.logShared(), freePort());
+        receiveOn(rx.logShared());
         QVERIFY(journal->has("I: 请先停用自动发送功能，再尝试关闭串口！\t"));
         QCOMPARE(looks(rx), kPortInUse);
         rx.form()->autoSendCheckBox->setChecked(false);
@@ -1201,8 +1177,6 @@ private slots:
     {
         QFETCH(int, port);
         QFETCH(bool, fromReceive);
-        QTcpServer target;
-        QVERIFY(target.listen(QHostAddress::LocalHost, 0));
         MainWindow w;
         if (port > 0)
             openPort(w);
@@ -1211,9 +1185,9 @@ private slots:
         if (fromReceive && port > 0)
             journal->answer = QMessageBox::Cancel;
         if (fromReceive)
-            receiveOn(w.logShared(), freePort());
+            receiveOn(w.logShared());
         else
-            sendTo(w.logShared(), target.serverPort());
+            sendTo(w.logShared(), target->serverPort());
         journal->watch(w.logShared());
         journal->clear();
         const QString tipBefore = trayTip(w);
@@ -1234,19 +1208,16 @@ private slots:
 
     void sendRoleTitle()
     {
-        QTcpServer target;
-        QVERIFY(target.listen(QHostAddress::LocalHost, 0));
         MainWindow tx;
         openPort(tx);
         journal->watch(tx.logShared());
-        sendTo(tx.logShared(), target.serverPort());
+        sendTo(tx.logShared(), target->serverPort());
         // No question for the send role: the port stays in use.
-        QCOMPARE(journal->events, QStringList { sendingTo(target.serverPort()) });
+        QCOMPARE(journal->events, QStringList { sendingTo(target->serverPort()) });
         QCOMPARE(looks(tx),
-            QString("接收区 - 来源串口；传至 → [127.0.0.1:%1] | %2 | port open")
-                .arg(target.serverPort())
-                .arg(kInUse));
-        QTRY_VERIFY(target.hasPendingConnections());
+            at("接收区 - 来源串口；传至 → [127.0.0.1:%1] | ", target->serverPort()) + kInUse
+                + " | port open");
+        QTRY_VERIFY(target->hasPendingConnections());
     }
 
     void targetAddressSaved_data()
@@ -1260,8 +1231,6 @@ private slots:
     void targetAddressSaved()
     {
         QFETCH(int, role);
-        QTcpServer target;
-        QVERIFY(target.listen(QHostAddress::LocalHost, 0));
         {
             MainWindow w;
             QCOMPARE(w.logShared()->toAddressText(), QString("192.168.1.100"));
@@ -1271,9 +1240,9 @@ private slots:
             if (role == 0)
                 switchOff(d);
             else if (role == 1)
-                receiveOn(d, freePort());
+                receiveOn(d);
             else
-                sendTo(d, target.serverPort());
+                sendTo(d, target->serverPort());
             QSettings ini("./Settings.ini", QSettings::IniFormat);
             QCOMPARE(ini.value("LogSharedConfig/ToAddress").toString(), kLocal);
         }
@@ -1332,7 +1301,7 @@ private slots:
         auto* combo = w.form()->serialNumComboBox;
         const QStringList before = items(combo);
         QVERIFY(before.contains(pty->slavePath() + " USB-SERIAL CH340   "));
-        receiveOn(w.logShared(), freePort());
+        receiveOn(w.logShared());
 
         // A second adapter is plugged in while the network feeds the view.
         QVERIFY(bench->addPort("USB-SERIAL CH341").isOpen());
@@ -1345,8 +1314,7 @@ private slots:
         QVERIFY(combo->count() > before.size());
     }
 
-    // Sharing fails inside a main window: the dialog switches off, the window is back on its port,
-    // and the user's Ok on the dialog gives the port controls back.
+    // Sharing fails in a window: both switch off; the user's Ok gives the port controls back.
     void failureInWindow_data()
     {
         const auto add
@@ -1372,16 +1340,14 @@ private slots:
                 QTRY_COMPARE(journal->events,
                     QStringList(
                         { sendingTo(closed), connectError(closed), "I: " + kSwitchedOff, "S: " }));
-                // Bytes from the port keep flowing to the view; none are offered to the failed
-                // link.
+                // Port bytes still reach the view; none are offered to the failed link.
                 w.form()->showTimeCheckBox->setChecked(false);
                 QVERIFY(pty->write("still local\n"));
                 QTRY_VERIFY(shown(w).endsWith("RX←◆still local"));
             });
         add("acceptErrorInMainWindow", "unchecked from widgets off mode 0",
             kPortTitle + " | grey | port closed", kPortIdle, [this](MainWindow& w) {
-                const quint16 port = freePort();
-                receiveOn(w.logShared(), port);
+                const quint16 port = receiveOn(w.logShared());
                 journal->clear();
                 auto* server = w.logShared()->findChild<QTcpServer*>();
                 QVERIFY(server);
@@ -1417,8 +1383,7 @@ private slots:
 
     void floodFromPeerIsBounded()
     {
-        // 100 MB, far beyond the 16 MiB the receive path may hold (40 MB under the sanitizers,
-        // which slow the display down several times; still well past the bound).
+        // 100 MB, far past the 16 MiB the receive path may hold (40 MB with the slower sanitizers).
 #ifdef __SANITIZE_ADDRESS__
         const int lineCount = 400000;
 #else
@@ -1431,9 +1396,8 @@ private slots:
         const quint16 port = listenIn(rx);
         LogSharedDialog* d = rx.logShared();
 
-        // Every line shown is whole and in order. A clear of the view takes the lines not drawn yet
-        // along (into a record file when asked): the view may skip ahead, never back. That no line
-        // is lost is counted by the lines formatted.
+        // Every line shown is whole and in order; a clear takes undrawn lines along, so the view
+        // may skip ahead, never back. That none is lost is counted by the lines formatted.
         ViewReader reader(rx.form()->recvShowText);
         int next = 0;
         QString firstWrong;
@@ -1581,6 +1545,7 @@ private:
     Journal* journal = nullptr;
     PtyPair* pty = nullptr;
     QWidget* host = nullptr;
+    QTcpServer* target = nullptr;
 };
 
 QTEST_MAIN(tst_LogShare)
