@@ -20,17 +20,14 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <vector>
 
 static const QString kLocal = QStringLiteral("127.0.0.1");
@@ -1429,36 +1426,22 @@ private slots:
         connect(rx.displayTimer(), &QTimer::timeout, this, sample);
 
         // The peer writes as fast as the kernel lets it, in a thread of its own.
-        std::thread peer([&] {
-            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in to {};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(port);
-            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-                peerFailed = true;
-            } else {
+        std::unique_ptr<QThread> peer(QThread::create([&] {
+            QTcpSocket out;
+            out.connectToHost(QHostAddress::LocalHost, port);
+            peerFailed = !out.waitForConnected(5000);
+            for (int next = 0; next < lineCount && !peerFailed && !stopPeer;) {
                 QByteArray chunk;
-                for (int next = 0; next < lineCount && !peerFailed && !stopPeer;) {
-                    chunk.clear();
-                    while (chunk.size() < (64 << 10) && next < lineCount)
-                        chunk += floodLine(next++);
-                    for (int off = 0; off < chunk.size();) {
-                        const ssize_t n = ::send(
-                            fd, chunk.constData() + off, size_t(chunk.size() - off), MSG_NOSIGNAL);
-                        if (n <= 0) {
-                            peerFailed = true;
-                            break;
-                        }
-                        off += int(n);
-                        sent += n;
-                    }
-                }
+                while (chunk.size() < (64 << 10) && next < lineCount)
+                    chunk += floodLine(next++);
+                out.write(chunk);
+                while (out.bytesToWrite() > 0 && !peerFailed)
+                    peerFailed = !out.waitForBytesWritten(-1);
+                sent += chunk.size();
             }
-            if (fd >= 0)
-                ::close(fd);
             peerDone = true;
-        });
+        }));
+        peer->start();
 
         QElapsedTimer clock;
         clock.start();
@@ -1471,7 +1454,7 @@ private slots:
         // A failed check must not leave the peer blocked in a write that nobody reads.
         stopPeer = true;
         QTRY_VERIFY_WITH_TIMEOUT(peerDone, 60000);
-        peer.join();
+        peer->wait();
         reader.finish();
         qInfo(
             "flood: %lld bytes shown in %lld ms; most pending %lld, buffered %lld, in flight %lld, "
