@@ -351,17 +351,16 @@ struct Listener {
 
 // A dialog in the send role, and the far side of its link once it stands.
 struct Sender {
-    QTcpServer target;
+    QTcpServer& target; // listening from the start
     LogSharedDialog d;
     std::unique_ptr<QTcpSocket> in;
-    quint16 port = 0; // the target's, kept when it stops listening
+    const quint16 port = target.serverPort(); // kept when the target stops listening
 
-    Sender(QWidget* host, Journal* journal)
-        : d(host)
+    Sender(QWidget* host, Journal* journal, QTcpServer* far)
+        : target(*far)
+        , d(host)
     {
         journal->watch(&d);
-        target.listen(QHostAddress::LocalHost, 0);
-        port = target.serverPort();
     }
     // Sends to the target (as typed, or its port), listening again if need be; waits for the link.
     bool link(const QString& typedPort = QString())
@@ -747,8 +746,7 @@ private slots:
 
     void sendRoleForwardsChunks()
     {
-        Sender s(host, journal);
-        QVERIFY(s.target.isListening());
+        Sender s(host, journal, target);
         QByteArray sentBack;
         connect(
             &s.d, &LogSharedDialog::formData, this, [&](const QByteArray& b) { sentBack += b; });
@@ -813,8 +811,7 @@ private slots:
     void sendFails()
     {
         QFETCH(SendStep, step);
-        Sender s(host, journal);
-        QVERIFY(s.target.isListening());
+        Sender s(host, journal, target);
         s.d.show();
         step(s);
         if (QTest::currentTestFailed())
@@ -835,8 +832,7 @@ private slots:
     void peerThatNeverReads()
     {
         // A receiving instance that accepted and then hangs: it never reads a byte.
-        Sender s(host, journal);
-        QVERIFY(s.target.isListening());
+        Sender s(host, journal, target);
         const int far = int(s.target.socketDescriptor());
         s.target.pauseAccepting(); // Qt accepts nothing: the connection is taken by hand
         const int small = 64 << 10; // inherited by the accepted socket
@@ -882,7 +878,7 @@ private slots:
 
     void peerThatWritesBack()
     {
-        Sender s(host, journal);
+        Sender s(host, journal, target);
         QVERIFY(s.link());
         QTcpSocket* back = s.in.get();
         QByteArray got;
