@@ -18,7 +18,6 @@
 #include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QtTest>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -127,8 +126,7 @@ struct ViewReader {
 };
 
 // Uses up every free descriptor, so the next accept() fails for lack of resources.
-class DescriptorFlood {
-public:
+struct DescriptorFlood {
     DescriptorFlood()
     {
         ::getrlimit(RLIMIT_NOFILE, &saved);
@@ -146,8 +144,6 @@ public:
         ::setrlimit(RLIMIT_NOFILE, &saved);
     }
     bool exhausted = false;
-
-private:
     rlimit saved {};
     std::vector<int> fds;
 };
@@ -233,9 +229,7 @@ static std::unique_ptr<QTcpSocket> connectPeer(quint16 port, const QString& from
     if (!from.isEmpty())
         peer->bind(QHostAddress(from));
     peer->connectToHost(QHostAddress::LocalHost, port);
-    if (!peer->waitForConnected(3000))
-        return nullptr;
-    return peer;
+    return peer->waitForConnected(3000) ? std::move(peer) : nullptr;
 }
 
 static void say(QTcpSocket* peer, const QByteArray& bytes)
