@@ -48,7 +48,6 @@ struct Journal {
         QObject::connect(dialog, &LogSharedDialog::stateInfo, &context,
             [this](const QString& info) { events << "S: " + info; });
     }
-    bool has(const QString& event) const { return events.contains(event); }
     void clear()
     {
         events.clear();
@@ -70,8 +69,7 @@ struct DescriptorFlood {
     DescriptorFlood()
     {
         ::getrlimit(RLIMIT_NOFILE, &saved);
-        rlimit low = saved;
-        low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 1024);
+        const rlimit low { std::min<rlim_t>(saved.rlim_cur, 1024), saved.rlim_max };
         ::setrlimit(RLIMIT_NOFILE, &low);
         for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
             fds.push_back(fd);
@@ -254,6 +252,8 @@ struct Listener {
         journal->watch(&d);
         if (inactivityMs)
             d.setInactivityInterval(inactivityMs);
+        d.show();
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine(port))); // missing fails the test
         receiveOn(&d, port);
         QObject::connect(&d, &LogSharedDialog::formData, [this](const QByteArray& b) { got += b; });
     }
@@ -443,25 +443,12 @@ private slots:
         QTEST(edit->text(), "shown");
     }
 
-    void receiveRoleListens()
-    {
-        LogSharedDialog d(host);
-        journal->watch(&d);
-        const quint16 port = freePort();
-        d.show();
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine(port))); // missing fails the test
-        receiveOn(&d, port);
-        QCOMPARE(journal->events, QStringList { listening(port) });
-        QCOMPARE(QVariantList({ d.shareMode(), d.result(), d.isHidden(), d.sourceName() }),
-            QVariantList({ 1, QDialog::Accepted, true, QString() }));
-        QVERIFY(connectPeer(port));
-    }
-
     // A held peer, then one thing happens; the step checks what the journal says of it.
     void heldPeer_data()
     {
         // inactivityMs: 0 keeps the dialog's own
         const auto add = columns<int, Then, HeldStep>("inactivityMs", "then", "step");
+        add("receiveRoleListens", 0, Then::Kept, [](Listener&) {}); // the driver's checks alone
         add("peerHeldThenCloses", 0, Then::NextPeerWelcome, [this](Listener& l) {
             QObject context;
             QStringList namesAtStatus;
@@ -556,7 +543,7 @@ private slots:
             const QByteArray data = QByteArray("last words ").repeated(40000);
             l.peer->write(data);
             l.peer->disconnectFromHost();
-            QTRY_VERIFY(journal->has(peerLeft(l.peerPort)));
+            QTRY_VERIFY(journal->events.contains(peerLeft(l.peerPort)));
             QVERIFY(l.got == data);
         });
         add("reconnectWhileTold: the peer disconnects", 0, Then::Kept,
@@ -571,6 +558,10 @@ private slots:
         QFETCH(Then, then);
         QFETCH(HeldStep, step);
         Listener l(host, journal, inactivityMs);
+        // It listens, its Ok has closed it, and it names no source until a peer comes.
+        QCOMPARE(journal->events, QStringList { listening(l.port) });
+        QCOMPARE(QVariantList({ l.d.shareMode(), l.d.result(), l.d.isHidden(), l.d.sourceName() }),
+            QVariantList({ 1, QDialog::Accepted, true, QString() }));
         QVERIFY(l.hold());
         QCOMPARE(journal->events.last(), QString("S: 来源网络 [127.0.0.1:%1]").arg(l.peerPort));
         journal->clear();
@@ -627,8 +618,6 @@ private slots:
     void sendRoleForwardsChunks()
     {
         Sender s(host, journal, target);
-        QByteArray sentBack;
-        connect(&s.d, &LogSharedDialog::formData, [&](const QByteArray& b) { sentBack += b; });
         s.d.sendShareData("lost before any connection ");
         QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine(s.port)));
         sendTo(&s.d, s.port);
@@ -643,12 +632,6 @@ private slots:
         s.d.sendShareData("");
         s.d.sendShareData("tail");
         QCOMPARE(readAtLeast(s.in.get(), 16), QByteArray("early raw\0\xfe\ntail", 16));
-
-        // One way only: what the far side writes is never read.
-        s.in->write("ignored");
-        QTest::qWait(100); // nothing may come of it
-        QCOMPARE(sentBack, QByteArray());
-        QCOMPARE(journal->events.size(), 1);
 
         // Ok again keeps the link as it is.
         QVERIFY(s.linkStands());
@@ -754,15 +737,17 @@ private slots:
         QCOMPARE(s.d.shareMode(), 2);
     }
 
+    // One way only: what the far side writes is never read, and the link goes on working.
     void peerThatWritesBack()
     {
         Sender s(host, journal, target);
         QVERIFY(s.link());
         QTcpSocket* back = s.in.get();
-        QByteArray got;
+        QByteArray got, sentBack;
         connect(back, &QIODevice::readyRead, this, [&] { got += back->readAll(); });
+        connect(&s.d, &LogSharedDialog::formData, [&](const QByteArray& b) { sentBack += b; });
 
-        // 32 MB the other way, while the link goes on working.
+        // 32 MB the other way.
         const QByteArray chunk(1 << 20, 'y');
         qint64 maxBuffered = 0;
         for (int i = 0; i < 32; ++i) {
@@ -777,7 +762,8 @@ private slots:
             qPrintable(QString::number(maxBuffered)));
         s.d.sendShareData("still forwarding");
         QTRY_COMPARE(got, QByteArray("still forwarding"));
-        QVERIFY(journal->calls.isEmpty());
+        QCOMPARE(sentBack, QByteArray());
+        QCOMPARE(journal->events, QStringList { sendingTo(s.port) }); // no box, no new status
     }
 
     void webRequestsShowNothing()
@@ -981,7 +967,7 @@ private slots:
 
         peer->disconnectFromHost();
         QTRY_COMPARE(title(rx), at("接收区 - 本地监听 [127.0.0.1:%1]", port));
-        QTRY_VERIFY(journal->has(peerLeft(peerPort)));
+        QTRY_VERIFY(journal->events.contains(peerLeft(peerPort)));
     }
 
     void receiveRoleNeedsPortClosed()
@@ -993,7 +979,7 @@ private slots:
         rx.form()->timeAutoSpinBox->setValue(100000);
         rx.form()->autoSendCheckBox->setChecked(true);
         receiveOn(rx.logShared());
-        QVERIFY(journal->has("I: 请先停用自动发送功能，再尝试关闭串口！\t"));
+        QVERIFY(journal->events.contains("I: 请先停用自动发送功能，再尝试关闭串口！\t"));
         QCOMPARE(looks(rx), kPortInUse);
         rx.form()->autoSendCheckBox->setChecked(false);
     }
@@ -1114,7 +1100,7 @@ private slots:
         const quint16 firstPort = first->localPort();
         first->write("a\nprompt>");
         first->disconnectFromHost();
-        QTRY_VERIFY(journal->has(peerLeft(firstPort)));
+        QTRY_VERIFY(journal->events.contains(peerLeft(firstPort)));
         QTRY_COMPARE(shown(rx), QString("RX←◆a\nRX←◆prompt>"));
         auto second = connectPeer(port);
         second->write("b\n");
@@ -1262,9 +1248,8 @@ private slots:
 
         std::atomic<qint64> sent { 0 };
         std::atomic<bool> peerDone { false }, peerFailed { false }, stopPeer { false };
-        qint64 handed = 0, maxPending = 0, maxBuffered = 0, maxInFlight = 0;
         const qint64 baseMemory = residentNow();
-        qint64 maxMemory = baseMemory;
+        qint64 handed = 0, maxPending = 0, maxBuffered = 0, maxInFlight = 0, maxMemory = baseMemory;
         bool paused = false;
         const auto sample = [&] {
             maxPending = qMax(maxPending, rx.pendingBytes());
@@ -1359,9 +1344,8 @@ private slots:
 
         edit->setText("127.0.0.9");
         pressOk(d);
-        QCOMPARE(QSettings("./Settings.ini", QSettings::IniFormat)
-                     .value("LogSharedConfig/AllowedPeers")
-                     .toStringList(),
+        const QSettings saved("./Settings.ini", QSettings::IniFormat);
+        QCOMPARE(saved.value("LogSharedConfig/AllowedPeers").toStringList(),
             QStringList { "127.0.0.9" });
     }
 
