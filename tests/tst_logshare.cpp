@@ -205,7 +205,6 @@ static QStringList records(const QString& kind)
     return out;
 }
 
-static QString shown(MainWindow& w) { return w.form()->recvShowText->toPlainText(); }
 static QString title(MainWindow& w) { return w.form()->recvAreaGroupBox->title(); }
 
 // The usable port controls (list, open, pause) and the open button's colour (closed/open/grey).
@@ -334,16 +333,20 @@ static QByteArray floodLine(int i)
 // How the view shows line i.
 static QString floodShown(int i) { return QString::fromUtf8("RX←◆" + floodLine(i).chopped(1)); }
 
-class tst_LogShare : public QObject {
+class tst_LogShare : public PtyWindowTest {
     Q_OBJECT
+
+public:
+    // No update plug-in: two windows in one process would both claim its single instance.
+    tst_LogShare()
+        : PtyWindowTest("USB-SERIAL CH340", false)
+    {
+    }
 
 private slots:
     void init()
     {
-        // No update plug-in: two windows in one process would both claim its single instance.
-        bench = new PtyTestBench(QStringLiteral("USB-SERIAL CH340"), false);
-        QVERIFY(bench->ready);
-        pty = &bench->pty;
+        PtyWindowTest::init();
         // The journal answers the boxes instead of the bench's recorder while it lives.
         journal = new Journal;
         host = new QWidget;
@@ -356,7 +359,7 @@ private slots:
         delete target;
         delete host;
         delete journal;
-        delete bench;
+        PtyWindowTest::cleanup();
     }
 
     // The dialog on its own.
@@ -838,7 +841,7 @@ private slots:
         QVERIFY(pty->write(bytes.mid(5000)));
         QTRY_COMPARE(rx.received(), bytes.size());
         // fromHex skips the line breaks between the lines' digits.
-        QTRY_COMPARE(QByteArray::fromHex(shown(rx).remove("RX←◆").toLatin1()), bytes);
+        QTRY_COMPARE(QByteArray::fromHex(viewText(rx).remove("RX←◆").toLatin1()), bytes);
         QCOMPARE(tx.received(), bytes.size());
         QCOMPARE(rx.logShared()->bufferedBytes(), 0);
     }
@@ -868,10 +871,10 @@ private slots:
             QTRY_VERIFY((wire += pty->read(50)).contains(typed.trimmed()));
         }
         QVERIFY(pty->write(bytes));
-        QTRY_COMPARE(shown(rx), view);
+        QTRY_COMPARE(viewText(rx), view);
         QTest::qWait(100); // nothing more may follow
-        QCOMPARE(shown(rx), view);
-        QCOMPARE(shown(tx), (typed.isEmpty() ? "" : "TX→◇" + typed + "\n") + view);
+        QCOMPARE(viewText(rx), view);
+        QCOMPARE(viewText(tx), (typed.isEmpty() ? "" : "TX→◇" + typed + "\n") + view);
         QCOMPARE(QVariantList({ rx.received(), rx.sent() }), QVariantList({ bytes.size(), 0 }));
     }
 
@@ -885,26 +888,26 @@ private slots:
         QVERIFY(peer);
         QTRY_VERIFY(!rx.logShared()->sourceName().isEmpty());
         peer->write("once\n");
-        QTRY_COMPARE(shown(rx), QString("RX←◆once"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆once"));
         QTest::qWait(100); // no second copy may follow
-        QCOMPARE(shown(rx), QString("RX←◆once"));
+        QCOMPARE(viewText(rx), QString("RX←◆once"));
         QCOMPARE(QVariantList({ rx.received(), rx.lines() }), QVariantList({ 5, 1 }));
     }
 
     void declineLeavesPortAlone()
     {
         MainWindow rx;
-        rx.form()->showTimeCheckBox->setChecked(false);
-        openPort(rx);
+        openPort(rx, NoTime);
         QVERIFY(pty->write("local\n"));
-        QTRY_COMPARE(shown(rx), QString("RX←◆local"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆local"));
         journal->watch(rx.logShared());
         journal->answer = QMessageBox::Cancel;
         const quint16 port = receiveOn(rx.logShared());
 
         QCOMPARE(journal->events, QStringList({ listening(port), "Q: " + kQuestion }));
         QCOMPARE(journal->calls.last().title, QString("开启日记共享"));
-        QCOMPARE(QStringList({ looks(rx), shown(rx) }), QStringList({ kPortInUse, "RX←◆local" }));
+        QCOMPARE(
+            QStringList({ looks(rx), viewText(rx) }), QStringList({ kPortInUse, "RX←◆local" }));
 
         // The dialog still listens, but nothing from the network reaches the view.
         auto peer = connectPeer(port);
@@ -912,24 +915,23 @@ private slots:
         QTRY_VERIFY(!rx.logShared()->sourceName().isEmpty());
         peer->write("unseen\n");
         QTest::qWait(150); // nothing may arrive
-        QCOMPARE(QVariantList({ shown(rx), rx.received() }), QVariantList({ "RX←◆local", 6 }));
+        QCOMPARE(QVariantList({ viewText(rx), rx.received() }), QVariantList({ "RX←◆local", 6 }));
 
         // Confirming later connects the view.
         journal->answer = QMessageBox::Ok;
         pressOk(rx.logShared());
         QVERIFY(!rx.port()->isOpen());
         peer->write("seen\n");
-        QTRY_COMPARE(shown(rx), QString("RX←◆seen"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆seen"));
     }
 
     void receiveRoleClosesPortAndClearsView()
     {
         MainWindow rx;
-        rx.form()->showTimeCheckBox->setChecked(false);
-        openPort(rx);
+        openPort(rx, NoTime);
         // Half a line from the port must not lead the first line from the network.
         QVERIFY(pty->write("local\nhalf"));
-        QTRY_COMPARE(shown(rx), QString("RX←◆local"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆local"));
         QTRY_VERIFY(rx.pendingBytes() > 0);
         journal->watch(rx.logShared());
 
@@ -937,14 +939,14 @@ private slots:
         QStringList order;
         const QMetaObject::Connection watch
             = connect(rx.form()->recvShowText, &TextBrowser::contentsChanged, this, [&] {
-                  if (shown(rx).isEmpty())
+                  if (viewText(rx).isEmpty())
                       order << (rx.port()->isOpen() ? "clear with port open" : "clear");
               });
         const quint16 port = receiveOn(rx.logShared());
         disconnect(watch);
 
         QCOMPARE(order, QStringList { "clear" });
-        QCOMPARE(QVariantList({ looks(rx), rx.form()->openSerialButton->text(), shown(rx),
+        QCOMPARE(QVariantList({ looks(rx), rx.form()->openSerialButton->text(), viewText(rx),
                      rx.pendingBytes() }),
             QVariantList({ at("接收区 - 本地监听 [127.0.0.1:%1] | grey | port closed", port),
                 "打开串口", QString(), 0 }));
@@ -955,12 +957,12 @@ private slots:
         QTRY_COMPARE(title(rx), at("接收区 - 来源网络 [127.0.0.1:%1]", peerPort));
         QCOMPARE(trayTip(rx), kBareTip + at("端口号：127.0.0.1[%1]", peerPort));
         peer->write("net\n");
-        QTRY_COMPARE(shown(rx), QString("RX←◆net"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆net"));
 
         // Nothing from the local port while the network feeds the view.
         QVERIFY(pty->write("ignored\n"));
         QTest::qWait(100); // nothing may arrive
-        QCOMPARE(shown(rx), QString("RX←◆net"));
+        QCOMPARE(viewText(rx), QString("RX←◆net"));
 
         peer->disconnectFromHost();
         QTRY_COMPARE(title(rx), at("接收区 - 本地监听 [127.0.0.1:%1]", port));
@@ -1021,7 +1023,7 @@ private slots:
         if (port == 0) {
             openPort(w);
             QVERIFY(pty->write("port again\n"));
-            QTRY_VERIFY(shown(w).endsWith("RX←◆port again"));
+            QTRY_VERIFY(viewText(w).endsWith("RX←◆port again"));
         }
     }
 
@@ -1074,7 +1076,7 @@ private slots:
         QVERIFY(peer);
         QTRY_VERIFY(!rx.logShared()->sourceName().isEmpty());
         peer->write("to file\n");
-        QTRY_COMPARE(shown(rx), QString("RX←◆to file"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆to file"));
 
         rx.form()->saveDataButton->click();
         QTRY_COMPARE(rx.recordsInHand(), 0); // written off the GUI thread
@@ -1098,10 +1100,10 @@ private slots:
         first->write("a\nprompt>");
         first->disconnectFromHost();
         QTRY_VERIFY(journal->events.contains(peerLeft(firstPort)));
-        QTRY_COMPARE(shown(rx), QString("RX←◆a\nRX←◆prompt>"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆a\nRX←◆prompt>"));
         auto second = connectPeer(port);
         second->write("b\n");
-        QTRY_COMPARE(shown(rx), QString("RX←◆a\nRX←◆prompt>\nRX←◆b"));
+        QTRY_COMPARE(viewText(rx), QString("RX←◆a\nRX←◆prompt>\nRX←◆b"));
 
         QStringList sessions = { QString("127.0.0.1[%1]: RX←◆a\nRX←◆prompt>\n").arg(firstPort),
             peerName(*second) + ": RX←◆b\n" };
@@ -1148,16 +1150,15 @@ private slots:
             });
         add("connectFailureInMainWindow", "unchecked to widgets off mode 0", kPortInUse, kPortInUse,
             [this](MainWindow& w) {
-                openPort(w);
+                openPort(w, NoTime);
                 const quint16 closed = freePort();
                 sendTo(w.logShared(), closed);
                 QTRY_COMPARE(journal->events,
                     QStringList(
                         { sendingTo(closed), connectError(closed), "I: " + kSwitchedOff, "S: " }));
                 // Port bytes still reach the view; none are offered to the failed link.
-                w.form()->showTimeCheckBox->setChecked(false);
                 QVERIFY(pty->write("still local\n"));
-                QTRY_VERIFY(shown(w).endsWith("RX←◆still local"));
+                QTRY_VERIFY(viewText(w).endsWith("RX←◆still local"));
             });
         add("acceptErrorInMainWindow", "unchecked from widgets off mode 0",
             kPortTitle + " | grey | port closed", kPortIdle, [this](MainWindow& w) {
@@ -1346,8 +1347,6 @@ private slots:
     }
 
 private:
-    void openPort(MainWindow& w) { QVERIFY(bench->openIn(w)); }
-
     // The sender is back before the user has read that it left.
     void backWhileTold(Listener& l, bool timeout)
     {
@@ -1379,9 +1378,7 @@ private:
         sendTo(tx.logShared(), port);
         return QTest::qWaitFor([&] { return !rx.logShared()->sourceName().isEmpty(); });
     }
-    PtyTestBench* bench = nullptr;
     Journal* journal = nullptr;
-    PtyPair* pty = nullptr;
     QWidget* host = nullptr;
     QTcpServer* target = nullptr;
 };
