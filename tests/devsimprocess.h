@@ -19,7 +19,7 @@
 // One quillon-devsim process for a test, with its link and files in a temporary folder.
 class DevSimProcess {
 public:
-    DevSimProcess();
+    DevSimProcess() = default;
     ~DevSimProcess();
     Q_DISABLE_COPY(DevSimProcess)
 
@@ -38,7 +38,7 @@ public:
     QProcess& process() { return proc; }
     // A file in the simulator's temporary folder, for --download-file and the like.
     QString filePath(const QString& name) const { return dir.filePath(name); }
-    QString errors();
+    QString errors() { return QString::fromLocal8Bit(proc.readAllStandardError()); }
 
 private:
     QTemporaryDir dir;
