@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFileInfo>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // Skips outside CTest, which names the plug-in folder; fails when the simulator is not built.

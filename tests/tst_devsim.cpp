@@ -7,10 +7,6 @@
 #include "tools/core/devicecommand.h"
 
 #include <QSerialPort>
-#include <QtTest>
-
-#include <cerrno>
-#include <functional>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -48,7 +44,6 @@ Stream split(const QByteArray& bytes)
     return s;
 }
 
-// The log line numbers 1 to n.
 QList<qint64> upTo(int n)
 {
     QList<qint64> numbers;
@@ -75,11 +70,7 @@ Done has(const QByteArray& bytes)
 {
     return [bytes](const QByteArray& b) { return b.contains(bytes); };
 }
-// Done once the bytes between the log lines are `bytes`, or hold them.
-Done otherIs(const QByteArray& bytes)
-{
-    return [bytes](const QByteArray& b) { return split(b).other == bytes; };
-}
+// Done once the bytes between the log lines hold `bytes`.
 Done otherHas(const QByteArray& bytes)
 {
     return [bytes](const QByteArray& b) { return split(b).other.contains(bytes); };
@@ -156,16 +147,13 @@ struct Board : DevSimProcess {
 private:
     bool readUntil(QByteArray* into, const Done& done, int timeoutMs)
     {
-        QElapsedTimer timer;
-        timer.start();
-        for (;;) {
+        for (const QDeadlineTimer deadline(timeoutMs);;) {
             if (done(*into))
                 return true;
-            const qint64 left = timeoutMs - timer.elapsed();
-            if (left <= 0 || hungUp)
+            if (deadline.hasExpired() || hungUp)
                 return false;
             pollfd p { fd, POLLIN, 0 };
-            if (::poll(&p, 1, int(left)) <= 0)
+            if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
                 continue;
             char buffer[4096];
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -178,8 +166,6 @@ private:
 
     int fd = -1;
 };
-
-QString cleanExit() { return QStringLiteral("exit 0, link gone"); }
 
 // How the simulator ended after `signal` (0: on its own): "exit 0, link gone" when cleanly.
 QString ending(DevSimProcess& sim, int signal)
@@ -767,14 +753,13 @@ private slots:
     void defaultLink()
     {
         QFETCH(QByteArray, runtimeDir);
-        const bool had = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-        const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
-        const auto set = [](bool on, const QByteArray& value) {
-            on ? qputenv("XDG_RUNTIME_DIR", value) : qunsetenv("XDG_RUNTIME_DIR");
+        const QByteArray old = qgetenv("XDG_RUNTIME_DIR"); // null when unset
+        const auto set = [](const QByteArray& value) {
+            value.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", value);
         };
-        set(!runtimeDir.isEmpty(), runtimeDir);
+        set(runtimeDir);
         const QString link = DevSimOptions::defaultLinkPath();
-        set(had, old);
+        set(old);
         QTEST(link, "link");
     }
 
@@ -848,13 +833,13 @@ private slots:
 
         // Answers come between whole lines, never inside one.
         const QByteArray payload("ping 123 \xd6\xd0\xce\xc4 \x01\x02\xff");
-        QVERIFY(b.ask(payload, otherIs(payload)));
+        QVERIFY(b.ask(payload, otherHas(payload)));
         b.got += b.readFor(200);
         const Stream s = split(b.got);
         QCOMPARE(s.sequences, upTo(20)); // --count ends the log
         QCOMPARE(s.other, payload);
         QVERIFY(b.got.endsWith("\r\n") || b.got.endsWith(payload));
-        QCOMPARE(ending(b, SIGTERM), cleanExit());
+        QCOMPARE(ending(b, SIGTERM), QStringLiteral("exit 0, link gone"));
         QCOMPARE(fileBytes(record), b.got);
     }
 
@@ -881,7 +866,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lines() >= 20, 5000);
         QVERIFY(gapless(got));
         port.close();
-        QCOMPARE(ending(sim, SIGTERM), cleanExit());
+        QCOMPARE(ending(sim, SIGTERM), QStringLiteral("exit 0, link gone"));
     }
 
     void batchesPerPeriod()
@@ -958,7 +943,7 @@ private slots:
         QTest::qWait(300);
         ::kill(pid_t(b.process().processId()), SIGTERM);
         QVERIFY(!b.until(Board::never, 5000) && b.hungUp);
-        QCOMPARE(ending(b, 0), cleanExit());
+        QCOMPARE(ending(b, 0), QStringLiteral("exit 0, link gone"));
 
         // What was in the pty reached the reader; what was only queued was not sent nor recorded.
         QVERIFY(b.got.size() > 1000);
@@ -969,14 +954,13 @@ private slots:
     void pacedRate()
     {
         NEED_SIMULATOR();
-        const int rate = 4000;
         Board b;
-        QVERIFY(b.open({ "--rate", QString::number(rate) }));
+        QVERIFY(b.open({ "--rate", "4000" }));
         QVERIFY(b.until([](const QByteArray& got) { return !got.isEmpty(); }));
         QElapsedTimer timer;
         timer.start();
         const QByteArray got = b.readFor(1500);
-        const double expected = rate * timer.elapsed() / 1000.0;
+        const double expected = 4.0 * timer.elapsed(); // 4000 bytes a second
         // Pacing never runs ahead by more than a line; a busy machine may make it lag.
         QVERIFY2(got.size() <= expected + 200 && got.size() >= expected * 0.3,
             qPrintable(QString::number(got.size())));
@@ -1010,7 +994,7 @@ private slots:
         QCOMPARE(QFileInfo(b.linkPath()).symLinkTarget(), b.ptyPath());
         if (!args.contains(QStringLiteral("--quiet")))
             QVERIFY(!b.readFor(100).isEmpty()); // an open port must not keep it from ending
-        QCOMPARE(ending(b, signal), cleanExit());
+        QCOMPARE(ending(b, signal), QStringLiteral("exit 0, link gone"));
         QVERIFY(signal != 0 || timer.elapsed() >= 400);
         const auto left = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System;
         QCOMPARE(QDir(b.folder()).entryList(left), QStringList());
@@ -1022,7 +1006,7 @@ private slots:
         Board b;
         QVERIFY(b.open({ "--interval", "20", "--count", "40" }));
         QVERIFY(b.until(haveLines(3)));
-        QVERIFY(b.ask(command("01"), otherIs(versionReply())));
+        QVERIFY(b.ask(command("01"), otherHas(versionReply())));
         QVERIFY(b.ask("ab" + command("03"), haveLines(40), 5000));
         b.got += b.readFor(100);
         const Stream s = split(b.got);
@@ -1103,7 +1087,7 @@ private slots:
         QVERIFY(b.reopen());
         b.got.clear();
         QVERIFY(b.until(haveLines(2)));
-        QCOMPARE(ending(b, SIGTERM), cleanExit());
+        QCOMPARE(ending(b, SIGTERM), QStringLiteral("exit 0, link gone"));
     }
 };
 

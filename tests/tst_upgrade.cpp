@@ -7,8 +7,6 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <QtTest>
-
 static QByteArray gbk(const QString& text)
 {
     return QTextCodec::codecForName("GBK")->fromUnicode(text);
