@@ -78,6 +78,7 @@ Done otherHas(const QByteArray& bytes)
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 QString fromGbk(const QByteArray& b) { return QTextCodec::codecForName("GBK")->toUnicode(b); }
+Done says(const QString& text) { return has(gbk(text)); }
 
 QByteArray command(const char* payloadHex)
 {
@@ -122,15 +123,10 @@ struct Board : DevSimProcess {
     }
     // Reads until `done` holds, the time is up or the other side has gone (`hungUp`).
     bool until(const Done& done, int timeoutMs = 3000) { return readUntil(&got, done, timeoutMs); }
-    bool untilText(const QString& text, int ms = 3000) { return until(has(gbk(text)), ms); }
-    // Sends `bytes` and waits for `done`, or for `reply` in the board's text.
+    // Sends `bytes` and waits for `done`.
     bool ask(const QByteArray& bytes, const Done& done, int timeoutMs = 3000)
     {
         return write(bytes) && until(done, timeoutMs);
-    }
-    bool ask(const QByteArray& bytes, const QString& reply, int timeoutMs = 3000)
-    {
-        return ask(bytes, has(gbk(reply)), timeoutMs);
     }
     // Everything that arrives within `ms`, not kept in `got`.
     QByteArray readFor(int ms)
@@ -228,7 +224,6 @@ class tst_DevSim : public QObject {
     Q_OBJECT
 
 private slots:
-    // Log generator
     void logLines_data()
     {
         const auto add = columns<bool, bool>("color", "utf8");
@@ -320,7 +315,6 @@ private slots:
         QTEST(LogStream::sequenceOf(bytes), "sequence");
     }
 
-    // Answers
     void commandReplies_data()
     {
         const auto add = columns<bool, QByteArray, QByteArray>("echo", "input", "answer");
@@ -429,7 +423,6 @@ private slots:
         QCOMPARE(dev.feed("hello" + command("01"), 1200), QByteArray());
     }
 
-    // Boot loader
     void bootLoaderDownload()
     {
         QTemporaryDir dir;
@@ -670,7 +663,6 @@ private slots:
         QVERIFY(dev.inBootLoader());
     }
 
-    // Command line
     void options_data()
     {
         // expected: the options unlike the defaults, or "error: " and what the message names
@@ -1021,21 +1013,21 @@ private slots:
         const QString received = b.filePath(QStringLiteral("got.bin"));
         QVERIFY(b.open({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
             received, "--download-quiet", "300" }));
-        QVERIFY(b.ask(command("02"), QStringLiteral("=========\r\n>")));
-        QVERIFY(b.ask("44", QStringLiteral("请输入操作密码：")));
-        QVERIFY(b.ask("K-2015", QStringLiteral("请再次输入密码：")));
-        QVERIFY(b.ask("K-2015", QStringLiteral("请传送主程序HEX文件...")));
+        QVERIFY(b.ask(command("02"), says(QStringLiteral("=========\r\n>"))));
+        QVERIFY(b.ask("44", says(QStringLiteral("请输入操作密码："))));
+        QVERIFY(b.ask("K-2015", says(QStringLiteral("请再次输入密码："))));
+        QVERIFY(b.ask("K-2015", says(QStringLiteral("请传送主程序HEX文件..."))));
         const QByteArray file = sampleFile(12000);
         for (int at = 0; at < file.size(); at += 1024) {
             QVERIFY(b.write(file.mid(at, 1024)));
             b.got += b.readFor(10);
         }
-        QVERIFY(b.untilText(QStringLiteral("文件下载成功！")));
+        QVERIFY(b.until(says(QStringLiteral("文件下载成功！"))));
         QVERIFY(fromGbk(b.got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
         QCOMPARE(b.got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
         QVERIFY(fileBytes(received) == file);
         // Back in the application: echo again.
-        QVERIFY(b.untilText(BootLoader::leaveLine()));
+        QVERIFY(b.until(says(BootLoader::leaveLine())));
         b.got.clear();
         QVERIFY(b.ask("ping", [](const QByteArray& got) { return got == "ping"; }));
     }
@@ -1045,13 +1037,13 @@ private slots:
         NEED_SIMULATOR();
         Board b;
         QVERIFY(b.open({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
-        const QString menuEnd = QStringLiteral("=========\r\n>");
+        const Done menuEnd = says(QStringLiteral("=========\r\n>"));
         const QString back = crLf(BootLoader::giveUpLine()) + crLf(BootLoader::leaveLine());
         // Twice in a row: the first reset of a newcomer, then another one.
         for (int round = 1; round <= 2; ++round) {
             b.got.clear();
             QVERIFY(b.ask(command("02") + "\r\n", menuEnd, 5000));
-            QVERIFY(b.untilText(QStringLiteral(">\r\n") + back, 5000));
+            QVERIFY(b.until(says(QStringLiteral(">\r\n") + back), 5000));
             // The application is back: log, echo and replies.
             const int from = b.got.size();
             QVERIFY(b.until([&](const QByteArray& got) { return haveLines(1)(got.mid(from)); }));
