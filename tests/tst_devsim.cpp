@@ -838,8 +838,7 @@ private slots:
         NEED_SIMULATOR();
         DevSimProcess sim;
         QVERIFY(sim.start({ "--interval", "20" }));
-        QSerialPort port;
-        port.setPortName(sim.linkPath());
+        QSerialPort port(sim.linkPath());
         port.setBaudRate(115200);
         QByteArray got;
         QObject::connect(&port, &QSerialPort::readyRead, [&] { got += port.readAll(); });
