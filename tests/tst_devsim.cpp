@@ -187,8 +187,7 @@ QStringList describe(const DevSimOptions& o)
         "reenumerate=" + on(o.reenumerate) };
 }
 
-// Gives a boot loader (or the board in one) its answers `from` up to `to`: 0 the menu digit 2,
-// 1 the key, 2 the key again, each followed by the pause it needs; returns the last reply.
+// A loader's answers `from`..`to` (0: digit 2, 1: key, 2: key again) with pauses; the last reply.
 template <class Loader> QString answer(Loader& b, qint64* now, int from, int to)
 {
     QString reply;

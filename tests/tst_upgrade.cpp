@@ -1,5 +1,4 @@
-// The MCU upgrade dialogue in the real main window: scripted boot-loader text through a pty, and
-// whole downloads against the simulated board's boot loader.
+// The MCU upgrade dialogue in the main window, against scripted pty text and the simulated board.
 #include "app/mainwindow.h"
 #include "devsimprocess.h"
 #include "testdata.h"
