@@ -59,8 +59,7 @@ private slots:
         QVERIFY(openWindow(pty->slavePath()));
         window->form()->showTimeCheckBox->setChecked(true);
         arm();
-        static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
-        QVERIFY(pty->write(QByteArray(raw, int(sizeof raw) - 1)));
+        QVERIFY(pty->write(QByteArrayLiteral("\0\0zero\r\n>>\r\n> \r\n")));
         QTRY_COMPARE(viewLines().size(), 2);
         // Zeros as blanks and the prompt joined; a trailing blank makes a plain line.
         const QString stamp = "[00:00:00.000]";
