@@ -255,13 +255,10 @@ private slots:
         QMap<QString, int> levels;
         QByteArray plain;
         for (int i = 0; i < lines.size(); ++i) {
-            QByteArray line = lines.at(i) + '\n';
-            const QByteArray colour = color ? line.left(7) : QByteArray();
-            if (color) {
-                QVERIFY2(
-                    line.startsWith("\x1b[0;3") && line.endsWith("\x1b[0m\r\n"), line.constData());
-                line = line.mid(7).replace("\x1b[0m", "");
-            }
+            const QByteArray raw = lines.at(i) + '\n';
+            const QByteArray colour = raw.startsWith('\x1b') ? raw.left(7) : QByteArray();
+            const QByteArray line = raw.mid(colour.size()).replace("\x1b[0m", "");
+            QCOMPARE(raw.endsWith("\x1b[0m\r\n"), color);
             plain += line;
             QVERIFY2(!line.contains('\x1b') && !line.chopped(2).contains('\r'), line.constData());
             QCOMPARE(LogStream::sequenceOf(line), qint64(i + 1));
@@ -279,7 +276,7 @@ private slots:
                 QVERIFY(text.contains(QChar(0x2103)) && (QString::fromUtf8(line) == text) == utf8);
             const QRegularExpressionMatch m = level.match(text);
             QVERIFY2(m.hasMatch(), qPrintable(text));
-            QVERIFY(!color || colour == sgr.value(m.captured(1))); // green, yellow, red
+            QCOMPARE(colour, color ? sgr.value(m.captured(1)) : QByteArray()); // green, yellow, red
             if (i < 6) // lines 3 and 6 are WARN and ERR
                 QCOMPARE(m.captured(1), QString(i == 2 ? "WARN" : i == 5 ? "ERR" : "INFO"));
             if (i < 100) // the mix is counted over the first hundred
@@ -644,10 +641,9 @@ private slots:
             dev.feed("PLUMB", now += 10); // half a password
         }
         const QByteArray reset = command("02") + "junk";
-        const int cut = split > 0 ? split : reset.size();
-        QByteArray out = dev.feed(reset.left(cut), now += 10);
-        if (cut < reset.size())
-            out += dev.feed(reset.mid(cut), now += 10);
+        QByteArray out = dev.feed(split ? reset.left(split) : reset, now += 10);
+        if (split)
+            out += dev.feed(reset.mid(split), now += 10);
         QCOMPARE(out, resetReply());
         QVERIFY(!dev.inBootLoader());
         QCOMPARE(dev.resets(), 2);
