@@ -222,6 +222,9 @@ class tst_DevSim : public QObject {
     Q_OBJECT
 
 private slots:
+    // Many tests run the simulator: outside CTest, which names it, the suite is skipped.
+    void initTestCase() { NEED_SIMULATOR(); }
+
     void logLines_data()
     {
         const auto add = columns<bool, bool>("color", "utf8");
@@ -751,7 +754,6 @@ private slots:
     // The running simulator
     void help()
     {
-        NEED_SIMULATOR();
         QProcess p;
         p.start(DevSimProcess::program(), { "--help" });
         QVERIFY(p.waitForFinished(5000));
@@ -779,7 +781,6 @@ private slots:
 
     void startFailures()
     {
-        NEED_SIMULATOR();
         QFETCH(bool, fileAtLink);
         QFETCH(QStringList, args);
         QTemporaryDir dir;
@@ -802,7 +803,6 @@ private slots:
 
     void streamSurvivesReopenAndIsRecorded()
     {
-        NEED_SIMULATOR();
         Board b;
         const QString record = b.filePath(QStringLiteral("sent.bin"));
         QVERIFY2(
@@ -830,7 +830,6 @@ private slots:
 
     void serialPortReopens()
     {
-        NEED_SIMULATOR();
         DevSimProcess sim;
         QVERIFY(sim.start({ "--interval", "20" }));
         QSerialPort port(sim.linkPath());
@@ -855,7 +854,6 @@ private slots:
 
     void batchesPerPeriod()
     {
-        NEED_SIMULATOR();
         Board b;
         QVERIFY(b.open({ "--interval", "2000", "--lines", "3" }));
         QVERIFY(b.until(haveLines(3)));
@@ -887,7 +885,6 @@ private slots:
 
     void nothingLost()
     {
-        NEED_SIMULATOR();
         QFETCH(QStringList, args);
         QFETCH(int, lines);
         QFETCH(QByteArray, payload);
@@ -919,7 +916,6 @@ private slots:
 
     void signalWaitsForReader()
     {
-        NEED_SIMULATOR();
         Board b;
         const QString record = b.filePath(QStringLiteral("sent.bin"));
         QVERIFY(b.open({ "--rate", "0", "--record", record }));
@@ -937,7 +933,6 @@ private slots:
 
     void pacedRate()
     {
-        NEED_SIMULATOR();
         Board b;
         QVERIFY(b.open({ "--rate", "4000" }));
         QVERIFY(b.until([](const QByteArray& got) { return !got.isEmpty(); }));
@@ -964,7 +959,6 @@ private slots:
 
     void endsCleanly()
     {
-        NEED_SIMULATOR();
         QFETCH(QStringList, args);
         QFETCH(int, signal);
         QFETCH(bool, staleLink);
@@ -986,7 +980,6 @@ private slots:
 
     void answersCommandsBetweenLines()
     {
-        NEED_SIMULATOR();
         Board b;
         QVERIFY(b.open({ "--interval", "20", "--count", "40" }));
         QVERIFY(b.until(haveLines(3)));
@@ -1000,7 +993,6 @@ private slots:
 
     void downloadThroughBootLoader()
     {
-        NEED_SIMULATOR();
         Board b;
         const QString received = b.filePath(QStringLiteral("got.bin"));
         QVERIFY(b.open({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
@@ -1026,7 +1018,6 @@ private slots:
 
     void bootLoaderGivesUpOnTheLine()
     {
-        NEED_SIMULATOR();
         Board b;
         QVERIFY(b.open({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
         const Done menuEnd = says(QStringLiteral("=========\r\n>"));
@@ -1056,7 +1047,6 @@ private slots:
 
     void resetReenumerates()
     {
-        NEED_SIMULATOR();
         Board b;
         QVERIFY(b.open({ "--reenumerate", "--interval", "50" }));
         QVERIFY(b.until(haveLines(2)));

@@ -15,6 +15,8 @@ class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
+    // Half the tests run the simulator: outside CTest, which names it, the suite is skipped.
+    void initTestCase() { NEED_SIMULATOR(); }
     void cleanup()
     {
         window.reset();
@@ -101,7 +103,6 @@ private slots:
 
     void fullDownload()
     {
-        NEED_SIMULATOR();
         const QByteArray firmware = sampleFile(20000);
         QVERIFY(download(firmware.size(),
             { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2));
@@ -128,7 +129,6 @@ private slots:
 
     void silentDeviceTimesOut()
     {
-        NEED_SIMULATOR();
         const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
         QVERIFY(download(size, { "--silent-after-prompt" }));
 
@@ -169,7 +169,6 @@ private slots:
 
     void bootLineStopsTheTransfer()
     {
-        NEED_SIMULATOR();
         const int size = 40000;
         QVERIFY(download(size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" }));
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
@@ -185,7 +184,6 @@ private slots:
 
     void wrongKeyStartsNothing()
     {
-        NEED_SIMULATOR();
         QVERIFY(download(1000, { "--key", "RIGHT" }, "WRONG"));
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
