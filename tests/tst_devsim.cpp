@@ -66,10 +66,6 @@ Done haveLines(int n)
 {
     return [n](const QByteArray& b) { return split(b).sequences.size() >= n; };
 }
-Done has(const QByteArray& bytes)
-{
-    return [bytes](const QByteArray& b) { return b.contains(bytes); };
-}
 // Done once the bytes between the log lines hold `bytes`.
 Done otherHas(const QByteArray& bytes)
 {
@@ -78,7 +74,7 @@ Done otherHas(const QByteArray& bytes)
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 QString fromGbk(const QByteArray& b) { return QTextCodec::codecForName("GBK")->toUnicode(b); }
-Done says(const QString& text) { return has(gbk(text)); }
+Done says(const QString& text) { return otherHas(gbk(text)); }
 
 QByteArray command(const char* payloadHex)
 {
@@ -1051,7 +1047,7 @@ private slots:
         QVERIFY(b.open({ "--reenumerate", "--interval", "50" }));
         QVERIFY(b.until(haveLines(2)));
         // The reply still comes; then the port goes.
-        QVERIFY(b.ask(command("02"), has(resetReply())));
+        QVERIFY(b.ask(command("02"), otherHas(resetReply())));
         QVERIFY(!b.until(Board::never) && b.hungUp);
         b.close();
         QVERIFY(!isLinkOrFile(b.linkPath()));
