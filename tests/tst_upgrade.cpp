@@ -6,9 +6,8 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-static QByteArray gbk(const QString& text)
-{
-    return QTextCodec::codecForName("GBK")->fromUnicode(text);
+namespace {
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 }
 
 class tst_Upgrade : public PtyWindowTest {
