@@ -52,7 +52,6 @@ QList<qint64> upTo(int n)
     return numbers;
 }
 
-// The log lines read are numbered 1, 2, 3 ... without a gap.
 bool gapless(const QByteArray& bytes)
 {
     return split(bytes).sequences == upTo(split(bytes).sequences.size());
@@ -93,7 +92,6 @@ QByteArray versionReply()
 }
 QByteArray powerOnInfo() { return replyOf(0x03, QStringLiteral("复位信息：上电复位，复位次数 0")); }
 
-// A line of the boot loader's as it is sent.
 QString crLf(const QString& text) { return text + QStringLiteral("\r\n"); }
 
 // A running simulator, its pty opened by the link's path as a serial program would; `got` is read.
@@ -119,7 +117,6 @@ struct Board : DevSimProcess {
     }
     // Reads until `done` holds, the time is up or the other side has gone (`hungUp`).
     bool until(const Done& done, int timeoutMs = 3000) { return readUntil(&got, done, timeoutMs); }
-    // Sends `bytes` and waits for `done`.
     bool ask(const QByteArray& bytes, const Done& done, int timeoutMs = 3000)
     {
         return write(bytes) && until(done, timeoutMs);
