@@ -1,29 +1,22 @@
 #include "devsimprocess.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 
 #include <signal.h>
 
-DevSimProcess::DevSimProcess() = default;
-
 DevSimProcess::~DevSimProcess()
 {
-    if (proc.state() == QProcess::NotRunning)
-        return;
     proc.terminate();
-    if (!proc.waitForFinished(5000)) {
+    if (!proc.waitForFinished(5000))
         proc.kill();
-        proc.waitForFinished(5000);
-    }
+    proc.waitForFinished(5000);
 }
 
 QString DevSimProcess::program()
 {
-    const QByteArray plugins = qgetenv("QUILLON_TEST_PLUGIN_DIR");
-    if (plugins.isEmpty())
-        return QString();
-    return QDir::cleanPath(QString::fromLocal8Bit(plugins) + QStringLiteral("/../quillon-devsim"));
+    const QString plugins = qEnvironmentVariable("QUILLON_TEST_PLUGIN_DIR");
+    return plugins.isEmpty() ? QString() : QDir::cleanPath(plugins + "/../quillon-devsim");
 }
 
 bool DevSimProcess::start(const QStringList& arguments)
@@ -34,9 +27,8 @@ bool DevSimProcess::start(const QStringList& arguments)
 
 bool DevSimProcess::waitForPty()
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!proc.canReadLine() && timer.elapsed() < 5000 && proc.state() != QProcess::NotRunning)
+    const QDeadlineTimer deadline(5000);
+    while (!proc.canReadLine() && !deadline.hasExpired() && proc.state() != QProcess::NotRunning)
         proc.waitForReadyRead(100);
     const QByteArray line = proc.readLine().trimmed();
     pty = line.startsWith("PTY ") ? QString::fromLocal8Bit(line.mid(4)) : QString();
@@ -49,16 +41,13 @@ bool DevSimProcess::stop(int signal)
     return proc.waitForFinished(5000) && proc.exitStatus() == QProcess::NormalExit;
 }
 
-QString DevSimProcess::errors() { return QString::fromLocal8Bit(proc.readAllStandardError()); }
-
 QByteArray sampleFile(int size)
 {
-    QByteArray bytes;
-    bytes.reserve(size);
+    QByteArray bytes(size, Qt::Uninitialized);
     quint32 x = 0x2015u;
     for (int i = 0; i < size; ++i) {
         x = x * 1103515245u + 12345u;
-        bytes.append(char(i < 256 ? i : int(x >> 16)));
+        bytes[i] = char(i < 256 ? i : int(x >> 16));
     }
     return bytes;
 }

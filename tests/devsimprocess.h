@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFileInfo>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // Skips outside CTest, which names the plug-in folder; fails when the simulator is not built.
@@ -19,7 +16,7 @@
 // One quillon-devsim process for a test, with its link and files in a temporary folder.
 class DevSimProcess {
 public:
-    DevSimProcess();
+    DevSimProcess() = default;
     ~DevSimProcess();
     Q_DISABLE_COPY(DevSimProcess)
 
@@ -38,7 +35,7 @@ public:
     QProcess& process() { return proc; }
     // A file in the simulator's temporary folder, for --download-file and the like.
     QString filePath(const QString& name) const { return dir.filePath(name); }
-    QString errors();
+    QString errors() { return QString::fromLocal8Bit(proc.readAllStandardError()); }
 
 private:
     QTemporaryDir dir;

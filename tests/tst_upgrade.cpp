@@ -1,5 +1,4 @@
-// The MCU upgrade dialogue in the real main window: scripted boot-loader text through a pty, and
-// whole downloads against the simulated board's boot loader.
+// The MCU upgrade dialogue in the main window, against scripted pty text and the simulated board.
 #include "app/mainwindow.h"
 #include "devsimprocess.h"
 #include "testdata.h"
@@ -7,17 +6,16 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <QtTest>
-
-static QByteArray gbk(const QString& text)
-{
-    return QTextCodec::codecForName("GBK")->fromUnicode(text);
+namespace {
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 }
 
 class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
+    // Half the tests run the simulator: outside CTest, which names it, the suite is skipped.
+    void initTestCase() { NEED_SIMULATOR(); }
     void cleanup()
     {
         window.reset();
@@ -30,7 +28,7 @@ private slots:
     void promptsAndAnswers()
     {
         QVERIFY(openWindow(pty->slavePath()));
-        AdditionFunction* f = arm({}, "k3y", 3);
+        arm({}, "k3y", 3);
         // The menu ends in a prompt without a line end: it joins the last line, unprefixed.
         QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot-loader m4\r\n=========\r\n1 - a\r\n"
                            "=========\r\n>"));
@@ -48,7 +46,7 @@ private slots:
         QVERIFY(!view().contains("TX→◇"));
         // The file request without a path does nothing; a success line ends the dialogue.
         QVERIFY(pty->write(gbk("请传送主程序HEX文件...\r\n文件下载成功！\r\n")));
-        QTRY_VERIFY(!f->isMcuUpgradeChecked());
+        QTRY_VERIFY(!upgrade()->isMcuUpgradeChecked());
         QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
         QCOMPARE(pty->read(200), QByteArray());
         QVERIFY(boxes->calls.isEmpty());
@@ -62,8 +60,7 @@ private slots:
         QVERIFY(openWindow(pty->slavePath()));
         window->form()->showTimeCheckBox->setChecked(true);
         arm();
-        static const char raw[] = "\0\0zero\r\n>>\r\n> \r\n";
-        QVERIFY(pty->write(QByteArray(raw, int(sizeof raw) - 1)));
+        QVERIFY(pty->write(QByteArrayLiteral("\0\0zero\r\n>>\r\n> \r\n")));
         QTRY_COMPARE(viewLines().size(), 2);
         // Zeros as blanks and the prompt joined; a trailing blank makes a plain line.
         const QString stamp = "[00:00:00.000]";
@@ -77,10 +74,10 @@ private slots:
     {
         QVERIFY(openWindow(pty->slavePath()));
         window->form()->showHexCheckBox->setChecked(true);
-        AdditionFunction* f = arm();
+        arm();
         QVERIFY(pty->write("AB\r\n"));
         QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB" })); // the dialogue shows text, not hex
-        f->setMcuUpgradeChecked(false);
+        upgrade()->setMcuUpgradeChecked(false);
         QVERIFY(pty->write("AB\r\n"));
         QTRY_COMPARE(viewLines(), QStringList({ "RX←◆AB", "RX←◆41 42 0D 0A " }));
     }
@@ -88,14 +85,14 @@ private slots:
     void uncheckingByHandKeepsTheFlags()
     {
         QVERIFY(openWindow(pty->slavePath()));
-        AdditionFunction* f = arm();
+        arm();
         QVERIFY(pty->write("Copyright (C) 2015 Brenlow\r\nboot- m4\r\n"));
         QTRY_COMPARE(viewLines().size(), 2);
-        f->setMcuUpgradeChecked(false);
+        upgrade()->setMcuUpgradeChecked(false);
         QVERIFY(pty->write("=========\r\n")); // shown normally, not answered
         QTRY_COMPARE(viewLines().size(), 3);
         QCOMPARE(pty->read(200), QByteArray());
-        f->setMcuUpgradeChecked(true);
+        upgrade()->setMcuUpgradeChecked(true);
         QVERIFY(pty->write("=========\r\n"));
         QByteArray written;
         QTRY_COMPARE((written += pty->read(10)), QByteArray("2"));
@@ -105,14 +102,12 @@ private slots:
 
     void fullDownload()
     {
-        NEED_SIMULATOR();
         const QByteArray firmware = sampleFile(20000);
-        AdditionFunction* f = download(firmware.size(),
-            { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2);
-        QVERIFY(f);
+        QVERIFY(download(firmware.size(),
+            { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2));
         // Hex display tells the normal display from the dialogue, which always shows text.
         window->form()->showHexCheckBox->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(!f->isMcuUpgradeChecked(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!upgrade()->isMcuUpgradeChecked(), 20000);
         for (const QString& expected : QStringList { "RX←◆Copyright (C) 2015 Brenlow",
                  "RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)",
                  "RX←◆" + QString(50, '=') + '>', "RX←◆已选择：3 - 下载主程序 BIN文件",
@@ -133,10 +128,8 @@ private slots:
 
     void silentDeviceTimesOut()
     {
-        NEED_SIMULATOR();
         const int size = 80000; // eight seconds at 10 KB/s: still running when the time-out comes
-        AdditionFunction* f = download(size, { "--silent-after-prompt" });
-        QVERIFY(f);
+        QVERIFY(download(size, { "--silent-after-prompt" }));
 
         // The board's one progress prompt, then silence. The wait is measured from the poll before
         // the one that saw the last bytes counted: never after the program's wait began.
@@ -163,7 +156,7 @@ private slots:
 
         // Stopped, not finished; the box stays checked and what arrived is the file's beginning.
         QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
-        QVERIFY(f->isMcuUpgradeChecked());
+        QVERIFY(upgrade()->isMcuUpgradeChecked());
         QVERIFY(!view().contains("发送完毕！"));
         QVERIFY(window->sent() < size);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received()).size() > 0, 3000);
@@ -175,16 +168,13 @@ private slots:
 
     void bootLineStopsTheTransfer()
     {
-        NEED_SIMULATOR();
         const int size = 40000;
-        AdditionFunction* f
-            = download(size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" });
-        QVERIFY(f);
+        QVERIFY(download(size, { "--boot-line-mid-transfer", "6000", "--download-quiet", "300" }));
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆MCU Boot：看门狗复位，重新启动"), 8000);
         QTRY_COMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
         QVERIFY(window->sent() < size);
         QVERIFY(!view().contains("发送完毕！"));
-        QVERIFY(f->isMcuUpgradeChecked()); // a restart is not a success
+        QVERIFY(upgrade()->isMcuUpgradeChecked()); // a restart is not a success
         // The board takes over again once the line is quiet; the dialogue still shows its text.
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
         QVERIFY(boxes->calls.isEmpty());
@@ -193,14 +183,12 @@ private slots:
 
     void wrongKeyStartsNothing()
     {
-        NEED_SIMULATOR();
-        AdditionFunction* f = download(1000, { "--key", "RIGHT" }, "WRONG");
-        QVERIFY(f);
+        QVERIFY(download(1000, { "--key", "RIGHT" }, "WRONG"));
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆密码错误！升级已取消"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(viewLines().contains("RX←◆正在启动应用程序..."), 3000);
         QCOMPARE(window->form()->sendFileButton->text(), QString("发送文件"));
         QCOMPARE(window->sent(), 14); // the reset command only: no file went out
-        QVERIFY(f->isMcuUpgradeChecked());
+        QVERIFY(upgrade()->isMcuUpgradeChecked());
         QVERIFY(boxes->calls.isEmpty());
     }
 
@@ -222,40 +210,37 @@ private:
     QString view() const { return window->form()->recvShowText->toPlainText(); }
     QStringList viewLines() const { return view().split('\n'); }
     // Checks the dialogue's box for a download of source with this key and type (-1: as is).
-
-    AdditionFunction* arm(const QString& source = {}, const QString& key = {}, int type = -1)
+    void arm(const QString& source = {}, const QString& key = {}, int type = -1)
     {
         window->form()->fileDataLineEdit->setText(source);
-        AdditionFunction* f = window->additionWindow();
         if (type >= 0)
-            f->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(type);
+            upgrade()->findChild<QComboBox*>("typeUpgradeComboBox")->setCurrentIndex(type);
         if (!key.isEmpty())
-            f->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(key);
-        f->setMcuUpgradeChecked(true);
-        return f;
+            upgrade()->findChild<QLineEdit*>("mcuKeyLineEdit")->setText(key);
+        upgrade()->setMcuUpgradeChecked(true);
     }
+    AdditionFunction* upgrade() const { return window->additionWindow(); }
 
     // Starts the simulated boot loader with these options, saving to received(), opens it in a new
-    // window and starts the download of a sample file of this size by a reset. Null on failure.
-    AdditionFunction* download(
-        int size, const QStringList& options, const QString& key = {}, int type = -1)
+    // window and starts the download of a sample file of this size by a reset.
+    bool download(int size, const QStringList& options, const QString& key = {}, int type = -1)
     {
         const QString source = work->path() + "/firmware.bin";
         QFile f(source);
         if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
-            return nullptr;
+            return false;
         f.close();
         sim.reset(new DevSimProcess);
         if (!sim->start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received() }
                 + options)) {
             qWarning() << sim->errors();
-            return nullptr;
+            return false;
         }
         if (!openWindow(sim->ptyPath()))
-            return nullptr;
-        AdditionFunction* upgrade = arm(source, key, type);
-        upgrade->findChild<QToolButton*>("resetMCUToolButton")->click();
-        return upgrade;
+            return false;
+        arm(source, key, type);
+        upgrade()->findChild<QToolButton*>("resetMCUToolButton")->click();
+        return true;
     }
     QString received() const { return sim->filePath("received.bin"); }
 
