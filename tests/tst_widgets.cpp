@@ -429,8 +429,7 @@ private slots:
 
     void formWidgets_data()
     {
-        // shown: a combo box's items, the current one marked "*"; an action's text, tool tip and
-        // shortcut
+        // shown: a combo box's items, the current one marked "*"; an action's text, tip, shortcut
         const auto add = columns<QString, QStringList>("name", "shown");
         add("baud rates", "burdrateComboBox",
             { "*110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps", "9600 bps",
@@ -570,8 +569,7 @@ private slots:
 
 private:
     enum EntryKind { Texts, Names, Enabled };
-    // The entries' texts and shortcuts, or their object names, "--" for a separator; or only the
-    // texts of the entries that can be chosen.
+    // Texts with shortcuts, or object names, "--" for a separator; or the texts that can be chosen.
     static QStringList entries(const QList<QAction*>& actions, EntryKind kind = Texts)
     {
         QStringList list;
