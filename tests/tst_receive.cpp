@@ -16,15 +16,17 @@
 #include <thread>
 #include <unistd.h>
 
+// The end of a record file's name: the time, and a number when one was written in the same second.
+static const QRegularExpression timeInName(
+    "_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
+
 // The record files of this kind in the order written: by the time in the name, then none, _2, ...
 static QStringList recordFiles(const QString& kind)
 {
     QStringList files
         = QDir("Record").entryList({ QString("Orv_%1_Rec_*.txt").arg(kind) }, QDir::Files);
-    const QRegularExpression stamp(
-        "_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:_(\\d+))?\\.txt$");
     const auto key = [&](const QString& name) {
-        const auto m = stamp.match(name);
+        const auto m = timeInName.match(name);
         return m.captured(1) + m.captured(2).rightJustified(6, '0');
     };
     std::sort(files.begin(), files.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
@@ -85,7 +87,7 @@ static QByteArray seqLines(int from, int count)
 
 // The longest gap between the rounds of the event loop while it runs.
 struct LoopGaps {
-    void start()
+    LoopGaps()
     {
         QObject::connect(&beat, &QTimer::timeout, [this] {
             longest = qMax(longest, clock.elapsed() - last);
@@ -107,8 +109,7 @@ struct FileSizeLimit {
         : previousHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
         ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit low = saved;
-        low.rlim_cur = bytes;
+        const rlimit low { bytes, saved.rlim_max };
         active = ::setrlimit(RLIMIT_FSIZE, &low) == 0;
     }
     ~FileSizeLimit()
@@ -157,6 +158,17 @@ private slots:
             false, 3, "0D 0A");
         add("hex, front delimiter keeps the last frame", "\xaa\x01\xaa\x02", "RX←◆AA 01 ", 1, false,
             2, "AA");
+        // Sent twice: shown literally, each time in a line of its own.
+        const auto literal = [&](const char* tag, const QString& text) {
+            add(tag, QTextCodec::codecForName("GBK")->fromUnicode(text + '\n').repeated(2),
+                "RX←◆" + text + "\nRX←◆" + text, 2, false, -1, {});
+        };
+        literal("bold tag", "<b>x</b>");
+        literal("image tag", "<img src=\"missing.png\">");
+        literal("entity", "&lt;");
+        literal("whole document", "<html><body><p>hi</p></body></html>");
+        literal("line break tag", "a<br>b");
+        literal("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
     }
 
     void receivedLines()
@@ -206,10 +218,9 @@ private slots:
         // Lines shown, then the counters the clear reset: the bytes had all been counted before it.
         QCOMPARE(QList<qint64>({ w.displayedLines(), w.lines(), w.received() }),
             QList<qint64>({ 130, 30, 0 }));
-        const QStringList view = viewLines(w);
-        QCOMPARE(view.last(), seqLine(130));
+        QCOMPARE(viewLines(w).last(), seqLine(130));
         // What was on screen before the clear is gone; lines formatted in the clearing tick stay.
-        QVERIFY(!view.contains(seqLine(50)));
+        QVERIFY(!viewLines(w).contains(seqLine(50)));
     }
 
     void byteCounterRunsOver_data()
@@ -242,12 +253,9 @@ private slots:
         QVERIFY(pty->write(QTextCodec::codecForName("GBK")->fromUnicode(burst)));
         QTRY_VERIFY(viewText(w).endsWith("RX←◆第250行 data"));
         QTRY_COMPARE(w.recordsInHand(), 0); // written off the GUI thread
-        const QStringList files = recordFiles("Auto");
-        QCOMPARE(files.size(), 2);
         const QString name
-            = "Orv_Auto_Rec_" + pty->slavePath().replace('/', '_') + " USB-SERIAL CH340_";
-        for (const QString& f : files)
-            QVERIFY2(f.startsWith(name), qPrintable(f));
+            = "Orv_Auto_Rec_" + pty->slavePath().replace('/', '_') + " USB-SERIAL CH340";
+        QCOMPARE(recordFiles("Auto").replaceInStrings(timeInName, ""), QStringList({ name, name }));
         QCOMPARE(recordLines("Auto") + viewLines(w), expected);
     }
 
@@ -272,26 +280,6 @@ private slots:
             automatic ? QStringList() : QStringList { "尚无任何数据，无需保存！\t" });
     }
 
-    void failedAutoSaveKeepsView()
-    {
-        MainWindow& w = openWindow(NoTime | AutoSave);
-        QVERIFY(pty->write("keep me\n"));
-        QTRY_COMPARE(viewText(w), QString("RX←◆keep me"));
-        QVERIFY(blockRecordFolder());
-        w.form()->clearWindowButton->click();
-        QTRY_COMPARE(boxes->texts(), QStringList { "文件保存失败！\t" });
-        // The view is cleared as asked; its text waits for the disk and goes there by itself.
-        QCOMPARE(viewText(w), QString());
-        QCOMPARE(w.lines(), 0);
-        QCOMPARE(w.keptRecords().count(), 1);
-        auto* diskState = w.findChild<QLabel*>("diskStateLabel");
-        QVERIFY(diskState->isVisibleTo(&w));
-        QVERIFY(unblockRecordFolder());
-        QTRY_COMPARE_WITH_TIMEOUT(recordTexts("Auto"), QStringList { "RX←◆keep me" }, 10000);
-        QTRY_VERIFY(w.keptRecords().isEmpty());
-        QVERIFY(!diskState->isVisibleTo(&w));
-    }
-
     void manualSave()
     {
         MainWindow& w = openWindow(NoTime);
@@ -306,20 +294,13 @@ private slots:
         // The view's menu entry saves the same way.
         emit w.form()->recvShowText->signalSaveLog();
         QTRY_COMPARE(recordFiles("All").size(), 2);
-    }
-
-    void twoSavesInOneSecondKeepBoth()
-    {
-        MainWindow w;
-        w.slotRecvFromData("first\n");
-        QTRY_COMPARE(w.store().lines(), qint64(1));
-        w.form()->saveDataButton->click();
-        w.slotRecvFromData("second\n");
-        QTRY_COMPARE(w.store().lines(), qint64(2));
+        // Saves within a second keep every file: after a new line, and twice the same view.
+        QVERIFY(pty->write("c\n"));
+        QTRY_COMPARE(viewLineCount(w), 3);
         w.form()->saveDataButton->click();
         w.form()->saveDataButton->click();
         QTRY_COMPARE(w.recordsInHand(), 0);
-        QCOMPARE(recordFiles("All").size(), 3);
+        QCOMPARE(recordFiles("All").size(), 4);
     }
 
     void pressOnTheView_data()
@@ -329,6 +310,9 @@ private slots:
         // Here the menu opens on the press and takes the release: the view never sees it.
         add("rightButtonIsNoHold", "right", "RX←◆next");
         add("contextMenuEndsHold", "menu in hold", "RX←◆next");
+        // Held for 3 s while some 300 KB arrive: many display slices, shown after the release.
+        add("long hold, release", "long hold", {});
+        add("long hold, release, then send at once", "long hold, then send", {});
     }
 
     void pressOnTheView()
@@ -355,6 +339,36 @@ private slots:
             QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
             QApplication::sendEvent(viewport, &menuEvent);
             QVERIFY(w.displayEnabled());
+        } else if (use.startsWith("long hold")) {
+            int sent = 0;
+            QElapsedTimer held;
+            held.start();
+            while (held.elapsed() < 3000) {
+                QVERIFY(pty->write(seqLines(sent, 100)));
+                sent += 100;
+                QTest::qWait(10); // the device's pace
+            }
+            QCOMPARE(viewText(w), QString());
+            QTRY_COMPARE(w.displayedLines(), qint64(sent));
+            // The event loop's longest gap while the held lines come out.
+            LoopGaps gaps;
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+            // An echo right after the release joins the backlog's end: it is drawn in slices too.
+            QStringList expected = seqLineList(0, sent);
+            if (use.endsWith("send")) {
+                w.form()->sendDataTextEdit->setPlainText("ping");
+                w.form()->sendDataButton->click();
+                expected << "TX→◇ping";
+            }
+            QTest::qWait(50); // the beat measures the release and the send too
+            // The device is quiet now: everything held comes out, in order, once.
+            QTRY_COMPARE_WITH_TIMEOUT(viewLineCount(w), expected.size(), 20000);
+            gaps.beat.stop();
+#ifndef __SANITIZE_ADDRESS__ // the sanitizers slow every slice down several times
+            QVERIFY2(gaps.longest < 250, qPrintable(QString::number(gaps.longest)));
+#endif
+            QCOMPARE(viewLines(w), expected);
+            view = (expected << "RX←◆next").join('\n'); // all held, then the next line
         }
         // Shown with the next line that passes the newline gate.
         QVERIFY(pty->write("next\n"));
@@ -375,25 +389,46 @@ private slots:
         QCOMPARE(checkedEnabled(), QList<bool>({ true, true }));
     }
 
-    void burstArrivesInOrder_data()
+    void linesArriveInOrder_data()
     {
-        const auto add = columns<bool, int>("paused", "n");
-        add("largeBurstArrivesInOrder", false, 20000);
+        const auto add = columns<QString, int>("pace", "n");
+        add("largeBurstArrivesInOrder", "burst", 20000);
         // More than the port's own buffer (1 MiB) and the tty's, while paused.
-        add("pauseLosesNothing", true, 60000);
+        add("pauseLosesNothing", "paused", 60000);
+        // 40-byte lines 2,000 times a second: a wake-up each, taken in once per display tick.
+        add("trickleIsReadOncePerTick", "trickle", 2000);
     }
 
-    void burstArrivesInOrder()
+    void linesArriveInOrder()
     {
-        QFETCH(bool, paused);
+        QFETCH(QString, pace);
         QFETCH(int, n);
+        const bool paused = pace == "paused";
         MainWindow& w = openWindow(NoTime);
+        qint64 reads = 0;
+        QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
         const QByteArray bytes = seqLines(0, n);
         if (paused) {
             w.form()->pauseRecvButton->click();
             QVERIFY(bytes.size() > 3 << 19);
         }
-        QVERIFY(pty->write(bytes));
+        if (pace == "trickle") {
+            // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
+            QEventLoop loop;
+            std::thread writer([fd = pty->masterFd(), n, &loop] {
+                for (int i = 0; i < n; ++i) {
+                    const QByteArray line = seqLines(i, 1);
+                    if (::write(fd, line.constData(), size_t(line.size())) != line.size())
+                        break;
+                    ::usleep(500);
+                }
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            });
+            loop.exec();
+            writer.join();
+        } else {
+            QVERIFY(pty->write(bytes));
+        }
         if (paused) {
             QTest::qWait(200); // nothing is taken in while paused
             QCOMPARE(w.received(), 0);
@@ -405,6 +440,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(viewLineCount(w), n, drawMs);
         QCOMPARE(viewLines(w), seqLineList(0, n));
         QCOMPARE(w.received(), int(bytes.size()));
+        if (pace == "trickle")
+            QVERIFY2(reads < n / 4, qPrintable(QString("%1 reads for %2 lines").arg(reads).arg(n)));
     }
 
     void closeStillShowsTheBacklog()
@@ -426,54 +463,6 @@ private slots:
         QCOMPARE(all, seqLineList(0, n));
     }
 
-    void longHoldShowsEverythingAfterRelease_data()
-    {
-        const auto add = columns<bool>("sendAtOnce");
-        add("release", false);
-        add("release, then send at once", true);
-    }
-
-    void longHoldShowsEverythingAfterRelease()
-    {
-        QFETCH(bool, sendAtOnce);
-        MainWindow& w = openWindow(NoTime | Shown);
-        QWidget* viewport = w.form()->recvShowText->viewport();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
-        // A hold of 3 s while some 300 KB arrive: many display slices.
-        int sent = 0;
-        QElapsedTimer held;
-        held.start();
-        while (held.elapsed() < 3000) {
-            QVERIFY(pty->write(seqLines(sent, 100)));
-            sent += 100;
-            QTest::qWait(10); // the device's pace
-        }
-        QCOMPARE(viewText(w), QString());
-        QTRY_COMPARE(w.displayedLines(), qint64(sent));
-        // The event loop's longest gap while the held lines come out.
-        LoopGaps gaps;
-        gaps.start();
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, 5));
-        // An echo right after the release joins the backlog's end: it is drawn in slices too.
-        QStringList expected = seqLineList(0, sent);
-        if (sendAtOnce) {
-            w.form()->sendDataTextEdit->setPlainText("ping");
-            w.form()->sendDataButton->click();
-            expected << "TX→◇ping";
-        }
-        QTest::qWait(50); // the beat measures the release and the send too
-        // The device is quiet now: everything held comes out, in order, once.
-        QTRY_COMPARE_WITH_TIMEOUT(viewLineCount(w), expected.size(), 20000);
-        gaps.beat.stop();
-#ifndef __SANITIZE_ADDRESS__ // the sanitizers slow every slice down several times
-        QVERIFY2(gaps.longest < 250, qPrintable(QString::number(gaps.longest)));
-#endif
-        QCOMPARE(viewLines(w), expected);
-        // And the view keeps following.
-        QVERIFY(pty->write(seqLines(sent, 1)));
-        QTRY_COMPARE(viewLineCount(w), expected.size() + 1);
-    }
-
     void pausedRunWithoutLineEndsIsCut_data()
     {
         const auto add = columns<bool, bool>("hex", "closeAtOnce");
@@ -487,9 +476,7 @@ private slots:
     {
         QFETCH(bool, hex);
         QFETCH(bool, closeAtOnce);
-        MainWindow w;
-        w.form()->showHexCheckBox->setChecked(hex);
-        openPort(w, NoTime | Shown);
+        MainWindow& w = openWindow(NoTime | Shown | (hex ? Hex : 0));
         w.form()->pauseRecvButton->click();
         QByteArray bytes;
         for (int i = 0; bytes.size() < (2 << 20); ++i)
@@ -503,15 +490,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(
             w.pendingBytes() + w.displayStage()->queuedChars(), qint64(0), 20000);
         // The view starts a block at each CR: a line is a block with the marker and those after it.
-        QStringList lines;
-        for (const QString& block : viewLines(w)) {
-            if (block.startsWith(RxFormat::rxMarker()))
-                lines << block.mid(RxFormat::rxMarker().size());
-            else if (!lines.isEmpty())
-                lines.last() += '\r' + block;
-        }
+        const QString blocks = '\r' + viewText(w).replace('\n', '\r');
         QByteArray shown;
-        for (const QString& line : lines) {
+        for (const QString& line : blocks.split('\r' + RxFormat::rxMarker()).mid(1)) {
             const QByteArray piece = hex ? QByteArray::fromHex(line.toLatin1()) : line.toLatin1();
             QVERIFY2(piece.size() <= RxFormat::NewlineFlushBytes,
                 qPrintable(QString::number(piece.size())));
@@ -536,26 +517,6 @@ private slots:
         QCOMPARE(viewLines(w), expected);
     }
 
-    void failedOpenDuringDrainStopsTick()
-    {
-        MainWindow& w = openWindow(NoTime);
-        QVERIFY(pty->write("login: "));
-        QTRY_COMPARE(w.received(), 7);
-        w.form()->openSerialButton->click();
-        // The unfinished prompt is shown as its own line at the close.
-        QTRY_COMPARE(viewText(w), QString("RX←◆login: "));
-        // An open that fails at once.
-        w.form()->serialNumComboBox->addItem("/nonexistent/ttyX");
-        w.form()->serialNumComboBox->setCurrentIndex(w.form()->serialNumComboBox->count() - 1);
-        w.form()->openSerialButton->click();
-        QVERIFY(!w.port()->isOpen());
-        QTRY_VERIFY(!w.displayTimer()->isActive());
-        // The next session starts on a line of its own.
-        openPort(w);
-        QVERIFY(pty->write("root\n"));
-        QTRY_COMPARE(viewText(w), QString("RX←◆login: \nRX←◆root"));
-    }
-
     void fullDiskSaveFails_data()
     {
         const auto add = columns<bool>("automatic");
@@ -569,12 +530,8 @@ private slots:
         MainWindow w;
         w.form()->autoSlaveLogToFileCheckBox->setChecked(automatic);
         w.form()->showTimeCheckBox->setChecked(false);
-        QStringList lines;
-        for (int i = 0; i < 200; ++i) {
-            lines << QString("line %1 ").arg(i, 4, 10, QChar('0')).leftJustified(116, '.');
-            w.slotRecvFromData(lines.last().toLatin1() + '\n');
-            lines.last().prepend("RX←◆");
-        }
+        const QString lines = seqLineList(0, 200).join('\n'); // more than the disk takes
+        w.slotRecvFromData(seqLines(0, 200));
         QTRY_COMPARE(w.store().lines(), qint64(200));
         QTRY_COMPARE(viewLineCount(w), 200);
         {
@@ -588,7 +545,7 @@ private slots:
         QCOMPARE(boxes->calls.first().kind, MsgBox::Warning);
         QCOMPARE(boxes->calls.first().title, QString("警告"));
         // A save by hand leaves the view, the automatic one keeps its text; no truncated record.
-        QCOMPARE(viewText(w), automatic ? QString() : lines.join('\n'));
+        QCOMPARE(viewText(w), automatic ? QString() : lines);
         QCOMPARE(QDir("Record").entryList(QDir::Files | QDir::Hidden), QStringList());
 
         // With room again the same view is saved whole: by hand, or by itself.
@@ -596,7 +553,7 @@ private slots:
         if (!automatic)
             w.form()->saveDataButton->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.recordsInHand() + w.keptRecords().count(), 0, 10000);
-        QCOMPARE(recordTexts(automatic ? "Auto" : "All"), QStringList { lines.join('\n') });
+        QCOMPARE(recordTexts(automatic ? "Auto" : "All"), QStringList { lines });
     }
 
     // A flood on a full disk while the warning is read: one box, no freeze, bounded memory; with
@@ -607,7 +564,6 @@ private slots:
         const int bound = 12000; // about four views
         w.keptRecords().setMaxChars(bound);
         boxes->readMs = 1500;
-        LoopGaps gaps;
         // What the debug log is told of each drop.
         static QList<int> logged;
         logged.clear();
@@ -623,7 +579,7 @@ private slots:
         {
             FileSizeLimit limit(1024);
             QVERIFY(limit.active);
-            gaps.start();
+            LoopGaps gaps;
             for (int i = 0; i < n; i += 20) {
                 QVERIFY(pty->write(seqLines(i, 20)));
                 QTest::qWait(40); // the device's pace
@@ -658,37 +614,12 @@ private slots:
         QCOMPARE(missing + logged.size() - notes, std::accumulate(logged.begin(), logged.end(), 0));
     }
 
-    void trickleIsReadOncePerTick()
-    {
-        MainWindow& w = openWindow(NoTime);
-        qint64 reads = 0;
-        QObject::connect(w.port(), &QSerialPort::readyRead, [&reads] { ++reads; });
-        // 40-byte lines 2,000 times a second: a wake-up of the port each, taken in per display
-        // tick.
-        const int n = 2000;
-        // A real event loop, as the program runs in: QTest's waits sleep between their rounds.
-        QEventLoop loop;
-        const int fd = pty->masterFd();
-        std::thread writer([fd, &loop] {
-            for (int i = 0; i < n; ++i) {
-                const QByteArray line = seqLines(i, 1);
-                if (::write(fd, line.constData(), size_t(line.size())) != line.size())
-                    break;
-                ::usleep(500);
-            }
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-        loop.exec();
-        writer.join();
-        QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
-        QTRY_COMPARE(viewLineCount(w), n);
-        QCOMPARE(viewLines(w), seqLineList(0, n));
-        QVERIFY2(reads < n / 4, qPrintable(QString("%1 reads for %2 lines").arg(reads).arg(n)));
-    }
-
     void failedSavesGoBackInOrder_data()
     {
+        // limit 0: the view is cleared by hand
         const auto add = columns<int, int, bool>("limit", "n", "oneTick");
+        // The view is cleared as asked; its text waits for the disk and goes there by itself.
+        add("failedAutoSaveKeepsView", 0, 1, false);
         add("small views, written at once", 100, 250, false);
         // Each view is over the size that goes to the writer's thread.
         add("full views, written by a thread", 20000, 50000, false);
@@ -709,31 +640,25 @@ private slots:
     {
         QFETCH(bool, timeStamps);
         QFETCH(bool, hex);
-        MainWindow w;
-        w.form()->showTimeCheckBox->setChecked(timeStamps);
-        w.form()->showHexCheckBox->setChecked(hex);
-        w.form()->maxRowsSpinBox->setValue(100);
-        openPort(w, AutoSave | LiveRecord);
+        MainWindow& w
+            = openWindow((timeStamps ? 0 : NoTime) | (hex ? Hex : 0) | AutoSave | LiveRecord, 100);
         // Three clears of the view: the live file goes on through them.
         const int n = 350;
         for (int i = 0; i < n; i += 50) {
             QVERIFY(pty->write(seqLines(i, 50)));
             QTRY_COMPARE(w.displayedLines(), qint64(i + 50));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
         QTRY_COMPARE(w.pendingBytes(), qint64(0));
         QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
         QTRY_COMPARE(w.recordsInHand(), 0);
         // What the view showed, through its record files and what it holds now.
         const QStringList shown = recordLines("Auto") + viewLines(w);
         QVERIFY(recordFiles("Auto").size() >= 3);
-        const QStringList live = recordFiles("Live");
-        QCOMPARE(live.size(), 1);
         const QString name
-            = "Orv_Live_Rec_" + pty->slavePath().replace('/', '_') + " USB-SERIAL CH340_";
-        QVERIFY2(live.first().startsWith(name), qPrintable(live.first()));
+            = "Orv_Live_Rec_" + pty->slavePath().replace('/', '_') + " USB-SERIAL CH340";
+        QCOMPARE(recordFiles("Live").replaceInStrings(timeInName, ""), QStringList { name });
         // Handed to the system at every tick: no close is needed to see it.
-        const QString text = recordText(live.first());
+        const QString text = recordText(recordFiles("Live").first());
         QVERIFY(text.endsWith('\n'));
         QCOMPARE(text.split('\n', Qt::SkipEmptyParts), shown);
         if (!timeStamps && !hex)
@@ -743,15 +668,23 @@ private slots:
     void liveRecordFilePerOpen()
     {
         MainWindow& w = openWindow(NoTime | LiveRecord);
-        // A prompt without its line end at the close stays in the first file.
+        // A prompt without its line end is shown as its own line at the close, in the first file.
         QVERIFY(pty->write(seqLines(0, 10) + "login: "));
         QTRY_COMPARE(w.displayedLines(), qint64(10));
         w.form()->openSerialButton->click();
+        QTRY_COMPARE(viewLines(w).last(), QString("RX←◆login: "));
+        // An open that fails at once, while the close is still drained.
+        w.form()->serialNumComboBox->addItem("/nonexistent/ttyX");
+        w.form()->serialNumComboBox->setCurrentIndex(w.form()->serialNumComboBox->count() - 1);
+        w.form()->openSerialButton->click();
+        QVERIFY(!w.port()->isOpen());
         QTRY_VERIFY(!w.displayTimer()->isActive());
         QCOMPARE(w.displayedLines(), qint64(11));
+        // The next session starts on a line of its own.
         openPort(w);
         QVERIFY(pty->write(seqLines(10, 10)));
-        QTRY_COMPARE(w.displayedLines(), qint64(21));
+        QTRY_COMPARE(viewLines(w), seqLineList(0, 10) << "RX←◆login: " << seqLineList(10, 10));
+        QCOMPARE(w.displayedLines(), qint64(21));
         QTRY_VERIFY(w.form()->liveRecordCheckBox->toolTip().contains("Orv_Live_Rec_"));
         const QStringList files = recordFiles("Live");
         QCOMPARE(files.size(), 2);
@@ -776,15 +709,8 @@ private slots:
         QCOMPARE(setting("CustomConfig/LiveRecordMaxMB").toInt(), 1);
         openPort(w, NoTime | LiveRecord);
         // 1.4 MB through a 1 MiB limit, while the view clears itself every 2,000 lines.
-        const int n = 14000;
-        QByteArray sent, shown;
-        for (int i = 0; i < n; ++i) {
-            const QByteArray line = QByteArray::number(i).rightJustified(6, '0') + ' '
-                + QByteArray(92, 'a' + i % 26) + '\n';
-            sent += line;
-            shown += QString("RX←◆").toUtf8() + line;
-        }
-        QVERIFY(pty->write(sent));
+        const int n = 45000;
+        QVERIFY(pty->write(seqLines(0, n)));
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 60000);
         QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
         w.form()->openSerialButton->click();
@@ -799,7 +725,7 @@ private slots:
         }
         QVERIFY2(
             fileBytes("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
-        QCOMPARE(joined, shown);
+        QCOMPARE(joined, (seqLineList(0, n).join('\n') + '\n').toUtf8());
     }
 
     void liveRecordFailureWarnsOnce()
@@ -822,36 +748,41 @@ private slots:
         QFETCH(int, limit);
         QFETCH(int, n);
         QFETCH(bool, oneTick);
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(limit);
+        MainWindow& w = openWindow(NoTime | AutoSave, limit);
         if (oneTick)
             w.extraSettings()->findChild<QRadioButton*>("timeWrapRadioButton")->click();
-        openPort(w, NoTime | AutoSave);
         QVERIFY(blockRecordFolder());
         // Two clears in one burst, each save failing later: one box, the files wait in order.
         if (oneTick)
             w.slotRecvFromData(seqLines(0, n));
         else
             QVERIFY(pty->write(seqLines(0, n)));
-        QTRY_COMPARE_WITH_TIMEOUT(w.keptRecords().count(), 2, 20000);
+        if (!limit) {
+            QTRY_COMPARE(viewText(w), seqLine(0));
+            w.form()->clearWindowButton->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(w.keptRecords().count(), limit ? 2 : 1, 20000);
         QTRY_COMPARE(w.recordsInHand(), 0);
         QCOMPARE(boxes->texts(), QStringList { "文件保存失败！\t" });
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(n), 20000);
+        if (!limit)
+            QCOMPARE(QList<int>({ int(viewText(w).size()), w.lines() }), QList<int>({ 0, 0 }));
+        auto* diskState = w.findChild<QLabel*>("diskStateLabel");
+        QVERIFY(diskState->isVisibleTo(&w));
         // Once the folder is back they are written by themselves; with the view, every line once.
         QVERIFY(unblockRecordFolder());
         QTRY_VERIFY_WITH_TIMEOUT(w.keptRecords().isEmpty() && w.recordsInHand() == 0, 10000);
-        QCOMPARE(recordLines("Auto") + viewLines(w), seqLineList(0, n));
+        QVERIFY(!diskState->isVisibleTo(&w));
+        QCOMPARE(recordLines("Auto") + (limit ? viewLines(w) : QStringList()), seqLineList(0, n));
     }
 
     void fullViewGoesToTheWriterWhole()
     {
-        MainWindow w;
-        w.form()->maxRowsSpinBox->setValue(20000);
+        MainWindow& w = openWindow(NoTime | Shown | AutoSave, 20000);
         TextBrowser* view = w.form()->recvShowText;
         QFont font = view->font();
         font.setPointSize(font.pointSize() + 3);
         view->setFont(font);
-        openPort(w, NoTime | Shown | AutoSave);
         QVERIFY(pty->write(seqLines(0, 100)));
         QTRY_COMPARE(int(view->lineCount()), 100);
         // A word chosen, the full view saved, then a drag: the selection goes with its lines.
@@ -893,11 +824,10 @@ private slots:
         QWidget* viewport = view->viewport();
         // The full view was saved (its file queued or written) and cleared.
         const auto handedOver = [&] { return w.recordsInHand() + recordFiles("Auto").size() > 0; };
-        const int before = 19900, across = 2000;
+        const int before = 19900, sent = before + 2000; // the second part goes across the limit
         QVERIFY(pty->write(seqLines(0, before)));
         QTRY_COMPARE_WITH_TIMEOUT(int(view->lineCount()), before, 20000);
         const QPoint at(20, 10);
-        int sent = before;
         const auto drag = [&](int steps) {
             for (int step = 0; step < steps; ++step) {
                 QMouseEvent move(QEvent::MouseMove, at + QPoint(step * 3, step * 2), Qt::NoButton,
@@ -911,8 +841,7 @@ private slots:
             QTest::mousePress(viewport, Qt::LeftButton, {}, at);
             drag(5);
             QVERIFY(view->hasSelection());
-            QVERIFY(pty->write(seqLines(sent, across)));
-            sent += across;
+            QVERIFY(pty->write(seqLines(before, sent - before)));
             QTRY_COMPARE(w.displayedLines(), qint64(sent));
             // The full view goes with what was held for it; the rest waits for the release. A drag
             // of a second and a half goes on over the new, empty view.
@@ -925,7 +854,7 @@ private slots:
             QTest::mousePress(viewport, use == "right" ? Qt::RightButton : Qt::LeftButton, {}, at);
             // The lines arrive while the menu is open; it is closed once the view was handed over.
             bool handedOverInMenu = false;
-            QTimer::singleShot(0, [&] { QVERIFY(pty->write(seqLines(sent, across))); });
+            QTimer::singleShot(0, [&] { QVERIFY(pty->write(seqLines(before, sent - before))); });
             QElapsedTimer open;
             open.start();
             QTimer poll;
@@ -940,7 +869,6 @@ private slots:
             poll.start(20);
             QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
             QApplication::sendEvent(viewport, &menuEvent);
-            sent += across;
             QVERIFY(handedOverInMenu);
             // The menu took the release; a late one reaches the view all the same.
             QTest::mouseRelease(
@@ -956,12 +884,12 @@ private slots:
         QCOMPARE(int(view->lineCount()), sent - 20000);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
         QVERIFY(pty->write(seqLines(sent + 1, 1)));
-        sent += 2;
-        QTRY_COMPARE(int(view->lineCount()), sent - 20000);
-        expectEveryLineOnce(w, 1, sent);
+        QTRY_COMPARE(int(view->lineCount()), sent + 2 - 20000);
+        expectEveryLineOnce(w, 1, sent + 2);
     }
 
-    void chosenEncodingByteByByte()
+    // Characters of the chosen encoding and colour codes, each byte a read of its own.
+    void encodingAndColourByteByByte()
     {
         // A hand-written alias is read as the codec it names and written back by its name.
         QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/Encoding", "utf8");
@@ -969,54 +897,44 @@ private slots:
         auto* combo = w.extraSettings()->findChild<QComboBox*>("encodingComboBox");
         QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
         openPort(w, NoTime | LiveRecord);
-        const QString line = QString::fromUtf8("温度 23.5°C ✓");
-        const QByteArray utf8 = (line + '\n').toUtf8();
+        const QString line = "RX←◆温度 23.5°C ✓";
+        const QByteArray utf8 = ("\x1b[0;32m" + line.mid(4) + "\x1b[0m\n").toUtf8();
         for (int i = 0; i < utf8.size(); ++i) {
             QVERIFY(pty->write(utf8.mid(i, 1)));
-            QTRY_COMPARE(w.received(), i + 1); // each byte a read of its own
+            QTRY_COMPARE(w.received(), i + 1);
         }
-        QTRY_COMPARE(viewText(w), "RX←◆" + line);
-        QTRY_COMPARE(w.recordsInHand(), 0);
-        QTRY_COMPARE(recordTexts("Live"), QStringList { "RX←◆" + line + '\n' });
-        combo->setCurrentIndex(combo->findData(QByteArray("ISO-8859-1")));
-        QCOMPARE(setting("LineConfig/Encoding").toString(), QString("ISO-8859-1"));
-    }
-
-    void colourCodesBecomeColour()
-    {
-        MainWindow& w = openWindow(NoTime | LiveRecord);
-        // The sequence is split across two reads.
-        QVERIFY(pty->write("\x1b[0;3"));
-        QTRY_COMPARE(w.received(), 5);
-        QVERIFY(pty->write("2mI (31) boot: ready\x1b[0m\n"));
-        const QString line = "RX←◆I (31) boot: ready";
         QTRY_COMPARE(viewText(w), line);
         QString green;
         for (const QTextLayout::FormatRange& r : w.form()->recvShowText->lineFormats(0))
             if (r.format.foreground().color().rgb() == AnsiDecoder::paletteColor(2))
                 green += line.mid(r.start, r.length);
-        QCOMPARE(green, QString("I (31) boot: ready"));
+        QCOMPARE(green, line.mid(4));
         // The next line, drawn on its own, takes no colour from the one before.
         QVERIFY(pty->write("plain\n"));
         QTRY_COMPARE(viewLineCount(w), 2);
         QVERIFY(w.form()->recvShowText->lineFormats(1).isEmpty());
         QTRY_COMPARE(w.recordsInHand(), 0);
-        QTRY_COMPARE(recordText(recordFiles("Live").value(0)), line + "\nRX←◆plain\n");
+        QTRY_COMPARE(recordTexts("Live"), QStringList { line + "\nRX←◆plain\n" });
 
         // Switched off, the codes show as they came (and the choice is kept).
         w.extraSettings()->findChild<QCheckBox*>("ansiColorCheckBox")->setChecked(false);
         QCOMPARE(setting("LineConfig/AnsiColor").toBool(), false);
         QVERIFY(pty->write("\x1b[31mred\n"));
         QTRY_COMPARE(viewText(w), line + "\nRX←◆plain\nRX←◆\x1b[31mred");
+        combo->setCurrentIndex(combo->findData(QByteArray("ISO-8859-1")));
+        QCOMPARE(setting("LineConfig/Encoding").toString(), QString("ISO-8859-1"));
     }
 
 private:
+    enum { Hex = 16 }; // besides the opening flags: the view shows hex
+
     // A new window, its view holding this many lines (0: as set), opened on the pty as asked.
     MainWindow& openWindow(int flags, int maxRows = 0)
     {
         window.reset(new MainWindow);
         if (maxRows)
             window->form()->maxRowsSpinBox->setValue(maxRows);
+        window->form()->showHexCheckBox->setChecked(flags & Hex);
         openPort(*window, flags);
         return *window;
     }

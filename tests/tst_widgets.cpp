@@ -29,12 +29,6 @@ bool show(TextBrowser& view, int width, int height)
     return QTest::qWaitForWindowExposed(&view);
 }
 
-void appendLines(TextBrowser& view, const char* pattern, int count)
-{
-    for (int i = 0; i < count; ++i)
-        view.appendPlainText(QString(pattern).arg(i));
-}
-
 QPoint at(TextBrowser& view, qint64 position) { return view.positionRect(position).center(); }
 
 void drag(TextBrowser& view, qint64 to)
@@ -65,25 +59,7 @@ private slots:
 
     // --- receive view ---------------------------------------------------------------------------
 
-    void menuEntries()
-    {
-        TextBrowser view;
-        QScopedPointer<QMenu> menu(view.createContextMenu());
-        QCOMPARE(menu->parent(), &view);
-        QCOMPARE(entries(menu->actions()),
-            QStringList(
-                { "复制(&C)", "粘贴(&P)", "--", "字体", "清空", "保存数据", "--", "全选" }));
-        QList<QKeySequence> keys;
-        for (QAction* action : menu->actions())
-            keys << action->shortcut();
-        QCOMPARE(keys,
-            QList<QKeySequence>({ QKeySequence::Copy, QKeySequence::Paste, {}, {}, {}, {}, {},
-                QKeySequence::SelectAll }));
-        // The shortcuts belong to the menu only: the view keeps no actions of its own.
-        QVERIFY(view.actions().isEmpty());
-    }
-
-    void menuEnabledStates_data()
+    void menuEntries_data()
     {
         const auto add = columns<QString, bool, QStringList>("text", "select", "enabled");
         const QStringList always = { "粘贴(&P)", "字体" };
@@ -94,7 +70,8 @@ private slots:
         add("single blank line", " ", false, withText);
     }
 
-    void menuEnabledStates()
+    // The same entries every time; those that can be chosen depend on the text and selection.
+    void menuEntries()
     {
         QFETCH(QString, text);
         QFETCH(bool, select);
@@ -105,89 +82,66 @@ private slots:
         if (select)
             view.setSelection(0, 2);
         QScopedPointer<QMenu> menu(view.createContextMenu());
-        QTEST(entries(menu->actions(), true), "enabled");
+        QCOMPARE(menu->parent(), &view);
+        QCOMPARE(entries(menu->actions()),
+            QStringList({ "复制(&C) Ctrl+C", "粘贴(&P) Ctrl+V", "--", "字体", "清空", "保存数据",
+                "--", "全选 Ctrl+A" }));
+        // The shortcuts belong to the menu only: the view keeps no actions of its own.
+        QVERIFY(view.actions().isEmpty());
+        QTEST(entries(menu->actions(), Enabled), "enabled");
     }
 
     void menuActions_data()
     {
-        const auto add = columns<QString, QString, int, QString>(
-            "entryText", "textAfter", "saveRequests", "selected");
+        // accept: how the font chooser is answered, if it is opened
+        const auto add = columns<QString, bool, QString, int, QString>(
+            "entryText", "accept", "textAfter", "saveRequests", "selected");
         const QString text = QStringLiteral("line 1\nline 2");
-        add("clear empties the view only", "清空", QString(), 0, QString());
-        add("save asks the window", "保存数据", text, 1, QString());
-        add("select all", "全选", text, 0, text);
-        add("paste into read-only view", "粘贴(&P)", text, 0, QString());
+        add("clear empties the view only", "清空", false, QString(), 0, QString());
+        add("save asks the window", "保存数据", false, text, 1, QString());
+        add("select all", "全选", false, text, 0, text);
+        add("paste into read-only view", "粘贴(&P)", false, text, 0, QString());
+        add("font chooser cancelled", "字体", false, text, 0, QString());
+        add("font chooser accepted", "字体", true, text, 0, QString());
     }
 
     void menuActions()
     {
         QFETCH(QString, entryText);
+        QFETCH(bool, accept);
         QFETCH(QString, selected);
 
         TextBrowser view;
         view.appendPlainText("line 1");
         view.appendPlainText("line 2");
-        const QFont font(QStringLiteral("Monospace"), 13);
-        view.setFont(font);
+        const QFont start(QStringLiteral("Sans Serif"), 10),
+            chosen(QStringLiteral("Monospace"), 17);
+        view.setFont(start);
+        QStringList offered;
+        TextBrowser::setFontChooser([&](bool* ok, const QFont& initial) {
+            offered << initial.toString();
+            *ok = accept;
+            return accept ? chosen : QFont(QStringLiteral("Serif"), 30);
+        });
         QGuiApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
         QSignalSpy saves(&view, &TextBrowser::signalSaveLog);
         QSignalSpy selections(&view, &TextBrowser::selectionChanged);
-        QVERIFY(trigger(view, entryText));
+        QScopedPointer<QMenu> menu(view.createContextMenu());
+        QAction* entry = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == entryText)
+                entry = action;
+        QVERIFY(entry);
+        entry->trigger();
 
         QTEST(view.toPlainText(), "textAfter");
         QTEST(saves.count(), "saveRequests");
-        QCOMPARE(view.font().toString(), font.toString());
+        QCOMPARE(offered, entryText == "字体" ? QStringList { start.toString() } : QStringList());
+        QCOMPARE(view.font().toString(), (accept ? chosen : start).toString());
         QCOMPARE(view.selectedText(), selected);
         QCOMPARE(view.hasSelection(), !selected.isEmpty());
         if (!selected.isEmpty())
             QVERIFY(selections.count() > 0);
-    }
-
-    void appendPlainTextIsLiteral_data()
-    {
-        const auto add = columns<QString>("text");
-        add("bold tag", "<b>x</b>");
-        add("image tag", "<img src=\"missing.png\">");
-        add("entity", "&lt;");
-        add("whole document", "<html><body><p>hi</p></body></html>");
-        add("line break tag", "a<br>b");
-        add("plain text", "[12:00:00.000]RX←◆41 0D 0A ");
-    }
-
-    void appendPlainTextIsLiteral()
-    {
-        QFETCH(QString, text);
-
-        TextBrowser view;
-        view.appendPlainText(text);
-        QCOMPARE(view.toPlainText(), text);
-        QVERIFY(view.lineCount() == 1 && view.lineFormats(0).isEmpty());
-        // A second line goes into a block of its own, like append().
-        view.appendPlainText(text);
-        QCOMPARE(view.toPlainText(), text + '\n' + text);
-        QCOMPARE(view.lineCount(), 2);
-    }
-
-    void appendPlainTextFollowsTheEnd()
-    {
-        TextBrowser view;
-        QVERIFY(show(view, 300, 200));
-        QScrollBar* bar = view.verticalScrollBar();
-        appendLines(view, "line %1", 200);
-        QVERIFY(bar->maximum() > 0);
-        QCOMPARE(bar->value(), bar->maximum());
-
-        // A user who scrolled up to read is not pulled back down.
-        bar->setValue(0);
-        appendLines(view, "more %1", 20);
-        QCOMPARE(bar->value(), 0);
-
-        // Back at the end, the view follows again.
-        bar->setValue(bar->maximum());
-        const int before = bar->maximum();
-        view.appendPlainText(QStringLiteral("last"));
-        QVERIFY(bar->maximum() > before);
-        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void mouseSelection_data()
@@ -238,20 +192,30 @@ private slots:
     {
         TextBrowser view;
         QVERIFY(show(view, 300, 200));
-        // An empty view takes clicks, keys and a screen reader's questions like any other.
+        // An empty view takes clicks and keys like any other.
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
         QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
-        int start = -1, end = -1;
-        QAccessibleTextInterface* text
-            = QAccessible::queryAccessibleInterface(&view)->textInterface();
-        QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end)
-                + text->textAtOffset(0, QAccessible::WordBoundary, &start, &end),
-            QString());
         QVERIFY(!view.hasSelection());
-        appendLines(view, "line %1", 200);
+        for (int i = 0; i < 200; ++i)
+            view.appendPlainText(QString("line %1").arg(i));
         QScrollBar* bar = view.verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(view.followsEnd());
+
+        // A user who scrolled up to read is not pulled back down.
+        bar->setValue(0);
+        for (int i = 0; i < 20; ++i)
+            view.appendPlainText(QString("more %1").arg(i));
+        QCOMPARE(bar->value(), 0);
+        // Back at the end, the view follows again.
+        bar->setValue(bar->maximum());
+        const int before = bar->maximum();
+        view.appendPlainText(QStringLiteral("last"));
+        QVERIFY(bar->maximum() > before);
+        QCOMPARE(bar->value(), bar->maximum());
+
         QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
         QVERIFY(bar->value() == 0 && view.firstVisibleLine() == 0 && !view.followsEnd());
         // A page keeps its last row in sight.
@@ -262,7 +226,7 @@ private slots:
         view.appendPlainText("more");
         QCOMPARE(view.firstVisibleLine(), qint64(bar->pageStep()));
         QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
-        QVERIFY(view.followsEnd() && view.lastVisibleLine() == 200);
+        QVERIFY(view.followsEnd() && view.lastVisibleLine() == 221);
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(view.selectedText(), view.toPlainText());
         QGuiApplication::clipboard()->clear();
@@ -308,12 +272,16 @@ private slots:
     void accessibleTextIsTheStore()
     {
         TextBrowser view;
-        view.appendPlainText("RX←◆one\nTX→◇two");
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&view);
         QVERIFY(a && a->textInterface());
         QAccessibleTextInterface* text = a->textInterface();
         QVERIFY(a->state().readOnly && a->state().multiLine);
         int start = 0, end = 0;
+        // An empty view answers a screen reader like any other.
+        QCOMPARE(text->textAtOffset(0, QAccessible::LineBoundary, &start, &end)
+                + text->textAtOffset(0, QAccessible::WordBoundary, &start, &end),
+            QString());
+        view.appendPlainText("RX←◆one\nTX→◇two");
         QCOMPARE(QStringList({ text->text(0, text->characterCount()),
                      text->textAtOffset(9, QAccessible::LineBoundary, &start, &end),
                      text->textAtOffset(5, QAccessible::WordBoundary, &start, &end) }),
@@ -327,32 +295,6 @@ private slots:
         QCOMPARE(text->characterCount(), int(view.characterCount()));
         QCOMPARE(
             text->textAfterOffset(9, QAccessible::LineBoundary, &start, &end), QString("three"));
-    }
-
-    void fontChooser_data()
-    {
-        const auto add = columns<bool>("accept");
-        add("cancelled", false);
-        add("accepted", true);
-    }
-
-    void fontChooser()
-    {
-        QFETCH(bool, accept);
-
-        TextBrowser view;
-        const QFont start(QStringLiteral("Sans Serif"), 10);
-        view.setFont(start);
-        const QFont chosen(QStringLiteral("Monospace"), 17);
-        QStringList offered;
-        TextBrowser::setFontChooser([&](bool* ok, const QFont& initial) {
-            offered << initial.toString();
-            *ok = accept;
-            return accept ? chosen : QFont(QStringLiteral("Serif"), 30);
-        });
-        QVERIFY(trigger(view, "字体"));
-        QCOMPARE(offered, QStringList({ start.toString() }));
-        QCOMPARE(view.font().toString(), (accept ? chosen : start).toString());
     }
 
     // --- personal settings -----------------------------------------------------------------------
@@ -377,27 +319,62 @@ private slots:
             QStringLiteral("HH HH HH HH HH HH HH HH HH HH"));
     }
 
-    void wrapModeByRadioButton_data()
+    void wrapSettings_data()
     {
-        const auto add = columns<QStringList, bool, int>("clicks", "delimitersEnabled", "mode");
-        add("frame time", { "timeWrapRadioButton" }, false, 1);
-        add("front delimiter", { "frontWrapRadioButton" }, true, 2);
-        add("back delimiter", { "backWrapRadioButton" }, true, 3);
-        add("back to newline", { "backWrapRadioButton", "wrapRadioButton" }, true, 0);
-        add("front while hex display is off", { "frontWrapRadioButton" }, false, 0);
-        add("same button twice", { "timeWrapRadioButton", "timeWrapRadioButton" }, false, 1);
+        // Hex display on or off, what is typed into the front and back fields, the buttons clicked;
+        // answers: "mode [front] [back]", then " in CR LF" if the delimiter is found there.
+        const auto add = columns<bool, QString, QString, QStringList, QString>(
+            "hexShown", "front", "back", "clicks", "answers");
+        const QString front = "frontWrapRadioButton", back = "backWrapRadioButton";
+        add("frame time", false, "", "", { "timeWrapRadioButton" }, "1 [] []");
+        add("front delimiter", true, "", "", { front }, "2 [] []");
+        add("back delimiter", true, "", "", { back }, "3 [] []");
+        add("back to newline", true, "", "", { back, "wrapRadioButton" }, "0 [] []");
+        add("front while hex display is off", false, "", "", { front }, "0 [] []");
+        add("same button twice", false, "", "", { "timeWrapRadioButton", "timeWrapRadioButton" },
+            "1 [] []");
+        // The same typed into both fields.
+        add("CR LF with blank", true, "0D 0A", "0D 0A", {}, "0 [0d0a] [0d0a]");
+        add("CR LF without blank", true, "0D0A", "0D0A", {}, "0 [0d0a] [0d0a]");
+        add("lower case", true, "0d0a", "0d0a", {}, "0 [0d0a] [0d0a]");
+        add("nothing typed", true, "", "", {}, "0 [] []");
+        add("non-hex refused by the mask", true, "zz", "zz", {}, "0 [] []");
+        add("ten bytes, the mask holds no more", true, "0102030405060708090A0B",
+            "0102030405060708090A0B", {}, "0 [0102030405060708090a] [0102030405060708090a]");
+        // The mode chooses the field that is looked for.
+        add("front, whole bytes", true, "0D 0A", "", { front }, "2 [0d0a] [] in CR LF");
+        add("front, across a byte boundary", true, "d0", "", { front }, "2 [d0] [] in CR LF");
+        add("back pattern", true, "", "0A", { back }, "3 [] [0a] in CR LF");
+        add("back mode ignores the front field", true, "0D", "", { back }, "3 [0d] []");
+        add("front mode ignores the back field", true, "", "0A", { front }, "2 [] [0a]");
+        add("newline mode", true, "0D", "0A", { "wrapRadioButton" }, "0 [0d] [0a]");
+        add("frame time mode", true, "0D", "0A", { "timeWrapRadioButton" }, "1 [0d] [0a]");
+        add("no pending bytes", true, "0D", "", { front }, "2 [0d] [] in CR LF");
+        add("absent", true, "FF", "", { front }, "2 [ff] []");
     }
 
-    void wrapModeByRadioButton()
+    void wrapSettings()
     {
+        QFETCH(bool, hexShown);
+        QFETCH(QString, front);
+        QFETCH(QString, back);
         QFETCH(QStringList, clicks);
-        QFETCH(bool, delimitersEnabled);
 
         ExtraSettingDialog dialog(&top);
-        dialog.setDelimiterWrapEnabled(delimitersEnabled);
+        dialog.setDelimiterWrapEnabled(hexShown);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("frontWrapLineEdit"), front);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("backWrapLineEdit"), back);
         for (const QString& name : clicks)
             dialog.findChild<QRadioButton*>(name)->click();
-        QTEST(dialog.wrapMode(), "mode");
+        QString answers = QString("%1 [%2] [%3]")
+                              .arg(dialog.wrapMode())
+                              .arg(QString(dialog.frontDelimiter().toHex()),
+                                  QString(dialog.backDelimiter().toHex()));
+        if (dialog.delimiterPresent("\r\n"))
+            answers += " in CR LF";
+        if (dialog.delimiterPresent(QByteArray()))
+            answers += " in no bytes";
+        QTEST(answers, "answers");
     }
 
     void delimiterRowsKeepMode()
@@ -415,63 +392,6 @@ private slots:
         dialog.setDelimiterWrapEnabled(true);
         QCOMPARE(states(dialog, rows), QString("on enabled enabled"));
         QCOMPARE(dialog.wrapMode(), 3);
-    }
-
-    void typedDelimiter_data()
-    {
-        const auto add = columns<QString, QByteArray>("typed", "bytes");
-        add("CR LF with blank", "0D 0A", QByteArray("\x0D\x0A"));
-        add("CR LF without blank", "0D0A", QByteArray("\x0D\x0A"));
-        add("lower case", "0d0a", QByteArray("\x0D\x0A"));
-        add("nothing typed", "", QByteArray());
-        add("non-hex refused by the mask", "zz", QByteArray());
-        add("ten bytes, the mask holds no more", "0102030405060708090A0B",
-            QByteArray::fromHex("0102030405060708090A"));
-    }
-
-    void typedDelimiter()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QByteArray, bytes);
-
-        ExtraSettingDialog dialog(&top);
-        dialog.setDelimiterWrapEnabled(true);
-        for (const char* name : { "frontWrapLineEdit", "backWrapLineEdit" })
-            QTest::keyClicks(dialog.findChild<QLineEdit*>(name), typed);
-        QCOMPARE(QByteArrayList({ dialog.frontDelimiter(), dialog.backDelimiter() }),
-            QByteArrayList({ bytes, bytes }));
-    }
-
-    void delimiterPresent_data()
-    {
-        const auto add = columns<QString, QString, QString, QByteArray, bool>(
-            "button", "front", "back", "bytes", "present");
-        const QByteArray crlf("\x0D\x0A");
-        add("front, whole bytes", "frontWrapRadioButton", "0D 0A", "", crlf, true);
-        add("front, across a byte boundary", "frontWrapRadioButton", "d0", "", crlf, true);
-        add("back pattern", "backWrapRadioButton", "", "0A", crlf, true);
-        add("back mode ignores the front field", "backWrapRadioButton", "0D", "", crlf, false);
-        add("front mode ignores the back field", "frontWrapRadioButton", "", "0A", crlf, false);
-        add("newline mode", "wrapRadioButton", "0D", "0A", crlf, false);
-        add("frame time mode", "timeWrapRadioButton", "0D", "0A", crlf, false);
-        add("no pending bytes", "frontWrapRadioButton", "0D", "", QByteArray(), false);
-        add("absent", "frontWrapRadioButton", "FF", "", crlf, false);
-    }
-
-    void delimiterPresent()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, front);
-        QFETCH(QString, back);
-        QFETCH(QByteArray, bytes);
-
-        ExtraSettingDialog dialog(&top);
-        dialog.setDelimiterWrapEnabled(true);
-        QTest::keyClicks(dialog.findChild<QLineEdit*>("frontWrapLineEdit"), front);
-        QTest::keyClicks(dialog.findChild<QLineEdit*>("backWrapLineEdit"), back);
-        dialog.findChild<QRadioButton*>(button)->click();
-
-        QTEST(dialog.delimiterPresent(bytes), "present");
     }
 
     void setMinTray_data()
@@ -507,21 +427,30 @@ private slots:
 
     // --- main-window form ------------------------------------------------------------------------
 
-    void formComboItems_data()
+    void formWidgets_data()
     {
-        const auto add = columns<QString, QStringList, int>("name", "items", "current");
+        // shown: a combo box's items, the current one marked "*"; an action's text, tip, shortcut
+        const auto add = columns<QString, QStringList>("name", "shown");
         add("baud rates", "burdrateComboBox",
-            { "110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps", "9600 bps",
+            { "*110 bps", "300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps", "9600 bps",
                 "19200 bps", "38400 bps", "57600 bps", "115200 bps", "230400 bps", "460800 bps",
-                "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" },
-            0);
-        add("data bits", "dataBitsComboBox", { "5 bit", "6 bit", "7 bit", "8 bit" }, 3);
-        add("parity", "checksumComboBox", { "None", "Odd", "Even", "Mark", "Space" }, 0);
-        add("stop bits", "stopBitsComboBox", { "1 bit", "1.5 bit", "2 bit" }, 0);
-        add("ports, filled by the scan", "serialNumComboBox", QStringList(), -1);
+                "921600 bps", "1000000 bps", "1500000 bps", "2000000 bps" });
+        add("data bits", "dataBitsComboBox", { "5 bit", "6 bit", "7 bit", "*8 bit" });
+        add("parity", "checksumComboBox", { "*None", "Odd", "Even", "Mark", "Space" });
+        add("stop bits", "stopBitsComboBox", { "*1 bit", "1.5 bit", "2 bit" });
+        add("ports, filled by the scan", "serialNumComboBox", {});
+        add("operator", "actionOperator", { "操作隐藏(&H)", "操作隐藏", "Ctrl+H" });
+        add("extra setting", "actionExtraSetting", { "个性设置(&X)", "个性设置", "Ctrl+X" });
+        add("log shared", "actionLogShared", { "日志共享(&D)", "日志共享", "Ctrl+D" });
+        add("log filter", "actionLogFilter", { "日志过滤(&B)", "日志过滤", "Ctrl+B" });
+        add("update log", "actionUpdateLog", { "更新记录(&I)", "更新记录", "Ctrl+I" });
+        add("welcome", "actionWelcome", { "欢迎打赏(&J)", "欢迎打赏", "Ctrl+J" });
+        add("technical support", "actionTechnicalSupport", { "技术支持", "技术支持", "" });
+        add("newest version", "actionDownLastVersion", { "下载最新版", "下载最新版", "" });
+        add("web server", "actionOrvWeb", { "OrvWeb服务器(&W)", "OrvWeb服务器", "Ctrl+W" });
     }
 
-    void formComboItems()
+    void formWidgets()
     {
         QFETCH(QString, name);
 
@@ -529,42 +458,15 @@ private slots:
         Ui::MainWindow ui;
         ui.setupUi(&window);
         auto* combo = window.findChild<QComboBox*>(name);
-        QVERIFY(combo);
-        QStringList texts;
-        for (int i = 0; i < combo->count(); ++i)
-            texts << combo->itemText(i);
-        QTEST(texts, "items");
-        QTEST(combo->currentIndex(), "current");
-    }
-
-    void formActions_data()
-    {
-        // The action as "text | tool tip | shortcut".
-        const auto add = columns<QString, QString>("name", "action");
-        add("operator", "actionOperator", "操作隐藏(&H) | 操作隐藏 | Ctrl+H");
-        add("extra setting", "actionExtraSetting", "个性设置(&X) | 个性设置 | Ctrl+X");
-        add("log shared", "actionLogShared", "日志共享(&D) | 日志共享 | Ctrl+D");
-        add("log filter", "actionLogFilter", "日志过滤(&B) | 日志过滤 | Ctrl+B");
-        add("update log", "actionUpdateLog", "更新记录(&I) | 更新记录 | Ctrl+I");
-        add("welcome", "actionWelcome", "欢迎打赏(&J) | 欢迎打赏 | Ctrl+J");
-        add("technical support", "actionTechnicalSupport", "技术支持 | 技术支持 | ");
-        add("newest version", "actionDownLastVersion", "下载最新版 | 下载最新版 | ");
-        add("web server", "actionOrvWeb", "OrvWeb服务器(&W) | OrvWeb服务器 | Ctrl+W");
-    }
-
-    void formActions()
-    {
-        QFETCH(QString, name);
-
-        QMainWindow window;
-        Ui::MainWindow ui;
-        ui.setupUi(&window);
         auto* action = window.findChild<QAction*>(name);
-        QVERIFY(action);
-        QTEST(QStringList({ action->text(), action->toolTip(),
-                              action->shortcut().toString(QKeySequence::PortableText) })
-                  .join(" | "),
-            "action");
+        QVERIFY(combo || action);
+        QStringList shown;
+        for (int i = 0; combo && i < combo->count(); ++i)
+            shown << (i == combo->currentIndex() ? "*" : "") + combo->itemText(i);
+        if (action)
+            shown << action->text() << action->toolTip()
+                  << action->shortcut().toString(QKeySequence::PortableText);
+        QTEST(shown, "shown");
     }
 
     void formToolBarAndMenus()
@@ -573,21 +475,15 @@ private slots:
         Ui::MainWindow ui;
         ui.setupUi(&window);
 
-        const auto names = [](const QList<QAction*>& actions) {
-            QStringList list;
-            for (QAction* action : actions)
-                list << (action->isSeparator() ? QStringLiteral("--") : action->objectName());
-            return list;
-        };
-        QCOMPARE(names(ui.toolBar->actions()),
+        QCOMPARE(entries(ui.toolBar->actions(), Names),
             QStringList({ "actionOperator", "--", "actionExtraSetting", "--", "actionLogShared",
                 "actionLogFilter", "--", "actionWelcome", "--" }));
         QCOMPARE(ui.toolBar->windowTitle(), QStringLiteral("toolBar"));
         QCOMPARE(window.toolBarArea(ui.toolBar), Qt::TopToolBarArea);
-        QCOMPARE(names(ui.functionSetMenu->actions()),
+        QCOMPARE(entries(ui.functionSetMenu->actions(), Names),
             QStringList({ "actionOperator", "actionExtraSetting", "actionLogShared",
                 "actionLogFilter", "actionUpdateLog" }));
-        QCOMPARE(names(ui.supportMenu->actions()),
+        QCOMPARE(entries(ui.supportMenu->actions(), Names),
             QStringList({ "actionTechnicalSupport", "actionDownLastVersion" }));
         QVERIFY(ui.styleMenu->actions().isEmpty());
 
@@ -672,30 +568,21 @@ private slots:
     }
 
 private:
-    // The menu's entries, "--" for a separator; or only the entries that can be chosen.
-    static QStringList entries(const QList<QAction*>& actions, bool enabledOnly = false)
+    enum EntryKind { Texts, Names, Enabled };
+    // Texts with shortcuts, or object names, "--" for a separator; or the texts that can be chosen.
+    static QStringList entries(const QList<QAction*>& actions, EntryKind kind = Texts)
     {
-        QStringList texts;
+        QStringList list;
         for (QAction* action : actions) {
-            if (!enabledOnly)
-                texts << (action->isSeparator() ? QStringLiteral("--") : action->text());
+            const QString key = action->shortcut().toString(QKeySequence::PortableText);
+            if (kind == Names)
+                list << (action->isSeparator() ? "--" : action->objectName());
+            else if (kind == Texts)
+                list << ((action->isSeparator() ? "--" : action->text()) + ' ' + key).trimmed();
             else if (!action->isSeparator() && action->isEnabled())
-                texts << action->text();
+                list << action->text();
         }
-        return texts;
-    }
-
-    // Chooses the entry from the view's menu; false if the menu has no such entry.
-    static bool trigger(TextBrowser& view, const QString& entry)
-    {
-        QScopedPointer<QMenu> menu(view.createContextMenu());
-        for (QAction* action : menu->actions()) {
-            if (action->text() == entry) {
-                action->trigger();
-                return true;
-            }
-        }
-        return false;
+        return list;
     }
 
     // Each widget's state: "on" or "off" for a button, "/disabled" added when it can't be used.
