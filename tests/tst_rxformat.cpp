@@ -144,31 +144,31 @@ private slots:
                 [=] { return QVariant(gatePasses(WrapMode(mode), pending, elapsed, 10, found)); });
         };
 
-        const QByteArray below(NewlineFlushBytes - 1, 'x');
-        const QByteArray at(NewlineFlushBytes, 'x');
+        const QByteArray bytesBelow(NewlineFlushBytes - 1, 'x');
+        const QByteArray bytesAt(NewlineFlushBytes, 'x');
 
         gate("newline: empty waits", 0, QByteArray(), 0, false, false);
         gate("newline: ends with newline", 0, QByteArray("a\n"), 0, false, true);
         gate("newline: newline inside only", 0, QByteArray("a\nb"), 0, false, false);
         gate("newline: ends with CR waits", 0, QByteArray("a\r"), 0, false, false);
         gate("newline: 10 bytes wait", 0, QByteArray(10, 'x'), 0, false, false);
-        gate("newline: 8191 wait", 0, below, 0, false, false);
-        gate("newline: 8192 flush", 0, at, 0, false, true);
+        gate("newline: 8191 wait", 0, bytesBelow, 0, false, false);
+        gate("newline: 8192 flush", 0, bytesAt, 0, false, true);
         gate("newline: found is no concern", 0, QByteArray("ab"), 99, true, false);
 
         gate("frame: before the interval", 1, QByteArray("a"), 9, false, false);
         gate("frame: at the interval", 1, QByteArray("a"), 10, false, true);
         gate("frame: after the interval", 1, QByteArray("a"), 11, false, true);
         gate("frame: empty pending passes", 1, QByteArray(), 10, false, true);
-        gate("frame: size is no concern", 1, at, 0, false, false);
+        gate("frame: size is no concern", 1, bytesAt, 0, false, false);
 
         for (int mode : { 2, 3 }) {
             const QByteArray name = mode == FrontDelimiterWrap ? "front" : "back";
             gate(name + ": delimiter found", mode, "a", 0, true, true);
             gate(name + ": not found waits", mode, "a\n", 99, false, false);
             gate(name + ": empty waits", mode, {}, 99, false, false);
-            gate(name + ": 8191 wait", mode, below, 0, false, false);
-            gate(name + ": 8192 bound", mode, at, 0, false, true);
+            gate(name + ": 8191 wait", mode, bytesBelow, 0, false, false);
+            gate(name + ": 8192 bound", mode, bytesAt, 0, false, true);
         }
 
         gate("other mode passes", 4, QByteArray(), 0, false, true);
@@ -200,6 +200,155 @@ private slots:
         move("slice: no newline at all", "abcdefgh", "", 4, "efgh", "abcd");
         move("slice: tail waits", "ab\ncdefg", "p", 4, "cdefg", "pab\n");
         move("zero limit is no limit", "a\nb\n", "", 0, "", "a\nb\n");
+
+        // The lines without their prefix; each call finds its line written whole ('+').
+        const auto text
+            = [&](const QByteArray& tag, const QByteArray& received, const QString& lines) {
+                  const int count = linesOf(lines).size();
+                  row("formatTextLines: " + tag,
+                      "kept\n" + prefixed(rxMarker(), lines) + '|' + QString::number(count) + '|'
+                          + QString(count, '+'),
+                      [=] {
+                          QString out = QStringLiteral("kept\n");
+                          QString calls;
+                          const int count = formatTextLines(foldCrLf(received), rxMarker(), out,
+                              [&] { calls += out.endsWith('\n') ? '+' : '-'; });
+                          return QVariant(out + '|' + QString::number(count) + '|' + calls);
+                      });
+              };
+        const QChar nul(0);
+        const QChar bad(QChar::ReplacementCharacter);
+
+        text("empty", QByteArray(), QString());
+        text("CR LF lines", "A\r\nB\r\n", "A\nB");
+        text("blank lines skipped", "\n\n\nA\n", "A");
+        text("only newlines", "\n\n", QString());
+        text("piece after last newline shown", "A\nB", "A\nB");
+        text("leading zeros become blanks", QByteArray("\0\0AB\n", 5), "  AB");
+        text("later zeros stay", QByteArray("A\0B\0\n", 5), QString("A") + nul + "B" + nul);
+        text("zeros after a blank stay", QByteArray(" \0A\n", 4), QString(" ") + nul + "A");
+        text("only zeros", QByteArray("\0\0\0\n", 4), "   ");
+        text("zero rule per line", QByteArray("\0a\n\0b\n", 6), " a\n b");
+        text("bare CR kept", "a\rb\n", "a\rb");
+        text("CR CR LF keeps one CR", "a\r\r\nb", "a\r\nb");
+        text("GBK text", "\xD6\xD0\xCE\xC4\n", "中文");
+        text("GBK without newline", "abc\xD6\xD0", "abc中");
+        text("GBK after leading zeros", QByteArray("\0\0\xD6\xD0\n", 5), "  中");
+        text("GBK and ASCII lines", "ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n", "ok\n文件\nend");
+        text("unpaired lead byte before newline", "a\xD6\nb\n", QString("a") + bad + "\nb");
+        text("unpaired lead byte at the end", "a\xD6", QString("a") + bad);
+        // Pieces are decoded afresh: a lead byte at the end of one shows as a replacement
+        // character.
+        text("GBK character split over two pieces: first", "ab\xD6", QString("ab") + bad);
+        text("GBK character split over two pieces: second", "\xD0\xCE\xC4", QString("形") + bad);
+        text("GBK character split over two pieces: whole", "ab\xD6\xD0\xCE\xC4", "ab中文");
+
+        // Every ASCII character but the newline takes the fast path; it must match the codec.
+        QByteArray ascii;
+        for (int c = 1; c < 128; ++c) {
+            if (c != '\n')
+                ascii += char(c);
+        }
+        ascii += QByteArray("\0x\0", 3);
+        text("ASCII fast path matches the codec", ascii,
+            QTextCodec::codecForName("GBK")->toUnicode(ascii));
+
+        // The text after what the output held, then the calls.
+        const auto hexLine = [&](const QByteArray& tag, const QByteArray& bytes, bool showTime,
+                                 const QString& expected) {
+            row("formatHexLine: " + tag, "before\n" + expected + (expected.isEmpty() ? "|0" : "|1"),
+                [=] {
+                    QString out = QStringLiteral("before\n");
+                    int calls = 0;
+                    formatHexLine(bytes, linePrefix(showTime, rxMarker(), QTime(12, 0)), out,
+                        [&] { ++calls; });
+                    return QVariant(out + '|' + QString::number(calls));
+                });
+        };
+        QByteArray allBytes;
+        for (int i = 0; i < 256; ++i)
+            allBytes += char(i);
+        hexLine("with time", hexBytes("41 0D 0A"), true, "[12:00:00.000]RX←◆41 0D 0A \n");
+        hexLine("without time", hexBytes("41 0D 0A"), false, "RX←◆41 0D 0A \n");
+        hexLine("upper-case digits", hexBytes("ab cd ef"), false, "RX←◆AB CD EF \n");
+        hexLine("extreme values", hexBytes("00 7F 80 FF"), false, "RX←◆00 7F 80 FF \n");
+        hexLine("one byte", hexBytes("0A"), false, "RX←◆0A \n");
+        hexLine("empty gives nothing", QByteArray(), true, QString());
+        hexLine("all byte values", allBytes, false, rxMarker() + hexText(allBytes) + '\n');
+
+        // Bytes as hex text; the lines without their prefix, their count, the bytes put back.
+        const auto cut = [&](const QByteArray& tag, const QString& data, int mode,
+                             const QString& delimiter, const QString& lines,
+                             const QString& remainder) {
+            const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
+            row("splitHexFrames: " + tag,
+                prefixed(prefix, lines) + '|' + QString::number(linesOf(lines).size()) + '|'
+                    + hexBytes(qPrintable(remainder)).toHex(),
+                [=] {
+                    // The delimiter of the other kind must not matter.
+                    const QByteArray bytes = hexBytes(qPrintable(delimiter));
+                    const QByteArray front = mode == FrontDelimiterWrap ? bytes : hexBytes("0A");
+                    const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : bytes;
+                    QString out;
+                    int calls = 0;
+                    const QByteArray rest = splitHexFrames(hexBytes(qPrintable(data)),
+                        WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
+                    return QVariant(out + '|' + QString::number(calls) + '|' + rest.toHex());
+                });
+        };
+        const QString below = hexText(QByteArray(NewlineFlushBytes - 1, 'x'));
+        const QString at = hexText(QByteArray(NewlineFlushBytes, 'x'));
+        const QString atLine = at + '\n';
+
+        cut("newline: two lines", "01 0A 02 0A", 0, "", "01 0A \n02 0A ", "");
+        cut("newline: short tail put back", "01 0A 02 03", 0, "", "01 0A ", "02 03");
+        cut("newline: only newlines", "0A 0A", 0, "", "0A \n0A ", "");
+        cut("newline: 8191 tail put back", below, 0, "", "", below);
+        cut("newline: 8192 tail shown", at, 0, "", at, "");
+        cut("newline: a long run is cut into lines, the rest waits", at + at + "61 62", 0, "",
+            atLine + at, "61 62");
+        cut("newline: line then 8191 tail", "61 0A " + below, 0, "", "61 0A ", below);
+        cut("newline: line then 8192 tail", "61 0A " + at, 0, "", "61 0A \n" + at, "");
+        cut("newline: delimiters ignored", "AA 01 0A", 0, "AA", "AA 01 0A ", "");
+
+        cut("frame: all in one line", "01 0A 02", 1, "", "01 0A 02 ", "");
+        cut("frame: long data cut into lines", at + "61 62", 1, "", atLine + "61 62 ", "");
+
+        cut("back: CR LF keeps 03", "01 02 0D 0A 03", 3, "0D 0A", "01 02 0D 0A ", "03");
+        cut("back: frames", "AA 01 BB AA 02 BB", 3, "BB", "AA 01 BB \nAA 02 BB ", "");
+        cut("back: tail ending with newline shown", "01 BB 02 0A", 3, "BB", "01 BB \n02 0A ", "");
+        cut("back: no delimiter, newline at the end", "01 0A", 3, "BB", "01 0A ", "");
+        cut("back: partial delimiter put back", "01 0D 0A 02 0D", 3, "0D 0A", "01 0D 0A ", "02 0D");
+        cut("back: delimiter longer than data", "0D", 3, "0D 0A", "", "0D");
+        cut("back: 8191 tail put back", "0D 0A " + below, 3, "0D 0A", "0D 0A ", below);
+        cut("back: 8192 tail shown", "0D 0A " + at, 3, "0D 0A", "0D 0A \n" + at, "");
+        cut("back: empty delimiter, short", "01 02", 3, "", "", "01 02");
+        cut("back: empty delimiter, 8191", below, 3, "", "", below);
+        cut("back: empty delimiter, 8192", at, 3, "", at, "");
+        cut("back: empty delimiter, newline at the end", "01 0A 02 0A", 3, "", "01 0A 02 0A ", "");
+
+        const QString frameBelow = "AA " + hexText(QByteArray(NewlineFlushBytes - 2, 'x'));
+        cut("front: AA 02 goes back", "AA 01 AA 02", 2, "AA", "AA 01 ", "AA 02");
+        cut("front: bytes before the first", "01 02 AA 03 AA 04", 2, "AA", "01 02 \nAA 03 ",
+            "AA 04");
+        cut("front: delimiter alone", "AA", 2, "AA", "", "AA");
+        cut("front: adjacent delimiters", "AA AA 01", 2, "AA", "AA ", "AA 01");
+        cut("front: two-byte delimiter", "55 AA 01 55 AA 02", 2, "55 AA", "55 AA 01 ", "55 AA 02");
+        cut("front: overlapping occurrences count once", "AA AA AA 01", 2, "AA AA", "",
+            "AA AA AA 01");
+        cut("front: last frame ending with newline shown", "AA 01 AA 02 0A", 2, "AA",
+            "AA 01 \nAA 02 0A ", "");
+        cut("front: no delimiter, short", "01 02", 2, "AA", "", "01 02");
+        cut("front: no delimiter, newline at the end", "01 0A", 2, "AA", "01 0A ", "");
+        cut("front: no delimiter, 8192", at, 2, "AA", at, "");
+        cut("front: 8191 frame put back", "01 " + frameBelow, 2, "AA", "01 ", frameBelow);
+        cut("front: 8192 frame shown", "01 AA " + below, 2, "AA", "01 \nAA " + below, "");
+        cut("front: empty delimiter, short", "AA 01", 2, "", "", "AA 01");
+        cut("front: empty delimiter, 8192", at, 2, "", at, "");
+        cut("front: empty delimiter, newline at the end", "01 0A", 2, "", "01 0A ", "");
+
+        cut("other mode formats nothing", "01 0A", 4, "AA", "", "");
+        cut("empty data", "", 0, "", "", "");
     }
 
     void conversions()
@@ -230,64 +379,6 @@ private slots:
                 RxFormat::linePrefix(true, rx, QTime()) }));
     }
 
-    void formatTextLines_data()
-    {
-        // expected: the lines without their prefix
-        const auto row = columns<QByteArray, QString>("received", "expected");
-        const QChar nul(0);
-        const QChar bad(QChar::ReplacementCharacter);
-
-        row("empty", QByteArray(), QString());
-        row("CR LF lines", "A\r\nB\r\n", "A\nB");
-        row("blank lines skipped", "\n\n\nA\n", "A");
-        row("only newlines", "\n\n", QString());
-        row("piece after last newline shown", "A\nB", "A\nB");
-        row("leading zeros become blanks", QByteArray("\0\0AB\n", 5), "  AB");
-        row("later zeros stay", QByteArray("A\0B\0\n", 5), QString("A") + nul + "B" + nul);
-        row("zeros after a blank stay", QByteArray(" \0A\n", 4), QString(" ") + nul + "A");
-        row("only zeros", QByteArray("\0\0\0\n", 4), "   ");
-        row("zero rule per line", QByteArray("\0a\n\0b\n", 6), " a\n b");
-        row("bare CR kept", "a\rb\n", "a\rb");
-        row("CR CR LF keeps one CR", "a\r\r\nb", "a\r\nb");
-        row("GBK text", "\xD6\xD0\xCE\xC4\n", "中文");
-        row("GBK without newline", "abc\xD6\xD0", "abc中");
-        row("GBK after leading zeros", QByteArray("\0\0\xD6\xD0\n", 5), "  中");
-        row("GBK and ASCII lines", "ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n", "ok\n文件\nend");
-        row("unpaired lead byte before newline", "a\xD6\nb\n", QString("a") + bad + "\nb");
-        row("unpaired lead byte at the end", "a\xD6", QString("a") + bad);
-        // Pieces are decoded afresh: a lead byte at the end of one shows as a replacement
-        // character.
-        row("GBK character split over two pieces: first", "ab\xD6", QString("ab") + bad);
-        row("GBK character split over two pieces: second", "\xD0\xCE\xC4", QString("形") + bad);
-        row("GBK character split over two pieces: whole", "ab\xD6\xD0\xCE\xC4", "ab中文");
-
-        // Every ASCII character but the newline takes the fast path; it must match the codec.
-        QByteArray ascii;
-        for (int c = 1; c < 128; ++c) {
-            if (c != '\n')
-                ascii += char(c);
-        }
-        ascii += QByteArray("\0x\0", 3);
-        row("ASCII fast path matches the codec", ascii,
-            QTextCodec::codecForName("GBK")->toUnicode(ascii));
-    }
-
-    void formatTextLines()
-    {
-        QFETCH(QByteArray, received);
-        QFETCH(QString, expected);
-
-        QString out = QStringLiteral("kept\n");
-        int calls = 0;
-        const int count
-            = RxFormat::formatTextLines(RxFormat::foldCrLf(received), rxMarker(), out, [&] {
-                  ++calls;
-                  QVERIFY(out.endsWith(QLatin1Char('\n')));
-              });
-        QCOMPARE(out, QStringLiteral("kept\n") + prefixed(rxMarker(), expected));
-        QCOMPARE(QVector<int>({ count, calls }), QVector<int>(2, linesOf(expected).size()));
-    }
-
     void lineSinkMayEmptyTheOutput()
     {
         // The line limit clears the view from inside the callback: lines after it start afresh.
@@ -303,36 +394,6 @@ private slots:
                     hex.clear();
             });
         QCOMPARE(QStringList({ text, hex, rest }), QStringList({ ">c\n", ">03 0A \n", "" }));
-    }
-
-    void formatHexLine_data()
-    {
-        const auto row = columns<QByteArray, bool, QString>("bytes", "showTime", "expected");
-
-        QByteArray all;
-        for (int i = 0; i < 256; ++i)
-            all += char(i);
-        row("with time", hexBytes("41 0D 0A"), true, "[12:00:00.000]RX←◆41 0D 0A \n");
-        row("without time", hexBytes("41 0D 0A"), false, "RX←◆41 0D 0A \n");
-        row("upper-case digits", hexBytes("ab cd ef"), false, "RX←◆AB CD EF \n");
-        row("extreme values", hexBytes("00 7F 80 FF"), false, "RX←◆00 7F 80 FF \n");
-        row("one byte", hexBytes("0A"), false, "RX←◆0A \n");
-        row("empty gives nothing", QByteArray(), true, QString());
-        row("all byte values", all, false, rxMarker() + hexText(all) + '\n');
-    }
-
-    void formatHexLine()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, showTime);
-        QFETCH(QString, expected);
-
-        QString out = QStringLiteral("before\n");
-        int calls = 0;
-        RxFormat::formatHexLine(
-            bytes, RxFormat::linePrefix(showTime, rxMarker(), QTime(12, 0)), out, [&] { ++calls; });
-        QCOMPARE(out, QStringLiteral("before\n") + expected);
-        QCOMPARE(calls, expected.isEmpty() ? 0 : 1);
     }
 
     void moveCompleteLinesKeepsEveryByte_data()
@@ -375,90 +436,6 @@ private slots:
             }
             QCOMPARE(taken + pending + recv, fed);
         }
-    }
-
-    void splitHexFrames_data()
-    {
-        // Bytes as hex text; the lines are shown without their prefix.
-        const auto row = columns<QString, int, QString, QString, QString>(
-            "data", "mode", "delimiter", "lines", "remainder");
-
-        const QString below = hexText(QByteArray(NewlineFlushBytes - 1, 'x'));
-        const QString at = hexText(QByteArray(NewlineFlushBytes, 'x'));
-        const QString atLine = at + '\n';
-
-        row("newline: two lines", "01 0A 02 0A", 0, "", "01 0A \n02 0A ", "");
-        row("newline: short tail put back", "01 0A 02 03", 0, "", "01 0A ", "02 03");
-        row("newline: only newlines", "0A 0A", 0, "", "0A \n0A ", "");
-        row("newline: 8191 tail put back", below, 0, "", "", below);
-        row("newline: 8192 tail shown", at, 0, "", at, "");
-        row("newline: a long run is cut into lines, the rest waits", at + at + "61 62", 0, "",
-            atLine + at, "61 62");
-        row("newline: line then 8191 tail", "61 0A " + below, 0, "", "61 0A ", below);
-        row("newline: line then 8192 tail", "61 0A " + at, 0, "", "61 0A \n" + at, "");
-        row("newline: delimiters ignored", "AA 01 0A", 0, "AA", "AA 01 0A ", "");
-
-        row("frame: all in one line", "01 0A 02", 1, "", "01 0A 02 ", "");
-        row("frame: long data cut into lines", at + "61 62", 1, "", atLine + "61 62 ", "");
-
-        row("back: CR LF keeps 03", "01 02 0D 0A 03", 3, "0D 0A", "01 02 0D 0A ", "03");
-        row("back: frames", "AA 01 BB AA 02 BB", 3, "BB", "AA 01 BB \nAA 02 BB ", "");
-        row("back: tail ending with newline shown", "01 BB 02 0A", 3, "BB", "01 BB \n02 0A ", "");
-        row("back: no delimiter, newline at the end", "01 0A", 3, "BB", "01 0A ", "");
-        row("back: partial delimiter put back", "01 0D 0A 02 0D", 3, "0D 0A", "01 0D 0A ", "02 0D");
-        row("back: delimiter longer than data", "0D", 3, "0D 0A", "", "0D");
-        row("back: 8191 tail put back", "0D 0A " + below, 3, "0D 0A", "0D 0A ", below);
-        row("back: 8192 tail shown", "0D 0A " + at, 3, "0D 0A", "0D 0A \n" + at, "");
-        row("back: empty delimiter, short", "01 02", 3, "", "", "01 02");
-        row("back: empty delimiter, 8191", below, 3, "", "", below);
-        row("back: empty delimiter, 8192", at, 3, "", at, "");
-        row("back: empty delimiter, newline at the end", "01 0A 02 0A", 3, "", "01 0A 02 0A ", "");
-
-        const QString frameBelow = "AA " + hexText(QByteArray(NewlineFlushBytes - 2, 'x'));
-        row("front: AA 02 goes back", "AA 01 AA 02", 2, "AA", "AA 01 ", "AA 02");
-        row("front: bytes before the first", "01 02 AA 03 AA 04", 2, "AA", "01 02 \nAA 03 ",
-            "AA 04");
-        row("front: delimiter alone", "AA", 2, "AA", "", "AA");
-        row("front: adjacent delimiters", "AA AA 01", 2, "AA", "AA ", "AA 01");
-        row("front: two-byte delimiter", "55 AA 01 55 AA 02", 2, "55 AA", "55 AA 01 ", "55 AA 02");
-        row("front: overlapping occurrences count once", "AA AA AA 01", 2, "AA AA", "",
-            "AA AA AA 01");
-        row("front: last frame ending with newline shown", "AA 01 AA 02 0A", 2, "AA",
-            "AA 01 \nAA 02 0A ", "");
-        row("front: no delimiter, short", "01 02", 2, "AA", "", "01 02");
-        row("front: no delimiter, newline at the end", "01 0A", 2, "AA", "01 0A ", "");
-        row("front: no delimiter, 8192", at, 2, "AA", at, "");
-        row("front: 8191 frame put back", "01 " + frameBelow, 2, "AA", "01 ", frameBelow);
-        row("front: 8192 frame shown", "01 AA " + below, 2, "AA", "01 \nAA " + below, "");
-        row("front: empty delimiter, short", "AA 01", 2, "", "", "AA 01");
-        row("front: empty delimiter, 8192", at, 2, "", at, "");
-        row("front: empty delimiter, newline at the end", "01 0A", 2, "", "01 0A ", "");
-
-        row("other mode formats nothing", "01 0A", 4, "AA", "", "");
-        row("empty data", "", 0, "", "", "");
-    }
-
-    void splitHexFrames()
-    {
-        QFETCH(QString, data);
-        QFETCH(int, mode);
-        QFETCH(QString, delimiter);
-        QFETCH(QString, lines);
-        QFETCH(QString, remainder);
-
-        // The delimiter of the other kind must not matter.
-        const QByteArray bytes = hexBytes(qPrintable(delimiter));
-        const QByteArray front = mode == FrontDelimiterWrap ? bytes : hexBytes("0A");
-        const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : bytes;
-
-        QString out;
-        int calls = 0;
-        const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
-        const QByteArray rest = RxFormat::splitHexFrames(hexBytes(qPrintable(data)),
-            RxFormat::WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
-        QCOMPARE(out, prefixed(prefix, lines));
-        QCOMPARE(calls, linesOf(lines).size());
-        QCOMPARE(rest, hexBytes(qPrintable(remainder)));
     }
 
     void ansiDecoder_data()
