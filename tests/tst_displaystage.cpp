@@ -11,8 +11,6 @@ using namespace RxFormat;
 
 namespace {
 
-QByteArray hexBytes(const QString& text) { return QByteArray::fromHex(text.toLatin1()); }
-
 // Reference hex rendering of non-empty bytes, built independently of the lookup table.
 QString hexText(const QByteArray& bytes)
 {
@@ -55,7 +53,7 @@ QByteArray textStream(quint32 variant, int size)
 {
     QRandomGenerator random(variant);
     const QByteArray pieces[]
-        = { "\r\n", "\n\n", {}, "\xD6\xD0\xCE\xC4" /* GBK text */, hexBytes("AA 0D 0A") };
+        = { "\r\n", "\n\n", {}, "\xD6\xD0\xCE\xC4" /* GBK text */, QByteArray("\xAA\r\n") };
     QByteArray stream;
     while (stream.size() < size) {
         const int kind = random.bounded(10);
@@ -253,8 +251,7 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(bool, hex);
-        Bench b(mode, hex);
-        b.settings.backText = QStringLiteral("0D 0A");
+        Bench b(mode, hex, QStringLiteral("0D 0A"));
         b.stage.receive(numberedLines(0, 10));
         b.settle(10);
         const int before = b.everDrawn.size();
@@ -299,9 +296,7 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(int, slice);
-        Bench b(mode, true);
-        b.settings.frontText = QStringLiteral("AA 55");
-        b.settings.backText = QStringLiteral("0D 0A");
+        Bench b(mode, true, mode == FrontDelimiterWrap ? "AA 55" : "0D 0A");
         b.stage.fixSlice(slice);
         // 22-byte frames ending in CR LF, line feeds inside: a slice cut at a line feed splits
         // them.
@@ -320,45 +315,6 @@ private slots:
         b.feedInChunks(stream, 22 * 25); // whole frames at a time, as a board sends them
         b.tick(100);
         QCOMPARE(b.everDrawn, frames);
-    }
-
-    void drainEndsInEveryMode_data()
-    {
-        // lines: without their marker
-        const auto add
-            = columns<int, bool, QByteArray, QStringList>("mode", "hex", "bytes", "lines");
-        add("newline text, prompt", NewlineWrap, false, "boot\r\nlogin: ", { "boot", "login: " });
-        add("newline hex", NewlineWrap, true, "A\nB", { "41 0A ", "42 " });
-        add("frame-time text", FrameTimeWrap, false, "ab\ncd", { "ab", "cd" });
-        add("front hex, last frame", FrontDelimiterWrap, true, "\xAA\x01\xAA\x02",
-            { "AA 01 ", "AA 02 " });
-        add("back hex, unfinished", BackDelimiterWrap, true, "\x01\r\n\x03",
-            { "01 0D 0A ", "03 " });
-        add("front text", FrontDelimiterWrap, false, "#a#b", { "#a#b" });
-    }
-
-    void drainEndsInEveryMode()
-    {
-        QFETCH(int, mode);
-        QFETCH(bool, hex);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, lines);
-        Bench b(mode, hex);
-        b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
-        b.settings.backText = QStringLiteral("0D 0A");
-        b.feed(bytes);
-        b.stage.portClosed();
-        QVERIFY(b.settle(100));
-        QCOMPARE(b.view, rx(lines));
-        QCOMPARE(b.stage.waitingBytes(), qint64(0));
-
-        // The next session starts on a line of its own.
-        b.open();
-        b.stage.receive(hex ? QByteArray("\x31\n") : QByteArray("1\n"));
-        b.settle(10);
-        b.stage.portClosed();
-        b.settle(10);
-        QCOMPARE(b.view.size(), lines.size() + 1);
     }
 
     void endlessRunsCutInEveryPath_data()
@@ -616,8 +572,8 @@ private slots:
 
     void displayStage_data()
     {
-        // ticks: received before each tick; lines: shown, without their marker; bytes as hex text
-        // in hex rows
+        // ticks: received before each tick; lines: shown, without their marker; leftover: shown
+        // too once the port closes; bytes as hex text in hex rows
         const auto row = columns<int, bool, QString, QStringList, QString, QString>(
             "mode", "hex", "delimiter", "ticks", "lines", "leftover");
 
@@ -636,7 +592,9 @@ private slots:
         row("newline text: 8192 flushed", 0, false, {}, { at }, at, {});
         row("newline text: a run is cut at 8192, the rest waits", 0, false, {}, { below, "xy" }, at,
             "y");
+        row("newline text, prompt", 0, false, {}, { "boot\r\nlogin: " }, "boot", "login: ");
         row("newline hex: tail waits", 0, true, {}, { "01 0A 02" }, "01 0A ", "02");
+        row("newline hex", 0, true, {}, { "41 0A 42" }, "41 0A ", "42");
         row("newline hex: 8192 flushed", 0, true, {}, { hexAt }, hexAt, {});
 
         row("frame text: shown after the interval", 1, false, {}, { "ab", {}, {} }, "ab", {});
@@ -644,6 +602,7 @@ private slots:
         row("frame text: several lines at once", 1, false, {}, { "a\nb", "\nc" }, "a\nb", "c");
         row("frame text: tail shown one interval later", 1, false, {}, { "a\nb", "\nc", {}, {} },
             "a\nb\nc", {});
+        row("frame-time text", 1, false, {}, { "ab\ncd" }, {}, "ab\ncd");
         row("frame hex: ticks joined", 1, true, {}, { "01", "0A 02" }, "01 0A ", "02");
 
         row("front hex: AA 02 waits", 2, true, "AA", { "AA 01 AA 02" }, "AA 01 ", "AA 02");
@@ -656,6 +615,7 @@ private slots:
 
         row("back hex: CR LF keeps 03", 3, true, "0D 0A", { "01 02 0D 0A 03" }, "01 02 0D 0A ",
             "03");
+        row("back hex, unfinished", 3, true, "0D 0A", { "01 0D 0A 03" }, "01 0D 0A ", "03");
         row("back text: tail waits", 3, false, "0D 0A", { "ab\r\ncd" }, "ab", "cd");
         row("back hex: missing delimiter waits", 3, true, "0D 0A", { "01 02 03", {} }, {},
             "01 02 03");
@@ -674,8 +634,9 @@ private slots:
         QFETCH(QStringList, ticks);
         QFETCH(QString, lines);
         QFETCH(QString, leftover);
-        const auto bytes
-            = [&](const QString& text) { return hex ? hexBytes(text) : text.toLatin1(); };
+        const auto bytes = [&](const QString& text) {
+            return hex ? QByteArray::fromHex(text.toLatin1()) : text.toLatin1();
+        };
 
         Bench b(mode, hex, delimiter);
         for (const QString& text : ticks)
@@ -686,6 +647,21 @@ private slots:
         QCOMPARE(b.out(), shown);
         QCOMPARE(b.lines, linesOf(lines).size());
         QCOMPARE(b.leftover(), bytes(leftover));
+
+        // Closed, what waits is shown as well; the next session starts on a line of its own.
+        b.stage.portClosed();
+        QVERIFY(b.settle(100));
+        const QStringList drained = linesOf(lines)
+            + (leftover.isEmpty() ? QStringList()
+                                  : linesOf(hex ? hexText(bytes(leftover)) : leftover));
+        QCOMPARE(b.view, rx(drained));
+        QCOMPARE(b.stage.waitingBytes(), qint64(0));
+        b.open();
+        b.stage.receive(hex ? QByteArray("\x31\n") : QByteArray("1\n"));
+        b.settle(10);
+        b.stage.portClosed();
+        b.settle(10);
+        QCOMPARE(b.view.size(), drained.size() + 1);
     }
 
     void chunkingKeepsNewlineLines_data()
