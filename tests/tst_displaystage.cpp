@@ -65,25 +65,6 @@ QByteArray textStream(quint32 variant, int size)
     return stream.endsWith('\n') ? stream : stream + '\n';
 }
 
-QByteArray binaryStream(quint32 variant, int size)
-{
-    QRandomGenerator random(variant);
-    QByteArray stream(size, Qt::Uninitialized);
-    for (char& c : stream)
-        c = char(random.bounded(256));
-    return stream + '\n';
-}
-
-// Lines of letters with '#' among them, then a run past the flush size without either end.
-QByteArray lettersStream(quint32 variant)
-{
-    QRandomGenerator random(variant);
-    QByteArray stream;
-    while (stream.size() < 12000)
-        stream += run(random, random.bounded(0, 200), "abcdefgh#xyz") + '\n';
-    return stream + QByteArray(9000, 'q') + '\n';
-}
-
 const char* const modeNames[] = { "newline", "frame", "front", "back" };
 
 // Numbered lines as a board sends them, CR LF ended.
@@ -182,7 +163,6 @@ struct Bench {
     }
     void open() { apply(stage.portOpened(settings, limit())); }
     void line(const QString& text) { apply(stage.queueLine(text)); }
-    void inlineText(const QString& text) { apply(stage.queueInline(text)); }
 
     // Ticks 10 ms apart; the last one's result.
     DisplayStage::TickResult tick(int count = 1)
@@ -461,7 +441,7 @@ private slots:
             b.settle(10);
             QCOMPARE(b.view, rx({ "before" }));
             QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
-            b.inlineText(QStringLiteral("1"));
+            b.apply(b.stage.queueInline(QStringLiteral("1")));
             b.settle(10);
             QCOMPARE(b.view, rx({ "before1" }));
             b.stage.portClosed();
@@ -702,10 +682,13 @@ private slots:
     {
         columns<int, QByteArray, int, int>("mode", "stream", "chunk", "maxBytes");
 
-        QRandomGenerator random(13);
+        QRandomGenerator bits(12), random(13);
+        QByteArray binary(12000, Qt::Uninitialized);
+        for (char& c : binary)
+            c = char(bits.bounded(256));
         // The last: a long run without newline or delimiter, framed by short lines.
         const QList<QPair<const char*, QByteArray>> streams { { "lines", textStream(11, 12000) },
-            { "binary", binaryStream(12, 12000) },
+            { "binary", binary + '\n' },
             { "unterminated", "head\n" + run(random, 20000) + "\ntail\n" } };
         for (int mode = 0; mode < 4; ++mode)
             for (const auto& stream : streams)
@@ -772,8 +755,13 @@ private slots:
         QFETCH(int, mode);
         QFETCH(int, chunk);
 
-        // Letters, '#' delimiters and newlines: what is shown is the stream without newlines.
-        const QByteArray stream = lettersStream(quint32(mode * 10 + chunk));
+        // Lines of letters with '#' among them, then a run past the flush size without either
+        // end: what is shown is the stream without newlines.
+        QRandomGenerator random(quint32(mode * 10 + chunk));
+        QByteArray stream;
+        while (stream.size() < 12000)
+            stream += run(random, random.bounded(0, 200), "abcdefgh#xyz") + '\n';
+        stream += QByteArray(9000, 'q') + '\n';
         Bench b(mode, false, QStringLiteral("23"));
         b.feedInChunks(stream, chunk);
         b.tick(100);
