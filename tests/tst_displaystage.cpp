@@ -283,12 +283,9 @@ private slots:
         QByteArray stream;
         QStringList frames;
         for (int i = 0; i < 300; ++i) {
-            QByteArray frame
-                = QByteArray::fromHex("0A 01 0A 02 0A 03 0A 04 0A 05 0A 06 0A 07 0A 08");
-            frame[1] = char(0x10 + i % 32);
-            frame = (mode == FrontDelimiterWrap ? QByteArray::fromHex("AA55")
-                                                : QByteArray("\x0b\x0c"))
-                + frame + "\r\n";
+            QByteArray frame = (mode == FrontDelimiterWrap ? "\xAA\x55" : "\x0b\x0c")
+                + QByteArray::fromHex("0A 01 0A 02 0A 03 0A 04 0A 05 0A 06 0A 07 0A 08 0D 0A");
+            frame[3] = char(0x10 + i % 32);
             stream += frame;
             frames << rxMarker() + hexText(frame);
         }
@@ -406,10 +403,9 @@ private slots:
             b.feed("a\nb\nc\n");
             b.settle(5);
             QCOMPARE(b.view.size(), 3);
-            QStringList stamps;
+            QSet<QString> stamps;
             for (const QString& line : b.view)
                 stamps << line.mid(1, 12);
-            stamps.removeDuplicates();
             QCOMPARE(stamps.size(), 3);
             // A burst within one millisecond reads the wall clock once.
             b.msPerClockRead = 0;

@@ -245,10 +245,9 @@ private slots:
 
         // Every ASCII character but the newline takes the fast path; it must match the codec.
         QByteArray ascii;
-        for (int c = 1; c < 128; ++c) {
+        for (int c = 1; c < 128; ++c)
             if (c != '\n')
                 ascii += char(c);
-        }
         ascii += QByteArray("\0x\0", 3);
         text("ASCII fast path matches the codec", ascii,
             QTextCodec::codecForName("GBK")->toUnicode(ascii));
@@ -314,7 +313,6 @@ private slots:
         cut("frame: all in one line", "01 0A 02", 1, "", "01 0A 02 ", "");
         cut("frame: long data cut into lines", at + "61 62", 1, "", atLine + "61 62 ", "");
 
-        cut("back: CR LF keeps 03", "01 02 0D 0A 03", 3, "0D 0A", "01 02 0D 0A ", "03");
         cut("back: frames", "AA 01 BB AA 02 BB", 3, "BB", "AA 01 BB \nAA 02 BB ", "");
         cut("back: tail ending with newline shown", "01 BB 02 0A", 3, "BB", "01 BB \n02 0A ", "");
         cut("back: no delimiter, newline at the end", "01 0A", 3, "BB", "01 0A ", "");
@@ -322,13 +320,11 @@ private slots:
         cut("back: delimiter longer than data", "0D", 3, "0D 0A", "", "0D");
         cut("back: 8191 tail put back", "0D 0A " + below, 3, "0D 0A", "0D 0A ", below);
         cut("back: 8192 tail shown", "0D 0A " + at, 3, "0D 0A", "0D 0A \n" + at, "");
-        cut("back: empty delimiter, short", "01 02", 3, "", "", "01 02");
         cut("back: empty delimiter, 8191", below, 3, "", "", below);
         cut("back: empty delimiter, 8192", at, 3, "", at, "");
         cut("back: empty delimiter, newline at the end", "01 0A 02 0A", 3, "", "01 0A 02 0A ", "");
 
         const QString frameBelow = "AA " + hexText(QByteArray(NewlineFlushBytes - 2, 'x'));
-        cut("front: AA 02 goes back", "AA 01 AA 02", 2, "AA", "AA 01 ", "AA 02");
         cut("front: bytes before the first", "01 02 AA 03 AA 04", 2, "AA", "01 02 \nAA 03 ",
             "AA 04");
         cut("front: delimiter alone", "AA", 2, "AA", "", "AA");
