@@ -264,8 +264,7 @@ private slots:
         QFETCH(int, slice);
         Bench b(mode, true, mode == FrontDelimiterWrap ? "AA 55" : "0D 0A");
         b.stage.fixSlice(slice);
-        // 22-byte frames ending in CR LF, line feeds inside: a slice cut at a line feed splits
-        // them.
+        // Frames ending in CR LF with line feeds inside: a slice cut at a line feed splits them.
         QByteArray stream;
         QStringList frames;
         for (int i = 0; i < 300; ++i) {
@@ -360,8 +359,7 @@ private slots:
             b.stage.setHeld(false);
             b.settle(50);
             QCOMPARE(b.clears, 2);
-            // The new view holds what came after the last clear, and the counter counts exactly
-            // that.
+            // The new view holds what came after the last clear; the counter counts exactly that.
             QCOMPARE(b.view, numberedLineList(200, 50));
             QCOMPARE(b.lines, b.view.size());
             // Every line recorded once; a view cleared before its redraw is saved, not drawn.
@@ -455,8 +453,7 @@ private slots:
         });
 
         add("flood keeps no drawn text", [](Bench& b) {
-            // Bytes come faster than a redraw takes them: the tail is drawn in slices while it
-            // grows.
+            // Bytes come faster than a redraw takes them: the tail is drawn in slices as it grows.
             const QByteArray chunk = numberedLines(0, 8000);
             int most = 0;
             for (int i = 0; i < 120; ++i) {
@@ -484,8 +481,7 @@ private slots:
             QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
         });
 
-        // Paused bytes take room until taken back; a big backlog, all shown, asks once to free
-        // memory.
+        // Paused bytes take room till taken back; a big shown backlog asks once to free memory.
         add("parked bytes and backlog memory", [](Bench& b) {
             b.stage.park("a\n");
             b.stage.park("b\n");

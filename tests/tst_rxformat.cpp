@@ -237,8 +237,7 @@ private slots:
         text("GBK and ASCII lines", "ok\r\n\xCE\xC4\xBC\xFE\r\nend\r\n", "ok\n文件\nend");
         text("unpaired lead byte before newline", "a\xD6\nb\n", QString("a") + bad + "\nb");
         text("unpaired lead byte at the end", "a\xD6", QString("a") + bad);
-        // Pieces are decoded afresh: a lead byte at the end of one shows as a replacement
-        // character.
+        // Pieces are decoded afresh: a lead byte ending one shows as a replacement character.
         text("GBK character split over two pieces: first", "ab\xD6", QString("ab") + bad);
         text("GBK character split over two pieces: second", "\xD0\xCE\xC4", QString("形") + bad);
         text("GBK character split over two pieces: whole", "ab\xD6\xD0\xCE\xC4", "ab中文");
