@@ -274,7 +274,7 @@ private slots:
             stream += frame;
             frames << rxMarker() + hexText(frame);
         }
-        b.feedInChunks(stream, 22 * 25); // whole frames at a time, as a board sends them
+        b.feedInChunks(stream, 22 * 25); // several frames a read, as a board sends them
         b.tick(100);
         QCOMPARE(b.everDrawn, frames);
     }
