@@ -1,6 +1,7 @@
 // Whatever a broken board emits: no crash, no lost byte, memory bounded.
 #include "app/mainwindow.h"
 #include "shell/extrasettingdialog.h"
+#include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -10,14 +11,12 @@
 
 #include <algorithm>
 
-static QByteArray randomBytes(int n, quint32 seedValue, bool withNewlines)
+static QByteArray randomBytes(int n, quint32 seedValue)
 {
     QRandomGenerator random(seedValue);
     QByteArray out(n, Qt::Uninitialized);
-    for (int i = 0; i < n; ++i) {
-        const char c = char(random.bounded(256));
-        out[i] = !withNewlines && c == '\n' ? 'n' : c;
-    }
+    for (char& c : out)
+        c = char(random.bounded(256));
     return out;
 }
 
@@ -27,13 +26,13 @@ class tst_BadInput : public PtyWindowTest {
 private slots:
     void garbageText_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("invalid UTF-8 and GBK")
-            << QByteArray("\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
-        QTest::newRow("NUL bytes everywhere") << QByteArray("\0\0a\0b\0\0\n\0\n\0\0\0", 13) + "\n";
-        QTest::newRow("lone GBK lead bytes") << QByteArray("\x81\n\xfe\n\x81\x81\x81\n");
+        const auto add = columns<QByteArray>("bytes");
+        add("invalid UTF-8 and GBK",
+            "\xc3\x28\xa0\xa1\xe2\x28\xa1\xf0\x90\x28\xbc\x81\x80\xfe\xff\n");
+        add("NUL bytes everywhere", QByteArray("\0\0a\0b\0\0\n\0\n\0\0\0", 13) + "\n");
+        add("lone GBK lead bytes", "\x81\n\xfe\n\x81\x81\x81\n");
         // A lone CR starts a new paragraph in the view, as in any text view: left out here.
-        QTest::newRow("random 64 KB") << randomBytes(65536, 7, true).replace('\r', 'r') + "\n";
+        add("random 64 KB", randomBytes(65536, 7).replace('\r', 'r') + "\n");
     }
 
     void garbageText()
@@ -44,9 +43,8 @@ private slots:
         QVERIFY(pty->write(bytes));
         QTRY_COMPARE(w.received(), bytes.size());
         QTRY_COMPARE(w.pendingBytes(), qint64(0));
-        const QStringList lines = viewLines(w);
         QTRY_VERIFY(w.displayedLines() > 0);
-        for (const QString& line : lines)
+        for (const QString& line : viewLines(w))
             QVERIFY2(line.startsWith("RX←◆") || line.isEmpty(), qPrintable(line.left(40)));
         QVERIFY(boxes->calls.isEmpty());
     }
@@ -75,13 +73,11 @@ private slots:
 
     void garbageHex_data()
     {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<bool>("delimited");
+        const auto add = columns<QByteArray, bool>("stream", "delimited");
         // The very end carries the delimiter, so nothing is left waiting for it.
-        QTest::newRow("delimiterThatNeverComes")
-            << randomBytes(200000, 11, false).replace('\r', 'r') + "\r\n"
-            << true;
-        QTest::newRow("garbageHexIsShownByteExact") << randomBytes(30000, 5, true) + "\n" << false;
+        add("delimiterThatNeverComes",
+            randomBytes(200000, 11).replace('\n', 'n').replace('\r', 'r') + "\r\n", true);
+        add("garbageHexIsShownByteExact", randomBytes(30000, 5) + "\n", false);
     }
 
     void garbageHex()

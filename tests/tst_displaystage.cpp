@@ -2,12 +2,56 @@
 #include "serial/core/displaystage.h"
 #include "testdata.h"
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QtTest>
 
 using namespace RxFormat;
 
 namespace {
+
+// Reference hex rendering of non-empty bytes, built independently of the lookup table.
+QString hexText(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
+}
+
+QStringList linesOf(const QString& out)
+{
+    QStringList lines = out.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Deterministic streams for the chunking tests, from random runs of the alphabet's characters.
+QByteArray run(
+    QRandomGenerator& random, int length, const char* alphabet = "abcdefghijklmnopqrstuvwxyz")
+{
+    QByteArray bytes;
+    for (int i = 0; i < length; ++i)
+        bytes += alphabet[random.bounded(int(strlen(alphabet)))];
+    return bytes;
+}
+
+QByteArray textStream(quint32 variant, int size)
+{
+    QRandomGenerator random(variant);
+    const QByteArray pieces[]
+        = { "\r\n", "\n\n", {}, "\xD6\xD0\xCE\xC4" /* GBK text */, QByteArray("\xAA\r\n") };
+    QByteArray stream;
+    while (stream.size() < size) {
+        const int kind = random.bounded(10);
+        if (kind == 2)
+            stream += QByteArray(random.bounded(1, 4), '\0');
+        else
+            stream += kind < 5 ? pieces[kind] : run(random, random.bounded(1, 300)) + '\n';
+    }
+    return stream.endsWith('\n') ? stream : stream + '\n';
+}
+
+const char* const modeNames[] = { "newline", "frame", "front", "back" };
 
 // Numbered lines as a board sends them, CR LF ended.
 QByteArray numberedLines(int from, int count)
@@ -38,6 +82,7 @@ struct Bench {
     QStringList view;
     QStringList everDrawn;
     QString recorded; // every Format step's text
+    QString green; // drawn text in green runs
     int lines = 0;
     int maxLines = INT_MAX;
     int clears = 0;
@@ -51,11 +96,13 @@ struct Bench {
     QList<DisplayStage::Step> queued;
     bool applying = false;
 
-    explicit Bench(int mode = NewlineWrap, bool hex = false)
+    // The delimiter is the front field in front-delimiter wrap, the back field in back wrap.
+    explicit Bench(int mode = NewlineWrap, bool hex = false, const QString& delimiter = {})
     {
         settings.wrapMode = RxFormat::WrapMode(mode);
         settings.hex = hex;
         settings.showTime = false;
+        settings.frontText = settings.backText = delimiter;
         stage.setClock([this] { return now += msPerClockRead; },
             [this] {
                 ++wallReads;
@@ -63,6 +110,9 @@ struct Bench {
             });
         // A fresh stage takes nothing from the settings or the limit when opened.
         open();
+        // The stage's clock starts at 0: an idle tick there, as the window's timer would run.
+        now = -10;
+        tick();
     }
     DisplayStage::Limit limit() const { return { maxLines - lines, maxLines }; }
     void apply(const DisplayStage::Steps& steps)
@@ -82,6 +132,9 @@ struct Bench {
                 && !view.isEmpty()) {
                 view.last() += step.text;
             } else if (step.kind == DisplayStage::Step::Draw) {
+                for (const AnsiDecoder::Span& span : step.spans)
+                    if (AnsiDecoder::foreground(span.format) == 2)
+                        green += step.text.mid(span.start, span.length);
                 view += step.text.split(QLatin1Char('\n'));
                 everDrawn += step.text.split(QLatin1Char('\n'));
             } else if (step.kind == DisplayStage::Step::Clear) {
@@ -96,7 +149,6 @@ struct Bench {
     }
     void open() { apply(stage.portOpened(settings, limit())); }
     void line(const QString& text) { apply(stage.queueLine(text)); }
-    void inlineText(const QString& text) { apply(stage.queueInline(text)); }
 
     // Ticks 10 ms apart; the last one's result.
     DisplayStage::TickResult tick(int count = 1)
@@ -115,6 +167,18 @@ struct Bench {
         stage.receive(bytes);
         tick();
     }
+    void feedInChunks(const QByteArray& stream, int chunk)
+    {
+        for (int at = 0; at < stream.size(); at += chunk)
+            feed(stream.mid(at, chunk));
+    }
+    // What was drawn, then what waits for a redraw.
+    QString out() const
+    {
+        return (everDrawn.isEmpty() ? QString() : everDrawn.join('\n') + '\n')
+            + stage.displayText();
+    }
+    QByteArray leftover() const { return stage.pendingDisplay() + stage.recvBuffer(); }
     // As much of the bytes as there is room for.
     void receiveWithinRoom(const QByteArray& bytes)
     {
@@ -153,8 +217,7 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(bool, hex);
-        Bench b(mode, hex);
-        b.settings.backText = QStringLiteral("0D 0A");
+        Bench b(mode, hex, QStringLiteral("0D 0A"));
         b.stage.receive(numberedLines(0, 10));
         b.settle(10);
         const int before = b.everDrawn.size();
@@ -199,68 +262,21 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(int, slice);
-        Bench b(mode, true);
-        b.settings.frontText = QStringLiteral("AA 55");
-        b.settings.backText = QStringLiteral("0D 0A");
+        Bench b(mode, true, mode == FrontDelimiterWrap ? "AA 55" : "0D 0A");
         b.stage.fixSlice(slice);
-        // 22-byte frames ending in CR LF, line feeds inside: a slice cut at a line feed splits
-        // them.
+        // Frames ending in CR LF with line feeds inside: a slice cut at a line feed splits them.
         QByteArray stream;
         QStringList frames;
         for (int i = 0; i < 300; ++i) {
-            QByteArray frame
-                = QByteArray::fromHex("0A 01 0A 02 0A 03 0A 04 0A 05 0A 06 0A 07 0A 08");
-            frame[1] = char(0x10 + i % 32);
-            frame = (mode == FrontDelimiterWrap ? QByteArray::fromHex("AA55")
-                                                : QByteArray("\x0b\x0c"))
-                + frame + "\r\n";
+            QByteArray frame = (mode == FrontDelimiterWrap ? "\xAA\x55" : "\x0b\x0c")
+                + QByteArray::fromHex("0A 01 0A 02 0A 03 0A 04 0A 05 0A 06 0A 07 0A 08 0D 0A");
+            frame[3] = char(0x10 + i % 32);
             stream += frame;
-            frames << rxMarker() + QString::fromLatin1(frame.toHex(' ').toUpper()) + ' ';
+            frames << rxMarker() + hexText(frame);
         }
-        // Arriving whole frames at a time, as a board sends them.
-        for (int at = 0; at < stream.size(); at += 22 * 25)
-            b.feed(stream.mid(at, 22 * 25));
+        b.feedInChunks(stream, 22 * 25); // several frames a read, as a board sends them
         b.tick(100);
         QCOMPARE(b.everDrawn, frames);
-    }
-
-    void drainEndsInEveryMode_data()
-    {
-        // lines: without their marker
-        const auto add
-            = columns<int, bool, QByteArray, QStringList>("mode", "hex", "bytes", "lines");
-        add("newline text, prompt", NewlineWrap, false, "boot\r\nlogin: ", { "boot", "login: " });
-        add("newline hex", NewlineWrap, true, "A\nB", { "41 0A ", "42 " });
-        add("frame-time text", FrameTimeWrap, false, "ab\ncd", { "ab", "cd" });
-        add("front hex, last frame", FrontDelimiterWrap, true, "\xAA\x01\xAA\x02",
-            { "AA 01 ", "AA 02 " });
-        add("back hex, unfinished", BackDelimiterWrap, true, "\x01\r\n\x03",
-            { "01 0D 0A ", "03 " });
-        add("front text", FrontDelimiterWrap, false, "#a#b", { "#a#b" });
-    }
-
-    void drainEndsInEveryMode()
-    {
-        QFETCH(int, mode);
-        QFETCH(bool, hex);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, lines);
-        Bench b(mode, hex);
-        b.settings.frontText = mode == FrontDelimiterWrap && !hex ? "23" : "AA";
-        b.settings.backText = QStringLiteral("0D 0A");
-        b.feed(bytes);
-        b.stage.portClosed();
-        QVERIFY(b.settle(100));
-        QCOMPARE(b.view, rx(lines));
-        QCOMPARE(b.stage.waitingBytes(), qint64(0));
-
-        // The next session starts on a line of its own.
-        b.open();
-        b.stage.receive(hex ? QByteArray("\x31\n") : QByteArray("1\n"));
-        b.settle(10);
-        b.stage.portClosed();
-        b.settle(10);
-        QCOMPARE(b.view.size(), lines.size() + 1);
     }
 
     void endlessRunsCutInEveryPath_data()
@@ -285,11 +301,9 @@ private slots:
         QByteArray stream;
         for (int i = 0; stream.size() < (1 << 20); ++i)
             stream += gbk->fromUnicode(QStringLiteral("温度 %1.5°C 状态\r").arg(i));
-        Bench b(mode, hex);
-        b.settings.frontText = b.settings.backText = QStringLiteral("7F"); // never received
+        Bench b(mode, hex, QStringLiteral("7F")); // a delimiter never received
         if (path == QLatin1String("live")) {
-            for (int at = 0; at < stream.size(); at += 1500)
-                b.feed(stream.mid(at, 1500));
+            b.feedInChunks(stream, 1500);
             b.stage.portClosed();
         } else {
             b.stage.receive(stream);
@@ -345,8 +359,7 @@ private slots:
             b.stage.setHeld(false);
             b.settle(50);
             QCOMPARE(b.clears, 2);
-            // The new view holds what came after the last clear, and the counter counts exactly
-            // that.
+            // The new view holds what came after the last clear; the counter counts exactly that.
             QCOMPARE(b.view, numberedLineList(200, 50));
             QCOMPARE(b.lines, b.view.size());
             // Every line recorded once; a view cleared before its redraw is saved, not drawn.
@@ -374,10 +387,9 @@ private slots:
             b.feed("a\nb\nc\n");
             b.settle(5);
             QCOMPARE(b.view.size(), 3);
-            QStringList stamps;
+            QSet<QString> stamps;
             for (const QString& line : b.view)
                 stamps << line.mid(1, 12);
-            stamps.removeDuplicates();
             QCOMPARE(stamps.size(), 3);
             // A burst within one millisecond reads the wall clock once.
             b.msPerClockRead = 0;
@@ -409,7 +421,7 @@ private slots:
             b.settle(10);
             QCOMPARE(b.view, rx({ "before" }));
             QCOMPARE(b.upgradeBytes, QByteArray("menu\n"));
-            b.inlineText(QStringLiteral("1"));
+            b.apply(b.stage.queueInline(QStringLiteral("1")));
             b.settle(10);
             QCOMPARE(b.view, rx({ "before1" }));
             b.stage.portClosed();
@@ -441,8 +453,7 @@ private slots:
         });
 
         add("flood keeps no drawn text", [](Bench& b) {
-            // Bytes come faster than a redraw takes them: the tail is drawn in slices while it
-            // grows.
+            // Bytes come faster than a redraw takes them: the tail is drawn in slices as it grows.
             const QByteArray chunk = numberedLines(0, 8000);
             int most = 0;
             for (int i = 0; i < 120; ++i) {
@@ -470,8 +481,7 @@ private slots:
             QVERIFY2(mostQueued < 8 * 3 * 4096, qPrintable(QString::number(mostQueued)));
         });
 
-        // Paused bytes take room until taken back; a big backlog, all shown, asks once to free
-        // memory.
+        // Paused bytes take room till taken back; a big shown backlog asks once to free memory.
         add("parked bytes and backlog memory", [](Bench& b) {
             b.stage.park("a\n");
             b.stage.park("b\n");
@@ -516,6 +526,324 @@ private slots:
         QFETCH(Scenario, play);
         Bench b;
         play(b);
+    }
+
+    void displayStage_data()
+    {
+        // ticks: received before each tick; lines: shown, without their marker; leftover: shown
+        // too once the port closes; bytes as hex text in hex rows
+        const auto row = columns<int, bool, QString, QStringList, QString, QString>(
+            "mode", "hex", "delimiter", "ticks", "lines", "leftover");
+
+        const QString below(NewlineFlushBytes - 1, 'x');
+        const QString at(NewlineFlushBytes, 'x');
+        const QString hexBelow = hexText(below.toLatin1());
+        const QString hexAt = hexText(QByteArray(NewlineFlushBytes, '\x01'));
+
+        row("newline text: CR LF lines", 0, false, {}, { "A\r\nB\r\n" }, "A\nB", {});
+        row("newline text: blank lines", 0, false, {}, { "\n\n\nA\n" }, "A", {});
+        row("newline text: 10 bytes wait", 0, false, {}, { "0123456789", {}, {} }, {},
+            "0123456789");
+        row("newline text: line completed later", 0, false, {}, { "abc", "def\nxy" }, "abcdef",
+            "xy");
+        row("newline text: 8191 wait", 0, false, {}, { below }, {}, below);
+        row("newline text: 8192 flushed", 0, false, {}, { at }, at, {});
+        row("newline text: a run is cut at 8192, the rest waits", 0, false, {}, { below, "xy" }, at,
+            "y");
+        row("newline text, prompt", 0, false, {}, { "boot\r\nlogin: " }, "boot", "login: ");
+        row("newline hex: tail waits", 0, true, {}, { "01 0A 02" }, "01 0A ", "02");
+        row("newline hex", 0, true, {}, { "41 0A 42" }, "41 0A ", "42");
+        row("newline hex: 8192 flushed", 0, true, {}, { hexAt }, hexAt, {});
+
+        row("frame text: shown after the interval", 1, false, {}, { "ab", {}, {} }, "ab", {});
+        row("frame text: waits within the interval", 1, false, {}, { "ab" }, {}, "ab");
+        row("frame text: several lines at once", 1, false, {}, { "a\nb", "\nc" }, "a\nb", "c");
+        row("frame text: tail shown one interval later", 1, false, {}, { "a\nb", "\nc", {}, {} },
+            "a\nb\nc", {});
+        row("frame-time text", 1, false, {}, { "ab\ncd" }, {}, "ab\ncd");
+        row("frame hex: ticks joined", 1, true, {}, { "01", "0A 02" }, "01 0A ", "02");
+
+        row("front hex: AA 02 waits", 2, true, "AA", { "AA 01 AA 02" }, "AA 01 ", "AA 02");
+        row("front hex: next frame completes it", 2, true, "AA", { "AA 01 AA 02", "AA 03" },
+            "AA 01 \nAA 02 ", "AA 03");
+        row("front text: shown whole", 2, false, "23", { "#a#b" }, "#a#b", {});
+        row("front hex: missing delimiter waits", 2, true, "AA", { hexBelow }, {}, hexBelow);
+        row("front hex: 8192 without delimiter shown", 2, true, "AA", { hexAt }, hexAt, {});
+        row("front hex: empty delimiter, 8192 shown", 2, true, {}, { hexAt }, hexAt, {});
+
+        row("back hex: CR LF keeps 03", 3, true, "0D 0A", { "01 02 0D 0A 03" }, "01 02 0D 0A ",
+            "03");
+        row("back hex, unfinished", 3, true, "0D 0A", { "01 0D 0A 03" }, "01 0D 0A ", "03");
+        row("back text: tail waits", 3, false, "0D 0A", { "ab\r\ncd" }, "ab", "cd");
+        row("back hex: missing delimiter waits", 3, true, "0D 0A", { "01 02 03", {} }, {},
+            "01 02 03");
+        row("back hex: 8191 without delimiter waits", 3, true, "0D 0A", { hexBelow }, {}, hexBelow);
+        row("back hex: 8192 without delimiter shown", 3, true, "0D 0A", { hexAt }, hexAt, {});
+        row("back hex: empty delimiter waits", 3, true, {}, { "01 02", {} }, {}, "01 02");
+        row("back hex: mid-byte match cuts nothing", 3, true, "D0", { "01 0D 02", {} }, {},
+            "01 0D 02");
+    }
+
+    void displayStage()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, hex);
+        QFETCH(QString, delimiter);
+        QFETCH(QStringList, ticks);
+        QFETCH(QString, lines);
+        QFETCH(QString, leftover);
+        const auto bytes = [&](const QString& text) {
+            return hex ? QByteArray::fromHex(text.toLatin1()) : text.toLatin1();
+        };
+
+        Bench b(mode, hex, delimiter);
+        for (const QString& text : ticks)
+            b.feed(bytes(text));
+        QString shown;
+        for (const QString& line : linesOf(lines))
+            shown += rxMarker() + line + '\n';
+        QCOMPARE(b.out(), shown);
+        QCOMPARE(b.lines, linesOf(lines).size());
+        QCOMPARE(b.leftover(), bytes(leftover));
+
+        // Closed, what waits is shown as well; the next session starts on a line of its own.
+        b.stage.portClosed();
+        QVERIFY(b.settle(100));
+        const QStringList drained = linesOf(lines)
+            + (leftover.isEmpty() ? QStringList()
+                                  : linesOf(hex ? hexText(bytes(leftover)) : leftover));
+        QCOMPARE(b.view, rx(drained));
+        QCOMPARE(b.stage.waitingBytes(), qint64(0));
+        b.open();
+        b.stage.receive(hex ? QByteArray("\x31\n") : QByteArray("1\n"));
+        b.settle(10);
+        b.stage.portClosed();
+        b.settle(10);
+        QCOMPARE(b.view.size(), drained.size() + 1);
+    }
+
+    void chunkingKeepsNewlineLines_data()
+    {
+        columns<bool, int, int>("hex", "chunk", "maxBytes");
+        for (bool hex : { false, true })
+            for (int chunk : { 1, 7, 4096 })
+                for (int maxBytes : { INT_MAX, 512 })
+                    QTest::addRow("%s, chunks of %d, %s", hex ? "hex" : "text", chunk,
+                        maxBytes == INT_MAX ? "whole" : "sliced")
+                        << hex << chunk << maxBytes;
+    }
+
+    void chunkingKeepsNewlineLines()
+    {
+        QFETCH(bool, hex);
+        QFETCH(int, chunk);
+        QFETCH(int, maxBytes);
+
+        const QByteArray stream = textStream(7, 30000);
+        Bench whole(NewlineWrap, hex);
+        whole.stage.fixSlice(INT_MAX);
+        whole.feed(stream);
+        QVERIFY(whole.leftover().isEmpty());
+        QVERIFY(whole.lines > 100);
+
+        Bench chunked(NewlineWrap, hex);
+        chunked.stage.fixSlice(maxBytes);
+        chunked.feedInChunks(stream, chunk);
+        for (int i = 0; i < 1000 && !chunked.leftover().isEmpty(); ++i)
+            chunked.tick(); // a sliced stage needs a few more ticks to catch up
+        QVERIFY(chunked.leftover().isEmpty());
+        QCOMPARE(chunked.lines, whole.lines);
+        QCOMPARE(chunked.out(), whole.out());
+    }
+
+    void chunkingKeepsEveryHexByte_data()
+    {
+        columns<int, QByteArray, int, int>("mode", "stream", "chunk", "maxBytes");
+
+        QRandomGenerator bits(12), random(13);
+        QByteArray binary(12000, Qt::Uninitialized);
+        for (char& c : binary)
+            c = char(bits.bounded(256));
+        // The last: a long run without newline or delimiter, framed by short lines.
+        const QList<QPair<const char*, QByteArray>> streams { { "lines", textStream(11, 12000) },
+            { "binary", binary + '\n' },
+            { "unterminated", "head\n" + run(random, 20000) + "\ntail\n" } };
+        for (int mode = 0; mode < 4; ++mode)
+            for (const auto& stream : streams)
+                for (int chunk : { 1, 7, 4096 })
+                    for (int maxBytes : { INT_MAX, 300 })
+                        QTest::addRow("%s, %s, chunks of %d%s", modeNames[mode], stream.first,
+                            chunk, maxBytes == INT_MAX ? "" : ", sliced")
+                            << mode << stream.second << chunk << maxBytes;
+    }
+
+    void chunkingKeepsEveryHexByte()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, stream);
+        QFETCH(int, chunk);
+        QFETCH(int, maxBytes);
+
+        Bench b(mode, true, mode == 2 ? "AA" : mode == 3 ? "0D 0A" : QString());
+        b.stage.fixSlice(maxBytes);
+
+        QByteArray shown;
+        int parsedUpTo = 0;
+        const QRegularExpression valid(
+            "^" + QRegularExpression::escape(rxMarker()) + "((?:[0-9A-F]{2} )+)$");
+        // Valid hex lines; the bytes shown so far start what was fed, in order; the rest waits.
+        const auto check = [&](const QByteArray& fed, bool full) {
+            QByteArray fresh;
+            for (const QString& line : linesOf(b.out().mid(parsedUpTo))) {
+                const QRegularExpressionMatch match = valid.match(line);
+                QVERIFY2(match.hasMatch(), qPrintable(line.left(60)));
+                fresh += QByteArray::fromHex(match.captured(1).toLatin1());
+            }
+            parsedUpTo = b.out().size();
+            QCOMPARE(fresh, fed.mid(shown.size(), fresh.size()));
+            shown += fresh;
+            QCOMPARE(shown.size() + b.leftover().size(), fed.size());
+            if (full)
+                QCOMPARE(b.leftover(), fed.mid(shown.size()));
+            // Pending stays under the flush size; unsliced, the buffer keeps little past one line.
+            if (mode != FrameTimeWrap)
+                QVERIFY(b.stage.pendingDisplay().size() < NewlineFlushBytes);
+            if (maxBytes == INT_MAX)
+                QVERIFY(b.stage.recvBuffer().size() <= NewlineFlushBytes + 2 * chunk);
+        };
+        for (int at = 0, round = 1; at < stream.size(); at += chunk, ++round) {
+            b.feed(stream.mid(at, chunk));
+            check(stream.left(at + chunk), round % 64 == 0);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        b.tick(100);
+        check(stream, true);
+
+        // Newline and frame-time wrap show everything of a stream that ends with a newline.
+        if (mode == NewlineWrap || mode == FrameTimeWrap)
+            QCOMPARE(shown, stream);
+    }
+
+    void chunkingKeepsEveryTextByte_data()
+    {
+        columns<int, int>("mode", "chunk");
+        for (int mode = 0; mode < 4; ++mode)
+            for (int chunk : { 1, 7, 4096 })
+                QTest::addRow("%s, chunks of %d", modeNames[mode], chunk) << mode << chunk;
+    }
+
+    void chunkingKeepsEveryTextByte()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, chunk);
+
+        // Lines of letters with '#' among them, then a run past the flush size without either
+        // end: what is shown is the stream without newlines.
+        QRandomGenerator random(quint32(mode * 10 + chunk));
+        QByteArray stream;
+        while (stream.size() < 12000)
+            stream += run(random, random.bounded(0, 200), "abcdefgh#xyz") + '\n';
+        stream += QByteArray(9000, 'q') + '\n';
+        Bench b(mode, false, QStringLiteral("23"));
+        b.feedInChunks(stream, chunk);
+        b.tick(100);
+
+        QString shown;
+        for (const QString& line : linesOf(b.out())) {
+            QVERIFY(line.startsWith(rxMarker()));
+            QVERIFY(line.size() > rxMarker().size());
+            shown += line.mid(rxMarker().size());
+        }
+        QCOMPARE(shown.toLatin1() + b.leftover().replace('\n', ""),
+            QByteArray(stream).replace('\n', ""));
+        if (mode == NewlineWrap || mode == FrameTimeWrap)
+            QVERIFY(b.leftover().isEmpty());
+    }
+
+    void invalidBytesShowAsReplacement_data()
+    {
+        const auto row = columns<QByteArray, QByteArray, QString>("codec", "bytes", "view");
+        const QChar bad = QChar::ReplacementCharacter;
+        // Invalid, cut by a line end, a byte order mark (a character here), cut by the close.
+        row("UTF-8", "UTF-8", "a\xff\n\xef\xbb\xbfx\xe6\xb8\nb\xe6",
+            QString("a%1\n%2x%1%1\nb%1").arg(bad).arg(QChar(0xfeff)));
+        row("GBK", "GBK", "a\x81\nb\x81", QString("a%1\nb%1").arg(bad));
+        row("Latin-1", "ISO-8859-1", "\xb0\x43 \xff\x81\n", "°C ÿ\xc2\x81");
+        row("not offered: GBK", "Shift_JIS", "\xce\xc2\n", "温");
+    }
+
+    void invalidBytesShowAsReplacement()
+    {
+        QFETCH(QByteArray, codec);
+        QFETCH(QByteArray, bytes);
+        // Newline and frame wrap; the port closes after the bytes, so what waits is shown too.
+        for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
+            Bench b(mode);
+            b.settings.codec = codec;
+            b.stage.receive(bytes);
+            b.stage.portClosed();
+            b.tick(10);
+            QTEST(linesOf(b.out()).join('\n').remove(rxMarker()), "view");
+        }
+    }
+
+    void textThroughTheStage_data()
+    {
+        // shown: the lines' text joined, markers left out
+        const auto row = columns<int, QByteArray, bool, QByteArray, QString, QString>(
+            "mode", "codec", "ansi", "bytes", "shown", "green");
+        const QString han(3000, QChar(0x6e29)); // 温: past one line of 8192 bytes in GBK and UTF-8
+        const QString utf8 = QString::fromUtf8("温度 23.5°C ✓") + han;
+        const QString gbk = QString::fromUtf8("温度 23.5°C") + han;
+        const QString latin1 = QString::fromUtf8("23.5°C ÿ") + QString(9000, QChar(0xe9));
+        const QByteArray log = "\x1b[0;32mI (31) boot: ready\x1b[0m\nplain\n";
+        const QByteArray run(NewlineFlushBytes - 3, 'a');
+        for (int mode : { int(NewlineWrap), int(FrameTimeWrap) }) {
+            const QByteArray name = mode == NewlineWrap ? "newline, " : "frame, ";
+            const auto add
+                = [&](const char* what, const QByteArray& codec, bool ansi, const QByteArray& bytes,
+                      const QString& shown, const QString& green = {}) {
+                      row(name + what, mode, codec, ansi, bytes, shown, green);
+                  };
+            add("UTF-8", "UTF-8", true, (utf8 + '\n').toUtf8(), utf8);
+            add("GBK", "GBK", true, QTextCodec::codecForName("GBK")->fromUnicode(gbk + '\n'), gbk);
+            add("Latin-1", "ISO-8859-1", true, (latin1 + '\n').toLatin1(), latin1);
+            add("colours", defaultCodec(), true, log, "I (31) boot: readyplain",
+                "I (31) boot: ready");
+            add("colours off", defaultCodec(), false, log,
+                "\x1b[0;32mI (31) boot: ready\x1b[0mplain");
+            add("sequence across the line cut", defaultCodec(), true, run + "\x1b[32mgreen\x1b[m\n",
+                QString(run + "green"), "green");
+        }
+    }
+
+    void textThroughTheStage()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, codec);
+        QFETCH(bool, ansi);
+        QFETCH(QByteArray, bytes);
+        // Split at each offset of the head and around the line cut, then a byte a read (frame
+        // each).
+        for (int at = 0; at <= bytes.size(); at += at == 64 ? NewlineFlushBytes - 72 : 1) {
+            Bench b(mode);
+            b.settings.codec = codec;
+            b.settings.ansiColor = ansi;
+            if (at > NewlineFlushBytes + 8) {
+                b.feedInChunks(bytes, 1);
+                b.tick();
+            } else {
+                b.feed(bytes.left(at));
+                b.tick(4);
+                b.feed(bytes.mid(at));
+            }
+            b.tick(9);
+            QTEST(linesOf(b.out()).join(QString()).remove(rxMarker()), "shown");
+            QTEST(b.green, "green");
+            if (at > NewlineFlushBytes + 8)
+                break;
+        }
     }
 };
 
