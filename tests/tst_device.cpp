@@ -5,6 +5,7 @@
 #include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
+#include "tools/core/checksum.h"
 #include "tools/core/devicecommand.h"
 #include "ui_mainwindow.h"
 
@@ -182,13 +183,25 @@ private slots:
         // Texts typed and calculated in turn, the buttons, the sum and its complement.
         const auto add = columns<QStringList, QString, QString, QString, QString>(
             "texts", "mode", "kind", "sums", "warning");
-        const char* hex = "hexDataRadioButton";
-        add("hex plain", { "01 02 03" }, hex, "sourceSumRadioButton", "06 f9", "");
-        add("hex complements", { "01 02 03" }, hex, "reverseSumRadioButton", "f7 08", "");
-        add("ascii xor", { "abc" }, "asciiDataRadioButton", "xorSumRadioButton", "60 9f", "");
-        add("hex blanks only", { "  " }, hex, "xorSumRadioButton", "00 ff", "");
+        const QString hex = "hexDataRadioButton", ascii = "asciiDataRadioButton";
+        const QString plain = "sourceSumRadioButton", complements = "reverseSumRadioButton";
+        const QString xorSum = "xorSumRadioButton";
+        add("hex plain", { "01 02 03" }, hex, plain, "06 f9", "");
+        add("hex complements", { "01 02 03" }, hex, complements, "f7 08", "");
+        add("hex xor", { "01 02 03" }, hex, xorSum, "00 ff", "");
+        add("ascii plain sum wraps", { "abc" }, ascii, plain, "26 d9", "");
+        add("ascii xor", { "abc" }, ascii, xorSum, "60 9f", "");
+        add("hex blanks only", { "  " }, hex, xorSum, "00 ff", "");
+        add("hex blanks only, plain sum", { "   " }, hex, plain, "00 ff", "");
+        add("hex blanks only, complements", { "   " }, hex, complements, "00 ff", "");
+        add("odd digits: first digit a byte", { "123" }, hex, plain, "24 db", "");
+        add("lower-case digits, zero padded", { "0a" }, hex, plain, "0a f5", "");
+        add("line breaks and separators ignored", { "01\n02,03" }, hex, plain, "06 f9", "");
+        add("Chinese character in ascii is one 0x3F", { "中" }, ascii, plain, "3f c0", "");
+        add("Latin-1 character in ascii is its own byte", { "é" }, ascii, plain, "e9 16", "");
+        add("digits in ascii are characters", { "01" }, ascii, plain, "61 9e", "");
         // The last result stays.
-        add("checksumWithoutDataWarns", { "0a", "" }, hex, "sourceSumRadioButton", "0a f5",
+        add("checksumWithoutDataWarns", { "0a", "" }, hex, plain, "0a f5",
             "校验和计算：请输入待校验的数据！\t");
     }
 
@@ -216,12 +229,25 @@ private slots:
         // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
         // box afterwards; then the debug lines the conversions give.
         const auto add = columns<QStringList, QStringList>("steps", "debug");
-        add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243" }, {});
+        add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243", "", "c", "ABC" },
+            {});
         add("hex at start changes nothing", { "zz 中", "h", "zz 中" }, {});
         add("the selected button converts once", { "41", "c", "A", "", "c", "A" }, {});
         add("retyped text converts back", { "41", "c", "A", "中", "h", "E4B8AD" }, {});
         add("Chinese there and back: blanks", { "", "c", "", "中", "h", "E4B8AD", "", "c", "   " },
             {});
+        add("control and DEL become blanks, lone digit dropped", { "41 0D 7F 4", "c", "A  " }, {});
+        add("non-digit copied, pending digit dropped", { "4G1", "c", "G" }, {});
+        add("UTF-8 of a Chinese character: three blanks", { "E4B8AD", "c", "   " }, {});
+        add("line feeds ignored", { "41\n42", "c", "AB" }, {});
+        add("tabs ignored", { "41\t4\t2", "c", "AB" }, {});
+        add("zero value is a blank", { "00 41", "c", " A" }, {});
+        add("lower-case digits", { "6a 7e", "c", "j~" }, {});
+        add("range bounds", { "1F 20 7E", "c", "  ~" }, {});
+        add("Chinese character copied as its bytes",
+            { "中41", "c", QString::fromLatin1("\xe4\xb8\xad") + 'A' }, {});
+        add("empty", { "", "c", "", "", "h", "", "", "c", "" }, {});
+        add("line end kept as bytes", { "", "c", "", "a\nb", "h", "610A62" }, {});
         add("characterHexDebugLines", { "41 42", "c", "AB", "", "h", "4142" },
             { "text: 41 42", "baarray: 4142", "text: AB" });
     }
@@ -244,23 +270,46 @@ private slots:
 
     void frames_data()
     {
-        const auto add = columns<QString, QString, QString, QString, QString>(
-            "button", "input", "f2", "output", "warning");
-        add("encapsulate", "setButton", "01 7E 02 7D 03", "7D", "7E 01 7D 02 02 7D 01 03 7E ", "");
-        add("decapsulate", "unsetButton", "7E 01 7D 02 02 7D 01 03 7E", "7D", "01 7E 02 7D 03 ",
-            "");
-        add("encapsulate lines", "setButton", "01 02\n03 04", "7D", "7E 01 02 03 04 7E ", "");
-        add("decapsulate with a trailing Enter", "unsetButton", "7E 01 7D 02 02 7E\n", "7D",
-            "01 7E 02 ", "");
-        add("encapsulate with F2 changed", "setButton", "AA", "AA", "7E 7D 01 7E ", "");
-        add("decapsulate with F2 changed", "unsetButton", "7E 7D 01 7E", "AA", "AA ", "");
-        add("decapsulate four digits", "unsetButton", "7E7E", "7D", "", "");
-        add("encapsulate nothing", "setButton", "", "7D", "keep", "解封前的数据：请输入数据！\t");
-        add("encapsulate bad data", "setButton", "0G", "7D", "keep",
-            "解封前的数据：请输入正确格式的数据！\t");
-        add("decapsulate nothing", "unsetButton", "", "7D", "keep", "解封后的数据：请输入数据！\t");
-        add("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "keep",
-            "解封后的数据：请输入正确格式的数据！\t");
+        // F2 and B1 typed into the rule; a refused input leaves the other box's "keep".
+        const auto add = columns<QString, QString, QString, QString, QString, QString>(
+            "button", "input", "f2", "b1", "output", "warning");
+        const auto set
+            = [&](const char* tag, const char* input, const char* output, const char* f2 = "7D",
+                  const char* b1 = "02") { add(tag, "setButton", input, f2, b1, output, ""); };
+        const auto unset
+            = [&](const char* tag, const char* input, const char* output, const char* f2 = "7D") {
+                  add(tag, "unsetButton", input, f2, "02", output, "");
+              };
+        const QString setBad = "解封前的数据：请输入正确格式的数据！\t";
+        const QString unsetBad = "解封后的数据：请输入正确格式的数据！\t";
+        set("encapsulate", "01 7E 02 7D 03", "7E 01 7D 02 02 7D 01 03 7E ");
+        unset("decapsulate", "7E 01 7D 02 02 7D 01 03 7E", "01 7E 02 7D 03 ");
+        set("encapsulate lines", "01 02\n03 04", "7E 01 02 03 04 7E ");
+        unset("decapsulate with a trailing Enter", "7E 01 7D 02 02 7E\n", "01 7E 02 ");
+        set("encapsulate with F2 changed", "AA", "7E 7D 01 7E ", "AA");
+        unset("decapsulate with F2 changed", "7E 7D 01 7E", "AA ", "AA");
+        unset("decapsulate four digits", "7E7E", "");
+        set("blanks only: just the flags", "   ", "7E 7E ");
+        set("lone last digit is a byte", "123", "7E 12 03 7E ");
+        set("no blanks needed", "7e7d", "7E 7D 02 7D 01 7E ");
+        set("changed F2 leaves 7D alone", "7D", "7E 7D 7E ", "AA");
+        set("F1 equals F2: B1 form wins", "7E", "7E 7D 02 7E ", "7E");
+        set("rule value above FF printed whole", "7E", "7E 7D 1FF 7E ", "7D", "1FF");
+        set("line break inside a pair", "0\n1", "7E 01 7E ");
+        unset("fewer than four digits", "7E", "");
+        unset("escape standing for itself", "7E 7D 05 7E", "7D 05 ");
+        unset("escape at the end", "7E 7D 7E", "7D ");
+        unset("flags are not compared", "00 41 FF", "41 ");
+        unset("trailing Enter", "7E 01 7D 02 7E\n", "01 7E ");
+        add("encapsulate nothing", "setButton", "", "7D", "02", "keep",
+            "解封前的数据：请输入数据！\t");
+        add("encapsulate bad data", "setButton", "0G", "7D", "02", "keep", setBad);
+        add("bad pair after good ones", "setButton", "01 02 ZZ", "7D", "02", "keep", setBad);
+        add("decapsulate nothing", "unsetButton", "", "7D", "02", "keep",
+            "解封后的数据：请输入数据！\t");
+        add("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "02", "keep", unsetBad);
+        add("bad pair after an escape is read on its own", "unsetButton", "7E 7D ZZ 7E", "7D", "02",
+            "keep", unsetBad);
     }
 
     void frames()
@@ -268,12 +317,14 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, input);
         QFETCH(QString, f2);
+        QFETCH(QString, b1);
         QFETCH(QString, warning);
         Tools t;
         const bool encapsulating = button == QLatin1String("setButton");
         auto* from = t.edit(encapsulating ? "unsetTextEdit" : "setTextEdit");
         auto* to = t.edit(encapsulating ? "setTextEdit" : "unsetTextEdit");
         child<QLineEdit>(&t.f, "ruleF2LineEdit")->setText(f2);
+        child<QLineEdit>(&t.f, "ruleB1LineEdit")->setText(b1);
         from->setPlainText(input);
         to->setPlainText(QStringLiteral("keep"));
         t.click(qPrintable(button));
@@ -292,8 +343,12 @@ private slots:
             "button", "payload", "code", "frame", "warning");
         const QString notHex
             = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
-        const QString d255 = QString(510, QLatin1Char('0'));
+        const QString empty = QStringLiteral("发送区内容为空\t");
+        const QString d255 = QString(510, QLatin1Char('0')), a255 = QString(510, QLatin1Char('a'));
         const char* send = "sendToolButton";
+        QByteArray distinct;
+        for (int i = 0; i < 255; ++i)
+            distinct.append(char(i * 13));
 
         add("host version", "mpuVerToolButton", "ff ff", "01", "AA7580000700AABB4201FE0101F4", "");
         add("reset MCU", "resetMCUToolButton", "ff ff", "02", "AA7580000700AABB4201FE0102F7", "");
@@ -302,12 +357,24 @@ private slots:
         add("blanks removed", send, "01 02 0a", "", "AA7580000900AABB4201FE0301020A", "");
         add("one byte like a preset", send, "01", "", "AA7580000700AABB4201FE0101", "");
         add("255 bytes", send, d255, "", "AA7580010500AABB4201FEFF" + d255, "");
+        add("255 bytes: count FF, length 0105", send, a255, "",
+            "AA7580010500AABB4201FEFF" + a255.toUpper(), "");
+        add("255 distinct bytes", send, distinct.toHex(), "",
+            "AA7580010500AABB4201FEFF" + distinct.toHex().toUpper(), "");
+        add("bytes that look like frame starts", send, "AA7580557A80", "",
+            "AA7580000C00AABB4201FE06AA7580557A80", "");
         add("256 bytes", send, d255 + "00", "", "", "发送区数据超过255字节\t");
-        add("empty", send, "", "", "", "发送区内容为空\t");
-        add("blanks only", send, "   ", "", "", "发送区内容为空\t");
+        add("empty", send, "", "", "", empty);
+        add("blanks only", send, "   ", "", "", empty);
         add("not hex", send, "01 0G", "", "", notHex);
+        add("not hex, one pair", send, "0G", "", "", notHex);
         add("odd digit count", send, "010", "", "", notHex);
+        add("odd digit count of three", send, "123", "", "", notHex);
+        add("odd and too long: hex check first", send, d255 + "001", "", "", notHex);
         add("line break", send, "01\n02", "", "", notHex);
+        add("0x prefix", send, "0x01", "", "", notHex);
+        add("sign", send, "+1", "", "", notHex);
+        add("tab", send, "01\t02", "", "", notHex);
     }
 
     void consoleWrites()
@@ -339,6 +406,10 @@ private slots:
         QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
         QCOMPARE(got.size(), size);
         QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
+        QCOMPARE(Checksum::compute(got, Checksum::XorSum), quint8(0)); // the last byte balances
+        if (!code.isEmpty()) // the preset's text before its length and checksum are filled in
+            QCOMPARE(DeviceCommand::presetFrameText(quint8(code.toUInt(nullptr, 16))),
+                "AA7580000000AABB4201FE01" + code);
         // Sent through the main window: counted and echoed as a transmitted hex line.
         QCOMPARE(c.w.sent(), size);
         QVERIFY(c.w.form()->recvShowText->toPlainText().startsWith(
