@@ -6,19 +6,13 @@
 #include "tools/advancedsenditem.h"
 #include "ui_mainwindow.h"
 
-#include <QCheckBox>
-#include <QElapsedTimer>
-#include <QHBoxLayout>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
 #include <functional>
+
 
 namespace {
 
