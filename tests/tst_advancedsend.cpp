@@ -13,7 +13,6 @@
 
 #include <functional>
 
-
 namespace {
 
 // A row of the window as the user fills it in.
@@ -101,10 +100,9 @@ private slots:
     {
         QWidget parent;
         AdvancedSend a(&parent);
-        auto* box = a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
         QList<bool> enabled { cycleButton(&a)->isEnabled() };
         for (bool checked : { true, false }) {
-            box->setChecked(checked);
+            a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"))->setChecked(checked);
             enabled << cycleButton(&a)->isEnabled();
         }
         QCOMPARE(enabled, QList<bool>({ false, true, false }));

@@ -1,5 +1,4 @@
-// The additional-functions window: its widgets, the checksum, character/hex and frame tools, and
-// the device-command console against a pty and against the simulated board.
+// The additional-functions window: its widgets and tools, its device console on a pty and a board.
 #include "app/mainwindow.h"
 #include "devsimprocess.h"
 #include "testdata.h"
@@ -139,17 +138,15 @@ private slots:
         auto* key = child<QLineEdit>(&f, "mcuKeyLineEdit");
         QCOMPARE(key->echoMode(), QLineEdit::PasswordEchoOnEdit);
         type->setCurrentIndex(4);
+        key->clear();
         QByteArray typeBytes, keyBytes;
         f.mcuUpgradeParams(typeBytes, keyBytes);
-        QCOMPARE(typeBytes, QByteArray("\x35"));
-        key->clear();
-        f.mcuUpgradeParams(typeBytes, keyBytes);
-        QCOMPARE(keyBytes, QByteArray());
+        QCOMPARE(QList<QByteArray>({ typeBytes, keyBytes }), QList<QByteArray>({ "\x35", "" }));
 
         // Both tab widgets start on their first tab; the console's reply panes, each on its tab.
         auto* replyTabs = child<QTabWidget>(&f, "tabWidget_2");
-        QCOMPARE(QList<int>({ tabs->currentIndex(), replyTabs->currentIndex(),
-                     child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight() }),
+        QCOMPARE(QList<int>(
+                     { tabs->currentIndex(), replyTabs->currentIndex(), t.send->maximumHeight() }),
             QList<int>({ 0, 0, 150 }));
         QCOMPARE(QStringList({ replyTabs->tabText(0), replyTabs->tabText(1) }),
             QStringList({ "接收区数据(十六进制)：", "接收区数据(有效区域字符显示)：" }));
@@ -215,8 +212,7 @@ private slots:
 
     void characterHex_data()
     {
-        // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
-        // box afterwards; then the debug lines the conversions give.
+        // Triples: text typed ("" none), button ("c" characters, "h" hex), box after; debug lines.
         const auto add = columns<QStringList, QStringList>("steps", "debug");
         add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243", "", "c", "ABC" },
             {});

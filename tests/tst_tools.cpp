@@ -273,8 +273,7 @@ private slots:
 
     void sendDelayEndsOnItsOwn_data()
     {
-        // dueAt: the millisecond of the second (monotonic clock) at which the delay is due: there
-        // a coarse timer of this length would fire early.
+        // dueAt: when in the monotonic second the delay is due, where coarse timers fire early
         columns<int, int>("delay", "dueAt");
         row("1000 ms", 1000, 150);
         row("1000 ms, other half", 1000, 650);
