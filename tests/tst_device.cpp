@@ -30,20 +30,6 @@ QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fr
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
 
-// What the named widgets show: a group box's title, a text box's plain text, anything else's text.
-QStringList texts(QObject* parent, const QStringList& names)
-{
-    QStringList shown;
-    for (const QString& name : names) {
-        const QObject* w = parent->findChild<QWidget*>(name);
-        QVariant text = w ? w->property("plainText") : QVariant("no " + name);
-        if (!text.isValid())
-            text = w->property(w->inherits("QGroupBox") ? "title" : "text");
-        shown << text.toString();
-    }
-    return shown;
-}
-
 // The main window and its additional-functions window, the device console at hand.
 struct Tools {
     MainWindow w;
@@ -96,14 +82,18 @@ private slots:
         QCOMPARE(tabTexts,
             QStringList({ "常用功能 tab", "MCU功能 tab_2", "帧格式功能 tab_3", "设备功能 tab_4" }));
         // The captions; the frame rule is 7E = 7D + 02, 7D = 7D + 01, the shared 7D not editable.
-        QCOMPARE(texts(&f,
-                     { "checksumGroupBox", "characterHexGroupBox", "groupBox_3",
-                         "frameFormatSetUnsetGroupBox", "groupBox", "label", "label_2",
-                         "calChecksumButton", "characterShowRadioButton", "mcuUpgradeCheckBox",
-                         "setButton", "unsetButton", "label_12", "ruleF1LineEdit", "ruleF2LineEdit",
-                         "ruleMLineEdit", "ruleB1LineEdit", "ruleB2LineEdit", "mpuVerToolButton",
-                         "resetMCUToolButton", "getResetInfoButton", "sendToolButton",
-                         "clearToolButton" }),
+        QStringList captions; // a group box's title, anything else's text
+        for (const char* name : { "checksumGroupBox", "characterHexGroupBox", "groupBox_3",
+                 "frameFormatSetUnsetGroupBox", "groupBox", "label", "label_2", "calChecksumButton",
+                 "characterShowRadioButton", "mcuUpgradeCheckBox", "setButton", "unsetButton",
+                 "label_12", "ruleF1LineEdit", "ruleF2LineEdit", "ruleMLineEdit", "ruleB1LineEdit",
+                 "ruleB2LineEdit", "mpuVerToolButton", "resetMCUToolButton", "getResetInfoButton",
+                 "sendToolButton", "clearToolButton" }) {
+            const QWidget* w = child<QWidget>(&f, name);
+            captions << (w ? w->property(w->inherits("QGroupBox") ? "title" : "text").toString()
+                           : QString("no %1").arg(name));
+        }
+        QCOMPARE(captions,
             QStringList({ "校验和计算", "字符/16进制转换", "MCU 串口升级", "帧格式封装/解封",
                 " 串口通信(0xFE)", "结果：0x", "+ (-0xFF)：", "立即计算", "字符串显示",
                 "自动下载 - Tip：请在 \"文件区\" 指定文件升级包的路径 - 类型：", "立即封装",
