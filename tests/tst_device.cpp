@@ -374,6 +374,9 @@ private slots:
         if (!warning.isEmpty()) {
             QCOMPARE(pty->readAtLeast(1, 200), QByteArray());
             QCOMPARE(c.w.sent(), 0);
+            QString digits; // what the check keeps of a refused payload has no blank either
+            DeviceCommand::checkPayload(payload, &digits);
+            QVERIFY(!digits.contains(QLatin1Char(' ')));
             return;
         }
         const int size = 13 + sent.count(QRegularExpression("[0-9a-fA-F]")) / 2;
