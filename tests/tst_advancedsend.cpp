@@ -6,15 +6,8 @@
 #include "tools/advancedsenditem.h"
 #include "ui_mainwindow.h"
 
-#include <QCheckBox>
-#include <QElapsedTimer>
-#include <QHBoxLayout>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -107,10 +100,9 @@ private slots:
     {
         QWidget parent;
         AdvancedSend a(&parent);
-        auto* box = a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"));
         QList<bool> enabled { cycleButton(&a)->isEnabled() };
         for (bool checked : { true, false }) {
-            box->setChecked(checked);
+            a.findChild<QCheckBox*>(QStringLiteral("allCycleCheckBox"))->setChecked(checked);
             enabled << cycleButton(&a)->isEnabled();
         }
         QCOMPARE(enabled, QList<bool>({ false, true, false }));

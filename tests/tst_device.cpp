@@ -1,21 +1,17 @@
-// The additional-functions window: its widgets, the checksum, character/hex and frame tools, and
-// the device-command console against a pty and against the simulated board.
+// The additional-functions window: its widgets and tools, its device console on a pty and a board.
 #include "app/mainwindow.h"
 #include "devsimprocess.h"
 #include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
+#include "tools/core/checksum.h"
 #include "tools/core/devicecommand.h"
 #include "ui_mainwindow.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTextCodec>
-#include <QTextEdit>
-#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -34,31 +30,8 @@ QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fr
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
 
-// What the named widgets show: a group box's title, a text box's plain text, anything else's text.
-QStringList texts(QObject* parent, const QStringList& names)
-{
-    QStringList shown;
-    for (const QString& name : names) {
-        const QObject* w = parent->findChild<QWidget*>(name);
-        QVariant text = w ? w->property("plainText") : QVariant("no " + name);
-        if (!text.isValid())
-            text = w->property(w->inherits("QGroupBox") ? "title" : "text");
-        shown << text.toString();
-    }
-    return shown;
-}
-
-// A free-standing additional-functions window.
+// The main window and its additional-functions window, the device console at hand.
 struct Tools {
-    QWidget parent;
-    AdditionFunction f { &parent };
-    void click(const char* button) { child<QAbstractButton>(&f, button)->click(); }
-    QTextEdit* edit(const char* name) { return child<QTextEdit>(&f, name); }
-    QString line(const char* name) { return child<QLineEdit>(&f, name)->text(); }
-};
-
-// The main window and the device console of its additional-functions window.
-struct Console {
     MainWindow w;
     AdditionFunction* f = w.additionWindow();
     QPlainTextEdit* send = child<QPlainTextEdit>(f, "sendDataPlainTextEdit");
@@ -76,7 +49,9 @@ struct Console {
         return w.port()->isOpen();
     }
 
-    void click(const char* button) { child<QToolButton>(f, button)->click(); }
+    void click(const char* button) { child<QAbstractButton>(f, button)->click(); }
+    QTextEdit* edit(const char* name) { return child<QTextEdit>(f, name); }
+    QString line(const char* name) { return child<QLineEdit>(f, name)->text(); }
 };
 
 // A chunk the device writes, the console's panes afterwards, and the debug line it gives, if any.
@@ -98,7 +73,7 @@ private slots:
     void freshWindow()
     {
         Tools t;
-        AdditionFunction& f = t.f;
+        AdditionFunction& f = *t.f;
         QCOMPARE(f.windowTitle(), QStringLiteral("Quillon - 附加功能"));
         auto* tabs = child<QTabWidget>(&f, "tabWidget");
         QStringList tabTexts;
@@ -107,14 +82,18 @@ private slots:
         QCOMPARE(tabTexts,
             QStringList({ "常用功能 tab", "MCU功能 tab_2", "帧格式功能 tab_3", "设备功能 tab_4" }));
         // The captions; the frame rule is 7E = 7D + 02, 7D = 7D + 01, the shared 7D not editable.
-        QCOMPARE(texts(&f,
-                     { "checksumGroupBox", "characterHexGroupBox", "groupBox_3",
-                         "frameFormatSetUnsetGroupBox", "groupBox", "label", "label_2",
-                         "calChecksumButton", "characterShowRadioButton", "mcuUpgradeCheckBox",
-                         "setButton", "unsetButton", "label_12", "ruleF1LineEdit", "ruleF2LineEdit",
-                         "ruleMLineEdit", "ruleB1LineEdit", "ruleB2LineEdit", "mpuVerToolButton",
-                         "resetMCUToolButton", "getResetInfoButton", "sendToolButton",
-                         "clearToolButton" }),
+        QStringList captions; // a group box's title, anything else's text
+        for (const char* name : { "checksumGroupBox", "characterHexGroupBox", "groupBox_3",
+                 "frameFormatSetUnsetGroupBox", "groupBox", "label", "label_2", "calChecksumButton",
+                 "characterShowRadioButton", "mcuUpgradeCheckBox", "setButton", "unsetButton",
+                 "label_12", "ruleF1LineEdit", "ruleF2LineEdit", "ruleMLineEdit", "ruleB1LineEdit",
+                 "ruleB2LineEdit", "mpuVerToolButton", "resetMCUToolButton", "getResetInfoButton",
+                 "sendToolButton", "clearToolButton" }) {
+            const QWidget* w = child<QWidget>(&f, name);
+            captions << (w ? w->property(w->inherits("QGroupBox") ? "title" : "text").toString()
+                           : QString("no %1").arg(name));
+        }
+        QCOMPARE(captions,
             QStringList({ "校验和计算", "字符/16进制转换", "MCU 串口升级", "帧格式封装/解封",
                 " 串口通信(0xFE)", "结果：0x", "+ (-0xFF)：", "立即计算", "字符串显示",
                 "自动下载 - Tip：请在 \"文件区\" 指定文件升级包的路径 - 类型：", "立即封装",
@@ -149,17 +128,15 @@ private slots:
         auto* key = child<QLineEdit>(&f, "mcuKeyLineEdit");
         QCOMPARE(key->echoMode(), QLineEdit::PasswordEchoOnEdit);
         type->setCurrentIndex(4);
+        key->clear();
         QByteArray typeBytes, keyBytes;
         f.mcuUpgradeParams(typeBytes, keyBytes);
-        QCOMPARE(typeBytes, QByteArray("\x35"));
-        key->clear();
-        f.mcuUpgradeParams(typeBytes, keyBytes);
-        QCOMPARE(keyBytes, QByteArray());
+        QCOMPARE(QList<QByteArray>({ typeBytes, keyBytes }), QList<QByteArray>({ "\x35", "" }));
 
         // Both tab widgets start on their first tab; the console's reply panes, each on its tab.
         auto* replyTabs = child<QTabWidget>(&f, "tabWidget_2");
-        QCOMPARE(QList<int>({ tabs->currentIndex(), replyTabs->currentIndex(),
-                     child<QPlainTextEdit>(&f, "sendDataPlainTextEdit")->maximumHeight() }),
+        QCOMPARE(QList<int>(
+                     { tabs->currentIndex(), replyTabs->currentIndex(), t.send->maximumHeight() }),
             QList<int>({ 0, 0, 150 }));
         QCOMPARE(QStringList({ replyTabs->tabText(0), replyTabs->tabText(1) }),
             QStringList({ "接收区数据(十六进制)：", "接收区数据(有效区域字符显示)：" }));
@@ -170,11 +147,11 @@ private slots:
     void keepsItsSize()
     {
         Tools t;
-        t.f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&t.f));
+        t.f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t.f));
         // Every tab's contents fit: the layout did not have to grow the window.
-        QCOMPARE(t.f.size(), QSize(649, 404));
-        QVERIFY(t.f.minimumSizeHint().width() <= 649 && t.f.minimumSizeHint().height() <= 404);
+        QCOMPARE(t.f->size(), QSize(649, 404));
+        QVERIFY(t.f->minimumSizeHint().width() <= 649 && t.f->minimumSizeHint().height() <= 404);
     }
 
     void checksum_data()
@@ -182,13 +159,25 @@ private slots:
         // Texts typed and calculated in turn, the buttons, the sum and its complement.
         const auto add = columns<QStringList, QString, QString, QString, QString>(
             "texts", "mode", "kind", "sums", "warning");
-        const char* hex = "hexDataRadioButton";
-        add("hex plain", { "01 02 03" }, hex, "sourceSumRadioButton", "06 f9", "");
-        add("hex complements", { "01 02 03" }, hex, "reverseSumRadioButton", "f7 08", "");
-        add("ascii xor", { "abc" }, "asciiDataRadioButton", "xorSumRadioButton", "60 9f", "");
-        add("hex blanks only", { "  " }, hex, "xorSumRadioButton", "00 ff", "");
+        const QString hex = "hexDataRadioButton", ascii = "asciiDataRadioButton";
+        const QString plain = "sourceSumRadioButton", complements = "reverseSumRadioButton";
+        const QString xorSum = "xorSumRadioButton";
+        add("hex plain", { "01 02 03" }, hex, plain, "06 f9", "");
+        add("hex complements", { "01 02 03" }, hex, complements, "f7 08", "");
+        add("hex xor", { "01 02 03" }, hex, xorSum, "00 ff", "");
+        add("ascii plain sum wraps", { "abc" }, ascii, plain, "26 d9", "");
+        add("ascii xor", { "abc" }, ascii, xorSum, "60 9f", "");
+        add("hex blanks only", { "  " }, hex, xorSum, "00 ff", "");
+        add("hex blanks only, plain sum", { "   " }, hex, plain, "00 ff", "");
+        add("hex blanks only, complements", { "   " }, hex, complements, "00 ff", "");
+        add("odd digits: first digit a byte", { "123" }, hex, plain, "24 db", "");
+        add("lower-case digits, zero padded", { "0a" }, hex, plain, "0a f5", "");
+        add("line breaks and separators ignored", { "01\n02,03" }, hex, plain, "06 f9", "");
+        add("Chinese character in ascii is one 0x3F", { "中" }, ascii, plain, "3f c0", "");
+        add("Latin-1 character in ascii is its own byte", { "é" }, ascii, plain, "e9 16", "");
+        add("digits in ascii are characters", { "01" }, ascii, plain, "61 9e", "");
         // The last result stays.
-        add("checksumWithoutDataWarns", { "0a", "" }, hex, "sourceSumRadioButton", "0a f5",
+        add("checksumWithoutDataWarns", { "0a", "" }, hex, plain, "0a f5",
             "校验和计算：请输入待校验的数据！\t");
     }
 
@@ -213,15 +202,27 @@ private slots:
 
     void characterHex_data()
     {
-        // Triples: a new text ("" keeps the box), the button clicked ("c" characters, "h" hex), the
-        // box afterwards; then the debug lines the conversions give.
+        // Triples: text typed ("" none), button ("c" characters, "h" hex), box after; debug lines.
         const auto add = columns<QStringList, QStringList>("steps", "debug");
-        add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243" }, {});
+        add("to characters and back", { "41 42 43", "c", "ABC", "", "h", "414243", "", "c", "ABC" },
+            {});
         add("hex at start changes nothing", { "zz 中", "h", "zz 中" }, {});
         add("the selected button converts once", { "41", "c", "A", "", "c", "A" }, {});
         add("retyped text converts back", { "41", "c", "A", "中", "h", "E4B8AD" }, {});
         add("Chinese there and back: blanks", { "", "c", "", "中", "h", "E4B8AD", "", "c", "   " },
             {});
+        add("control and DEL become blanks, lone digit dropped", { "41 0D 7F 4", "c", "A  " }, {});
+        add("non-digit copied, pending digit dropped", { "4G1", "c", "G" }, {});
+        add("UTF-8 of a Chinese character: three blanks", { "E4B8AD", "c", "   " }, {});
+        add("line feeds ignored", { "41\n42", "c", "AB" }, {});
+        add("tabs ignored", { "41\t4\t2", "c", "AB" }, {});
+        add("zero value is a blank", { "00 41", "c", " A" }, {});
+        add("lower-case digits", { "6a 7e", "c", "j~" }, {});
+        add("range bounds", { "1F 20 7E", "c", "  ~" }, {});
+        add("Chinese character copied as its bytes",
+            { "中41", "c", QString::fromLatin1("\xe4\xb8\xad") + 'A' }, {});
+        add("empty", { "", "c", "", "", "h", "", "", "c", "" }, {});
+        add("line end kept as bytes", { "", "c", "", "a\nb", "h", "610A62" }, {});
         add("characterHexDebugLines", { "41 42", "c", "AB", "", "h", "4142" },
             { "text: 41 42", "baarray: 4142", "text: AB" });
     }
@@ -244,23 +245,46 @@ private slots:
 
     void frames_data()
     {
-        const auto add = columns<QString, QString, QString, QString, QString>(
-            "button", "input", "f2", "output", "warning");
-        add("encapsulate", "setButton", "01 7E 02 7D 03", "7D", "7E 01 7D 02 02 7D 01 03 7E ", "");
-        add("decapsulate", "unsetButton", "7E 01 7D 02 02 7D 01 03 7E", "7D", "01 7E 02 7D 03 ",
-            "");
-        add("encapsulate lines", "setButton", "01 02\n03 04", "7D", "7E 01 02 03 04 7E ", "");
-        add("decapsulate with a trailing Enter", "unsetButton", "7E 01 7D 02 02 7E\n", "7D",
-            "01 7E 02 ", "");
-        add("encapsulate with F2 changed", "setButton", "AA", "AA", "7E 7D 01 7E ", "");
-        add("decapsulate with F2 changed", "unsetButton", "7E 7D 01 7E", "AA", "AA ", "");
-        add("decapsulate four digits", "unsetButton", "7E7E", "7D", "", "");
-        add("encapsulate nothing", "setButton", "", "7D", "keep", "解封前的数据：请输入数据！\t");
-        add("encapsulate bad data", "setButton", "0G", "7D", "keep",
-            "解封前的数据：请输入正确格式的数据！\t");
-        add("decapsulate nothing", "unsetButton", "", "7D", "keep", "解封后的数据：请输入数据！\t");
-        add("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "keep",
-            "解封后的数据：请输入正确格式的数据！\t");
+        // F2 and B1 typed into the rule; a refused input leaves the other box's "keep".
+        const auto add = columns<QString, QString, QString, QString, QString, QString>(
+            "button", "input", "f2", "b1", "output", "warning");
+        const auto set
+            = [&](const char* tag, const char* input, const char* output, const char* f2 = "7D",
+                  const char* b1 = "02") { add(tag, "setButton", input, f2, b1, output, ""); };
+        const auto unset
+            = [&](const char* tag, const char* input, const char* output, const char* f2 = "7D") {
+                  add(tag, "unsetButton", input, f2, "02", output, "");
+              };
+        const QString setBad = "解封前的数据：请输入正确格式的数据！\t";
+        const QString unsetBad = "解封后的数据：请输入正确格式的数据！\t";
+        set("encapsulate", "01 7E 02 7D 03", "7E 01 7D 02 02 7D 01 03 7E ");
+        unset("decapsulate", "7E 01 7D 02 02 7D 01 03 7E", "01 7E 02 7D 03 ");
+        set("encapsulate lines", "01 02\n03 04", "7E 01 02 03 04 7E ");
+        unset("decapsulate with a trailing Enter", "7E 01 7D 02 02 7E\n", "01 7E 02 ");
+        set("encapsulate with F2 changed", "AA", "7E 7D 01 7E ", "AA");
+        unset("decapsulate with F2 changed", "7E 7D 01 7E", "AA ", "AA");
+        unset("decapsulate four digits", "7E7E", "");
+        set("blanks only: just the flags", "   ", "7E 7E ");
+        set("lone last digit is a byte", "123", "7E 12 03 7E ");
+        set("no blanks needed", "7e7d", "7E 7D 02 7D 01 7E ");
+        set("changed F2 leaves 7D alone", "7D", "7E 7D 7E ", "AA");
+        set("F1 equals F2: B1 form wins", "7E", "7E 7D 02 7E ", "7E");
+        set("rule value above FF printed whole", "7E", "7E 7D 1FF 7E ", "7D", "1FF");
+        set("line break inside a pair", "0\n1", "7E 01 7E ");
+        unset("fewer than four digits", "7E", "");
+        unset("escape standing for itself", "7E 7D 05 7E", "7D 05 ");
+        unset("escape at the end", "7E 7D 7E", "7D ");
+        unset("flags are not compared", "00 41 FF", "41 ");
+        unset("trailing Enter", "7E 01 7D 02 7E\n", "01 7E ");
+        add("encapsulate nothing", "setButton", "", "7D", "02", "keep",
+            "解封前的数据：请输入数据！\t");
+        add("encapsulate bad data", "setButton", "0G", "7D", "02", "keep", setBad);
+        add("bad pair after good ones", "setButton", "01 02 ZZ", "7D", "02", "keep", setBad);
+        add("decapsulate nothing", "unsetButton", "", "7D", "02", "keep",
+            "解封后的数据：请输入数据！\t");
+        add("decapsulate bad data", "unsetButton", "7E 0G 7E", "7D", "02", "keep", unsetBad);
+        add("bad pair after an escape is read on its own", "unsetButton", "7E 7D ZZ 7E", "7D", "02",
+            "keep", unsetBad);
     }
 
     void frames()
@@ -268,12 +292,14 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, input);
         QFETCH(QString, f2);
+        QFETCH(QString, b1);
         QFETCH(QString, warning);
         Tools t;
         const bool encapsulating = button == QLatin1String("setButton");
         auto* from = t.edit(encapsulating ? "unsetTextEdit" : "setTextEdit");
         auto* to = t.edit(encapsulating ? "setTextEdit" : "unsetTextEdit");
-        child<QLineEdit>(&t.f, "ruleF2LineEdit")->setText(f2);
+        child<QLineEdit>(t.f, "ruleF2LineEdit")->setText(f2);
+        child<QLineEdit>(t.f, "ruleB1LineEdit")->setText(b1);
         from->setPlainText(input);
         to->setPlainText(QStringLiteral("keep"));
         t.click(qPrintable(button));
@@ -292,8 +318,12 @@ private slots:
             "button", "payload", "code", "frame", "warning");
         const QString notHex
             = QStringLiteral("不是有效的HEX字符组合，请输入(\"0-9\",\"A-F\",\"a-f\")\t");
-        const QString d255 = QString(510, QLatin1Char('0'));
+        const QString empty = QStringLiteral("发送区内容为空\t");
+        const QString d255 = QString(510, QLatin1Char('0')), a255 = QString(510, QLatin1Char('a'));
         const char* send = "sendToolButton";
+        QByteArray distinct;
+        for (int i = 0; i < 255; ++i)
+            distinct.append(char(i * 13));
 
         add("host version", "mpuVerToolButton", "ff ff", "01", "AA7580000700AABB4201FE0101F4", "");
         add("reset MCU", "resetMCUToolButton", "ff ff", "02", "AA7580000700AABB4201FE0102F7", "");
@@ -302,12 +332,24 @@ private slots:
         add("blanks removed", send, "01 02 0a", "", "AA7580000900AABB4201FE0301020A", "");
         add("one byte like a preset", send, "01", "", "AA7580000700AABB4201FE0101", "");
         add("255 bytes", send, d255, "", "AA7580010500AABB4201FEFF" + d255, "");
+        add("255 bytes: count FF, length 0105", send, a255, "",
+            "AA7580010500AABB4201FEFF" + a255.toUpper(), "");
+        add("255 distinct bytes", send, distinct.toHex(), "",
+            "AA7580010500AABB4201FEFF" + distinct.toHex().toUpper(), "");
+        add("bytes that look like frame starts", send, "AA7580557A80", "",
+            "AA7580000C00AABB4201FE06AA7580557A80", "");
         add("256 bytes", send, d255 + "00", "", "", "发送区数据超过255字节\t");
-        add("empty", send, "", "", "", "发送区内容为空\t");
-        add("blanks only", send, "   ", "", "", "发送区内容为空\t");
+        add("empty", send, "", "", "", empty);
+        add("blanks only", send, "   ", "", "", empty);
         add("not hex", send, "01 0G", "", "", notHex);
+        add("not hex, one pair", send, "0G", "", "", notHex);
         add("odd digit count", send, "010", "", "", notHex);
+        add("odd digit count of three", send, "123", "", "", notHex);
+        add("odd and too long: hex check first", send, d255 + "001", "", "", notHex);
         add("line break", send, "01\n02", "", "", notHex);
+        add("0x prefix", send, "0x01", "", "", notHex);
+        add("sign", send, "+1", "", "", notHex);
+        add("tab", send, "01\t02", "", "", notHex);
     }
 
     void consoleWrites()
@@ -317,7 +359,7 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QString, frame);
         QFETCH(QString, warning);
-        Console c;
+        Tools c;
         QVERIFY(c.open(pty->slavePath()));
         c.send->setPlainText(payload);
         c.hexPane->setPlainText("old");
@@ -332,6 +374,9 @@ private slots:
         if (!warning.isEmpty()) {
             QCOMPARE(pty->readAtLeast(1, 200), QByteArray());
             QCOMPARE(c.w.sent(), 0);
+            QString digits; // what the check keeps of a refused payload has no blank either
+            DeviceCommand::checkPayload(payload, &digits);
+            QVERIFY(!digits.contains(QLatin1Char(' ')));
             return;
         }
         const int size = 13 + sent.count(QRegularExpression("[0-9a-fA-F]")) / 2;
@@ -339,6 +384,10 @@ private slots:
         QVERIFY2(hexOf(got).startsWith(frame), qPrintable(hexOf(got)));
         QCOMPARE(got.size(), size);
         QVERIFY(DeviceCommand::commandFrame(got.mid(12, got.size() - 13)) == got);
+        QCOMPARE(Checksum::compute(got, Checksum::XorSum), quint8(0)); // the last byte balances
+        if (!code.isEmpty()) // the preset's text before its length and checksum are filled in
+            QCOMPARE(DeviceCommand::presetFrameText(quint8(code.toUInt(nullptr, 16))),
+                "AA7580000000AABB4201FE01" + code);
         // Sent through the main window: counted and echoed as a transmitted hex line.
         QCOMPARE(c.w.sent(), size);
         QVERIFY(c.w.form()->recvShowText->toPlainText().startsWith(
@@ -378,7 +427,7 @@ private slots:
     void replies()
     {
         QFETCH(Chunks, chunks);
-        Console c;
+        Tools c;
         QVERIFY(c.open(pty->slavePath()));
         c.charPane->setPlainText(QStringLiteral("earlier"));
         int written = 0;
@@ -398,13 +447,12 @@ private slots:
 
     void clearEmptiesAll()
     {
-        Tools t;
-        const QStringList panes { "sendDataPlainTextEdit", "hexRecvPlainTextEdit",
-            "charRecvPlainTextEdit" };
-        for (const QString& name : panes)
-            child<QPlainTextEdit>(&t.f, qPrintable(name))->setPlainText("x");
-        t.click("clearToolButton");
-        QCOMPARE(texts(&t.f, panes), QStringList({ "", "", "" }));
+        Tools c;
+        for (auto* pane : { c.send, c.hexPane, c.charPane })
+            pane->setPlainText("x");
+        c.click("clearToolButton");
+        QCOMPARE(c.send->toPlainText() + c.hexPane->toPlainText() + c.charPane->toPlainText(),
+            QString());
     }
 
     // Device console against the simulated board
@@ -419,7 +467,7 @@ private slots:
     {
         NEED_SIMULATOR();
         QFETCH(bool, addLF);
-        onBoard({ "--quiet" }, [addLF](Console& c) {
+        onBoard({ "--quiet" }, [addLF](Tools& c) {
             c.w.form()->addLFCheckBox->setChecked(addLF);
             const std::tuple<const char*, quint8, QString> cases[] {
                 { "mpuVerToolButton", 0x01,
@@ -432,11 +480,9 @@ private slots:
             for (const auto& [button, code, text] : cases) {
                 c.click(button);
                 QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), text, 3000);
-                const QByteArray reply = QByteArray::fromHex(c.hexPane->toPlainText().toLatin1());
+                // The whole reply: its code, status 00 and text.
+                const QByteArray reply = DeviceCommand::replyFrame(code, 0x00, gbk(text));
                 QCOMPARE(c.hexPane->toPlainText(), hexOf(reply));
-                QVERIFY(DeviceCommand::isCompleteReply(reply));
-                QCOMPARE(quint8(reply.at(12)), code);
-                QCOMPARE(reply.mid(14, reply.size() - 15), gbk(text));
                 replyBytes += reply.size();
             }
             // The board answers command frames instead of echoing them: nothing more came.
@@ -448,7 +494,7 @@ private slots:
     void freePayloadAgainstTheBoard()
     {
         NEED_SIMULATOR();
-        onBoard({ "--quiet" }, [](Console& c) {
+        onBoard({ "--quiet" }, [](Tools& c) {
             const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
             c.send->setPlainText("01 02 0a");
             c.click("sendToolButton");
@@ -473,7 +519,7 @@ private slots:
         NEED_SIMULATOR();
         const QStringList options { "--interval", "100", "--boot-on-reset", "--boot-timeout",
             "1500" };
-        onBoard(options, [](Console& c) {
+        onBoard(options, [](Tools& c) {
             QVERIFY(!c.f->isMcuUpgradeChecked());
             const auto view = [&c] { return c.w.form()->recvShowText->toPlainText(); };
             const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
@@ -508,12 +554,12 @@ private slots:
 
 private:
     // Runs the steps on a console opened on the simulated board; no box may come up.
-    void onBoard(const QStringList& options, const std::function<void(Console&)>& steps)
+    void onBoard(const QStringList& options, const std::function<void(Tools&)>& steps)
     {
         DevSimProcess sim;
         QVERIFY2(sim.start(options), qPrintable(sim.errors()));
         ExtraPorts env(sim.ptyPath());
-        Console c;
+        Tools c;
         QVERIFY(c.open(sim.ptyPath()));
         steps(c);
         QVERIFY(boxes->calls.isEmpty());
