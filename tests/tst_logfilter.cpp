@@ -6,16 +6,8 @@
 #include "views/core/logfiltercore.h"
 #include "views/logfilterdialog.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QLoggingCategory>
-#include <QPushButton>
-#include <QRandomGenerator>
-#include <QSpinBox>
-#include <QTextBrowser>
-#include <QTextCursor>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -30,15 +22,13 @@ static QStringList numbered(int from, int to)
     return lines;
 }
 
-// --- the range search --------------------------------------------------------------------------
-
 // The search line by line, going on with the next line whenever a run lacks its context.
 static bool lineByLine(
     const QStringList& cache, const QString& keyword, int direction, int n, int& first, int& last)
 {
     const int count = cache.size();
     auto has = [&](int i) {
-        return !keyword.isEmpty() && cache.at(i).indexOf(keyword, 0, Qt::CaseInsensitive) >= 0;
+        return !keyword.isEmpty() && cache.at(i).contains(keyword, Qt::CaseInsensitive);
     };
     const int up = direction == 2 ? 0 : n; // lines wanted above the run, and below it
     const int down = direction == 1 ? 0 : n;
