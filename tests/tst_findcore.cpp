@@ -4,15 +4,11 @@
 
 #include <QtTest>
 
-namespace {
-
 // A match as "position:index/count".
-QString str(const TextFinder::Match& m)
+static QString str(const TextFinder::Match& m)
 {
     return QString("%1:%2/%3").arg(m.position).arg(m.index).arg(m.count);
 }
-
-} // namespace
 
 class tst_FindCore : public QObject {
     Q_OBJECT

@@ -67,8 +67,7 @@ private slots:
     void isLiteral()
     {
         QFETCH(QString, keyword);
-        QFETCH(bool, literal);
-        QCOMPARE(KeywordRules::isLiteral(keyword), literal);
+        QTEST(KeywordRules::isLiteral(keyword), "literal");
     }
 
     // The plain search in front of the pattern never changes what is marked.
@@ -284,8 +283,7 @@ private slots:
     {
         QFETCH(QStringList, rows);
         QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(marks(highlighter(rows), text), expected);
+        QTEST(marks(highlighter(rows), text), "expected");
     }
 
     void rowWithoutColourIsBoldOnly()

@@ -22,13 +22,14 @@ static QStringList numbered(int from, int to)
     return lines;
 }
 
-// The search line by line, going on with the next line whenever a run lacks its context.
-static bool lineByLine(
-    const QStringList& cache, const QString& keyword, int direction, int n, int& first, int& last)
+// The search line by line, going on with the next line whenever a run lacks its context: whether
+// it found a range, and the range's first and last line.
+static QList<int> lineByLine(const QStringList& cache, const QString& keyword, int direction, int n)
 {
     const int count = cache.size();
     auto has = [&](int i) {
-        return !keyword.isEmpty() && cache.at(i).contains(keyword, Qt::CaseInsensitive);
+        return i < count && !keyword.isEmpty()
+            && cache.at(i).contains(keyword, Qt::CaseInsensitive);
     };
     const int up = direction == 2 ? 0 : n; // lines wanted above the run, and below it
     const int down = direction == 1 ? 0 : n;
@@ -36,15 +37,12 @@ static bool lineByLine(
         if (!has(i))
             continue;
         int h = i;
-        while (h + 1 < count && has(h + 1))
+        while (has(h + 1))
             ++h;
-        if (h + down < count) {
-            first = qMax(0, i - up);
-            last = h + down;
-            return true;
-        }
+        if (h + down < count)
+            return { true, qMax(0, i - up), h + down };
     }
-    return false;
+    return { false, -1, -1 };
 }
 
 // `count` lines of up to two words each.
@@ -128,10 +126,10 @@ private slots:
             const QString keyword = keywords.at(rng.bounded(keywords.size()));
             const int direction = rng.bounded(3);
             const int n = rng.bounded(4);
-            int f1 = -1, l1 = -1, f2 = -1, l2 = -1;
-            const bool a = LogFilterCore::findKeywordRange(cache, keyword, direction, n, f1, l1);
-            const bool b = lineByLine(cache, keyword, direction, n, f2, l2);
-            QCOMPARE((QList<int> { a, f1, l1 }), (QList<int> { b, f2, l2 }));
+            int first = -1, last = -1;
+            const bool found
+                = LogFilterCore::findKeywordRange(cache, keyword, direction, n, first, last);
+            QCOMPARE((QList<int> { found, first, last }), lineByLine(cache, keyword, direction, n));
         }
     }
 
@@ -168,12 +166,10 @@ private slots:
             for (int x = 0; x < all.size(); ++x) {
                 bool in = false;
                 for (const Keyword& k : kws) {
-                    if (k.text.isEmpty())
-                        continue;
                     const int up = k.direction == 2 ? 0 : k.count;
                     const int down = k.direction == 1 ? 0 : k.count;
                     for (int j = qMax(0, x - down); j <= qMin(all.size() - 1, x + up) && !in; ++j)
-                        in = all.at(j).indexOf(k.text, 0, Qt::CaseInsensitive) >= 0;
+                        in = !k.text.isEmpty() && all.at(j).contains(k.text, Qt::CaseInsensitive);
                 }
                 if (in) {
                     expected += LogFilterCore::markLine(all.at(x), kws) + QStringLiteral("<br>");
