@@ -40,8 +40,7 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible());
         QTRY_VERIFY(edit->hasFocus());
-        // Directly below the view.
-        QVERIFY(bar->geometry().top() >= view->geometry().bottom());
+        QVERIFY(bar->geometry().top() >= view->geometry().bottom()); // directly below the view
         QCOMPARE(QStringList({ edit->placeholderText(), button("findPreviousButton")->text(),
                      button("findNextButton")->text(), caseBox()->text(), count() }),
             QStringList({ "查找", "上一个", "下一个", "区分大小写", "0/0" }));
@@ -89,7 +88,6 @@ private slots:
     {
         fill();
         find("alpha");
-        // What each step shows, in order.
         QCOMPARE(QStringList({ found(), key(Qt::Key_Return), key(Qt::Key_Enter),
                      key(Qt::Key_Return, Qt::ShiftModifier), key(Qt::Key_Return, Qt::ShiftModifier),
                      click(button("findNextButton")), click(button("findPreviousButton")) }),

@@ -75,7 +75,6 @@ private slots:
 
     void cleanup() { parent.reset(); }
 
-    // the range search on its own
     void findKeywordRange_data()
     {
         // range: first..last, or none
