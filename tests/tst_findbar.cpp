@@ -286,10 +286,8 @@ private:
             return count();
         const qint64 line = view->lineAt(view->selectionStart());
         const bool seen = line >= view->firstVisibleLine() && line <= view->lastVisibleLine();
-        return QString("%1 %2@%3%4")
-            .arg(count(), view->selectedText())
-            .arg(line)
-            .arg(seen ? "" : " out of view");
+        return QString("%1 %2@%3").arg(count(), view->selectedText()).arg(line)
+            + (seen ? "" : " out of view");
     }
     QString key(int key, Qt::KeyboardModifiers modifiers = {})
     {

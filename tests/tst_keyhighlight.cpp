@@ -428,10 +428,7 @@ private:
     {
         return QString("%1 \"%2\"").arg(r.enable->isChecked() ? "on" : "off", r.keyword->text());
     }
-    static QColor colorOf(const Row& r)
-    {
-        return r.color->palette().brush(QPalette::Button).color();
-    }
+    static QColor colorOf(const Row& r) { return r.color->palette().button().color(); }
     static QStringList values(const QSettings& file, const QStringList& keys)
     {
         QStringList found;
