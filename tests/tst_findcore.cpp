@@ -20,7 +20,7 @@ private slots:
     {
         const auto add = columns<QString, bool, QString, QString, QString>(
             "term", "matchCase", "text", "calls", "found");
-        add("emptyTermFindsNothing", "", false, "abc", "c s n0", "0 [] -1:-1/0");
+        add("emptyTermFindsNothing", QString(), false, "abc", "c s n0", "0 [] -1:-1/0");
         const QString text = "Error\nerror ERROR\nerr\nTerrorist";
         add("countIgnoresOrHonoursCase: any case", "error", false, text, "c", "4");
         add("countIgnoresOrHonoursCase: case", "error", true, text, "c", "2");
