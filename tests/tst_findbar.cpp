@@ -7,22 +7,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
-
-// A 10,000-line view: "alpha" in three spellings at its start, middle and end, "data" everywhere.
-QString tenThousandLines()
-{
-    QStringList lines;
-    for (int i = 0; i < 10000; ++i)
-        lines << QString("[12:00:00.000]RX←◆line %1 data").arg(i, 5, 10, QChar('0'));
-    lines[0] += " Alpha";
-    lines[5000] += " ALPHA";
-    lines[9999] += " alpha";
-    return lines.join('\n');
-}
-
-} // namespace
-
 // Every case starts on a shown, active window with the bar still closed.
 class tst_FindBar : public PtyWindowTest {
     Q_OBJECT
@@ -56,8 +40,7 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible());
         QTRY_VERIFY(edit->hasFocus());
-        // Directly below the view.
-        QVERIFY(bar->geometry().top() >= view->geometry().bottom());
+        QVERIFY(bar->geometry().top() >= view->geometry().bottom()); // directly below the view
         QCOMPARE(QStringList({ edit->placeholderText(), button("findPreviousButton")->text(),
                      button("findNextButton")->text(), caseBox()->text(), count() }),
             QStringList({ "查找", "上一个", "下一个", "区分大小写", "0/0" }));
@@ -87,28 +70,24 @@ private slots:
         add("start, any case", "line 00000", false, "1/1 line 00000@0");
         add("middle, any case", "LINE 05000", false, "1/1 line 05000@5000");
         add("none with case", "Line 05000", true, "0/0");
+        add("bigTextEnds: the last line, any case", "09999 DATA ALPHA", false,
+            "1/1 09999 data alpha@9999");
     }
 
     void countAndSelectedMatch()
     {
         QFETCH(QString, term);
         QFETCH(bool, matchCase);
-        fill(tenThousandLines());
-        QCOMPARE(int(view->lineCount()), 10000);
-
-        QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
-        if (matchCase)
-            QTest::mouseClick(caseBox(), Qt::LeftButton);
-        QTest::keyClicks(edit, term);
+        fill();
+        find(term, matchCase);
         QTEST(found(), "found");
         QVERIFY(edit->hasFocus());
     }
 
     void wrapsAroundBothWays()
     {
-        fill(tenThousandLines());
+        fill();
         find("alpha");
-        // What each step shows, in order.
         QCOMPARE(QStringList({ found(), key(Qt::Key_Return), key(Qt::Key_Enter),
                      key(Qt::Key_Return, Qt::ShiftModifier), key(Qt::Key_Return, Qt::ShiftModifier),
                      click(button("findNextButton")), click(button("findPreviousButton")) }),
@@ -124,24 +103,22 @@ private slots:
 
     void otherVisibleMatchesMarked()
     {
-        fill(tenThousandLines());
+        fill();
         find("DATA");
         QCOMPARE(count().section('/', 1), QString("10000"));
 
         const QVector<TextBrowser::Mark> marks = view->markList();
         // Only lines in view are marked, and not the selected match.
         QVERIFY(marks.size() > 3 && marks.size() < 200);
-        const qint64 selectedAt = view->selectionStart();
         for (const TextBrowser::Mark& mark : marks) {
             QCOMPARE(view->text(mark.start, mark.start + mark.length), QString("data"));
-            QVERIFY(mark.start != selectedAt);
+            QVERIFY(mark.start != view->selectionStart());
         }
 
         // Scrolling marks the lines that come into view.
         scroll->setValue(0);
-        const QVector<TextBrowser::Mark> top = view->markList();
-        QVERIFY(!top.isEmpty());
-        QCOMPARE(view->lineAt(top.first().start), qint64(0));
+        QVERIFY(!view->markList().isEmpty());
+        QCOMPARE(view->lineAt(view->markList().first().start), qint64(0));
 
         key(Qt::Key_Escape);
         QVERIFY(view->markList().isEmpty());
@@ -160,7 +137,7 @@ private slots:
 
     void selectingDoesNotTouchClipboard()
     {
-        fill(tenThousandLines());
+        fill();
         QGuiApplication::clipboard()->setText("the user's own");
         find("alpha");
         key(Qt::Key_Return);
@@ -309,10 +286,8 @@ private:
             return count();
         const qint64 line = view->lineAt(view->selectionStart());
         const bool seen = line >= view->firstVisibleLine() && line <= view->lastVisibleLine();
-        return QString("%1 %2@%3%4")
-            .arg(count(), view->selectedText())
-            .arg(line)
-            .arg(seen ? "" : " out of view");
+        return QString("%1 %2@%3").arg(count(), view->selectedText()).arg(line)
+            + (seen ? "" : " out of view");
     }
     QString key(int key, Qt::KeyboardModifiers modifiers = {})
     {
@@ -324,16 +299,26 @@ private:
         QTest::mouseClick(button, Qt::LeftButton);
         return found();
     }
-    // Opens the bar and types the term.
-    void find(const QString& term)
+    // Opens the bar, sets the case switch as asked and types the term.
+    void find(const QString& term, bool matchCase = false)
     {
         QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
+        if (matchCase)
+            QTest::mouseClick(caseBox(), Qt::LeftButton);
         QTest::keyClicks(edit, term);
     }
-    // Appends like the pipeline does and lets the window lay the view out, which ends at its end.
-    void fill(const QString& text)
+    // 10,000 lines, "alpha" in three spellings at the start, middle and end, "data" on every line;
+    // appended like the pipeline does, the window lays the view out, which ends at its end.
+    void fill()
     {
-        view->appendPlainText(text);
+        QStringList lines;
+        for (int i = 0; i < 10000; ++i)
+            lines << QString("[12:00:00.000]RX←◆line %1 data").arg(i, 5, 10, QChar('0'));
+        lines[0] += " Alpha";
+        lines[5000] += " ALPHA";
+        lines[9999] += " alpha";
+        view->appendPlainText(lines.join('\n'));
+        QCOMPARE(int(view->lineCount()), 10000);
         QTRY_VERIFY(scroll->maximum() > 0 && scroll->value() == scroll->maximum());
         QTest::qWait(50); // and stays there
         QCOMPARE(scroll->value(), scroll->maximum());

@@ -4,85 +4,71 @@
 
 #include <QtTest>
 
-namespace {
-
 // A match as "position:index/count".
-QString str(const TextFinder::Match& m)
+static QString str(const TextFinder::Match& m)
 {
     return QString("%1:%2/%3").arg(m.position).arg(m.index).arg(m.count);
 }
-
-// What a step (next, previous or at) finds from each of the offsets.
-QStringList steps(const std::function<TextFinder::Match(int)>& step, const QList<int>& offsets)
-{
-    QStringList found;
-    for (int offset : offsets)
-        found << str(step(offset));
-    return found;
-}
-
-} // namespace
 
 class tst_FindCore : public QObject {
     Q_OBJECT
 
 private slots:
-    void emptyTermFindsNothing()
+    // calls: c count, nX next from X, pX previous before X, aX the match at X, sF,T,L positions
+    // from F to T, at most L (T and L may be left out).
+    void calls_data()
     {
-        const TextFinder find;
-        QVERIFY(find.count("abc") == 0 && find.positions("abc").isEmpty());
-        QCOMPARE(str(find.next("abc", 0)), QString("-1:-1/0"));
-    }
-
-    void countIgnoresOrHonoursCase()
-    {
+        const auto add = columns<QString, bool, QString, QString, QString>(
+            "term", "matchCase", "text", "calls", "found");
+        add("emptyTermFindsNothing", QString(), false, "abc", "c s n0", "0 [] -1:-1/0");
         const QString text = "Error\nerror ERROR\nerr\nTerrorist";
-        QCOMPARE(TextFinder("error").count(text), 4);
-        QCOMPARE(TextFinder("error", Qt::CaseSensitive).count(text), 2);
-        QCOMPARE(TextFinder("ERROR", Qt::CaseSensitive).count(text), 1);
+        add("countIgnoresOrHonoursCase: any case", "error", false, text, "c", "4");
+        add("countIgnoresOrHonoursCase: case", "error", true, text, "c", "2");
+        add("countIgnoresOrHonoursCase: case, capitals", "ERROR", true, text, "c", "1");
         // Not only ASCII: the receive area is mostly Chinese text.
-        QCOMPARE(TextFinder("接收").count("接收 数据\n接收"), 2);
-    }
-
-    void matchesDoNotOverlap()
-    {
-        const TextFinder find("aa");
-        QCOMPARE(find.count("aaaaa"), 2);
-        QCOMPARE(find.positions("aaaaa"), QVector<int>({ 0, 2 }));
+        add("countIgnoresOrHonoursCase: Chinese", "接收", false, "接收 数据\n接收", "c", "2");
         // Stepping lands on the same matches that were counted.
-        QCOMPARE(str(find.next("aaaaa", 1)), QString("2:1/2"));
+        add("matchesDoNotOverlap", "aa", false, "aaaaa", "c s n1", "2 [0,2] 2:1/2");
+        // 14: the end of the text
+        add("nextWrapsToFirst", "ab", false, "x ab y ab z ab", "n0 n3 n13 n14",
+            "2:0/3 7:1/3 2:0/3 2:0/3");
+        add("previousWrapsToLast", "ab", false, "x ab y ab z ab", "p7 p2 p0",
+            "2:0/3 12:2/3 12:2/3");
+        add("atNumbersTheMatch", "AB", false, "ab ab ab", "a3 a4", "3:1/3 -1:-1/3");
+        add("noMatch", "zz", true, "ZZ zZ", "c n0 p5", "0 -1:-1/0 -1:-1/0");
+        add("oneCharacter: any case", "o", false, "Oo o", "c p3", "3 1:1/3");
+        add("oneCharacter: case", "o", true, "Oo o", "c", "2");
+        add("oneCharacter: case, capital", "O", true, "Oo o", "n1", "0:0/1");
+        add("positionsInRange", "ab", false, "ab ab ab ab", "s3,8 s3,7 s0,-1,2", "[3,6] [3] [0,3]");
     }
 
-    void nextWrapsToFirst()
+    void calls()
     {
-        const QString text = "x ab y ab z ab";
-        const TextFinder find("ab");
-        QCOMPARE(steps([&](int from) { return find.next(text, from); }, { 0, 3, 13, text.size() }),
-            QStringList({ "2:0/3", "7:1/3", "2:0/3", "2:0/3" }));
-    }
-
-    void previousWrapsToLast()
-    {
-        const QString text = "x ab y ab z ab";
-        const TextFinder find("ab");
-        QCOMPARE(steps([&](int before) { return find.previous(text, before); }, { 7, 2, 0 }),
-            QStringList({ "2:0/3", "12:2/3", "12:2/3" }));
-    }
-
-    void atNumbersTheMatch()
-    {
-        const QString text = "ab ab ab";
-        const TextFinder find("AB");
-        QCOMPARE(steps([&](int position) { return find.at(text, position); }, { 3, 4 }),
-            QStringList({ "3:1/3", "-1:-1/3" }));
-    }
-
-    void noMatch()
-    {
-        const TextFinder find("zz", Qt::CaseSensitive);
-        QCOMPARE(find.count("ZZ zZ"), 0);
-        QCOMPARE(str(find.next("ZZ zZ", 0)) + ' ' + str(find.previous("ZZ zZ", 5)),
-            QString("-1:-1/0 -1:-1/0"));
+        QFETCH(QString, term);
+        QFETCH(bool, matchCase);
+        QFETCH(QString, text);
+        QFETCH(QString, calls);
+        const TextFinder find(term, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        QStringList found;
+        for (const QString& call : calls.split(' ')) {
+            const QStringList args = call.mid(1).split(',');
+            const int x = args.value(0).toInt();
+            const char kind = call.at(0).toLatin1();
+            if (kind == 'c') {
+                found << QString::number(find.count(text));
+            } else if (kind == 's') {
+                QStringList at;
+                for (int p : find.positions(
+                         text, x, args.value(1, "-1").toInt(), args.value(2, "-1").toInt()))
+                    at << QString::number(p);
+                found << '[' + at.join(',') + ']';
+            } else {
+                found << str(kind == 'n' ? find.next(text, x)
+                        : kind == 'p'    ? find.previous(text, x)
+                                         : find.at(text, x));
+            }
+        }
+        QTEST(found.join(' '), "found");
     }
 
     void caselessTermsSearchedAsIs()
@@ -92,39 +78,6 @@ private slots:
         QCOMPARE(TextFinder("正常 12").caseSensitivity(), Qt::CaseSensitive);
         QCOMPARE(TextFinder("正常 ok").caseSensitivity(), Qt::CaseInsensitive);
         QCOMPARE(TextFinder("正常").count("状态正常\n正常 ok\n异常"), 2);
-    }
-
-    void oneCharacter()
-    {
-        QCOMPARE(TextFinder("o").count("Oo o"), 3);
-        QCOMPARE(TextFinder("o", Qt::CaseSensitive).count("Oo o"), 2);
-        QCOMPARE(TextFinder("O", Qt::CaseSensitive).next("Oo o", 1).position, 0);
-        QCOMPARE(TextFinder("o").previous("Oo o", 3).position, 1);
-    }
-
-    void positionsInRange()
-    {
-        const QString text = "ab ab ab ab";
-        const TextFinder find("ab");
-        QCOMPARE(find.positions(text, 3, 8), QVector<int>({ 3, 6 }));
-        QCOMPARE(find.positions(text, 3, 7), QVector<int>({ 3 }));
-        QCOMPARE(find.positions(text, 0, -1, 2), QVector<int>({ 0, 3 }));
-    }
-
-    void bigTextEnds()
-    {
-        QStringList lines;
-        for (int i = 0; i < 10000; ++i)
-            lines << QString("[12:00:00.000]RX←◆line %1 value=%2").arg(i).arg(i * 7);
-        lines[0] += " FIRST";
-        lines[5000] += " Middle";
-        lines[9999] += " last";
-        const QString text = lines.join('\n');
-        QCOMPARE(TextFinder("first").count(text), 1);
-        QCOMPARE(TextFinder("middle", Qt::CaseSensitive).count(text), 0);
-        QCOMPARE(TextFinder("line").count(text), 10000);
-        QCOMPARE(str(TextFinder("LAST").next(text, 0)), QString("%1:0/1").arg(text.size() - 4));
-        QCOMPARE(TextFinder("line").previous(text, 0).index, 9999);
     }
 
     void piecesAgreeWithWholeText_data()

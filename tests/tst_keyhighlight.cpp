@@ -15,15 +15,14 @@
 using Settings = QMap<QString, QVariant>;
 Q_DECLARE_METATYPE(Settings)
 
-class tst_KeyHighlight : public QObject {
+class tst_KeyHighlight : public PtyWindowTest {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        work.reset(new TempWorkDir);
+        PtyWindowTest::init();
         settings.reset(new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat));
-        boxes.reset(new MsgRecorder);
         parent.reset(new QWidget);
     }
 
@@ -31,9 +30,8 @@ private slots:
     {
         KeyHighlightDialog::setColorChooser({});
         parent.reset();
-        boxes.reset();
         settings.reset();
-        work.reset();
+        PtyWindowTest::cleanup();
     }
 
     void wholeWordPattern()
@@ -69,8 +67,7 @@ private slots:
     void isLiteral()
     {
         QFETCH(QString, keyword);
-        QFETCH(bool, literal);
-        QCOMPARE(KeywordRules::isLiteral(keyword), literal);
+        QTEST(KeywordRules::isLiteral(keyword), "literal");
     }
 
     // The plain search in front of the pattern never changes what is marked.
@@ -286,54 +283,35 @@ private slots:
     {
         QFETCH(QStringList, rows);
         QFETCH(QString, text);
-        QFETCH(QString, expected);
-        KeyHighlightDialog d(settings.get(), parent.get());
-        for (QString entry : rows) {
-            const bool on = !entry.startsWith('!');
-            if (!on)
-                entry.remove(0, 1);
-            const int index = entry.section('=', 0, 0).toInt();
-            setRow(d, index, on, rowColor(index), entry.section('=', 1));
-        }
-        KeyHighlight highlight(&d);
-        highlight.setHighlightEnabled(true);
-        QCOMPARE(marks(highlight, text), expected);
+        QTEST(marks(highlighter(rows), text), "expected");
     }
 
     void rowWithoutColourIsBoldOnly()
     {
         settings->setValue("KeyHighlightConfig/KHCEnable1", true);
         settings->setValue("KeyHighlightConfig/KHCText1", "ERR");
-        KeyHighlightDialog d(settings.get(), parent.get());
-        KeyHighlight highlight(&d);
-        highlight.setHighlightEnabled(true);
-        QCOMPARE(marks(highlight, "x ERR"), QString("..***"));
+        QCOMPARE(marks(highlighter({}), "x ERR"), QString("..***"));
     }
 
     void editTakesEffectForNextBlock()
     {
-        KeyHighlightDialog d(settings.get(), parent.get());
-        setRow(d, 0, true, rowColor(0), "ERR");
-        KeyHighlight highlight(&d);
-        highlight.setHighlightEnabled(true);
+        KeyHighlight& highlight = highlighter({ "0=ERR" });
         QCOMPARE(marks(highlight, "ERR WARN"), QString("aaa....."));
 
-        row(d, 0).keyword->setText("WARN"); // not saved
+        row(*dialog, 0).keyword->setText("WARN"); // not saved
         QCOMPARE(marks(highlight, "ERR WARN"), QString("....aaaa"));
 
-        setRow(d, 0, true, rowColor(1), "WARN");
+        setRow(*dialog, 0, true, rowColor(1), "WARN");
         QCOMPARE(marks(highlight, "ERR WARN"), QString("....bbbb"));
 
-        row(d, 0).enable->setChecked(false);
+        row(*dialog, 0).enable->setChecked(false);
         QCOMPARE(marks(highlight, "ERR WARN"), QString("........"));
         QVERIFY(settings->allKeys().isEmpty());
     }
 
     void offMarksNothing()
     {
-        KeyHighlightDialog d(settings.get(), parent.get());
-        setRow(d, 0, true, rowColor(0), "ERR");
-        KeyHighlight highlight(&d);
+        KeyHighlight& highlight = highlighter({ "0=ERR" }, false);
         QVERIFY(!highlight.isHighlightEnabled());
         QCOMPARE(QStringList({ marks(highlight, "ERR 1"), marks(highlight, "ERR 2") }),
             QStringList({ ".....", "....." }));
@@ -341,10 +319,7 @@ private slots:
 
     void uncheckingStopsMarkingNewText()
     {
-        KeyHighlightDialog d(settings.get(), parent.get());
-        setRow(d, 0, true, rowColor(0), "ERR");
-        KeyHighlight highlight(&d);
-        highlight.setHighlightEnabled(true);
+        KeyHighlight& highlight = highlighter({ "0=ERR" });
         TextBrowser view;
         view.setLineFormatter([&](const QString& line) { return highlight.formats(line); });
         view.appendPlainText("ERR 1");
@@ -381,14 +356,11 @@ private slots:
 
     void receivedTextIsMarked()
     {
-        PtyTestBench bench;
-        QVERIFY(bench.ready);
         MainWindow w;
-        w.form()->showTimeCheckBox->setChecked(false);
         setRow(*w.findChild<KeyHighlightDialog*>(), 12, true, rowColor(12), "ERR");
         w.form()->keyHighlightCheckBox->setChecked(true);
-        QVERIFY(bench.openIn(w));
-        QVERIFY(bench.pty.write("ERR 5\nok ERROR\n"));
+        openPort(w, NoTime);
+        QVERIFY(pty->write("ERR 5\nok ERROR\n"));
         TextBrowser* view = w.form()->recvShowText;
         QTRY_COMPARE(view->toPlainText(), QString("RX←◆ERR 5\nRX←◆ok ERROR"));
         QCOMPARE(marks(view, 0) + '|' + marks(view, 1), QString("....mmm..|............"));
@@ -396,22 +368,18 @@ private slots:
 
     void marksGoOnAfterAFullViewIsSaved()
     {
-        PtyTestBench bench;
-        QVERIFY(bench.ready);
         MainWindow w;
-        w.form()->showTimeCheckBox->setChecked(false);
         w.form()->maxRowsSpinBox->setValue(20000);
-        w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
         setRow(*w.findChild<KeyHighlightDialog*>(), 3, true, rowColor(3), "ERR");
         w.form()->keyHighlightCheckBox->setChecked(true);
-        QVERIFY(bench.openIn(w));
+        openPort(w, NoTime | AutoSave);
         // A view big enough to go to the record writer whole, then lines for the new view.
         QByteArray bytes;
         for (int i = 0; i < 20000; ++i)
             bytes += "line " + QByteArray::number(i).rightJustified(6, '0')
                 + " ERR padding padding\n";
         bytes += "ERR 1\nok\n";
-        QVERIFY(bench.pty.write(bytes));
+        QVERIFY(pty->write(bytes));
         QTRY_COMPARE_WITH_TIMEOUT(w.displayedLines(), qint64(20002), 30000);
         QTRY_COMPARE(w.recordsInHand(), 0);
         TextBrowser* view = w.form()->recvShowText;
@@ -420,7 +388,7 @@ private slots:
         QCOMPARE(w.findChildren<KeyHighlight*>().size(), 1);
         // Switching it off still reaches the one that marks the view.
         w.form()->keyHighlightCheckBox->setChecked(false);
-        QVERIFY(bench.pty.write("ERR 2\n"));
+        QVERIFY(pty->write("ERR 2\n"));
         QTRY_COMPARE(view->lineCount(), qint64(3));
         QCOMPARE(marks(view, 2), QString("........."));
     }
@@ -460,10 +428,7 @@ private:
     {
         return QString("%1 \"%2\"").arg(r.enable->isChecked() ? "on" : "off", r.keyword->text());
     }
-    static QColor colorOf(const Row& r)
-    {
-        return r.color->palette().brush(QPalette::Button).color();
-    }
+    static QColor colorOf(const Row& r) { return r.color->palette().button().color(); }
     static QStringList values(const QSettings& file, const QStringList& keys)
     {
         QStringList found;
@@ -492,6 +457,23 @@ private:
         }
         return out;
     }
+    // A dialog with rows given as "index=keyword" ("!index=keyword": unchecked), each in its
+    // row's colour; and a highlighter on it, switched on if asked.
+    KeyHighlight& highlighter(const QStringList& rows, bool on = true)
+    {
+        dialog = new KeyHighlightDialog(settings.get(), parent.get());
+        for (QString entry : rows) {
+            const bool checked = !entry.startsWith('!');
+            if (!checked)
+                entry.remove(0, 1);
+            const int index = entry.section('=', 0, 0).toInt();
+            setRow(*dialog, index, checked, rowColor(index), entry.section('=', 1));
+        }
+        auto* highlight = new KeyHighlight(dialog);
+        if (on)
+            highlight->setHighlightEnabled(true);
+        return *highlight;
+    }
     static QString marks(KeyHighlight& highlight, const QString& text)
     {
         return marks(text, highlight.formats(text));
@@ -501,10 +483,9 @@ private:
         return marks(view->store().line(line), view->lineFormats(line));
     }
 
-    std::unique_ptr<TempWorkDir> work;
     std::unique_ptr<QSettings> settings;
-    std::unique_ptr<MsgRecorder> boxes;
     std::unique_ptr<QWidget> parent; // of the dialogs, as the main window is
+    KeyHighlightDialog* dialog = nullptr; // the highlighter's, a child of parent
 };
 
 QTEST_MAIN(tst_KeyHighlight)
