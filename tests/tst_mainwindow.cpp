@@ -8,16 +8,9 @@
 #include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "views/textbrowser.h"
 
-#include <QAction>
 #include <QClipboard>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QSettings>
 #include <QStyleFactory>
-#include <QtTest>
 
 #include <sys/stat.h>
 
@@ -25,30 +18,6 @@ Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
 
 namespace {
-
-// What the window shows of the stored settings; a list shows its index and its text.
-QStringList shownSettings(MainWindow& w)
-{
-    const auto* ui = w.form();
-    QStringList shown;
-    for (const QComboBox* list :
-        { ui->burdrateComboBox, ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
-        shown << QString("%1 %2").arg(list->currentIndex()).arg(list->currentText());
-    return shown << ui->sendDataTextEdit->toPlainText()
-                 << (w.extraSettings()->isMinTray() ? "tray" : "no tray")
-                 << (w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect")
-                 << w.logShared()->toAddressText();
-}
-
-QStringList labelTexts(MainWindow& w, const QStringList& names)
-{
-    QStringList texts;
-    for (const QString& name : names) {
-        const auto* label = w.findChild<QLabel*>(name);
-        texts << (label ? label->text() : "no " + name);
-    }
-    return texts;
-}
 
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
@@ -121,7 +90,17 @@ private slots:
         QVERIFY(!QDir("Record").exists());
         {
             MainWindow w;
-            QCOMPARE(shownSettings(w), shown);
+            // What the window shows of them; a list shows its index and its text.
+            const auto* ui = w.form();
+            QStringList now;
+            for (const QComboBox* list : { ui->burdrateComboBox, ui->dataBitsComboBox,
+                     ui->checksumComboBox, ui->stopBitsComboBox })
+                now << QString("%1 %2").arg(list->currentIndex()).arg(list->currentText());
+            now << ui->sendDataTextEdit->toPlainText()
+                << (w.extraSettings()->isMinTray() ? "tray" : "no tray")
+                << (w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect")
+                << w.logShared()->toAddressText();
+            QCOMPARE(now, shown);
             QVERIFY(QDir("Record").exists());
             // The hand-over of the close mode writes it back at once; the port is not written.
             QSettings s("Settings.ini", QSettings::IniFormat);
@@ -171,15 +150,18 @@ private slots:
     void statusBar()
     {
         MainWindow w;
-        auto* state = w.findChild<QLabel*>("serialStateLabel");
-        QVERIFY(state);
-        QCOMPARE(state->palette().color(QPalette::WindowText), QColor(Qt::blue));
-        QVERIFY(state->font().bold());
-        QCOMPARE(labelTexts(w,
-                     { "serialStateLabel", "linesLabel", "recvLabel", "sendLabel", "selLabel",
-                         "welcomeLabel", "timeLabel" }),
+        QStringList texts;
+        for (const char* name : { "serialStateLabel", "linesLabel", "recvLabel", "sendLabel",
+                 "selLabel", "welcomeLabel", "timeLabel" }) {
+            const auto* label = w.findChild<QLabel*>(name);
+            texts << (label ? label->text() : QString("no ") + name);
+        }
+        QCOMPARE(texts,
             QStringList({ "串口未打开 ", "Lines: 000000", "Recv: 0000000", "Send: 0000000",
                 "Sel: 0", "欢迎使用quillon - 串口调试助手", "当前时间: " }));
+        auto* state = w.findChild<QLabel*>("serialStateLabel");
+        QCOMPARE(state->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QVERIFY(state->font().bold());
         QCOMPARE(w.findChild<QLabel*>("welcomeLabel")->minimumSize(), QSize(280, 20));
         QTRY_VERIFY(w.findChild<QLabel*>("timeLabel")->text().startsWith("时间: "));
     }
@@ -359,7 +341,7 @@ private slots:
         // What was copied, and the selection's length in the status bar.
         const auto copied = [&w] {
             return QGuiApplication::clipboard()->text() + " | "
-                + labelTexts(w, { "selLabel" }).first();
+                + w.findChild<QLabel*>("selLabel")->text();
         };
         w.form()->recvShowText->appendPlainText("第一行\nsecond");
         w.form()->recvShowText->selectAll();
