@@ -60,13 +60,6 @@ private slots:
         PtyWindowTest::init();
     }
 
-    void cleanup()
-    {
-        if (shim.loaded())
-            shim.setEnabled(1);
-        PtyWindowTest::cleanup();
-    }
-
     void markerLine_data()
     {
         using C = LineErrors::Counts;
