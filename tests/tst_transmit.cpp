@@ -14,8 +14,7 @@
 
 namespace {
 
-// The file area: button caption, file timer, send area or progress bar, whether a file can be
-// picked.
+// The file area: caption, file timer, send area or progress bar, whether a file can be picked.
 QString fileState(MainWindow& w)
 {
     const auto* ui = w.form();
