@@ -9,8 +9,6 @@
 #include <dlfcn.h>
 #include <sys/ioctl.h>
 
-namespace {
-
 // The shim's API, when it is loaded.
 struct Shim {
     template <typename F> static F find(const char* name)
@@ -39,8 +37,6 @@ struct Shim {
 
 const int DTR = TIOCM_DTR;
 const int RTS = TIOCM_RTS;
-
-} // namespace
 
 Q_DECLARE_METATYPE(LineErrors::Counts)
 

@@ -17,8 +17,6 @@
 Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
 
-namespace {
-
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
     static inline QStringList* current = nullptr;
@@ -27,8 +25,6 @@ struct CapturedMessages : QStringList {
     CapturedMessages() { current = this; }
     ~CapturedMessages() { qInstallMessageHandler(previous); }
 };
-
-} // namespace
 
 class tst_MainWindow : public PtyWindowTest {
     Q_OBJECT
@@ -67,17 +63,15 @@ private slots:
                 { "SerialConfig/CommPort", "ttyNOPE0 gone   " } },
             defaults);
         // The send area as stored: markup, entities, blanks and line breaks are its text.
-        const std::pair<const char*, QString> sendAreas[] {
-            { "markup and entities", "<b>AT</b> &lt;x&gt;  two  blanks" },
-            { "a whole document", "<html><body><p>AT</p></body></html>" },
-            { "runs of blanks and line breaks", "  AT \n\n\tOK  \n" },
-            { "ampersand alone", "AT&T & co" }
-        };
-        for (const auto& [tag, text] : sendAreas) {
+        const auto sendArea = [&](const char* tag, const QString& text) {
             QStringList shown = defaults;
             shown[4] = text;
             add(tag, QVariantMap { { "SendAreaData/SendData", text } }, shown);
-        }
+        };
+        sendArea("markup and entities", "<b>AT</b> &lt;x&gt;  two  blanks");
+        sendArea("a whole document", "<html><body><p>AT</p></body></html>");
+        sendArea("runs of blanks and line breaks", "  AT \n\n\tOK  \n");
+        sendArea("ampersand alone", "AT&T & co");
     }
 
     void storedSettings()

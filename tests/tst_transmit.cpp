@@ -12,10 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 // The file area: caption, file timer, send area or progress bar, whether a file can be picked.
-QString fileState(MainWindow& w)
+static QString fileState(MainWindow& w)
 {
     const auto* ui = w.form();
     return QStringList { ui->sendFileButton->text(),
@@ -28,7 +26,7 @@ QString fileState(MainWindow& w)
 }
 
 // Writes the file; its bytes: those given, then up to `size` bytes that do not repeat soon.
-QByteArray makeFile(const QString& path, int size, QByteArray data = {})
+static QByteArray makeFile(const QString& path, int size, QByteArray data = {})
 {
     for (int i = data.size(); i < size; ++i)
         data += char((i * 7 + i / 251) & 0xFF);
@@ -37,8 +35,6 @@ QByteArray makeFile(const QString& path, int size, QByteArray data = {})
         f.write(data);
     return data;
 }
-
-} // namespace
 
 // What a refusal test does to its fresh window.
 using Action = std::function<void(MainWindow&)>;
