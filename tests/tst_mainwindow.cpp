@@ -131,12 +131,10 @@ private slots:
                      ui->recvShowText->font().pointSize(), ui->recvShowText->font().styleHint() }),
             QList<int>({ 100000, 10000000, 100, 1000, 300000, 5000, 10, QFont::TypeWriter }));
         // The lists offer the values the port takes.
-        QCOMPARE(
-            QList<int>({ ui->burdrateComboBox->count(), ui->burdrateComboBox->itemData(16).toInt(),
-                ui->burdrateComboBox->itemData(0).toInt(),
-                ui->stopBitsComboBox->itemData(1).toInt(),
-                ui->checksumComboBox->itemData(3).toInt(),
-                ui->dataBitsComboBox->itemData(0).toInt() }),
+        const auto value = [](const QComboBox* list, int i) { return list->itemData(i).toInt(); };
+        QCOMPARE(QList<int>({ ui->burdrateComboBox->count(), value(ui->burdrateComboBox, 16),
+                     value(ui->burdrateComboBox, 0), value(ui->stopBitsComboBox, 1),
+                     value(ui->checksumComboBox, 3), value(ui->dataBitsComboBox, 0) }),
             QList<int>({ 17, 2000000, 110, QSerialPort::OneAndHalfStop, QSerialPort::MarkParity,
                 QSerialPort::Data5 }));
     }

@@ -98,10 +98,9 @@ private slots:
     {
         PtyPair& second = bench->addPort("Second");
         QVERIFY(second.isOpen());
-        QSettings("Settings.ini", QSettings::IniFormat)
-            .setValue("SerialConfig/CommPort", second.slavePath() + " Second   ");
-        MainWindow w;
-        QCOMPARE(w.form()->serialNumComboBox->currentText(), second.slavePath() + " Second   ");
+        const QString entry = second.slavePath() + " Second   ";
+        QSettings("Settings.ini", QSettings::IniFormat).setValue("SerialConfig/CommPort", entry);
+        QCOMPARE(MainWindow().form()->serialNumComboBox->currentText(), entry);
     }
 
     void openFailureChangesNothing_data()
