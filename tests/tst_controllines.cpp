@@ -6,14 +6,8 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QtTest>
-
 #include <dlfcn.h>
 #include <sys/ioctl.h>
-
-namespace {
 
 // The shim's API, when it is loaded.
 struct Shim {
@@ -44,8 +38,6 @@ struct Shim {
 const int DTR = TIOCM_DTR;
 const int RTS = TIOCM_RTS;
 
-} // namespace
-
 Q_DECLARE_METATYPE(LineErrors::Counts)
 
 class tst_ControlLines : public PtyWindowTest {
@@ -62,13 +54,6 @@ private slots:
             QSKIP("the pty shim is not loaded");
         }
         PtyWindowTest::init();
-    }
-
-    void cleanup()
-    {
-        if (shim.loaded())
-            shim.setEnabled(1);
-        PtyWindowTest::cleanup();
     }
 
     void markerLine_data()
@@ -220,14 +205,14 @@ private slots:
         shim.setCounts(7, 0, 1, 2, 0);
         QTRY_VERIFY(viewText(w).endsWith("（此处可能丢失数据）"));
         QTest::qWait(200); // no second marker follows
-        const QStringList view = viewLines(w);
-        const QString stamp = "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}";
-        QCOMPARE(viewText(w).replace(QRegularExpression(stamp), "hh:mm:ss.zzz"),
+        QCOMPARE(viewText(w).replace(
+                     QRegularExpression("\\d\\d:\\d\\d:\\d\\d\\.\\d{3}"), "hh:mm:ss.zzz"),
             QString("RX←◆a\n⚠ hh:mm:ss.zzz 线路错误：溢出 +2（此处可能丢失数据）\nRX←◆b\n"
                     "⚠ hh:mm:ss.zzz 线路错误：帧错误 +1，校验错误 +2（此处可能丢失数据）"));
         QCOMPARE(label->text(), QString("线路错误：溢出 2，帧错误 1，校验错误 2"));
-        const QByteArray live = fileBytes(w.liveRecorder()->fileName());
-        QCOMPARE(QString::fromUtf8(live).split('\n', Qt::SkipEmptyParts), view);
+        QCOMPARE(QString::fromUtf8(fileBytes(w.liveRecorder()->fileName()))
+                     .split('\n', Qt::SkipEmptyParts),
+            viewLines(w));
         // A new session starts from nothing.
         w.form()->openSerialButton->click();
         openPort(w);

@@ -8,47 +8,14 @@
 #include "testdata.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "views/textbrowser.h"
 
-#include <QAction>
 #include <QClipboard>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QSettings>
 #include <QStyleFactory>
-#include <QtTest>
 
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(PluginTrust::Verdict)
 Q_DECLARE_METATYPE(StartOptions::Parse)
-
-namespace {
-
-// What the window shows of the stored settings; a list shows its index and its text.
-QStringList shownSettings(MainWindow& w)
-{
-    const auto* ui = w.form();
-    QStringList shown;
-    for (const QComboBox* list :
-        { ui->burdrateComboBox, ui->dataBitsComboBox, ui->checksumComboBox, ui->stopBitsComboBox })
-        shown << QString("%1 %2").arg(list->currentIndex()).arg(list->currentText());
-    return shown << ui->sendDataTextEdit->toPlainText()
-                 << (w.extraSettings()->isMinTray() ? "tray" : "no tray")
-                 << (w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect")
-                 << w.logShared()->toAddressText();
-}
-
-QStringList labelTexts(MainWindow& w, const QStringList& names)
-{
-    QStringList texts;
-    for (const QString& name : names) {
-        const auto* label = w.findChild<QLabel*>(name);
-        texts << (label ? label->text() : "no " + name);
-    }
-    return texts;
-}
 
 // Collects what the debug log is told while it lives.
 struct CapturedMessages : QStringList {
@@ -58,8 +25,6 @@ struct CapturedMessages : QStringList {
     CapturedMessages() { current = this; }
     ~CapturedMessages() { qInstallMessageHandler(previous); }
 };
-
-} // namespace
 
 class tst_MainWindow : public PtyWindowTest {
     Q_OBJECT
@@ -98,17 +63,15 @@ private slots:
                 { "SerialConfig/CommPort", "ttyNOPE0 gone   " } },
             defaults);
         // The send area as stored: markup, entities, blanks and line breaks are its text.
-        const std::pair<const char*, QString> sendAreas[] {
-            { "markup and entities", "<b>AT</b> &lt;x&gt;  two  blanks" },
-            { "a whole document", "<html><body><p>AT</p></body></html>" },
-            { "runs of blanks and line breaks", "  AT \n\n\tOK  \n" },
-            { "ampersand alone", "AT&T & co" }
-        };
-        for (const auto& [tag, text] : sendAreas) {
+        const auto sendArea = [&](const char* tag, const QString& text) {
             QStringList shown = defaults;
             shown[4] = text;
             add(tag, QVariantMap { { "SendAreaData/SendData", text } }, shown);
-        }
+        };
+        sendArea("markup and entities", "<b>AT</b> &lt;x&gt;  two  blanks");
+        sendArea("a whole document", "<html><body><p>AT</p></body></html>");
+        sendArea("runs of blanks and line breaks", "  AT \n\n\tOK  \n");
+        sendArea("ampersand alone", "AT&T & co");
     }
 
     void storedSettings()
@@ -121,7 +84,17 @@ private slots:
         QVERIFY(!QDir("Record").exists());
         {
             MainWindow w;
-            QCOMPARE(shownSettings(w), shown);
+            // What the window shows of them; a list shows its index and its text.
+            const auto* ui = w.form();
+            QStringList now;
+            for (const QComboBox* list : { ui->burdrateComboBox, ui->dataBitsComboBox,
+                     ui->checksumComboBox, ui->stopBitsComboBox })
+                now << QString("%1 %2").arg(list->currentIndex()).arg(list->currentText());
+            now << ui->sendDataTextEdit->toPlainText()
+                << (w.extraSettings()->isMinTray() ? "tray" : "no tray")
+                << (w.extraSettings()->autoReconnect() ? "reconnect" : "no reconnect")
+                << w.logShared()->toAddressText();
+            QCOMPARE(now, shown);
             QVERIFY(QDir("Record").exists());
             // The hand-over of the close mode writes it back at once; the port is not written.
             QSettings s("Settings.ini", QSettings::IniFormat);
@@ -158,12 +131,10 @@ private slots:
                      ui->recvShowText->font().pointSize(), ui->recvShowText->font().styleHint() }),
             QList<int>({ 100000, 10000000, 100, 1000, 300000, 5000, 10, QFont::TypeWriter }));
         // The lists offer the values the port takes.
-        QCOMPARE(
-            QList<int>({ ui->burdrateComboBox->count(), ui->burdrateComboBox->itemData(16).toInt(),
-                ui->burdrateComboBox->itemData(0).toInt(),
-                ui->stopBitsComboBox->itemData(1).toInt(),
-                ui->checksumComboBox->itemData(3).toInt(),
-                ui->dataBitsComboBox->itemData(0).toInt() }),
+        const auto value = [](const QComboBox* list, int i) { return list->itemData(i).toInt(); };
+        QCOMPARE(QList<int>({ ui->burdrateComboBox->count(), value(ui->burdrateComboBox, 16),
+                     value(ui->burdrateComboBox, 0), value(ui->stopBitsComboBox, 1),
+                     value(ui->checksumComboBox, 3), value(ui->dataBitsComboBox, 0) }),
             QList<int>({ 17, 2000000, 110, QSerialPort::OneAndHalfStop, QSerialPort::MarkParity,
                 QSerialPort::Data5 }));
     }
@@ -171,15 +142,18 @@ private slots:
     void statusBar()
     {
         MainWindow w;
-        auto* state = w.findChild<QLabel*>("serialStateLabel");
-        QVERIFY(state);
-        QCOMPARE(state->palette().color(QPalette::WindowText), QColor(Qt::blue));
-        QVERIFY(state->font().bold());
-        QCOMPARE(labelTexts(w,
-                     { "serialStateLabel", "linesLabel", "recvLabel", "sendLabel", "selLabel",
-                         "welcomeLabel", "timeLabel" }),
+        QStringList texts;
+        for (const char* name : { "serialStateLabel", "linesLabel", "recvLabel", "sendLabel",
+                 "selLabel", "welcomeLabel", "timeLabel" }) {
+            const auto* label = w.findChild<QLabel*>(name);
+            texts << (label ? label->text() : QString("no ") + name);
+        }
+        QCOMPARE(texts,
             QStringList({ "串口未打开 ", "Lines: 000000", "Recv: 0000000", "Send: 0000000",
                 "Sel: 0", "欢迎使用quillon - 串口调试助手", "当前时间: " }));
+        auto* state = w.findChild<QLabel*>("serialStateLabel");
+        QCOMPARE(state->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QVERIFY(state->font().bold());
         QCOMPARE(w.findChild<QLabel*>("welcomeLabel")->minimumSize(), QSize(280, 20));
         QTRY_VERIFY(w.findChild<QLabel*>("timeLabel")->text().startsWith("时间: "));
     }
@@ -359,7 +333,7 @@ private slots:
         // What was copied, and the selection's length in the status bar.
         const auto copied = [&w] {
             return QGuiApplication::clipboard()->text() + " | "
-                + labelTexts(w, { "selLabel" }).first();
+                + w.findChild<QLabel*>("selLabel")->text();
         };
         w.form()->recvShowText->appendPlainText("第一行\nsecond");
         w.form()->recvShowText->selectAll();

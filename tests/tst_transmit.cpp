@@ -7,22 +7,13 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QLabel>
-#include <QTextCodec>
-#include <QtTest>
-
 #include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// The file area: button caption, file timer, send area or progress bar, whether a file can be
-// picked.
-QString fileState(MainWindow& w)
+// The file area: caption, file timer, send area or progress bar, whether a file can be picked.
+static QString fileState(MainWindow& w)
 {
     const auto* ui = w.form();
     return QStringList { ui->sendFileButton->text(),
@@ -34,18 +25,16 @@ QString fileState(MainWindow& w)
         .simplified();
 }
 
-QByteArray makeFile(const QString& path, int size)
+// Writes the file; its bytes: those given, then up to `size` bytes that do not repeat soon.
+static QByteArray makeFile(const QString& path, int size, QByteArray data = {})
 {
-    QByteArray data(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 7 + i / 251) & 0xFF);
+    for (int i = data.size(); i < size; ++i)
+        data += char((i * 7 + i / 251) & 0xFF);
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(data);
     return data;
 }
-
-} // namespace
 
 // What a refusal test does to its fresh window.
 using Action = std::function<void(MainWindow&)>;
@@ -307,14 +296,12 @@ private slots:
         QFETCH(QStringList, lines);
         QFETCH(int, anchor);
         QFETCH(int, position);
-        QFile f(work->path() + "/text.bin");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("hello 世界\0tail", 17));
-        f.close();
+        const QString path = work->path() + "/text.bin";
+        makeFile(path, 0, QByteArray("hello 世界\0tail", 17));
         QString askedDir = "unset";
         MsgBox::setOpenFileHandler([&](const QString&, const QString& dir) {
             askedDir = dir;
-            return f.fileName();
+            return path;
         });
         MainWindow w;
         auto* view = w.form()->recvShowText;
@@ -327,9 +314,9 @@ private slots:
         QCOMPARE(view->toPlainText(),
             (before.isEmpty() ? "" : before + "\n")
                 + "文件大小:17字节,下面是预览的前4000字节内容:\n\nhello 世界");
-        QCOMPARE(w.form()->fileDataLineEdit->text(), f.fileName());
+        QCOMPARE(w.form()->fileDataLineEdit->text(), path);
         w.slotOpenFileButton();
-        QCOMPARE(askedDir, f.fileName());
+        QCOMPARE(askedDir, path);
         // A cancelled dialog changes nothing.
         MsgBox::setOpenFileHandler([](const QString&, const QString&) { return QString(); });
         w.form()->fileDataLineEdit->clear();
