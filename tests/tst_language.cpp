@@ -6,16 +6,8 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QToolBox>
-#include <QtTest>
 
 // Texts that read the same in both languages on purpose.
 static const QStringList kBilingual { "语言 / Language", "中文" };

@@ -1,8 +1,6 @@
 #include "serial/core/recordname.h"
 #include "testdata.h"
 
-#include <QtTest>
-
 namespace {
 
 const QString manualPattern = QStringLiteral("%1/Orv_All_Rec_%2_%3.txt");

@@ -3,8 +3,6 @@
 #include "share/core/sharetext.h"
 #include "testdata.h"
 
-#include <QtTest>
-
 class tst_ShareText : public QObject {
     Q_OBJECT
 

@@ -3,22 +3,14 @@
 #include "app/mainwindow.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
-#include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 #include "views/keyhighlightdialog.h"
 #include "views/logfilterdialog.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QMenu>
 #include <QRadioButton>
-#include <QSystemTrayIcon>
 #include <QTcpServer>
-#include <QTextEdit>
-#include <QToolButton>
-#include <QtTest>
 
 class tst_Shell : public PtyWindowTest {
     Q_OBJECT
@@ -34,6 +26,7 @@ private slots:
     {
         qInstallMessageHandler(nullptr);
         MainWindow::setTrayAvailability(-1);
+        QGuiApplication::setQuitOnLastWindowClosed(true);
         PtyWindowTest::cleanup();
     }
 
@@ -56,7 +49,6 @@ private slots:
         QFETCH(int, answer);
         MainWindow::setTrayAvailability(tray);
         boxes->answer = QMessageBox::StandardButton(answer);
-        QGuiApplication::setQuitOnLastWindowClosed(true);
         MainWindow w;
         w.extraSettings()->setMinTray(minTray);
         w.show();
@@ -70,7 +62,6 @@ private slots:
             : QGuiApplication::quitOnLastWindowClosed() ? "quits"
                                                         : "in the tray";
         QTEST(QString("%1 asked, %2").arg(asked).arg(after), "outcome");
-        QGuiApplication::setQuitOnLastWindowClosed(true);
     }
 
     void trayQuitAsksNothing()
@@ -173,9 +164,7 @@ private slots:
         // Keyword colour picker.
         KeyHighlightDialog::setColorChooser(
             [](const QColor&, QWidget*, const QString&) { return QColor(Qt::red); });
-        auto* keys = w.findChild<KeyHighlightDialog*>();
-        // Every row's colour button opens the picker; take the first.
-        const auto colourButtons = keys->findChildren<QToolButton*>();
+        const auto colourButtons = w.findChild<KeyHighlightDialog*>()->findChildren<QToolButton*>();
         QVERIFY(!colourButtons.isEmpty());
         colourButtons.first()->click();
         KeyHighlightDialog::setColorChooser({});
@@ -189,7 +178,6 @@ private slots:
         share->findChild<QRadioButton*>("formRadioButton")->setChecked(true);
         share->findChild<QLineEdit*>("formPortLineEdit")->setText(QString::number(port));
         share->findChild<QPushButton*>("okButton")->click();
-        // Log filter with a keyword that matches.
         w.logFilter()->findChild<QLineEdit*>("key1LineEdit")->setText("ERR");
         w.logFilter()->appendFilteredLog("[ERR] sensor timeout");
         QTRY_VERIFY(!debugLines().filter(QRegularExpression("^num1 ")).isEmpty());
