@@ -154,14 +154,12 @@ private slots:
         MainWindow w;
         w.slotEnableDebugLog(true);
 
-        // Character/hex converter.
         auto* tools = w.additionWindow();
         tools->findChild<QTextEdit*>("characterHexTextEdit")->setPlainText("41 42");
         tools->findChild<QRadioButton*>("characterShowRadioButton")->setChecked(true);
         tools->slotCharacterHexShowButton();
         // Device console reply (55 7A 80 starts a reply).
         tools->feedDeviceReply(QByteArray::fromHex("557a80000f0001"));
-        // Keyword colour picker.
         KeyHighlightDialog::setColorChooser(
             [](const QColor&, QWidget*, const QString&) { return QColor(Qt::red); });
         const auto colourButtons = w.findChild<KeyHighlightDialog*>()->findChildren<QToolButton*>();
