@@ -32,6 +32,13 @@ inline QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Makes the file hold just these bytes; false when it could not.
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 // Runs body in a child process whose files cannot grow past limit bytes (SIGXFSZ ignored: such a
 // write fails with EFBIG). Body's result is the child's exit code; -1 when it did not exit.
 inline int exitCodeUnderFileLimit(rlim_t limit, const std::function<int()>& body)

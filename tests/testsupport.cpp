@@ -43,14 +43,14 @@ bool PtyPair::write(const QByteArray& bytes)
         const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else {
-            // The program reads in this same thread: let it run while the pty is full.
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            pollfd p { master, POLLOUT, 0 };
-            ::poll(&p, 1, 1);
+            continue;
         }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        // The program reads in this same thread: let it run while the pty is full.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p { master, POLLOUT, 0 };
+        ::poll(&p, 1, 1);
     }
     return done == bytes.size();
 }
@@ -89,7 +89,6 @@ MsgRecorder::MsgRecorder(QMessageBox::StandardButton a)
 {
     MsgBox::setHandler([this](const MsgBox::Call& call) {
         calls.append(call);
-        // A person reads the box for a while; the program's event loop runs on meanwhile.
         if (readMs > 0) {
             deepest = qMax(deepest, ++open);
             QEventLoop reading;
