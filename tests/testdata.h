@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QtTest>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 // One data row: the tag, then the columns in order.
 template <typename... T> void row(const char* tag, const T&... values)
 {
@@ -24,4 +30,28 @@ inline QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Makes the file hold just these bytes; false when it could not.
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Runs body in a child process whose files cannot grow past limit bytes (SIGXFSZ ignored: such a
+// write fails with EFBIG). Body's result is the child's exit code; -1 when it did not exit.
+inline int exitCodeUnderFileLimit(rlim_t limit, const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r {};
+        ::getrlimit(RLIMIT_FSIZE, &r);
+        r.rlim_cur = limit;
+        ::_exit(::setrlimit(RLIMIT_FSIZE, &r) == 0 ? body() : -1);
+    }
+    int status = 0;
+    const bool exited = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status);
+    return exited ? WEXITSTATUS(status) : -1;
 }

@@ -3,15 +3,6 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QThread>
-#include <QTimer>
-#include <QtTest>
-
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -44,25 +35,22 @@ PtyPair::PtyPair()
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 }
 
-PtyPair::~PtyPair() { closeMaster(); }
-
 bool PtyPair::write(const QByteArray& bytes)
 {
     qint64 done = 0;
-    QElapsedTimer timer;
-    timer.start();
-    while (done < bytes.size() && timer.elapsed() < 60000) {
+    const QDeadlineTimer deadline(60000);
+    while (done < bytes.size() && !deadline.hasExpired()) {
         const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else {
-            // The program reads in this same thread: let it run while the pty is full.
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            pollfd p { master, POLLOUT, 0 };
-            ::poll(&p, 1, 1);
+            continue;
         }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        // The program reads in this same thread: let it run while the pty is full.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p { master, POLLOUT, 0 };
+        ::poll(&p, 1, 1);
     }
     return done == bytes.size();
 }
@@ -82,9 +70,8 @@ QByteArray PtyPair::read(int timeoutMs)
 QByteArray PtyPair::readAtLeast(int n, int timeoutMs)
 {
     QByteArray got;
-    QElapsedTimer t;
-    t.start();
-    while (got.size() < n && t.elapsed() < timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (got.size() < n && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         got += read(5);
     }
@@ -102,7 +89,6 @@ MsgRecorder::MsgRecorder(QMessageBox::StandardButton a)
 {
     MsgBox::setHandler([this](const MsgBox::Call& call) {
         calls.append(call);
-        // A person reads the box for a while; the program's event loop runs on meanwhile.
         if (readMs > 0) {
             deepest = qMax(deepest, ++open);
             QEventLoop reading;
@@ -113,8 +99,6 @@ MsgRecorder::MsgRecorder(QMessageBox::StandardButton a)
         return answer;
     });
 }
-
-MsgRecorder::~MsgRecorder() { MsgBox::setHandler({}); }
 
 int MsgRecorder::count(MsgBox::Kind kind) const
 {
@@ -130,25 +114,15 @@ QStringList MsgRecorder::texts() const
     return out;
 }
 
-bool MsgRecorder::hasText(const QString& text) const { return texts().contains(text); }
-
-TempWorkDir::TempWorkDir()
-    : previous(QDir::currentPath())
-{
-    QDir::setCurrent(dir.path());
-}
-
-TempWorkDir::~TempWorkDir() { QDir::setCurrent(previous); }
-
 bool TempWorkDir::installPlugin()
 {
     const QString from = QString::fromLocal8Bit(qgetenv("QUILLON_TEST_PLUGIN_DIR"))
         + QStringLiteral("/libOrvUpdatePlugin.so");
-    QDir().mkpath(QStringLiteral("plugins"));
-    // Whatever the umask: a plug-in others could write is refused.
     const QString to = QStringLiteral("plugins/libOrvUpdatePlugin.so");
+    // Whatever the umask: a plug-in others could write is refused.
     const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-    return QFile::setPermissions(QStringLiteral("plugins"), ownerOnly) && QFile::copy(from, to)
+    return QDir().mkpath(QStringLiteral("plugins"))
+        && QFile::setPermissions(QStringLiteral("plugins"), ownerOnly) && QFile::copy(from, to)
         && QFile::setPermissions(to, ownerOnly);
 }
 
@@ -159,29 +133,19 @@ ExtraPorts::ExtraPorts(const QString& list)
     qputenv("QUILLON_EXTRA_PORTS", list.toLocal8Bit());
 }
 
-void ExtraPorts::set(const QString& list) { qputenv("QUILLON_EXTRA_PORTS", list.toLocal8Bit()); }
-
 ExtraPorts::~ExtraPorts()
 {
-    if (had)
-        qputenv("QUILLON_EXTRA_PORTS", previous);
-    else
-        qunsetenv("QUILLON_EXTRA_PORTS");
+    had ? qputenv("QUILLON_EXTRA_PORTS", previous) : qunsetenv("QUILLON_EXTRA_PORTS");
 }
 
-namespace {
-
-QString listEntry(const QString& path, const QString& description)
+static QString listEntry(const QString& path, const QString& description)
 {
     return description.isEmpty() ? path : path + QLatin1Char('=') + description;
 }
 
-} // namespace
-
 PtyTestBench::PtyTestBench(const QString& description, bool withPlugin)
     : env(listEntry(pty.slavePath(), description))
     , ready(pty.isOpen() && (!withPlugin || work.installPlugin()))
-    , listedPath(pty.slavePath())
     , entries { listEntry(pty.slavePath(), description) }
 {
 }
@@ -190,7 +154,7 @@ bool PtyTestBench::openIn(MainWindow& w)
 {
     auto* combo = w.form()->serialNumComboBox;
     // The path and the blank after it: /dev/pts/1 must not pick /dev/pts/10.
-    combo->setCurrentIndex(combo->findText(listedPath + QLatin1Char(' '), Qt::MatchStartsWith));
+    combo->setCurrentIndex(combo->findText(portPath() + QLatin1Char(' '), Qt::MatchStartsWith));
     w.form()->openSerialButton->click();
     return w.port()->isOpen();
 }
@@ -208,26 +172,16 @@ QString PtyTestBench::listUnderLink(const QString& name)
     const QString link = work.path() + QLatin1Char('/') + name;
     if (!QFile::link(pty.slavePath(), link))
         return QString();
-    const QString description = entries.first().mid(listedPath.size());
-    listedPath = link;
-    entries.first() = link + description;
+    entries.first().replace(0, portPath().size(), link);
     env.set(entries.join(QLatin1Char(';')));
     return link;
 }
 
 void PtyTestBench::describe(const QString& description)
 {
-    entries.first() = listEntry(listedPath, description);
+    entries.first() = listEntry(portPath(), description);
     env.set(entries.join(QLatin1Char(';')));
 }
-
-PtyWindowTest::PtyWindowTest(const QString& description, bool withPlugin)
-    : description(description)
-    , withPlugin(withPlugin)
-{
-}
-
-PtyWindowTest::~PtyWindowTest() = default;
 
 void PtyWindowTest::init()
 {

@@ -1,13 +1,7 @@
 #pragma once
 
 #include "app/messagebox.h"
-
-#include <QByteArray>
-#include <QList>
-#include <QObject>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
+#include "testdata.h"
 
 #include <list>
 #include <memory>
@@ -19,7 +13,7 @@ bool openRawPty(int* master, QString* slavePath);
 class PtyPair {
 public:
     PtyPair();
-    ~PtyPair();
+    ~PtyPair() { closeMaster(); }
     Q_DISABLE_COPY(PtyPair)
     bool isOpen() const { return master >= 0; }
     QString slavePath() const { return path; }
@@ -40,7 +34,7 @@ private:
 class MsgRecorder {
 public:
     explicit MsgRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok);
-    ~MsgRecorder();
+    ~MsgRecorder() { MsgBox::setHandler({}); }
     QList<MsgBox::Call> calls;
     QMessageBox::StandardButton answer;
     // Each box stays open this long in a nested event loop, as while a person reads it.
@@ -48,8 +42,6 @@ public:
     int open = 0;
     int deepest = 0; // the most boxes open at once
     int count(MsgBox::Kind kind) const;
-    bool hasText(const QString& text) const;
-    // The texts of the boxes so far, in order.
     QStringList texts() const;
     QString lastText() const { return calls.isEmpty() ? QString() : calls.last().text; }
     void clear() { calls.clear(); }
@@ -58,8 +50,12 @@ public:
 // Runs the test inside a fresh temporary working folder (Settings.ini, Record/, plugins/).
 class TempWorkDir {
 public:
-    TempWorkDir();
-    ~TempWorkDir();
+    TempWorkDir()
+        : previous(QDir::currentPath())
+    {
+        QDir::setCurrent(dir.path());
+    }
+    ~TempWorkDir() { QDir::setCurrent(previous); }
     QString path() const { return dir.path(); }
     // Puts our update plug-in into ./plugins so start-up finds it.
     bool installPlugin();
@@ -76,7 +72,7 @@ public:
     ~ExtraPorts();
     Q_DISABLE_COPY(ExtraPorts)
     // Lists other ports; the destructor still restores what was set before the first list.
-    void set(const QString& list);
+    void set(const QString& list) { qputenv("QUILLON_EXTRA_PORTS", list.toLocal8Bit()); }
 
 private:
     QByteArray previous;
@@ -85,12 +81,10 @@ private:
 
 class MainWindow;
 
-// What a window test on a pty needs: its own working folder with the plug-in, answered boxes, and
-// a pty listed as a port.
+// A window test's own working folder with the plug-in, answered boxes, and a pty listed as a port.
 struct PtyTestBench {
-    // description: what the port list shows beside the pty's path (none: the list's default).
-    // withPlugin false leaves ./plugins empty: two windows in one process would both claim the
-    // plug-in's single instance.
+    // description: shown beside the pty's path. Without the plug-in, two windows in one process
+    // do not both claim its single instance.
     explicit PtyTestBench(const QString& description = QString(), bool withPlugin = true);
     TempWorkDir work;
     MsgRecorder boxes;
@@ -105,25 +99,26 @@ struct PtyTestBench {
     // device stays). The link's path; empty when it could not be made.
     QString listUnderLink(const QString& name);
     // The path the port list shows for the pty: its own, or the link's.
-    QString portPath() const { return listedPath; }
+    QString portPath() const { return entries.first().section(QLatin1Char('='), 0, 0); }
     // Lists the pty with another description beside its path.
     void describe(const QString& description);
 
 private:
-    QString listedPath;
     QStringList entries;
     std::list<PtyPair> more;
 };
 
-// Base of the window tests on a pty: every test function runs on a fresh bench, and the helpers
-// open the pty in a window and read its receive view.
+// Base of the window tests on a pty: every test function runs on a fresh bench.
 class PtyWindowTest : public QObject {
     Q_OBJECT
 
 public:
     // As PtyTestBench's: the pty's description and whether ./plugins gets our plug-in.
-    explicit PtyWindowTest(const QString& description = QString(), bool withPlugin = true);
-    ~PtyWindowTest() override;
+    explicit PtyWindowTest(const QString& description = QString(), bool withPlugin = true)
+        : description(description)
+        , withPlugin(withPlugin)
+    {
+    }
 
 protected slots:
     // A test class with its own init() or cleanup() calls these from it.

@@ -2,13 +2,7 @@
 #include "serial/core/liverecord.h"
 #include "testdata.h"
 
-#include <QtTest>
-
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 static QString streamLine(int i)
 {
@@ -56,11 +50,9 @@ private slots:
             live.setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(12, 0, 0)); });
             // Several ticks' worth of lines in pieces of any size, some cut inside a line.
             QRandomGenerator random(5);
-            int at = 0;
-            while (at < expected.size()) {
-                const int n = qMin(expected.size() - at, 1 + int(random.bounded(700)));
+            for (int at = 0, n = 0; at < expected.size(); at += n) {
+                n = qMin(expected.size() - at, 1 + int(random.bounded(700)));
                 QVERIFY(live.append(expected.mid(at, n)));
-                at += n;
                 if (random.bounded(3) == 0)
                     QVERIFY(live.flush());
             }
@@ -136,8 +128,7 @@ private slots:
             },
             20000);
         ::kill(pid, SIGKILL);
-        int status = 0;
-        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QCOMPARE(::waitpid(pid, nullptr, 0), pid);
         const QStringList files = QDir(folder).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
         const QString text = QString::fromUtf8(fileBytes(folder + "/" + files.first()));
@@ -151,26 +142,16 @@ private slots:
 
     void fullDiskFails()
     {
-        const pid_t pid = ::fork();
-        QVERIFY(pid >= 0);
-        if (pid == 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit r {};
-            ::getrlimit(RLIMIT_FSIZE, &r);
-            r.rlim_cur = 8192;
-            ::setrlimit(RLIMIT_FSIZE, &r);
+        const int exitCode = exitCodeUnderFileLimit(8192, [&] {
             Live live(dir->path(), "pty");
             for (int i = 0; i < 1000; ++i) {
                 if (!live.append(streamLine(i)) || !live.flush())
-                    ::_exit(live.errorString().isEmpty() || live.fileName().isEmpty() ? 3 : 2);
+                    return live.errorString().isEmpty() || live.fileName().isEmpty() ? 3 : 2;
             }
-            ::_exit(1);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(pid, &status, 0), pid);
-        QVERIFY(WIFEXITED(status));
+            return 1;
+        });
         // Failed with a reason and the file's name, not silently.
-        QCOMPARE(WEXITSTATUS(status), 2);
+        QCOMPARE(exitCode, 2);
     }
 
     void missingFolderFails()

@@ -4,22 +4,7 @@
 #include "serial/core/recordwriter.h"
 #include "testdata.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTextCodec>
-#include <QtTest>
-
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-static QByteArray local(const QString& text)
-{
-    return QTextCodec::codecForLocale()->fromUnicode(text);
-}
 
 static QString lines(int count, int width)
 {
@@ -29,29 +14,16 @@ static QString lines(int count, int width)
     return out.join('\n');
 }
 
-// RecordFile::write in a child with files limited to limit bytes; SIGXFSZ ignored: EFBIG, no kill.
-enum ChildResult { Saved = 10, FailedWithReason, FailedSilently, ChildBroken };
+// RecordFile::write in a child whose files cannot grow past limit bytes.
+enum ChildResult { Saved = 10, FailedWithReason, FailedSilently };
 
 static int writeInLimitedChild(const QString& path, const QString& text, rlim_t limit)
 {
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return ChildBroken;
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit r {};
-        ::getrlimit(RLIMIT_FSIZE, &r);
-        r.rlim_cur = limit;
-        if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
-            ::_exit(ChildBroken);
+    return exitCodeUnderFileLimit(limit, [&] {
         QString error;
         const bool ok = RecordFile::write(path, text, &error);
-        ::_exit(ok ? Saved : error.isEmpty() ? FailedSilently : FailedWithReason);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return ChildBroken;
-    return WEXITSTATUS(status);
+        return ok ? Saved : error.isEmpty() ? FailedSilently : FailedWithReason;
+    });
 }
 
 static LineStore::Snapshot textOf(const QString& all)
@@ -89,7 +61,8 @@ private slots:
         QVERIFY(RecordFile::write(path, lines(100, 50) + text));
         QString error = "untouched";
         QVERIFY(RecordFile::write(path, text, &error));
-        QCOMPARE(fileBytes(path), local(text));
+        const QByteArray inLocalEncoding = QTextCodec::codecForLocale()->fromUnicode(text);
+        QCOMPARE(fileBytes(path), inLocalEncoding);
         QVERIFY(RecordFile::write(
             path,
             [&](const RecordFile::Sink& sink) {
@@ -98,7 +71,7 @@ private slots:
             },
             &error));
         QCOMPARE(error, QString("untouched"));
-        QCOMPARE(fileBytes(path), local(text));
+        QCOMPARE(fileBytes(path), inLocalEncoding);
         QCOMPARE(files(), QStringList { "Orv_All_Rec_x.txt" });
     }
 
@@ -139,7 +112,7 @@ private slots:
         // Under the same limit a text that fits is saved.
         const QString fits = text.left(limit / 3);
         QCOMPARE(writeInLimitedChild(path, fits, rlim_t(limit)), int(Saved));
-        QCOMPARE(fileBytes(path), local(fits));
+        QCOMPARE(fileBytes(path), QTextCodec::codecForLocale()->fromUnicode(fits));
     }
 
     // Lines in order across chunks; a snapshot stays as taken while the store goes on.
@@ -183,19 +156,17 @@ private slots:
                 QVERIFY(QFile::exists(path));
                 reported << QFileInfo(path).fileName();
             });
-        QStringList names;
         for (int i = 0; i < 5; ++i) {
-            names << QString("r%1.txt").arg(i);
-            writer.start(dir->filePath(names.last()), textOf(lines(20000, 60 + i)));
+            writer.start(record(i), textOf(lines(20000, 60 + i)));
             // Queued or being written: the name is taken although no file has it yet.
-            QVERIFY(writer.holds(dir->filePath(names.last())));
+            QVERIFY(writer.holds(record(i)));
         }
         QCOMPARE(writer.pending(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(writer.pending(), 0, 30000);
-        QCOMPARE(reported, names);
-        QVERIFY(!writer.holds(dir->filePath(names.first())));
+        QCOMPARE(reported, QStringList({ "r0.txt", "r1.txt", "r2.txt", "r3.txt", "r4.txt" }));
+        QVERIFY(!writer.holds(record(0)));
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(fileBytes(dir->filePath(names.at(i))), lines(20000, 60 + i).toUtf8());
+            QCOMPARE(fileBytes(record(i)), lines(20000, 60 + i).toUtf8());
     }
 
     void writerReturnsWhatFailed()
@@ -230,14 +201,13 @@ private slots:
 
     void writerFinishesQueuedFilesWhenDeleted()
     {
-        const auto path = [&](int i) { return dir->filePath(QString("r%1.txt").arg(i)); };
         {
             RecordWriter writer;
             for (int i = 0; i < 3; ++i)
-                writer.start(path(i), textOf(lines(5000, 80)));
+                writer.start(record(i), textOf(lines(5000, 80)));
         }
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(fileBytes(path(i)), lines(5000, 80).toUtf8());
+            QCOMPARE(fileBytes(record(i)), lines(5000, 80).toUtf8());
     }
 
     void diskBacklogDropsOldestLines_data()
@@ -275,6 +245,8 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
+
+    QString record(int i) const { return dir->filePath(QString("r%1.txt").arg(i)); }
 
     // Every file in the folder, hidden ones too: a temporary piece left behind shows here.
     QStringList files() const { return QDir(dir->path()).entryList(QDir::Files | QDir::Hidden); }

@@ -1,15 +1,9 @@
 #include "serial/core/recordname.h"
 #include "testdata.h"
 
-#include <QtTest>
-
-namespace {
-
-const QString manualPattern = QStringLiteral("%1/Orv_All_Rec_%2_%3.txt");
-const QString autoPattern = QStringLiteral("%1/Orv_Auto_Rec_%2_%3.txt");
-const QDateTime when(QDate(2022, 9, 20), QTime(14, 5, 9));
-
-} // namespace
+static const QString manualPattern = QStringLiteral("%1/Orv_All_Rec_%2_%3.txt");
+static const QString autoPattern = QStringLiteral("%1/Orv_Auto_Rec_%2_%3.txt");
+static const QDateTime when(QDate(2022, 9, 20), QTime(14, 5, 9));
 
 class TestRecordName : public QObject {
     Q_OBJECT
@@ -126,9 +120,7 @@ private slots:
         for (const QByteArray& content : { QByteArray("first"), QByteArray("second") }) {
             written << RecordName::build(
                 manualPattern, dir.path(), "/dev/ttyUSB0 USB:Serial", now, exists);
-            QFile file(written.last());
-            QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Text), qPrintable(written.last()));
-            file.write(content);
+            QVERIFY2(writeFile(written.last(), content), qPrintable(written.last()));
         }
         QCOMPARE(QSet<QString>(written.begin(), written.end()).size(), 2); // two names
         QCOMPARE(fileBytes(written.at(0)), QByteArray("first"));

@@ -3,22 +3,14 @@
 #include "app/mainwindow.h"
 #include "share/logshareddialog.h"
 #include "shell/extrasettingdialog.h"
-#include "testdata.h"
 #include "testsupport.h"
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 #include "views/keyhighlightdialog.h"
 #include "views/logfilterdialog.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QMenu>
 #include <QRadioButton>
-#include <QSystemTrayIcon>
 #include <QTcpServer>
-#include <QTextEdit>
-#include <QToolButton>
-#include <QtTest>
 
 class tst_Shell : public PtyWindowTest {
     Q_OBJECT
@@ -34,19 +26,23 @@ private slots:
     {
         qInstallMessageHandler(nullptr);
         MainWindow::setTrayAvailability(-1);
+        QGuiApplication::setQuitOnLastWindowClosed(true);
         PtyWindowTest::cleanup();
     }
 
     void closeBehaviour_data()
     {
         // outcome: the questions asked, then what became of the window.
-        const auto add = columns<bool, int, int, QString>("minTray", "tray", "answer", "outcome");
+        const auto add = columns<bool, int, int, bool, QString>(
+            "minTray", "tray", "answer", "maximised", "outcome");
         const int ok = QMessageBox::Ok, cancel = QMessageBox::Cancel;
-        add("tray mode hides", true, 1, ok, "0 asked, in the tray");
-        add("quit mode, Ok quits", false, 1, ok, "1 asked, quits");
-        add("quit mode, Cancel stays", false, 1, cancel, "1 asked, stays");
-        add("tray mode without a tray asks", true, 0, ok, "1 asked, quits");
-        add("no tray, Cancel stays", true, 0, cancel, "1 asked, stays");
+        add("tray mode hides", true, 1, ok, false, "0 asked, in the tray");
+        add("quit mode, Ok quits", false, 1, ok, false, "1 asked, quits");
+        add("quit mode, Cancel stays", false, 1, cancel, false, "1 asked, stays");
+        add("tray mode without a tray asks", true, 0, ok, false, "1 asked, quits");
+        add("no tray, Cancel stays", true, 0, cancel, false, "1 asked, stays");
+        add("singleClickRestores: normal", true, 1, ok, false, "0 asked, in the tray");
+        add("singleClickRestores: maximised", true, 1, ok, true, "0 asked, in the tray");
     }
 
     void closeBehaviour()
@@ -54,12 +50,12 @@ private slots:
         QFETCH(bool, minTray);
         QFETCH(int, tray);
         QFETCH(int, answer);
+        QFETCH(bool, maximised);
         MainWindow::setTrayAvailability(tray);
         boxes->answer = QMessageBox::StandardButton(answer);
-        QGuiApplication::setQuitOnLastWindowClosed(true);
         MainWindow w;
         w.extraSettings()->setMinTray(minTray);
-        w.show();
+        maximised ? w.showMaximized() : w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close();
         const int asked = boxes->count(MsgBox::Question);
@@ -70,7 +66,14 @@ private slots:
             : QGuiApplication::quitOnLastWindowClosed() ? "quits"
                                                         : "in the tray";
         QTEST(QString("%1 asked, %2").arg(asked).arg(after), "outcome");
-        QGuiApplication::setQuitOnLastWindowClosed(true);
+        if (w.isVisible() || QGuiApplication::quitOnLastWindowClosed())
+            return;
+        // From the tray only a single click brings the window back, as it was.
+        w.slotTrayIconActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(!w.isVisible());
+        w.slotTrayIconActivated(QSystemTrayIcon::Trigger);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.isMaximized(), maximised);
     }
 
     void trayQuitAsksNothing()
@@ -89,29 +92,6 @@ private slots:
         QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(boxes->count(MsgBox::Question), 0);
-    }
-
-    void singleClickRestores_data()
-    {
-        const auto add = columns<bool>("maximised");
-        add("normal", false);
-        add("maximised", true);
-    }
-
-    void singleClickRestores()
-    {
-        QFETCH(bool, maximised);
-        MainWindow::setTrayAvailability(1);
-        MainWindow w;
-        maximised ? w.showMaximized() : w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.close(); // into the tray
-        QVERIFY(!w.isVisible());
-        w.slotTrayIconActivated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(!w.isVisible());
-        w.slotTrayIconActivated(QSystemTrayIcon::Trigger);
-        QVERIFY(w.isVisible());
-        QCOMPARE(w.isMaximized(), maximised);
     }
 
     void welcomeTextFollowsMaximise()
@@ -163,19 +143,15 @@ private slots:
         MainWindow w;
         w.slotEnableDebugLog(true);
 
-        // Character/hex converter.
         auto* tools = w.additionWindow();
         tools->findChild<QTextEdit*>("characterHexTextEdit")->setPlainText("41 42");
         tools->findChild<QRadioButton*>("characterShowRadioButton")->setChecked(true);
         tools->slotCharacterHexShowButton();
         // Device console reply (55 7A 80 starts a reply).
         tools->feedDeviceReply(QByteArray::fromHex("557a80000f0001"));
-        // Keyword colour picker.
         KeyHighlightDialog::setColorChooser(
             [](const QColor&, QWidget*, const QString&) { return QColor(Qt::red); });
-        auto* keys = w.findChild<KeyHighlightDialog*>();
-        // Every row's colour button opens the picker; take the first.
-        const auto colourButtons = keys->findChildren<QToolButton*>();
+        const auto colourButtons = w.findChild<KeyHighlightDialog*>()->findChildren<QToolButton*>();
         QVERIFY(!colourButtons.isEmpty());
         colourButtons.first()->click();
         KeyHighlightDialog::setColorChooser({});
@@ -189,7 +165,6 @@ private slots:
         share->findChild<QRadioButton*>("formRadioButton")->setChecked(true);
         share->findChild<QLineEdit*>("formPortLineEdit")->setText(QString::number(port));
         share->findChild<QPushButton*>("okButton")->click();
-        // Log filter with a keyword that matches.
         w.logFilter()->findChild<QLineEdit*>("key1LineEdit")->setText("ERR");
         w.logFilter()->appendFilteredLog("[ERR] sensor timeout");
         QTRY_VERIFY(!debugLines().filter(QRegularExpression("^num1 ")).isEmpty());
@@ -215,23 +190,18 @@ private slots:
     void debugLogKeepsItsNewestHalf()
     {
         QFETCH(QByteArray, log);
-        QFile f(DebugLog::path());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(log) == log.size());
-        f.close();
-        DebugLog::keepNewestHalf(f.fileName(), 20);
-        QTEST(fileBytes(f.fileName()), "kept");
+        QVERIFY(writeFile(DebugLog::path(), log));
+        DebugLog::keepNewestHalf(DebugLog::path(), 20);
+        QTEST(fileBytes(DebugLog::path()), "kept");
     }
 
     void debugLogStaysUnderItsCap()
     {
-        QFile f(DebugLog::path());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        for (qint64 i = 0; i < DebugLog::Cap / 1024; ++i)
-            f.write(QByteArray(1023, 'x') + '\n');
-        f.close();
+        const QByteArray line = QByteArray(1023, 'x') + '\n';
+        QVERIFY(writeFile(DebugLog::path(), line.repeated(int(DebugLog::Cap / 1024))));
         MainWindow w;
         w.slotEnableDebugLog(true); // one line more than the cap
-        QVERIFY(f.size() <= DebugLog::Cap / 2);
+        QVERIFY(QFileInfo(DebugLog::path()).size() <= DebugLog::Cap / 2);
         QCOMPARE(debugLines().first(), QString(1023, 'x'));
         QCOMPARE(debugLines().last(), QString("slotEnableDebugLog true"));
     }
