@@ -61,13 +61,10 @@ private slots:
         // Formatted text reaches the view a redraw slice at a time.
         QTRY_COMPARE_WITH_TIMEOUT(w.displayStage()->queuedChars(), qint64(0), 20000);
         QString text = viewText(w);
+        const QString state = QString::asprintf("%d chars, %d blocks, %lld lines counted, %d boxes",
+            text.size(), viewLineCount(w), w.displayedLines(), boxes->calls.size());
         QVERIFY2(text.endsWith("xxxx"),
-            qPrintable(QString("%1 chars, %2 blocks, %3 lines counted, %4 boxes, ends with \"%5\"")
-                           .arg(text.size())
-                           .arg(viewLineCount(w))
-                           .arg(w.displayedLines())
-                           .arg(boxes->calls.size())
-                           .arg(text.right(40).toHtmlEscaped())));
+            qPrintable(state + ", ends with \"" + text.right(40).toHtmlEscaped() + '"'));
         QCOMPARE(text.remove("RX←◆").remove('\n').size(), line.size());
     }
 
@@ -87,9 +84,8 @@ private slots:
         MainWindow w;
         w.form()->showHexCheckBox->click();
         if (delimited) {
-            auto* dialog = w.extraSettings();
-            dialog->findChild<QLineEdit*>("backWrapLineEdit")->setText("0D 0A");
-            dialog->findChild<QRadioButton*>("backWrapRadioButton")->click();
+            w.extraSettings()->findChild<QLineEdit*>("backWrapLineEdit")->setText("0D 0A");
+            w.extraSettings()->findChild<QRadioButton*>("backWrapRadioButton")->click();
         }
         openPort(w, NoTime);
         qint64 mostWaiting = 0;
@@ -113,10 +109,8 @@ private slots:
             shown += QByteArray::fromHex(line.mid(4).toLatin1());
         const auto diff = std::mismatch(shown.begin(), shown.end(), stream.begin(), stream.end());
         QVERIFY2(shown == stream,
-            qPrintable(QString("sizes %1/%2, first difference at %3")
-                           .arg(shown.size())
-                           .arg(stream.size())
-                           .arg(diff.first - shown.begin())));
+            qPrintable(QString::asprintf("sizes %d/%d, first difference at %d", shown.size(),
+                stream.size(), int(diff.first - shown.begin()))));
     }
 
     void nonHexSendField()

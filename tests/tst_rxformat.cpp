@@ -18,21 +18,10 @@ QString hexText(const QByteArray& bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
 }
 
-QStringList linesOf(const QString& out)
-{
-    QStringList lines = out.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 // The given lines, each behind the prefix and ended by a newline.
 QString prefixed(const QString& prefix, const QString& lines)
 {
-    QString out;
-    for (const QString& line : linesOf(lines))
-        out += prefix + line + QLatin1Char('\n');
-    return out;
+    return lines.isEmpty() ? lines : prefix + QString(lines).replace('\n', '\n' + prefix) + '\n';
 }
 
 using Call = std::function<QVariant()>;
@@ -204,7 +193,7 @@ private slots:
         // The lines without their prefix; each call finds its line written whole ('+').
         const auto text
             = [&](const QByteArray& tag, const QByteArray& received, const QString& lines) {
-                  const int count = linesOf(lines).size();
+                  const int count = prefixed(rxMarker(), lines).count('\n');
                   row("formatTextLines: " + tag,
                       "kept\n" + prefixed(rxMarker(), lines) + '|' + QString::number(count) + '|'
                           + QString(count, '+'),
@@ -279,8 +268,9 @@ private slots:
                              const QString& delimiter, const QString& lines,
                              const QString& remainder) {
             const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
+            const QString shown = prefixed(prefix, lines);
             row("splitHexFrames: " + tag,
-                prefixed(prefix, lines) + '|' + QString::number(linesOf(lines).size()) + '|'
+                shown + '|' + QString::number(shown.count('\n')) + '|'
                     + hexBytes(qPrintable(remainder)).toHex(),
                 [=] {
                     // The delimiter of the other kind must not matter.
@@ -358,16 +348,13 @@ private slots:
     void prefixCacheFollowsItsInputs()
     {
         PrefixCache cache;
-        const auto prefix = [&](bool showTime, const QString& marker, QTime time) {
-            return cache.prefix(showTime, marker, time);
-        };
         const QString rx = rxMarker(), tx = txMarker();
         const QTime noon(12, 0), one = noon.addMSecs(1), two = noon.addMSecs(2);
         // One input changed a call; midnight and an invalid time are not taken for one another.
-        const QStringList got { prefix(true, rx, noon), prefix(true, rx, noon),
-            prefix(true, rx, one), prefix(true, tx, one), prefix(false, tx, one),
-            prefix(false, rx, two), prefix(true, rx, two), prefix(true, rx, QTime(0, 0)),
-            prefix(true, rx, QTime()) };
+        const QStringList got { cache.prefix(true, rx, noon), cache.prefix(true, rx, noon),
+            cache.prefix(true, rx, one), cache.prefix(true, tx, one), cache.prefix(false, tx, one),
+            cache.prefix(false, rx, two), cache.prefix(true, rx, two),
+            cache.prefix(true, rx, QTime(0, 0)), cache.prefix(true, rx, QTime()) };
         QCOMPARE(got,
             QStringList({ "[12:00:00.000]RX←◆", "[12:00:00.000]RX←◆", "[12:00:00.001]RX←◆",
                 "[12:00:00.001]TX→◇", "TX→◇", "RX←◆", "[12:00:00.002]RX←◆", "[00:00:00.000]RX←◆",
