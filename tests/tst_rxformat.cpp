@@ -10,13 +10,7 @@ using namespace RxFormat;
 
 namespace {
 
-QByteArray hexBytes(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
-
-// Reference hex rendering of non-empty bytes, built independently of the lookup table.
-QString hexText(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
-}
+QByteArray hexBytes(const QString& text) { return QByteArray::fromHex(text.toLatin1()); }
 
 // The given lines, each behind the prefix and ended by a newline.
 QString prefixed(const QString& prefix, const QString& lines)
@@ -261,7 +255,8 @@ private slots:
         hexLine("extreme values", hexBytes("00 7F 80 FF"), false, "RX←◆00 7F 80 FF \n");
         hexLine("one byte", hexBytes("0A"), false, "RX←◆0A \n");
         hexLine("empty gives nothing", QByteArray(), true, QString());
-        hexLine("all byte values", allBytes, false, rxMarker() + hexText(allBytes) + '\n');
+        hexLine(
+            "all byte values", allBytes, false, rxMarker() + allBytes.toHex(' ').toUpper() + " \n");
 
         // Bytes as hex text; the lines without their prefix, their count, the bytes put back.
         const auto cut = [&](const QByteArray& tag, const QString& data, int mode,
@@ -271,21 +266,21 @@ private slots:
             const QString shown = prefixed(prefix, lines);
             row("splitHexFrames: " + tag,
                 shown + '|' + QString::number(shown.count('\n')) + '|'
-                    + hexBytes(qPrintable(remainder)).toHex(),
+                    + hexBytes(remainder).toHex(),
                 [=] {
                     // The delimiter of the other kind must not matter.
-                    const QByteArray bytes = hexBytes(qPrintable(delimiter));
+                    const QByteArray bytes = hexBytes(delimiter);
                     const QByteArray front = mode == FrontDelimiterWrap ? bytes : hexBytes("0A");
                     const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : bytes;
                     QString out;
                     int calls = 0;
-                    const QByteArray rest = splitHexFrames(hexBytes(qPrintable(data)),
-                        WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
+                    const QByteArray rest = splitHexFrames(
+                        hexBytes(data), WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
                     return QVariant(out + '|' + QString::number(calls) + '|' + rest.toHex());
                 });
         };
-        const QString below = hexText(QByteArray(NewlineFlushBytes - 1, 'x'));
-        const QString at = hexText(QByteArray(NewlineFlushBytes, 'x'));
+        const QString below = QString("78 ").repeated(NewlineFlushBytes - 1); // 'x' in hex
+        const QString at = QString("78 ").repeated(NewlineFlushBytes);
         const QString atLine = at + '\n';
 
         cut("newline: two lines", "01 0A 02 0A", 0, "", "01 0A \n02 0A ", "");
@@ -313,7 +308,7 @@ private slots:
         cut("back: empty delimiter, 8192", at, 3, "", at, "");
         cut("back: empty delimiter, newline at the end", "01 0A 02 0A", 3, "", "01 0A 02 0A ", "");
 
-        const QString frameBelow = "AA " + hexText(QByteArray(NewlineFlushBytes - 2, 'x'));
+        const QString frameBelow = "AA " + QString("78 ").repeated(NewlineFlushBytes - 2);
         cut("front: bytes before the first", "01 02 AA 03 AA 04", 2, "AA", "01 02 \nAA 03 ",
             "AA 04");
         cut("front: delimiter alone", "AA", 2, "AA", "", "AA");
