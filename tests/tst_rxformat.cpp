@@ -259,26 +259,25 @@ private slots:
             "all byte values", allBytes, false, rxMarker() + allBytes.toHex(' ').toUpper() + " \n");
 
         // Bytes as hex text; the lines without their prefix, their count, the bytes put back.
-        const auto cut = [&](const QByteArray& tag, const QString& data, int mode,
-                             const QString& delimiter, const QString& lines,
-                             const QString& remainder) {
-            const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
-            const QString shown = prefixed(prefix, lines);
-            row("splitHexFrames: " + tag,
-                shown + '|' + QString::number(shown.count('\n')) + '|'
-                    + hexBytes(remainder).toHex(),
-                [=] {
-                    // The delimiter of the other kind must not matter.
-                    const QByteArray bytes = hexBytes(delimiter);
-                    const QByteArray front = mode == FrontDelimiterWrap ? bytes : hexBytes("0A");
-                    const QByteArray back = mode == FrontDelimiterWrap ? hexBytes("0A") : bytes;
-                    QString out;
-                    int calls = 0;
-                    const QByteArray rest = splitHexFrames(
-                        hexBytes(data), WrapMode(mode), front, back, prefix, out, [&] { ++calls; });
-                    return QVariant(out + '|' + QString::number(calls) + '|' + rest.toHex());
-                });
-        };
+        const auto cut
+            = [&](const QByteArray& tag, const QString& data, int mode, const QString& delimiter,
+                  const QString& lines, const QString& remainder) {
+                  const QString prefix = QStringLiteral("[12:00:00.000]RX←◆");
+                  const QString shown = prefixed(prefix, lines);
+                  row("splitHexFrames: " + tag,
+                      shown + '|' + QString::number(shown.count('\n')) + '|'
+                          + hexBytes(remainder).toHex(),
+                      [=] {
+                          // The delimiter of the other kind must not matter.
+                          const bool front = mode == FrontDelimiterWrap;
+                          QString out;
+                          int calls = 0;
+                          const QByteArray rest = splitHexFrames(hexBytes(data), WrapMode(mode),
+                              hexBytes(front ? delimiter : "0A"),
+                              hexBytes(front ? "0A" : delimiter), prefix, out, [&] { ++calls; });
+                          return QVariant(out + '|' + QString::number(calls) + '|' + rest.toHex());
+                      });
+              };
         const QString below = QString("78 ").repeated(NewlineFlushBytes - 1); // 'x' in hex
         const QString at = QString("78 ").repeated(NewlineFlushBytes);
         const QString atLine = at + '\n';
