@@ -12,10 +12,7 @@ using namespace RxFormat;
 namespace {
 
 // Reference hex rendering of non-empty bytes, built independently of the lookup table.
-QString hexText(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char(' ');
-}
+QString hexText(const QByteArray& bytes) { return QString(bytes.toHex(' ').toUpper() + ' '); }
 
 QStringList linesOf(const QString& out)
 {
@@ -39,7 +36,7 @@ QByteArray textStream(quint32 variant, int size)
 {
     QRandomGenerator random(variant);
     const QByteArray pieces[]
-        = { "\r\n", "\n\n", {}, "\xD6\xD0\xCE\xC4" /* GBK text */, QByteArray("\xAA\r\n") };
+        = { "\r\n", "\n\n", {}, "\xD6\xD0\xCE\xC4" /* GBK text */, "\xAA\r\n" };
     QByteArray stream;
     while (stream.size() < size) {
         const int kind = random.bounded(10);
@@ -75,11 +72,9 @@ QStringList rx(QStringList lines)
 QStringList numberedLineList(int from, int count, bool hex = false)
 {
     QStringList lines;
-    for (int i = from; i < from + count; ++i) {
-        const QByteArray line = numberedLines(i, 1);
-        lines << rxMarker() + (hex ? hexText(line) : QString::fromLatin1(line.chopped(2)));
-    }
-    return lines;
+    for (int i = from; i < from + count; ++i)
+        lines << (hex ? hexText(numberedLines(i, 1)) : QString(numberedLines(i, 1).chopped(2)));
+    return rx(lines);
 }
 
 // View, line counter with a limit, record, clocks; nested steps wait behind the rest, as in use.
@@ -445,8 +440,7 @@ private slots:
             const QByteArray chunk = numberedLines(0, 8000);
             int most = 0;
             for (int i = 0; i < 120; ++i) {
-                b.stage.receive(chunk.left(int(b.stage.room())));
-                b.tick();
+                b.feed(chunk.left(int(b.stage.room())));
                 most = qMax(most, b.stage.formattingChars());
             }
             b.settle(20000);
@@ -461,8 +455,7 @@ private slots:
             const QByteArray chunk(64 << 10, '\x55');
             qint64 mostQueued = 0;
             for (int i = 0; i < 200; ++i) {
-                b.stage.receive(chunk.left(int(b.stage.room())));
-                b.tick();
+                b.feed(chunk.left(int(b.stage.room())));
                 mostQueued = qMax(mostQueued, b.stage.queuedChars());
             }
             // A redraw takes 4 slices here; formatting stays within a few redraws of it.

@@ -24,19 +24,11 @@ using Call = std::function<QVariant()>;
 
 Q_DECLARE_METATYPE(Call)
 
-// Spans as text, neighbours of one format joined: the same runs however the input was split.
+// Spans as text: start+length, then the colours and weight.
 static QString describeSpans(const QVector<AnsiDecoder::Span>& spans)
 {
-    QVector<AnsiDecoder::Span> joined;
-    for (const AnsiDecoder::Span& span : spans) {
-        if (!joined.isEmpty() && joined.last().format == span.format
-            && joined.last().start + joined.last().length == span.start)
-            joined.last().length += span.length;
-        else
-            joined.append(span);
-    }
     QStringList out;
-    for (const AnsiDecoder::Span& span : joined) {
+    for (const AnsiDecoder::Span& span : spans) {
         const int fg = AnsiDecoder::foreground(span.format),
                   bg = AnsiDecoder::background(span.format);
         out += QString("%1+%2").arg(span.start).arg(span.length)
@@ -435,16 +427,22 @@ private slots:
     void ansiDecoder()
     {
         QFETCH(QString, input);
-        // Two pieces, split at every offset: the sequence and the colour carry over.
+        // Two pieces, split at every offset: the sequence and colour carry over, cut runs rejoin.
         for (int at = 0; at <= input.size(); ++at) {
             AnsiDecoder decoder;
-            QVector<AnsiDecoder::Span> first, second;
-            const QString head = decoder.decode(input.left(at), &first);
+            QVector<AnsiDecoder::Span> spans, second;
+            const QString head = decoder.decode(input.left(at), &spans);
             const QString rest = decoder.decode(input.mid(at), &second);
-            for (AnsiDecoder::Span span : second)
-                first.append({ span.start + head.size(), span.length, span.format });
+            for (AnsiDecoder::Span span : second) {
+                span.start += head.size();
+                if (!spans.isEmpty() && spans.last().format == span.format
+                    && spans.last().start + spans.last().length == span.start)
+                    spans.last().length += span.length;
+                else
+                    spans.append(span);
+            }
             QTEST(head + rest, "clean");
-            QTEST(describeSpans(first), "spans");
+            QTEST(describeSpans(spans), "spans");
         }
     }
 };
