@@ -1,5 +1,4 @@
-// Record files: their names, whole files written all or nothing against real write failures, and
-// the live record's rotation, sessions, crashes and full disks.
+// Record files: their names, saves all or nothing, the live record's rotation, crashes, full disks.
 #include "serial/core/diskbacklog.h"
 #include "serial/core/liverecord.h"
 #include "serial/core/recordfile.h"
@@ -110,8 +109,7 @@ private slots:
             "pattern", "folder", "source", "when", "existing", "expected");
         const QString ch340 = "COM3 USB-SERIAL CH340";
         const QString base = "Record/Orv_All_Rec_COM3 USB-SERIAL CH340_2022-09-20_14-05-09";
-        const QString autoName
-            = "Record/Orv_Auto_Rec_COM3 USB-SERIAL CH340_2022-09-20_14-05-09.txt";
+        const QString autoName = "Record/Orv_Auto_Rec_" + ch340 + "_2022-09-20_14-05-09.txt";
         // Most rows: a manual save into Record at `when`.
         const auto manual = [&](const char* tag, const QString& source, const QStringList& existing,
                                 const QString& expected) {
@@ -167,11 +165,10 @@ private slots:
     {
         QVERIFY(dir->isValid());
         const QDateTime now = QDateTime::currentDateTime();
-        const auto exists = [](const QString& path) { return QFileInfo::exists(path); };
         QStringList written;
         for (const QByteArray& content : { QByteArray("first"), QByteArray("second") }) {
-            written << RecordName::build(
-                manualPattern, dir->path(), "/dev/ttyUSB0 USB:Serial", now, exists);
+            written << RecordName::build(manualPattern, dir->path(), "/dev/ttyUSB0 USB:Serial", now,
+                [](const QString& path) { return QFileInfo::exists(path); });
             QVERIFY2(writeFile(written.last(), content), qPrintable(written.last()));
         }
         QCOMPARE(QSet<QString>(written.begin(), written.end()).size(), 2); // two names

@@ -1,5 +1,4 @@
-// The shell: close behaviour, tray restore, the debug log, the boxes, and the English interface
-// (the catalogue, the switch of every window and back).
+// The shell: closing, the tray, the debug log, message boxes and the English interface.
 #include "app/core/debuglog.h"
 #include "app/core/textcatalogue.h"
 #include "app/language.h"
