@@ -1,10 +1,16 @@
-// Record files written all or nothing, against real write failures.
+// Record files: their names, saves all or nothing, the live record's rotation, crashes, full disks.
 #include "serial/core/diskbacklog.h"
+#include "serial/core/liverecord.h"
 #include "serial/core/recordfile.h"
+#include "serial/core/recordname.h"
 #include "serial/core/recordwriter.h"
 #include "testdata.h"
 
 #include <memory>
+
+static const QString manualPattern = QStringLiteral("%1/Orv_All_Rec_%2_%3.txt");
+static const QString autoPattern = QStringLiteral("%1/Orv_Auto_Rec_%2_%3.txt");
+static const QDateTime when(QDate(2022, 9, 20), QTime(14, 5, 9));
 
 static QString lines(int count, int width)
 {
@@ -34,11 +40,140 @@ static LineStore::Snapshot textOf(const QString& all)
     return store.take();
 }
 
+static QString streamLine(int i)
+{
+    return QStringLiteral("[12:00:00.000]RX←◆seq=%1 数据 payload\n")
+        .arg(i, 7, 10, QLatin1Char('0'));
+}
+
+// A live record writing into folder, named after source.
+struct Live : LiveRecord {
+    Live(const QString& folder, const QString& source)
+    {
+        setFolder(folder);
+        setSource(source);
+    }
+};
+
 class tst_RecordFile : public QObject {
     Q_OBJECT
 
 private slots:
     void init() { dir.reset(new QTemporaryDir); } // each test writes into a folder of its own
+
+    void sourceName_data()
+    {
+        const auto add
+            = columns<int, QString, QString, QString>("shareMode", "peer", "entry", "expected");
+        const QString peer = "192.168.1.5[11223]", ch340 = "COM3 USB-SERIAL CH340";
+        add("no sharing", 0, {}, ch340, ch340);
+        add("three trailing blanks", 0, {}, "COM3 USB-SERIAL CH340   ", ch340);
+        add("inner white space runs", 0, {}, "  ttyUSB0 \t USB  Serial ", "ttyUSB0 USB Serial");
+        add("receiving with a peer", 1, peer, ch340, peer);
+        add("receiving without a peer", 1, {}, "COM3 USB-SERIAL CH340 ", ch340);
+        add("sending role ignores the peer", 2, peer, "ttyS0 ", "ttyS0");
+        add("sharing off ignores the peer", 0, peer, "ttyS0", "ttyS0");
+        add("empty port list", 0, {}, {}, {});
+        add("receiving, empty port list", 1, {}, {}, {});
+    }
+
+    void sourceName()
+    {
+        QFETCH(int, shareMode);
+        QFETCH(QString, peer);
+        QFETCH(QString, entry);
+        QTEST(RecordName::sourceName(shareModeFromInt(shareMode), peer, entry), "expected");
+    }
+
+    void sanitize_data()
+    {
+        const auto add = columns<QString, QString>("source", "expected");
+        add("plain port entry", "COM3 USB-SERIAL CH340", "COM3 USB-SERIAL CH340");
+        add("peer name", "192.168.1.5[11223]", "192.168.1.5[11223]");
+        add("device path", "/dev/ttyUSB0 USB2.0-Serial", "_dev_ttyUSB0 USB2.0-Serial");
+        add("every refused character", "a/b\\c:d*e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j");
+        add("runs stay runs", "::", "__");
+        add("Chinese description kept", "ttyS0 串口", "ttyS0 串口");
+        add("empty", {}, {});
+    }
+
+    void sanitize()
+    {
+        QFETCH(QString, source);
+        QTEST(RecordName::sanitize(source), "expected");
+    }
+
+    void build_data()
+    {
+        const auto add = columns<QString, QString, QString, QDateTime, QStringList, QString>(
+            "pattern", "folder", "source", "when", "existing", "expected");
+        const QString ch340 = "COM3 USB-SERIAL CH340";
+        const QString base = "Record/Orv_All_Rec_COM3 USB-SERIAL CH340_2022-09-20_14-05-09";
+        const QString autoName = "Record/Orv_Auto_Rec_" + ch340 + "_2022-09-20_14-05-09.txt";
+        // Most rows: a manual save into Record at `when`.
+        const auto manual = [&](const char* tag, const QString& source, const QStringList& existing,
+                                const QString& expected) {
+            add(tag, manualPattern, "Record", source, when, existing, expected);
+        };
+        manual("manual save", ch340, {}, base + ".txt");
+        add("automatic save", autoPattern, "Record", ch340, when, {}, autoName);
+        manual("empty port list", {}, {}, "Record/Orv_All_Rec__2022-09-20_14-05-09.txt");
+        manual("peer source", "10.0.0.2[11223]", {},
+            "Record/Orv_All_Rec_10.0.0.2[11223]_2022-09-20_14-05-09.txt");
+        add("24-hour clock, seconds only", manualPattern, "Record", "ttyS0",
+            QDateTime(QDate(2023, 1, 2), QTime(23, 4, 5, 999)), {},
+            "Record/Orv_All_Rec_ttyS0_2023-01-02_23-04-05.txt");
+        manual("refused characters replaced", "/dev/ttyS0 a:b", {},
+            "Record/Orv_All_Rec__dev_ttyS0 a_b_2022-09-20_14-05-09.txt");
+        manual("percent sign in the source kept", "COM%1 %2", {},
+            "Record/Orv_All_Rec_COM%1 %2_2022-09-20_14-05-09.txt");
+        add("folder left alone", manualPattern, "/tmp/a:b", "x", when, {},
+            "/tmp/a:b/Orv_All_Rec_x_2022-09-20_14-05-09.txt");
+        manual("taken name gets _2", ch340, { base + ".txt" }, base + "_2.txt");
+        manual("_2 taken too gets _3", ch340, { base + ".txt", base + "_2.txt" }, base + "_3.txt");
+        manual("only _2 taken keeps the plain name", ch340, { base + "_2.txt" }, base + ".txt");
+        add("manual file does not rename the automatic one", autoPattern, "Record", ch340, when,
+            { base + ".txt" }, autoName);
+        add("pattern without .txt gets a plain suffix", "%1/%2_%3", "Record", "x", when,
+            { "Record/x_2022-09-20_14-05-09" }, "Record/x_2022-09-20_14-05-09_2");
+    }
+
+    void build()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, folder);
+        QFETCH(QString, source);
+        QFETCH(QDateTime, when);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, expected);
+        QStringList asked;
+        const auto exists = [&](const QString& path) {
+            asked << path;
+            return existing.contains(path);
+        };
+        QCOMPARE(RecordName::build(pattern, folder, source, when, exists), expected);
+        QCOMPARE(asked.constLast(), expected); // the name returned was checked to be free
+    }
+
+    void buildWithoutPredicate()
+    {
+        QCOMPARE(RecordName::build(manualPattern, "Record", "ttyS0", when, {}),
+            QString("Record/Orv_All_Rec_ttyS0_2022-09-20_14-05-09.txt"));
+    }
+
+    void twoSavesInOneSecondKeepBothFiles()
+    {
+        QVERIFY(dir->isValid());
+        const QDateTime now = QDateTime::currentDateTime();
+        QStringList written;
+        for (const QByteArray& content : { QByteArray("first"), QByteArray("second") }) {
+            written << RecordName::build(manualPattern, dir->path(), "/dev/ttyUSB0 USB:Serial", now,
+                [](const QString& path) { return QFileInfo::exists(path); });
+            QVERIFY2(writeFile(written.last(), content), qPrintable(written.last()));
+        }
+        QCOMPARE(QSet<QString>(written.begin(), written.end()).size(), 2); // two names
+        QCOMPARE(fileBytes(written.at(0)), QByteArray("first"));
+    }
 
     void writesTheText_data()
     {
@@ -241,6 +376,146 @@ private slots:
         QTEST(left.join('|'), "kept");
         QVERIFY(chars <= maxChars);
         QCOMPARE(backlog.chars(), qint64(0));
+    }
+
+    void rotationKeepsEveryLineOnce_data()
+    {
+        const auto add = columns<int, int, int, int>("limit", "lines", "fewestFiles", "mostFiles");
+        add("a line per file", 1, 300, 300, 300);
+        add("4 KiB files", 4096, 3000, 11, INT_MAX);
+        add("one big file", 64 << 20, 3000, 1, 1);
+    }
+
+    void rotationKeepsEveryLineOnce()
+    {
+        QFETCH(int, limit);
+        QFETCH(int, lines);
+        QFETCH(int, fewestFiles);
+        QFETCH(int, mostFiles);
+        const QDir record(dir->filePath("Record"));
+        QString expected;
+        for (int i = 0; i < lines; ++i)
+            expected += streamLine(i);
+        int files = 0;
+        {
+            Live live(record.path(), "/dev/ttyUSB0 USB-SERIAL CH340");
+            live.setMaxBytes(limit);
+            live.setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(12, 0, 0)); });
+            // Several ticks' worth of lines in pieces of any size, some cut inside a line.
+            QRandomGenerator random(5);
+            for (int at = 0, n = 0; at < expected.size(); at += n) {
+                n = qMin(expected.size() - at, 1 + int(random.bounded(700)));
+                QVERIFY(live.append(expected.mid(at, n)));
+                if (random.bounded(3) == 0)
+                    QVERIFY(live.flush());
+            }
+            QVERIFY(live.flush());
+            files = record.entryList(QDir::Files).size();
+        }
+        QCOMPARE(record.entryList(QDir::Files).size(), files);
+        QVERIFY2(files >= fewestFiles && files <= mostFiles, qPrintable(QString::number(files)));
+        // One second for all: the names take _2, _3, ... in the order the files were made.
+        const QString name = "Orv_Live_Rec__dev_ttyUSB0 USB-SERIAL CH340_2026-12-09_12-00-00%1.txt";
+        QByteArray all;
+        for (int i = 1; i <= files; ++i) {
+            const QByteArray bytes
+                = fileBytes(record.filePath(name.arg(i > 1 ? QString("_%1").arg(i) : QString())));
+            // Files end at a line end; all but the last have passed the limit.
+            QVERIFY(bytes.endsWith('\n'));
+            QVERIFY(i == files || bytes.size() >= limit);
+            all += bytes;
+        }
+        QCOMPARE(QString::fromUtf8(all), expected);
+    }
+
+    void newFileAfterMidnightAndPerSession()
+    {
+        Live live(dir->path(), "COM3");
+        QDateTime now(QDate(2026, 12, 9), QTime(23, 59, 59));
+        live.setClock([&now] { return now; });
+        QVERIFY(live.append("before midnight\npart of a line "));
+        now = now.addSecs(2);
+        // The line that was cut continues in its file; the next line starts the new day's file.
+        QVERIFY(live.append("ends after midnight\n"));
+        QVERIFY(live.append("next day\n"));
+        QVERIFY(live.flush());
+        QCOMPARE(live.fileName(), dir->filePath("Orv_Live_Rec_COM3_2026-12-10_00-00-01.txt"));
+        live.newSession();
+        QVERIFY(live.append("second session\n"));
+        live.close();
+        const auto file = [&](const char* time) {
+            return fileBytes(dir->filePath(QString("Orv_Live_Rec_COM3_2026-12-%1.txt").arg(time)));
+        };
+        // Same second: the older file is kept, the new one takes _2.
+        QCOMPARE(
+            (QList<QByteArray> { file("09_23-59-59"), file("10_00-00-01"), file("10_00-00-01_2") }),
+            (QList<QByteArray> { "before midnight\npart of a line ends after midnight\n",
+                "next day\n", "second session\n" }));
+        // A session without text leaves no file.
+        live.newSession();
+        live.close();
+        QCOMPARE(files().size(), 3);
+    }
+
+    void killedProcessLeavesAPrefix()
+    {
+        const QString folder = dir->filePath("Record");
+        const pid_t pid = ::fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            Live live(folder, "pty");
+            // Ticks of a few lines each, forever, until killed.
+            for (int i = 0;; ++i) {
+                live.append(streamLine(i));
+                if (i % 7 == 6) {
+                    live.flush();
+                    ::usleep(200);
+                }
+            }
+        }
+        // Killed once a good part is on disk.
+        (void)QTest::qWaitFor(
+            [&] {
+                const QStringList files = QDir(folder).entryList(QDir::Files);
+                return !files.isEmpty() && fileBytes(folder + "/" + files.first()).size() >= 200000;
+            },
+            20000);
+        ::kill(pid, SIGKILL);
+        QCOMPARE(::waitpid(pid, nullptr, 0), pid);
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const QString text = QString::fromUtf8(fileBytes(folder + "/" + files.first()));
+        QVERIFY(text.size() > 1000);
+        // Whole lines, in order, from the first: what was handed over survives the kill.
+        QVERIFY(text.endsWith('\n'));
+        const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines.at(i) + '\n', streamLine(i));
+    }
+
+    void fullDiskFails()
+    {
+        const int exitCode = exitCodeUnderFileLimit(8192, [&] {
+            Live live(dir->path(), "pty");
+            for (int i = 0; i < 1000; ++i) {
+                if (!live.append(streamLine(i)) || !live.flush())
+                    return live.errorString().isEmpty() || live.fileName().isEmpty()
+                        ? FailedSilently
+                        : FailedWithReason;
+            }
+            return Saved;
+        });
+        // Failed with a reason and the file's name, not silently.
+        QCOMPARE(exitCode, int(FailedWithReason));
+    }
+
+    void liveRecordMissingFolderFails()
+    {
+        QVERIFY(QFile(dir->filePath("Record")).open(QIODevice::WriteOnly)); // a file in its way
+        Live live(dir->filePath("Record"), "pty");
+        QVERIFY(!live.append("line\n"));
+        QVERIFY(!live.errorString().isEmpty());
+        QVERIFY(live.fileName().startsWith(dir->filePath("Record/Orv_Live_Rec_pty_")));
     }
 
 private:
