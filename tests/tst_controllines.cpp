@@ -134,9 +134,6 @@ private slots:
             QCOMPARE(again.form()->noAssertCheckBox->isChecked(), released);
             QCOMPARE(again.form()->flowControlComboBox->currentIndex(), flowIndex);
         }
-        // A stored index from nowhere means none.
-        QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/FlowControl", 7);
-        QCOMPARE(MainWindow().form()->flowControlComboBox->currentIndex(), 0);
     }
 
     void pulses_data()

@@ -60,8 +60,7 @@ private slots:
                 && file.write("[SerialConfig]\n" + ini + "\n") > 0));
         file.close();
         bench->describe("USB-SERIAL CH340");
-        MainWindow w;
-        selectPort(w, pty->slavePath());
+        MainWindow w; // its one port is selected
         auto* ui = w.form();
         const QList<QComboBox*> combos { ui->burdrateComboBox, ui->dataBitsComboBox,
             ui->checksumComboBox, ui->stopBitsComboBox };
@@ -125,7 +124,7 @@ private slots:
         }
         bench->env.set(path);
         MainWindow w;
-        selectPort(w, path);
+        QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(path + " "));
         w.form()->openSerialButton->click();
         QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().title, QString("警告"));
@@ -301,13 +300,6 @@ private slots:
     }
 
 private:
-    void selectPort(MainWindow& w, const QString& path)
-    {
-        auto* combo = w.form()->serialNumComboBox;
-        combo->setCurrentIndex(combo->findText(path + " ", Qt::MatchStartsWith));
-        QVERIFY2(combo->currentText().startsWith(path + " "), qPrintable(combo->currentText()));
-    }
-
     // The port's state as the user sees it: the open button's caption and colour (its style is a
     // colour in bold), the status bar's state, the pause button's caption, the controls enabled.
     static QString controls(MainWindow& w)
