@@ -1,5 +1,4 @@
-// DTR/RTS, the modem-status indicators, flow control and line-error markers, against ptys that the
-// preloaded pty shim gives modem lines and error counters.
+// DTR/RTS, modem indicators, flow control and line errors, on ptys the preloaded shim extends.
 #include "app/mainwindow.h"
 #include "serial/core/lineerrors.h"
 #include "testdata.h"

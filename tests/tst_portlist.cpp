@@ -2,8 +2,6 @@
 #include "serial/core/portlist.h"
 #include "testdata.h"
 
-#include <functional>
-
 using Call = std::function<QString()>;
 Q_DECLARE_METATYPE(Call)
 
@@ -120,11 +118,10 @@ private slots:
 
     void sameNames()
     {
-        const PortList::Table a { { "ttyS0", "a" }, { "ttyS1", "b" } };
-        const PortList::Table b { { "ttyS0", "changed" }, { "ttyS1", "" } };
-        const PortList::Table c { { "ttyS0", "a" } };
-        QVERIFY(PortList::sameNames(a, b)); // a description change alone does not rebuild the list
-        QVERIFY(!PortList::sameNames(a, c));
+        const PortList::Table a = tableOf("ttyS0 ttyS1", "a");
+        // A description change alone does not rebuild the list.
+        QVERIFY(PortList::sameNames(a, tableOf("ttyS0 ttyS1", "changed")));
+        QVERIFY(!PortList::sameNames(a, tableOf("ttyS0", "a")));
         QVERIFY(PortList::sameNames({}, {}));
     }
 };

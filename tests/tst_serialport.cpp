@@ -300,8 +300,7 @@ private slots:
     }
 
 private:
-    // The port's state as the user sees it: the open button's caption and colour (its style is a
-    // colour in bold), the status bar's state, the pause button's caption, the controls enabled.
+    // As the user sees it: open button text and colour, state, pause text, controls enabled.
     static QString controls(MainWindow& w)
     {
         auto* ui = w.form();
