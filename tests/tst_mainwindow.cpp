@@ -1,7 +1,6 @@
 // Start-up: the form, the settings store, the update plug-in and the shell chores.
 #include "app/core/startoptions.h"
 #include "app/mainwindow.h"
-#include "app/updateinterface.h"
 #include "share/logshareddialog.h"
 #include "shell/core/plugintrust.h"
 #include "shell/extrasettingdialog.h"
