@@ -54,11 +54,10 @@ private slots:
     {
         QFETCH(QByteArray, ini);
         QFETCH(QList<int>, indexes);
-        QFile file("Settings.ini");
-        QVERIFY(ini.isEmpty()
-            || (file.open(QIODevice::WriteOnly)
-                && file.write("[SerialConfig]\n" + ini + "\n") > 0));
-        file.close();
+        if (!ini.isEmpty()) {
+            QFile file("Settings.ini");
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[SerialConfig]\n" + ini) > 0);
+        }
         bench->describe("USB-SERIAL CH340");
         MainWindow w; // its one port is selected
         auto* ui = w.form();
@@ -112,16 +111,14 @@ private slots:
     void openFailureChangesNothing()
     {
         QFETCH(QString, kind);
-        QString path = pty->slavePath();
-        QSerialPort holder;
-        if (kind == "file") {
-            path = bench->work.path() + "/plain.txt";
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a serial port") > 0);
-        } else {
-            holder.setPortName(path);
+        const QString path = kind == "file" ? bench->work.path() + "/plain.txt" : pty->slavePath();
+        QFile file(path);
+        QSerialPort holder(path);
+        if (kind == "file")
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a serial port") > 0);
+        else
             QVERIFY(holder.open(QIODevice::ReadWrite));
-        }
+        file.close();
         bench->env.set(path);
         MainWindow w;
         QVERIFY(w.form()->serialNumComboBox->currentText().startsWith(path + " "));
