@@ -118,10 +118,10 @@ private slots:
 
     void sameNames()
     {
-        const PortList::Table a = tableOf("ttyS0 ttyS1", "a");
+        const PortList::Table a { { "ttyS0", "a" }, { "ttyS1", "b" } };
         // A description change alone does not rebuild the list.
-        QVERIFY(PortList::sameNames(a, tableOf("ttyS0 ttyS1", "changed")));
-        QVERIFY(!PortList::sameNames(a, tableOf("ttyS0", "a")));
+        QVERIFY(PortList::sameNames(a, { { "ttyS0", "changed" }, { "ttyS1", "" } }));
+        QVERIFY(!PortList::sameNames(a, { { "ttyS0", "a" } }));
         QVERIFY(PortList::sameNames({}, {}));
     }
 };
