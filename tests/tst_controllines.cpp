@@ -128,11 +128,9 @@ private slots:
                 QList<int>({ lines, released ? 1 : 0, lines, flow, false,
                     flow != QSerialPort::HardwareControl, true }));
         }
-        {
-            MainWindow again;
-            QCOMPARE(again.form()->noAssertCheckBox->isChecked(), released);
-            QCOMPARE(again.form()->flowControlComboBox->currentIndex(), flowIndex);
-        }
+        MainWindow again;
+        QCOMPARE(again.form()->noAssertCheckBox->isChecked(), released);
+        QCOMPARE(again.form()->flowControlComboBox->currentIndex(), flowIndex);
     }
 
     void pulses_data()
