@@ -2,8 +2,6 @@
 #include "serial/core/portlist.h"
 #include "testdata.h"
 
-#include <functional>
-
 using Call = std::function<QString()>;
 Q_DECLARE_METATYPE(Call)
 
@@ -121,10 +119,9 @@ private slots:
     void sameNames()
     {
         const PortList::Table a { { "ttyS0", "a" }, { "ttyS1", "b" } };
-        const PortList::Table b { { "ttyS0", "changed" }, { "ttyS1", "" } };
-        const PortList::Table c { { "ttyS0", "a" } };
-        QVERIFY(PortList::sameNames(a, b)); // a description change alone does not rebuild the list
-        QVERIFY(!PortList::sameNames(a, c));
+        // A description change alone does not rebuild the list.
+        QVERIFY(PortList::sameNames(a, { { "ttyS0", "changed" }, { "ttyS1", "" } }));
+        QVERIFY(!PortList::sameNames(a, { { "ttyS0", "a" } }));
         QVERIFY(PortList::sameNames({}, {}));
     }
 };

@@ -7,10 +7,7 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-#include <functional>
-
 #include <sys/stat.h>
-#include <unistd.h>
 
 // The file area: caption, file timer, send area or progress bar, whether a file can be picked.
 static QString fileState(MainWindow& w)
