@@ -440,8 +440,7 @@ private:
                     if (r.format.background().color() == rowColor(i))
                         c = QChar('a' + i);
             }
-            for (int i = r.start; i < r.start + r.length; ++i)
-                out[i] = c;
+            out.replace(r.start, r.length, QString(r.length, c));
         }
         return out;
     }
