@@ -223,12 +223,9 @@ private slots:
         add("empty parts are lines", err(0, 1), { "\nERR\n\nx" }, "\nERR\n", { "x" }, {});
         add("overlappingRangesShownOnce", { { "WARN", 0, 1 }, { "ERR", 0, 1 } },
             { "a\nERR\nWARN\nb\nc" }, "a\nERR\nWARN\nb", { "c" }, {});
-        QStringList lines = numbered(0, 10);
-        lines[8] += " ERR";
-        lines[2] += " WARN";
-        lines[5] += " WARN";
-        add("matchesInsideAnotherRangeAreShown", { { "ERR" }, { "WARN" } }, { lines.join('\n') },
-            "L2 WARN\nL5 WARN\nL8 ERR", {}, {});
+        add("matchesInsideAnotherRangeAreShown", { { "ERR" }, { "WARN" } },
+            { "L0\nL1\nL2 WARN\nL3\nL4\nL5 WARN\nL6\nL7\nL8 ERR\nL9" }, "L2 WARN\nL5 WARN\nL8 ERR",
+            {}, {});
         add("boldDoesNotLeakIntoNextBatch", err(2, 1), { "x ERR\nafter", "y ERR\nnext" },
             "x ERR\nafter\ny ERR\nnext", {}, "..^^^\n.....\n..^^^\n....");
         // Shown as plain text: what the device sent, never read as markup.
