@@ -307,8 +307,7 @@ private:
             QTest::mouseClick(caseBox(), Qt::LeftButton);
         QTest::keyClicks(edit, term);
     }
-    // 10,000 lines, "alpha" in three spellings at the start, middle and end, "data" on every line;
-    // appended like the pipeline does, the window lays the view out, which ends at its end.
+    // 10,000 lines with "data", "alpha" spelt three ways at start, middle and end; view at the end.
     void fill()
     {
         QStringList lines;

@@ -24,6 +24,7 @@ private slots:
         PtyWindowTest::init();
         settings.reset(new QSettings(QStringLiteral("./Settings.ini"), QSettings::IniFormat));
         parent.reset(new QWidget);
+        dialog = new KeyHighlightDialog(settings.get(), parent.get());
     }
 
     void cleanup()
@@ -46,10 +47,9 @@ private slots:
         QRegExp& first = rules.pattern(0, "ERR");
         QCOMPARE(first, QRegExp("\\bERR\\b", Qt::CaseSensitive, QRegExp::RegExp));
         QCOMPARE(&rules.pattern(0, "ERR"), &first);
-        QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
-        QCOMPARE(
-            rules.pattern(1, "").pattern(), QString("\\b\\b")); // an empty keyword compiles too
-        QCOMPARE(rules.pattern(0, "WARN").pattern(), QString("\\bWARN\\b"));
+        QCOMPARE(QStringList({ rules.pattern(0, "WARN").pattern(), rules.pattern(1, "").pattern(),
+                     rules.pattern(0, "WARN").pattern() }),
+            QStringList({ "\\bWARN\\b", "\\b\\b", "\\bWARN\\b" })); // an empty keyword compiles too
     }
 
     void isLiteral_data()
@@ -97,8 +97,7 @@ private slots:
 
     void rowLayout()
     {
-        KeyHighlightDialog d(settings.get(), parent.get());
-        auto* list = d.findChild<QListWidget*>("listWidget");
+        auto* list = dialog->findChild<QListWidget*>("listWidget");
         QCOMPARE(list->count(), KeyHighlightDialog::kRows);
         for (int i = 0; i < list->count(); ++i) {
             QListWidgetItem* item = list->item(i);
@@ -107,7 +106,7 @@ private slots:
             QVERIFY(frame && qobject_cast<QHBoxLayout*>(frame->layout()));
             QVERIFY(item->sizeHint().height() > 0); // the frame's hint when it was made
             QCOMPARE(frame->layout()->count(), 3);
-            const Row r = row(d, i);
+            const Row r = row(*dialog, i);
             QVERIFY(r.enable && r.color && r.keyword);
             QVERIFY(r.enable->text().isEmpty() && r.color->text().isEmpty()
                 && r.color->autoFillBackground());
@@ -118,16 +117,15 @@ private slots:
 
     void entryOfRows()
     {
-        KeyHighlightDialog d(settings.get(), parent.get());
-        setRow(d, 4, true, rowColor(4), "ERR");
-        setRow(d, 5, false, rowColor(5), "WARN");
+        setRow(*dialog, 4, true, rowColor(4), "ERR");
+        setRow(*dialog, 5, false, rowColor(5), "WARN");
         QColor color(1, 2, 3);
         QString text("untouched");
         // Out of range or unchecked: no entry, and nothing written.
         for (int index : { -1, 16, 5 })
-            QVERIFY(!d.keyHighlightEntry(index, color, text));
+            QVERIFY(!dialog->keyHighlightEntry(index, color, text));
         QCOMPARE(QVariantList({ color, text }), QVariantList({ QColor(1, 2, 3), "untouched" }));
-        QVERIFY(d.keyHighlightEntry(4, color, text));
+        QVERIFY(dialog->keyHighlightEntry(4, color, text));
         QCOMPARE(QVariantList({ color, text }), QVariantList({ rowColor(4), "ERR" }));
     }
 
@@ -172,10 +170,9 @@ private slots:
 
     void saveWritesEveryRowWithoutLeadingZeros()
     {
-        KeyHighlightDialog d(settings.get(), parent.get());
-        setRow(d, 9, true, rowColor(9), "nine");
-        setRow(d, 10, true, rowColor(10), "ten");
-        d.findChild<QPushButton*>("slaveConfigButton")->click();
+        setRow(*dialog, 9, true, rowColor(9), "nine");
+        setRow(*dialog, 10, true, rowColor(10), "ten");
+        dialog->findChild<QPushButton*>("slaveConfigButton")->click();
 
         QCOMPARE(boxes->calls.size(), 1);
         QCOMPARE(boxes->calls.first().kind, MsgBox::Information);
@@ -189,24 +186,22 @@ private slots:
         file.beginGroup("KeyHighlightConfig");
         QCOMPARE(file.childKeys().size(), 3 * KeyHighlightDialog::kRows);
         QVERIFY(!file.contains("KHCText09"));
-        QCOMPARE(values(file, { "KHCEnable10", "KHCText10", "KHCText9", "KHCEnable0", "KHCText0" }),
-            QStringList({ "true", "ten", "nine", "false", "" }));
-        QCOMPARE(file.value("KHCColor10").value<QColor>(), rowColor(10));
-        QCOMPARE(file.value("KHCColor0").value<QColor>(), kGreen);
+        QCOMPARE(QVariantList({ file.value("KHCEnable10"), file.value("KHCText10"),
+                     file.value("KHCColor10"), file.value("KHCText9"), file.value("KHCEnable0"),
+                     file.value("KHCText0"), file.value("KHCColor0") }),
+            QVariantList({ "true", "ten", rowColor(10), "nine", "false", "", kGreen }));
     }
 
     void disabledSavedRowReloadsEmptyAndGreen()
     {
-        {
-            KeyHighlightDialog d(settings.get(), parent.get());
-            setRow(d, 2, false, Qt::red, "abc");
-            d.findChild<QPushButton*>("slaveConfigButton")->click();
-        }
+        setRow(*dialog, 2, false, Qt::red, "abc");
+        dialog->findChild<QPushButton*>("slaveConfigButton")->click();
         settings->sync();
         QSettings file(QStringLiteral("./Settings.ini"), QSettings::IniFormat);
         file.beginGroup("KeyHighlightConfig");
-        QCOMPARE(values(file, { "KHCEnable2", "KHCText2" }), QStringList({ "false", "abc" }));
-        QCOMPARE(file.value("KHCColor2").value<QColor>(), QColor(Qt::red));
+        QCOMPARE(QVariantList(
+                     { file.value("KHCEnable2"), file.value("KHCText2"), file.value("KHCColor2") }),
+            QVariantList({ "false", "abc", QColor(Qt::red) }));
         file.endGroup();
 
         KeyHighlightDialog again(&file, parent.get());
@@ -429,13 +424,6 @@ private:
         return QString("%1 \"%2\"").arg(r.enable->isChecked() ? "on" : "off", r.keyword->text());
     }
     static QColor colorOf(const Row& r) { return r.color->palette().button().color(); }
-    static QStringList values(const QSettings& file, const QStringList& keys)
-    {
-        QStringList found;
-        for (const QString& key : keys)
-            found << file.value(key).toString();
-        return found;
-    }
     static inline const QColor kGreen { 0, 255, 0 }; // a row's colour until one is chosen
     static QColor rowColor(int index) { return QColor::fromHsv(index * 22, 255, 230); }
     // Per character: '.' unmarked, 'a' + row in that row's colour, '*' bold only, '?' other.
@@ -452,13 +440,11 @@ private:
                     if (r.format.background().color() == rowColor(i))
                         c = QChar('a' + i);
             }
-            for (int i = r.start; i < r.start + r.length; ++i)
-                out[i] = c;
+            out.replace(r.start, r.length, QString(r.length, c));
         }
         return out;
     }
-    // A dialog with rows given as "index=keyword" ("!index=keyword": unchecked), each in its
-    // row's colour; and a highlighter on it, switched on if asked.
+    // A new dialog with the rows given, each in its row's colour; a highlighter on it, on if asked.
     KeyHighlight& highlighter(const QStringList& rows, bool on = true)
     {
         dialog = new KeyHighlightDialog(settings.get(), parent.get());
@@ -485,7 +471,7 @@ private:
 
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<QWidget> parent; // of the dialogs, as the main window is
-    KeyHighlightDialog* dialog = nullptr; // the highlighter's, a child of parent
+    KeyHighlightDialog* dialog = nullptr; // on settings, a child of parent; the highlighter's
 };
 
 QTEST_MAIN(tst_KeyHighlight)
