@@ -6,7 +6,6 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
-#include <QMouseEvent>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -270,14 +269,23 @@ private slots:
     {
         QFETCH(bool, automatic);
         MainWindow w;
-        // The clear saves an empty file silently; a save by hand says there is nothing to save.
+        // Automatic saves check the automatic clear and grey it; unchecked, it is free again.
+        auto* autoClear = w.form()->recvAutoClearCheckBox;
+        const auto checkedEnabled = [&] {
+            return QList<bool> { autoClear->isChecked(), autoClear->isEnabled() };
+        };
+        QCOMPARE(checkedEnabled(), QList<bool>({ false, true }));
         w.form()->autoSlaveLogToFileCheckBox->setChecked(automatic);
+        QCOMPARE(checkedEnabled(), QList<bool>({ automatic, !automatic }));
+        // The clear saves an empty file silently; a save by hand says there is nothing to save.
         (automatic ? w.form()->clearWindowButton : w.form()->saveDataButton)->click();
         QTRY_COMPARE(w.recordsInHand(), 0);
         QCOMPARE(recordTexts("Auto"), automatic ? QStringList { "" } : QStringList());
         QCOMPARE(recordFiles("All"), QStringList());
         QCOMPARE(boxes->texts(),
             automatic ? QStringList() : QStringList { "尚无任何数据，无需保存！\t" });
+        w.form()->autoSlaveLogToFileCheckBox->setChecked(false);
+        QCOMPARE(checkedEnabled(), QList<bool>({ automatic, true }));
     }
 
     void manualSave()
@@ -373,20 +381,6 @@ private slots:
         // Shown with the next line that passes the newline gate.
         QVERIFY(pty->write("next\n"));
         QTRY_COMPARE(viewText(w), view);
-    }
-
-    void autoSaveChecksAndGreysAutoClear()
-    {
-        MainWindow w;
-        auto* autoClear = w.form()->recvAutoClearCheckBox;
-        const auto checkedEnabled = [&] {
-            return QList<bool> { autoClear->isChecked(), autoClear->isEnabled() };
-        };
-        QCOMPARE(checkedEnabled(), QList<bool>({ false, true }));
-        w.form()->autoSlaveLogToFileCheckBox->setChecked(true);
-        QCOMPARE(checkedEnabled(), QList<bool>({ true, false }));
-        w.form()->autoSlaveLogToFileCheckBox->setChecked(false);
-        QCOMPARE(checkedEnabled(), QList<bool>({ true, true }));
     }
 
     void linesArriveInOrder_data()
