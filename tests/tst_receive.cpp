@@ -178,18 +178,16 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, view);
         QFETCH(int, lines);
-        MainWindow w;
-        if (hexWrap >= 0) {
-            w.form()->showHexCheckBox->click();
-            auto* dialog = w.extraSettings();
-            if (hexWrap > 0) {
-                const QString side = hexWrap == 2 ? "front" : "back";
-                dialog->findChild<QLineEdit*>(side + "WrapLineEdit")->setText(delimiter);
-                dialog->findChild<QRadioButton*>(side + "WrapRadioButton")->click();
-            }
-            QCOMPARE(dialog->wrapMode(), hexWrap);
+        MainWindow& w = openWindow(stamps ? 0 : NoTime);
+        if (hexWrap >= 0)
+            w.form()->showHexCheckBox->click(); // as the user does: the delimiter rows come free
+        auto* dialog = w.extraSettings();
+        if (hexWrap > 0) {
+            const QString side = hexWrap == 2 ? "front" : "back";
+            dialog->findChild<QLineEdit*>(side + "WrapLineEdit")->setText(delimiter);
+            dialog->findChild<QRadioButton*>(side + "WrapRadioButton")->click();
         }
-        openPort(w, stamps ? 0 : NoTime);
+        QCOMPARE(dialog->wrapMode(), qMax(hexWrap, 0));
         QVERIFY(pty->write(bytes));
         const QRegularExpression stamp(
             "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\]", QRegularExpression::MultilineOption);
@@ -521,9 +519,7 @@ private slots:
     void fullDiskSaveFails()
     {
         QFETCH(bool, automatic);
-        MainWindow w;
-        w.form()->autoSlaveLogToFileCheckBox->setChecked(automatic);
-        w.form()->showTimeCheckBox->setChecked(false);
+        MainWindow& w = openWindow(NoTime | (automatic ? AutoSave : 0));
         const QString lines = seqLineList(0, 200).join('\n'); // more than the disk takes
         w.slotRecvFromData(seqLines(0, 200));
         QTRY_COMPARE(w.store().lines(), qint64(200));
@@ -684,8 +680,7 @@ private slots:
         QCOMPARE(files.size(), 2);
         QCOMPARE(recordText(files.at(0)).split('\n', Qt::SkipEmptyParts),
             seqLineList(0, 10) << "RX←◆login: ");
-        QTRY_COMPARE(recordText(files.at(1)).count('\n'), 10);
-        QVERIFY(recordText(files.at(1)).startsWith(seqLine(10)));
+        QTRY_COMPARE(recordText(files.at(1)), seqLineList(10, 10).join('\n') + '\n');
         QCOMPARE(setting("CustomConfig/LiveRecord").toBool(), true); // the box's state is kept
         // The view's own clear does not touch the live file.
         w.form()->clearWindowButton->click();
@@ -709,17 +704,12 @@ private slots:
         QTRY_COMPARE(w.displayStage()->queuedChars(), qint64(0));
         w.form()->openSerialButton->click();
         QTRY_VERIFY(!w.displayTimer()->isActive());
-        const QStringList files = recordFiles("Live");
-        QCOMPARE(files.size(), 2);
-        QByteArray joined;
-        for (const QString& f : files) {
-            const QByteArray part = fileBytes("Record/" + f);
-            QVERIFY2(part.endsWith('\n'), qPrintable(f)); // a new file starts at a line end only
-            joined += part;
-        }
-        QVERIFY2(
-            fileBytes("Record/" + files.first()).size() >= (1 << 20), qPrintable(files.first()));
-        QCOMPARE(joined, (seqLineList(0, n).join('\n') + '\n').toUtf8());
+        const QStringList texts = recordTexts("Live");
+        QCOMPARE(texts.size(), 2);
+        for (const QString& text : texts)
+            QVERIFY(text.endsWith('\n')); // a new file starts at a line end only
+        QVERIFY(texts.first().toUtf8().size() >= (1 << 20));
+        QCOMPARE(texts.join(""), seqLineList(0, n).join('\n') + '\n');
     }
 
     void liveRecordFailureWarnsOnce()
@@ -887,10 +877,9 @@ private slots:
     {
         // A hand-written alias is read as the codec it names and written back by its name.
         QSettings("Settings.ini", QSettings::IniFormat).setValue("LineConfig/Encoding", "utf8");
-        MainWindow w;
+        MainWindow& w = openWindow(NoTime | LiveRecord);
         auto* combo = w.extraSettings()->findChild<QComboBox*>("encodingComboBox");
         QCOMPARE(combo->currentData().toByteArray(), QByteArray("UTF-8"));
-        openPort(w, NoTime | LiveRecord);
         const QString line = "RX←◆温度 23.5°C ✓";
         const QByteArray utf8 = ("\x1b[0;32m" + line.mid(4) + "\x1b[0m\n").toUtf8();
         for (int i = 0; i < utf8.size(); ++i) {
