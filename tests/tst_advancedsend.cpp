@@ -7,8 +7,6 @@
 #include "ui_mainwindow.h"
 
 #include <QListWidget>
-#include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>

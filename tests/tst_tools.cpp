@@ -9,9 +9,6 @@
 #include "tools/core/hexconvert.h"
 #include "tools/core/replyassembler.h"
 
-#include <QElapsedTimer>
-#include <QTextCodec>
-#include <QThread>
 #include <QtTest>
 
 #include <numeric>
@@ -76,8 +73,7 @@ private slots:
         QCOMPARE(HexConvert::scanBytes(QStringLiteral(" 4 1\t\n42\r\n")), QByteArray("4142\r"));
         QCOMPARE(HexConvert::scanBytes(QStringLiteral("中")), QByteArray("\xe4\xb8\xad"));
         // A carriage return, which no text box holds, is copied.
-        QCOMPARE(
-            HexConvert::scanToCharacters(HexConvert::scanBytes("41\r42")), QStringLiteral("A\rB"));
+        QCOMPARE(HexConvert::scanToCharacters(HexConvert::scanBytes("41\r42")), QString("A\rB"));
         // A zero byte typed into the box ends the text.
         QCOMPARE(HexConvert::scanToCharacters(QByteArray("41") + '\0' + "42"), QStringLiteral("A"));
     }
