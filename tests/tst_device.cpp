@@ -514,17 +514,31 @@ private slots:
         });
     }
 
+    void resetWithoutAutoDownloadComesBack_data()
+    {
+        // The log's interval, the menu's time-out, and whether each frame has CR LF behind.
+        const auto add = columns<QString, QString, bool>("interval", "timeout", "addLF");
+        add("resetWithoutAutoDownloadComesBack", "100", "1500", false);
+        add("bootLoaderGivesUpOnTheLine", "50", "400", true);
+    }
+
     void resetWithoutAutoDownloadComesBack()
     {
         NEED_SIMULATOR();
-        const QStringList options { "--interval", "100", "--boot-on-reset", "--boot-timeout",
-            "1500" };
-        onBoard(options, [](Tools& c) {
+        QFETCH(QString, interval);
+        QFETCH(QString, timeout);
+        QFETCH(bool, addLF);
+        const QStringList options { "--interval", interval, "--boot-on-reset", "--boot-timeout",
+            timeout };
+        onBoard(options, [addLF](Tools& c) {
             QVERIFY(!c.f->isMcuUpgradeChecked());
+            c.w.form()->addLFCheckBox->setChecked(addLF);
+            c.w.form()->sendDataTextEdit->setPlainText("ping");
             const auto view = [&c] { return c.w.form()->recvShowText->toPlainText(); };
             const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
-            const QString giveUp = QStringLiteral("等待超时，退出引导程序");
             const QString back = QStringLiteral("RX←◆正在启动应用程序...");
+            // The prompt's line is ended before the board gives up, and it comes back at once.
+            const QString giveUp = QStringLiteral("RX←◆>\nRX←◆等待超时，退出引导程序\n") + back;
             const QString resetting = QStringLiteral("MCU复位中，请稍候...");
 
             // Twice: the board comes back every time.
@@ -534,9 +548,11 @@ private slots:
                 QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
                 QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
                 QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
-                // The log runs again behind the hand-over.
+                // The log runs again behind the hand-over, and text is echoed again.
                 QTRY_VERIFY_WITH_TIMEOUT(
                     view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
+                c.w.form()->sendDataButton->click();
+                QTRY_COMPARE_WITH_TIMEOUT(view().count(QStringLiteral("RX←◆ping")), round, 3000);
             }
             c.click("getResetInfoButton");
             QTRY_COMPARE_WITH_TIMEOUT(
@@ -545,6 +561,7 @@ private slots:
             // A reset pressed while the board sits in its menu is obeyed.
             c.click("resetMCUToolButton");
             QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
+            c.charPane->clear();
             c.click("resetMCUToolButton");
             QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
             QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);

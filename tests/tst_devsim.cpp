@@ -1006,35 +1006,6 @@ private slots:
         QVERIFY(b.ask("ping", [](const QByteArray& got) { return got == "ping"; }));
     }
 
-    void bootLoaderGivesUpOnTheLine()
-    {
-        Board b;
-        QVERIFY(b.open({ "--interval", "50", "--boot-on-reset", "--boot-timeout", "400" }));
-        const Done menuEnd = says(QStringLiteral("=========\r\n>"));
-        const QString back = crLf(BootLoader::giveUpLine()) + crLf(BootLoader::leaveLine());
-        // Twice in a row: the first reset of a newcomer, then another one.
-        for (int round = 1; round <= 2; ++round) {
-            b.got.clear();
-            QVERIFY(b.ask(command("02") + "\r\n", menuEnd, 5000));
-            QVERIFY(b.until(says(QStringLiteral(">\r\n") + back), 5000));
-            // The application is back: log, echo and replies.
-            const int from = b.got.size();
-            QVERIFY(b.until([&](const QByteArray& got) { return haveLines(1)(got.mid(from)); }));
-            b.got.clear();
-            QVERIFY(b.ask("ping", otherHas("ping")));
-        }
-        b.got.clear();
-        QVERIFY(b.ask(command("03"),
-            otherHas(replyOf(0x03, QStringLiteral("复位信息：软件复位，复位次数 2")))));
-        // In the menu a reset restarts the board at once.
-        b.got.clear();
-        QVERIFY(b.ask(command("02"), menuEnd, 5000));
-        b.got.clear();
-        QVERIFY(b.ask(command("02"), menuEnd, 5000));
-        QVERIFY(b.got.startsWith(resetReply()));
-        QVERIFY(!fromGbk(b.got).contains(BootLoader::giveUpLine()));
-    }
-
     void resetReenumerates()
     {
         Board b;
