@@ -68,7 +68,6 @@ Done otherHas(const QByteArray& bytes)
 
 QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 QString fromGbk(const QByteArray& b) { return QTextCodec::codecForName("GBK")->toUnicode(b); }
-Done says(const QString& text) { return otherHas(gbk(text)); }
 
 QByteArray command(const char* payloadHex)
 {
@@ -979,31 +978,6 @@ private slots:
         const Stream s = split(b.got);
         QCOMPARE(s.other, versionReply() + "ab" + powerOnInfo());
         QCOMPARE(s.sequences, upTo(40));
-    }
-
-    void downloadThroughBootLoader()
-    {
-        Board b;
-        const QString received = b.filePath(QStringLiteral("got.bin"));
-        QVERIFY(b.open({ "--quiet", "--boot-on-reset", "--key", "K-2015", "--download-file",
-            received, "--download-quiet", "300" }));
-        QVERIFY(b.ask(command("02"), says(QStringLiteral("=========\r\n>"))));
-        QVERIFY(b.ask("44", says(QStringLiteral("请输入操作密码："))));
-        QVERIFY(b.ask("K-2015", says(QStringLiteral("请再次输入密码："))));
-        QVERIFY(b.ask("K-2015", says(QStringLiteral("请传送主程序HEX文件..."))));
-        const QByteArray file = sampleFile(12000);
-        for (int at = 0; at < file.size(); at += 1024) {
-            QVERIFY(b.write(file.mid(at, 1024)));
-            b.got += b.readFor(10);
-        }
-        QVERIFY(b.until(says(QStringLiteral("文件下载成功！"))));
-        QVERIFY(fromGbk(b.got).contains(QStringLiteral("已选择：4 - 下载整合字库文件")));
-        QCOMPARE(b.got.count(">>>\r\n"), 12000 / BootLoader::ProgressBytes);
-        QVERIFY(fileBytes(received) == file);
-        // Back in the application: echo again.
-        QVERIFY(b.until(says(BootLoader::leaveLine())));
-        b.got.clear();
-        QVERIFY(b.ask("ping", [](const QByteArray& got) { return got == "ping"; }));
     }
 
     void resetReenumerates()
