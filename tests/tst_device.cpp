@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <functional>
@@ -25,8 +24,6 @@ template <class T> T* child(QObject* parent, const char* name)
         qWarning("no widget %s", name);
     return w;
 }
-
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
 

@@ -66,7 +66,6 @@ Done otherHas(const QByteArray& bytes)
     return [bytes](const QByteArray& b) { return split(b).other.contains(bytes); };
 }
 
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 QString fromGbk(const QByteArray& b) { return QTextCodec::codecForName("GBK")->toUnicode(b); }
 
 QByteArray command(const char* payloadHex)

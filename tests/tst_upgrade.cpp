@@ -6,10 +6,6 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-namespace {
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
-}
-
 class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
@@ -241,10 +237,8 @@ private:
     bool download(int size, const QStringList& options, const QString& key = {}, int type = -1)
     {
         const QString source = work->path() + "/firmware.bin";
-        QFile f(source);
-        if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
+        if (!writeFile(source, sampleFile(size)))
             return false;
-        f.close();
         sim.reset(new DevSimProcess);
         if (!sim->start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received() }
                 + options)) {
