@@ -240,13 +240,11 @@ private:
         if (!writeFile(source, sampleFile(size)))
             return false;
         sim.reset(new DevSimProcess);
-        if (!sim->start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received() }
-                + options)) {
+        const QStringList loader { "--quiet", "--boot-on-reset", "--download-file", received() };
+        if (!sim->start(loader + options) || !openWindow(sim->ptyPath())) {
             qWarning() << sim->errors();
             return false;
         }
-        if (!openWindow(sim->ptyPath()))
-            return false;
         arm(source, key, type);
         upgrade()->findChild<QToolButton*>("resetMCUToolButton")->click();
         return true;
