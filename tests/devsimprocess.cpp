@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QTextCodec>
 
 #include <signal.h>
 
@@ -40,6 +41,8 @@ bool DevSimProcess::stop(int signal)
     ::kill(pid_t(proc.processId()), signal);
     return proc.waitForFinished(5000) && proc.exitStatus() == QProcess::NormalExit;
 }
+
+QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 
 QByteArray sampleFile(int size)
 {

@@ -43,5 +43,8 @@ private:
     QString pty;
 };
 
+// The board's text is GBK.
+QByteArray gbk(const QString& text);
+
 // The file a test sends: every byte value, in an order that repeats only after many bytes.
 QByteArray sampleFile(int size);

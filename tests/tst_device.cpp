@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTextCodec>
 #include <QtTest>
 
 #include <functional>
@@ -25,8 +24,6 @@ template <class T> T* child(QObject* parent, const char* name)
         qWarning("no widget %s", name);
     return w;
 }
-
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
 
 QString hexOf(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
 
@@ -458,26 +455,33 @@ private slots:
     // Device console against the simulated board
     void presetsAgainstTheBoard_data()
     {
-        const auto add = columns<bool>("addLF");
-        add("frames alone", false);
-        add("frames with CR LF behind", true);
+        // payload: typed and sent before the presets, when given
+        const auto add = columns<bool, QString>("addLF", "payload");
+        add("frames alone", false, "");
+        add("frames with CR LF behind", true, "");
+        add("freePayloadAgainstTheBoard", false, "01 02 0a");
     }
 
     void presetsAgainstTheBoard()
     {
         NEED_SIMULATOR();
         QFETCH(bool, addLF);
-        onBoard({ "--quiet" }, [addLF](Tools& c) {
+        QFETCH(QString, payload);
+        onBoard({ "--quiet" }, [addLF, payload](Tools& c) {
             c.w.form()->addLFCheckBox->setChecked(addLF);
-            const std::tuple<const char*, quint8, QString> cases[] {
+            QList<std::tuple<const char*, quint8, QString>> steps {
                 { "mpuVerToolButton", 0x01,
                     QStringLiteral("主机版本：SIM-M4 V2.1.0，编译于 2015-06-18") },
                 { "getResetInfoButton", 0x03, QStringLiteral("复位信息：上电复位，复位次数 0") },
                 { "resetMCUToolButton", 0x02, QStringLiteral("MCU复位中，请稍候...") },
                 { "getResetInfoButton", 0x03, QStringLiteral("复位信息：软件复位，复位次数 1") },
             };
+            c.send->setPlainText(payload);
+            if (!payload.isEmpty()) // its reply's code is the payload's first byte
+                steps.prepend(
+                    { "sendToolButton", 0x01, QStringLiteral("收到数据 3 字节：01 02 0A") });
             int replyBytes = 0;
-            for (const auto& [button, code, text] : cases) {
+            for (const auto& [button, code, text] : steps) {
                 c.click(button);
                 QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), text, 3000);
                 // The whole reply: its code, status 00 and text.
@@ -485,23 +489,8 @@ private slots:
                 QCOMPARE(c.hexPane->toPlainText(), hexOf(reply));
                 replyBytes += reply.size();
             }
-            // The board answers command frames instead of echoing them: nothing more came.
-            QTest::qWait(100);
-            QCOMPARE(c.w.received(), replyBytes);
-        });
-    }
-
-    void freePayloadAgainstTheBoard()
-    {
-        NEED_SIMULATOR();
-        onBoard({ "--quiet" }, [](Tools& c) {
-            const QString text = QStringLiteral("收到数据 3 字节：01 02 0A");
-            c.send->setPlainText("01 02 0a");
-            c.click("sendToolButton");
-            QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), text, 3000);
-            // The code of the payload's first byte, status 00.
-            QCOMPARE(c.hexPane->toPlainText().mid(24, 4), QStringLiteral("0100"));
-            // Text is still echoed; its line end also ends the reply's bytes in the view.
+            // The board answers command frames instead of echoing them, but still echoes text;
+            // the text's line end also ends the last reply's bytes in the view.
             c.w.form()->addLFCheckBox->setChecked(true);
             c.w.form()->sendDataTextEdit->setPlainText("ping");
             c.w.form()->sendDataButton->click();
@@ -510,21 +499,35 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(lastLine().startsWith(QStringLiteral("RX←◆"))
                     && lastLine().endsWith(QStringLiteral("ping")),
                 3000);
-            QCOMPARE(c.w.received(), DeviceCommand::replyFrame(0x01, 0x00, gbk(text)).size() + 6);
+            QCOMPARE(c.w.received(), replyBytes + 6);
         });
+    }
+
+    void resetWithoutAutoDownloadComesBack_data()
+    {
+        // The log's interval, the menu's time-out, and whether each frame has CR LF behind.
+        const auto add = columns<QString, QString, bool>("interval", "timeout", "addLF");
+        add("resetWithoutAutoDownloadComesBack", "100", "1500", false);
+        add("bootLoaderGivesUpOnTheLine", "50", "400", true);
     }
 
     void resetWithoutAutoDownloadComesBack()
     {
         NEED_SIMULATOR();
-        const QStringList options { "--interval", "100", "--boot-on-reset", "--boot-timeout",
-            "1500" };
-        onBoard(options, [](Tools& c) {
+        QFETCH(QString, interval);
+        QFETCH(QString, timeout);
+        QFETCH(bool, addLF);
+        const QStringList options { "--interval", interval, "--boot-on-reset", "--boot-timeout",
+            timeout };
+        onBoard(options, [addLF](Tools& c) {
             QVERIFY(!c.f->isMcuUpgradeChecked());
+            c.w.form()->addLFCheckBox->setChecked(addLF);
+            c.w.form()->sendDataTextEdit->setPlainText("ping");
             const auto view = [&c] { return c.w.form()->recvShowText->toPlainText(); };
             const QString menuEnd = QStringLiteral("5 - 擦除用户参数扇区");
-            const QString giveUp = QStringLiteral("等待超时，退出引导程序");
             const QString back = QStringLiteral("RX←◆正在启动应用程序...");
+            // The prompt's line is ended before the board gives up, and it comes back at once.
+            const QString giveUp = QStringLiteral("RX←◆>\nRX←◆等待超时，退出引导程序\n") + back;
             const QString resetting = QStringLiteral("MCU复位中，请稍候...");
 
             // Twice: the board comes back every time.
@@ -534,9 +537,11 @@ private slots:
                 QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), round, 3000);
                 QTRY_COMPARE_WITH_TIMEOUT(view().count(giveUp), round, 5000);
                 QTRY_COMPARE_WITH_TIMEOUT(view().count(back), round, 3000);
-                // The log runs again behind the hand-over.
+                // The log runs again behind the hand-over, and text is echoed again.
                 QTRY_VERIFY_WITH_TIMEOUT(
                     view().mid(view().lastIndexOf(back)).contains(QStringLiteral("RX←◆#")), 3000);
+                c.w.form()->sendDataButton->click();
+                QTRY_COMPARE_WITH_TIMEOUT(view().count(QStringLiteral("RX←◆ping")), round, 3000);
             }
             c.click("getResetInfoButton");
             QTRY_COMPARE_WITH_TIMEOUT(
@@ -545,6 +550,7 @@ private slots:
             // A reset pressed while the board sits in its menu is obeyed.
             c.click("resetMCUToolButton");
             QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 3, 3000);
+            c.charPane->clear();
             c.click("resetMCUToolButton");
             QTRY_COMPARE_WITH_TIMEOUT(c.charPane->toPlainText(), resetting, 3000);
             QTRY_COMPARE_WITH_TIMEOUT(view().count(menuEnd), 4, 3000);

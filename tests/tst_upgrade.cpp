@@ -6,10 +6,6 @@
 #include "tools/additionfunction.h"
 #include "ui_mainwindow.h"
 
-namespace {
-QByteArray gbk(const QString& text) { return QTextCodec::codecForName("GBK")->fromUnicode(text); }
-}
-
 class tst_Upgrade : public PtyWindowTest {
     Q_OBJECT
 
@@ -100,19 +96,29 @@ private slots:
 
     // Against the simulated boot loader
 
+    void fullDownload_data()
+    {
+        // The type picked in the dialogue and the board's answer to it.
+        const auto add = columns<int, QString>("type", "chosen");
+        add("fullDownload", 2, "3 - 下载主程序 BIN文件");
+        add("downloadThroughBootLoader", 3, "4 - 下载整合字库文件");
+    }
+
     void fullDownload()
     {
+        QFETCH(int, type);
+        QFETCH(QString, chosen);
         const QByteArray firmware = sampleFile(20000);
         QVERIFY(download(firmware.size(),
-            { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", 2));
+            { "--key", "Brenlow-2015-KEY", "--download-quiet", "500" }, "Brenlow-2015-KEY", type));
         // Hex display tells the normal display from the dialogue, which always shows text.
         window->form()->showHexCheckBox->setChecked(true);
         QTRY_VERIFY_WITH_TIMEOUT(!upgrade()->isMcuUpgradeChecked(), 20000);
         for (const QString& expected : QStringList { "RX←◆Copyright (C) 2015 Brenlow",
                  "RX←◆Brenlow boot-loader V2.1.0 for STM32F407 (cortex-m4)",
-                 "RX←◆" + QString(50, '=') + '>', "RX←◆已选择：3 - 下载主程序 BIN文件",
-                 "RX←◆密码验证通过", "RX←◆请传送主程序HEX文件...", "发送完毕！",
-                 "RX←◆接收完成，共 20000 字节", "RX←◆文件下载成功！",
+                 "RX←◆" + QString(50, '=') + '>', "RX←◆已选择：" + chosen, "RX←◆请输入操作密码：",
+                 "RX←◆请再次输入密码：", "RX←◆密码验证通过", "RX←◆请传送主程序HEX文件...",
+                 "发送完毕！", "RX←◆接收完成，共 20000 字节", "RX←◆文件下载成功！",
                  // Progress prompts gather on one line of their own.
                  ">>" + QString(3 * (20000 / 4096), '>') })
             QVERIFY2(
@@ -124,6 +130,11 @@ private slots:
         const QByteArray starting = gbk("正在启动应用程序...\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(
             view().contains(QString::fromLatin1(starting.toHex(' ').toUpper()) + ' '), 3000);
+        // Back in the application: echo again.
+        window->form()->addLFCheckBox->setChecked(true);
+        window->form()->sendDataTextEdit->setPlainText("ping");
+        window->form()->sendDataButton->click();
+        QTRY_COMPARE(viewLines().last(), QString("RX←◆70 69 6E 67 0D 0A "));
     }
 
     void silentDeviceTimesOut()
@@ -226,18 +237,14 @@ private:
     bool download(int size, const QStringList& options, const QString& key = {}, int type = -1)
     {
         const QString source = work->path() + "/firmware.bin";
-        QFile f(source);
-        if (!f.open(QIODevice::WriteOnly) || f.write(sampleFile(size)) != size)
+        if (!writeFile(source, sampleFile(size)))
             return false;
-        f.close();
         sim.reset(new DevSimProcess);
-        if (!sim->start(QStringList { "--quiet", "--boot-on-reset", "--download-file", received() }
-                + options)) {
+        const QStringList loader { "--quiet", "--boot-on-reset", "--download-file", received() };
+        if (!sim->start(loader + options) || !openWindow(sim->ptyPath())) {
             qWarning() << sim->errors();
             return false;
         }
-        if (!openWindow(sim->ptyPath()))
-            return false;
         arm(source, key, type);
         upgrade()->findChild<QToolButton*>("resetMCUToolButton")->click();
         return true;
