@@ -7,7 +7,6 @@
 #include "ui_mainwindow.h"
 
 #include <QListWidget>
-#include <QtTest>
 
 #include <functional>
 

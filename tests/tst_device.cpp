@@ -17,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QtTest>
 
 #include <functional>
 #include <numeric>

@@ -8,7 +8,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTextCodec>
-#include <QtTest>
 
 using namespace RxFormat;
 

@@ -5,7 +5,6 @@
 #include "ui_mainwindow.h"
 #include "views/core/findcore.h"
 
-#include <QtTest>
 #include <QtWidgets>
 
 // A match as "position:index/count".

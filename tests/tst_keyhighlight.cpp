@@ -7,7 +7,6 @@
 #include "views/keyhighlight.h"
 #include "views/keyhighlightdialog.h"
 
-#include <QtTest>
 #include <QtWidgets>
 
 #include <memory>

@@ -6,7 +6,6 @@
 #include "views/core/logfiltercore.h"
 #include "views/logfilterdialog.h"
 
-#include <QtTest>
 #include <QtWidgets>
 
 #include <memory>

@@ -10,7 +10,6 @@
 #include "views/logfilterdialog.h"
 #include "views/textbrowser.h"
 
-#include <QtTest>
 #include <QtWidgets>
 
 using ViewAction = std::function<void(TextBrowser&)>;
