@@ -40,7 +40,7 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 }
 
 // Runs body in a child process whose files cannot grow past limit bytes (SIGXFSZ ignored: such a
-// write fails with EFBIG). Body's result is the child's exit code; -1 when it did not exit.
+// write fails with EFBIG). Returns body's result; 255 when the limit failed, -1 without a child.
 inline int exitCodeUnderFileLimit(rlim_t limit, const std::function<int()>& body)
 {
     const pid_t pid = ::fork();
