@@ -333,16 +333,16 @@ private slots:
     {
         MainWindow w;
         auto* highlight = w.findChild<KeyHighlight*>();
-        auto* dialog = w.findChild<KeyHighlightDialog*>();
-        QVERIFY(highlight && dialog && !w.form()->recvShowText->lineFormats(0).size());
+        auto* ownDialog = w.findChild<KeyHighlightDialog*>();
+        QVERIFY(highlight && ownDialog && !w.form()->recvShowText->lineFormats(0).size());
         QVERIFY(!w.form()->keyHighlightCheckBox->isChecked()
             && !w.form()->keyHighlightToolButton->isEnabled() && !highlight->isHighlightEnabled());
 
         w.form()->keyHighlightCheckBox->setChecked(true);
         QVERIFY(w.form()->keyHighlightToolButton->isEnabled() && highlight->isHighlightEnabled());
         w.form()->keyHighlightToolButton->click();
-        QVERIFY(dialog->isVisible());
-        dialog->hide();
+        QVERIFY(ownDialog->isVisible());
+        ownDialog->hide();
 
         w.form()->keyHighlightCheckBox->setChecked(false);
         QVERIFY(!w.form()->keyHighlightToolButton->isEnabled() && !highlight->isHighlightEnabled());
